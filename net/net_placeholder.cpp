@@ -1,0 +1,1 @@
+// The networking layer grows here.

@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Names (without folder) of every entry of the folder, files and subfolders alike, without "."
+// and "..", sorted by byte order so that every peer sees the same order. Empty when the folder
+// cannot be read. A trailing separator or "*" component is accepted and ignored; a last
+// component with other wildcards ("*.png", "a?.vml") lists the matching names, ignoring case.
+std::vector<std::string> list_folder(const std::string& folder);
+
+// True when the path (a system string) names an existing file or folder.
+bool file_exists(const std::string& path);
+
+}  // namespace platform

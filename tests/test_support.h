@@ -1,0 +1,44 @@
+#pragma once
+// Helpers shared by the suites: a scratch folder that is removed again.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace test_support {
+
+class ScratchDir {
+public:
+    ScratchDir() {
+        std::string templ = (std::filesystem::temp_directory_path() / "brawl_test_XXXXXX").string();
+        path_ = mkdtemp(templ.data()) ? templ : std::string();
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+    // Writes the bytes exactly as given (no newline translation).
+    std::string write(const std::string& name, const std::string& bytes) const {
+        std::string p = file(name);
+        std::filesystem::create_directories(std::filesystem::path(p).parent_path());
+        std::ofstream out(p, std::ios::binary);
+        out << bytes;
+        return p;
+    }
+
+    std::string read(const std::string& name) const {
+        std::ifstream in(file(name), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+private:
+    std::string path_;
+};
+
+}  // namespace test_support
