@@ -1,0 +1,34 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+// The time base of the network code: milliseconds on the wall clock since 1970-01-01 UTC.
+// Send times cross the wire and are only ever compared with times of the same clock.
+int64_t network_time_ms();
+
+// Where a transport reads "now" (send intervals, time-outs, latency, browser expiry). The
+// system clock is the default; tests hand in a clock they move by hand instead of sleeping.
+class NetClock {
+public:
+    virtual ~NetClock() = default;
+    virtual int64_t now_ms() const = 0;
+
+    // The process-wide wall clock; stateless, so any thread may use it.
+    static const NetClock& system();
+};
+
+// A clock that stands still until moved. With a step it advances by that much each time it is
+// read, for loops that wait on the clock (a connect retried until its time-out).
+class ManualNetClock : public NetClock {
+public:
+    explicit ManualNetClock(int64_t start_ms = 0, int64_t step_ms = 0) : now_(start_ms), step_(step_ms) {}
+
+    int64_t now_ms() const override { return now_.fetch_add(step_.load()); }
+    void set(int64_t ms) { now_.store(ms); }
+    void advance(int64_t ms) { now_.fetch_add(ms); }
+    void set_step(int64_t ms) { step_.store(ms); }
+
+private:
+    mutable std::atomic<int64_t> now_;
+    std::atomic<int64_t> step_;
+};

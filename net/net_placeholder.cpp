@@ -1,1 +1,0 @@
-// The networking layer grows here.
