@@ -1,0 +1,15 @@
+#version 120
+// Full-window pass over the finished frame: the scene with the damage overlay faded in.
+// With damagefade at 0 the scene passes through unchanged.
+
+uniform sampler2D texture;         // the frame, bound by the framework
+uniform sampler2D texture_damage;  // red edges, clear in the middle
+uniform float damagefade;          // 0 = no flash, 1 = full flash
+
+void main()
+{
+    vec4 scene = texture2D(texture, gl_TexCoord[0].st);
+    vec4 damage = texture2D(texture_damage, gl_TexCoord[0].st);
+    float amount = clamp(damagefade, 0.0, 1.0) * damage.a;
+    gl_FragColor = vec4(mix(scene.rgb, damage.rgb, amount), mix(scene.a, 1.0, amount));
+}

@@ -1,0 +1,101 @@
+#pragma once
+#include <SDL/SDL.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CAudio;
+class CFontFactory;
+class CFPSControl;
+class CShaderFactory;
+class CShaderProgram;
+
+// The application object of every windowed program: SDL 1.2 window with an OpenGL context, an
+// off-screen render target that each frame is drawn into, the frame loop, event dispatch to the
+// virtual hooks, and presentation through an optional post-process program.
+class CGameBase {
+public:
+    // Opens the window; a failure that leaves no usable window ends the process (code 1, or -1
+    // for a render target that is not complete).
+    CGameBase(int width, int height, bool fullscreen = false);
+    virtual ~CGameBase();
+    CGameBase(const CGameBase&) = delete;
+    CGameBase& operator=(const CGameBase&) = delete;
+
+    virtual void on_start() {}
+    virtual void on_shutdown() {}
+    // Called with the off-screen framebuffer bound and cleared.
+    virtual void render(SDL_Surface*) {}
+    // dt: the previous frame's duration in seconds.
+    virtual void update(float) {}
+    virtual void on_active_event(const SDL_Event&) {}
+    virtual void on_key_pressed(const SDL_Event&) {}
+    virtual void on_key_repeat(const SDL_Event&) {}
+    virtual void on_key_released(const SDL_Event&) {}
+    virtual void on_mouse_motion(const SDL_Event&) {}
+    virtual void on_mouse_button_down(const SDL_Event&) {}
+    virtual void on_mouse_button_up(const SDL_Event&) {}
+    virtual void on_joy_axis_motion(const SDL_Event&) {}
+    virtual void on_joy_axis_pressed(const SDL_Event&, bool /*positive*/) {}
+    virtual void on_joy_axis_released(const SDL_Event&, bool /*positive*/) {}
+    virtual void on_joy_hat_motion(const SDL_Event&) {}
+    virtual void on_joy_button_down(const SDL_Event&) {}
+    virtual void on_joy_button_up(const SDL_Event&) {}
+    // Called before the render target takes the new size.
+    virtual void on_resize(const SDL_Event&) {}
+
+    void run();
+    // Frames until quit_requested is set; the flag is tested before each frame.
+    void run_frames();
+    void poll_events();
+    // One event to its hook(s); what poll_events does with each pending event.
+    void dispatch_event(const SDL_Event& event);
+    void draw_frame(SDL_Surface* target_screen);
+    void resize_render_target(int width, int height);
+
+    // Viewport on the window rectangle (y down, clipped to the window) with a 2D projection that
+    // shows the view rectangle there; a view size of 0 maps one unit to one pixel. False, with
+    // nothing changed, when the rectangle does not overlap the window.
+    static bool setup_projection(int x, int y, int width, int height, float view_x, float view_y,
+                                 float view_width, float view_height);
+
+    CFontFactory* get_font_factory();
+    CShaderFactory* get_shader_factory();
+    static CAudio* get_audio();
+
+    void set_window_title(std::string title);
+    void set_window_icon(std::string path);
+    // Resizes the window (not in full screen) and queues the resize event that resizes the
+    // render target.
+    static void set_window_size(int width, int height);
+
+    bool quit_requested = false;
+    SDL_Surface* screen = nullptr;
+    CShaderProgram* post_process_program = nullptr;  // not owned
+    uint32_t framebuffer = 0;
+    uint32_t scene_texture = 0;
+    uint32_t depth_renderbuffer = 0;
+    // Unit the scene texture is bound on for the post-process program; negative: none.
+    int post_process_texture_unit = -1;
+    CFontFactory* font_factory = nullptr;
+    CShaderFactory* shader_factory = nullptr;
+    // One entry per SDL key symbol: held down.
+    std::vector<bool> key_down;
+    CFPSControl* fps_control = nullptr;
+
+    static int window_width;
+    static int window_height;
+    static bool is_fullscreen;
+    static unsigned long window_handle;
+    static CAudio* audio;
+    // Last value of each axis of each joystick; rows grow as joysticks report.
+    static std::vector<std::vector<int16_t>> joystick_axes;
+
+protected:
+    void init_gl();
+
+private:
+    [[noreturn]] void fail_startup(const std::string& message, int exit_code);
+    void specify_render_target_storage(int width, int height);
+};
