@@ -13,6 +13,7 @@
 #include "engine/files.h"
 #include "engine/font.h"
 #include "engine/fps_control.h"
+#include "engine/gl_support.h"
 #include "engine/logger.h"
 #include "engine/native_window.h"
 #include "engine/random.h"
@@ -30,13 +31,6 @@ std::vector<std::vector<int16_t>> CGameBase::joystick_axes;
 namespace {
 
 constexpr int kAxisThreshold = 10000;
-
-bool framebuffer_functions_available() {
-    return glGenFramebuffers && glBindFramebuffer && glFramebufferTexture2D &&
-           glFramebufferRenderbuffer && glCheckFramebufferStatus && glDeleteFramebuffers &&
-           glGenRenderbuffers && glBindRenderbuffer && glRenderbufferStorage &&
-           glDeleteRenderbuffers && glActiveTexture;
-}
 
 }  // namespace
 

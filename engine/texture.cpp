@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/files.h"
+#include "engine/gl_support.h"
 #include "engine/logger.h"
 #include "platform/paths.h"
 
@@ -42,13 +43,6 @@ void upload_surface_pixels(SDL_Surface* surface, int depth, GLenum format) {
     glTexImage2D(GL_TEXTURE_2D, 0, depth, surface->w, surface->h, 0, format, GL_UNSIGNED_BYTE,
                  pixels);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-}
-
-bool framebuffer_functions_available() {
-    return glGenFramebuffers && glBindFramebuffer && glFramebufferTexture2D &&
-           glFramebufferRenderbuffer && glCheckFramebufferStatus && glDeleteFramebuffers &&
-           glGenRenderbuffers && glBindRenderbuffer && glRenderbufferStorage &&
-           glDeleteRenderbuffers && glActiveTexture;
 }
 
 }  // namespace
