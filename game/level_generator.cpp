@@ -629,6 +629,8 @@ void generate_cave(const LevelParameters& p, SDL_Surface* surface) {
     const int w = px.width(), h = px.height();
     NoiseField noise(p, w, h);
     const float water_line = 1.0f - p.water_level;
+    // Rows are independent and draw no random numbers, so they may run in parallel.
+#pragma omp parallel for schedule(static)
     for (int y = 0; y < h; ++y) {
         const float fy = ratio(y, h);
         const float t = (1.0f - (fy * 2.0f - 1.0f)) * p.additional;
