@@ -1,5 +1,5 @@
-// Lays out the generated part of the run folder: images under gfx/, sounds under snd/ and the
-// window icon. Usage: brawl_assets <run folder>
+// Lays out the generated part of the run folder: images under gfx/, sounds under snd/, the
+// window icon and the particle effects. Usage: brawl_assets <run folder>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "asset_writers.h"
+#include "particle_assets.h"
+#include "level_assets.h"
 
 namespace {
 
@@ -61,6 +63,18 @@ Image gradient_texture(int w, int h) {
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             image.at(x, y) = {uint8_t(255 * x / (w - 1)), uint8_t(255 * y / (h - 1)), 128, 255};
+        }
+    }
+    return image;
+}
+
+// Opaque blue with a white frame 4 pixels wide: shows whether border strips are stretched.
+Image bordered_texture() {
+    Image image(32, 32);
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            bool frame = x < 4 || y < 4 || x >= 28 || y >= 28;
+            image.at(x, y) = frame ? Rgba{255, 255, 255, 255} : Rgba{0, 0, 255, 255};
         }
     }
     return image;
@@ -231,11 +245,17 @@ int main(int argc, char** argv) {
     check(assets::write_png_rgb(run + "/gfx/test/odd_width_rgb.png", odd_width_texture()), "gfx/test/odd_width_rgb.png");
     check(assets::write_png_palette(run + "/gfx/test/palette.png", palette_texture()), "gfx/test/palette.png");
     check(assets::write_png_rgba(run + "/gfx/test/npot_100x60.png", gradient_texture(100, 60)), "gfx/test/npot_100x60.png");
+    check(assets::write_png_rgba(run + "/gfx/test/bordered.png", bordered_texture()), "gfx/test/bordered.png");
 
     uint32_t seed = 1;
     for (const SoundRecipe& recipe : sound_recipes()) {
         std::string path = run + "/snd/" + recipe.file;
         check(assets::write_wav(path, synthesize(recipe, seed++), kSampleRate), path);
     }
+
+    check(assets::write_level_assets(run), "level templates, backgrounds and gfx/dummy.png");
+
+    // Last: it works from inside the run folder.
+    check(assets::write_particle_assets(run), "gfx/particles.vp");
     return ok ? 0 : 1;
 }
