@@ -1,0 +1,75 @@
+#include "game/session_records.h"
+
+#include <algorithm>
+#include <cstring>
+
+void JoinRequest::set_name(const std::string& text) {
+    std::memset(name, 0, sizeof name);
+    std::memcpy(name, text.data(), std::min(text.size(), sizeof name - 1));
+}
+
+std::string JoinRequest::get_name() const {
+    const char* end = static_cast<const char*>(std::memchr(name, 0, sizeof name));
+    return std::string(name, end ? size_t(end - name) : sizeof name);
+}
+
+void write_game_parameters(ByteBuffer& out, const GameParameters& p) {
+    out.write_u32_le(p.player_count);
+    out.write_i32_le(p.lives);
+    out.write_f32_le(p.respawn_time);
+    out.write_u8(p.teams);
+    out.write_u8(p.friendly_fire);
+    out.write_u16_le(0);
+}
+
+bool read_game_parameters(ByteBuffer& in, GameParameters& out) {
+    if (!in.ok() || in.remaining() < kGameParametersSize) {
+        in.fail();
+        return false;
+    }
+    GameParameters p;
+    in.read_u32_le(p.player_count);
+    in.read_i32_le(p.lives);
+    in.read_f32_le(p.respawn_time);
+    in.read_u8(p.teams);
+    in.read_u8(p.friendly_fire);
+    in.skip(2);
+    out = p;
+    return true;
+}
+
+void write_join_request(ByteBuffer& out, const JoinRequest& r) {
+    out.append(r.name, sizeof r.name);
+    out.write_u32_le(r.player_id);
+}
+
+bool read_join_request(ByteBuffer& in, JoinRequest& out) {
+    if (!in.ok() || in.remaining() < kJoinRequestSize) {
+        in.fail();
+        return false;
+    }
+    in.read(out.name, sizeof out.name);
+    in.read_u32_le(out.player_id);
+    return true;
+}
+
+void write_spawn_positions(ByteBuffer& out, const SpawnPositions& s) {
+    out.write_u32_le(s.count);
+    for (const auto& p : s.positions) {
+        out.write_f32_le(p.x);
+        out.write_f32_le(p.y);
+    }
+}
+
+bool read_spawn_positions(ByteBuffer& in, SpawnPositions& out) {
+    if (!in.ok() || in.remaining() < kSpawnPositionsSize) {
+        in.fail();
+        return false;
+    }
+    in.read_u32_le(out.count);
+    for (auto& p : out.positions) {
+        in.read_f32_le(p.x);
+        in.read_f32_le(p.y);
+    }
+    return true;
+}

@@ -1,0 +1,164 @@
+// One server world step with 500 physics objects on a 2048 x 1024 terrain surface.
+//
+//   session_bench --benchmark_min_time=2
+//
+// Settled: the objects have fallen and mostly rest on the hills, as items and players do in a
+// match. Airborne: every object is put back into the air before each step, so all of them are
+// swept against the terrain. WithUdpSync: the settled world with the UDP sync packet of all 500
+// objects built and sent to a loopback peer in every step (the game sends every 33 ms).
+#include <SDL/SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "game/qg_event_handler.h"
+#include "game/qg_game.h"
+#include "game/qg_phys_object.h"
+#include "game/settings.h"
+#include "net/udp.h"
+
+namespace {
+
+constexpr int kWidth = 2048;
+constexpr int kHeight = 1024;
+constexpr int kObjects = 500;
+constexpr float kDt = 1.0f / 60.0f;
+
+void set_materials() {
+    color_air = {0, 0, 0, 0};
+    color_earth = {96, 66, 40, 255};
+    color_rock = {120, 120, 128, 255};
+    color_destructible = {139, 100, 62, 255};
+    color_indestructible = {66, 68, 80, 255};
+    color_water = {40, 110, 210, 255};
+    color_staticwater = {24, 72, 160, 255};
+    color_ladder = {196, 150, 78, 255};
+    color_explosive = {222, 48, 32, 255};
+    material_colors = {color_air,   color_earth,       color_rock,   color_destructible, color_indestructible,
+                       color_water, color_staticwater, color_ladder, color_explosive};
+    gravity = {0.0f, 500.0f};
+    step_height = 5;
+}
+
+// Hills of earth over rock, a water basin, a few ladders and floating rock ledges.
+SDL_Surface* make_terrain() {
+    SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, kWidth, kHeight, 32, 0x00FF0000u, 0x0000FF00u,
+                                          0x000000FFu, 0xFF000000u);
+    auto put = [s](int x, int y, ColorRGBA c) {
+        uint32_t v = c.to_pixel();
+        std::memcpy(static_cast<uint8_t*>(s->pixels) + y * s->pitch + x * 4, &v, 4);
+    };
+    for (int x = 0; x < kWidth; ++x) {
+        const int ground = 700 + int(120.0 * std::sin(x / 97.0) + 60.0 * std::sin(x / 31.0));
+        for (int y = 0; y < kHeight; ++y) {
+            ColorRGBA c = color_air;
+            if (y >= ground + 80) c = color_rock;
+            else if (y >= ground) c = color_earth;
+            else if (x > 900 && x < 1200 && y > 640) c = color_water;
+            else if (x % 400 == 200 && y > ground - 200) c = color_ladder;
+            else if (y > 380 && y < 396 && (x / 150) % 3 == 1) c = color_rock;
+            put(x, y, c);
+        }
+    }
+    return s;
+}
+
+struct World {
+    World() {
+        set_materials();
+        terrain = make_terrain();
+        game = std::make_unique<QGGame>(QGGame::ServerSide{});
+        game->terrain = terrain;
+        uint32_t seed = 20240611u;
+        auto next = [&seed](int n) {
+            seed = seed * 1664525u + 1013904223u;
+            return int((seed >> 8) % uint32_t(n));
+        };
+        for (int i = 0; i < kObjects; ++i) {
+            const ivec2d size{8 + next(33), 8 + next(33)};
+            auto* o = new QGPhysObject(game.get(), 0, size, false, 0.5f + next(40) / 10.0f, 2.0f, 0.1f,
+                                       next(50) / 100.0f, uint16_t(1 << (1 + next(3))), 0xffff, 0.5f);
+            o->position = {float(next(kWidth - 48)), float(next(500))};
+            o->velocity = {float(next(400) - 200), float(next(200) - 100)};
+            spawn.push_back({o, o->position, o->velocity});
+        }
+        game->active = true;
+        game->match_running = true;
+        game->paused = false;
+        game->update(kDt);
+        game->event_handler->queue.clear();
+    }
+    ~World() {
+        game.reset();
+        SDL_FreeSurface(terrain);
+    }
+
+    void settle(int steps) {
+        for (int i = 0; i < steps; ++i) game->update(kDt);
+        game->event_handler->queue.clear();
+    }
+    void relaunch() {
+        for (auto& s : spawn) {
+            s.object->position = s.position;
+            s.object->velocity = s.velocity;
+            s.object->on_ground = false;
+        }
+    }
+
+    struct Spawn {
+        QGPhysObject* object;
+        dvec2d position;
+        dvec2d velocity;
+    };
+    SDL_Surface* terrain = nullptr;
+    std::unique_ptr<QGGame> game;
+    std::vector<Spawn> spawn;
+};
+
+void BM_ServerStep_Settled(benchmark::State& state) {
+    World world;
+    world.settle(600);
+    for (auto _ : state) world.game->update(kDt);
+    int resting = 0;
+    for (auto& s : world.spawn) resting += s.object->on_ground;
+    state.counters["resting"] = resting;
+}
+BENCHMARK(BM_ServerStep_Settled)->Unit(benchmark::kMicrosecond);
+
+void BM_ServerStep_Airborne(benchmark::State& state) {
+    World world;
+    for (auto _ : state) {
+        state.PauseTiming();
+        world.relaunch();
+        state.ResumeTiming();
+        world.game->update(kDt);
+    }
+}
+BENCHMARK(BM_ServerStep_Airborne)->Unit(benchmark::kMicrosecond);
+
+void BM_ServerStep_WithUdpSync(benchmark::State& state) {
+    World world;
+    world.settle(600);
+    auto* udp = new Udp();
+    Udp sink;
+    sink.bind(0);
+    udp->bind(0);
+    udp->add_peer(Connection(sf::IpAddress::LocalHost, sink.local_port()));
+    world.game->install_transports(nullptr, udp);
+    udp->set_send_interval(0.0f);
+    for (auto _ : state) {
+        world.game->update(kDt);
+        state.PauseTiming();
+        sink.receive();
+        sink.inbox.clear();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ServerStep_WithUdpSync)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
