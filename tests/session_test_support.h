@@ -24,38 +24,16 @@
 #include "net/net_clock.h"
 #include "net/tcp_server.h"
 #include "net/udp.h"
+#include "surface_test_support.h"
 
 namespace session_test {
 
-// Distinct colours for the nine materials, air fully transparent.
-inline void set_material_colors() {
-    color_air = {0, 0, 0, 0};
-    color_earth = {96, 66, 40, 255};
-    color_rock = {120, 120, 128, 255};
-    color_destructible = {139, 100, 62, 255};
-    color_indestructible = {66, 68, 80, 255};
-    color_water = {40, 110, 210, 255};
-    color_staticwater = {24, 72, 160, 255};
-    color_ladder = {196, 150, 78, 255};
-    color_explosive = {222, 48, 32, 255};
-    material_colors = {color_air,   color_earth,       color_rock,   color_destructible, color_indestructible,
-                       color_water, color_staticwater, color_ladder, color_explosive};
-}
+using surface_test::set_material_colors;
+using surface_test::SurfaceDeleter;
+using surface_test::SurfacePtr;
 
-struct SurfaceDeleter {
-    void operator()(SDL_Surface* s) const {
-        if (s) SDL_FreeSurface(s);
-    }
-};
-using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
-
-// A 32-bit terrain surface (alpha 24-31, red 16-23, green 8-15, blue 0-7) filled with air.
-inline SurfacePtr make_surface(int w, int h) {
-    SurfacePtr s(SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu,
-                                      0xFF000000u));
-    if (s) SDL_FillRect(s.get(), nullptr, color_air.to_pixel());
-    return s;
-}
+// A 32-bit terrain surface filled with air.
+inline SurfacePtr make_surface(int w, int h) { return surface_test::make_surface(w, h, color_air); }
 
 // Fills the rectangle [x, x + w) x [y, y + h), cut to the surface.
 inline void fill(SDL_Surface* s, int x, int y, int w, int h, ColorRGBA c) {

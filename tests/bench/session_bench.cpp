@@ -18,6 +18,7 @@
 #include "game/qg_game.h"
 #include "game/qg_phys_object.h"
 #include "game/settings.h"
+#include "surface_test_support.h"
 #include "net/udp.h"
 
 namespace {
@@ -28,17 +29,7 @@ constexpr int kObjects = 500;
 constexpr float kDt = 1.0f / 60.0f;
 
 void set_materials() {
-    color_air = {0, 0, 0, 0};
-    color_earth = {96, 66, 40, 255};
-    color_rock = {120, 120, 128, 255};
-    color_destructible = {139, 100, 62, 255};
-    color_indestructible = {66, 68, 80, 255};
-    color_water = {40, 110, 210, 255};
-    color_staticwater = {24, 72, 160, 255};
-    color_ladder = {196, 150, 78, 255};
-    color_explosive = {222, 48, 32, 255};
-    material_colors = {color_air,   color_earth,       color_rock,   color_destructible, color_indestructible,
-                       color_water, color_staticwater, color_ladder, color_explosive};
+    surface_test::set_material_colors();
     gravity = {0.0f, 500.0f};
     step_height = 5;
 }
