@@ -13,6 +13,7 @@
 #include "engine/files.h"
 #include "game/level_generator.h"
 #include "game/settings.h"
+#include "shader_test_support.h"
 #include "terrain_test_support.h"
 #include "test_support.h"
 
@@ -293,24 +294,10 @@ TEST_F(LevelAssets, SwampAndSubmarineStampTheTemplates) {
 // The level sets these uniforms on the world shader; each must be declared and used, or the
 // setter logs a warning and the value is lost.
 TEST_F(LevelAssets, WorldShaderIsVersion120AndUsesEveryUniformTheLevelSets) {
-    auto text = read_text_file("shader\\world.frag");
-    ASSERT_NE(text, nullptr);
-    std::string source(text.get());
-    EXPECT_EQ(source.rfind("#version 120", 0), 0u);
-    // A name that only appears in a comment is not used.
-    std::string code = std::regex_replace(source, std::regex("//[^\n]*"), "");
-    EXPECT_NE(code.find("texture2D"), std::string::npos);
-
-    std::set<std::string> declared;
-    std::regex declaration(R"(uniform\s+\w+\s+(\w+)\s*;)");
-    for (std::sregex_iterator it(code.begin(), code.end(), declaration), end; it != end; ++it) {
-        std::string name = (*it)[1];
-        declared.insert(name);
-        std::regex use("\\b" + name + "\\b");
-        auto uses = std::distance(std::sregex_iterator(code.begin(), code.end(), use), std::sregex_iterator());
-        EXPECT_GE(uses, 2) << name << " is declared but not used";
-    }
-    EXPECT_EQ(declared, (std::set<std::string>{"texture", "waterLevel", "waterColor", "staticWaterColor", "airColor",
-                                               "destructibleColor", "indestructibleColor", "explosiveColor",
-                                               "ladderColor"}));
+    std::string source = shader_test::read_source("shader\\world.frag");
+    EXPECT_NE(source.find("texture2D"), std::string::npos);
+    EXPECT_EQ(shader_test::check_uniforms_used(source, "shader\\world.frag"),
+              (std::set<std::string>{"texture", "waterLevel", "waterColor", "staticWaterColor", "airColor",
+                                     "destructibleColor", "indestructibleColor", "explosiveColor",
+                                     "ladderColor"}));
 }

@@ -12,6 +12,7 @@
 #include "engine/files.h"
 #include "engine/shader.h"
 #include "media_test_support.h"
+#include "shader_test_support.h"
 #include "platform/paths.h"
 
 TEST(MediaAssets, WindowIconLoadsThroughSdlImage) {
@@ -38,20 +39,7 @@ TEST(MediaAssets, DamageTextureIsClearInTheMiddleAndRedAtTheEdges) {
 // the uniforms the framework and the client set.
 TEST(MediaAssets, ShadersAreVersion120AndUseEveryUniform) {
     for (const char* path : {"shader\\postprocess.frag", "shader\\postprocess.vert"}) {
-        auto text = read_text_file(path);
-        ASSERT_NE(text, nullptr) << path;
-        std::string source(text.get());
-        EXPECT_EQ(source.rfind("#version 120", 0), 0u) << path;
-        std::regex declaration(R"(uniform\s+\w+\s+(\w+)\s*;)");
-        std::set<std::string> names;
-        for (std::sregex_iterator it(source.begin(), source.end(), declaration), end; it != end; ++it) {
-            std::string name = (*it)[1];
-            names.insert(name);
-            std::regex use("\\b" + name + "\\b");
-            auto uses = std::distance(std::sregex_iterator(source.begin(), source.end(), use),
-                                      std::sregex_iterator());
-            EXPECT_GE(uses, 2) << name << " is declared but not used in " << path;
-        }
+        std::set<std::string> names = shader_test::check_uniforms_used(shader_test::read_source(path), path);
         if (std::string(path).find(".frag") != std::string::npos) {
             EXPECT_EQ(names, (std::set<std::string>{"texture", "texture_damage", "damagefade"}));
         }
