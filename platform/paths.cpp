@@ -112,7 +112,7 @@ std::string native_path(const std::string& path) {
                 continue;
             }
             if (i == 0) folder.clear();
-            else if (folder.empty()) folder = "/";
+            else if (folder.empty()) folder.assign(1, '/');  // not = "/": GCC 12 -O3 warns falsely
             std::string found;
             if (find_case_insensitive(folder, part, found)) {
                 result += found;
