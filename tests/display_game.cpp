@@ -1,5 +1,7 @@
 #include "display_game.h"
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -160,8 +162,9 @@ bool near_rgb(ColorRGBA a, ColorRGBA e, int tolerance) {
 }
 
 std::string describe(ColorRGBA c) {
-    return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) +
-           ", " + std::to_string(c.a) + ")";
+    char text[32];
+    std::snprintf(text, sizeof text, "(%d, %d, %d, %d)", c.r, c.g, c.b, c.a);
+    return text;
 }
 
 }  // namespace display
