@@ -9,6 +9,7 @@
 #include "asset_writers.h"
 #include "particle_assets.h"
 #include "level_assets.h"
+#include "widget_assets.h"
 
 namespace {
 
@@ -254,6 +255,8 @@ int main(int argc, char** argv) {
     }
 
     check(assets::write_level_assets(run), "level templates, backgrounds and gfx/dummy.png");
+
+    check(assets::write_widget_assets(run), "widget skins under gfx/ and gfx/partEd/");
 
     // Last: it works from inside the run folder.
     check(assets::write_particle_assets(run), "gfx/particles.vp");
