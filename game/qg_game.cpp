@@ -7,6 +7,7 @@
 #include "engine/ini.h"
 #include "engine/logger.h"
 #include "game/qg_event_handler.h"
+#include "game/qg_map_synchronizer.h"
 #include "game/qg_object.h"
 #include "game/qg_phys_object.h"
 #include "game/settings.h"
@@ -546,4 +547,11 @@ void QGGame::send_spectator_snapshot(unsigned int connection_id) {
     server->send_objects(only);
     server->send_to_all = true;
     server->set_send_interval(kSendInterval);
+
+    // The level's record made the newcomer generate the level as it began; the explosions since
+    // reach it tile by tile.
+    if (level) {
+        std::cout << "Sending current map to spectator..." << std::endl;
+        new QGMapSynchronizer(this, 0, connection_id);
+    }
 }

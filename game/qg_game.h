@@ -30,6 +30,10 @@ class CShaderFactory;
 class CFontFactory;
 class Udp;
 struct SDL_Surface;
+struct LevelCreation;
+struct Explosion;
+struct PixelRect;
+struct ChainReaction;
 
 // The rules of the match, as set up from GameParameters.
 struct GameRules {
@@ -104,9 +108,40 @@ public:
     void on_disconnect(Protocol* protocol, unsigned int connection_id, unsigned short local_port, Connection remote);
     // Sizes the player table, stores the rules and clears quit; the server posts the record.
     void setup_game(const GameParameters& params);
-    // Sends a newcomer that cannot play the current state of the game, to it alone.
+    // Sends a newcomer that cannot play the current state of the game, to it alone; when a
+    // level exists, a map synchronizer then streams the current terrain to it.
     void send_spectator_snapshot(unsigned int connection_id);
     GameParameters current_parameters() const;
+    // Builds the level from the parameters (brought into range first, as they come from the
+    // host's client or the network), once per session: a later record is ignored.
+    void generate_level(const LevelCreation& record);
+
+    // --- explosions and the level's pixels ---
+
+    // Carves the disc into the terrain: destructible and explosive pixels become air,
+    // indestructible ones destructible; explosive pixels go off in chains. The server posts
+    // every disc to the clients (nested chain discs first) and runs the chains' effects, pushes
+    // and sound; a client carves its copy and refreshes the changed area of the texture.
+    void explode(const dvec2d& centre, float radius);
+    // Server: calls back every physics object whose box reaches within radius of the point,
+    // with the direction from the point and a strength of 1 within the object's half diagonal
+    // falling to 0 at the radius. Objects closer than 0.1 to the point are skipped.
+    void affect_objects_near(const dvec2d& point, Callback<void, QGPhysObject*, const dvec2d&, float> callback,
+                             float radius);
+    // The default blast reaction: an impulse away from the blast; a player also takes damage.
+    void push_object(QGPhysObject* object, const dvec2d& direction, float strength);
+    // Asks the clients to play the sound.
+    void play_sound(int sound_id);
+    // The player of the table whose object has this entity id, or null.
+    QGPlayer* player_with_entity(unsigned int entity_id) const;
+    bool is_player_entity(unsigned int entity_id) const { return player_with_entity(entity_id) != nullptr; }
+    // The terrain's size in pixels; 0 without one.
+    int level_width() const;
+    int level_height() const;
+    // A terrain pixel; air outside the terrain, which is never written.
+    ColorRGBA get_pixel(int x, int y) const;
+    void set_pixel(int x, int y, ColorRGBA colour);
+    static bool is_destructible_colour(const ColorRGBA& colour);
 
     // The terrain surface the physics reads; null without a level. Set by the level (tests set
     // it directly); the session does not own it.
@@ -197,6 +232,10 @@ private:
     void post_join_request(unsigned int connection_id);
     // The entity id of the object in a player slot (0 when not found).
     unsigned int player_entity_id(const QGPlayer* player) const;
+    // The server's side of an explosion, hooked into the carver.
+    void on_pixel_carved(int x, int y);
+    void on_disc_carved(const Explosion& blast, const PixelRect& box);
+    void on_chain_finished(const ChainReaction& chain);
 
     const NetClock* clock_ = nullptr;
     TeardownClock transport_clock_;

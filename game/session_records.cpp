@@ -73,3 +73,45 @@ bool read_spawn_positions(ByteBuffer& in, SpawnPositions& out) {
     }
     return true;
 }
+
+void write_effect_spawn(ByteBuffer& out, const EffectSpawn& e) {
+    out.write_i32_le(e.effect_id);
+    out.write_i32_le(e.particles);
+    out.write_f32_le(e.particle_time);
+    out.write_u32_le(e.angle_bits);
+    out.write_f32_le(e.x);
+    out.write_f32_le(e.y);
+}
+
+bool read_effect_spawn(ByteBuffer& in, EffectSpawn& out) {
+    if (!in.ok() || in.remaining() < kEffectSpawnSize) {
+        in.fail();
+        return false;
+    }
+    EffectSpawn e;
+    in.read_i32_le(e.effect_id);
+    in.read_i32_le(e.particles);
+    in.read_f32_le(e.particle_time);
+    in.read_u32_le(e.angle_bits);
+    in.read_f32_le(e.x);
+    in.read_f32_le(e.y);
+    out = e;
+    return true;
+}
+
+void write_sound_request(ByteBuffer& out, const SoundRequest& r) {
+    out.write_i32_le(r.sound_id);
+    out.write_u32_le(r.second_word);
+}
+
+bool read_sound_request(ByteBuffer& in, SoundRequest& out) {
+    if (!in.ok() || in.remaining() < kSoundRequestSize) {
+        in.fail();
+        return false;
+    }
+    SoundRequest r;
+    in.read_i32_le(r.sound_id);
+    in.read_u32_le(r.second_word);
+    out = r;
+    return true;
+}

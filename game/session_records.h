@@ -56,6 +56,50 @@ struct SpawnPositions {
 static_assert(std::is_standard_layout_v<SpawnPositions>);
 static_assert(sizeof(SpawnPositions) == 132);
 
+// Payload of SpawnEffect (24 bytes): a particle effect the server announces; the fourth word is
+// the spawn angle's bits (the server sends 0).
+struct EffectSpawn {
+    int32_t effect_id = 0;
+    int32_t particles = 0;
+    float particle_time = 0.0f;
+    uint32_t angle_bits = 0;
+    float x = 0.0f;
+    float y = 0.0f;
+};
+static_assert(std::is_standard_layout_v<EffectSpawn>);
+static_assert(sizeof(EffectSpawn) == 24);
+
+// Payload of PlaySound (8 bytes): the sound's index and a second word (the loop count; 0).
+struct SoundRequest {
+    int32_t sound_id = 0;
+    uint32_t second_word = 0;
+};
+static_assert(std::is_standard_layout_v<SoundRequest>);
+static_assert(sizeof(SoundRequest) == 8);
+
+// Why a player's health changed.
+enum class DamageType : uint32_t {
+    Fall = 1,
+    Drowning = 2,
+    Impact = 3,
+    Weapon = 4,
+    Sweetroll = 5,
+    Environment = 6,
+};
+
+// A player index that names nobody (the "no owner" index of carried items).
+constexpr uint32_t kNoPlayerIndex = 17;
+
+// The cause of a health change (12 bytes where records carry it).
+struct DamageCause {
+    DamageType type = DamageType::Environment;
+    uint32_t weapon_definition = 0;
+    uint32_t source_player = kNoPlayerIndex;
+};
+static_assert(sizeof(DamageCause) == 12);
+
+constexpr size_t kEffectSpawnSize = 24;
+constexpr size_t kSoundRequestSize = 8;
 constexpr size_t kGameParametersSize = 16;
 constexpr size_t kJoinRequestSize = 20;
 constexpr size_t kSpawnPositionsSize = 132;
@@ -69,3 +113,9 @@ bool read_join_request(ByteBuffer& in, JoinRequest& out);
 
 void write_spawn_positions(ByteBuffer& out, const SpawnPositions& s);
 bool read_spawn_positions(ByteBuffer& in, SpawnPositions& out);
+
+void write_effect_spawn(ByteBuffer& out, const EffectSpawn& e);
+bool read_effect_spawn(ByteBuffer& in, EffectSpawn& out);
+
+void write_sound_request(ByteBuffer& out, const SoundRequest& r);
+bool read_sound_request(ByteBuffer& in, SoundRequest& out);

@@ -101,7 +101,9 @@ extern const char* const kServerIni;   // "config\\server.ini"
 extern const char* const kUserIni;     // "config.ini"
 
 // Reads every setting and the object definitions, in start-up order, from the ini files under
-// the working directory. Safe to call again (tests do): every value is reset first.
+// the working directory. Safe to call again (tests do): every value is reset first. Programs
+// then call report_equal_material_colors() (game/map_coder.h) and
+// register_level_event_actions() (game/qg_level.h).
 void load_settings();
 
 // Whether the pixel has exactly the material's colour.
