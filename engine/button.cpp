@@ -17,33 +17,40 @@ void apply_button_appearance(CLabelSprite& label, const ButtonAppearance& a) {
     label.set_text(a.text);
 }
 
-CButton::CButton(CInterfaceElement* parent_, CFont* font_) : CLabel(parent_, font_) {
+CStatefulLabel::CStatefulLabel(CInterfaceElement* parent_, CFont* font_) : CLabel(parent_, font_) {
     for (ButtonAppearance& a : appearances) a.font = font_;
     set_state(ButtonState::Normal);
 }
 
-void CButton::set_state(int s) {
+CStatefulLabel::CStatefulLabel(const CStatefulLabel& o) : CLabel(o) {
+    for (int i = 0; i < ButtonState::Count; ++i) appearances[i] = o.appearances[i];
+    set_state(o.state);
+}
+
+void CStatefulLabel::set_state(int s) {
     if (!ButtonState::is_valid(s)) return;
     state = s;
     apply_button_appearance(*this, appearances[s]);
 }
 
-ButtonAppearance* CButton::get_appearance(int s) {
+ButtonAppearance* CStatefulLabel::get_appearance(int s) {
     return ButtonState::is_valid(s) ? &appearances[s] : nullptr;
 }
 
-void CButton::set_appearance(ColorRGB text_color, CFont* font_, int first, int last, float speed,
-                             std::string text_) {
+void CStatefulLabel::set_appearance(ColorRGB text_color, CFont* font_, int first, int last,
+                                    float speed, std::string text_) {
     set_appearance(ButtonAppearance{text_color, font_, first, last, speed, std::move(text_)});
 }
 
-void CButton::set_appearance(const ButtonAppearance& a) {
+void CStatefulLabel::set_appearance(const ButtonAppearance& a) {
     for (ButtonAppearance& record : appearances) record = a;
     refresh_appearance();
 }
 
-void CButton::refresh_appearance() { set_state(state); }
-int CButton::get_state() { return state; }
+void CStatefulLabel::refresh_appearance() { set_state(state); }
+int CStatefulLabel::get_state() { return state; }
+
+CButton::CButton(CInterfaceElement* parent_, CFont* font_) : CStatefulLabel(parent_, font_) {}
 
 void CButton::set_enabled(bool v) {
     CLabel::set_enabled(v);

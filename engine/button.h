@@ -33,13 +33,14 @@ void apply_button_appearance(CLabelSprite& label, const ButtonAppearance& appear
 
 using ButtonClickHandler = void (*)(CInterfaceElement* sender, const SDL_MouseButtonEvent* event);
 
-// A label that shows its state (normal, hover, pressed, disabled) and reports a left-button
-// release inside it through `on_click`. A press followed by a release elsewhere does not click.
-class CButton : public CLabel {
+// A label with four appearance records, showing the one of its current state: what buttons
+// and check boxes share.
+class CStatefulLabel : public CLabel {
 public:
-    CButton(CInterfaceElement* parent, CFont* font);
-    CButton(const CButton&) = delete;
-    CButton& operator=(const CButton&) = delete;
+    CStatefulLabel(CInterfaceElement* parent, CFont* font);
+    // A copy with its own records and state.
+    CStatefulLabel(const CStatefulLabel& other);
+    CStatefulLabel& operator=(const CStatefulLabel&) = delete;
 
     // A state outside the four is refused.
     virtual void set_state(int state);
@@ -53,6 +54,19 @@ public:
     virtual void refresh_appearance();
     virtual int get_state();
 
+protected:
+    int state = ButtonState::Normal;
+    ButtonAppearance appearances[ButtonState::Count];
+};
+
+// A label that shows its state (normal, hover, pressed, disabled) and reports a left-button
+// release inside it through `on_click`. A press followed by a release elsewhere does not click.
+class CButton : public CStatefulLabel {
+public:
+    CButton(CInterfaceElement* parent, CFont* font);
+    CButton(const CButton&) = delete;
+    CButton& operator=(const CButton&) = delete;
+
     void set_enabled(bool enabled) override;
     void on_focus_lost() override;
     void on_mouse_enter() override;
@@ -61,8 +75,4 @@ public:
     void on_mouse_button_up(const SDL_MouseButtonEvent& event) override;
 
     ButtonClickHandler on_click = nullptr;
-
-protected:
-    int state = ButtonState::Normal;
-    ButtonAppearance appearances[ButtonState::Count];
 };

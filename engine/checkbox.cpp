@@ -2,39 +2,11 @@
 
 #include "engine/geometry.h"
 
-CCheckbox::CCheckbox(CInterfaceElement* parent_, CFont* font_) : CLabel(parent_, font_) {
-    for (ButtonAppearance& a : appearances) a.font = font_;
-    set_state(0);
-}
+CCheckbox::CCheckbox(CInterfaceElement* parent_, CFont* font_) : CStatefulLabel(parent_, font_) {}
 
-CCheckbox::CCheckbox(const CCheckbox& o) : CLabel(o), on_change(o.on_change) {
-    for (int i = 0; i < ButtonState::Count; ++i) appearances[i] = o.appearances[i];
-    set_state(o.state);
-}
+CCheckbox::CCheckbox(const CCheckbox& o) : CStatefulLabel(o), on_change(o.on_change) {}
 
-void CCheckbox::set_state(int s) {
-    if (!ButtonState::is_valid(s)) return;
-    state = s;
-    apply_button_appearance(*this, appearances[s]);
-}
-
-ButtonAppearance* CCheckbox::get_appearance(int s) {
-    return ButtonState::is_valid(s) ? &appearances[s] : nullptr;
-}
-
-void CCheckbox::set_appearance(ColorRGB text_color, CFont* font_, int first, int last, float speed,
-                               std::string text_) {
-    set_appearance(ButtonAppearance{text_color, font_, first, last, speed, std::move(text_)});
-}
-
-void CCheckbox::set_appearance(const ButtonAppearance& a) {
-    for (ButtonAppearance& record : appearances) record = a;
-    refresh_appearance();
-}
-
-void CCheckbox::refresh_appearance() { set_state(state); }
 void CCheckbox::apply_state(int s) { set_state(s); }
-int CCheckbox::get_state() { return state; }
 void CCheckbox::set_checked(bool checked) { apply_state(checked ? 1 : 0); }
 bool CCheckbox::is_checked() { return state == 1; }
 void CCheckbox::set_on_change(CheckboxChangeHandler handler) { on_change = handler; }

@@ -9,7 +9,7 @@ using CheckboxChangeHandler = void (*)(CInterfaceElement* sender,
 // A label with the button's four appearance records that toggles between unchecked (0) and
 // checked (1) on a left-button release inside it; a third state (2) set from outside becomes
 // checked. Every release inside it, of any button, is reported through `on_change`.
-class CCheckbox : public CLabel {
+class CCheckbox : public CStatefulLabel {
 public:
     CCheckbox(CInterfaceElement* parent, CFont* font);
     // A copy with its own records, state and callback; it starts without focus. List boxes
@@ -17,16 +17,7 @@ public:
     CCheckbox(const CCheckbox& other);
     CCheckbox& operator=(const CCheckbox&) = delete;
 
-    // A state outside the four is refused.
-    virtual void set_state(int state);
-    // Null for a state outside the four.
-    virtual ButtonAppearance* get_appearance(int state);
-    virtual void set_appearance(ColorRGB text_color, CFont* font, int first_frame, int last_frame,
-                                float animation_speed, std::string text);
-    virtual void set_appearance(const ButtonAppearance& appearance);
-    virtual void refresh_appearance();
     virtual void apply_state(int state);
-    virtual int get_state();
     virtual void set_checked(bool checked);
     virtual bool is_checked();
     virtual void set_on_change(CheckboxChangeHandler handler);
@@ -35,7 +26,5 @@ public:
     void on_mouse_button_up(const SDL_MouseButtonEvent& event) override;
 
 protected:
-    int state = ButtonState::Normal;
-    ButtonAppearance appearances[ButtonState::Count];
     CheckboxChangeHandler on_change = nullptr;
 };
