@@ -1,11 +1,12 @@
 #include "engine/particle_writer.h"
 
 #include <cstdint>
-#include <fstream>
+#include <ostream>
 #include <limits>
 
 #include "engine/byte_buffer.h"
 #include "engine/logger.h"
+#include "platform/folders.h"
 #include "platform/paths.h"
 
 namespace ParticleLoader {
@@ -65,7 +66,7 @@ bool write_field(FieldDescriptor& f, ByteBuffer& out) {
         return true;
     }
     }
-    return true;  // kinds this writer does not know write nothing
+    return true;  // kinds this writer does not know write nothing, as the reader reads nothing
 }
 
 }  // namespace
@@ -101,11 +102,13 @@ bool write_template(FileTemplate& t, std::ostream& out) {
 }
 
 bool save_file(FileTemplate& t, std::string path) {
-    std::ofstream file(platform::native_path(absolute_path(path)),
-                       std::ios::out | std::ios::binary | std::ios::trunc);
-    bool ok = write_template(t, file);
-    file.close();
-    ok = ok && !file.fail();
+    // The whole document is encoded first: a document that cannot be written leaves the old
+    // file as it was, and the file is replaced in one step.
+    ByteBuffer bytes;
+    bool ok = write_template(t, bytes) &&
+              platform::write_file_whole(
+                  platform::native_path(absolute_path(path)),
+                  std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (ok) {
         log_message(LogLevel::Status, "File " + path + " written successfully.", log_class_name_of(t));
     } else {

@@ -35,6 +35,9 @@ int CSpriteManager::add_child(CSprite* sprite) {
     if (!sprite || sprite == this) return -1;
     int existing = find_child(sprite);
     if (existing >= 0) return existing;
+    // Removed earlier in this pass and added again: it stays, so it must not be deleted.
+    deferred_deletes.erase(std::remove(deferred_deletes.begin(), deferred_deletes.end(), sprite),
+                           deferred_deletes.end());
     // A sprite nested under a sibling keeps that parent.
     CSprite* current = sprite->get_parent();
     if (!current || find_child(current) < 0) sprite->set_parent(this);

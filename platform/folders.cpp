@@ -1,10 +1,15 @@
 #include "platform/folders.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <string_view>
 
 #include "platform/paths.h"
 
@@ -46,6 +51,65 @@ bool file_exists(const std::string& path) {
     if (path.empty()) return false;
     struct stat st;
     return stat(native_path(path).c_str(), &st) == 0;
+}
+
+namespace {
+
+bool write_all(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data.remove_prefix(std::size_t(n));
+    }
+    return true;
+}
+
+// Replaces an existing file through a temporary file in the same folder, so that a reader
+// sees either the old or the new text and a failed write leaves the old file intact.
+bool replace_file(const std::string& path, std::string_view data) {
+    std::string target = path;
+    if (char* real = realpath(path.c_str(), nullptr)) {  // write through a symbolic link, not over it
+        target = real;
+        std::free(real);
+    }
+    struct stat st;
+    if (stat(target.c_str(), &st) != 0) return false;
+
+    std::size_t slash = target.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string temp = folder + (slash == std::string::npos ? "/" : "") + "." + base + ".XXXXXX";
+    int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = write_all(fd, data);
+    if (ok) {
+        fchmod(fd, st.st_mode & 07777);
+        if (fchown(fd, st.st_uid, st.st_gid) != 0) {
+            // Only the owner or root can hand a file over; keeping our own ownership is fine.
+        }
+    }
+    ok = (close(fd) == 0) && ok;
+    if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) unlink(temp.c_str());
+    return ok;
+}
+
+bool create_file(const std::string& path, std::string_view data) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = write_all(fd, data);
+    ok = (close(fd) == 0) && ok;
+    if (!ok) unlink(path.c_str());
+    return ok;
+}
+
+}  // namespace
+
+bool write_file_whole(const std::string& path, std::string_view data) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) return replace_file(path, data);
+    return create_file(path, data);
 }
 
 }  // namespace platform

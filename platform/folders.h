@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -12,5 +13,10 @@ std::vector<std::string> list_folder(const std::string& folder);
 
 // True when the path (a system string) names an existing file or folder.
 bool file_exists(const std::string& path);
+
+// Writes the whole file: a new file is created, an existing one is replaced through a temporary
+// file in its folder (keeping its mode), so a failed write never leaves a half file behind.
+// The path is an OS path. False when nothing could be written.
+bool write_file_whole(const std::string& path, std::string_view data);
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "platform/folders.h"
 #include "platform/paths.h"
 #include "platform/text_util.h"
 
@@ -130,54 +131,6 @@ bool read_file(const std::string& path, std::string& out, bool& missing) {
     return true;
 }
 
-bool write_all(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data.remove_prefix(std::size_t(n));
-    }
-    return true;
-}
-
-// Replaces an existing file through a temporary file in the same folder, so that a reader
-// sees either the old or the new text and a failed write leaves the old file intact.
-bool replace_file(const std::string& path, std::string_view data) {
-    std::string target = path;
-    if (char* real = realpath(path.c_str(), nullptr)) {  // write through a symbolic link, not over it
-        target = real;
-        std::free(real);
-    }
-    struct stat st;
-    if (stat(target.c_str(), &st) != 0) return false;
-
-    std::size_t slash = target.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = folder + (slash == std::string::npos ? "/" : "") + "." + base + ".XXXXXX";
-    int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = write_all(fd, data);
-    if (ok) {
-        fchmod(fd, st.st_mode & 07777);
-        if (fchown(fd, st.st_uid, st.st_gid) != 0) {
-            // Only the owner or root can hand a file over; keeping our own ownership is fine.
-        }
-    }
-    ok = (close(fd) == 0) && ok;
-    if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) unlink(temp.c_str());
-    return ok;
-}
-
-bool create_file(const std::string& path, std::string_view data) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool ok = write_all(fd, data);
-    ok = (close(fd) == 0) && ok;
-    if (!ok) unlink(path.c_str());
-    return ok;
-}
 
 bool valid_section_name(std::string_view s) {
     return s.find_first_of("]\r\n") == std::string_view::npos;
@@ -281,8 +234,7 @@ bool ini_set_string(const std::string& section, const std::string& key, const st
         updated += "[" + std::string(sec) + "]" + eol + entry + eol;
     }
 
-    if (missing) return create_file(file, updated);
-    return replace_file(file, updated);
+    return write_file_whole(file, updated);
 }
 
 }  // namespace platform

@@ -21,11 +21,16 @@ TEST(Geometry, AngleBetweenSignsAndDegenerateCases) {
 }
 
 TEST(Geometry, AngleOfParallelVectorsIsNeverNaN) {
-    // Vectors whose cosine rounds just past 1 or -1.
-    const fvec2d cases[] = {{0.1f, 0.3f}, {3.3f, 7.7f}, {1e-3f, 2e-3f}, {123.456f, 0.001f}};
-    for (fvec2d v : cases) {
-        float same = angle_between(v, v * 3.0f);
-        float opposite = angle_between(v, v * -2.0f);
+    // Pairs whose cosine rounds just past 1 or -1 in float arithmetic.
+    const struct {
+        fvec2d v;
+        float same, opposite;
+    } cases[] = {{{0.1f, 0.4f}, 0.5f, -2.0f}, {{0.1f, 1.1f}, 3.0f, -3.0f}, {{0.1f, 0.5f}, 7.0f, -7.0f},
+                 {{3.3f, 7.7f}, 3.0f, -2.0f}};
+    for (const auto& c : cases) {
+        fvec2d v = c.v;
+        float same = angle_between(v, v * c.same);
+        float opposite = angle_between(v, v * c.opposite);
         EXPECT_FALSE(std::isnan(same));
         EXPECT_FALSE(std::isnan(opposite));
         EXPECT_NEAR(same, 0, 0.05f);

@@ -143,6 +143,27 @@ TEST(SpriteManager, ChildrenMayAddAndRemoveSiblingsDuringTheUpdate) {
     EXPECT_EQ(journal, (std::vector<std::string>{"update A", "update N"}));
 }
 
+TEST(SpriteManager, ASiblingRemovedAndAddedAgainInOnePassStays) {
+    std::vector<std::string> journal;
+    int deleted = 0;
+    CSpriteManager m;
+    auto* a = new ProbeSprite("A", &journal, &deleted);
+    auto* b = new ProbeSprite("B", &journal, &deleted);
+    m.add_child(a);
+    m.add_child(b);
+    a->on_update = [&] {
+        m.remove_child(m.find_child(b));
+        m.add_child(b);
+        a->on_update = nullptr;
+    };
+    m.update(0.1f);
+    EXPECT_EQ(deleted, 0);
+    ASSERT_GE(m.find_child(b), 0);
+    journal.clear();
+    m.update(0.1f);  // b is alive and still a child (ASan reports a use after free otherwise)
+    EXPECT_EQ(journal, (std::vector<std::string>{"update A", "update B"}));
+}
+
 TEST(SpriteManager, ChildMayClearTheWholeManagerFromItsUpdate) {
     std::vector<std::string> journal;
     int deleted = 0;
