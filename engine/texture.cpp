@@ -90,7 +90,7 @@ CTexture::CTexture(bool read_only_, std::string path) : read_only(read_only_) {
 
 CTexture::~CTexture() {
     if (id != 0) glDeleteTextures(1, &id);
-    if (surface) SDL_FreeSurface(surface);
+    release_surface();
     log_message(LogLevel::Status, "Texture " + name + " unloaded successfully.",
                 log_class_name_of(*this));
 }
@@ -106,24 +106,24 @@ void CTexture::load(std::string path) {
     SDL_Surface* loaded = IMG_Load(platform::native_path(make_absolute_path(path)).c_str());
     if (!loaded) {
         valid = false;
-        if (surface) {
-            SDL_FreeSurface(surface);
-            surface = nullptr;
-        }
+        release_surface();
         log_message(LogLevel::Error,
                     "Failed to load texture from " + path + ", SDL reports: \n" + SDL_GetError(),
                     log_class_name_of(*this));
         return;
     }
-    if (surface) SDL_FreeSurface(surface);
+    release_surface();
     surface = loaded;
     log_message(LogLevel::Status, "Texture " + path + " loaded successfully.",
                 log_class_name_of(*this));
     upload();  // leaves the texture invalid when GL could not take the pixels
-    if (read_only) {
-        SDL_FreeSurface(surface);
-        surface = nullptr;
-    }
+    if (read_only) release_surface();
+}
+
+void CTexture::release_surface() {
+    if (surface && owns_surface) SDL_FreeSurface(surface);
+    surface = nullptr;
+    owns_surface = true;
 }
 
 SDL_Surface* CTexture::get_surface() {
@@ -134,7 +134,7 @@ SDL_Surface* CTexture::get_surface() {
     return surface;
 }
 
-void CTexture::set_surface(SDL_Surface* new_surface) {
+void CTexture::set_surface(SDL_Surface* new_surface, bool owned) {
     if (read_only) {
         log_message(LogLevel::Warning, "Trying to set surface of a read only texture, ignoring.",
                     log_class_name_of(*this));
@@ -146,9 +146,10 @@ void CTexture::set_surface(SDL_Surface* new_surface) {
                         log_class_name_of(*this));
             return;
         }
-        if (surface) SDL_FreeSurface(surface);
+        release_surface();
         surface = new_surface;
     }
+    owns_surface = owned;
     upload();
 }
 

@@ -51,8 +51,11 @@ public:
     std::string get_name() const { return name; }
     bool is_read_only() const { return read_only; }
     SDL_Surface* get_surface();
-    // Takes over the surface (the old one is freed) and uploads it.
-    void set_surface(SDL_Surface* surface);
+    // Uploads the surface and draws it from now on; the previous one is freed if the texture
+    // owned it. An owned surface is freed by the texture (on the next load, set_surface or its
+    // destruction); one that is not owned stays its caller's, who keeps it alive while the
+    // texture holds it, and is only let go of.
+    void set_surface(SDL_Surface* surface, bool owned = true);
     void upload();
     // Uploads the part of the rectangle that lies on the image.
     void update_area(int x, int y, int w, int h);
@@ -60,9 +63,13 @@ public:
 private:
     friend class CTextureManager;
 
+    // Frees the surface if it is owned, and holds none.
+    void release_surface();
+
     bool read_only;
     std::string name;
     SDL_Surface* surface = nullptr;
+    bool owns_surface = true;
 };
 
 // An off-screen render target: a colour texture with a depth renderbuffer behind a framebuffer.

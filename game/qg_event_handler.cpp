@@ -5,6 +5,7 @@
 
 #include "engine/logger.h"
 #include "game/qg_game.h"
+#include "game/qg_level.h"
 #include "game/qg_phys_object.h"
 #include "game/session_records.h"
 
@@ -72,6 +73,10 @@ std::array<EventAction, kEventTypeCount>& action_table() {
         t[uint32_t(EQGEventType::SetupGame)] = &setup_game;
         t[uint32_t(EQGEventType::Pause)] = &pause_game;
         t[uint32_t(EQGEventType::Resume)] = &resume_game;
+        // The level's events (game/qg_level.h).
+        t[uint32_t(EQGEventType::GenerateLevel)] = &generate_level_action;
+        t[uint32_t(EQGEventType::Explode)] = &explode_action;
+        t[uint32_t(EQGEventType::CreateMapSynchronizer)] = &create_map_synchronizer_action;
         return t;
     }();
     return table;

@@ -58,7 +58,8 @@ public:
     // Reads a peer's queue; a record whose structure is broken is dropped whole.
     void read_queue(ByteBuffer& in);
 
-    // The process-wide action table, indexed by type. Set at start-up, before sessions run.
+    // The process-wide action table, indexed by type. It starts with the actions of the session
+    // and the level; other classes register theirs at start-up, before sessions run.
     static void register_action(EQGEventType type, EventAction action);
     static EventAction action_for(EQGEventType type);
 

@@ -27,6 +27,8 @@
 namespace {
 
 constexpr float kSweetrollInterval = 2.0f;
+// The cached texture every level draws its terrain through.
+constexpr const char* kTerrainTextureName = "gfx/dummy.png";
 
 // r modulo n as a non-negative index (r comes from the generator, but the callback takes any int).
 unsigned int pick(int r, std::size_t n) {
@@ -126,13 +128,9 @@ QGLevel::~QGLevel() {
                             static_cast<CSprite*>(particle_engine)}) {
         if (sprite) sprite->set_finished(true);
     }
-    if (surface_handed_) {
-        // The texture frees the surface: it takes its own image back. A texture that has let go
-        // of the surface already freed it.
-        if (texture_holds_surface()) terrain_texture->load(terrain_texture->get_name());
-    } else if (surface_) {
-        SDL_FreeSurface(surface_);
-    }
+    // The texture only borrowed the surface: one still drawing it takes its own image back.
+    if (texture_holds_surface()) terrain_texture->load(terrain_texture->get_name());
+    if (surface_) SDL_FreeSurface(surface_);
     surface_ = nullptr;
 }
 
@@ -145,11 +143,9 @@ void QGLevel::build_visuals() {
     float w = static_cast<float>(width()), h = static_cast<float>(height());
     if (textures) {
         // Every level draws through the same cached texture entry.
-        terrain_texture = textures->get_texture(false, false, "gfx/dummy.png");
-        if (surface_ && !terrain_texture->is_read_only()) {
-            terrain_texture->set_surface(surface_);
-            surface_handed_ = terrain_texture->get_surface() == surface_;
-        }
+        texture_cache_ = textures;
+        terrain_texture = textures->get_texture(false, false, kTerrainTextureName);
+        if (surface_ && !terrain_texture->is_read_only()) terrain_texture->set_surface(surface_, false);
         terrain_texture->set_linear_filtering(false);
         terrain_sprite->set_texture(terrain_texture);
         if (!surface_) {
@@ -337,8 +333,16 @@ void QGLevel::on_spawn_effect(const void* payload) {
     particle_engine->spawn_effect(spawn.effect_id, count, time, spawn.x, spawn.y, angle);
 }
 
+CTexture* QGLevel::cached_terrain_texture() const {
+    if (!terrain_texture || !texture_cache_ || texture_cache_->find_texture(kTerrainTextureName) < 0) return nullptr;
+    // The entry exists, so this only looks it up.
+    return texture_cache_->get_texture(true, false, kTerrainTextureName) == terrain_texture ? terrain_texture
+                                                                                            : nullptr;
+}
+
 bool QGLevel::texture_holds_surface() const {
-    return terrain_texture && surface_ && !terrain_texture->is_read_only() && terrain_texture->get_surface() == surface_;
+    CTexture* texture = cached_terrain_texture();
+    return texture && surface_ && !texture->is_read_only() && texture->get_surface() == surface_;
 }
 
 void QGLevel::refresh_texture(const PixelRect& area) {
@@ -347,8 +351,6 @@ void QGLevel::refresh_texture(const PixelRect& area) {
 }
 
 // --- dispatch actions ---
-
-namespace {
 
 void generate_level_action(QGEventHandler& handler, const QGEvent& event) {
     LevelCreation record;
@@ -369,12 +371,4 @@ void create_map_synchronizer_action(QGEventHandler& handler, const QGEvent& even
     if (!in.read_u32_le(id) || !in.read_u32_le(target)) return;
     auto* synchronizer = new QGMapSynchronizer(handler.game, id, target);
     if (!synchronizer->is_registered()) delete synchronizer;
-}
-
-}  // namespace
-
-void register_level_event_actions() {
-    QGEventHandler::register_action(EQGEventType::GenerateLevel, &generate_level_action);
-    QGEventHandler::register_action(EQGEventType::Explode, &explode_action);
-    QGEventHandler::register_action(EQGEventType::CreateMapSynchronizer, &create_map_synchronizer_action);
 }

@@ -13,6 +13,7 @@
 class CImageSprite;
 class CParticleEngine;
 class CTexture;
+class CTextureManager;
 class QGEventHandler;
 class QGLevel;
 class QGPlayer;
@@ -77,11 +78,11 @@ std::optional<dvec2d> choose_portal_position(int x, int y, int width, int height
 // server places objects while generating. The server also spawns the wandering sweetroll; a
 // client fits or follows the view and plays the effects the server announces.
 //
-// The level owns its surface. On a client with drawing services the surface is handed to the
-// cached texture "gfx/dummy.png", which draws it; from then on that texture frees it (the
-// level gives the texture its own image back when it goes), so the surface is freed exactly
-// once. One level at a time draws through a texture manager, and the session's drawing
-// services outlive the session.
+// The level owns its surface and frees it exactly once, when it goes. On a client with drawing
+// services the cached texture "gfx/dummy.png" draws the surface without owning it: unloading or
+// reloading that texture never frees it, and the level gives a texture still drawing it its own
+// image back before freeing it. One level at a time draws through a texture manager, and the
+// session's drawing services outlive the session.
 class QGLevel : public QGObject {
 public:
     // Registers itself and becomes the session's level and terrain.
@@ -123,7 +124,7 @@ public:
     int height() const { return surface_ ? surface_->h : 0; }
     // The effects of the particle file (0 without an engine or a file).
     int effect_count() const;
-    // Whether the terrain texture currently draws this level's surface.
+    // Whether the terrain texture is still cached and currently draws this level's surface.
     bool texture_holds_surface() const;
 
     LevelWater* water = nullptr;
@@ -140,15 +141,19 @@ private:
     // The local player's centre while it is alive in a running match.
     bool followed_player(dvec2d& centre) const;
 
+    // The terrain texture while the cache still holds it (unloading it there deletes it), else null.
+    CTexture* cached_terrain_texture() const;
+
     SDL_Surface* surface_ = nullptr;
-    // The surface went to the terrain texture, which frees it from then on.
-    bool surface_handed_ = false;
+    CTextureManager* texture_cache_ = nullptr;
 };
 
 // Most particles one announced effect may start on a client.
 constexpr int kMaxEffectParticles = 4096;
 
 // The dispatch actions of the level's events: GenerateLevel (the level), Explode (the blast) and
-// CreateMapSynchronizer (a late joiner's terrain stream). Programs call this once at start-up,
-// with load_settings() and report_equal_material_colors().
-void register_level_event_actions();
+// CreateMapSynchronizer (a late joiner's terrain stream). They are part of the dispatcher's
+// default action table, so no program has to install them.
+void generate_level_action(QGEventHandler& handler, const QGEvent& event);
+void explode_action(QGEventHandler& handler, const QGEvent& event);
+void create_map_synchronizer_action(QGEventHandler& handler, const QGEvent& event);

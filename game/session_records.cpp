@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/logger.h"
+
 void JoinRequest::set_name(const std::string& text) {
     std::memset(name, 0, sizeof name);
     std::memcpy(name, text.data(), std::min(text.size(), sizeof name - 1));
@@ -66,11 +68,21 @@ bool read_spawn_positions(ByteBuffer& in, SpawnPositions& out) {
         in.fail();
         return false;
     }
-    in.read_u32_le(out.count);
-    for (auto& p : out.positions) {
+    SpawnPositions s;
+    in.read_u32_le(s.count);
+    for (auto& p : s.positions) {
         in.read_f32_le(p.x);
         in.read_f32_le(p.y);
     }
+    // The count indexes the 16 points: a larger one would read past them.
+    if (s.count > kMaxSpawnPositions) {
+        log_message(LogLevel::Warning,
+                    "Dropped spawn positions claiming " + std::to_string(s.count) + " of at most " +
+                        std::to_string(kMaxSpawnPositions) + " points.",
+                    log_class_name(typeid(SpawnPositions)));
+        return false;
+    }
+    out = s;
     return true;
 }
 

@@ -112,6 +112,8 @@ void write_join_request(ByteBuffer& out, const JoinRequest& r);
 bool read_join_request(ByteBuffer& in, JoinRequest& out);
 
 void write_spawn_positions(ByteBuffer& out, const SpawnPositions& s);
+// False, leaving out unchanged, when fewer than 132 bytes remain or the count exceeds 16 (the
+// record's bytes are consumed then; it is dropped with a log line).
 bool read_spawn_positions(ByteBuffer& in, SpawnPositions& out);
 
 void write_effect_spawn(ByteBuffer& out, const EffectSpawn& e);

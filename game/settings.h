@@ -102,8 +102,8 @@ extern const char* const kUserIni;     // "config.ini"
 
 // Reads every setting and the object definitions, in start-up order, from the ini files under
 // the working directory. Safe to call again (tests do): every value is reset first. Programs
-// then call report_equal_material_colors() (game/map_coder.h) and
-// register_level_event_actions() (game/qg_level.h).
+// then call report_equal_material_colors() (game/map_coder.h). The level's event actions need
+// no call: they are part of the dispatcher's default action table (game/qg_event_handler.h).
 void load_settings();
 
 // Whether the pixel has exactly the material's colour.

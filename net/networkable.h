@@ -78,9 +78,26 @@ template <typename T>
 inline constexpr bool is_raw_scalar =
     (std::is_arithmetic_v<T> && !std::is_same_v<T, bool>) || std::is_enum_v<T>;
 
+// Whether the scalar has the size here that it has in the 32-bit layout the wire keeps. long and
+// unsigned long (so also int64_t, uint64_t and size_t, which are long types here) are 4 bytes
+// there, long double and wchar_t differ too; an 8-byte field is a long long.
+template <typename T>
+constexpr bool has_layout_size() {
+    if constexpr (std::is_enum_v<T>) {
+        return has_layout_size<std::underlying_type_t<T>>();
+    } else {
+        using U = std::remove_cv_t<T>;
+        return !std::is_same_v<U, long> && !std::is_same_v<U, unsigned long> && !std::is_same_v<U, long double> &&
+               !std::is_same_v<U, wchar_t>;
+    }
+}
+
 // Integers, floats and enums: the value's bytes as the x86 processor holds them (little-endian).
 template <typename T>
 struct FieldCodec<T, std::enable_if_t<is_raw_scalar<T>>> {
+    static_assert(has_layout_size<T>(),
+                  "this field type has another size in the 32-bit layout: use a fixed-width type "
+                  "(long long for 8 bytes)");
     using Bits = typename UnsignedOfSize<sizeof(T)>::type;
     static void write(ByteBuffer& b, const T& v) {
         Bits u;

@@ -18,10 +18,12 @@ bool TcpClient::open(const sf::IpAddress& address, unsigned short port, float ti
     float limit_ms = timeout_s > 0.0f ? timeout_s * 1000.0f : 0.0f;
     if (!(limit_ms < 2.0e9f)) limit_ms = 2.0e9f;
     const int64_t limit = int64_t(limit_ms);
-    // Each attempt blocks for at most the time that is left; the loop ends at the time-out.
+    // Every wait below is measured on the transport's clock and read again at least every
+    // wait_slice_ms, so a clock that jumps past the time-out (a session being torn down) ends
+    // the attempt at once. The loop ends at the time-out.
     for (;;) {
         int64_t left = limit - (now_ms() - start);
-        if (link.connect(address, port, left) == sf::Socket::Done) break;
+        if (link.connect(address, port, left, &clock()) == sf::Socket::Done) break;
         if (now_ms() - start >= limit) {
             print_net_line("TcpError! open on " + endpoint_text(address, port) + " failed.");
             return false;
@@ -29,15 +31,16 @@ bool TcpClient::open(const sf::IpAddress& address, unsigned short port, float ti
         // A refused attempt answers at once; wait a little before the next one.
         platform::sleep_ms(10);
     }
-    return handshake(address, port, limit);
+    return handshake(address, port, start + limit);
 }
 
-bool TcpClient::handshake(const sf::IpAddress& address, unsigned short port, int64_t timeout_ms) {
+bool TcpClient::handshake(const sf::IpAddress& address, unsigned short port, int64_t deadline_ms) {
     // The id packet is sent back unchanged; it must hold at least the id.
     ByteBuffer id_packet;
     uint32_t id = 0;
-    if (link.receive_within(id_packet, timeout_ms) != sf::Socket::Done || !id_packet.read_u32_be(id) ||
-        link.send(id_packet) != sf::Socket::Done || !link.flush_within(timeout_ms)) {
+    if (link.receive_within(id_packet, deadline_ms - now_ms(), &clock()) != sf::Socket::Done ||
+        !id_packet.read_u32_be(id) || link.send(id_packet) != sf::Socket::Done ||
+        !link.flush_within(deadline_ms - now_ms(), &clock())) {
         link.disconnect();
         print_net_line("TcpError! handshake on " + endpoint_text(address, port) + " failed.");
         return false;

@@ -18,7 +18,8 @@ public:
     TcpClient() = default;
     ~TcpClient() override;
 
-    // Connects within timeout_s seconds and runs the handshake; true when connected.
+    // Connects and runs the handshake within timeout_s seconds of the transport's clock; true
+    // when connected.
     bool open(const sf::IpAddress& address, unsigned short port, float timeout_s);
     // Drops the connection (the on_disconnect hook first, while the peer is still known).
     void disconnect();
@@ -35,6 +36,7 @@ public:
     int64_t latency_ms = 0;
 
 private:
-    bool handshake(const sf::IpAddress& address, unsigned short port, int64_t timeout_ms);
+    // Receives the id and echoes it by deadline_ms on the transport's clock.
+    bool handshake(const sf::IpAddress& address, unsigned short port, int64_t deadline_ms);
     static std::string endpoint_text(const sf::IpAddress& address, unsigned short port);
 };

@@ -1,6 +1,7 @@
 #include "net/tcp_link.h"
 
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,7 +13,8 @@ namespace {
 // runs ahead of the bytes that actually arrived.
 constexpr size_t receive_chunk = 64 * 1024;
 
-int64_t steady_ms() {
+int64_t clock_ms(const NetClock* clock) {
+    if (clock) return clock->now_ms();
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
@@ -32,14 +34,26 @@ void TcpLink::reset_streams() {
     body_.shrink_to_fit();
 }
 
-sf::Socket::Status TcpLink::connect(const sf::IpAddress& address, unsigned short port, int64_t timeout_ms) {
+sf::Socket::Status TcpLink::connect(const sf::IpAddress& address, unsigned short port, int64_t timeout_ms,
+                                   const NetClock* clock) {
     reset_streams();
-    // A zero time-out would mean an unbounded blocking connect.
-    int64_t ms = std::clamp<int64_t>(timeout_ms, 1, std::numeric_limits<int32_t>::max());
-    socket.setBlocking(true);
-    sf::Socket::Status status = socket.connect(address, port, sf::milliseconds(sf::Int32(ms)));
+    const int64_t deadline = clock_ms(clock) + timeout_ms;
     socket.setBlocking(false);
+    sf::Socket::Status status = socket.connect(address, port);
+    // The connection is under way; it is waited for in slices, so the clock is read between them.
+    while (status == sf::Socket::NotReady) {
+        const int64_t left = deadline - clock_ms(clock);
+        if (left <= 0) break;
+        if (!wait(POLLOUT, std::min(left, wait_slice_ms))) continue;
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (::getsockopt(socket.getHandle(), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
+            status = sf::Socket::Error;
+        else
+            status = sf::Socket::Done;
+    }
     if (status == sf::Socket::Done) remote_ = Connection(socket.getRemoteAddress(), socket.getRemotePort());
+    else socket.disconnect();
     return status;
 }
 
@@ -110,15 +124,15 @@ bool TcpLink::wait(short events, int64_t timeout_ms) {
     return ::poll(&fd, 1, ms) > 0;
 }
 
-bool TcpLink::flush_within(int64_t timeout_ms) {
-    const int64_t deadline = steady_ms() + timeout_ms;
+bool TcpLink::flush_within(int64_t timeout_ms, const NetClock* clock) {
+    const int64_t deadline = clock_ms(clock) + timeout_ms;
     for (;;) {
         sf::Socket::Status status = flush();
         if (status == sf::Socket::Done) return true;
         if (status != sf::Socket::NotReady) return false;
-        int64_t left = deadline - steady_ms();
+        int64_t left = deadline - clock_ms(clock);
         if (left <= 0) return false;
-        wait(POLLOUT, left);
+        wait(POLLOUT, std::min(left, wait_slice_ms));
     }
 }
 
@@ -150,13 +164,13 @@ sf::Socket::Status TcpLink::receive(ByteBuffer& packet) {
     return sf::Socket::Done;
 }
 
-sf::Socket::Status TcpLink::receive_within(ByteBuffer& packet, int64_t timeout_ms) {
-    const int64_t deadline = steady_ms() + timeout_ms;
+sf::Socket::Status TcpLink::receive_within(ByteBuffer& packet, int64_t timeout_ms, const NetClock* clock) {
+    const int64_t deadline = clock_ms(clock) + timeout_ms;
     for (;;) {
         sf::Socket::Status status = receive(packet);
         if (status != sf::Socket::NotReady) return status;
-        int64_t left = deadline - steady_ms();
+        int64_t left = deadline - clock_ms(clock);
         if (left <= 0) return sf::Socket::NotReady;
-        wait(POLLIN, left);
+        wait(POLLIN, std::min(left, wait_slice_ms));
     }
 }

@@ -5,6 +5,10 @@
 
 #include "engine/byte_buffer.h"
 #include "net/connection.h"
+#include "net/net_clock.h"
+
+// The longest single wait of the *_within calls and of connect; between waits the clock is read.
+constexpr int64_t wait_slice_ms = 50;
 
 // sf::TcpSocket with its descriptor in reach, for waiting until it can write.
 class LinkSocket : public sf::TcpSocket {
@@ -29,18 +33,23 @@ public:
     // Sends queued bytes. Done when nothing is left, NotReady when some still wait,
     // Disconnected or Error when the socket failed.
     sf::Socket::Status flush();
-    // Flushes, waiting up to timeout_ms for the socket to take everything.
-    bool flush_within(int64_t timeout_ms);
+    // Flushes, waiting up to timeout_ms for the socket to take everything. The time-out is
+    // measured on clock when one is given (else the steady clock), which is read again at least
+    // every wait_slice_ms, so a clock that jumps ahead ends the wait.
+    bool flush_within(int64_t timeout_ms, const NetClock* clock = nullptr);
 
     // One whole packet into packet (Done), or NotReady when none is complete yet,
     // Disconnected when the peer closed, Error.
     sf::Socket::Status receive(ByteBuffer& packet);
-    // As receive, waiting up to timeout_ms for a whole packet (NotReady on time-out).
-    sf::Socket::Status receive_within(ByteBuffer& packet, int64_t timeout_ms);
+    // As receive, waiting up to timeout_ms for a whole packet (NotReady on time-out); the
+    // time-out as for flush_within.
+    sf::Socket::Status receive_within(ByteBuffer& packet, int64_t timeout_ms, const NetClock* clock = nullptr);
 
-    // Blocking connect attempts bounded by the time left, then non-blocking again. SFML's
-    // non-blocking connect starts over on every call and never completes on Linux.
-    sf::Socket::Status connect(const sf::IpAddress& address, unsigned short port, int64_t timeout_ms);
+    // One connect attempt of up to timeout_ms, the time-out as for flush_within: Done, NotReady
+    // on time-out, or the failure. SFML's non-blocking connect starts over on every call, so the
+    // attempt calls it once and then waits for the socket to become writable.
+    sf::Socket::Status connect(const sf::IpAddress& address, unsigned short port, int64_t timeout_ms,
+                               const NetClock* clock = nullptr);
     // Takes over a socket that a listener has just accepted into socket.
     void accepted();
 

@@ -500,6 +500,39 @@ TEST_F(DrawingClient, LevelGivesTheTextureItsOwnImageBackAndFreesNothingTwice) {
     // of a surface would show.
 }
 
+TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurface) {
+    CTextureManager* textures = view->get_texture_manager();
+    QGLevel* level = make_level(hills(256, 128));
+    SDL_Surface* surface = level->surface();
+    ASSERT_TRUE(level->texture_holds_surface());
+    const uint64_t before = surface_hash(surface);
+
+    // Reloaded in the cache: the texture reads its own image again and only lets go of the terrain.
+    CTexture* reloaded = textures->get_texture(false, true, "gfx/dummy.png");
+    EXPECT_EQ(reloaded, level->terrain_texture);
+    EXPECT_NE(reloaded->get_surface(), surface);
+    EXPECT_FALSE(level->texture_holds_surface());
+    EXPECT_EQ(game->terrain, surface);
+    // Under the sanitizer, reading a freed surface stops the test here.
+    EXPECT_EQ(surface_hash(level->surface()), before);
+    game->explode({100.0f, 60.0f}, 20.0f);
+    EXPECT_NE(surface_hash(level->surface()), before);
+    remove_level();
+    view->update(0.0f);
+
+    // Unloaded from the cache (after its sprite let go of it): the texture object is gone, the
+    // level neither loses its surface nor touches the texture again, through a blast or its end.
+    QGLevel* second = make_level(hills(256, 128), 51);
+    second->terrain_sprite->set_texture(nullptr);
+    ASSERT_TRUE(textures->unload_texture("gfx/dummy.png"));
+    EXPECT_FALSE(second->texture_holds_surface());
+    EXPECT_EQ(game->terrain, second->surface());
+    EXPECT_EQ(surface_hash(second->surface()), before);
+    game->explode({100.0f, 60.0f}, 20.0f);
+    remove_level();
+    EXPECT_EQ(game->terrain, nullptr);
+}
+
 TEST_F(DrawingClient, DummyCachedReadOnlyIsMadeWritableForTheLevel) {
     CTexture* cached = view->get_texture_manager()->get_texture(true, false, "gfx/dummy.png");
     QGLevel* level = make_level(hills(200, 100));

@@ -1,7 +1,7 @@
 #pragma once
 // Shared pieces of the level suites: the start-up a program does (settings, distinct material
-// colours, the level's event actions), the class hooks restored after each test, and small
-// level parameters that generate quickly.
+// colours), the class hooks restored after each test, and small level parameters that generate
+// quickly.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -69,7 +69,6 @@ protected:
     void SetUp() override {
         load_settings();
         session_test::set_material_colors();
-        register_level_event_actions();
         saved_hooks_ = level_class_hooks();
         saved_items_ = item_definitions;
         saved_weapons_ = weapon_definitions;

@@ -2,6 +2,7 @@
 // the server accepts from a client.
 #include "session_test_support.h"
 
+#include "game/qg_level.h"
 #include "game/session_records.h"
 
 using namespace session_test;
@@ -286,6 +287,13 @@ TEST(Dispatcher, LaterClassesRegisterTheirCreationRecords) {
     EXPECT_EQ(QGEventHandler::action_for(EQGEventType(40)), nullptr);
 }
 
+TEST(Dispatcher, TheLevelsActionsAreThereWithoutARegistrationCall) {
+    // Nothing in this suite installs them, as no program does.
+    EXPECT_EQ(QGEventHandler::action_for(EQGEventType::GenerateLevel), &generate_level_action);
+    EXPECT_EQ(QGEventHandler::action_for(EQGEventType::Explode), &explode_action);
+    EXPECT_EQ(QGEventHandler::action_for(EQGEventType::CreateMapSynchronizer), &create_map_synchronizer_action);
+}
+
 TEST(DelayedEvents, ClientHoldsThemByTheDelayServerDispatchesAtOnce) {
     ManualNetClock clock(5000);
     auto client = make_headless_client_session(&clock);
@@ -514,6 +522,30 @@ TEST(SessionRecords, SpawnPositionsAndGameParametersRoundTrip) {
     ASSERT_TRUE(read_spawn_positions(b, back));
     EXPECT_EQ(back.count, 2u);
     EXPECT_EQ(back.positions[1].x, -3.0f);
+
+    // The host's client may claim any count; more than the 16 points is refused, not read past.
+    SpawnPositions all;
+    all.count = kMaxSpawnPositions;
+    ByteBuffer full;
+    write_spawn_positions(full, all);
+    ASSERT_TRUE(read_spawn_positions(full, back));
+    EXPECT_EQ(back.count, kMaxSpawnPositions);
+    for (uint32_t claimed : {kMaxSpawnPositions + 1, 0xFFFFFFFFu}) {
+        SpawnPositions hostile;
+        hostile.count = claimed;
+        hostile.positions[0] = {9.0f, 9.0f};
+        ByteBuffer h;
+        write_spawn_positions(h, hostile);
+        SpawnPositions kept;
+        kept.count = 3;
+        LogCapture log;
+        EXPECT_FALSE(read_spawn_positions(h, kept));
+        EXPECT_EQ(kept.count, 3u);
+        EXPECT_EQ(kept.positions[0].x, 0.0f);
+        EXPECT_TRUE(log.contains("Dropped spawn positions claiming " + std::to_string(claimed) +
+                                 " of at most 16 points."))
+            << log.text();
+    }
 
     GameParameters p;
     p.player_count = 16;

@@ -3,6 +3,9 @@
 #include "session_test_support.h"
 
 #include <SFML/Network/TcpListener.hpp>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -241,6 +244,61 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
     player.reset();
 }
 
+TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLevel) {
+    ManualNetClock clock(4'000'000);
+    LoopbackServer server(clock);
+    ASSERT_TRUE(server.start(2));
+    // Connected one after the other, so the host has connection 0 and the other client 1.
+    ConnectResult host_result, guest_result;
+    auto host = connect_client(server.port, host_result, clock);
+    ASSERT_TRUE(server.accept_players(1));
+    ASSERT_TRUE(eventually([&] { return host->active.load(); }));
+    auto guest = connect_client(server.port, guest_result, clock);
+    ASSERT_TRUE(server.accept_players(2));
+    ASSERT_TRUE(eventually([&] { return guest->active.load(); }));
+    ASSERT_EQ(host->local_player_id, 0u);
+    ASSERT_EQ(guest->local_player_id, 1u);
+    server.activate();
+
+    ListenerLog heard;
+    for (EQGEventType type : {EQGEventType::GenerateLevel, EQGEventType::SetSpawnPositions, EQGEventType::Input,
+                              EQGEventType::Aim})
+        heard.listen(*server.game->event_handler, type);
+    LogCapture log;
+    // What the guest may not do, then its own input last: once that arrived, all of it did.
+    guest->event_handler->post(EQGEventType::GenerateLevel, nullptr, false);
+    guest->event_handler->post(EQGEventType::SetSpawnPositions, nullptr, false);
+    guest->event_handler->post(EQGEventType::Input, u32_payload(0), false);
+    guest->event_handler->post(EQGEventType::Aim, u32_payload(0), false);
+    guest->event_handler->post(EQGEventType::Input, u32_payload(1), false);
+    ASSERT_TRUE(eventually([&] { return !heard.types.empty(); }, [&] {
+        clock.advance(34);
+        guest->update(0.034f);
+        host->update(0.034f);
+        server.game->update(0.034f);
+    }));
+    EXPECT_EQ(heard.types, (std::vector<uint32_t>{uint32_t(EQGEventType::Input)}));
+    ASSERT_EQ(heard.payloads.size(), 1u);
+    EXPECT_EQ(heard.payloads[0][0], 1u);
+    for (EQGEventType type : {EQGEventType::GenerateLevel, EQGEventType::SetSpawnPositions, EQGEventType::Input,
+                              EQGEventType::Aim})
+        EXPECT_TRUE(log.contains("Ignored event type " + std::to_string(uint32_t(type)) + " from connection 1."))
+            << log.text();
+    EXPECT_EQ(server.game->level, nullptr);
+
+    // The host's aim at its own player is taken.
+    host->event_handler->post(EQGEventType::Aim, u32_payload(0), false);
+    ASSERT_TRUE(eventually([&] { return heard.types.size() == 2; }, [&] {
+        clock.advance(34);
+        host->update(0.034f);
+        server.game->update(0.034f);
+    }));
+    EXPECT_EQ(heard.types[1], uint32_t(EQGEventType::Aim));
+    EXPECT_EQ(heard.payloads[1][0], 0u);
+    guest.reset();
+    host.reset();
+}
+
 TEST(ConnectThread, FailedConnectionIsReportedOnce) {
     // Every reading of this clock is a second later, so the 10-second bound runs out at once.
     ManualNetClock clock(0, 1000);
@@ -273,6 +331,65 @@ TEST(ConnectThread, LeavingDuringAConnectionAttemptIsSafeAndQuick) {
     testing::internal::GetCapturedStdout();
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 3000);
     // The owner that is going away is not called back.
+    EXPECT_EQ(result.calls.load(), 0);
+}
+
+// How long destroying a client session takes whose connect thread is still in open.
+int64_t teardown_ms(std::unique_ptr<QGGame>& client) {
+    const auto start = std::chrono::steady_clock::now();
+    client.reset();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(ConnectThread, LeavingDuringTheHandshakeIsQuick) {
+    // The kernel completes the connection, but nobody accepts it: the client waits for its id.
+    sf::TcpListener mute;
+    ASSERT_EQ(mute.listen(0, localhost), sf::Socket::Done);
+    ConnectResult result;
+    testing::internal::CaptureStdout();
+    // The session's own clock, as a program runs it.
+    auto client = std::make_unique<QGGame>(nullptr, nullptr, nullptr, mute.getLocalPort(), localhost,
+                                           result.callback());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const int64_t took = teardown_ms(client);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_LT(took, 1000);
+    EXPECT_NE(out.find("TcpError! handshake on"), std::string::npos) << out;
+    EXPECT_EQ(result.calls.load(), 0);
+}
+
+TEST(ConnectThread, LeavingWhileTheConnectGetsNoAnswerIsQuick) {
+    // A listener whose accept queue is full drops further SYNs: a connect to it gets no answer.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(::listen(fd, 0), 0);
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    const unsigned short port = ntohs(address.sin_port);
+    std::vector<std::unique_ptr<sf::TcpSocket>> queued;
+    bool answered = true;
+    for (int i = 0; i < 4 && answered; ++i) {
+        queued.push_back(std::make_unique<sf::TcpSocket>());
+        answered = queued.back()->connect(localhost, port, sf::milliseconds(300)) == sf::Socket::Done;
+    }
+    if (answered) {
+        ::close(fd);
+        GTEST_SKIP() << "the listener kept answering connects";
+    }
+
+    ConnectResult result;
+    testing::internal::CaptureStdout();
+    auto client = std::make_unique<QGGame>(nullptr, nullptr, nullptr, port, localhost, result.callback());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const int64_t took = teardown_ms(client);
+    const std::string out = testing::internal::GetCapturedStdout();
+    ::close(fd);
+    EXPECT_LT(took, 1000);
+    EXPECT_NE(out.find("TcpError! open on"), std::string::npos) << out;
     EXPECT_EQ(result.calls.load(), 0);
 }
 
