@@ -22,22 +22,6 @@ struct SeenAtListener {
     }
 };
 
-// A reliable object with one field of its own, standing for the classes that register their
-// creation records later.
-class Beacon : public QGObject {
-public:
-    Beacon(QGGame* game, unsigned int id) : QGObject(game, id, true) {}
-    void sync_fields() override { sync_field(value); }
-    void write_creation_event(QGEvent& event) const override {
-        event.set_type(EQGEventType::CreateChat);
-        event.set_payload(u32_payload(entity_id));
-    }
-    int32_t value = 0;
-};
-
-void build_beacon(QGEventHandler& handler, const QGEvent& event) {
-    new Beacon(handler.game, event_entity_id(event));
-}
 
 ByteBuffer phys_record(uint32_t id) {
     PhysObjectRecord r;

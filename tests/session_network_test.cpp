@@ -26,21 +26,6 @@ unsigned short closed_port() {
     return port;
 }
 
-// A reliable object with a field of its own; built on clients through the action table.
-class Beacon : public QGObject {
-public:
-    Beacon(QGGame* game, unsigned int id) : QGObject(game, id, true) {}
-    void sync_fields() override { sync_field(value); }
-    void write_creation_event(QGEvent& event) const override {
-        event.set_type(EQGEventType::CreateChat);
-        event.set_payload(u32_payload(entity_id));
-    }
-    int32_t value = 0;
-};
-
-void build_beacon(QGEventHandler& handler, const QGEvent& event) {
-    new Beacon(handler.game, event_entity_id(event));
-}
 
 // Installs the beacon's creator for one test.
 class BeaconAction {

@@ -179,6 +179,23 @@ inline ByteBuffer u32_payload(uint32_t v) {
     return b;
 }
 
+// A reliable object with one field of its own, standing for the classes that register their
+// creation records later; built on clients through the action table (build_beacon).
+class Beacon : public QGObject {
+public:
+    Beacon(QGGame* game, unsigned int id) : QGObject(game, id, true) {}
+    void sync_fields() override { sync_field(value); }
+    void write_creation_event(QGEvent& event) const override {
+        event.set_type(EQGEventType::CreateChat);
+        event.set_payload(u32_payload(entity_id));
+    }
+    int32_t value = 0;
+};
+
+inline void build_beacon(QGEventHandler& handler, const QGEvent& event) {
+    new Beacon(handler.game, event_entity_id(event));
+}
+
 // Polls a condition, doing `step` between tests, for up to timeout_ms of real time.
 inline bool eventually(const std::function<bool()>& done, const std::function<void()>& step = {},
                        int timeout_ms = 5000) {
