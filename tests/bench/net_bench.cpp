@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "net/protocol.h"
+#include "net/sync/protocol.h"
 
 namespace {
 

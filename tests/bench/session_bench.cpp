@@ -14,12 +14,12 @@
 #include <memory>
 #include <vector>
 
-#include "game/qg_event_handler.h"
-#include "game/qg_game.h"
-#include "game/qg_phys_object.h"
-#include "game/settings.h"
-#include "surface_test_support.h"
-#include "net/udp.h"
+#include "game/config/settings.h"
+#include "game/physics/qg_phys_object.h"
+#include "game/session/qg_event_handler.h"
+#include "game/session/qg_game.h"
+#include "net/transport/udp.h"
+#include "support/surface_test_support.h"
 
 namespace {
 

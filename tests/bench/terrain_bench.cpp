@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "game/level_generator.h"
-#include "game/map_coder.h"
-#include "game/terrain_carver.h"
-#include "terrain_test_support.h"
+#include "game/levelgen/level_generator.h"
+#include "game/terrain/map_coder.h"
+#include "game/terrain/terrain_carver.h"
+#include "support/terrain_test_support.h"
 
 using namespace terrain_test;
 

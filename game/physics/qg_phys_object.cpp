@@ -1,0 +1,586 @@
+#include "game/physics/qg_phys_object.h"
+
+#include <SDL/SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "engine/core/byte_buffer.h"
+#include "game/config/settings.h"
+#include "game/session/qg_event.h"
+#include "game/session/qg_game.h"
+#include "game/terrain/terrain_pixels.h"
+
+namespace {
+
+// Coordinates and sizes of the terrain pass stay within this bound, so that sums of a
+// position, a size and a step allowance never overflow an int.
+constexpr int kPixelLimit = 1 << 28;
+
+int clamp_extent(int64_t v) {
+    return int(std::clamp<int64_t>(v, -kPixelLimit, kPixelLimit));
+}
+
+// The size used by the terrain pass: a negative size counts as empty.
+int box_extent(int v) {
+    return std::clamp(v, 0, kPixelLimit);
+}
+
+// 0 below 1, the limit above it, else the value.
+int clamp_to(int v, int limit) {
+    if (v < 1) return 0;
+    if (v > limit) return limit;
+    return v;
+}
+
+// The terrain surface seen by one terrain pass of one object. Every read is checked against
+// the surface, so no box, sweep or allowance can reach outside it: pixels outside are free.
+//
+// Terrain comes in large areas of one colour, so the object's answer for the colour read last
+// is kept: the pixel test (a pure function of the colour, apart from setting on_ladder) runs
+// once per change of colour, not per pixel. Whether the test sets on_ladder is recorded rather
+// than done, so that the callers decide in which order the pixels count.
+class TerrainView {
+public:
+    explicit TerrainView(SDL_Surface* s) : lock_(s) {
+        if (s && s->pixels && s->format && s->w > 0 && s->h > 0) {
+            pixels_.emplace(s);
+            width = s->w;
+            height = s->h;
+            standard_ = pixels_->standard();
+            base_ = static_cast<const uint8_t*>(s->pixels);
+            pitch_ = size_t(s->pitch);
+        }
+    }
+
+    bool present() const { return pixels_.has_value(); }
+
+    // Whether the pixel is solid for the object; sets_ladder tells whether the test would
+    // have set on_ladder.
+    bool classify(QGPhysObject& o, int x, int y, bool climbing, bool& sets_ladder) {
+        if (x < 0 || y < 0 || x >= width || y >= height) {
+            sets_ladder = false;
+            return false;
+        }
+        const uint32_t key = standard_ ? pixels_->raw(x, y) : pixels_->get(x, y).to_pixel();
+        if (!memo_valid_ || key != memo_key_ || climbing != memo_climbing_) {
+            const ColorRGBA c = standard_ ? ColorRGBA::from_pixel(key) : pixels_->get(x, y);
+            const bool before = o.on_ladder;
+            o.on_ladder = false;
+            memo_solid_ = o.is_solid_pixel(c, climbing);
+            memo_sets_ladder_ = o.on_ladder;
+            o.on_ladder = before;
+            memo_key_ = key;
+            memo_climbing_ = climbing;
+            memo_valid_ = true;
+        }
+        sets_ladder = memo_sets_ladder_;
+        return memo_solid_;
+    }
+
+    bool solid(QGPhysObject& o, int x, int y) {
+        bool ignored;
+        return classify(o, x, y, false, ignored);
+    }
+
+    // Asks for the rows of a rectangle ahead of reading them: the objects are spread over the
+    // whole level, so their rows are rarely in the nearest caches, and waiting for them one by
+    // one is what a terrain pass would otherwise spend its time on.
+    void prefetch(int x0, int x1, int y0, int y1) const {
+        x0 = std::max(x0, 0);
+        y0 = std::max(y0, 0);
+        x1 = std::min(x1, width);
+        y1 = std::min(y1, height);
+        if (!standard_ || x0 >= x1) return;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; x += 16) __builtin_prefetch(base_ + size_t(y) * pitch_ + size_t(x) * 4);
+    }
+
+    int width = 0;
+    int height = 0;
+
+private:
+    SurfaceLock lock_;
+    std::optional<TerrainPixels> pixels_;
+    bool standard_ = false;
+    const uint8_t* base_ = nullptr;
+    size_t pitch_ = 0;
+    bool memo_valid_ = false;
+    bool memo_climbing_ = false;
+    bool memo_solid_ = false;
+    bool memo_sets_ladder_ = false;
+    uint32_t memo_key_ = 0;
+};
+
+// The pixels a horizontal sweep may read, classified once. The surface is stored row by row,
+// so a walk down a column meets a new cache line at every pixel (with a power-of-two width all
+// in one cache set); the band is read row by row instead and kept in column order for the sweep.
+class SweepBand {
+public:
+    // Bands larger than this are read from the surface directly.
+    static constexpr int64_t kMaxCells = int64_t(1) << 20;
+
+    SweepBand(TerrainView& view, QGPhysObject& o, int x0, int x1, int y0, int y1)
+        : view_(view), object_(o), x0_(x0), y0_(y0), rows_(std::max(y1 - y0, 0)) {
+        const int64_t columns = std::max(x1 - x0, 0);
+        if (columns * rows_ == 0 || columns * rows_ > kMaxCells) return;
+        view.prefetch(x0, x1, y0, y1);
+        static thread_local std::vector<uint8_t> cells;
+        cells.resize(size_t(columns * rows_));
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) cells[size_t(x - x0) * size_t(rows_) + size_t(y - y0)] = view.solid(o, x, y);
+        cells_ = cells.data();
+        x1_ = x1;
+    }
+
+    bool solid(int x, int y) const {
+        if (cells_ && x >= x0_ && x < x1_ && y >= y0_ && y < y0_ + rows_)
+            return cells_[size_t(x - x0_) * size_t(rows_) + size_t(y - y0_)] != 0;
+        return view_.solid(object_, x, y);
+    }
+
+private:
+    TerrainView& view_;
+    QGPhysObject& object_;
+    int x0_;
+    int x1_ = 0;
+    int y0_;
+    int rows_;
+    const uint8_t* cells_ = nullptr;
+};
+
+SDL_Surface* terrain_of(const QGPhysObject& o) {
+    return o.game ? o.game->terrain_surface() : nullptr;
+}
+
+}  // namespace
+
+int to_pixel_coordinate(float v) {
+    if (std::isnan(v)) return 0;
+    if (v >= float(kPixelLimit)) return kPixelLimit;
+    if (v <= -float(kPixelLimit)) return -kPixelLimit;
+    return int(v);
+}
+
+QGPhysObject::QGPhysObject(QGGame* game_, unsigned int entity_id_, const ivec2d& size_, bool is_static_,
+                           float mass_, float friction_, float air_friction_, float bounce_,
+                           unsigned short collision_group_, unsigned short collision_mask_, float buoyancy_,
+                           bool keep_out)
+    : QGObject(game_, entity_id_, false, keep_out),
+      size(size_),
+      mass(mass_ == 0.0f || std::isnan(mass_) ? 1.0f : mass_),
+      friction(friction_),
+      air_friction(air_friction_),
+      bounce(bounce_),
+      buoyancy(buoyancy_),
+      collision_group(collision_group_),
+      collision_mask(collision_mask_),
+      static_flag(is_static_) {
+    // Only objects the registry took join the physics list; a refused or kept-out one would
+    // stay there after its owner deleted it.
+    if (is_registered()) game->add_pending_physics(this);
+}
+
+void QGPhysObject::sync_fields() {
+    sync_field(position, default_dvec2d_interpolation);
+}
+
+void write_phys_object_record(ByteBuffer& out, const PhysObjectRecord& r) {
+    out.write_u32_le(r.entity_id);
+    out.write_f32_le(r.position.x);
+    out.write_f32_le(r.position.y);
+    out.write_i32_le(r.size.x);
+    out.write_i32_le(r.size.y);
+    out.write_u8(r.is_static ? 1 : 0);
+    out.write_u8(0);
+    out.write_u16_le(0);
+    out.write_f32_le(r.velocity.x);
+    out.write_f32_le(r.velocity.y);
+    out.write_f32_le(r.mass);
+    out.write_f32_le(r.friction);
+    out.write_f32_le(r.air_friction);
+    out.write_f32_le(r.bounce);
+    out.write_f32_le(r.buoyancy);
+    out.write_u16_le(r.collision_group);
+    out.write_u16_le(r.collision_mask);
+}
+
+bool read_phys_object_record(ByteBuffer& in, PhysObjectRecord& out) {
+    if (!in.ok() || in.remaining() < kPhysObjectRecordSize) {
+        in.fail();
+        return false;
+    }
+    PhysObjectRecord r;
+    in.read_u32_le(r.entity_id);
+    in.read_f32_le(r.position.x);
+    in.read_f32_le(r.position.y);
+    in.read_i32_le(r.size.x);
+    in.read_i32_le(r.size.y);
+    in.read_bool(r.is_static);
+    in.skip(3);
+    in.read_f32_le(r.velocity.x);
+    in.read_f32_le(r.velocity.y);
+    in.read_f32_le(r.mass);
+    in.read_f32_le(r.friction);
+    in.read_f32_le(r.air_friction);
+    in.read_f32_le(r.bounce);
+    in.read_f32_le(r.buoyancy);
+    in.read_u16_le(r.collision_group);
+    in.read_u16_le(r.collision_mask);
+    out = r;
+    return true;
+}
+
+void QGPhysObject::write_creation_event(QGEvent& event) const {
+    PhysObjectRecord r;
+    r.entity_id = entity_id;
+    r.position = position;
+    r.size = size;
+    r.is_static = is_static();
+    r.velocity = velocity;
+    r.mass = mass;
+    r.friction = friction;
+    r.air_friction = air_friction;
+    r.bounce = bounce;
+    r.buoyancy = buoyancy;
+    r.collision_group = collision_group;
+    r.collision_mask = collision_mask;
+    ByteBuffer record;
+    write_phys_object_record(record, r);
+    event.set_type(EQGEventType::CreatePhysObject);
+    event.set_delayed(false);
+    event.set_payload(record);
+}
+
+void QGPhysObject::update(float dt) {
+    previous_position = position;
+    const bool fixed = is_static();
+    if (!fixed && !(can_climb && on_ladder)) velocity += gravity * gravity_factor * dt;
+    // The water lifts in proportion to the submerged part of the box.
+    if (!fixed) velocity -= gravity * gravity_factor * buoyancy * submersion * dt;
+    position += velocity * dt;
+    const float k = on_ground ? friction : air_friction;
+    velocity += velocity * (-k) * dt;
+    // The contact flags hold only while the object stays on the same whole pixel; the
+    // collision passes set them again.
+    if (to_pixel_coordinate(position.x) != to_pixel_coordinate(previous_position.x) ||
+        to_pixel_coordinate(position.y) != to_pixel_coordinate(previous_position.y)) {
+        on_ground = false;
+        on_ladder = false;
+    }
+}
+
+bool QGPhysObject::collides_with(const QGPhysObject& other) const {
+    return (collision_mask & other.collision_group) != 0;
+}
+
+bool QGPhysObject::is_solid_pixel(const ColorRGBA& pixel, bool climbing) {
+    if ((collision_mask & 1) == 0) return false;
+    if (pixel == material_colors[int(Material::Ladder)]) {
+        if (climbing) on_ladder = true;
+        return false;
+    }
+    if (pixel == material_colors[int(Material::Air)] || pixel == material_colors[int(Material::Water)] ||
+        pixel == material_colors[int(Material::StaticWater)])
+        return false;
+    return true;
+}
+
+void QGPhysObject::on_object_collision(QGPhysObject*, const dvec2d&) {}
+
+void QGPhysObject::on_terrain_collision(const dvec2d&) {}
+
+bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool climbing) {
+    TerrainView view(terrain_of(*this));
+    const int W = view.width, H = view.height;
+    if (W == 0 || H == 0 || width <= 0 || height <= 0) return false;
+    // Shifted into the surface; a box larger than the surface is cut to it.
+    int x0 = x <= 0 ? 0 : std::min(x, W - width);
+    int y0 = y <= 0 ? 0 : std::min(y, H - height);
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    const int x1 = int(std::min<int64_t>(int64_t(x0) + width, W));
+    const int y1 = int(std::min<int64_t>(int64_t(y0) + height, H));
+    // The pixels count in column order (x outer, y inner): the first solid pixel ends the
+    // test, and a ladder pixel before it sets on_ladder. The rows are read whole (see
+    // SweepBand) and the column order is worked out: a pixel right of the first solid one
+    // found so far cannot come before it.
+    view.prefetch(x0, x1, y0, y1);
+    int solid_x = x1, solid_y = y1;
+    int ladder_x = x1, ladder_y = y1;
+    for (int cy = y0; cy < y1; ++cy) {
+        for (int cx = x0; cx < solid_x; ++cx) {
+            bool sets_ladder = false;
+            if (view.classify(*this, cx, cy, climbing, sets_ladder)) {
+                solid_x = cx;
+                solid_y = cy;
+                break;
+            }
+            if (sets_ladder && cx < ladder_x) {
+                ladder_x = cx;
+                ladder_y = cy;
+            }
+        }
+    }
+    if (ladder_x < x1 && (ladder_x < solid_x || (ladder_x == solid_x && ladder_y < solid_y))) on_ladder = true;
+    return solid_x < x1;
+}
+
+void QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
+    // The box test first: it is the cheap reject of almost every pair, and neither test has
+    // an effect.
+    if (!boxes_overlap(*a, *b)) return;
+    const bool a_hits = a->collides_with(*b);
+    const bool b_hits = b->collides_with(*a);
+    if (!a_hits && !b_hits) return;
+
+    const float d[4] = {
+        a->position.x + float(a->size.x) - b->position.x,  // a must go left
+        b->position.x + float(b->size.x) - a->position.x,  // a must go right
+        a->position.y + float(a->size.y) - b->position.y,  // a must go up
+        b->position.y + float(b->size.y) - a->position.y,  // a must go down
+    };
+    int side = 0;
+    for (int i = 1; i < 4; ++i)
+        if (d[i] < d[side]) side = i;
+
+    const dvec2d impact = side < 2 ? dvec2d(std::fabs(a->velocity.x - b->velocity.x), 0.0f)
+                                   : dvec2d(0.0f, std::fabs(a->velocity.y - b->velocity.y));
+    if (a_hits) a->on_object_collision(b, impact);
+    if (b_hits) b->on_object_collision(a, impact);
+
+    if (!a_hits || !b_hits) return;
+    const bool a_static = a->is_static();
+    const bool b_static = b->is_static();
+    if (a_static && b_static) return;
+    if (side == 2) a->on_ground = true;
+    if (side == 3) b->on_ground = true;
+    const float e = (a->bounce + b->bounce) / 2.0f;
+
+    if (!a_static && !b_static) {
+        const float sum = a->mass + b->mass;
+        // Masses that cancel out would give no finite share; they split the separation evenly.
+        const float wa = (sum != 0.0f && std::isfinite(sum)) ? b->mass / sum : 0.5f;
+        const float wb = 1.0f - wa;
+        switch (side) {
+        case 0:
+            a->position.x -= wa * d[0];
+            b->position.x += wb * d[0];
+            a->velocity.x = -(wa * impact.x * e);
+            b->velocity.x = wb * impact.x * e;
+            break;
+        case 1:
+            a->position.x += wa * d[1];
+            b->position.x -= wb * d[1];
+            a->velocity.x = wa * impact.x * e;
+            b->velocity.x = -(wb * impact.x * e);
+            break;
+        case 2:
+            a->position.y -= wa * d[2];
+            b->position.y += wb * d[2];
+            a->velocity.y = -(wa * impact.y * e);
+            b->velocity.y = wb * impact.y * e;
+            break;
+        default:
+            a->position.y += wa * d[3];
+            b->position.y -= wb * d[3];
+            a->velocity.y = wa * impact.y * e;
+            b->velocity.y = -(wb * impact.y * e);
+            break;
+        }
+    } else if (b_static) {
+        switch (side) {
+        case 0:
+            a->position.x = b->position.x - float(a->size.x);
+            a->velocity.x = b->velocity.x - std::fabs(a->velocity.x) * e;
+            break;
+        case 1:
+            a->position.x = b->position.x + float(b->size.x);
+            a->velocity.x = b->velocity.x + std::fabs(a->velocity.x) * e;
+            break;
+        case 2:
+            a->position.y = b->position.y - float(a->size.y);
+            a->velocity.y = b->velocity.y - std::fabs(a->velocity.y) * e;
+            break;
+        default:
+            a->position.y = b->position.y + float(b->size.y);
+            a->velocity.y = b->velocity.y + std::fabs(a->velocity.y) * e;
+            break;
+        }
+    } else {
+        switch (side) {
+        case 0:
+            b->position.x = a->position.x + float(a->size.x);
+            b->velocity.x = a->velocity.x + std::fabs(b->velocity.x) * e;
+            break;
+        case 1:
+            b->position.x = a->position.x - float(b->size.x);
+            b->velocity.x = a->velocity.x - std::fabs(b->velocity.x) * e;
+            break;
+        case 2:
+            b->position.y = a->position.y + float(a->size.y);
+            b->velocity.y = a->velocity.y + std::fabs(b->velocity.y) * e;
+            break;
+        default:
+            b->position.y = a->position.y - float(b->size.y);
+            b->velocity.y = a->velocity.y - std::fabs(b->velocity.y) * e;
+            break;
+        }
+    }
+}
+
+void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
+    if ((o->collision_mask & 1) == 0) return;
+    TerrainView view(terrain_of(*o));
+    // Without a terrain there is nothing to meet.
+    if (!view.present()) return;
+    const int W = view.width, H = view.height;
+    const int w = box_extent(o->size.x), h = box_extent(o->size.y);
+
+    // The previous position is kept inside the level.
+    dvec2d& prev = o->previous_position;
+    if (prev.x < 0.0f) prev.x = 0.0f;
+    if (prev.x + float(w) >= float(W)) prev.x = float(W - w - 1);
+    if (prev.y < 0.0f) prev.y = 0.0f;
+    if (prev.y + float(h) >= float(H)) prev.y = float(H - h - 1);
+
+    const int px = to_pixel_coordinate(prev.x), py = to_pixel_coordinate(prev.y);
+    const int nx = to_pixel_coordinate(o->position.x), ny = to_pixel_coordinate(o->position.y);
+    if (px == nx && py == ny) return;
+
+    // The ladder probe counts only for its effect on on_ladder.
+    o->overlaps_terrain(nx, ny, w, h, true);
+
+    const bool has_water = o->game && o->game->water_coverage.is_valid();
+    const float covered =
+        has_water ? o->game->water_coverage(o->position.x, o->position.y, float(w), float(h)) : 0.0f;
+    o->submersion = std::isnan(covered) ? 0.0f : std::clamp(covered, 0.0f, 1.0f);
+
+    auto clamp_x = [W](int64_t v) { return clamp_to(clamp_extent(v), W); };
+    auto clamp_y = [H](int64_t v) { return clamp_to(clamp_extent(v), H); };
+    auto solid = [&](int x, int y) { return view.solid(*o, x, y); };
+
+    int L = clamp_x(std::min(px, nx));
+    int R = clamp_x(std::max(int64_t(px) + w, int64_t(nx) + w));
+    int T = clamp_y(std::min(py, ny));
+    int B = clamp_y(std::max(int64_t(py) + h, int64_t(ny) + h));
+    const bool right = px < nx, left = nx < px, down = py < ny, up = ny < py;
+    const int64_t step = step_height;
+
+    // After a horizontal sweep: step onto the floor found, or go under the ceiling found.
+    auto settle_on_span = [&](int ft, int fb) {
+        if (fb < B) {
+            B = clamp_y(fb);
+            T = B - h;
+        } else if (T < ft) {
+            T = ft < 1 ? 0 : std::min(ft, H - h);
+            B = T + h;
+        }
+    };
+    // Narrows the free rows [ft, fb) by the solid pixels of one column of the band.
+    auto scan_column = [&](const SweepBand& band, int x, int& ft, int& fb) {
+        for (int y = ft; y < fb; ++y) {
+            if (!band.solid(x, y)) continue;
+            if (y - ft < h) ft = y;
+            else fb = y;
+        }
+    };
+    // Narrows the free columns [fl, fr) by the solid pixels of one row.
+    auto scan_row = [&](int y, int& fl, int& fr) {
+        for (int x = fl; x < fr; ++x) {
+            if (!solid(x, y)) continue;
+            if (x - fl < w) fl = x;
+            else fr = x;
+        }
+    };
+
+    // A column (or row) too narrow for the box ends the sweep; the span of the last one that
+    // let the box through is the one it settles in, not the narrowed one of the wall.
+    if (right) {
+        const int64_t s = (int64_t(R) - (int64_t(px) + w)) * step;
+        int ft = clamp_y(T - s), fb = clamp_y(B + s);
+        const SweepBand band(view, *o, px + w, R, ft, fb);
+        for (int x = px + w; x < R; ++x) {
+            const int top = ft, bottom = fb;
+            scan_column(band, x, ft, fb);
+            if (fb - ft < h) {
+                ft = top;
+                fb = bottom;
+                R = x - 1;
+                break;
+            }
+        }
+        if (px + w < R) settle_on_span(ft, fb);
+    } else if (left) {
+        // The mirror image: the columns entered are px - 1 down to L.
+        const int64_t s = (int64_t(px) - L) * step;
+        int ft = clamp_y(T - s), fb = clamp_y(B + s);
+        const SweepBand band(view, *o, L, px, ft, fb);
+        for (int x = px; L < x; --x) {
+            const int top = ft, bottom = fb;
+            scan_column(band, x - 1, ft, fb);
+            if (fb - ft < h) {
+                ft = top;
+                fb = bottom;
+                L = x + 1;
+                break;
+            }
+        }
+        if (L < px) settle_on_span(ft, fb);
+    }
+
+    if (down) {
+        const int64_t m = int64_t(B) - (int64_t(py) + h);
+        int fl = clamp_x(L - m), fr = clamp_x(R + m);
+        for (int y = py + h; y < B; ++y) {
+            scan_row(y, fl, fr);
+            if (fr - fl < w) {
+                B = y - 1;
+                break;
+            }
+        }
+    } else if (up) {
+        const int64_t m = int64_t(py) - T;
+        int fl = clamp_x(L - m), fr = clamp_x(R + m);
+        // The mirror image of the way down: the rows entered are py - 1 up to T.
+        for (int y = py; T < y; --y) {
+            scan_row(y - 1, fl, fr);
+            if (fr - fl < w) {
+                T = y + 1;
+                break;
+            }
+        }
+    }
+
+    const bool blocked_x = (right && R < nx + w) || (left && L > nx);
+    const bool blocked_y = (down && B < ny + h) || (up && T > ny);
+    if (!blocked_x && !blocked_y) return;
+    if (B <= ny + h) o->on_ground = true;
+
+    dvec2d impact = o->velocity;
+    if (o->is_static()) return;
+
+    // A span narrower than the box centres it.
+    if (R - L < w) o->position.x = float(L + ((R - w) - L) / 2);
+    else if (right) o->position.x = float(R - w);
+    else if (left) o->position.x = float(L);
+    if (B - T < h) o->position.y = float(T + ((B - h) - T) / 2);
+    else if (down) o->position.y = float(B - h);
+    else if (up) o->position.y = float(T);
+
+    if (blocked_x) {
+        if (right) o->velocity.x = -std::fabs(o->bounce * o->velocity.x);
+        else if (left) o->velocity.x = std::fabs(o->bounce * o->velocity.x);
+    }
+    if (blocked_y) {
+        if (down) o->velocity.y = -std::fabs(o->bounce * o->velocity.y);
+        else if (up) o->velocity.y = std::fabs(o->bounce * o->velocity.y);
+    }
+
+    if (!blocked_x) impact.x = 0.0f;
+    if (!blocked_y) impact.y = 0.0f;
+    o->on_terrain_collision(impact);
+}

@@ -1,0 +1,90 @@
+#pragma once
+#include <cstdint>
+
+#include "engine/core/geometry.h"
+#include "game/session/qg_object.h"
+
+struct SDL_Surface;
+class ByteBuffer;
+
+// An axis-aligned box that moves under gravity, buoyancy and drag, collides with other
+// physics objects and with the terrain pixels, and reports impacts to its subclasses. Only the
+// server simulates; clients receive the position and interpolate it. Always on the UDP channel.
+class QGPhysObject : public QGObject {
+public:
+    QGPhysObject(QGGame* game, unsigned int entity_id, const ivec2d& size, bool is_static, float mass,
+                 float friction, float air_friction, float bounce, unsigned short collision_group,
+                 unsigned short collision_mask, float buoyancy, bool keep_out = false);
+
+    void sync_fields() override;
+    void write_creation_event(QGEvent& event) const override;
+    // The physics step (server only, through the world step).
+    void update(float dt) override;
+
+    virtual bool is_static() const { return static_flag; }
+    // Whether this object's mask meets the other's group.
+    virtual bool collides_with(const QGPhysObject& other) const;
+    // Whether the terrain pixel stops this object; a ladder pixel with climbing sets on_ladder.
+    // A pure test of the colour apart from that flag: the terrain passes ask it once for each
+    // run of one colour they read.
+    virtual bool is_solid_pixel(const ColorRGBA& pixel, bool climbing);
+    virtual void on_object_collision(QGPhysObject* other, const dvec2d& impact);
+    virtual void on_terrain_collision(const dvec2d& impact);
+
+    // Whether the box, shifted into the terrain surface, holds a solid pixel. Reads column by
+    // column; never reads outside the surface (false without one).
+    bool overlaps_terrain(int x, int y, int width, int height, bool climbing);
+
+    // The two collision passes of the server's world step: a before b in the physics list.
+    static void collide_pair(QGPhysObject* a, QGPhysObject* b);
+    static void collide_with_terrain(QGPhysObject* o);
+
+    // The cheap reject of the pair pass: whether the two boxes overlap at all.
+    static bool boxes_overlap(const QGPhysObject& a, const QGPhysObject& b) {
+        return a.position.x < b.position.x + float(b.size.x) && a.position.y < b.position.y + float(b.size.y) &&
+               b.position.x < a.position.x + float(a.size.x) && b.position.y < a.position.y + float(a.size.y);
+    }
+
+    dvec2d position;
+    ivec2d size;
+    dvec2d velocity;
+    float gravity_factor = 1.0f;
+    dvec2d previous_position;
+    float mass;
+    float friction;
+    float air_friction;
+    float bounce;
+    float buoyancy;
+    uint16_t collision_group;
+    uint16_t collision_mask;
+    bool on_ground = false;
+    bool on_ladder = false;
+    float submersion = 0.0f;
+    bool static_flag;
+    bool can_climb = false;
+};
+
+// The physics object's creation record (CreatePhysObject, 56 bytes).
+struct PhysObjectRecord {
+    uint32_t entity_id = 0;
+    dvec2d position;
+    ivec2d size;
+    bool is_static = false;
+    dvec2d velocity;
+    float mass = 0.0f;
+    float friction = 0.0f;
+    float air_friction = 0.0f;
+    float bounce = 0.0f;
+    float buoyancy = 0.0f;
+    uint16_t collision_group = 0;
+    uint16_t collision_mask = 0;
+};
+constexpr size_t kPhysObjectRecordSize = 56;
+
+void write_phys_object_record(ByteBuffer& out, const PhysObjectRecord& r);
+// False, leaving out unchanged, when fewer than 56 bytes remain.
+bool read_phys_object_record(ByteBuffer& in, PhysObjectRecord& out);
+
+// Whole pixels of a world coordinate, truncated towards zero and held to a range every pixel
+// computation can add sizes to without overflowing (NaN counts as 0).
+int to_pixel_coordinate(float v);

@@ -1,0 +1,27 @@
+#include "game/session/qg_object.h"
+
+#include "game/session/qg_event.h"
+#include "game/session/qg_game.h"
+
+QGObject::QGObject(QGGame* game_, unsigned int entity_id_, bool reliable_, bool keep_out)
+    : game(game_), entity_id(entity_id_), reliable(reliable_) {
+    if (keep_out || !game) return;
+    if (game->is_server) entity_id = game->issue_entity_id();
+    registered_ = game->register_object(this);
+}
+
+QGObject::~QGObject() = default;
+
+void QGObject::write_creation_event(QGEvent& event) const {
+    event.set_type(EQGEventType::CreateObject);
+    event.set_delayed(false);
+    ByteBuffer record;
+    record.write_u32_le(entity_id);
+    event.set_payload(record);
+}
+
+void QGObject::update(float) {}
+
+bool QGObject::has_drawing_services() const {
+    return game && game->sprite_manager;
+}

@@ -1,0 +1,51 @@
+#pragma once
+#include "net/sync/networkable.h"
+
+class QGGame;
+class QGEvent;
+
+// The base of every game object: a synchronised object that belongs to one session, carries
+// an entity id, travels on the reliable (TCP) or the unreliable (UDP) channel and can describe
+// itself as a creation record from which the peers rebuild it.
+//
+// An object registers itself with its session on construction (unless kept out) and is owned
+// by the session from then on; only the session deletes it.
+class QGObject : public Networkable {
+public:
+    // On the server a registered object takes the session's next entity id whatever was
+    // given; a client keeps the given id (the one its creation record carried). keep_out
+    // builds an object that the session does not know, owned by its creator.
+    QGObject(QGGame* game, unsigned int entity_id, bool reliable, bool keep_out = false);
+    ~QGObject() override;
+
+    QGObject(const QGObject&) = delete;
+    QGObject& operator=(const QGObject&) = delete;
+
+    void sync_fields() override {}
+    // Fills the creation record; the plain object's is CreateObject {u32 entity_id}.
+    virtual void write_creation_event(QGEvent& event) const;
+    // Whether a client runs update() too (the server runs every object).
+    virtual bool updates_on_client() const { return false; }
+    // Whether the server runs update() while the game is paused.
+    virtual bool updates_while_paused() const { return false; }
+    virtual void update(float dt);
+    // The client's per-step display hook, called after the network exchange.
+    virtual void update_sprite() {}
+    // Whether the server reads this object's fields from what clients send. Only objects
+    // whose fields carry a client's requests (the event queue) answer true; everything else
+    // is the server's alone.
+    virtual bool accepts_client_fields() const { return false; }
+
+    // Whether the object may build sprites, sounds and textures: only in a session that has
+    // drawing services. A client without them runs headless.
+    bool has_drawing_services() const;
+    // Whether the session accepted the object into its registry at construction.
+    bool is_registered() const { return registered_; }
+
+    QGGame* game;
+    unsigned int entity_id;
+    bool reliable;
+
+private:
+    bool registered_ = false;
+};

@@ -1,0 +1,96 @@
+#include "game/terrain/qg_map_synchronizer.h"
+
+#include <exception>
+#include <string>
+
+#include "engine/core/logger.h"
+#include "game/config/settings.h"
+#include "game/session/qg_event.h"
+#include "game/session/qg_game.h"
+#include "game/terrain/map_coder.h"
+#include "game/terrain/qg_level.h"
+
+QGMapSynchronizer::QGMapSynchronizer(QGGame* game_, unsigned int entity_id_, unsigned int target_)
+    : QGObject(game_, entity_id_, true), target(target_) {
+    if (!game || game->is_server) return;
+    if (is_registered()) {
+        game->reliable_objects[entity_id] = this;
+        attached_early_ = true;
+    }
+    // Only the newcomer is waiting for its map; the players go on playing.
+    if (game->local_player_id == target && game->status_hook.is_valid()) {
+        game->status_hook("Syncing current map state with server...");
+        status_shown_ = true;
+    }
+}
+
+QGMapSynchronizer::~QGMapSynchronizer() {
+    if (!game) return;
+    if (attached_early_) {
+        // Removed before its commit: the session does not know the early entry.
+        auto found = game->reliable_objects.find(entity_id);
+        if (found != game->reliable_objects.end() && found->second == this) game->reliable_objects.erase(found);
+    }
+    if (status_shown_ && game->status_hook.is_valid()) game->status_hook("");
+}
+
+void QGMapSynchronizer::write_creation_event(QGEvent& event) const {
+    event.set_type(EQGEventType::CreateMapSynchronizer);
+    event.set_delayed(false);
+    ByteBuffer record;
+    record.write_u32_le(entity_id);
+    record.write_u32_le(target);
+    event.set_payload(record);
+}
+
+void QGMapSynchronizer::sync_fields() {
+    if (!game || !current_packet) return;
+    if (mode == Write && game->is_server) write_tile();
+    else if (mode == Read && !game->is_server) read_tile();
+}
+
+void QGMapSynchronizer::write_tile() {
+    if (finished_) return;
+    SDL_Surface* surface = game->level ? game->level->surface() : nullptr;
+    MapTile tile;
+    if (!surface || !map_tile_at(chunk_offset, surface->w, surface->h, tile)) {
+        // The level went away (or was never there): nothing more to send.
+        finished_ = true;
+        game->remove_object(entity_id);
+        return;
+    }
+    tile_bytes_ = encode_map_chunk(build_map_tile(surface, tile), material_colors);
+    sync_field(chunk_offset);
+    sync_field(tile_bytes_);
+    if (!next_map_tile(chunk_offset, surface->w, surface->h)) {
+        finished_ = true;
+        game->remove_object(entity_id);
+    }
+}
+
+void QGMapSynchronizer::read_tile() {
+    ivec2d offset;
+    if (!read_field(offset) || !read_field(tile_bytes_)) {
+        log_message(LogLevel::Warning, "Dropped a map tile record that is cut short.", log_class_name_of(*this));
+        return;
+    }
+    chunk_offset = offset;
+    if (game->local_player_id != target) return;
+    QGLevel* level = game->level;
+    if (!level || !level->surface()) {
+        log_message(LogLevel::Warning, "Dropped a map tile: there is no level to apply it to.",
+                    log_class_name_of(*this));
+        return;
+    }
+    SDL_Surface* surface = level->surface();
+    bool applied = false;
+    try {
+        // A hostile stream is rejected inside; nothing it holds may end the client.
+        applied = apply_map_tile(surface, offset, tile_bytes_, material_colors);
+    } catch (const std::exception& e) {
+        log_message(LogLevel::Warning, std::string("Dropped a map tile: ") + e.what(), log_class_name_of(*this));
+    }
+    if (!applied) return;
+    MapTile tile;
+    if (map_tile_at(offset, surface->w, surface->h, tile)) level->refresh_texture({tile.x, tile.y, tile.width, tile.height});
+}

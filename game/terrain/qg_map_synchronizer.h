@@ -1,0 +1,42 @@
+#pragma once
+#include <vector>
+
+#include "engine/core/geometry.h"
+#include "game/session/qg_object.h"
+
+// Brings a late joiner's terrain up to date: the server builds one for the newcomer and streams
+// its current level surface in tiles of at most 256 x 256 pixels, one per packet of the reliable
+// channel, each coded by the map coder against the material colours. Every client receives the
+// object, but only the one whose connection id is the target applies the tiles. After the last
+// tile the server removes it, which removes it from the clients too.
+//
+// On a client the object takes its place among the synchronised objects as soon as it is built:
+// its first tile travels in the same packet as its creation record, and a client that falls
+// behind reads several packets in one step, so waiting for the next commit would lose tiles,
+// which are sent only once.
+class QGMapSynchronizer : public QGObject {
+public:
+    // The target shows "Syncing current map state with server..." in the status line.
+    QGMapSynchronizer(QGGame* game, unsigned int entity_id, unsigned int target);
+    // Clears the status line it set.
+    ~QGMapSynchronizer() override;
+
+    // Server, Write: the tile at chunk_offset, then the offset moves on (the last tile removes
+    // the object). Client, Read: the target decodes the tile into its level surface and
+    // refreshes the texture; a rejected tile changes nothing. Other modes do nothing.
+    void sync_fields() override;
+    // CreateMapSynchronizer: entity id, target.
+    void write_creation_event(QGEvent& event) const override;
+
+    unsigned int target;
+    ivec2d chunk_offset;
+
+private:
+    void write_tile();
+    void read_tile();
+
+    bool status_shown_ = false;
+    bool finished_ = false;
+    bool attached_early_ = false;
+    std::vector<unsigned char> tile_bytes_;
+};

@@ -1,0 +1,71 @@
+#include "net/sync/networkable.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Truncation towards zero, held to the integer's range: an extrapolating factor can carry a
+// value past it, and converting such a float would be undefined.
+template <typename I>
+I truncate_to(float f) {
+    if (std::isnan(f)) return 0;
+    const double lo = double(std::numeric_limits<I>::min());
+    const double hi = double(std::numeric_limits<I>::max());
+    double d = std::trunc(double(f));
+    if (d <= lo) return std::numeric_limits<I>::min();
+    if (d >= hi) return std::numeric_limits<I>::max();
+    return I(d);
+}
+
+template <typename I>
+I lerp_integer(I old_value, I new_value, float t) {
+    // The difference of two ints does not always fit an int; it is formed wide.
+    int64_t diff = int64_t(new_value) - int64_t(old_value);
+    return truncate_to<I>(float(diff) * t + float(old_value));
+}
+
+}  // namespace
+
+void interpolate_linear(short& out, const short& old_value, const short& new_value, float t) {
+    out = lerp_integer<short>(old_value, new_value, t);
+}
+
+void interpolate_linear(int& out, const int& old_value, const int& new_value, float t) {
+    out = lerp_integer<int>(old_value, new_value, t);
+}
+
+void interpolate_linear(float& out, const float& old_value, const float& new_value, float t) {
+    out = (new_value - old_value) * t + old_value;
+}
+
+void interpolate_linear(double& out, const double& old_value, const double& new_value, float t) {
+    out = (new_value - old_value) * double(t) + old_value;
+}
+
+void interpolate_linear(ivec2d& out, const ivec2d& old_value, const ivec2d& new_value, float t) {
+    int64_t dx = int64_t(new_value.x) - old_value.x;
+    int64_t dy = int64_t(new_value.y) - old_value.y;
+    out.x = truncate_to<int32_t>(float(old_value.x) + float(dx) * t);
+    out.y = truncate_to<int32_t>(float(old_value.y) + float(dy) * t);
+}
+
+void interpolate_linear(dvec2d& out, const dvec2d& old_value, const dvec2d& new_value, float t) {
+    out.x = (new_value.x - old_value.x) * t + old_value.x;
+    out.y = (new_value.y - old_value.y) * t + old_value.y;
+}
+
+void interpolate_angle(float& out, const float& old_value, const float& new_value, float t) {
+    float a = old_value;
+    if (new_value - old_value > 180.0f) a = old_value + 360.0f;
+    else if (old_value - new_value > 180.0f) a = old_value - 360.0f;
+    out = (new_value - a) * t + a;
+}
+
+const InterpolationCallback<short> default_short_interpolation(&interpolate_linear);
+const InterpolationCallback<int> default_int_interpolation(&interpolate_linear);
+const InterpolationCallback<float> default_float_interpolation(&interpolate_linear);
+const InterpolationCallback<double> default_double_interpolation(&interpolate_linear);
+const InterpolationCallback<ivec2d> default_ivec2d_interpolation(&interpolate_linear);
+const InterpolationCallback<dvec2d> default_dvec2d_interpolation(&interpolate_linear);
+const InterpolationCallback<float> default_angle_interpolation(&interpolate_angle);

@@ -1,0 +1,344 @@
+#pragma once
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "engine/core/byte_buffer.h"
+#include "engine/core/callback.h"
+#include "engine/core/geometry.h"
+#include "net/transport/connection.h"
+
+// Called with (the field, the old value, the new value, the interpolation factor); writes the
+// interpolated value into the field.
+template <typename T>
+using InterpolationCallback = Callback<void, T&, const T&, const T&, float>;
+
+namespace net_detail {
+// The bytes one synchronised field contributes to a packet: write, read (target unchanged when
+// the bytes are not there) and skip (step over without decoding).
+template <typename T, typename Enable = void>
+struct FieldCodec;
+}  // namespace net_detail
+
+class Networkable;
+
+// A synchronised value that everyone may read but only Owner may set. It travels exactly
+// like a plain T.
+template <typename T, typename Owner>
+class PrivateWrite {
+public:
+    PrivateWrite() = default;
+    PrivateWrite(const PrivateWrite&) = default;
+
+    const T& get() const { return value_; }
+    operator const T&() const { return value_; }
+    const T* operator->() const { return &value_; }
+    bool operator==(const PrivateWrite& o) const { return value_ == o.value_; }
+
+private:
+    friend Owner;
+    template <typename, typename>
+    friend struct net_detail::FieldCodec;
+
+    PrivateWrite& operator=(const PrivateWrite&) = default;
+    PrivateWrite& operator=(const T& v) {
+        value_ = v;
+        return *this;
+    }
+    T& value() { return value_; }
+
+    T value_{};
+};
+
+namespace net_detail {
+
+template <size_t N>
+struct UnsignedOfSize;
+template <>
+struct UnsignedOfSize<1> { using type = uint8_t; };
+template <>
+struct UnsignedOfSize<2> { using type = uint16_t; };
+template <>
+struct UnsignedOfSize<4> { using type = uint32_t; };
+template <>
+struct UnsignedOfSize<8> { using type = uint64_t; };
+
+inline void write_le(ByteBuffer& b, uint8_t v) { b.write_u8(v); }
+inline void write_le(ByteBuffer& b, uint16_t v) { b.write_u16_le(v); }
+inline void write_le(ByteBuffer& b, uint32_t v) { b.write_u32_le(v); }
+inline void write_le(ByteBuffer& b, uint64_t v) { b.write_u64_le(v); }
+inline bool read_le(ByteBuffer& b, uint8_t& v) { return b.read_u8(v); }
+inline bool read_le(ByteBuffer& b, uint16_t& v) { return b.read_u16_le(v); }
+inline bool read_le(ByteBuffer& b, uint32_t& v) { return b.read_u32_le(v); }
+inline bool read_le(ByteBuffer& b, uint64_t& v) { return b.read_u64_le(v); }
+
+template <typename T>
+inline constexpr bool is_raw_scalar =
+    (std::is_arithmetic_v<T> && !std::is_same_v<T, bool>) || std::is_enum_v<T>;
+
+// Whether the scalar has the size here that it has in the 32-bit layout the wire keeps. long and
+// unsigned long (so also int64_t, uint64_t and size_t, which are long types here) are 4 bytes
+// there, long double and wchar_t differ too; an 8-byte field is a long long.
+template <typename T>
+constexpr bool has_layout_size() {
+    if constexpr (std::is_enum_v<T>) {
+        return has_layout_size<std::underlying_type_t<T>>();
+    } else {
+        using U = std::remove_cv_t<T>;
+        return !std::is_same_v<U, long> && !std::is_same_v<U, unsigned long> && !std::is_same_v<U, long double> &&
+               !std::is_same_v<U, wchar_t>;
+    }
+}
+
+// Integers, floats and enums: the value's bytes as the x86 processor holds them (little-endian).
+template <typename T>
+struct FieldCodec<T, std::enable_if_t<is_raw_scalar<T>>> {
+    static_assert(has_layout_size<T>(),
+                  "this field type has another size in the 32-bit layout: use a fixed-width type "
+                  "(long long for 8 bytes)");
+    using Bits = typename UnsignedOfSize<sizeof(T)>::type;
+    static void write(ByteBuffer& b, const T& v) {
+        Bits u;
+        std::memcpy(&u, &v, sizeof(T));
+        write_le(b, u);
+    }
+    static bool read(ByteBuffer& b, T& v) {
+        Bits u;
+        if (!read_le(b, u)) return false;
+        std::memcpy(&v, &u, sizeof(T));
+        return true;
+    }
+    static bool skip(ByteBuffer& b) { return b.skip(sizeof(T)); }
+};
+
+// One byte, 1 or 0; any byte but 0 reads as true.
+template <>
+struct FieldCodec<bool> {
+    static void write(ByteBuffer& b, const bool& v) { b.write_bool(v); }
+    static bool read(ByteBuffer& b, bool& v) { return b.read_bool(v); }
+    static bool skip(ByteBuffer& b) { return b.skip(1); }
+};
+
+// x then y, each a raw 4-byte value.
+template <>
+struct FieldCodec<dvec2d> {
+    static void write(ByteBuffer& b, const dvec2d& v) {
+        b.write_f32_le(v.x);
+        b.write_f32_le(v.y);
+    }
+    static bool read(ByteBuffer& b, dvec2d& v) {
+        if (!b.ok() || b.remaining() < 8) {
+            b.fail();
+            return false;
+        }
+        b.read_f32_le(v.x);
+        b.read_f32_le(v.y);
+        return true;
+    }
+    static bool skip(ByteBuffer& b) { return b.skip(8); }
+};
+
+template <>
+struct FieldCodec<ivec2d> {
+    static void write(ByteBuffer& b, const ivec2d& v) {
+        b.write_i32_le(v.x);
+        b.write_i32_le(v.y);
+    }
+    static bool read(ByteBuffer& b, ivec2d& v) {
+        if (!b.ok() || b.remaining() < 8) {
+            b.fail();
+            return false;
+        }
+        b.read_i32_le(v.x);
+        b.read_i32_le(v.y);
+        return true;
+    }
+    static bool skip(ByteBuffer& b) { return b.skip(8); }
+};
+
+// Steps over a 32-bit big-endian count and count items of item_size bytes; fails, moving
+// nothing, when they are not all there.
+inline bool skip_counted(ByteBuffer& b, size_t item_size) {
+    size_t start = b.read_position();
+    uint32_t n;
+    if (!b.read_u32_be(n)) return false;
+    if (size_t(n) * item_size > b.remaining()) {
+        b.seek(start);
+        b.fail();
+        return false;
+    }
+    return b.skip(size_t(n) * item_size);
+}
+
+// Count as u32 big-endian, then each item as u32 big-endian.
+template <>
+struct FieldCodec<std::vector<unsigned int>> {
+    static void write(ByteBuffer& b, const std::vector<unsigned int>& v) {
+        b.write_u32_be(uint32_t(v.size()));
+        for (unsigned int x : v) b.write_u32_be(x);
+    }
+    static bool read(ByteBuffer& b, std::vector<unsigned int>& v) {
+        size_t start = b.read_position();
+        uint32_t n;
+        if (!b.read_u32_be(n)) return false;
+        // The count is checked against what the packet holds before the vector grows.
+        if (size_t(n) * 4 > b.remaining()) {
+            b.seek(start);
+            b.fail();
+            return false;
+        }
+        if (v.size() != n) v.resize(n);
+        for (auto& x : v) b.read_u32_be(x);
+        return true;
+    }
+    static bool skip(ByteBuffer& b) { return skip_counted(b, 4); }
+};
+
+// Count as u32 big-endian, then the bytes.
+template <>
+struct FieldCodec<std::vector<unsigned char>> {
+    static void write(ByteBuffer& b, const std::vector<unsigned char>& v) {
+        b.write_u32_be(uint32_t(v.size()));
+        b.append(v.data(), v.size());
+    }
+    static bool read(ByteBuffer& b, std::vector<unsigned char>& v) {
+        size_t start = b.read_position();
+        uint32_t n;
+        if (!b.read_u32_be(n)) return false;
+        if (n > b.remaining()) {
+            b.seek(start);
+            b.fail();
+            return false;
+        }
+        return b.read_bytes(v, n);
+    }
+    static bool skip(ByteBuffer& b) { return skip_counted(b, 1); }
+};
+
+// Length as u32 big-endian, then the bytes, no terminator.
+template <>
+struct FieldCodec<std::string> {
+    static void write(ByteBuffer& b, const std::string& v) { b.write_string(v); }
+    static bool read(ByteBuffer& b, std::string& v) { return b.read_string(v); }
+    static bool skip(ByteBuffer& b) { return skip_counted(b, 1); }
+};
+
+template <>
+struct FieldCodec<Connection> {
+    static void write(ByteBuffer& b, const Connection& v) { v.write(b); }
+    static bool read(ByteBuffer& b, Connection& v) { return v.read(b); }
+    static bool skip(ByteBuffer& b) { return b.skip(Connection::wire_size); }
+};
+
+template <typename T, typename Owner>
+struct FieldCodec<PrivateWrite<T, Owner>> {
+    static void write(ByteBuffer& b, const PrivateWrite<T, Owner>& v) { FieldCodec<T>::write(b, v.value_); }
+    static bool read(ByteBuffer& b, PrivateWrite<T, Owner>& v) { return FieldCodec<T>::read(b, v.value_); }
+    static bool skip(ByteBuffer& b) { return FieldCodec<T>::skip(b); }
+};
+
+}  // namespace net_detail
+
+// An object whose state travels between server and clients. sync_fields lists the synchronised
+// fields once, in a fixed order; the current mode decides whether a pass writes them, snapshots
+// them, reads received values or interpolates between the snapshot and the received values.
+class Networkable {
+public:
+    enum SyncMode : int {
+        Idle = 0,
+        Write = 1,
+        Snapshot = 2,
+        Read = 3,
+        Interpolate = 4,
+    };
+
+    Networkable() = default;
+    virtual ~Networkable() = default;
+
+    // Visits every synchronised field through sync_field, in the class's fixed order.
+    virtual void sync_fields() = 0;
+
+    // Set by the transports around each pass.
+    int mode = Idle;
+    ByteBuffer* current_packet = nullptr;
+    // The field values just before the last accepted update was read.
+    ByteBuffer previous_state;
+    // This object's bytes of the last accepted update.
+    ByteBuffer received_state;
+    int64_t last_receive_ms = 0;
+    float interpolation_factor = 0.0f;
+
+protected:
+    // The per-field step. A field with a valid delegate is not set by Read; the Interpolate
+    // pass moves it from the snapshot towards the received value.
+    template <typename T>
+    void sync_field(T& value, const InterpolationCallback<std::type_identity_t<T>>& callback = {}) {
+        using Codec = net_detail::FieldCodec<T>;
+        switch (mode) {
+        case Write:
+        case Snapshot:
+            if (current_packet) Codec::write(*current_packet, value);
+            break;
+        case Read:
+            if (!current_packet) break;
+            if (callback.is_valid()) Codec::skip(*current_packet);
+            else Codec::read(*current_packet, value);
+            break;
+        case Interpolate:
+            if (callback.is_valid()) {
+                interpolate_field(value, callback);
+            } else {
+                current_packet = &previous_state;
+                Codec::skip(previous_state);
+                current_packet = &received_state;
+                Codec::skip(received_state);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+
+    // Reads the old value from previous_state and the new one from received_state (each
+    // value-initialised and left so when its bytes are missing) and calls the delegate.
+    template <typename T>
+    void interpolate_field(T& value, const InterpolationCallback<std::type_identity_t<T>>& callback) {
+        using Codec = net_detail::FieldCodec<T>;
+        T old_value{};
+        T new_value{};
+        current_packet = &previous_state;
+        Codec::read(previous_state, old_value);
+        current_packet = &received_state;
+        Codec::read(received_state, new_value);
+        callback(value, old_value, new_value, interpolation_factor);
+    }
+
+    // Decodes one field from current_packet; the field is unchanged when its bytes are not
+    // all there (the packet is then marked failed).
+    template <typename T>
+    bool read_field(T& value) {
+        return current_packet && net_detail::FieldCodec<T>::read(*current_packet, value);
+    }
+};
+
+// Linear interpolation out = old + (new - old) * t, t not clamped. Integer results are
+// truncated towards zero (and held to the type's range).
+void interpolate_linear(short& out, const short& old_value, const short& new_value, float t);
+void interpolate_linear(int& out, const int& old_value, const int& new_value, float t);
+void interpolate_linear(float& out, const float& old_value, const float& new_value, float t);
+void interpolate_linear(double& out, const double& old_value, const double& new_value, float t);
+void interpolate_linear(ivec2d& out, const ivec2d& old_value, const ivec2d& new_value, float t);
+void interpolate_linear(dvec2d& out, const dvec2d& old_value, const dvec2d& new_value, float t);
+// Degrees, the short way round; the result is not wrapped into any range.
+void interpolate_angle(float& out, const float& old_value, const float& new_value, float t);
+
+// The default delegates, bound once and never changed.
+extern const InterpolationCallback<short> default_short_interpolation;
+extern const InterpolationCallback<int> default_int_interpolation;
+extern const InterpolationCallback<float> default_float_interpolation;
+extern const InterpolationCallback<double> default_double_interpolation;
+extern const InterpolationCallback<ivec2d> default_ivec2d_interpolation;
+extern const InterpolationCallback<dvec2d> default_dvec2d_interpolation;
+extern const InterpolationCallback<float> default_angle_interpolation;

@@ -1,0 +1,197 @@
+#include "net/sync/protocol.h"
+
+#include <iostream>
+#include <limits>
+
+#include "engine/core/logger.h"
+
+void print_net_line(const std::string& line) {
+    std::cout << (line + "\n") << std::flush;
+}
+
+ByteBuffer make_keep_alive_packet(PacketKind kind, int64_t time_ms) {
+    ByteBuffer p;
+    p.write_u32_le(uint32_t(kind));
+    p.write_i64_le(time_ms);
+    return p;
+}
+
+void Protocol::set_send_interval(float seconds) {
+    // Computed in float: 0.033 s is 33 ms, as the game expects (a double product gives 32).
+    float ms = seconds > 0.0f ? seconds * 1000.0f : 0.0f;
+    if (!(ms < float(std::numeric_limits<int32_t>::max()))) ms = float(std::numeric_limits<int32_t>::max());
+    send_interval_ms = int64_t(ms);
+    int64_t now = now_ms();
+    if (next_send_ms - now > send_interval_ms) next_send_ms = now + send_interval_ms;
+}
+
+void Protocol::build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffer& out) {
+    out.clear();
+    out.write_u32_le(uint32_t(PacketKind::Data));
+    out.write_i64_le(now);
+    for (auto& [id, object] : objects) {
+        if (!object) continue;
+        // The record is written in place: header first, its byte count filled in afterwards,
+        // and taken back when the object wrote nothing.
+        size_t header = out.size();
+        out.write_u32_be(id);
+        out.write_u32_be(0);
+        object->mode = Networkable::Write;
+        object->current_packet = &out;
+        object->sync_fields();
+        object->mode = Networkable::Idle;
+        size_t n = out.size() - header - 8;
+        if (n == 0 || n > std::numeric_limits<uint32_t>::max()) out.truncate(header);
+        else out.overwrite_u32_be(header + 4, uint32_t(n));
+    }
+}
+
+bool Protocol::send_objects(NetworkableMap& objects) {
+    int64_t now = now_ms();
+    if (now < next_send_ms) return false;
+    build_sync_packet(objects, now, outgoing_);
+    if (outgoing_.size() > sync_header_size) send(outgoing_);
+    next_send_ms = now + send_interval_ms;
+    return true;
+}
+
+bool Protocol::is_well_formed_sync_packet(const ByteBuffer& packet) {
+    const uint8_t* p = packet.data();
+    size_t size = packet.size();
+    if (size < sync_header_size) return false;
+    size_t pos = sync_header_size;
+    while (pos < size) {
+        if (size - pos < 8) return false;
+        size_t n = size_t(p[pos + 4]) << 24 | size_t(p[pos + 5]) << 16 | size_t(p[pos + 6]) << 8 |
+                   size_t(p[pos + 7]);
+        pos += 8;
+        if (n > size - pos) return false;
+        pos += n;
+    }
+    return true;
+}
+
+void Protocol::receive_objects(NetworkableMap& objects) {
+    receive();
+    for (auto& [sender, packet] : inbox) apply_sync_packet(objects, sender, packet);
+    inbox.clear();
+
+    for (auto& [id, object] : objects) {
+        if (!object || object->previous_state.empty()) continue;
+        object->mode = Networkable::Interpolate;
+        int64_t latency = get_latency();
+        object->interpolation_factor =
+            latency <= 0 ? 1.0f : float(now_ms() - object->last_receive_ms) / float(latency);
+        object->previous_state.rewind();
+        object->received_state.rewind();
+        object->current_packet = &object->received_state;
+        object->sync_fields();
+        object->mode = Networkable::Idle;
+    }
+}
+
+void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& sender, ByteBuffer& packet) {
+    // The structure is checked as a whole first, so a cut, padded or garbage packet applies
+    // nothing at all rather than the records in front of the damage.
+    if (!is_well_formed_sync_packet(packet)) {
+        log_message(LogLevel::Warning,
+                    "Dropped a malformed sync packet of " + std::to_string(packet.size()) + " bytes from " +
+                        sender.to_string(),
+                    log_class_name_of(*this));
+        return;
+    }
+    packet.rewind();
+    packet.skip(4);
+    int64_t sent = 0;
+    packet.read_i64_le(sent);
+    // Unknown senders (filed under the broadcast address) are not checked for staleness.
+    const bool check_stale = sender.address != sf::IpAddress::Broadcast;
+    // The records of one packet arrived together.
+    const int64_t now = now_ms();
+    while (!packet.at_end()) {
+        uint32_t id = 0, n = 0;
+        packet.read_u32_be(id);
+        packet.read_u32_be(n);
+        auto it = objects.find(id);
+        if (it == objects.end() || !it->second) {
+            packet.skip(n);
+            continue;
+        }
+        if (check_stale) {
+            auto [entry, inserted] = newest_timestamps[id].try_emplace(sender, sent);
+            if (!inserted) {
+                if (sent < entry->second) {
+                    packet.skip(n);
+                    continue;
+                }
+                entry->second = sent;
+            }
+        }
+        apply_record(*it->second, packet, n, now);
+    }
+}
+
+void Protocol::apply_record(Networkable& object, ByteBuffer& packet, uint32_t size, int64_t now) {
+    object.mode = Networkable::Snapshot;
+    object.previous_state.clear();
+    object.current_packet = &object.previous_state;
+    object.sync_fields();
+
+    // The record gets a buffer of its own, so a field list that reads too much or too little
+    // cannot disturb the records behind it.
+    object.received_state.clear();
+    object.received_state.append(packet.read_pointer(), size);
+    packet.skip(size);
+    object.last_receive_ms = now;
+
+    object.mode = Networkable::Read;
+    object.current_packet = &object.received_state;
+    object.sync_fields();
+    object.mode = Networkable::Idle;
+}
+
+void Protocol::forget_peer(const Connection& peer) {
+    inbox.erase(peer);
+    for (auto it = newest_timestamps.begin(); it != newest_timestamps.end();) {
+        it->second.erase(peer);
+        if (it->second.empty()) it = newest_timestamps.erase(it);
+        else ++it;
+    }
+}
+
+void Tcp::keep_alive() {
+    int64_t now = now_ms();
+    if (now < next_keep_alive_ms) return;
+    send(make_keep_alive_packet(PacketKind::Ping, now));
+    next_keep_alive_ms = now + keep_alive_interval_ms;
+}
+
+bool Tcp::handle_ping(ByteBuffer& packet) {
+    packet.rewind();
+    uint32_t kind = 0;
+    if (!packet.read_u32_le(kind) || kind != uint32_t(PacketKind::Ping)) {
+        packet.rewind();
+        return false;
+    }
+    int64_t time = 0;
+    // A ping without its time is consumed unanswered: it cannot be a sync packet either.
+    if (packet.read_i64_le(time)) send(make_keep_alive_packet(PacketKind::Pong, time));
+    return true;
+}
+
+bool Tcp::handle_pong(ByteBuffer& packet, int64_t& last_receive_ms, int64_t& latency_ms) const {
+    packet.rewind();
+    uint32_t kind = 0;
+    if (!packet.read_u32_le(kind) || kind != uint32_t(PacketKind::Pong)) {
+        packet.rewind();
+        return false;
+    }
+    int64_t time = 0;
+    if (packet.read_i64_le(time)) {
+        int64_t now = now_ms();
+        last_receive_ms = now;
+        // The echoed time is the peer's word; the difference wraps instead of overflowing.
+        latency_ms = int64_t(uint64_t(now) - uint64_t(time)) / 2;
+    }
+    return true;
+}

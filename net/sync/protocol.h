@@ -1,0 +1,113 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "engine/core/byte_buffer.h"
+#include "engine/core/callback.h"
+#include "net/sync/net_clock.h"
+#include "net/sync/networkable.h"
+#include "net/transport/connection.h"
+
+using NetworkableMap = std::map<unsigned int, Networkable*>;
+
+// The first 4 bytes (u32 little-endian) of every packet a transport sends.
+enum class PacketKind : uint32_t {
+    Data = 0,
+    Ping = 1,
+    Pong = 2,
+};
+
+// Kind and send time in front of the object records of a sync packet.
+constexpr size_t sync_header_size = 12;
+// Ping and pong: kind and a time.
+constexpr size_t keep_alive_packet_size = 12;
+
+// The transport under all networked state: turns an object map into one sync packet per send
+// interval, and the sync packets its concrete transport received into updates of those objects.
+class Protocol {
+public:
+    Protocol() = default;
+    virtual ~Protocol() = default;
+    Protocol(const Protocol&) = delete;
+    Protocol& operator=(const Protocol&) = delete;
+
+    // Sends one packet to this transport's peer or peers. False when it could not be handed
+    // to the network (a packet that a stream transport has queued counts as handed over).
+    virtual bool send(const ByteBuffer& packet) = 0;
+    // Takes waiting packets from the network, handles transport packets itself and files every
+    // other packet in the inbox under its sender.
+    virtual void receive() = 0;
+
+    // Builds and sends one sync packet once the send interval has elapsed. False when it is
+    // too early, else true (also when no object had anything to send).
+    bool send_objects(NetworkableMap& objects);
+    // Receives, applies every inbox packet to the objects (dropping stale records), empties
+    // the inbox and runs the interpolate pass.
+    void receive_objects(NetworkableMap& objects);
+
+    void set_send_interval(float seconds);
+    // Milliseconds by which received state is interpolated: two send intervals.
+    int64_t get_latency() const { return 2 * send_interval_ms; }
+
+    void set_clock(const NetClock& clock) { clock_ = &clock; }
+    const NetClock& clock() const { return *clock_; }
+    int64_t now_ms() const { return clock_->now_ms(); }
+
+    // Appends the sync packet of the objects for the send time now to out (which is cleared
+    // first); objects that write nothing get no record.
+    static void build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffer& out);
+    // True when the packet is a sync header followed by whole records (id, byte count, bytes)
+    // to its very end.
+    static bool is_well_formed_sync_packet(const ByteBuffer& packet);
+
+    // Packets taken from the network per receive call (per client on the server); 0 = no cap.
+    uint32_t max_packets_per_receive = 0;
+    std::multimap<Connection, ByteBuffer> inbox;
+    // Per object and sender, the newest send time applied so far.
+    std::map<uint32_t, std::map<Connection, int64_t>> newest_timestamps;
+    int64_t send_interval_ms = 50;
+    int64_t next_send_ms = 0;
+
+protected:
+    // Forgets a peer: its waiting packets and its newest send times.
+    void forget_peer(const Connection& peer);
+
+private:
+    void apply_sync_packet(NetworkableMap& objects, const Connection& sender, ByteBuffer& packet);
+    void apply_record(Networkable& object, ByteBuffer& packet, uint32_t size, int64_t now);
+
+    const NetClock* clock_ = &NetClock::system();
+    ByteBuffer outgoing_;
+};
+
+// The transport, the connection id, the local TCP port and the peer.
+using ConnectionCallback = Callback<void, Protocol*, unsigned int, unsigned short, Connection>;
+
+// A reliable stream transport: adds the keep-alive ping and pong and the connection hooks.
+class Tcp : public Protocol {
+public:
+    // Sends a ping when the keep-alive interval has elapsed.
+    virtual void keep_alive();
+
+    // A ping just received is answered with a pong carrying its time and consumed (true).
+    // Any other packet is rewound and left to the caller (false).
+    bool handle_ping(ByteBuffer& packet);
+    // A pong sets last_receive_ms to now and latency_ms to half its round trip and is consumed
+    // (true). Any other packet is rewound (false).
+    bool handle_pong(ByteBuffer& packet, int64_t& last_receive_ms, int64_t& latency_ms) const;
+
+    ConnectionCallback on_connect;
+    ConnectionCallback on_disconnect;
+    int64_t keep_alive_interval_ms = 1000;
+    int64_t next_keep_alive_ms = 0;
+    // A connection from which no pong arrived for this long is dropped; 0 = never.
+    int64_t timeout_ms = 5000;
+};
+
+// A ping or pong packet.
+ByteBuffer make_keep_alive_packet(PacketKind kind, int64_t time_ms);
+
+// Prints a network failure line on standard output, the line written in one piece so that
+// the connect thread and the main thread do not interleave within a line.
+void print_net_line(const std::string& line);

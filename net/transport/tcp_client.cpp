@@ -1,0 +1,103 @@
+#include "net/transport/tcp_client.h"
+
+#include "platform/clock.h"
+
+#include <string>
+
+TcpClient::~TcpClient() {
+    if (connected) disconnect();
+}
+
+std::string TcpClient::endpoint_text(const sf::IpAddress& address, unsigned short port) {
+    return "address " + address_text(address) + " and port " + std::to_string(port);
+}
+
+bool TcpClient::open(const sf::IpAddress& address, unsigned short port, float timeout_s) {
+    if (connected) disconnect();
+    const int64_t start = now_ms();
+    float limit_ms = timeout_s > 0.0f ? timeout_s * 1000.0f : 0.0f;
+    if (!(limit_ms < 2.0e9f)) limit_ms = 2.0e9f;
+    const int64_t limit = int64_t(limit_ms);
+    // Every wait below is measured on the transport's clock and read again at least every
+    // wait_slice_ms, so a clock that jumps past the time-out (a session being torn down) ends
+    // the attempt at once. The loop ends at the time-out.
+    for (;;) {
+        int64_t left = limit - (now_ms() - start);
+        if (link.connect(address, port, left, &clock()) == sf::Socket::Done) break;
+        if (now_ms() - start >= limit) {
+            print_net_line("TcpError! open on " + endpoint_text(address, port) + " failed.");
+            return false;
+        }
+        // A refused attempt answers at once; wait a little before the next one.
+        platform::sleep_ms(10);
+    }
+    return handshake(address, port, start + limit);
+}
+
+bool TcpClient::handshake(const sf::IpAddress& address, unsigned short port, int64_t deadline_ms) {
+    // The id packet is sent back unchanged; it must hold at least the id.
+    ByteBuffer id_packet;
+    uint32_t id = 0;
+    if (link.receive_within(id_packet, deadline_ms - now_ms(), &clock()) != sf::Socket::Done ||
+        !id_packet.read_u32_be(id) || link.send(id_packet) != sf::Socket::Done ||
+        !link.flush_within(deadline_ms - now_ms(), &clock())) {
+        link.disconnect();
+        print_net_line("TcpError! handshake on " + endpoint_text(address, port) + " failed.");
+        return false;
+    }
+    connection_id = id;
+    last_receive_ms = now_ms();
+    latency_ms = 0;
+    connected = true;
+    if (on_connect.is_valid()) on_connect(this, connection_id, link.local_port(), link.remote());
+    return true;
+}
+
+void TcpClient::disconnect() {
+    if (connected && on_disconnect.is_valid())
+        on_disconnect(this, connection_id, link.local_port(), link.remote());
+    link.disconnect();
+    inbox.clear();
+    newest_timestamps.clear();
+    latency_ms = 0;
+    connected = false;
+}
+
+bool TcpClient::send(const ByteBuffer& packet) {
+    if (!connected) return false;
+    sf::Socket::Status status = link.send(packet);
+    if (status == sf::Socket::Disconnected) {
+        disconnect();
+        return false;
+    }
+    return status == sf::Socket::Done;
+}
+
+void TcpClient::receive() {
+    if (!connected) return;
+    // Bytes a previous send could not hand over go first.
+    if (link.flush() == sf::Socket::Disconnected) {
+        disconnect();
+        return;
+    }
+    uint32_t taken = 0;
+    sf::Socket::Status status;
+    ByteBuffer packet;
+    while ((status = link.receive(packet)) == sf::Socket::Done) {
+        if (!handle_ping(packet) && !handle_pong(packet, last_receive_ms, latency_ms))
+            inbox.emplace(link.remote(), std::move(packet));
+        // Answering a ping can find the connection gone.
+        if (!connected) return;
+        packet = ByteBuffer();
+        if (max_packets_per_receive != 0 && ++taken >= max_packets_per_receive) break;
+    }
+    if (status == sf::Socket::Disconnected) {
+        disconnect();
+        return;
+    }
+    if (timeout_ms != 0 && now_ms() - last_receive_ms >= timeout_ms) {
+        disconnect();
+        return;
+    }
+    keep_alive();
+}

@@ -1,0 +1,42 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+#include <SFML/Network/IpAddress.hpp>
+
+#include "net/sync/protocol.h"
+#include "net/transport/tcp_link.h"
+
+// The client's end of the reliable channel: opens the connection with a time-out, learns its
+// connection id in the handshake, answers and sends pings, and drops the connection on a
+// socket error or when no pong arrived for the receive time-out.
+//
+// open may run on a connect thread of its own (it touches only this object, the clock and
+// standard output); everything else runs on the thread that owns the transport afterwards.
+class TcpClient : public Tcp {
+public:
+    TcpClient() = default;
+    ~TcpClient() override;
+
+    // Connects and runs the handshake within timeout_s seconds of the transport's clock; true
+    // when connected.
+    bool open(const sf::IpAddress& address, unsigned short port, float timeout_s);
+    // Drops the connection (the on_disconnect hook first, while the peer is still known).
+    void disconnect();
+
+    bool send(const ByteBuffer& packet) override;
+    void receive() override;
+
+    TcpLink link;
+    std::atomic<bool> connected{false};
+    uint32_t connection_id = 0;
+    // The handshake's time and every pong's since; the receive time-out counts from it.
+    int64_t last_receive_ms = 0;
+    // Half the round trip of the last ping.
+    int64_t latency_ms = 0;
+
+private:
+    // Receives the id and echoes it by deadline_ms on the transport's clock.
+    bool handshake(const sf::IpAddress& address, unsigned short port, int64_t deadline_ms);
+    static std::string endpoint_text(const sf::IpAddress& address, unsigned short port);
+};

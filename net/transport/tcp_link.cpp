@@ -1,0 +1,176 @@
+#include "net/transport/tcp_link.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+
+namespace {
+
+// Bytes of a frame body asked from the socket at a time, and so the most the receive buffer
+// runs ahead of the bytes that actually arrived.
+constexpr size_t receive_chunk = 64 * 1024;
+
+int64_t clock_ms(const NetClock* clock) {
+    if (clock) return clock->now_ms();
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+TcpLink::TcpLink() {
+    socket.setBlocking(false);
+}
+
+void TcpLink::reset_streams() {
+    out_.clear();
+    out_pos_ = 0;
+    header_got_ = 0;
+    body_size_ = 0;
+    body_.clear();
+    body_.shrink_to_fit();
+}
+
+sf::Socket::Status TcpLink::connect(const sf::IpAddress& address, unsigned short port, int64_t timeout_ms,
+                                   const NetClock* clock) {
+    reset_streams();
+    const int64_t deadline = clock_ms(clock) + timeout_ms;
+    socket.setBlocking(false);
+    sf::Socket::Status status = socket.connect(address, port);
+    // The connection is under way; it is waited for in slices, so the clock is read between them.
+    while (status == sf::Socket::NotReady) {
+        const int64_t left = deadline - clock_ms(clock);
+        if (left <= 0) break;
+        if (!wait(POLLOUT, std::min(left, wait_slice_ms))) continue;
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (::getsockopt(socket.getHandle(), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
+            status = sf::Socket::Error;
+        else
+            status = sf::Socket::Done;
+    }
+    if (status == sf::Socket::Done) remote_ = Connection(socket.getRemoteAddress(), socket.getRemotePort());
+    else socket.disconnect();
+    return status;
+}
+
+void TcpLink::accepted() {
+    reset_streams();
+    socket.setBlocking(false);
+    remote_ = Connection(socket.getRemoteAddress(), socket.getRemotePort());
+}
+
+void TcpLink::disconnect() {
+    socket.disconnect();
+    reset_streams();
+}
+
+sf::Socket::Status TcpLink::flush() {
+    while (out_pos_ < out_.size()) {
+        size_t sent = 0;
+        sf::Socket::Status status = socket.send(out_.data() + out_pos_, out_.size() - out_pos_, sent);
+        out_pos_ += std::min(sent, out_.size() - out_pos_);
+        if (status == sf::Socket::Done) continue;
+        if (status == sf::Socket::Partial || status == sf::Socket::NotReady) {
+            // Keep the queue from creeping: drop what went out once it is the larger part.
+            if (out_pos_ > receive_chunk && out_pos_ * 2 > out_.size()) {
+                out_.erase(out_.begin(), out_.begin() + std::ptrdiff_t(out_pos_));
+                out_pos_ = 0;
+            }
+            return sf::Socket::NotReady;
+        }
+        return status;
+    }
+    out_.clear();
+    out_pos_ = 0;
+    return sf::Socket::Done;
+}
+
+sf::Socket::Status TcpLink::send(const ByteBuffer& packet) {
+    if (packet.size() > std::numeric_limits<uint32_t>::max()) return sf::Socket::Error;
+    const size_t start = out_.size();
+    const uint32_t n = uint32_t(packet.size());
+    const uint8_t header[4] = {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
+    out_.insert(out_.end(), header, header + 4);
+    out_.insert(out_.end(), packet.data(), packet.data() + packet.size());
+    sf::Socket::Status status = flush();
+    if (status == sf::Socket::Done || status == sf::Socket::NotReady) return sf::Socket::Done;
+    if (status == sf::Socket::Disconnected) {
+        reset_streams();
+        return status;
+    }
+    // Error (the queue was not compacted on this path, so start is still the frame's offset):
+    // a frame that has not started to go out is taken back, so the failure report is true and
+    // the stream keeps whole frames; one that is partly out has to be completed later.
+    if (out_pos_ <= start) {
+        out_.resize(start);
+        if (out_pos_ >= out_.size()) {
+            out_.clear();
+            out_pos_ = 0;
+        }
+        return status;
+    }
+    return sf::Socket::Done;
+}
+
+bool TcpLink::wait(short events, int64_t timeout_ms) {
+    pollfd fd{};
+    fd.fd = socket.getHandle();
+    fd.events = events;
+    int ms = int(std::clamp<int64_t>(timeout_ms, 0, std::numeric_limits<int>::max()));
+    return ::poll(&fd, 1, ms) > 0;
+}
+
+bool TcpLink::flush_within(int64_t timeout_ms, const NetClock* clock) {
+    const int64_t deadline = clock_ms(clock) + timeout_ms;
+    for (;;) {
+        sf::Socket::Status status = flush();
+        if (status == sf::Socket::Done) return true;
+        if (status != sf::Socket::NotReady) return false;
+        int64_t left = deadline - clock_ms(clock);
+        if (left <= 0) return false;
+        wait(POLLOUT, std::min(left, wait_slice_ms));
+    }
+}
+
+sf::Socket::Status TcpLink::receive(ByteBuffer& packet) {
+    while (header_got_ < 4) {
+        size_t got = 0;
+        sf::Socket::Status status = socket.receive(header_ + header_got_, 4 - header_got_, got);
+        if (status != sf::Socket::Done) return status;
+        header_got_ += got;
+        if (header_got_ == 4) {
+            body_size_ = uint32_t(header_[0]) << 24 | uint32_t(header_[1]) << 16 | uint32_t(header_[2]) << 8 |
+                         uint32_t(header_[3]);
+            body_.clear();
+        }
+    }
+    while (body_.size() < body_size_) {
+        size_t have = body_.size();
+        size_t chunk = std::min<size_t>(body_size_ - have, receive_chunk);
+        body_.resize(have + chunk);
+        size_t got = 0;
+        sf::Socket::Status status = socket.receive(body_.data() + have, chunk, got);
+        body_.resize(have + (status == sf::Socket::Done ? std::min(got, chunk) : 0));
+        if (status != sf::Socket::Done) return status;
+    }
+    packet = ByteBuffer(std::move(body_));
+    body_ = std::vector<uint8_t>();
+    header_got_ = 0;
+    body_size_ = 0;
+    return sf::Socket::Done;
+}
+
+sf::Socket::Status TcpLink::receive_within(ByteBuffer& packet, int64_t timeout_ms, const NetClock* clock) {
+    const int64_t deadline = clock_ms(clock) + timeout_ms;
+    for (;;) {
+        sf::Socket::Status status = receive(packet);
+        if (status != sf::Socket::NotReady) return status;
+        int64_t left = deadline - clock_ms(clock);
+        if (left <= 0) return sf::Socket::NotReady;
+        wait(POLLIN, std::min(left, wait_slice_ms));
+    }
+}

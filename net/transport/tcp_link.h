@@ -1,0 +1,79 @@
+#pragma once
+#include <SFML/Network/TcpSocket.hpp>
+#include <cstdint>
+#include <vector>
+
+#include "engine/core/byte_buffer.h"
+#include "net/sync/net_clock.h"
+#include "net/transport/connection.h"
+
+// The longest single wait of the *_within calls and of connect; between waits the clock is read.
+constexpr int64_t wait_slice_ms = 50;
+
+// sf::TcpSocket with its descriptor in reach, for waiting until it can write.
+class LinkSocket : public sf::TcpSocket {
+public:
+    using sf::TcpSocket::getHandle;
+};
+
+// One non-blocking TCP connection carrying whole packets, each framed as sf::TcpSocket frames
+// an sf::Packet: its length as u32 big-endian, then its bytes.
+//
+// What the socket does not take at once stays queued, in order, and goes out with the next
+// send or flush, so a send that the socket answers Partial is completed and the frames on the
+// stream stay whole. Incoming frames are assembled as their bytes arrive; the buffer grows
+// with what was received, never with what a length field claims.
+class TcpLink {
+public:
+    TcpLink();
+
+    // Queues one framed packet and sends as much of the queue as the socket takes. Done when
+    // the packet was sent or queued; Disconnected or Error when the socket failed.
+    sf::Socket::Status send(const ByteBuffer& packet);
+    // Sends queued bytes. Done when nothing is left, NotReady when some still wait,
+    // Disconnected or Error when the socket failed.
+    sf::Socket::Status flush();
+    // Flushes, waiting up to timeout_ms for the socket to take everything. The time-out is
+    // measured on clock when one is given (else the steady clock), which is read again at least
+    // every wait_slice_ms, so a clock that jumps ahead ends the wait.
+    bool flush_within(int64_t timeout_ms, const NetClock* clock = nullptr);
+
+    // One whole packet into packet (Done), or NotReady when none is complete yet,
+    // Disconnected when the peer closed, Error.
+    sf::Socket::Status receive(ByteBuffer& packet);
+    // As receive, waiting up to timeout_ms for a whole packet (NotReady on time-out); the
+    // time-out as for flush_within.
+    sf::Socket::Status receive_within(ByteBuffer& packet, int64_t timeout_ms, const NetClock* clock = nullptr);
+
+    // One connect attempt of up to timeout_ms, the time-out as for flush_within: Done, NotReady
+    // on time-out, or the failure. SFML's non-blocking connect starts over on every call, so the
+    // attempt calls it once and then waits for the socket to become writable.
+    sf::Socket::Status connect(const sf::IpAddress& address, unsigned short port, int64_t timeout_ms,
+                               const NetClock* clock = nullptr);
+    // Takes over a socket that a listener has just accepted into socket.
+    void accepted();
+
+    // Closes the connection and drops queued and half-received bytes.
+    void disconnect();
+
+    // The peer as it was when the connection was made (still known after a disconnect).
+    const Connection& remote() const { return remote_; }
+    unsigned short local_port() const { return socket.getLocalPort(); }
+    size_t queued_bytes() const { return out_.size() - out_pos_; }
+    // Memory held for the packet being received (a length field alone does not grow it).
+    size_t receive_capacity() const { return body_.capacity(); }
+
+    LinkSocket socket;
+
+private:
+    void reset_streams();
+    bool wait(short events, int64_t timeout_ms);
+
+    std::vector<uint8_t> out_;
+    size_t out_pos_ = 0;
+    uint8_t header_[4] = {};
+    size_t header_got_ = 0;
+    uint32_t body_size_ = 0;
+    std::vector<uint8_t> body_;
+    Connection remote_;
+};

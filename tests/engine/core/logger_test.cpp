@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <thread>
+
+#include "engine/core/logger.h"
+#include "support/test_support.h"
+
+namespace {
+
+class LoggerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        log_reset_for_tests();
+        log_set_output_for_tests(&out);
+    }
+    void TearDown() override {
+        log_reset_for_tests();
+        log_set_output_for_tests(nullptr);
+    }
+    std::vector<std::string> lines() const {
+        std::vector<std::string> r;
+        std::istringstream in(out.str());
+        for (std::string l; std::getline(in, l);) r.push_back(l);
+        return r;
+    }
+    std::ostringstream out;
+};
+
+struct Reporter {
+    virtual ~Reporter() = default;
+};
+struct DerivedReporter : Reporter {};
+
+}  // namespace
+
+TEST_F(LoggerTest, NothingIsWrittenWhileLoggingIsOff) {
+    log_message(LogLevel::Forced, "forced", "");
+    log_message(LogLevel::Error, "error", "class X");
+    log_set_level(LogLevel::Warning);
+    EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(LoggerTest, LevelFilterKeepsForcedLines) {
+    log_enable();
+    log_set_level(LogLevel::Warning);
+    out.str("");
+    log_message(LogLevel::Status, "dropped", "");
+    log_message(LogLevel::Warning, "w", "");
+    log_message(LogLevel::Error, "e", "");
+    log_message(LogLevel::FatalError, "f", "");
+    log_message(LogLevel::Forced, "x", "");
+    log_message(LogLevel::None, "plain", "");
+    EXPECT_EQ(lines(), (std::vector<std::string>{"WARNING: w", "ERROR: e", "FATAL ERROR: f",
+                                                 "FORCED: x"}));
+}
+
+TEST_F(LoggerTest, LineFormatsByLevelAndClass) {
+    log_enable();
+    out.str("");
+    log_message(LogLevel::Status, "Instance initialized.", "class CFPSControl");
+    log_message(LogLevel::Error, "bad", "");
+    log_message(LogLevel::None, "hello", "class CThing");
+    log_message(LogLevel::None, "bare", "");
+    EXPECT_EQ(lines(), (std::vector<std::string>{"STATUS in class CFPSControl: Instance initialized.",
+                                                 "ERROR: bad", "class CThing: hello", "bare"}));
+}
+
+TEST_F(LoggerTest, EnableTwiceWritesOnceAndLevelLineShowsNumberOnly) {
+    log_enable();
+    log_enable();
+    log_set_level(LogLevel::Warning);
+    EXPECT_EQ(lines(), (std::vector<std::string>{"FORCED: Logging enabled...",
+                                                 "FORCED: Logging level set to 2"}));
+}
+
+TEST_F(LoggerTest, ClassNameIsDemangledRuntimeType) {
+    DerivedReporter d;
+    const Reporter& base = d;
+    EXPECT_EQ(log_class_name_of(base), "class (anonymous namespace)::DerivedReporter");
+    EXPECT_EQ(log_class_name(typeid(int)), "class int");
+}
+
+TEST_F(LoggerTest, FileIsEmptiedOnlyByTheFirstOpen) {
+    test_support::ScratchDir dir;
+    std::string path = dir.write("game.log", "old contents\n");
+    log_set_file_path(path);  // first open of the run: empties
+    log_enable();
+    log_enable_file();        // reopens for appending, does not empty again
+    log_message(LogLevel::Error, "one", "");
+    log_set_file_path(path);  // a later call appends
+    log_message(LogLevel::Error, "two", "");
+    EXPECT_EQ(dir.read("game.log"), "FORCED: File logging enabled, writing to " + path +
+                                        "...\nERROR: one\nFORCED: Log file path set to " + path +
+                                        ".\nERROR: two\n");
+}
+
+TEST_F(LoggerTest, LinesFromTwoThreadsNeverInterleave) {
+    log_enable();
+    out.str("");
+    const std::string a(200, 'a'), b(200, 'b');
+    auto writer = [](const std::string& text) {
+        for (int i = 0; i < 500; ++i) log_message(LogLevel::Error, text, "class T");
+    };
+    std::thread t1(writer, a), t2(writer, b);
+    t1.join();
+    t2.join();
+    auto all = lines();
+    ASSERT_EQ(all.size(), 1000u);
+    for (const auto& l : all)
+        EXPECT_TRUE(l == "ERROR in class T: " + a || l == "ERROR in class T: " + b) << l;
+}

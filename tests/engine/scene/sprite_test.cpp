@@ -1,0 +1,637 @@
+// Sprite geometry, frames and animation, without a GL context.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "engine/scene/image_sprite.h"
+#include "engine/scene/rotatable_sprite.h"
+#include "support/sprite_test_support.h"
+
+using test_support::FakeTexture;
+using test_support::ProbeSprite;
+
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+void expect_rect(const TextureRect& r, float l, float t, float rt, float b) {
+    EXPECT_FLOAT_EQ(r.left, l);
+    EXPECT_FLOAT_EQ(r.top, t);
+    EXPECT_FLOAT_EQ(r.right, rt);
+    EXPECT_FLOAT_EQ(r.bottom, b);
+}
+
+void expect_near(fvec2d p, float x, float y, float tolerance = 1e-3f) {
+    EXPECT_NEAR(p.x, x, tolerance);
+    EXPECT_NEAR(p.y, y, tolerance);
+}
+
+// Counts the ends of the animation range and can stop the animation from the hook.
+class CountingImage : public CImageSprite {
+public:
+    using CImageSprite::CImageSprite;
+    void on_animation_end() override {
+        ++ends;
+        CImageSprite::on_animation_end();
+    }
+    void on_update(float dt) override { updated_with.push_back(dt); }
+    int ends = 0;
+    std::vector<float> updated_with;
+};
+
+}  // namespace
+
+// --- CSprite -----------------------------------------------------------------------------------
+
+TEST(Sprite, SettersRefuseValuesOutsideTheirRules) {
+    ProbeSprite s("s");
+    s.set_z(0.25f);
+    s.set_z(1.5f);
+    EXPECT_EQ(s.get_z(), 0.25f);
+    s.set_z(kNaN);
+    EXPECT_EQ(s.get_z(), 0.25f);
+    s.set_z(1);
+    EXPECT_EQ(s.get_z(), 1);
+    s.set_z(-1);
+    EXPECT_EQ(s.get_z(), -1);
+
+    s.set_width(5);
+    s.set_width(-1);
+    s.set_width(kNaN);
+    EXPECT_EQ(s.get_width(), 5);
+    s.set_width(0);
+    EXPECT_EQ(s.get_width(), 0);
+    s.set_height(7);
+    s.set_height(-0.5f);
+    EXPECT_EQ(s.get_height(), 7);
+
+    s.set_scale(2);
+    s.set_scale(0);
+    s.set_scale(-3);
+    s.set_scale(kNaN);
+    EXPECT_EQ(s.get_scale(), 2);
+}
+
+TEST(Sprite, RootAbsoluteValuesAreTheRelativeOnes) {
+    ProbeSprite s("root");
+    s.set_x(12);
+    s.set_y(-4);
+    s.set_z(0.5f);
+    s.set_scale(3);
+    s.set_width(10);
+    EXPECT_EQ(s.get_absolute_x(), 12);
+    EXPECT_EQ(s.get_absolute_y(), -4);
+    EXPECT_EQ(s.get_absolute_z(), 0.5f);
+    EXPECT_EQ(s.get_absolute_scale(), 3);
+    EXPECT_EQ(s.get_absolute_width(), 30);
+    s.set_absolute_x(7);
+    s.set_absolute_y(8);
+    EXPECT_EQ(s.get_x(), 7);
+    EXPECT_EQ(s.get_y(), 8);
+}
+
+TEST(Sprite, ChildPositionFollowsParentPositionAndScale) {
+    ProbeSprite parent("parent");
+    parent.set_x(100);
+    parent.set_y(50);
+    parent.set_scale(2);
+    ProbeSprite child("child");
+    child.set_parent(&parent);
+    child.set_x(10);
+    child.set_y(5);
+    EXPECT_FLOAT_EQ(child.get_absolute_x(), 120);
+    EXPECT_FLOAT_EQ(child.get_absolute_y(), 60);
+    child.set_absolute_x(140);
+    EXPECT_FLOAT_EQ(child.get_x(), 20);
+    child.set_absolute_y(50);
+    EXPECT_FLOAT_EQ(child.get_y(), 0);
+
+    child.set_width(4);
+    child.set_scale(1.5f);
+    EXPECT_FLOAT_EQ(child.get_absolute_scale(), 3);
+    EXPECT_FLOAT_EQ(child.get_absolute_width(), 12);
+    child.set_absolute_width(30);
+    EXPECT_FLOAT_EQ(child.get_width(), 10);
+}
+
+TEST(Sprite, AbsoluteScaleIsDividedByTheParents) {
+    ProbeSprite parent("parent");
+    parent.set_scale(2);
+    ProbeSprite child("child");
+    child.set_parent(&parent);
+    child.set_absolute_scale(3);
+    EXPECT_FLOAT_EQ(child.get_scale(), 1.5f);
+    child.set_absolute_scale(0);
+    child.set_absolute_scale(-1);
+    EXPECT_FLOAT_EQ(child.get_scale(), 1.5f);
+}
+
+TEST(Sprite, DepthAddsUpButOnlyTheRelativePartIsChecked) {
+    ProbeSprite parent("parent");
+    parent.set_z(0.75f);
+    ProbeSprite child("child");
+    child.set_parent(&parent);
+    child.set_z(0.5f);
+    EXPECT_FLOAT_EQ(child.get_absolute_z(), 1.25f);  // not clamped
+    child.set_absolute_z(0.25f);
+    EXPECT_FLOAT_EQ(child.get_z(), -0.5f);
+    child.set_absolute_z(2.0f);  // relative 1.25: refused
+    EXPECT_FLOAT_EQ(child.get_z(), -0.5f);
+}
+
+TEST(Sprite, HiddenAncestorHidesTheChild) {
+    ProbeSprite grandparent("g"), parent("p"), child("c");
+    parent.set_parent(&grandparent);
+    child.set_parent(&parent);
+    EXPECT_TRUE(child.is_visible());
+    grandparent.set_visible(false);
+    EXPECT_FALSE(child.is_visible());
+    grandparent.set_visible(true);
+    child.set_visible(false);
+    EXPECT_FALSE(child.is_visible());
+    EXPECT_TRUE(parent.is_visible());
+}
+
+TEST(Sprite, PointConversionsAreInverseThroughAChainOfScales) {
+    ProbeSprite a("a"), b("b"), c("c");
+    a.set_x(13);
+    a.set_y(-7);
+    a.set_scale(0.5f);
+    b.set_parent(&a);
+    b.set_x(40);
+    b.set_y(22);
+    b.set_scale(3);
+    c.set_parent(&b);
+    c.set_x(-5);
+    c.set_y(9);
+    c.set_scale(1.25f);
+    for (fvec2d p : {fvec2d(0, 0), fvec2d(10, 20), fvec2d(-33.5f, 7.25f)}) {
+        fvec2d g = c.point_to_global(p);
+        expect_near(c.point_to_local(g), p.x, p.y);
+    }
+    // A local point of the child is scaled by every ancestor and moved by their positions.
+    expect_near(c.point_to_global({2, 0}), 13 + 0.5f * (40 + 3 * (-5 + 1.25f * 2)),
+                -7 + 0.5f * (22 + 3 * 9));
+}
+
+TEST(Sprite, QuadConversionsCarryTheDepth) {
+    ProbeSprite parent("p");
+    parent.set_z(0.5f);
+    parent.set_x(10);
+    ProbeSprite child("c");
+    child.set_parent(&parent);
+    child.set_z(0.25f);
+    fquad3d q = child.quad3d_to_global(fquad3d::from_rect(0, 0, 2, 2, 0.1f));
+    EXPECT_FLOAT_EQ(q.c[3].x, 10);
+    EXPECT_FLOAT_EQ(q.c[1].x, 12);
+    EXPECT_FLOAT_EQ(q.c[0].z, 0.85f);
+    fquad3d back = child.quad3d_to_local(q);
+    EXPECT_FLOAT_EQ(back.c[1].x, 2);
+    EXPECT_NEAR(back.c[2].z, 0.1f, 1e-6f);
+}
+
+TEST(Sprite, CollisionTestUsesBothOutlines) {
+    ProbeSprite a("a"), b("b");
+    a.set_width(10);
+    a.set_height(10);
+    b.set_width(10);
+    b.set_height(10);
+    b.set_x(5);
+    b.set_y(5);
+    fvec2d contact, axis;
+    EXPECT_TRUE(a.collides_with(&b, contact, axis));
+    // A corner of one outline lies inside the other.
+    EXPECT_TRUE((contact == fvec2d(10, 10)) || (contact == fvec2d(5, 5)));
+    EXPECT_TRUE(a.on_collision(&b, contact, axis));
+    b.set_x(30);
+    EXPECT_FALSE(a.collides_with(&b, contact, axis));
+    EXPECT_FALSE(a.collides_with(nullptr, contact, axis));
+}
+
+// --- CImageSprite ------------------------------------------------------------------------------
+
+TEST(ImageSprite, FramesAreCountedRowByRow) {
+    FakeTexture texture(64, 32);
+    CImageSprite s;
+    s.set_texture(&texture);
+    s.set_tile_width(16);
+    s.set_tile_height(16);
+    EXPECT_EQ(s.get_frame_count(), 8);
+    s.set_last_frame(7);
+    s.set_frame(5);
+    expect_rect(s.get_texture_rect(), 0.25f, 0.5f, 0.5f, 1.0f);
+    s.set_frame(2.75f);  // the integer part is shown
+    expect_rect(s.get_texture_rect(), 0.5f, 0.0f, 0.75f, 0.5f);
+}
+
+TEST(ImageSprite, NoTextureMeansNoFramesAndAZeroRectangle) {
+    CImageSprite s;
+    EXPECT_EQ(s.get_frame_count(), 0);
+    expect_rect(s.get_texture_rect(), 0, 0, 0, 0);
+    s.set_tile_width(16);  // needs a texture
+    EXPECT_EQ(s.get_tile_width(), 0);
+    s.set_frame(3);
+    EXPECT_EQ(s.get_frame(), 0);
+}
+
+TEST(ImageSprite, UnsetTileSizeShowsTheWholeImage) {
+    FakeTexture texture(64, 32);
+    CImageSprite s;
+    s.set_texture(&texture);
+    expect_rect(s.get_texture_rect(), 0, 0, 1, 1);
+    EXPECT_EQ(s.get_tile_width(), 64);
+    EXPECT_EQ(s.get_tile_height(), 32);
+    EXPECT_EQ(s.get_frame_count(), 1);
+}
+
+TEST(ImageSprite, TileSizeOutsideTheImageBecomesTheImageSize) {
+    FakeTexture texture(64, 32);
+    CImageSprite s;
+    s.set_texture(&texture);
+    s.set_tile_width(0);
+    EXPECT_EQ(s.get_tile_width(), 64);
+    s.set_tile_width(65);
+    EXPECT_EQ(s.get_tile_width(), 64);
+    s.set_tile_height(-4);
+    EXPECT_EQ(s.get_tile_height(), 32);
+    s.set_tile_height(8);
+    EXPECT_EQ(s.get_tile_height(), 8);
+}
+
+TEST(ImageSprite, NewTextureResetsTheTileSize) {
+    FakeTexture first(64, 64), second(32, 16);
+    CImageSprite s;
+    s.set_texture(&first);
+    s.set_tile_width(16);
+    s.set_tile_height(16);
+    s.set_texture(&second);
+    EXPECT_EQ(s.get_tile_width(), 32);
+    EXPECT_EQ(s.get_tile_height(), 16);
+    expect_rect(s.get_texture_rect(), 0, 0, 1, 1);
+
+    s.set_texture(nullptr);
+    EXPECT_EQ(s.get_tile_width(), 0);
+    EXPECT_EQ(s.get_frame(), 0);
+    EXPECT_EQ(s.get_first_frame(), 0);
+    EXPECT_EQ(s.get_last_frame(), 0);
+}
+
+TEST(ImageSprite, FrameBeyondTheFrameCountIsRefused) {
+    FakeTexture texture(64, 32);
+    CImageSprite s;
+    s.set_texture(&texture);
+    s.set_tile_width(16);
+    s.set_tile_height(16);
+    s.set_frame(8);  // one past the last frame: no tile there
+    EXPECT_EQ(s.get_frame(), 7);
+    expect_rect(s.get_texture_rect(), 0.75f, 0.5f, 1.0f, 1.0f);
+    s.set_frame(1000);
+    EXPECT_EQ(s.get_frame(), 7);
+    s.set_frame(7.5f);  // still frame 7
+    EXPECT_EQ(s.get_frame(), 7.5f);
+    s.set_first_frame(2);
+    s.set_frame(-1);
+    EXPECT_EQ(s.get_frame(), 2);
+    s.set_frame(kNaN);
+    EXPECT_EQ(s.get_frame(), 2);
+    // The rectangle never leaves the image.
+    for (float f : {0.0f, 3.0f, 7.9f, 8.0f, 9.0f}) {
+        s.set_frame(f);
+        TextureRect r = s.get_texture_rect();
+        EXPECT_LE(r.bottom, 1.0f) << f;
+        EXPECT_LE(r.right, 1.0f) << f;
+    }
+}
+
+TEST(ImageSprite, FrameRangeIsKeptInsideTheFrames) {
+    FakeTexture texture(64, 32);
+    CImageSprite s;
+    s.set_texture(&texture);
+    s.set_tile_width(16);
+    s.set_tile_height(16);
+    s.set_first_frame(20);
+    EXPECT_EQ(s.get_first_frame(), 7);
+    EXPECT_EQ(s.get_last_frame(), 7);
+    EXPECT_EQ(s.get_frame(), 7);
+    s.set_last_frame(-3);
+    EXPECT_EQ(s.get_last_frame(), 0);
+    EXPECT_EQ(s.get_first_frame(), 0);
+    EXPECT_EQ(s.get_frame(), 0);
+    s.set_last_frame(5);
+    s.set_first_frame(2);
+    EXPECT_EQ(s.get_frame(), 2);  // the frame moves into the range
+    s.set_frame(6);               // a frame past the range widens it
+    EXPECT_EQ(s.get_last_frame(), 6);
+}
+
+TEST(ImageSprite, RepeatCountStartsDefinedAndLoopsForEver) {
+    CImageSprite s;
+    EXPECT_EQ(s.get_repeat_count(), -1);
+    s.set_repeat_count(3);
+    CImageSprite copy(s);
+    EXPECT_EQ(copy.get_repeat_count(), 3);
+}
+
+TEST(ImageSprite, AnimationCarriesTheFractionAcrossTheEnd) {
+    FakeTexture texture(64, 32);
+    CountingImage s;
+    s.set_texture(&texture);
+    s.set_tile_width(16);
+    s.set_tile_height(16);
+    s.set_last_frame(5);
+    s.set_first_frame(2);
+    s.set_frame(2);
+    s.set_animation_speed(10);
+    s.set_repeat_count(-1);
+    s.set_playing(true);
+    s.update(0.45f);
+    EXPECT_NEAR(s.get_frame(), 2.5f, 1e-5f);
+    EXPECT_EQ(s.ends, 1);
+    EXPECT_TRUE(s.is_playing());
+    expect_rect(s.get_texture_rect(), 0.5f, 0, 0.75f, 0.5f);
+    ASSERT_EQ(s.updated_with.size(), 1u);
+    EXPECT_EQ(s.updated_with[0], 0.45f);
+}
+
+TEST(ImageSprite, RepeatCountZeroStopsOnTheLastFrame) {
+    FakeTexture texture(64, 32);
+    CountingImage s;
+    s.set_texture(&texture);
+    s.set_tile_width(16);
+    s.set_tile_height(16);
+    s.set_last_frame(3);
+    s.set_animation_speed(4);
+    s.set_repeat_count(0);
+    s.set_playing(true);
+    s.update(0.5f);  // frame 2
+    EXPECT_EQ(s.ends, 0);
+    s.update(0.5f);  // passes 4
+    EXPECT_EQ(s.ends, 1);
+    EXPECT_FALSE(s.is_playing());
+    EXPECT_EQ(s.get_frame(), 3);
+    EXPECT_EQ(s.get_repeat_count(), -1);
+    s.update(1.0f);  // stopped: the frame stays, the hook still runs
+    EXPECT_EQ(s.get_frame(), 3);
+    EXPECT_EQ(s.updated_with.size(), 3u);
+}
+
+TEST(ImageSprite, LargeStepCallsTheEndHookOncePerPass) {
+    FakeTexture texture(64, 32);
+    CountingImage s;
+    s.set_texture(&texture);
+    s.set_tile_width(16);
+    s.set_tile_height(16);
+    s.set_last_frame(3);
+    s.set_animation_speed(4);
+    s.set_repeat_count(-1);
+    s.set_playing(true);
+    s.update(2.6f);  // 10.4 frames: passes the end twice
+    EXPECT_EQ(s.ends, 2);
+    EXPECT_NEAR(s.get_frame(), 2.4f, 1e-4f);
+
+    CountingImage once;
+    once.set_texture(&texture);
+    once.set_tile_width(16);
+    once.set_tile_height(16);
+    once.set_last_frame(3);
+    once.set_animation_speed(4);
+    once.set_repeat_count(0);
+    once.set_playing(true);
+    once.update(2.6f);
+    EXPECT_EQ(once.ends, 1);
+    EXPECT_EQ(once.get_frame(), 3);
+}
+
+TEST(ImageSprite, SingleFrameRangeEndsOncePerFramePeriod) {
+    FakeTexture texture(64, 32);
+    CountingImage s;
+    s.set_texture(&texture);
+    s.set_tile_width(16);
+    s.set_tile_height(16);
+    s.set_last_frame(4);
+    s.set_first_frame(4);
+    s.set_animation_speed(2);
+    s.set_playing(true);
+    for (int i = 0; i < 8; ++i) {
+        s.update(0.125f);
+        EXPECT_EQ(int(s.get_frame()), 4);
+    }
+    EXPECT_EQ(s.ends, 2);  // 1 s at 2 frames per second
+}
+
+TEST(ImageSprite, HugeStepsFinishWithTheFrameInRange) {
+    FakeTexture texture(64, 32);
+    CountingImage s;
+    s.set_texture(&texture);
+    s.set_tile_width(16);
+    s.set_tile_height(16);
+    s.set_last_frame(3);
+    s.set_animation_speed(1e30f);
+    s.set_playing(true);
+    s.update(1.0f);
+    EXPECT_GE(s.get_frame(), 0);
+    EXPECT_LT(s.get_frame(), 4);
+    s.set_animation_speed(std::numeric_limits<float>::infinity());
+    s.update(1.0f);
+    EXPECT_GE(s.get_frame(), 0);
+    EXPECT_LT(s.get_frame(), 4);
+}
+
+TEST(ImageSprite, AlphaAndSpeedAreClamped) {
+    CImageSprite s;
+    EXPECT_EQ(s.get_alpha(), 255);
+    s.set_alpha(300);
+    EXPECT_EQ(s.get_alpha(), 255);
+    s.set_alpha(-1);
+    EXPECT_EQ(s.get_alpha(), 0);
+    s.set_alpha(100);
+    s.set_alpha(kNaN);
+    EXPECT_EQ(s.get_alpha(), 0);
+    s.set_animation_speed(-2);
+    EXPECT_EQ(s.get_animation_speed(), 0);
+    s.set_animation_speed(3);
+    s.set_animation_speed(kNaN);
+    EXPECT_EQ(s.get_animation_speed(), 0);
+}
+
+TEST(ImageSprite, BoundsAreTruncatedAndFollowTheParent) {
+    ProbeSprite parent("p");
+    parent.set_x(10.9f);
+    parent.set_y(20);
+    parent.set_scale(2);
+    CImageSprite s(&parent);
+    s.set_position(3.7f, -2.5f);
+    s.set_size(10.6f, 5);
+    s.set_scale(1.5f);
+    IntRect b = s.get_bounds();
+    EXPECT_EQ(b.x, 3);
+    EXPECT_EQ(b.y, -2);
+    EXPECT_EQ(b.width, 15);
+    EXPECT_EQ(b.height, 7);
+    IntRect a = s.get_absolute_bounds();
+    EXPECT_EQ(a.x, 18);  // 10.9 + 2 * 3.7 = 18.3
+    EXPECT_EQ(a.y, 15);
+    EXPECT_EQ(a.width, 31);  // 3 * 10.6 = 31.8
+    EXPECT_EQ(a.height, 15);
+    fquad2d q = s.get_global_quad();
+    EXPECT_EQ(q.c[3], fvec2d(18, 15));
+    EXPECT_EQ(q.c[1], fvec2d(49, 30));
+
+    s.move_by(1, 1);
+    s.resize_by(-0.6f, 1);
+    EXPECT_FLOAT_EQ(s.get_x(), 4.7f);
+    EXPECT_FLOAT_EQ(s.get_width(), 10);
+    EXPECT_FLOAT_EQ(s.get_height(), 6);
+
+    s.set_x(1e20f);  // beyond an int: held at the end of the range, never undefined
+    EXPECT_EQ(s.get_bounds().x, std::numeric_limits<int>::max());
+}
+
+// --- CImageSpriteEx ----------------------------------------------------------------------------
+
+TEST(RotatableSprite, RotationIsStoredModulo360) {
+    CImageSpriteEx s;
+    s.set_rotation(370);
+    EXPECT_FLOAT_EQ(s.get_rotation(), 10);
+    s.set_rotation(-30);
+    EXPECT_FLOAT_EQ(s.get_rotation(), -30);
+    s.set_rotation(720);
+    EXPECT_FLOAT_EQ(s.get_rotation(), 0);
+}
+
+TEST(RotatableSprite, PositiveAngleTurnsAnticlockwiseOnScreen) {
+    CImageSpriteEx s;
+    s.set_size(40, 40);
+    s.rotate_by(45);
+    s.rotate_by(45);
+    EXPECT_FLOAT_EQ(s.get_rotation(), 90);
+    // The right middle point moves to the top middle.
+    expect_near(s.point_to_global({40, 20}), 20, 0);
+    // The outline turned with it.
+    fquad2d q = s.get_global_quad();
+    expect_near(q.c[3], 0, 40);  // top-left corner went to the bottom-left
+}
+
+TEST(RotatableSprite, ZeroRotationMapsLikeAPlainImageSprite) {
+    CImageSpriteEx ex;
+    CImageSprite plain;
+    for (CImageSprite* s : {static_cast<CImageSprite*>(&ex), &plain}) {
+        s->set_position(3.3f, 7.1f);
+        s->set_scale(1.7f);
+        s->set_size(13, 9);
+    }
+    fvec2d p(5.5f, -2.25f);
+    EXPECT_EQ(ex.point_to_global(p), plain.point_to_global(p));
+    // Back to local the centre is taken off and added again, which may round the last bit.
+    fvec2d local = plain.point_to_local(p);
+    expect_near(ex.point_to_local(p), local.x, local.y, 1e-5f);
+}
+
+TEST(RotatableSprite, CornerCentreKeepsTheTopLeftInPlace) {
+    CImageSpriteEx s;
+    s.set_position(50, 60);
+    s.set_size(20, 10);
+    s.set_rotation_center({0, 0});
+    s.set_rotation(33);
+    expect_near(s.point_to_global({0, 0}), 50, 60);
+    for (fvec2d p : {fvec2d(20, 10), fvec2d(-4, 7.5f)}) expect_near(s.point_to_local(s.point_to_global(p)), p.x, p.y);
+}
+
+TEST(RotatableSprite, OwnSettersRefreshTheOutlineAncestorsDoNot) {
+    CImageSpriteEx parent;
+    CImageSpriteEx s(&parent);
+    EXPECT_EQ(s.get_transformed_quad().c[1], fvec2d(0, 0));  // not computed before a change
+    s.set_width(-1);  // refused, but the outline is refreshed
+    EXPECT_EQ(s.get_width(), 1);
+    EXPECT_EQ(s.get_transformed_quad().c[1], fvec2d(1, 1));
+    parent.set_x(100);
+    EXPECT_EQ(s.get_transformed_quad().c[1], fvec2d(1, 1));  // the cache keeps its last state
+    s.set_y(0);
+    EXPECT_EQ(s.get_transformed_quad().c[1], fvec2d(101, 1));
+}
+
+TEST(RotatableSprite, AbsoluteRotationAddsOnlyTurningParents) {
+    ProbeSprite plain("plain");
+    CImageSpriteEx child(&plain);
+    child.set_rotation(30);
+    EXPECT_FLOAT_EQ(child.get_absolute_rotation(), 30);
+
+    CImageSpriteEx turning;
+    turning.set_rotation(20);
+    CImageSpriteEx nested(&turning);
+    nested.set_rotation(30);
+    EXPECT_FLOAT_EQ(nested.get_absolute_rotation(), 50);
+    nested.set_absolute_rotation(90);
+    EXPECT_FLOAT_EQ(nested.get_rotation(), 70);
+}
+
+TEST(RotatableSprite, ChildOfATurnedParentTurnsWithIt) {
+    CImageSpriteEx parent;
+    parent.set_size(20, 20);
+    parent.set_rotation(90);
+    ProbeSprite child("child");
+    child.set_parent(&parent);
+    // (20, 0) is the parent's top-right corner; turned 90 degrees about (10, 10) it becomes
+    // the top-left corner.
+    child.set_x(20);
+    EXPECT_NEAR(child.get_absolute_x(), 0, 1e-4f);
+}
+
+TEST(RotatableSprite, OuterBoundsHoldTheSpriteAtAnyAngle) {
+    CImageSpriteEx s;
+    s.set_position(100, 100);
+    s.set_size(10, 10);
+    IntRect plain = s.get_absolute_bounds();
+    EXPECT_EQ(plain.width, 10);
+    EXPECT_EQ(plain.height, 10);
+    for (float angle : {0.0f, 30.0f, 45.0f, 123.0f}) {
+        s.set_rotation(angle);
+        IntRect outer = s.get_absolute_outer_bounds();
+        EXPECT_EQ(outer.width, 14) << angle;
+        EXPECT_EQ(outer.height, 14) << angle;
+        EXPECT_EQ(outer.x, 97) << angle;  // 105 - 7.07
+    }
+    s.set_rotation(45);
+    IntRect turned = s.get_absolute_bounds();
+    EXPECT_EQ(turned.width, 14);
+    EXPECT_EQ(turned.height, 14);
+}
+
+TEST(RotatableSprite, RelativeBoundsAreInTheParentsSpace) {
+    ProbeSprite parent("p");
+    parent.set_x(50);
+    parent.set_scale(2);
+    CImageSpriteEx s(&parent);
+    s.set_position(10, 5);
+    s.set_size(8, 4);
+    IntRect b = s.get_bounds();
+    EXPECT_EQ(b.x, 10);
+    EXPECT_EQ(b.y, 5);
+    EXPECT_EQ(b.width, 8);
+    EXPECT_EQ(b.height, 4);
+    IntRect a = s.get_absolute_bounds();
+    EXPECT_EQ(a.x, 70);
+    EXPECT_EQ(a.width, 16);
+    // Centre (78, 14) globally, (14, 7) in the parent's space; the radius stays global (8.94).
+    IntRect outer = s.get_outer_bounds();
+    EXPECT_EQ(outer.x, 5);
+    EXPECT_EQ(outer.y, -1);
+    EXPECT_EQ(outer.width, 17);
+}
+
+TEST(RotatableSprite, PointConversionsRoundTripWithRotations) {
+    CImageSpriteEx parent;
+    parent.set_position(30, -12);
+    parent.set_size(50, 30);
+    parent.set_scale(1.5f);
+    parent.set_rotation(-63);
+    CImageSpriteEx child(&parent);
+    child.set_position(4, 9);
+    child.set_size(12, 6);
+    child.set_rotation_center({0.25f, 0.8f});
+    child.set_rotation(211);
+    for (fvec2d p : {fvec2d(0, 0), fvec2d(12, 6), fvec2d(-7, 3.5f)}) {
+        expect_near(child.point_to_local(child.point_to_global(p)), p.x, p.y, 2e-3f);
+    }
+}

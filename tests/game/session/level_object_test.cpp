@@ -1,0 +1,639 @@
+// The level object: where it places objects, its life on the server and on clients, the
+// sweetroll draws, the particle effects it plays, the view it fits and follows, and its
+// ownership of the terrain surface next to the texture that draws it.
+#include "support/level_test_support.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "engine/gfx/shader.h"
+#include "engine/gfx/texture.h"
+#include "engine/gfx/texture_manager.h"
+#include "engine/particles/particle_engine.h"
+#include "engine/scene/image_sprite.h"
+#include "engine/scene/sprite_manager.h"
+
+using namespace session_test;
+using namespace level_test;
+
+namespace {
+
+ItemDefinition item_of(int type, int w, int h) {
+    ItemDefinition d;
+    d.type = type;
+    d.collider_size = {w, h};
+    return d;
+}
+
+WeaponDefinition weapon_of(int w, int h) {
+    WeaponDefinition d;
+    d.collider_size = {w, h};
+    return d;
+}
+
+// What the class hooks were asked to build.
+struct Built {
+    std::string kind;
+    unsigned int definition;
+    dvec2d position;
+};
+std::vector<Built> built;
+
+bool build_item(QGGame&, unsigned int definition, const dvec2d& position) {
+    built.push_back({"item", definition, position});
+    return true;
+}
+bool build_weapon(QGGame&, unsigned int definition, const dvec2d& position) {
+    built.push_back({"weapon", definition, position});
+    return true;
+}
+bool build_portal(QGGame&, const dvec2d& position) {
+    built.push_back({"portal", 0, position});
+    return true;
+}
+bool build_sweetroll(QGGame&, const dvec2d& position) {
+    built.push_back({"sweetroll", 0, position});
+    return true;
+}
+
+dvec2d followed_centre;
+bool followed_alive = true;
+bool view_player(const QGPlayer&, dvec2d& centre) {
+    centre = followed_centre;
+    return followed_alive;
+}
+
+class Level : public LevelTest {
+protected:
+    void SetUp() override {
+        LevelTest::SetUp();
+        built.clear();
+        chance_before_ = chance_of_sweetroll;
+        backgrounds_before_ = background_names;
+        viewport_before_ = camera_viewport_height;
+    }
+    void TearDown() override {
+        chance_of_sweetroll = chance_before_;
+        background_names = backgrounds_before_;
+        camera_viewport_height = viewport_before_;
+        LevelTest::TearDown();
+    }
+
+private:
+    int chance_before_ = 0;
+    std::vector<std::string> backgrounds_before_;
+    float viewport_before_ = 0;
+};
+
+// A client session without a connection that draws through a sprite manager and a shader
+// factory of its own (no window: GL calls do nothing). The drawing services outlive the session.
+class DrawingClient : public Level {
+protected:
+    void SetUp() override {
+        Level::SetUp();
+        view = std::make_unique<CSpriteManager>();
+        shaders = std::make_unique<CShaderFactory>();
+        game = make_headless_client_session();
+        attach(*game);
+    }
+    void TearDown() override {
+        game.reset();
+        view->update(0.0f);
+        shaders.reset();
+        view.reset();
+        Level::TearDown();
+    }
+    void attach(QGGame& g) {
+        g.sprite_manager = view.get();
+        g.shader_factory = shaders.get();
+    }
+    QGLevel* make_level(const LevelParameters& p, unsigned int id = 50) {
+        auto* level = new QGLevel(game.get(), id, p);
+        game->flush_registrations();
+        return level;
+    }
+    // Removes the level the way the server's removal does, at the end of a step.
+    void remove_level() {
+        game->remove_object(game->level->entity_id);
+        game->flush_removals();
+    }
+
+    std::unique_ptr<CSpriteManager> view;
+    std::unique_ptr<CShaderFactory> shaders;
+    std::unique_ptr<QGGame> game;
+};
+
+QGEvent effect_event(int id, int particles, float x = 10.0f, float y = 20.0f) {
+    EffectSpawn e;
+    e.effect_id = id;
+    e.particles = particles;
+    e.x = x;
+    e.y = y;
+    ByteBuffer b;
+    write_effect_spawn(b, e);
+    return make_event(EQGEventType::SpawnEffect, b, true);
+}
+
+size_t live_particles(CParticleEngine& engine) {
+    size_t n = 0;
+    for (int i = 0; i < engine.get_effect_count(); ++i)
+        if (ParticleEffect* e = engine.get_effect(i)) n += e->particles.size();
+    return n;
+}
+
+}  // namespace
+
+// --- what goes where ---
+
+TEST_F(Level, ItemsThatFitAreChosenByTheDrawAndCentredInTheBox) {
+    item_definitions = {item_of(0, 32, 32), item_of(1, 80, 20), item_of(2, 64, 64)};
+    // Candidates 0 and 2; 7 modulo 2 picks the second of them.
+    auto chosen = choose_random_item(100, 200, 64, 64, 7);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->definition, 2u);
+    EXPECT_EQ(chosen->position, dvec2d(100.0f, 200.0f));
+    chosen = choose_random_item(100, 200, 64, 64, 6);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->definition, 0u);
+    EXPECT_EQ(chosen->position, dvec2d(116.0f, 216.0f));
+    // A box wide enough for the flat one only.
+    chosen = choose_random_item(0, 0, 90, 30, 12345);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->definition, 1u);
+    EXPECT_EQ(chosen->position, dvec2d(5.0f, 5.0f));
+    // Odd leftovers are halved in float, not rounded away.
+    chosen = choose_random_item(0, 0, 33, 33, 0);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->position, dvec2d(0.5f, 0.5f));
+    // A draw below zero still names a candidate.
+    chosen = choose_random_item(0, 0, 64, 64, -1);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->definition, 2u);
+    EXPECT_FALSE(choose_random_item(0, 0, 31, 64, 3));
+    item_definitions.clear();
+    EXPECT_FALSE(choose_random_item(0, 0, 640, 640, 3));
+}
+
+TEST_F(Level, WeaponsAreChosenFromTheirOwnTable) {
+    item_definitions = {item_of(0, 8, 8)};
+    weapon_definitions = {weapon_of(70, 10), weapon_of(40, 20), weapon_of(60, 60)};
+    auto chosen = choose_random_weapon(10, 10, 64, 64, 3);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->definition, 2u);
+    EXPECT_EQ(chosen->position, dvec2d(12.0f, 12.0f));
+    chosen = choose_random_weapon(10, 10, 64, 64, 4);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->definition, 1u);
+    EXPECT_EQ(chosen->position, dvec2d(22.0f, 32.0f));
+    weapon_definitions.clear();
+    EXPECT_FALSE(choose_random_weapon(10, 10, 64, 64, 4));
+}
+
+TEST_F(Level, CratesTakeTheFirstCrateDefinitionAtTheCornerAndPortalsOnlySmallBoxes) {
+    item_definitions = {item_of(0, 32, 32), item_of(2, 20, 20)};
+    EXPECT_FALSE(choose_crate(5, 6));
+    item_definitions = {item_of(0, 32, 32), item_of(3, 200, 200), item_of(3, 10, 10)};
+    auto crate = choose_crate(5, 6);
+    ASSERT_TRUE(crate);
+    EXPECT_EQ(crate->definition, 1u);
+    EXPECT_EQ(crate->position, dvec2d(5.0f, 6.0f));
+
+    portal_definition.collider_size = {100, 150};
+    auto portal = choose_portal_position(30, 40, 64, 64);
+    ASSERT_TRUE(portal);
+    EXPECT_EQ(*portal, dvec2d(30.0f, 40.0f));
+    EXPECT_TRUE(choose_portal_position(0, 0, 100, 150));
+    EXPECT_FALSE(choose_portal_position(0, 0, 101, 150));
+    portal_definition.collider_size = {48, 48};
+    EXPECT_FALSE(choose_portal_position(30, 40, 64, 64));
+}
+
+// --- the level on each side ---
+
+TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParameters) {
+    auto game = make_server_session();
+    const LevelParameters p = hills(300, 200);
+    auto* level = new QGLevel(game.get(), 0, p);
+    EXPECT_EQ(game->level, level);
+    ASSERT_NE(level->surface(), nullptr);
+    EXPECT_EQ(game->terrain, level->surface());
+    EXPECT_EQ(game->level_width(), 300);
+    EXPECT_EQ(game->level_height(), 200);
+    EXPECT_EQ(level->terrain_sprite, nullptr);
+    EXPECT_EQ(level->particle_engine, nullptr);
+    EXPECT_EQ(level->water, nullptr);
+    EXPECT_EQ(level->sweetroll_timer, 2.0f);
+    EXPECT_TRUE(level->updates_on_client());
+    EXPECT_FALSE(level->updates_while_paused());
+    EXPECT_FALSE(level->reliable);
+
+    // The server issued the id; the record is what every client builds its copy from.
+    game->update(0.0f);
+    ASSERT_EQ(game->find_object(level->entity_id), level);
+    EXPECT_EQ(game->unreliable_objects.count(level->entity_id), 1u);
+    auto records = events_of(*game->event_handler, EQGEventType::GenerateLevel);
+    ASSERT_EQ(records.size(), 1u);
+    LevelCreation record;
+    ASSERT_TRUE(decode_level_creation(records[0].data.data(), records[0].data.size(), record));
+    EXPECT_EQ(record.level_entity_id, level->entity_id);
+    EXPECT_EQ(record.parameters, p);
+
+    // The surface is the level's: it goes with the level.
+    game->remove_object(level->entity_id);
+    game->update(0.0f);
+    EXPECT_EQ(game->level, nullptr);
+    EXPECT_EQ(game->terrain, nullptr);
+    EXPECT_EQ(game->level_width(), 0);
+}
+
+TEST_F(Level, GeneratedLevelParametersAreBroughtIntoRangeAndASecondRecordIsIgnored) {
+    auto game = make_server_session();
+    LogCapture log;
+    log_set_level(LogLevel::Status);
+    LevelParameters hostile = hills(5000, 9);
+    hostile.water_level = std::nanf("");
+    hostile.octaves = 1000;
+    hostile.scale_y = -3.0f;
+    game->generate_level(creation(hostile, 77));
+    ASSERT_NE(game->level, nullptr);
+    LevelParameters expected = hostile;
+    EXPECT_GT(sanitize_level_parameters(expected, false), 0);
+    EXPECT_EQ(game->level->parameters, expected);
+    EXPECT_EQ(game->level_width(), 4096);
+    EXPECT_NE(game->level->entity_id, 77u);
+    EXPECT_TRUE(log.contains("Received level parameters, generating..."));
+    EXPECT_TRUE(log.contains("Level generation finished."));
+
+    QGLevel* first = game->level;
+    game->generate_level(creation(hills(64, 64)));
+    EXPECT_EQ(game->level, first);
+    EXPECT_EQ(game->level_width(), 4096);
+    EXPECT_EQ(game->pending_objects.size(), 2u);  // the event handler and the one level
+}
+
+TEST_F(Level, ClientBuildsTheLevelFromItsRecordAndGetsTheServersSurface) {
+    const LevelParameters p = hills(400, 300, 99);
+    SurfacePtr reference(generate_level_surface(nullptr, false, nullptr, p));
+    ASSERT_TRUE(reference);
+
+    auto client = make_headless_client_session();
+    client->event_handler->dispatch(level_event(creation(p, 9)));
+    ASSERT_NE(client->level, nullptr);
+    EXPECT_EQ(client->level->entity_id, 9u);
+    EXPECT_EQ(surface_hash(client->level->surface()), surface_hash(reference.get()));
+    client->update(0.0f);
+    EXPECT_EQ(client->find_object(9), client->level);
+    // A record for an id the client holds builds nothing.
+    LogCapture log;
+    client->event_handler->dispatch(level_event(creation(hills(64, 64), 9)));
+    EXPECT_EQ(client->level_width(), 400);
+    EXPECT_TRUE(log.contains("Ignored a creation record (type 5) for EntityID 9"));
+}
+
+TEST_F(Level, OnlyTheServerPlacesAndBothSidesDrawTheSameNumbers) {
+    weapon_definitions = {weapon_of(32, 32)};
+    item_definitions = {item_of(3, 40, 40)};
+    level_class_hooks().build_weapon = &build_weapon;
+    level_class_hooks().build_special_item = &build_item;
+    LevelParameters swamp = hills(640, 480, 3);
+    swamp.gen = 0;
+
+    auto server = make_server_session();
+    auto* on_server = new QGLevel(server.get(), 0, swamp);
+    // The swamp asks for one weapon, in the 64-pixel box at (288, 128); the green slots of its
+    // templates ask for crates.
+    std::vector<Built> weapons;
+    for (const Built& b : built) {
+        if (b.kind == "weapon") weapons.push_back(b);
+        else EXPECT_EQ(b.definition, 0u);
+    }
+    ASSERT_EQ(weapons.size(), 1u);
+    EXPECT_EQ(weapons[0].definition, 0u);
+    EXPECT_EQ(weapons[0].position, dvec2d(288.0f + 16.0f, 128.0f + 16.0f));
+    const int after_server = random_draw();
+
+    built.clear();
+    auto client = make_headless_client_session();
+    auto* on_client = new QGLevel(client.get(), 5, swamp);
+    EXPECT_TRUE(built.empty());
+    EXPECT_EQ(random_draw(), after_server);
+    EXPECT_EQ(surface_hash(on_client->surface()), surface_hash(on_server->surface()));
+
+    // The callbacks themselves: a client answers false and asks no hook.
+    EXPECT_FALSE(on_client->place_random_weapon(0, 0, 64, 64, 1));
+    EXPECT_FALSE(on_client->place_crate(0, 0, 64, 64, 1));
+    EXPECT_TRUE(built.empty());
+    EXPECT_TRUE(on_server->place_crate(7, 8, 64, 64, 1));
+    ASSERT_EQ(built.size(), 1u);
+    EXPECT_EQ(built[0].kind, "item");
+    EXPECT_EQ(built[0].definition, 0u);
+    EXPECT_EQ(built[0].position, dvec2d(7.0f, 8.0f));
+    portal_definition.collider_size = {64, 96};
+    EXPECT_FALSE(on_server->place_portal(0, 0, 64, 64, 0));  // no portal class installed
+    level_class_hooks().build_portal = &build_portal;
+    EXPECT_TRUE(on_server->place_portal(1, 2, 64, 64, 0));
+    EXPECT_FALSE(on_server->place_portal(1, 2, 65, 64, 0));
+    EXPECT_FALSE(on_server->place_random_item(0, 0, 30, 30, 0));  // nothing fits
+    level_class_hooks().build_special_item = nullptr;
+    EXPECT_FALSE(on_server->place_random_item(0, 0, 64, 64, 0));  // no item class installed
+}
+
+TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
+    level_class_hooks().build_sweetroll = &build_sweetroll;
+    auto game = make_server_session();
+    auto* level = new QGLevel(game.get(), 0, hills(128, 64));
+    game->flush_registrations();
+
+    chance_of_sweetroll = 1;  // every draw hits
+    for (int i = 0; i < 4; ++i) level->update(0.5f);
+    EXPECT_TRUE(built.empty());  // 2.0 seconds: the timer is at 0, not below
+    level->update(0.5f);
+    ASSERT_EQ(built.size(), 1u);
+    EXPECT_EQ(built[0].position, dvec2d(0.0f, 0.0f));  // no spawn points yet
+    EXPECT_FLOAT_EQ(level->sweetroll_timer, 2.0f);
+
+    game->spawn_positions = {{10.0f, 20.0f}, {30.0f, 40.0f}};
+    for (int i = 0; i < 10; ++i) level->update(2.5f);
+    ASSERT_EQ(built.size(), 11u);
+    for (size_t i = 1; i < built.size(); ++i)
+        EXPECT_TRUE(built[i].position == dvec2d(10.0f, 20.0f) || built[i].position == dvec2d(30.0f, 40.0f));
+
+    // With the default chance a draw r makes one when r % 50 is 0: replay the generator.
+    chance_of_sweetroll = 50;
+    game->spawn_positions.clear();
+    built.clear();
+    random_seed(12345);
+    int expected = 0;
+    for (int i = 0; i < 2000; ++i) expected += sweetroll_draw_hits(random_draw(), 50);
+    random_seed(12345);
+    for (int i = 0; i < 2000; ++i) level->update(2.01f);
+    EXPECT_EQ(int(built.size()), expected);
+    EXPECT_GT(expected, 10);
+    EXPECT_LT(expected, 90);
+
+    // A chance of 0 makes none and divides by nothing.
+    chance_of_sweetroll = 0;
+    built.clear();
+    for (int i = 0; i < 50; ++i) level->update(2.01f);
+    EXPECT_TRUE(built.empty());
+
+    // The timer stands still during a pause.
+    chance_of_sweetroll = 1;
+    level->sweetroll_timer = 0.5f;
+    game->paused = true;
+    game->update(1.0f);
+    EXPECT_EQ(level->sweetroll_timer, 0.5f);
+    EXPECT_TRUE(built.empty());
+}
+
+TEST_F(Level, HeadlessClientLevelPlaysNoEffectsAndLetsGoOfItsListener) {
+    auto client = make_headless_client_session();
+    auto* level = new QGLevel(client.get(), 12, hills(64, 64));
+    client->flush_registrations();
+    EXPECT_EQ(level->terrain_sprite, nullptr);
+    EXPECT_EQ(level->effect_count(), 0);
+    EXPECT_TRUE(client->event_handler->listeners[uint32_t(EQGEventType::SpawnEffect)].is_valid());
+    client->event_handler->dispatch(effect_event(0, 5));
+
+    client->remove_object(12);
+    client->flush_removals();
+    EXPECT_EQ(client->level, nullptr);
+    EXPECT_FALSE(client->event_handler->listeners[uint32_t(EQGEventType::SpawnEffect)].is_valid());
+    // An effect after the level went reaches nothing.
+    client->event_handler->dispatch(effect_event(0, 5));
+}
+
+// --- drawing ---
+
+TEST_F(DrawingClient, TerrainDrawsTheSurfaceThroughTheCachedTextureWithBackgroundAndEffects) {
+    QGLevel* level = make_level(hills(512, 256));
+    ASSERT_NE(level->terrain_sprite, nullptr);
+    ASSERT_NE(level->background_sprite, nullptr);
+    ASSERT_NE(level->particle_engine, nullptr);
+    CTexture* texture = view->get_texture_manager()->get_texture(false, false, "gfx/dummy.png");
+    EXPECT_EQ(level->terrain_texture, texture);
+    EXPECT_EQ(texture->get_surface(), level->surface());
+    EXPECT_TRUE(level->texture_holds_surface());
+    EXPECT_FALSE(texture->is_linear_filtering());
+    EXPECT_EQ(level->terrain_sprite->get_texture(), texture);
+    EXPECT_EQ(level->terrain_sprite->get_width(), 512.0f);
+    EXPECT_EQ(level->terrain_sprite->get_height(), 256.0f);
+    EXPECT_GE(view->find_child(level->terrain_sprite), 0);
+
+    EXPECT_EQ(level->background_sprite->get_parent(), level->terrain_sprite);
+    EXPECT_FLOAT_EQ(level->background_sprite->get_z(), -0.999f);
+    EXPECT_EQ(level->background_sprite->get_width(), 512.0f);
+    ASSERT_NE(level->background_sprite->get_texture(), nullptr);
+    EXPECT_EQ(static_cast<CTexture*>(level->background_sprite->get_texture())->get_name(),
+              background_name_for(5, background_names));
+
+    EXPECT_EQ(level->particle_engine->get_parent(), level->terrain_sprite);
+    EXPECT_FLOAT_EQ(level->particle_engine->get_z(), 0.2f);
+    EXPECT_GT(level->effect_count(), 0);
+}
+
+TEST_F(DrawingClient, AnnouncedEffectsStartOnlyForIdsOfTheParticleFile) {
+    QGLevel* level = make_level(hills(256, 128));
+    CParticleEngine& engine = *level->particle_engine;
+    const int effects = level->effect_count();
+    ASSERT_GT(effects, 0);
+    LogCapture log;
+    game->event_handler->dispatch(effect_event(0, 6));
+    EXPECT_EQ(engine.get_effect(0)->particles.size(), 6u);
+
+    const size_t before = live_particles(engine);
+    game->event_handler->dispatch(effect_event(effects, 6));
+    game->event_handler->dispatch(effect_event(-1, 6));
+    game->event_handler->dispatch(effect_event(0x7fffffff, 6));
+    EXPECT_EQ(live_particles(engine), before);
+    EXPECT_EQ(engine.get_effect_count(), effects);
+    EXPECT_TRUE(log.contains("Ignored particle effect " + std::to_string(effects) + ": the particle file holds " +
+                             std::to_string(effects) + " effects."));
+
+    // A hostile count is held to the cap; positions that are not numbers start nothing.
+    game->event_handler->dispatch(effect_event(0, 1 << 30));
+    EXPECT_EQ(engine.get_effect(0)->particles.size(), 6u + size_t(kMaxEffectParticles));
+    game->event_handler->dispatch(effect_event(0, 3, std::nanf(""), 1.0f));
+    EXPECT_EQ(engine.get_effect(0)->particles.size(), 6u + size_t(kMaxEffectParticles));
+}
+
+TEST_F(DrawingClient, LevelGivesTheTextureItsOwnImageBackAndFreesNothingTwice) {
+    CTexture* dummy = view->get_texture_manager()->get_texture(false, false, "gfx/dummy.png");
+    const int dummy_width = dummy->get_image_width();
+    ASSERT_GT(dummy_width, 0);
+    ASSERT_NE(dummy_width, 640);
+    // Another sprite shares the entry, so the manager keeps it when the terrain sprite goes.
+    auto* holder = new CImageSprite();
+    view->add_child(holder);
+    holder->set_texture(dummy);
+
+    QGLevel* first = make_level(hills(640, 320));
+    CImageSprite* sprite = first->terrain_sprite;
+    EXPECT_EQ(first->terrain_texture, dummy);
+    EXPECT_EQ(dummy->get_image_width(), 640);
+    remove_level();
+    EXPECT_FALSE(dummy->get_surface() == nullptr);
+    EXPECT_EQ(dummy->get_image_width(), dummy_width);
+    EXPECT_TRUE(sprite->is_finished());
+    view->update(0.0f);
+    EXPECT_LT(view->find_child(sprite), 0);
+
+    // The next level of the same client draws through the same entry again.
+    QGLevel* second = make_level(hills(320, 160), 51);
+    EXPECT_EQ(second->terrain_texture, dummy);
+    EXPECT_EQ(dummy->get_image_width(), 320);
+    // A blast refreshes the texture from the level's own pixels.
+    game->explode({100.0f, 100.0f}, 30.0f);
+    EXPECT_EQ(dummy->get_surface(), second->surface());
+
+    // Alone, the terrain sprite takes the entry with it: the manager frees the image the level
+    // gave back, and a third level gets an entry of its own.
+    holder->set_finished(true);
+    remove_level();
+    view->update(0.0f);
+    EXPECT_LT(view->get_texture_manager()->find_texture("gfx/dummy.png"), 0);
+    QGLevel* third = make_level(hills(256, 128), 52);
+    EXPECT_TRUE(third->texture_holds_surface());
+    EXPECT_EQ(third->terrain_texture->get_image_width(), 256);
+    // The session goes first, then the services (TearDown): under the sanitizer any second free
+    // of a surface would show.
+}
+
+TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurface) {
+    CTextureManager* textures = view->get_texture_manager();
+    QGLevel* level = make_level(hills(256, 128));
+    SDL_Surface* surface = level->surface();
+    ASSERT_TRUE(level->texture_holds_surface());
+    const uint64_t before = surface_hash(surface);
+
+    // Reloaded in the cache: the texture reads its own image again and only lets go of the terrain.
+    CTexture* reloaded = textures->get_texture(false, true, "gfx/dummy.png");
+    EXPECT_EQ(reloaded, level->terrain_texture);
+    EXPECT_NE(reloaded->get_surface(), surface);
+    EXPECT_FALSE(level->texture_holds_surface());
+    EXPECT_EQ(game->terrain, surface);
+    // Under the sanitizer, reading a freed surface stops the test here.
+    EXPECT_EQ(surface_hash(level->surface()), before);
+    game->explode({100.0f, 60.0f}, 20.0f);
+    EXPECT_NE(surface_hash(level->surface()), before);
+    remove_level();
+    view->update(0.0f);
+
+    // Unloaded from the cache (after its sprite let go of it): the texture object is gone, the
+    // level neither loses its surface nor touches the texture again, through a blast or its end.
+    QGLevel* second = make_level(hills(256, 128), 51);
+    second->terrain_sprite->set_texture(nullptr);
+    ASSERT_TRUE(textures->unload_texture("gfx/dummy.png"));
+    EXPECT_FALSE(second->texture_holds_surface());
+    EXPECT_EQ(game->terrain, second->surface());
+    EXPECT_EQ(surface_hash(second->surface()), before);
+    game->explode({100.0f, 60.0f}, 20.0f);
+    remove_level();
+    EXPECT_EQ(game->terrain, nullptr);
+}
+
+TEST_F(DrawingClient, DummyCachedReadOnlyIsMadeWritableForTheLevel) {
+    CTexture* cached = view->get_texture_manager()->get_texture(true, false, "gfx/dummy.png");
+    QGLevel* level = make_level(hills(200, 100));
+    EXPECT_EQ(level->terrain_texture, cached);
+    EXPECT_FALSE(cached->is_read_only());
+    EXPECT_TRUE(level->texture_holds_surface());
+    EXPECT_EQ(level->terrain_sprite->get_width(), 200.0f);
+    remove_level();
+    EXPECT_NE(cached->get_image_width(), 200);
+}
+
+TEST_F(DrawingClient, PresetsBeyondTheBackgroundListShowNoPicture) {
+    background_names = {"gfx\\bg_swamp.png", "gfx\\bg_submarine.png"};
+    LevelParameters p = hills(128, 64);
+    p.gen = 99;
+    QGLevel* level = make_level(p);
+    ASSERT_NE(level->background_sprite, nullptr);
+    EXPECT_EQ(level->background_sprite->get_texture(), nullptr);
+    remove_level();
+    background_names.clear();
+    p.gen = 2;  // an empty list has no picture for any preset
+    level = make_level(p, 52);
+    EXPECT_EQ(level->background_sprite->get_texture(), nullptr);
+}
+
+TEST_F(DrawingClient, WholeLevelIsFittedIntoTheViewAndCentred) {
+    view->set_width(1024.0f);
+    view->set_height(768.0f);
+    make_level(hills(2048, 1024));
+    // 1024 / 768 <= 2048 / 1024: the widths decide.
+    EXPECT_FLOAT_EQ(view->get_scale(), 0.5f);
+    EXPECT_FLOAT_EQ(view->get_x(), 0.0f);
+    EXPECT_FLOAT_EQ(view->get_y(), 128.0f);
+
+    // A tall level: the heights decide.
+    remove_level();
+    make_level(hills(256, 1024), 51);
+    EXPECT_FLOAT_EQ(view->get_scale(), 0.75f);
+    EXPECT_FLOAT_EQ(view->get_x(), (1024.0f - 192.0f) * 0.5f);
+    EXPECT_FLOAT_EQ(view->get_y(), 0.0f);
+}
+
+TEST_F(DrawingClient, FocusCentresThePointButNeverShowsBeyondTheLevel) {
+    view->set_width(800.0f);
+    view->set_height(600.0f);
+    QGLevel* level = make_level(hills(2048, 1024));
+    view->set_scale(1.0f);
+    view->set_x(0.0f);
+    view->set_y(0.0f);
+    level->focus_view(100.0f, 500.0f);
+    EXPECT_FLOAT_EQ(view->get_x(), 0.0f);  // the left edge stays at the level's left edge
+    EXPECT_FLOAT_EQ(view->get_y(), -200.0f);
+    level->focus_view(1000.0f, 500.0f);
+    EXPECT_FLOAT_EQ(view->get_x(), -600.0f);
+    level->focus_view(2000.0f, 1000.0f);
+    EXPECT_FLOAT_EQ(view->get_x(), 800.0f - 2048.0f);
+    EXPECT_FLOAT_EQ(view->get_y(), 600.0f - 1024.0f);
+
+    // Narrower than the view: centred whatever the point.
+    remove_level();
+    level = make_level(hills(512, 256), 51);
+    view->set_scale(1.0f);
+    for (float x : {0.0f, 256.0f, 500.0f}) {
+        level->focus_view(x, 10.0f);
+        EXPECT_FLOAT_EQ(view->get_x(), 144.0f);
+        EXPECT_FLOAT_EQ(view->get_y(), 172.0f);
+    }
+}
+
+TEST_F(DrawingClient, OwnLivingPlayerIsFollowedDuringTheMatchOtherwiseTheLevelIsFitted) {
+    view->set_width(800.0f);
+    view->set_height(720.0f);
+    camera_viewport_height = 360.0f;
+    QGLevel* level = make_level(hills(2048, 1024));
+    level_class_hooks().player_view = &view_player;
+    // The player class hooks in through player_view; the slot only has to be occupied.
+    QGObject stand_in(game.get(), 60, false, true);
+    game->local_player_id = 0;
+    game->players.assign(1, reinterpret_cast<QGPlayer*>(&stand_in));
+
+    followed_centre = {1000.0f, 500.0f};
+    followed_alive = true;
+    game->match_running = true;
+    level->update(0.1f);
+    level->update_sprite();
+    EXPECT_FLOAT_EQ(view->get_scale(), 2.0f);
+    // The point is in the middle of the view.
+    const fvec2d on_screen = view->point_to_global(followed_centre);
+    EXPECT_FLOAT_EQ(on_screen.x, 400.0f);
+    EXPECT_FLOAT_EQ(on_screen.y, 360.0f);
+
+    // Dead: the whole level again.
+    followed_alive = false;
+    level->update(0.1f);
+    level->update_sprite();
+    EXPECT_FLOAT_EQ(view->get_scale(), 800.0f / 2048.0f);
+    // No match: the same, alive or not.
+    followed_alive = true;
+    game->match_running = false;
+    level->update(0.1f);
+    level->update_sprite();
+    EXPECT_FLOAT_EQ(view->get_scale(), 800.0f / 2048.0f);
+    game->players.clear();
+}

@@ -1,0 +1,248 @@
+// The level between a server and headless clients over loopback: the host's parameters build
+// the same terrain everywhere, server blasts leave every client's copy identical, a late joiner
+// gets the current map tile by tile, and a hostile map stream does not stop a client.
+#include "support/level_test_support.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "game/terrain/qg_map_synchronizer.h"
+
+using namespace session_test;
+using namespace level_test;
+
+namespace {
+
+std::unique_ptr<QGGame> connect_client(unsigned short port, ConnectResult& result, const NetClock& clock) {
+    return std::make_unique<QGGame>(nullptr, nullptr, nullptr, port, sf::IpAddress::LocalHost, result.callback(),
+                                    &clock);
+}
+
+struct StatusLine {
+    std::vector<std::string> shown;
+    void show(const std::string& text) { shown.push_back(text); }
+    Callback<void, const std::string&> callback() {
+        return Callback<void, const std::string&>(this, &StatusLine::show);
+    }
+};
+
+// A server object that poses as a map synchronizer for one client and sends it garbage.
+class HostileSynchronizer : public QGObject {
+public:
+    HostileSynchronizer(QGGame* game, unsigned int target_) : QGObject(game, 0, true), target(target_) {}
+    void write_creation_event(QGEvent& event) const override {
+        event.set_type(EQGEventType::CreateMapSynchronizer);
+        ByteBuffer b;
+        b.write_u32_le(entity_id);
+        b.write_u32_le(target);
+        event.set_payload(b);
+    }
+    void sync_fields() override {
+        if (mode != Write || !current_packet) return;
+        ByteBuffer& out = *current_packet;
+        const int variant = sent++ % 6;
+        out.write_i32_le(variant == 3 ? 512 : 0);
+        out.write_i32_le(0);
+        switch (variant) {
+        case 0: out.write_u32_be(2); out.write_u8(0x38); out.write_u8(0x00); break;  // wrong depth
+        case 1: out.write_u32_be(1); out.write_u8(0x41); break;                     // cut short
+        case 2: out.write_u32_be(2); out.write_u8(0x43); out.write_u8(0xC0); break;  // code 15
+        case 3: out.write_u32_be(2); out.write_u8(0x40); out.write_u8(0x00); break;  // outside the level
+        case 4: out.write_u32_be(0x7FFFFFFF); out.write_u8(0x40); break;            // count beyond the record
+        default:
+            out.write_u32_be(32);
+            for (int i = 0; i < 32; ++i) out.write_u8(uint8_t(0x47 + 31 * i + 17 * sent));
+            break;
+        }
+    }
+    unsigned int target;
+    int sent = 0;
+};
+
+QGMapSynchronizer* find_synchronizer(QGGame& game) {
+    for (auto& [id, object] : game.objects)
+        if (auto* s = dynamic_cast<QGMapSynchronizer*>(object)) return s;
+    for (QGObject* object : game.pending_objects)
+        if (auto* s = dynamic_cast<QGMapSynchronizer*>(object)) return s;
+    return nullptr;
+}
+
+class LevelLoopback : public LevelTest {
+protected:
+    void SetUp() override {
+        LevelTest::SetUp();
+        ASSERT_TRUE(server.start(1));
+        player = connect_client(server.port, player_result, clock);
+        ASSERT_TRUE(server.accept_players(1));
+        ASSERT_TRUE(eventually([&] { return player->active.load(); }));
+        server.activate();
+        // The client dispatches delayed events only while a match runs.
+        player->match_running = true;
+        player->status_hook = player_status.callback();
+    }
+    void TearDown() override {
+        player.reset();
+        LevelTest::TearDown();
+    }
+
+    void pump() {
+        clock.advance(34);
+        server.game->update(0.034f);
+        player->update(0.034f);
+    }
+
+    // The host's client sends the level parameters; the server builds the level and its record
+    // builds the client's.
+    void host_generates(const LevelParameters& p) {
+        player->event_handler->post(EQGEventType::GenerateLevel, encode_level_creation(creation(p)).data(), false);
+        ASSERT_TRUE(eventually([&] { return server.game->level && player->level; }, [&] { pump(); }));
+        ASSERT_EQ(player->level->entity_id, server.game->level->entity_id);
+    }
+
+    // The same explosive block painted into both copies: the presets used here have none.
+    void paint_on_both(int x, int y, int w, int h, ColorRGBA c) {
+        fill(server.game->terrain, x, y, w, h, c);
+        fill(player->terrain, x, y, w, h, c);
+    }
+
+    ManualNetClock clock{7'000'000};
+    LoopbackServer server{clock};
+    ConnectResult player_result;
+    std::unique_ptr<QGGame> player;
+    StatusLine player_status;
+};
+
+}  // namespace
+
+TEST_F(LevelLoopback, ServerBlastsLeaveTheClientsSurfaceIdentical) {
+    default_explosion_radius = 16.0f;
+    host_generates(hills(512, 256, 11));
+    EXPECT_EQ(surface_hash(player->terrain), surface_hash(server.game->terrain));
+
+    paint_on_both(100, 100, 40, 6, color_explosive);
+    paint_on_both(139, 106, 3, 30, color_explosive);
+    paint_on_both(300, 120, 60, 60, color_indestructible);
+    ListenerLog heard;
+    heard.listen(*player->event_handler, EQGEventType::SpawnEffect);
+    heard.listen(*player->event_handler, EQGEventType::PlaySound);
+
+    const uint64_t before = surface_hash(server.game->terrain);
+    random_seed(3);
+    server.game->explode({98.0f, 103.0f}, 6.0f);  // sets the block off: a chain of 330 pixels
+    server.game->explode({330.0f, 150.0f}, 20.0f);
+    server.game->explode({330.0f, 150.0f}, 20.0f);
+    server.game->explode({500.0f, 250.0f}, 30.0f);  // over the corner
+    server.game->explode({250.0f, 60.0f}, 12.5f);
+    ASSERT_NE(surface_hash(server.game->terrain), before);
+    // The whole chain went, far beyond the blast that set it off.
+    EXPECT_EQ(server.game->get_pixel(140, 135), color_air);
+    EXPECT_EQ(server.game->get_pixel(139, 100), color_air);
+
+    ASSERT_TRUE(eventually(
+        [&] {
+            return surface_hash(player->terrain) == surface_hash(server.game->terrain) &&
+                   std::count(heard.types.begin(), heard.types.end(), 19u) > 0;
+        },
+        [&] { pump(); }));
+    EXPECT_EQ(std::count(heard.types.begin(), heard.types.end(), 20u), 1);
+    for (int i = 0; i < 5; ++i) pump();
+    EXPECT_EQ(surface_hash(player->terrain), surface_hash(server.game->terrain));
+}
+
+TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
+    host_generates(hills(600, 300, 5));
+    server.game->match_running = true;
+    // Blasts in the first tile (which travels with the synchronizer's own record), in the
+    // middle, and in the last, partial tile.
+    server.game->explode({30.0f, 40.0f}, 25.0f);
+    server.game->explode({300.0f, 200.0f}, 40.0f);
+    server.game->explode({590.0f, 290.0f}, 30.0f);
+    ASSERT_TRUE(eventually([&] { return surface_hash(player->terrain) == surface_hash(server.game->terrain); },
+                           [&] { pump(); }));
+    // A mark only the player has: tiles meant for somebody else must not touch it.
+    fill(player->terrain, 10, 10, 5, 5, color_ladder);
+
+    ConnectResult spectator_result;
+    auto spectator = connect_client(server.port, spectator_result, clock);
+    StatusLine spectator_status;
+    spectator->status_hook = spectator_status.callback();
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(eventually([&] { return server.tcp->clients.size() == 2; }, [&] { pump(); }));
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("A spectator joins the game."), std::string::npos);
+    EXPECT_NE(out.find("Sending current map to spectator..."), std::string::npos);
+    ASSERT_TRUE(eventually([&] { return spectator->active.load(); }));
+    EXPECT_EQ(spectator->local_player_id, 1u);
+    spectator->match_running = true;
+    QGMapSynchronizer* sync = find_synchronizer(*server.game);
+    ASSERT_NE(sync, nullptr);
+    EXPECT_EQ(sync->target, 1u);
+    const unsigned int sync_id = sync->entity_id;
+
+    auto all = [&] {
+        pump();
+        spectator->update(0.034f);
+    };
+    ASSERT_TRUE(eventually(
+        [&] {
+            return spectator->level && !server.game->holds_id(sync_id) &&
+                   surface_hash(spectator->terrain) == surface_hash(server.game->terrain);
+        },
+        all));
+    // The removal reaches the clients after their latency and clears the status line.
+    ASSERT_TRUE(eventually([&] { return spectator_status.shown.size() == 2; }, all));
+    EXPECT_EQ(spectator_status.shown,
+              (std::vector<std::string>{"Syncing current map state with server...", ""}));
+    EXPECT_FALSE(spectator->holds_id(sync_id));
+    EXPECT_EQ(surface_hash(spectator->terrain), surface_hash(server.game->terrain));
+
+    // The player built the synchronizer too, showed nothing and kept its own pixels.
+    ASSERT_TRUE(eventually([&] { return !player->holds_id(sync_id); }, all));
+    EXPECT_TRUE(player_status.shown.empty());
+    EXPECT_EQ(player->get_pixel(12, 12), color_ladder);
+
+    // From now on the spectator follows the blasts like everybody else.
+    server.game->explode({150.0f, 150.0f}, 20.0f);
+    ASSERT_TRUE(eventually(
+        [&] { return surface_hash(spectator->terrain) == surface_hash(server.game->terrain); }, all));
+    spectator.reset();
+}
+
+TEST_F(LevelLoopback, SpectatorBeforeTheLevelGetsNoMapStream) {
+    server.game->match_running = true;
+    ConnectResult spectator_result;
+    auto spectator = connect_client(server.port, spectator_result, clock);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(eventually([&] { return server.tcp->clients.size() == 2; }, [&] { pump(); }));
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.find("Sending current map to spectator..."), std::string::npos);
+    EXPECT_EQ(find_synchronizer(*server.game), nullptr);
+    spectator.reset();
+}
+
+TEST_F(LevelLoopback, HostileMapStreamIsRejectedAndTheClientGoesOn) {
+    host_generates(hills(256, 256, 8));
+    const uint64_t map = surface_hash(player->terrain);
+    auto* hostile = new HostileSynchronizer(server.game.get(), 0);
+    LogCapture log;
+    ASSERT_TRUE(eventually([&] { return hostile->sent >= 24; }, [&] { pump(); }));
+    for (int i = 0; i < 3; ++i) pump();
+    EXPECT_NE(find_synchronizer(*player), nullptr);
+    EXPECT_EQ(surface_hash(player->terrain), map);
+    EXPECT_TRUE(log.contains("rejected"));
+    EXPECT_TRUE(player->active.load());
+    EXPECT_FALSE(player->quit.load());
+
+    // The connection still carries the game.
+    server.game->remove_object(hostile->entity_id);
+    server.game->explode({128.0f, 128.0f}, 40.0f);
+    ASSERT_TRUE(eventually(
+        [&] {
+            return surface_hash(player->terrain) == surface_hash(server.game->terrain) &&
+                   find_synchronizer(*player) == nullptr;
+        },
+        [&] { pump(); }));
+    EXPECT_NE(surface_hash(player->terrain), map);
+    EXPECT_EQ(player_status.shown, (std::vector<std::string>{"Syncing current map state with server...", ""}));
+}

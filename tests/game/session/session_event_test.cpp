@@ -1,0 +1,576 @@
+// Event messages, the handler's wire form, the dispatcher, delayed events, listeners, and what
+// the server accepts from a client.
+#include "support/session_test_support.h"
+
+#include "game/session/session_records.h"
+#include "game/terrain/qg_level.h"
+
+using namespace session_test;
+
+namespace {
+
+// A listener that looks at the session when it runs.
+struct SeenAtListener {
+    QGGame* game = nullptr;
+    uint32_t id = 0;
+    bool held = false;
+    int calls = 0;
+    void on_event(const void* payload) {
+        std::memcpy(&id, payload, 4);
+        held = game->holds_id(id);
+        ++calls;
+    }
+};
+
+
+ByteBuffer phys_record(uint32_t id) {
+    PhysObjectRecord r;
+    r.entity_id = id;
+    r.size = {6, 7};
+    r.mass = 1.0f;
+    ByteBuffer b;
+    write_phys_object_record(b, r);
+    return b;
+}
+
+std::string hex(const std::vector<uint8_t>& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string s;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i) s += ' ';
+        s += digits[bytes[i] >> 4];
+        s += digits[bytes[i] & 15];
+    }
+    return s;
+}
+
+}  // namespace
+
+TEST(QGEventTest, SetTypeSizesThePayloadAndCopiesAreDeep) {
+    QGEvent e;
+    EXPECT_EQ(e.size(), 0u);
+    e.set_type(EQGEventType::SetSpawnPositions);
+    EXPECT_EQ(e.size(), 132u);
+    e.data[0] = 9;
+    e.set_type(EQGEventType::SetSpawnPositions);  // the same type keeps the payload
+    EXPECT_EQ(e.data[0], 9);
+    e.set_type(EQGEventType::Explode);
+    EXPECT_EQ(e.data, std::vector<uint8_t>(12, 0));
+    e.set_type(EQGEventType(30));
+    EXPECT_EQ(e.size(), 0u);
+
+    QGEvent a(EQGEventType::RemoveObject, true);
+    a.set_payload(u32_payload(5));
+    QGEvent b = a;
+    b.data[0] = 6;
+    EXPECT_EQ(event_entity_id(a), 5u);
+    EXPECT_EQ(event_entity_id(b), 6u);
+    EXPECT_TRUE(b.delayed.get());
+
+    // A longer payload is cut to the type's size, a shorter one padded with zeros.
+    QGEvent c(EQGEventType::PlayerHit);
+    ByteBuffer longer;
+    longer.write_u32_le(3);
+    longer.write_u32_le(4);
+    c.set_payload(longer);
+    EXPECT_EQ(c.data, (std::vector<uint8_t>{3, 0, 0, 0}));
+}
+
+TEST(QGEventTest, FixedPayloadSizes) {
+    const std::vector<uint32_t> sizes = {0,  4,  56, 44, 4, 52, 12, 20, 16, 132, 0, 12, 12, 56, 20,
+                                         28, 20, 28, 24, 24, 8, 0,  0,  0,  4,   12, 4, 8,  4,  12};
+    for (uint32_t t = 0; t < kEventTypeCount; ++t) EXPECT_EQ(event_payload_size(t), sizes[t]) << "type " << t;
+    EXPECT_EQ(event_payload_size(30u), 0u);
+    EXPECT_EQ(event_payload_size(0xFFFFFFFFu), 0u);
+}
+
+TEST(QGEventTest, TypeTableFacts) {
+    using R = EventSenderRule;
+    struct Row {
+        uint32_t size;
+        bool creation;
+        R::Kind sender;
+        uint32_t id_offset;
+    };
+    const Row rows[] = {
+        {0, false, R::Nobody, 0},   {4, true, R::Nobody, 0},     {56, true, R::Nobody, 0},
+        {44, true, R::Nobody, 0},   {4, false, R::Nobody, 0},    {52, true, R::Host, 0},
+        {12, false, R::Nobody, 0},  {20, false, R::OwnIdAt, 16}, {16, false, R::Nobody, 0},
+        {132, false, R::Host, 0},   {0, false, R::Nobody, 0},    {12, false, R::OwnIdAt, 0},
+        {12, false, R::OwnIdAt, 0}, {56, true, R::Nobody, 0},    {20, true, R::Nobody, 0},
+        {28, true, R::Nobody, 0},   {20, true, R::Nobody, 0},    {28, true, R::Nobody, 0},
+        {24, true, R::Nobody, 0},   {24, false, R::Nobody, 0},   {8, false, R::Nobody, 0},
+        {0, false, R::Nobody, 0},   {0, false, R::Nobody, 0},    {0, false, R::Nobody, 0},
+        {4, true, R::Nobody, 0},    {12, true, R::Nobody, 0},    {4, false, R::Nobody, 0},
+        {8, true, R::Nobody, 0},    {4, true, R::Nobody, 0},     {12, true, R::Nobody, 0},
+        {0, false, R::Nobody, 0},  // the first number past the table
+    };
+    ASSERT_EQ(std::size(rows), kEventTypeCount + 1);
+    for (uint32_t t = 0; t < std::size(rows); ++t) {
+        EXPECT_EQ(event_payload_size(t), rows[t].size) << "type " << t;
+        EXPECT_EQ(is_creation_event(t), rows[t].creation) << "type " << t;
+        EXPECT_EQ(event_sender_rule(t).kind, rows[t].sender) << "type " << t;
+        if (rows[t].sender == R::OwnIdAt) {
+            EXPECT_EQ(event_sender_rule(t).id_offset, rows[t].id_offset) << "type " << t;
+        }
+    }
+}
+
+TEST(EventHandlerWire, EmptyQueueWritesNothing) {
+    QGEventHandler handler(nullptr, 1, true);
+    ByteBuffer out;
+    handler.write_queue(out);
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(EventHandlerWire, GoldenBytesOfThreeEvents) {
+    QGEventHandler handler(nullptr, 1, true);
+    handler.post(EQGEventType::RemoveObject, u32_payload(7), true);
+    handler.post(EQGEventType::Pause, nullptr, false);
+    GameParameters p;
+    p.player_count = 2;
+    p.lives = 3;
+    p.respawn_time = 1.0f;
+    p.friendly_fire = 1;
+    handler.post(EQGEventType::SetupGame, &p, false);
+    ByteBuffer out;
+    handler.write_queue(out);
+    EXPECT_EQ(hex(out.bytes()),
+              "00 00 00 03 04 00 00 00 15 00 00 00 08 00 00 00 "
+              "01 00 00 00 04 07 00 00 00 "
+              "00 00 00 00 00 "
+              "00 00 00 00 10 02 00 00 00 03 00 00 00 00 00 80 3F 00 01 00 00");
+    EXPECT_EQ(out.size(), 4u + 3 * 4 + (1 + 4 + 4) + (1 + 4) + (1 + 4 + 16));
+    EXPECT_TRUE(handler.queue.empty());
+}
+
+TEST(EventHandlerWire, GoldenBytesOfThePhysicsCreationRecord) {
+    auto game = make_server_session();
+    QGPhysObject o(game.get(), 5, {8, 12}, true, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f, true);
+    o.position = {1.5f, -2.0f};
+    o.velocity = {3.0f, 4.0f};
+    QGEvent e;
+    o.write_creation_event(e);
+    EXPECT_EQ(e.type, EQGEventType::CreatePhysObject);
+    EXPECT_FALSE(e.delayed.get());
+    EXPECT_EQ(hex(e.data),
+              "05 00 00 00 00 00 C0 3F 00 00 00 C0 08 00 00 00 0C 00 00 00 01 00 00 00 "
+              "00 00 40 40 00 00 80 40 00 00 00 40 00 00 80 3E 00 00 00 3E 00 00 00 3F "
+              "00 00 80 3F 02 00 F1 FF");
+    // A given mass of 0 or NaN becomes 1.
+    QGPhysObject light(game.get(), 6, {1, 1}, false, 0.0f, 0, 0, 0, 1, 1, 0, true);
+    QGPhysObject odd(game.get(), 7, {1, 1}, false, std::nanf(""), 0, 0, 0, 1, 1, 0, true);
+    EXPECT_EQ(light.mass, 1.0f);
+    EXPECT_EQ(odd.mass, 1.0f);
+}
+
+TEST(EventHandlerWire, ClientBuildsObjectsFromTheServersRecords) {
+    auto server = make_server_session();
+    auto* o = new QGPhysObject(server.get(), 0, {8, 12}, false, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f);
+    o->position = {30.5f, 40.25f};
+    o->velocity = {-3.0f, 9.0f};
+    auto* plain = new QGObject(server.get(), 0, false);
+    server->update(0.0f);
+    ByteBuffer wire;
+    server->event_handler->write_queue(wire);
+
+    auto client = make_headless_client_session();
+    receive_record(*client->event_handler, wire);
+    client->update(0.0f);
+    auto* copy = dynamic_cast<QGPhysObject*>(client->find_object(o->entity_id));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->size, o->size);
+    EXPECT_EQ(copy->position, o->position);
+    EXPECT_EQ(copy->velocity, o->velocity);
+    EXPECT_EQ(copy->mass, 2.0f);
+    EXPECT_EQ(copy->friction, 0.25f);
+    EXPECT_EQ(copy->air_friction, 0.125f);
+    EXPECT_EQ(copy->bounce, 0.5f);
+    EXPECT_EQ(copy->buoyancy, 1.0f);
+    EXPECT_EQ(copy->collision_group, 2);
+    EXPECT_EQ(copy->collision_mask, 0xfff1);
+    EXPECT_FALSE(copy->is_static());
+    EXPECT_EQ(client->unreliable_objects.count(o->entity_id), 1u);
+    EXPECT_EQ(client->physics_objects.size(), 1u);
+    ASSERT_NE(client->find_object(plain->entity_id), nullptr);
+    EXPECT_FALSE(client->find_object(plain->entity_id)->reliable);
+}
+
+TEST(Dispatcher, ClientIgnoresCreationRecordsForHeldOrInvalidIds) {
+    auto client = make_headless_client_session();
+    LogCapture log;
+    QGEvent first = make_event(EQGEventType::CreatePhysObject, phys_record(50));
+    client->event_handler->dispatch(first);
+    // Pending counts as held: a second record in the same packet builds nothing.
+    client->event_handler->dispatch(first);
+    client->update(0.0f);
+    client->event_handler->dispatch(make_event(EQGEventType::CreateObject, u32_payload(50)));
+    client->event_handler->dispatch(make_event(EQGEventType::CreateObject, u32_payload(0)));
+    client->update(0.0f);
+    EXPECT_EQ(client->objects.size(), 2u);  // the handler and object 50
+    EXPECT_NE(dynamic_cast<QGPhysObject*>(client->find_object(50)), nullptr);
+    EXPECT_EQ(client->physics_objects.size(), 1u);
+    EXPECT_TRUE(log.contains("Ignored a creation record (type 2) for EntityID 50, which is already taken."));
+    EXPECT_TRUE(log.contains("for EntityID 0, which is invalid."));
+}
+
+TEST(Dispatcher, ListenerRunsAfterTheActionAndForTypesWithoutOne) {
+    auto client = make_headless_client_session();
+    SeenAtListener seen{client.get()};
+    client->event_handler->listeners[uint32_t(EQGEventType::CreatePhysObject)] =
+        Callback<void, const void*>(&seen, &SeenAtListener::on_event);
+    ListenerLog effects;
+    effects.listen(*client->event_handler, EQGEventType::SpawnEffect);
+    effects.listen(*client->event_handler, EQGEventType::None);
+
+    client->event_handler->dispatch(make_event(EQGEventType::CreatePhysObject, phys_record(60)));
+    EXPECT_EQ(seen.calls, 1);
+    EXPECT_EQ(seen.id, 60u);
+    EXPECT_TRUE(seen.held);
+
+    QGEvent effect(EQGEventType::SpawnEffect);
+    effect.data[0] = 0xAB;
+    client->event_handler->dispatch(effect);
+    client->event_handler->dispatch(QGEvent(EQGEventType::None));
+    client->event_handler->dispatch(QGEvent(EQGEventType(31)));  // no slot at all
+    EXPECT_EQ(effects.types, (std::vector<uint32_t>{19, 0}));
+    EXPECT_EQ(effects.payloads[0][0], 0xAB);
+}
+
+TEST(Dispatcher, PauseAndResumeOnTheServerAreRepostedEachTime) {
+    auto server = make_server_session();
+    server->update(0.0f);
+    server->event_handler->queue.clear();
+    server->paused = false;
+    server->event_handler->dispatch(QGEvent(EQGEventType::Pause));
+    server->event_handler->dispatch(QGEvent(EQGEventType::Pause));
+    EXPECT_TRUE(server->paused);
+    ASSERT_EQ(server->event_handler->queue.size(), 2u);
+    EXPECT_EQ(server->event_handler->queue[1].type, EQGEventType::Pause);
+    server->event_handler->dispatch(QGEvent(EQGEventType::Resume));
+    EXPECT_FALSE(server->paused);
+    EXPECT_EQ(server->event_handler->queue.back().type, EQGEventType::Resume);
+
+    auto client = make_headless_client_session();
+    client->event_handler->dispatch(QGEvent(EQGEventType::Pause));
+    EXPECT_TRUE(client->paused);
+    EXPECT_TRUE(client->event_handler->queue.empty());
+}
+
+TEST(Dispatcher, ClientAppliesSetupGameAndRefusesAnOversizedTable) {
+    auto client = make_headless_client_session();
+    GameParameters p;
+    p.player_count = 3;
+    p.teams = 1;
+    client->event_handler->dispatch(make_event(EQGEventType::SetupGame, [&] {
+        ByteBuffer b;
+        write_game_parameters(b, p);
+        return b;
+    }()));
+    EXPECT_EQ(client->players.size(), 3u);
+    EXPECT_TRUE(client->rules.teams);
+
+    LogCapture log;
+    p.player_count = 0xFFFFFFF0u;
+    ByteBuffer huge;
+    write_game_parameters(huge, p);
+    client->event_handler->dispatch(make_event(EQGEventType::SetupGame, huge));
+    EXPECT_EQ(client->players.size(), 3u);
+    EXPECT_EQ(client->rules.player_count, 3u);
+    EXPECT_TRUE(log.contains("Ignored a game set-up for 4294967280 players."));
+
+    // The server ignores a received set-up.
+    auto server = make_server_session();
+    server->event_handler->dispatch(make_event(EQGEventType::SetupGame, huge));
+    EXPECT_EQ(server->rules.player_count, 0u);
+}
+
+TEST(Dispatcher, LaterClassesRegisterTheirCreationRecords) {
+    const EventAction before = QGEventHandler::action_for(EQGEventType::CreateChat);
+    QGEventHandler::register_action(EQGEventType::CreateChat, &build_beacon);
+    auto server = make_server_session();
+    auto* beacon = new Beacon(server.get(), 0);
+    server->update(0.0f);
+    ByteBuffer wire;
+    server->event_handler->write_queue(wire);
+    auto client = make_headless_client_session();
+    receive_record(*client->event_handler, wire);
+    client->update(0.0f);
+    EXPECT_NE(dynamic_cast<Beacon*>(client->find_object(beacon->entity_id)), nullptr);
+    EXPECT_EQ(client->reliable_objects.count(beacon->entity_id), 1u);
+    QGEventHandler::register_action(EQGEventType::CreateChat, before);
+    EXPECT_EQ(QGEventHandler::action_for(EQGEventType::CreateChat), before);
+    EXPECT_EQ(QGEventHandler::action_for(EQGEventType(40)), nullptr);
+}
+
+TEST(Dispatcher, TheLevelsActionsAreThereWithoutARegistrationCall) {
+    // Nothing in this suite installs them, as no program does.
+    EXPECT_EQ(QGEventHandler::action_for(EQGEventType::GenerateLevel), &generate_level_action);
+    EXPECT_EQ(QGEventHandler::action_for(EQGEventType::Explode), &explode_action);
+    EXPECT_EQ(QGEventHandler::action_for(EQGEventType::CreateMapSynchronizer), &create_map_synchronizer_action);
+}
+
+TEST(DelayedEvents, ClientHoldsThemByTheDelayServerDispatchesAtOnce) {
+    ManualNetClock clock(5000);
+    auto client = make_headless_client_session(&clock);
+    client->event_handler->delay_ms = 66;
+    auto* target = new QGObject(client.get(), 70, false);
+    ListenerLog hits;
+    hits.listen(*client->event_handler, EQGEventType::PlayerHit);
+    client->update(0.0f);
+
+    receive_record(*client->event_handler,
+                   record_of({make_event(EQGEventType::RemoveObject, u32_payload(70), true),
+                              make_event(EQGEventType::PlayerHit, u32_payload(2), true)}));
+    ASSERT_EQ(client->event_handler->delayed_events.size(), 2u);
+    EXPECT_EQ(client->event_handler->delayed_events.front().due_ms, 5066);
+    clock.advance(65);
+    client->update(0.0f);
+    EXPECT_EQ(client->find_object(70), target);
+    EXPECT_TRUE(hits.types.empty());
+    clock.advance(1);
+    client->update(0.0f);
+    EXPECT_EQ(client->find_object(70), nullptr);
+    EXPECT_EQ(hits.types, (std::vector<uint32_t>{26}));
+    EXPECT_TRUE(client->event_handler->delayed_events.empty());
+
+    // An undelayed event in the same record goes at once.
+    receive_record(*client->event_handler, record_of({make_event(EQGEventType::Pause, {}, false)}));
+    EXPECT_TRUE(client->paused);
+
+    auto server = make_server_session(&clock);
+    ListenerLog inputs;
+    inputs.listen(*server->event_handler, EQGEventType::Input);
+    server->current_sender = 3u;
+    receive_record(*server->event_handler, record_of({make_event(EQGEventType::Input, u32_payload(3), true)}));
+    EXPECT_EQ(inputs.types.size(), 1u);
+    EXPECT_TRUE(server->event_handler->delayed_events.empty());
+}
+
+TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
+    auto server = make_server_session();
+    auto* victim = new QGPhysObject(server.get(), 0, {4, 4}, false, 1, 0, 0, 0, 1, 1, 0);
+    server->update(0.0f);
+    server->event_handler->queue.clear();
+    const unsigned int victim_id = victim->entity_id;
+    ListenerLog seen;
+    for (uint32_t t = 0; t < kEventTypeCount; ++t) seen.listen(*server->event_handler, EQGEventType(t));
+
+    JoinRequest join;
+    join.set_name("mallory");
+    join.player_id = 0;
+    ByteBuffer join_for_0;
+    write_join_request(join_for_0, join);
+    join.player_id = 1;
+    ByteBuffer join_for_1;
+    write_join_request(join_for_1, join);
+    ByteBuffer input_for_0 = u32_payload(0), input_for_1 = u32_payload(1);
+    input_for_0.write_u32_le(1);
+    input_for_0.write_u32_le(1);
+    input_for_1.write_u32_le(1);
+    input_for_1.write_u32_le(1);
+
+    LogCapture log;
+    server->paused = false;
+    server->current_sender = 1u;
+    receive_record(*server->event_handler,
+                   record_of({make_event(EQGEventType::RemoveObject, u32_payload(victim_id)),
+                              make_event(EQGEventType::CreatePhysObject, phys_record(99)),
+                              make_event(EQGEventType::CreateObject, u32_payload(98)),
+                              make_event(EQGEventType::Explode, {}), make_event(EQGEventType::StartGame, {}),
+                              make_event(EQGEventType::Pause, {}), make_event(EQGEventType::SetupGame, {}),
+                              make_event(EQGEventType::Input, input_for_0),
+                              make_event(EQGEventType::Aim, input_for_0),
+                              make_event(EQGEventType::JoinGame, join_for_0),
+                              make_event(EQGEventType::GenerateLevel, {}),
+                              make_event(EQGEventType::SetSpawnPositions, {}),
+                              make_event(EQGEventType::SpawnEffect, {}), make_event(EQGEventType::None, {}),
+                              make_event(EQGEventType::Input, input_for_1),
+                              make_event(EQGEventType::Aim, input_for_1),
+                              make_event(EQGEventType::JoinGame, join_for_1)}));
+    server->update(0.0f);
+    // Only the sender's own input, aim and join got through.
+    EXPECT_EQ(seen.types, (std::vector<uint32_t>{11, 12, 7}));
+    EXPECT_EQ(server->find_object(victim_id), victim);
+    EXPECT_FALSE(server->holds_id(98));
+    EXPECT_FALSE(server->holds_id(99));
+    EXPECT_EQ(server->objects.size(), 2u);
+    EXPECT_FALSE(server->paused);
+    EXPECT_TRUE(server->event_handler->queue.empty());
+    EXPECT_TRUE(log.contains("Ignored event type 4 from connection 1."));
+
+    // The host's client (connection 0) chooses the level and the spawn points.
+    seen.types.clear();
+    server->current_sender = 0u;
+    receive_record(*server->event_handler, record_of({make_event(EQGEventType::GenerateLevel, {}),
+                                                      make_event(EQGEventType::SetSpawnPositions, {}),
+                                                      make_event(EQGEventType::Pause, {})}));
+    EXPECT_EQ(seen.types, (std::vector<uint32_t>{5, 9}));
+
+    // Without a known sender nothing is accepted.
+    seen.types.clear();
+    server->current_sender.reset();
+    receive_record(*server->event_handler, record_of({make_event(EQGEventType::Input, input_for_0)}));
+    EXPECT_TRUE(seen.types.empty());
+}
+
+TEST(ReceivedRecords, CountsAndSizesAreBoundedByTheRecord) {
+    auto client = make_headless_client_session();
+    client->paused = true;
+    ListenerLog seen;
+    for (uint32_t t = 0; t < kEventTypeCount; ++t) seen.listen(*client->event_handler, EQGEventType(t));
+    LogCapture log;
+
+    // A count far beyond what the record holds allocates nothing and delivers nothing.
+    ByteBuffer claim;
+    claim.write_u32_be(0x10000000u);
+    claim.write_u32_le(22);
+    claim.write_u8(0);
+    claim.write_u32_be(0);
+    receive_record(*client->event_handler, claim);
+    EXPECT_TRUE(seen.types.empty());
+    EXPECT_TRUE(log.contains("268435456 events claimed in 9 bytes."));
+
+    // A payload size beyond the record drops the whole record, the good events in front too.
+    ByteBuffer cut = record_of({QGEvent(EQGEventType::Resume), make_event(EQGEventType::PlayerHit, u32_payload(1))});
+    std::vector<uint8_t> bytes = cut.bytes();
+    bytes[4 + 8 + 5 + 4] = 0x7F;  // the second event's size, high byte
+    receive_record(*client->event_handler, ByteBuffer(bytes.data(), bytes.size()));
+    EXPECT_TRUE(seen.types.empty());
+    EXPECT_TRUE(client->paused);
+
+    // Bytes left over after the last event: the record is not what it claims.
+    ByteBuffer trailing = record_of({QGEvent(EQGEventType::Resume)});
+    trailing.write_u8(0);
+    receive_record(*client->event_handler, trailing);
+    EXPECT_TRUE(seen.types.empty());
+    EXPECT_TRUE(client->paused);
+
+    // A cut record (types there, payloads missing).
+    ByteBuffer short_record;
+    short_record.write_u32_be(1);
+    short_record.write_u32_le(22);
+    short_record.write_u8(0);
+    short_record.write_u32_be(0);
+    std::vector<uint8_t> short_bytes = short_record.bytes();
+    short_bytes.pop_back();
+    receive_record(*client->event_handler, ByteBuffer(short_bytes.data(), short_bytes.size()));
+    EXPECT_TRUE(client->paused);
+}
+
+TEST(ReceivedRecords, AnEventWithTheWrongPayloadSizeIsDroppedAlone) {
+    auto client = make_headless_client_session();
+    client->paused = true;
+    ListenerLog seen;
+    for (uint32_t t = 0; t < kEventTypeCount; ++t) seen.listen(*client->event_handler, EQGEventType(t));
+    LogCapture log;
+
+    // Hand-made: Pause with 4 payload bytes, RemoveObject with 2, an unknown type with 3, then
+    // a well-formed Resume.
+    ByteBuffer record;
+    record.write_u32_be(4);
+    record.write_u32_le(21);
+    record.write_u32_le(4);
+    record.write_u32_le(77);
+    record.write_u32_le(22);
+    record.write_u8(0);
+    record.write_u32_be(4);
+    record.write_u32_le(0xDEADBEEF);
+    record.write_u8(0);
+    record.write_u32_be(2);
+    record.write_u16_le(1);
+    record.write_u8(0);
+    record.write_u32_be(3);
+    record.write_u8(1);
+    record.write_u8(2);
+    record.write_u8(3);
+    record.write_u8(0);
+    record.write_u32_be(0);
+    receive_record(*client->event_handler, record);
+    EXPECT_EQ(seen.types, (std::vector<uint32_t>{22}));
+    EXPECT_FALSE(client->paused);
+    EXPECT_TRUE(log.contains("Dropped event type 21 with a payload of 4 bytes."));
+    EXPECT_TRUE(log.contains("Dropped event type 4 with a payload of 2 bytes."));
+
+    // Locally built events of a wrong size do not reach the actions either.
+    QGEvent odd(EQGEventType::Pause);
+    odd.data.resize(3);
+    client->event_handler->dispatch(odd);
+    EXPECT_FALSE(client->paused);
+}
+
+TEST(SessionRecords, JoinRequestNameKeepsItsTerminator) {
+    JoinRequest r;
+    r.set_name("abcdefghijklmnopqrstuvwxyz");
+    EXPECT_EQ(r.get_name(), "abcdefghijklmno");
+    EXPECT_EQ(r.name[15], '\0');
+    r.set_name("fifteen-chars!!");
+    EXPECT_EQ(r.get_name(), "fifteen-chars!!");
+    r.player_id = 0x01020304;
+    ByteBuffer b;
+    write_join_request(b, r);
+    ASSERT_EQ(b.size(), kJoinRequestSize);
+    EXPECT_EQ(b.bytes()[15], 0);
+    EXPECT_EQ(b.bytes()[16], 0x04);
+
+    // A peer's name without a terminator is read within its 16 bytes.
+    std::vector<uint8_t> raw(20, 'x');
+    ByteBuffer in(raw.data(), raw.size());
+    JoinRequest read;
+    ASSERT_TRUE(read_join_request(in, read));
+    EXPECT_EQ(read.get_name(), std::string(16, 'x'));
+    ByteBuffer short_in(raw.data(), 19);
+    EXPECT_FALSE(read_join_request(short_in, read));
+}
+
+TEST(SessionRecords, SpawnPositionsAndGameParametersRoundTrip) {
+    SpawnPositions s;
+    EXPECT_EQ(s.positions[15].x, 0.0f);
+    s.count = 2;
+    s.positions[0] = {1.5f, 2.5f};
+    s.positions[1] = {-3.0f, 4.0f};
+    ByteBuffer b;
+    write_spawn_positions(b, s);
+    ASSERT_EQ(b.size(), kSpawnPositionsSize);
+    // The struct is laid out as its payload is, so a screen may post it as it stands.
+    EXPECT_EQ(std::memcmp(b.data(), &s, sizeof s), 0);
+    SpawnPositions back;
+    ASSERT_TRUE(read_spawn_positions(b, back));
+    EXPECT_EQ(back.count, 2u);
+    EXPECT_EQ(back.positions[1].x, -3.0f);
+
+    // The host's client may claim any count; more than the 16 points is refused, not read past.
+    SpawnPositions all;
+    all.count = kMaxSpawnPositions;
+    ByteBuffer full;
+    write_spawn_positions(full, all);
+    ASSERT_TRUE(read_spawn_positions(full, back));
+    EXPECT_EQ(back.count, kMaxSpawnPositions);
+    for (uint32_t claimed : {kMaxSpawnPositions + 1, 0xFFFFFFFFu}) {
+        SpawnPositions hostile;
+        hostile.count = claimed;
+        hostile.positions[0] = {9.0f, 9.0f};
+        ByteBuffer h;
+        write_spawn_positions(h, hostile);
+        SpawnPositions kept;
+        kept.count = 3;
+        LogCapture log;
+        EXPECT_FALSE(read_spawn_positions(h, kept));
+        EXPECT_EQ(kept.count, 3u);
+        EXPECT_EQ(kept.positions[0].x, 0.0f);
+        EXPECT_TRUE(log.contains("Dropped spawn positions claiming " + std::to_string(claimed) +
+                                 " of at most 16 points."))
+            << log.text();
+    }
+
+    GameParameters p;
+    p.player_count = 16;
+    p.teams = 1;
+    ByteBuffer g;
+    write_game_parameters(g, p);
+    EXPECT_EQ(std::memcmp(g.data(), &p, sizeof p), 0);
+    ByteBuffer cut(g.data(), 15);
+    GameParameters q;
+    EXPECT_FALSE(read_game_parameters(cut, q));
+    EXPECT_EQ(q.player_count, 0u);
+}

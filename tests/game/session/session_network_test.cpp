@@ -1,0 +1,399 @@
+// A server session and headless client sessions in one process, over loopback: the connect
+// thread, the join, replication of objects over TCP and UDP, removal, spectators, teardown.
+#include "support/session_test_support.h"
+
+#include <SFML/Network/TcpListener.hpp>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "game/session/session_records.h"
+
+using namespace session_test;
+
+namespace {
+
+const sf::IpAddress localhost = sf::IpAddress::LocalHost;
+
+// A port on which nobody listens.
+unsigned short closed_port() {
+    sf::TcpListener probe;
+    probe.listen(0);
+    unsigned short port = probe.getLocalPort();
+    probe.close();
+    return port;
+}
+
+
+// Installs the beacon's creator for one test.
+class BeaconAction {
+public:
+    BeaconAction() : before_(QGEventHandler::action_for(EQGEventType::CreateChat)) {
+        QGEventHandler::register_action(EQGEventType::CreateChat, &build_beacon);
+    }
+    ~BeaconAction() { QGEventHandler::register_action(EQGEventType::CreateChat, before_); }
+
+private:
+    EventAction before_;
+};
+
+struct Flag {
+    std::atomic<int> hits{0};
+    void hit() { ++hits; }
+};
+
+dvec2d received_position(const QGPhysObject& o) {
+    dvec2d p;
+    if (o.received_state.size() < 8) return {-1.0f, -1.0f};
+    std::memcpy(&p.x, o.received_state.data(), 4);
+    std::memcpy(&p.y, o.received_state.data() + 4, 4);
+    return p;
+}
+
+std::unique_ptr<QGGame> connect_client(unsigned short port, ConnectResult& result, const NetClock& clock) {
+    return std::make_unique<QGGame>(nullptr, nullptr, nullptr, port, localhost, result.callback(), &clock);
+}
+
+}  // namespace
+
+TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
+    BeaconAction beacons;
+    ManualNetClock clock(1'000'000);
+    LoopbackServer server(clock);
+    ASSERT_TRUE(server.start(1));
+    ListenerLog joins;
+    joins.listen(*server.game->event_handler, EQGEventType::JoinGame);
+
+    ConnectResult result;
+    auto client = connect_client(server.port, result, clock);
+    ASSERT_TRUE(server.accept_players(1));
+    ASSERT_TRUE(eventually([&] { return client->active.load(); }));
+    EXPECT_EQ(result.calls.load(), 1);
+    EXPECT_TRUE(result.value.load());
+    EXPECT_EQ(client->local_player_id, 0u);
+    EXPECT_EQ(client->event_handler->entity_id, 1u);
+    EXPECT_EQ(client->find_object(1), client->event_handler);
+    EXPECT_EQ(client->event_handler->delay_ms, 66);
+    server.activate();
+    // The client's handler runs its delayed events only while a match runs.
+    client->match_running = true;
+
+    auto* box = new QGPhysObject(server.game.get(), 0, {8, 12}, false, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f);
+    box->position = {100.0f, 50.0f};
+    auto* beacon = new Beacon(server.game.get(), 0);
+    beacon->value = 7;
+    const unsigned int box_id = box->entity_id;
+    const unsigned int beacon_id = beacon->entity_id;
+
+    auto pump = [&] {
+        clock.advance(34);
+        server.game->update(0.034f);
+        client->update(0.034f);
+    };
+    ASSERT_TRUE(eventually(
+        [&] { return client->find_object(box_id) && client->find_object(beacon_id) && !joins.types.empty(); },
+        pump));
+
+    // The join request: the connection id and the name the main menu stores.
+    ASSERT_EQ(joins.payloads.size(), 1u);
+    JoinRequest join;
+    ByteBuffer join_bytes(joins.payloads[0].data(), joins.payloads[0].size());
+    ASSERT_TRUE(read_join_request(join_bytes, join));
+    EXPECT_EQ(join.player_id, 0u);
+    EXPECT_EQ(join.get_name(), "Player");
+    // The set-up the server posted while hosting reached the client first.
+    EXPECT_EQ(client->rules.player_count, 1u);
+    EXPECT_EQ(client->rules.lives, 3);
+    EXPECT_EQ(client->rules.respawn_time, 2.5f);
+
+    auto* copy = dynamic_cast<QGPhysObject*>(client->find_object(box_id));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->size, (ivec2d{8, 12}));
+    EXPECT_EQ(copy->mass, 2.0f);
+    EXPECT_EQ(copy->collision_mask, 0xfff1);
+    EXPECT_EQ(copy->position, dvec2d(100.0f, 50.0f));
+    EXPECT_EQ(client->unreliable_objects.count(box_id), 1u);
+    auto* beacon_copy = dynamic_cast<Beacon*>(client->find_object(beacon_id));
+    ASSERT_NE(beacon_copy, nullptr);
+    EXPECT_EQ(client->reliable_objects.count(beacon_id), 1u);
+
+    // Reliable fields over TCP.
+    ASSERT_TRUE(eventually([&] { return beacon_copy->value == 7; }, pump));
+    beacon->value = 8;
+    ASSERT_TRUE(eventually([&] { return beacon_copy->value == 8; }, pump));
+    // What a client writes into the server's objects is not taken.
+    beacon_copy->value = 99;
+    for (int i = 0; i < 5; ++i) pump();
+    EXPECT_EQ(beacon->value, 8);
+
+    // A client cannot remove or pause what is not its own.
+    client->event_handler->post(EQGEventType::RemoveObject, u32_payload(beacon_id), false);
+    client->event_handler->post(EQGEventType::Pause, nullptr, false);
+    server.game->paused = false;
+    for (int i = 0; i < 5; ++i) pump();
+    EXPECT_EQ(server.game->find_object(beacon_id), beacon);
+    EXPECT_FALSE(server.game->paused);
+
+    // Unreliable fields over UDP, interpolated over the latency.
+    for (int i = 0; i < 3; ++i) client->update(0.0f);
+    EXPECT_EQ(copy->position, dvec2d(100.0f, 50.0f));
+    box->position = {140.0f, 90.0f};
+    clock.advance(34);
+    server.game->update(0.034f);
+    ASSERT_TRUE(eventually([&] { return received_position(*copy) == dvec2d(140.0f, 90.0f); },
+                           [&] { client->update(0.0f); }));
+    EXPECT_EQ(copy->position, dvec2d(100.0f, 50.0f));
+    clock.advance(33);
+    client->update(0.033f);
+    EXPECT_EQ(copy->position, dvec2d(120.0f, 70.0f));
+    clock.advance(33);
+    client->update(0.033f);
+    EXPECT_EQ(copy->position, dvec2d(140.0f, 90.0f));
+
+    // A removal on the server removes the client's copy after the UDP latency.
+    server.game->remove_object(box_id);
+    clock.advance(34);
+    server.game->update(0.034f);
+    EXPECT_EQ(server.game->find_object(box_id), nullptr);
+    ASSERT_TRUE(eventually([&] { return !client->event_handler->delayed_events.empty(); },
+                           [&] { client->update(0.0f); }));
+    EXPECT_EQ(client->event_handler->delayed_events.front().due_ms, clock.now_ms() + 66);
+    clock.advance(65);
+    client->update(0.0f);
+    EXPECT_EQ(client->find_object(box_id), copy);
+    clock.advance(1);
+    client->update(0.0f);
+    EXPECT_EQ(client->find_object(box_id), nullptr);
+    EXPECT_EQ(client->unreliable_objects.count(box_id), 0u);
+
+    // The client leaving ends the server's session: no player remains.
+    Flag lost;
+    client->disconnect_hook = Callback<void>(&lost, &Flag::hit);
+    client.reset();
+    EXPECT_EQ(lost.hits.load(), 0);
+    ASSERT_TRUE(eventually([&] { return server.game->quit.load(); }, [&] {
+        clock.advance(34);
+        server.game->update(0.034f);
+    }));
+}
+
+TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
+    ManualNetClock clock(2'000'000);
+    LoopbackServer server(clock);
+    ASSERT_TRUE(server.start(1));
+    ConnectResult player_result;
+    auto player = connect_client(server.port, player_result, clock);
+    ASSERT_TRUE(server.accept_players(1));
+    ASSERT_TRUE(eventually([&] { return player->active.load(); }));
+    server.activate();
+
+    auto* box = new QGPhysObject(server.game.get(), 0, {4, 4}, false, 1, 0, 0, 0, 1, 1, 0);
+    auto* plain = new QGObject(server.game.get(), 0, false);
+    auto pump_player = [&] {
+        clock.advance(34);
+        server.game->update(0.034f);
+        player->update(0.034f);
+    };
+    ASSERT_TRUE(eventually([&] { return player->find_object(plain->entity_id) != nullptr; }, pump_player));
+
+    ConnectResult spectator_result;
+    auto spectator = connect_client(server.port, spectator_result, clock);
+    ListenerLog order;
+    for (EQGEventType t : {EQGEventType::None, EQGEventType::CreateObject, EQGEventType::CreatePhysObject,
+                           EQGEventType::SetupGame, EQGEventType::SetSpawnPositions, EQGEventType::StartGame,
+                           EQGEventType::Pause, EQGEventType::Resume})
+        order.listen(*spectator->event_handler, t);
+
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(eventually([&] { return server.tcp->clients.size() == 2; }, [&] {
+        clock.advance(34);
+        server.game->update(0.034f);
+    }));
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("A spectator joins the game."), std::string::npos);
+    ASSERT_TRUE(eventually([&] { return spectator->active.load(); }));
+    EXPECT_EQ(spectator->local_player_id, 1u);
+    ASSERT_TRUE(eventually([&] { return spectator->find_object(box->entity_id) != nullptr; },
+                           [&] { spectator->update(0.0f); }));
+    // Set-up, the creation records in id order (handler, box, plain object), then the pause.
+    EXPECT_EQ(order.types, (std::vector<uint32_t>{8, 0, 2, 1, 21}));
+    EXPECT_EQ(spectator->rules.player_count, 1u);
+    EXPECT_TRUE(spectator->paused);
+    EXPECT_NE(spectator->find_object(plain->entity_id), nullptr);
+    // The player, who already had it all, got none of it again.
+    EXPECT_EQ(player->objects.size(), 3u);
+
+    spectator.reset();
+    player.reset();
+}
+
+TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLevel) {
+    ManualNetClock clock(4'000'000);
+    LoopbackServer server(clock);
+    ASSERT_TRUE(server.start(2));
+    // Connected one after the other, so the host has connection 0 and the other client 1.
+    ConnectResult host_result, guest_result;
+    auto host = connect_client(server.port, host_result, clock);
+    ASSERT_TRUE(server.accept_players(1));
+    ASSERT_TRUE(eventually([&] { return host->active.load(); }));
+    auto guest = connect_client(server.port, guest_result, clock);
+    ASSERT_TRUE(server.accept_players(2));
+    ASSERT_TRUE(eventually([&] { return guest->active.load(); }));
+    ASSERT_EQ(host->local_player_id, 0u);
+    ASSERT_EQ(guest->local_player_id, 1u);
+    server.activate();
+
+    ListenerLog heard;
+    for (EQGEventType type : {EQGEventType::GenerateLevel, EQGEventType::SetSpawnPositions, EQGEventType::Input,
+                              EQGEventType::Aim})
+        heard.listen(*server.game->event_handler, type);
+    LogCapture log;
+    // What the guest may not do, then its own input last: once that arrived, all of it did.
+    guest->event_handler->post(EQGEventType::GenerateLevel, nullptr, false);
+    guest->event_handler->post(EQGEventType::SetSpawnPositions, nullptr, false);
+    guest->event_handler->post(EQGEventType::Input, u32_payload(0), false);
+    guest->event_handler->post(EQGEventType::Aim, u32_payload(0), false);
+    guest->event_handler->post(EQGEventType::Input, u32_payload(1), false);
+    ASSERT_TRUE(eventually([&] { return !heard.types.empty(); }, [&] {
+        clock.advance(34);
+        guest->update(0.034f);
+        host->update(0.034f);
+        server.game->update(0.034f);
+    }));
+    EXPECT_EQ(heard.types, (std::vector<uint32_t>{uint32_t(EQGEventType::Input)}));
+    ASSERT_EQ(heard.payloads.size(), 1u);
+    EXPECT_EQ(heard.payloads[0][0], 1u);
+    for (EQGEventType type : {EQGEventType::GenerateLevel, EQGEventType::SetSpawnPositions, EQGEventType::Input,
+                              EQGEventType::Aim})
+        EXPECT_TRUE(log.contains("Ignored event type " + std::to_string(uint32_t(type)) + " from connection 1."))
+            << log.text();
+    EXPECT_EQ(server.game->level, nullptr);
+
+    // The host's aim at its own player is taken.
+    host->event_handler->post(EQGEventType::Aim, u32_payload(0), false);
+    ASSERT_TRUE(eventually([&] { return heard.types.size() == 2; }, [&] {
+        clock.advance(34);
+        host->update(0.034f);
+        server.game->update(0.034f);
+    }));
+    EXPECT_EQ(heard.types[1], uint32_t(EQGEventType::Aim));
+    EXPECT_EQ(heard.payloads[1][0], 0u);
+    guest.reset();
+    host.reset();
+}
+
+TEST(ConnectThread, FailedConnectionIsReportedOnce) {
+    // Every reading of this clock is a second later, so the 10-second bound runs out at once.
+    ManualNetClock clock(0, 1000);
+    ConnectResult result;
+    testing::internal::CaptureStdout();
+    auto client = connect_client(closed_port(), result, clock);
+    ASSERT_TRUE(eventually([&] { return client->quit.load(); }));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(result.calls.load(), 1);
+    EXPECT_FALSE(result.value.load());
+    EXPECT_TRUE(client->connect_failed.load());
+    EXPECT_FALSE(client->active.load());
+    auto* waiting = new QGObject(client.get(), 5, false);
+    client->update(0.1f);
+    EXPECT_EQ(client->find_object(5), nullptr);
+    EXPECT_EQ(client->pending_objects.front(), waiting);
+}
+
+TEST(ConnectThread, LeavingDuringAConnectionAttemptIsSafeAndQuick) {
+    // A clock that stands still: the attempt would go on retrying until the session leaves.
+    ManualNetClock clock(0);
+    ConnectResult result;
+    testing::internal::CaptureStdout();
+    const auto start = std::chrono::steady_clock::now();
+    {
+        auto client = connect_client(closed_port(), result, clock);
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    testing::internal::GetCapturedStdout();
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 3000);
+    // The owner that is going away is not called back.
+    EXPECT_EQ(result.calls.load(), 0);
+}
+
+// How long destroying a client session takes whose connect thread is still in open.
+int64_t teardown_ms(std::unique_ptr<QGGame>& client) {
+    const auto start = std::chrono::steady_clock::now();
+    client.reset();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(ConnectThread, LeavingDuringTheHandshakeIsQuick) {
+    // The kernel completes the connection, but nobody accepts it: the client waits for its id.
+    sf::TcpListener mute;
+    ASSERT_EQ(mute.listen(0, localhost), sf::Socket::Done);
+    ConnectResult result;
+    testing::internal::CaptureStdout();
+    // The session's own clock, as a program runs it.
+    auto client = std::make_unique<QGGame>(nullptr, nullptr, nullptr, mute.getLocalPort(), localhost,
+                                           result.callback());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const int64_t took = teardown_ms(client);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_LT(took, 1000);
+    EXPECT_NE(out.find("TcpError! handshake on"), std::string::npos) << out;
+    EXPECT_EQ(result.calls.load(), 0);
+}
+
+TEST(ConnectThread, LeavingWhileTheConnectGetsNoAnswerIsQuick) {
+    // A listener whose accept queue is full drops further SYNs: a connect to it gets no answer.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(::listen(fd, 0), 0);
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    const unsigned short port = ntohs(address.sin_port);
+    std::vector<std::unique_ptr<sf::TcpSocket>> queued;
+    bool answered = true;
+    for (int i = 0; i < 4 && answered; ++i) {
+        queued.push_back(std::make_unique<sf::TcpSocket>());
+        answered = queued.back()->connect(localhost, port, sf::milliseconds(300)) == sf::Socket::Done;
+    }
+    if (answered) {
+        ::close(fd);
+        GTEST_SKIP() << "the listener kept answering connects";
+    }
+
+    ConnectResult result;
+    testing::internal::CaptureStdout();
+    auto client = std::make_unique<QGGame>(nullptr, nullptr, nullptr, port, localhost, result.callback());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const int64_t took = teardown_ms(client);
+    const std::string out = testing::internal::GetCapturedStdout();
+    ::close(fd);
+    EXPECT_LT(took, 1000);
+    EXPECT_NE(out.find("TcpError! open on"), std::string::npos) << out;
+    EXPECT_EQ(result.calls.load(), 0);
+}
+
+TEST(ConnectThread, LostServerClearsTheMatchAndCallsTheHook) {
+    ManualNetClock clock(3'000'000);
+    auto server = std::make_unique<LoopbackServer>(clock);
+    ASSERT_TRUE(server->start(2));
+    ConnectResult result;
+    auto client = connect_client(server->port, result, clock);
+    ASSERT_TRUE(server->accept_players(1));
+    ASSERT_TRUE(eventually([&] { return client->active.load(); }));
+    Flag lost;
+    client->disconnect_hook = Callback<void>(&lost, &Flag::hit);
+    client->match_running = true;
+    server.reset();
+    ASSERT_TRUE(eventually([&] { return lost.hits.load() == 1; }, [&] {
+        clock.advance(34);
+        client->update(0.034f);
+    }));
+    EXPECT_FALSE(client->match_running);
+    EXPECT_TRUE(client->udp_transport->peers.empty());
+}

@@ -1,0 +1,402 @@
+// The world step: its order, the pause rules, registration, commit and removal.
+#include "support/session_test_support.h"
+
+using namespace session_test;
+
+namespace {
+
+std::vector<uint32_t> queued_types(const QGGame& game) {
+    std::vector<uint32_t> types;
+    for (const QGEvent& e : game.event_handler->queue) types.push_back(uint32_t(e.type));
+    return types;
+}
+
+}  // namespace
+
+TEST(WorldStep, IdleUntilActiveThenCommitsWhatWaited) {
+    auto game = make_server_session();
+    game->active = false;
+    Journal journal;
+    auto* a = new RecordingObject(game.get(), 0, &journal);
+    game->update(0.1f);
+    EXPECT_TRUE(journal.empty());
+    EXPECT_EQ(game->find_object(a->entity_id), nullptr);
+    EXPECT_EQ(game->pending_objects.size(), 2u);  // the event handler and a
+
+    game->active = true;
+    game->update(0.1f);
+    // Committed by the first active step, not updated in it.
+    EXPECT_TRUE(journal.empty());
+    EXPECT_EQ(game->find_object(a->entity_id), a);
+    EXPECT_EQ(game->unreliable_objects.count(a->entity_id), 1u);
+    EXPECT_EQ(game->reliable_objects.count(game->event_handler->entity_id), 1u);
+    game->update(0.1f);
+    EXPECT_EQ(journal, (Journal{"update " + std::to_string(a->entity_id)}));
+}
+
+TEST(WorldStep, ServerIssuesIdsFromOneAndIgnoresRequestedIds) {
+    auto game = make_server_session();
+    Journal journal;
+    EXPECT_EQ(game->event_handler->entity_id, 1u);
+    auto* a = new RecordingObject(game.get(), 77, &journal);
+    auto* b = new RecordingObject(game.get(), 0, &journal);
+    EXPECT_EQ(a->entity_id, 2u);
+    EXPECT_EQ(b->entity_id, 3u);
+    // A kept-out object keeps its id and stays out of the registry.
+    RecordingObject outside(nullptr, 9, &journal);
+    EXPECT_EQ(outside.entity_id, 9u);
+    QGEventHandler private_handler(game.get(), 1, true);
+    EXPECT_EQ(private_handler.entity_id, 1u);
+    EXPECT_FALSE(private_handler.is_registered());
+    EXPECT_EQ(game->pending_objects.size(), 3u);
+}
+
+TEST(WorldStep, ObjectsRunInIdOrderAndPauseRules) {
+    auto game = make_server_session();
+    Journal journal;
+    auto* a = new RecordingObject(game.get(), 0, &journal);
+    auto* b = new RecordingObject(game.get(), 0, &journal);
+    auto* c = new RecordingObject(game.get(), 0, &journal);
+    b->while_paused = true;
+    game->update(0.0f);
+    journal.clear();
+
+    game->update(0.0f);
+    EXPECT_EQ(journal, (Journal{"update 2", "update 3", "update 4"}));
+    (void)a;
+    (void)c;
+
+    journal.clear();
+    game->paused = true;
+    game->update(0.0f);
+    EXPECT_EQ(journal, (Journal{"update 3"}));
+
+    // Nothing runs before the match starts, but commits do.
+    journal.clear();
+    game->paused = false;
+    game->match_running = false;
+    auto* d = new RecordingObject(game.get(), 0, &journal);
+    game->update(0.0f);
+    EXPECT_TRUE(journal.empty());
+    EXPECT_EQ(game->find_object(d->entity_id), d);
+}
+
+TEST(WorldStep, ClientRunsOnlyLocalObjectsWhateverThePauseAndCallsEverySpriteHook) {
+    auto game = make_headless_client_session();
+    Journal journal;
+    auto* a = new RecordingObject(game.get(), 10, &journal);
+    auto* b = new RecordingObject(game.get(), 11, &journal);
+    b->on_client = true;
+    game->update(0.0f);
+    journal.clear();
+
+    game->paused = true;
+    game->update(0.0f);
+    EXPECT_EQ(journal, (Journal{"update 11", "sprite 10", "sprite 11"}));
+    (void)a;
+
+    journal.clear();
+    game->match_running = false;
+    game->update(0.0f);
+    EXPECT_EQ(journal, (Journal{"sprite 10", "sprite 11"}));
+}
+
+TEST(WorldStep, ObjectMadeDuringAStepIsCommittedAndAnnouncedInThatStepButNotUpdated) {
+    auto game = make_server_session();
+    game->update(0.0f);
+    game->event_handler->queue.clear();
+    Journal journal;
+    auto* maker = new RecordingObject(game.get(), 0, &journal);
+    game->update(0.0f);
+    game->event_handler->queue.clear();
+    RecordingObject* made = nullptr;
+    maker->on_update = [&] {
+        if (!made) made = new RecordingObject(game.get(), 0, &journal);
+    };
+    journal.clear();
+    game->update(0.0f);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(journal, (Journal{"update " + std::to_string(maker->entity_id)}));
+    EXPECT_EQ(game->find_object(made->entity_id), made);
+    ASSERT_EQ(queued_types(*game), (std::vector<uint32_t>{uint32_t(EQGEventType::CreateObject)}));
+    EXPECT_EQ(event_entity_id(game->event_handler->queue[0]), made->entity_id);
+}
+
+TEST(WorldStep, RemovalDuringAStepTakesEffectAtItsEnd) {
+    auto game = make_server_session();
+    Journal journal;
+    auto* first = new RecordingObject(game.get(), 0, &journal);
+    auto* second = new RecordingObject(game.get(), 0, &journal);
+    bool second_deleted = false;
+    second->deleted_flag = &second_deleted;
+    game->update(0.0f);
+    game->event_handler->queue.clear();
+    first->on_update = [&] {
+        game->remove_object(second->entity_id);
+        game->remove_object(second->entity_id);
+    };
+    const unsigned int second_id = second->entity_id;
+    journal.clear();
+    game->update(0.0f);
+    // Still updated in the step that removed it.
+    EXPECT_EQ(journal, (Journal{"update " + std::to_string(first->entity_id), "update " + std::to_string(second_id)}));
+    EXPECT_TRUE(second_deleted);
+    EXPECT_EQ(game->find_object(second_id), nullptr);
+    EXPECT_EQ(game->unreliable_objects.count(second_id), 0u);
+    // One removal, posted once, delayed.
+    ASSERT_EQ(game->event_handler->queue.size(), 1u);
+    const QGEvent& removal = game->event_handler->queue[0];
+    EXPECT_EQ(removal.type, EQGEventType::RemoveObject);
+    EXPECT_TRUE(removal.delayed.get());
+    EXPECT_EQ(event_entity_id(removal), second_id);
+}
+
+TEST(WorldStep, RemovingAPendingObjectDeletesItAtOnce) {
+    auto game = make_server_session();
+    game->update(0.0f);
+    game->event_handler->queue.clear();
+    Journal journal;
+    auto* phys = new RecordingPhys(game.get(), &journal, {4, 4});
+    bool deleted = false;
+    phys->deleted_flag = &deleted;
+    const unsigned int id = phys->entity_id;
+    ASSERT_EQ(game->pending_physics.size(), 1u);
+    game->remove_object(id);
+    EXPECT_TRUE(deleted);
+    EXPECT_TRUE(game->pending_objects.empty());
+    EXPECT_TRUE(game->pending_physics.empty());
+    game->update(0.0f);
+    EXPECT_EQ(game->find_object(id), nullptr);
+    EXPECT_TRUE(game->physics_objects.empty());
+    // The clients still hear of it (they ignore an id they never had).
+    ASSERT_FALSE(game->event_handler->queue.empty());
+    EXPECT_EQ(game->event_handler->queue[0].type, EQGEventType::RemoveObject);
+}
+
+TEST(WorldStep, UnknownRemovalsAndTheEventHandlerAreLeftAlone) {
+    auto game = make_server_session();
+    game->update(0.0f);
+    game->event_handler->queue.clear();
+    LogCapture log;
+    game->remove_object(4242);
+    game->remove_object(game->event_handler->entity_id);
+    game->update(0.0f);
+    EXPECT_TRUE(game->event_handler->queue.empty());
+    EXPECT_EQ(game->find_object(1), game->event_handler);
+    EXPECT_TRUE(log.contains("Refused to remove the event handler"));
+}
+
+TEST(WorldStep, PhysicsObjectsJoinTheListAtCommitInAddressOrderAndLeaveOnRemoval) {
+    auto game = make_server_session();
+    Journal journal;
+    std::vector<QGPhysObject*> made;
+    for (int i = 0; i < 5; ++i) made.push_back(new RecordingPhys(game.get(), nullptr, {2, 2}));
+    EXPECT_TRUE(game->physics_objects.empty());
+    game->update(0.0f);
+    std::vector<QGPhysObject*> by_address = made;
+    std::sort(by_address.begin(), by_address.end());
+    EXPECT_EQ(game->physics_objects, by_address);
+
+    game->remove_object(made[2]->entity_id);
+    game->update(0.0f);
+    by_address.erase(std::find(by_address.begin(), by_address.end(), made[2]));
+    EXPECT_EQ(game->physics_objects, by_address);
+}
+
+TEST(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePaused) {
+    set_material_colors();
+    auto surface = make_surface(200, 100);
+    fill(surface.get(), 0, 60, 200, 40, color_earth);
+    auto game = make_server_session();
+    game->terrain = surface.get();
+    Journal journal;
+    // Three overlapping boxes falling into the floor.
+    std::vector<RecordingPhys*> boxes;
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new RecordingPhys(game.get(), &journal, {10, 10});
+        b->position = {50.0f + 2 * i, 48.0f};
+        b->simulate = false;
+        boxes.push_back(b);
+    }
+    game->update(0.0f);
+    std::vector<std::string> names;
+    for (QGPhysObject* p : game->physics_objects) names.push_back(std::to_string(p->entity_id));
+    for (QGPhysObject* p : game->physics_objects) {
+        p->previous_position = p->position;
+        p->position.y += 5.0f;  // into the floor at row 60
+    }
+    journal.clear();
+    game->paused = true;
+    game->update(0.0f);
+    EXPECT_TRUE(journal.empty());
+
+    game->paused = false;
+    game->update(0.0f);
+    // Every update first, then per object: its pairs with the later objects, then its terrain.
+    Journal expected;
+    std::vector<std::string> ids;
+    for (auto& [id, o] : game->objects)
+        if (id != 1) expected.push_back("update " + std::to_string(id));
+    for (size_t i = 0; i < names.size(); ++i) {
+        for (size_t j = i + 1; j < names.size(); ++j) {
+            expected.push_back("pair " + names[i] + " " + names[j]);
+            expected.push_back("pair " + names[j] + " " + names[i]);
+        }
+        expected.push_back("terrain " + names[i]);
+    }
+    EXPECT_EQ(journal, expected);
+}
+
+TEST(WorldStep, OneStaticObjectNeverMeetsTheTerrain) {
+    set_material_colors();
+    auto surface = make_surface(40, 40);
+    fill(surface.get(), 0, 20, 40, 20, color_rock);
+    auto game = make_server_session();
+    game->terrain = surface.get();
+    Journal journal;
+    auto* fixed = new RecordingPhys(game.get(), &journal, {4, 4}, true);
+    fixed->position = {5, 30};
+    fixed->previous_position = {5, 10};
+    game->update(0.0f);
+    journal.clear();
+    game->update(0.0f);
+    EXPECT_EQ(journal, (Journal{"update " + std::to_string(fixed->entity_id)}));
+    EXPECT_EQ(fixed->position, dvec2d(5, 30));
+}
+
+TEST(Registration, IdZeroIsRefusedOnAClient) {
+    auto game = make_headless_client_session();
+    LogCapture log;
+    Journal journal;
+    RecordingObject* refused = new RecordingObject(game.get(), 0, &journal);
+    EXPECT_FALSE(refused->is_registered());
+    EXPECT_TRUE(log.contains("Tried to register Object with invalid EntityID NULL. Object not registered."));
+    EXPECT_TRUE(game->pending_objects.empty());
+    delete refused;  // not the session's
+}
+
+TEST(Registration, CommittedIdIsReplacedAtTheNextCommit) {
+    auto game = make_headless_client_session();
+    Journal journal;
+    auto* old_one = new RecordingObject(game.get(), 20, &journal, true);
+    bool old_deleted = false;
+    old_one->deleted_flag = &old_deleted;
+    game->update(0.0f);
+    ASSERT_EQ(game->reliable_objects.count(20), 1u);
+
+    LogCapture log;
+    auto* new_one = new RecordingObject(game.get(), 20, &journal, false);
+    EXPECT_TRUE(log.contains("Re-registering EntityID 20. Replacing existing object, this may cause access violations."));
+    // The old object stays until the commit, outside every walk over the registry.
+    EXPECT_FALSE(old_deleted);
+    EXPECT_EQ(game->find_object(20), old_one);
+    game->update(0.0f);
+    EXPECT_TRUE(old_deleted);
+    EXPECT_EQ(game->find_object(20), new_one);
+    EXPECT_EQ(game->reliable_objects.count(20), 0u);
+    EXPECT_EQ(game->unreliable_objects.count(20), 1u);
+}
+
+TEST(Registration, TwoPendingObjectsWithOneIdCommitOnlyTheFirst) {
+    auto game = make_headless_client_session();
+    LogCapture log;
+    Journal journal;
+    auto* a = new RecordingObject(game.get(), 31, &journal);
+    auto* b = new RecordingObject(game.get(), 31, &journal);
+    bool b_deleted = false;
+    b->deleted_flag = &b_deleted;
+    EXPECT_TRUE(game->holds_id(31));
+    EXPECT_EQ(game->find_object(31), nullptr);
+    game->update(0.0f);
+    EXPECT_EQ(game->find_object(31), a);
+    EXPECT_TRUE(b_deleted);
+    EXPECT_TRUE(log.contains("Dropped a second new object with EntityID 31."));
+}
+
+TEST(Registration, DuplicatePendingPhysicsObjectLeavesNoDanglingListEntry) {
+    auto game = make_headless_client_session();
+    LogCapture log;
+    auto* first = new QGPhysObject(game.get(), 40, {2, 2}, false, 1, 0, 0, 0, 1, 1, 0);
+    auto* second = new QGPhysObject(game.get(), 40, {3, 3}, false, 1, 0, 0, 0, 1, 1, 0);
+    (void)second;
+    game->update(0.0f);
+    ASSERT_EQ(game->physics_objects.size(), 1u);
+    EXPECT_EQ(game->physics_objects[0], first);
+    EXPECT_EQ(game->find_object(40), first);
+}
+
+TEST(Registration, PlayerSlotIsClearedWhenThePlayerGoes) {
+    auto game = make_server_session();
+    auto* body = new QGPhysObject(game.get(), 0, {4, 4}, false, 1, 0, 0, 0, 2, 0xfff1, 0);
+    game->update(0.0f);
+    game->players.assign(3, nullptr);
+    // The table holds player objects; any complete object stands in for one here.
+    game->players[1] = reinterpret_cast<QGPlayer*>(body);
+    EXPECT_EQ(game->get_player(1), reinterpret_cast<QGPlayer*>(body));
+    EXPECT_EQ(game->get_player(7), nullptr);
+    game->remove_object(body->entity_id);
+    game->update(0.0f);
+    EXPECT_EQ(game->players[1], nullptr);
+    EXPECT_TRUE(game->physics_objects.empty());
+}
+
+TEST(SessionFlow, SetupGameSizesThePlayerTableAndServerAnnouncesIt) {
+    auto game = make_server_session();
+    game->update(0.0f);
+    game->event_handler->queue.clear();
+    game->quit = true;
+    GameParameters p;
+    p.player_count = 4;
+    p.lives = -1;
+    p.respawn_time = 3.5f;
+    p.teams = 1;
+    testing::internal::CaptureStdout();
+    game->setup_game(p);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Performing initial game setup.\n");
+    EXPECT_EQ(game->players.size(), 4u);
+    EXPECT_EQ(game->rules.player_count, 4u);
+    EXPECT_EQ(game->rules.lives, -1);
+    EXPECT_EQ(game->rules.respawn_time, 3.5f);
+    EXPECT_TRUE(game->rules.teams);
+    EXPECT_FALSE(game->rules.friendly_fire);
+    EXPECT_FALSE(game->quit);
+    ASSERT_EQ(game->event_handler->queue.size(), 1u);
+    const QGEvent& e = game->event_handler->queue[0];
+    EXPECT_EQ(e.type, EQGEventType::SetupGame);
+    EXPECT_EQ(e.data, (std::vector<uint8_t>{4, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0x60, 0x40, 1, 0, 0, 0}));
+}
+
+TEST(SessionFlow, ServerDisconnectRulesEndTheSession) {
+    // The host's client leaving before the start ends it.
+    {
+        auto game = make_server_session();
+        game->match_running = false;
+        game->players.assign(2, nullptr);
+        auto* other = new QGPhysObject(game.get(), 0, {4, 4}, false, 1, 0, 0, 0, 2, 0xfff1, 0);
+        game->update(0.0f);
+        game->players[1] = reinterpret_cast<QGPlayer*>(other);
+        game->on_disconnect(nullptr, 0, 0, Connection());
+        EXPECT_TRUE(game->quit);
+    }
+    // During the match a player leaving is removed; the session goes on while others remain.
+    {
+        auto game = make_server_session();
+        game->players.assign(3, nullptr);
+        auto* p0 = new QGPhysObject(game.get(), 0, {4, 4}, false, 1, 0, 0, 0, 2, 0xfff1, 0);
+        auto* p2 = new QGPhysObject(game.get(), 0, {4, 4}, false, 1, 0, 0, 0, 2, 0xfff1, 0);
+        game->update(0.0f);
+        game->players[0] = reinterpret_cast<QGPlayer*>(p0);
+        game->players[2] = reinterpret_cast<QGPlayer*>(p2);
+        const unsigned int p2_id = p2->entity_id;
+        game->on_disconnect(nullptr, 2, 0, Connection());
+        EXPECT_FALSE(game->quit);
+        EXPECT_TRUE(game->match_running);
+        EXPECT_EQ(game->removal_queue.count(p2_id), 1u);
+        game->update(0.0f);
+        EXPECT_EQ(game->players[2], nullptr);
+        // The last one leaving ends it.
+        game->on_disconnect(nullptr, 0, 0, Connection());
+        EXPECT_TRUE(game->quit);
+        EXPECT_FALSE(game->match_running);
+    }
+}

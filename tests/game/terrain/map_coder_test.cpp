@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "engine/core/logger.h"
+#include "game/terrain/map_coder.h"
+#include "support/terrain_test_support.h"
+
+using namespace terrain_test;
+
+namespace {
+
+// Deterministic test data: a 64-bit linear congruential generator, its upper 32 bits.
+struct TestRng {
+    uint64_t state;
+    uint32_t operator()() {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return uint32_t(state >> 32);
+    }
+};
+
+class MapCoder : public ::testing::Test {
+protected:
+    void SetUp() override { set_material_colors(); }
+    std::span<const ColorRGBA> palette() const { return material_colors; }
+};
+
+ColorQuadtree tile_of(int w, int h, const std::function<ColorRGBA(int, int)>& colour) {
+    ColorQuadtree t;
+    t.set_size(w, h);
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y) t.set(uint32_t(x), uint32_t(y), colour(x, y));
+    return t;
+}
+
+std::vector<unsigned char> bytes(std::initializer_list<int> v) {
+    std::vector<unsigned char> out;
+    for (int b : v) out.push_back(static_cast<unsigned char>(b));
+    return out;
+}
+
+}  // namespace
+
+TEST_F(MapCoder, UniformAirTileIsTwoBytes) {
+    ColorQuadtree t = tile_of(256, 256, [](int, int) { return color_air; });
+    EXPECT_EQ(t.depth(), 8);
+    EXPECT_EQ(encode_map_chunk(t, palette()), bytes({0x40, 0x00}));
+}
+
+TEST_F(MapCoder, OneByteStreamGetsAZeroByteWithTwoBitCodes) {
+    const ColorRGBA two[] = {color_air, color_water};
+    ColorQuadtree t = tile_of(256, 256, [](int, int) { return color_water; });
+    // 01000, 0, code 01: exactly eight bits.
+    EXPECT_EQ(encode_map_chunk(t, two), bytes({0x41, 0x00}));
+    const ColorRGBA three[] = {color_air, color_water, color_rock};
+    EXPECT_EQ(encode_map_chunk(t, three), bytes({0x41, 0x00}));
+    EXPECT_EQ(palette_code_bits(1), 1);
+    EXPECT_EQ(palette_code_bits(3), 2);
+    EXPECT_EQ(palette_code_bits(9), 4);
+    EXPECT_EQ(palette_code_bits(254), 8);
+}
+
+TEST_F(MapCoder, SinglePixelOfExplosive) {
+    ColorQuadtree t = tile_of(1, 1, [](int, int) { return color_explosive; });
+    EXPECT_EQ(t.depth(), 0);
+    EXPECT_EQ(encode_map_chunk(t, palette()), bytes({0x02, 0x00}));
+}
+
+TEST_F(MapCoder, TwoByTwoTileOfFourMaterials) {
+    const ColorRGBA grid[2][2] = {{color_air, color_earth}, {color_rock, color_water}};
+    ColorQuadtree t = tile_of(2, 2, [&](int x, int y) { return grid[y][x]; });
+    std::vector<unsigned char> b = encode_map_chunk(t, palette());
+    EXPECT_EQ(b, bytes({0x0C, 0x01, 0x11, 0x40}));
+    ColorQuadtree back;
+    decode_map_chunk(b, back, palette());
+    EXPECT_TRUE(back == t);
+}
+
+TEST_F(MapCoder, ColourOutsideThePaletteArrivesAsTheLastEntry) {
+    const ColorRGBA odd{1, 2, 3, 4};
+    ColorQuadtree t = tile_of(1, 1, [&](int, int) { return odd; });
+    std::vector<unsigned char> b = encode_map_chunk(t, palette());
+    EXPECT_EQ(b, bytes({0x02, 0x40}));  // 00000 0 1001
+    ColorQuadtree back;
+    decode_map_chunk(b, back, palette());
+    EXPECT_EQ(back.get(0, 0), color_explosive);
+}
+
+TEST_F(MapCoder, EqualPaletteColoursCodeAsTheFirst) {
+    const ColorRGBA dup[] = {color_air, color_water, color_water, color_rock};
+    ColorQuadtree t = tile_of(1, 1, [&](int, int) { return color_water; });
+    // 00000 0 code 001 (three bits for five symbols)
+    EXPECT_EQ(encode_map_chunk(t, dup), bytes({0x00, 0x80}));
+}
+
+TEST_F(MapCoder, RandomTilesRoundTrip) {
+    TestRng rng{2024};
+    for (int round = 0; round < 60; ++round) {
+        const int w = 1 + int(rng() % 256), h = 1 + int(rng() % 256);
+        const int blob = 1 + int(rng() % 32);
+        std::vector<ColorRGBA> cells(std::size_t(w) * h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                cells[std::size_t(y) * w + x] = material_colors[((x / blob) * 7 + (y / blob) * 3 + rng() % 2) % 9];
+        ColorQuadtree t = tile_of(w, h, [&](int x, int y) { return cells[std::size_t(y) * w + x]; });
+        std::vector<unsigned char> b = encode_map_chunk(t, palette());
+        ColorQuadtree back;
+        decode_map_chunk(b, back, palette());
+        ASSERT_TRUE(back == t) << round;
+        for (int y = 0; y < h; y += 3)
+            for (int x = 0; x < w; x += 3) ASSERT_EQ(back.get(x, y), cells[std::size_t(y) * w + x]);
+        // A four-bit code: 10 + 16 bits per split node, never a whole number of bytes.
+        std::size_t bits = 10 + 16 * ((t.node_count() - 1) / 4);
+        EXPECT_EQ(b.size(), bits / 8 + 1) << round;
+    }
+}
+
+TEST_F(MapCoder, PaletteSizeIsChecked) {
+    ColorQuadtree t = tile_of(1, 1, [](int, int) { return color_air; });
+    try {
+        encode_map_chunk(t, std::span<const ColorRGBA>());
+        FAIL();
+    } catch (const std::invalid_argument& e) {
+        EXPECT_STREQ(e.what(), "invalid length of initializer_list: 0");
+    }
+    std::vector<ColorRGBA> big(255);
+    try {
+        decode_map_chunk(bytes({0x00, 0x00}), t, big);
+        FAIL();
+    } catch (const std::invalid_argument& e) {
+        EXPECT_STREQ(e.what(), "invalid length of initializer_list: 254 < 255");
+    }
+    big.resize(254);
+    big[200] = color_water;
+    ColorQuadtree w = tile_of(1, 1, [](int, int) { return color_water; });
+    ColorQuadtree back;
+    decode_map_chunk(encode_map_chunk(w, big), back, big);
+    EXPECT_EQ(back.get(0, 0), color_water);
+}
+
+TEST_F(MapCoder, HostileStreamsThrowAndLeaveTheTree) {
+    ColorQuadtree keep = tile_of(2, 2, [](int x, int) { return x ? color_rock : color_water; });
+    ColorQuadtree t = keep;
+    // A code above the palette: 00000 0 1111.
+    try {
+        decode_map_chunk(bytes({0x03, 0xC0}), t, palette());
+        FAIL();
+    } catch (const std::invalid_argument& e) {
+        EXPECT_STREQ(e.what(), "invalid length of initializer list: accessing element at position 15 failed");
+    }
+    EXPECT_TRUE(t == keep);
+    EXPECT_THROW(decode_map_chunk(bytes({}), t, palette()), std::out_of_range);
+    EXPECT_THROW(decode_map_chunk(bytes({0x40}), t, palette()), std::out_of_range);        // code cut off
+    EXPECT_THROW(decode_map_chunk(bytes({0x44, 0x00}), t, palette()), std::out_of_range);  // children missing
+    EXPECT_THROW(decode_map_chunk(bytes({0x04, 0x00}), t, palette()), std::invalid_argument);  // pixel split
+    EXPECT_TRUE(t == keep);
+    // Trailing bytes after the last node are ignored.
+    ColorQuadtree back;
+    decode_map_chunk(bytes({0x40, 0x00, 0xFF, 0xFF}), back, palette());
+    EXPECT_EQ(back.get(17, 99), color_air);
+}
+
+TEST_F(MapCoder, TilesCoverTheLevelRowByRow) {
+    int tiles = 0;
+    ivec2d at;
+    do {
+        MapTile tile;
+        ASSERT_TRUE(map_tile_at(at, 2048, 1024, tile));
+        EXPECT_EQ(tile.width, 256);
+        ++tiles;
+    } while (next_map_tile(at, 2048, 1024));
+    EXPECT_EQ(tiles, 32);
+
+    // Width 300: 256 and 44 in every row; the narrow tile still has depth 8.
+    at = {};
+    std::vector<int> widths;
+    do {
+        MapTile tile;
+        ASSERT_TRUE(map_tile_at(at, 300, 300, tile));
+        widths.push_back(tile.width);
+        if (tile.width == 44 && tile.height == 256) {
+            EXPECT_EQ(tile.depth(), 8);
+        }
+    } while (next_map_tile(at, 300, 300));
+    EXPECT_EQ(widths, (std::vector<int>{256, 44, 256, 44}));
+
+    MapTile tile;
+    EXPECT_FALSE(map_tile_at({-256, 0}, 300, 300, tile));
+    EXPECT_FALSE(map_tile_at({512, 0}, 300, 300, tile));
+    EXPECT_FALSE(map_tile_at({0, 300}, 300, 300, tile));
+    EXPECT_FALSE(map_tile_at({100, 0}, 300, 300, tile));
+}
+
+TEST_F(MapCoder, NarrowTileCodesItsOutsideAsTransparentBlack) {
+    SurfacePtr level = make_surface(300, 20, color_rock);
+    ColorQuadtree t = build_map_tile(level.get(), {256, 0, 44, 20});
+    EXPECT_EQ(t.depth(), 6);  // 44 x 20 fits in 64
+    EXPECT_EQ(t.get(43, 19), color_rock);
+    EXPECT_EQ(t.get(44, 0), ColorRGBA{});
+    EXPECT_EQ(t.get(0, 20), ColorRGBA{});
+    SurfacePtr wide = make_surface(300, 300, color_rock);
+    ColorQuadtree u = build_map_tile(wide.get(), {256, 0, 44, 256});
+    EXPECT_EQ(u.depth(), 8);
+    EXPECT_EQ(u.get(100, 5), ColorRGBA{});
+}
+
+TEST_F(MapCoder, LevelSurvivesTheTripTileByTile) {
+    TestRng rng{99};
+    SurfacePtr server = make_surface(600, 300, color_air);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 600; ++x) {
+            int m = ((x / 13) + (y / 7) * 3) % 9;
+            if (rng() % 50 == 0) m = int(rng() % 9);
+            put(server.get(), x, y, material_colors[m]);
+        }
+    put(server.get(), 5, 5, {7, 7, 7, 7});  // no material: arrives as explosive
+    SurfacePtr client = make_surface(600, 300, color_destructible);
+    ivec2d at;
+    int tiles = 0;
+    do {
+        std::vector<unsigned char> b = encode_map_tile(server.get(), at, palette());
+        ASSERT_FALSE(b.empty());
+        ASSERT_TRUE(apply_map_tile(client.get(), at, b, palette()));
+        ++tiles;
+    } while (next_map_tile(at, 600, 300));
+    EXPECT_EQ(tiles, 6);
+    put(server.get(), 5, 5, color_explosive);
+    EXPECT_EQ(surface_hash(client.get()), surface_hash(server.get()));
+}
+
+TEST_F(MapCoder, RejectedTilesLeaveTheLevelUnchanged) {
+    std::ostringstream out;
+    log_reset_for_tests();
+    log_set_output_for_tests(&out);
+    log_enable();
+
+    SurfacePtr client = make_surface(300, 300, color_destructible);
+    const uint64_t before = surface_hash(client.get());
+    std::vector<unsigned char> air8 = bytes({0x40, 0x00});
+    std::string why;
+    EXPECT_FALSE(apply_map_tile(client.get(), {512, 0}, air8, palette(), &why));  // outside
+    EXPECT_FALSE(apply_map_tile(client.get(), {-256, 0}, air8, palette(), &why));
+    EXPECT_FALSE(apply_map_tile(client.get(), {10, 0}, air8, palette(), &why));  // no tile corner
+    EXPECT_FALSE(apply_map_tile(client.get(), {0, 0}, bytes({0xF8, 0x00}), palette(), &why));  // depth 31
+    EXPECT_FALSE(apply_map_tile(client.get(), {0, 0}, bytes({0x44}), palette(), &why));  // cut off
+    EXPECT_FALSE(apply_map_tile(client.get(), {0, 0}, bytes({0x43, 0xC0}), palette(), &why));  // bad code
+    EXPECT_NE(why.find("accessing element at position 15"), std::string::npos);
+    EXPECT_FALSE(apply_map_tile(client.get(), {0, 0}, {}, palette(), &why));
+    EXPECT_FALSE(apply_map_tile(nullptr, {0, 0}, air8, palette(), &why));
+    EXPECT_EQ(surface_hash(client.get()), before);
+
+    // Random streams at a valid offset: rejected or applied, never a crash.
+    TestRng rng{8};
+    for (int i = 0; i < 3000; ++i) {
+        std::vector<unsigned char> junk(1 + rng() % 64);
+        for (auto& c : junk) c = static_cast<unsigned char>(rng());
+        if (i % 2) junk[0] = static_cast<unsigned char>((junk[0] & 7) | (6 << 3));  // the 44 x 44 tile's depth
+        apply_map_tile(client.get(), {256, 256}, junk, palette());
+    }
+    EXPECT_NE(out.str().find("WARNING: Map tile at 0, 0 rejected: "), std::string::npos);
+    log_reset_for_tests();
+    log_set_output_for_tests(nullptr);
+}
+
+TEST_F(MapCoder, EqualMaterialColoursAreReported) {
+    std::ostringstream out;
+    log_reset_for_tests();
+    log_set_output_for_tests(&out);
+    log_enable();
+    out.str("");
+    EXPECT_EQ(report_equal_material_colors(), 0);
+    EXPECT_EQ(out.str(), "");
+
+    material_colors[static_cast<int>(Material::Ladder)] = color_water;
+    material_colors[static_cast<int>(Material::Earth)] = color_air;
+    EXPECT_EQ(report_equal_material_colors(), 2);
+    const std::string log = out.str();
+    EXPECT_NE(log.find("WARNING: Material colours color_air and color_earth are equal (0, 0, 0, 0)"),
+              std::string::npos);
+    EXPECT_NE(log.find("color_water and color_ladder are equal (40, 110, 210, 255)"), std::string::npos);
+    log_reset_for_tests();
+    log_set_output_for_tests(nullptr);
+    set_material_colors();
+}

@@ -1,0 +1,367 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <limits>
+
+#include "net/lan/announcement.h"
+#include "support/net_test_support.h"
+
+using namespace net_test;
+
+namespace {
+
+// Two 4-byte fields; the float one interpolated when `smooth` is set.
+class Pair : public Networkable {
+public:
+    int32_t a = 0;
+    float b = 0.0f;
+    bool smooth = false;
+    void sync_fields() override {
+        sync_field(a);
+        sync_field(b, smooth ? default_float_interpolation : InterpolationCallback<float>());
+    }
+};
+
+const Connection alice(sf::IpAddress(10, 0, 0, 1), 5000);
+const Connection bob(sf::IpAddress(10, 0, 0, 2), 5000);
+
+// A sync packet sent at `time` carrying {id: (a, b)} records.
+ByteBuffer sync_packet(int64_t time, std::vector<std::pair<unsigned int, Pair*>> records) {
+    NetworkableMap map;
+    for (auto& [id, p] : records) map[id] = p;
+    ByteBuffer out;
+    Protocol::build_sync_packet(map, time, out);
+    return out;
+}
+
+Pair make_pair_object(int32_t a, float b) {
+    Pair p;
+    p.a = a;
+    p.b = b;
+    return p;
+}
+
+}  // namespace
+
+TEST(Connection, IsEightRawBytesOnTheWire) {
+    ByteBuffer b;
+    Connection(sf::IpAddress(127, 0, 0, 1), 4200).write(b);
+    EXPECT_EQ(hex(b.bytes()), "7F 00 00 01 68 10 00 00");
+
+    ByteBuffer in = buffer_of({192, 168, 0, 5, 0x68, 0x10, 0xAA, 0xBB});  // padding of any value
+    Connection c;
+    ASSERT_TRUE(c.read(in));
+    EXPECT_EQ(c, Connection(sf::IpAddress(192, 168, 0, 5), 4200));
+    EXPECT_EQ(c.to_string(), "192.168.0.5:4200");
+
+    ByteBuffer short_in = buffer_of({1, 2, 3, 4, 5, 6, 7});
+    Connection kept(sf::IpAddress(1, 1, 1, 1), 1);
+    EXPECT_FALSE(kept.read(short_in));
+    EXPECT_EQ(kept, Connection(sf::IpAddress(1, 1, 1, 1), 1));
+
+}
+
+TEST(Protocol, SyncPacketHasTheHeaderAndOneRecordPerObjectThatWrote) {
+    Pair one = make_pair_object(1, 2.0f), two = make_pair_object(-1, 0.5f);
+    Silent silent;
+    NetworkableMap map{{9, &two}, {3, &one}, {5, &silent}};
+    ManualNetClock clock(0x0102030405);
+    MemoryTransport t;
+    t.set_clock(clock);
+    ASSERT_TRUE(t.send_objects(map));
+    ASSERT_EQ(t.sent.size(), 1u);
+    EXPECT_EQ(hex(t.sent[0].bytes()),
+              "00 00 00 00 05 04 03 02 01 00 00 00 "          // kind 0, send time
+              "00 00 00 03 00 00 00 08 01 00 00 00 00 00 00 40 "  // id 3, 8 bytes
+              "00 00 00 09 00 00 00 08 FF FF FF FF 00 00 00 3F");  // id 9 (the silent 5 has none)
+    EXPECT_TRUE(Protocol::is_well_formed_sync_packet(t.sent[0]));
+
+    // Nothing to say: no packet at all, but the call still counts as a send.
+    NetworkableMap quiet{{1, &silent}};
+    clock.advance(1000);
+    EXPECT_TRUE(t.send_objects(quiet));
+    EXPECT_EQ(t.sent.size(), 1u);
+}
+
+TEST(Protocol, SendIntervalGatesPackets) {
+    Pair p = make_pair_object(1, 1.0f);
+    NetworkableMap map{{1, &p}};
+    ManualNetClock clock(1000);
+    MemoryTransport t;
+    t.set_clock(clock);
+    EXPECT_EQ(t.send_interval_ms, 50);
+    EXPECT_TRUE(t.send_objects(map));
+    clock.set(1030);
+    EXPECT_FALSE(t.send_objects(map));
+    clock.set(1050);
+    EXPECT_TRUE(t.send_objects(map));
+    EXPECT_EQ(t.sent.size(), 2u);
+
+    t.set_send_interval(-1.0f);
+    EXPECT_EQ(t.send_interval_ms, 0);
+    EXPECT_EQ(t.next_send_ms, 1050);  // was 50 ms ahead of 1050, more than the new 0
+    EXPECT_TRUE(t.send_objects(map));
+    EXPECT_TRUE(t.send_objects(map));
+    EXPECT_EQ(t.sent.size(), 4u);
+
+    t.set_send_interval(0.033f);
+    EXPECT_EQ(t.send_interval_ms, 33);
+    t.next_send_ms = 1050 + 50;
+    t.set_send_interval(0.033f);
+    EXPECT_EQ(t.next_send_ms, 1050 + 33);
+    t.next_send_ms = 1050 + 10;
+    t.set_send_interval(0.033f);
+    EXPECT_EQ(t.next_send_ms, 1050 + 10);
+    EXPECT_EQ(t.get_latency(), 66);
+}
+
+TEST(Protocol, StaleRecordsAreDroppedPerObjectAndSender) {
+    Pair a_new = make_pair_object(100, 0), a_old = make_pair_object(90, 0), b_old = make_pair_object(91, 0);
+    Pair a, b;
+    NetworkableMap map{{1, &a}, {2, &b}};
+    MemoryTransport t;
+    t.arriving.push_back({alice, sync_packet(100, {{1, &a_new}})});
+    t.arriving.push_back({alice, sync_packet(90, {{1, &a_old}, {2, &b_old}})});
+    t.receive_objects(map);
+    EXPECT_EQ(a.a, 100);  // the older packet lost object 1...
+    EXPECT_EQ(b.a, 91);   // ...but object 2 was new to it
+    EXPECT_TRUE(t.inbox.empty());
+
+    // Equal times are both applied; another sender keeps its own newest time.
+    Pair again = make_pair_object(101, 0), from_bob = make_pair_object(7, 0);
+    t.arriving.push_back({alice, sync_packet(100, {{1, &again}})});
+    t.receive_objects(map);
+    EXPECT_EQ(a.a, 101);
+    t.arriving.push_back({bob, sync_packet(5, {{1, &from_bob}})});
+    t.receive_objects(map);
+    EXPECT_EQ(a.a, 7);
+    EXPECT_EQ(t.newest_timestamps[1][alice], 100);
+    EXPECT_EQ(t.newest_timestamps[1][bob], 5);
+
+    // Unknown senders (the broadcast key) are never stale.
+    Pair ancient = make_pair_object(-5, 0);
+    const Connection stranger(sf::IpAddress::Broadcast, 5000);
+    t.arriving.push_back({stranger, sync_packet(1, {{1, &ancient}})});
+    t.receive_objects(map);
+    EXPECT_EQ(a.a, -5);
+    EXPECT_EQ(t.newest_timestamps[1].count(stranger), 0u);
+}
+
+TEST(Protocol, UnknownIdsAreSkippedAndEachRecordIsReadFromItsOwnBytes) {
+    // Object 2's field list reads more than was sent for it; object 3 behind it is unharmed.
+    class Greedy : public Networkable {
+    public:
+        int32_t x = 0, y = 55;
+        void sync_fields() override {
+            sync_field(x);
+            sync_field(y);
+        }
+    };
+    class Short : public Networkable {
+    public:
+        int32_t x = 0;
+        void sync_fields() override { sync_field(x); }
+    };
+    Short two_sender, three_sender, eight_sender;
+    two_sender.x = 22;
+    three_sender.x = 33;
+    eight_sender.x = 88;
+    NetworkableMap out{{2, &two_sender}, {3, &three_sender}, {8, &eight_sender}};
+    ByteBuffer packet;
+    Protocol::build_sync_packet(out, 10, packet);
+
+    Greedy two;
+    Short three;
+    NetworkableMap in{{2, &two}, {3, &three}};  // no object 8 here
+    MemoryTransport t;
+    t.arriving.push_back({alice, packet});
+    t.receive_objects(in);
+    EXPECT_EQ(two.x, 22);
+    EXPECT_EQ(two.y, 55);  // its missing bytes leave the field as it was
+    EXPECT_EQ(three.x, 33);
+}
+
+TEST(Protocol, InterpolationFactorRunsOverTwoSendIntervals) {
+    ManualNetClock clock(10000);
+    MemoryTransport t;
+    t.set_clock(clock);
+    t.set_send_interval(0.033f);
+    Pair sender = make_pair_object(3, 20.0f);
+    Pair p = make_pair_object(0, 10.0f);
+    p.smooth = true;
+    NetworkableMap map{{4, &p}};
+    t.arriving.push_back({alice, sync_packet(1, {{4, &sender}})});
+    t.receive_objects(map);
+    EXPECT_EQ(p.a, 3);
+    EXPECT_FLOAT_EQ(p.b, 10.0f);  // factor 0 right at receipt
+    clock.set(10033);
+    t.receive_objects(map);
+    EXPECT_FLOAT_EQ(p.interpolation_factor, 0.5f);
+    EXPECT_FLOAT_EQ(p.b, 15.0f);
+    clock.set(10099);
+    t.receive_objects(map);
+    EXPECT_FLOAT_EQ(p.interpolation_factor, 1.5f);
+    EXPECT_FLOAT_EQ(p.b, 25.0f);
+
+    // With an interval of 0 the latency is 0 and the factor is 1.
+    t.set_send_interval(0.0f);
+    t.receive_objects(map);
+    EXPECT_FLOAT_EQ(p.b, 20.0f);
+
+    // An object that never accepted an update is not interpolated.
+    Pair untouched = make_pair_object(0, 1.0f);
+    untouched.smooth = true;
+    NetworkableMap other{{1, &untouched}};
+    t.receive_objects(other);
+    EXPECT_FLOAT_EQ(untouched.b, 1.0f);
+    EXPECT_EQ(untouched.mode, Networkable::Idle);
+}
+
+TEST(Protocol, MalformedSyncPacketsAreDroppedWhole) {
+    Pair source = make_pair_object(5, 6.0f);
+    const std::vector<uint8_t> good = sync_packet(50, {{1, &source}, {2, &source}}).bytes();
+    ASSERT_EQ(good.size(), 12u + 2 * 16u);
+
+    std::vector<std::vector<uint8_t>> bad;
+    for (size_t n = 0; n < 12; ++n) bad.emplace_back(good.begin(), good.begin() + std::ptrdiff_t(n));  // short
+    for (size_t n = 13; n < good.size(); ++n)
+        if (n != 28) bad.emplace_back(good.begin(), good.begin() + std::ptrdiff_t(n));  // cut records
+    std::vector<uint8_t> padded = good;
+    padded.insert(padded.end(), {0, 0, 0});
+    bad.push_back(padded);  // long
+    std::vector<uint8_t> huge = good;
+    huge[16] = huge[17] = huge[18] = huge[19] = 0xFF;  // byte count of 4 GB
+    bad.push_back(huge);
+    std::vector<uint8_t> one_more = good;
+    one_more[19] = 9;  // a count one past the record
+    bad.push_back(one_more);
+
+    for (const auto& bytes : bad) {
+        Pair one, two;
+        NetworkableMap map{{1, &one}, {2, &two}};
+        MemoryTransport t;
+        t.arriving.push_back({alice, buffer_of(bytes)});
+        t.receive_objects(map);
+        EXPECT_EQ(one.a, 0) << hex(bytes);
+        EXPECT_EQ(two.a, 0) << hex(bytes);
+        EXPECT_TRUE(t.newest_timestamps.empty());
+        EXPECT_TRUE(one.previous_state.empty());
+    }
+
+    // Random damage of every kind never crashes and never reads outside the packet (the
+    // sanitizer build checks); a good packet behind the garbage still applies.
+    uint32_t seed = 12345;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+    Pair one, two;
+    NetworkableMap map{{1, &one}, {2, &two}};
+    MemoryTransport t;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> bytes = good;
+        switch (next() % 4) {
+        case 0: bytes.resize(next() % (bytes.size() + 1)); break;
+        case 1: bytes[next() % bytes.size()] ^= uint8_t(1u << (next() % 8)); break;
+        case 2: bytes.resize(bytes.size() + next() % 40, uint8_t(next())); break;
+        default:
+            for (auto& byte : bytes) byte = uint8_t(next());
+        }
+        t.arriving.push_back({Connection(sf::IpAddress::Broadcast, uint16_t(round)), buffer_of(bytes)});
+    }
+    t.receive_objects(map);
+    t.arriving.push_back({alice, buffer_of(good)});
+    t.receive_objects(map);
+    EXPECT_EQ(one.a, 5);
+    EXPECT_EQ(two.b, 6.0f);
+}
+
+TEST(TcpKeepAlive, PingsOnTheIntervalAndAnswersPingsAndPongs) {
+    ManualNetClock clock(5000);
+    MemoryTcp t;
+    t.set_clock(clock);
+    EXPECT_EQ(t.timeout_ms, 5000);
+    EXPECT_EQ(t.keep_alive_interval_ms, 1000);
+    t.keep_alive();
+    ASSERT_EQ(t.sent.size(), 1u);
+    EXPECT_EQ(hex(t.sent[0].bytes()), "01 00 00 00 88 13 00 00 00 00 00 00");  // Ping, 5000
+    clock.set(5999);
+    t.keep_alive();
+    EXPECT_EQ(t.sent.size(), 1u);
+    clock.set(6000);
+    t.keep_alive();
+    EXPECT_EQ(t.sent.size(), 2u);
+
+    ByteBuffer ping = make_keep_alive_packet(PacketKind::Ping, 0x1122334455667788);
+    EXPECT_TRUE(t.handle_ping(ping));
+    EXPECT_EQ(hex(t.sent.back().bytes()), "02 00 00 00 88 77 66 55 44 33 22 11");  // Pong, same time
+
+    Pair p = make_pair_object(1, 1.0f);
+    ByteBuffer data = sync_packet(7, {{1, &p}});
+    data.skip(3);
+    EXPECT_FALSE(t.handle_ping(data));
+    EXPECT_EQ(data.read_position(), 0u);
+    int64_t last = 0, latency = 0;
+    EXPECT_FALSE(t.handle_pong(data, last, latency));
+    EXPECT_EQ(data.read_position(), 0u);
+    EXPECT_EQ(last, 0);
+
+    clock.set(20000);
+    ByteBuffer pong = make_keep_alive_packet(PacketKind::Pong, 20000 - 40);
+    EXPECT_TRUE(t.handle_pong(pong, last, latency));
+    EXPECT_EQ(last, 20000);
+    EXPECT_EQ(latency, 20);
+
+    // A ping cut short is consumed but not answered; a garbage time does not overflow.
+    size_t before = t.sent.size();
+    ByteBuffer cut = buffer_of({1, 0, 0, 0, 9});
+    EXPECT_TRUE(t.handle_ping(cut));
+    EXPECT_EQ(t.sent.size(), before);
+    ByteBuffer wild = make_keep_alive_packet(PacketKind::Pong, std::numeric_limits<int64_t>::min());
+    EXPECT_TRUE(t.handle_pong(wild, last, latency));
+}
+
+TEST(Announcement, DatagramLayoutIsByteExact) {
+    const Connection server(sf::IpAddress(192, 168, 0, 5), 4200);
+    ByteBuffer d = encode_announcement("Test", server, 0x0A0B0C0D);
+    EXPECT_EQ(hex(d.bytes()),
+              "00 00 00 00 0D 0C 0B 0A 00 00 00 00 "  // kind, send time
+              "00 00 00 00 00 00 00 10 "              // object 0, 16 bytes
+              "00 00 00 04 54 65 73 74 "              // "Test"
+              "C0 A8 00 05 68 10 00 00");             // 192.168.0.5, port 4200
+    EXPECT_EQ(d.size(), 36u);
+    EXPECT_EQ(encode_announcement("", server, 1).size(), 32u);
+
+    std::string name;
+    Connection c;
+    ASSERT_TRUE(decode_announcement(d, name, c));
+    EXPECT_EQ(name, "Test");
+    EXPECT_EQ(c, server);
+
+    // Cut, padded, or for another object: not an announcement.
+    std::vector<uint8_t> bytes = d.bytes();
+    for (size_t n = 0; n < bytes.size(); ++n)
+        EXPECT_FALSE(decode_announcement(ByteBuffer(bytes.data(), n), name, c));
+    std::vector<uint8_t> other = bytes;
+    other[15] = 5;
+    EXPECT_FALSE(decode_announcement(buffer_of(other), name, c));
+    std::vector<uint8_t> inner = bytes;
+    inner[23] = 3;  // the name claims one byte less than the record holds
+    EXPECT_FALSE(decode_announcement(buffer_of(inner), name, c));
+    EXPECT_EQ(name, "Test");
+}
+
+TEST(Announcement, LoopbackOnlyModeKeepsEverythingOnThisMachine) {
+    {
+        ScopedEnv env("BRAWL_LOOPBACK_ONLY", "1");
+        EXPECT_TRUE(loopback_only());
+        EXPECT_EQ(announcement_target_address(), sf::IpAddress::LocalHost);
+        EXPECT_EQ(public_address_text(), "unavailable");
+    }
+    {
+        ScopedEnv env("BRAWL_LOOPBACK_ONLY", nullptr);
+        EXPECT_FALSE(loopback_only());
+        EXPECT_EQ(announcement_target_address(), sf::IpAddress::Broadcast);
+    }
+    {
+        ScopedEnv env("BRAWL_LOOPBACK_ONLY", "0");
+        EXPECT_EQ(announcement_target_address(), sf::IpAddress::Broadcast);
+    }
+}

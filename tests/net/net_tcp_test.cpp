@@ -1,0 +1,570 @@
+#include <gtest/gtest.h>
+
+#include <SFML/Network/SocketSelector.hpp>
+#include <SFML/Network/TcpListener.hpp>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <limits>
+#include <tuple>
+
+#include "support/net_test_support.h"
+
+using namespace net_test;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+const sf::IpAddress localhost = sf::IpAddress::LocalHost;
+
+// Records what a connection hook is called with and, optionally, what the server looks like then.
+struct HookLog {
+    struct Call {
+        unsigned int id;
+        unsigned short local_port;
+        Connection remote;
+    };
+    std::vector<Call> calls;
+    void record(Protocol*, unsigned int id, unsigned short local_port, Connection remote) {
+        calls.push_back({id, local_port, remote});
+    }
+    ConnectionCallback callback() { return ConnectionCallback(this, &HookLog::record); }
+};
+
+// A port on which nobody listens.
+unsigned short closed_port() {
+    sf::TcpListener probe;
+    probe.listen(0);
+    unsigned short port = probe.getLocalPort();
+    probe.close();
+    return port;
+}
+
+int bytes_waiting(int fd) {
+    int n = 0;
+    ioctl(fd, FIONREAD, &n);
+    return n;
+}
+
+// Exactly n bytes from a blocking socket, or fewer when they do not come within the time.
+std::vector<uint8_t> raw_read(sf::TcpSocket& s, size_t n, int timeout_ms = 3000) {
+    std::vector<uint8_t> out;
+    sf::SocketSelector selector;
+    selector.add(s);
+    while (out.size() < n && selector.wait(sf::milliseconds(timeout_ms))) {
+        uint8_t buf[4096];
+        size_t got = 0;
+        if (s.receive(buf, std::min(n - out.size(), sizeof buf), got) != sf::Socket::Done) break;
+        out.insert(out.end(), buf, buf + got);
+    }
+    return out;
+}
+
+void raw_send(sf::TcpSocket& s, const std::vector<uint8_t>& bytes) {
+    ASSERT_EQ(s.send(bytes.data(), bytes.size()), sf::Socket::Done);
+}
+
+std::vector<uint8_t> framed(const ByteBuffer& packet) {
+    ByteBuffer f;
+    f.write_u32_be(uint32_t(packet.size()));
+    f.append(packet.data(), packet.size());
+    return f.bytes();
+}
+
+int64_t elapsed_ms(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
+}
+
+}  // namespace
+
+TEST(TcpHandshake, IdsGoLowestFreeFirstAndAFreedIdIsGivenAgain) {
+    // Hooks outlive the transports that call them (destructors still report).
+    HookLog server_connects, server_disconnects, client_connects;
+    TcpServer server;
+    ASSERT_TRUE(server.listen_start(0, 0));
+    const unsigned short port = server.listening_port();
+    ASSERT_NE(port, 0);
+    server.on_connect = server_connects.callback();
+    server.on_disconnect = server_disconnects.callback();
+
+    TcpClient c0, c1, c2;
+    c0.on_connect = client_connects.callback();
+    CaptureStdout();
+    ASSERT_TRUE(connect_client(server, c0));
+    ASSERT_TRUE(connect_client(server, c1));
+    ASSERT_TRUE(connect_client(server, c2));
+    std::string out = GetCapturedStdout();
+    EXPECT_EQ(c0.connection_id, 0u);
+    EXPECT_EQ(c1.connection_id, 1u);
+    EXPECT_EQ(c2.connection_id, 2u);
+    EXPECT_EQ(server.ids_in_use, (std::set<unsigned int>{0, 1, 2}));
+    EXPECT_EQ(server.next_id_hint, 3u);
+    EXPECT_NE(out.find("New client (0) connected: 127.0.0.1:" + std::to_string(c0.link.local_port()) + "\n"),
+              std::string::npos)
+        << out;
+
+    // Both hooks see the id, their own port and the other end.
+    ASSERT_EQ(client_connects.calls.size(), 1u);
+    EXPECT_EQ(client_connects.calls[0].id, 0u);
+    EXPECT_EQ(client_connects.calls[0].local_port, c0.link.local_port());
+    EXPECT_EQ(client_connects.calls[0].remote, Connection(localhost, port));
+    ASSERT_EQ(server_connects.calls.size(), 3u);
+    EXPECT_EQ(server_connects.calls[2].id, 2u);
+    EXPECT_EQ(server_connects.calls[2].local_port, port);
+    EXPECT_EQ(server_connects.calls[2].remote, Connection(localhost, c2.link.local_port()));
+    EXPECT_EQ(server.clients.at(0).latency_ms, 0);
+
+    // Client 1 leaves: its id is the next one given, then 3.
+    const unsigned short c1_port = c1.link.local_port();
+    c1.disconnect();
+    EXPECT_FALSE(c1.connected);
+    CaptureStdout();
+    EXPECT_TRUE(eventually([&] { return server.clients.size() == 2; }, [&] { server.receive(); }));
+    out = GetCapturedStdout();
+    EXPECT_EQ(out, "Client (1) disconnected: 127.0.0.1:" + std::to_string(c1_port) + "\n");
+    ASSERT_EQ(server_disconnects.calls.size(), 1u);
+    EXPECT_EQ(server_disconnects.calls[0].id, 1u);
+    EXPECT_EQ(server.next_id_hint, 1u);
+
+    TcpClient c3, c4;
+    ASSERT_TRUE(connect_client(server, c3));
+    ASSERT_TRUE(connect_client(server, c4));
+    EXPECT_EQ(c3.connection_id, 1u);
+    EXPECT_EQ(c4.connection_id, 3u);
+
+    // The same client object can be opened again and gets the lowest free id.
+    c0.disconnect();
+    EXPECT_TRUE(eventually([&] { return server.clients.count(0) == 0; }, [&] { server.receive(); }));
+    ASSERT_TRUE(connect_client(server, c1));
+    EXPECT_EQ(c1.connection_id, 0u);
+}
+
+TEST(TcpHandshake, NextFreeIdIsTheLowestUnusedIdAtOrAboveTheHint) {
+    TcpServer server;
+    EXPECT_EQ(server.next_free_id(), 0u);
+    server.ids_in_use = {0, 1, 3, 7};
+    EXPECT_EQ(server.next_free_id(), 2u);
+    EXPECT_EQ(server.next_id_hint, 2u);
+    server.ids_in_use.insert(2);
+    EXPECT_EQ(server.next_free_id(), 4u);
+    server.next_id_hint = 7;
+    EXPECT_EQ(server.next_free_id(), 8u);
+}
+
+TEST(TcpOpen, FailsAfterTheTimeOutWhenNobodyListens) {
+    const unsigned short port = closed_port();
+    TcpClient client;
+    CaptureStdout();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.open(localhost, port, 0.3f));
+    int64_t took = elapsed_ms(start);
+    EXPECT_EQ(GetCapturedStdout(),
+              "TcpError! open on address 127.0.0.1 and port " + std::to_string(port) + " failed.\n");
+    EXPECT_GE(took, 299);
+    EXPECT_LT(took, 3000);
+    EXPECT_FALSE(client.connected);
+
+    // The time-out is measured on the transport's clock: 10 seconds that pass in 25 ms steps.
+    ManualNetClock clock(0, 25);
+    client.set_clock(clock);
+    CaptureStdout();
+    start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.open(localhost, port, 10.0f));
+    GetCapturedStdout();
+    EXPECT_LT(elapsed_ms(start), 5000);
+    EXPECT_GE(clock.now_ms(), 10000);
+}
+
+TEST(TcpOpen, HandshakeFailsWithoutAWholeIdPacket) {
+    sf::TcpListener silent;
+    ASSERT_EQ(silent.listen(0), sf::Socket::Done);
+    const unsigned short port = silent.getLocalPort();
+    TcpClient client;
+    CaptureStdout();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.open(localhost, port, 0.3f));
+    EXPECT_GE(elapsed_ms(start), 299);
+    EXPECT_EQ(GetCapturedStdout(),
+              "TcpError! handshake on address 127.0.0.1 and port " + std::to_string(port) + " failed.\n");
+
+    // An id packet of two bytes is not an id.
+    sf::TcpSocket drain;
+    ASSERT_EQ(silent.accept(drain), sf::Socket::Done);  // the first attempt's connection
+    std::atomic<bool> opened{true};
+    CaptureStdout();
+    std::thread connector([&] { opened = client.open(localhost, port, 2.0f); });
+    sf::TcpSocket raw;
+    ASSERT_EQ(silent.accept(raw), sf::Socket::Done);
+    raw_send(raw, {0, 0, 0, 2, 0xAB, 0xCD});
+    connector.join();
+    EXPECT_FALSE(opened);
+    EXPECT_NE(GetCapturedStdout().find("TcpError! handshake on"), std::string::npos);
+    EXPECT_FALSE(client.connected);
+}
+
+TEST(TcpWire, HandshakePingPongAndDataBytesOnTheStream) {
+    sf::TcpListener listener;
+    ASSERT_EQ(listener.listen(0), sf::Socket::Done);
+    ManualNetClock clock(10000);
+    HookLog dropped;
+    TcpClient client;
+    client.set_clock(clock);
+    client.on_disconnect = dropped.callback();
+    std::atomic<bool> opened{false};
+    std::thread connector([&] { opened = client.open(localhost, listener.getLocalPort(), 3.0f); });
+    sf::TcpSocket raw;
+    ASSERT_EQ(listener.accept(raw), sf::Socket::Done);
+    raw_send(raw, {0, 0, 0, 4, 0, 0, 0, 3});
+    EXPECT_EQ(hex(raw_read(raw, 8)), "00 00 00 04 00 00 00 03");  // the id comes back unchanged
+    connector.join();
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(client.connection_id, 3u);
+    EXPECT_EQ(client.last_receive_ms, 10000);
+
+    client.receive();  // the first keep-alive ping goes out at once
+    EXPECT_EQ(hex(raw_read(raw, 16)), "00 00 00 0C 01 00 00 00 10 27 00 00 00 00 00 00");
+
+    raw_send(raw, framed(make_keep_alive_packet(PacketKind::Pong, 10000)));
+    clock.set(10040);
+    EXPECT_TRUE(eventually([&] { return client.latency_ms == 20; }, [&] { client.receive(); }));
+    EXPECT_EQ(client.last_receive_ms, 10040);
+
+    raw_send(raw, framed(make_keep_alive_packet(PacketKind::Ping, 777)));
+    ASSERT_TRUE(eventually([&] { return bytes_waiting(client.link.socket.getHandle()) >= 16; }));
+    client.receive();
+    EXPECT_EQ(hex(raw_read(raw, 16)), "00 00 00 0C 02 00 00 00 09 03 00 00 00 00 00 00");
+
+    raw_send(raw, framed(data_packet(42)));
+    EXPECT_TRUE(eventually([&] { return client.inbox.size() == 1; }, [&] { client.receive(); }));
+    EXPECT_EQ(client.inbox.begin()->first, Connection(localhost, listener.getLocalPort()));
+    EXPECT_EQ(client.inbox.begin()->second, data_packet(42));
+
+    // A frame that claims 4 GB: the client holds what arrived, not what was claimed.
+    raw_send(raw, {0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    for (int i = 0; i < 20; ++i) client.receive();
+    EXPECT_TRUE(client.connected);
+    EXPECT_EQ(client.inbox.size(), 1u);
+    EXPECT_LT(client.link.receive_capacity(), size_t(1) << 20);
+
+    raw.disconnect();
+    EXPECT_TRUE(eventually([&] { return !client.connected; }, [&] { client.receive(); }));
+    ASSERT_EQ(dropped.calls.size(), 1u);
+    EXPECT_EQ(dropped.calls[0].id, 3u);
+    EXPECT_EQ(dropped.calls[0].remote, Connection(localhost, listener.getLocalPort()));
+    EXPECT_TRUE(client.inbox.empty());
+    EXPECT_EQ(client.latency_ms, 0);
+}
+
+TEST(TcpAccept, ANewcomerWithoutTheRightEchoIsNotRegistered) {
+    TcpServer server;
+    ASSERT_TRUE(server.listen_start(0, 0));
+    server.handshake_timeout = sf::milliseconds(200);
+    const unsigned short port = server.listening_port();
+
+    sf::TcpSocket mute;
+    ASSERT_EQ(mute.connect(localhost, port), sf::Socket::Done);
+    server.accept_client();  // the connection is already waiting: accepted, offered an id, not echoed
+    EXPECT_EQ(hex(raw_read(mute, 8)), "00 00 00 04 00 00 00 00");  // it was offered id 0
+    EXPECT_TRUE(server.clients.empty());
+    EXPECT_TRUE(server.ids_in_use.empty());
+    EXPECT_EQ(server.next_id_hint, 0u);
+
+    std::thread liar([&] {
+        sf::TcpSocket s;
+        if (s.connect(localhost, port) != sf::Socket::Done) return;
+        raw_read(s, 8);
+        const uint8_t wrong[8] = {0, 0, 0, 4, 0, 0, 0, 5};
+        s.send(wrong, 8);
+        raw_read(s, 1, 1000);  // until the server closes it
+    });
+    auto start = std::chrono::steady_clock::now();
+    while (elapsed_ms(start) < 700) server.accept_client();
+    liar.join();
+    EXPECT_TRUE(server.clients.empty());
+
+    TcpClient honest;
+    ASSERT_TRUE(connect_client(server, honest));
+    EXPECT_EQ(honest.connection_id, 0u);
+}
+
+TEST(TcpKeepAlive, PingsAreAnsweredToTheirSenderAndBothSidesMeasureLatency) {
+    ManualNetClock server_clock(50000), clock0(1000), clock1(1000);
+    TcpServer server;
+    server.set_clock(server_clock);
+    ASSERT_TRUE(server.listen_start(0, 0));
+    TcpClient c0, c1;
+    c0.set_clock(clock0);
+    c1.set_clock(clock1);
+    ASSERT_TRUE(connect_client(server, c0));
+    ASSERT_TRUE(connect_client(server, c1));
+    c1.next_keep_alive_ms = std::numeric_limits<int64_t>::max();  // client 1 never pings
+
+    server.next_keep_alive_ms = std::numeric_limits<int64_t>::max();
+    c0.receive();  // ping {1, 1000}
+    clock0.set(1040);
+    EXPECT_TRUE(eventually([&] { return c0.latency_ms == 20; }, [&] {
+        server.receive();
+        c0.receive();
+    }));
+    EXPECT_EQ(c0.last_receive_ms, 1040);
+
+    // The server's own pings, sent to everyone at 50000, come back to it as pongs.
+    server.next_keep_alive_ms = 0;
+    server.keep_alive();
+    server_clock.set(50060);
+    EXPECT_TRUE(eventually(
+        [&] { return server.clients.at(0).latency_ms == 30 && server.clients.at(1).latency_ms == 30; },
+        [&] {
+            c0.receive();
+            c1.receive();
+            server.receive();
+        }));
+    EXPECT_EQ(server.clients.at(1).last_receive_ms, 50060);
+    EXPECT_EQ(c1.latency_ms, 0);  // the pong for client 0 went to client 0 only
+    EXPECT_TRUE(server.inbox.empty());
+    EXPECT_TRUE(c1.inbox.empty());
+}
+
+TEST(TcpKeepAlive, ReceiveTimeOutDropsASilentPeerOnlyWhenSet) {
+    ManualNetClock server_clock(0), client_clock(0);
+    HookLog dropped;
+    TcpServer server;
+    server.set_clock(server_clock);
+    server.timeout_ms = 0;
+    ASSERT_TRUE(server.listen_start(0, 0));
+    TcpClient client;
+    client.set_clock(client_clock);
+    client.on_disconnect = dropped.callback();
+    ASSERT_TRUE(connect_client(server, client));
+
+    client_clock.set(4999);
+    client.receive();
+    EXPECT_TRUE(client.connected);
+    client_clock.set(5000);
+    client.receive();
+    EXPECT_FALSE(client.connected);
+    ASSERT_EQ(dropped.calls.size(), 1u);
+    EXPECT_EQ(dropped.calls[0].id, 0u);
+
+    // The server side: its time-out of 0 never drops; 5000 drops the silent client.
+    TcpClient quiet;
+    quiet.set_clock(client_clock);
+    ASSERT_TRUE(connect_client(server, quiet));
+    server_clock.set(1000000);
+    server.receive();
+    EXPECT_EQ(server.clients.count(quiet.connection_id), 1u);
+    server.timeout_ms = 5000;
+    CaptureStdout();
+    server.receive();
+    EXPECT_NE(GetCapturedStdout().find("Client (" + std::to_string(quiet.connection_id) + ") disconnected"),
+              std::string::npos);
+    EXPECT_EQ(server.clients.count(quiet.connection_id), 0u);
+}
+
+TEST(TcpReplication, AnObjectTravelsEachWayAndPacketsKeepTheirSender) {
+    TcpServer server;
+    ASSERT_TRUE(server.listen_start(0, 0));
+    TcpClient client;
+    ASSERT_TRUE(connect_client(server, client));
+    server.set_send_interval(0.0f);
+    client.set_send_interval(0.0f);
+
+    Thing on_server = sample_thing(), on_client;
+    NetworkableMap server_objects{{5, &on_server}}, client_objects{{5, &on_client}};
+    ASSERT_TRUE(server.send_objects(server_objects));
+    EXPECT_TRUE(eventually([&] { return on_client.name == "ab"; }, [&] { client.receive_objects(client_objects); }));
+    expect_same_fields(on_server, on_client);
+
+    Thing from_client = sample_thing(), at_server;
+    from_client.name = "up";
+    from_client.hp = 1234;
+    NetworkableMap up{{6, &from_client}}, down{{6, &at_server}};
+    ASSERT_TRUE(client.send_objects(up));
+    EXPECT_TRUE(eventually([&] { return at_server.name == "up"; }, [&] { server.receive_objects(down); }));
+    EXPECT_EQ(at_server.hp, 1234);
+    EXPECT_EQ(server.newest_timestamps[6].count(Connection(localhost, client.link.local_port())), 1u);
+}
+
+TEST(TcpReceiveCap, OneReceiveTakesAtMostTheCapPerClient) {
+    TcpServer server;
+    ASSERT_TRUE(server.listen_start(0, 0));
+    server.max_packets_per_receive = 50;
+    server.next_keep_alive_ms = std::numeric_limits<int64_t>::max();
+    TcpClient client;
+    client.max_packets_per_receive = 50;
+    ASSERT_TRUE(connect_client(server, client));
+
+    for (uint32_t i = 0; i < 60; ++i) ASSERT_TRUE(client.send(data_packet(i)));
+    const int expected = 60 * int(4 + data_packet(0).size());
+    const int fd = server.clients.at(0).link->socket.getHandle();
+    ASSERT_TRUE(eventually([&] { return bytes_waiting(fd) == expected; }));
+    server.receive();
+    EXPECT_EQ(server.inbox.size(), 50u);
+    server.receive();
+    ASSERT_EQ(server.inbox.size(), 60u);
+    uint32_t i = 0;  // in arrival order
+    for (auto& [from, packet] : server.inbox) EXPECT_EQ(packet, data_packet(i++));
+
+    for (uint32_t k = 0; k < 60; ++k) ASSERT_TRUE(server.send(data_packet(k)));
+    const int client_fd = client.link.socket.getHandle();
+    ASSERT_TRUE(eventually([&] { return bytes_waiting(client_fd) == expected; }));
+    client.next_keep_alive_ms = std::numeric_limits<int64_t>::max();
+    client.receive();
+    EXPECT_EQ(client.inbox.size(), 50u);
+    client.receive();
+    EXPECT_EQ(client.inbox.size(), 60u);
+}
+
+TEST(TcpSend, APartialSendIsCompletedAndTheStreamStaysInOrder) {
+    TcpServer server;
+    ASSERT_TRUE(server.listen_start(0, 0));
+    TcpClient client;
+    ASSERT_TRUE(connect_client(server, client));
+
+    // Far more than the loopback socket buffers hold while the server is not reading.
+    std::vector<uint8_t> pattern(16u << 20);
+    for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = uint8_t(i * 7 + (i >> 16));
+    const ByteBuffer big(std::move(pattern));
+    ASSERT_TRUE(client.send(big));
+    ASSERT_GT(client.link.queued_bytes(), 0u);  // the socket took only part of it
+    ASSERT_TRUE(client.send(data_packet(1)));
+
+    EXPECT_TRUE(eventually([&] { return server.inbox.size() == 2; },
+                           [&] {
+                               client.receive();
+                               server.receive();
+                           },
+                           20000));
+    ASSERT_EQ(server.inbox.size(), 2u);
+    auto it = server.inbox.begin();
+    EXPECT_TRUE(it->second == big);
+    EXPECT_EQ(std::next(it)->second, data_packet(1));
+    EXPECT_EQ(client.link.queued_bytes(), 0u);
+}
+
+TEST(TcpSend, FailuresAreReportedNotAnsweredAsSuccess) {
+    TcpClient idle;
+    EXPECT_FALSE(idle.send(data_packet(1)));
+
+    HookLog dropped;
+    TcpServer server;
+    ASSERT_TRUE(server.listen_start(0, 0));
+    TcpClient client;
+    client.on_disconnect = dropped.callback();
+    ASSERT_TRUE(connect_client(server, client));
+
+    server.send_to_all = false;
+    server.current_sender = 9;  // nobody
+    EXPECT_FALSE(server.send(data_packet(1)));
+    server.send_to_all = true;
+    EXPECT_EQ(server.clients.size(), 1u);
+
+    // A socket that can no longer write answers a send with failure and the link is dropped.
+    ::shutdown(client.link.socket.getHandle(), SHUT_WR);
+    EXPECT_FALSE(client.send(data_packet(2)));
+    EXPECT_FALSE(client.connected);
+    EXPECT_EQ(dropped.calls.size(), 1u);
+    EXPECT_FALSE(client.send(data_packet(3)));
+}
+
+namespace {
+
+// An on-disconnect hook that, like the game's, talks to the remaining clients from inside the
+// hook, and notes whether the record was still there when it ran.
+struct ReentrantHook {
+    TcpServer* server = nullptr;
+    std::vector<unsigned int> ids;
+    std::vector<bool> present;
+    void on_disconnect(Protocol*, unsigned int id, unsigned short, Connection) {
+        ids.push_back(id);
+        present.push_back(server->clients.count(id) == 1);
+        server->send(data_packet(1000 + id));
+        server->receive();
+    }
+};
+
+}  // namespace
+
+TEST(TcpServerWalk, ClientsDroppedDuringAWalkAreRemovedAfterIt) {
+    ReentrantHook hook;
+    TcpServer server;
+    hook.server = &server;
+    ASSERT_TRUE(server.listen_start(0, 0));
+    server.on_disconnect = ConnectionCallback(&hook, &ReentrantHook::on_disconnect);
+    TcpClient c0, c1, c2;
+    ASSERT_TRUE(connect_client(server, c0));
+    ASSERT_TRUE(connect_client(server, c1));
+    ASSERT_TRUE(connect_client(server, c2));
+
+    // Client 1's server-side socket can no longer write: the answer to its ping (sent while
+    // the receive walk stands on client 1) finds it gone. Client 2 simply closes.
+    server.next_keep_alive_ms = std::numeric_limits<int64_t>::max();  // only the ping answer sends
+    c1.receive();  // sends a ping
+    ::shutdown(server.clients.at(1).link->socket.getHandle(), SHUT_WR);
+    c2.disconnect();
+    const int fd1 = server.clients.at(1).link->socket.getHandle();
+    ASSERT_TRUE(eventually([&] { return bytes_waiting(fd1) >= 16; }));
+    CaptureStdout();
+    EXPECT_TRUE(eventually([&] { return server.clients.size() == 1; }, [&] { server.receive(); }));
+    std::string out = GetCapturedStdout();
+    std::vector<unsigned int> ids = hook.ids;
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, (std::vector<unsigned int>{1, 2}));
+    EXPECT_EQ(hook.present, (std::vector<bool>{true, true}));
+    EXPECT_EQ(server.ids_in_use, std::set<unsigned int>{0});
+    EXPECT_EQ(server.clients.count(0), 1u);
+    EXPECT_NE(out.find("Client (1) disconnected: "), std::string::npos);
+    EXPECT_NE(out.find("Client (2) disconnected: "), std::string::npos);
+
+    // Client 0 heard both hooks' messages.
+    NetworkableMap none;
+    size_t notices = 0;
+    EXPECT_TRUE(eventually([&] { return notices == 2; }, [&] {
+        c0.receive();
+        for (auto& [from, p] : c0.inbox) notices += (p == data_packet(1001) || p == data_packet(1002));
+        c0.inbox.clear();
+    }));
+
+    // A send to all that finds a client gone reports it and removes the client after the walk.
+    ::shutdown(server.clients.at(0).link->socket.getHandle(), SHUT_WR);
+    EXPECT_FALSE(server.send(data_packet(7)));
+    EXPECT_TRUE(server.clients.empty());
+    EXPECT_TRUE(server.ids_in_use.empty());
+    EXPECT_EQ(hook.ids.size(), 3u);
+    EXPECT_EQ(hook.ids.back(), 0u);
+}
+
+TEST(TcpServerLifecycle, ListenStartWaitsForItsClientsAndDestructionDropsThem) {
+    const unsigned short port = closed_port();
+    HookLog dropped;
+    TcpClient c0, c1;
+    std::atomic<bool> ok0{false}, ok1{false};
+    CaptureStdout();
+    {
+        TcpServer server;
+        server.on_disconnect = dropped.callback();
+        std::thread t0([&] { ok0 = c0.open(localhost, port, 5.0f); });
+        std::thread t1([&] { ok1 = c1.open(localhost, port, 5.0f); });
+        EXPECT_TRUE(server.listen_start(port, 2));
+        t0.join();
+        t1.join();
+        EXPECT_FALSE(server.blocking_accept);
+        EXPECT_EQ(server.clients.size(), 2u);
+    }
+    std::string out = GetCapturedStdout();
+    EXPECT_TRUE(ok0 && ok1);
+    EXPECT_EQ(dropped.calls.size(), 2u);
+    EXPECT_NE(out.find("Client (0) disconnected: "), std::string::npos);
+    EXPECT_NE(out.find("Client (1) disconnected: "), std::string::npos);
+
+    // A port that is taken cannot be listened on.
+    sf::TcpListener taken;
+    ASSERT_EQ(taken.listen(0), sf::Socket::Done);
+    TcpServer second;
+    CaptureStdout();
+    EXPECT_FALSE(second.listen_start(taken.getLocalPort(), 1));
+    EXPECT_EQ(GetCapturedStdout(),
+              "TcpError! listen_start on port " + std::to_string(taken.getLocalPort()) + " failed.\n");
+}

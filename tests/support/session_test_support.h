@@ -1,0 +1,290 @@
+#pragma once
+// Shared pieces of the session suites: terrain surfaces of material colours, objects that record
+// what the world step does to them, a captured log, and a server session on loopback built the
+// way the server's hosting builds it (without the LAN announcement).
+#include <SDL/SDL.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/core/logger.h"
+#include "game/config/settings.h"
+#include "game/physics/qg_phys_object.h"
+#include "game/session/qg_event.h"
+#include "game/session/qg_event_handler.h"
+#include "game/session/qg_game.h"
+#include "game/session/qg_object.h"
+#include "net/sync/net_clock.h"
+#include "net/transport/tcp_server.h"
+#include "net/transport/udp.h"
+#include "support/surface_test_support.h"
+
+namespace session_test {
+
+using surface_test::set_material_colors;
+using surface_test::SurfaceDeleter;
+using surface_test::SurfacePtr;
+
+// A 32-bit terrain surface filled with air.
+inline SurfacePtr make_surface(int w, int h) { return surface_test::make_surface(w, h, color_air); }
+
+// Fills the rectangle [x, x + w) x [y, y + h), cut to the surface.
+inline void fill(SDL_Surface* s, int x, int y, int w, int h, ColorRGBA c) {
+    for (int yy = std::max(y, 0); yy < std::min(y + h, s->h); ++yy)
+        for (int xx = std::max(x, 0); xx < std::min(x + w, s->w); ++xx) {
+            uint32_t v = c.to_pixel();
+            std::memcpy(static_cast<uint8_t*>(s->pixels) + yy * s->pitch + xx * 4, &v, 4);
+        }
+}
+
+// Collects the warnings the code under test logs.
+class LogCapture {
+public:
+    LogCapture() {
+        log_reset_for_tests();
+        log_set_output_for_tests(&out_);
+        log_enable();
+        log_set_level(LogLevel::Warning);
+    }
+    ~LogCapture() {
+        log_reset_for_tests();
+        log_set_output_for_tests(nullptr);
+    }
+    bool contains(const std::string& text) const { return out_.str().find(text) != std::string::npos; }
+    std::string text() const { return out_.str(); }
+
+private:
+    std::ostringstream out_;
+};
+
+// What the world step did, in order: "update 7", "sprite 7", "pair 3 5", "terrain 3".
+using Journal = std::vector<std::string>;
+
+class RecordingObject : public QGObject {
+public:
+    RecordingObject(QGGame* game, unsigned int id, Journal* journal, bool reliable = false)
+        : QGObject(game, id, reliable), journal_(journal) {}
+    ~RecordingObject() override {
+        if (deleted_flag) *deleted_flag = true;
+    }
+    bool updates_on_client() const override { return on_client; }
+    bool updates_while_paused() const override { return while_paused; }
+    void update(float) override {
+        journal_->push_back("update " + std::to_string(entity_id));
+        if (on_update) on_update();
+    }
+    void update_sprite() override { journal_->push_back("sprite " + std::to_string(entity_id)); }
+
+    bool on_client = false;
+    bool while_paused = false;
+    bool* deleted_flag = nullptr;
+    std::function<void()> on_update;
+
+private:
+    Journal* journal_;
+};
+
+// A physics object that records its updates and collisions.
+class RecordingPhys : public QGPhysObject {
+public:
+    RecordingPhys(QGGame* game, Journal* journal, ivec2d size, bool is_static = false, float mass = 1.0f,
+                  float bounce = 0.0f, unsigned short group = 1, unsigned short mask = 0xffff)
+        : QGPhysObject(game, 0, size, is_static, mass, 0.0f, 0.0f, bounce, group, mask, 0.0f),
+          journal_(journal) {}
+    ~RecordingPhys() override {
+        if (deleted_flag) *deleted_flag = true;
+    }
+    void update(float dt) override {
+        if (journal_) journal_->push_back("update " + std::to_string(entity_id));
+        if (simulate) QGPhysObject::update(dt);
+    }
+    void on_object_collision(QGPhysObject* other, const dvec2d& impact) override {
+        if (journal_) journal_->push_back("pair " + std::to_string(entity_id) + " " + std::to_string(other->entity_id));
+        last_object_impact = impact;
+        ++object_collisions;
+    }
+    void on_terrain_collision(const dvec2d& impact) override {
+        if (journal_) journal_->push_back("terrain " + std::to_string(entity_id));
+        last_terrain_impact = impact;
+        ++terrain_collisions;
+    }
+
+    bool simulate = false;
+    bool* deleted_flag = nullptr;
+    dvec2d last_object_impact;
+    dvec2d last_terrain_impact;
+    int object_collisions = 0;
+    int terrain_collisions = 0;
+
+private:
+    Journal* journal_;
+};
+
+// A server session without transports, active and running: the world step's own behaviour.
+inline std::unique_ptr<QGGame> make_server_session(const NetClock* clock = nullptr) {
+    auto game = std::make_unique<QGGame>(QGGame::ServerSide{}, clock);
+    game->active = true;
+    game->match_running = true;
+    game->paused = false;
+    return game;
+}
+
+// A client-side session without a connection: the server session turned into a replicating
+// one, for the client rules of the step and of the dispatcher. Its event handler has id 1.
+inline std::unique_ptr<QGGame> make_headless_client_session(const NetClock* clock = nullptr) {
+    auto game = std::make_unique<QGGame>(QGGame::ServerSide{}, clock);
+    game->flush_registrations();
+    game->event_handler->queue.clear();
+    game->is_server = false;
+    game->active = true;
+    game->match_running = true;
+    game->paused = false;
+    return game;
+}
+
+// Applies an event record to a handler as a received sync record would be.
+inline void receive_record(QGEventHandler& handler, ByteBuffer record) {
+    handler.mode = Networkable::Read;
+    handler.current_packet = &record;
+    handler.sync_fields();
+    handler.mode = Networkable::Idle;
+    handler.current_packet = nullptr;
+}
+
+// The handler's wire form of the given events.
+inline ByteBuffer record_of(const std::vector<QGEvent>& events) {
+    QGEventHandler writer(nullptr, 1, true);
+    for (const QGEvent& e : events) writer.enqueue(e);
+    ByteBuffer out;
+    writer.write_queue(out);
+    return out;
+}
+
+inline QGEvent make_event(EQGEventType type, const ByteBuffer& payload, bool delayed = false) {
+    QGEvent e(type, delayed);
+    e.set_payload(payload);
+    return e;
+}
+
+inline ByteBuffer u32_payload(uint32_t v) {
+    ByteBuffer b;
+    b.write_u32_le(v);
+    return b;
+}
+
+// A reliable object with one field of its own, standing for the classes that register their
+// creation records later; built on clients through the action table (build_beacon).
+class Beacon : public QGObject {
+public:
+    Beacon(QGGame* game, unsigned int id) : QGObject(game, id, true) {}
+    void sync_fields() override { sync_field(value); }
+    void write_creation_event(QGEvent& event) const override {
+        event.set_type(EQGEventType::CreateChat);
+        event.set_payload(u32_payload(entity_id));
+    }
+    int32_t value = 0;
+};
+
+inline void build_beacon(QGEventHandler& handler, const QGEvent& event) {
+    new Beacon(handler.game, event_entity_id(event));
+}
+
+// Polls a condition, doing `step` between tests, for up to timeout_ms of real time.
+inline bool eventually(const std::function<bool()>& done, const std::function<void()>& step = {},
+                       int timeout_ms = 5000) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        if (step) step();
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+}
+
+// A server session with its transports on loopback, built as the server's hosting builds it:
+// transports installed, the game set up, the listener on a free port with UDP bound to the same
+// number, the players accepted, then the handler entered into the reliable map and the session
+// activated. No LAN announcement, no public address.
+class LoopbackServer {
+public:
+    explicit LoopbackServer(const NetClock& clock) : clock_(clock) {}
+
+    // False when no port could be had for both TCP and UDP.
+    bool start(uint32_t player_count) {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            game = std::make_unique<QGGame>(QGGame::ServerSide{}, &clock_);
+            tcp = new TcpServer();
+            udp = new Udp();
+            game->install_transports(tcp, udp);
+            GameParameters params;
+            params.player_count = player_count;
+            params.lives = 3;
+            params.respawn_time = 2.5f;
+            game->setup_game(params);
+            if (!tcp->listen_start(0, 0)) continue;
+            port = tcp->listening_port();
+            if (udp->bind(port)) return true;
+        }
+        return false;
+    }
+
+    // Accepts until count clients are connected (their connect threads must be running).
+    bool accept_players(size_t count) {
+        return eventually([&] { return tcp->clients.size() >= count; }, [&] { tcp->accept_client(); });
+    }
+
+    void activate() {
+        game->reliable_objects[game->event_handler->entity_id] = game->event_handler;
+        game->quit = false;
+        game->active = true;
+    }
+
+    std::unique_ptr<QGGame> game;
+    TcpServer* tcp = nullptr;
+    Udp* udp = nullptr;
+    unsigned short port = 0;
+
+private:
+    const NetClock& clock_;
+};
+
+// Remembers the connect result that the session's connect thread reports.
+struct ConnectResult {
+    std::atomic<int> calls{0};
+    std::atomic<bool> value{false};
+    void on_result(bool ok) {
+        value = ok;
+        ++calls;
+    }
+    Callback<void, bool> callback() { return Callback<void, bool>(this, &ConnectResult::on_result); }
+};
+
+// Records the order in which listeners of several types run.
+struct ListenerLog {
+    struct Slot {
+        ListenerLog* log;
+        uint32_t type;
+        void on_event(const void* payload) {
+            log->types.push_back(type);
+            const uint8_t* p = static_cast<const uint8_t*>(payload);
+            log->payloads.emplace_back(p, p + event_payload_size(type));
+        }
+    };
+    std::vector<uint32_t> types;
+    std::vector<std::vector<uint8_t>> payloads;
+    std::vector<std::unique_ptr<Slot>> slots;
+
+    void listen(QGEventHandler& handler, EQGEventType type) {
+        slots.push_back(std::make_unique<Slot>(Slot{this, uint32_t(type)}));
+        handler.listeners[uint32_t(type)] = Callback<void, const void*>(slots.back().get(), &Slot::on_event);
+    }
+};
+
+}  // namespace session_test
