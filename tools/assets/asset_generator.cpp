@@ -10,6 +10,8 @@
 #include "tools/assets/level_assets.h"
 #include "tools/assets/particle_assets.h"
 #include "tools/assets/widget_assets.h"
+#include "tools/assets/entity_assets.h"
+#include "tools/assets/match_screen_assets.h"
 
 namespace {
 
@@ -257,6 +259,8 @@ int main(int argc, char** argv) {
     check(assets::write_level_assets(run), "level templates, backgrounds and gfx/dummy.png");
 
     check(assets::write_widget_assets(run), "widget skins under gfx/ and gfx/partEd/");
+    check(assets::write_entity_assets(run), "player, item, weapon, projectile, portal and sweetroll images");
+    check(assets::write_match_screen_assets(run), "load screen, panel and spawn marker");
 
     // Last: it works from inside the run folder.
     check(assets::write_particle_assets(run), "gfx/particles.vp");
