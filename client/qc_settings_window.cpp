@@ -1,0 +1,188 @@
+#include "client/qc_settings_window.h"
+
+#include <string>
+
+#include "client/client_skins.h"
+#include "client/qc_game.h"
+#include "engine/core/ini.h"
+#include "engine/gfx/audio.h"
+#include "engine/gfx/font.h"
+#include "engine/ui/button.h"
+#include "engine/ui/checkbox.h"
+#include "engine/ui/edit.h"
+#include "engine/ui/label.h"
+#include "engine/ui/scrollbar.h"
+#include "game/config/settings.h"
+
+QCSettingsWindow* QCSettingsWindow::instance = nullptr;
+
+namespace {
+
+constexpr int kDefaultWidth = 1024;
+constexpr int kDefaultHeight = 768;
+constexpr const char* kRefusedSize = "Invalid resolution.";
+
+int stored_width() { return ini_read_int("system", "resX", kDefaultWidth, kUserIni); }
+int stored_height() { return ini_read_int("system", "resY", kDefaultHeight, kUserIni); }
+bool stored_fullscreen() { return ini_read_bool("system", "fullscreen", false, kUserIni); }
+bool stored_movable() { return ini_read_bool("system", "settingsMovable", true, kUserIni); }
+
+template <typename W>
+W* place(W* widget, float x, float y, int horizontal = Anchor::Start, int vertical = Anchor::Start) {
+    widget->CSprite::set_x(x);
+    widget->CSprite::set_y(y);
+    widget->set_horizontal_anchor(horizontal);
+    widget->set_vertical_anchor(vertical);
+    return widget;
+}
+
+}  // namespace
+
+QCSettingsWindow::QCSettingsWindow(CInterfaceElement* parent, CTextureManager* textures, QCGame* owner)
+    : CPanel(parent, textures), game(owner) {
+    instance = this;
+    set_horizontal_anchor(Anchor::Centre);
+    set_vertical_anchor(Anchor::Centre);
+    set_draggable(true);
+    skin_panel(this, textures, 300, 300);
+    CFont* font = game->get_font_factory()->get_font(menu_font_size, menu_font);
+
+    auto label = [&](float width, const std::string& text, bool centred) {
+        CLabel* l = new CLabel(this, font);
+        setup_label(l, width, 24, text);
+        if (centred) l->set_horizontal_alignment(0);
+        add_child(l);
+        return l;
+    };
+    auto edit = [&](float width, const std::string& text) {
+        CEdit* e = new CEdit(this, font);
+        skin_edit(e, textures, width, 24, text);
+        add_child(e);
+        return e;
+    };
+    auto checkbox = [&](const std::string& text, bool checked) {
+        CCheckbox* c = new CCheckbox(this, font);
+        skin_checkbox(c, textures, 280, text);
+        c->set_checked(checked);
+        add_child(c);
+        return c;
+    };
+    auto button = [&](float width, const std::string& text) {
+        CButton* b = new CButton(this, font);
+        skin_button(b, textures, width, 24, text);
+        b->on_click = on_button;
+        add_child(b);
+        return b;
+    };
+
+    place(label(280, "Settings", false), 0, 0);
+    place(label(280, "Resolution:", false), 0, 34);
+    width_edit = place(edit(125, std::to_string(CGameBase::window_width)), 0, 58);
+    place(label(30, "x", true), 125, 58);
+    height_edit = place(edit(125, std::to_string(CGameBase::window_height)), 155, 58);
+    fullscreen_checkbox = place(checkbox("Fullscreen (requires restart)", stored_fullscreen()), 0, 92);
+    movable_checkbox = place(checkbox("Movable Settings Window", stored_movable()), 0, 126);
+    set_draggable(movable_checkbox->is_checked());
+    place(label(80, "Volume:", true), 0, 160);
+
+    volume_scrollbar = new CScrollbar(this);
+    skin_scrollbar(volume_scrollbar, font, 200, 16, 24, textures, false);
+    volume_scrollbar->set_minimum(0);
+    volume_scrollbar->set_maximum(255);
+    volume_scrollbar->set_step(1);
+    volume_scrollbar->set_value(float(QCGame::stored_volume()));
+    add_child(place(volume_scrollbar, 80, 164));
+
+    cancel_button = place(button(135, "Cancel"), 0, 0, Anchor::Start, Anchor::End);
+    confirm_button = place(button(135, "Confirm"), 0, 0, Anchor::End, Anchor::End);
+    apply_button = place(button(280, "Apply"), 0, 34, Anchor::Start, Anchor::End);
+    status_label = place(label(280, "", false), 0, 68, Anchor::Start, Anchor::End);
+    status_label->set_visible(false);
+}
+
+QCSettingsWindow::~QCSettingsWindow() {
+    if (instance == this) instance = nullptr;
+}
+
+void QCSettingsWindow::show_status(const std::string& text) {
+    status_label->set_text(text);
+    status_label->set_visible(true);
+}
+
+bool QCSettingsWindow::apply() {
+    if (CGameBase::is_fullscreen) {
+        show_status("Restart to apply changes.");
+        return false;
+    }
+    const int height = parse_int(height_edit->get_text(), CGameBase::window_height);
+    const int width = parse_int(width_edit->get_text(), CGameBase::window_width);
+    if (!QCGame::window_size_allowed(width, height)) {
+        show_status(kRefusedSize);
+        return false;
+    }
+    CGameBase::set_window_size(width, height);
+    CGameBase::get_audio()->set_volume(uint8_t(volume_scrollbar->get_value()));
+    set_draggable(movable_checkbox->is_checked());
+    show_status("");
+    revert_countdown = kRevertSeconds;
+    return true;
+}
+
+void QCSettingsWindow::revert() {
+    int width = stored_width();
+    int height = stored_height();
+    // A stored size that cannot be opened falls back on the size the client started with.
+    if (!QCGame::window_size_allowed(width, height)) {
+        width = game->startup_width;
+        height = game->startup_height;
+    }
+    CGameBase::set_window_size(width, height);
+    CAudio* audio = CGameBase::get_audio();
+    audio->set_volume(QCGame::stored_volume());
+    volume_scrollbar->set_value(float(audio->volume));
+    width_edit->set_text(std::to_string(stored_width()));
+    height_edit->set_text(std::to_string(stored_height()));
+    fullscreen_checkbox->set_checked(stored_fullscreen());
+    movable_checkbox->set_checked(stored_movable());
+    set_draggable(movable_checkbox->is_checked());
+}
+
+void QCSettingsWindow::update(float dt) {
+    CPanel::update(dt);
+    if (revert_countdown <= 0) return;
+    revert_countdown -= dt;
+    if (revert_countdown <= 0) {
+        status_label->set_visible(false);
+        revert();
+        return;
+    }
+    status_label->set_text("Confirm? Reverting in " + std::to_string(int(revert_countdown)) + " seconds.");
+}
+
+void QCSettingsWindow::on_button(CInterfaceElement* sender, const SDL_MouseButtonEvent*) {
+    QCSettingsWindow* window = instance;
+    if (!window) return;
+    if (sender == window->apply_button) {
+        window->apply();
+    } else if (sender == window->cancel_button) {
+        window->revert();
+        window->set_finished(true);
+    } else if (sender == window->confirm_button) {
+        // Full-screen mode applies nothing but stores the typed size for the next start; a size
+        // that cannot be opened is never stored.
+        const int width = parse_int(window->width_edit->get_text(), kDefaultWidth);
+        const int height = parse_int(window->height_edit->get_text(), kDefaultHeight);
+        if (!window->apply() && !CGameBase::is_fullscreen) return;
+        if (!QCGame::window_size_allowed(width, height)) {
+            window->show_status(kRefusedSize);
+            return;
+        }
+        const std::string path = kUserIni;
+        ini_write_int("system", "resX", width, path);
+        ini_write_int("system", "resY", height, path);
+        ini_write_bool("system", "fullscreen", window->fullscreen_checkbox->is_checked(), path);
+        ini_write_bool("system", "settingsMovable", window->movable_checkbox->is_checked(), path);
+        ini_write_int("system", "volume", CGameBase::get_audio()->volume, path);
+        window->set_finished(true);
+    }
+}

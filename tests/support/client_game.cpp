@@ -1,0 +1,111 @@
+#include "support/client_game.h"
+
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "engine/core/ini.h"
+#include "engine/ui/edit.h"
+#include "game/config/settings.h"
+#include "support/display_support.h"
+#include "support/test_support.h"
+#include "support/widget_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace client_test {
+namespace {
+
+QCGame* the_game = nullptr;
+test_support::ScratchDir* scratch = nullptr;
+
+class ClientEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        // Everything of the run folder is shared but config.ini, which the menus rewrite.
+        scratch = new test_support::ScratchDir();
+        for (const fs::directory_entry& entry : fs::directory_iterator(fs::current_path())) {
+            const std::string name = entry.path().filename().string();
+            if (name == "config.ini") fs::copy_file(entry.path(), scratch->file(name));
+            else if (name.find(".log") == std::string::npos) fs::create_symlink(entry.path(), scratch->file(name));
+        }
+        ASSERT_EQ(chdir(scratch->path().c_str()), 0);
+        // A stored volume beyond the range must be clamped, not narrowed.
+        ini_write_int("system", "volume", 300, kUserIni);
+        ini_write_int("system", "resX", 800, kUserIni);
+        ini_write_int("system", "resY", 600, kUserIni);
+        load_settings();
+        ASSERT_TRUE(test_support::start_sdl_video()) << SDL_GetError();
+        the_game = new QCGame(sf::IpAddress::None, 0);
+        the_game->on_start();
+    }
+    void TearDown() override {
+        the_game->on_shutdown();
+        delete the_game;
+        the_game = nullptr;
+        delete scratch;
+        scratch = nullptr;
+    }
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ClientEnvironment);
+
+void send(const SDL_Event& event) { the_game->dispatch_event(event); }
+
+}  // namespace
+
+QCGame& game() { return *the_game; }
+
+const std::string& run_folder() { return scratch->path(); }
+
+void frame(float dt) {
+    the_game->poll_events();
+    the_game->update(dt);
+    the_game->draw_frame(the_game->screen);
+}
+
+void click_at(int x, int y, int button) {
+    send(test_support::mouse_motion(x, y));
+    send(test_support::mouse_down(x, y, Uint8(button)));
+    send(test_support::mouse_up(x, y, Uint8(button)));
+    frame();
+}
+
+void click(CInterfaceElement* widget, int button) {
+    const IntRect r = widget->get_anchored_absolute_bounds();
+    click_at(r.x + r.width / 2, r.y + r.height / 2, button);
+}
+
+void retype(CEdit* edit, const std::string& text) {
+    const IntRect r = edit->get_anchored_absolute_bounds();
+    click_at(r.x + r.width - 2, r.y + r.height / 2);
+    for (std::size_t i = edit->get_text().size(); i > 0; --i) {
+        send(test_support::key_down(SDLK_BACKSPACE));
+        send(test_support::key_up(SDLK_BACKSPACE));
+    }
+    for (char c : text) {
+        const SDLKey sym = SDLKey(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        send(test_support::key_down(sym, Uint16(c)));
+        send(test_support::key_up(sym));
+    }
+    frame();
+}
+
+std::string config(const std::string& section, const std::string& key) {
+    return ini_read_string(section, key, "<missing>", kUserIni);
+}
+
+ColorRGBA pixel(int x, int y) {
+    uint8_t p[4] = {0, 0, 0, 0};
+    // Mesa's software rasteriser keeps the back buffer after the swap: what the window shows.
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, CGameBase::window_height - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    return {p[0], p[1], p[2], p[3]};
+}
+
+}  // namespace client_test
