@@ -57,10 +57,9 @@ int ini_read_int(std::string section, std::string key, int fallback, std::string
 }
 
 float ini_read_float(std::string section, std::string key, float fallback, std::string path) {
-    // The default travels as its six-decimal text, so it comes back rounded as written.
-    std::string fallback_text = format_float(fallback);
-    return parse_float(ini_read_string(section, key, fallback_text, path),
-                       parse_float(fallback_text, fallback));
+    // A missing key gives the default as its six-decimal text, so it comes back rounded as
+    // written; a present value that is no number gives the default itself.
+    return parse_float(ini_read_string(section, key, format_float(fallback), path), fallback);
 }
 
 bool ini_read_bool(std::string section, std::string key, bool fallback, std::string path) {

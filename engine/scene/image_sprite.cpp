@@ -72,6 +72,9 @@ void CImageSprite::set_tile_width(int v) {
 
 namespace {
 
+// Passes of the animation's end that one update reports at most; whole laps beyond are skipped.
+constexpr int kMaxAnimationLaps = 64;
+
 // Index v when it names a frame, else the nearest end of 0..count-1 (0 while there is none).
 int clamp_frame_index(int v, int count) {
     if (v >= 0 && v < count) return v;
@@ -209,18 +212,16 @@ void CImageSprite::update(float dt) {
         const float old = frame;
         frame += animation_speed * dt;
         if (!std::isfinite(frame)) frame = float(first_frame);
+        // Laps beyond the last few are whole ones: skip them in one go, so that no speed makes
+        // an update slow (a particle file may hold any speed).
+        const float end = float(last_frame) + 1, range = float(last_frame - first_frame + 1);
+        if (frame - end >= kMaxAnimationLaps * range)
+            frame = end + (kMaxAnimationLaps - 1) * range + std::fmod(frame - end, range);
         // The range is read afresh on each pass: on_animation_end may stop or move the
-        // animation. The setters keep first <= last, so each pass steps back at least one frame.
-        while (frame >= float(last_frame) + 1) {
-            const float range = float(last_frame - first_frame + 1);
-            const float next = frame - range;
-            if (next == frame) {
-                // Too far ahead for a step to show in a float: wrap in one go.
-                frame = float(first_frame) + std::fmod(frame - float(first_frame), range);
-                on_animation_end();
-                break;
-            }
-            frame = next;
+        // animation. The setters keep first <= last, so each pass steps back at least one frame
+        // (the count bounds it where a float step no longer shows).
+        for (int lap = 0; lap < kMaxAnimationLaps && frame >= float(last_frame) + 1; ++lap) {
+            frame -= float(last_frame - first_frame + 1);
             on_animation_end();
         }
         if (std::trunc(frame) != std::trunc(old)) update_texture_rect();

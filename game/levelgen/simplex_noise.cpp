@@ -32,7 +32,8 @@ struct PermTable {
 };
 constexpr PermTable kPerm;
 
-constexpr float kF2 = 0.366025403784f;  // (sqrt(3) - 1) / 2
+constexpr float kF2 = 0.36602539f;  // (sqrt(3) - 1) / 2 computed in single precision
+static_assert(std::bit_cast<uint32_t>(kF2) == 0x3ebb67aeu);
 constexpr float kG2 = 0.211324865405f;  // (3 - sqrt(3)) / 6
 constexpr float kG2Twice = 2.0f * kG2;
 

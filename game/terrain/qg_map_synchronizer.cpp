@@ -17,8 +17,7 @@ QGMapSynchronizer::QGMapSynchronizer(QGGame* game_, unsigned int entity_id_, uns
         game->reliable_objects[entity_id] = this;
         attached_early_ = true;
     }
-    // Only the newcomer is waiting for its map; the players go on playing.
-    if (game->local_player_id == target && game->status_hook.is_valid()) {
+    if (game->status_hook.is_valid()) {
         game->status_hook("Syncing current map state with server...");
         status_shown_ = true;
     }

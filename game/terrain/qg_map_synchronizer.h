@@ -16,7 +16,7 @@
 // which are sent only once.
 class QGMapSynchronizer : public QGObject {
 public:
-    // The target shows "Syncing current map state with server..." in the status line.
+    // Every client shows "Syncing current map state with server..." in the status line.
     QGMapSynchronizer(QGGame* game, unsigned int entity_id, unsigned int target);
     // Clears the status line it set.
     ~QGMapSynchronizer() override;

@@ -31,7 +31,8 @@ bool TcpClient::open(const sf::IpAddress& address, unsigned short port, float ti
         // A refused attempt answers at once; wait a little before the next one.
         platform::sleep_ms(10);
     }
-    return handshake(address, port, start + limit);
+    // The id gets a whole time-out of its own, counted from the connect.
+    return handshake(address, port, now_ms() + limit);
 }
 
 bool TcpClient::handshake(const sf::IpAddress& address, unsigned short port, int64_t deadline_ms) {

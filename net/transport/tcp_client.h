@@ -18,8 +18,8 @@ public:
     TcpClient() = default;
     ~TcpClient() override;
 
-    // Connects and runs the handshake within timeout_s seconds of the transport's clock; true
-    // when connected.
+    // Connects within timeout_s seconds of the transport's clock, then waits as long again for
+    // the handshake; true when connected.
     bool open(const sf::IpAddress& address, unsigned short port, float timeout_s);
     // Drops the connection (the on_disconnect hook first, while the peer is still known).
     void disconnect();

@@ -204,6 +204,27 @@ TEST(TcpOpen, HandshakeFailsWithoutAWholeIdPacket) {
     EXPECT_FALSE(client.connected);
 }
 
+TEST(TcpOpen, HandshakeWaitsAFullTimeOutAfterALateConnect) {
+    // Listening from 250 ms and answering 250 ms after the accept: past one time-out of 400 ms
+    // from the start, within one from the connect.
+    const unsigned short port = closed_port();
+    std::thread server([port] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        sf::TcpListener listener;
+        sf::TcpSocket peer;
+        ASSERT_EQ(listener.listen(port), sf::Socket::Done);
+        ASSERT_EQ(listener.accept(peer), sf::Socket::Done);
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        raw_send(peer, {0, 0, 0, 4, 0, 0, 0, 7});
+        EXPECT_EQ(raw_read(peer, 8), (std::vector<uint8_t>{0, 0, 0, 4, 0, 0, 0, 7}));
+    });
+    TcpClient client;
+    EXPECT_TRUE(client.open(localhost, port, 0.4f));
+    server.join();
+    EXPECT_TRUE(client.connected);
+    EXPECT_EQ(client.connection_id, 7u);
+}
+
 TEST(TcpWire, HandshakePingPongAndDataBytesOnTheStream) {
     sf::TcpListener listener;
     ASSERT_EQ(listener.listen(0), sf::Socket::Done);

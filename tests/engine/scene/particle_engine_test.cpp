@@ -134,7 +134,10 @@ TEST(ParticleEngine, BadRequestsSpawnNothing) {
     engine.get_effect(bare)->settings = &empty;
     engine.spawn_effect(bare, 3, 0, 0, 0, 0);
     EXPECT_EQ(live(engine, bare), 0u);
-    engine.update(0.1f);
+    engine.update(0.1f);  // neither the refused requests nor the bare effects left anything to run
+    EXPECT_EQ(live(engine, index) + live(engine, bare), 0u);
+    EXPECT_EQ(engine.get_effect_count(), 2);
+    EXPECT_TRUE(engine.get_emitters().empty());
 }
 
 TEST(ParticleEngine, EmitterOfARemovedEffectIsDropped) {

@@ -689,6 +689,10 @@ TEST_F(EditDisplayTest, TypingEditsTheTextAtTheCaret) {
     EXPECT_EQ(edit->get_selected_text(), "he");
     type(SDLK_DELETE, 127);
     EXPECT_EQ(edit->get_text(), "llo");
+    edit->set_selection(2, 0);  // from the middle, Shift+Left grows the selection leftwards
+    type(SDLK_LEFT, 0, KMOD_LSHIFT);
+    type(SDLK_LEFT, 0, KMOD_LSHIFT);
+    EXPECT_EQ(edit->get_selected_text(), "ll");
 }
 
 TEST_F(EditDisplayTest, CutCopyAndPasteGoThroughTheClipboard) {

@@ -125,19 +125,23 @@ TEST_F(MapSync, ServerSendsTheLevelTileByTileThenRemovesTheSynchronizer) {
 }
 
 TEST_F(MapSync, SynchronizerRemovedBeforeItsCommitLeavesNoEntryBehind) {
-    client->event_handler->dispatch([&] {
-        ByteBuffer b;
-        b.write_u32_le(70);
-        b.write_u32_le(3);
-        return make_event(EQGEventType::CreateMapSynchronizer, b);
-    }());
-    ASSERT_EQ(client->reliable_objects.count(70), 1u);
-    EXPECT_EQ(client->find_object(70), nullptr);
-    client->remove_object(70);
-    EXPECT_EQ(client->reliable_objects.count(70), 0u);
-    EXPECT_FALSE(client->holds_id(70));
-    client->update(0.0f);  // the send and receive walk the map: nothing dangles there
-    EXPECT_EQ(status.shown, (std::vector<std::string>{"Syncing current map state with server...", ""}));
+    // Every client shows the status line, the newcomer (3) and a player (5) alike.
+    for (uint32_t target : {3u, 5u}) {
+        status.shown.clear();
+        client->event_handler->dispatch([&] {
+            ByteBuffer b;
+            b.write_u32_le(70);
+            b.write_u32_le(target);
+            return make_event(EQGEventType::CreateMapSynchronizer, b);
+        }());
+        ASSERT_EQ(client->reliable_objects.count(70), 1u);
+        EXPECT_EQ(client->find_object(70), nullptr);
+        client->remove_object(70);
+        EXPECT_EQ(client->reliable_objects.count(70), 0u);
+        EXPECT_FALSE(client->holds_id(70));
+        client->update(0.0f);  // the send and receive walk the map: nothing dangles there
+        EXPECT_EQ(status.shown, (std::vector<std::string>{"Syncing current map state with server...", ""}));
+    }
 }
 
 TEST_F(MapSync, HostileTilesAreRejectedAndTheClientGoesOn) {

@@ -140,6 +140,7 @@ TEST_F(PhysicsTest, WalkingRightStepsUpALowStepButAHighWallStops) {
     EXPECT_EQ(blocked->position, dvec2d(29.0f, 49.0f));
     EXPECT_FLOAT_EQ(blocked->velocity.x, -15.0f);
     EXPECT_EQ(blocked->last_terrain_impact, dvec2d(30.0f, 0.0f));
+    EXPECT_TRUE(blocked->on_ground);  // the floor below still holds it
 
     // Sinking a row while walking into the wall keeps the box above the floor.
     auto* diagonal = box({10, 10});
@@ -161,6 +162,7 @@ TEST_F(PhysicsTest, WalkingLeftIsTheMirrorImage) {
     // Stopped with one free column (40) after the wall at 39.
     EXPECT_EQ(o->position, dvec2d(41.0f, 49.0f));
     EXPECT_FLOAT_EQ(o->velocity.x, 15.0f);
+    EXPECT_TRUE(o->on_ground);
 
     // A one-column move into the wall is seen too: the column entered is the one read.
     auto* slow = box({10, 10});

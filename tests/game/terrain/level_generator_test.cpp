@@ -248,6 +248,11 @@ TEST_F(Generator, UntrustedParametersNeitherCrashNorHang) {
         SurfacePtr s = generate(p);
         ASSERT_TRUE(s);
         EXPECT_EQ(uint32_t(s->w), resolve_level_width(p.size_x));
+        EXPECT_EQ(uint32_t(s->h), resolve_level_height(p.size_y));
+        // A whole level: every pixel holds a material.
+        long materials = 0;
+        for (ColorRGBA c : material_colors) materials += count(s.get(), c);
+        EXPECT_EQ(materials, long(s->w) * s->h) << p.gen << " " << s->w << " x " << s->h;
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 }

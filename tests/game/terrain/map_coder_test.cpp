@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "engine/core/logger.h"
@@ -249,14 +250,31 @@ TEST_F(MapCoder, RejectedTilesLeaveTheLevelUnchanged) {
     EXPECT_FALSE(apply_map_tile(nullptr, {0, 0}, air8, palette(), &why));
     EXPECT_EQ(surface_hash(client.get()), before);
 
-    // Random streams at a valid offset: rejected or applied, never a crash.
+    // Random streams at a valid offset: each is refused and changes nothing, or is drawn into
+    // the 44 x 44 tile alone, in palette colours.
+    auto tile_pixels = [&] {
+        std::vector<ColorRGBA> v;
+        for (int y = 256; y < 300; ++y)
+            for (int x = 256; x < 300; ++x) v.push_back(pixel(client.get(), x, y));
+        return v;
+    };
+    auto in_palette = [&](ColorRGBA c) { return std::find(palette().begin(), palette().end(), c) != palette().end(); };
     TestRng rng{8};
+    int applied = 0;
     for (int i = 0; i < 3000; ++i) {
         std::vector<unsigned char> junk(1 + rng() % 64);
         for (auto& c : junk) c = static_cast<unsigned char>(rng());
         if (i % 2) junk[0] = static_cast<unsigned char>((junk[0] & 7) | (6 << 3));  // the 44 x 44 tile's depth
-        apply_map_tile(client.get(), {256, 256}, junk, palette());
+        const std::vector<ColorRGBA> was = tile_pixels();
+        const bool ok = apply_map_tile(client.get(), {256, 256}, junk, palette());
+        applied += ok;
+        if (ok) ASSERT_TRUE(std::ranges::all_of(tile_pixels(), in_palette)) << i;
+        else ASSERT_EQ(tile_pixels(), was) << i;
     }
+    EXPECT_GT(applied, 0);
+    for (int y = 256; y < 300; ++y)
+        for (int x = 256; x < 300; ++x) put(client.get(), x, y, color_destructible);
+    EXPECT_EQ(surface_hash(client.get()), before);  // nothing outside the tile was touched
     EXPECT_NE(out.str().find("WARNING: Map tile at 0, 0 rejected: "), std::string::npos);
     log_reset_for_tests();
     log_set_output_for_tests(nullptr);
