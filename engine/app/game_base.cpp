@@ -26,6 +26,7 @@ int CGameBase::window_height = 0;
 bool CGameBase::is_fullscreen = false;
 unsigned long CGameBase::window_handle = 0;
 CAudio* CGameBase::audio = nullptr;
+bool CGameBase::console_titling = true;
 std::vector<std::vector<int16_t>> CGameBase::joystick_axes;
 
 namespace {
@@ -34,7 +35,8 @@ constexpr int kAxisThreshold = 10000;
 
 }  // namespace
 
-CGameBase::CGameBase(int width, int height, bool fullscreen) {
+CGameBase::CGameBase(int width, int height, bool fullscreen, bool resizable) {
+    if (resizable) fullscreen = false;
     log_message(LogLevel::Status, "Initializing SDL...", log_class_name_of(*this));
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         fail_startup(std::string("Unable to initialize SDL: ") + SDL_GetError(), 1);
@@ -53,7 +55,8 @@ CGameBase::CGameBase(int width, int height, bool fullscreen) {
     log_message(LogLevel::Status, "Setting up environment...", log_class_name_of(*this));
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    Uint32 flags = SDL_HWSURFACE | SDL_OPENGL | (fullscreen ? SDL_FULLSCREEN : 0);
+    Uint32 flags = SDL_HWSURFACE | SDL_OPENGL | (fullscreen ? SDL_FULLSCREEN : 0) |
+                   (resizable ? SDL_RESIZABLE : 0);
     screen = SDL_SetVideoMode(width, height, 32, flags);
     if (!screen) {
         fail_startup(std::string("Unable to set video mode: ") + SDL_GetError(), 1);
@@ -356,9 +359,11 @@ CAudio* CGameBase::get_audio() {
 
 void CGameBase::set_window_title(std::string title) {
     SDL_WM_SetCaption(title.c_str(), title.c_str());
-    platform::set_console_title(title);
+    if (console_titling) platform::set_console_title(title);
     log_message(LogLevel::Status, "Window Title set to " + title + ".", log_class_name_of(*this));
 }
+
+void CGameBase::set_console_titling(bool on) { console_titling = on; }
 
 void CGameBase::set_window_icon(std::string path) {
     std::string native = platform::native_path(make_absolute_path(path));

@@ -17,8 +17,9 @@ class CShaderProgram;
 class CGameBase {
 public:
     // Opens the window; a failure that leaves no usable window ends the process (code 1, or -1
-    // for a render target that is not complete).
-    CGameBase(int width, int height, bool fullscreen = false);
+    // for a render target that is not complete). A resizable window (never full screen) lets
+    // the user drag its size, which arrives as resize events.
+    CGameBase(int width, int height, bool fullscreen = false, bool resizable = false);
     virtual ~CGameBase();
     CGameBase(const CGameBase&) = delete;
     CGameBase& operator=(const CGameBase&) = delete;
@@ -65,6 +66,9 @@ public:
     static CAudio* get_audio();
 
     void set_window_title(std::string title);
+    // Whether window titles also title the terminal; on by default. A program that keeps off
+    // the terminal switches it off before its window opens.
+    static void set_console_titling(bool on);
     void set_window_icon(std::string path);
     // Resizes the window (not in full screen) and queues the resize event that resizes the
     // render target.
@@ -89,6 +93,7 @@ public:
     static bool is_fullscreen;
     static unsigned long window_handle;
     static CAudio* audio;
+    static bool console_titling;
     // Last value of each axis of each joystick; rows grow as joysticks report.
     static std::vector<std::vector<int16_t>> joystick_axes;
 

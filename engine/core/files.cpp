@@ -12,6 +12,11 @@ std::string make_absolute_path(std::string path) {
     return get_working_directory() + path;
 }
 
+std::string make_relative_path(std::string from, std::string to) {
+    std::string relative = platform::relative_path(from, to);
+    return relative.empty() ? to : relative;
+}
+
 std::unique_ptr<char[]> read_text_file(std::string path) {
     std::FILE* file = std::fopen(platform::native_path(make_absolute_path(path)).c_str(), "rb");
     if (!file) return nullptr;

@@ -7,6 +7,10 @@
 // as it is now (unlike ini paths, which keep the start-up directory).
 std::string make_absolute_path(std::string path);
 
+// The path of the file `to` relative to the folder `from` ("ani\\fire.vp", "..\\x.png"; no
+// leading ".\\"); `to` unchanged when no relative path exists.
+std::string make_relative_path(std::string from, std::string to);
+
 // The whole file as NUL-terminated text with CR LF turned into LF; null when the file cannot be
 // opened or is empty.
 std::unique_ptr<char[]> read_text_file(std::string path);

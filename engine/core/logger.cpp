@@ -19,6 +19,7 @@ struct LogState {
     std::mutex mutex;
     bool logging_enabled = false;
     bool file_logging_enabled = false;
+    bool console_output = true;
     int log_level = 0;
     std::string log_file_path = "logfile.txt";
     std::ofstream log_file;
@@ -58,8 +59,10 @@ void write_line_locked(LogState& s, LogLevel lv, const std::string& message,
     } else {
         line = class_name.empty() ? message : class_name + ": " + message;
     }
-    *s.out << line << '\n';
-    s.out->flush();
+    if (s.console_output) {
+        *s.out << line << '\n';
+        s.out->flush();
+    }
     if (s.file_logging_enabled && s.log_file.is_open()) {
         s.log_file << line << '\n';
         s.log_file.flush();
@@ -107,6 +110,14 @@ void log_set_level(LogLevel level) {
     write_line_locked(s, LogLevel::Forced, "Logging level set to " + std::to_string(int(level)), "");
 }
 
+void log_disable_console() {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.console_output) return;
+    write_line_locked(s, LogLevel::Forced, "Console logging disabled.", "");
+    s.console_output = false;
+}
+
 std::string log_class_name(const std::type_info& type) {
     int status = 0;
     std::unique_ptr<char, void (*)(void*)> demangled(
@@ -125,6 +136,7 @@ void log_reset_for_tests() {
     std::lock_guard<std::mutex> lock(s.mutex);
     s.logging_enabled = false;
     s.file_logging_enabled = false;
+    s.console_output = true;
     s.log_level = 0;
     s.log_file_path = "logfile.txt";
     s.log_file.close();

@@ -17,6 +17,9 @@ void log_enable();
 void log_enable_file();
 void log_set_file_path(std::string path);
 void log_set_level(LogLevel level);
+// Takes the log off standard output for the rest of the run (a program without a console);
+// the file, when on, still gets every line. Says so once, on the console, before it goes quiet.
+void log_disable_console();
 
 // "class " + the demangled name of the type, as the log names a reporting object.
 std::string log_class_name(const std::type_info& type);

@@ -47,6 +47,35 @@ std::vector<std::string> split_lines(const std::string& text) {
     return lines;
 }
 
+// Texts are UTF-8. A byte string that is not (single bytes above 127 from older texts) is
+// taken as Latin-1, so each of its bytes is still one character.
+bool is_utf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        std::size_t follow = 0;
+        if (c < 0x80) follow = 0;
+        else if (c >= 0xC2 && c < 0xE0) follow = 1;
+        else if (c >= 0xE0 && c < 0xF0) follow = 2;
+        else if (c >= 0xF0 && c < 0xF5) follow = 3;
+        else return false;
+        if (text.size() - i - 1 < follow) return false;
+        for (std::size_t k = 1; k <= follow; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += follow + 1;
+    }
+    return true;
+}
+
+int size_text(TTF_Font* font, const std::string& text, int* w, int* h) {
+    return is_utf8(text) ? TTF_SizeUTF8(font, text.c_str(), w, h) : TTF_SizeText(font, text.c_str(), w, h);
+}
+
+SDL_Surface* render_text(TTF_Font* font, const std::string& text, SDL_Color colour) {
+    return is_utf8(text) ? TTF_RenderUTF8_Blended(font, text.c_str(), colour)
+                         : TTF_RenderText_Blended(font, text.c_str(), colour);
+}
+
 // Draws the block as one textured quad at (left, top) in the current projection.
 void draw_block_with_gl(SDL_Surface* block, int left, int top) {
     int tex_w = power_of_two_above(block->w);
@@ -114,7 +143,7 @@ ivec2d CFont::get_text_size(const std::string& text) const {
     ivec2d size;
     if (!font) return size;
     int w = 0, h = 0;
-    if (TTF_SizeText(font, text.c_str(), &w, &h) != 0) return size;
+    if (size_text(font, text, &w, &h) != 0) return size;
     size.x = w;
     size.y = h;
     return size;
@@ -147,7 +176,7 @@ void CFont::render_line(uint8_t r, uint8_t g, uint8_t b, TextArea* area, int ver
                         int horizontal, SDL_Surface* target, const std::string& text) {
     if (!font || text.empty() || !area) return;
     SDL_Color colour = {r, g, b, 0};
-    SDL_Surface* line = TTF_RenderText_Blended(font, text.c_str(), colour);
+    SDL_Surface* line = render_text(font, text, colour);
     if (!line) return;
     SDL_SetAlpha(line, 0, 255);  // blitting copies the text's alpha instead of blending it
     place_block(line, area, vertical, horizontal, target);
@@ -183,7 +212,7 @@ void CFont::render_multiline(uint8_t r, uint8_t g, uint8_t b, TextArea* area, in
     for (std::size_t i = 0; i < lines.size(); ++i) {
         // An empty line has nothing to render (SDL_ttf gives no surface for it), only height.
         if (!lines[i].empty()) {
-            SDL_Surface* line = TTF_RenderText_Blended(font, lines[i].c_str(), colour);
+            SDL_Surface* line = render_text(font, lines[i], colour);
             if (line) {
                 SDL_SetAlpha(line, 0, 255);
                 int x = horizontal == AlignCentre ? int((block_w - line->w) * 0.5)

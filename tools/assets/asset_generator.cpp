@@ -114,6 +114,23 @@ Image window_icon() {
     return image;
 }
 
+// The particle editor's icon: a burst of blue sparks around a white core, on a clear background.
+Image editor_icon() {
+    Image image(32, 32);
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            float dx = x + 0.5f - 16.0f, dy = y + 0.5f - 16.0f;
+            float r = std::sqrt(dx * dx + dy * dy);
+            float spoke = std::fabs(std::sin(std::atan2(dy, dx) * 4.0f));
+            Rgba p = {0, 0, 0, 0};
+            if (r < 15.0f && spoke > 0.85f) p = {60, 120, 230, 255};
+            if (r < 6.0f) p = {250, 250, 255, 255};
+            image.at(x, y) = p;
+        }
+    }
+    return image;
+}
+
 // Sounds ------------------------------------------------------------------------------------------
 
 enum class Wave { Sine, Square, Saw, Noise };
@@ -241,6 +258,7 @@ int main(int argc, char** argv) {
     };
 
     check(assets::write_ico(run + "/dravix.ico", window_icon()), "dravix.ico");
+    check(assets::write_ico(run + "/gfx/ico/KX.ico", editor_icon()), "gfx/ico/KX.ico");
     check(assets::write_png_rgba(run + "/gfx/damagetexture.png", damage_texture()), "gfx/damagetexture.png");
 
     // Images the engine's test suites load.

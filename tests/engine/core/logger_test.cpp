@@ -110,3 +110,16 @@ TEST_F(LoggerTest, LinesFromTwoThreadsNeverInterleave) {
     for (const auto& l : all)
         EXPECT_TRUE(l == "ERROR in class T: " + a || l == "ERROR in class T: " + b) << l;
 }
+
+TEST_F(LoggerTest, WithoutTheConsoleLinesGoToTheFileOnly) {
+    test_support::ScratchDir dir;
+    log_enable();
+    log_set_file_path(dir.file("quiet.txt"));
+    log_enable_file();
+    log_disable_console();
+    const std::size_t console_lines = lines().size();
+    log_disable_console();
+    log_message(LogLevel::Error, "after", "class X");
+    EXPECT_EQ(lines().size(), console_lines);
+    EXPECT_NE(dir.read("quiet.txt").find("after"), std::string::npos);
+}

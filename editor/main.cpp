@@ -1,0 +1,3 @@
+#include "editor/kxp_main.h"
+
+int main() { return editor_main(); }
