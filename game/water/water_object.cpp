@@ -1,6 +1,7 @@
 #include "game/water/water_object.h"
 
 #include <SDL/SDL.h>
+#include <omp.h>
 
 #include <algorithm>
 #include <cmath>
@@ -109,7 +110,7 @@ WaterObject::WaterObject(QGGame* game_, unsigned int entity_id_, QGLevel* level,
         if (server_) game->water_coverage = Callback<float, float, float, float, float>(this, &WaterObject::coverage);
     }
     if (server_) {
-        setup_server(terrain, water_level);
+        setup_server(terrain);
     } else if (has_drawing_services()) {
         CSprite* parent = level && level->terrain_sprite ? static_cast<CSprite*>(level->terrain_sprite)
                                                          : static_cast<CSprite*>(game->sprite_manager);
@@ -128,7 +129,7 @@ WaterObject::~WaterObject() {
     if (game->level && game->level->water == static_cast<LevelWater*>(this)) game->level->water = nullptr;
 }
 
-void WaterObject::setup_server(SDL_Surface* terrain, float) {
+void WaterObject::setup_server(SDL_Surface* terrain) {
     const std::size_t cells = std::size_t(grid_w_) * std::size_t(grid_h_);
     heads_.assign(cells, -1);
     static_flags_.assign(cells, 0);
@@ -244,109 +245,118 @@ bool WaterObject::add_particle(float x, float y) {
 
 void WaterObject::compute_forces() {
     const int n = int(particles.size());
+    // One team for the whole pass, of threads that get at least kParallelParticles each.
+    const int threads = std::clamp(n / kParallelParticles, 1, std::max(omp_get_max_threads(), 1));
+#pragma omp parallel num_threads(threads) if (threads > 1)
+    {
+#pragma omp for schedule(static)
+        for (int i = 0; i < n; ++i) find_pairs(i);
+#pragma omp single
+        index_partners();
+#pragma omp for schedule(static)
+        for (int i = 0; i < n; ++i) gather_force(i);
+    }
+}
+
+void WaterObject::find_pairs(int i) {
     const float h = settings_.particle_size;
     const float h2 = h * h;
     ParticleArrays& p = particles;
-
-    // Each particle finds its partners of higher index and works out what each pair exerts.
-#pragma omp parallel for schedule(static) if (n >= kParallelParticles)
-    for (int i = 0; i < n; ++i) {
-        std::vector<Neighbour>& list = p.neighbours[std::size_t(i)];
-        list.clear();
-        const int cx = p.cell_x[std::size_t(i)], cy = p.cell_y[std::size_t(i)];
-        if (cx < 0 || cy < 0) continue;
-        const float xi = p.x[std::size_t(i)], yi = p.y[std::size_t(i)];
-        for (int oy = cy - 1; oy <= cy + 1; ++oy) {
-            if (oy < 0 || oy >= grid_h_) continue;
-            for (int ox = cx - 1; ox <= cx + 1; ++ox) {
-                if (ox < 0 || ox >= grid_w_) continue;
-                for (int32_t j = heads_[cell_index(ox, oy)]; j != -1; j = p.next[std::size_t(j)]) {
-                    if (j <= i) continue;
-                    const float dx = xi - p.x[std::size_t(j)], dy = yi - p.y[std::size_t(j)];
-                    const float d2 = dx * dx + dy * dy;
-                    if (!(d2 < h2)) continue;
-                    Neighbour r;
-                    r.j = uint32_t(j);
-                    r.d = std::sqrt(d2);
-                    r.q = r.d / h;
-                    r.w = 1.0f - r.q;
-                    // Two particles at one point are told apart along x rather than by 0 / 0.
-                    if (r.d > 0.0f) {
-                        r.nx = dx / r.d;
-                        r.ny = dy / r.d;
-                    } else {
-                        r.nx = 1.0f;
-                        r.ny = 0.0f;
-                    }
-                    list.push_back(r);
+    std::vector<Neighbour>& list = p.neighbours[std::size_t(i)];
+    list.clear();
+    const int cx = p.cell_x[std::size_t(i)], cy = p.cell_y[std::size_t(i)];
+    if (cx < 0 || cy < 0) return;
+    const float xi = p.x[std::size_t(i)], yi = p.y[std::size_t(i)];
+    for (int oy = cy - 1; oy <= cy + 1; ++oy) {
+        if (oy < 0 || oy >= grid_h_) continue;
+        for (int ox = cx - 1; ox <= cx + 1; ++ox) {
+            if (ox < 0 || ox >= grid_w_) continue;
+            for (int32_t j = heads_[cell_index(ox, oy)]; j != -1; j = p.next[std::size_t(j)]) {
+                if (j <= i) continue;
+                const float dx = xi - p.x[std::size_t(j)], dy = yi - p.y[std::size_t(j)];
+                const float d2 = dx * dx + dy * dy;
+                if (!(d2 < h2)) continue;
+                Neighbour r;
+                r.j = uint32_t(j);
+                r.d = std::sqrt(d2);
+                r.q = r.d / h;
+                r.w = 1.0f - r.q;
+                // Two particles at one point are told apart along x rather than by 0 / 0.
+                if (r.d > 0.0f) {
+                    r.nx = dx / r.d;
+                    r.ny = dy / r.d;
+                } else {
+                    r.nx = 1.0f;
+                    r.ny = 0.0f;
                 }
+                list.push_back(r);
             }
-        }
-        // The list is walked newest first, as each record went to its front.
-        float density = 0.0f, near_density = 0.0f;
-        for (auto r = list.rbegin(); r != list.rend(); ++r) {
-            const std::size_t j = r->j;
-            const float u = (p.vx[std::size_t(i)] - p.vx[j]) * r->nx + (p.vy[std::size_t(i)] - p.vy[j]) * r->ny;
-            if (u > 0.0f) {
-                const float impulse = (u / (u + 10.0f)) * r->w * 100.0f * 0.5f;
-                r->viscous = true;
-                r->vis_x = impulse * r->nx;
-                r->vis_y = impulse * r->ny;
-            }
-            density += r->w * r->w * r->w;
-            near_density += r->w * r->w * r->w * r->w;
-        }
-        const float pressure = (0.01f * density) * 2.0f * (0.01f * near_density);
-        for (Neighbour& r : list) {
-            const float m = ((r.q - 1.0f) * 0.5f + pressure) * 175.0f;
-            r.pres_x = m * r.nx;
-            r.pres_y = m * r.ny;
         }
     }
+    // The list is walked newest first, as each record went to its front.
+    float density = 0.0f, near_density = 0.0f;
+    for (auto r = list.rbegin(); r != list.rend(); ++r) {
+        const std::size_t j = r->j;
+        const float u = (p.vx[std::size_t(i)] - p.vx[j]) * r->nx + (p.vy[std::size_t(i)] - p.vy[j]) * r->ny;
+        if (u > 0.0f) {
+            const float impulse = (u / (u + 10.0f)) * r->w * 100.0f * 0.5f;
+            r->viscous = true;
+            r->vis_x = impulse * r->nx;
+            r->vis_y = impulse * r->ny;
+        }
+        density += r->w * r->w * r->w;
+        near_density += r->w * r->w * r->w * r->w;
+    }
+    const float pressure = (0.01f * density) * 2.0f * (0.01f * near_density);
+    for (Neighbour& r : list) {
+        const float m = ((r.q - 1.0f) * 0.5f + pressure) * 175.0f;
+        r.pres_x = m * r.nx;
+        r.pres_y = m * r.ny;
+    }
+}
 
-    // Who names whom: for each particle the lower ones whose lists hold it, in ascending order.
-    incoming_start_.assign(std::size_t(n) + 1, 0);
-    for (int k = 0; k < n; ++k)
-        for (const Neighbour& r : p.neighbours[std::size_t(k)]) ++incoming_start_[r.j + 1];
-    for (int i = 0; i < n; ++i) incoming_start_[std::size_t(i) + 1] += incoming_start_[std::size_t(i)];
-    incoming_.resize(incoming_start_[std::size_t(n)]);
-    {
-        std::vector<uint32_t> fill(incoming_start_.begin(), incoming_start_.end() - 1);
-        for (int k = 0; k < n; ++k) {
-            const auto& list = p.neighbours[std::size_t(k)];
-            for (std::size_t r = 0; r < list.size(); ++r) incoming_[fill[list[r].j]++] = {uint32_t(k), uint32_t(r)};
-        }
-    }
+void WaterObject::index_partners() {
+    // For each particle the lower ones whose lists name it, in ascending order.
+    const std::size_t n = particles.size();
+    const auto& lists = particles.neighbours;
+    incoming_start_.assign(n + 1, 0);
+    for (std::size_t k = 0; k < n; ++k)
+        for (const Neighbour& r : lists[k]) ++incoming_start_[r.j + 1];
+    for (std::size_t i = 0; i < n; ++i) incoming_start_[i + 1] += incoming_start_[i];
+    incoming_.resize(incoming_start_[n]);
+    fill_.assign(incoming_start_.begin(), incoming_start_.end() - 1);
+    for (std::size_t k = 0; k < n; ++k)
+        for (std::size_t r = 0; r < lists[k].size(); ++r) incoming_[fill_[lists[k][r].j]++] = {uint32_t(k), uint32_t(r)};
+}
 
-    // Each particle sums its own force in the order a single thread scattering pair by pair
-    // would: the lower partners' shares in index order, then gravity, then its own pairs'
-    // viscosity and pressure, newest record first.
-#pragma omp parallel for schedule(static) if (n >= kParallelParticles)
-    for (int i = 0; i < n; ++i) {
-        float fx = p.fx[std::size_t(i)], fy = p.fy[std::size_t(i)];
-        for (uint32_t e = incoming_start_[std::size_t(i)]; e < incoming_start_[std::size_t(i) + 1]; ++e) {
-            const Neighbour& r = p.neighbours[incoming_[e].first][incoming_[e].second];
-            if (r.viscous) {
-                fx += r.vis_x;
-                fy += r.vis_y;
-            }
-            fx += r.pres_x;
-            fy += r.pres_y;
+void WaterObject::gather_force(int i) {
+    // The sum a single thread scattering pair by pair makes: the lower partners' shares in
+    // index order, then gravity, then the particle's own pairs' viscosity and pressure, newest
+    // record first.
+    ParticleArrays& p = particles;
+    float fx = p.fx[std::size_t(i)], fy = p.fy[std::size_t(i)];
+    for (uint32_t e = incoming_start_[std::size_t(i)]; e < incoming_start_[std::size_t(i) + 1]; ++e) {
+        const Neighbour& r = p.neighbours[incoming_[e].first][incoming_[e].second];
+        if (r.viscous) {
+            fx += r.vis_x;
+            fy += r.vis_y;
         }
-        fy += kGravity;
-        const auto& list = p.neighbours[std::size_t(i)];
-        for (auto r = list.rbegin(); r != list.rend(); ++r) {
-            if (!r->viscous) continue;
-            fx -= r->vis_x;
-            fy -= r->vis_y;
-        }
-        for (auto r = list.rbegin(); r != list.rend(); ++r) {
-            fx -= r->pres_x;
-            fy -= r->pres_y;
-        }
-        p.fx[std::size_t(i)] = fx;
-        p.fy[std::size_t(i)] = fy;
+        fx += r.pres_x;
+        fy += r.pres_y;
     }
+    fy += kGravity;
+    const auto& list = p.neighbours[std::size_t(i)];
+    for (auto r = list.rbegin(); r != list.rend(); ++r) {
+        if (!r->viscous) continue;
+        fx -= r->vis_x;
+        fy -= r->vis_y;
+    }
+    for (auto r = list.rbegin(); r != list.rend(); ++r) {
+        fx -= r->pres_x;
+        fy -= r->pres_y;
+    }
+    p.fx[std::size_t(i)] = fx;
+    p.fy[std::size_t(i)] = fy;
 }
 
 void WaterObject::integrate() {

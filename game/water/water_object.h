@@ -122,12 +122,17 @@ private:
         float x = 0, y = 0, radius = 0;
     };
 
-    void setup_server(SDL_Surface* terrain, float water_level);
+    void setup_server(SDL_Surface* terrain);
     void build_solid_mask(SDL_Surface* terrain);
     void seed_particles(SDL_Surface* terrain);
     void find_static_water(SDL_Surface* terrain);
     void run_sources();
+    // The force pass: each particle finds its pairs (parallel), the pairs are indexed by the
+    // particle they name (one thread), and each particle gathers its force (parallel).
     void compute_forces();
+    void find_pairs(int i);
+    void index_partners();
+    void gather_force(int i);
     void integrate();
     void publish_occupancy();
 
@@ -165,6 +170,7 @@ private:
     // name it, in ascending order of the lower particle.
     std::vector<uint32_t> incoming_start_;
     std::vector<std::pair<uint32_t, uint32_t>> incoming_;
+    std::vector<uint32_t> fill_;
     // Occupancy cells marked in the current step (server): a flag per cell and the list.
     std::vector<uint8_t> marked_;
     std::vector<std::pair<uint32_t, uint32_t>> marked_cells_;

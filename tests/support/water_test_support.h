@@ -1,6 +1,7 @@
 #pragma once
-// Shared by the water suites and benchmark: a server session over a synthetic terrain of
-// material colours, the water built on it, and the occupancy a set of particles should show.
+// The water suites' and benchmark's level: a server session over an air terrain of material
+// colours (no terrain for 0 x 0), painted, then given its water; and the occupancy cells that a
+// stream and a set of particles show.
 #include <omp.h>
 
 #include <memory>
@@ -12,11 +13,9 @@
 
 namespace water_test {
 
-using session_test::fill;
+using Cells = std::set<std::pair<uint32_t, uint32_t>>;
 
-class WaterLevel {
-public:
-    // An air terrain of w x h (no terrain at all for 0 x 0); paint it, then build.
+struct WaterLevel {
     WaterLevel(int w, int h) : game(session_test::make_server_session()) {
         static const bool loaded = (load_settings(), true);  // once: reading the ini files is slow
         (void)loaded;
@@ -28,19 +27,17 @@ public:
         game.reset();
         omp_set_num_threads(omp_get_num_procs());
     }
-    void paint(int x, int y, int w, int h, ColorRGBA c) { fill(surface.get(), x, y, w, h, c); }
-    // The water is the session's object: the session deletes it.
-    sph::WaterObject& build(sph::WaterSettings settings = {}) {
-        return *new sph::WaterObject(game.get(), 0, nullptr, settings);
-    }
+    void paint(int x, int y, int w, int h, ColorRGBA c) { session_test::fill(surface.get(), x, y, w, h, c); }
+    // Owned by the session.
+    sph::WaterObject& build(sph::WaterSettings s = {}) { return *new sph::WaterObject(game.get(), 0, nullptr, s); }
 
     session_test::SurfacePtr surface;
     std::unique_ptr<QGGame> game;
 };
 
-// The occupancy cells of the particles whose position is a number.
-inline std::set<std::pair<uint32_t, uint32_t>> particle_cells(const sph::WaterObject& w) {
-    std::set<std::pair<uint32_t, uint32_t>> cells;
+// The cells of the particles whose position is a number.
+inline Cells particle_cells(const sph::WaterObject& w) {
+    Cells cells;
     const float q = float(w.settings().quadtree_size);
     for (std::size_t i = 0; i < w.particles.size(); ++i)
         if (std::isfinite(w.particles.x[i]) && std::isfinite(w.particles.y[i]))
@@ -48,15 +45,14 @@ inline std::set<std::pair<uint32_t, uint32_t>> particle_cells(const sph::WaterOb
     return cells;
 }
 
-// The true cells of a decoded occupancy stream.
-inline std::set<std::pair<uint32_t, uint32_t>> stream_cells(const std::vector<unsigned char>& bytes) {
+inline Cells stream_cells(const std::vector<unsigned char>& bytes) {
     Quadtree<bool> tree;
-    std::set<std::pair<uint32_t, uint32_t>> cells;
-    if (!tree.deserialize(bytes)) return cells;
-    tree.for_each_leaf([&](uint32_t x, uint32_t y, uint32_t size, bool water) {
-        for (uint32_t j = 0; water && j < size; ++j)
-            for (uint32_t i = 0; i < size; ++i) cells.insert({x + i, y + j});
-    });
+    Cells cells;
+    if (tree.deserialize(bytes))
+        tree.for_each_leaf([&](uint32_t x, uint32_t y, uint32_t size, bool water) {
+            for (uint32_t j = 0; water && j < size; ++j)
+                for (uint32_t i = 0; i < size; ++i) cells.insert({x + i, y + j});
+        });
     return cells;
 }
 

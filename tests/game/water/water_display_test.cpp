@@ -35,10 +35,9 @@ TEST(WaterDisplay, DrawsTheOccupancyAndTheStaticSurfaceAndPutsTheTargetBack) {
     EXPECT_TRUE(std::equal(found, found + 5, after));
     EXPECT_EQ(GLuint(after[0]), game().framebuffer);
 
-    const ColorRGBA deep = scene_pixel(12, 36), dry = scene_pixel(52, 36), above = scene_pixel(12, 8);
+    const ColorRGBA deep = scene_pixel(12, 36);
     EXPECT_TRUE(deep.b > 120 && deep.b > deep.r + 60) << describe(deep);
-    EXPECT_TRUE(near_rgb(dry, {0, 0, 0, 0}, 8)) << describe(dry);
-    EXPECT_TRUE(near_rgb(above, {0, 0, 0, 0}, 8)) << describe(above);
+    for (ColorRGBA dry : {scene_pixel(52, 36), scene_pixel(12, 8)}) EXPECT_TRUE(near_rgb(dry, {}, 8)) << describe(dry);
     const ColorRGBA surface = scene_pixel(16, 48), below = scene_pixel(16, 56);
     EXPECT_GT(surface.r, deep.r + 60) << describe(surface);  // the light line along the top
     EXPECT_TRUE(near_rgb(below, deep, 40)) << describe(below);
@@ -52,7 +51,6 @@ TEST(WaterDisplay, DrawsTheOccupancyAndTheStaticSurfaceAndPutsTheTargetBack) {
         EXPECT_EQ(water.cell_alpha(6, 0), alpha);
     }
     EXPECT_EQ(water.cell_alpha(0, 2), 255 - 6 * 5);
-    EXPECT_EQ(water.cell_alpha(7, 7), 0);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 
     // The static mask: transparent over static water only; without a terrain, white everywhere.

@@ -20,11 +20,7 @@ TEST_F(LevelTest, TheClientKeepsTheServersOccupancyAndBlastsStirTheWater) {
     server.activate();
     for (QGGame* g : {server.game.get(), player.get()}) g->match_running = true;
     server.game->paused = false;
-    auto pump = [&] {
-        clock.advance(34);
-        server.game->update(0.034f);
-        player->update(0.034f);
-    };
+    auto pump = [&] { clock.advance(34), server.game->update(0.034f), player->update(0.034f); };
 
     LevelParameters p = hills(512, 256, 5);
     p.water_level = 0.5f;
@@ -33,8 +29,7 @@ TEST_F(LevelTest, TheClientKeepsTheServersOccupancyAndBlastsStirTheWater) {
     ASSERT_TRUE(eventually([&] { return player->water_object != nullptr; }, pump));
     sph::WaterObject& served = *server.game->water_object;
     sph::WaterObject& kept = *player->water_object;
-    EXPECT_EQ(server.game->level->water, static_cast<LevelWater*>(&served));
-    EXPECT_EQ(player->level->water, static_cast<LevelWater*>(&kept));
+    EXPECT_TRUE(server.game->level->water == &served && player->level->water == &kept);
     EXPECT_EQ(kept.entity_id, served.entity_id);
     EXPECT_EQ(kept.renderer, nullptr);  // headless: nothing is drawn
     ASSERT_GT(served.particles.size(), 50u);
@@ -61,17 +56,16 @@ TEST_F(LevelTest, TheClientKeepsTheServersOccupancyAndBlastsStirTheWater) {
 
     // Streams of another depth, cut short, or counting beyond their record change nothing.
     const Quadtree<bool> agreed = kept.occupancy();
-    const uint8_t depth = uint8_t(served.occupancy().depth());
-    for (std::vector<uint8_t> record : {std::vector<uint8_t>{0, 0, 0, 1, uint8_t((depth + 1) << 3)},
-                                        std::vector<uint8_t>{0, 0, 0, 1, uint8_t(depth << 3 | 0x04)},
-                                        std::vector<uint8_t>{0, 0, 0, 9, uint8_t(depth << 3)}}) {
+    const uint8_t d = uint8_t(served.occupancy().depth());
+    for (std::vector<uint8_t> record : {std::vector<uint8_t>{0, 0, 0, 1, uint8_t((d + 1) << 3)},
+                                        {0, 0, 0, 1, uint8_t(d << 3 | 0x04)}, {0, 0, 0, 9, uint8_t(d << 3)}}) {
         ByteBuffer packet(record.data(), record.size());
         kept.mode = Networkable::Read;
         kept.current_packet = &packet;
         kept.sync_fields();
-        kept.mode = Networkable::Idle;
         kept.update_sprite();
         EXPECT_TRUE(kept.occupancy() == agreed);
     }
+    kept.mode = Networkable::Idle;
     player.reset();
 }

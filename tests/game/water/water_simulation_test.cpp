@@ -1,5 +1,6 @@
 // The server's water on synthetic levels: seeding, sources, walls, blasts, submersion, the
 // faults it must survive, and a parallel step that gives the bits of a single-thread one.
+#include <array>
 #include <cstring>
 
 #include "support/water_test_support.h"
@@ -31,8 +32,7 @@ TEST(WaterSimulation, WaterPixelsBecomeParticlesAndTheStreamShowsWhereTheyAre) {
 TEST(WaterSimulation, SourcesFillOnlyEmptyCellsUntilTheTableIsFull) {
     WaterLevel level(256, 128);
     level.paint(100, 64, 40, 64, color_staticwater);
-    sph::WaterSettings settings;
-    sph::WaterObject& w = level.build(settings);
+    sph::WaterObject& w = level.build();
     ASSERT_FALSE(w.sources().empty());
     EXPECT_GE(w.submerged_fraction(112, 80, 16, 32), 1.0f);  // all static cells
     EXPECT_EQ(w.submerged_fraction(10, 10, 20, 20), 0.0f);
@@ -48,31 +48,24 @@ TEST(WaterSimulation, SourcesFillOnlyEmptyCellsUntilTheTableIsFull) {
         EXPECT_EQ(w.particles.size() - before, filled.size());  // one per cell
         for (const auto& cell : filled) EXPECT_TRUE(open.count(cell));
     }
-    settings.max_particles = 3;
-    sph::WaterObject& small = level.build(settings);
-    small.update(0.016f);
-    small.update(0.016f);
+    sph::WaterObject& small = level.build({16, 16, 8, 3});
+    for (int s = 0; s < 2; ++s) small.update(0.016f);
     EXPECT_EQ(small.particles.size(), 3u);
 }
 
 TEST(WaterSimulation, WallsReflectAndHalveTheSpeed) {
-    struct Case {
-        float x, y, vx, vy, end_x, end_y;
-    } cases[] = {{120, 32, 500, 0, 127, -1}, {4, 32, -500, 0, 1, -1}, {64, 60, 0, 400, -1, 63}, {64, 3, 0, -400, -1, 1}};
-    for (const Case& c : cases) {
+    // x, y, vx, vy, and where it ends on the wall's axis; gravity adds 9.81 * 0.04 to vy.
+    for (auto [x, y, vx, vy, end] : {std::array{120.f, 32.f, 500.f, 0.f, 127.f}, {4.f, 32.f, -500.f, 0.f, 1.f},
+                                     {64.f, 60.f, 0.f, 400.f, 63.f}, {64.f, 3.f, 0.f, -400.f, 1.f}}) {
         WaterLevel level(128, 64);
         sph::WaterObject& w = level.build();
-        ASSERT_TRUE(w.add_particle(c.x, c.y));
-        w.particles.vx[0] = c.vx;
-        w.particles.vy[0] = c.vy;
+        ASSERT_TRUE(w.add_particle(x, y));
+        w.particles.vx[0] = vx;
+        w.particles.vy[0] = vy;
         w.update(0.016f);
-        if (c.end_x >= 0) {
-            EXPECT_EQ(w.particles.x[0], c.end_x);
-            EXPECT_NEAR(w.particles.vx[0], -0.5f * c.vx, 0.01f);
-        } else {
-            EXPECT_EQ(w.particles.y[0], c.end_y);
-            EXPECT_NEAR(w.particles.vy[0], -0.5f * (c.vy + 9.81f * 0.04f), 0.01f);
-        }
+        const bool across = vx != 0.0f;
+        EXPECT_EQ(across ? w.particles.x[0] : w.particles.y[0], end);
+        EXPECT_NEAR(across ? w.particles.vx[0] : w.particles.vy[0], -0.5f * (across ? vx : vy + 9.81f * 0.04f), 0.01f);
     }
 }
 
@@ -97,17 +90,14 @@ TEST(WaterSimulation, ABlastPushesOnceInTheStepAfterAndFreesStaticWater) {
     level.paint(60, 95, 1, 1, color_indestructible);
     for (int x : {50, 60}) w.clear_static_cell(x, 95);
     w.clear_static_cell(50, 110);
-    EXPECT_FALSE(w.blocks(50, 110));
-    EXPECT_FALSE(w.blocks(50, 95));
-    EXPECT_TRUE(w.blocks(60, 95));
+    EXPECT_TRUE(!w.blocks(50, 110) && !w.blocks(50, 95) && w.blocks(60, 95));
 }
 
 TEST(WaterSimulation, FaultsNeitherMakeNumbersNorLoopOutsideTheGrid) {
     WaterLevel level(256, 128);
     sph::WaterObject& w = level.build();
     for (int i = 0; i < 3; ++i) w.add_particle(50, 50);  // three at one point
-    w.add_particle(150, 50);
-    w.add_particle(200, 50);
+    for (float x : {150.0f, 200.0f}) w.add_particle(x, 50);
     w.particles.x[3] = NAN;
     w.particles.vx[4] = INFINITY;
     w.update(0.016f);
@@ -125,10 +115,8 @@ TEST(WaterSimulation, FaultsNeitherMakeNumbersNorLoopOutsideTheGrid) {
 
     // Unusable settings fall back to the defaults; a level of no size has nothing to simulate.
     for (auto [h, g, q] : {std::tuple{0.0f, 16.0f, 8}, {16.0f, 0.0f, 8}, {16.0f, 16.0f, 0}, {NAN, -4.0f, -8}}) {
-        sph::WaterObject& odd = level.build({h, g, q, 64});
-        EXPECT_EQ(odd.settings().particle_size, 16.0f);
-        EXPECT_EQ(odd.settings().grid_size, 16.0f);
-        EXPECT_EQ(odd.settings().quadtree_size, 8);
+        const sph::WaterSettings used = level.build({h, g, q, 64}).settings();
+        EXPECT_TRUE(used.particle_size == 16.0f && used.grid_size == 16.0f && used.quadtree_size == 8);
     }
     WaterLevel none(0, 0);
     sph::WaterObject& flat = none.build();
@@ -144,10 +132,8 @@ TEST(WaterSimulation, AParallelStepGivesTheBitsOfASingleThreadStep) {
     level.paint(0, 200, 512, 56, color_destructible);
     level.paint(20, 40, 440, 160, color_water);
     level.paint(470, 120, 40, 80, color_staticwater);
-    sph::WaterSettings settings;
-    settings.max_particles = 2048;
-    sph::WaterObject& one = level.build(settings);
-    sph::WaterObject& many = level.build(settings);
+    sph::WaterObject& one = level.build({16, 16, 8, 2048});
+    sph::WaterObject& many = level.build({16, 16, 8, 2048});
     ASSERT_GT(one.particles.size(), 1000u);
     auto same = [](const std::vector<float>& a, const std::vector<float>& b) {
         return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
