@@ -8,6 +8,7 @@
 #include "game/session/qg_game.h"
 #include "game/session/session_records.h"
 #include "game/terrain/qg_level.h"
+#include "game/water/water_object.h"
 
 namespace {
 
@@ -77,6 +78,8 @@ std::array<EventAction, kEventTypeCount>& action_table() {
         t[uint32_t(EQGEventType::GenerateLevel)] = &generate_level_action;
         t[uint32_t(EQGEventType::Explode)] = &explode_action;
         t[uint32_t(EQGEventType::CreateMapSynchronizer)] = &create_map_synchronizer_action;
+        // The level's water (game/water/water_object.h).
+        t[uint32_t(EQGEventType::CreateWaterObject)] = &sph::create_water_object_action;
         return t;
     }();
     return table;
