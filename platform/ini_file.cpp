@@ -5,7 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <ctime>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string_view>
 
@@ -132,6 +136,68 @@ bool read_file(const std::string& path, std::string& out, bool& missing) {
 }
 
 
+// A file read once and parsed, kept until the file changes: settings are read key by key, and
+// parsing the whole file for each key made start-up slow.
+struct ParsedFile {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+    std::string text;
+    std::vector<Line> lines;  // views into text
+};
+
+bool same_time(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+std::map<std::string, std::unique_ptr<ParsedFile>>& parsed_files() {
+    static std::map<std::string, std::unique_ptr<ParsedFile>> files;
+    return files;
+}
+
+// The parsed file, or null when it cannot be read. Called under the ini lock.
+const ParsedFile* parsed_file(const std::string& path) {
+    auto& files = parsed_files();
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        files.erase(path);
+        return nullptr;
+    }
+    auto it = files.find(path);
+    if (it != files.end()) {
+        const ParsedFile& f = *it->second;
+        if (f.device == st.st_dev && f.inode == st.st_ino && f.size == st.st_size &&
+            same_time(f.modified, st.st_mtim) && same_time(f.changed, st.st_ctim))
+            return &f;
+    }
+    auto f = std::make_unique<ParsedFile>();
+    bool missing = false;
+    if (!read_file(path, f->text, missing)) {
+        files.erase(path);
+        return nullptr;
+    }
+    f->device = st.st_dev;
+    f->inode = st.st_ino;
+    f->size = st.st_size;
+    f->modified = st.st_mtim;
+    f->changed = st.st_ctim;
+    f->lines = parse_lines(f->text);
+    // Bounded: a program reads a handful of ini files.
+    if (files.size() >= 64) files.clear();
+    ParsedFile* kept = (files[path] = std::move(f)).get();
+    // A file changed within the last file-clock ticks could change again without its time
+    // moving: such a copy serves this read only.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t age_ns = (int64_t(now.tv_sec) - kept->modified.tv_sec) * 1000000000 +
+                           (int64_t(now.tv_nsec) - kept->modified.tv_nsec);
+    if (age_ns < 100000000) kept->size = -1;
+    return kept;
+}
+
+
 bool valid_section_name(std::string_view s) {
     return s.find_first_of("]\r\n") == std::string_view::npos;
 }
@@ -152,10 +218,9 @@ std::string ini_get_string(const std::string& section, const std::string& key,
     std::string result(def.substr(0, kIniValueMax));
 
     std::lock_guard<std::mutex> lock(ini_mutex());
-    std::string text;
-    bool missing = false;
-    if (!read_file(native_path(path), text, missing)) return result;
-    std::vector<Line> lines = parse_lines(text);
+    const ParsedFile* file = parsed_file(native_path(path));
+    if (!file) return result;
+    const std::vector<Line>& lines = file->lines;
     std::size_t header = 0, last = 0;
     if (!find_section(lines, trim_blanks(section), header, last)) return result;
     std::string_view wanted = trim_blanks(key);
@@ -169,10 +234,9 @@ std::string ini_get_string(const std::string& section, const std::string& key,
 std::vector<std::string> ini_get_section_keys(const std::string& section, const std::string& path) {
     std::vector<std::string> keys;
     std::lock_guard<std::mutex> lock(ini_mutex());
-    std::string text;
-    bool missing = false;
-    if (!read_file(native_path(path), text, missing)) return keys;
-    std::vector<Line> lines = parse_lines(text);
+    const ParsedFile* file = parsed_file(native_path(path));
+    if (!file) return keys;
+    const std::vector<Line>& lines = file->lines;
     std::size_t header = 0, last = 0;
     if (!find_section(lines, trim_blanks(section), header, last)) return keys;
     for (std::size_t i = header + 1; i < last; ++i) {
@@ -234,6 +298,8 @@ bool ini_set_string(const std::string& section, const std::string& key, const st
         updated += "[" + std::string(sec) + "]" + eol + entry + eol;
     }
 
+    // Our own write may land within the clock tick of the cached copy; never trust that copy.
+    parsed_files().erase(file);
     return write_file_whole(file, updated);
 }
 

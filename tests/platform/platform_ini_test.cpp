@@ -244,3 +244,18 @@ TEST(PlatformIni, ConcurrentWritersLoseNothing) {
     EXPECT_EQ(ini_get_section_keys("s", path).size(), 80u);
     EXPECT_EQ(ini_get_string("s", "b39", "d", path), "39");
 }
+
+// Reads are served from a parsed copy; a file rewritten in place by someone else, even at the
+// same size within one tick of the file clock, is read afresh, and so is a file that goes away.
+TEST(PlatformIni, ReadsFollowChangesMadeBehindTheirBack) {
+    ScratchDir dir;
+    std::string path = dir.write("live.ini", "[s]\nk=1\n");
+    for (const char* value : {"2", "3", "4"}) {
+        EXPECT_NE(ini_get_string("s", "k", "d", path), value);
+        dir.write("live.ini", std::string("[s]\nk=") + value + "\n");
+        EXPECT_EQ(ini_get_string("s", "k", "d", path), value);
+        EXPECT_EQ(ini_get_section_keys("s", path), std::vector<std::string>{"k"});
+    }
+    std::filesystem::remove(path);
+    EXPECT_EQ(ini_get_string("s", "k", "d", path), "d");
+}
