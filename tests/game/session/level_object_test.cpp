@@ -330,6 +330,7 @@ TEST_F(Level, OnlyTheServerPlacesAndBothSidesDrawTheSameNumbers) {
     EXPECT_EQ(built[0].definition, 0u);
     EXPECT_EQ(built[0].position, dvec2d(7.0f, 8.0f));
     portal_definition.collider_size = {64, 96};
+    level_class_hooks().build_portal = nullptr;
     EXPECT_FALSE(on_server->place_portal(0, 0, 64, 64, 0));  // no portal class installed
     level_class_hooks().build_portal = &build_portal;
     EXPECT_TRUE(on_server->place_portal(1, 2, 64, 64, 0));
