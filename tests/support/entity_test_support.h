@@ -89,12 +89,12 @@ struct Messages {
 // A server session without transports with a terrain and n players set up as the match's start
 // sets them up: spawned with the default loadout, standing on the floor.
 struct ServerWorld {
-    explicit ServerWorld(unsigned int n, int w = 640, int h = 240, int floor_y = 200) {
+    explicit ServerWorld(unsigned int n, int lives = 3, int w = 640, int h = 240, int floor_y = 200) {
         game = session_test::make_server_session();
         terrain = flat_terrain(w, h, floor_y);
         game->terrain = terrain.get();
         game->rules.player_count = n;
-        game->rules.lives = 3;
+        game->rules.lives = lives;
         for (unsigned int i = 0; i < n; ++i) {
             auto* p = new QGPlayer(game.get(), 0, i, i, "P" + std::to_string(i));
             p->position = {40.0f + 120.0f * float(i), float(floor_y) - float(p->size.y) - 1.0f};
