@@ -11,6 +11,7 @@
 #include "game/session/qg_game.h"
 #include "game/session/session_records.h"
 #include "game/terrain/qg_level.h"
+#include "game/water/water_object.h"
 
 namespace {
 
@@ -107,6 +108,8 @@ std::array<EventAction, kEventTypeCount>& action_table() {
         // The match's rules and the chat (game/match).
         t[uint32_t(EQGEventType::CreateMatchController)] = &create_match_controller_action;
         t[uint32_t(EQGEventType::CreateChat)] = &create_chat_action;
+        // The level's water (game/water/water_object.h).
+        t[uint32_t(EQGEventType::CreateWaterObject)] = &sph::create_water_object_action;
         return t;
     }();
     return table;

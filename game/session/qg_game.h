@@ -34,6 +34,9 @@ struct LevelCreation;
 struct Explosion;
 struct PixelRect;
 struct ChainReaction;
+namespace sph {
+class WaterObject;
+}
 
 // The rules of the match, as set up from GameParameters.
 struct GameRules {
@@ -209,6 +212,9 @@ public:
     // height that is under water. Both empty until a level supplies them.
     SDL_Surface* terrain = nullptr;
     Callback<float, float, float, float, float> water_coverage;
+    // The level's water object (its submerged_fraction answers how much of a box is water); null
+    // without one. The water sets and clears it, and on the server binds water_coverage to it.
+    sph::WaterObject* water_object = nullptr;
 
     // On the server, while the packets of one client are applied: its connection id.
     std::optional<unsigned int> current_sender;
