@@ -1,12 +1,19 @@
 #include "server/match_objects.h"
 
-#include "engine/core/logger.h"
+#include "game/match/qg_chat.h"
+#include "game/match/qg_match_controller.h"
 #include "game/session/qg_game.h"
 #include "server/host_parameters.h"
 
-void create_match_objects(QGGame& game, const HostParameters&) {
-    log_message(LogLevel::Warning,
-                "The match controller and the chat are not built yet: players can join and the level "
-                "can be generated, but the match will not start.",
-                log_class_name_of(game));
+void create_match_objects(QGGame& game, const HostParameters& params) {
+    MatchSettings settings;
+    settings.local_address = params.local_address;
+    settings.public_address = params.public_address;
+    settings.port = params.port;
+    settings.time_limit = params.match_time;
+    settings.teams = params.teams;
+    settings.friendly_fire = params.friendly_fire;
+    // Registered with the game on construction; the game deletes them.
+    new QGMatchController(&game, 0, settings);
+    new QGChat(&game, 0);
 }

@@ -136,16 +136,17 @@ TEST(Broadcaster, AnnouncesFiveTimesASecondWithABoundedNameUntilStopped) {
     EXPECT_EQ(connection, Connection(sf::IpAddress::LocalHost, 4321));
 }
 
-TEST(ServerProcess, TwoBotsJoinAndGetTheLevelWhileAHostileClientIsDropped) {
+TEST(ServerProcess, TwoBotsPlayATimedMatchToItsResultWhileAHostileClientIsDropped) {
     sf::TcpListener probe;
     ASSERT_EQ(probe.listen(0), sf::Socket::Done);
     const std::string port = std::to_string(probe.getLocalPort());
     probe.close();
     ChildProcess server({kServer, port, "2", "5", "0.05", "2", "false", "false", "Test"});
     ASSERT_TRUE(server.wait_for_output("Performing initial game setup.", 20000)) << server.output();
-    ChildProcess host({kBot, "127.0.0.1", port, "Alice", "true", "7", "3"});
+    // The bots would play for a minute; the match (3 s) ends long before, and the server with it.
+    ChildProcess host({kBot, "127.0.0.1", port, "Alice", "true", "7", "60"});
     ASSERT_TRUE(server.wait_for_output("New client (0)", 20000)) << server.output();
-    ChildProcess guest({kBot, "127.0.0.1", port, "Bob", "false", "8", "3"});
+    ChildProcess guest({kBot, "127.0.0.1", port, "Bob", "false", "8", "60"});
     ASSERT_TRUE(server.wait_for_output("All players connected. Starting game...", 20000)) << server.output();
     // The host's bot sent the level parameters; both peers generate the server's level.
     EXPECT_TRUE(host.wait_for_output("Bot Alice: level 1024 x 512.", 20000)) << host.output();
@@ -183,9 +184,13 @@ TEST(ServerProcess, TwoBotsJoinAndGetTheLevelWhileAHostileClientIsDropped) {
     for (ByteBuffer any; status != sf::Socket::Disconnected && ms_since(begun) < 3000;)
         status = hostile.receive_within(any, 100);
     EXPECT_EQ(status, sf::Socket::Disconnected);
-    // The server survived all of it and ends by itself once the players are gone (the host's
-    // client leaving before a match runs, or the last player leaving).
-    EXPECT_EQ(host.wait_exit(15000), 0) << host.output();
-    EXPECT_EQ(guest.wait_exit(15000), 0) << guest.output();
-    EXPECT_EQ(server.wait_exit(10000), 0) << server.output();
+    // The server survived all of it: the match runs through its countdown and time limit to its
+    // result, which reaches both players, and the server ends by itself.
+    EXPECT_TRUE(server.wait_for_output("Setting player spawn positions.", 20000)) << server.output();
+    EXPECT_TRUE(server.wait_for_output("Starting game.", 20000)) << server.output();
+    EXPECT_TRUE(host.wait_for_output("Bot Alice: match over.", 40000)) << host.output();
+    EXPECT_TRUE(guest.wait_for_output("Bot Bob: match over.", 5000)) << guest.output();
+    EXPECT_EQ(server.wait_exit(30000), 0) << server.output();
+    EXPECT_EQ(host.wait_exit(10000), 0) << host.output();
+    EXPECT_EQ(guest.wait_exit(10000), 0) << guest.output();
 }

@@ -67,12 +67,18 @@ void HeadlessBot::on_disconnected() {
     lost_connection_ = true;
 }
 
+void HeadlessBot::on_match_over(const void*) {
+    std::cout << "Bot " << options_.name << ": match over." << std::endl;
+}
+
 bool HeadlessBot::run() {
     random_seed(options_.seed);
     QGGame::join_name_override = options_.name;
     game_ = std::make_unique<QGGame>(nullptr, nullptr, nullptr, options_.port, options_.server,
                                      Callback<void, bool>(this, &HeadlessBot::on_connected));
     game_->disconnect_hook = Callback<void>(this, &HeadlessBot::on_disconnected);
+    game_->event_handler->listeners[uint32_t(EQGEventType::MatchOver)] =
+        Callback<void, const void*>(this, &HeadlessBot::on_match_over);
 
     using clock = std::chrono::steady_clock;
     const auto started = clock::now();

@@ -43,6 +43,7 @@ public:
 private:
     void on_connected(bool ok);
     void on_disconnected();
+    void on_match_over(const void* payload);
     // One world step and the scripted part of it.
     void step(float dt);
     void send_level_parameters();
