@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -36,13 +37,42 @@ int clamp_to(int v, int limit) {
     return v;
 }
 
-// The terrain surface seen by one terrain pass of one object. Every read is checked against
-// the surface, so no box, sweep or allowance can reach outside it: pixels outside are free.
-//
-// Terrain comes in large areas of one colour, so the object's answer for the colour read last
-// is kept: the pixel test (a pure function of the colour, apart from setting on_ladder) runs
-// once per change of colour, not per pixel. Whether the test sets on_ladder is recorded rather
-// than done, so that the callers decide in which order the pixels count.
+// One row of 32-bit terrain words (alpha 24-31, red 16-23, green 8-15, blue 0-7), indexed by x.
+class PixelRow {
+public:
+    explicit PixelRow(const uint8_t* base) : base_(base) {}
+    uint32_t operator[](int x) const {
+        uint32_t v;
+        std::memcpy(&v, base_ + size_t(x) * 4, 4);
+        return v;
+    }
+    // The pixels x and x + 1 as one word.
+    uint64_t pair(int x) const {
+        uint64_t v;
+        std::memcpy(&v, base_ + size_t(x) * 4, 8);
+        return v;
+    }
+
+private:
+    const uint8_t* base_;
+};
+
+// The end of the run of pixels equal to row[x], at most end. Terrain comes in large areas of
+// one colour, so the passes classify a run at a time; the run is found by comparing raw words,
+// eight pixels at a time.
+inline int run_end(PixelRow row, int x, int end) {
+    const uint32_t key = row[x];
+    const uint64_t keys = uint64_t(key) << 32 | key;
+    ++x;
+    while (x + 8 <= end &&
+           ((row.pair(x) ^ keys) | (row.pair(x + 2) ^ keys) | (row.pair(x + 4) ^ keys) | (row.pair(x + 6) ^ keys)) == 0)
+        x += 8;
+    while (x < end && row[x] == key) ++x;
+    return x;
+}
+
+// The terrain surface seen by one terrain pass of one object: its rows as raw words. Standard
+// surfaces are read in place; other layouts are converted a row at a time.
 class TerrainView {
 public:
     explicit TerrainView(SDL_Surface* s) : lock_(s) {
@@ -58,32 +88,13 @@ public:
 
     bool present() const { return pixels_.has_value(); }
 
-    // Whether the pixel is solid for the object; sets_ladder tells whether the test would
-    // have set on_ladder.
-    bool classify(QGPhysObject& o, int x, int y, bool climbing, bool& sets_ladder) {
-        if (x < 0 || y < 0 || x >= width || y >= height) {
-            sets_ladder = false;
-            return false;
-        }
-        const uint32_t key = standard_ ? pixels_->raw(x, y) : pixels_->get(x, y).to_pixel();
-        if (!memo_valid_ || key != memo_key_ || climbing != memo_climbing_) {
-            const ColorRGBA c = standard_ ? ColorRGBA::from_pixel(key) : pixels_->get(x, y);
-            const bool before = o.on_ladder;
-            o.on_ladder = false;
-            memo_solid_ = o.is_solid_pixel(c, climbing);
-            memo_sets_ladder_ = o.on_ladder;
-            o.on_ladder = before;
-            memo_key_ = key;
-            memo_climbing_ = climbing;
-            memo_valid_ = true;
-        }
-        sets_ladder = memo_sets_ladder_;
-        return memo_solid_;
-    }
-
-    bool solid(QGPhysObject& o, int x, int y) {
-        bool ignored;
-        return classify(o, x, y, false, ignored);
+    // Row y, valid for the columns [x0, x1) (inside the surface) until the next call.
+    PixelRow row(int y, int x0, int x1) {
+        if (standard_) return PixelRow(base_ + size_t(y) * pitch_);
+        static thread_local std::vector<uint32_t> converted;
+        converted.resize(size_t(width));
+        for (int x = x0; x < x1; ++x) converted[size_t(x)] = pixels_->get(x, y).to_pixel();
+        return PixelRow(reinterpret_cast<const uint8_t*>(converted.data()));
     }
 
     // Asks for the rows of a rectangle ahead of reading them: the objects are spread over the
@@ -108,48 +119,151 @@ private:
     bool standard_ = false;
     const uint8_t* base_ = nullptr;
     size_t pitch_ = 0;
-    bool memo_valid_ = false;
-    bool memo_climbing_ = false;
-    bool memo_solid_ = false;
-    bool memo_sets_ladder_ = false;
-    uint32_t memo_key_ = 0;
 };
 
-// The pixels a horizontal sweep may read, classified once. The surface is stored row by row,
-// so a walk down a column meets a new cache line at every pixel (with a power-of-two width all
-// in one cache set); the band is read row by row instead and kept in column order for the sweep.
-class SweepBand {
+// What a terrain colour is to one object.
+struct PixelClass {
+    bool solid = false;
+    bool sets_ladder = false;  // whether the pixel test would have set on_ladder
+};
+
+// The object's pixel test for one climbing mode, asked once per colour met in a pass: it is a
+// pure test of the colour apart from setting on_ladder, and a level holds a handful of
+// colours. Whether the test sets on_ladder is recorded rather than done, so that the callers
+// decide in which order the pixels count.
+class PixelClassifier {
 public:
-    // Bands larger than this are read from the surface directly.
-    static constexpr int64_t kMaxCells = int64_t(1) << 20;
+    PixelClassifier(QGPhysObject& o, bool climbing) : object_(o), climbing_(climbing) {}
 
-    SweepBand(TerrainView& view, QGPhysObject& o, int x0, int x1, int y0, int y1)
-        : view_(view), object_(o), x0_(x0), y0_(y0), rows_(std::max(y1 - y0, 0)) {
-        const int64_t columns = std::max(x1 - x0, 0);
-        if (columns * rows_ == 0 || columns * rows_ > kMaxCells) return;
-        view.prefetch(x0, x1, y0, y1);
-        static thread_local std::vector<uint8_t> cells;
-        cells.resize(size_t(columns * rows_));
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x) cells[size_t(x - x0) * size_t(rows_) + size_t(y - y0)] = view.solid(o, x, y);
-        cells_ = cells.data();
-        x1_ = x1;
-    }
-
-    bool solid(int x, int y) const {
-        if (cells_ && x >= x0_ && x < x1_ && y >= y0_ && y < y0_ + rows_)
-            return cells_[size_t(x - x0_) * size_t(rows_) + size_t(y - y0_)] != 0;
-        return view_.solid(object_, x, y);
+    PixelClass operator()(uint32_t key) {
+        for (int i = 0; i < used_; ++i)
+            if (keys_[i] == key) return classes_[i];
+        const bool before = object_.on_ladder;
+        object_.on_ladder = false;
+        PixelClass c;
+        c.solid = object_.is_solid_pixel(ColorRGBA::from_pixel(key), climbing_);
+        c.sets_ladder = object_.on_ladder;
+        object_.on_ladder = before;
+        const int slot = used_ < kEntries ? used_++ : (next_++ % kEntries);
+        keys_[slot] = key;
+        classes_[slot] = c;
+        return c;
     }
 
 private:
-    TerrainView& view_;
+    static constexpr int kEntries = 8;
     QGPhysObject& object_;
-    int x0_;
-    int x1_ = 0;
-    int y0_;
-    int rows_;
-    const uint8_t* cells_ = nullptr;
+    bool climbing_;
+    int used_ = 0;
+    unsigned next_ = 0;
+    uint32_t keys_[kEntries] = {};
+    PixelClass classes_[kEntries];
+};
+
+// Where the box test of one box meets its first solid pixel and its first ladder pixel, both
+// in column order (x outer, y inner); x is the box's right edge when there is none.
+struct BoxScan {
+    int solid_x, solid_y;
+    int ladder_x, ladder_y;
+};
+
+BoxScan scan_box(TerrainView& view, PixelClassifier& classify, int x0, int x1, int y0, int y1) {
+    // The rows are read whole (see SweepBand) and the column order is worked out: a pixel
+    // right of the first solid one found so far cannot come before it.
+    view.prefetch(x0, x1, y0, y1);
+    BoxScan r{x1, y1, x1, y1};
+    for (int y = y0; y < y1; ++y) {
+        const PixelRow row = view.row(y, x0, x1);
+        for (int x = x0; x < r.solid_x;) {
+            const int end = run_end(row, x, r.solid_x);
+            const PixelClass c = classify(row[x]);
+            if (c.solid) {
+                r.solid_x = x;
+                r.solid_y = y;
+                break;
+            }
+            if (c.sets_ladder && x < r.ladder_x) {
+                r.ladder_x = x;
+                r.ladder_y = y;
+            }
+            x = end;
+        }
+    }
+    return r;
+}
+
+// The solid pixels of the band a horizontal sweep may read, one bit per pixel in column order.
+// The surface is stored row by row, so a walk down a column meets a new cache line at every
+// pixel (with a power-of-two width all in one cache set); the band is read row by row instead
+// and the sweep then skips the free rows of a column 64 at a time. Very wide bands are held a
+// window of columns at a time.
+class SweepBand {
+public:
+    // The columns [x0, x1) and rows [y0, y1), walked towards increasing x unless backwards.
+    SweepBand(TerrainView& view, PixelClassifier& classify, int x0, int x1, int y0, int y1, bool backwards)
+        : view_(view),
+          classify_(classify),
+          x0_(x0),
+          x1_(x1),
+          y0_(y0),
+          y1_(y1),
+          words_(std::max((int64_t(y1) - y0 + 63) / 64, int64_t(1))),
+          window_columns_(int(std::max<int64_t>(kMaxWords / words_, 1))),
+          backwards_(backwards) {}
+
+    // The first solid row of column x in [y, limit), or limit; y and limit lie in the band.
+    int next_solid(int x, int y, int limit) {
+        if (x < win_x0_ || x >= win_x1_) load(x);
+        const uint64_t* column = bits().data() + size_t(x - win_x0_) * size_t(words_);
+        int r = y - y0_;
+        const int end = limit - y0_;
+        while (r < end) {
+            const uint64_t word = column[r >> 6] >> (r & 63);
+            if (word != 0) return std::min(y0_ + r + __builtin_ctzll(word), limit);
+            r = (r | 63) + 1;
+        }
+        return limit;
+    }
+
+private:
+    static constexpr int64_t kMaxWords = int64_t(1) << 16;
+
+    static std::vector<uint64_t>& bits() {
+        static thread_local std::vector<uint64_t> store;
+        return store;
+    }
+
+    // Reads the window of columns that holds x, ahead of x in the walking direction.
+    void load(int x) {
+        win_x0_ = backwards_ ? std::max<int64_t>(x0_, int64_t(x) - window_columns_ + 1) : x;
+        win_x1_ = backwards_ ? x + 1 : int(std::min<int64_t>(x1_, int64_t(x) + window_columns_));
+        std::vector<uint64_t>& store = bits();
+        store.assign(size_t(win_x1_ - win_x0_) * size_t(words_), 0);
+        // Pixels outside the surface are free.
+        const int cx0 = std::max(win_x0_, 0), cx1 = std::min(win_x1_, view_.width);
+        const int cy0 = std::max(y0_, 0), cy1 = std::min(y1_, view_.height);
+        if (cx0 >= cx1) return;
+        view_.prefetch(cx0, cx1, cy0, cy1);
+        for (int y = cy0; y < cy1; ++y) {
+            const PixelRow row = view_.row(y, cx0, cx1);
+            const size_t word = size_t(y - y0_) >> 6;
+            const uint64_t bit = uint64_t(1) << ((y - y0_) & 63);
+            for (int x = cx0; x < cx1;) {
+                const int end = run_end(row, x, cx1);
+                if (classify_(row[x]).solid)
+                    for (; x < end; ++x) store[size_t(x - win_x0_) * size_t(words_) + word] |= bit;
+                x = end;
+            }
+        }
+    }
+
+    TerrainView& view_;
+    PixelClassifier& classify_;
+    int x0_, x1_, y0_, y1_;
+    int64_t words_;
+    int window_columns_;
+    bool backwards_;
+    int win_x0_ = 0, win_x1_ = 0;
 };
 
 SDL_Surface* terrain_of(const QGPhysObject& o) {
@@ -304,29 +418,12 @@ bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool cl
     y0 = std::max(y0, 0);
     const int x1 = int(std::min<int64_t>(int64_t(x0) + width, W));
     const int y1 = int(std::min<int64_t>(int64_t(y0) + height, H));
-    // The pixels count in column order (x outer, y inner): the first solid pixel ends the
-    // test, and a ladder pixel before it sets on_ladder. The rows are read whole (see
-    // SweepBand) and the column order is worked out: a pixel right of the first solid one
-    // found so far cannot come before it.
-    view.prefetch(x0, x1, y0, y1);
-    int solid_x = x1, solid_y = y1;
-    int ladder_x = x1, ladder_y = y1;
-    for (int cy = y0; cy < y1; ++cy) {
-        for (int cx = x0; cx < solid_x; ++cx) {
-            bool sets_ladder = false;
-            if (view.classify(*this, cx, cy, climbing, sets_ladder)) {
-                solid_x = cx;
-                solid_y = cy;
-                break;
-            }
-            if (sets_ladder && cx < ladder_x) {
-                ladder_x = cx;
-                ladder_y = cy;
-            }
-        }
-    }
-    if (ladder_x < x1 && (ladder_x < solid_x || (ladder_x == solid_x && ladder_y < solid_y))) on_ladder = true;
-    return solid_x < x1;
+    // The first solid pixel ends the test; a ladder pixel before it sets on_ladder.
+    PixelClassifier classify(*this, climbing);
+    const BoxScan r = scan_box(view, classify, x0, x1, y0, y1);
+    if (r.ladder_x < x1 && (r.ladder_x < r.solid_x || (r.ladder_x == r.solid_x && r.ladder_y < r.solid_y)))
+        on_ladder = true;
+    return r.solid_x < x1;
 }
 
 void QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
@@ -461,7 +558,7 @@ void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
 
     auto clamp_x = [W](int64_t v) { return clamp_to(clamp_extent(v), W); };
     auto clamp_y = [H](int64_t v) { return clamp_to(clamp_extent(v), H); };
-    auto solid = [&](int x, int y) { return view.solid(*o, x, y); };
+    PixelClassifier classify(*o, false);
 
     int L = clamp_x(std::min(px, nx));
     int R = clamp_x(std::max(int64_t(px) + w, int64_t(nx) + w));
@@ -480,20 +577,29 @@ void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
             B = T + h;
         }
     };
-    // Narrows the free rows [ft, fb) by the solid pixels of one column of the band.
-    auto scan_column = [&](const SweepBand& band, int x, int& ft, int& fb) {
-        for (int y = ft; y < fb; ++y) {
-            if (!band.solid(x, y)) continue;
+    // Narrows the free rows [ft, fb) by the solid pixels of one column of the band, top down.
+    auto scan_column = [&](SweepBand& band, int x, int& ft, int& fb) {
+        for (int y = band.next_solid(x, ft, fb); y < fb; y = band.next_solid(x, y + 1, fb)) {
             if (y - ft < h) ft = y;
             else fb = y;
         }
     };
-    // Narrows the free columns [fl, fr) by the solid pixels of one row.
+    // Narrows the free columns [fl, fr) by the solid pixels of one row, left to right; pixels
+    // outside the surface are free.
     auto scan_row = [&](int y, int& fl, int& fr) {
-        for (int x = fl; x < fr; ++x) {
-            if (!solid(x, y)) continue;
-            if (x - fl < w) fl = x;
-            else fr = x;
+        if (y < 0 || y >= H) return;
+        const int first = std::max(fl, 0);
+        const PixelRow row = view.row(y, first, std::min(fr, W));
+        for (int x = first; x < std::min(fr, W);) {
+            const int end = run_end(row, x, std::min(fr, W));
+            if (!classify(row[x]).solid) {
+                x = end;
+                continue;
+            }
+            for (; x < end && x < fr; ++x) {
+                if (x - fl < w) fl = x;
+                else fr = x;
+            }
         }
     };
 
@@ -502,7 +608,7 @@ void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     if (right) {
         const int64_t s = (int64_t(R) - (int64_t(px) + w)) * step;
         int ft = clamp_y(T - s), fb = clamp_y(B + s);
-        const SweepBand band(view, *o, px + w, R, ft, fb);
+        SweepBand band(view, classify, px + w, R, ft, fb, false);
         for (int x = px + w; x < R; ++x) {
             const int top = ft, bottom = fb;
             scan_column(band, x, ft, fb);
@@ -518,7 +624,7 @@ void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
         // The mirror image: the columns entered are px - 1 down to L.
         const int64_t s = (int64_t(px) - L) * step;
         int ft = clamp_y(T - s), fb = clamp_y(B + s);
-        const SweepBand band(view, *o, L, px, ft, fb);
+        SweepBand band(view, classify, L, px, ft, fb, true);
         for (int x = px; L < x; --x) {
             const int top = ft, bottom = fb;
             scan_column(band, x - 1, ft, fb);

@@ -26,7 +26,7 @@ public:
     virtual bool collides_with(const QGPhysObject& other) const;
     // Whether the terrain pixel stops this object; a ladder pixel with climbing sets on_ladder.
     // A pure test of the colour apart from that flag: the terrain passes ask it once for each
-    // run of one colour they read.
+    // colour they meet and compare raw pixel words after that.
     virtual bool is_solid_pixel(const ColorRGBA& pixel, bool climbing);
     virtual void on_object_collision(QGPhysObject* other, const dvec2d& impact);
     virtual void on_terrain_collision(const dvec2d& impact);
