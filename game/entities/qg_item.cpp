@@ -69,6 +69,19 @@ void QGItem::write_creation_event(QGEvent& event) const {
     event.set_payload(bytes);
 }
 
+void QGItem::write_defined_item_event(QGEvent& event, EQGEventType type, unsigned int definition) const {
+    DefinedItemRecord r;
+    r.entity_id = entity_id;
+    r.position = position;
+    r.definition = definition;
+    r.owner = owner;
+    ByteBuffer bytes;
+    write_defined_item_record(bytes, r);
+    event.set_type(type);
+    event.set_delayed(false);
+    event.set_payload(bytes);
+}
+
 QGPlayer* QGItem::holder() const {
     return game ? game->get_player(owner) : nullptr;
 }

@@ -2,6 +2,7 @@
 #include "engine/scene/rotatable_sprite.h"
 #include "game/entities/sprite_holder.h"
 #include "game/physics/qg_phys_object.h"
+#include "game/session/qg_event.h"
 #include "game/session/session_records.h"
 
 class QGPlayer;
@@ -70,4 +71,6 @@ protected:
     void lie_loose(float x, float y, float cooldown);
     // Places the sprite so that its rotation centre lies on the collider centre.
     void place_sprite();
+    // The creation record of an item built from a definition (weapons and special items).
+    void write_defined_item_event(QGEvent& event, EQGEventType type, unsigned int definition) const;
 };

@@ -65,16 +65,7 @@ void QGSpecialItem::sync_fields() {
 }
 
 void QGSpecialItem::write_creation_event(QGEvent& event) const {
-    DefinedItemRecord r;
-    r.entity_id = entity_id;
-    r.position = position;
-    r.definition = definition_index;
-    r.owner = owner;
-    ByteBuffer bytes;
-    write_defined_item_record(bytes, r);
-    event.set_type(EQGEventType::CreateSpecialItem);
-    event.set_delayed(false);
-    event.set_payload(bytes);
+    write_defined_item_event(event, EQGEventType::CreateSpecialItem, definition_index);
 }
 
 bool QGSpecialItem::collides_with(const QGPhysObject& other) const {

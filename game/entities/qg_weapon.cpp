@@ -66,16 +66,7 @@ void QGWeapon::sync_fields() {
 }
 
 void QGWeapon::write_creation_event(QGEvent& event) const {
-    DefinedItemRecord r;
-    r.entity_id = entity_id;
-    r.position = position;
-    r.definition = definition_index;
-    r.owner = owner;
-    ByteBuffer bytes;
-    write_defined_item_record(bytes, r);
-    event.set_type(EQGEventType::CreateWeapon);
-    event.set_delayed(false);
-    event.set_payload(bytes);
+    write_defined_item_event(event, EQGEventType::CreateWeapon, definition_index);
 }
 
 void QGWeapon::update(float dt) {
