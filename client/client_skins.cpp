@@ -108,14 +108,7 @@ void skin_checkbox(CCheckbox* checkbox, CTextureManager* textures, float width, 
 
 void skin_scrollbar(CScrollbar* scrollbar, CFont* font, float width, float height, int slider_length,
                     CTextureManager* textures, bool vertical) {
-    scrollbar->set_vertical(vertical);
-    scrollbar->set_width(width);
-    scrollbar->set_height(height);
-    scrollbar->set_client_rect(0, 0, scrollbar->get_width(), scrollbar->get_height());
-    scrollbar->set_minimum(0);
-    scrollbar->set_maximum(100);
-    scrollbar->set_step(1);
-    scrollbar->set_value(0);
+    shape_scrollbar(scrollbar, width, height, vertical);
 
     const float arrow_width = vertical ? width : 16;
     const float arrow_height = vertical ? 16 : height;

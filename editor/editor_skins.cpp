@@ -96,14 +96,7 @@ void editor_skin_checkbox(CCheckbox* checkbox, float width, std::string text) {
 
 void editor_skin_scrollbar(CScrollbar* scrollbar, int slider_length, float width, float height,
                            bool vertical) {
-    scrollbar->set_vertical(vertical);
-    scrollbar->set_width(width);
-    scrollbar->set_height(height);
-    scrollbar->set_client_rect(0, 0, scrollbar->get_width(), scrollbar->get_height());
-    scrollbar->set_minimum(0);
-    scrollbar->set_maximum(100);
-    scrollbar->set_step(1);
-    scrollbar->set_value(0);
+    shape_scrollbar(scrollbar, width, height, vertical);
 
     const float arrow_w = vertical ? width : 16;
     const float arrow_h = vertical ? 16 : height;
