@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/core/logger.h"
+#include "game/entities/entity_actions.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/session/qg_game.h"
 #include "game/session/session_records.h"
@@ -77,6 +78,18 @@ std::array<EventAction, kEventTypeCount>& action_table() {
         t[uint32_t(EQGEventType::GenerateLevel)] = &generate_level_action;
         t[uint32_t(EQGEventType::Explode)] = &explode_action;
         t[uint32_t(EQGEventType::CreateMapSynchronizer)] = &create_map_synchronizer_action;
+        // Players and the objects they meet (game/entities/entity_actions.h).
+        t[uint32_t(EQGEventType::CreatePlayer)] = &create_player_action;
+        t[uint32_t(EQGEventType::JoinGame)] = &join_game_action;
+        t[uint32_t(EQGEventType::Input)] = &input_action;
+        t[uint32_t(EQGEventType::Aim)] = &aim_action;
+        t[uint32_t(EQGEventType::CreateItem)] = &create_item_action;
+        t[uint32_t(EQGEventType::CreateWeapon)] = &create_weapon_action;
+        t[uint32_t(EQGEventType::CreateProjectile)] = &create_projectile_action;
+        t[uint32_t(EQGEventType::CreateSpecialItem)] = &create_special_item_action;
+        t[uint32_t(EQGEventType::CreateTombstone)] = &create_tombstone_action;
+        t[uint32_t(EQGEventType::CreateSweetroll)] = &create_sweetroll_action;
+        t[uint32_t(EQGEventType::CreatePortal)] = &create_portal_action;
         return t;
     }();
     return table;

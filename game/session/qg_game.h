@@ -90,6 +90,12 @@ public:
     bool holds_id(unsigned int id) const;
     // The slot's player, or null outside the table.
     QGPlayer* get_player(unsigned int index) const;
+    // Puts the player into the table at its player index, growing the table (never beyond 16
+    // slots) or replacing the slot's player.
+    void register_player(QGPlayer* player);
+    // The spawn point farthest from the player's nearest opponent (a random one without a
+    // player); (0, 0) without spawn points.
+    dvec2d choose_spawn_position(const QGPlayer* player);
 
     // Puts a new physics object into the list of the next commit.
     void add_pending_physics(QGPhysObject* object);

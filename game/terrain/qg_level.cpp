@@ -231,10 +231,10 @@ void QGLevel::update(float dt) {
 }
 
 void QGLevel::spawn_sweetroll() {
-    // A random spawn point, as for a player-less spawn.
-    dvec2d position;
-    if (!game->spawn_positions.empty())
-        position = game->spawn_positions[std::size_t(random_below(int(game->spawn_positions.size())))];
+    // A random spawn point, as for a player-less spawn; without spawn points there is no place
+    // for it to come from.
+    if (game->spawn_positions.empty()) return;
+    const dvec2d position = game->choose_spawn_position(nullptr);
     if (auto build = level_class_hooks().build_sweetroll) build(*game, position);
 }
 

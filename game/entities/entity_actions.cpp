@@ -1,0 +1,188 @@
+#include "game/entities/entity_actions.h"
+
+#include <iostream>
+
+#include "engine/core/logger.h"
+#include "game/entities/entity_records.h"
+#include "game/entities/qg_item.h"
+#include "game/entities/qg_player.h"
+#include "game/entities/qg_portal.h"
+#include "game/entities/qg_projectile.h"
+#include "game/entities/qg_special_item.h"
+#include "game/entities/qg_sweetroll.h"
+#include "game/entities/qg_tombstone.h"
+#include "game/entities/qg_weapon.h"
+#include "game/session/qg_event.h"
+#include "game/session/qg_event_handler.h"
+#include "game/session/qg_game.h"
+#include "game/terrain/qg_level.h"
+
+namespace {
+
+// Deletes an object that its session did not take, so that a refused record leaks nothing.
+template <typename T>
+T* kept(T* object) {
+    if (object && !object->is_registered()) {
+        delete object;
+        return nullptr;
+    }
+    return object;
+}
+
+// Reads the payload with the record's reader; false when it was refused.
+template <typename Record>
+bool decode(const QGEvent& event, bool (*reader)(ByteBuffer&, Record&), Record& out) {
+    ByteBuffer in = event.reader();
+    return reader(in, out);
+}
+
+// --- the level's placements and the session's hooks into the player (server) ---
+
+bool build_special_item(QGGame& game, unsigned int definition, const dvec2d& position) {
+    QGSpecialItem* item = QGSpecialItem::create(&game, 0, definition);
+    if (!item) return false;
+    item->position = position;
+    return true;
+}
+
+bool build_weapon(QGGame& game, unsigned int definition, const dvec2d& position) {
+    QGWeapon* weapon = QGWeapon::create(&game, 0, definition);
+    if (!weapon) return false;
+    weapon->position = position;
+    return true;
+}
+
+bool build_portal(QGGame& game, const dvec2d& position) {
+    auto* portal = new QGPortal(&game, 0);
+    portal->position = position;
+    portal->previous_position = position;
+    return true;
+}
+
+bool build_sweetroll(QGGame& game, const dvec2d& position) {
+    auto* sweetroll = new QGSweetroll(&game, 0);
+    sweetroll->position = position;
+    sweetroll->previous_position = position;
+    return true;
+}
+
+bool player_view(const QGPlayer& player, dvec2d& centre) {
+    centre = player.collider_centre();
+    return player.health > 0.0f;
+}
+
+void damage_player(QGPlayer& player, const DamageCause& cause, float amount) {
+    player.change_health(cause, amount);
+}
+
+// The classes of this folder take their places in the level's hooks at start-up.
+[[maybe_unused]] const bool kHooksInstalled = [] {
+    LevelClassHooks& hooks = level_class_hooks();
+    hooks.build_special_item = &build_special_item;
+    hooks.build_weapon = &build_weapon;
+    hooks.build_portal = &build_portal;
+    hooks.build_sweetroll = &build_sweetroll;
+    hooks.player_view = &player_view;
+    hooks.damage_player = &damage_player;
+    return true;
+}();
+
+}  // namespace
+
+unsigned int join_team(unsigned int player_id, unsigned int player_count, bool teams) {
+    return teams ? (player_id >= player_count / 2 ? 1u : 0u) : player_id;
+}
+
+void create_player_action(QGEventHandler& handler, const QGEvent& event) {
+    PlayerRecord r;
+    if (!decode(event, &read_player_record, r)) return;
+    QGPlayer* player = kept(new QGPlayer(handler.game, r.entity_id, r.player_index, r.team, r.name));
+    if (!player) return;
+    player->position = r.position;
+    player->previous_position = r.position;
+    player->velocity = r.velocity;
+}
+
+void join_game_action(QGEventHandler& handler, const QGEvent& event) {
+    QGGame* game = handler.game;
+    if (!game->is_server) return;
+    ByteBuffer in = event.reader();
+    JoinRequest request;
+    if (!read_join_request(in, request)) return;
+    const unsigned int id = request.player_id;
+    if (id >= game->rules.player_count || game->match_running) return;
+    // One player per connection: a repeated request changes nothing.
+    if (game->get_player(id)) {
+        log_message(LogLevel::Warning, "Ignored a second join request for player " + std::to_string(id) + ".",
+                    log_class_name_of(handler));
+        return;
+    }
+    kept(new QGPlayer(game, 0, id, join_team(id, game->rules.player_count, game->rules.teams),
+                      request.get_name()));
+}
+
+void input_action(QGEventHandler& handler, const QGEvent& event) {
+    PlayerInput input;
+    if (!decode(event, &read_player_input, input)) return;
+    if (QGPlayer* player = handler.game->get_player(input.player_index)) player->apply_input(input);
+}
+
+void aim_action(QGEventHandler& handler, const QGEvent& event) {
+    PlayerAim aim;
+    if (!decode(event, &read_player_aim, aim)) return;
+    if (QGPlayer* player = handler.game->get_player(aim.player_index)) player->set_aim(aim);
+}
+
+void create_item_action(QGEventHandler& handler, const QGEvent& event) {
+    ItemRecord r;
+    if (!decode(event, &read_item_record, r)) return;
+    QGItem* item = kept(new QGItem(handler.game, r.entity_id, r.collider_size, r.mass, r.friction, r.air_friction,
+                                   r.bounce, r.pickup_cooldown, r.buoyancy, r.rotation_center, true));
+    if (!item) return;
+    item->position = r.position;
+    if (QGPlayer* player = handler.game->get_player(r.owner)) item->give_to(player);
+}
+
+void create_weapon_action(QGEventHandler& handler, const QGEvent& event) {
+    DefinedItemRecord r;
+    if (!decode(event, &read_defined_item_record, r)) return;
+    QGWeapon* weapon = kept(QGWeapon::create(handler.game, r.entity_id, r.definition));
+    if (!weapon) return;
+    weapon->position = r.position;
+    if (handler.game->is_server)
+        if (QGPlayer* player = handler.game->get_player(r.owner)) weapon->give_to(player);
+}
+
+void create_special_item_action(QGEventHandler& handler, const QGEvent& event) {
+    DefinedItemRecord r;
+    if (!decode(event, &read_defined_item_record, r)) return;
+    QGSpecialItem* item = kept(QGSpecialItem::create(handler.game, r.entity_id, r.definition));
+    if (!item) return;
+    item->position = r.position;
+    if (handler.game->is_server)
+        if (QGPlayer* player = handler.game->get_player(r.owner)) item->give_to(player);
+}
+
+void create_projectile_action(QGEventHandler& handler, const QGEvent& event) {
+    ProjectileRecord r;
+    if (!decode(event, &read_projectile_record, r)) return;
+    kept(QGProjectile::create(handler.game, r.entity_id, r.shooter, r.weapon_definition, r.position, r.velocity));
+}
+
+void create_tombstone_action(QGEventHandler& handler, const QGEvent& event) {
+    TombstoneRecord r;
+    if (!decode(event, &read_tombstone_record, r)) return;
+    kept(new QGTombstone(handler.game, r.entity_id, r.player_index, r.cause, r.position.x, r.position.y));
+}
+
+void create_sweetroll_action(QGEventHandler& handler, const QGEvent& event) {
+    PlacedObjectRecord r;
+    if (!decode(event, &read_placed_object_record, r)) return;
+    if (QGSweetroll* sweetroll = kept(new QGSweetroll(handler.game, r.entity_id))) sweetroll->position = r.position;
+}
+
+void create_portal_action(QGEventHandler& handler, const QGEvent& event) {
+    PlacedObjectRecord r;
+    if (!decode(event, &read_placed_object_record, r)) return;
+    if (QGPortal* portal = kept(new QGPortal(handler.game, r.entity_id))) portal->position = r.position;
+}

@@ -1,0 +1,176 @@
+#include "game/entities/qg_item.h"
+
+#include <algorithm>
+
+#include "game/config/settings.h"
+#include "game/entities/entity_records.h"
+#include "game/entities/entity_support.h"
+#include "game/entities/qg_player.h"
+#include "game/session/qg_event.h"
+#include "game/session/qg_game.h"
+
+namespace {
+
+constexpr uint16_t kItemGroup = 8;
+constexpr uint16_t kItemMask = 3;  // the terrain and players
+
+}  // namespace
+
+QGItem::QGItem(QGGame* game_, unsigned int entity_id_, const ivec2d& collider_size, float mass_, float friction_,
+               float air_friction_, float bounce_, float pickup_cooldown_, float buoyancy_,
+               const dvec2d& rotation_center_, bool decay_allowed_)
+    : QGPhysObject(game_, entity_id_, collider_size, false, mass_, friction_, air_friction_, bounce_, kItemGroup,
+                   kItemMask, buoyancy_),
+      decay_allowed(decay_allowed_),
+      pickup_cooldown(pickup_cooldown_),
+      rotation_center(rotation_center_),
+      decay_timer(item_decay_time) {
+    if (has_drawing_services()) {
+        sprite = SpriteHolder<CImageSpriteEx>(game->sprite_manager);
+        sprite->set_size(float(size.x), float(size.y));
+        sprite->set_z(0.1f);
+        sprite->set_rotation_center(rotation_center);
+    }
+    // Every new item starts loose.
+    lie_loose(position.x, position.y, 0.0f);
+    place_sprite();
+}
+
+QGItem::~QGItem() {
+    leave_holder();
+}
+
+void QGItem::sync_fields() {
+    sync_field(position, default_dvec2d_interpolation);
+    sync_field(owner);
+    sync_field(in_use);
+    sync_field(shown);
+    sync_field(angle, default_angle_interpolation);
+    sync_field(rotation_center, default_dvec2d_interpolation);
+}
+
+void QGItem::write_creation_event(QGEvent& event) const {
+    ItemRecord r;
+    r.entity_id = entity_id;
+    r.position = position;
+    r.collider_size = size;
+    r.rotation_center = rotation_center;
+    r.mass = mass;
+    r.friction = friction;
+    r.air_friction = air_friction;
+    r.bounce = bounce;
+    r.pickup_cooldown = pickup_cooldown;
+    r.buoyancy = buoyancy;
+    r.owner = owner;
+    ByteBuffer bytes;
+    write_item_record(bytes, r);
+    event.set_type(EQGEventType::CreateItem);
+    event.set_delayed(false);
+    event.set_payload(bytes);
+}
+
+QGPlayer* QGItem::holder() const {
+    return game ? game->get_player(owner) : nullptr;
+}
+
+dvec2d QGItem::collider_centre() const {
+    return position + dvec2d(float(size.x), float(size.y)) * 0.5f;
+}
+
+bool QGItem::is_static() const {
+    return is_held() || QGPhysObject::is_static();
+}
+
+bool QGItem::collides_with(const QGPhysObject& other) const {
+    if (is_held() || !game || !game->is_player_entity(other.entity_id)) return false;
+    return (collision_mask & other.collision_group) != 0;
+}
+
+void QGItem::on_object_collision(QGPhysObject* other, const dvec2d&) {
+    if (is_held() || pickup_timer > 0.0f || !other || !game) return;
+    if (QGPlayer* player = game->player_with_entity(other->entity_id)) give_to(player);
+}
+
+void QGItem::give_to(QGPlayer* player) {
+    if (!player || player->player_index == owner) return;
+    if (player->inventory.size() >= size_t(std::max(inventory_capacity, 0)) || is_held()) return;
+    if (!on_pickup(player)) {
+        pickup_timer = pickup_cooldown;
+        return;
+    }
+    owner = player->player_index;
+    shown = false;
+    if (std::find(player->inventory.begin(), player->inventory.end(), entity_id) != player->inventory.end()) return;
+    player->inventory.push_back(entity_id);
+    player->select_inventory_slot(player->selected_slot);
+    if (player->selected_slot + 1 == player->inventory.size()) shown = !(player->respawn_delay > 0.0f);
+}
+
+void QGItem::drop(float x, float y) {
+    drop_with_cooldown(x, y, pickup_cooldown);
+}
+
+void QGItem::drop_with_cooldown(float x, float y, float cooldown) {
+    stop_use();
+    leave_holder();
+    lie_loose(x, y, cooldown);
+}
+
+void QGItem::leave_holder() {
+    QGPlayer* player = holder();
+    if (!player) return;
+    auto& carried = player->inventory;
+    const auto before = carried.size();
+    carried.erase(std::remove(carried.begin(), carried.end(), entity_id), carried.end());
+    if (carried.size() != before) player->select_inventory_slot(player->selected_slot);
+}
+
+void QGItem::lie_loose(float x, float y, float cooldown) {
+    in_use = false;
+    position = {x, y};
+    pickup_timer = cooldown;
+    owner = kNoPlayerIndex;
+    shown = true;
+    angle = 0.0f;
+    decay_timer = item_decay_time;
+}
+
+void QGItem::start_use() {
+    in_use = true;
+}
+
+void QGItem::stop_use() {
+    in_use = false;
+}
+
+bool QGItem::on_pickup(QGPlayer*) {
+    return true;
+}
+
+void QGItem::update(float dt) {
+    QGPhysObject::update(dt);
+    if (QGPlayer* player = holder()) {
+        velocity = {0.0f, 0.0f};
+        position = player->position +
+                   dvec2d(float(player->size.x - size.x), float(player->size.y - size.y)) * 0.5f;
+    } else if (decay_allowed) {
+        decay_timer -= dt;
+        if (decay_timer < 0.0f && game) game->remove_object(entity_id);
+    }
+    if (pickup_timer > 0.0f) pickup_timer -= dt;
+}
+
+void QGItem::place_sprite() {
+    if (!sprite) return;
+    const dvec2d centre = collider_centre();
+    sprite->set_rotation_center(rotation_center);
+    sprite->set_x(centre.x - rotation_center.x * sprite->get_width());
+    sprite->set_y(centre.y - rotation_center.y * sprite->get_height());
+}
+
+void QGItem::update_sprite() {
+    if (!sprite) return;
+    place_sprite();
+    sprite->set_visible(shown);
+    sprite->set_rotation(angle);
+}

@@ -1,0 +1,465 @@
+#include "game/entities/qg_player.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "engine/core/logger.h"
+#include "engine/gfx/shader.h"
+#include "game/config/settings.h"
+#include "game/entities/entity_support.h"
+#include "game/entities/qg_item.h"
+#include "game/entities/qg_special_item.h"
+#include "game/entities/qg_tombstone.h"
+#include "game/entities/qg_weapon.h"
+#include "game/session/qg_event.h"
+#include "game/session/qg_event_handler.h"
+#include "game/session/qg_game.h"
+
+namespace {
+
+constexpr uint16_t kPlayerGroup = 2;
+// Everything but other players.
+constexpr uint16_t kPlayerMask = 0xfff1;
+constexpr float kJumpCooldown = 0.3f;
+constexpr float kAirTimeBeforeFalling = 0.3f;
+constexpr const char* kPlayerShader = "shader\\player.frag";
+
+ivec2d player_collider() {
+    return {int(player_size.x), int(player_size.y)};
+}
+
+bool is_jump(EQGPlayerAnimation a) {
+    return a == EQGPlayerAnimation::JumpLeft || a == EQGPlayerAnimation::JumpRight;
+}
+
+bool valid_animation(EQGPlayerAnimation a) {
+    return uint32_t(a) < uint32_t(kPlayerAnimationCount);
+}
+
+// Moves v towards target at the rate, as walking, climbing and the sweetroll's pace do.
+float approach(float v, float target, float dt) {
+    return v + (target - v) * dt * player_accel_factor;
+}
+
+}  // namespace
+
+QGPlayer::QGPlayer(QGGame* game_, unsigned int entity_id_, unsigned int player_index_, unsigned int team_,
+                   const std::string& name_)
+    : QGPhysObject(game_, entity_id_, player_collider(), false, player_mass, player_friction, player_air_friction,
+                   player_bounce, kPlayerGroup, kPlayerMask, player_buoyancy),
+      player_index(player_index_ < kMaxPlayers ? player_index_ : 0),
+      team(team_),
+      name(name_),
+      health(player_health),
+      spawn_protection(spawn_protection_time) {
+    can_climb = true;
+    aim = dvec2d(0.6f * float(size.x), 0.6f * float(size.y));
+    lives = game ? game->rules.lives : 0;
+    kills = 0;
+    selected_slot = 0u;
+    if (game) game->register_player(this);
+    position = {100.0f, 100.0f};
+    if (has_drawing_services()) build_visuals();
+    log_message(LogLevel::Status, "Player " + name + " (" + std::to_string(player_index) + ") connected.",
+                log_class_name_of(*this));
+}
+
+QGPlayer::~QGPlayer() {
+    session_message(game, name + " left the game.");
+    // A player deleted before its commit still has its slot.
+    if (game && game->get_player(player_index) == this) game->players[player_index] = nullptr;
+    label.release();
+    sprite.release();
+    release_program(game, program_slot_);
+}
+
+void QGPlayer::sync_fields() {
+    sync_field(position, default_dvec2d_interpolation);
+    sync_field(spawned);
+    sync_field(health, default_float_interpolation);
+    sync_field(lives);
+    sync_field(kills);
+    sync_field(aim);
+    sync_field(inventory);
+    sync_field(selected_slot);
+    sync_field(face_direction);
+    sync_field(spawn_protection);
+    bool received_invisible = invisible;
+    EQGPlayerAnimation received_animation = animation;
+    sync_field(received_invisible);
+    sync_field(received_animation);
+    if (mode != Read) return;
+    set_invisible(received_invisible);
+    apply_received_animation(received_animation);
+}
+
+void QGPlayer::apply_received_animation(EQGPlayerAnimation received) {
+    const bool against_face = (animation == EQGPlayerAnimation::JumpLeft && face_direction == Right) ||
+                              (animation == EQGPlayerAnimation::JumpRight && face_direction == Left);
+    if (against_face) {
+        // Turned in the air: the other jump, held at its last frame.
+        const auto other = animation == EQGPlayerAnimation::JumpLeft ? EQGPlayerAnimation::JumpRight
+                                                                      : EQGPlayerAnimation::JumpLeft;
+        set_animation(other);
+        if (sprite) {
+            sprite->set_frame(float(definition().animations[size_t(other)].last_frame));
+            sprite->set_playing(false);
+        }
+        return;
+    }
+    if (is_jump(animation) && is_jump(received)) return;
+    if (valid_animation(received)) set_animation(received);
+}
+
+void QGPlayer::write_creation_event(QGEvent& event) const {
+    PlayerRecord r;
+    r.entity_id = entity_id;
+    r.position = position;
+    r.velocity = velocity;
+    r.player_index = player_index;
+    r.team = team;
+    r.name = name;
+    ByteBuffer bytes;
+    write_player_record(bytes, r);
+    event.set_type(EQGEventType::CreatePlayer);
+    event.set_delayed(false);
+    event.set_payload(bytes);
+}
+
+dvec2d QGPlayer::collider_centre() const {
+    return position + dvec2d(float(size.x), float(size.y)) * 0.5f;
+}
+
+QGItem* QGPlayer::item_in_slot(unsigned int slot) const {
+    return slot < inventory.size() ? find_entity<QGItem>(game, inventory[slot]) : nullptr;
+}
+
+bool QGPlayer::is_static() const {
+    return !(health > 0.0f) || respawn_delay > 0.0f || QGPhysObject::is_static();
+}
+
+bool QGPlayer::collides_with(const QGPhysObject& other) const {
+    if (!(health > 0.0f) || respawn_delay > 0.0f) return false;
+    return (collision_mask & other.collision_group) != 0;
+}
+
+void QGPlayer::on_object_collision(QGPhysObject*, const dvec2d& impact) {
+    const float speed = impact.length();
+    if (speed > collision_damage_min_speed)
+        change_health({DamageType::Impact, 0, player_index},
+                      -(speed - collision_damage_min_speed) * collision_damage_factor);
+}
+
+void QGPlayer::on_terrain_collision(const dvec2d& impact) {
+    const float speed = impact.length();
+    if (speed > collision_damage_min_speed)
+        change_health({DamageType::Fall, 0, player_index}, -(speed - collision_damage_min_speed) * collision_damage_factor);
+}
+
+// --- health, death and respawn (server) ---
+
+void QGPlayer::change_health(const DamageCause& cause, float delta) {
+    if (!game || !game->is_server || !std::isfinite(delta)) return;
+    if (!(health > 0.0f) || respawn_delay > 0.0f || spawn_protection > 0.0f) return;
+    QGPlayer* source = cause.source_player != player_index ? game->get_player(cause.source_player) : nullptr;
+    const bool team_mate = source && game->rules.teams && source->team == team;
+    if (team_mate && !game->rules.friendly_fire) return;
+
+    health += delta;
+    if (delta < 0.0f) {
+        ByteBuffer hit;
+        hit.write_u32_le(player_index);
+        if (game->event_handler) game->event_handler->post(EQGEventType::PlayerHit, hit, true);
+        if (cause.type != DamageType::Drowning)
+            post_spawn_effect(game, player_hit_effect_id, player_hit_particles, player_hit_particle_time,
+                              collider_centre());
+    }
+    if (health <= 0.0f) {
+        die(cause);
+        if (source && !team_mate) source->kills = source->kills + 1;
+    } else {
+        health = std::min(health, player_max_health);
+    }
+}
+
+void QGPlayer::die(const DamageCause& cause) {
+    if (!game || !game->is_server) return;
+    spawned = false;
+    // Only a player that has a number of lives loses one; without a limit it always returns.
+    const bool limited = lives > 0;
+    if (limited) lives = lives - 1;
+    new QGTombstone(game, 0, player_index, cause, position.x, position.y);
+    game->play_sound(definition().snd_die);
+
+    // Dropping takes items out of the inventory: walk a copy, each item once.
+    QGItem* kept = selected_item();
+    const std::vector<unsigned int> carried = inventory;
+    std::set<unsigned int> handled;
+    for (unsigned int id : carried) {
+        if (!handled.insert(id).second) continue;
+        QGItem* item = find_entity<QGItem>(game, id);
+        if (!item) continue;
+        item->drop(item->position.x, item->position.y);
+        if (item != kept) game->remove_object(id);
+    }
+    inventory.clear();
+    selected_slot = 0u;
+    submersion = 0.0f;
+    if (limited && lives == 0) {
+        // Out of the match: the body stays where it fell.
+        velocity = {0.0f, 0.0f};
+        return;
+    }
+    respawn();
+}
+
+void QGPlayer::respawn() {
+    health = player_health;
+    position = game ? game->choose_spawn_position(this) : dvec2d();
+    previous_position = position;
+    velocity = {0.0f, 0.0f};
+    if (game && game->rules.respawn_time > 0.0f) respawn_delay = game->rules.respawn_time;
+    else spawned = true;
+    set_invisible(false);
+    spawn_protection = spawn_protection_time;
+    give_default_loadout();
+}
+
+void QGPlayer::give_default_loadout() {
+    if (!game) return;
+    for (int entry : default_weapons) {
+        if (QGWeapon* weapon = QGWeapon::create(game, 0, unsigned(entry))) {
+            weapon->position = position;
+            weapon->give_to(this);
+        }
+    }
+    for (int entry : default_items) {
+        if (QGSpecialItem* item = QGSpecialItem::create(game, 0, unsigned(entry))) {
+            item->position = position;
+            item->give_to(this);
+        }
+    }
+}
+
+void QGPlayer::enter_match() {
+    spawned = true;
+    give_default_loadout();
+}
+
+// --- input ---
+
+void QGPlayer::post_to_server(EQGEventType type, const ByteBuffer& record) {
+    if (game && game->event_handler) game->event_handler->post(type, record, false);
+}
+
+void QGPlayer::apply_input(const PlayerInput& input) {
+    if (!game || input.player_index != player_index) return;
+    if (!game->is_server) {
+        ByteBuffer record;
+        write_player_input(record, input);
+        post_to_server(EQGEventType::Input, record);
+        return;
+    }
+    const bool pressed = input.value != 0;
+    switch (input.kind) {
+    case 1:
+        input_left = pressed;
+        if (input_left && !input_right) face_direction = Left;
+        else if (!input_left && input_right) face_direction = Right;
+        break;
+    case 2:
+        input_right = pressed;
+        if (input_right && !input_left) face_direction = Right;
+        else if (!input_right && input_left) face_direction = Left;
+        break;
+    case 3: input_up = pressed; break;
+    case 4: input_down = pressed; break;
+    case 5: input_secondary = pressed; break;
+    case 6:
+        input_use = pressed;
+        if (QGItem* item = selected_item()) {
+            if (pressed) item->start_use();
+            else item->stop_use();
+        }
+        break;
+    case 7: select_inventory_slot(input.value); break;
+    default: break;
+    }
+}
+
+void QGPlayer::set_aim(const PlayerAim& record) {
+    if (!game || record.player_index != player_index) return;
+    if (!game->is_server) {
+        ByteBuffer bytes;
+        write_player_aim(bytes, record);
+        post_to_server(EQGEventType::Aim, bytes);
+        return;
+    }
+    aim = dvec2d(record.x, record.y);
+}
+
+void QGPlayer::select_inventory_slot(unsigned int index) {
+    if (inventory.empty()) {
+        selected_slot = 0u;
+        return;
+    }
+    index = std::min<unsigned int>(index, unsigned(inventory.size() - 1));
+    if (QGItem* previous = selected_item()) {
+        previous->shown = false;
+        previous->stop_use();
+    }
+    selected_slot = index;
+    if (QGItem* now = selected_item()) now->shown = health > 0.0f && !(respawn_delay > 0.0f);
+}
+
+// --- the world step (server) ---
+
+void QGPlayer::update(float dt) {
+    if (!(health > 0.0f)) {
+        QGPhysObject::update(dt);
+        return;
+    }
+    jump_cooldown -= dt;
+    if (respawn_delay > 0.0f) {
+        respawn_delay -= dt;
+        if (respawn_delay <= 0.0f) {
+            spawned = true;
+            select_inventory_slot(selected_slot);
+            if (game) game->play_sound(definition().snd_spawn);
+        }
+        QGPhysObject::update(dt);
+        return;
+    }
+    spawn_protection -= dt;
+
+    const bool footing = on_ground || on_ladder;
+    const auto by_face = [this](EQGPlayerAnimation left, EQGPlayerAnimation right) {
+        return face_direction == Left ? left : right;
+    };
+    if (footing && jump_cooldown <= 0.0f) {
+        if (input_left && !input_right) set_animation(EQGPlayerAnimation::WalkLeft);
+        else if (input_right && !input_left) set_animation(EQGPlayerAnimation::WalkRight);
+        else set_animation(by_face(EQGPlayerAnimation::IdleLeft, EQGPlayerAnimation::IdleRight));
+    }
+
+    if (on_ladder) {
+        if (input_up == input_down) velocity.y = approach(velocity.y, 0.0f, dt);
+        else if (input_up) velocity.y = approach(velocity.y, -player_speed, dt);
+        else velocity.y = approach(velocity.y, player_speed, dt);
+    } else if (input_up && on_ground) {
+        velocity.y -= player_jump_accel;
+        set_animation(by_face(EQGPlayerAnimation::JumpLeft, EQGPlayerAnimation::JumpRight));
+        // One jump per press.
+        input_up = false;
+        jump_cooldown = kJumpCooldown;
+        if (game) game->play_sound(definition().snd_jump);
+    }
+
+    if (footing) {
+        air_time = 0.0f;
+    } else {
+        air_time += dt;
+        if (air_time > kAirTimeBeforeFalling)
+            set_animation(by_face(EQGPlayerAnimation::JumpLeft, EQGPlayerAnimation::JumpRight));
+    }
+
+    if (input_left == input_right) velocity.x = approach(velocity.x, 0.0f, dt);
+    else if (input_left) velocity.x = approach(velocity.x, -player_speed, dt);
+    else velocity.x = approach(velocity.x, player_speed, dt);
+
+    if (submersion >= drown_submersion)
+        change_health({DamageType::Drowning, 0, player_index}, -(water_damage_factor * dt));
+
+    QGPhysObject::update(dt);
+}
+
+// --- looks ---
+
+void QGPlayer::set_invisible(bool flag) {
+    if (flag == invisible) return;
+    invisible = flag;
+    if (program_) program_->set_uniform("invisible", invisible);
+}
+
+void QGPlayer::set_animation(EQGPlayerAnimation a) {
+    if (!valid_animation(a) || a == animation) return;
+    animation = a;
+    show_animation(a);
+}
+
+void QGPlayer::show_animation(EQGPlayerAnimation a) {
+    if (!sprite || !valid_animation(a)) return;
+    const AnimationDefinition& anim = definition().animations[size_t(a)];
+    sprite->set_first_frame(anim.first_frame);
+    sprite->set_last_frame(anim.last_frame);
+    sprite->set_frame(float(anim.first_frame));
+    sprite->set_animation_speed(anim.speed);
+    sprite->set_repeat_count(anim.play_once ? 0 : -1);
+    sprite->set_playing(anim.last_frame != anim.first_frame);
+}
+
+std::string QGPlayer::label_text() const {
+    std::string text;
+    if (game && game->rules.teams) text = "[" + std::to_string(team + 1) + "] ";
+    text += name + ": ";
+    if (health > 0.0f) text += std::to_string(int(health)) + " HP";
+    else text += "Departed";
+    return text;
+}
+
+void QGPlayer::update_label() {
+    if (!label) return;
+    std::string text = label_text();
+    if (text == shown_label_) return;
+    shown_label_ = text;
+    label->set_text(std::move(text));
+}
+
+void QGPlayer::build_visuals() {
+    const PlayerDefinition& def = definition();
+    sprite = SpriteHolder<CImageSprite>(game->sprite_manager);
+    sprite->set_size(def.visual_size.x, def.visual_size.y);
+    sprite->set_z(0.05f);
+    sprite->set_texture(object_texture(game, def.texture));
+    sprite->set_tile_width(def.tile_size.x);
+    sprite->set_tile_height(def.tile_size.y);
+    sprite->set_visible(false);
+
+    program_ = make_program(game, kPlayerShader, program_slot_);
+    if (program_) {
+        sprite->set_shader_program(program_);
+        program_->set_texture("texture", sprite->get_texture());
+        program_->set_uniform("playerColor", def.color);
+        program_->set_uniform("invisible", invisible);
+        program_->set_uniform("spawnProtectionTime", spawn_protection);
+    }
+
+    label = SpriteHolder<CLabelSprite>(game->sprite_manager, sprite.get(), label_font(game));
+    label->set_size(player_label_size.x, player_label_size.y);
+    label->set_x((sprite->get_width() - label->get_width()) * 0.5f);
+    label->set_y(-label->get_height());
+    label->set_text_box(0.0f, 0.0f, label->get_width(), label->get_height());
+    // With teams the label shows the team's colour: the look of the player index equal to it.
+    const bool team_colour = game->rules.teams && team < unsigned(kPlayerDefinitionCount);
+    label->set_text_color(team_colour ? player_definitions[team].color : def.color);
+    label->set_horizontal_alignment(0);
+    update_label();
+    show_animation(EQGPlayerAnimation::IdleRight);
+}
+
+void QGPlayer::update_sprite() {
+    if (!sprite) return;
+    const float scale = sprite->get_absolute_scale();
+    const float label_scale = scale > 0.0f ? 1.0f / scale : 1.0f;
+    label->set_scale(label_scale);
+    label->set_x((sprite->get_width() - label_scale * label->get_width()) * 0.5f);
+    label->set_y(-(label_scale * label->get_height()));
+    sprite->set_x(position.x + (float(size.x) - sprite->get_width()) * 0.5f - player_collision_offset.x);
+    sprite->set_y(position.y + (float(size.y) - sprite->get_height()) * 0.5f - player_collision_offset.y);
+    // An invisible player is seen only by its own participant.
+    const bool visible = spawned && !(invisible && (!game || game->local_player_id != player_index));
+    sprite->set_visible(visible);
+    if (visible && program_) program_->set_uniform("spawnProtectionTime", spawn_protection);
+    update_label();
+}

@@ -1,0 +1,41 @@
+#pragma once
+#include "game/entities/sprite_holder.h"
+#include "game/physics/qg_phys_object.h"
+
+// A wandering creature from crates and the level's random spawns: it fades in, walks about,
+// jumps now and then, and when a projectile hits it, it bursts once with a blast that carves
+// the terrain and hurts the players around it, fades out and leaves.
+class QGSweetroll : public QGPhysObject {
+public:
+    QGSweetroll(QGGame* game, unsigned int entity_id);
+    ~QGSweetroll() override;
+
+    void sync_fields() override;
+    // CreateSweetroll.
+    void write_creation_event(QGEvent& event) const override;
+    void update(float dt) override;
+    void update_sprite() override;
+    // A projectile's touch sets off the burst (once).
+    void on_object_collision(QGPhysObject* other, const dvec2d& impact) override;
+
+    // The burst's effect on one object in reach.
+    void apply_blast(QGPhysObject* target, const dvec2d& direction, float strength);
+
+    bool is_leaving() const { return leave_timer > 0.0f; }
+    dvec2d collider_centre() const;
+
+    // true: walking right.
+    bool direction = false;
+    float direction_timer = 0.0f;
+    float fade_in = 0.0f;
+    float leave_timer = 0.0f;
+    // The player index of the last shooter that hit it (16: nobody).
+    unsigned int shooter = 16;
+    SpriteHolder<CImageSprite> sprite;
+
+private:
+    // Client: the frames and the transparency of the current state.
+    void show_state(bool received_direction);
+
+    bool burst_ = false;
+};

@@ -1,0 +1,36 @@
+#pragma once
+#include <string>
+
+#include "engine/scene/label_sprite.h"
+#include "game/entities/sprite_holder.h"
+#include "game/physics/qg_phys_object.h"
+#include "game/session/session_records.h"
+
+// What a dead player leaves where it stood: a small body that falls onto the terrain and lies
+// there for the tombstone life time (0 or less: until removed otherwise). Clients show the
+// player's tombstone image with a caption naming the player and the cause, and send one line
+// about the death to the message feed.
+class QGTombstone : public QGPhysObject {
+public:
+    QGTombstone(QGGame* game, unsigned int entity_id, unsigned int player_index, const DamageCause& cause, float x,
+                float y);
+    ~QGTombstone() override;
+
+    // CreateTombstone.
+    void write_creation_event(QGEvent& event) const override;
+    void update(float dt) override;
+    void update_sprite() override;
+
+    // Client: the caption, on the label when there is one; returns it.
+    std::string death_label();
+    // Client: the line for the message feed.
+    void death_message();
+
+    const unsigned int player_index;
+    SpriteHolder<CImageSprite> sprite;
+    SpriteHolder<CLabelSprite> label;
+    float life_timer;
+    const DamageCause cause;
+    // The caption chosen at construction (clients, also without drawing services).
+    std::string caption;
+};
