@@ -16,6 +16,7 @@
 #include "net/transport/udp.h"
 
 QGGame* QGGame::current_game = nullptr;
+std::string QGGame::join_name_override;
 
 namespace {
 
@@ -59,6 +60,8 @@ QGGame::QGGame(ServerSide, const NetClock* clock) : clock_(clock) {
 }
 
 QGGame::~QGGame() {
+    announce_running = false;
+    if (announce_thread.joinable()) announce_thread.join();
     // A connection attempt in progress gives up at once; its thread reports nothing more.
     transport_clock_.tearing_down.store(true, std::memory_order_release);
     if (connect_thread_.joinable()) connect_thread_.join();
@@ -444,7 +447,8 @@ void QGGame::on_connect(Protocol*, unsigned int connection_id, unsigned short lo
 
 void QGGame::post_join_request(unsigned int connection_id) {
     // The name the main menu stores.
-    const std::string name = ini_read_string("user", "name", "Player", kUserIni);
+    const std::string name = join_name_override.empty() ? ini_read_string("user", "name", "Player", kUserIni)
+                                                      : join_name_override;
     JoinRequest request;
     request.set_name(name);
     request.player_id = connection_id;

@@ -34,6 +34,7 @@ struct LevelCreation;
 struct Explosion;
 struct PixelRect;
 struct ChainReaction;
+struct HostParameters;
 
 // The rules of the match, as set up from GameParameters.
 struct GameRules {
@@ -64,6 +65,10 @@ public:
     // Server: the empty authoritative session, paused and idle. The server program's hosting
     // installs the transports, sets the game up, accepts the players and activates the session.
     explicit QGGame(ServerSide, const NetClock* clock = nullptr);
+    // The dedicated server's session: the empty server session, then host(); quit is set when
+    // hosting fails. Returns when all players are connected or hosting failed. Defined by the
+    // server program, as is host().
+    explicit QGGame(const HostParameters& params);
     // Stops and joins the connect thread, clears the transports' hooks, deletes every object
     // and then the transports.
     ~QGGame();
@@ -112,6 +117,10 @@ public:
     // The TCP transport's connection hooks.
     void on_connect(Protocol* protocol, unsigned int connection_id, unsigned short local_port, Connection remote);
     void on_disconnect(Protocol* protocol, unsigned int connection_id, unsigned short local_port, Connection remote);
+    // Creates and installs the transports, sets the game up, announces the server on the local
+    // network, waits for all players, opens the UDP side and activates the session. False when
+    // the TCP port cannot be listened on or the UDP port cannot be bound.
+    bool host(const HostParameters& params);
     // Sizes the player table, stores the rules and clears quit; the server posts the record.
     void setup_game(const GameParameters& params);
     // Sends a newcomer that cannot play the current state of the game, to it alone; when a
@@ -190,6 +199,11 @@ public:
     std::vector<dvec2d> spawn_positions;
     QGLevel* level = nullptr;
 
+    // The LAN announcement thread of a hosting server and its running flag, the only datum it
+    // shares with the session; the destructor stops and joins it.
+    std::atomic<bool> announce_running{false};
+    std::thread announce_thread;
+
     // Client hooks into the gameplay screen.
     Callback<void> disconnect_hook;
     Callback<void, const std::string&> message_hook;
@@ -207,6 +221,9 @@ public:
 
     // The session most recently built in this process, for code without an owner pointer.
     static QGGame* current_game;
+    // The name every client session of this process joins under, in place of config.ini's (a
+    // headless bot); empty: config.ini's. Set before a session is built.
+    static std::string join_name_override;
 
 private:
     // A stand-in transport that replays the packets one client sent, so that what they carry

@@ -1,7 +1,12 @@
 #include "net/lan/announcement.h"
 
 #include <cstdlib>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "net/sync/protocol.h"
 
@@ -41,7 +46,35 @@ sf::IpAddress announcement_target_address() {
     return loopback_only() ? sf::IpAddress::LocalHost : sf::IpAddress::Broadcast;
 }
 
+sf::IpAddress lookup_public_address(int time_limit_ms) {
+    if (loopback_only()) return sf::IpAddress::None;
+    struct Answer {
+        std::mutex mutex;
+        std::condition_variable ready;
+        bool done = false;
+        sf::IpAddress address = sf::IpAddress::None;
+    };
+    auto answer = std::make_shared<Answer>();
+    // The request has a time limit, the name resolution before it has none: the lookup runs on a
+    // thread of its own that shares only the answer, and the caller stops waiting for it at the
+    // limit. Left behind, the thread ends by itself.
+    std::thread([answer, time_limit_ms] {
+        const sf::IpAddress address = sf::IpAddress::getPublicAddress(sf::milliseconds(time_limit_ms));
+        std::lock_guard<std::mutex> lock(answer->mutex);
+        answer->address = address;
+        answer->done = true;
+        answer->ready.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(answer->mutex);
+    answer->ready.wait_for(lock, std::chrono::milliseconds(time_limit_ms), [&] { return answer->done; });
+    return answer->address;
+}
+
+std::string public_address_text(const sf::IpAddress& address) {
+    if (address == sf::IpAddress::None) return "unavailable";
+    return address.toString();
+}
+
 std::string public_address_text() {
-    if (loopback_only()) return "unavailable";
-    return sf::IpAddress::getPublicAddress().toString();
+    return public_address_text(lookup_public_address());
 }

@@ -35,6 +35,11 @@ bool decode_announcement(const ByteBuffer& datagram, std::string& name, Connecti
 bool loopback_only();
 // Where announcements go: the broadcast address, or 127.0.0.1 in loopback-only mode.
 sf::IpAddress announcement_target_address();
-// The public address in dotted form; "unavailable" in loopback-only mode, where the lookup
-// (a request to a web service) is skipped.
+// The public address as a web service sees this machine, or None when no answer came within the
+// time limit. In loopback-only mode nothing is asked: None.
+sf::IpAddress lookup_public_address(int time_limit_ms = 3000);
+// The address in dotted form; "unavailable" for None.
+std::string public_address_text(const sf::IpAddress& address);
+// The looked-up public address in dotted form; "unavailable" in loopback-only mode, where the
+// lookup is skipped, and when it found nothing in time.
 std::string public_address_text();

@@ -59,6 +59,8 @@ bool Protocol::is_well_formed_sync_packet(const ByteBuffer& packet) {
     const uint8_t* p = packet.data();
     size_t size = packet.size();
     if (size < sync_header_size) return false;
+    // Only data packets carry records (the kind is little-endian).
+    if (p[0] != uint8_t(PacketKind::Data) || p[1] != 0 || p[2] != 0 || p[3] != 0) return false;
     size_t pos = sync_header_size;
     while (pos < size) {
         if (size - pos < 8) return false;

@@ -57,8 +57,8 @@ public:
     // Appends the sync packet of the objects for the send time now to out (which is cleared
     // first); objects that write nothing get no record.
     static void build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffer& out);
-    // True when the packet is a sync header followed by whole records (id, byte count, bytes)
-    // to its very end.
+    // True when the packet is a sync header of kind Data followed by whole records (id, byte
+    // count, bytes) to its very end.
     static bool is_well_formed_sync_packet(const ByteBuffer& packet);
 
     // Packets taken from the network per receive call (per client on the server); 0 = no cap.

@@ -32,6 +32,7 @@ void TcpLink::reset_streams() {
     body_size_ = 0;
     body_.clear();
     body_.shrink_to_fit();
+    frame_refused_ = false;
 }
 
 sf::Socket::Status TcpLink::connect(const sf::IpAddress& address, unsigned short port, int64_t timeout_ms,
@@ -137,15 +138,21 @@ bool TcpLink::flush_within(int64_t timeout_ms, const NetClock* clock) {
 }
 
 sf::Socket::Status TcpLink::receive(ByteBuffer& packet) {
+    if (frame_refused_) return sf::Socket::Error;
     while (header_got_ < 4) {
         size_t got = 0;
         sf::Socket::Status status = socket.receive(header_ + header_got_, 4 - header_got_, got);
         if (status != sf::Socket::Done) return status;
         header_got_ += got;
+        bytes_received_ += got;
         if (header_got_ == 4) {
             body_size_ = uint32_t(header_[0]) << 24 | uint32_t(header_[1]) << 16 | uint32_t(header_[2]) << 8 |
                          uint32_t(header_[3]);
             body_.clear();
+            if (max_frame_bytes != 0 && body_size_ > max_frame_bytes) {
+                frame_refused_ = true;
+                return sf::Socket::Error;
+            }
         }
     }
     while (body_.size() < body_size_) {
@@ -154,7 +161,9 @@ sf::Socket::Status TcpLink::receive(ByteBuffer& packet) {
         body_.resize(have + chunk);
         size_t got = 0;
         sf::Socket::Status status = socket.receive(body_.data() + have, chunk, got);
-        body_.resize(have + (status == sf::Socket::Done ? std::min(got, chunk) : 0));
+        const size_t taken = status == sf::Socket::Done ? std::min(got, chunk) : 0;
+        body_.resize(have + taken);
+        bytes_received_ += taken;
         if (status != sf::Socket::Done) return status;
     }
     packet = ByteBuffer(std::move(body_));

@@ -39,7 +39,8 @@ public:
     bool flush_within(int64_t timeout_ms, const NetClock* clock = nullptr);
 
     // One whole packet into packet (Done), or NotReady when none is complete yet,
-    // Disconnected when the peer closed, Error.
+    // Disconnected when the peer closed, Error. A frame longer than max_frame_bytes is Error
+    // from its length field on (frame_refused), since nothing behind it can be framed any more.
     sf::Socket::Status receive(ByteBuffer& packet);
     // As receive, waiting up to timeout_ms for a whole packet (NotReady on time-out); the
     // time-out as for flush_within.
@@ -62,6 +63,12 @@ public:
     size_t queued_bytes() const { return out_.size() - out_pos_; }
     // Memory held for the packet being received (a length field alone does not grow it).
     size_t receive_capacity() const { return body_.capacity(); }
+    bool frame_refused() const { return frame_refused_; }
+    // Bytes of whole and partial frames received so far, length fields included.
+    uint64_t bytes_received() const { return bytes_received_; }
+
+    // Longest frame accepted from the peer; 0 = no limit.
+    uint32_t max_frame_bytes = 0;
 
     LinkSocket socket;
 
@@ -75,5 +82,7 @@ private:
     size_t header_got_ = 0;
     uint32_t body_size_ = 0;
     std::vector<uint8_t> body_;
+    bool frame_refused_ = false;
+    uint64_t bytes_received_ = 0;
     Connection remote_;
 };

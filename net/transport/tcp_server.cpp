@@ -1,5 +1,6 @@
 #include "net/transport/tcp_server.h"
 
+#include "engine/core/logger.h"
 #include "platform/clock.h"
 
 #include <string>
@@ -24,6 +25,8 @@ TcpServer::TcpServer() : pending(std::make_unique<TcpLink>()) {
 
 TcpServer::~TcpServer() {
     listener.close();
+    for (PendingHandshake& h : handshakes) h.link->disconnect();
+    handshakes.clear();
     disconnect_all();
 }
 
@@ -42,7 +45,14 @@ bool TcpServer::listen_start(unsigned short port, unsigned int client_count) {
 unsigned int TcpServer::next_free_id() {
     for (auto it = ids_in_use.lower_bound(next_id_hint); it != ids_in_use.end() && *it == next_id_hint; ++it)
         ++next_id_hint;
-    return next_id_hint;
+    unsigned int id = next_id_hint;
+    auto offered = [&](unsigned int candidate) {
+        for (const PendingHandshake& h : handshakes)
+            if (h.id == candidate) return true;
+        return false;
+    };
+    while (ids_in_use.count(id) || offered(id)) ++id;
+    return id;
 }
 
 void TcpServer::accept_client() {
@@ -50,42 +60,97 @@ void TcpServer::accept_client() {
     // Without a listening socket a blocking wait would never end.
     if (listener.getLocalPort() == 0) return;
     if (!blocking_accept) {
-        if (listener.accept(pending->socket) != sf::Socket::Done) return;
-    } else {
-        // Clients already connected keep being served while the server waits.
-        // A short sleep per turn keeps the wait from spinning a core for minutes.
-        while (true) {
-            receive();
-            if (listener.accept(pending->socket) == sf::Socket::Done) break;
-            platform::sleep_ms(1);
-        }
+        advance_handshakes();
+        start_handshake();
+        return;
     }
+    // Clients already connected keep being served while the server waits.
+    // A short sleep per turn keeps the wait from spinning a core for minutes.
+    const uint64_t wanted = registrations_ + 1;
+    while (true) {
+        receive();
+        advance_handshakes();
+        if (registrations_ >= wanted) break;
+        start_handshake();
+        platform::sleep_ms(1);
+    }
+}
+
+void TcpServer::start_handshake() {
+    if (max_clients != 0 && clients.size() + handshakes.size() >= max_clients) return;
+    if (listener.accept(pending->socket) != sf::Socket::Done) return;
     pending->accepted();
+    pending->max_frame_bytes = max_client_frame_bytes;
 
-    const unsigned int id = next_free_id();
-    const int64_t wait_ms = handshake_timeout.asMilliseconds();
+    PendingHandshake handshake;
+    handshake.id = next_free_id();
+    handshake.deadline_ms = int64_t(platform::monotonic_ms()) + handshake_timeout.asMilliseconds();
+    handshake.link = std::move(pending);
+    pending = std::make_unique<TcpLink>();
     ByteBuffer id_packet;
-    id_packet.write_u32_be(id);
-    if (pending->send(id_packet) != sf::Socket::Done || !pending->flush_within(wait_ms)) {
-        pending->disconnect();
+    id_packet.write_u32_be(handshake.id);
+    if (handshake.link->send(id_packet) != sf::Socket::Done) {
+        handshake.link->disconnect();
         return;
     }
-    // A newcomer that does not echo its id in time is closed; the id stays free.
-    ByteBuffer echo;
-    uint32_t echoed = 0;
-    if (pending->receive_within(echo, wait_ms) != sf::Socket::Done || !echo.read_u32_be(echoed) || echoed != id) {
-        pending->disconnect();
-        return;
-    }
+    handshakes.push_back(std::move(handshake));
+}
 
-    ++next_id_hint;
+void TcpServer::advance_handshakes() {
+    const int64_t now = int64_t(platform::monotonic_ms());
+    for (size_t i = 0; i < handshakes.size();) {
+        PendingHandshake& h = handshakes[i];
+        TcpLink& link = *h.link;
+        enum { Waiting, Echoed, Failed } state = Waiting;
+        std::string why;
+        const sf::Socket::Status sent = link.flush();
+        if (sent == sf::Socket::Disconnected || sent == sf::Socket::Error) {
+            state = Failed;
+            why = "left";
+        } else {
+            ByteBuffer echo;
+            uint32_t echoed = 0;
+            const sf::Socket::Status got = link.receive(echo);
+            if (got == sf::Socket::Done) {
+                state = echo.size() == 4 && echo.read_u32_be(echoed) && echoed == h.id ? Echoed : Failed;
+                why = "answered with something else than its id";
+            } else if (got != sf::Socket::NotReady) {
+                state = Failed;
+                why = link.frame_refused() ? "sent an oversized frame" : "left";
+            } else if (now >= h.deadline_ms) {
+                state = Failed;
+                why = "did not echo its id in time";
+            }
+        }
+        if (state == Waiting) {
+            ++i;
+            continue;
+        }
+        PendingHandshake done = std::move(h);
+        handshakes.erase(handshakes.begin() + std::ptrdiff_t(i));
+        if (state == Echoed) {
+            register_client(done.id, std::move(done.link));
+            continue;
+        }
+        // The id stays free for the next newcomer.
+        log_message(LogLevel::Warning,
+                    "Closed the newcomer " + done.link->remote().to_string() + " offered id " +
+                        std::to_string(done.id) + ": it " + why + ".",
+                    log_class_name_of(*this));
+        done.link->disconnect();
+        if (done.id < next_id_hint) next_id_hint = done.id;
+    }
+}
+
+void TcpServer::register_client(unsigned int id, std::unique_ptr<TcpLink> link) {
     ids_in_use.insert(id);
+    while (ids_in_use.count(next_id_hint)) ++next_id_hint;
+    ++registrations_;
     ConnectedClient& client = clients[id];
     client.last_receive_ms = now_ms();
     client.latency_ms = 0;
     client.dropped = false;
-    client.link = std::move(pending);
-    pending = std::make_unique<TcpLink>();
+    client.link = std::move(link);
 
     const Connection remote = client.link->remote();
     print_net_line("New client (" + std::to_string(id) + ") connected: " + remote.to_string());
@@ -103,6 +168,15 @@ bool TcpServer::send_to(unsigned int id, ConnectedClient& client, const ByteBuff
     if (client.dropped || !client.link) return false;
     sf::Socket::Status status = client.link->send(packet);
     if (status == sf::Socket::Disconnected) mark_dropped(id, client);
+    if (status == sf::Socket::Done && client.link->queued_bytes() > max_queued_bytes) {
+        // A client that does not read would make the queue grow without bound.
+        log_message(LogLevel::Warning,
+                    "Dropped client " + std::to_string(id) + ": " + std::to_string(client.link->queued_bytes()) +
+                        " bytes wait to be sent to it, more than " + std::to_string(max_queued_bytes) + ".",
+                    log_class_name_of(*this));
+        mark_dropped(id, client);
+        return false;
+    }
     return status == sf::Socket::Done;
 }
 
@@ -149,6 +223,15 @@ void TcpServer::receive() {
                 if (max_packets_per_receive != 0 && ++taken >= max_packets_per_receive) break;
             }
             if (client.dropped) continue;
+            if (link.frame_refused()) {
+                // Nothing behind an unframeable length can be read as packets any more.
+                log_message(LogLevel::Warning,
+                            "Dropped client " + std::to_string(id) + ": it sent a frame longer than " +
+                                std::to_string(link.max_frame_bytes) + " bytes.",
+                            log_class_name_of(*this));
+                mark_dropped(id, client);
+                continue;
+            }
             if (status == sf::Socket::Disconnected ||
                 (timeout_ms != 0 && now_ms() - client.last_receive_ms >= timeout_ms))
                 mark_dropped(id, client);

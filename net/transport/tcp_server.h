@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "net/sync/protocol.h"
 #include "net/transport/tcp_link.h"
@@ -20,6 +21,14 @@ struct ConnectedClient {
     bool dropped = false;
 };
 
+// A newcomer that was offered its id and has not echoed it yet.
+struct PendingHandshake {
+    unsigned int id = 0;
+    // On the steady clock; the newcomer is closed when it has not echoed by then.
+    int64_t deadline_ms = 0;
+    std::unique_ptr<TcpLink> link;
+};
+
 // The server's end of the reliable channel: listens on the game port, gives each newcomer the
 // lowest free connection id, sends to all clients or to one, reads what each client sends,
 // answers and sends pings, and drops clients that disconnect.
@@ -27,6 +36,11 @@ struct ConnectedClient {
 // A client found gone while the table is being walked (by a receive, a send to all, or by a
 // hook that such a walk calls) is only marked; it is disconnected and erased after the
 // outermost walk, so no walk ever loses the record it stands on.
+//
+// The id exchange never blocks: a newcomer is offered its id, and each later accept call checks
+// for its echo, so the caller's loop keeps running while any number of newcomers take their
+// time. What a client sends is not trusted to be small: a frame longer than the frame limit, or
+// an outgoing queue beyond its cap (a client that does not read), drops that client.
 class TcpServer : public Tcp {
 public:
     TcpServer();
@@ -35,9 +49,12 @@ public:
     // Listens on the port (0: a free one, see listening_port) and waits, serving the clients
     // already connected, until client_count clients are connected.
     bool listen_start(unsigned short port, unsigned int client_count);
-    // Accepts at most one client; in blocking mode waits for one.
+    // Takes at most one waiting connection into the id exchange and advances the exchanges under
+    // way, registering each newcomer that echoed its id; in blocking mode it serves the clients
+    // and repeats until one more client is registered.
     void accept_client();
-    // The lowest id at or above next_id_hint that is not in use; the hint moves up to it.
+    // The lowest id at or above next_id_hint that is neither in use nor offered to a newcomer;
+    // the hint moves up over the ids in use.
     unsigned int next_free_id();
 
     bool send(const ByteBuffer& packet) override;
@@ -59,6 +76,11 @@ public:
     std::set<unsigned int> ids_in_use;
     bool blocking_accept = false;
     sf::Time handshake_timeout = sf::seconds(1);
+    std::vector<PendingHandshake> handshakes;
+    // Bytes that may wait in one client's outgoing queue; a client beyond it is dropped.
+    size_t max_queued_bytes = 8 * 1024 * 1024;
+    // Longest frame a client may send; 0 = no limit.
+    uint32_t max_client_frame_bytes = 0;
     bool send_to_all = true;
     unsigned int current_sender = 0;
     Callback<void, TcpServer*> on_full;
@@ -70,9 +92,16 @@ private:
     // Sends on one client's link; marks it dropped when the socket is gone.
     bool send_to(unsigned int id, ConnectedClient& client, const ByteBuffer& packet);
     void mark_dropped(unsigned int id, ConnectedClient& client);
+    // Accepts one waiting connection and offers it its id.
+    void start_handshake();
+    // Registers the newcomers that echoed their ids and closes those that failed or ran out
+    // of time.
+    void advance_handshakes();
+    void register_client(unsigned int id, std::unique_ptr<TcpLink> link);
     void remove_dropped();
 
     int walk_depth_ = 0;
     bool removing_ = false;
     std::set<unsigned int> dropped_ids_;
+    uint64_t registrations_ = 0;
 };

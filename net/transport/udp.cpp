@@ -47,6 +47,7 @@ void Udp::receive() {
         sf::IpAddress address;
         unsigned short port = 0;
         if (socket.receive(datagram_.data(), datagram_.size(), received, address, port) != sf::Socket::Done) break;
+        bytes_received += received;
         Connection sender(address, port);
         if (peers.count(sender)) inbox.emplace(sender, ByteBuffer(datagram_.data(), received));
         else if (accept_unknown_senders)

@@ -30,6 +30,8 @@ public:
     sf::UdpSocket socket;
     std::set<Connection> peers;
     bool accept_unknown_senders = false;
+    // Bytes of every datagram received so far.
+    uint64_t bytes_received = 0;
 
 private:
     std::vector<uint8_t> datagram_;

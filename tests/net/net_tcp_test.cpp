@@ -568,3 +568,67 @@ TEST(TcpServerLifecycle, ListenStartWaitsForItsClientsAndDestructionDropsThem) {
     EXPECT_EQ(GetCapturedStdout(),
               "TcpError! listen_start on port " + std::to_string(taken.getLocalPort()) + " failed.\n");
 }
+
+TEST(TcpAccept, TheIdExchangeNeverStallsTheCallerAndASilentNewcomerIsClosedAfterItsSecond) {
+    TcpServer server;
+    ASSERT_TRUE(server.listen_start(0, 0));
+    const unsigned short port = server.listening_port();
+    TcpClient c0, honest, late;
+    ASSERT_TRUE(connect_client(server, c0));
+    sf::TcpSocket mute;
+    ASSERT_EQ(mute.connect(localhost, port), sf::Socket::Done);
+    mute.setBlocking(false);
+    std::atomic<bool> honest_in{false};
+    std::thread opener;
+    int64_t longest_call = 0, mute_closed_at = -1;
+    const auto begun = std::chrono::steady_clock::now();
+    while (elapsed_ms(begun) < 1500) {
+        const auto call = std::chrono::steady_clock::now();
+        server.accept_client();
+        server.receive();
+        longest_call = std::max(longest_call, elapsed_ms(call));
+        // Someone else arrives while the silent one still holds its offer.
+        if (!opener.joinable() && elapsed_ms(begun) > 100)
+            opener = std::thread([&] { honest_in = honest.open(localhost, port, 3.0f); });
+        char buf[64];
+        size_t n = 0;
+        if (mute_closed_at < 0 && mute.receive(buf, sizeof buf, n) == sf::Socket::Disconnected)
+            mute_closed_at = elapsed_ms(begun);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    opener.join();
+    EXPECT_LT(longest_call, 50);
+    EXPECT_TRUE(mute_closed_at >= 950 && mute_closed_at <= 1300) << mute_closed_at;
+    EXPECT_TRUE(honest_in && honest.connection_id == 2u);
+    // The id the silent newcomer was offered is free again.
+    ASSERT_TRUE(connect_client(server, late));
+    EXPECT_EQ(late.connection_id, 1u);
+}
+
+TEST(TcpSend, AClientThatNeverReadsIsDroppedAtTheQueueCapAndOneThatVanishesIsJustDropped) {
+    TcpServer server;
+    ASSERT_TRUE(server.listen_start(0, 0));
+    server.max_queued_bytes = 256 * 1024;
+    ByteBuffer big;
+    big.append(std::vector<uint8_t>(64 * 1024, 7).data(), 64 * 1024);
+    for (bool vanish : {false, true}) {
+        TcpClient client;
+        ASSERT_TRUE(connect_client(server, client));
+        if (vanish) {
+            // Closed with data unread and no linger: the peer resets the connection.
+            ASSERT_EQ(server.send(big), true);
+            EXPECT_TRUE(eventually([&] { return bytes_waiting(client.link.socket.getHandle()) > 0; }));
+            const linger reset{1, 0};
+            setsockopt(client.link.socket.getHandle(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            client.link.socket.disconnect();
+        }
+        size_t most_queued = 0;
+        for (int i = 0; i < 2000 && !server.clients.empty(); ++i) {
+            server.send(big);
+            server.receive();
+            for (auto& [id, c] : server.clients) most_queued = std::max(most_queued, c.link->queued_bytes());
+        }
+        EXPECT_TRUE(server.clients.empty()) << vanish;
+        EXPECT_LE(most_queued, server.max_queued_bytes) << vanish;
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+class QGGame;
+struct HostParameters;
+
+// The server program's holder of its one game: builds it (which hosts the match) and runs the
+// server loop until the game's quit flag is set.
+class DedicatedServer {
+public:
+    DedicatedServer() = default;
+    // Deletes the game: the announcement thread is stopped and joined, the connections closed.
+    ~DedicatedServer();
+    DedicatedServer(const DedicatedServer&) = delete;
+    DedicatedServer& operator=(const DedicatedServer&) = delete;
+
+    // Builds the game with the server constructor; returns when all players are connected or
+    // hosting failed.
+    void create_game(const HostParameters& params);
+    // The loop: each pass steps the world by the time since the previous pass began, then waits
+    // until 16 ms after that previous start. Returns at once when quit is already set.
+    void run();
+
+    QGGame* game = nullptr;
+
+    // With keep_pass_times set, the length of every pass that stepped the world, in
+    // microseconds (the load test reads them; the wait is not part of a pass).
+    bool keep_pass_times = false;
+    std::vector<uint32_t> pass_times_us;
+};
+
+// Minimum time between the starts of two passes, in milliseconds.
+constexpr uint32_t kServerPassMs = 16;

@@ -1,0 +1,210 @@
+// The dedicated server: its launch arguments, its loop, its LAN announcer, and the real program
+// hosting bot processes over loopback while a hostile client sends what it may not.
+#include <gtest/gtest.h>
+
+#include <SFML/Network/TcpListener.hpp>
+#include <SFML/Network/UdpSocket.hpp>
+
+#include <cmath>
+#include <tuple>
+#include <thread>
+
+#include "game/session/qg_event_handler.h"
+#include "game/session/qg_game.h"
+#include "game/session/qg_object.h"
+#include "net/transport/tcp_link.h"
+#include "server/broadcaster.h"
+#include "server/dedicated_server.h"
+#include "server/host_parameters.h"
+#include "support/net_test_support.h"
+#include "support/process_test_support.h"
+
+using process_test::ChildProcess;
+
+namespace {
+
+const std::string kServer = BRAWL_RUN_DIR "/brawl_server";
+const std::string kBot = BRAWL_RUN_DIR "/brawl_bot";
+
+unsigned short free_port() {
+    sf::TcpListener probe;
+    probe.listen(0);
+    return probe.getLocalPort();
+}
+
+int64_t ms_since(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t).count();
+}
+
+// Adds up the time of its updates and ends the loop after the given number of them.
+struct PassCounter : QGObject {
+    PassCounter(QGGame* game, int passes) : QGObject(game, 0, false), left(passes) {}
+    void update(float dt) override {
+        seconds += dt;
+        if (--left == 0) game->quit = true;
+    }
+    double seconds = 0.0;
+    int left;
+};
+
+// The sync packet of one event handler record holding the events.
+ByteBuffer events_packet(const std::vector<std::pair<EQGEventType, ByteBuffer>>& events) {
+    QGEventHandler writer(nullptr, 1, true);
+    for (const auto& [type, payload] : events) writer.post(type, payload, false);
+    NetworkableMap objects{{1u, &writer}};
+    ByteBuffer packet;
+    Protocol::build_sync_packet(objects, 1, packet);
+    return packet;
+}
+
+}  // namespace
+
+TEST(ServerArguments, RejectedStartsShowTheUsageAndExitWithMinusOneBeforeAnythingElseAFailedOneWithZero) {
+    const std::vector<std::string> good = {kServer, "4200", "2", "5", "5", "5", "false", "false", "T"};
+    // Argument n replaced by the text; n 8 removed: seven arguments.
+    const std::vector<std::pair<size_t, std::string>> rejected = {
+        {8, ""}, {1, "0"}, {1, "port"}, {1, "65536"}, {2, "0"}, {2, "17"}, {2, "-1"}, {2, "two"}};
+    std::vector<std::unique_ptr<ChildProcess>> starts;
+    const auto begun = std::chrono::steady_clock::now();
+    // Valid arguments with the port taken: the failed start ends with 0.
+    sf::TcpListener taken;
+    ASSERT_EQ(taken.listen(0), sf::Socket::Done);
+    const std::string port = std::to_string(taken.getLocalPort());
+    ChildProcess in_use({kServer, port, "1", "5", "1", "2", "false", "false", "Test"});
+    for (const auto& [n, text] : rejected) {
+        std::vector<std::string> args = good;
+        if (n == 8) args.pop_back();
+        else args[n] = text;
+        starts.push_back(std::make_unique<ChildProcess>(args));
+    }
+    for (size_t i = 0; i < starts.size(); ++i) {
+        EXPECT_EQ(starts[i]->wait_exit(5000), 255) << i;
+        const std::string& out = starts[i]->output();
+        EXPECT_TRUE(out.ends_with(kServerUsage)) << i;
+        EXPECT_EQ(out.find("Starting server..."), std::string::npos) << i;
+    }
+    // Nothing was looked up or set up: none of them waited for anything.
+    EXPECT_LT(ms_since(begun), 3000);
+    EXPECT_EQ(in_use.wait_exit(10000), 0);
+    EXPECT_TRUE(in_use.output().find("TcpError! listen_start on port " + port + " failed.") != std::string::npos);
+}
+
+TEST(ServerArguments, AcceptedValuesAreReadAsTheCommandLineGivesThem) {
+    const char* odd[] = {"srv", "70000", "16", "x", "5min", "zz", "True", "true", "", "ignored"};
+    HostParameters p;
+    ASSERT_TRUE(parse_host_parameters(10, odd, p));
+    EXPECT_EQ(std::tie(p.port, p.num_players, p.lives, p.match_time, p.respawn_time, p.teams, p.friendly_fire,
+                       p.server_name),
+              std::make_tuple(4464, 16, 0, 5.0f, 0.0f, false, true, std::string()));
+}
+
+TEST(ServerLoop, PassesStepTheWorldByTheRealTimeAndEndWhenQuitIsSet) {
+    DedicatedServer server;
+    server.game = new QGGame(QGGame::ServerSide{});
+    server.game->quit = true;
+    auto begun = std::chrono::steady_clock::now();
+    server.run();
+    EXPECT_LT(ms_since(begun), 10);  // a failed hosting runs no pass
+
+    server.game->quit = false;
+    server.game->active = true;
+    server.game->match_running = true;
+    server.game->paused = false;
+    auto* counter = new PassCounter(server.game, 20);
+    server.keep_pass_times = true;
+    begun = std::chrono::steady_clock::now();
+    server.run();
+    const int64_t took = ms_since(begun);
+    // One registering pass, then 20 that update; two passes per 16 ms at the least.
+    EXPECT_GE(took, 10 * int64_t(kServerPassMs) - 5);
+    EXPECT_NEAR(counter->seconds * 1000.0, double(took), 25.0);
+    EXPECT_EQ(server.pass_times_us.size(), 21u);
+}
+
+TEST(Broadcaster, AnnouncesFiveTimesASecondWithABoundedNameUntilStopped) {
+    net_test::ScopedEnv loopback("BRAWL_LOOPBACK_ONLY", "1");
+    sf::UdpSocket receiver;
+    ASSERT_EQ(receiver.bind(0), sf::Socket::Done);
+    receiver.setBlocking(false);
+    std::vector<ByteBuffer> got;
+    auto collect_for = [&](int ms) {
+        std::vector<uint8_t> buf(sf::UdpSocket::MaxDatagramSize);
+        size_t n = 0;
+        sf::IpAddress from;
+        unsigned short port = 0;
+        for (const auto begun = std::chrono::steady_clock::now(); ms_since(begun) < ms;)
+            if (receiver.receive(buf.data(), buf.size(), n, from, port) == sf::Socket::Done) got.emplace_back(buf.data(), n);
+            else std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    };
+
+    // A two-byte character where the bound falls: the cut comes before it.
+    const std::string name = std::string(kMaxAnnouncedNameBytes - 1, 'x') + "\xC3\xA9" + std::string(5000, 'y');
+    std::atomic<bool> running{true};
+    std::thread thread(run_broadcaster, name, 4321, &running, receiver.getLocalPort());
+    collect_for(1000);
+    running = false;
+    const auto stopping = std::chrono::steady_clock::now();
+    thread.join();
+    EXPECT_LT(ms_since(stopping), 400);
+    EXPECT_GE(got.size(), 4u);
+    EXPECT_LE(got.size(), 7u);
+    std::string announced;
+    Connection connection;
+    ASSERT_TRUE(!got.empty() && decode_announcement(got[0], announced, connection));
+    EXPECT_EQ(announced, name.substr(0, kMaxAnnouncedNameBytes - 1));
+    EXPECT_EQ(connection, Connection(sf::IpAddress::LocalHost, 4321));
+}
+
+TEST(ServerProcess, TwoBotsJoinAndGetTheLevelWhileAHostileClientIsDropped) {
+    const std::string port = std::to_string(free_port());
+    ChildProcess server({kServer, port, "2", "5", "0.05", "2", "false", "false", "Test"});
+    ASSERT_TRUE(server.wait_for_output("Performing initial game setup.", 5000)) << server.output();
+    ChildProcess host({kBot, "127.0.0.1", port, "Alice", "true", "7", "3"});
+    ASSERT_TRUE(server.wait_for_output("New client (0)", 5000)) << server.output();
+    ChildProcess guest({kBot, "127.0.0.1", port, "Bob", "false", "8", "3"});
+    ASSERT_TRUE(server.wait_for_output("All players connected. Starting game...", 5000)) << server.output();
+    // The host's bot sent the level parameters; both peers generate the server's level.
+    EXPECT_TRUE(host.wait_for_output("Bot Alice: level 1024 x 512.", 10000)) << host.output();
+    EXPECT_TRUE(guest.wait_for_output("Bot Bob: level 1024 x 512.", 10000)) << guest.output();
+
+    // A spectator that sends everything a client must not, then a length no frame may have.
+    TcpLink hostile;
+    ASSERT_EQ(hostile.connect(sf::IpAddress::LocalHost, uint16_t(std::stoi(port)), 3000), sf::Socket::Done);
+    ByteBuffer id;
+    ASSERT_EQ(hostile.receive_within(id, 3000), sf::Socket::Done);
+    hostile.send(id);
+    ByteBuffer cut = net_test::data_packet(1), other_kind = net_test::data_packet(1);
+    ByteBuffer huge_count = net_test::data_packet(1), input_for_player_0, wild_level;
+    cut.overwrite_u32_be(16, 100);
+    other_kind.overwrite_u32_be(0, 0x07000000);  // kind 7, little-endian
+    huge_count.overwrite_u32_be(16, 4);
+    huge_count.write_u32_be(0xFFFFFFFF);
+    input_for_player_0.write_u32_le(0);
+    input_for_player_0.write_u32_le(1);
+    wild_level.write_u32_le(0);
+    for (int i = 0; i < 12; ++i) wild_level.write_f32_le(i % 2 ? NAN : -1e30f);
+    for (const ByteBuffer& packet :
+         {cut, other_kind, huge_count,
+          events_packet({{EQGEventType::StartGame, {}}, {EQGEventType::MatchOver, {}},
+                         {EQGEventType::Input, input_for_player_0}, {EQGEventType::GenerateLevel, wild_level},
+                         {EQGEventType::SetSpawnPositions, net_test::buffer_of(std::vector<uint8_t>(132, 0xFF))}})})
+        ASSERT_EQ(hostile.send(packet), sf::Socket::Done);
+    // Packets of a client that is dropped are forgotten: these get a few passes to be read.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const uint8_t endless[8] = {0xFF, 0xFF, 0xFF, 0xF0, 1, 2, 3, 4};
+    size_t sent = 0;
+    ASSERT_EQ(hostile.socket.send(endless, sizeof endless, sent), sf::Socket::Done);
+    sf::Socket::Status status = sf::Socket::Done;
+    const auto begun = std::chrono::steady_clock::now();
+    for (ByteBuffer any; status != sf::Socket::Disconnected && ms_since(begun) < 3000;)
+        status = hostile.receive_within(any, 100);
+    EXPECT_EQ(status, sf::Socket::Disconnected);
+
+    // The server survived all of it and ends by itself once the players are gone (the host's
+    // client leaving before a match runs, or the last player leaving).
+    EXPECT_EQ(host.wait_exit(15000), 0) << host.output();
+    EXPECT_EQ(guest.wait_exit(15000), 0) << guest.output();
+    EXPECT_EQ(server.wait_exit(10000), 0) << server.output();
+    EXPECT_NE(host.output().find("Bot Alice: connection 0, set-up for 2 players"), std::string::npos);
+    EXPECT_NE(guest.output().find("Bot Bob: connection 1, set-up for 2 players"), std::string::npos);
+}

@@ -1,0 +1,182 @@
+#include "tools/bot/headless_bot.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+#include "engine/core/byte_buffer.h"
+#include "engine/core/random.h"
+#include "game/config/settings.h"
+#include "game/levelgen/level_parameters.h"
+#include "game/session/qg_event_handler.h"
+#include "game/session/qg_game.h"
+#include "game/session/session_records.h"
+#include "net/transport/tcp_client.h"
+#include "net/transport/udp.h"
+
+namespace {
+
+constexpr float kStepSeconds = 0.016f;
+// How long the connection may take before the bot gives up (the session's own attempt lasts 10 s).
+constexpr float kConnectWaitSeconds = 12.0f;
+// The level the host's bot asks for: smaller than the screen's default, so that every peer
+// generates it quickly.
+constexpr uint32_t kLevelWidth = 1024;
+constexpr uint32_t kLevelHeight = 512;
+// Input kinds of a PlayerInput record.
+constexpr uint32_t kInputLeft = 1, kInputRight = 2, kInputUp = 3;
+
+bool solid(const ColorRGBA& c) {
+    return !(is_material(c, Material::Air) || is_material(c, Material::Water) ||
+             is_material(c, Material::StaticWater) || is_material(c, Material::Ladder));
+}
+
+}  // namespace
+
+bool parse_bot_options(int argc, const char* const* argv, BotOptions& out) {
+    if (argc < 7) return false;
+    BotOptions o;
+    o.server = sf::IpAddress(argv[1]);
+    const long port = std::strtol(argv[2], nullptr, 10);
+    o.name = argv[3];
+    const std::string host = argv[4];
+    o.host = host == "true";
+    o.seed = uint32_t(std::strtoul(argv[5], nullptr, 10));
+    o.play_seconds = std::strtof(argv[6], nullptr);
+    if (o.server == sf::IpAddress::None || port <= 0 || port > 65535 || (host != "true" && host != "false") ||
+        !(o.play_seconds >= 0.0f && o.play_seconds < 86400.0f))
+        return false;
+    o.port = static_cast<unsigned short>(port);
+    out = o;
+    return true;
+}
+
+HeadlessBot::HeadlessBot(const BotOptions& options) : options_(options) {}
+
+HeadlessBot::~HeadlessBot() = default;
+
+void HeadlessBot::on_connected(bool ok) {
+    connect_result_ = ok ? 1 : 0;
+}
+
+void HeadlessBot::on_disconnected() {
+    lost_connection_ = true;
+}
+
+bool HeadlessBot::run() {
+    random_seed(options_.seed);
+    QGGame::join_name_override = options_.name;
+    game_ = std::make_unique<QGGame>(nullptr, nullptr, nullptr, options_.port, options_.server,
+                                     Callback<void, bool>(this, &HeadlessBot::on_connected));
+    game_->disconnect_hook = Callback<void>(this, &HeadlessBot::on_disconnected);
+
+    using clock = std::chrono::steady_clock;
+    const auto started = clock::now();
+    while (connect_result_ < 0 || !game_->active) {
+        if (connect_result_ == 0) return false;
+        if (std::chrono::duration<float>(clock::now() - started).count() > kConnectWaitSeconds) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+
+    auto last = clock::now();
+    while (played_s_ < options_.play_seconds && !lost_connection_) {
+        const auto now = clock::now();
+        const float dt = std::chrono::duration<float>(now - last).count();
+        last = now;
+        step(dt);
+        std::this_thread::sleep_for(std::chrono::duration<float>(kStepSeconds));
+    }
+    return true;
+}
+
+void HeadlessBot::step(float dt) {
+    game_->update(dt);
+    played_s_ += dt;
+    if (game_->rules.player_count > 0) setup_players_ = game_->rules.player_count;
+    if (game_->level && level_width_ == 0) {
+        level_width_ = game_->level_width();
+        level_height_ = game_->level_height();
+        std::cout << "Bot " << options_.name << ": level " << level_width_ << " x " << level_height_ << "."
+                  << std::endl;
+    }
+    if (options_.host && setup_players_ > 0 && !level_sent_) send_level_parameters();
+    if (options_.host && level_width_ > 0 && !spawns_sent_) send_spawn_positions();
+    play(dt);
+}
+
+void HeadlessBot::send_level_parameters() {
+    LevelCreation record;
+    record.parameters.gen = options_.seed % kGeneratorPresetCount;
+    record.parameters.seed = options_.seed;
+    record.parameters.size_x = kLevelWidth;
+    record.parameters.size_y = kLevelHeight;
+    ByteBuffer payload;
+    write_level_creation(payload, record);
+    game_->event_handler->post(EQGEventType::GenerateLevel, payload, false);
+    level_sent_ = true;
+}
+
+void HeadlessBot::send_spawn_positions() {
+    // One point per player slot, spread over the width, each just above the ground of its
+    // column (or at the top where the column has no free place).
+    SpawnPositions spawns;
+    spawns.count = std::min<uint32_t>(std::max<uint32_t>(setup_players_, 1), kMaxSpawnPositions);
+    const int player_h = int(player_size.y);
+    for (uint32_t i = 0; i < spawns.count; ++i) {
+        const int x = int((i + 1) * uint32_t(level_width_) / (spawns.count + 1));
+        int y = 0;
+        while (y < level_height_ && !solid(game_->get_pixel(x, y))) ++y;
+        spawns.positions[i].x = float(x);
+        spawns.positions[i].y = float(std::max(0, y - player_h - 2));
+    }
+    ByteBuffer payload;
+    write_spawn_positions(payload, spawns);
+    game_->event_handler->post(EQGEventType::SetSpawnPositions, payload, false);
+    spawns_sent_ = true;
+}
+
+void HeadlessBot::play(float dt) {
+    if (setup_players_ == 0) return;
+    next_action_s_ -= dt;
+    if (next_action_s_ > 0.0f) return;
+    next_action_s_ = 0.1f;
+
+    // Press or release one of the movement keys, and aim somewhere in the level.
+    ByteBuffer input;
+    input.write_u32_le(game_->local_player_id);
+    input.write_u32_le(kInputLeft + uint32_t(random_below(3)));
+    input.write_u8(uint8_t(random_below(2)));
+    input.write_u8(0);
+    input.write_u8(0);
+    input.write_u8(0);
+    game_->event_handler->post(EQGEventType::Input, input, false);
+
+    ByteBuffer aim;
+    aim.write_u32_le(game_->local_player_id);
+    aim.write_f32_le(float(random_below(std::max(level_width_, 1))));
+    aim.write_f32_le(float(random_below(std::max(level_height_, 1))));
+    game_->event_handler->post(EQGEventType::Aim, aim, false);
+    ++inputs_sent_;
+}
+
+uint64_t HeadlessBot::bytes_received() const {
+    uint64_t total = 0;
+    if (game_ && game_->active) {
+        if (auto* tcp = dynamic_cast<const TcpClient*>(game_->tcp_transport)) total += tcp->link.bytes_received();
+        if (game_->udp_transport) total += game_->udp_transport->bytes_received;
+    }
+    return total;
+}
+
+std::string HeadlessBot::summary() const {
+    std::ostringstream s;
+    const uint64_t bytes = bytes_received();
+    s << "Bot " << options_.name << ": connection " << (game_ ? game_->local_player_id : 0) << ", set-up for "
+      << setup_players_ << " players, level " << level_width_ << " x " << level_height_ << ", " << inputs_sent_
+      << " inputs sent, " << bytes << " bytes received in " << played_s_ << " s ("
+      << (played_s_ > 0.0f ? uint64_t(double(bytes) / played_s_) : 0) << " bytes/s)"
+      << (lost_connection_ ? ", the server closed the connection" : "");
+    return s.str();
+}

@@ -1,0 +1,65 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <SFML/Network/IpAddress.hpp>
+
+class QGGame;
+
+// What a bot is told on its command line.
+struct BotOptions {
+    sf::IpAddress server = sf::IpAddress::LocalHost;
+    unsigned short port = 0;
+    std::string name = "Bot";
+    // The host's client: sends the level parameters and the spawn positions.
+    bool host = false;
+    uint32_t seed = 1;
+    float play_seconds = 10.0f;
+};
+
+// Reads "<address> <port> <name> <host: true|false> <seed> <seconds>"; false when any is
+// missing or unreadable.
+bool parse_bot_options(int argc, const char* const* argv, BotOptions& out);
+
+// A client session without drawing services that joins a server under a name and plays with
+// scripted input and aim. As the host's client it also does what the host's screens do: it sends
+// the level parameters once the game is set up, and the spawn positions once the level exists.
+class HeadlessBot {
+public:
+    explicit HeadlessBot(const BotOptions& options);
+    ~HeadlessBot();
+    HeadlessBot(const HeadlessBot&) = delete;
+    HeadlessBot& operator=(const HeadlessBot&) = delete;
+
+    // Connects and plays for the given time, or until the server ends the connection. False when
+    // the connection could not be opened.
+    bool run();
+    // One line on what the bot saw: its connection id, the set-up, the level, and the bytes it
+    // received per second.
+    std::string summary() const;
+
+private:
+    void on_connected(bool ok);
+    void on_disconnected();
+    // One world step and the scripted part of it.
+    void step(float dt);
+    void send_level_parameters();
+    void send_spawn_positions();
+    void play(float dt);
+    uint64_t bytes_received() const;
+
+    BotOptions options_;
+    std::unique_ptr<QGGame> game_;
+    std::atomic<int> connect_result_{-1};
+    bool lost_connection_ = false;
+    bool level_sent_ = false;
+    bool spawns_sent_ = false;
+    float next_action_s_ = 0.0f;
+    float played_s_ = 0.0f;
+    uint32_t inputs_sent_ = 0;
+    uint32_t setup_players_ = 0;
+    int level_width_ = 0;
+    int level_height_ = 0;
+};
