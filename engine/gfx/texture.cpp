@@ -88,6 +88,13 @@ CTexture::CTexture(bool read_only_, std::string path) : read_only(read_only_) {
     set_clamped(true);
 }
 
+CTexture::CTexture(SDL_Surface* image) : read_only(false) {
+    glGenTextures(1, &id);
+    if (image) set_surface(image, true);
+    set_linear_filtering(true);
+    set_clamped(true);
+}
+
 CTexture::~CTexture() {
     if (id != 0) glDeleteTextures(1, &id);
     release_surface();

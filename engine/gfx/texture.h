@@ -39,6 +39,8 @@ protected:
 class CTexture : public ITexture {
 public:
     CTexture(bool read_only, std::string path);
+    // A writable texture of an image made in memory, without a file; it owns the surface.
+    explicit CTexture(SDL_Surface* image);
     ~CTexture() override;
     CTexture(const CTexture&) = delete;
     CTexture& operator=(const CTexture&) = delete;

@@ -130,11 +130,13 @@ void QGSpecialItem::use() {
     QGPlayer* player = holder();
     if (!player || (amount == 0 && max_amount() != 0)) return;
     const ItemDefinition& def = definition();
+    // The item goes last: one still waiting for its commit is deleted at once.
+    bool used_up = false;
     switch (type()) {
     case SpecialItemType::Heal:
         if (player->health < player_max_health) {
             player->change_health({DamageType::Weapon, 0, player->player_index}, def.parameter);
-            game->remove_object(entity_id);
+            used_up = true;
         }
         break;
     case SpecialItemType::Invisibility:
@@ -153,8 +155,9 @@ void QGSpecialItem::use() {
     use_timer = def.use_timeout;
     if (max_amount() != 0) {
         amount = amount - 1;
-        if (amount == 0) game->remove_object(entity_id);
+        used_up = used_up || amount == 0;
     }
+    if (used_up) game->remove_object(entity_id);
 }
 
 void QGSpecialItem::open_crate() {
@@ -193,9 +196,11 @@ bool QGSpecialItem::on_pickup(QGPlayer* player) {
     if (def.activate_on_pickup) {
         // Used once on touch by the toucher, never kept.
         const unsigned int before = owner;
+        QGGame* session = game;
+        const unsigned int id = entity_id;
         set_owner(player->player_index);
         use();
-        set_owner(before);
+        if (session && session->holds_id(id)) set_owner(before);
         return false;
     }
     for (unsigned int id : player->inventory) {

@@ -5,10 +5,13 @@
 
 #include "engine/core/logger.h"
 #include "game/entities/entity_actions.h"
+#include "game/match/qg_chat.h"
+#include "game/match/qg_match_controller.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/session/qg_game.h"
 #include "game/session/session_records.h"
 #include "game/terrain/qg_level.h"
+#include "game/water/water_object.h"
 
 namespace {
 
@@ -55,6 +58,16 @@ void setup_game(QGEventHandler& handler, const QGEvent& event) {
     if (read_game_parameters(in, params)) handler.game->setup_game(params);
 }
 
+void set_spawn_positions(QGEventHandler& handler, const QGEvent& event) {
+    ByteBuffer in = event.reader();
+    SpawnPositions record;
+    if (read_spawn_positions(in, record)) handler.game->set_spawn_positions(record);
+}
+
+void start_game(QGEventHandler& handler, const QGEvent&) {
+    handler.game->start_game();
+}
+
 void pause_game(QGEventHandler& handler, const QGEvent&) {
     handler.game->paused = true;
     if (handler.game->is_server) handler.post(EQGEventType::Pause, nullptr, false);
@@ -72,6 +85,8 @@ std::array<EventAction, kEventTypeCount>& action_table() {
         t[uint32_t(EQGEventType::CreatePhysObject)] = &create_phys_object;
         t[uint32_t(EQGEventType::RemoveObject)] = &remove_object;
         t[uint32_t(EQGEventType::SetupGame)] = &setup_game;
+        t[uint32_t(EQGEventType::SetSpawnPositions)] = &set_spawn_positions;
+        t[uint32_t(EQGEventType::StartGame)] = &start_game;
         t[uint32_t(EQGEventType::Pause)] = &pause_game;
         t[uint32_t(EQGEventType::Resume)] = &resume_game;
         // The level's events (game/terrain/qg_level.h).
@@ -90,6 +105,11 @@ std::array<EventAction, kEventTypeCount>& action_table() {
         t[uint32_t(EQGEventType::CreateTombstone)] = &create_tombstone_action;
         t[uint32_t(EQGEventType::CreateSweetroll)] = &create_sweetroll_action;
         t[uint32_t(EQGEventType::CreatePortal)] = &create_portal_action;
+        // The match's rules and the chat (game/match).
+        t[uint32_t(EQGEventType::CreateMatchController)] = &create_match_controller_action;
+        t[uint32_t(EQGEventType::CreateChat)] = &create_chat_action;
+        // The level's water (game/water/water_object.h).
+        t[uint32_t(EQGEventType::CreateWaterObject)] = &sph::create_water_object_action;
         return t;
     }();
     return table;

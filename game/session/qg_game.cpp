@@ -441,6 +441,8 @@ void QGGame::on_connect(Protocol*, unsigned int connection_id, unsigned short lo
     if (udp_transport) udp_transport->add_peer(remote);
     // A player slot before the start: the player comes with its join request.
     if (connection_id < rules.player_count && !match_running) return;
+    // A connection watches once: its snapshot and map stream are not sent again.
+    if (!spectators.insert(connection_id).second) return;
     std::cout << "A spectator joins the game." << std::endl;
     send_spectator_snapshot(connection_id);
 }
@@ -469,6 +471,7 @@ void QGGame::on_disconnect(Protocol*, unsigned int connection_id, unsigned short
     }
     if (udp_transport) udp_transport->remove_peer(remote);
     replay_.forget(remote);
+    spectators.erase(connection_id);
     if (QGPlayer* player = get_player(connection_id)) {
         if (unsigned int id = player_entity_id(player)) remove_object(id);
     }

@@ -35,6 +35,9 @@ struct Explosion;
 struct PixelRect;
 struct ChainReaction;
 struct HostParameters;
+namespace sph {
+class WaterObject;
+}
 
 // The rules of the match, as set up from GameParameters.
 struct GameRules {
@@ -127,6 +130,14 @@ public:
     // level exists, a map synchronizer then streams the current terrain to it.
     void send_spectator_snapshot(unsigned int connection_id);
     GameParameters current_parameters() const;
+    // Appends the record's points (at most 16) to the spawn list. The server then places every
+    // waiting player on a point of its own (when there are enough; without any point, where
+    // choose_spawn_position puts it), passes the record on and starts the match. A match that
+    // runs already is neither placed nor started again.
+    void set_spawn_positions(const SpawnPositions& record);
+    // The match runs from now on, with a receive time-out of 5 s. The server brings every
+    // waiting player into play with its loadout and tells the clients.
+    void start_game();
     // Builds the level from the parameters (brought into range first, as they come from the
     // host's client or the network), once per session: a later record is ignored.
     void generate_level(const LevelCreation& record);
@@ -197,6 +208,8 @@ public:
     NetworkableMap unreliable_objects;
     std::set<unsigned int> removal_queue;
     std::vector<dvec2d> spawn_positions;
+    // Server: the connections that watch without a player and have had their snapshot.
+    std::set<unsigned int> spectators;
     QGLevel* level = nullptr;
 
     // The LAN announcement thread of a hosting server and its running flag, the only datum it
@@ -213,6 +226,9 @@ public:
     // height that is under water. Both empty until a level supplies them.
     SDL_Surface* terrain = nullptr;
     Callback<float, float, float, float, float> water_coverage;
+    // The level's water object (its submerged_fraction answers how much of a box is water); null
+    // without one. The water sets and clears it, and on the server binds water_coverage to it.
+    sph::WaterObject* water_object = nullptr;
 
     // On the server, while the packets of one client are applied: its connection id.
     std::optional<unsigned int> current_sender;

@@ -1,6 +1,7 @@
 #include "game/session/session_records.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "engine/core/logger.h"
@@ -79,6 +80,13 @@ bool read_spawn_positions(ByteBuffer& in, SpawnPositions& out) {
         log_message(LogLevel::Warning,
                     "Dropped spawn positions claiming " + std::to_string(s.count) + " of at most " +
                         std::to_string(kMaxSpawnPositions) + " points.",
+                    log_class_name(typeid(SpawnPositions)));
+        return false;
+    }
+    // The points become player positions: they must be numbers.
+    for (uint32_t i = 0; i < s.count; ++i) {
+        if (std::isfinite(s.positions[i].x) && std::isfinite(s.positions[i].y)) continue;
+        log_message(LogLevel::Warning, "Dropped spawn positions holding a point that is not a number.",
                     log_class_name(typeid(SpawnPositions)));
         return false;
     }

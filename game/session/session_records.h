@@ -113,7 +113,8 @@ bool read_join_request(ByteBuffer& in, JoinRequest& out);
 
 void write_spawn_positions(ByteBuffer& out, const SpawnPositions& s);
 // False, leaving out unchanged, when fewer than 132 bytes remain or the count exceeds 16 (the
-// record's bytes are consumed then; it is dropped with a log line).
+// record's bytes are consumed then; it is dropped with a log line), and when a point within the
+// count is not a finite number.
 bool read_spawn_positions(ByteBuffer& in, SpawnPositions& out);
 
 void write_effect_spawn(ByteBuffer& out, const EffectSpawn& e);

@@ -23,6 +23,7 @@
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_map_synchronizer.h"
+#include "game/water/water_object.h"
 
 namespace {
 
@@ -58,7 +59,12 @@ std::optional<LevelPlacement> choose_fitting(const Definitions& table, int x, in
 }  // namespace
 
 LevelClassHooks& level_class_hooks() {
-    static LevelClassHooks hooks;
+    // The water is part of every level; the other classes install their entries at start-up.
+    static LevelClassHooks hooks = [] {
+        LevelClassHooks h;
+        h.build_water = &sph::build_level_water;
+        return h;
+    }();
     return hooks;
 }
 

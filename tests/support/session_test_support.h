@@ -149,8 +149,8 @@ inline std::unique_ptr<QGGame> make_headless_client_session(const NetClock* cloc
     return game;
 }
 
-// Applies an event record to a handler as a received sync record would be.
-inline void receive_record(QGEventHandler& handler, ByteBuffer record) {
+// Applies a record to an object's fields (an event handler's queue) as a received sync record would be.
+inline void receive_record(Networkable& handler, ByteBuffer record) {
     handler.mode = Networkable::Read;
     handler.current_packet = &record;
     handler.sync_fields();
@@ -217,7 +217,7 @@ public:
     explicit LoopbackServer(const NetClock& clock) : clock_(clock) {}
 
     // False when no port could be had for both TCP and UDP.
-    bool start(uint32_t player_count) {
+    bool start(uint32_t player_count, int32_t lives = 3) {
         for (int attempt = 0; attempt < 10; ++attempt) {
             game = std::make_unique<QGGame>(QGGame::ServerSide{}, &clock_);
             tcp = new TcpServer();
@@ -225,7 +225,7 @@ public:
             game->install_transports(tcp, udp);
             GameParameters params;
             params.player_count = player_count;
-            params.lives = 3;
+            params.lives = lives;
             params.respawn_time = 2.5f;
             game->setup_game(params);
             if (!tcp->listen_start(0, 0)) continue;

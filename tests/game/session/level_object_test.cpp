@@ -222,7 +222,7 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     EXPECT_EQ(game->level_height(), 200);
     EXPECT_EQ(level->terrain_sprite, nullptr);
     EXPECT_EQ(level->particle_engine, nullptr);
-    EXPECT_EQ(level->water, nullptr);
+    EXPECT_NE(level->water, nullptr);  // the server's level builds its water
     EXPECT_EQ(level->sweetroll_timer, 2.0f);
     EXPECT_TRUE(level->updates_on_client());
     EXPECT_FALSE(level->updates_while_paused());
@@ -269,7 +269,7 @@ TEST_F(Level, GeneratedLevelParametersAreBroughtIntoRangeAndASecondRecordIsIgnor
     game->generate_level(creation(hills(64, 64)));
     EXPECT_EQ(game->level, first);
     EXPECT_EQ(game->level_width(), 4096);
-    EXPECT_EQ(game->pending_objects.size(), 2u);  // the event handler and the one level
+    EXPECT_EQ(game->pending_objects.size(), 3u);  // the event handler, the one level and its water
 }
 
 TEST_F(Level, ClientBuildsTheLevelFromItsRecordAndGetsTheServersSurface) {

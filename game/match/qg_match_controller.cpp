@@ -1,0 +1,234 @@
+#include "game/match/qg_match_controller.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "engine/gfx/font.h"
+#include "game/config/settings.h"
+#include "game/entities/qg_player.h"
+#include "game/session/qg_event.h"
+#include "game/session/qg_event_handler.h"
+#include "game/session/qg_game.h"
+
+namespace {
+
+// From here on the label shows its longest time, 99:59:59:99.
+constexpr float kMaxShownSeconds = 359999.0f;
+
+const char* const kLabelTexture = "gfx\\blend.png";
+
+}  // namespace
+
+void write_match_settings(ByteBuffer& out, const MatchSettings& s) {
+    // Addresses as SFML holds them: the four bytes in network order.
+    out.write_u32_be(s.local_address.toInteger());
+    out.write_u32_be(s.public_address.toInteger());
+    out.write_u16_le(s.port);
+    out.write_u16_le(0);
+    out.write_f32_le(s.time_limit);
+    out.write_u8(s.teams ? 1 : 0);
+    out.write_u8(s.friendly_fire ? 1 : 0);
+    out.write_u16_le(0);
+}
+
+bool read_match_settings(ByteBuffer& in, MatchSettings& out) {
+    if (!in.ok() || in.remaining() < kMatchSettingsSize) {
+        in.fail();
+        return false;
+    }
+    MatchSettings s;
+    uint32_t local = 0, remote = 0;
+    in.read_u32_be(local);
+    in.read_u32_be(remote);
+    s.local_address = sf::IpAddress(local);
+    s.public_address = sf::IpAddress(remote);
+    in.read_u16_le(s.port);
+    in.skip(2);
+    in.read_f32_le(s.time_limit);
+    if (!std::isfinite(s.time_limit)) s.time_limit = 0.0f;
+    in.read_bool(s.teams);
+    in.read_bool(s.friendly_fire);
+    in.skip(2);
+    out = s;
+    return true;
+}
+
+QGMatchController::QGMatchController(QGGame* game_, unsigned int entity_id_, const MatchSettings& settings_)
+    : QGObject(game_, entity_id_, false), settings(settings_), timer(ready_time) {
+    if (has_drawing_services()) build_label();
+}
+
+QGMatchController::~QGMatchController() = default;
+
+void QGMatchController::build_label() {
+    CFont* font = game->font_factory ? game->font_factory->get_font(match_info_font_size, match_info_font) : nullptr;
+    label_ = SpriteHolder<CLabelSprite>(game->sprite_manager, nullptr, font);
+    const float width = match_info_size.x, height = match_info_size.y;
+    label_->set_x(10.0f);
+    label_->set_y(10.0f);
+    label_->set_z(1.0f);
+    label_->set_size(width, height);
+    label_->set_text_box(10.0f, 10.0f, width - 20.0f, height - 20.0f);
+    label_->set_text_color(match_info_color);
+    label_->set_multiline(true);
+    label_->set_horizontal_alignment(1);
+    label_->set_vertical_alignment(1);
+    label_->set_texture(object_texture(game, kLabelTexture));
+    label_->set_visible(false);
+}
+
+void QGMatchController::sync_fields() {
+    sync_field(timer, InterpolationCallback<float>(this, &QGMatchController::interpolate_timer));
+    int32_t wire_state = int32_t(state);
+    sync_field(wire_state);
+    // Only the four phases are taken from the network.
+    if (mode == Read && wire_state >= 0 && wire_state <= int32_t(State::Closing)) state = State(wire_state);
+}
+
+void QGMatchController::interpolate_timer(float& out, const float& old_value, const float& new_value, float t) {
+    if (!std::isfinite(new_value)) return;
+    if (!std::isfinite(old_value) || !std::isfinite(t)) {
+        out = new_value;
+        return;
+    }
+    interpolate_linear(out, old_value, new_value, t);
+    if (!std::isfinite(out)) out = new_value;
+}
+
+void QGMatchController::write_creation_event(QGEvent& event) const {
+    ByteBuffer record;
+    record.write_u32_le(entity_id);
+    write_match_settings(record, settings);
+    event.set_type(EQGEventType::CreateMatchController);
+    event.set_delayed(false);
+    event.set_payload(record);
+}
+
+void QGMatchController::enter(State next, float seconds) {
+    state = next;
+    timer = seconds;
+}
+
+void QGMatchController::update(float dt) {
+    if (!game || !game->is_server) return;
+    timer -= dt;
+    switch (state) {
+    case State::Countdown:
+        if (timer > 0.0f) return;
+        enter(State::Running, settings.time_limit * 60.0f);
+        game->paused = false;
+        game->event_handler->post(EQGEventType::Resume, nullptr, false);
+        return;
+    case State::Running:
+        if ((settings.time_limit > 0.0f && timer <= 0.0f) || match_decided()) enter(State::GameOver, ending_timeout);
+        return;
+    case State::GameOver:
+        if (timer > 0.0f) return;
+        enter(State::Closing, result_display_time);
+        game->paused = true;
+        // The clients' MatchOver listener opens the scoreboard.
+        game->event_handler->post(EQGEventType::Pause, nullptr, false);
+        game->event_handler->post(EQGEventType::MatchOver, nullptr, false);
+        return;
+    case State::Closing:
+        if (timer > 0.0f) return;
+        game->match_running = false;
+        game->quit = true;
+        return;
+    }
+}
+
+int QGMatchController::living_players() const {
+    int alive = 0;
+    const size_t slots = std::min<size_t>(game->rules.player_count, game->players.size());
+    for (size_t i = 0; i < slots; ++i)
+        if (game->players[i] && game->players[i]->health > 0.0f) ++alive;
+    return alive;
+}
+
+bool QGMatchController::match_decided() const {
+    const GameRules& rules = game->rules;
+    if (rules.player_count == 0) return true;
+    const size_t slots = std::min<size_t>(rules.player_count, game->players.size());
+    if (rules.lives < 1) {
+        size_t present = 0;
+        for (size_t i = 0; i < slots; ++i)
+            if (game->players[i]) ++present;
+        return present < 2;
+    }
+    if (!rules.teams) return living_players() < 2;
+    // Teams other than the two the join hands out count for neither.
+    bool team_alive[2] = {false, false};
+    for (size_t i = 0; i < slots; ++i) {
+        const QGPlayer* player = game->players[i];
+        if (player && player->health > 0.0f && player->team < 2) team_alive[player->team] = true;
+    }
+    return !(team_alive[0] && team_alive[1]);
+}
+
+std::string QGMatchController::format_time(float seconds) {
+    if (seconds >= kMaxShownSeconds) return "99:59:59:99";
+    const float t = seconds > 0.0f ? seconds : 0.0f;
+    const long long hundredths = static_cast<long long>(t * 100.0f) % 100;
+    const long long s = static_cast<long long>(std::floor(t));
+    const long long hours = s / 3600, minutes = (s - hours * 3600) / 60, secs = s % 60;
+    char text[96];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld:%02lld", hours, minutes, secs, hundredths);
+    return text;
+}
+
+std::string QGMatchController::mode_text(int32_t lives, float time_limit, bool teams, bool friendly_fire) {
+    const bool timed = time_limit > 0.0f;
+    std::string text;
+    if (lives < 1) {
+        if (timed) text = teams ? "Team Deathmatch" : "Free for All";
+        else text = teams ? "Endless Mode - Teams" : "Endless Mode";
+    } else if (lives == 1) {
+        text = teams ? "Team Sudden Death" : "Sudden Death";
+        if (timed) text += " - Timed";
+    } else {
+        text = teams ? "Annihilation" : "Last Man Standing";
+        if (timed) text += " - Timed";
+    }
+    if (teams) text += friendly_fire ? "\nFriendly Fire enabled." : "\nFriendly Fire disabled.";
+    return text;
+}
+
+std::string QGMatchController::info_text() const {
+    const GameRules& rules = game->rules;
+    std::string text = mode_text(rules.lives, settings.time_limit, rules.teams, settings.friendly_fire);
+    // Whole seconds still to count, as the countdown shows them: 3, 2, 1.
+    const auto whole = [this] {
+        return std::to_string(static_cast<long long>(std::clamp(timer + 1.0f, 0.0f, 1e9f)));
+    };
+    switch (state) {
+    case State::Countdown: text += "\nMatch starting in " + whole() + "..."; break;
+    case State::Running:
+        if (settings.time_limit > 0.0f) text += "\nTime Remaining: " + format_time(timer);
+        if (rules.lives >= 1) text += "\nPlayers Remaining: " + std::to_string(living_players());
+        break;
+    case State::GameOver: text += "\nGame over."; break;
+    case State::Closing: text += "\nGame over. Closing in " + whole() + "..."; break;
+    }
+    return text;
+}
+
+void QGMatchController::update_sprite() {
+    if (!label_) return;
+    label_->set_visible(game->match_running);
+    if (!game->match_running) return;
+    std::string text = info_text();
+    if (text == shown_text_) return;
+    shown_text_ = text;
+    label_->set_text(std::move(text));
+}
+
+void create_match_controller_action(QGEventHandler& handler, const QGEvent& event) {
+    ByteBuffer in = event.reader();
+    uint32_t id = 0;
+    MatchSettings settings;
+    if (!in.read_u32_le(id) || !read_match_settings(in, settings)) return;
+    auto* controller = new QGMatchController(handler.game, id, settings);
+    if (!controller->is_registered()) delete controller;
+}

@@ -1,0 +1,181 @@
+#include "game/water/water.h"
+
+#include <GL/glew.h>
+#include <SDL/SDL.h>
+
+#include <algorithm>
+
+#include "engine/gfx/shader.h"
+#include "engine/gfx/texture.h"
+#include "game/config/settings.h"
+#include "game/session/qg_game.h"
+#include "game/terrain/terrain_pixels.h"
+
+namespace sph {
+
+namespace {
+
+// Largest side of the occupancy and mask images.
+constexpr int kMaxSide = 4096;
+constexpr uint32_t kOpaqueWhite = 0xFFFFFFFFu;
+
+SDL_Surface* make_rgba_surface(int w, int h) {
+    return SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u);
+}
+
+uint32_t* row_of(SDL_Surface* s, int y) {
+    return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + std::size_t(y) * std::size_t(s->pitch));
+}
+
+}  // namespace
+
+Water::Water(CSprite* parent_, QGGame* game, int level_width, int level_height, int cell_size, SDL_Surface* terrain)
+    : CSprite(parent_), cell_size_(std::max(cell_size, 1)), scale_sprite_(nullptr), water_sprite_(this),
+      static_sprite_(this) {
+    const unsigned q = unsigned(cell_size_);
+    occupancy.set_size(int(unsigned(std::max(level_width, 0)) / q), int(unsigned(std::max(level_height, 0)) / q));
+    side_ = int(std::min<int64_t>(int64_t(1) << occupancy.depth(), kMaxSide));
+    cells_.assign(std::size_t(side_) * std::size_t(side_), 0);
+
+    // The occupancy, one pixel per cell, white with the cell's alpha.
+    occupancy_surface_ = make_rgba_surface(side_, side_);
+    if (occupancy_surface_) {
+        SDL_FillRect(occupancy_surface_, nullptr, 0);
+        occupancy_texture_ = new CTexture(occupancy_surface_);
+        occupancy_texture_->set_linear_filtering(false);
+    }
+
+    // Static water stays transparent in the mask; everything else is opaque white.
+    const int mask_w = level_width > 0 ? std::min(level_width, kMaxSide) : 2048;
+    const int mask_h = level_height > 0 ? std::min(level_height, kMaxSide) : 1024;
+    mask_surface_ = make_rgba_surface(mask_w, mask_h);
+    if (mask_surface_) {
+        SDL_FillRect(mask_surface_, nullptr, kOpaqueWhite);
+        if (terrain && terrain->w > 0 && terrain->h > 0) {
+            SurfaceLock lock(terrain);
+            const TerrainPixels pixels(terrain);
+            for (int y = 0; y < std::min(mask_h, terrain->h); ++y) {
+                uint32_t* row = row_of(mask_surface_, y);
+                for (int x = 0; x < std::min(mask_w, terrain->w); ++x)
+                    if (pixels.get(x, y) == color_staticwater) row[x] = 0;
+            }
+        }
+        mask_texture_ = new CTexture(mask_surface_);
+        mask_texture_->set_linear_filtering(false);
+    }
+
+    render_texture_ = new CRenderTexture(side_, side_);
+
+    scale_program_ = make_program(game, "shader/scalewater.frag");
+    if (scale_program_) {
+        scale_program_->set_texture("texture", occupancy_texture_);
+        scale_program_->set_uniform("texturesize", float(side_));
+    }
+    water_program_ = make_program(game, "shader/water.frag");
+    if (water_program_) {
+        water_program_->set_texture("texture", render_texture_);
+        water_program_->set_uniform("texturesize", float(side_) * float(cell_size_));
+    }
+    static_program_ = make_program(game, "shader/staticwater.frag");
+    if (static_program_) {
+        static_program_->set_texture("texture", mask_texture_);
+        static_program_->set_uniform("size_x", float(mask_w));
+        static_program_->set_uniform("size_y", float(mask_h));
+    }
+
+    scale_sprite_.set_texture(occupancy_texture_);
+    scale_sprite_.set_shader_program(scale_program_);
+    scale_sprite_.set_size(float(side_), float(side_));
+
+    // Free water lies behind the terrain, which hides it where the ground is; the static-water
+    // surface is drawn over the terrain.
+    water_sprite_.set_texture(render_texture_);
+    water_sprite_.set_shader_program(water_program_);
+    water_sprite_.set_size(float(side_) * float(cell_size_), float(side_) * float(cell_size_));
+    water_sprite_.set_z(-0.5f);
+    static_sprite_.set_texture(mask_texture_);
+    static_sprite_.set_shader_program(static_program_);
+    static_sprite_.set_size(float(mask_w), float(mask_h));
+    static_sprite_.set_z(0.1f);
+}
+
+Water::~Water() {
+    delete occupancy_texture_;
+    delete mask_texture_;
+    delete render_texture_;
+    // A surface whose texture could not be made is still ours.
+    if (!occupancy_texture_ && occupancy_surface_) SDL_FreeSurface(occupancy_surface_);
+    if (!mask_texture_ && mask_surface_) SDL_FreeSurface(mask_surface_);
+}
+
+CShaderProgram* Water::make_program(QGGame* game, const char* path) {
+    CShaderFactory* shaders = game ? game->shader_factory : nullptr;
+    if (!shaders) return nullptr;
+    CShaderProgram* program = shaders->get_program(shaders->create_program({shaders->get_shader(GL_FRAGMENT_SHADER, path)}));
+    return program && program->get_id() != 0 ? program : nullptr;
+}
+
+void Water::fade() {
+    std::fill(cells_.begin(), cells_.end(), 0);
+    const uint64_t side = uint64_t(side_);
+    occupancy.for_each_leaf([&](uint32_t x, uint32_t y, uint32_t size, bool water) {
+        if (!water || x >= side || y >= side) return;
+        const uint64_t x1 = std::min<uint64_t>(uint64_t(x) + size, side);
+        const uint64_t y1 = std::min<uint64_t>(uint64_t(y) + size, side);
+        for (uint64_t yy = y; yy < y1; ++yy)
+            std::fill(cells_.begin() + std::ptrdiff_t(yy * side + x), cells_.begin() + std::ptrdiff_t(yy * side + x1), 1);
+    });
+    if (!occupancy_surface_) return;
+    SurfaceLock lock(occupancy_surface_);
+    for (int y = 0; y < side_; ++y) {
+        uint32_t* row = row_of(occupancy_surface_, y);
+        const uint8_t* water = cells_.data() + std::size_t(y) * std::size_t(side_);
+        for (int x = 0; x < side_; ++x) {
+            int alpha = int(row[x] >> 24);
+            if (first_frame_) alpha = water[x] ? 255 : 0;
+            else alpha = std::clamp(alpha + (water[x] ? 50 : -5), 0, 255);
+            row[x] = (uint32_t(alpha) << 24) | 0x00FFFFFFu;
+        }
+    }
+}
+
+uint8_t Water::cell_alpha(int x, int y) const {
+    if (!occupancy_surface_ || x < 0 || y < 0 || x >= side_ || y >= side_) return 0;
+    return uint8_t(row_of(occupancy_surface_, y)[x] >> 24);
+}
+
+void Water::draw(SDL_Surface* screen) {
+    if (!is_visible()) return;
+    fade();
+    if (occupancy_texture_) occupancy_texture_->upload();
+
+    if (scale_program_ && render_texture_ && render_texture_->is_valid()) {
+        GLfloat clear[4];
+        GLint matrix_mode = GL_MODELVIEW;
+        GLdouble projection[16], modelview[16];
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+        glGetIntegerv(GL_MATRIX_MODE, &matrix_mode);
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+
+        // begin_render keeps the bound framebuffer and viewport, end_render binds them again.
+        render_texture_->begin_render();
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        scale_sprite_.draw(screen);
+        render_texture_->end_render();
+
+        glMatrixMode(GL_PROJECTION);
+        glLoadMatrixd(projection);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadMatrixd(modelview);
+        glMatrixMode(GLenum(matrix_mode));
+        glClearColor(clear[0], clear[1], clear[2], clear[3]);
+    }
+    // Without their programs the images are only masks: nothing to show.
+    if (water_program_) water_sprite_.draw(screen);
+    if (static_program_) static_sprite_.draw(screen);
+    first_frame_ = false;
+}
+
+}  // namespace sph

@@ -1,0 +1,68 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "engine/scene/image_sprite.h"
+#include "engine/scene/sprite.h"
+#include "game/terrain/quadtree.h"
+
+class CRenderTexture;
+class CShaderProgram;
+class CTexture;
+class QGGame;
+struct SDL_Surface;
+
+namespace sph {
+
+// Draws a client's water: the free water from the occupancy tree the server's water object
+// sends, and the surface of the static water from the terrain. Each draw fades every occupancy
+// cell towards its current value, smooths the cells into an off-screen texture (the scale pass),
+// and draws that texture over the level through the water shader, then the static-water pass.
+// The framebuffer, viewport, matrices and clear colour it found are put back after the
+// off-screen pass.
+class Water : public CSprite {
+public:
+    // cell_size: pixels a side of an occupancy cell; terrain: the level surface (may be null).
+    Water(CSprite* parent, QGGame* game, int level_width, int level_height, int cell_size, SDL_Surface* terrain);
+    ~Water() override;
+    Water(const Water&) = delete;
+    Water& operator=(const Water&) = delete;
+
+    void draw(SDL_Surface* screen) override;
+    void update(float) override {}
+
+    // The draw's first step: each cell's alpha jumps to 255 or 0 in the first frame, and later
+    // rises by 50 with water and falls by 5 without, within 0..255.
+    void fade();
+
+    // Cells a side of the occupancy (2^depth, at most 4096).
+    int cells_per_side() const { return side_; }
+    // The faded alpha of a cell.
+    uint8_t cell_alpha(int x, int y) const;
+    // The static-water mask: opaque white except over static water.
+    SDL_Surface* static_mask() const { return mask_surface_; }
+
+    // Written by the owning water object whenever a stream arrives.
+    Quadtree<bool> occupancy;
+
+private:
+    CShaderProgram* make_program(QGGame* game, const char* path);
+
+    int side_ = 1;
+    int cell_size_ = 1;
+    bool first_frame_ = true;
+    std::vector<uint8_t> cells_;  // occupancy of the current tree, one byte per cell
+    SDL_Surface* occupancy_surface_ = nullptr;  // owned by occupancy_texture_
+    SDL_Surface* mask_surface_ = nullptr;       // owned by mask_texture_
+    CTexture* occupancy_texture_ = nullptr;
+    CTexture* mask_texture_ = nullptr;
+    CRenderTexture* render_texture_ = nullptr;
+    CShaderProgram* scale_program_ = nullptr;
+    CShaderProgram* water_program_ = nullptr;
+    CShaderProgram* static_program_ = nullptr;
+    CImageSprite scale_sprite_;   // drawn into the render texture, outside the sprite tree
+    CImageSprite water_sprite_;   // children of this sprite, drawn by it
+    CImageSprite static_sprite_;
+};
+
+}  // namespace sph

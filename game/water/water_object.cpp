@@ -1,0 +1,618 @@
+#include "game/water/water_object.h"
+
+#include <SDL/SDL.h>
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "engine/core/ini.h"
+#include "engine/core/logger.h"
+#include "engine/scene/sprite_manager.h"
+#include "game/config/settings.h"
+#include "game/session/qg_event.h"
+#include "game/session/qg_event_handler.h"
+#include "game/session/qg_game.h"
+#include "game/terrain/terrain_pixels.h"
+#include "game/water/water.h"
+
+namespace sph {
+
+namespace {
+
+constexpr float kTimeStep = 0.04f;
+constexpr float kGravity = 9.81f;
+// Most particles the settings may ask for: the arrays are reserved for all of them.
+constexpr int kParticleLimit = 1 << 20;
+// Largest interaction radius or grid cell: a level is at most 4096 pixels a side.
+constexpr float kCellLimit = 4096.0f;
+// Below these sizes a pass is over before a team of threads would have started.
+constexpr int kParallelParticles = 256;
+constexpr int64_t kParallelPixels = 1 << 16;
+
+bool usable_length(float v) { return std::isfinite(v) && v >= 1.0f && v <= kCellLimit; }
+
+// The solid materials; every other pixel (air, water, earth, rock, ladder) lets water through.
+bool blocks_water(const ColorRGBA& c) {
+    return c == color_destructible || c == color_explosive || c == color_indestructible || c == color_staticwater;
+}
+
+}  // namespace
+
+// --- settings ---
+
+WaterSettings WaterSettings::load() {
+    WaterSettings s;
+    s.particle_size = ini_read_float("physics", "particleSize", 16.0f, kServerIni);
+    s.grid_size = ini_read_float("physics", "particleGridSize", 16.0f, kServerIni);
+    s.quadtree_size = ini_read_int("physics", "particleQuadtreeSize", 8, kServerIni);
+    s.max_particles = ini_read_int("physics", "maxWaterParticles", 1024, kServerIni);
+    if (int replaced = s.sanitize()) {
+        log_message(LogLevel::Warning,
+                    "Replaced " + std::to_string(replaced) + " unusable water setting(s) by the defaults.",
+                    "class sph::WaterSettings");
+    }
+    return s;
+}
+
+int WaterSettings::sanitize() {
+    const WaterSettings defaults;
+    int replaced = 0;
+    if (!usable_length(particle_size)) particle_size = defaults.particle_size, ++replaced;
+    if (!usable_length(grid_size)) grid_size = defaults.grid_size, ++replaced;
+    if (quadtree_size < 1 || quadtree_size > int(kCellLimit)) quadtree_size = defaults.quadtree_size, ++replaced;
+    if (max_particles < 0 || max_particles > kParticleLimit) max_particles = defaults.max_particles, ++replaced;
+    return replaced;
+}
+
+// --- particle arrays ---
+
+void ParticleArrays::reserve(std::size_t n) {
+    for (auto* v : {&cell_x, &cell_y, &next}) v->reserve(n);
+    for (auto* v : {&x, &y, &prev_x, &prev_y, &vx, &vy, &fx, &fy}) v->reserve(n);
+    neighbours.reserve(n);
+}
+
+void ParticleArrays::resize(std::size_t n) {
+    for (auto* v : {&cell_x, &cell_y, &next}) v->resize(n, -1);
+    for (auto* v : {&x, &y, &prev_x, &prev_y, &vx, &vy, &fx, &fy}) v->resize(n, 0.0f);
+    neighbours.resize(n);
+}
+
+// --- construction ---
+
+WaterObject::WaterObject(QGGame* game_, unsigned int entity_id_, QGLevel* level)
+    : WaterObject(game_, entity_id_, level, WaterSettings::load()) {}
+
+WaterObject::WaterObject(QGGame* game_, unsigned int entity_id_, QGLevel* level, WaterSettings settings)
+    : QGObject(game_, entity_id_, true), settings_(settings) {
+    settings_.sanitize();
+    SDL_Surface* terrain = level ? level->surface() : (game ? game->terrain : nullptr);
+    if (terrain) {
+        width_ = std::max(terrain->w, 0);
+        height_ = std::max(terrain->h, 0);
+    }
+    const float g = settings_.grid_size;
+    grid_w_ = int(float(width_) / g);
+    grid_h_ = int(float(height_) / g);
+    // Water level is a share of the height; the level brings its parameters into range.
+    float water_level = level ? level->parameters.water_level : 0.0f;
+    if (!std::isfinite(water_level)) water_level = 0.0f;
+    const double top = (1.0 - double(water_level)) * 0.3 * double(height_);
+    top_line_ = int(std::clamp(top, 0.0, double(height_)));
+    const unsigned q = unsigned(settings_.quadtree_size);
+    occupancy_tree_.set_size(int(unsigned(width_) / q), int(unsigned(height_) / q));
+
+    server_ = game && game->is_server;
+    if (game) {
+        game->water_object = this;
+        if (server_) game->water_coverage = Callback<float, float, float, float, float>(this, &WaterObject::coverage);
+    }
+    if (server_) {
+        setup_server(terrain);
+    } else if (has_drawing_services()) {
+        CSprite* parent = level && level->terrain_sprite ? static_cast<CSprite*>(level->terrain_sprite)
+                                                         : static_cast<CSprite*>(game->sprite_manager);
+        renderer = new Water(parent, game, width_, height_, settings_.quadtree_size, terrain);
+        game->sprite_manager->add_child(renderer);
+    }
+}
+
+WaterObject::~WaterObject() {
+    if (renderer) renderer->set_finished(true);
+    if (!game) return;
+    if (game->water_object == this) {
+        game->water_object = nullptr;
+        if (server_) game->water_coverage = {};
+    }
+    if (game->level && game->level->water == static_cast<LevelWater*>(this)) game->level->water = nullptr;
+}
+
+void WaterObject::setup_server(SDL_Surface* terrain) {
+    const std::size_t cells = std::size_t(grid_w_) * std::size_t(grid_h_);
+    heads_.assign(cells, -1);
+    static_flags_.assign(cells, 0);
+    blasts_.assign(cells, Blast{});
+    marked_.assign(std::size_t(tree_side()) * tree_side(), 0);
+    particles.reserve(std::size_t(settings_.max_particles));
+    time_step_ = previous_time_step_ = kTimeStep;
+    if (terrain && width_ > 0 && height_ > 0) {
+        SurfaceLock lock(terrain);
+        build_solid_mask(terrain);
+        seed_particles(terrain);
+        find_static_water(terrain);
+    }
+    publish_occupancy();
+}
+
+void WaterObject::build_solid_mask(SDL_Surface* terrain) {
+    row_words_ = (std::size_t(width_) + 63) / 64;
+    solid_.assign(row_words_ * std::size_t(height_), ~uint64_t(0));
+    const TerrainPixels pixels(terrain);
+    const int w = width_, h = height_;
+    const std::size_t stride = row_words_;
+    uint64_t* mask = solid_.data();
+    // Each row owns its words, so no two threads write the same one.
+#pragma omp parallel for schedule(static) if (int64_t(w) * h >= kParallelPixels)
+    for (int y = 0; y < h; ++y) {
+        uint64_t* row = mask + std::size_t(y) * stride;
+        for (int x = 0; x < w; ++x)
+            if (!blocks_water(pixels.get(x, y))) row[x >> 6] &= ~(uint64_t(1) << (x & 63));
+    }
+}
+
+void WaterObject::seed_particles(SDL_Surface* terrain) {
+    const TerrainPixels pixels(terrain);
+    // A staggered lattice of half the interaction radius.
+    const float s = settings_.particle_size * 0.5f;
+    const float w = float(width_), h = float(height_);
+    bool staggered = false;
+    for (float y = 0.0f; y < h && int(particles.size()) < settings_.max_particles; y += s) {
+        for (float x = 0.0f; x < w && int(particles.size()) < settings_.max_particles; x += s) {
+            const float px = staggered && x + s < w ? x + s : x;
+            if (pixels.get(int(px), int(y)) == color_water) add_particle(px, y);
+        }
+        staggered = !staggered;
+    }
+    for (std::size_t i = 0; i < particles.size(); ++i) mark_cell(particles.x[i], particles.y[i]);
+}
+
+void WaterObject::find_static_water(SDL_Surface* terrain) {
+    const TerrainPixels pixels(terrain);
+    auto is_static = [&](int x, int y) { return pixels.get(x, y) == color_staticwater; };
+    const float g = settings_.grid_size;
+    std::vector<int32_t> samples(static_flags_.size(), 0);
+    std::vector<ivec2d> found;
+    for (int64_t y = int64_t(g) + top_line_; y < height_; y += 2) {
+        const int yi = int(y);
+        for (int x = 0; x < width_; x += 2) {
+            if (is_static(x, yi)) {
+                int cx, cy;
+                if (cell_of(float(x), float(yi), cx, cy)) ++samples[cell_index(cx, cy)];
+                continue;
+            }
+            // Neighbours two pixels away; one that would leave the level is the pixel itself.
+            const bool l = x - 2 >= 0 && is_static(x - 2, yi);
+            const bool r = x + 2 < width_ && is_static(x + 2, yi);
+            const bool u = yi - 2 >= 0 && is_static(x, yi - 2);
+            const bool d = yi + 2 < height_ && is_static(x, yi + 2);
+            if (l || r || u || d) found.push_back({x, yi});
+        }
+    }
+    // Each point went to the front of the list.
+    sources_.assign(found.rbegin(), found.rend());
+    // A cell is static water when 30 % of its lattice samples are.
+    const float threshold = g * g * 0.25f * 0.3f;
+    for (std::size_t c = 0; c < samples.size(); ++c) static_flags_[c] = float(samples[c]) >= threshold ? 1 : 0;
+}
+
+// --- the step ---
+
+void WaterObject::update(float) {
+    if (!server_) return;
+    previous_time_step_ = time_step_;
+    time_step_ = kTimeStep;
+    run_sources();
+    compute_forces();
+    integrate();
+    publish_occupancy();
+}
+
+void WaterObject::run_sources() {
+    for (const ivec2d& p : sources_) {
+        if (int(particles.size()) >= settings_.max_particles) return;
+        int cx, cy;
+        if (!cell_of(float(p.x), float(p.y), cx, cy) || blocks(p.x, p.y)) continue;
+        if (heads_[cell_index(cx, cy)] != -1) continue;
+        add_particle(float(p.x), float(p.y));
+    }
+}
+
+bool WaterObject::add_particle(float x, float y) {
+    if (!server_ || int(particles.size()) >= settings_.max_particles) return false;
+    if (!std::isfinite(x) || !std::isfinite(y)) return false;
+    const std::size_t i = particles.size();
+    particles.resize(i + 1);
+    particles.x[i] = x;
+    particles.y[i] = y;
+    particles.prev_x[i] = x;
+    particles.prev_y[i] = y - previous_time_step_ * kGravity;
+    int cx, cy;
+    if (cell_of(x, y, cx, cy)) link(int32_t(i), cx, cy);
+    return true;
+}
+
+void WaterObject::compute_forces() {
+    const int n = int(particles.size());
+    // One team for the whole pass, of threads that get at least kParallelParticles each.
+    const int threads = std::clamp(n / kParallelParticles, 1, std::max(omp_get_max_threads(), 1));
+#pragma omp parallel num_threads(threads) if (threads > 1)
+    {
+#pragma omp for schedule(static)
+        for (int i = 0; i < n; ++i) find_pairs(i);
+#pragma omp single
+        index_partners();
+#pragma omp for schedule(static)
+        for (int i = 0; i < n; ++i) gather_force(i);
+    }
+}
+
+void WaterObject::find_pairs(int i) {
+    const float h = settings_.particle_size;
+    const float h2 = h * h;
+    ParticleArrays& p = particles;
+    std::vector<Neighbour>& list = p.neighbours[std::size_t(i)];
+    list.clear();
+    const int cx = p.cell_x[std::size_t(i)], cy = p.cell_y[std::size_t(i)];
+    if (cx < 0 || cy < 0) return;
+    const float xi = p.x[std::size_t(i)], yi = p.y[std::size_t(i)];
+    for (int oy = cy - 1; oy <= cy + 1; ++oy) {
+        if (oy < 0 || oy >= grid_h_) continue;
+        for (int ox = cx - 1; ox <= cx + 1; ++ox) {
+            if (ox < 0 || ox >= grid_w_) continue;
+            for (int32_t j = heads_[cell_index(ox, oy)]; j != -1; j = p.next[std::size_t(j)]) {
+                if (j <= i) continue;
+                const float dx = xi - p.x[std::size_t(j)], dy = yi - p.y[std::size_t(j)];
+                const float d2 = dx * dx + dy * dy;
+                if (!(d2 < h2)) continue;
+                Neighbour r;
+                r.j = uint32_t(j);
+                r.d = std::sqrt(d2);
+                r.q = r.d / h;
+                r.w = 1.0f - r.q;
+                // Two particles at one point are told apart along x rather than by 0 / 0.
+                if (r.d > 0.0f) {
+                    r.nx = dx / r.d;
+                    r.ny = dy / r.d;
+                } else {
+                    r.nx = 1.0f;
+                    r.ny = 0.0f;
+                }
+                list.push_back(r);
+            }
+        }
+    }
+    // The list is walked newest first, as each record went to its front.
+    float density = 0.0f, near_density = 0.0f;
+    for (auto r = list.rbegin(); r != list.rend(); ++r) {
+        const std::size_t j = r->j;
+        const float u = (p.vx[std::size_t(i)] - p.vx[j]) * r->nx + (p.vy[std::size_t(i)] - p.vy[j]) * r->ny;
+        if (u > 0.0f) {
+            const float impulse = (u / (u + 10.0f)) * r->w * 100.0f * 0.5f;
+            r->viscous = true;
+            r->vis_x = impulse * r->nx;
+            r->vis_y = impulse * r->ny;
+        }
+        density += r->w * r->w * r->w;
+        near_density += r->w * r->w * r->w * r->w;
+    }
+    const float pressure = (0.01f * density) * 2.0f * (0.01f * near_density);
+    for (Neighbour& r : list) {
+        const float m = ((r.q - 1.0f) * 0.5f + pressure) * 175.0f;
+        r.pres_x = m * r.nx;
+        r.pres_y = m * r.ny;
+    }
+}
+
+void WaterObject::index_partners() {
+    // For each particle the lower ones whose lists name it, in ascending order.
+    const std::size_t n = particles.size();
+    const auto& lists = particles.neighbours;
+    incoming_start_.assign(n + 1, 0);
+    for (std::size_t k = 0; k < n; ++k)
+        for (const Neighbour& r : lists[k]) ++incoming_start_[r.j + 1];
+    for (std::size_t i = 0; i < n; ++i) incoming_start_[i + 1] += incoming_start_[i];
+    incoming_.resize(incoming_start_[n]);
+    fill_.assign(incoming_start_.begin(), incoming_start_.end() - 1);
+    for (std::size_t k = 0; k < n; ++k)
+        for (std::size_t r = 0; r < lists[k].size(); ++r) incoming_[fill_[lists[k][r].j]++] = {uint32_t(k), uint32_t(r)};
+}
+
+void WaterObject::gather_force(int i) {
+    // The sum a single thread scattering pair by pair makes: the lower partners' shares in
+    // index order, then gravity, then the particle's own pairs' viscosity and pressure, newest
+    // record first.
+    ParticleArrays& p = particles;
+    float fx = p.fx[std::size_t(i)], fy = p.fy[std::size_t(i)];
+    for (uint32_t e = incoming_start_[std::size_t(i)]; e < incoming_start_[std::size_t(i) + 1]; ++e) {
+        const Neighbour& r = p.neighbours[incoming_[e].first][incoming_[e].second];
+        if (r.viscous) {
+            fx += r.vis_x;
+            fy += r.vis_y;
+        }
+        fx += r.pres_x;
+        fy += r.pres_y;
+    }
+    fy += kGravity;
+    const auto& list = p.neighbours[std::size_t(i)];
+    for (auto r = list.rbegin(); r != list.rend(); ++r) {
+        if (!r->viscous) continue;
+        fx -= r->vis_x;
+        fy -= r->vis_y;
+    }
+    for (auto r = list.rbegin(); r != list.rend(); ++r) {
+        fx -= r->pres_x;
+        fy -= r->pres_y;
+    }
+    p.fx[std::size_t(i)] = fx;
+    p.fy[std::size_t(i)] = fy;
+}
+
+void WaterObject::integrate() {
+    std::fill(heads_.begin(), heads_.end(), -1);
+    const float ts = time_step_;
+    const float w = float(width_), h = float(height_);
+    ParticleArrays& p = particles;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        float& x = p.x[i];
+        float& y = p.y[i];
+        float& vx = p.vx[i];
+        float& vy = p.vy[i];
+        vx += p.fx[i] * ts;
+        vy += p.fy[i] * ts;
+        p.fx[i] = 0.0f;
+        p.fy[i] = 0.0f;
+        p.prev_x[i] = x;
+        p.prev_y[i] = y;
+        x += vx * ts;
+        y += vy * ts;
+        vx = (x - p.prev_x[i]) / ts;
+        vy = (y - p.prev_y[i]) / ts;
+
+        if (x <= 0.0f) {
+            x = 1.0f;
+            vx *= -0.5f;
+        }
+        if (x >= w) {
+            x = w - 1.0f;
+            vx *= -0.5f;
+        }
+        if (y <= 0.0f) {
+            y = 1.0f;
+            vy *= -0.5f;
+        }
+        if (y >= h) {
+            y = h - 1.0f;
+            vy *= -0.5f;
+        }
+        if (x >= 0.0f && y >= 0.0f && x < w && y < h && blocks(int(x), int(y))) {
+            x = p.prev_x[i];
+            y = p.prev_y[i];
+            vx *= -0.5f;
+            vy *= -0.5f;
+        }
+        // A particle that left the numbers goes back to where it was, at rest; one that never
+        // had a place takes no part until it has one.
+        if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(vx) || !std::isfinite(vy)) {
+            x = p.prev_x[i];
+            y = p.prev_y[i];
+            vx = vy = 0.0f;
+        }
+        p.cell_x[i] = p.cell_y[i] = -1;
+        p.next[i] = -1;
+        int cx, cy;
+        mark_cell(x, y);
+        if (!cell_of(x, y, cx, cy)) continue;
+        link(int32_t(i), cx, cy);
+        const Blast& b = blasts_[cell_index(cx, cy)];
+        if (b.radius != 0.0f) {
+            const float dx = x - b.x, dy = y - b.y;
+            const float d2 = dx * dx + dy * dy;
+            if (d2 > 0.0f && d2 < b.radius * b.radius) {
+                const float dist = std::sqrt(d2);
+                const float k = (b.radius - dist) / b.radius;
+                p.fx[i] += dx / dist * 2000.0f * k;
+                p.fy[i] += dy / dist * 2000.0f * k;
+            }
+        }
+    }
+    if (blasts_pending_) {
+        std::fill(blasts_.begin(), blasts_.end(), Blast{});
+        blasts_pending_ = false;
+    }
+}
+
+void WaterObject::mark_cell(float x, float y) {
+    const float q = float(settings_.quadtree_size);
+    const uint32_t side = tree_side();
+    if (!(x >= 0.0f && y >= 0.0f && x / q < float(side) && y / q < float(side))) return;
+    const uint32_t cx = std::min(uint32_t(x / q), side - 1), cy = std::min(uint32_t(y / q), side - 1);
+    uint8_t& seen = marked_[std::size_t(cy) * side + cx];
+    if (seen) return;
+    seen = 1;
+    marked_cells_.push_back({cx, cy});
+}
+
+void WaterObject::publish_occupancy() {
+    const uint32_t side = tree_side();
+    occupancy_tree_.reset();
+    for (const auto& [x, y] : marked_cells_) {
+        occupancy_tree_.set(x, y, true);
+        marked_[std::size_t(y) * side + x] = 0;
+    }
+    marked_cells_.clear();
+    occupancy_bytes = occupancy_tree_.serialize();
+}
+
+// --- queries ---
+
+bool WaterObject::cell_of(float x, float y, int& cx, int& cy) const {
+    const float g = settings_.grid_size;
+    // Written so that a value that is not a number fails every test.
+    if (!(x >= 0.0f && y >= 0.0f && x / g < float(grid_w_) && y / g < float(grid_h_))) return false;
+    cx = int(x / g);
+    cy = int(y / g);
+    return cx < grid_w_ && cy < grid_h_;
+}
+
+void WaterObject::link(int32_t i, int cx, int cy) {
+    int32_t& head = heads_[cell_index(cx, cy)];
+    particles.next[std::size_t(i)] = head;
+    particles.cell_x[std::size_t(i)] = cx;
+    particles.cell_y[std::size_t(i)] = cy;
+    head = i;
+}
+
+bool WaterObject::blocks(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_ || solid_.empty()) return false;
+    return (solid_[std::size_t(y) * row_words_ + std::size_t(x >> 6)] >> (x & 63)) & 1u;
+}
+
+void WaterObject::set_blocked(int x, int y, bool blocked) {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_ || solid_.empty()) return;
+    uint64_t& word = solid_[std::size_t(y) * row_words_ + std::size_t(x >> 6)];
+    const uint64_t bit = uint64_t(1) << (x & 63);
+    word = blocked ? word | bit : word & ~bit;
+}
+
+bool WaterObject::static_cell(int cx, int cy) const {
+    if (cx < 0 || cy < 0 || cx >= grid_w_ || cy >= grid_h_ || static_flags_.empty()) return false;
+    return static_flags_[cell_index(cx, cy)] != 0;
+}
+
+int32_t WaterObject::cell_head(int cx, int cy) const {
+    if (cx < 0 || cy < 0 || cx >= grid_w_ || cy >= grid_h_ || heads_.empty()) return -1;
+    return heads_[cell_index(cx, cy)];
+}
+
+template <typename Visit>
+void WaterObject::scan_cells(float from, float to, int cells, Visit&& visit) const {
+    if (!std::isfinite(from) || !std::isfinite(to) || cells <= 0) return;
+    const float g = settings_.grid_size;
+    // Steps before the first cell or past the last one would visit nothing: start and stop
+    // within a cell of the grid, however far away the scan was asked for.
+    const float low = -2.0f * g, high = float(cells + 2) * g;
+    from = std::clamp(from, low, high);
+    to = std::clamp(to, low, high);
+    const int64_t first = int64_t(std::trunc(std::trunc(from / g) * g));
+    const int64_t last = int64_t(std::trunc(std::ceil(to / g) * g));
+    const int64_t step = int64_t(g);
+    for (int64_t c = first; c <= last; c += step) {
+        const int cell = int(float(c) / g);
+        if (cell >= 0 && cell < cells) visit(cell);
+    }
+}
+
+float WaterObject::submerged_fraction(float x, float y, float width, float height) const {
+    const float area = width * height;
+    if (!(area > 0.0f) || !std::isfinite(area) || heads_.empty()) return 0.0f;
+    const float g = settings_.grid_size;
+    float covered = 0.0f;
+    scan_cells(x, x + width, grid_w_, [&](int cx) {
+        scan_cells(y, y + height, grid_h_, [&](int cy) {
+            const std::size_t c = cell_index(cx, cy);
+            if (heads_[c] != -1 || static_flags_[c] != 0) covered += g * g;
+        });
+    });
+    return covered / area;
+}
+
+float WaterObject::coverage(float x, float y, float width, float height) {
+    return submerged_fraction(x, y, width, height);
+}
+
+void WaterObject::add_explosion(const dvec2d& centre, float radius) {
+    if (!server_ || blasts_.empty()) return;
+    if (!std::isfinite(centre.x) || !std::isfinite(centre.y) || !std::isfinite(radius) || !(radius > 0.0f)) return;
+    const Blast blast{centre.x, centre.y, radius};
+    scan_cells(centre.x - radius, centre.x + radius, grid_w_, [&](int cx) {
+        scan_cells(centre.y - radius, centre.y + radius, grid_h_, [&](int cy) {
+            blasts_[cell_index(cx, cy)] = blast;
+            blasts_pending_ = true;
+        });
+    });
+}
+
+void WaterObject::clear_static_cell(int x, int y) {
+    if (!server_ || !game || !game->terrain) return;
+    SDL_Surface* terrain = game->terrain;
+    if (x < 0 || y < 0 || x >= width_ || y >= height_ || x >= terrain->w || y >= terrain->h) return;
+    ColorRGBA c;
+    {
+        SurfaceLock lock(terrain);
+        c = TerrainPixels(terrain).get(x, y);
+    }
+    // The blast freed static water; ground it carved away is open too.
+    if (c == color_staticwater || !blocks_water(c)) set_blocked(x, y, false);
+}
+
+// --- replication ---
+
+void WaterObject::sync_fields() {
+    sync_field(occupancy_bytes);
+    if (mode == Read) fresh_bytes_ = true;
+}
+
+void WaterObject::write_creation_event(QGEvent& event) const {
+    event.set_type(EQGEventType::CreateWaterObject);
+    event.set_delayed(false);
+    ByteBuffer record;
+    record.write_u32_le(entity_id);
+    event.set_payload(record);
+}
+
+const Quadtree<bool>& WaterObject::occupancy() const { return occupancy_tree_; }
+
+void WaterObject::update_sprite() {
+    if (server_ || !fresh_bytes_) return;
+    fresh_bytes_ = false;
+    if (occupancy_bytes.empty()) return;
+    // A stream is taken only whole and for this level's tree; anything else keeps the last one.
+    Quadtree<bool> received;
+    if (!received.deserialize(occupancy_bytes) || received.depth() != occupancy_tree_.depth()) {
+        log_message(LogLevel::Warning, "Ignored a malformed water occupancy stream.", log_class_name_of(*this));
+        return;
+    }
+    occupancy_tree_ = std::move(received);
+    if (renderer) renderer->occupancy = occupancy_tree_;
+}
+
+// --- the level's and the dispatcher's entries ---
+
+LevelWater* build_level_water(QGGame& game, QGLevel& level) {
+    auto* water = new WaterObject(&game, 0, &level);
+    if (water->is_registered()) return water;
+    delete water;
+    return nullptr;
+}
+
+void create_water_object_action(QGEventHandler& handler, const QGEvent& event) {
+    QGGame* game = handler.game;
+    if (!game || !game->level) {
+        log_message(LogLevel::Warning, "Ignored a water object without a level.", log_class_name_of(handler));
+        return;
+    }
+    if (game->level->water) {
+        log_message(LogLevel::Warning, "Ignored a second water object for the level.", log_class_name_of(handler));
+        return;
+    }
+    auto* water = new WaterObject(game, event_entity_id(event), game->level);
+    if (!water->is_registered()) {
+        delete water;
+        return;
+    }
+    game->level->water = water;
+}
+
+}  // namespace sph

@@ -1,0 +1,189 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "engine/core/geometry.h"
+#include "game/session/qg_object.h"
+#include "game/terrain/qg_level.h"
+#include "game/terrain/quadtree.h"
+
+class QGEventHandler;
+struct SDL_Surface;
+
+namespace sph {
+
+class Water;
+
+// The simulation's settings, config\server.ini [physics]. Values the simulation cannot work with
+// (a radius or a cell below one pixel, a negative particle count, anything not a number) are
+// replaced by the defaults when loaded.
+struct WaterSettings {
+    float particle_size = 16.0f;  // interaction radius h of two particles, pixels
+    float grid_size = 16.0f;      // edge of a neighbour-grid cell, pixels
+    int quadtree_size = 8;        // edge of an occupancy cell, pixels
+    int max_particles = 1024;
+
+    static WaterSettings load();
+    // Replaces unusable values by the defaults; answers how many it replaced.
+    int sanitize();
+};
+
+// One particle pair within the interaction radius, found from the lower index i. The
+// contributions are kept with the record so that the force pass can gather them per particle.
+struct Neighbour {
+    uint32_t j = 0;
+    float d = 0, q = 0, w = 0;
+    float nx = 0, ny = 0;          // unit vector from j towards i
+    bool viscous = false;          // whether the pair approaches (the viscosity term applies)
+    float vis_x = 0, vis_y = 0;    // I * n
+    float pres_x = 0, pres_y = 0;  // m * n
+};
+
+// The particles, one array per quantity; index = particle number.
+struct ParticleArrays {
+    std::vector<int32_t> cell_x, cell_y;
+    std::vector<float> x, y, prev_x, prev_y, vx, vy, fx, fy;
+    std::vector<int32_t> next;  // next particle of the same grid cell, -1 at the end
+    std::vector<std::vector<Neighbour>> neighbours;
+
+    std::size_t size() const { return x.size(); }
+    void reserve(std::size_t n);
+    void resize(std::size_t n);
+};
+
+// The level's free water. On the server it runs particles (smoothed-particle hydrodynamics with a
+// pair relaxation) over the level's solid mask and static water, fed by sources at the edges of
+// the static water, and publishes where the water is as an occupancy quadtree of q x q pixel
+// cells, the one synchronised field. A client holds no particles: it decodes the received
+// occupancy and, with drawing services, hands it to its renderer; headless it only keeps it.
+//
+// The two parallel passes (the solid mask's rows, the particle forces) write nothing another
+// thread writes: mask rows own whole words, and each particle gathers its own force from the
+// pairs it takes part in, in a fixed order. A step therefore gives the same bits whatever the
+// number of threads.
+class WaterObject : public QGObject, public LevelWater {
+public:
+    // The terrain is the level's surface (the session's terrain when level is null). Settings
+    // are read from the ini.
+    WaterObject(QGGame* game, unsigned int entity_id, QGLevel* level);
+    WaterObject(QGGame* game, unsigned int entity_id, QGLevel* level, WaterSettings settings);
+    ~WaterObject() override;
+
+    // The occupancy bytes: u32 count and the bytes, no interpolation.
+    void sync_fields() override;
+    // CreateWaterObject {u32 entity id}.
+    void write_creation_event(QGEvent& event) const override;
+    bool updates_on_client() const override { return false; }
+    bool updates_while_paused() const override { return false; }
+    // Server: one step of 0.04 s whatever dt is.
+    void update(float dt) override;
+    // Client: a newly received occupancy is decoded (and reaches the renderer).
+    void update_sprite() override;
+
+    // How much of the box is water: every grid cell it touches that holds a particle or is
+    // static water counts whole, so the answer can exceed 1. 0 for a box of no area.
+    float submerged_fraction(float x, float y, float width, float height) const;
+    // Particles in the square of half-side radius around the centre are pushed away from it in
+    // the next step. Cells outside the grid are skipped.
+    void add_explosion(const dvec2d& centre, float radius) override;
+    // A carved pixel that is static water, or no longer solid ground, lets particles through.
+    void clear_static_cell(int x, int y) override;
+
+    // Adds a particle at rest at the point (as a source does), linked into its cell. False when
+    // the table is full or the point is not a number.
+    bool add_particle(float x, float y);
+
+    const WaterSettings& settings() const { return settings_; }
+    int level_width() const { return width_; }
+    int level_height() const { return height_; }
+    int grid_width() const { return grid_w_; }
+    int grid_height() const { return grid_h_; }
+    int top_line() const { return top_line_; }
+    // Side of the occupancy tree in cells (2^depth).
+    uint32_t tree_side() const { return uint32_t(1) << occupancy_tree_.depth(); }
+    // The current occupancy: built by the server's step, decoded from the stream on a client.
+    const Quadtree<bool>& occupancy() const;
+    // Whether the solid mask blocks the pixel (outside the level: false).
+    bool blocks(int x, int y) const;
+    bool static_cell(int cx, int cy) const;
+    // The first particle of the grid cell, -1 for none or outside the grid.
+    int32_t cell_head(int cx, int cy) const;
+    // Source points in list order.
+    const std::vector<ivec2d>& sources() const { return sources_; }
+
+    ParticleArrays particles;
+    // The serialized current occupancy tree: what is sent.
+    std::vector<unsigned char> occupancy_bytes;
+    // Client with drawing services: the renderer, owned by the sprite tree.
+    Water* renderer = nullptr;
+
+private:
+    struct Blast {
+        float x = 0, y = 0, radius = 0;
+    };
+
+    void setup_server(SDL_Surface* terrain);
+    void build_solid_mask(SDL_Surface* terrain);
+    void seed_particles(SDL_Surface* terrain);
+    void find_static_water(SDL_Surface* terrain);
+    void run_sources();
+    // The force pass: each particle finds its pairs (parallel), the pairs are indexed by the
+    // particle they name (one thread), and each particle gathers its force (parallel).
+    void compute_forces();
+    void find_pairs(int i);
+    void index_partners();
+    void gather_force(int i);
+    void integrate();
+    void publish_occupancy();
+
+    // The grid cell of a point, false outside the grid (or not a number).
+    bool cell_of(float x, float y, int& cx, int& cy) const;
+    void link(int32_t i, int cx, int cy);
+    // Calls visit(cell) for each grid column (or row) the stepped scan from..to meets, as the
+    // blast and submersion scans walk cells, skipping those outside 0..cells-1.
+    template <typename Visit>
+    void scan_cells(float from, float to, int cells, Visit&& visit) const;
+    // Marks the occupancy cell of a point inside the tree for this step's tree.
+    void mark_cell(float x, float y);
+    // submerged_fraction as the physics' coverage delegate.
+    float coverage(float x, float y, float width, float height);
+    std::size_t cell_index(int cx, int cy) const { return std::size_t(cy) * std::size_t(grid_w_) + std::size_t(cx); }
+    void set_blocked(int x, int y, bool blocked);
+
+    WaterSettings settings_;
+    float time_step_ = 0.04f;
+    float previous_time_step_ = 0.04f;
+    int width_ = 0, height_ = 0;
+    int grid_w_ = 0, grid_h_ = 0;
+    int top_line_ = 0;
+
+    std::vector<ivec2d> sources_;
+    // One bit per pixel; every row starts a new word, so rows never share one.
+    std::vector<uint64_t> solid_;
+    std::size_t row_words_ = 0;
+    std::vector<int32_t> static_flags_;
+    std::vector<int32_t> heads_;
+    std::vector<Blast> blasts_;
+    bool blasts_pending_ = false;
+
+    // The force pass's gather lists: for each particle, the (lower particle, record) pairs that
+    // name it, in ascending order of the lower particle.
+    std::vector<uint32_t> incoming_start_;
+    std::vector<std::pair<uint32_t, uint32_t>> incoming_;
+    std::vector<uint32_t> fill_;
+    // Occupancy cells marked in the current step (server): a flag per cell and the list.
+    std::vector<uint8_t> marked_;
+    std::vector<std::pair<uint32_t, uint32_t>> marked_cells_;
+
+    Quadtree<bool> occupancy_tree_;
+    bool fresh_bytes_ = false;
+    bool server_ = false;
+};
+
+// The level's water on the server; the level calls it through its class hooks.
+LevelWater* build_level_water(QGGame& game, QGLevel& level);
+
+// CreateWaterObject: a client builds the water of its current level.
+void create_water_object_action(QGEventHandler& handler, const QGEvent& event);
+
+}  // namespace sph

@@ -1,0 +1,257 @@
+// What travels and what is drawn: records that name nothing are refused, names keep to their 16
+// bytes, a projectile goes off once, portals leave their registry, items used on touch, and a
+// client with drawing services (no window, missing images) builds every object's looks.
+#include "support/entity_test_support.h"
+#include "support/terrain_test_support.h"
+
+#include <cstring>
+
+#include "engine/gfx/shader.h"
+#include "game/entities/death_messages.h"
+#include "game/entities/entity_records.h"
+#include "game/entities/qg_portal.h"
+#include "game/entities/qg_projectile.h"
+#include "game/entities/qg_special_item.h"
+#include "game/entities/qg_sweetroll.h"
+#include "game/entities/qg_tombstone.h"
+#include "game/entities/qg_weapon.h"
+
+using namespace entity_test;
+using namespace session_test;
+
+namespace {
+
+class Records : public EntityTest {};
+
+template <typename Record>
+QGEvent event_of(EQGEventType type, void (*writer)(ByteBuffer&, const Record&), const Record& r) {
+    ByteBuffer b;
+    writer(b, r);
+    return make_event(type, b);
+}
+
+size_t objects_after(QGGame& game, const QGEvent& event) {
+    const size_t before = game.pending_objects.size();
+    game.event_handler->dispatch(event);
+    return game.pending_objects.size() - before;
+}
+
+TEST_F(Records, RecordsThatNameNothingBuildNothing) {
+    auto client = make_headless_client_session();
+    PlayerRecord player;
+    player.entity_id = 40;
+    player.player_index = 16;
+    ProjectileRecord shot;
+    shot.entity_id = 41;
+    shot.weapon_definition = 2;
+    DefinedItemRecord weapon{42, {}, 99, kNoPlayerIndex};
+    ItemRecord item;
+    item.entity_id = 43;
+    item.collider_size = {-5, 8};
+    PlacedObjectRecord lost{44, {std::nanf(""), 0.0f}};
+    const QGEvent refused[] = {
+        event_of(EQGEventType::CreatePlayer, &write_player_record, player),
+        event_of(EQGEventType::CreateProjectile, &write_projectile_record, shot),
+        event_of(EQGEventType::CreateWeapon, &write_defined_item_record, weapon),
+        event_of(EQGEventType::CreateSpecialItem, &write_defined_item_record, weapon),
+        event_of(EQGEventType::CreateItem, &write_item_record, item),
+        event_of(EQGEventType::CreateSweetroll, &write_placed_object_record, lost),
+    };
+    for (const QGEvent& e : refused) {
+        SCOPED_TRACE(uint32_t(e.type));
+        EXPECT_EQ(objects_after(*client, e), 0u);
+    }
+    EXPECT_TRUE(client->players.empty());
+    // A server refuses them from its own code as well: nothing is built, nothing ends.
+    auto server = make_server_session();
+    EXPECT_EQ(QGWeapon::create(server.get(), 0, 2), nullptr);
+    EXPECT_EQ(QGSpecialItem::create(server.get(), 0, 2), nullptr);
+    EXPECT_EQ(QGProjectile::create(server.get(), 0, 0, 7, {}, {}), nullptr);
+    default_weapons = {-1, 5, int(kGun)};
+    server->rules.player_count = 1;
+    auto* p = new QGPlayer(server.get(), 0, 0, 0, "P");
+    p->give_default_loadout();
+    EXPECT_EQ(p->inventory.size(), 1u);
+
+    // Input and aim for a slot beyond the table, or aim at no number, change nothing.
+    for (const PlayerAim& aim : {PlayerAim{40, 1.0f, 2.0f}, PlayerAim{0, std::nanf(""), 2.0f}}) {
+        server->event_handler->dispatch(event_of(EQGEventType::Aim, &write_player_aim, aim));
+        EXPECT_EQ(p->aim.get(), dvec2d(0.6f * float(p->size.x), 0.6f * float(p->size.y)));
+    }
+    server->event_handler->dispatch(event_of(EQGEventType::Input, &write_player_input, PlayerInput{99, 7, 0}));
+}
+
+TEST_F(Records, NamesTravelInSixteenBytesWithTheirEnd) {
+    auto server = make_server_session();
+    server->rules.player_count = 1;
+    auto* p = new QGPlayer(server.get(), 0, 0, 0, "A name of twenty chr");
+    QGEvent record;
+    p->write_creation_event(record);
+    ASSERT_EQ(record.size(), kPlayerRecordSize);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.data.data() + 28)), "A name of twent");
+    EXPECT_EQ(record.data[43], 0u);
+    // A sender that puts no NUL: the name is read within its field.
+    std::memset(record.data.data() + 28, 'x', 16);
+    auto client = make_headless_client_session();
+    client->event_handler->dispatch(record);
+    ASSERT_NE(client->get_player(0), nullptr);
+    EXPECT_EQ(client->get_player(0)->name, std::string(16, 'x'));
+}
+
+TEST_F(Records, AProjectileTouchingAnObjectAndTheTerrainInOneStepGoesOffOnce) {
+    ServerWorld w(1);
+    QGProjectile* shot = QGProjectile::create(w.game.get(), 0, 5, kGun, {100.0f, 190.0f}, {300.0f, 0.0f});
+    w.step();
+    w.game->event_handler->queue.clear();
+    shot->on_object_collision(w.players[0], {300.0f, 0.0f});
+    shot->on_terrain_collision({0.0f, 300.0f});
+    shot->update(10.0f);
+    EXPECT_TRUE(shot->has_exploded());
+    size_t blasts = 0;
+    for (const QGEvent& e : w.game->event_handler->queue) blasts += e.type == EQGEventType::Explode;
+    EXPECT_EQ(blasts, 1u);
+    EXPECT_EQ(w.game->removal_queue.count(shot->entity_id), 1u);
+}
+
+TEST_F(Records, PortalsLeaveTheRegistryAndSessionsSharingAnIdKeepTheirs) {
+    auto server = make_server_session();
+    auto client = make_headless_client_session();
+    auto* portal = new QGPortal(server.get(), 0);
+    const unsigned int id = portal->entity_id;
+    QGEvent record;
+    portal->write_creation_event(record);
+    client->event_handler->dispatch(record);
+    client->flush_registrations();
+    auto* copy = dynamic_cast<QGPortal*>(client->find_object(id));
+    ASSERT_NE(copy, nullptr);
+    ASSERT_EQ(all_portals.count(id), 1u);
+    server->remove_object(id);  // still pending there: deleted at once
+    EXPECT_EQ(all_portals.count(id), 1u);
+    client.reset();
+    EXPECT_EQ(all_portals.count(id), 0u);
+}
+
+TEST_F(Records, ItemsUsedOnTouchAndHealsAtFullHealth) {
+    item_definitions[kHeal].activate_on_pickup = true;
+    item_definitions[kHeal].snd_use = 3;
+    ServerWorld w(1);
+    QGPlayer* p = w.players[0];
+    // A loadout item used on touch while still waiting for its commit.
+    default_items = {int(kHeal)};
+    p->health = 50.0f;
+    p->give_default_loadout();
+    EXPECT_EQ(p->health, 80.0f);
+    EXPECT_EQ(p->inventory.size(), 1u);  // the weapon; the heal is gone
+    // At full health nothing is healed and the item stays, but it was used.
+    QGSpecialItem* heal = QGSpecialItem::create(w.game.get(), 0, kHeal);
+    w.step();
+    p->health = player_max_health;
+    w.game->event_handler->queue.clear();
+    heal->give_to(p);
+    EXPECT_EQ(w.game->find_object(heal->entity_id), heal);
+    EXPECT_TRUE(w.game->removal_queue.empty());
+    EXPECT_EQ(heal->use_timer, item_definitions[kHeal].use_timeout);
+    EXPECT_EQ(heal->pickup_timer, heal->pickup_cooldown);
+    EXPECT_EQ(heal->owner, kNoPlayerIndex);
+}
+
+TEST_F(Records, DeathWordsNameWhoIsKnown) {
+    struct Case {
+        DeathNames names;
+        DamageCause cause;
+        const char* label;
+        const char* line;
+    };
+    suicide_messages.clear();
+    weapon_definitions[kGun].death_messages.clear();
+    const DamageCause gun{DamageType::Weapon, kGun, 1};
+    const DamageCause unknown_gun{DamageType::Weapon, 9, 1};
+    const Case cases[] = {
+        {{"V", "S", false}, gun, "V: Killed", "S [Gun] V"},
+        {{"V", std::nullopt, false}, unknown_gun, "V: Killed", "<Anonymous> killed V"},
+        {{std::nullopt, "S", false}, gun, "<Anonymous>: Killed", "S [Gun] <Anonymous>"},
+        {{"V", "V", true}, gun, "V: Committed suicide", "V committed suicide."},
+        {{"V", "S", false}, {DamageType::Sweetroll, 0, 1}, "V: Sweetened", "V met S's weaponized kitten."},
+        {{std::nullopt, std::nullopt, false}, {DamageType::Impact, 0, 1}, "<Anonymous>: Splattered",
+         "Somebody, somewhere committed a murder right now."},
+        {{"V", std::nullopt, true}, {DamageType(9), 0, 0}, "V: Deceased",
+         "Something died, apparently... we're not quite sure what or who or how."},
+    };
+    sweetroll_messages.clear();
+    impact_messages.clear();
+    for (const Case& c : cases) {
+        EXPECT_EQ(death_label_text(c.names, c.cause), c.label);
+        EXPECT_EQ(death_message_text(c.names, c.cause), c.line);
+    }
+}
+
+// A client that draws through a sprite manager and a shader factory of its own (no window: GL
+// calls do nothing). The player sheet is an image of the test's own; the other images may be
+// missing.
+TEST_F(Records, ADrawingClientBuildsEveryLookWithoutAWindow) {
+    const std::string sheet = ::testing::TempDir() + "entity_sheet.bmp";
+    ASSERT_TRUE(terrain_test::write_bmp(sheet, 8 * 64, 5 * 64, [](int x, int) {
+        return ColorRGBA{uint8_t(x), 90, 90, 255};
+    }));
+    for (auto& def : player_definitions) def.texture = sheet;
+    CSpriteManager view;
+    CShaderFactory shaders;
+    {
+        auto client = make_headless_client_session();
+        client->sprite_manager = &view;
+        client->shader_factory = &shaders;
+        client->rules.teams = true;
+        Messages messages;
+        client->message_hook = messages.hook();
+
+        PlayerRecord r;
+        r.entity_id = 20;
+        r.player_index = 1;
+        r.team = 40;  // no such team colour: its own colour
+        r.name = "Drawn";
+        client->event_handler->dispatch(event_of(EQGEventType::CreatePlayer, &write_player_record, r));
+        QGPlayer* p = client->get_player(1);
+        ASSERT_TRUE(p && p->sprite && p->label);
+        EXPECT_EQ(p->label->get_text(), "[41] Drawn: 100 HP");
+        for (uint32_t a = 0; a < uint32_t(kPlayerAnimationCount); ++a) {
+            p->set_animation(EQGPlayerAnimation(a));
+            const AnimationDefinition& def = p->definition().animations[a];
+            EXPECT_EQ(p->sprite->get_first_frame(), def.first_frame);
+            EXPECT_EQ(p->sprite->get_last_frame(), def.last_frame);
+            EXPECT_EQ(p->sprite->get_repeat_count(), def.play_once ? 0 : -1);
+        }
+        // An animation number beyond the table keeps the one shown.
+        p->set_animation(EQGPlayerAnimation(77));
+        EXPECT_EQ(p->animation, EQGPlayerAnimation::Die);
+
+        // Every other object with its looks, from the records a server sends.
+        auto server = make_server_session();
+        server->rules.player_count = 2;
+        auto* shooter = new QGPlayer(server.get(), 0, 1, 0, "Drawn");
+        std::vector<QGObject*> made = {QGWeapon::create(server.get(), 0, kGun),
+                                       QGSpecialItem::create(server.get(), 0, kCrate),
+                                       QGProjectile::create(server.get(), 0, 1, kTriple, {5, 5}, {0, -9}),
+                                       new QGTombstone(server.get(), 0, 50, {DamageType::Weapon, kGun, 1}, 3, 4),
+                                       new QGPortal(server.get(), 0), new QGSweetroll(server.get(), 0)};
+        (void)shooter;
+        for (QGObject* o : made) {
+            QGEvent record;
+            o->write_creation_event(record);
+            EXPECT_EQ(objects_after(*client, record), 1u) << uint32_t(record.type);
+        }
+        client->flush_registrations();
+        client->update(0.0f);
+        view.update(0.1f);
+        EXPECT_TRUE(messages.has("Drawn [Gun] <Anonymous>"));
+        EXPECT_TRUE(messages.has("A challenger appears!"));
+        EXPECT_GT(view.get_child_count(), 8);
+    }
+    // The session is gone: its objects let go of their sprites, which the manager deletes.
+    view.update(0.0f);
+    int left = 0;
+    for (int i = 0; i < view.get_child_count(); ++i) left += view.get_child(i) != nullptr;
+    EXPECT_EQ(left, 0);
+    for (CShaderProgram* program : shaders.programs) EXPECT_EQ(program, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,266 @@
+// The rules the fight does not reach: damage, inventory and ammunition, death with a full
+// inventory, items outliving their holder, the spawn choice and the join.
+#include "support/entity_test_support.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "game/entities/entity_actions.h"
+#include "game/entities/qg_projectile.h"
+#include "game/entities/qg_special_item.h"
+#include "game/entities/qg_weapon.h"
+
+using namespace entity_test;
+using namespace session_test;
+
+namespace {
+
+size_t count_of(const QGGame& game, EQGEventType type) {
+    return size_t(std::count_if(game.event_handler->queue.begin(), game.event_handler->queue.end(),
+                                [type](const QGEvent& e) { return e.type == type; }));
+}
+
+class Rules : public EntityTest {};
+
+TEST_F(Rules, DamageIsIgnoredOrTakenAsTheRulesSay) {
+    struct Case {
+        const char* name;
+        std::function<void(ServerWorld&)> setup;
+        DamageCause cause;
+        float delta;
+        float health_after;
+        size_t hits, effects;
+        int source_kills;
+    };
+    const DamageCause by_p1{DamageType::Weapon, 0, 1};
+    const DamageCause drowning{DamageType::Drowning, 0, 0};
+    const auto teams = [](bool friendly_fire) {
+        return [friendly_fire](ServerWorld& w) {
+            w.game->rules.teams = true;
+            w.game->rules.friendly_fire = friendly_fire;
+            w.players[1]->team = w.players[0]->team;
+        };
+    };
+    const Case cases[] = {
+        {"plain hit", {}, by_p1, -30.0f, 70.0f, 1, 1, 0},
+        {"spawn protection", [](ServerWorld& w) { w.players[0]->spawn_protection = 1.0f; }, by_p1, -30.0f, 100.0f, 0, 0, 0},
+        {"waiting to respawn", [](ServerWorld& w) { w.players[0]->respawn_delay = 1.0f; }, by_p1, -30.0f, 100.0f, 0, 0, 0},
+        {"dead", [](ServerWorld& w) { w.players[0]->health = 0.0f; }, by_p1, -30.0f, 0.0f, 0, 0, 0},
+        {"team mate without friendly fire", teams(false), by_p1, -30.0f, 100.0f, 0, 0, 0},
+        {"team mate kills with friendly fire", teams(true), by_p1, -150.0f, player_health, 1, 1, 0},
+        {"drowning shows no hit effect", {}, drowning, -5.0f, 95.0f, 1, 0, 0},
+        {"healing is capped", [](ServerWorld& w) { w.players[0]->health = 90.0f; }, by_p1, 30.0f, 100.0f, 0, 0, 0},
+        {"a kill is credited", {}, by_p1, -150.0f, player_health, 1, 1, 1},
+        {"no credit for oneself", {}, {DamageType::Weapon, 0, 0}, -150.0f, player_health, 1, 1, 0},
+        {"not a number changes nothing", {}, by_p1, std::nanf(""), 100.0f, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServerWorld w(2);
+        if (c.setup) c.setup(w);
+        w.game->event_handler->queue.clear();
+        w.players[0]->change_health(c.cause, c.delta);
+        EXPECT_EQ(w.players[0]->health, c.health_after);
+        EXPECT_EQ(count_of(*w.game, EQGEventType::PlayerHit), c.hits);
+        EXPECT_EQ(count_of(*w.game, EQGEventType::SpawnEffect), c.effects);
+        EXPECT_EQ(w.players[1]->kills, c.source_kills);
+    }
+}
+
+TEST_F(Rules, DyingDropsTheSelectedItemRemovesTheRestAndRespawnsUntilTheLivesRunOut) {
+    ServerWorld w(2);
+    QGPlayer* p = w.players[0];
+    p->give_default_loadout();
+    QGWeapon* gun = QGWeapon::create(w.game.get(), 0, kGun);
+    gun->give_to(p);
+    QGSpecialItem* heal = QGSpecialItem::create(w.game.get(), 0, kHeal);
+    heal->give_to(p);
+    p->inventory.push_back(heal->entity_id);  // a stray second copy of one id
+    p->select_inventory_slot(1);
+    ASSERT_EQ(p->selected_item(), gun);
+    w.game->spawn_positions = {{500.0f, 10.0f}};
+    const unsigned int triple_id = p->inventory[0];
+    w.step();
+
+    p->change_health({DamageType::Fall, 0, 0}, -500.0f);
+    // Each carried item handled once: the gun lies where it was, the others go.
+    EXPECT_EQ(gun->owner, kNoPlayerIndex);
+    EXPECT_TRUE(gun->shown);
+    EXPECT_EQ(w.game->removal_queue, (std::set<unsigned int>{triple_id, heal->entity_id}));
+    EXPECT_EQ(count_of(*w.game, EQGEventType::RemoveObject), 2u);
+    // Respawned at once (no respawn time) at the spawn point, with a fresh loadout.
+    EXPECT_EQ(p->lives, 2);
+    EXPECT_TRUE(p->spawned);
+    EXPECT_EQ(p->position, dvec2d(500.0f, 10.0f));
+    ASSERT_EQ(p->inventory.size(), 1u);
+    EXPECT_NE(p->inventory[0], triple_id);
+    w.step();
+    EXPECT_EQ(w.game->find_object(gun->entity_id), gun);
+
+    // The last life: the player stays down where it fell; without a lives limit it always returns.
+    for (int lives : {3, 0}) {
+        ServerWorld v(1, lives);
+        QGPlayer* q = v.players[0];
+        for (int death = 0; death < 3; ++death) q->change_health({DamageType::Fall, 0, 0}, -500.0f);
+        EXPECT_EQ(q->spawned, lives == 0);
+        EXPECT_EQ(q->lives, 0);
+        if (lives) {
+            EXPECT_EQ(q->velocity, dvec2d(0.0f, 0.0f));
+        }
+    }
+}
+
+TEST_F(Rules, PickUpMergeFireAndDropCountAmmunitionRight) {
+    ServerWorld w(1);
+    QGPlayer* p = w.players[0];
+    QGGame* g = w.game.get();
+    weapon_definitions[kGun].max_ammo = 30;
+    weapon_definitions[kGun].default_ammo = 25;
+    QGWeapon* held = QGWeapon::create(g, 0, kGun);
+    held->give_to(p);
+    weapon_definitions[kGun].default_ammo = 10;
+    QGWeapon* loose = QGWeapon::create(g, 0, kGun);
+    loose->on_object_collision(p, {});
+    // What does not fit stays in the loose weapon, which may not be touched for a while.
+    EXPECT_EQ(held->ammo, 30u);
+    EXPECT_EQ(loose->ammo, 5u);
+    EXPECT_EQ(loose->owner, kNoPlayerIndex);
+    EXPECT_EQ(loose->pickup_timer, loose->pickup_cooldown);
+    EXPECT_EQ(p->inventory.size(), 1u);
+
+    // A full inventory refuses without restarting the cooldown.
+    inventory_capacity = 1;
+    loose->pickup_timer = 0.0f;
+    loose->on_object_collision(p, {});
+    EXPECT_EQ(loose->pickup_timer, 0.0f);
+    EXPECT_EQ(loose->ammo, 5u);
+    inventory_capacity = 10;
+
+    // Selecting past the end takes the last slot; an empty inventory selects 0.
+    loose->give_to(p);  // merges: 30 is the limit, nothing moves
+    QGSpecialItem* heal = QGSpecialItem::create(g, 0, kHeal);
+    heal->give_to(p);
+    p->select_inventory_slot(7);
+    EXPECT_EQ(p->selected_slot, 1u);
+    EXPECT_TRUE(heal->shown);
+    EXPECT_FALSE(held->shown);
+    // Dropping takes every copy of the id and selects within what is left.
+    p->inventory.push_back(heal->entity_id);
+    heal->drop(1.0f, 2.0f);
+    EXPECT_EQ(p->inventory, std::vector<unsigned int>{held->entity_id});
+    EXPECT_EQ(p->selected_slot, 0u);
+    EXPECT_EQ(heal->pickup_timer, heal->pickup_cooldown);
+    p->inventory.clear();
+    p->select_inventory_slot(3);
+    EXPECT_EQ(p->selected_slot, 0u);
+
+    // Limited ammunition: the weapon goes with its last shot. Unlimited fires on.
+    struct Shot {
+        int default_ammo, max_ammo, per_shot;
+        size_t projectiles;
+        bool removed;
+    };
+    for (const Shot& s : {Shot{1, 5, 1, 1, true}, Shot{0, 0, 2, 2, false}, Shot{3, 5, 0, 0, false},
+                          Shot{-4, 5, 1, 0, false}, Shot{-1, -1, -3, 0, false}}) {
+        SCOPED_TRACE(std::to_string(s.default_ammo) + "/" + std::to_string(s.max_ammo) + "/" +
+                     std::to_string(s.per_shot));
+        ServerWorld v(1);
+        weapon_definitions[kGun].default_ammo = s.default_ammo;
+        weapon_definitions[kGun].max_ammo = s.max_ammo;
+        weapon_definitions[kGun].projectiles_per_shot = s.per_shot;
+        weapon_definitions[kGun].snd_fire = 9;
+        QGWeapon* weapon = QGWeapon::create(v.game.get(), 0, kGun);
+        weapon->give_to(v.players[0]);
+        v.step();
+        v.game->event_handler->queue.clear();
+        weapon->fire();
+        size_t projectiles = 0;
+        for (QGObject* o : v.game->pending_objects) projectiles += dynamic_cast<QGProjectile*>(o) != nullptr;
+        EXPECT_EQ(projectiles, s.projectiles);
+        EXPECT_EQ(v.game->removal_queue.count(weapon->entity_id), size_t(s.removed));
+        // Nothing wraps round: a negative count is no ammunition and no pellets.
+        EXPECT_LE(weapon->ammo, 5u);
+        const bool fired = s.default_ammo > 0 || s.max_ammo <= 0;
+        EXPECT_EQ(count_of(*v.game, EQGEventType::PlaySound), size_t(fired));
+        EXPECT_EQ(weapon->fire_timer, fired ? weapon_definitions[kGun].fire_timeout : 0.0f);
+    }
+}
+
+TEST_F(Rules, ItemsOutliveTheirHolderAndLeaveItsInventoryWhenTheyGo) {
+    ServerWorld w(2);
+    QGGame* g = w.game.get();
+    QGWeapon* first = QGWeapon::create(g, 0, kGun);
+    QGWeapon* second = QGWeapon::create(g, 0, kTriple);
+    first->give_to(w.players[0]);
+    second->give_to(w.players[0]);
+    w.step();
+    // An item that goes leaves the inventory of the player holding it.
+    g->remove_object(first->entity_id);
+    w.step();
+    EXPECT_EQ(w.players[0]->inventory, std::vector<unsigned int>{second->entity_id});
+    // A holder that goes first: the item is loose and its end reaches no player.
+    g->remove_object(w.players[0]->entity_id);
+    w.step();
+    EXPECT_EQ(g->get_player(0), nullptr);
+    EXPECT_FALSE(second->is_held());
+    EXPECT_FALSE(second->is_static());
+    g->remove_object(second->entity_id);
+    w.step();
+    // Held items and their holder in one teardown (under the sanitizer any reach into a freed
+    // player shows).
+    QGWeapon::create(g, 0, kGun)->give_to(w.players[1]);
+    QGSpecialItem::create(g, 0, kHeal)->give_to(w.players[1]);
+}
+
+TEST_F(Rules, SpawnPointFarthestFromTheNearestOpponent) {
+    ServerWorld w(3);
+    QGGame* g = w.game.get();
+    EXPECT_EQ(g->choose_spawn_position(w.players[0]), dvec2d(0.0f, 0.0f));
+    g->spawn_positions = {{0.0f, 0.0f}, {100.0f, 0.0f}, {300.0f, 0.0f}};
+    w.players[1]->position = {290.0f, 0.0f};
+    w.players[2]->position = {10.0f, 0.0f};
+    // Both others count: the middle point is farthest from its nearest one.
+    EXPECT_EQ(g->choose_spawn_position(w.players[0]), dvec2d(100.0f, 0.0f));
+    // With teams, the mate near the middle point does not count.
+    g->rules.teams = true;
+    w.players[0]->team = 0;
+    w.players[1]->team = 1;
+    w.players[2]->team = 0;
+    EXPECT_EQ(g->choose_spawn_position(w.players[0]), dvec2d(0.0f, 0.0f));
+    // Without an opponent the first point wins.
+    w.players[1]->team = 0;
+    EXPECT_EQ(g->choose_spawn_position(w.players[0]), dvec2d(0.0f, 0.0f));
+    EXPECT_EQ(g->choose_spawn_position(nullptr).y, 0.0f);
+}
+
+TEST_F(Rules, JoinMakesOnePlayerPerFreeSlotWithItsTeam) {
+    for (auto [count, teams, expected] : {std::tuple{4u, true, std::vector<unsigned>{0, 0, 1, 1}},
+                                          std::tuple{3u, true, std::vector<unsigned>{0, 1, 1}},
+                                          std::tuple{3u, false, std::vector<unsigned>{0, 1, 2}}}) {
+        for (unsigned int id = 0; id < count; ++id) EXPECT_EQ(join_team(id, count, teams), expected[id]);
+    }
+    auto game = make_server_session();
+    game->match_running = false;
+    game->rules.player_count = 2;
+    auto join = [&](uint32_t id, const char* name) {
+        JoinRequest r;
+        std::memcpy(r.name, name, std::min<size_t>(std::strlen(name), 16));
+        r.player_id = id;
+        ByteBuffer b;
+        write_join_request(b, r);
+        game->event_handler->dispatch(make_event(EQGEventType::JoinGame, b));
+    };
+    join(1, "Sixteen chars!!!");  // no NUL in the field: read within its 16 bytes
+    join(1, "again");
+    join(2, "beyond");
+    ASSERT_NE(game->get_player(1), nullptr);
+    EXPECT_EQ(game->get_player(1)->name, "Sixteen chars!!!");
+    EXPECT_EQ(std::count_if(game->pending_objects.begin(), game->pending_objects.end(),
+                            [](QGObject* o) { return dynamic_cast<QGPlayer*>(o) != nullptr; }),
+              1);
+    game->match_running = true;
+    join(0, "late");
+    EXPECT_EQ(game->get_player(0), nullptr);
+}
+
+}  // namespace

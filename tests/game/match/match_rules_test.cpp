@@ -1,0 +1,99 @@
+// The match's rules and the flow's guards on a server session without a network.
+#include <cmath>
+#include <set>
+
+#include "game/entities/qg_player.h"
+#include "game/match/qg_chat.h"
+#include "game/match/qg_match_controller.h"
+#include "support/level_test_support.h"
+
+using namespace session_test;
+using Players = std::vector<std::pair<unsigned, float>>;  // team and health of slots 0, 1, ...
+
+namespace {
+
+class MatchRules : public level_test::LevelTest {
+protected:
+    void start_session(int32_t lives, bool teams, const Players& players) {
+        game = make_server_session();
+        game->setup_game({uint32_t(players.size()), lives, 0.0f, teams, 0, {0, 0}});
+        for (unsigned i = 0; i < players.size(); ++i)
+            (new QGPlayer(game.get(), 0, i, players[i].first, "p"))->health = players[i].second;
+    }
+    std::unique_ptr<QGGame> game;
+};
+
+}  // namespace
+
+TEST(MatchController, FormatTime) {
+    const std::pair<float, const char*> rows[] = {
+        {3725.5f, "01:02:05:50"}, {59.25f, "00:00:59:25"}, {0.0f, "00:00:00:00"}, {-0.04f, "00:00:00:00"},
+        {-3725.5f, "00:00:00:00"}, {NAN, "00:00:00:00"}, {1e30f, "99:59:59:99"}, {INFINITY, "99:59:59:99"}};
+    for (auto [seconds, text] : rows) EXPECT_EQ(QGMatchController::format_time(seconds), text) << seconds;
+}
+
+TEST_F(MatchRules, WinCheckByPlayersLivesAndTeams) {
+    const struct { int32_t lives; bool teams; float minutes; Players players; bool over; } rows[] = {
+        {0, false, 0, {{0, 100}, {1, 0}}, false},       {0, false, 0, {{0, 100}}, true},
+        {0, false, 0, {}, true},                        {3, false, 0, {{0, 100}, {1, 100}, {2, 0}}, false},
+        {3, false, 0, {{0, 100}, {1, 0}}, true},        {1, true, 0, {{0, 100}, {1, 100}}, false},
+        {1, true, 0, {{0, 100}, {0, 9}, {1, 0}}, true}, {1, true, 0, {{0, 100}, {5, 100}}, true},
+        {0, false, 0.001f, {{0, 100}, {1, 100}}, true}};
+    for (const auto& row : rows) {
+        start_session(row.lives, row.teams, row.players);
+        auto* controller = new QGMatchController(game.get(), 0, MatchSettings{{}, {}, 0, row.minutes, false, false});
+        controller->update(ready_time);  // the countdown ends
+        controller->update(0.1f);
+        EXPECT_EQ(controller->state == QGMatchController::State::GameOver, row.over) << &row - rows;
+    }
+}
+
+TEST_F(MatchRules, SpawnPlacementIsBoundedAndAlwaysDefined) {
+    const std::array<uint32_t, 3> rows[] = {{4, 6, 6}, {4, 2, 2}, {3, 0, 0}, {2, 40, 16}};  // players, claimed, kept
+    for (const auto& [players, claimed, kept] : rows) {
+        start_session(3, false, Players(players, {0u, 100.0f}));
+        game->match_running = false;
+        SpawnPositions record;
+        record.count = claimed;
+        for (uint32_t i = 0; i < kMaxSpawnPositions; ++i) record.positions[i] = {10.0f * float(i) + 5.0f, 7.0f};
+        game->set_spawn_positions(record);
+        ASSERT_EQ(game->spawn_positions.size(), kept);
+        std::set<std::pair<float, float>> used;
+        for (QGPlayer* player : game->players) {
+            used.insert({player->position.x, player->position.y});
+            EXPECT_EQ(std::count(game->spawn_positions.begin(), game->spawn_positions.end(), player->position) > 0,
+                      kept > 0);
+        }
+        EXPECT_EQ(used.size(), kept ? std::min(players, kept) : 1u);  // distinct, shared, or all at (0, 0)
+        EXPECT_TRUE(game->match_running && game->players[0]->spawned);
+    }
+}
+
+TEST_F(MatchRules, ChatTakesBoundedLinesInTheSendersName) {
+    const struct { uint32_t count, written, length; std::string text; size_t kept, kept_length; } rows[] = {
+        {20, 20, 2, "hi", QGChat::kMaxLinesFromClient, 2}, {1, 1, 5000, std::string(5000, 'x'), 1, 200},
+        {1, 1, 4, "a\x01\nb", 1, 2}, {1000000, 1, 2, "hi", 0, 0}, {1, 1, 5000, "hi", 0, 0}, {1, 1, 0, "", 0, 0}};
+    start_session(0, false, {});
+    auto* chat = new QGChat(game.get(), 0);
+    game->current_sender = 1;
+    for (const auto& row : rows) {
+        ByteBuffer record;
+        record.write_u32_be(row.count);
+        for (uint32_t i = 0; i < row.written; ++i) {
+            record.write_u32_be(0);  // claims to be the host
+            record.write_u32_be(row.length);
+            record.append(row.text.data(), row.text.size());
+        }
+        receive_record(*chat, record);
+        ASSERT_EQ(chat->lines.size(), row.kept) << &row - rows;
+        for (const auto& [id, text] : chat->lines) EXPECT_TRUE(id == 1u && text.size() == row.kept_length);
+        chat->lines.clear();
+    }
+}
+
+TEST_F(MatchRules, AWatcherRegistersOnce) {
+    start_session(3, false, {});
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < 2; ++i) game->on_connect(nullptr, 4, 0, Connection());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "A spectator joins the game.\n");
+}
