@@ -19,6 +19,7 @@
 #include "game/config/settings.h"
 #include "game/entities/entity_records.h"
 #include "game/entities/qg_player.h"
+#include "game/match/qg_chat.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
@@ -242,6 +243,11 @@ void QCGamePlay::on_key_pressed(const SDL_KeyboardEvent& event) {
     const SDLKey key = event.keysym.sym;
     if (key == SDLK_TAB && !client_game->paused) game->push_state<QCScoreboard>(client_game);
     if (!playing_player()) return;
+    if (QGChat* chat = client_game->chat) {
+        if (key == SDLK_RETURN) chat->set_input_open(!chat->is_input_open());
+        // While the box is open the keys are the chat's.
+        if (chat->is_input_open()) return;
+    }
     if (const uint32_t kind = movement_kind(key)) send_input(kind, 1);
     else if (key >= SDLK_1 && key <= SDLK_9) send_input(kInputSelectSlot, uint32_t(key - SDLK_1));
     else if (key == SDLK_0) send_input(kInputSelectSlot, 9);
@@ -249,7 +255,7 @@ void QCGamePlay::on_key_pressed(const SDL_KeyboardEvent& event) {
 
 void QCGamePlay::on_key_released(const SDL_KeyboardEvent& event) {
     QCGameState::on_key_released(event);
-    if (!playing_player()) return;
+    if (!playing_player() || (client_game->chat && client_game->chat->is_input_open())) return;
     if (const uint32_t kind = movement_kind(event.keysym.sym)) send_input(kind, 0);
 }
 
