@@ -590,9 +590,8 @@ TEST(TcpAccept, TheIdExchangeNeverStallsTheCallerAndASilentNewcomerIsClosedAfter
         // Someone else arrives while the silent one still holds its offer.
         if (!opener.joinable() && elapsed_ms(begun) > 100)
             opener = std::thread([&] { honest_in = honest.open(localhost, port, 3.0f); });
-        char buf[64];
         size_t n = 0;
-        if (mute_closed_at < 0 && mute.receive(buf, sizeof buf, n) == sf::Socket::Disconnected)
+        if (char buf[64]; mute_closed_at < 0 && mute.receive(buf, sizeof buf, n) == sf::Socket::Disconnected)
             mute_closed_at = elapsed_ms(begun);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -609,14 +608,13 @@ TEST(TcpSend, AClientThatNeverReadsIsDroppedAtTheQueueCapAndOneThatVanishesIsJus
     TcpServer server;
     ASSERT_TRUE(server.listen_start(0, 0));
     server.max_queued_bytes = 256 * 1024;
-    ByteBuffer big;
-    big.append(std::vector<uint8_t>(64 * 1024, 7).data(), 64 * 1024);
+    const ByteBuffer big(std::vector<uint8_t>(64 * 1024, 7));
     for (bool vanish : {false, true}) {
         TcpClient client;
         ASSERT_TRUE(connect_client(server, client));
         if (vanish) {
             // Closed with data unread and no linger: the peer resets the connection.
-            ASSERT_EQ(server.send(big), true);
+            ASSERT_TRUE(server.send(big));
             EXPECT_TRUE(eventually([&] { return bytes_waiting(client.link.socket.getHandle()) > 0; }));
             const linger reset{1, 0};
             setsockopt(client.link.socket.getHandle(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);

@@ -21,6 +21,8 @@ namespace {
 constexpr float kStepSeconds = 0.016f;
 // How long the connection may take before the bot gives up (the session's own attempt lasts 10 s).
 constexpr float kConnectWaitSeconds = 12.0f;
+// How long the bot waits for the other players before it leaves.
+constexpr float kSetupWaitSeconds = 120.0f;
 // The level the host's bot asks for: smaller than the screen's default, so that every peer
 // generates it quickly.
 constexpr uint32_t kLevelWidth = 1024;
@@ -81,11 +83,14 @@ bool HeadlessBot::run() {
     }
 
     auto last = clock::now();
-    while (played_s_ < options_.play_seconds && !lost_connection_) {
+    float waited_s = 0.0f;
+    while (played_s_ < options_.play_seconds && waited_s < kSetupWaitSeconds && !lost_connection_) {
         const auto now = clock::now();
         const float dt = std::chrono::duration<float>(now - last).count();
         last = now;
         step(dt);
+        // The play time counts from the set-up, which comes once all players are connected.
+        (setup_players_ > 0 ? played_s_ : waited_s) += dt;
         std::this_thread::sleep_for(std::chrono::duration<float>(kStepSeconds));
     }
     return true;
@@ -93,7 +98,6 @@ bool HeadlessBot::run() {
 
 void HeadlessBot::step(float dt) {
     game_->update(dt);
-    played_s_ += dt;
     if (game_->rules.player_count > 0) setup_players_ = game_->rules.player_count;
     if (game_->level && level_width_ == 0) {
         level_width_ = game_->level_width();

@@ -33,8 +33,8 @@ public:
     HeadlessBot(const HeadlessBot&) = delete;
     HeadlessBot& operator=(const HeadlessBot&) = delete;
 
-    // Connects and plays for the given time, or until the server ends the connection. False when
-    // the connection could not be opened.
+    // Connects and plays for the given time from the game's set-up on, or until the server ends
+    // the connection. False when the connection could not be opened.
     bool run();
     // One line on what the bot saw: its connection id, the set-up, the level, and the bytes it
     // received per second.
