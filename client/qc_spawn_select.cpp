@@ -132,7 +132,10 @@ void QCSpawnSelect::on_mouse_button_up(const SDL_MouseButtonEvent& event) {
 }
 
 void QCSpawnSelect::on_done(CInterfaceElement* sender, const SDL_MouseButtonEvent*) {
-    QCSpawnSelect* screen = instance;
+    // The screen that holds the button: with a second selection over it, `instance` names the
+    // newer one, or nobody once that one is gone.
+    QCSpawnSelect* screen = nullptr;
+    for (CInterfaceElement* e = sender; e && !screen; e = e->get_parent()) screen = dynamic_cast<QCSpawnSelect*>(e);
     if (!screen || sender != screen->done_button) return;
     QGGame* match = screen->session();
     // Without markers the server would have no spawn point to give anybody.

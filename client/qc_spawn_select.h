@@ -23,6 +23,7 @@ public:
     void on_mouse_button_down(const SDL_MouseButtonEvent& event) override;
     void on_mouse_button_up(const SDL_MouseButtonEvent& event) override;
 
+    // The click function of "Done"; it finds its screen through the button.
     static void on_done(CInterfaceElement* sender, const SDL_MouseButtonEvent* event);
 
     // Screen and level positions, through the level's terrain sprite.

@@ -14,6 +14,7 @@
 #include <set>
 #include <thread>
 
+#include "client/level_file.h"
 #include "client/qc_game_play.h"
 #include "client/qc_host_menu.h"
 #include "client/qc_inventory.h"
@@ -155,9 +156,18 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     process_test::ChildProcess bot({std::string(BRAWL_RUN_DIR) + "/brawl_bot", "127.0.0.1", std::to_string(port),
                                     "Bot", "false", "7", "120"});
 
+    // The largest level previews within the pixel budget, without stalling the frame.
     QCLevelGen* generator = top<QCLevelGen>();
+    retype(generator->width_edit, "4096");
+    retype(generator->height_edit, "4096");
+    const auto before = std::chrono::steady_clock::now();
+    click(generator->seed_edit);  // the height edit loses the focus: one new preview
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(1000));
+    const int w = generator->preview_texture.get_image_width(), h = generator->preview_texture.get_image_height();
+    EXPECT_TRUE(w * h <= QCLevelGen::kPreviewPixelBudget && w * h > QCLevelGen::kPreviewPixelBudget * 9 / 10);
+
     retype(generator->width_edit, "1280");
-    retype(generator->height_edit, "640");
+    retype(generator->height_edit, "640px");
     generator->preset_list->select_item(5);  // Hills
     QCLevelGen::on_preset_selected(generator->preset_list, nullptr, 5);
     generator->water_level_bar->set_value(0.3f);
@@ -165,13 +175,38 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     generator->offset_y_bar->set_value(0.75f);
     frame();
     Screenshot("level_generator");
+    const LevelParameters chosen = generator->parameters();
     click(generator->done_button);
+    EXPECT_EQ(read_level_file(kCurrentLevelFile, LevelParameters()).size_y, 640u);
     ASSERT_TRUE(frames_until([] { return top<QCSpawnSelect>() != nullptr; }, 20000));
+    EXPECT_EQ(session->level->parameters.size_x, chosen.size_x);
 
-    // Both markers onto free places just above the ground, apart.
+    // A selection without player slots, or with more than a spawn list holds, is handled.
+    for (uint32_t slots : {0u, 40u}) {
+        std::swap(session->rules.player_count, slots);
+        QCSpawnSelect* extra = game().push_state<QCSpawnSelect>(play);
+        std::swap(session->rules.player_count, slots);
+        EXPECT_EQ(extra->markers.size(), std::min(slots, kMaxSpawnPositions));
+        if (slots == 0) click(extra->done_button);  // nothing to send: it stays
+        EXPECT_EQ(top<QCSpawnSelect>(), extra);
+        game().close_top_state();
+        frame();
+    }
+
+    // Markers stop at the level's edge; one released over solid ground stays on the mouse and
+    // "Done" waits. Then both go onto free places just above the ground, apart.
     QCSpawnSelect* select = top<QCSpawnSelect>();
     QGPlayer* me = session->get_player(0);
     ASSERT_TRUE(me && select->markers.size() == 2u);
+    auto at = [&](int i) {
+        return select->to_level({select->markers[i]->get_absolute_x(), select->markers[i]->get_absolute_y()});
+    };
+    drag_marker(select, select->markers[0], {5000, 5000});
+    EXPECT_NEAR(at(0).x, float(session->level_width()) - player_size.x, 0.01);
+    EXPECT_NEAR(at(0).y, float(session->level_height()) - player_size.y, 0.01);
+    EXPECT_EQ(select->held_marker, select->markers[0]);  // the bottom is ground
+    click(select->done_button);
+    EXPECT_EQ(top<QCSpawnSelect>(), select);
     std::vector<fvec2d> free;
     for (int y = 8; y + 72 <= session->level_height(); y += 16)
         for (int x = 8; x + 72 <= session->level_width(); x += 16)
