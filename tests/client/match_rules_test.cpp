@@ -12,8 +12,6 @@ TEST(LevelFile, RoundTripAndWhatTheServerWouldUse) {
     sent.gen = 3;
     sent.seed = uint32_t(-7);
     sent.size_x = 1000;
-    sent.size_y = 600;
-    sent.water_level = 0.25f;
     sent.octaves = 4;
     sent.additional = 0.125f;
     const std::string path = dir.file("level.vml");
@@ -36,8 +34,8 @@ TEST(LevelFile, RoundTripAndWhatTheServerWouldUse) {
     expected.scale_x = 1.0f;
     expected.offset_x = 0.0f;
     EXPECT_EQ(read_level_file(absurd, current), expected);
-    EXPECT_EQ(read_level_file(dir.write("sizes.vml", "[level]\nsizeX=-5\nsizeY=tall\n"), current).size_x, 4096u);
-    EXPECT_EQ(read_level_file(dir.file("sizes.vml"), current).size_y, 1024u);
+    const LevelParameters sizes = read_level_file(dir.write("sizes.vml", "[level]\nsizeX=-5\nsizeY=tall\n"), current);
+    EXPECT_EQ(std::make_pair(sizes.size_x, sizes.size_y), std::make_pair(4096u, 1024u));
     EXPECT_EQ(read_level_file(dir.file("none.vml"), current).water_level, 0.75f);
 }
 

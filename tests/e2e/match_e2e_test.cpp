@@ -64,28 +64,20 @@ unsigned short free_port() {
 }
 
 // The window as it was last drawn, row 0 at the top; also written as a PNG for people to see.
-struct Screenshot {
-    int width = CGameBase::window_width, height = CGameBase::window_height;
-    std::vector<ColorRGBA> pixels;
-
-    explicit Screenshot(const std::string& name) {
-        pixels.resize(std::size_t(width) * std::size_t(height));
-        assets::Image image(width, height);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const ColorRGBA c = pixel(x, y);
-                pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)] = c;
-                image.at(x, y) = {c.r, c.g, c.b, 255};
-            }
+struct Screenshot : assets::Image {
+    explicit Screenshot(const std::string& name) : Image(CGameBase::window_width, CGameBase::window_height) {
+        for (int i = 0; i < width * height; ++i) {
+            const ColorRGBA c = pixel(i % width, i / width);
+            pixels[std::size_t(i)] = {c.r, c.g, c.b, 255};
+        }
         fs::create_directories(BRAWL_E2E_SHOTS);
-        assets::write_png_rgb(std::string(BRAWL_E2E_SHOTS) + "/" + name + ".png", image);
+        assets::write_png_rgb(std::string(BRAWL_E2E_SHOTS) + "/" + name + ".png", *this);
     }
     template <typename Test>
     int count(IntRect r, Test test) const {
         int n = 0;
         for (int y = std::max(r.y, 0); y < std::min(r.y + r.height, height); ++y)
-            for (int x = std::max(r.x, 0); x < std::min(r.x + r.width, width); ++x)
-                n += test(pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]);
+            for (int x = std::max(r.x, 0); x < std::min(r.x + r.width, width); ++x) n += test(at(x, y));
         return n;
     }
 };
@@ -221,12 +213,11 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     ASSERT_TRUE(frames_until([&] { return session->match_running && !session->paused; }, 15000));
     EXPECT_EQ(top<QCGamePlay>(), play);
 
-    // Play: walk right for a while, aim, use the held weapon, step through the inventory.
+    // Play: walk right for a while, use the held weapon, step through the inventory.
     send(test_support::key_down(SDLK_d));
     frames_until([] { return false; }, 600);
-    send(test_support::key_up(SDLK_d));
-    send(test_support::mouse_down(400, 200));
-    send(test_support::mouse_up(400, 200));
+    for (const SDL_Event& e : {test_support::key_up(SDLK_d), test_support::mouse_down(400, 200), test_support::mouse_up(400, 200)})
+        send(e);
     ASSERT_TRUE(frames_until([&] { return !me->inventory.empty(); }, 5000));
     const std::size_t slots = me->inventory.size();
     frames_until([&] { return me->selected_slot == 0u; }, 1000);
@@ -252,10 +243,10 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     const Screenshot match("match");
     const IntRect level_area = screen_rect(session->level->terrain_sprite);
     std::set<uint32_t> colours;
-    match.count(level_area, [&](ColorRGBA c) { return colours.insert(uint32_t(c.r) << 16 | c.g << 8 | c.b).second; });
+    match.count(level_area, [&](assets::Rgba c) { return colours.insert(uint32_t(c.r) << 16 | c.g << 8 | c.b).second; });
     EXPECT_GT(colours.size(), 20u);
     const ColorRGB mine = me->definition().color;
-    auto near_mine = [&](ColorRGBA c) {
+    auto near_mine = [&](assets::Rgba c) {
         return std::abs(c.r - mine.r) < 60 && std::abs(c.g - mine.g) < 60 && std::abs(c.b - mine.b) < 60;
     };
     EXPECT_GT(match.count(screen_rect(me->sprite.get()), near_mine), 20);
@@ -263,7 +254,7 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     EXPECT_NE(lines.find("1. "), std::string::npos) << lines;
     EXPECT_NE(lines.find(" [X]"), std::string::npos) << lines;
     EXPECT_GT(match.count(play->inventory->get_anchored_absolute_bounds(),
-                          [](ColorRGBA c) { return c.r > 200 && c.g > 200 && c.b > 200; }),
+                          [](assets::Rgba c) { return c.r > 200 && c.g > 200 && c.b > 200; }),
               30);
 
     // Tab shows the scores while it is held.
@@ -287,9 +278,8 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     click(host->cancel_button);
     EXPECT_NE(top<QCMainMenu>(), nullptr);
     ASSERT_TRUE(frames_until([&] { return fs::exists(status_file); }, 10000));
-    std::ifstream status(status_file);
     int code = -1;
-    status >> code;
+    std::ifstream(status_file) >> code;
     EXPECT_EQ(code, 0);
     EXPECT_EQ(bot.wait_exit(10000), std::optional<int>(0)) << bot.output();
     frame();
