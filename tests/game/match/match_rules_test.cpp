@@ -2,6 +2,7 @@
 #include <cmath>
 #include <set>
 
+#include "engine/ui/edit.h"
 #include "game/entities/qg_player.h"
 #include "game/match/qg_chat.h"
 #include "game/match/qg_match_controller.h"
@@ -9,8 +10,6 @@
 
 using namespace session_test;
 using Players = std::vector<std::pair<unsigned, float>>;  // team and health of slots 0, 1, ...
-
-namespace {
 
 class MatchRules : public level_test::LevelTest {
 protected:
@@ -23,8 +22,6 @@ protected:
     std::unique_ptr<QGGame> game;
 };
 
-}  // namespace
-
 TEST(MatchController, FormatTime) {
     const std::pair<float, const char*> rows[] = {
         {3725.5f, "01:02:05:50"}, {59.25f, "00:00:59:25"}, {0.0f, "00:00:00:00"}, {-0.04f, "00:00:00:00"},
@@ -33,17 +30,15 @@ TEST(MatchController, FormatTime) {
 }
 
 TEST_F(MatchRules, WinCheckByPlayersLivesAndTeams) {
-    const struct { int32_t lives; bool teams; float minutes; Players players; bool over; } rows[] = {
-        {0, false, 0, {{0, 100}, {1, 0}}, false},       {0, false, 0, {{0, 100}}, true},
-        {0, false, 0, {}, true},                        {3, false, 0, {{0, 100}, {1, 100}, {2, 0}}, false},
-        {3, false, 0, {{0, 100}, {1, 0}}, true},        {1, true, 0, {{0, 100}, {1, 100}}, false},
-        {1, true, 0, {{0, 100}, {0, 9}, {1, 0}}, true}, {1, true, 0, {{0, 100}, {5, 100}}, true},
-        {0, false, 0.001f, {{0, 100}, {1, 100}}, true}};
+    const struct { int32_t lives; bool teams; Players players; bool over; } rows[] = {
+        {0, false, {{0, 100}, {1, 0}}, false},       {0, false, {{0, 100}}, true},
+        {0, false, {}, true},                        {3, false, {{0, 100}, {1, 100}, {2, 0}}, false},
+        {3, false, {{0, 100}, {1, 0}}, true},        {1, true, {{0, 100}, {1, 100}}, false},
+        {1, true, {{0, 100}, {0, 9}, {1, 0}}, true}, {1, true, {{0, 100}, {5, 100}}, true}};
     for (const auto& row : rows) {
         start_session(row.lives, row.teams, row.players);
-        auto* controller = new QGMatchController(game.get(), 0, MatchSettings{{}, {}, 0, row.minutes, false, false});
-        controller->update(ready_time);  // the countdown ends
-        controller->update(0.1f);
+        auto* controller = new QGMatchController(game.get(), 0, MatchSettings{});
+        for (float dt : {ready_time, 0.1f}) controller->update(dt);  // the countdown, then the check
         EXPECT_EQ(controller->state == QGMatchController::State::GameOver, row.over) << &row - rows;
     }
 }
@@ -91,9 +86,23 @@ TEST_F(MatchRules, ChatTakesBoundedLinesInTheSendersName) {
     }
 }
 
-TEST_F(MatchRules, AWatcherRegistersOnce) {
+TEST_F(MatchRules, AWatcherRegistersOnceAndADrawingClientShowsTheMatchAndTheBox) {
     start_session(3, false, {});
     testing::internal::CaptureStdout();
     for (int i = 0; i < 2; ++i) game->on_connect(nullptr, 4, 0, Connection());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "A spectator joins the game.\n");
+    CSpriteManager view;  // no window: the label and the box are built but not drawn
+    game = make_headless_client_session();
+    game->sprite_manager = &view;
+    auto* controller = new QGMatchController(game.get(), 7, MatchSettings{});
+    auto* chat = new QGChat(game.get(), 8);
+    game->update(0.0f);
+    auto* label = dynamic_cast<CLabelSprite*>(view.get_child(0));
+    EXPECT_TRUE(label && label->is_visible() && label->get_text() == controller->info_text());
+    chat->set_input_open(true);
+    chat->input->set_text("hello");
+    chat->set_input_open(false);
+    EXPECT_EQ(chat->lines, (std::list<QGChat::Line>{{game->local_player_id, "hello"}}));
+    EXPECT_FALSE(chat->is_input_open() || chat->input->get_text().size());
+    game.reset();
 }
