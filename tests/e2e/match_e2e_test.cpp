@@ -6,6 +6,8 @@
 #include <SFML/Network/TcpListener.hpp>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -122,9 +124,17 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     fs::copy(fs::path(BRAWL_RUN_DIR) / "config", "config", fs::copy_options::recursive);
     ini_write_int("timing", "readyTime", 2, kCommonIni);
     ini_write_int("timing", "resultDisplayTime", 3, kCommonIni);
-    const std::string status_file = fs::absolute("server_status.txt").string();
-    setenv("BRAWL_E2E_SERVER_STATUS", status_file.c_str(), 1);
-    fs::remove(status_file);
+    const std::string server_files = fs::absolute("server").string(), status_file = server_files + ".status";
+    setenv("BRAWL_E2E_SERVER", server_files.c_str(), 1);
+    // A test that stops early ends the server it started.
+    struct ServerGuard {
+        std::string files;
+        ~ServerGuard() {
+            pid_t pid = 0;
+            std::ifstream(files + ".pid") >> pid;
+            if (pid > 0 && !fs::exists(files + ".status")) kill(pid, SIGKILL);
+        }
+    } guard{server_files};
     fs::remove("current.vml");
     const unsigned short port = free_port();
     ASSERT_NE(port, 0);
