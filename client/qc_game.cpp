@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "client/qc_game_play.h"
 #include "client/qc_main_menu.h"
 #include "engine/app/fps_control.h"
 #include "engine/core/ini.h"
@@ -14,7 +15,6 @@
 #include "engine/gfx/shader.h"
 #include "engine/gfx/texture_manager.h"
 #include "game/config/settings.h"
-#include "net/transport/connection.h"
 
 namespace {
 
@@ -153,12 +153,8 @@ void QCGame::close_top_state() {
     }
 }
 
-QCGameState* QCGame::join(const sf::IpAddress& address, uint16_t port, Callback<void, bool>) {
-    log_message(LogLevel::Warning,
-                "Join of " + Connection(address, port).to_string() +
-                    " requested; the gameplay screen is not available in this build.",
-                log_class_name_of(*this));
-    return nullptr;
+QCGameState* QCGame::join(const sf::IpAddress& address, uint16_t port, Callback<void, bool> on_result) {
+    return push_state<QCGamePlay>(address, port, on_result);
 }
 
 void QCGame::update(float dt) {

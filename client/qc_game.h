@@ -54,9 +54,8 @@ public:
     // closed screen is deleted by the next update.
     void close_top_state();
 
-    // Opens the gameplay screen connected to the server; `on_result` hears whether the
-    // connection was made. The gameplay screen is not part of the client yet: until it is,
-    // this logs the request, pushes nothing and answers null, and the caller stays where it is.
+    // Opens the gameplay screen, which connects to the server; `on_result` hears, on the main
+    // thread, whether the connection was made. Answers the new screen.
     QCGameState* join(const sf::IpAddress& address, uint16_t port, Callback<void, bool> on_result);
 
     // The master volume stored in config.ini, clamped to 0..255.

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <thread>
 
+#include "client/qc_game_play.h"
 #include "client/qc_host_menu.h"
 #include "client/qc_join_menu.h"
 #include "client/qc_main_menu.h"
@@ -250,6 +251,11 @@ TEST(HostMenu, ChecksAndTheServerItStarts) {
                               std::string("2.5")));
     EXPECT_TRUE(ini_read_bool("host", "friendlyFire", false, kUserIni));
     EXPECT_EQ(visible_text(host->status_label), "<hidden>");
+    // The gameplay screen connects over the menu; leaving it gives the menu back.
+    ASSERT_NE(top<QCGamePlay>(), nullptr);
+    game().close_top_state();
+    frame();
+    EXPECT_EQ(top<QCHostMenu>(), host);
 
     // The connection result arrives on another thread and shows in the next frame.
     std::thread([host] { host->on_connect_result(false); }).join();
@@ -280,14 +286,17 @@ TEST(JoinMenu, ListsAnnouncedServersAndChecksWhatIsTyped) {
     ASSERT_TRUE(frames_until([&] { return join->server_list->get_item_count() == 1; }));
     EXPECT_EQ(join->server_list->get_item_text(0), "Test Arena");
 
-    // One click fills the edits; a second one soon after joins (the gameplay screen is not
-    // there yet, so the menu stays).
+    // One click fills the edits; a second one soon after joins: the gameplay screen opens over
+    // the menu, which is back when it closes.
     const IntRect list = join->server_list->get_anchored_absolute_bounds();
     click_at(list.x + 100, list.y + 17, 3);
     EXPECT_EQ(join->ip_edit->get_text(), "127.0.0.1");
     EXPECT_EQ(join->port_edit->get_text(), "4321");
     click_at(list.x + 100, list.y + 17);
     EXPECT_EQ(std::make_pair(config("join", "ip"), config("join", "port")), std::make_pair(std::string("127.0.0.1"), std::string("4321")));
+    ASSERT_NE(top<QCGamePlay>(), nullptr);
+    game().close_top_state();
+    frame();
     EXPECT_EQ(top<QCJoinMenu>(), join);
     EXPECT_TRUE(join->join_button->is_enabled());
 

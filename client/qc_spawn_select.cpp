@@ -1,0 +1,156 @@
+#include "client/qc_spawn_select.h"
+
+#include <algorithm>
+
+#include "client/client_skins.h"
+#include "client/qc_game.h"
+#include "client/qc_game_play.h"
+#include "engine/gfx/font.h"
+#include "engine/gfx/texture_manager.h"
+#include "engine/scene/image_sprite.h"
+#include "engine/ui/button.h"
+#include "engine/ui/label.h"
+#include "engine/ui/panel.h"
+#include "game/config/settings.h"
+#include "game/entities/qg_player.h"
+#include "game/session/qg_event_handler.h"
+#include "game/session/qg_game.h"
+#include "game/terrain/qg_level.h"
+
+QCSpawnSelect* QCSpawnSelect::instance = nullptr;
+
+QCSpawnSelect::QCSpawnSelect(CTextureManager* textures, QCGame* owner, QCGamePlay* screen)
+    : QCGameState(textures, owner), game_screen(screen) {
+    instance = this;
+    CFont* font = game->get_font_factory()->get_font(menu_font_size, menu_font);
+
+    panel = new CPanel(this, textures);
+    skin_panel(panel, textures, 140, 68);
+    panel->set_horizontal_anchor(Anchor::Start);
+    panel->set_vertical_anchor(Anchor::End);
+    add_child(panel);
+
+    CLabel* title = new CLabel(panel, font);
+    setup_label(title, 120, 24, "Select Spawn Positions");
+    panel->add_child(title);
+
+    done_button = new CButton(panel, font);
+    skin_button(done_button, textures, 120, 24, "Done");
+    done_button->on_click = on_done;
+    done_button->CSprite::set_y(title->CSprite::get_y() + title->get_height());
+    panel->add_child(done_button);
+
+    QGGame* match = session();
+    if (!match) return;
+    // One marker per player slot, never more than a spawn list holds.
+    const unsigned int count = std::min(match->rules.player_count, kMaxSpawnPositions);
+    QGLevel* level = match->level;
+    const float scale = level && level->terrain_sprite ? level->terrain_sprite->get_absolute_scale() : 1.0f;
+    const float level_width = float(match->level_width());
+    const float level_height = float(match->level_height());
+    for (unsigned int i = 0; i < count; ++i) {
+        auto* marker = new CImageSprite(this);
+        marker->set_scale(scale);
+        marker->set_texture(textures ? textures->get_texture(true, false, "gfx\\spawn.png") : nullptr);
+        marker->set_size(player_size.x, player_size.y);
+        const fvec2d start{(level_width - float(count) * player_size.x) * 0.5f + float(i) * player_size.x,
+                           (level_height - player_size.y) * 0.5f};
+        const fvec2d on_screen = to_screen(start);
+        marker->set_absolute_x(on_screen.x);
+        marker->set_absolute_y(on_screen.y);
+        marker->set_z(1.0f);
+        add_child(marker);
+        markers.push_back(marker);
+    }
+}
+
+QCSpawnSelect::~QCSpawnSelect() {
+    if (instance == this) instance = nullptr;
+}
+
+QGGame* QCSpawnSelect::session() { return game_screen ? game_screen->client_game : nullptr; }
+
+fvec2d QCSpawnSelect::to_level(fvec2d point) {
+    QGGame* match = session();
+    if (match && match->level && match->level->terrain_sprite) return match->level->terrain_sprite->point_to_local(point);
+    return point;
+}
+
+fvec2d QCSpawnSelect::to_screen(fvec2d point) {
+    QGGame* match = session();
+    if (match && match->level && match->level->terrain_sprite) return match->level->terrain_sprite->point_to_global(point);
+    return point;
+}
+
+fvec2d QCSpawnSelect::marker_level_position(CImageSprite* marker) {
+    return to_level({marker->get_absolute_x(), marker->get_absolute_y()});
+}
+
+bool QCSpawnSelect::marker_is_free(CImageSprite* marker) {
+    QGGame* match = session();
+    QGPlayer* host = match ? match->get_player(0) : nullptr;
+    if (!host) return false;
+    const fvec2d at = marker_level_position(marker);
+    return !host->overlaps_terrain(int(at.x), int(at.y), int(player_size.x), int(player_size.y), false);
+}
+
+void QCSpawnSelect::on_mouse_button_down(const SDL_MouseButtonEvent& event) {
+    QCGameState::on_mouse_button_down(event);
+    for (CImageSprite* marker : markers) {
+        const IntRect r = marker->get_absolute_bounds();
+        if (event.x >= r.x && event.x <= r.x + r.width && event.y >= r.y && event.y <= r.y + r.height) {
+            held_marker = marker;
+            return;
+        }
+    }
+}
+
+void QCSpawnSelect::on_mouse_motion(const SDL_MouseMotionEvent& event) {
+    QCGameState::on_mouse_motion(event);
+    if (!held_marker) return;
+    held_marker->set_absolute_x(held_marker->get_absolute_x() + float(event.xrel));
+    held_marker->set_absolute_y(held_marker->get_absolute_y() + float(event.yrel));
+    fvec2d at = marker_level_position(held_marker);
+    QGGame* match = session();
+    if (match && match->level_width() > 0) {
+        // The whole box stays on the level.
+        const float level_width = float(match->level_width());
+        const float level_height = float(match->level_height());
+        at.x = std::max(at.x, 0.0f);
+        if (at.x + player_size.x > level_width) at.x = level_width - player_size.x;
+        at.y = std::max(at.y, 0.0f);
+        if (at.y + player_size.y > level_height) at.y = level_height - player_size.y;
+    }
+    const fvec2d on_screen = to_screen(at);
+    held_marker->set_absolute_x(on_screen.x);
+    held_marker->set_absolute_y(on_screen.y);
+}
+
+void QCSpawnSelect::on_mouse_button_up(const SDL_MouseButtonEvent& event) {
+    QCGameState::on_mouse_button_up(event);
+    if (held_marker && marker_is_free(held_marker)) held_marker = nullptr;
+}
+
+void QCSpawnSelect::on_done(CInterfaceElement* sender, const SDL_MouseButtonEvent*) {
+    // The screen that holds the button: with a second selection over it, `instance` names the
+    // newer one, or nobody once that one is gone.
+    QCSpawnSelect* screen = nullptr;
+    for (CInterfaceElement* e = sender; e && !screen; e = e->get_parent()) screen = dynamic_cast<QCSpawnSelect*>(e);
+    if (!screen || sender != screen->done_button) return;
+    QGGame* match = screen->session();
+    // Without markers the server would have no spawn point to give anybody.
+    if (!match || !match->event_handler || screen->markers.empty()) return;
+    for (CImageSprite* marker : screen->markers)
+        if (!screen->marker_is_free(marker)) return;
+
+    screen->game->close_top_state();
+    SpawnPositions record;
+    record.count = uint32_t(screen->markers.size());
+    for (std::size_t i = 0; i < screen->markers.size(); ++i) {
+        const fvec2d at = screen->marker_level_position(screen->markers[i]);
+        record.positions[i] = {at.x, at.y};
+    }
+    ByteBuffer payload;
+    write_spawn_positions(payload, record);
+    match->event_handler->post(EQGEventType::SetSpawnPositions, payload, false);
+}
