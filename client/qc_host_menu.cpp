@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "client/client_skins.h"
+#include "client/menu_builder.h"
 #include "client/qc_game.h"
 #include "engine/core/ini.h"
 #include "engine/gfx/font.h"
@@ -23,15 +24,6 @@ QCHostMenu* QCHostMenu::instance = nullptr;
 namespace {
 
 constexpr const char* kRefused = "Incorrect values entered. Please try again.";
-
-template <typename W>
-W* place(W* widget, float x, float y, int horizontal = Anchor::Start, int vertical = Anchor::Start) {
-    widget->CSprite::set_x(x);
-    widget->CSprite::set_y(y);
-    widget->set_horizontal_anchor(horizontal);
-    widget->set_vertical_anchor(vertical);
-    return widget;
-}
 
 // The leading decimal number of the text as atoi reads it, kept within int's range; 0 when
 // the text does not begin with one.
@@ -71,39 +63,14 @@ QCHostMenu::QCHostMenu(CTextureManager* textures, QCGame* owner) : QCGameState(t
     skin_panel(panel, textures, 300, 430);
     add_child(place(panel, 0, 0, Anchor::Centre, Anchor::Centre));
 
-    auto label = [&](float width, const std::string& text) {
-        CLabel* l = new CLabel(panel, font);
-        setup_label(l, width, 24, text);
-        panel->add_child(l);
-        return l;
-    };
-    auto edit = [&](float width, const std::string& text) {
-        CEdit* e = new CEdit(panel, font);
-        skin_edit(e, textures, width, 24, text);
-        panel->add_child(e);
-        return e;
-    };
-    auto checkbox = [&](const std::string& text, bool checked) {
-        CCheckbox* c = new CCheckbox(panel, font);
-        skin_checkbox(c, textures, 280, text);
-        c->set_checked(checked);
-        panel->add_child(c);
-        return c;
-    };
-    auto button = [&](const std::string& text) {
-        CButton* b = new CButton(panel, font);
-        skin_button(b, textures, 100, 24, text);
-        b->on_click = start_server;
-        panel->add_child(b);
-        return b;
-    };
+    const MenuBuilder ui{panel, textures, font};
 
-    place(label(280, "Host Game"), 0, 0);
-    place(label(280, "Server Name:"), 0, 34);
-    name_edit = place(edit(280, setting("name", "VORTELUNE")), 0, 68);
-    place(label(100, "Port:"), 0, 102);
-    port_edit = place(edit(100, setting("port", "4200")), 0, 102, Anchor::End);
-    place(label(280, "Number of players:"), 0, 136);
+    place(ui.label(280, "Host Game"), 0, 0);
+    place(ui.label(280, "Server Name:"), 0, 34);
+    name_edit = place(ui.edit(280, setting("name", "VORTELUNE")), 0, 68);
+    place(ui.label(100, "Port:"), 0, 102);
+    port_edit = place(ui.edit(100, setting("port", "4200")), 0, 102, Anchor::End);
+    place(ui.label(280, "Number of players:"), 0, 136);
 
     players_scrollbar = new CScrollbar(panel);
     skin_scrollbar(players_scrollbar, font, 200, 16, 24, textures, false);
@@ -112,23 +79,23 @@ QCHostMenu::QCHostMenu(CTextureManager* textures, QCGame* owner) : QCGameState(t
     players_scrollbar->set_step(1);
     players_scrollbar->set_value(float(ini_read_int("host", "players", 2, kUserIni)));
     panel->add_child(place(players_scrollbar, 0, 160));
-    players_label = place(label(80, std::to_string(int(players_scrollbar->get_value()))), 0, 160, Anchor::End);
+    players_label = place(ui.label(80, std::to_string(int(players_scrollbar->get_value()))), 0, 160, Anchor::End);
     players_label->set_horizontal_alignment(0);
 
-    teams_checkbox = place(checkbox("Teams", ini_read_bool("host", "teams", false, kUserIni)), 0, 194);
+    teams_checkbox = place(ui.checkbox("Teams", ini_read_bool("host", "teams", false, kUserIni)), 0, 194);
     friendly_fire_checkbox =
-        place(checkbox("Friendly Fire", ini_read_bool("host", "friendlyFire", false, kUserIni)), 0, 228);
-    place(label(180, "Match Time (minutes):"), 0, 262);
-    time_edit = place(edit(100, setting("time", "5")), 0, 262, Anchor::End);
-    place(label(100, "Lives:"), 0, 296);
-    lives_edit = place(edit(100, setting("lives", "5")), 0, 296, Anchor::End);
-    place(label(100, "Respawn Time:"), 0, 330);
-    respawn_edit = place(edit(100, setting("respawnTime", "5")), 0, 330, Anchor::End);
-    status_label = place(label(280, kRefused), 0, 364);
+        place(ui.checkbox("Friendly Fire", ini_read_bool("host", "friendlyFire", false, kUserIni)), 0, 228);
+    place(ui.label(180, "Match Time (minutes):"), 0, 262);
+    time_edit = place(ui.edit(100, setting("time", "5")), 0, 262, Anchor::End);
+    place(ui.label(100, "Lives:"), 0, 296);
+    lives_edit = place(ui.edit(100, setting("lives", "5")), 0, 296, Anchor::End);
+    place(ui.label(100, "Respawn Time:"), 0, 330);
+    respawn_edit = place(ui.edit(100, setting("respawnTime", "5")), 0, 330, Anchor::End);
+    status_label = place(ui.label(280, kRefused), 0, 364);
     status_label->set_text_color(ColorRGB{220, 0, 0});
     status_label->set_visible(false);
-    cancel_button = place(button("Cancel"), 0, 0, Anchor::Start, Anchor::End);
-    host_button = place(button("Host"), 0, 0, Anchor::End, Anchor::End);
+    cancel_button = place(ui.button(100, "Cancel", start_server), 0, 0, Anchor::Start, Anchor::End);
+    host_button = place(ui.button(100, "Host", start_server), 0, 0, Anchor::End, Anchor::End);
 
     update_enabled_states();
     players_scrollbar->set_on_value_change(on_players_changed);

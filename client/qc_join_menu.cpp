@@ -1,6 +1,7 @@
 #include "client/qc_join_menu.h"
 
 #include "client/client_skins.h"
+#include "client/menu_builder.h"
 #include "client/qc_game.h"
 #include "engine/core/ini.h"
 #include "engine/gfx/font.h"
@@ -20,15 +21,6 @@ namespace {
 
 constexpr float kEntryLifeSeconds = 2.0f;
 
-template <typename W>
-W* place(W* widget, float x, float y, int horizontal = Anchor::Start, int vertical = Anchor::Start) {
-    widget->CSprite::set_x(x);
-    widget->CSprite::set_y(y);
-    widget->set_horizontal_anchor(horizontal);
-    widget->set_vertical_anchor(vertical);
-    return widget;
-}
-
 }  // namespace
 
 QCJoinMenu::QCJoinMenu(CTextureManager* textures, QCGame* owner)
@@ -40,41 +32,23 @@ QCJoinMenu::QCJoinMenu(CTextureManager* textures, QCGame* owner)
     skin_panel(panel, textures, 300, 380);
     add_child(place(panel, 0, 0, Anchor::Centre, Anchor::Centre));
 
-    auto label = [&](float width, const std::string& text) {
-        CLabel* l = new CLabel(panel, font);
-        setup_label(l, width, 24, text);
-        panel->add_child(l);
-        return l;
-    };
-    auto edit = [&](float width, const std::string& text) {
-        CEdit* e = new CEdit(panel, font);
-        skin_edit(e, textures, width, 24, text);
-        panel->add_child(e);
-        return e;
-    };
-    auto button = [&](const std::string& text) {
-        CButton* b = new CButton(panel, font);
-        skin_button(b, textures, 100, 24, text);
-        b->on_click = on_button;
-        panel->add_child(b);
-        return b;
-    };
+    const MenuBuilder ui{panel, textures, font};
 
-    place(label(280, "Join Game"), 0, 0);
-    place(label(280, "Local Servers:"), 0, 34);
+    place(ui.label(280, "Join Game"), 0, 0);
+    place(ui.label(280, "Local Servers:"), 0, 34);
     server_list = new CListBox(panel);
     skin_list_box(server_list, font, 280, 200, 40, textures);
     server_list->set_on_select(on_server_list_click);
     panel->add_child(place(server_list, 0, 58));
-    place(label(20, "IP:"), 0, 268);
-    ip_edit = place(edit(120, ini_read_string("join", "ip", "127.0.0.1", kUserIni)), 30, 268);
-    place(label(40, "Port:"), 160, 268);
-    port_edit = place(edit(80, ini_read_string("join", "port", "4200", kUserIni)), 200, 268);
-    error_label = place(label(280, "Failed to connect to server."), 0, 302);
+    place(ui.label(20, "IP:"), 0, 268);
+    ip_edit = place(ui.edit(120, ini_read_string("join", "ip", "127.0.0.1", kUserIni)), 30, 268);
+    place(ui.label(40, "Port:"), 160, 268);
+    port_edit = place(ui.edit(80, ini_read_string("join", "port", "4200", kUserIni)), 200, 268);
+    error_label = place(ui.label(280, "Failed to connect to server."), 0, 302);
     error_label->set_text_color(ColorRGB{220, 0, 0});
     error_label->set_visible(false);
-    cancel_button = place(button("Cancel"), 0, 0, Anchor::Start, Anchor::End);
-    join_button = place(button("Join"), 0, 0, Anchor::End, Anchor::End);
+    cancel_button = place(ui.button(100, "Cancel", on_button), 0, 0, Anchor::Start, Anchor::End);
+    join_button = place(ui.button(100, "Join", on_button), 0, 0, Anchor::End, Anchor::End);
 }
 
 QCJoinMenu::~QCJoinMenu() {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "client/client_skins.h"
+#include "client/menu_builder.h"
 #include "client/qc_game.h"
 #include "engine/core/ini.h"
 #include "engine/gfx/audio.h"
@@ -27,15 +28,6 @@ int stored_height() { return ini_read_int("system", "resY", kDefaultHeight, kUse
 bool stored_fullscreen() { return ini_read_bool("system", "fullscreen", false, kUserIni); }
 bool stored_movable() { return ini_read_bool("system", "settingsMovable", true, kUserIni); }
 
-template <typename W>
-W* place(W* widget, float x, float y, int horizontal = Anchor::Start, int vertical = Anchor::Start) {
-    widget->CSprite::set_x(x);
-    widget->CSprite::set_y(y);
-    widget->set_horizontal_anchor(horizontal);
-    widget->set_vertical_anchor(vertical);
-    return widget;
-}
-
 }  // namespace
 
 QCSettingsWindow::QCSettingsWindow(CInterfaceElement* parent, CTextureManager* textures, QCGame* owner)
@@ -47,41 +39,20 @@ QCSettingsWindow::QCSettingsWindow(CInterfaceElement* parent, CTextureManager* t
     skin_panel(this, textures, 300, 300);
     CFont* font = game->get_font_factory()->get_font(menu_font_size, menu_font);
 
+    const MenuBuilder ui{this, textures, font};
     auto label = [&](float width, const std::string& text, bool centred) {
-        CLabel* l = new CLabel(this, font);
-        setup_label(l, width, 24, text);
+        CLabel* l = ui.label(width, text);
         if (centred) l->set_horizontal_alignment(0);
-        add_child(l);
         return l;
-    };
-    auto edit = [&](float width, const std::string& text) {
-        CEdit* e = new CEdit(this, font);
-        skin_edit(e, textures, width, 24, text);
-        add_child(e);
-        return e;
-    };
-    auto checkbox = [&](const std::string& text, bool checked) {
-        CCheckbox* c = new CCheckbox(this, font);
-        skin_checkbox(c, textures, 280, text);
-        c->set_checked(checked);
-        add_child(c);
-        return c;
-    };
-    auto button = [&](float width, const std::string& text) {
-        CButton* b = new CButton(this, font);
-        skin_button(b, textures, width, 24, text);
-        b->on_click = on_button;
-        add_child(b);
-        return b;
     };
 
     place(label(280, "Settings", false), 0, 0);
     place(label(280, "Resolution:", false), 0, 34);
-    width_edit = place(edit(125, std::to_string(CGameBase::window_width)), 0, 58);
+    width_edit = place(ui.edit(125, std::to_string(CGameBase::window_width)), 0, 58);
     place(label(30, "x", true), 125, 58);
-    height_edit = place(edit(125, std::to_string(CGameBase::window_height)), 155, 58);
-    fullscreen_checkbox = place(checkbox("Fullscreen (requires restart)", stored_fullscreen()), 0, 92);
-    movable_checkbox = place(checkbox("Movable Settings Window", stored_movable()), 0, 126);
+    height_edit = place(ui.edit(125, std::to_string(CGameBase::window_height)), 155, 58);
+    fullscreen_checkbox = place(ui.checkbox("Fullscreen (requires restart)", stored_fullscreen()), 0, 92);
+    movable_checkbox = place(ui.checkbox("Movable Settings Window", stored_movable()), 0, 126);
     set_draggable(movable_checkbox->is_checked());
     place(label(80, "Volume:", true), 0, 160);
 
@@ -93,9 +64,9 @@ QCSettingsWindow::QCSettingsWindow(CInterfaceElement* parent, CTextureManager* t
     volume_scrollbar->set_value(float(QCGame::stored_volume()));
     add_child(place(volume_scrollbar, 80, 164));
 
-    cancel_button = place(button(135, "Cancel"), 0, 0, Anchor::Start, Anchor::End);
-    confirm_button = place(button(135, "Confirm"), 0, 0, Anchor::End, Anchor::End);
-    apply_button = place(button(280, "Apply"), 0, 34, Anchor::Start, Anchor::End);
+    cancel_button = place(ui.button(135, "Cancel", on_button), 0, 0, Anchor::Start, Anchor::End);
+    confirm_button = place(ui.button(135, "Confirm", on_button), 0, 0, Anchor::End, Anchor::End);
+    apply_button = place(ui.button(280, "Apply", on_button), 0, 34, Anchor::Start, Anchor::End);
     status_label = place(label(280, "", false), 0, 68, Anchor::Start, Anchor::End);
     status_label->set_visible(false);
 }
