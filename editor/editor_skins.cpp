@@ -6,6 +6,7 @@
 #include "engine/ui/button.h"
 #include "engine/ui/checkbox.h"
 #include "engine/ui/edit.h"
+#include "engine/ui/interface_container.h"
 #include "engine/ui/label.h"
 #include "engine/ui/list_box.h"
 #include "engine/ui/scrollbar.h"
@@ -146,4 +147,17 @@ void editor_skin_list_box(CListBox* list, float width, float height) {
     set_state_look(row, 1, kDarkText, 2);
     set_state_look(row, 2, kDarkText, 1);
     row->refresh_appearance();
+}
+
+CEdit* editor_add_value_edit(CInterfaceContainer* into, CFont* font, const std::string& text, float x,
+                             float width, float y, void (*on_focus_lost)(CInterfaceElement* sender)) {
+    auto* e = new CEdit(into, font);
+    editor_skin_edit(e, width, 24, text);
+    e->set_horizontal_alignment(2);
+    e->set_x(x);
+    e->set_y(y);
+    e->set_horizontal_anchor(Anchor::End);
+    e->set_on_focus_lost(on_focus_lost);
+    into->add_child(e);
+    return e;
 }

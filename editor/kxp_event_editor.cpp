@@ -125,15 +125,7 @@ void KXP_EventEditor::build_ui() {
         return b;
     };
     auto edit = [&](const char* text, float x, float width, float y) {
-        auto* e = new CEdit(this, font);
-        editor_skin_edit(e, width, 24, text);
-        e->set_horizontal_alignment(2);
-        e->set_x(x);
-        e->set_y(y);
-        e->set_horizontal_anchor(Anchor::End);
-        e->set_on_focus_lost(&KXP_EventEditor::apply_fields);
-        add_child(e);
-        return e;
+        return editor_add_value_edit(this, font, text, x, width, y, &KXP_EventEditor::apply_fields);
     };
 
     label("Particle Prototypes:", w - 20, 10);

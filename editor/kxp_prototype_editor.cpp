@@ -55,15 +55,7 @@ void KXP_PrototypeEditor::build_ui() {
         return l;
     };
     auto edit = [&](const char* text, float x, float width, float y) {
-        auto* e = new CEdit(this, font);
-        editor_skin_edit(e, width, 24, text);
-        e->set_horizontal_alignment(2);
-        e->set_x(x);
-        e->set_y(y);
-        e->set_horizontal_anchor(Anchor::End);
-        e->set_on_focus_lost(&KXP_PrototypeEditor::apply_fields);
-        add_child(e);
-        return e;
+        return editor_add_value_edit(this, font, text, x, width, y, &KXP_PrototypeEditor::apply_fields);
     };
     auto button = [&](const char* text, float y, int v_anchor) {
         auto* b = new CButton(this, font);
