@@ -23,13 +23,6 @@ CTexture* image(CTextureManager* textures, const char* path) {
 }
 
 // One state's look: text colour and a single, still frame.
-void set_state_look(CStatefulLabel* widget, int state, ColorRGB colour, int frame) {
-    ButtonAppearance* look = widget->get_appearance(state);
-    look->text_color = colour;
-    look->first_frame = frame;
-    look->last_frame = frame;
-}
-
 // The arrows and the slider of a scrollbar: a button whose four records use the given font.
 void skin_scrollbar_part(CButton* part, CTextureManager* textures, float width, float height,
                          const char* text, CFont* font) {
@@ -60,10 +53,10 @@ void skin_button(CButton* button, CTextureManager* textures, float width, float 
     button->set_border_y(5);
     button->set_text_box(0, 0, button->get_width(), button->get_height());
     button->set_appearance(kNeutral, button->get_font(), 0, 0, 0, std::move(text));
-    set_state_look(button, ButtonState::Normal, kDarkText, 0);
-    set_state_look(button, ButtonState::Hover, kDarkText, 1);
-    set_state_look(button, ButtonState::Pressed, kDarkText, 2);
-    set_state_look(button, ButtonState::Disabled, kDisabledText, 3);
+    button->set_state_look(ButtonState::Normal, kDarkText, 0);
+    button->set_state_look(ButtonState::Hover, kDarkText, 1);
+    button->set_state_look(ButtonState::Pressed, kDarkText, 2);
+    button->set_state_look(ButtonState::Disabled, kDisabledText, 3);
     button->refresh_appearance();
 }
 
@@ -100,9 +93,9 @@ void skin_checkbox(CCheckbox* checkbox, CTextureManager* textures, float width, 
     checkbox->set_horizontal_alignment(kAlignLeft);
     checkbox->set_appearance(kNeutral, checkbox->get_font(), 0, 0, 0, std::move(text));
     // Frame 0 shows the tick, frame 1 the empty box; state 3 keeps the neutral record.
-    set_state_look(checkbox, 0, kDarkText, 1);
-    set_state_look(checkbox, 1, kDarkText, 0);
-    set_state_look(checkbox, 2, kDarkText, 2);
+    checkbox->set_state_look(0, kDarkText, 1);
+    checkbox->set_state_look(1, kDarkText, 0);
+    checkbox->set_state_look(2, kDarkText, 2);
     checkbox->refresh_appearance();
 }
 
@@ -151,9 +144,9 @@ void skin_list_box(CListBox* list, CFont* font, float width, float height, int s
     row->set_text_box(0, 0, row->get_width(), row->get_height());
     row->set_horizontal_alignment(kAlignLeft);
     row->set_appearance(kNeutral, font, 0, 0, 0, "");
-    set_state_look(row, 0, kDarkText, 0);
-    set_state_look(row, 1, kSelectedRowText, 2);
-    set_state_look(row, 2, kDarkText, 1);
+    row->set_state_look(0, kDarkText, 0);
+    row->set_state_look(1, kSelectedRowText, 2);
+    row->set_state_look(2, kDarkText, 1);
     row->refresh_appearance();
     list->rebuild_rows();
 }

@@ -22,14 +22,6 @@ CTexture* skin_image(const char* file) {
                                                  std::string(editor_settings::kSkinFolder) + file);
 }
 
-void set_state_look(CStatefulLabel* widget, int state, ColorRGB colour, int frame) {
-    if (ButtonAppearance* look = widget->get_appearance(state)) {
-        look->text_color = colour;
-        look->first_frame = frame;
-        look->last_frame = frame;
-    }
-}
-
 // The scrollbar's buttons carry the editor's font whatever font they were made with.
 void use_editor_font(CButton* button) {
     for (int state = 0; state < ButtonState::Count; ++state) {
@@ -50,10 +42,10 @@ void editor_skin_button(CButton* button, float width, float height, std::string 
     button->set_border_y(5);
     button->set_text_box(0, 0, button->get_width(), button->get_height());
     button->set_appearance(kBlack, button->get_font(), 0, 0, 0, text);
-    set_state_look(button, ButtonState::Normal, kDarkText, 0);
-    set_state_look(button, ButtonState::Hover, kDarkText, 1);
-    set_state_look(button, ButtonState::Pressed, kDarkText, 2);
-    set_state_look(button, ButtonState::Disabled, kDisabledText, 3);
+    button->set_state_look(ButtonState::Normal, kDarkText, 0);
+    button->set_state_look(ButtonState::Hover, kDarkText, 1);
+    button->set_state_look(ButtonState::Pressed, kDarkText, 2);
+    button->set_state_look(ButtonState::Disabled, kDisabledText, 3);
     button->refresh_appearance();
 }
 
@@ -89,9 +81,9 @@ void editor_skin_checkbox(CCheckbox* checkbox, float width, std::string text) {
     checkbox->set_text_box(24, 0, checkbox->get_width() - 24, checkbox->get_height());
     checkbox->set_horizontal_alignment(1);
     checkbox->set_appearance(kBlack, checkbox->get_font(), 0, 0, 0, text);
-    set_state_look(checkbox, 0, kDarkText, 1);
-    set_state_look(checkbox, 1, kDarkText, 0);
-    set_state_look(checkbox, 2, kDarkText, 2);
+    checkbox->set_state_look(0, kDarkText, 1);
+    checkbox->set_state_look(1, kDarkText, 0);
+    checkbox->set_state_look(2, kDarkText, 2);
     checkbox->refresh_appearance();
 }
 
@@ -143,9 +135,9 @@ void editor_skin_list_box(CListBox* list, float width, float height) {
     row->set_text_box(0, 0, row->get_width(), row->get_height());
     row->set_horizontal_alignment(1);
     row->set_appearance(kBlack, KXP_Main::instance->font, 0, 0, 0, "");
-    set_state_look(row, 0, kDarkText, 0);
-    set_state_look(row, 1, kDarkText, 2);
-    set_state_look(row, 2, kDarkText, 1);
+    row->set_state_look(0, kDarkText, 0);
+    row->set_state_look(1, kDarkText, 2);
+    row->set_state_look(2, kDarkText, 1);
     row->refresh_appearance();
 }
 

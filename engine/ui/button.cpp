@@ -48,6 +48,14 @@ void CStatefulLabel::set_appearance(const ButtonAppearance& a) {
 }
 
 void CStatefulLabel::refresh_appearance() { set_state(state); }
+
+void CStatefulLabel::set_state_look(int s, ColorRGB text_color, int frame) {
+    if (ButtonAppearance* look = get_appearance(s)) {
+        look->text_color = text_color;
+        look->first_frame = frame;
+        look->last_frame = frame;
+    }
+}
 int CStatefulLabel::get_state() { return state; }
 
 CButton::CButton(CInterfaceElement* parent_, CFont* font_) : CStatefulLabel(parent_, font_) {}

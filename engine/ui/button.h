@@ -47,6 +47,9 @@ public:
     // The record of a state, for changing in place (shown after refresh_appearance); null for
     // a state outside the four.
     virtual ButtonAppearance* get_appearance(int state);
+    // One frame and text colour for a state (a skin's one-frame-per-state look); a state outside
+    // the four is ignored. Shown after refresh_appearance.
+    void set_state_look(int state, ColorRGB text_color, int frame);
     // The same record into all four states, then refresh_appearance.
     virtual void set_appearance(ColorRGB text_color, CFont* font, int first_frame, int last_frame,
                                 float animation_speed, std::string text);
