@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <limits>
 
-#include "net/lan/announcement.h"
 #include "support/net_test_support.h"
 
 using namespace net_test;
@@ -42,24 +41,6 @@ Pair make_pair_object(int32_t a, float b) {
 }
 
 }  // namespace
-
-TEST(Connection, IsEightRawBytesOnTheWire) {
-    ByteBuffer b;
-    Connection(sf::IpAddress(127, 0, 0, 1), 4200).write(b);
-    EXPECT_EQ(hex(b.bytes()), "7F 00 00 01 68 10 00 00");
-
-    ByteBuffer in = buffer_of({192, 168, 0, 5, 0x68, 0x10, 0xAA, 0xBB});  // padding of any value
-    Connection c;
-    ASSERT_TRUE(c.read(in));
-    EXPECT_EQ(c, Connection(sf::IpAddress(192, 168, 0, 5), 4200));
-    EXPECT_EQ(c.to_string(), "192.168.0.5:4200");
-
-    ByteBuffer short_in = buffer_of({1, 2, 3, 4, 5, 6, 7});
-    Connection kept(sf::IpAddress(1, 1, 1, 1), 1);
-    EXPECT_FALSE(kept.read(short_in));
-    EXPECT_EQ(kept, Connection(sf::IpAddress(1, 1, 1, 1), 1));
-
-}
 
 TEST(Protocol, SyncPacketHasTheHeaderAndOneRecordPerObjectThatWrote) {
     Pair one = make_pair_object(1, 2.0f), two = make_pair_object(-1, 0.5f);
@@ -271,97 +252,4 @@ TEST(Protocol, MalformedSyncPacketsAreDroppedWhole) {
     t.receive_objects(map);
     EXPECT_EQ(one.a, 5);
     EXPECT_EQ(two.b, 6.0f);
-}
-
-TEST(TcpKeepAlive, PingsOnTheIntervalAndAnswersPingsAndPongs) {
-    ManualNetClock clock(5000);
-    MemoryTcp t;
-    t.set_clock(clock);
-    EXPECT_EQ(t.timeout_ms, 5000);
-    EXPECT_EQ(t.keep_alive_interval_ms, 1000);
-    t.keep_alive();
-    ASSERT_EQ(t.sent.size(), 1u);
-    EXPECT_EQ(hex(t.sent[0].bytes()), "01 00 00 00 88 13 00 00 00 00 00 00");  // Ping, 5000
-    clock.set(5999);
-    t.keep_alive();
-    EXPECT_EQ(t.sent.size(), 1u);
-    clock.set(6000);
-    t.keep_alive();
-    EXPECT_EQ(t.sent.size(), 2u);
-
-    ByteBuffer ping = make_keep_alive_packet(PacketKind::Ping, 0x1122334455667788);
-    EXPECT_TRUE(t.handle_ping(ping));
-    EXPECT_EQ(hex(t.sent.back().bytes()), "02 00 00 00 88 77 66 55 44 33 22 11");  // Pong, same time
-
-    Pair p = make_pair_object(1, 1.0f);
-    ByteBuffer data = sync_packet(7, {{1, &p}});
-    data.skip(3);
-    EXPECT_FALSE(t.handle_ping(data));
-    EXPECT_EQ(data.read_position(), 0u);
-    int64_t last = 0, latency = 0;
-    EXPECT_FALSE(t.handle_pong(data, last, latency));
-    EXPECT_EQ(data.read_position(), 0u);
-    EXPECT_EQ(last, 0);
-
-    clock.set(20000);
-    ByteBuffer pong = make_keep_alive_packet(PacketKind::Pong, 20000 - 40);
-    EXPECT_TRUE(t.handle_pong(pong, last, latency));
-    EXPECT_EQ(last, 20000);
-    EXPECT_EQ(latency, 20);
-
-    // A ping cut short is consumed but not answered; a garbage time does not overflow.
-    size_t before = t.sent.size();
-    ByteBuffer cut = buffer_of({1, 0, 0, 0, 9});
-    EXPECT_TRUE(t.handle_ping(cut));
-    EXPECT_EQ(t.sent.size(), before);
-    ByteBuffer wild = make_keep_alive_packet(PacketKind::Pong, std::numeric_limits<int64_t>::min());
-    EXPECT_TRUE(t.handle_pong(wild, last, latency));
-}
-
-TEST(Announcement, DatagramLayoutIsByteExact) {
-    const Connection server(sf::IpAddress(192, 168, 0, 5), 4200);
-    ByteBuffer d = encode_announcement("Test", server, 0x0A0B0C0D);
-    EXPECT_EQ(hex(d.bytes()),
-              "00 00 00 00 0D 0C 0B 0A 00 00 00 00 "  // kind, send time
-              "00 00 00 00 00 00 00 10 "              // object 0, 16 bytes
-              "00 00 00 04 54 65 73 74 "              // "Test"
-              "C0 A8 00 05 68 10 00 00");             // 192.168.0.5, port 4200
-    EXPECT_EQ(d.size(), 36u);
-    EXPECT_EQ(encode_announcement("", server, 1).size(), 32u);
-
-    std::string name;
-    Connection c;
-    ASSERT_TRUE(decode_announcement(d, name, c));
-    EXPECT_EQ(name, "Test");
-    EXPECT_EQ(c, server);
-
-    // Cut, padded, or for another object: not an announcement.
-    std::vector<uint8_t> bytes = d.bytes();
-    for (size_t n = 0; n < bytes.size(); ++n)
-        EXPECT_FALSE(decode_announcement(ByteBuffer(bytes.data(), n), name, c));
-    std::vector<uint8_t> other = bytes;
-    other[15] = 5;
-    EXPECT_FALSE(decode_announcement(buffer_of(other), name, c));
-    std::vector<uint8_t> inner = bytes;
-    inner[23] = 3;  // the name claims one byte less than the record holds
-    EXPECT_FALSE(decode_announcement(buffer_of(inner), name, c));
-    EXPECT_EQ(name, "Test");
-}
-
-TEST(Announcement, LoopbackOnlyModeKeepsEverythingOnThisMachine) {
-    {
-        ScopedEnv env("BRAWL_LOOPBACK_ONLY", "1");
-        EXPECT_TRUE(loopback_only());
-        EXPECT_EQ(announcement_target_address(), sf::IpAddress::LocalHost);
-        EXPECT_EQ(public_address_text(), "unavailable");
-    }
-    {
-        ScopedEnv env("BRAWL_LOOPBACK_ONLY", nullptr);
-        EXPECT_FALSE(loopback_only());
-        EXPECT_EQ(announcement_target_address(), sf::IpAddress::Broadcast);
-    }
-    {
-        ScopedEnv env("BRAWL_LOOPBACK_ONLY", "0");
-        EXPECT_EQ(announcement_target_address(), sf::IpAddress::Broadcast);
-    }
 }
