@@ -200,8 +200,8 @@ TEST_F(Records, ADrawingClientBuildsEveryLookWithoutAWindow) {
     using Anim = EQGPlayerAnimation;
     auto& animations = player_definitions[1].animations;
     animations[size_t(Anim::IdleLeft)] = {5, 5, 10.0f, false};
-    animations[size_t(Anim::WalkRight)] = {8, 11, 10.0f, false};
-    animations[size_t(Anim::Die)] = {32, 36, 10.0f, true};
+    animations[size_t(Anim::WalkRight)] = {8, 11, 2.0f, false};
+    animations[size_t(Anim::Die)] = {32, 36, 20.0f, true};
     CSpriteManager view;
     CShaderFactory shaders;
     {
@@ -221,17 +221,17 @@ TEST_F(Records, ADrawingClientBuildsEveryLookWithoutAWindow) {
         QGPlayer* p = client->get_player(1);
         ASSERT_TRUE(p && p->sprite && p->label);
         EXPECT_EQ(p->label->get_text(), "[41] Drawn: 100 HP");
-        // Played for a while, a single frame stands, a loop keeps within its frames and an
-        // animation played once rests on its last one. A number beyond the table keeps it.
+        // Played for a while, a single frame stands, a loop runs at its speed and an animation
+        // played once rests on its last frame. A number beyond the table keeps that.
         struct Shown {
             Anim animation;
             bool playing;
             float lowest, highest;
         };
-        for (const Shown& s : {Shown{Anim::IdleLeft, false, 5, 5}, Shown{Anim::WalkRight, true, 8, 11.99f},
+        for (const Shown& s : {Shown{Anim::IdleLeft, false, 5, 5}, Shown{Anim::WalkRight, true, 9.49f, 9.51f},
                                Shown{Anim::Die, false, 36, 36}, Shown{Anim(77), false, 36, 36}}) {
             p->set_animation(s.animation);
-            p->sprite->update(2.05f);
+            p->sprite->update(0.75f);
             EXPECT_EQ(p->sprite->is_playing(), s.playing) << int(s.animation);
             EXPECT_GE(p->sprite->get_frame(), s.lowest) << int(s.animation);
             EXPECT_LE(p->sprite->get_frame(), s.highest) << int(s.animation);
