@@ -333,8 +333,9 @@ TEST_F(Rules, BlastsFallOffWithDistanceAndSpareOnlyTheShooterOfANoSelfDamageWeap
         const float half_diagonal = 0.5f * dvec2d(float(other->size.x), float(other->size.y)).length();
         other->position = other->position + point - other->collider_centre() +
                           dvec2d(half_diagonal + 0.5f * def.radius, 0.0f);
-        const dvec2d half_shot(0.5f * float(def.projectile_collider_size.x), 0.5f * float(def.projectile_collider_size.y));
-        QGProjectile::create(w.game.get(), 0, 0, kTriple, point - half_shot, {})->explode();
+        const ivec2d shot = def.projectile_collider_size;
+        QGProjectile::create(w.game.get(), 0, 0, kTriple, point - dvec2d(float(shot.x), float(shot.y)) * 0.5f, {})
+            ->explode();
         EXPECT_NEAR(shooter->health, player_health - (type == WeaponType::NoSelfDamage ? 0.0f : def.damage), 0.01f);
         EXPECT_NEAR(other->health, player_health - 0.5f * def.damage, 0.01f);
     }
