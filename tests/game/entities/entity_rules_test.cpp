@@ -266,6 +266,7 @@ TEST_F(Rules, AWaitingPlayerUsesNothingAndComesBackProtected) {
 // Drowning, a shot's life time and an invisibility count the step's time, whatever its length.
 TEST_F(Rules, DrowningLifeTimeAndInvisibilityCountTheStepTime) {
     item_definitions.push_back(test_item(SpecialItemType::Invisibility, 1.5f));
+    item_definitions.back().default_amount = item_definitions.back().max_amount = 1;  // its one use
     const unsigned int cloak = unsigned(item_definitions.size() - 1);
     for (float dt : {1.0f / 60.0f, 0.25f}) {
         SCOPED_TRACE(dt);
