@@ -78,7 +78,8 @@ TEST_F(Records, RecordsThatNameNothingBuildNothing) {
         server->event_handler->dispatch(event_of(EQGEventType::Aim, &write_player_aim, aim));
         EXPECT_EQ(p->aim.get(), dvec2d(0.6f * float(p->size.x), 0.6f * float(p->size.y)));
     }
-    server->event_handler->dispatch(event_of(EQGEventType::Input, &write_player_input, PlayerInput{99, 7, 0}));
+    server->event_handler->dispatch(event_of(EQGEventType::Input, &write_player_input, PlayerInput{16, 1, 1}));
+    EXPECT_EQ(p->face_direction, QGPlayer::Right);
 }
 
 TEST_F(Records, NamesTravelInSixteenBytesWithTheirEnd) {
