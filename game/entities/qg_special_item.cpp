@@ -146,7 +146,10 @@ void QGSpecialItem::use() {
     use_timer = def.use_timeout;
     if (max_amount() != 0) {
         amount = amount - 1;
-        used_up = used_up || amount == 0;
+        // A running invisibility keeps its item: the effect's end shows the holder again and
+        // removes it, which a removal now would skip.
+        const bool effect_running = type() == SpecialItemType::Invisibility && effect_timer > 0.0f;
+        used_up = used_up || (amount == 0 && !effect_running);
     }
     if (used_up) game->remove_object(entity_id);
 }

@@ -78,7 +78,8 @@ TEST_F(Records, RecordsThatNameNothingBuildNothing) {
         server->event_handler->dispatch(event_of(EQGEventType::Aim, &write_player_aim, aim));
         EXPECT_EQ(p->aim.get(), dvec2d(0.6f * float(p->size.x), 0.6f * float(p->size.y)));
     }
-    server->event_handler->dispatch(event_of(EQGEventType::Input, &write_player_input, PlayerInput{99, 7, 0}));
+    server->event_handler->dispatch(event_of(EQGEventType::Input, &write_player_input, PlayerInput{16, 1, 1}));
+    EXPECT_EQ(p->face_direction, QGPlayer::Right);
 }
 
 TEST_F(Records, NamesTravelInSixteenBytesWithTheirEnd) {
@@ -193,7 +194,15 @@ TEST_F(Records, ADrawingClientBuildsEveryLookWithoutAWindow) {
     ASSERT_TRUE(terrain_test::write_bmp(sheet, 8 * 64, 5 * 64, [](int x, int) {
         return ColorRGBA{uint8_t(x), 90, 90, 255};
     }));
-    for (auto& def : player_definitions) def.texture = sheet;
+    for (auto& def : player_definitions) {
+        def.texture = sheet;
+        def.tile_size = {64, 64};
+    }
+    using Anim = EQGPlayerAnimation;
+    auto& animations = player_definitions[1].animations;
+    animations[size_t(Anim::IdleLeft)] = {5, 5, 10.0f, false};
+    animations[size_t(Anim::WalkRight)] = {8, 11, 2.0f, false};
+    animations[size_t(Anim::Die)] = {32, 36, 20.0f, true};
     CSpriteManager view;
     CShaderFactory shaders;
     {
@@ -213,16 +222,21 @@ TEST_F(Records, ADrawingClientBuildsEveryLookWithoutAWindow) {
         QGPlayer* p = client->get_player(1);
         ASSERT_TRUE(p && p->sprite && p->label);
         EXPECT_EQ(p->label->get_text(), "[41] Drawn: 100 HP");
-        for (uint32_t a = 0; a < uint32_t(kPlayerAnimationCount); ++a) {
-            p->set_animation(EQGPlayerAnimation(a));
-            const AnimationDefinition& def = p->definition().animations[a];
-            EXPECT_EQ(p->sprite->get_first_frame(), def.first_frame);
-            EXPECT_EQ(p->sprite->get_last_frame(), def.last_frame);
-            EXPECT_EQ(p->sprite->get_repeat_count(), def.play_once ? 0 : -1);
+        // Played for a while, a single frame stands, a loop runs at its speed and an animation
+        // played once rests on its last frame. A number beyond the table keeps that.
+        struct Shown {
+            Anim animation;
+            bool playing;
+            float lowest, highest;
+        };
+        for (const Shown& s : {Shown{Anim::IdleLeft, false, 5, 5}, Shown{Anim::WalkRight, true, 9.49f, 9.51f},
+                               Shown{Anim::Die, false, 36, 36}, Shown{Anim(77), false, 36, 36}}) {
+            p->set_animation(s.animation);
+            p->sprite->update(0.75f);
+            EXPECT_EQ(p->sprite->is_playing(), s.playing) << int(s.animation);
+            EXPECT_GE(p->sprite->get_frame(), s.lowest) << int(s.animation);
+            EXPECT_LE(p->sprite->get_frame(), s.highest) << int(s.animation);
         }
-        // An animation number beyond the table keeps the one shown.
-        p->set_animation(EQGPlayerAnimation(77));
-        EXPECT_EQ(p->animation, EQGPlayerAnimation::Die);
 
         // Every other object with its looks, from the records a server sends.
         auto server = make_server_session();
@@ -237,14 +251,15 @@ TEST_F(Records, ADrawingClientBuildsEveryLookWithoutAWindow) {
         for (QGObject* o : made) {
             QGEvent record;
             o->write_creation_event(record);
+            const int sprites = view.get_child_count();
             EXPECT_EQ(objects_after(*client, record), 1u) << uint32_t(record.type);
+            EXPECT_GT(view.get_child_count(), sprites) << uint32_t(record.type);
         }
         client->flush_registrations();
         client->update(0.0f);
         view.update(0.1f);
         EXPECT_TRUE(messages.has("Drawn [Gun] <Anonymous>"));
         EXPECT_TRUE(messages.has("A challenger appears!"));
-        EXPECT_GT(view.get_child_count(), 8);
     }
     // The session is gone: its objects let go of their sprites, which the manager deletes.
     view.update(0.0f);

@@ -15,6 +15,13 @@ using namespace session_test;
 
 namespace {
 
+size_t projectiles_in(const QGGame& game) {
+    size_t n = 0;
+    for (QGObject* o : game.pending_objects) n += dynamic_cast<QGProjectile*>(o) != nullptr;
+    for (const auto& [id, o] : game.objects) n += dynamic_cast<QGProjectile*>(o) != nullptr;
+    return n;
+}
+
 size_t count_of(const QGGame& game, EQGEventType type) {
     return size_t(std::count_if(game.event_handler->queue.begin(), game.event_handler->queue.end(),
                                 [type](const QGEvent& e) { return e.type == type; }));
@@ -50,7 +57,7 @@ TEST_F(Rules, DamageIsIgnoredOrTakenAsTheRulesSay) {
         {"team mate kills with friendly fire", teams(true), by_p1, -150.0f, player_health, 1, 1, 0},
         {"drowning shows no hit effect", {}, drowning, -5.0f, 95.0f, 1, 0, 0},
         {"healing is capped", [](ServerWorld& w) { w.players[0]->health = 90.0f; }, by_p1, 30.0f, 100.0f, 0, 0, 0},
-        {"a kill is credited", {}, by_p1, -150.0f, player_health, 1, 1, 1},
+        {"a hit to exactly nothing kills and is credited", {}, by_p1, -player_health, player_health, 1, 1, 1},
         {"no credit for oneself", {}, {DamageType::Weapon, 0, 0}, -150.0f, player_health, 1, 1, 0},
         {"not a number changes nothing", {}, by_p1, std::nanf(""), 100.0f, 0, 0, 0},
     };
@@ -174,9 +181,7 @@ TEST_F(Rules, PickUpMergeFireAndDropCountAmmunitionRight) {
         v.step();
         v.game->event_handler->queue.clear();
         weapon->fire();
-        size_t projectiles = 0;
-        for (QGObject* o : v.game->pending_objects) projectiles += dynamic_cast<QGProjectile*>(o) != nullptr;
-        EXPECT_EQ(projectiles, s.projectiles);
+        EXPECT_EQ(projectiles_in(*v.game), s.projectiles);
         EXPECT_EQ(v.game->removal_queue.count(weapon->entity_id), size_t(s.removed));
         // Nothing wraps round: a negative count is no ammunition and no pellets.
         EXPECT_LE(weapon->ammo, 5u);
@@ -206,10 +211,135 @@ TEST_F(Rules, ItemsOutliveTheirHolderAndLeaveItsInventoryWhenTheyGo) {
     EXPECT_FALSE(second->is_static());
     g->remove_object(second->entity_id);
     w.step();
-    // Held items and their holder in one teardown (under the sanitizer any reach into a freed
-    // player shows).
-    QGWeapon::create(g, 0, kGun)->give_to(w.players[1]);
-    QGSpecialItem::create(g, 0, kHeal)->give_to(w.players[1]);
+    // A holder and what it holds going in one step (the holder first): all go, the slot is free.
+    QGWeapon* gun = QGWeapon::create(g, 0, kGun);
+    QGSpecialItem* heal = QGSpecialItem::create(g, 0, kHeal);
+    gun->give_to(w.players[1]);
+    heal->give_to(w.players[1]);
+    w.step();
+    const unsigned int ids[] = {heal->entity_id, w.players[1]->entity_id, gun->entity_id};
+    for (unsigned int id : ids) g->remove_object(id);
+    w.step();
+    for (unsigned int id : ids) EXPECT_FALSE(g->holds_id(id));
+    EXPECT_EQ(g->get_player(1), nullptr);
+}
+
+// Dead and waiting, a player holding its new loadout and the trigger fires and uses nothing; it
+// comes back after the match's respawn time and is protected for the protection time from then.
+TEST_F(Rules, AWaitingPlayerUsesNothingAndComesBackProtected) {
+    const DamageCause fall{DamageType::Fall, 0, 0};
+    spawn_protection_time = 0.5f;
+    for (bool weapon : {true, false}) {
+        SCOPED_TRACE(weapon ? "weapon" : "heal");
+        default_weapons = weapon ? std::vector<int>{int(kTriple)} : std::vector<int>{};
+        default_items = weapon ? std::vector<int>{} : std::vector<int>{int(kHeal)};
+        ServerWorld w(1);
+        w.game->rules.respawn_time = 1.0f;
+        QGPlayer* p = w.players[0];
+        p->spawn_protection = 0.0f;  // the protection of the match's start has run out
+        p->change_health(fall, -player_health);
+        p->health = 50.0f;  // a heal would show
+        w.step(0.25f);
+        p->set_aim({0, 600.0f, -600.0f});
+        p->apply_input({0, 6, 1});
+        const auto used = [&] { return weapon ? projectiles_in(*w.game) > 0 : p->inventory.empty(); };
+        for (int wait = 0; wait < 2; ++wait) {
+            w.step(0.25f);
+            EXPECT_FALSE(p->spawned);
+            EXPECT_FALSE(used());
+        }
+        // Coming back lets go of the trigger: a new press uses the item.
+        w.step(0.25f);
+        EXPECT_TRUE(p->spawned);
+        p->apply_input({0, 6, 1});
+        w.step(0.0f);
+        EXPECT_TRUE(used());
+        p->apply_input({0, 6, 0});
+        p->change_health(fall, -30.0f);
+        EXPECT_EQ(p->health, 50.0f);
+        w.step(0.25f, 2);
+        p->change_health(fall, -30.0f);
+        EXPECT_EQ(p->health, 20.0f);
+    }
+}
+
+// Drowning, a shot's life time and an invisibility count the step's time, whatever its length.
+TEST_F(Rules, DrowningLifeTimeAndInvisibilityCountTheStepTime) {
+    item_definitions.push_back(test_item(SpecialItemType::Invisibility, 1.5f));
+    item_definitions.back().default_amount = item_definitions.back().max_amount = 1;  // its one use
+    const unsigned int cloak = unsigned(item_definitions.size() - 1);
+    for (float dt : {1.0f / 60.0f, 0.25f}) {
+        SCOPED_TRACE(dt);
+        ServerWorld w(2);
+        QGPlayer* diver = w.players[0];
+        QGPlayer* hider = w.players[1];
+        QGSpecialItem::create(w.game.get(), 0, cloak)->give_to(hider);
+        const unsigned int shot = QGProjectile::create(w.game.get(), 0, 0, kTriple, {320.0f, 40.0f}, {})->entity_id;
+        w.game->flush_registrations();
+        hider->apply_input({1, 6, 1});
+        diver->submersion = drown_submersion;
+        w.step(dt);
+        EXPECT_NEAR(diver->health, player_health - water_damage_factor * dt, 1e-3f);
+        ASSERT_TRUE(hider->invisible);
+        float seen_at = 0.0f, shot_gone_at = 0.0f;
+        for (float t = 2.0f * dt; t < 4.0f; t += dt) {
+            w.step(dt);
+            if (!seen_at && !hider->invisible) seen_at = t;
+            if (!shot_gone_at && !w.game->holds_id(shot)) shot_gone_at = t;
+        }
+        EXPECT_NEAR(seen_at, dt + 1.5f, 1.5f * dt);
+        EXPECT_NEAR(shot_gone_at, weapon_definitions[kTriple].projectile_life_time, 1.5f * dt);
+        EXPECT_TRUE(hider->inventory.empty());
+    }
+}
+
+// The selected speed limit holds each axis to the item's fraction of the damage speed; an
+// unselected one holds nothing.
+TEST_F(Rules, ASelectedSpeedLimitHoldsBothAxes) {
+    item_definitions.push_back(test_item(SpecialItemType::SpeedLimit, 0.1f));
+    const float limit = 0.1f * collision_damage_min_speed;
+    for (bool selected : {true, false}) {
+        SCOPED_TRACE(selected);
+        ServerWorld w(1);
+        QGPlayer* p = w.players[0];
+        QGWeapon::create(w.game.get(), 0, kTriple)->give_to(p);
+        QGSpecialItem::create(w.game.get(), 0, unsigned(item_definitions.size() - 1))->give_to(p);
+        w.game->flush_registrations();
+        p->select_inventory_slot(selected ? 1 : 0);
+        p->position.y = 40.0f;
+        p->on_ground = false;
+        p->velocity = {4.0f * limit, -4.0f * limit};
+        w.step();
+        EXPECT_EQ(std::abs(p->velocity.x) <= limit, selected);
+        EXPECT_EQ(std::abs(p->velocity.y) <= limit, selected);
+    }
+}
+
+// A blast hurts fully at contact and half at half its radius; a weapon without self damage
+// spares its shooter and no one else.
+TEST_F(Rules, BlastsFallOffWithDistanceAndSpareOnlyTheShooterOfANoSelfDamageWeapon) {
+    WeaponDefinition& def = weapon_definitions[kTriple];
+    def.damage = 60.0f;
+    def.radius = 200.0f;
+    def.force = 0.0f;
+    for (WeaponType type : {WeaponType::Projectile, WeaponType::NoSelfDamage}) {
+        SCOPED_TRACE(int(type));
+        def.type = int(type);
+        ServerWorld w(2);
+        QGPlayer* shooter = w.players[0];
+        QGPlayer* other = w.players[1];
+        // A shot at rest goes off at its centre: just beside the shooter's, and with the other's
+        // edge half the radius away.
+        const dvec2d point = shooter->collider_centre() - dvec2d(1.0f, 0.0f);
+        const float half_diagonal = 0.5f * dvec2d(float(other->size.x), float(other->size.y)).length();
+        other->position = other->position + point - other->collider_centre() +
+                          dvec2d(half_diagonal + 0.5f * def.radius, 0.0f);
+        const ivec2d shot = def.projectile_collider_size;
+        QGProjectile::create(w.game.get(), 0, 0, kTriple, point - dvec2d(float(shot.x), float(shot.y)) * 0.5f, {})
+            ->explode();
+        EXPECT_NEAR(shooter->health, player_health - (type == WeaponType::NoSelfDamage ? 0.0f : def.damage), 0.01f);
+        EXPECT_NEAR(other->health, player_health - 0.5f * def.damage, 0.01f);
+    }
 }
 
 TEST_F(Rules, SpawnPointFarthestFromTheNearestOpponent) {

@@ -1,8 +1,8 @@
 // A fight over loopback: a server session and two headless clients on a small flat level. A
 // player picks up a weapon, shoots the other one dead, the blast carves all three terrains
 // alike, the tombstone with its caption and the death line reach the clients, the dead player
-// comes back after the respawn time with its loadout, and a sweetroll hit by three pellets at
-// once bursts once.
+// comes back after the match's respawn time with its loadout, and a sweetroll hit by three
+// pellets at once bursts once, killing the wounded target beside it for the shooter.
 #include "support/entity_test_support.h"
 #include "support/terrain_test_support.h"
 
@@ -132,7 +132,7 @@ TEST_F(Fight, PickUpShootDieRespawnAndASweetrollBurstsOnce) {
     EXPECT_EQ(shooter->kills, 1);
     EXPECT_FALSE(target->spawned);
     EXPECT_EQ(target->position, dvec2d(600.0f, stand));  // the point farther from the shooter
-    const int respawn_steps = int(target->respawn_delay / 0.034f);
+    const int respawn_steps = int(host.rules.respawn_time / 0.034f);
     const int died_at = step_count;
 
     // The blast carved every copy of the terrain alike.
@@ -158,9 +158,12 @@ TEST_F(Fight, PickUpShootDieRespawnAndASweetrollBurstsOnce) {
     ASSERT_EQ(target->inventory.size(), 1u);
     ASSERT_TRUE(pump_until([&] { return clients[0]->get_player(1)->spawned; }));
 
-    // Three pellets along one line hit a sweetroll in the same step: one burst.
+    // Three pellets along one line hit a sweetroll in the same step: one burst, which kills the
+    // wounded target beside it for the shooter.
     auto* sweetroll = new QGSweetroll(&host, 0);
     sweetroll->position = {60.0f, float(kFloor) - 65.0f};
+    target->position = {10.0f, stand};
+    target->health = 10.0f;
     const unsigned int sweetroll_id = sweetroll->entity_id;
     pump(2);
     input(shooter, 7, 0);
@@ -176,7 +179,10 @@ TEST_F(Fight, PickUpShootDieRespawnAndASweetrollBurstsOnce) {
         EXPECT_EQ(std::count(r.begin(), r.end(), 100.0f), 1);
         EXPECT_TRUE(messages[i].has("A challenger appears!"));
         EXPECT_TRUE(messages[i].has("A challenger is offended. It will now go lick its paws."));
+        EXPECT_TRUE(messages[i].has("Player met Player's weaponized kitten."));
     }
+    EXPECT_EQ(shooter->kills, 2);
+    EXPECT_EQ(target->lives, 1);
     EXPECT_EQ(host.find_object(sweetroll_id), nullptr);
 }
 
