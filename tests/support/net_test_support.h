@@ -131,6 +131,18 @@ public:
     std::vector<ByteBuffer> sent;
 };
 
+// A clock that stands still until moved and counts its readings, so a test knows that a
+// thread waiting on it has begun.
+class CountingClock : public ManualNetClock {
+public:
+    using ManualNetClock::ManualNetClock;
+    int64_t now_ms() const override {
+        ++reads;
+        return ManualNetClock::now_ms();
+    }
+    mutable std::atomic<int> reads{0};
+};
+
 // A sync packet with one empty record that names the tag; tells packets apart.
 inline ByteBuffer data_packet(uint32_t tag) {
     ByteBuffer p;
