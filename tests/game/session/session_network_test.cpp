@@ -14,20 +14,13 @@
 #include "support/test_support.h"
 
 using namespace session_test;
+using net_test::closed_port;
 using test_support::ends_within;
 
 namespace {
 
 const sf::IpAddress localhost = sf::IpAddress::LocalHost;
 
-// A port on which nobody listens.
-unsigned short closed_port() {
-    sf::TcpListener probe;
-    probe.listen(0);
-    unsigned short port = probe.getLocalPort();
-    probe.close();
-    return port;
-}
 
 // A listener whose accept queue is full: the kernel drops further SYNs, so a connect to it gets
 // no answer. port stays 0 when the kernel kept answering.
@@ -98,8 +91,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
 
     ConnectResult result;
     auto client = connect_client(server.port, result, clock);
-    ASSERT_TRUE(server.accept_players(1));
-    ASSERT_TRUE(eventually([&] { return client->active.load(); }));
+    ASSERT_TRUE(server.admit(*client, 1));
     EXPECT_EQ(result.calls.load(), 1);
     EXPECT_TRUE(result.value.load());
     EXPECT_EQ(client->local_player_id, 0u);
@@ -215,8 +207,7 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
     ASSERT_TRUE(server.start(1));
     ConnectResult player_result;
     auto player = connect_client(server.port, player_result, clock);
-    ASSERT_TRUE(server.accept_players(1));
-    ASSERT_TRUE(eventually([&] { return player->active.load(); }));
+    ASSERT_TRUE(server.admit(*player, 1));
     server.activate();
 
     auto* box = new QGPhysObject(server.game.get(), 0, {4, 4}, false, 1, 0, 0, 0, 1, 1, 0);
@@ -266,11 +257,9 @@ TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLev
     // Connected one after the other, so the host has connection 0 and the other client 1.
     ConnectResult host_result, guest_result;
     auto host = connect_client(server.port, host_result, clock);
-    ASSERT_TRUE(server.accept_players(1));
-    ASSERT_TRUE(eventually([&] { return host->active.load(); }));
+    ASSERT_TRUE(server.admit(*host, 1));
     auto guest = connect_client(server.port, guest_result, clock);
-    ASSERT_TRUE(server.accept_players(2));
-    ASSERT_TRUE(eventually([&] { return guest->active.load(); }));
+    ASSERT_TRUE(server.admit(*guest, 2));
     ASSERT_EQ(host->local_player_id, 0u);
     ASSERT_EQ(guest->local_player_id, 1u);
     server.activate();
@@ -369,8 +358,7 @@ TEST(ConnectThread, LostServerClearsTheMatchAndCallsTheHook) {
     ASSERT_TRUE(server->start(2));
     ConnectResult result;
     auto client = connect_client(server->port, result, clock);
-    ASSERT_TRUE(server->accept_players(1));
-    ASSERT_TRUE(eventually([&] { return client->active.load(); }));
+    ASSERT_TRUE(server->admit(*client, 1));
     Flag lost;
     client->disconnect_hook = Callback<void>(&lost, &Flag::hit);
     client->match_running = true;
@@ -391,8 +379,7 @@ TEST(MatchConnection, FiveSecondsOfSilenceEndTheConnectionOnlyOnceTheMatchRuns) 
         ASSERT_TRUE(server.start(2));
         ConnectResult result;
         auto client = connect_client(server.port, result, clock);
-        ASSERT_TRUE(server.accept_players(1));
-        ASSERT_TRUE(eventually([&] { return client->active.load(); }));
+        ASSERT_TRUE(server.admit(*client, 1));
         server.activate();
         Flag lost;
         client->disconnect_hook = Callback<void>(&lost, &Flag::hit);

@@ -33,15 +33,6 @@ struct HookLog {
     ConnectionCallback callback() { return ConnectionCallback(this, &HookLog::record); }
 };
 
-// A port on which nobody listens.
-unsigned short closed_port() {
-    sf::TcpListener probe;
-    probe.listen(0);
-    unsigned short port = probe.getLocalPort();
-    probe.close();
-    return port;
-}
-
 int bytes_waiting(int fd) {
     int n = 0;
     ioctl(fd, FIONREAD, &n);
