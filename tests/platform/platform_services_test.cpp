@@ -290,7 +290,7 @@ TEST(PlatformClipboard, SelectionToolAndFallback) {
     write_script(dir, "xclip",
                  "case \"$*\" in\n"
                  "*-i*) cat > \"$FAKE_DIR/clip\" ;;\n"
-                 "*-o*) [ -e \"$FAKE_DIR/hang\" ] && exec sleep 5; cat \"$FAKE_DIR/clip\" || exit 1 ;;\n"
+                 "*-o*) [ -e \"$FAKE_DIR/hang\" ] && exec sleep 120; cat \"$FAKE_DIR/clip\" || exit 1 ;;\n"
                  "esac\n");
     EnvGuard path("PATH", (dir.path() + ":/usr/bin:/bin").c_str());
     EnvGuard display("DISPLAY", ":4711");
@@ -306,11 +306,11 @@ TEST(PlatformClipboard, SelectionToolAndFallback) {
     std::filesystem::remove(dir.file("clip"));
     EXPECT_EQ(platform::clipboard_get_text(), "from us");
 
-    // The tool hanging (a dead X server): given up after a bounded time.
+    // The tool hanging (a dead X server): given up long before the tool would end.
     dir.write("hang", "");
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(platform::clipboard_get_text(), "from us");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 
     platform::clipboard_use_system(false);
 }

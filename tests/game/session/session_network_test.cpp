@@ -21,7 +21,6 @@ namespace {
 
 const sf::IpAddress localhost = sf::IpAddress::LocalHost;
 
-
 // A listener whose accept queue is full: the kernel drops further SYNs, so a connect to it gets
 // no answer. port stays 0 when the kernel kept answering.
 struct FullListener {

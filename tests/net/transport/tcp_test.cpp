@@ -290,16 +290,25 @@ TEST(TcpAccept, ANewcomerWithoutTheRightEchoIsNotRegistered) {
     EXPECT_TRUE(server.ids_in_use.empty());
     EXPECT_EQ(server.next_id_hint, 0u);
 
+    std::atomic<bool> lied{false};
     std::thread liar([&] {
         sf::TcpSocket s;
-        if (s.connect(localhost, port) != sf::Socket::Done) return;
-        raw_read(s, 8);
-        const uint8_t wrong[8] = {0, 0, 0, 4, 0, 0, 0, 5};
-        s.send(wrong, 8);
-        raw_read(s, 1, 1000);  // until the server closes it
+        if (s.connect(localhost, port) == sf::Socket::Done) {
+            raw_read(s, 8);
+            const uint8_t wrong[8] = {0, 0, 0, 4, 0, 0, 0, 5};
+            s.send(wrong, 8);
+            raw_read(s, 1, 5000);  // until the server closes it
+        }
+        lied = true;
     });
-    auto start = std::chrono::steady_clock::now();
-    while (elapsed_ms(start) < 700) server.accept_client();
+    mute.setBlocking(false);
+    const auto closed = [&] {
+        char b;
+        size_t n = 0;
+        return mute.receive(&b, 1, n) == sf::Socket::Disconnected;
+    };
+    // Served until both are closed: the liar at its echo, the mute one at its time-out.
+    EXPECT_TRUE(eventually([&] { return lied && closed(); }, [&] { server.accept_client(); }, 20000));
     liar.join();
     EXPECT_TRUE(server.clients.empty());
 
