@@ -78,6 +78,14 @@ std::unique_ptr<QGGame> connect_client(unsigned short port, ConnectResult& resul
     return std::make_unique<QGGame>(nullptr, nullptr, nullptr, port, localhost, result.callback(), &clock);
 }
 
+// A client session joined to the server as its next connection; the server is then activated.
+std::unique_ptr<QGGame> joined_client(LoopbackServer& server, ConnectResult& result, const NetClock& clock) {
+    auto client = connect_client(server.port, result, clock);
+    if (!server.admit(*client, server.tcp->clients.size() + 1)) return nullptr;
+    server.activate();
+    return client;
+}
+
 }  // namespace
 
 TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
@@ -205,9 +213,8 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
     LoopbackServer server(clock);
     ASSERT_TRUE(server.start(1));
     ConnectResult player_result;
-    auto player = connect_client(server.port, player_result, clock);
-    ASSERT_TRUE(server.admit(*player, 1));
-    server.activate();
+    auto player = joined_client(server, player_result, clock);
+    ASSERT_TRUE(player);
 
     auto* box = new QGPhysObject(server.game.get(), 0, {4, 4}, false, 1, 0, 0, 0, 1, 1, 0);
     auto* plain = new QGObject(server.game.get(), 0, false);
@@ -377,9 +384,8 @@ TEST(MatchConnection, FiveSecondsOfSilenceEndTheConnectionOnlyOnceTheMatchRuns) 
         LoopbackServer server(clock);
         ASSERT_TRUE(server.start(2));
         ConnectResult result;
-        auto client = connect_client(server.port, result, clock);
-        ASSERT_TRUE(server.admit(*client, 1));
-        server.activate();
+        auto client = joined_client(server, result, clock);
+        ASSERT_TRUE(client);
         Flag lost;
         client->disconnect_hook = Callback<void>(&lost, &Flag::hit);
         QGGame& listener = server_listens ? *server.game : *client;
