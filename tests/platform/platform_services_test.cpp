@@ -61,31 +61,30 @@ bool wait_for_file(const std::string& path, int timeout_ms = 3000) {
 }  // namespace
 
 TEST(PlatformClock, MonotonicAndSleep) {
-    uint64_t start = platform::monotonic_ms();
-    uint32_t tick = platform::tick_count_ms();
-    EXPECT_LE(uint32_t(tick - uint32_t(start)), 5u);
+    const uint64_t start = platform::monotonic_ms();
+    const uint32_t tick = platform::tick_count_ms();
+    const uint64_t read = platform::monotonic_ms();
+    // The 32-bit tick is the 64-bit clock's low half, wrapping with it.
+    EXPECT_LE(uint32_t(tick - uint32_t(start)), uint32_t(read - start));
     platform::sleep_ms(25);
-    uint64_t after = platform::monotonic_ms();
-    EXPECT_GE(after, start + 25);
-    EXPECT_LT(after, start + 1000);
-    // The 32-bit tick follows the 64-bit clock, wrapping with it.
+    const uint64_t after = platform::monotonic_ms();
+    EXPECT_GE(after, read + 25);
     EXPECT_GE(uint32_t(platform::tick_count_ms() - tick), 25u);
     platform::sleep_ms(0);
     EXPECT_GE(platform::monotonic_ms(), after);
 }
 
 TEST(PlatformConsole, NoWaitWithoutTerminal) {
-    int saved = dup(STDIN_FILENO);
-    int devnull = open("/dev/null", O_RDONLY);
+    // Standard input that never delivers a key: a pipe whose other end stays open.
+    int key_pipe[2];
+    ASSERT_EQ(pipe(key_pipe), 0);
+    const int saved = dup(STDIN_FILENO);
     ASSERT_GE(saved, 0);
-    ASSERT_GE(devnull, 0);
-    dup2(devnull, STDIN_FILENO);
-    close(devnull);
-    auto start = std::chrono::steady_clock::now();
-    platform::wait_for_key();
+    dup2(key_pipe[0], STDIN_FILENO);
+    EXPECT_TRUE(test_support::ends_within([] { platform::wait_for_key(); }, 10));
+    close(key_pipe[1]);  // ends a wait that read the pipe after all
     dup2(saved, STDIN_FILENO);
-    close(saved);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    for (int fd : {saved, key_pipe[0]}) close(fd);
     platform::hide_console();
 }
 
@@ -291,7 +290,7 @@ TEST(PlatformClipboard, SelectionToolAndFallback) {
     write_script(dir, "xclip",
                  "case \"$*\" in\n"
                  "*-i*) cat > \"$FAKE_DIR/clip\" ;;\n"
-                 "*-o*) [ -e \"$FAKE_DIR/hang\" ] && exec sleep 5; cat \"$FAKE_DIR/clip\" || exit 1 ;;\n"
+                 "*-o*) [ -e \"$FAKE_DIR/hang\" ] && exec sleep 120; cat \"$FAKE_DIR/clip\" || exit 1 ;;\n"
                  "esac\n");
     EnvGuard path("PATH", (dir.path() + ":/usr/bin:/bin").c_str());
     EnvGuard display("DISPLAY", ":4711");
@@ -307,11 +306,11 @@ TEST(PlatformClipboard, SelectionToolAndFallback) {
     std::filesystem::remove(dir.file("clip"));
     EXPECT_EQ(platform::clipboard_get_text(), "from us");
 
-    // The tool hanging (a dead X server): given up after a bounded time.
+    // The tool hanging (a dead X server): given up long before the tool would end.
     dir.write("hang", "");
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(platform::clipboard_get_text(), "from us");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 
     platform::clipboard_use_system(false);
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <SFML/Network/TcpListener.hpp>
 
 #include "engine/core/byte_buffer.h"
 #include "net/sync/networkable.h"
@@ -129,6 +130,27 @@ public:
     void receive() override {}
 
     std::vector<ByteBuffer> sent;
+};
+
+// A port on which nobody listens.
+inline unsigned short closed_port() {
+    sf::TcpListener probe;
+    probe.listen(0);
+    unsigned short port = probe.getLocalPort();
+    probe.close();
+    return port;
+}
+
+// A clock that stands still until moved and counts its readings, so a test knows that a
+// thread waiting on it has begun.
+class CountingClock : public ManualNetClock {
+public:
+    using ManualNetClock::ManualNetClock;
+    int64_t now_ms() const override {
+        ++reads;
+        return ManualNetClock::now_ms();
+    }
+    mutable std::atomic<int> reads{0};
 };
 
 // A sync packet with one empty record that names the tag; tells packets apart.

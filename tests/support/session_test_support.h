@@ -240,6 +240,11 @@ public:
         return eventually([&] { return tcp->clients.size() >= count; }, [&] { tcp->accept_client(); });
     }
 
+    // Accepts until count clients are connected and waits until the client session has joined.
+    bool admit(const QGGame& client, size_t count) {
+        return accept_players(count) && eventually([&] { return client.active.load(); });
+    }
+
     void activate() {
         game->reliable_objects[game->event_handler->entity_id] = game->event_handler;
         game->quit = false;

@@ -1,9 +1,15 @@
 #pragma once
-// Helpers shared by the suites: a scratch folder that is removed again.
+// Helpers shared by the suites: a scratch folder that is removed again, and a check that work
+// ends.
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
+#include <memory>
 #include <string>
+#include <thread>
 
 namespace test_support {
 
@@ -40,5 +46,15 @@ public:
 private:
     std::string path_;
 };
+
+// Runs the work on a thread of its own and waits for it: true when it ended within the time.
+// Work that hangs is left running, so a failing suite still ends; the caller keeps alive what
+// such work uses.
+inline bool ends_within(std::function<void()> work, int seconds = 20) {
+    auto task = std::make_shared<std::packaged_task<void()>>(std::move(work));
+    auto done = task->get_future();
+    std::thread([task] { (*task)(); }).detach();
+    return done.wait_for(std::chrono::seconds(seconds)) == std::future_status::ready;
+}
 
 }  // namespace test_support

@@ -64,6 +64,18 @@ TEST_F(MatchRules, SpawnPlacementIsBoundedAndAlwaysDefined) {
     }
 }
 
+// A chat record of count lines, of which `written` follow, each naming the host.
+ByteBuffer chat_record(uint32_t count, uint32_t written, uint32_t length, const std::string& text) {
+    ByteBuffer record;
+    record.write_u32_be(count);
+    for (uint32_t i = 0; i < written; ++i) {
+        record.write_u32_be(0);
+        record.write_u32_be(length);
+        record.append(text.data(), text.size());
+    }
+    return record;
+}
+
 TEST_F(MatchRules, ChatTakesBoundedLinesInTheSendersName) {
     const struct { uint32_t count, written, length; std::string text; size_t kept, kept_length; } rows[] = {
         {20, 20, 2, "hi", QGChat::kMaxLinesFromClient, 2}, {1, 1, 5000, std::string(5000, 'x'), 1, 200},
@@ -72,18 +84,28 @@ TEST_F(MatchRules, ChatTakesBoundedLinesInTheSendersName) {
     auto* chat = new QGChat(game.get(), 0);
     game->current_sender = 1;
     for (const auto& row : rows) {
-        ByteBuffer record;
-        record.write_u32_be(row.count);
-        for (uint32_t i = 0; i < row.written; ++i) {
-            record.write_u32_be(0);  // claims to be the host
-            record.write_u32_be(row.length);
-            record.append(row.text.data(), row.text.size());
-        }
-        receive_record(*chat, record);
+        receive_record(*chat, chat_record(row.count, row.written, row.length, row.text));
         ASSERT_EQ(chat->lines.size(), row.kept) << &row - rows;
         for (const auto& [id, text] : chat->lines) EXPECT_TRUE(id == 1u && text.size() == row.kept_length);
         chat->lines.clear();
     }
+    // Many senders before the next send: the queue keeps the first lines up to its cap, in order.
+    for (unsigned int sender = 1; sender <= 9; ++sender) {
+        game->current_sender = sender;
+        receive_record(*chat, chat_record(8, 8, 1, std::to_string(sender)));
+    }
+    ASSERT_EQ(chat->lines.size(), QGChat::kMaxLinesFromServer);
+    EXPECT_EQ(chat->lines.front(), (QGChat::Line{1u, "1"}));
+    EXPECT_EQ(chat->lines.back(), (QGChat::Line{8u, "8"}));
+}
+
+TEST_F(MatchRules, AClientSaysLinesOfAtMost200PrintableCharacters) {
+    game = make_headless_client_session();
+    game->local_player_id = 3;
+    auto* chat = new QGChat(game.get(), 8);
+    for (const char* said : {"", "\t\r", "a\x01\nb\x7f"}) chat->say(said);
+    chat->say(std::string(500, 'x'));
+    EXPECT_EQ(chat->lines, (std::list<QGChat::Line>{{3u, "ab"}, {3u, std::string(200, 'x')}}));
 }
 
 TEST_F(MatchRules, AWatcherRegistersOnceAndADrawingClientShowsTheMatchAndTheBox) {
@@ -98,7 +120,29 @@ TEST_F(MatchRules, AWatcherRegistersOnceAndADrawingClientShowsTheMatchAndTheBox)
     auto* chat = new QGChat(game.get(), 8);
     game->update(0.0f);
     auto* label = dynamic_cast<CLabelSprite*>(view.get_child(0));
-    EXPECT_TRUE(label && label->is_visible() && label->get_text() == controller->info_text());
+    ASSERT_TRUE(label && label->is_visible());
+    // The label follows the phase and timer the server sends and the rules the client holds.
+    using S = QGMatchController::State;
+    const struct { S state; float timer, minutes; int lives; bool teams, friendly_fire; const char* text; } rows[] = {
+        {S::Countdown, 2.5f, 0.0f, 3, false, false, "Last Man Standing\nMatch starting in 3..."},
+        {S::Running, 61.25f, 5.0f, 1, true, true,
+         "Team Sudden Death - Timed\nFriendly Fire enabled.\nTime Remaining: 00:01:01:25\nPlayers Remaining: 0"},
+        {S::Running, 7.0f, 0.0f, 0, false, false, "Endless Mode"},
+        {S::GameOver, 1.0f, 2.0f, 0, true, false, "Team Deathmatch\nFriendly Fire disabled.\nGame over."},
+        {S::Closing, 9.5f, 0.0f, 2, false, false, "Last Man Standing\nGame over. Closing in 10..."}};
+    for (const auto& row : rows) {
+        controller->state = row.state;
+        controller->timer = row.timer;
+        game->rules.lives = row.lives;
+        game->rules.teams = row.teams;
+        controller->settings.time_limit = row.minutes;
+        controller->settings.friendly_fire = row.friendly_fire;
+        game->update(0.0f);
+        EXPECT_EQ(label->get_text(), row.text);
+    }
+    game->match_running = false;
+    game->update(0.0f);
+    EXPECT_FALSE(label->is_visible());
     chat->set_input_open(true);
     chat->input->set_text("hello");
     chat->set_input_open(false);

@@ -33,15 +33,6 @@ struct HookLog {
     ConnectionCallback callback() { return ConnectionCallback(this, &HookLog::record); }
 };
 
-// A port on which nobody listens.
-unsigned short closed_port() {
-    sf::TcpListener probe;
-    probe.listen(0);
-    unsigned short port = probe.getLocalPort();
-    probe.close();
-    return port;
-}
-
 int bytes_waiting(int fd) {
     int n = 0;
     ioctl(fd, FIONREAD, &n);
@@ -205,24 +196,31 @@ TEST(TcpOpen, HandshakeFailsWithoutAWholeIdPacket) {
 }
 
 TEST(TcpOpen, HandshakeWaitsAFullTimeOutAfterALateConnect) {
-    // Listening from 250 ms and answering 250 ms after the accept: past one time-out of 400 ms
-    // from the start, within one from the connect.
+    // The clock moves only where the test moves it: the connect comes at 300 ms of a 400 ms
+    // time-out and the id at 650 ms, past one time-out from the start, within one from the connect.
+    CountingClock clock(0);
     const unsigned short port = closed_port();
-    std::thread server([port] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        sf::TcpListener listener;
-        sf::TcpSocket peer;
-        ASSERT_EQ(listener.listen(port), sf::Socket::Done);
-        ASSERT_EQ(listener.accept(peer), sf::Socket::Done);
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        raw_send(peer, {0, 0, 0, 4, 0, 0, 0, 7});
-        EXPECT_EQ(raw_read(peer, 8), (std::vector<uint8_t>{0, 0, 0, 4, 0, 0, 0, 7}));
-    });
     TcpClient client;
-    EXPECT_TRUE(client.open(localhost, port, 0.4f));
-    server.join();
-    EXPECT_TRUE(client.connected);
+    client.set_clock(clock);
+    std::atomic<bool> opened{false};
+    std::thread connector([&] { opened = client.open(localhost, port, 0.4f); });
+    EXPECT_TRUE(eventually([&] { return clock.reads > 1; }));  // the attempt has taken its start
+    clock.set(300);
+    sf::TcpListener listener;
+    sf::TcpSocket peer;
+    const bool reached = listener.listen(port) == sf::Socket::Done && listener.accept(peer) == sf::Socket::Done;
+    EXPECT_TRUE(reached);
+    // Readings after the accept: the connect has returned and the handshake has its deadline.
+    const int seen = clock.reads;
+    EXPECT_TRUE(eventually([&] { return clock.reads > seen + 2; }));
+    clock.set(reached ? 650 : 1'000'000);  // without a peer the attempt is ended
+    // Time for a client that counts from the start to give up.
+    std::this_thread::sleep_for(std::chrono::milliseconds(4 * wait_slice_ms));
+    raw_send(peer, {0, 0, 0, 4, 0, 0, 0, 7});
+    connector.join();
+    EXPECT_TRUE(opened && client.connected);
     EXPECT_EQ(client.connection_id, 7u);
+    EXPECT_EQ(raw_read(peer, 8), (std::vector<uint8_t>{0, 0, 0, 4, 0, 0, 0, 7}));
 }
 
 TEST(TcpWire, HandshakePingPongAndDataBytesOnTheStream) {
@@ -292,16 +290,25 @@ TEST(TcpAccept, ANewcomerWithoutTheRightEchoIsNotRegistered) {
     EXPECT_TRUE(server.ids_in_use.empty());
     EXPECT_EQ(server.next_id_hint, 0u);
 
+    std::atomic<bool> lied{false};
     std::thread liar([&] {
         sf::TcpSocket s;
-        if (s.connect(localhost, port) != sf::Socket::Done) return;
-        raw_read(s, 8);
-        const uint8_t wrong[8] = {0, 0, 0, 4, 0, 0, 0, 5};
-        s.send(wrong, 8);
-        raw_read(s, 1, 1000);  // until the server closes it
+        if (s.connect(localhost, port) == sf::Socket::Done) {
+            raw_read(s, 8);
+            const uint8_t wrong[8] = {0, 0, 0, 4, 0, 0, 0, 5};
+            s.send(wrong, 8);
+            raw_read(s, 1, 5000);  // until the server closes it
+        }
+        lied = true;
     });
-    auto start = std::chrono::steady_clock::now();
-    while (elapsed_ms(start) < 700) server.accept_client();
+    mute.setBlocking(false);
+    const auto closed = [&] {
+        char b;
+        size_t n = 0;
+        return mute.receive(&b, 1, n) == sf::Socket::Disconnected;
+    };
+    // Served until both are closed: the liar at its echo, the mute one at its time-out.
+    EXPECT_TRUE(eventually([&] { return lied && closed(); }, [&] { server.accept_client(); }, 20000));
     liar.join();
     EXPECT_TRUE(server.clients.empty());
 
@@ -592,36 +599,34 @@ TEST(TcpServerLifecycle, ListenStartWaitsForItsClientsAndDestructionDropsThem) {
               "TcpError! listen_start on port " + std::to_string(taken.getLocalPort()) + " failed.\n");
 }
 
-TEST(TcpAccept, TheIdExchangeNeverStallsTheCallerAndASilentNewcomerIsClosedAfterItsSecond) {
+TEST(TcpAccept, TheIdExchangeNeverStallsTheCallerAndASilentNewcomerIsClosedAfterItsTimeOut) {
     TcpServer server;
     ASSERT_TRUE(server.listen_start(0, 0));
+    // Ample for a loaded machine to let the next newcomer in while the silent one holds its offer.
+    server.handshake_timeout = sf::seconds(2);
     const unsigned short port = server.listening_port();
     TcpClient c0, honest, late;
     ASSERT_TRUE(connect_client(server, c0));
     sf::TcpSocket mute;
     ASSERT_EQ(mute.connect(localhost, port), sf::Socket::Done);
     mute.setBlocking(false);
-    std::atomic<bool> honest_in{false};
-    std::thread opener;
-    int64_t longest_call = 0, mute_closed_at = -1;
     const auto begun = std::chrono::steady_clock::now();
-    while (elapsed_ms(begun) < 1500) {
-        const auto call = std::chrono::steady_clock::now();
+    server.accept_client();  // offers the silent one id 1
+    std::atomic<bool> honest_in{false};
+    std::thread opener([&] { honest_in = honest.open(localhost, port, 10.0f); });
+    int64_t mute_closed_at = -1;
+    const auto serve = [&] {
         server.accept_client();
         server.receive();
-        longest_call = std::max(longest_call, elapsed_ms(call));
-        // Someone else arrives while the silent one still holds its offer.
-        if (!opener.joinable() && elapsed_ms(begun) > 100)
-            opener = std::thread([&] { honest_in = honest.open(localhost, port, 3.0f); });
         size_t n = 0;
         if (char buf[64]; mute_closed_at < 0 && mute.receive(buf, sizeof buf, n) == sf::Socket::Disconnected)
             mute_closed_at = elapsed_ms(begun);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    };
+    EXPECT_TRUE(eventually([&] { return honest_in && mute_closed_at >= 0; }, serve, 20000));
     opener.join();
-    EXPECT_LT(longest_call, 50);
-    EXPECT_TRUE(mute_closed_at >= 950 && mute_closed_at <= 1300) << mute_closed_at;
+    // A caller that waited for the silent one would have freed id 1 before the honest one came in.
     EXPECT_TRUE(honest_in && honest.connection_id == 2u);
+    EXPECT_GE(mute_closed_at, 1999);
     // The id the silent newcomer was offered is free again.
     ASSERT_TRUE(connect_client(server, late));
     EXPECT_EQ(late.connection_id, 1u);
