@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <iostream>
-#include <utility>
 #include <limits>
+#include <utility>
 
 #include "engine/core/logger.h"
 
