@@ -69,13 +69,11 @@ float distance(const dvec2d& a, const dvec2d& b) {
 // The values the server sent of one object, against what the client shows of it.
 struct Follow {
     std::vector<dvec2d> sent;
-    float worst = 0.0f;
 
     // The shown value is a number and no further from the server's than the server has moved
     // since the send before its newest: the client is at most one send behind.
     void check(const dvec2d& shown, const dvec2d& server) {
         ASSERT_TRUE(std::isfinite(shown.x) && std::isfinite(shown.y));
-        worst = std::max(worst, distance(shown, server));
         if (sent.size() < 2) return;
         ASSERT_LE(distance(shown, server), distance(server, sent[sent.size() - 2]) + 0.01f)
             << "shown " << shown.x << ", " << shown.y << " server " << server.x << ", " << server.y;
