@@ -25,6 +25,15 @@ I lerp_integer(I old_value, I new_value, float t) {
     return truncate_to<I>(float(diff) * t + float(old_value));
 }
 
+// A value that is not finite (from a factor or a value gone wrong on either side) never reaches
+// the field: the received value is taken instead, or, when that is no number either, the field
+// keeps what it shows.
+template <typename F>
+void store_finite(F& out, F value, F new_value) {
+    if (std::isfinite(value)) out = value;
+    else if (std::isfinite(new_value)) out = new_value;
+}
+
 }  // namespace
 
 void interpolate_linear(short& out, const short& old_value, const short& new_value, float t) {
@@ -36,11 +45,11 @@ void interpolate_linear(int& out, const int& old_value, const int& new_value, fl
 }
 
 void interpolate_linear(float& out, const float& old_value, const float& new_value, float t) {
-    out = (new_value - old_value) * t + old_value;
+    store_finite(out, (new_value - old_value) * t + old_value, new_value);
 }
 
 void interpolate_linear(double& out, const double& old_value, const double& new_value, float t) {
-    out = (new_value - old_value) * double(t) + old_value;
+    store_finite(out, (new_value - old_value) * double(t) + old_value, new_value);
 }
 
 void interpolate_linear(ivec2d& out, const ivec2d& old_value, const ivec2d& new_value, float t) {
@@ -51,15 +60,15 @@ void interpolate_linear(ivec2d& out, const ivec2d& old_value, const ivec2d& new_
 }
 
 void interpolate_linear(dvec2d& out, const dvec2d& old_value, const dvec2d& new_value, float t) {
-    out.x = (new_value.x - old_value.x) * t + old_value.x;
-    out.y = (new_value.y - old_value.y) * t + old_value.y;
+    interpolate_linear(out.x, old_value.x, new_value.x, t);
+    interpolate_linear(out.y, old_value.y, new_value.y, t);
 }
 
 void interpolate_angle(float& out, const float& old_value, const float& new_value, float t) {
     float a = old_value;
     if (new_value - old_value > 180.0f) a = old_value + 360.0f;
     else if (old_value - new_value > 180.0f) a = old_value - 360.0f;
-    out = (new_value - a) * t + a;
+    store_finite(out, (new_value - a) * t + a, new_value);
 }
 
 const InterpolationCallback<short> default_short_interpolation(&interpolate_linear);

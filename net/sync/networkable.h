@@ -324,7 +324,8 @@ protected:
 };
 
 // Linear interpolation out = old + (new - old) * t, t not clamped. Integer results are
-// truncated towards zero (and held to the type's range).
+// truncated towards zero (and held to the type's range); a floating result that is not finite
+// is replaced by the new value, or leaves out unchanged when that is not finite either.
 void interpolate_linear(short& out, const short& old_value, const short& new_value, float t);
 void interpolate_linear(int& out, const int& old_value, const int& new_value, float t);
 void interpolate_linear(float& out, const float& old_value, const float& new_value, float t);

@@ -1,7 +1,9 @@
 #include "net/sync/protocol.h"
 
+#include <algorithm>
 #include <iostream>
 #include <limits>
+#include <utility>
 
 #include "engine/core/logger.h"
 
@@ -55,22 +57,49 @@ bool Protocol::send_objects(NetworkableMap& objects) {
     return true;
 }
 
+namespace {
+
+// The end of the record at pos (its id, byte count and bytes), or 0 when it runs past size.
+size_t sync_record_end(const uint8_t* p, size_t pos, size_t size) {
+    if (size - pos < 8) return 0;
+    size_t n = size_t(p[pos + 4]) << 24 | size_t(p[pos + 5]) << 16 | size_t(p[pos + 6]) << 8 | size_t(p[pos + 7]);
+    if (n > size - pos - 8) return 0;
+    return pos + 8 + n;
+}
+
+}  // namespace
+
 bool Protocol::is_well_formed_sync_packet(const ByteBuffer& packet) {
     const uint8_t* p = packet.data();
     size_t size = packet.size();
     if (size < sync_header_size) return false;
     // Only data packets carry records (the kind is little-endian).
     if (p[0] != uint8_t(PacketKind::Data) || p[1] != 0 || p[2] != 0 || p[3] != 0) return false;
-    size_t pos = sync_header_size;
-    while (pos < size) {
-        if (size - pos < 8) return false;
-        size_t n = size_t(p[pos + 4]) << 24 | size_t(p[pos + 5]) << 16 | size_t(p[pos + 6]) << 8 |
-                   size_t(p[pos + 7]);
-        pos += 8;
-        if (n > size - pos) return false;
-        pos += n;
+    for (size_t pos = sync_header_size; pos < size;) {
+        pos = sync_record_end(p, pos, size);
+        if (pos == 0) return false;
     }
     return true;
+}
+
+std::vector<ByteBuffer> Protocol::split_sync_packet(const ByteBuffer& packet, size_t max_size) {
+    std::vector<ByteBuffer> parts;
+    const uint8_t* p = packet.data();
+    const size_t size = packet.size();
+    size_t pos = sync_header_size;
+    while (pos < size) {
+        size_t end = sync_record_end(p, pos, size);
+        if (end == 0) break;
+        // Whole records while they fit; the first one goes in even when it does not.
+        for (size_t next; end < size && (next = sync_record_end(p, end, size)) != 0 &&
+                          sync_header_size + (next - pos) <= max_size;)
+            end = next;
+        ByteBuffer& part = parts.emplace_back();
+        part.append(p, sync_header_size);
+        part.append(p + pos, end - pos);
+        pos = end;
+    }
+    return parts;
 }
 
 void Protocol::receive_objects(NetworkableMap& objects) {
@@ -81,9 +110,14 @@ void Protocol::receive_objects(NetworkableMap& objects) {
     for (auto& [id, object] : objects) {
         if (!object || object->previous_state.empty()) continue;
         object->mode = Networkable::Interpolate;
-        int64_t latency = get_latency();
-        object->interpolation_factor =
-            latency <= 0 ? 1.0f : float(now_ms() - object->last_receive_ms) / float(latency);
+        // One send interval from the older to the newer update, so that a client receiving a
+        // packet every interval moves on evenly and arrives as the next one comes in.
+        float factor = 1.0f;
+        if (send_interval_ms > 0) {
+            int64_t age = now_ms() - object->last_receive_ms;
+            factor = age <= 0 ? 0.0f : std::min(float(age) / float(send_interval_ms), max_interpolation_factor);
+        }
+        object->interpolation_factor = factor;
         object->previous_state.rewind();
         object->received_state.rewind();
         object->current_packet = &object->received_state;
@@ -134,10 +168,16 @@ void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& send
 }
 
 void Protocol::apply_record(Networkable& object, ByteBuffer& packet, uint32_t size, int64_t now) {
+    // An object that snapshots nothing has nothing to interpolate.
     object.mode = Networkable::Snapshot;
     object.previous_state.clear();
     object.current_packet = &object.previous_state;
     object.sync_fields();
+    // The interpolation runs between the two newest updates; only the first one starts from the
+    // values shown. Starting every update from the values shown would freeze a client that applies
+    // a packet each frame (the factor is 0 each time) and would build on every extrapolation.
+    if (!object.previous_state.empty() && !object.received_state.empty())
+        std::swap(object.previous_state, object.received_state);
 
     // The record gets a buffer of its own, so a field list that reads too much or too little
     // cannot disturb the records behind it.

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "engine/core/byte_buffer.h"
 #include "engine/core/callback.h"
@@ -47,8 +48,11 @@ public:
     void receive_objects(NetworkableMap& objects);
 
     void set_send_interval(float seconds);
-    // Milliseconds by which received state is interpolated: two send intervals.
+    // Milliseconds by which delayed events are held back: two send intervals.
     int64_t get_latency() const { return 2 * send_interval_ms; }
+    // The interpolation factor runs from 0 at receipt to 1 one send interval later, and no further
+    // than this: a stalled sender is extrapolated half an interval past its newest value at most.
+    static constexpr float max_interpolation_factor = 1.5f;
 
     void set_clock(const NetClock& clock) { clock_ = &clock; }
     const NetClock& clock() const { return *clock_; }
@@ -60,6 +64,9 @@ public:
     // True when the packet is a sync header of kind Data followed by whole records (id, byte
     // count, bytes) to its very end.
     static bool is_well_formed_sync_packet(const ByteBuffer& packet);
+    // Cuts a well-formed sync packet into sync packets of whole records with its header, each at
+    // most max_size bytes; a record too large for that travels alone in a larger one.
+    static std::vector<ByteBuffer> split_sync_packet(const ByteBuffer& packet, size_t max_size);
 
     // Packets taken from the network per receive call (per client on the server); 0 = no cap.
     uint32_t max_packets_per_receive = 0;

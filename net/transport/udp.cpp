@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "engine/core/logger.h"
+
 Udp::Udp() : datagram_(sf::UdpSocket::MaxDatagramSize) {
     socket.setBlocking(false);
 }
@@ -32,12 +34,31 @@ void Udp::remove_peer(const Connection& peer) {
 }
 
 bool Udp::send(const ByteBuffer& packet) {
-    if (packet.size() > sf::UdpSocket::MaxDatagramSize) return false;
+    if (packet.size() <= datagram_limit || !is_well_formed_sync_packet(packet))
+        return send_to_peers(packet.data(), packet.size());
+    bool all_sent = true;
+    for (const ByteBuffer& part : split_sync_packet(packet, datagram_limit))
+        all_sent = send_to_peers(part.data(), part.size()) && all_sent;
+    return all_sent;
+}
+
+bool Udp::send_to_peers(const uint8_t* data, size_t size) {
+    if (size > sf::UdpSocket::MaxDatagramSize) {
+        if (!reported_oversize_)
+            log_message(LogLevel::Warning,
+                        "Cannot send " + std::to_string(size) + " bytes in one datagram; such packets are dropped",
+                        log_class_name_of(*this));
+        reported_oversize_ = true;
+        return false;
+    }
     bool all_sent = true;
     for (const Connection& peer : peers)
-        if (socket.send(packet.data(), packet.size(), peer.address, peer.port) != sf::Socket::Done)
-            all_sent = false;
+        if (!send_datagram(data, size, peer)) all_sent = false;
     return all_sent;
+}
+
+bool Udp::send_datagram(const uint8_t* data, size_t size, const Connection& to) {
+    return socket.send(data, size, to.address, to.port) == sf::Socket::Done;
 }
 
 void Udp::receive() {

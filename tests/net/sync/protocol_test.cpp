@@ -162,32 +162,54 @@ TEST(Protocol, UnknownIdsAreSkippedAndEachRecordIsReadFromItsOwnBytes) {
     EXPECT_EQ(three.x, 33);
 }
 
-TEST(Protocol, InterpolationFactorRunsOverTwoSendIntervals) {
+TEST(Protocol, InterpolationRunsBetweenTheTwoNewestUpdatesOverOneInterval) {
     ManualNetClock clock(10000);
     MemoryTransport t;
     t.set_clock(clock);
-    t.set_send_interval(0.033f);
-    Pair sender = make_pair_object(3, 20.0f);
+    t.set_send_interval(0.04f);
     Pair p = make_pair_object(0, 10.0f);
     p.smooth = true;
     NetworkableMap map{{4, &p}};
-    t.arriving.push_back({alice, sync_packet(1, {{4, &sender}})});
-    t.receive_objects(map);
-    EXPECT_EQ(p.a, 3);
-    EXPECT_FLOAT_EQ(p.b, 10.0f);  // factor 0 right at receipt
-    clock.set(10033);
-    t.receive_objects(map);
-    EXPECT_FLOAT_EQ(p.interpolation_factor, 0.5f);
-    EXPECT_FLOAT_EQ(p.b, 15.0f);
-    clock.set(10099);
-    t.receive_objects(map);
-    EXPECT_FLOAT_EQ(p.interpolation_factor, 1.5f);
-    EXPECT_FLOAT_EQ(p.b, 25.0f);
+    // At each time a packet with a new b may arrive; then the b shown.
+    struct Step {
+        int64_t at;
+        bool arrives;
+        float received;
+        float shown;
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Step steps[] = {
+        {10000, true, 20.0f, 10.0f},   // the first update starts from the value shown
+        {10020, false, 0.0f, 15.0f},   // half an interval
+        {10040, false, 0.0f, 20.0f},   // one interval: the newest value
+        {10100, false, 0.0f, 25.0f},   // a stall extrapolates half an interval at most
+        {10100, true, 30.0f, 20.0f},   // the next update starts from the last received, not the shown
+        {10120, false, 0.0f, 25.0f},
+        {10150, true, 40.0f, 30.0f},   // a packet on every frame still moves on
+        {10200, true, 50.0f, 40.0f},
+        {10200, true, nan, 40.0f},     // no number: the field keeps what it shows
+        {10300, false, 0.0f, 40.0f},
+        {10300, true, 60.0f, 60.0f},   // and takes the next number at once
+        {10340, false, 0.0f, 60.0f},
+    };
+    int64_t sent = 1;
+    for (const Step& s : steps) {
+        clock.set(s.at);
+        if (s.arrives) {
+            Pair sender = make_pair_object(3, s.received);
+            t.arriving.push_back({alice, sync_packet(sent++, {{4, &sender}})});
+        }
+        t.receive_objects(map);
+        EXPECT_EQ(p.a, 3);
+        EXPECT_FLOAT_EQ(p.b, s.shown) << "at " << s.at;
+    }
 
-    // With an interval of 0 the latency is 0 and the factor is 1.
+    // With an interval of 0 the newest value is shown.
+    Pair sender = make_pair_object(3, 70.0f);
+    t.arriving.push_back({alice, sync_packet(sent++, {{4, &sender}})});
     t.set_send_interval(0.0f);
     t.receive_objects(map);
-    EXPECT_FLOAT_EQ(p.b, 20.0f);
+    EXPECT_FLOAT_EQ(p.b, 70.0f);
 
     // An object that never accepted an update is not interpolated.
     Pair untouched = make_pair_object(0, 1.0f);
@@ -196,6 +218,31 @@ TEST(Protocol, InterpolationFactorRunsOverTwoSendIntervals) {
     t.receive_objects(other);
     EXPECT_FLOAT_EQ(untouched.b, 1.0f);
     EXPECT_EQ(untouched.mode, Networkable::Idle);
+}
+
+TEST(Protocol, DefaultInterpolationStoresOnlyFiniteValues) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        float old_value, new_value, t, expected;  // the field shows 7 before
+    };
+    const Case cases[] = {
+        {1.0f, 3.0f, 0.5f, 2.0f}, {inf, 4.0f, 0.5f, 4.0f}, {nan, 4.0f, 0.0f, 4.0f},
+        {1.0f, 3.0f, inf, 3.0f},  {0.0f, inf, 0.5f, 7.0f}, {0.0f, nan, 1.0f, 7.0f},
+    };
+    for (const Case& c : cases) {
+        float f = 7.0f, angle = 7.0f;
+        double d = 7.0;
+        dvec2d v(7.0f, 7.0f);
+        interpolate_linear(f, c.old_value, c.new_value, c.t);
+        interpolate_linear(d, double(c.old_value), double(c.new_value), c.t);
+        interpolate_linear(v, dvec2d(c.old_value, 1.0f), dvec2d(c.new_value, 1.0f), c.t);
+        interpolate_angle(angle, c.old_value, c.new_value, c.t);
+        EXPECT_EQ(f, c.expected) << c.old_value << " " << c.new_value << " " << c.t;
+        EXPECT_EQ(d, double(c.expected));
+        EXPECT_EQ(v, dvec2d(c.expected, 1.0f));
+        EXPECT_EQ(angle, c.expected);
+    }
 }
 
 TEST(Protocol, MalformedSyncPacketsAreDroppedWhole) {
