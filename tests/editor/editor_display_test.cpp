@@ -49,6 +49,7 @@ KXP_Main* the_app = nullptr;
 class EditorEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
+        DisplayWatchdog watchdog("the suite's set-up");
         ASSERT_TRUE(start_sdl_video()) << SDL_GetError();
         platform::set_message_box_handler([](const platform::MessageBoxRequest& r) {
             dialogs.boxes.push_back(r.caption + ": " + r.text);

@@ -1,20 +1,136 @@
 #pragma once
 // Shared by the display suites: opening the X display can fail for a moment when the server is
-// busy accepting other clients, which is not what these suites test.
+// busy accepting other clients, which is not what these suites test; and a server that stops
+// answering must end the suite with a clue rather than let it wait for the runner's time-out.
 #include <SDL/SDL.h>
+#include <dirent.h>
+#include <execinfo.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
 #include <thread>
 
 namespace test_support {
 
-// Starts SDL's video subsystem, retrying briefly; the framework's own SDL_Init then finds it up.
+// Starts SDL's video subsystem on X11 only, retrying for a bounded time; the framework's own
+// SDL_Init then finds it up. Any other driver would be a silent fallback (SDL 1.2 picks a
+// text-mode one that takes over the terminal when X cannot be reached).
 inline bool start_sdl_video() {
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        SDL_SetError("DISPLAY is not set: the display suites need an X server (Xvfb will do)");
+        return false;
     }
-    return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (int wait_ms = 50;; wait_ms = std::min(wait_ms * 2, 500)) {
+        if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
+    }
 }
+
+namespace watchdog_detail {
+
+inline std::atomic<bool> stack_written{false};
+
+// Runs on the thread asked: its own stack is only reachable from inside it.
+inline void write_own_stack(int) {
+    void* frames[64];
+    backtrace_symbols_fd(frames, backtrace(frames, 64), STDERR_FILENO);
+    stack_written = true;
+}
+
+inline void write_text(const std::string& text) {
+    if (write(STDERR_FILENO, text.data(), text.size()) < 0) return;
+}
+
+// Each other thread in turn writes its stack to standard error.
+inline void write_all_stacks() {
+    const int signal_number = SIGRTMIN + 5;
+    struct sigaction action = {};
+    action.sa_handler = write_own_stack;
+    action.sa_flags = SA_RESTART;
+    sigaction(signal_number, &action, nullptr);
+    const pid_t self = pid_t(syscall(SYS_gettid));
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks) return;
+    while (dirent* entry = readdir(tasks)) {
+        const pid_t tid = pid_t(std::atoi(entry->d_name));
+        if (tid <= 0 || tid == self) continue;
+        std::string name;
+        if (FILE* comm = std::fopen(("/proc/self/task/" + std::to_string(tid) + "/comm").c_str(), "r")) {
+            char text[64] = {};
+            if (std::fgets(text, sizeof text, comm)) name = text;
+            std::fclose(comm);
+        }
+        if (!name.empty() && name.back() == '\n') name.pop_back();
+        write_text("--- thread " + std::to_string(tid) + " (" + name +
+                   (tid == getpid() ? ", main" : "") + "):\n");
+        stack_written = false;
+        if (syscall(SYS_tgkill, getpid(), tid, signal_number) != 0) continue;
+        // A thread that blocks the signal never answers; the others do at once.
+        for (int i = 0; i < 200 && !stack_written; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!stack_written) write_text("(no answer)\n");
+    }
+    closedir(tasks);
+}
+
+}  // namespace watchdog_detail
+
+// Ends the process with the stack of every thread when `step` has not finished within the limit:
+// BRAWL_DISPLAY_WATCHDOG_SECONDS, or 60 s, far beyond what a working X server needs.
+class DisplayWatchdog {
+public:
+    explicit DisplayWatchdog(std::string step) : step_(std::move(step)) {
+        double limit = 60;
+        if (const char* text = std::getenv("BRAWL_DISPLAY_WATCHDOG_SECONDS")) {
+            const double value = std::atof(text);
+            if (value > 0) limit = value;
+        }
+        void* frames[1];
+        backtrace(frames, 1);  // loads the unwinder now, not inside a signal handler
+        thread_ = std::thread([this, limit] {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (done_.wait_for(lock, std::chrono::duration<double>(limit), [this] { return finished_; }))
+                return;
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%g", limit);
+            const std::string failure = "Display watchdog: " + step_ + " has not finished after " +
+                                        seconds + " s; is the X server answering? Stacks of every thread:\n";
+            watchdog_detail::write_text(failure);
+            watchdog_detail::write_all_stacks();
+            watchdog_detail::write_text("FAILED: " + failure.substr(0, failure.find(';')) + ".\n");
+            _exit(1);
+        });
+    }
+    ~DisplayWatchdog() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            finished_ = true;
+        }
+        done_.notify_all();
+        thread_.join();
+    }
+    DisplayWatchdog(const DisplayWatchdog&) = delete;
+    DisplayWatchdog& operator=(const DisplayWatchdog&) = delete;
+
+private:
+    std::string step_;
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread thread_;
+};
 
 }  // namespace test_support
