@@ -67,7 +67,8 @@ public:
         the_app->on_start();
     }
     void TearDown() override {
-        the_app->on_shutdown();
+        // A set-up that failed left no editor to shut down.
+        if (the_app) the_app->on_shutdown();
         delete the_app;
     }
 };

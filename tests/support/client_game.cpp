@@ -44,7 +44,8 @@ public:
         the_game->on_start();
     }
     void TearDown() override {
-        the_game->on_shutdown();
+        // A set-up that failed left no game to shut down.
+        if (the_game) the_game->on_shutdown();
         delete the_game;
         the_game = nullptr;
         delete scratch;
