@@ -1,3 +1,7 @@
 #include "client/client_main.h"
+#include "engine/app/game_base.h"
 
-int main(int argc, char** argv) { return client_main(argc, argv); }
+int main(int argc, char** argv) {
+    CGameBase::require_display();
+    return client_main(argc, argv);
+}

@@ -1,3 +1,7 @@
 #include "editor/kxp_main.h"
+#include "engine/app/game_base.h"
 
-int main() { return editor_main(); }
+int main() {
+    CGameBase::require_display();
+    return editor_main();
+}

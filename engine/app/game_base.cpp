@@ -35,7 +35,19 @@ constexpr int kAxisThreshold = 10000;
 
 }  // namespace
 
+void CGameBase::require_display() {
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    if (driver && *driver) return;
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        std::fputs("No X display: set DISPLAY, or run under a desktop or Xvfb.\n", stderr);
+        std::exit(1);
+    }
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+}
+
 CGameBase::CGameBase(int width, int height, bool fullscreen, bool resizable) {
+    require_display();
     if (resizable) fullscreen = false;
     log_message(LogLevel::Status, "Initializing SDL...", log_class_name_of(*this));
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {

@@ -21,6 +21,11 @@ public:
     // the user drag its size, which arrives as resize events.
     CGameBase(int width, int height, bool fullscreen = false, bool resizable = false);
     virtual ~CGameBase();
+    // The window draws through OpenGL, which SDL 1.2 offers on X11 only; any other driver would
+    // be a silent fallback (a text-mode one takes over the terminal). Pins the X11 driver unless
+    // the environment names one, and without an X display ends the process (code 1) with one
+    // line on standard error. Programs call it first, before anything starts SDL or logs.
+    static void require_display();
     CGameBase(const CGameBase&) = delete;
     CGameBase& operator=(const CGameBase&) = delete;
 

@@ -49,6 +49,7 @@ KXP_Main* the_app = nullptr;
 class EditorEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
+        DisplayWatchdog watchdog("the suite's set-up");
         ASSERT_TRUE(start_sdl_video()) << SDL_GetError();
         platform::set_message_box_handler([](const platform::MessageBoxRequest& r) {
             dialogs.boxes.push_back(r.caption + ": " + r.text);
@@ -66,7 +67,8 @@ public:
         the_app->on_start();
     }
     void TearDown() override {
-        the_app->on_shutdown();
+        // A set-up that failed left no editor to shut down.
+        if (the_app) the_app->on_shutdown();
         delete the_app;
     }
 };

@@ -25,6 +25,7 @@ class ClientEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         setenv("SDL_AUDIODRIVER", "dummy", 0);
+        test_support::DisplayWatchdog watchdog("the suite's set-up");
         // Everything of the run folder is shared but config.ini, which the menus rewrite.
         scratch = new test_support::ScratchDir();
         for (const fs::directory_entry& entry : fs::directory_iterator(fs::current_path())) {
@@ -43,7 +44,8 @@ public:
         the_game->on_start();
     }
     void TearDown() override {
-        the_game->on_shutdown();
+        // A set-up that failed left no game to shut down.
+        if (the_game) the_game->on_shutdown();
         delete the_game;
         the_game = nullptr;
         delete scratch;

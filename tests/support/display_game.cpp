@@ -20,6 +20,7 @@ class GameEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         setenv("SDL_AUDIODRIVER", "dummy", 0);
+        test_support::DisplayWatchdog watchdog("the suite's set-up");
         ASSERT_TRUE(test_support::start_sdl_video()) << SDL_GetError();
         test_support::LogCapture log;
         the_game = new ProbeGame();

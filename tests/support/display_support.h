@@ -1,20 +1,179 @@
 #pragma once
 // Shared by the display suites: opening the X display can fail for a moment when the server is
-// busy accepting other clients, which is not what these suites test.
+// busy accepting other clients, which is not what these suites test; and a server that stops
+// answering must end the suite with a clue rather than let it wait for the runner's time-out.
 #include <SDL/SDL.h>
+#include <dirent.h>
+#include <execinfo.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
 #include <thread>
 
 namespace test_support {
 
-// Starts SDL's video subsystem, retrying briefly; the framework's own SDL_Init then finds it up.
-inline bool start_sdl_video() {
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+// One bounded try at SDL_Init. A child process connects first and holds its connection while
+// this process opens its own: an X server that resets when its last client leaves (Xvfb does)
+// can lose a connection that arrives during the reset, which then waits until the next reset.
+// A child that gets no answer within the time is killed and the try fails.
+inline bool try_sdl_video(int timeout_ms) {
+    int connected[2], release[2];
+    if (pipe(connected) != 0) return false;
+    if (pipe(release) != 0) {
+        close(connected[0]);
+        close(connected[1]);
+        return false;
     }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(connected[0]);
+        close(release[1]);
+        const char answer = SDL_Init(SDL_INIT_VIDEO) == 0 ? 1 : 0;
+        if (write(connected[1], &answer, 1) == 1 && answer) {
+            char none;
+            while (read(release[0], &none, 1) < 0 && errno == EINTR) {
+            }
+        }
+        _exit(0);
+    }
+    close(connected[1]);
+    close(release[0]);
+    char answer = 0;
+    pollfd wait_for = {connected[0], POLLIN, 0};
+    const bool answered = child > 0 && poll(&wait_for, 1, timeout_ms) == 1 &&
+                          read(connected[0], &answer, 1) == 1 && answer == 1;
+    const bool started = answered && SDL_Init(SDL_INIT_VIDEO) == 0;
+    close(release[1]);
+    close(connected[0]);
+    if (child > 0) {
+        if (!answered) kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    return started;
+}
+
+// Starts SDL's video subsystem on X11 only, with a bounded number of tries; the framework's own
+// SDL_Init then finds it up. Any other driver would be a silent fallback (SDL 1.2 picks a
+// text-mode one that takes over the terminal when X cannot be reached).
+inline bool start_sdl_video() {
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        SDL_SetError("DISPLAY is not set: the display suites need an X server (Xvfb will do)");
+        return false;
+    }
+    for (int attempt = 0, wait_ms = 50; attempt < 6; ++attempt, wait_ms = std::min(wait_ms * 2, 1000)) {
+        if (try_sdl_video(5000)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
+    }
+    SDL_SetError("the X server at %s did not take a connection", display);
     return false;
 }
+
+namespace watchdog_detail {
+
+inline std::atomic<bool> stack_written{false};
+
+// Runs on the thread asked: its own stack is only reachable from inside it.
+inline void write_own_stack(int) {
+    void* frames[64];
+    backtrace_symbols_fd(frames, backtrace(frames, 64), STDERR_FILENO);
+    stack_written = true;
+}
+
+inline void write_text(const std::string& text) {
+    if (write(STDERR_FILENO, text.data(), text.size()) < 0) return;
+}
+
+// Each other thread in turn writes its stack to standard error.
+inline void write_all_stacks() {
+    const int signal_number = SIGRTMIN + 5;
+    struct sigaction action = {};
+    action.sa_handler = write_own_stack;
+    action.sa_flags = SA_RESTART;
+    sigaction(signal_number, &action, nullptr);
+    const pid_t self = pid_t(syscall(SYS_gettid));
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks) return;
+    while (dirent* entry = readdir(tasks)) {
+        const pid_t tid = pid_t(std::atoi(entry->d_name));
+        if (tid <= 0 || tid == self) continue;
+        std::string name;
+        if (FILE* comm = std::fopen(("/proc/self/task/" + std::to_string(tid) + "/comm").c_str(), "r")) {
+            char text[64] = {};
+            if (std::fgets(text, sizeof text, comm)) name = text;
+            std::fclose(comm);
+        }
+        if (!name.empty() && name.back() == '\n') name.pop_back();
+        write_text("--- thread " + std::to_string(tid) + " (" + name +
+                   (tid == getpid() ? ", main" : "") + "):\n");
+        stack_written = false;
+        if (syscall(SYS_tgkill, getpid(), tid, signal_number) != 0) continue;
+        // A thread that blocks the signal never answers; the others do at once.
+        for (int i = 0; i < 200 && !stack_written; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!stack_written) write_text("(no answer)\n");
+    }
+    closedir(tasks);
+}
+
+}  // namespace watchdog_detail
+
+// Ends the process with the stack of every thread when `step` has not finished within the limit:
+// BRAWL_DISPLAY_WATCHDOG_SECONDS, or 60 s, far beyond what a working X server needs.
+class DisplayWatchdog {
+public:
+    explicit DisplayWatchdog(std::string step) : step_(std::move(step)) {
+        double limit = 60;
+        if (const char* text = std::getenv("BRAWL_DISPLAY_WATCHDOG_SECONDS")) {
+            const double value = std::atof(text);
+            if (value > 0) limit = value;
+        }
+        void* frames[1];
+        backtrace(frames, 1);  // loads the unwinder now, not inside a signal handler
+        thread_ = std::thread([this, limit] {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (done_.wait_for(lock, std::chrono::duration<double>(limit), [this] { return finished_; }))
+                return;
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%g", limit);
+            const std::string failure = "Display watchdog: " + step_ + " has not finished after " +
+                                        seconds + " s; is the X server answering? Stacks of every thread:\n";
+            watchdog_detail::write_text(failure);
+            watchdog_detail::write_all_stacks();
+            watchdog_detail::write_text("FAILED: " + failure.substr(0, failure.find(';')) + ".\n");
+            _exit(1);
+        });
+    }
+    ~DisplayWatchdog() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            finished_ = true;
+        }
+        done_.notify_all();
+        thread_.join();
+    }
+    DisplayWatchdog(const DisplayWatchdog&) = delete;
+    DisplayWatchdog& operator=(const DisplayWatchdog&) = delete;
+
+private:
+    std::string step_;
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread thread_;
+};
 
 }  // namespace test_support

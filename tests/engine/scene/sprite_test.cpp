@@ -40,6 +40,40 @@ public:
     std::vector<float> updated_with;
 };
 
+// Three plain sprites, each the parent of the next; all at the origin, scale 1, depth 0.
+class SpriteTree : public ::testing::Test {
+protected:
+    SpriteTree() {
+        parent.set_parent(&grandparent);
+        child.set_parent(&parent);
+    }
+    ProbeSprite grandparent{"grandparent"}, parent{"parent"}, child{"child"};
+};
+
+// A 64 x 32 image cut into 16 x 16 tiles: 8 frames in two rows; `whole` shows it untiled.
+class TiledImage : public ::testing::Test {
+protected:
+    TiledImage() {
+        tile(s);
+        whole.set_texture(&texture);
+    }
+    void tile(CImageSprite& sprite) {
+        sprite.set_texture(&texture);
+        sprite.set_tile_width(16);
+        sprite.set_tile_height(16);
+    }
+    // Plays frames 0 to last_frame at `speed` frames per second.
+    static void play(CImageSprite& sprite, int last_frame, float speed, int repeats) {
+        sprite.set_last_frame(last_frame);
+        sprite.set_animation_speed(speed);
+        sprite.set_repeat_count(repeats);
+        sprite.set_playing(true);
+    }
+    FakeTexture texture{64, 32};
+    CountingImage s;
+    CImageSprite whole;
+};
+
 }  // namespace
 
 // --- CSprite -----------------------------------------------------------------------------------
@@ -91,13 +125,10 @@ TEST(Sprite, RootAbsoluteValuesAreTheRelativeOnes) {
     EXPECT_EQ(s.get_y(), 8);
 }
 
-TEST(Sprite, ChildPositionFollowsParentPositionAndScale) {
-    ProbeSprite parent("parent");
+TEST_F(SpriteTree, ChildPositionFollowsParentPositionAndScale) {
     parent.set_x(100);
     parent.set_y(50);
     parent.set_scale(2);
-    ProbeSprite child("child");
-    child.set_parent(&parent);
     child.set_x(10);
     child.set_y(5);
     EXPECT_FLOAT_EQ(child.get_absolute_x(), 120);
@@ -115,11 +146,8 @@ TEST(Sprite, ChildPositionFollowsParentPositionAndScale) {
     EXPECT_FLOAT_EQ(child.get_width(), 10);
 }
 
-TEST(Sprite, AbsoluteScaleIsDividedByTheParents) {
-    ProbeSprite parent("parent");
+TEST_F(SpriteTree, AbsoluteScaleIsDividedByTheParents) {
     parent.set_scale(2);
-    ProbeSprite child("child");
-    child.set_parent(&parent);
     child.set_absolute_scale(3);
     EXPECT_FLOAT_EQ(child.get_scale(), 1.5f);
     child.set_absolute_scale(0);
@@ -127,11 +155,8 @@ TEST(Sprite, AbsoluteScaleIsDividedByTheParents) {
     EXPECT_FLOAT_EQ(child.get_scale(), 1.5f);
 }
 
-TEST(Sprite, DepthAddsUpButOnlyTheRelativePartIsChecked) {
-    ProbeSprite parent("parent");
+TEST_F(SpriteTree, DepthAddsUpButOnlyTheRelativePartIsChecked) {
     parent.set_z(0.75f);
-    ProbeSprite child("child");
-    child.set_parent(&parent);
     child.set_z(0.5f);
     EXPECT_FLOAT_EQ(child.get_absolute_z(), 1.25f);  // not clamped
     child.set_absolute_z(0.25f);
@@ -140,10 +165,7 @@ TEST(Sprite, DepthAddsUpButOnlyTheRelativePartIsChecked) {
     EXPECT_FLOAT_EQ(child.get_z(), -0.5f);
 }
 
-TEST(Sprite, HiddenAncestorHidesTheChild) {
-    ProbeSprite grandparent("g"), parent("p"), child("c");
-    parent.set_parent(&grandparent);
-    child.set_parent(&parent);
+TEST_F(SpriteTree, HiddenAncestorHidesTheChild) {
     EXPECT_TRUE(child.is_visible());
     grandparent.set_visible(false);
     EXPECT_FALSE(child.is_visible());
@@ -153,34 +175,26 @@ TEST(Sprite, HiddenAncestorHidesTheChild) {
     EXPECT_TRUE(parent.is_visible());
 }
 
-TEST(Sprite, PointConversionsAreInverseThroughAChainOfScales) {
-    ProbeSprite a("a"), b("b"), c("c");
-    a.set_x(13);
-    a.set_y(-7);
-    a.set_scale(0.5f);
-    b.set_parent(&a);
-    b.set_x(40);
-    b.set_y(22);
-    b.set_scale(3);
-    c.set_parent(&b);
-    c.set_x(-5);
-    c.set_y(9);
-    c.set_scale(1.25f);
-    for (fvec2d p : {fvec2d(0, 0), fvec2d(10, 20), fvec2d(-33.5f, 7.25f)}) {
-        fvec2d g = c.point_to_global(p);
-        expect_near(c.point_to_local(g), p.x, p.y);
-    }
+TEST_F(SpriteTree, PointConversionsAreInverseThroughAChainOfScales) {
+    grandparent.set_x(13);
+    grandparent.set_y(-7);
+    grandparent.set_scale(0.5f);
+    parent.set_x(40);
+    parent.set_y(22);
+    parent.set_scale(3);
+    child.set_x(-5);
+    child.set_y(9);
+    child.set_scale(1.25f);
+    for (fvec2d p : {fvec2d(0, 0), fvec2d(10, 20), fvec2d(-33.5f, 7.25f)})
+        expect_near(child.point_to_local(child.point_to_global(p)), p.x, p.y);
     // A local point of the child is scaled by every ancestor and moved by their positions.
-    expect_near(c.point_to_global({2, 0}), 13 + 0.5f * (40 + 3 * (-5 + 1.25f * 2)),
+    expect_near(child.point_to_global({2, 0}), 13 + 0.5f * (40 + 3 * (-5 + 1.25f * 2)),
                 -7 + 0.5f * (22 + 3 * 9));
 }
 
-TEST(Sprite, QuadConversionsCarryTheDepth) {
-    ProbeSprite parent("p");
+TEST_F(SpriteTree, QuadConversionsCarryTheDepth) {
     parent.set_z(0.5f);
     parent.set_x(10);
-    ProbeSprite child("c");
-    child.set_parent(&parent);
     child.set_z(0.25f);
     fquad3d q = child.quad3d_to_global(fquad3d::from_rect(0, 0, 2, 2, 0.1f));
     EXPECT_FLOAT_EQ(q.c[3].x, 10);
@@ -211,12 +225,7 @@ TEST(Sprite, CollisionTestUsesBothOutlines) {
 
 // --- CImageSprite ------------------------------------------------------------------------------
 
-TEST(ImageSprite, FramesAreCountedRowByRow) {
-    FakeTexture texture(64, 32);
-    CImageSprite s;
-    s.set_texture(&texture);
-    s.set_tile_width(16);
-    s.set_tile_height(16);
+TEST_F(TiledImage, FramesAreCountedRowByRow) {
     EXPECT_EQ(s.get_frame_count(), 8);
     s.set_last_frame(7);
     s.set_frame(5);
@@ -235,36 +244,26 @@ TEST(ImageSprite, NoTextureMeansNoFramesAndAZeroRectangle) {
     EXPECT_EQ(s.get_frame(), 0);
 }
 
-TEST(ImageSprite, UnsetTileSizeShowsTheWholeImage) {
-    FakeTexture texture(64, 32);
-    CImageSprite s;
-    s.set_texture(&texture);
-    expect_rect(s.get_texture_rect(), 0, 0, 1, 1);
-    EXPECT_EQ(s.get_tile_width(), 64);
-    EXPECT_EQ(s.get_tile_height(), 32);
-    EXPECT_EQ(s.get_frame_count(), 1);
+TEST_F(TiledImage, UnsetTileSizeShowsTheWholeImage) {
+    expect_rect(whole.get_texture_rect(), 0, 0, 1, 1);
+    EXPECT_EQ(whole.get_tile_width(), 64);
+    EXPECT_EQ(whole.get_tile_height(), 32);
+    EXPECT_EQ(whole.get_frame_count(), 1);
 }
 
-TEST(ImageSprite, TileSizeOutsideTheImageBecomesTheImageSize) {
-    FakeTexture texture(64, 32);
-    CImageSprite s;
-    s.set_texture(&texture);
-    s.set_tile_width(0);
-    EXPECT_EQ(s.get_tile_width(), 64);
-    s.set_tile_width(65);
-    EXPECT_EQ(s.get_tile_width(), 64);
-    s.set_tile_height(-4);
-    EXPECT_EQ(s.get_tile_height(), 32);
-    s.set_tile_height(8);
-    EXPECT_EQ(s.get_tile_height(), 8);
+TEST_F(TiledImage, TileSizeOutsideTheImageBecomesTheImageSize) {
+    whole.set_tile_width(0);
+    EXPECT_EQ(whole.get_tile_width(), 64);
+    whole.set_tile_width(65);
+    EXPECT_EQ(whole.get_tile_width(), 64);
+    whole.set_tile_height(-4);
+    EXPECT_EQ(whole.get_tile_height(), 32);
+    whole.set_tile_height(8);
+    EXPECT_EQ(whole.get_tile_height(), 8);
 }
 
-TEST(ImageSprite, NewTextureResetsTheTileSize) {
-    FakeTexture first(64, 64), second(32, 16);
-    CImageSprite s;
-    s.set_texture(&first);
-    s.set_tile_width(16);
-    s.set_tile_height(16);
+TEST_F(TiledImage, NewTextureResetsTheTileSize) {
+    FakeTexture second(32, 16);
     s.set_texture(&second);
     EXPECT_EQ(s.get_tile_width(), 32);
     EXPECT_EQ(s.get_tile_height(), 16);
@@ -277,12 +276,7 @@ TEST(ImageSprite, NewTextureResetsTheTileSize) {
     EXPECT_EQ(s.get_last_frame(), 0);
 }
 
-TEST(ImageSprite, FrameBeyondTheFrameCountIsRefused) {
-    FakeTexture texture(64, 32);
-    CImageSprite s;
-    s.set_texture(&texture);
-    s.set_tile_width(16);
-    s.set_tile_height(16);
+TEST_F(TiledImage, FrameBeyondTheFrameCountIsRefused) {
     s.set_frame(8);  // one past the last frame: no tile there
     EXPECT_EQ(s.get_frame(), 7);
     expect_rect(s.get_texture_rect(), 0.75f, 0.5f, 1.0f, 1.0f);
@@ -304,12 +298,7 @@ TEST(ImageSprite, FrameBeyondTheFrameCountIsRefused) {
     }
 }
 
-TEST(ImageSprite, FrameRangeIsKeptInsideTheFrames) {
-    FakeTexture texture(64, 32);
-    CImageSprite s;
-    s.set_texture(&texture);
-    s.set_tile_width(16);
-    s.set_tile_height(16);
+TEST_F(TiledImage, FrameRangeIsKeptInsideTheFrames) {
     s.set_first_frame(20);
     EXPECT_EQ(s.get_first_frame(), 7);
     EXPECT_EQ(s.get_last_frame(), 7);
@@ -333,18 +322,10 @@ TEST(ImageSprite, RepeatCountStartsDefinedAndLoopsForEver) {
     EXPECT_EQ(copy.get_repeat_count(), 3);
 }
 
-TEST(ImageSprite, AnimationCarriesTheFractionAcrossTheEnd) {
-    FakeTexture texture(64, 32);
-    CountingImage s;
-    s.set_texture(&texture);
-    s.set_tile_width(16);
-    s.set_tile_height(16);
-    s.set_last_frame(5);
+TEST_F(TiledImage, AnimationCarriesTheFractionAcrossTheEnd) {
+    play(s, 5, 10, -1);
     s.set_first_frame(2);
     s.set_frame(2);
-    s.set_animation_speed(10);
-    s.set_repeat_count(-1);
-    s.set_playing(true);
     s.update(0.45f);
     EXPECT_NEAR(s.get_frame(), 2.5f, 1e-5f);
     EXPECT_EQ(s.ends, 1);
@@ -354,16 +335,8 @@ TEST(ImageSprite, AnimationCarriesTheFractionAcrossTheEnd) {
     EXPECT_EQ(s.updated_with[0], 0.45f);
 }
 
-TEST(ImageSprite, RepeatCountZeroStopsOnTheLastFrame) {
-    FakeTexture texture(64, 32);
-    CountingImage s;
-    s.set_texture(&texture);
-    s.set_tile_width(16);
-    s.set_tile_height(16);
-    s.set_last_frame(3);
-    s.set_animation_speed(4);
-    s.set_repeat_count(0);
-    s.set_playing(true);
+TEST_F(TiledImage, RepeatCountZeroStopsOnTheLastFrame) {
+    play(s, 3, 4, 0);
     s.update(0.5f);  // frame 2
     EXPECT_EQ(s.ends, 0);
     s.update(0.5f);  // passes 4
@@ -376,43 +349,23 @@ TEST(ImageSprite, RepeatCountZeroStopsOnTheLastFrame) {
     EXPECT_EQ(s.updated_with.size(), 3u);
 }
 
-TEST(ImageSprite, LargeStepCallsTheEndHookOncePerPass) {
-    FakeTexture texture(64, 32);
-    CountingImage s;
-    s.set_texture(&texture);
-    s.set_tile_width(16);
-    s.set_tile_height(16);
-    s.set_last_frame(3);
-    s.set_animation_speed(4);
-    s.set_repeat_count(-1);
-    s.set_playing(true);
+TEST_F(TiledImage, LargeStepCallsTheEndHookOncePerPass) {
+    play(s, 3, 4, -1);
     s.update(2.6f);  // 10.4 frames: passes the end twice
     EXPECT_EQ(s.ends, 2);
     EXPECT_NEAR(s.get_frame(), 2.4f, 1e-4f);
 
     CountingImage once;
-    once.set_texture(&texture);
-    once.set_tile_width(16);
-    once.set_tile_height(16);
-    once.set_last_frame(3);
-    once.set_animation_speed(4);
-    once.set_repeat_count(0);
-    once.set_playing(true);
+    tile(once);
+    play(once, 3, 4, 0);
     once.update(2.6f);
     EXPECT_EQ(once.ends, 1);
     EXPECT_EQ(once.get_frame(), 3);
 }
 
-TEST(ImageSprite, SingleFrameRangeEndsOncePerFramePeriod) {
-    FakeTexture texture(64, 32);
-    CountingImage s;
-    s.set_texture(&texture);
-    s.set_tile_width(16);
-    s.set_tile_height(16);
-    s.set_last_frame(4);
+TEST_F(TiledImage, SingleFrameRangeEndsOncePerFramePeriod) {
+    play(s, 4, 2, -1);
     s.set_first_frame(4);
-    s.set_animation_speed(2);
-    s.set_playing(true);
     for (int i = 0; i < 8; ++i) {
         s.update(0.125f);
         EXPECT_EQ(int(s.get_frame()), 4);
@@ -420,15 +373,8 @@ TEST(ImageSprite, SingleFrameRangeEndsOncePerFramePeriod) {
     EXPECT_EQ(s.ends, 2);  // 1 s at 2 frames per second
 }
 
-TEST(ImageSprite, HugeStepsFinishWithTheFrameInRange) {
-    FakeTexture texture(64, 32);
-    CountingImage s;
-    s.set_texture(&texture);
-    s.set_tile_width(16);
-    s.set_tile_height(16);
-    s.set_last_frame(3);
-    s.set_playing(true);
-    s.set_repeat_count(-1);
+TEST_F(TiledImage, HugeStepsFinishWithTheFrameInRange) {
+    play(s, 3, 0, -1);
     // Whole laps are skipped in one go: a huge speed costs a few passes, not millions.
     const float inf = std::numeric_limits<float>::infinity();
     for (auto [speed, dt] : {std::pair{1e30f, 1.0f}, {inf, 1.0f}, {5e8f, 0.02f}, {3.0f, inf}, {3.0f, kNaN}}) {
