@@ -205,3 +205,18 @@ TEST_F(MapSync, HostileTilesAreRejectedAndTheClientGoesOn) {
     read_pass(*receiver, tile_record({0, 0}, good));
     EXPECT_TRUE(log.contains("Dropped a map tile: there is no level to apply it to."));
 }
+
+TEST_F(MapSync, TheStreamsOfAConnectionThatLeftStopAndGo) {
+    auto* gone = new QGMapSynchronizer(server.get(), 0, 3);
+    auto* staying = new QGMapSynchronizer(server.get(), 0, 4);
+    server->flush_registrations();
+    new QGMapSynchronizer(server.get(), 0, 3);  // not committed yet
+    const unsigned int gone_id = gone->entity_id, staying_id = staying->entity_id;
+    server->on_disconnect(nullptr, 3, 0, Connection());
+    EXPECT_TRUE(write_pass(*gone).empty());
+    EXPECT_TRUE(server->pending_objects.empty());
+    server->flush_removals();
+    EXPECT_EQ(server->find_object(gone_id), nullptr);
+    ASSERT_EQ(server->find_object(staying_id), staying);
+    EXPECT_FALSE(write_pass(*staying).empty());
+}
