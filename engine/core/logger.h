@@ -44,7 +44,7 @@ void log_peer_message(const std::string& peer, int64_t now_ms, LogLevel level, s
 void log_forget_peer(const std::string& peer);
 
 // While one lives, every log_message of this thread is taken as caused by the peer, as
-// log_peer_message. Scopes do not nest: the innermost one counts.
+// log_peer_message; within nested scopes the innermost one counts.
 class LogPeerScope {
 public:
     LogPeerScope(std::string peer, int64_t now_ms);

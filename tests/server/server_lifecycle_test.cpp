@@ -1,4 +1,5 @@
-// The server program when the host's client vanishes early, with no byte allowed into a file.
+// The server program when the host's client vanishes early, with no byte allowed into a file:
+// every write to server.log fails, and SIGXFSZ would end the server at once.
 #include <SFML/Network/TcpListener.hpp>
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@ TEST(ServerLife, WithoutFileSpaceTheServerEndsWhenTheHostsClientVanishesBeforeTh
     ASSERT_EQ(probe.listen(0), sf::Socket::Done);
     const std::string port = std::to_string(probe.getLocalPort());
     probe.close();
-    // Every write to server.log fails; SIGXFSZ would end the server at once.
     process_test::ChildProcess server({"/bin/sh", "-c", "ulimit -f 0; exec ./brawl_server " + port + " 2 5 0 2 0 0 X"});
     ASSERT_TRUE(server.wait_for_output("Performing initial game setup.", 20000)) << server.output();
     {  // killed on leaving the scope: the server sees the connection end, not a farewell

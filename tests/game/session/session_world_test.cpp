@@ -400,12 +400,3 @@ TEST(SessionFlow, ServerDisconnectRulesEndTheSession) {
         EXPECT_FALSE(game->match_running);
     }
 }
-
-TEST(SessionDeparture, WhileTheServerWaitsForItsPlayersOnlyTheHostsClientEndsTheSession) {
-    QGGame game(QGGame::ServerSide{});
-    game.setup_game(GameParameters{3, 5, 2.0f, 0, 0, {0, 0}});
-    game.on_disconnect(nullptr, 2, 0, Connection(sf::IpAddress::LocalHost, 40002));
-    EXPECT_FALSE(game.quit);
-    game.on_disconnect(nullptr, 0, 0, Connection(sf::IpAddress::LocalHost, 40000));
-    EXPECT_TRUE(game.quit);
-}
