@@ -1,5 +1,4 @@
-// The server program when the host's client vanishes early, with no byte allowed into a file:
-// every write to server.log fails, and SIGXFSZ would end the server at once.
+// The server program when the host's client vanishes early and every write to server.log fails.
 #include <SFML/Network/TcpListener.hpp>
 #include <gtest/gtest.h>
 
