@@ -36,7 +36,13 @@ bool QGGame::host(const HostParameters& params) {
     announce_running = true;
     announce_thread = std::thread(run_broadcaster, name, params.port, &announce_running, lan_announce_port);
 
-    if (!tcp->listen_start(params.port, uint32_t(params.num_players))) {
+    // The host's client leaving before all players came sets quit, which ends the wait: the
+    // server then ends as after a match instead of holding its port for ever.
+    tcp->cancel_wait = &quit;
+    const bool all_came = tcp->listen_start(params.port, uint32_t(params.num_players));
+    tcp->cancel_wait = nullptr;
+    if (!all_came) {
+        if (quit) std::cout << "The host left before all players joined. Closing the server." << std::endl;
         announce_running = false;
         announce_thread.join();
         return false;

@@ -17,6 +17,9 @@
 
 namespace {
 
+// The most server.log may grow to; warnings that peers cause are limited besides.
+constexpr uint64_t kServerLogLimitBytes = 16 * 1024 * 1024;
+
 // With BRAWL_PASS_STATS=1 the server prints the number of passes and their median and longest
 // length when the loop ends (the load test reads the line).
 bool pass_stats_wanted() {
@@ -46,9 +49,12 @@ void print_usage_and_exit() {
 
 int server_main(int argc, char** argv) {
     // A client that vanishes while we write to it is dropped by the transport; the signal would
-    // end the whole server instead.
+    // end the whole server instead. So would a file size limit reached by the log or the
+    // console's file: a write that fails is not worth the match.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 
+    log_set_file_limit(kServerLogLimitBytes);
     log_set_file_path("server.log");
     log_enable_file();
     log_set_level(LogLevel::Warning);

@@ -2,11 +2,15 @@
 
 #include <cxxabi.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "platform/paths.h"
 
@@ -24,7 +28,32 @@ struct LogState {
     std::string log_file_path = "logfile.txt";
     std::ofstream log_file;
     std::ostream* out = &std::cout;
+    // 0: no cap. file_bytes counts what the open file holds; file_ended is set once the closing
+    // line is written or a write failed.
+    uint64_t file_limit = 0;
+    uint64_t file_bytes = 0;
+    bool file_ended = false;
+    LogPeerLimits peer_limits;
+    struct PeerKind {
+        int64_t window_start = 0;
+        uint32_t written = 0;
+        uint64_t left_out = 0;
+        LogLevel level = LogLevel::Warning;
+        std::string class_name;
+        std::string last_left_out;
+    };
+    // By peer, then kind.
+    std::map<std::pair<std::string, std::string>, PeerKind> peer_kinds;
 };
+
+// Peers and kinds remembered at most; beyond it the ones whose window is over are written out
+// and forgotten, and if that is not enough, all of them.
+constexpr size_t kMaxPeerKinds = 4096;
+// Longest kind key and longest remembered line of a kind.
+constexpr size_t kMaxKindBytes = 96;
+constexpr size_t kMaxRememberedBytes = 240;
+
+thread_local LogPeerScope* current_scope = nullptr;
 
 LogState& state() {
     static LogState* s = new LogState();  // never freed: usable from other objects' destructors
@@ -41,6 +70,23 @@ void reopen_log_file(LogState& s) {
     s.log_file.close();
     s.log_file.clear();
     s.log_file.open(path, std::ios::out | std::ios::app);
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    s.file_bytes = error ? 0 : uint64_t(size);
+    s.file_ended = false;
+}
+
+void write_file_line_locked(LogState& s, const std::string& line) {
+    if (s.file_ended || !s.log_file.is_open()) return;
+    const std::string closing = "FORCED: The log file reached its size limit of " + std::to_string(s.file_limit) +
+                                " bytes; nothing more is written to it.";
+    const bool fits = s.file_limit == 0 || s.file_bytes + line.size() + closing.size() + 2 <= s.file_limit;
+    const std::string& text = fits ? line : closing;
+    s.log_file << text << '\n';
+    s.log_file.flush();
+    s.file_bytes += text.size() + 1;
+    // A failed write (a full disk, the process's file size limit) is not worth the program.
+    if (!fits || !s.log_file) s.file_ended = true;
 }
 
 void write_line_locked(LogState& s, LogLevel lv, const std::string& message,
@@ -63,18 +109,122 @@ void write_line_locked(LogState& s, LogLevel lv, const std::string& message,
         *s.out << line << '\n';
         s.out->flush();
     }
-    if (s.file_logging_enabled && s.log_file.is_open()) {
-        s.log_file << line << '\n';
-        s.log_file.flush();
+    if (s.file_logging_enabled) write_file_line_locked(s, line);
+}
+
+// The kind of a line: its class and its message with every run of digits as one '#', so that
+// lines that differ only in ids, sizes or addresses count together.
+std::string kind_of(const std::string& class_name, const std::string& message) {
+    std::string kind = class_name + '|';
+    for (size_t i = 0; i < message.size() && kind.size() < kMaxKindBytes; ++i) {
+        const bool digit = std::isdigit(static_cast<unsigned char>(message[i])) != 0;
+        if (!digit) kind += message[i];
+        else if (i == 0 || !std::isdigit(static_cast<unsigned char>(message[i - 1]))) kind += '#';
     }
+    return kind;
+}
+
+void write_left_out_locked(LogState& s, const std::string& peer, LogState::PeerKind& k) {
+    if (k.left_out == 0) return;
+    write_line_locked(s, k.level,
+                      "Left out " + std::to_string(k.left_out) + " similar line" + (k.left_out == 1 ? "" : "s") +
+                          " caused by " + peer + "; the last: " + k.last_left_out,
+                      k.class_name);
+    k.left_out = 0;
+    k.last_left_out.clear();
+}
+
+void prune_peer_kinds_locked(LogState& s, int64_t now_ms) {
+    if (s.peer_kinds.size() <= kMaxPeerKinds) return;
+    for (bool all : {false, true}) {
+        for (auto it = s.peer_kinds.begin(); it != s.peer_kinds.end();) {
+            if (!all && now_ms - it->second.window_start < s.peer_limits.window_ms) {
+                ++it;
+                continue;
+            }
+            write_left_out_locked(s, it->first.first, it->second);
+            it = s.peer_kinds.erase(it);
+        }
+        if (s.peer_kinds.size() <= kMaxPeerKinds / 2) return;
+    }
+}
+
+void write_peer_line_locked(LogState& s, const std::string& peer, int64_t now_ms, LogLevel level,
+                            const std::string& message, const std::string& class_name) {
+    if (level == LogLevel::Forced || static_cast<int>(level) < static_cast<int>(LogLevel::Warning)) {
+        write_line_locked(s, level, message, class_name);
+        return;
+    }
+    // Lines the level drops cost nothing and count for nothing.
+    if (!s.logging_enabled || static_cast<int>(level) < s.log_level) return;
+    LogState::PeerKind& k = s.peer_kinds[{peer, kind_of(class_name, message)}];
+    if (k.written == 0 && k.left_out == 0) k.window_start = now_ms;
+    // A clock that went back opens a new window too.
+    if (now_ms - k.window_start >= s.peer_limits.window_ms || now_ms < k.window_start) {
+        write_left_out_locked(s, peer, k);
+        k.window_start = now_ms;
+        k.written = 0;
+    }
+    if (k.written < s.peer_limits.per_window) {
+        ++k.written;
+        write_line_locked(s, level, message, class_name);
+    } else {
+        ++k.left_out;
+        k.level = level;
+        k.class_name = class_name;
+        k.last_left_out = message.substr(0, kMaxRememberedBytes);
+    }
+    prune_peer_kinds_locked(s, now_ms);
 }
 
 }  // namespace
 
 void log_message(LogLevel level, std::string message, std::string class_name) {
+    if (const LogPeerScope* scope = current_scope) {
+        log_peer_message(scope->peer, scope->now_ms, level, std::move(message), std::move(class_name));
+        return;
+    }
     LogState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     write_line_locked(s, level, message, class_name);
+}
+
+void log_peer_message(const std::string& peer, int64_t now_ms, LogLevel level, std::string message,
+                      std::string class_name) {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    write_peer_line_locked(s, peer, now_ms, level, message, class_name);
+}
+
+void log_forget_peer(const std::string& peer) {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    auto it = s.peer_kinds.lower_bound({peer, std::string()});
+    while (it != s.peer_kinds.end() && it->first.first == peer) {
+        write_left_out_locked(s, peer, it->second);
+        it = s.peer_kinds.erase(it);
+    }
+}
+
+void log_set_peer_limits(LogPeerLimits limits) {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.peer_limits = limits;
+}
+
+LogPeerScope::LogPeerScope(std::string peer_, int64_t now_ms_)
+    : peer(std::move(peer_)), now_ms(now_ms_), outer_(current_scope) {
+    current_scope = this;
+}
+
+LogPeerScope::~LogPeerScope() {
+    current_scope = outer_;
+}
+
+void log_set_file_limit(uint64_t max_bytes) {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.file_limit = max_bytes;
 }
 
 void log_enable() {
@@ -141,4 +291,9 @@ void log_reset_for_tests() {
     s.log_file_path = "logfile.txt";
     s.log_file.close();
     s.log_file.clear();
+    s.file_limit = 0;
+    s.file_bytes = 0;
+    s.file_ended = false;
+    s.peer_limits = LogPeerLimits();
+    s.peer_kinds.clear();
 }

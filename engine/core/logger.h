@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <typeinfo>
 
@@ -20,6 +21,43 @@ void log_set_level(LogLevel level);
 // Takes the log off standard output for the rest of the run (a program without a console);
 // the file, when on, still gets every line. Says so once, on the console, before it goes quiet.
 void log_disable_console();
+
+// Caps the log file at max_bytes (0: no cap): the line that would cross it is replaced by one
+// closing line, and the file gets nothing more. A write that fails (a full disk, a file size
+// limit) ends the file's part of the log the same way, without ending the program.
+void log_set_file_limit(uint64_t max_bytes);
+
+// Lines that a peer's input causes, at any rate the peer chooses: within a window of
+// window_ms, at most per_window warning lines per peer and kind (the reporting class and the
+// message with its numbers left out) are written; the lines left out are counted and the count
+// is written when the peer's next line of that kind comes in a later window, or when the peer
+// is forgotten. Statuses pass unlimited, errors and worse are limited as warnings.
+struct LogPeerLimits {
+    uint32_t per_window = 10;
+    int64_t window_ms = 10000;
+};
+void log_set_peer_limits(LogPeerLimits limits);
+// Logs one line caused by what peer sent, now_ms on the caller's clock.
+void log_peer_message(const std::string& peer, int64_t now_ms, LogLevel level, std::string message,
+                      std::string class_name);
+// Writes the counts still open for the peer and forgets it (a connection that closed).
+void log_forget_peer(const std::string& peer);
+
+// While one lives, every log_message of this thread is taken as caused by the peer, as
+// log_peer_message; within nested scopes the innermost one counts.
+class LogPeerScope {
+public:
+    LogPeerScope(std::string peer, int64_t now_ms);
+    ~LogPeerScope();
+    LogPeerScope(const LogPeerScope&) = delete;
+    LogPeerScope& operator=(const LogPeerScope&) = delete;
+
+    const std::string peer;
+    const int64_t now_ms;
+
+private:
+    LogPeerScope* outer_;
+};
 
 // "class " + the demangled name of the type, as the log names a reporting object.
 std::string log_class_name(const std::type_info& type);

@@ -24,6 +24,9 @@ namespace {
 constexpr int64_t kTeardownJumpMs = int64_t(1) << 40;
 
 constexpr float kSendInterval = 0.033f;
+// Longest frame a client takes from the server: far above the largest snapshot, map tile or
+// water stream of a 4096 x 4096 level, far below what would hurt a client to hold.
+constexpr uint32_t kMaxServerFrameBytes = 32 * 1024 * 1024;
 constexpr uint32_t kPacketsPerReceive = 50;
 
 }  // namespace
@@ -193,13 +196,19 @@ void QGGame::receive_from_clients() {
                 if (!client.dropped && client.link && client.link->remote() == from) sender = id;
         }
         if (!sender) {
-            log_message(LogLevel::Warning, "Dropped packets from " + from.to_string() + ", which is no client.",
-                        log_class_name_of(*this));
+            log_peer_message(from.to_string(), now_ms(), LogLevel::Warning,
+                             "Dropped packets from " + from.to_string() + ", which is no client.",
+                             log_class_name_of(*this));
             replay_.inbox.clear();
             continue;
         }
         current_sender = sender;
-        replay_.receive_objects(client_fields_objects_);
+        {
+            // What a client sends may be refused record by record; the lines that costs are
+            // limited per client.
+            LogPeerScope scope(from.to_string(), now_ms());
+            replay_.receive_objects(client_fields_objects_);
+        }
         current_sender.reset();
         replay_.inbox.clear();
     }
@@ -388,6 +397,7 @@ void QGGame::install_transports(Tcp* tcp, Udp* udp) {
         p->set_send_interval(kSendInterval);
         p->max_packets_per_receive = kPacketsPerReceive;
     }
+    if (auto* client = dynamic_cast<TcpClient*>(tcp)) client->link.max_frame_bytes = kMaxServerFrameBytes;
     if (tcp) {
         // A long level generation must not end the connection.
         tcp->timeout_ms = 0;
@@ -471,19 +481,36 @@ void QGGame::on_disconnect(Protocol*, unsigned int connection_id, unsigned short
     }
     if (udp_transport) udp_transport->remove_peer(remote);
     replay_.forget(remote);
+    log_forget_peer(remote.to_string());
     spectators.erase(connection_id);
+    stop_map_synchronizers(connection_id);
     if (QGPlayer* player = get_player(connection_id)) {
         if (unsigned int id = player_entity_id(player)) remove_object(id);
     }
     // The host's client leaving before the start, or the last player leaving, ends the
     // session. The leaving player's slot is still occupied until the removal is committed.
+    // While the hosting still waits for its players no one has joined yet, so only the host's
+    // client counts; the others' places are taken again by the next newcomers.
     bool others = false;
     for (size_t i = 0; i < players.size(); ++i)
         if (i != connection_id && players[i]) others = true;
-    if ((connection_id == 0 && !match_running) || !others) {
+    const bool waiting = !active.load(std::memory_order_acquire);
+    if ((connection_id == 0 && !match_running) || (!others && !waiting)) {
         match_running = false;
         quit = true;
     }
+}
+
+void QGGame::stop_map_synchronizers(unsigned int connection_id) {
+    // Collected first: stopping a pending one deletes it from the list being walked.
+    std::vector<QGMapSynchronizer*> found;
+    auto collect = [&](QGObject* object) {
+        auto* sync = dynamic_cast<QGMapSynchronizer*>(object);
+        if (sync && sync->target == connection_id) found.push_back(sync);
+    };
+    for (auto& [id, object] : objects) collect(object);
+    for (QGObject* object : pending_objects) collect(object);
+    for (QGMapSynchronizer* sync : found) sync->stop();
 }
 
 GameParameters QGGame::current_parameters() const {

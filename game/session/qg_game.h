@@ -112,7 +112,8 @@ public:
 
     // Takes ownership of the transports and gives them the session's settings: send interval
     // 33 ms, 50 packets per receive, no receive time-out, the session's clock and the
-    // session's connection hooks on the TCP transport.
+    // session's connection hooks on the TCP transport; a client's link takes frames of at most
+    // 32 MiB.
     void install_transports(Tcp* tcp, Udp* udp);
 
     // The connect thread's body (client).
@@ -269,6 +270,8 @@ private:
     void destroy_pending(std::list<QGObject*>::iterator it);
     void run_collisions();
     void post_join_request(unsigned int connection_id);
+    // Stops the map synchronizers that stream to the connection, which has gone.
+    void stop_map_synchronizers(unsigned int connection_id);
     // The entity id of the object in a player slot (0 when not found).
     unsigned int player_entity_id(const QGPlayer* player) const;
     // The server's side of an explosion, hooked into the carver.

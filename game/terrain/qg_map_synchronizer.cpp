@@ -48,23 +48,25 @@ void QGMapSynchronizer::sync_fields() {
     else if (mode == Read && !game->is_server) read_tile();
 }
 
+void QGMapSynchronizer::stop() {
+    if (finished_ || !game) return;
+    finished_ = true;
+    game->remove_object(entity_id);
+}
+
 void QGMapSynchronizer::write_tile() {
     if (finished_) return;
     SDL_Surface* surface = game->level ? game->level->surface() : nullptr;
     MapTile tile;
     if (!surface || !map_tile_at(chunk_offset, surface->w, surface->h, tile)) {
         // The level went away (or was never there): nothing more to send.
-        finished_ = true;
-        game->remove_object(entity_id);
+        stop();
         return;
     }
     tile_bytes_ = encode_map_chunk(build_map_tile(surface, tile), material_colors);
     sync_field(chunk_offset);
     sync_field(tile_bytes_);
-    if (!next_map_tile(chunk_offset, surface->w, surface->h)) {
-        finished_ = true;
-        game->remove_object(entity_id);
-    }
+    if (!next_map_tile(chunk_offset, surface->w, surface->h)) stop();
 }
 
 void QGMapSynchronizer::read_tile() {

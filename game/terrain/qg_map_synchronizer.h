@@ -8,7 +8,8 @@
 // its current level surface in tiles of at most 256 x 256 pixels, one per packet of the reliable
 // channel, each coded by the map coder against the material colours. Every client receives the
 // object, but only the one whose connection id is the target applies the tiles. After the last
-// tile the server removes it, which removes it from the clients too.
+// tile the server removes it, which removes it from the clients too; so it does when its
+// target disconnects before that.
 //
 // On a client the object takes its place among the synchronised objects as soon as it is built:
 // its first tile travels in the same packet as its creation record, and a client that falls
@@ -25,6 +26,8 @@ public:
     // the object). Client, Read: the target decodes the tile into its level surface and
     // refreshes the texture; a rejected tile changes nothing. Other modes do nothing.
     void sync_fields() override;
+    // Server: sends nothing more and removes itself (its target has gone).
+    void stop();
     // CreateMapSynchronizer: entity id, target.
     void write_creation_event(QGEvent& event) const override;
 

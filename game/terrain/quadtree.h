@@ -162,8 +162,9 @@ public:
         requires std::is_same_v<T, bool>;
     // Rebuilds the tree from such a stream. Answers false when the stream ended before the last
     // node (the nodes read so far stay) or asked to split a single cell; an empty stream leaves
-    // a reset tree of depth 0.
-    bool deserialize(const std::vector<unsigned char>& bytes)
+    // a reset tree of depth 0. With expected_depth >= 0, a stream of another depth is refused
+    // from its first byte, before anything is built: a deeper one could claim any size.
+    bool deserialize(const std::vector<unsigned char>& bytes, int expected_depth = -1)
         requires std::is_same_v<T, bool>;
 
 private:
@@ -334,12 +335,13 @@ std::vector<unsigned char> Quadtree<T>::serialize() const
 }
 
 template <typename T>
-bool Quadtree<T>::deserialize(const std::vector<unsigned char>& bytes)
+bool Quadtree<T>::deserialize(const std::vector<unsigned char>& bytes, int expected_depth)
     requires std::is_same_v<T, bool>
 {
     reset();
     depth_ = 0;
     if (bytes.empty()) return false;
+    if (expected_depth >= 0 && (bytes[0] >> 3) != expected_depth) return false;
     depth_ = static_cast<uint8_t>(bytes[0] >> 3);
     BitReader in(bytes.data(), bytes.size(), 5);
     struct Pending {

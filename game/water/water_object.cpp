@@ -580,7 +580,7 @@ void WaterObject::update_sprite() {
     if (occupancy_bytes.empty()) return;
     // A stream is taken only whole and for this level's tree; anything else keeps the last one.
     Quadtree<bool> received;
-    if (!received.deserialize(occupancy_bytes) || received.depth() != occupancy_tree_.depth()) {
+    if (!received.deserialize(occupancy_bytes, occupancy_tree_.depth())) {
         log_message(LogLevel::Warning, "Ignored a malformed water occupancy stream.", log_class_name_of(*this));
         return;
     }

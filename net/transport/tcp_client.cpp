@@ -1,5 +1,6 @@
 #include "net/transport/tcp_client.h"
 
+#include "engine/core/logger.h"
 #include "platform/clock.h"
 
 #include <string>
@@ -96,7 +97,20 @@ void TcpClient::receive() {
         disconnect();
         return;
     }
+    if (link.frame_refused()) {
+        // Nothing behind an unframeable length can be read as packets any more.
+        log_message(LogLevel::Warning,
+                    "Closed the connection to " + link.remote().to_string() + ": it sent a frame longer than " +
+                        std::to_string(link.max_frame_bytes) + " bytes.",
+                    log_class_name_of(*this));
+        disconnect();
+        return;
+    }
     if (timeout_ms != 0 && now_ms() - last_receive_ms >= timeout_ms) {
+        log_message(LogLevel::Warning,
+                    "Closed the connection to " + link.remote().to_string() + ": nothing came back from it for " +
+                        std::to_string(now_ms() - last_receive_ms) + " ms.",
+                    log_class_name_of(*this));
         disconnect();
         return;
     }

@@ -8,8 +8,9 @@
 #include "net/transport/tcp_link.h"
 
 // The client's end of the reliable channel: opens the connection with a time-out, learns its
-// connection id in the handshake, answers and sends pings, and drops the connection on a
-// socket error or when no pong arrived for the receive time-out.
+// connection id in the handshake, answers and sends pings, and drops the connection, with a
+// log line naming the reason, on a socket error, on a frame longer than link.max_frame_bytes or
+// when no pong arrived for the receive time-out.
 //
 // open may run on a connect thread of its own (it touches only this object, the clock and
 // standard output); everything else runs on the thread that owns the transport afterwards.

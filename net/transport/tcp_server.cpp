@@ -3,6 +3,7 @@
 #include "engine/core/logger.h"
 #include "platform/clock.h"
 
+#include <algorithm>
 #include <string>
 
 // Marks a walk over the client table; the outermost one removes the clients found gone.
@@ -37,9 +38,9 @@ bool TcpServer::listen_start(unsigned short port, unsigned int client_count) {
     }
     max_clients = 0;
     blocking_accept = true;
-    while (clients.size() < client_count) accept_client();
+    while (clients.size() < client_count && !wait_cancelled()) accept_client();
     blocking_accept = false;
-    return true;
+    return clients.size() >= client_count;
 }
 
 unsigned int TcpServer::next_free_id() {
@@ -61,43 +62,51 @@ void TcpServer::accept_client() {
     if (listener.getLocalPort() == 0) return;
     if (!blocking_accept) {
         advance_handshakes();
-        start_handshake();
+        start_handshakes();
         return;
     }
-    // Clients already connected keep being served while the server waits.
-    // A short sleep per turn keeps the wait from spinning a core for minutes.
+    // Clients already connected keep being served while the server waits; a departure seen by
+    // the receive may cancel the wait. A short sleep per turn keeps the wait from spinning a
+    // core for minutes.
     const uint64_t wanted = registrations_ + 1;
-    while (true) {
+    while (!wait_cancelled()) {
         receive();
         advance_handshakes();
         if (registrations_ >= wanted) break;
-        start_handshake();
+        start_handshakes();
         platform::sleep_ms(1);
     }
 }
 
-void TcpServer::start_handshake() {
-    if (max_clients != 0 && clients.size() + handshakes.size() >= max_clients) return;
-    if (listener.accept(pending->socket) != sf::Socket::Done) return;
+void TcpServer::start_handshakes() {
+    for (unsigned int taken = 0; taken < std::max(max_accepts_per_call, 1u); ++taken)
+        if (!start_handshake()) return;
+}
+
+bool TcpServer::start_handshake() {
+    if (max_clients != 0 && clients.size() + handshakes.size() >= max_clients) return false;
+    if (listener.accept(pending->socket) != sf::Socket::Done) return false;
     pending->accepted();
     pending->max_frame_bytes = max_client_frame_bytes;
 
     PendingHandshake handshake;
     handshake.id = next_free_id();
-    handshake.deadline_ms = int64_t(platform::monotonic_ms()) + handshake_timeout.asMilliseconds();
+    handshake.deadline_ms = now_ms() + handshake_timeout.asMilliseconds();
     handshake.link = std::move(pending);
     pending = std::make_unique<TcpLink>();
     ByteBuffer id_packet;
     id_packet.write_u32_be(handshake.id);
+    // A newcomer gone before its id could be sent frees its place; the next one is taken.
     if (handshake.link->send(id_packet) != sf::Socket::Done) {
         handshake.link->disconnect();
-        return;
+        return true;
     }
     handshakes.push_back(std::move(handshake));
+    return true;
 }
 
 void TcpServer::advance_handshakes() {
-    const int64_t now = int64_t(platform::monotonic_ms());
+    const int64_t now = now_ms();
     for (size_t i = 0; i < handshakes.size();) {
         PendingHandshake& h = handshakes[i];
         TcpLink& link = *h.link;
@@ -132,11 +141,12 @@ void TcpServer::advance_handshakes() {
             register_client(done.id, std::move(done.link));
             continue;
         }
-        // The id stays free for the next newcomer.
-        log_message(LogLevel::Warning,
-                    "Closed the newcomer " + done.link->remote().to_string() + " offered id " +
-                        std::to_string(done.id) + ": it " + why + ".",
-                    log_class_name_of(*this));
+        // The id stays free for the next newcomer. Each newcomer is a new connection, so its
+        // lines are counted against its address.
+        log_peer_message(address_text(done.link->remote().address), now, LogLevel::Warning,
+                         "Closed the newcomer " + done.link->remote().to_string() + " offered id " +
+                             std::to_string(done.id) + ": it " + why + ".",
+                         log_class_name_of(*this));
         done.link->disconnect();
         if (done.id < next_id_hint) next_id_hint = done.id;
     }
@@ -232,9 +242,16 @@ void TcpServer::receive() {
                 mark_dropped(id, client);
                 continue;
             }
-            if (status == sf::Socket::Disconnected ||
-                (timeout_ms != 0 && now_ms() - client.last_receive_ms >= timeout_ms))
+            if (status == sf::Socket::Disconnected) {
                 mark_dropped(id, client);
+            } else if (timeout_ms != 0 && now_ms() - client.last_receive_ms >= timeout_ms) {
+                log_message(LogLevel::Warning,
+                            "Dropped client " + std::to_string(id) + " (" + link.remote().to_string() +
+                                "): nothing came back from it for " +
+                                std::to_string(now_ms() - client.last_receive_ms) + " ms.",
+                            log_class_name_of(*this));
+                mark_dropped(id, client);
+            }
         }
     }
     keep_alive();

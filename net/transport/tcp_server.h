@@ -1,6 +1,7 @@
 #pragma once
 #include <SFML/Network/TcpListener.hpp>
 #include <SFML/System/Time.hpp>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -24,7 +25,7 @@ struct ConnectedClient {
 // A newcomer that was offered its id and has not echoed it yet.
 struct PendingHandshake {
     unsigned int id = 0;
-    // On the steady clock; the newcomer is closed when it has not echoed by then.
+    // On the transport's clock; the newcomer is closed when it has not echoed by then.
     int64_t deadline_ms = 0;
     std::unique_ptr<TcpLink> link;
 };
@@ -47,12 +48,16 @@ public:
     ~TcpServer() override;
 
     // Listens on the port (0: a free one, see listening_port) and waits, serving the clients
-    // already connected, until client_count clients are connected.
+    // already connected, until client_count clients are connected. False when the port cannot
+    // be listened on, or when cancel_wait was set before all clients came.
     bool listen_start(unsigned short port, unsigned int client_count);
-    // Takes at most one waiting connection into the id exchange and advances the exchanges under
-    // way, registering each newcomer that echoed its id; in blocking mode it serves the clients
-    // and repeats until one more client is registered.
+    // Takes the waiting connections (at most max_accepts_per_call) into the id exchange and
+    // advances the exchanges under way, registering each newcomer that echoed its id; in
+    // blocking mode it serves the clients and repeats until one more client is registered or
+    // cancel_wait is set.
     void accept_client();
+    // True once the blocking wait has been told to stop.
+    bool wait_cancelled() const { return cancel_wait && cancel_wait->load(); }
     // The lowest id at or above next_id_hint that is neither in use nor offered to a newcomer;
     // the hint moves up over the ids in use.
     unsigned int next_free_id();
@@ -75,6 +80,12 @@ public:
     unsigned int next_id_hint = 0;
     std::set<unsigned int> ids_in_use;
     bool blocking_accept = false;
+    // Ends a blocking wait when set (the session's quit flag); null: the wait has no way out.
+    const std::atomic<bool>* cancel_wait = nullptr;
+    // Connections taken from the listener in one accept call: a burst of silent connections is
+    // worked off in a few calls, so a real newcomer behind it is not kept waiting for seconds.
+    unsigned int max_accepts_per_call = 64;
+    // Measured on the transport's clock.
     sf::Time handshake_timeout = sf::seconds(1);
     std::vector<PendingHandshake> handshakes;
     // Bytes that may wait in one client's outgoing queue; a client beyond it is dropped.
@@ -92,8 +103,11 @@ private:
     // Sends on one client's link; marks it dropped when the socket is gone.
     bool send_to(unsigned int id, ConnectedClient& client, const ByteBuffer& packet);
     void mark_dropped(unsigned int id, ConnectedClient& client);
-    // Accepts one waiting connection and offers it its id.
-    void start_handshake();
+    // Accepts one waiting connection and offers it its id; false when none was waiting or no
+    // more may be taken.
+    bool start_handshake();
+    // Takes the waiting connections, up to max_accepts_per_call.
+    void start_handshakes();
     // Registers the newcomers that echoed their ids and closes those that failed or ran out
     // of time.
     void advance_handshakes();

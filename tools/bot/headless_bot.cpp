@@ -148,7 +148,9 @@ void HeadlessBot::send_spawn_positions() {
 }
 
 void HeadlessBot::play(float dt) {
-    if (setup_players_ == 0) return;
+    // A spectator (or a player not yet in the game) has nothing to steer: the server would
+    // refuse every record.
+    if (setup_players_ == 0 || !game_->get_player(game_->local_player_id)) return;
     next_action_s_ -= dt;
     if (next_action_s_ > 0.0f) return;
     next_action_s_ = 0.1f;

@@ -123,3 +123,28 @@ TEST_F(LoggerTest, WithoutTheConsoleLinesGoToTheFileOnly) {
     EXPECT_EQ(lines().size(), console_lines);
     EXPECT_NE(dir.read("quiet.txt").find("after"), std::string::npos);
 }
+
+TEST_F(LoggerTest, ACappedFileStopsJustBelowItsCap) {
+    test_support::ScratchDir dir;
+    log_set_file_limit(4096);
+    log_set_file_path(dir.file("capped.log"));
+    log_enable_file();
+    log_enable();
+    for (int i = 0; i < 500; ++i) log_message(LogLevel::Error, std::string(40, 'x'), "class T");
+    EXPECT_TRUE(dir.read("capped.log").size() <= 4096u && dir.read("capped.log").size() > 3000u);
+}
+
+TEST_F(LoggerTest, LinesAPeerCausesAreLimitedPerPeerAndKindAndTheRestCounted) {
+    log_enable();
+    log_set_peer_limits({3, 1000});
+    for (int i = 0; i < 40; ++i)
+        log_peer_message("1.2.3.4:5", 100 + i, LogLevel::Warning, i % 2 ? "Bad record " + std::to_string(i) : "Odd", "");
+    log_peer_message("6.7.8.9:10", 1100, LogLevel::Warning, "Bad record 5", "");
+    log_peer_message("1.2.3.4:5", 1200, LogLevel::Warning, "Odd", "");  // a new window: the count, the line
+    ASSERT_EQ(lines().size(), 1u + 3 + 3 + 1 + 2);
+    EXPECT_NE(lines()[8].find("17"), std::string::npos);
+    LogPeerScope scope("1.2.3.4:5", 1050);
+    log_message(LogLevel::Warning, "Bad record 1", "");  // counted: its window began at 101
+    log_forget_peer("1.2.3.4:5");                         // the other kind's count
+    EXPECT_EQ(lines().size(), 11u);
+}

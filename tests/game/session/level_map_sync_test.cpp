@@ -205,3 +205,16 @@ TEST_F(MapSync, HostileTilesAreRejectedAndTheClientGoesOn) {
     read_pass(*receiver, tile_record({0, 0}, good));
     EXPECT_TRUE(log.contains("Dropped a map tile: there is no level to apply it to."));
 }
+
+TEST_F(MapSync, TheStreamsOfAConnectionThatLeftStopAndGo) {
+    auto* gone = new QGMapSynchronizer(server.get(), 0, 3);
+    auto* staying = new QGMapSynchronizer(server.get(), 0, 4);
+    server->flush_registrations();
+    const size_t before = server->objects.size();
+    new QGMapSynchronizer(server.get(), 0, 3);  // not committed yet
+    server->on_disconnect(nullptr, 3, 0, Connection());
+    EXPECT_TRUE(write_pass(*gone).empty() && server->pending_objects.empty());
+    server->flush_removals();
+    EXPECT_EQ(server->objects.size(), before - 1);
+    EXPECT_FALSE(write_pass(*staying).empty());
+}

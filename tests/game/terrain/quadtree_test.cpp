@@ -209,3 +209,10 @@ TEST(Quadtree, ManySetsStayInSmallestFormAndMatchAPlainGrid) {
     EXPECT_TRUE(built == t);
     EXPECT_EQ(built.node_count(), t.node_count());
 }
+
+TEST(Quadtree, AStreamOfAnotherDepthIsRefusedBeforeAnythingIsBuilt) {
+    const std::vector<unsigned char> deep(1 << 20, 0xFF);  // depth 31, nothing but splits
+    BoolTree t;
+    EXPECT_FALSE(t.deserialize(deep, 9));
+    EXPECT_EQ(t.node_count(), 1u);
+}
