@@ -35,6 +35,20 @@ struct PermTable {
 };
 constexpr PermTable kPerm;
 
+// The gradient hashes of a cell's four corners, one byte each: (0, 0), (1, 0), (0, 1) and
+// (1, 1) from the cell at [jj * 256 + ii]. The hash of corner (ii, jj) is p[ii + p[jj]], and the
+// doubled table makes it repeat every 256 both ways. Only the low three bits choose a gradient.
+struct CornerHashTable {
+    uint32_t h[256 * 256];
+    static constexpr uint32_t hash(int ii, int jj) { return kPerm.p[(ii & 255) + kPerm.p[jj & 255]] & 7u; }
+    constexpr CornerHashTable() : h{} {
+        for (int jj = 0; jj < 256; ++jj)
+            for (int ii = 0; ii < 256; ++ii)
+                h[jj * 256 + ii] = hash(ii, jj) | hash(ii + 1, jj) << 8 | hash(ii, jj + 1) << 16 | hash(ii + 1, jj + 1) << 24;
+    }
+};
+constexpr CornerHashTable kCornerHash;
+
 constexpr float kF2 = 0.36602539f;  // (sqrt(3) - 1) / 2 computed in single precision
 static_assert(std::bit_cast<uint32_t>(kF2) == 0x3ebb67aeu);
 constexpr float kG2 = 0.211324865405f;  // (3 - sqrt(3)) / 6
@@ -71,20 +85,21 @@ using I4 = __m128i;
 
 inline F4 select4(F4 mask, F4 a, F4 b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); }
 
+// fast_floor with the pinning as a clamp: max() answers its second operand for NaN, so NaN
+// pins below as there.
 inline I4 fast_floor4(F4 v) {
-    const F4 limit = _mm_set1_ps(536870912.0f), negative_limit = _mm_set1_ps(-536870912.0f);
-    const F4 positive = _mm_cmpgt_ps(v, _mm_setzero_ps());  // NaN pins below, as in fast_floor
-    const F4 in_range = _mm_and_ps(_mm_cmpgt_ps(v, negative_limit), _mm_cmplt_ps(v, limit));
-    v = select4(in_range, v, select4(positive, limit, negative_limit));
+    v = _mm_min_ps(_mm_max_ps(v, _mm_set1_ps(-536870912.0f)), _mm_set1_ps(536870912.0f));
+    const I4 positive = _mm_castps_si128(_mm_cmpgt_ps(v, _mm_setzero_ps()));
     // positive ? i : i - 1
-    return _mm_add_epi32(_mm_cvttps_epi32(v), _mm_xor_si128(_mm_castps_si128(positive), _mm_set1_epi32(-1)));
+    return _mm_add_epi32(_mm_cvttps_epi32(v), _mm_xor_si128(positive, _mm_set1_epi32(-1)));
 }
 
 // h & 4 swaps x and y; h & 1 negates the first term, h & 2 the second.
 inline F4 grad2_4(I4 hash, F4 x, F4 y) {
     const I4 four = _mm_set1_epi32(4);
     const F4 swap = _mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(hash, four), four));
-    const F4 u = select4(swap, y, x), v = select4(swap, x, y);
+    const F4 swapped = _mm_and_ps(swap, _mm_xor_ps(x, y));
+    const F4 u = _mm_xor_ps(x, swapped), v = _mm_xor_ps(y, swapped);
     const F4 flip_u = _mm_castsi128_ps(_mm_slli_epi32(hash, 31));
     const F4 flip_v = _mm_castsi128_ps(_mm_slli_epi32(_mm_srli_epi32(hash, 1), 31));
     return _mm_add_ps(_mm_xor_ps(u, flip_u), _mm_xor_ps(_mm_mul_ps(_mm_set1_ps(2.0f), v), flip_v));
@@ -98,7 +113,7 @@ inline F4 corner4(I4 hash, F4 x, F4 y) {
     return _mm_and_ps(reached, _mm_mul_ps(_mm_mul_ps(t, t), grad2_4(hash, x, y)));
 }
 
-F4 simplex_noise_2d_4(F4 x, F4 y) {
+inline __attribute__((always_inline)) F4 simplex_noise_2d_4(F4 x, F4 y) {
     const F4 one = _mm_set1_ps(1.0f), g2 = _mm_set1_ps(kG2);
     const F4 s = _mm_mul_ps(_mm_add_ps(x, y), _mm_set1_ps(kF2));
     const I4 i = fast_floor4(_mm_add_ps(x, s));
@@ -115,22 +130,18 @@ F4 simplex_noise_2d_4(F4 x, F4 y) {
     const F4 x2 = _mm_add_ps(_mm_sub_ps(x0, one), _mm_set1_ps(kG2Twice));
     const F4 y2 = _mm_add_ps(_mm_sub_ps(y0, one), _mm_set1_ps(kG2Twice));
 
-    // SSE2 has no gather: the table look-ups go lane by lane.
-    alignas(16) int32_t is[4], js[4], below_lanes[4], g[3][4];
-    _mm_store_si128(reinterpret_cast<I4*>(is), i);
-    _mm_store_si128(reinterpret_cast<I4*>(js), j);
-    _mm_store_si128(reinterpret_cast<I4*>(below_lanes), _mm_castps_si128(below));
-    for (int k = 0; k < 4; ++k) {
-        const int ii = is[k] & 255, jj = js[k] & 255, i1 = below_lanes[k] & 1;
-        g[0][k] = kPerm.p[ii + kPerm.p[jj]];
-        g[1][k] = kPerm.p[ii + i1 + kPerm.p[jj + 1 - i1]];
-        g[2][k] = kPerm.p[ii + 1 + kPerm.p[jj + 1]];
-    }
-    const I4 seven = _mm_set1_epi32(7);
-    auto hash = [&](int c) { return _mm_and_si128(_mm_load_si128(reinterpret_cast<const I4*>(g[c])), seven); };
-    const F4 n0 = corner4(hash(0), x0, y0);
-    const F4 n1 = corner4(hash(1), x1, y1);
-    const F4 n2 = corner4(hash(2), x2, y2);
+    // SSE2 has no gather: the cells' hashes are looked up lane by lane.
+    const I4 byte = _mm_set1_epi32(255);
+    const I4 cell = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(j, byte), 8), _mm_and_si128(i, byte));
+    alignas(16) int32_t cells[4];
+    _mm_store_si128(reinterpret_cast<I4*>(cells), cell);
+    const I4 corners = _mm_setr_epi32(int(kCornerHash.h[cells[0]]), int(kCornerHash.h[cells[1]]),
+                                      int(kCornerHash.h[cells[2]]), int(kCornerHash.h[cells[3]]));
+    const I4 middle = _mm_castps_si128(select4(below, _mm_castsi128_ps(_mm_srli_epi32(corners, 8)),
+                                               _mm_castsi128_ps(_mm_srli_epi32(corners, 16))));
+    const F4 n0 = corner4(corners, x0, y0);
+    const F4 n1 = corner4(middle, x1, y1);
+    const F4 n2 = corner4(_mm_srli_epi32(corners, 24), x2, y2);
     return _mm_mul_ps(_mm_set1_ps(40.0f), _mm_add_ps(_mm_add_ps(n0, n1), n2));
 }
 
