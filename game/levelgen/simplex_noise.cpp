@@ -44,7 +44,8 @@ struct CornerHashTable {
     constexpr CornerHashTable() : h{} {
         for (int jj = 0; jj < 256; ++jj)
             for (int ii = 0; ii < 256; ++ii)
-                h[jj * 256 + ii] = hash(ii, jj) | hash(ii + 1, jj) << 8 | hash(ii, jj + 1) << 16 | hash(ii + 1, jj + 1) << 24;
+                h[jj * 256 + ii] =
+                    hash(ii, jj) | hash(ii + 1, jj) << 8 | hash(ii, jj + 1) << 16 | hash(ii + 1, jj + 1) << 24;
     }
 };
 constexpr CornerHashTable kCornerHash;
