@@ -274,9 +274,10 @@ TEST_F(Carving, DiscsCarveTheSameWhateverTheHooks) {
     const ColorRGBA mix[] = {color_destructible, color_indestructible, color_air, color_water};
     for (int y = 0; y < 61; ++y)
         for (int x = 0; x < 97; ++x) put(ground.get(), x, y, mix[random_below(4)]);
-    const Explosion blasts[] = {{48, 30, 20},      {48.5f, 30.5f, 20},  {0, 0, 15},      {96.9f, 60.9f, 33.3f},
-                                {-10, 30, 12.5f},  {50, 70, 10.01f},    {40.2f, 7.7f, 0.5f}, {30, 30, 1},
-                                {48, 30, 1000},    {12.25f, 50.75f, 7.071f}};
+    const Explosion blasts[] = {{48, 30, 20},        {48.5f, 30.5f, 20},  {0, 0, 15},
+                                {96.9f, 60.9f, 33.3f}, {-10, 30, 12.5f},  {50, 70, 10.01f},
+                                {40.2f, 7.7f, 0.5f},  {30, 30, 1},         {48, 30, 1000},
+                                {12.25f, 50.75f, 7.071f}};
     int changed = 0;
     for (const Explosion& e : blasts) {
         SurfacePtr rows = make_surface(97, 61), columns = make_surface(97, 61);
