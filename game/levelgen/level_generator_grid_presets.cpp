@@ -2,6 +2,7 @@
 #include "game/levelgen/level_generator.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "engine/core/random.h"
 #include "game/levelgen/level_generator_shared.h"
@@ -33,10 +34,12 @@ void generate_swamp(const LevelParameters& p, SDL_Surface* surface, const Genera
     if (band > 0) {
         NoiseField noise(p, w, h);
         const int top = h - band;
+        std::vector<float> sums;
         for (int y = std::max(top, 0); y < h; ++y) {
             const int d = y - top;
+            noise.row(y, sums);
             for (int x = 0; x < w; ++x) {
-                float v = (noise.at(x, y) + 1.0f) * 0.5f * static_cast<float>(d) / static_cast<float>(band);
+                float v = (sums[std::size_t(x)] + 1.0f) * 0.5f * static_cast<float>(d) / static_cast<float>(band);
                 grid.set(x, y, v > 0.5f ? GeneratorCell::Indestructible : GeneratorCell::Destructible);
             }
         }

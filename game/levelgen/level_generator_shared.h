@@ -36,11 +36,11 @@ public:
         for (int i = 0; i < octaves_; ++i) factors_.push_back(octave_factor(i));
     }
 
-    float at(int x, int y) const {
-        float X = xs_[std::size_t(x)], Y = ys_[std::size_t(y)];
-        float sum = 0.0f;
-        for (float f : factors_) sum += simplex_noise_2d(X * f, Y * f);
-        return sum;
+    // The octave sums of row y, one per column.
+    void row(int y, std::vector<float>& out) const {
+        out.resize(xs_.size());
+        octave_noise_2d_row(xs_.data(), static_cast<int>(xs_.size()), ys_[std::size_t(y)], factors_.data(),
+                            static_cast<int>(factors_.size()), out.data());
     }
 
 private:

@@ -56,18 +56,23 @@ void generate_cave(const LevelParameters& p, SDL_Surface* surface) {
     NoiseField noise(p, w, h);
     const float water_line = 1.0f - p.water_level;
     // Rows are independent and draw no random numbers, so they may run in parallel.
-#pragma omp parallel for schedule(static)
-    for (int y = 0; y < h; ++y) {
-        const float fy = ratio(y, h);
-        const float t = (1.0f - (fy * 2.0f - 1.0f)) * p.additional;
-        const uint32_t open = fy > water_line ? colours.water : colours.air;
-        const float rock = (1.0f - t * fy) * p.solid_threshold + t;
-        for (int x = 0; x < w; ++x) {
-            float n = (noise.at(x, y) + 1.0f) * 0.5f;
-            uint32_t c;
-            if (t > n) c = open;
-            else c = n > rock ? colours.indestructible : colours.destructible;
-            px.put(x, y, c);
+#pragma omp parallel
+    {
+        std::vector<float> sums;
+#pragma omp for schedule(static)
+        for (int y = 0; y < h; ++y) {
+            const float fy = ratio(y, h);
+            const float t = (1.0f - (fy * 2.0f - 1.0f)) * p.additional;
+            const uint32_t open = fy > water_line ? colours.water : colours.air;
+            const float rock = (1.0f - t * fy) * p.solid_threshold + t;
+            noise.row(y, sums);
+            for (int x = 0; x < w; ++x) {
+                float n = (sums[std::size_t(x)] + 1.0f) * 0.5f;
+                uint32_t c;
+                if (t > n) c = open;
+                else c = n > rock ? colours.indestructible : colours.destructible;
+                px.put(x, y, c);
+            }
         }
     }
 }

@@ -1,5 +1,6 @@
-// Terrain timings: every generator preset at 2048 x 1024 and at 4096 x 4096, a radius-100
-// explosion, and one 256 x 256 map tile through the palette coder. Run from an optimised build:
+// Terrain timings: every generator preset at 2048 x 1024 and at 4096 x 4096, Cave at 16
+// octaves, a radius-100 explosion, and one 256 x 256 map tile through the palette coder. Run
+// from an optimised build:
 //   build-release/tests/bench/terrain_bench
 #include <benchmark/benchmark.h>
 
@@ -63,11 +64,12 @@ BENCHMARK(BM_Generate)
     ->ArgsProduct({{0, 1, 2, 3, 4, 5}, {4096}, {4096}})
     ->Unit(benchmark::kMillisecond);
 
-// The noise presets over the octave range of the host's screen (1 to 10), at 2048 x 1024.
+// The noise presets over the octave range of the host's screen (1 to 10) at 2048 x 1024, and
+// the largest Cave the parameters allow.
 void BM_GenerateOctaves(benchmark::State& state) {
     templates();
     const int gen = int(state.range(0));
-    LevelParameters p = preset(gen, 2048, 1024);
+    LevelParameters p = preset(gen, int(state.range(2)), int(state.range(3)));
     p.octaves = int(state.range(1));
     state.SetLabel(kNames[gen]);
     SDL_Surface* surface = nullptr;
@@ -77,7 +79,10 @@ void BM_GenerateOctaves(benchmark::State& state) {
     }
     SDL_FreeSurface(surface);
 }
-BENCHMARK(BM_GenerateOctaves)->ArgsProduct({{0, 4, 5}, {1, 10}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GenerateOctaves)
+    ->ArgsProduct({{0, 4, 5}, {1, 10}, {2048}, {1024}})
+    ->Args({4, 16, 4096, 4096})
+    ->Unit(benchmark::kMillisecond);
 
 // Radius-100 blasts on a Cave level, a new spot each time; the level is regenerated (untimed)
 // when every spot has been blasted twice.
