@@ -1,0 +1,114 @@
+// A match seen through the client: a server session in this process, the client joined over
+// loopback, a level larger than the window, and the camera following the local player. The
+// match label and the scoreboard are checked in the window's pixels; the last picture is kept as
+// a PNG beside this suite.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "client/qc_game_play.h"
+#include "client/qc_level_gen.h"
+#include "client/qc_scoreboard.h"
+#include "client/qc_spawn_select.h"
+#include "engine/scene/sprite_manager.h"
+#include "engine/ui/button.h"
+#include "engine/ui/edit.h"
+#include "game/config/settings.h"
+#include "game/entities/qg_player.h"
+#include "game/match/qg_match_controller.h"
+#include "game/session/qg_game.h"
+#include "support/client_game.h"
+#include "support/session_test_support.h"
+#include "support/widget_test_support.h"
+#include "tools/assets/asset_writers.h"
+
+using namespace client_test;
+
+namespace {
+
+// The window as last drawn, row 0 at the top.
+struct Shot : assets::Image {
+    Shot() : Image(CGameBase::window_width, CGameBase::window_height) {
+        for (int i = 0; i < width * height; ++i) {
+            const ColorRGBA c = pixel(i % width, i / width);
+            pixels[std::size_t(i)] = {c.r, c.g, c.b, 255};
+        }
+    }
+    void save(const std::string& name) const {
+        std::filesystem::create_directories(BRAWL_CLIENT_SHOTS);
+        assets::write_png_rgb(std::string(BRAWL_CLIENT_SHOTS) + "/" + name + ".png", *this);
+    }
+    // Pixels of the rectangle within `tolerance` of the colour in every channel.
+    int count(IntRect r, ColorRGB c, int tolerance) const {
+        int n = 0;
+        for (int y = std::max(r.y, 0); y < std::min(r.y + r.height, height); ++y)
+            for (int x = std::max(r.x, 0); x < std::min(r.x + r.width, width); ++x) {
+                const assets::Rgba& p = at(x, y);
+                n += std::abs(p.r - c.r) <= tolerance && std::abs(p.g - c.g) <= tolerance &&
+                     std::abs(p.b - c.b) <= tolerance;
+            }
+        return n;
+    }
+};
+
+}  // namespace
+
+TEST(MatchView, LabelStaysOnScreenWhileTheCameraFollowsAndTheScoreboardCoversTheWorld) {
+    const float saved_ready_time = ready_time;
+    ready_time = 0.0f;
+    session_test::LoopbackServer server(NetClock::system());
+    ASSERT_TRUE(server.start(1));
+    MatchSettings rules;
+    rules.time_limit = 5.0f;
+    new QGMatchController(server.game.get(), 0, rules);
+    auto* play = dynamic_cast<QCGamePlay*>(
+        game().join(sf::IpAddress(127, 0, 0, 1), server.port, Callback<void, bool>()));
+    ASSERT_NE(play, nullptr);
+    ASSERT_TRUE(server.accept_players(1));
+    server.activate();
+    // Only asks that each step ends; the session's own clock drives the match.
+    auto run_until = [&](auto done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!done() && std::chrono::steady_clock::now() < end) {
+            server.game->update(0.016f);
+            frame();
+        }
+        return done();
+    };
+
+    ASSERT_TRUE(run_until([] { return QCLevelGen::instance != nullptr; }));
+    QCLevelGen::instance->width_edit->set_text("2048");
+    QCLevelGen::instance->height_edit->set_text("1024");
+    QCLevelGen::on_button(QCLevelGen::instance->done_button, nullptr);
+    ASSERT_TRUE(run_until([] { return QCSpawnSelect::instance != nullptr; }));
+    game().close_top_state();
+    // The player starts near the level's right end, far from where the view starts.
+    SpawnPositions spawns;
+    spawns.count = 1;
+    spawns.positions[0] = {1900.0f, 100.0f};
+    server.game->set_spawn_positions(spawns);
+    QGGame* session = play->client_game;
+    ASSERT_TRUE(run_until([&] { return session->match_running && !session->paused; }));
+    // The camera follows: the world has moved to the left of the window.
+    ASSERT_TRUE(run_until([&] { return play->world_sprites->get_absolute_x() < -500.0f; }));
+
+    const IntRect label{10, 10, int(match_info_size.x), int(match_info_size.y)};
+    Shot match;
+    match.save("match_label");
+    EXPECT_GT(match.count(label, match_info_color, 40), 20) << "the match label's text is not at the top left";
+
+    // With the scoreboard up, the player's name label must not show through its rows.
+    QGPlayer* player = session->get_player(session->local_player_id);
+    ASSERT_NE(player, nullptr);
+    game().dispatch_event(test_support::key_down(SDLK_TAB));
+    frame();
+    ASSERT_NE(top<QCScoreboard>(), nullptr);
+    Shot board;
+    board.save("scoreboard");
+    ready_time = saved_ready_time;
+    game().dispatch_event(test_support::key_up(SDLK_TAB));
+    frame();
+    server.game.reset();  // the server goes: back to the menus
+    for (int i = 0; i < 200 && game().states.size() > 1; ++i) frame();
+}
