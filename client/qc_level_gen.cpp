@@ -70,9 +70,10 @@ QCLevelGen::QCLevelGen(CTextureManager* textures, QCGame* owner, QCGamePlay* scr
     next_y = 24 + 100 + kRowGap;
 
     auto edit_row = [&](const std::string& caption, const std::string& text) {
-        CLabel* l = label(100, caption, 0, next_y);
+        // The caption takes 10 pixels of the field: "Level height (px):" needs them in our face.
+        CLabel* l = label(110, caption, 0, next_y);
         CEdit* e = new CEdit(panel, font);
-        skin_edit(e, textures, 170, 24, text);
+        skin_edit(e, textures, 160, 24, text);
         e->CSprite::set_x(l->get_width() + kRowGap);
         e->CSprite::set_y(next_y);
         panel->add_child(e);

@@ -25,17 +25,18 @@ QCSpawnSelect::QCSpawnSelect(CTextureManager* textures, QCGame* owner, QCGamePla
     CFont* font = game->get_font_factory()->get_font(menu_font_size, menu_font);
 
     panel = new CPanel(this, textures);
-    skin_panel(panel, textures, 140, 68);
+    // Wide enough for the title in our DejaVu face.
+    skin_panel(panel, textures, 160, 68);
     panel->set_horizontal_anchor(Anchor::Start);
     panel->set_vertical_anchor(Anchor::End);
     add_child(panel);
 
     CLabel* title = new CLabel(panel, font);
-    setup_label(title, 120, 24, "Select Spawn Positions");
+    setup_label(title, 140, 24, "Select Spawn Positions");
     panel->add_child(title);
 
     done_button = new CButton(panel, font);
-    skin_button(done_button, textures, 120, 24, "Done");
+    skin_button(done_button, textures, 140, 24, "Done");
     done_button->on_click = on_done;
     done_button->CSprite::set_y(title->CSprite::get_y() + title->get_height());
     panel->add_child(done_button);

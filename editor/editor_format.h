@@ -11,3 +11,12 @@ inline std::string format_fixed(double value) {
     text.resize(std::size_t(length));
     return text;
 }
+
+// A path as the editor shows it: the document keeps the file format's backslashes, the labels
+// show this system's separator.
+inline std::string format_path(std::string path) {
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return path;
+}

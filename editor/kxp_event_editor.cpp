@@ -141,14 +141,15 @@ void KXP_EventEditor::build_ui() {
 
     float y = 302;
     for (const ValueRow& row : kRows) {
-        label(row.label, 90, y);
+        // The captions need 100 pixels in our DejaVu face; the fields give up 5 each.
+        label(row.label, 100, y);
         if (row.right) {
-            CEdit* right = edit(row.right_text, 10, 90, y);
-            CEdit* left = edit(row.left_text, 110, 90, y);
+            CEdit* right = edit(row.right_text, 10, 85, y);
+            CEdit* left = edit(row.left_text, 100, 85, y);
             value_edits.push_back(left);
             value_edits.push_back(right);
         } else {
-            value_edits.push_back(edit(row.left_text, 10, 190, y));
+            value_edits.push_back(edit(row.left_text, 10, 180, y));
         }
         y += 34;
     }

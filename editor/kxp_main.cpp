@@ -133,7 +133,7 @@ void KXP_Main::build_ui() {
     next_x = 10;
     auto preview_bar = [&](float minimum, float maximum, float step, float value) {
         auto* bar = new CScrollbar(gui_root);
-        editor_skin_scrollbar(bar, 16, 150, 24, false);
+        editor_skin_scrollbar(bar, 16, 110, 24, false);
         for (CButton* arrow : {bar->get_decrease_button(), bar->get_increase_button()}) {
             arrow->set_width(24);
             arrow->set_text_box(0, 0, arrow->get_width(), arrow->get_height());
@@ -145,9 +145,12 @@ void KXP_Main::build_ui() {
         bar->set_on_value_change(&KXP_Main::update_status_labels);
         return place(bar, true);
     };
+    // The values, up to "Particles: 1000.000000", a size smaller: the row must stay left of the
+    // panels on the right.
+    CFont* value_font = get_font_factory()->get_font(kFontSize - 2, std::string(kFontFolder) + kFont);
     auto status_label = [&](const std::string& text) {
-        auto* label = new CLabel(gui_root, font);
-        editor_setup_label(label, 80, 24, text);
+        auto* label = new CLabel(gui_root, value_font);
+        editor_setup_label(label, 120, 24, text);
         label->set_text_color(kLightText);
         return place(label, true);
     };
@@ -164,14 +167,14 @@ void KXP_Main::build_ui() {
     place(count_edit, true);
 
     spawn_button = new CButton(gui_root, font);
-    editor_skin_button(spawn_button, 110, 24, "Spawn X Particles");
+    editor_skin_button(spawn_button, 120, 24, "Spawn X Particles");
     spawn_button->on_click = &KXP_Main::spawn_particles;
     place(spawn_button, true);
 }
 
 void KXP_Main::update_file_label(std::string name) {
     file_name = name;
-    if (file_label) file_label->set_text("Current File: " + (name.empty() ? std::string("<Not Specified>") : name));
+    if (file_label) file_label->set_text("Current File: " + (name.empty() ? std::string("<Not Specified>") : format_path(name)));
 }
 
 void KXP_Main::on_shutdown() {

@@ -70,7 +70,7 @@ void KXP_PrototypeEditor::build_ui() {
     // A row of two fields: the right one, the separator, then the left one.
     auto pair = [&](const char* text, float y, const char* separator, const char* right_text,
                     const char* left_text, CEdit** right, CEdit** left) {
-        label(text, 10, 80, y, Anchor::Start, 1);
+        label(text, 10, 90, y, Anchor::Start, 1);
         *right = edit(right_text, 10, 80, y);
         label(separator, 100, 5, y, Anchor::End, 0);
         *left = edit(left_text, 115, 80, y);
@@ -130,8 +130,8 @@ void KXP_PrototypeEditor::refresh_fields() {
     ITexture* texture = prototype->get_texture();
     auto* named = dynamic_cast<CTexture*>(texture);
     texture_label->set_text(
-        named ? "Texture: " + make_relative_path(make_absolute_path(editor_settings::kGraphicsFolder),
-                                                 named->get_name())
+        named ? "Texture: " + format_path(make_relative_path(make_absolute_path(editor_settings::kGraphicsFolder),
+                                                             named->get_name()))
               : std::string("Texture: <Not Specified>"));
     const fvec2d centre = prototype->get_rotation_center();
     width_edit->set_text(format_fixed(prototype->get_width()));

@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs when any is missing. Sourced by the scripts.
+
+# What the programs, the asset generator and the run folder need to build and run.
+brawl_base_packages=(
+    build-essential cmake pkg-config
+    libsdl1.2-dev libsdl-image1.2-dev libsdl-mixer1.2-dev libsdl-ttf2.0-dev
+    libglew-dev libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev
+    libsfml-dev libpng-dev fonts-dejavu-core
+)
+# What only the test suites and benchmarks need: GoogleTest, Google Benchmark, the X server of
+# the display suites and the network namespace the tests run in.
+brawl_test_packages=(
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth iproute2 util-linux
+)
+
+# brawl_install_deps [package ...]: the base packages and the ones named.
 brawl_install_deps() {
-    local packages=(
-        build-essential cmake pkg-config
-        libsdl1.2-dev libsdl-image1.2-dev libsdl-mixer1.2-dev libsdl-ttf2.0-dev
-        libglew-dev libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev
-        libsfml-dev libpng-dev
-        libgtest-dev libgmock-dev libbenchmark-dev
-        xvfb xauth fonts-dejavu-core iproute2 util-linux
-        "$@"
-    )
+    local packages=("${brawl_base_packages[@]}" "$@")
     local missing=()
     for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

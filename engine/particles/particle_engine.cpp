@@ -221,6 +221,21 @@ void CParticleEngine::spawn_effect(int32_t index, int32_t count, float duration,
     for (int32_t i = 0; i < count; ++i) spawn_particle(effect, x_, y_, angle);
 }
 
+void CParticleEngine::spawn_effect_at_settings_position(int32_t index, int32_t count, float duration) {
+    if (count <= 0) return;
+    if (index == -1) {
+        for (int32_t i = 0; i < int32_t(effects.size()); ++i) {
+            spawn_effect_at_settings_position(i, count, duration);
+        }
+        return;
+    }
+    ParticleEffect* effect = get_effect(index);
+    // An effect without settings has no position to spawn at (and nothing to spawn).
+    if (!effect || !effect->settings) return;
+    const ivec2d at = effect->settings->position;
+    spawn_effect(index, count, duration, float(at.x), float(at.y), 0);
+}
+
 void CParticleEngine::remove_effect(int32_t index) {
     ParticleEffect* effect = get_effect(index);
     if (!effect) return;

@@ -154,6 +154,8 @@ public:
     // `count` particles of the effect (index -1: of every effect), all at once or, with a
     // duration above 0, spread over that many seconds.
     void spawn_effect(int32_t index, int32_t count, float duration, float x, float y, float angle);
+    // As spawn_effect, from the effect's own stored position at angle 0 (the editor's preview).
+    void spawn_effect_at_settings_position(int32_t index, int32_t count, float duration);
     void remove_effect(int32_t index);
     void remove_finished_particles();
     void clear_effects();

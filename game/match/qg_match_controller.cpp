@@ -64,6 +64,9 @@ QGMatchController::~QGMatchController() = default;
 void QGMatchController::build_label() {
     CFont* font = game->font_factory ? game->font_factory->get_font(match_info_font_size, match_info_font) : nullptr;
     label_ = SpriteHolder<CLabelSprite>(game->sprite_manager, nullptr, font);
+    // The camera moves and scales the world's sprite manager; the label is placed on what holds
+    // the manager (the screen), so it stays at the top left while the view follows the player.
+    if (CSprite* screen = game->sprite_manager->get_parent()) label_->set_parent(screen);
     const float width = match_info_size.x, height = match_info_size.y;
     label_->set_x(10.0f);
     label_->set_y(10.0f);

@@ -7,13 +7,17 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "client/qc_game_play.h"
 #include "client/qc_host_menu.h"
 #include "client/qc_join_menu.h"
+#include "client/qc_level_gen.h"
 #include "client/qc_main_menu.h"
+#include "client/qc_scoreboard.h"
 #include "client/qc_settings_window.h"
+#include "client/qc_spawn_select.h"
 #include "engine/core/ini.h"
 #include "engine/gfx/audio.h"
 #include "engine/ui/button.h"
@@ -25,6 +29,7 @@
 #include "game/config/settings.h"
 #include "net/lan/announcement.h"
 #include "net/transport/udp.h"
+#include "support/caption_fit.h"
 #include "support/client_game.h"
 
 using namespace client_test;
@@ -327,4 +332,27 @@ TEST(JoinMenu, ListsAnnouncedServersAndChecksWhatIsTyped) {
     click(join->cancel_button);
     EXPECT_EQ(top<QCMainMenu>(), main_menu());
     lookup_released = true;
+}
+
+TEST(Captions, EveryScreensCaptionsFitTheirBoxes) {
+    click(main_menu()->settings_button);
+    ASSERT_NE(QCSettingsWindow::instance, nullptr);
+    EXPECT_EQ(test_support::cut_captions(QCSettingsWindow::instance), std::vector<std::string>()) << "settings";
+    click(QCSettingsWindow::instance->cancel_button);
+    const std::pair<const char*, std::function<QCGameState*()>> screens[] = {
+        {"main menu", [] { return main_menu(); }},
+        {"host menu", [] { return game().push_state<QCHostMenu>(); }},
+        {"join menu", [] { return game().push_state<QCJoinMenu>(); }},
+        {"level generator", [] { return game().push_state<QCLevelGen>(nullptr); }},
+        {"spawn selection", [] { return game().push_state<QCSpawnSelect>(nullptr); }},
+        {"scoreboard", [] { return game().push_state<QCScoreboard>(nullptr); }},
+    };
+    for (const auto& [name, open] : screens) {
+        QCGameState* screen = open();
+        frame();
+        EXPECT_EQ(test_support::cut_captions(screen), std::vector<std::string>()) << name;
+        if (screen != main_menu()) game().close_top_state();
+        frame();
+    }
+    EXPECT_EQ(top<QCMainMenu>(), main_menu());
 }

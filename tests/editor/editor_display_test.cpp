@@ -25,6 +25,7 @@
 #include "engine/ui/list_box.h"
 #include "engine/ui/scrollbar.h"
 #include "platform/dialogs.h"
+#include "support/caption_fit.h"
 #include "support/display_support.h"
 #include "support/test_support.h"
 #include "support/widget_test_support.h"
@@ -351,6 +352,27 @@ TEST_F(EditorTest, PreviewControlsResizeAndLabels) {
     resize.resize.w = 1280;
     resize.resize.h = 900;
     app.dispatch_event(resize);
+}
+
+TEST_F(EditorTest, EveryPanelsCaptionsFitTheirBoxes) {
+    // Each panel with its longest texts: a rate of two digits, a prototype open with a texture.
+    app.rate_bar->set_value(app.rate_bar->get_maximum());
+    KXP_BasicEditor& list = *app.event_list_panel;
+    click(list.add_button);
+    select_row(list.event_list, 0);
+    click(list.edit_button);
+    click(events_panel().add_button);
+    select_row(events_panel().prototype_list, 0);
+    click(events_panel().edit_button);
+    frame();
+    const std::pair<const char*, CSprite*> panels[] = {
+        {"main window", app.gui_root},
+        {"event list", app.event_list_panel},
+        {"event editor", app.event_editor},
+        {"prototype editor", app.prototype_editor},
+    };
+    for (const auto& [name, panel] : panels)
+        EXPECT_EQ(test_support::cut_captions(panel), std::vector<std::string>()) << name;
 }
 
 }  // namespace

@@ -363,3 +363,47 @@ TEST(ParticleEngine, SpareRangeAndPositionAreTheSameBits) {
     s.set_spare_range({1.5f, -2});
     EXPECT_EQ(s.position.x, std::bit_cast<int32_t>(1.5f));
 }
+
+TEST(ParticleEngine, SpawnAtTheSettingsPositionUsesEachEffectsOwnPosition) {
+    FixedEffect a, b;
+    a.settings.position = {100, 40};
+    b.settings.position = {-30, 7};
+    b.settings.ejection_angle = {0, 0};
+    CParticleEngine engine;
+    int32_t ia = add(engine, a.settings);
+    int32_t gap = engine.add_effect();
+    int32_t ib = add(engine, b.settings);
+    engine.remove_effect(gap);
+    engine.spawn_effect_at_settings_position(-1, 5, 0);
+    ASSERT_EQ(live(engine, ia), 5u);
+    ASSERT_EQ(live(engine, ib), 5u);
+    for (auto [index, at] : {std::pair{ia, a.settings.position}, std::pair{ib, b.settings.position}}) {
+        for (CParticleSprite* p : engine.get_effect(index)->particles) {
+            EXPECT_FLOAT_EQ(p->get_x() + p->get_width() * 0.5f, float(at.x));
+            EXPECT_FLOAT_EQ(p->get_y() + p->get_height() * 0.5f, float(at.y));
+            EXPECT_FLOAT_EQ(p->get_rotation(), 0);
+        }
+    }
+
+    CParticleEngine other;
+    int32_t index = add(other, a.settings);
+    int32_t bare = other.add_effect();  // no settings: nothing to spawn
+    for (auto [i, count] : {std::pair{index, 0}, std::pair{index, -3}, std::pair{7, 5},
+                            std::pair{-2, 5}, std::pair{bare, 5}}) {
+        other.spawn_effect_at_settings_position(i, count, 0);
+        other.spawn_effect_at_settings_position(i, count, 2.0f);
+    }
+    EXPECT_EQ(live(other, index) + live(other, bare), 0u);
+    EXPECT_TRUE(other.get_emitters().empty());
+
+    other.spawn_effect_at_settings_position(index, 10, 2.0f);
+    EXPECT_EQ(live(other, index), 0u);
+    ASSERT_EQ(other.get_emitters().size(), 1u);
+    const ParticleEmitter& e = other.get_emitters()[0];
+    EXPECT_EQ(e.count, 10);
+    EXPECT_EQ(e.effect_index, index);
+    EXPECT_FLOAT_EQ(e.duration, 2.0f);
+    EXPECT_EQ(e.x, 100);
+    EXPECT_EQ(e.y, 40);
+    EXPECT_EQ(e.angle, 0);
+}

@@ -1,0 +1,99 @@
+// A match seen through the client: a server session in this process, the client joined over
+// loopback, a level larger than the window, and the camera following the local player. The
+// match label is checked in the window's pixels; the picture is kept as a PNG beside this suite.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "client/qc_game_play.h"
+#include "client/qc_level_gen.h"
+#include "client/qc_spawn_select.h"
+#include "engine/scene/sprite_manager.h"
+#include "engine/ui/button.h"
+#include "engine/ui/edit.h"
+#include "game/config/settings.h"
+#include "game/entities/qg_player.h"
+#include "game/match/qg_match_controller.h"
+#include "game/session/qg_game.h"
+#include "support/client_game.h"
+#include "support/session_test_support.h"
+#include "tools/assets/asset_writers.h"
+
+using namespace client_test;
+
+namespace {
+
+// The window as last drawn, kept as a PNG for people to look at.
+void save_window(const std::string& name) {
+    assets::Image shot(CGameBase::window_width, CGameBase::window_height);
+    for (int i = 0; i < shot.width * shot.height; ++i) {
+        const ColorRGBA c = pixel(i % shot.width, i / shot.width);
+        shot.pixels[std::size_t(i)] = {c.r, c.g, c.b, 255};
+    }
+    std::filesystem::create_directories(BRAWL_CLIENT_SHOTS);
+    assets::write_png_rgb(std::string(BRAWL_CLIENT_SHOTS) + "/" + name + ".png", shot);
+}
+
+// Pixels of the window's rectangle close to the colour.
+int pixels_like(IntRect r, ColorRGB c) {
+    int n = 0;
+    for (int i = 0; i < r.width * r.height; ++i) {
+        const ColorRGBA p = pixel(r.x + i % r.width, r.y + i / r.width);
+        n += std::abs(p.r - c.r) <= 20 && std::abs(p.g - c.g) <= 20 && std::abs(p.b - c.b) <= 20;
+    }
+    return n;
+}
+
+}  // namespace
+
+TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
+    const float saved_ready_time = ready_time;
+    ready_time = 0.0f;
+    session_test::LoopbackServer server(NetClock::system());
+    ASSERT_TRUE(server.start(2));
+    MatchSettings rules;
+    rules.time_limit = 5.0f;
+    new QGMatchController(server.game.get(), 0, rules);
+    auto* play = dynamic_cast<QCGamePlay*>(
+        game().join(sf::IpAddress(127, 0, 0, 1), server.port, Callback<void, bool>()));
+    ASSERT_NE(play, nullptr);
+    ASSERT_TRUE(server.accept_players(1));
+    server.activate();
+    // The second player plays on the server itself.
+    new QGPlayer(server.game.get(), 0, 1, 1, "Other");
+    // Only asks that each step ends; the session's own clock drives the match.
+    auto run_until = [&](auto done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!done() && std::chrono::steady_clock::now() < end) {
+            server.game->update(0.016f);
+            frame();
+        }
+        return done();
+    };
+
+    ASSERT_TRUE(run_until([] { return QCLevelGen::instance != nullptr; }));
+    QCLevelGen::instance->width_edit->set_text("2048");
+    QCLevelGen::instance->height_edit->set_text("1024");
+    QCLevelGen::on_button(QCLevelGen::instance->done_button, nullptr);
+    ASSERT_TRUE(run_until([] { return QCSpawnSelect::instance != nullptr; }));
+    game().close_top_state();
+    // The players start in the middle of the level, far from its top left corner.
+    SpawnPositions spawns;
+    spawns.count = 2;
+    spawns.positions[0] = {1024.0f, 420.0f};
+    spawns.positions[1] = {990.0f, 420.0f};
+    server.game->set_spawn_positions(spawns);
+    QGGame* session = play->client_game;
+    ASSERT_TRUE(run_until([&] { return session->match_running && !session->paused; }));
+    // The camera follows: the world has moved to the left of the window.
+    ASSERT_TRUE(run_until([&] { return play->world_sprites->get_absolute_x() < -300.0f; }));
+
+    const IntRect label{10, 10, int(match_info_size.x), int(match_info_size.y)};
+    save_window("match_label");
+    EXPECT_GT(pixels_like(label, match_info_color), 50) << "the match label's text is not at the top left";
+
+    ready_time = saved_ready_time;
+    server.game.reset();  // the server goes: back to the menus
+    for (int i = 0; i < 200 && game().states.size() > 1; ++i) frame();
+}
