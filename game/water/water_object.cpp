@@ -4,8 +4,12 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <string>
+
+#include <unistd.h>
 
 #include "engine/core/ini.h"
 #include "engine/core/logger.h"
@@ -27,9 +31,14 @@ constexpr float kGravity = 9.81f;
 constexpr int kParticleLimit = 1 << 20;
 // Largest interaction radius or grid cell: a level is at most 4096 pixels a side.
 constexpr float kCellLimit = 4096.0f;
-// Below these sizes a pass is over before a team of threads would have started.
-constexpr int kParallelParticles = 256;
+// Below these sizes a pass is over before a team of threads would have started: a thread of
+// the force pass gets at least kParallelParticles particles (1024 run on one thread).
+constexpr int kParallelParticles = 2048;
 constexpr int64_t kParallelPixels = 1 << 16;
+// The force pass tries the choice it does not hold (team or one thread) again after this many
+// steps, and waits twice as long after each try that lost, up to kProbeStepsMax.
+constexpr int kProbeSteps = 64;
+constexpr int kProbeStepsMax = 4096;
 
 bool usable_length(float v) { return std::isfinite(v) && v >= 1.0f && v <= kCellLimit; }
 
@@ -39,6 +48,12 @@ bool blocks_water(const ColorRGBA& c) {
 }
 
 }  // namespace
+
+void restart_with_passive_omp_wait(char** argv) {
+    if (std::getenv("OMP_WAIT_POLICY") || setenv("OMP_WAIT_POLICY", "passive", 1) != 0) return;
+    execv("/proc/self/exe", argv);
+    // Not restarted: the program runs on with the runtime's default policy.
+}
 
 // --- settings ---
 
@@ -243,10 +258,44 @@ bool WaterObject::add_particle(float x, float y) {
     return true;
 }
 
+int WaterObject::force_threads(int n) {
+    const int team = std::clamp(n / kParallelParticles, 1, std::max(omp_get_max_threads(), 1));
+    if (team == 1) return 1;
+    // Each choice is timed once before the faster one is kept.
+    if (!(pace_.single_ns > 0.0)) return 1;
+    if (!(pace_.team_ns > 0.0)) return team;
+    const bool team_faster = pace_.team_ns < pace_.single_ns;
+    if (++pace_.steps >= pace_.probe_after) {
+        pace_.steps = 0;
+        pace_.probing = true;
+        return team_faster ? 1 : team;
+    }
+    return team_faster ? team : 1;
+}
+
+void WaterObject::time_force_pass(int threads, int n, double ns) {
+    if (n / kParallelParticles < 2) return;
+    // Nanoseconds per particle, as the count changes from step to step.
+    const double per_particle = ns / double(n);
+    double& mine = threads > 1 ? pace_.team_ns : pace_.single_ns;
+    const double other = threads > 1 ? pace_.single_ns : pace_.team_ns;
+    if (pace_.probing) {
+        // A try that lost puts the next one further off; one that won is kept from now on.
+        pace_.probing = false;
+        pace_.probe_after = per_particle < other ? kProbeSteps : std::min(pace_.probe_after * 2, kProbeStepsMax);
+        mine = per_particle;
+        return;
+    }
+    mine = mine > 0.0 ? 0.75 * mine + 0.25 * per_particle : per_particle;
+}
+
 void WaterObject::compute_forces() {
     const int n = int(particles.size());
-    // One team for the whole pass, of threads that get at least kParallelParticles each.
-    const int threads = std::clamp(n / kParallelParticles, 1, std::max(omp_get_max_threads(), 1));
+    // One team for the whole pass, of threads that get at least kParallelParticles each, while
+    // it is faster than one thread: on a machine whose cores are all busy the team waits for its
+    // slowest thread, and a step can take many times as long as on one.
+    const int threads = force_threads(n);
+    const auto start = std::chrono::steady_clock::now();
 #pragma omp parallel num_threads(threads) if (threads > 1)
     {
 #pragma omp for schedule(static)
@@ -256,6 +305,9 @@ void WaterObject::compute_forces() {
 #pragma omp for schedule(static)
         for (int i = 0; i < n; ++i) gather_force(i);
     }
+    time_force_pass(threads, n, double(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                           std::chrono::steady_clock::now() - start)
+                                           .count()));
 }
 
 void WaterObject::find_pairs(int i) {

@@ -130,6 +130,9 @@ private:
     // The force pass: each particle finds its pairs (parallel), the pairs are indexed by the
     // particle they name (one thread), and each particle gathers its force (parallel).
     void compute_forces();
+    // The threads of the next force pass, and the time the pass took on them.
+    int force_threads(int n);
+    void time_force_pass(int threads, int n, double ns);
     void find_pairs(int i);
     void index_partners();
     void gather_force(int i);
@@ -175,10 +178,27 @@ private:
     std::vector<uint8_t> marked_;
     std::vector<std::pair<uint32_t, uint32_t>> marked_cells_;
 
+    // The force pass's measured pace (nanoseconds per particle, 0 until timed) on one thread and
+    // on the team, and when to try the slower choice again.
+    struct Pace {
+        double single_ns = 0, team_ns = 0;
+        int steps = 0;
+        int probe_after = 64;
+        bool probing = false;
+    };
+    Pace pace_;
+
     Quadtree<bool> occupancy_tree_;
     bool fresh_bytes_ = false;
     bool server_ = false;
 };
+
+// The water team's idle threads should sleep, not spin: on a machine whose cores other programs
+// (other matches) keep busy, spinning threads take the time the working ones need. The OpenMP
+// runtime reads its wait policy from the environment once, as it is loaded, before main; so a
+// program that steps the water calls this first thing in main, and it starts the program again
+// with OMP_WAIT_POLICY=passive, unless the environment names a policy already.
+void restart_with_passive_omp_wait(char** argv);
 
 // The level's water on the server; the level calls it through its class hooks.
 LevelWater* build_level_water(QGGame& game, QGLevel& level);
