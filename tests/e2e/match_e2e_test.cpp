@@ -207,7 +207,8 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     const float middle = float(session->level_width()) / 2;
     std::sort(free.begin(), free.end(),
               [&](fvec2d a, fvec2d b) { return std::abs(a.x - middle) < std::abs(b.x - middle); });
-    const auto apart = std::find_if(free.begin(), free.end(), [&](fvec2d p) { return std::abs(p.x - free[0].x) > 80; });
+    const auto apart =
+        std::find_if(free.begin(), free.end(), [&](fvec2d p) { return std::abs(p.x - free[0].x) > 80; });
     ASSERT_NE(apart, free.end());
     drag_marker(select, select->markers[0], free[0]);
     drag_marker(select, select->markers[1], *apart);
