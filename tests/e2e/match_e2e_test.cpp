@@ -126,13 +126,13 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     const unsigned short port = process_test::free_port();
     ASSERT_NE(port, 0);
 
-    // Host menu: two players, a time limit of 3 seconds.
+    // Host menu: two players, a time limit of 4.2 seconds.
     click(QCMainMenu::instance->host_button);
     QCHostMenu* host = top<QCHostMenu>();
     ASSERT_NE(host, nullptr);
     retype(host->port_edit, std::to_string(port));
     host->players_scrollbar->set_value(2);
-    retype(host->time_edit, "0.05");
+    retype(host->time_edit, "0.07");
     retype(host->lives_edit, "5");
     retype(host->respawn_edit, "0");  // the players appear as the match starts
     click(host->host_button);
@@ -210,15 +210,21 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     const auto apart =
         std::find_if(free.begin(), free.end(), [&](fvec2d p) { return std::abs(p.x - free[0].x) > 80; });
     ASSERT_NE(apart, free.end());
-    drag_marker(select, select->markers[0], free[0]);
-    drag_marker(select, select->markers[1], *apart);
+    const fvec2d spawns[] = {free[0], *apart};
+    drag_marker(select, select->markers[0], spawns[0]);
+    drag_marker(select, select->markers[1], spawns[1]);
     EXPECT_EQ(select->held_marker, nullptr);
     Screenshot("spawn_selection");
     click(select->done_button);
     ASSERT_TRUE(frames_until([&] { return session->match_running && !session->paused; }, 15000));
     EXPECT_EQ(top<QCGamePlay>(), play);
 
-    // Play: walk right, step through the inventory.
+    // Play: walk right, step through the inventory. The player appears on one of the places, which
+    // the client learns with the positions streamed to it.
+    auto on_a_spawn = [&] {
+        return (me->position - spawns[0]).length() < 100 || (me->position - spawns[1]).length() < 100;
+    };
+    ASSERT_TRUE(frames_until(on_a_spawn, 10000));
     const double start_x = me->position.x;
     send(test_support::key_down(SDLK_d));
     EXPECT_TRUE(frames_until([&] { return me->position.x > start_x + 8.0; }, 5000));

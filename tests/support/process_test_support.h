@@ -48,8 +48,8 @@ inline void lay_out_run_folder(const std::string& to, std::initializer_list<std:
 // long enough to look at the scoreboard.
 inline void shorten_match_phases(const std::string& run_folder) {
     const std::string common = run_folder + "/config/common.ini";
-    ini_write_float("timing", "readyTime", 0.5f, common);
-    ini_write_float("timing", "endingTimeout", 0.5f, common);
+    ini_write_float("timing", "readyTime", 0.25f, common);
+    ini_write_float("timing", "endingTimeout", 0.25f, common);
     ini_write_float("timing", "resultDisplayTime", 1.0f, common);
 }
 
