@@ -53,7 +53,24 @@ protected:
         process_test::lay_out_run_folder(folder.path(), {"config"});
         process_test::shorten_match_phases(folder.path());
     }
+    // The bot with the name, host flag, seed and seconds of play, joining the server.
+    std::unique_ptr<ChildProcess> bot(const std::vector<std::string>& args) {
+        std::vector<std::string> argv = {kBot, "127.0.0.1", port};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return std::make_unique<ChildProcess>(argv, folder.path());
+    }
+    // The server for two players with a match of the minutes given, and the first bot, which
+    // the server has taken as client 0.
+    void start(const std::string& minutes, const std::vector<std::string>& first_bot) {
+        server = std::make_unique<ChildProcess>(
+            std::vector<std::string>{kServer, port, "2", "5", minutes, "2", "false", "false", "Test"}, folder.path());
+        ASSERT_TRUE(server->wait_for_output("Performing initial game setup.", 20000)) << server->output();
+        first = bot(first_bot);
+        ASSERT_TRUE(server->wait_for_output("New client (0)", 20000)) << server->output();
+    }
     test_support::ScratchDir folder;
+    const std::string port = std::to_string(process_test::free_port());
+    std::unique_ptr<ChildProcess> server, first;
 };
 
 // The sync packet of one event handler record holding the events.
@@ -184,29 +201,22 @@ TEST(ShippedRunFolder, HoldsTheMatchPhasesOfThePrograms) {
 }
 
 TEST_F(ServerProcess, ABotsPlayTimeBeginsWithTheGamesSetUp) {
-    const std::string port = std::to_string(process_test::free_port());
-    ChildProcess server({kServer, port, "2", "5", "1", "2", "false", "false", "Test"}, folder.path());
-    ASSERT_TRUE(server.wait_for_output("Performing initial game setup.", 20000)) << server.output();
-    ChildProcess early({kBot, "127.0.0.1", port, "Early", "false", "7", "0.2"}, folder.path());
-    ASSERT_TRUE(server.wait_for_output("New client (0)", 20000)) << server.output();
+    ASSERT_NO_FATAL_FAILURE(start("1", {"Early", "false", "7", "0.2"}));
     // Five times its play time later it still waits for the second player.
-    EXPECT_EQ(early.wait_exit(1000), std::nullopt) << early.output();
-    ChildProcess host({kBot, "127.0.0.1", port, "Host", "true", "8", "60"}, folder.path());
-    EXPECT_EQ(early.wait_exit(20000), 0) << early.output();
+    EXPECT_EQ(first->wait_exit(1000), std::nullopt) << first->output();
+    const auto host = bot({"Host", "true", "8", "60"});
+    EXPECT_EQ(first->wait_exit(20000), 0) << first->output();
 }
 
 TEST_F(ServerProcess, TwoBotsPlayATimedMatchToItsResultWhileAHostileClientIsDropped) {
-    const std::string port = std::to_string(process_test::free_port());
-    ChildProcess server({kServer, port, "2", "5", "0.02", "2", "false", "false", "Test"}, folder.path());
-    ASSERT_TRUE(server.wait_for_output("Performing initial game setup.", 20000)) << server.output();
     // The bots would play for a minute; the match ends long before, and the server with it.
-    ChildProcess host({kBot, "127.0.0.1", port, "Alice", "true", "7", "60"}, folder.path());
-    ASSERT_TRUE(server.wait_for_output("New client (0)", 20000)) << server.output();
-    ChildProcess guest({kBot, "127.0.0.1", port, "Bob", "false", "8", "60"}, folder.path());
-    ASSERT_TRUE(server.wait_for_output("All players connected. Starting game...", 20000)) << server.output();
+    ASSERT_NO_FATAL_FAILURE(start("0.04", {"Alice", "true", "7", "60"}));
+    ChildProcess* host = first.get();
+    const auto guest = bot({"Bob", "false", "8", "60"});
+    ASSERT_TRUE(server->wait_for_output("All players connected. Starting game...", 20000)) << server->output();
     // The host's bot sent the level parameters; both peers generate the server's level.
-    EXPECT_TRUE(host.wait_for_output("Bot Alice: level 1024 x 512.", 20000)) << host.output();
-    EXPECT_TRUE(guest.wait_for_output("Bot Bob: level 1024 x 512.", 20000)) << guest.output();
+    EXPECT_TRUE(host->wait_for_output("Bot Alice: level 1024 x 512.", 20000)) << host->output();
+    EXPECT_TRUE(guest->wait_for_output("Bot Bob: level 1024 x 512.", 20000)) << guest->output();
 
     // A client that sends everything a client must not, then a length no frame may have.
     TcpLink hostile;
@@ -245,11 +255,11 @@ TEST_F(ServerProcess, TwoBotsPlayATimedMatchToItsResultWhileAHostileClientIsDrop
     EXPECT_EQ(status, sf::Socket::Disconnected);
     // The server survived all of it: the match runs through its countdown and time limit to its
     // result, which reaches both players, and the server ends by itself.
-    EXPECT_TRUE(server.wait_for_output("Setting player spawn positions.", 20000)) << server.output();
-    EXPECT_TRUE(server.wait_for_output("Starting game.", 20000)) << server.output();
-    EXPECT_TRUE(host.wait_for_output("Bot Alice: match over.", 40000)) << host.output();
-    EXPECT_TRUE(guest.wait_for_output("Bot Bob: match over.", 5000)) << guest.output();
-    EXPECT_EQ(server.wait_exit(30000), 0) << server.output();
-    EXPECT_EQ(host.wait_exit(10000), 0) << host.output();
-    EXPECT_EQ(guest.wait_exit(10000), 0) << guest.output();
+    EXPECT_TRUE(server->wait_for_output("Setting player spawn positions.", 20000)) << server->output();
+    EXPECT_TRUE(server->wait_for_output("Starting game.", 20000)) << server->output();
+    EXPECT_TRUE(host->wait_for_output("Bot Alice: match over.", 40000)) << host->output();
+    EXPECT_TRUE(guest->wait_for_output("Bot Bob: match over.", 5000)) << guest->output();
+    EXPECT_EQ(server->wait_exit(30000), 0) << server->output();
+    EXPECT_EQ(host->wait_exit(10000), 0) << host->output();
+    EXPECT_EQ(guest->wait_exit(10000), 0) << guest->output();
 }
