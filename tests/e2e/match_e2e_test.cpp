@@ -126,13 +126,13 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     const unsigned short port = process_test::free_port();
     ASSERT_NE(port, 0);
 
-    // Host menu: two players, a time limit of 4.2 seconds.
+    // Host menu: two players, a time limit of 4.8 seconds.
     click(QCMainMenu::instance->host_button);
     QCHostMenu* host = top<QCHostMenu>();
     ASSERT_NE(host, nullptr);
     retype(host->port_edit, std::to_string(port));
     host->players_scrollbar->set_value(2);
-    retype(host->time_edit, "0.07");
+    retype(host->time_edit, "0.08");
     retype(host->lives_edit, "5");
     retype(host->respawn_edit, "0");  // the players appear as the match starts
     click(host->host_button);
@@ -219,16 +219,7 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     ASSERT_TRUE(frames_until([&] { return session->match_running && !session->paused; }, 15000));
     EXPECT_EQ(top<QCGamePlay>(), play);
 
-    // Play: walk right, step through the inventory. The player appears on one of the places, which
-    // the client learns with the positions streamed to it.
-    auto on_a_spawn = [&] {
-        return (me->position - spawns[0]).length() < 100 || (me->position - spawns[1]).length() < 100;
-    };
-    ASSERT_TRUE(frames_until(on_a_spawn, 10000));
-    const double start_x = me->position.x;
-    send(test_support::key_down(SDLK_d));
-    EXPECT_TRUE(frames_until([&] { return me->position.x > start_x + 8.0; }, 5000));
-    send(test_support::key_up(SDLK_d));
+    // Play: step through the inventory, walk right.
     ASSERT_TRUE(frames_until([&] { return !me->inventory.empty(); }, 5000));
     const std::size_t slots = me->inventory.size();
     frames_until([&] { return me->selected_slot == 0u; }, 1000);
@@ -247,6 +238,16 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     session->event_handler->queue.clear();
     send(test_support::mouse_down(400, 200, SDL_BUTTON_WHEELDOWN));  // past the last slot: nothing
     EXPECT_TRUE(queued_slot_selections(*session).empty());
+    // The player appears on one of the places, which the client learns with the positions
+    // streamed to it; from there it walks.
+    auto on_a_spawn = [&] {
+        return (me->position - spawns[0]).length() < 100 || (me->position - spawns[1]).length() < 100;
+    };
+    ASSERT_TRUE(frames_until(on_a_spawn, 10000));
+    const double start_x = me->position.x;
+    send(test_support::key_down(SDLK_d));
+    EXPECT_TRUE(frames_until([&] { return me->position.x > start_x + 8.0; }, 5000));
+    send(test_support::key_up(SDLK_d));
     frame();
 
     // The picture of the match: terrain over the level's area, the own player's name label in
