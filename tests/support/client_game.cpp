@@ -4,16 +4,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
+#include <algorithm>
 
 #include "engine/core/ini.h"
 #include "engine/ui/edit.h"
 #include "game/config/settings.h"
 #include "support/display_support.h"
+#include "support/process_test_support.h"
 #include "support/test_support.h"
 #include "support/widget_test_support.h"
-
-namespace fs = std::filesystem;
 
 namespace client_test {
 namespace {
@@ -26,13 +25,9 @@ public:
     void SetUp() override {
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         test_support::DisplayWatchdog watchdog("the suite's set-up");
-        // Everything of the run folder is shared but config.ini, which the menus rewrite.
+        // Everything of the run folder is shared but what the menus and the suites rewrite.
         scratch = new test_support::ScratchDir();
-        for (const fs::directory_entry& entry : fs::directory_iterator(fs::current_path())) {
-            const std::string name = entry.path().filename().string();
-            if (name == "config.ini") fs::copy_file(entry.path(), scratch->file(name));
-            else if (name.find(".log") == std::string::npos) fs::create_symlink(entry.path(), scratch->file(name));
-        }
+        process_test::lay_out_run_folder(scratch->path(), {"config.ini", "config"});
         ASSERT_EQ(chdir(scratch->path().c_str()), 0);
         // A stored volume beyond the range must be clamped, not narrowed.
         ini_write_int("system", "volume", 300, kUserIni);
@@ -100,14 +95,33 @@ std::string config(const std::string& section, const std::string& key) {
     return ini_read_string(section, key, "<missing>", kUserIni);
 }
 
-ColorRGBA pixel(int x, int y) {
-    uint8_t p[4] = {0, 0, 0, 0};
+namespace {
+
+// Rows of RGBA bytes from the bottom of the rectangle up, as GL reads them.
+void read_back_buffer(int x, int y_up, int width, int height, uint8_t* rgba) {
     // Mesa's software rasteriser keeps the back buffer after the swap: what the window shows.
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, CGameBase::window_height - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    glReadPixels(x, y_up, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+}
+
+}  // namespace
+
+ColorRGBA pixel(int x, int y) {
+    uint8_t p[4] = {0, 0, 0, 0};
+    read_back_buffer(x, CGameBase::window_height - 1 - y, 1, 1, p);
     return {p[0], p[1], p[2], p[3]};
+}
+
+void read_window(uint8_t* rgba) {
+    const std::size_t row = std::size_t(CGameBase::window_width) * 4;
+    const int height = CGameBase::window_height;
+    read_back_buffer(0, 0, CGameBase::window_width, height, rgba);
+    for (int y = 0; y < height / 2; ++y) {
+        uint8_t* top = rgba + std::size_t(y) * row;
+        std::swap_ranges(top, top + row, rgba + std::size_t(height - 1 - y) * row);
+    }
 }
 
 }  // namespace client_test

@@ -2,6 +2,7 @@
 // The client suites' one QCGame (SDL 1.2 opens one window per process), started in a scratch
 // copy of the run folder so that what the menus write to config.ini stays there, and helpers
 // that drive it the way a player does: events through the framework's dispatch, then frames.
+#include <cstdint>
 #include <string>
 
 #include "client/qc_game.h"
@@ -31,5 +32,7 @@ T* top() {
 std::string config(const std::string& section, const std::string& key);
 // The window's pixel after the last frame (y down).
 ColorRGBA pixel(int x, int y);
+// The whole window the same way, as RGBA bytes row by row from the top.
+void read_window(uint8_t* rgba);
 
 }  // namespace client_test
