@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -63,6 +64,22 @@ private:
     CImageSprite scale_sprite_;   // drawn into the render texture, outside the sprite tree
     CImageSprite water_sprite_;   // children of this sprite, drawn by it
     CImageSprite static_sprite_;
+
+    // The smallest box around marked cells or pixels (inclusive corners).
+    struct Box {
+        int x0 = 1, y0 = 1, x1 = 0, y1 = 0;
+        bool empty() const { return x1 < x0; }
+        void add(int x, int y) {
+            if (empty()) {
+                x0 = x1 = x;
+                y0 = y1 = y;
+                return;
+            }
+            x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+        }
+    };
+    Box wet_box_;     // cells with any faded water, from the last fade
+    Box static_box_;  // static-water pixels of the mask
 };
 
 }  // namespace sph

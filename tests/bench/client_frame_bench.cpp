@@ -129,13 +129,14 @@ void stir(Bench& b, int frame) {
         b.server.explode({float(random_below(2048)), float(400 + random_below(500))}, 40.0f);
 }
 
-// The picture just shown, read back from the window.
-void dump_frame(const std::string& folder, int frame) {
+// The scene the last frame drew (the post-process pass only blends the damage flash over it).
+void dump_frame(const CGameBase& game, const std::string& folder, int frame) {
     const int w = CGameBase::window_width, h = CGameBase::window_height;
     std::vector<unsigned char> pixels(std::size_t(w) * std::size_t(h) * 4);
-    glReadBuffer(GL_FRONT);
+    glBindFramebuffer(GL_FRAMEBUFFER, game.framebuffer);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     const std::string path = folder + "/frame_" + std::to_string(frame) + ".rgba";
     if (FILE* out = std::fopen(path.c_str(), "wb")) {
         std::fwrite(pixels.data(), 1, pixels.size(), out);
@@ -169,7 +170,7 @@ int main(int argc, char** argv) {
         const auto start = Clock::now();
         bench.client_frame();
         times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        if (!dump_folder.empty() && i % 50 == 0) dump_frame(dump_folder, i);
+        if (!dump_folder.empty() && i % 50 == 0) dump_frame(client, dump_folder, i);
     }
     QGGame* session = nullptr;
     for (QCGameState* state : client.states)
