@@ -56,33 +56,6 @@ std::optional<LevelPlacement> choose_fitting(const Definitions& table, int x, in
     return placement;
 }
 
-// Drawn first of the level's layers: the terrain's opaque texels, into the depth buffer only,
-// at the terrain's own depth. The layers behind (background, free water) then fail the depth
-// test there instead of being shaded for pixels the terrain replaces, and the terrain, drawn at
-// the same depth, still passes it. Finished together with the terrain sprite it draws.
-class TerrainCover : public CSprite {
-public:
-    TerrainCover(CSprite* parent_, CImageSprite* terrain_, CShaderProgram* program_)
-        : CSprite(parent_), terrain(terrain_), program(program_) {}
-
-    void draw(SDL_Surface* screen) override {
-        if (!is_visible() || !terrain->is_visible()) return;
-        CShaderProgram* own = terrain->get_shader_program();
-        GLboolean mask[4];
-        glGetBooleanv(GL_COLOR_WRITEMASK, mask);
-        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-        terrain->set_shader_program(program);
-        terrain->draw(screen);
-        terrain->set_shader_program(own);
-        glColorMask(mask[0], mask[1], mask[2], mask[3]);
-    }
-    void update(float) override {}
-
-private:
-    CImageSprite* terrain;
-    CShaderProgram* program;
-};
-
 }  // namespace
 
 LevelClassHooks& level_class_hooks() {
@@ -158,7 +131,7 @@ QGLevel::~QGLevel() {
         if (game->terrain == surface_) game->terrain = nullptr;
     }
     for (CSprite* sprite : {static_cast<CSprite*>(terrain_sprite), static_cast<CSprite*>(background_sprite),
-                            static_cast<CSprite*>(particle_engine), terrain_cover_}) {
+                            static_cast<CSprite*>(particle_engine)}) {
         if (sprite) sprite->set_finished(true);
     }
     // The texture only borrowed the surface: one still drawing it takes its own image back.
@@ -202,18 +175,6 @@ void QGLevel::build_visuals() {
             program->set_uniform("indestructibleColor", color_indestructible);
             program->set_uniform("explosiveColor", color_explosive);
             program->set_uniform("ladderColor", color_ladder);
-            // The cover only pays where the terrain shader's depth test is the terrain's own.
-            CShaderProgram* cover = shaders->get_program(
-                shaders->create_program({shaders->get_shader(GL_FRAGMENT_SHADER, "shader/terrain_cover.frag")}));
-            if (cover && cover->get_id() != 0 && terrain_sprite->depth_test) {
-                cover->set_texture("texture", terrain_texture);
-                cover->set_uniform("waterColor", color_water);
-                cover->set_uniform("staticWaterColor", color_staticwater);
-                cover->set_uniform("airColor", color_air);
-                terrain_cover_ = new TerrainCover(terrain_sprite, terrain_sprite, cover);
-                view->add_child(terrain_cover_);
-                terrain_cover_->set_z(-1.0f);
-            }
         }
     }
 

@@ -12,7 +12,6 @@
 
 class CImageSprite;
 class CParticleEngine;
-class CSprite;
 class CTexture;
 class CTextureManager;
 class QGEventHandler;
@@ -147,7 +146,6 @@ private:
 
     SDL_Surface* surface_ = nullptr;
     CTextureManager* texture_cache_ = nullptr;
-    CSprite* terrain_cover_ = nullptr;  // the terrain's opaque part in the depth buffer, drawn first
 };
 
 // Most particles one announced effect may start on a client.
