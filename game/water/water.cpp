@@ -21,6 +21,9 @@ namespace {
 // Largest side of the occupancy and mask images.
 constexpr int kMaxSide = 4096;
 constexpr uint32_t kOpaqueWhite = 0xFFFFFFFFu;
+// Rows of a band the water passes are clipped by: cell rows, and level rows for static water.
+constexpr int kWaterBand = 4;
+constexpr int kStaticBand = 16;
 
 SDL_Surface* make_rgba_surface(int w, int h) {
     return SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u);
@@ -54,14 +57,6 @@ struct WindowMapping {
         return {o.first, x.first - o.first, o.second, y.second - o.second};
     }
 
-    // The window pixels whose centres can fall inside the local box, one pixel to spare.
-    PixelRect window_rect(double x0, double y0, double x1, double y1) const {
-        const double wx0 = ax + bx * x0, wx1 = ax + bx * x1, wy0 = ay + by * y0, wy1 = ay + by * y1;
-        const double left = std::floor(std::min(wx0, wx1)) - 1, right = std::ceil(std::max(wx0, wx1)) + 1;
-        const double bottom = std::floor(std::min(wy0, wy1)) - 1, top = std::ceil(std::max(wy0, wy1)) + 1;
-        return clamped(left, bottom, right, top, 1 << 20, 1 << 20);
-    }
-
     // The local box the window rectangle shows.
     void local_box(const GLint* r, double& x0, double& y0, double& x1, double& y1) const {
         const double lx0 = (r[0] - ax) / bx, lx1 = (r[0] + r[2] - ax) / bx;
@@ -90,6 +85,34 @@ void draw_within(CSprite& sprite, SDL_Surface* screen, const PixelRect& area) {
     if (!was_on) glDisable(GL_SCISSOR_TEST);
 }
 
+// Draws the sprite in bands of `band` rows, each clipped to the columns its rows mark, with
+// `margin` rows and columns to spare; rows and columns are the mapping's local units, one
+// extent per row. The bands split the window's rows without overlap, so no pixel is blended
+// twice, and the first and last reach past the edges.
+void draw_in_bands(CSprite& sprite, SDL_Surface* screen, const WindowMapping& m, const std::vector<Extent>& rows,
+                   int band, int margin) {
+    const int count = int(rows.size());
+    for (int b0 = 0; b0 < count; b0 += band) {
+        const int b1 = std::min(b0 + band, count);
+        Extent columns;
+        for (int r = std::max(b0 - margin, 0); r < std::min(b1 + margin, count); ++r) {
+            if (rows[std::size_t(r)].empty()) continue;
+            columns.add(rows[std::size_t(r)].x0, r);
+            columns.add(rows[std::size_t(r)].x1, r);
+        }
+        if (columns.empty()) continue;
+        // Window rows whose centres map into the band.
+        const double w0 = m.ay + m.by * (b0 == 0 ? -margin : b0);
+        const double w1 = m.ay + m.by * (b1 == count ? count + margin : b1);
+        const double first = m.by > 0 ? std::ceil(w0 - 0.5) : std::floor(w1 - 0.5) + 1;
+        const double end = m.by > 0 ? std::ceil(w1 - 0.5) : std::floor(w0 - 0.5) + 1;
+        const double c0 = m.ax + m.bx * (columns.x0 - margin), c1 = m.ax + m.bx * (columns.x1 + 1 + margin);
+        draw_within(sprite, screen,
+                    WindowMapping::clamped(std::floor(std::min(c0, c1)) - 1, first, std::ceil(std::max(c0, c1)) + 1,
+                                           end, 1 << 20, 1 << 20));
+    }
+}
+
 }  // namespace
 
 Water::Water(CSprite* parent_, QGGame* game, int level_width, int level_height, int cell_size, SDL_Surface* terrain)
@@ -114,6 +137,7 @@ Water::Water(CSprite* parent_, QGGame* game, int level_width, int level_height, 
     mask_surface_ = make_rgba_surface(mask_w, mask_h);
     if (mask_surface_) {
         SDL_FillRect(mask_surface_, nullptr, kOpaqueWhite);
+        static_rows_.assign(std::size_t(mask_h), Extent{});
         if (terrain && terrain->w > 0 && terrain->h > 0) {
             SurfaceLock lock(terrain);
             const TerrainPixels pixels(terrain);
@@ -122,7 +146,7 @@ Water::Water(CSprite* parent_, QGGame* game, int level_width, int level_height, 
                 for (int x = 0; x < std::min(mask_w, terrain->w); ++x) {
                     if (pixels.get(x, y) != color_staticwater) continue;
                     row[x] = 0;
-                    static_box_.add(x, y);
+                    static_rows_[std::size_t(y)].add(x, y);
                 }
             }
         }
@@ -192,6 +216,7 @@ void Water::fade() {
             std::fill(cells_.begin() + std::ptrdiff_t(yy * side + x), cells_.begin() + std::ptrdiff_t(yy * side + x1), 1);
     });
     wet_box_ = {};
+    wet_rows_.assign(std::size_t(side_), Extent{});
     if (!occupancy_surface_) return;
     SurfaceLock lock(occupancy_surface_);
     for (int y = 0; y < side_; ++y) {
@@ -202,7 +227,11 @@ void Water::fade() {
             if (first_frame_) alpha = water[x] ? 255 : 0;
             else alpha = std::clamp(alpha + (water[x] ? 50 : -5), 0, 255);
             row[x] = (uint32_t(alpha) << 24) | 0x00FFFFFFu;
-            if (alpha > 0) wet_box_.add(x, y);
+            if (alpha > 0) wet_rows_[std::size_t(y)].add(x, y);
+        }
+        if (!wet_rows_[std::size_t(y)].empty()) {
+            wet_box_.add(wet_rows_[std::size_t(y)].x0, y);
+            wet_box_.add(wet_rows_[std::size_t(y)].x1, y);
         }
     }
 }
@@ -258,14 +287,14 @@ void Water::draw(SDL_Surface* screen) {
     }
     // Without their programs the images are only masks: nothing to show. Without water the
     // passes would discard every pixel.
-    if (water_program_ && !wet_box_.empty())
-        draw_within(water_sprite_, screen,
-                    water_window.window_rect((wet_box_.x0 - 2) * cell, (wet_box_.y0 - 2) * cell,
-                                             (wet_box_.x1 + 3) * cell, (wet_box_.y1 + 3) * cell));
-    if (static_program_ && !static_box_.empty())
-        draw_within(static_sprite_, screen,
-                    WindowMapping::of(static_sprite_, projection, modelview, viewport)
-                        .window_rect(static_box_.x0, static_box_.y0, static_box_.x1 + 1, static_box_.y1 + 1));
+    // A pixel reads the smoothed cells next to its own, which hold water only beside wet ones.
+    if (water_program_ && !wet_box_.empty()) {
+        const WindowMapping cells{water_window.ax, water_window.bx * cell, water_window.ay, water_window.by * cell};
+        draw_in_bands(water_sprite_, screen, cells, wet_rows_, kWaterBand, 3);
+    }
+    if (static_program_)
+        draw_in_bands(static_sprite_, screen, WindowMapping::of(static_sprite_, projection, modelview, viewport),
+                      static_rows_, kStaticBand, 2);
     first_frame_ = false;
 }
 
