@@ -1,20 +1,33 @@
 // The water renderer drawing a known occupancy into the scene, checked pixel by pixel.
 #include <gtest/gtest.h>
 
-#include "game/session/qg_game.h"
 #include "engine/scene/image_sprite.h"
+#include "game/session/qg_game.h"
 #include "game/water/water.h"
 #include "support/display_game.h"
 #include "support/session_test_support.h"
 
 using namespace display;
 
-TEST(WaterDisplay, DrawsTheOccupancyAndTheStaticSurfaceAndPutsTheTargetBack) {
-    game().reset_probe();
-    load_settings();
-    session_test::set_material_colors();
-    QGGame session(QGGame::ServerSide{});
-    session.shader_factory = game().get_shader_factory();
+namespace {
+
+// A session whose shader factory is the window's, with the material colours set.
+class WaterDisplay : public ::testing::Test {
+protected:
+    void SetUp() override {
+        game().reset_probe();
+        load_settings();
+        session_test::set_material_colors();
+        session.shader_factory = game().get_shader_factory();
+    }
+    void TearDown() override { game().reset_probe(); }
+
+    QGGame session{QGGame::ServerSide{}};
+};
+
+}  // namespace
+
+TEST_F(WaterDisplay, DrawsTheOccupancyAndTheStaticSurfaceAndPutsTheTargetBack) {
     auto terrain = session_test::make_surface(64, 64);
     session_test::fill(terrain.get(), 0, 48, 32, 16, color_staticwater);
 
@@ -60,17 +73,11 @@ TEST(WaterDisplay, DrawsTheOccupancyAndTheStaticSurfaceAndPutsTheTargetBack) {
     EXPECT_EQ(mask_at(water.static_mask(), 40, 50), 0xFFFFFFFFu);
     sph::Water plain(nullptr, &session, 64, 64, 8, nullptr);
     EXPECT_EQ(mask_at(plain.static_mask(), 10, 50), 0xFFFFFFFFu);
-    game().reset_probe();
 }
 
 // Under a scaled view moved partly off the window, every wet spot in view is still drawn and
 // every dry one left clear, and the draw puts the clipping state back.
-TEST(WaterDisplay, FollowsAMovedAndScaledView) {
-    game().reset_probe();
-    load_settings();
-    session_test::set_material_colors();
-    QGGame session(QGGame::ServerSide{});
-    session.shader_factory = game().get_shader_factory();
+TEST_F(WaterDisplay, FollowsAMovedAndScaledView) {
     for (auto [ox, oy] : {std::pair{-40, -60}, std::pair{-100, -150}, std::pair{150, 20}}) {
         CImageSprite view;
         view.set_scale(3.0f);
@@ -96,5 +103,4 @@ TEST(WaterDisplay, FollowsAMovedAndScaledView) {
             }
         }
     }
-    game().reset_probe();
 }
