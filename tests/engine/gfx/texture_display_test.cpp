@@ -158,11 +158,11 @@ TEST_F(TextureDisplayTest, ReuploadsFollowTheSurfaceAndItsSize) {
     expect_texture_matches_surface(texture);
     for (auto [w, h] : {std::pair{16, 8}, std::pair{4, 2}, std::pair{5, 3}}) {
         texture.set_surface(rgb(w, h, uint8_t(w)));
-        GLint gl_w = 0, gl_h = 0;
+        GLint gl_size[2] = {0, 0};
         texture.bind();
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &gl_w);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &gl_h);
-        EXPECT_EQ(std::pair(gl_w, gl_h), std::pair(w, h));
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, gl_size);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, gl_size + 1);
+        EXPECT_TRUE(gl_size[0] == w && gl_size[1] == h);
         expect_texture_matches_surface(texture);
     }
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));

@@ -9,25 +9,12 @@
 
 using namespace display;
 
-namespace {
-
-// A session whose shader factory is the window's, with the material colours set.
-class WaterDisplay : public ::testing::Test {
-protected:
-    void SetUp() override {
-        game().reset_probe();
-        load_settings();
-        session_test::set_material_colors();
-        session.shader_factory = game().get_shader_factory();
-    }
-    void TearDown() override { game().reset_probe(); }
-
-    QGGame session{QGGame::ServerSide{}};
-};
-
-}  // namespace
-
-TEST_F(WaterDisplay, DrawsTheOccupancyAndTheStaticSurfaceAndPutsTheTargetBack) {
+TEST(WaterDisplay, DrawsTheOccupancyAndTheStaticSurfaceAndPutsTheTargetBack) {
+    game().reset_probe();
+    load_settings();
+    session_test::set_material_colors();
+    QGGame session(QGGame::ServerSide{});
+    session.shader_factory = game().get_shader_factory();
     auto terrain = session_test::make_surface(64, 64);
     session_test::fill(terrain.get(), 0, 48, 32, 16, color_staticwater);
 
@@ -73,23 +60,18 @@ TEST_F(WaterDisplay, DrawsTheOccupancyAndTheStaticSurfaceAndPutsTheTargetBack) {
     EXPECT_EQ(mask_at(water.static_mask(), 40, 50), 0xFFFFFFFFu);
     sph::Water plain(nullptr, &session, 64, 64, 8, nullptr);
     EXPECT_EQ(mask_at(plain.static_mask(), 10, 50), 0xFFFFFFFFu);
-}
 
-// Under a scaled view moved partly off the window, every wet spot in view is still drawn and
-// every dry one left clear, and the draw puts the clipping state back.
-TEST_F(WaterDisplay, FollowsAMovedAndScaledView) {
+    // Under a scaled view moved partly off the window, every wet spot in view is still drawn and
+    // every dry one left clear, and the clipping state is put back.
     for (auto [ox, oy] : {std::pair{-40, -60}, std::pair{-100, -150}, std::pair{150, 20}}) {
         CImageSprite view;
         view.set_scale(3.0f);
         view.set_position(float(ox), float(oy));  // local (x, y) shows at (3x + ox, 3y + oy)
-        sph::Water water(&view, &session, 128, 128, 8, nullptr);
+        sph::Water moved(&view, &session, 128, 128, 8, nullptr);
         for (uint32_t y = 4; y < 12; ++y)
-            for (uint32_t x = 2; x < 7; ++x) water.occupancy.set(x, y, true);
+            for (uint32_t x = 2; x < 7; ++x) moved.occupancy.set(x, y, true);
         GLboolean scissor_after = GL_TRUE;
-        game().on_render = [&] {
-            water.draw(game().screen);
-            scissor_after = glIsEnabled(GL_SCISSOR_TEST);
-        };
+        game().on_render = [&] { moved.draw(game().screen), scissor_after = glIsEnabled(GL_SCISSOR_TEST); };
         game().run_some_frames(1);
         EXPECT_EQ(scissor_after, GL_FALSE);
         for (int y = 2; y < 126; y += 6) {
@@ -103,4 +85,5 @@ TEST_F(WaterDisplay, FollowsAMovedAndScaledView) {
             }
         }
     }
+    game().reset_probe();
 }
