@@ -65,9 +65,10 @@ struct WindowMapping {
     }
 
     // The box left..right x bottom..top as a rectangle within 0..w x 0..h (empty when apart).
+    // A sprite scaled to nothing maps to no number at all: that counts as 0.
     static PixelRect clamped(double left, double bottom, double right, double top, int w, int h) {
-        const int x0 = int(std::clamp(left, 0.0, double(w))), x1 = int(std::clamp(right, 0.0, double(w)));
-        const int y0 = int(std::clamp(bottom, 0.0, double(h))), y1 = int(std::clamp(top, 0.0, double(h)));
+        auto fit = [](double v, int most) { return v > 0.0 ? int(std::min(v, double(most))) : 0; };
+        const int x0 = fit(left, w), x1 = fit(right, w), y0 = fit(bottom, h), y1 = fit(top, h);
         return {x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0)};
     }
 };
