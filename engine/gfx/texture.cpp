@@ -23,9 +23,10 @@ int unpack_alignment_for(int row_bytes, int pitch) {
     return 0;
 }
 
-// Uploads the whole surface. SDL pads rows to a four-byte pitch, which GL only reads right when
+// Uploads the whole surface, into the existing image when it has the same size and format (GL
+// then keeps its storage). SDL pads rows to a four-byte pitch, which GL only reads right when
 // its unpack alignment matches; rows of a pitch no alignment describes are packed first.
-void upload_surface_pixels(SDL_Surface* surface, int depth, GLenum format) {
+void upload_surface_pixels(SDL_Surface* surface, int depth, GLenum format, bool in_place) {
     int row_bytes = surface->w * depth;
     const uint8_t* pixels = static_cast<const uint8_t*>(surface->pixels);
     int alignment = unpack_alignment_for(row_bytes, surface->pitch);
@@ -40,8 +41,10 @@ void upload_surface_pixels(SDL_Surface* surface, int depth, GLenum format) {
         alignment = 1;
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, std::max(alignment, 1));
-    glTexImage2D(GL_TEXTURE_2D, 0, depth, surface->w, surface->h, 0, format, GL_UNSIGNED_BYTE,
-                 pixels);
+    if (in_place)
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, surface->w, surface->h, format, GL_UNSIGNED_BYTE, pixels);
+    else
+        glTexImage2D(GL_TEXTURE_2D, 0, depth, surface->w, surface->h, 0, format, GL_UNSIGNED_BYTE, pixels);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
 
@@ -166,6 +169,8 @@ void CTexture::upload() {
                     log_class_name_of(*this));
         return;
     }
+    const bool had_image = valid && image_stored;
+    const int32_t old_width = width, old_height = height, old_depth = pixel_depth, old_format = pixel_format;
     valid = true;
     if ((surface->w & (surface->w - 1)) != 0 || (surface->h & (surface->h - 1)) != 0) {
         log_message(LogLevel::Warning, "Texture measurements are not a power of 2.",
@@ -184,11 +189,15 @@ void CTexture::upload() {
         log_message(LogLevel::Warning, "The image is not truecolor. This will cause problems.",
                     log_class_name_of(*this));
         valid = false;
+        image_stored = false;
         return;
     }
     bind();
+    const bool in_place = had_image && width == old_width && height == old_height && pixel_depth == old_depth &&
+                          pixel_format == old_format;
     bool locked = SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) == 0;
-    upload_surface_pixels(surface, pixel_depth, GLenum(pixel_format));
+    upload_surface_pixels(surface, pixel_depth, GLenum(pixel_format), in_place);
+    image_stored = true;
     if (locked) SDL_UnlockSurface(surface);
 }
 

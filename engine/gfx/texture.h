@@ -72,6 +72,7 @@ private:
     std::string name;
     SDL_Surface* surface = nullptr;
     bool owns_surface = true;
+    bool image_stored = false;  // GL holds an image of width x height in pixel_format
 };
 
 // An off-screen render target: a colour texture with a depth renderbuffer behind a framebuffer.

@@ -4,11 +4,14 @@
 #include <SDL/SDL.h>
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 #include "engine/gfx/shader.h"
 #include "engine/gfx/texture.h"
 #include "game/config/settings.h"
 #include "game/session/qg_game.h"
+#include "game/terrain/terrain_carver.h"
 #include "game/terrain/terrain_pixels.h"
 
 namespace sph {
@@ -18,6 +21,9 @@ namespace {
 // Largest side of the occupancy and mask images.
 constexpr int kMaxSide = 4096;
 constexpr uint32_t kOpaqueWhite = 0xFFFFFFFFu;
+// Rows of a band the water passes are clipped by: cell rows, and level rows for static water.
+constexpr int kWaterBand = 4;
+constexpr int kStaticBand = 16;
 
 SDL_Surface* make_rgba_surface(int w, int h) {
     return SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u);
@@ -25,6 +31,87 @@ SDL_Surface* make_rgba_surface(int w, int h) {
 
 uint32_t* row_of(SDL_Surface* s, int y) {
     return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + std::size_t(y) * std::size_t(s->pitch));
+}
+
+// Where a sprite's local coordinates land in window pixels under the current matrices and
+// viewport: window = offset + factor * local on each axis (sprites only scale and move).
+struct WindowMapping {
+    double ax = 0, bx = 1, ay = 0, by = 1;
+
+    static WindowMapping of(CSprite& sprite, const GLdouble* projection, const GLdouble* modelview,
+                            const GLint* viewport) {
+        const double z = sprite.get_absolute_z();
+        auto window = [&](fvec2d local) {
+            const fvec2d g = sprite.point_to_global(local);
+            double eye[4], clip[4];
+            for (int r = 0; r < 4; ++r)
+                eye[r] = modelview[r] * g.x + modelview[4 + r] * g.y + modelview[8 + r] * z + modelview[12 + r];
+            for (int r = 0; r < 4; ++r)
+                clip[r] = projection[r] * eye[0] + projection[4 + r] * eye[1] + projection[8 + r] * eye[2] +
+                          projection[12 + r] * eye[3];
+            const double w = clip[3] != 0.0 ? clip[3] : 1.0;
+            return std::pair<double, double>{viewport[0] + (clip[0] / w + 1.0) * 0.5 * viewport[2],
+                                             viewport[1] + (clip[1] / w + 1.0) * 0.5 * viewport[3]};
+        };
+        const auto o = window({0, 0}), x = window({1, 0}), y = window({0, 1});
+        return {o.first, x.first - o.first, o.second, y.second - o.second};
+    }
+
+    // The local box the window rectangle shows.
+    void local_box(const GLint* r, double& x0, double& y0, double& x1, double& y1) const {
+        const double lx0 = (r[0] - ax) / bx, lx1 = (r[0] + r[2] - ax) / bx;
+        const double ly0 = (r[1] - ay) / by, ly1 = (r[1] + r[3] - ay) / by;
+        x0 = std::min(lx0, lx1), x1 = std::max(lx0, lx1), y0 = std::min(ly0, ly1), y1 = std::max(ly0, ly1);
+    }
+
+    // The box left..right x bottom..top as a rectangle within 0..w x 0..h (empty when apart).
+    // A sprite scaled to nothing maps to no number at all: that counts as 0.
+    static PixelRect clamped(double left, double bottom, double right, double top, int w, int h) {
+        auto fit = [](double v, int most) { return v > 0.0 ? int(std::min(v, double(most))) : 0; };
+        const int x0 = fit(left, w), x1 = fit(right, w), y0 = fit(bottom, h), y1 = fit(top, h);
+        return {x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0)};
+    }
+};
+
+// Draws the sprite with only the rectangle's pixels touched; an empty one draws nothing.
+void draw_within(CSprite& sprite, SDL_Surface* screen, const PixelRect& area) {
+    if (area.empty()) return;
+    const bool was_on = glIsEnabled(GL_SCISSOR_TEST);
+    GLint saved[4];
+    glGetIntegerv(GL_SCISSOR_BOX, saved);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(area.x, area.y, area.width, area.height);
+    sprite.draw(screen);
+    glScissor(saved[0], saved[1], saved[2], saved[3]);
+    if (!was_on) glDisable(GL_SCISSOR_TEST);
+}
+
+// Draws the sprite in bands of `band` rows, each clipped to the columns its rows mark, with
+// `margin` rows and columns to spare; rows and columns are the mapping's local units, one
+// extent per row. The bands split the window's rows without overlap, so no pixel is blended
+// twice, and the first and last reach past the edges.
+void draw_in_bands(CSprite& sprite, SDL_Surface* screen, const WindowMapping& m, const std::vector<Extent>& rows,
+                   int band, int margin) {
+    const int count = int(rows.size());
+    for (int b0 = 0; b0 < count; b0 += band) {
+        const int b1 = std::min(b0 + band, count);
+        Extent columns;
+        for (int r = std::max(b0 - margin, 0); r < std::min(b1 + margin, count); ++r) {
+            if (rows[std::size_t(r)].empty()) continue;
+            columns.add(rows[std::size_t(r)].x0, r);
+            columns.add(rows[std::size_t(r)].x1, r);
+        }
+        if (columns.empty()) continue;
+        // Window rows whose centres map into the band.
+        const double w0 = m.ay + m.by * (b0 == 0 ? -margin : b0);
+        const double w1 = m.ay + m.by * (b1 == count ? count + margin : b1);
+        const double first = m.by > 0 ? std::ceil(w0 - 0.5) : std::floor(w1 - 0.5) + 1;
+        const double end = m.by > 0 ? std::ceil(w1 - 0.5) : std::floor(w0 - 0.5) + 1;
+        const double c0 = m.ax + m.bx * (columns.x0 - margin), c1 = m.ax + m.bx * (columns.x1 + 1 + margin);
+        draw_within(sprite, screen,
+                    WindowMapping::clamped(std::floor(std::min(c0, c1)) - 1, first, std::ceil(std::max(c0, c1)) + 1,
+                                           end, 1 << 20, 1 << 20));
+    }
 }
 
 }  // namespace
@@ -51,13 +138,17 @@ Water::Water(CSprite* parent_, QGGame* game, int level_width, int level_height, 
     mask_surface_ = make_rgba_surface(mask_w, mask_h);
     if (mask_surface_) {
         SDL_FillRect(mask_surface_, nullptr, kOpaqueWhite);
+        static_rows_.assign(std::size_t(mask_h), Extent{});
         if (terrain && terrain->w > 0 && terrain->h > 0) {
             SurfaceLock lock(terrain);
             const TerrainPixels pixels(terrain);
             for (int y = 0; y < std::min(mask_h, terrain->h); ++y) {
                 uint32_t* row = row_of(mask_surface_, y);
-                for (int x = 0; x < std::min(mask_w, terrain->w); ++x)
-                    if (pixels.get(x, y) == color_staticwater) row[x] = 0;
+                for (int x = 0; x < std::min(mask_w, terrain->w); ++x) {
+                    if (pixels.get(x, y) != color_staticwater) continue;
+                    row[x] = 0;
+                    static_rows_[std::size_t(y)].add(x, y);
+                }
             }
         }
         mask_texture_ = new CTexture(mask_surface_);
@@ -125,6 +216,8 @@ void Water::fade() {
         for (uint64_t yy = y; yy < y1; ++yy)
             std::fill(cells_.begin() + std::ptrdiff_t(yy * side + x), cells_.begin() + std::ptrdiff_t(yy * side + x1), 1);
     });
+    wet_box_ = {};
+    wet_rows_.assign(std::size_t(side_), Extent{});
     if (!occupancy_surface_) return;
     SurfaceLock lock(occupancy_surface_);
     for (int y = 0; y < side_; ++y) {
@@ -135,6 +228,11 @@ void Water::fade() {
             if (first_frame_) alpha = water[x] ? 255 : 0;
             else alpha = std::clamp(alpha + (water[x] ? 50 : -5), 0, 255);
             row[x] = (uint32_t(alpha) << 24) | 0x00FFFFFFu;
+            if (alpha > 0) wet_rows_[std::size_t(y)].add(x, y);
+        }
+        if (!wet_rows_[std::size_t(y)].empty()) {
+            wet_box_.add(wet_rows_[std::size_t(y)].x0, y);
+            wet_box_.add(wet_rows_[std::size_t(y)].x1, y);
         }
     }
 }
@@ -149,20 +247,36 @@ void Water::draw(SDL_Surface* screen) {
     fade();
     if (occupancy_texture_) occupancy_texture_->upload();
 
-    if (scale_program_ && render_texture_ && render_texture_->is_valid()) {
+    GLdouble projection[16], modelview[16];
+    GLint viewport[4];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const WindowMapping water_window = WindowMapping::of(water_sprite_, projection, modelview, viewport);
+    const double cell = double(cell_size_);
+
+    // Only cells near water can reach half a cell's worth after smoothing and filtering, and
+    // only those in view are looked at: the passes leave everything else alone.
+    if (scale_program_ && render_texture_ && render_texture_->is_valid() && !wet_box_.empty()) {
         GLfloat clear[4];
         GLint matrix_mode = GL_MODELVIEW;
-        GLdouble projection[16], modelview[16];
         glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
         glGetIntegerv(GL_MATRIX_MODE, &matrix_mode);
-        glGetDoublev(GL_PROJECTION_MATRIX, projection);
-        glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+
+        double x0, y0, x1, y1;
+        water_window.local_box(viewport, x0, y0, x1, y1);
+        const PixelRect cells = WindowMapping::clamped(
+            std::max(std::floor(x0 / cell) - 2, double(wet_box_.x0 - 4)),
+            std::max(std::floor(y0 / cell) - 2, double(wet_box_.y0 - 4)),
+            std::min(std::ceil(x1 / cell) + 2, double(wet_box_.x1 + 5)),
+            std::min(std::ceil(y1 / cell) + 2, double(wet_box_.y1 + 5)), side_, side_);
 
         // begin_render keeps the bound framebuffer and viewport, end_render binds them again.
         render_texture_->begin_render();
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        scale_sprite_.draw(screen);
+        // The render target's pixels are the cells (its projection is y-up from row 0).
+        draw_within(scale_sprite_, screen, cells);
         render_texture_->end_render();
 
         glMatrixMode(GL_PROJECTION);
@@ -172,9 +286,16 @@ void Water::draw(SDL_Surface* screen) {
         glMatrixMode(GLenum(matrix_mode));
         glClearColor(clear[0], clear[1], clear[2], clear[3]);
     }
-    // Without their programs the images are only masks: nothing to show.
-    if (water_program_) water_sprite_.draw(screen);
-    if (static_program_) static_sprite_.draw(screen);
+    // Without their programs the images are only masks: nothing to show. Without water the
+    // passes would discard every pixel.
+    // A pixel reads the smoothed cells next to its own, which hold water only beside wet ones.
+    if (water_program_ && !wet_box_.empty()) {
+        const WindowMapping cells{water_window.ax, water_window.bx * cell, water_window.ay, water_window.by * cell};
+        draw_in_bands(water_sprite_, screen, cells, wet_rows_, kWaterBand, 3);
+    }
+    if (static_program_)
+        draw_in_bands(static_sprite_, screen, WindowMapping::of(static_sprite_, projection, modelview, viewport),
+                      static_rows_, kStaticBand, 2);
     first_frame_ = false;
 }
 

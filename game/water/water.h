@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -13,6 +14,20 @@ class QGGame;
 struct SDL_Surface;
 
 namespace sph {
+
+// The smallest box around marked cells or pixels (inclusive corners).
+struct Extent {
+    int x0 = 1, y0 = 1, x1 = 0, y1 = 0;
+    bool empty() const { return x1 < x0; }
+    void add(int x, int y) {
+        if (empty()) {
+            x0 = x1 = x;
+            y0 = y1 = y;
+            return;
+        }
+        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+    }
+};
 
 // Draws a client's water: the free water from the occupancy tree the server's water object
 // sends, and the surface of the static water from the terrain. Each draw fades every occupancy
@@ -63,6 +78,10 @@ private:
     CImageSprite scale_sprite_;   // drawn into the render texture, outside the sprite tree
     CImageSprite water_sprite_;   // children of this sprite, drawn by it
     CImageSprite static_sprite_;
+
+    std::vector<Extent> wet_rows_;     // per cell row: its cells with any faded water, from the last fade
+    std::vector<Extent> static_rows_;  // per mask row: its static-water pixels
+    Extent wet_box_;                   // around all of wet_rows_
 };
 
 }  // namespace sph

@@ -2,17 +2,21 @@
 // level with water, 16 players and explosions' particles, the client connected over loopback to
 // a server session in this process. Only the client's frames are timed (events, update, draw);
 // the server's steps run between them. Run from the run folder under an X server:
-//   cd build/run && ../tests/bench/client_frame_bench [frames]
+//   cd build/run && ../tests/bench/client_frame_bench [frames] [dump folder]
+// With a dump folder, every 50th frame's picture is written there as frame_<n>.rgba (raw RGBA
+// rows, bottom first), so that two builds' pictures of the same match can be compared byte for byte.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "client/qc_game.h"
 #include "client/qc_game_play.h"
 #include "client/qc_level_gen.h"
 #include "client/qc_spawn_select.h"
+#include "engine/gfx/gl_support.h"
 #include "engine/core/random.h"
 #include "engine/ui/button.h"
 #include "engine/ui/edit.h"
@@ -125,6 +129,21 @@ void stir(Bench& b, int frame) {
         b.server.explode({float(random_below(2048)), float(400 + random_below(500))}, 40.0f);
 }
 
+// The scene the last frame drew (the post-process pass only blends the damage flash over it).
+void dump_frame(const CGameBase& game, const std::string& folder, int frame) {
+    const int w = CGameBase::window_width, h = CGameBase::window_height;
+    std::vector<unsigned char> pixels(std::size_t(w) * std::size_t(h) * 4);
+    glBindFramebuffer(GL_FRAMEBUFFER, game.framebuffer);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    const std::string path = folder + "/frame_" + std::to_string(frame) + ".rgba";
+    if (FILE* out = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(pixels.data(), 1, pixels.size(), out);
+        std::fclose(out);
+    }
+}
+
 double percentile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
     return values[std::min(values.size() - 1, std::size_t(p * double(values.size())))];
@@ -134,9 +153,12 @@ double percentile(std::vector<double> values, double p) {
 
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1200;
+    const std::string dump_folder = argc > 2 ? argv[2] : "";
     load_settings();
     QCGame client(sf::IpAddress::None, 0);
     client.on_start();
+    // The same match on every run, so that runs and builds compare.
+    random_seed(12345);
     Bench bench;
     bench.client = &client;
     if (!set_up(bench)) return 1;
@@ -148,6 +170,7 @@ int main(int argc, char** argv) {
         const auto start = Clock::now();
         bench.client_frame();
         times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        if (!dump_folder.empty() && i % 50 == 0) dump_frame(client, dump_folder, i);
     }
     QGGame* session = nullptr;
     for (QCGameState* state : client.states)

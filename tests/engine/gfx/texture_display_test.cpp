@@ -4,6 +4,7 @@
 #include <SDL/SDL.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/gfx/color_grid.h"
@@ -140,6 +141,31 @@ TEST_F(TextureDisplayTest, UnusualPitchUploads) {
     ASSERT_TRUE(texture->is_valid());
     EXPECT_EQ(texture->get_image_width(), 5);
     expect_texture_matches_surface(*texture);
+}
+
+// A repeated upload writes into the image GL holds; an image of another size replaces it.
+TEST_F(TextureDisplayTest, ReuploadsFollowTheSurfaceAndItsSize) {
+    auto rgb = [](int w, int h, uint8_t seed) {
+        SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 24, 0x0000FF, 0x00FF00, 0xFF0000, 0);
+        for (int y = 0; y < h; ++y)
+            for (int i = 0; i < w * 3; ++i) static_cast<uint8_t*>(s->pixels)[y * s->pitch + i] = uint8_t(seed + y * 31 + i);
+        return s;
+    };
+    CTexture texture(rgb(8, 4, 0));
+    SDL_Surface* s = texture.get_surface();
+    for (int i = 0; i < s->pitch * s->h; ++i) static_cast<uint8_t*>(s->pixels)[i] ^= 0xA5;
+    texture.upload();
+    expect_texture_matches_surface(texture);
+    for (auto [w, h] : {std::pair{16, 8}, std::pair{4, 2}, std::pair{5, 3}}) {
+        texture.set_surface(rgb(w, h, uint8_t(w)));
+        GLint gl_size[2] = {0, 0};
+        texture.bind();
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, gl_size);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, gl_size + 1);
+        EXPECT_TRUE(gl_size[0] == w && gl_size[1] == h);
+        expect_texture_matches_surface(texture);
+    }
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
 TEST_F(TextureDisplayTest, UpdateAreaRefusals) {

@@ -1,6 +1,7 @@
 // The water renderer drawing a known occupancy into the scene, checked pixel by pixel.
 #include <gtest/gtest.h>
 
+#include "engine/scene/image_sprite.h"
 #include "game/session/qg_game.h"
 #include "game/water/water.h"
 #include "support/display_game.h"
@@ -59,5 +60,30 @@ TEST(WaterDisplay, DrawsTheOccupancyAndTheStaticSurfaceAndPutsTheTargetBack) {
     EXPECT_EQ(mask_at(water.static_mask(), 40, 50), 0xFFFFFFFFu);
     sph::Water plain(nullptr, &session, 64, 64, 8, nullptr);
     EXPECT_EQ(mask_at(plain.static_mask(), 10, 50), 0xFFFFFFFFu);
+
+    // Under a scaled view moved partly off the window, every wet spot in view is still drawn and
+    // every dry one left clear, and the clipping state is put back.
+    for (auto [ox, oy] : {std::pair{-40, -60}, std::pair{-100, -150}, std::pair{150, 20}}) {
+        CImageSprite view;
+        view.set_scale(3.0f);
+        view.set_position(float(ox), float(oy));  // local (x, y) shows at (3x + ox, 3y + oy)
+        sph::Water moved(&view, &session, 128, 128, 8, nullptr);
+        for (uint32_t y = 4; y < 12; ++y)
+            for (uint32_t x = 2; x < 7; ++x) moved.occupancy.set(x, y, true);
+        GLboolean scissor_after = GL_TRUE;
+        game().on_render = [&] { moved.draw(game().screen), scissor_after = glIsEnabled(GL_SCISSOR_TEST); };
+        game().run_some_frames(1);
+        EXPECT_EQ(scissor_after, GL_FALSE);
+        for (int y = 2; y < 126; y += 6) {
+            for (int x = 2; x < 126; x += 6) {
+                const int sx = 3 * x + ox, sy = 3 * y + oy;
+                if (sx < 0 || sy < 0 || sx >= kWidth || sy >= kHeight) continue;
+                const ColorRGBA c = scene_pixel(sx, sy);
+                const bool wet = x >= 20 && x < 52 && y >= 36 && y < 92, dry = x < 12 || x >= 60 || y < 28 || y >= 100;
+                EXPECT_TRUE(!wet || (c.b > 120 && c.b > c.r + 60)) << x << "," << y << " " << describe(c);
+                EXPECT_TRUE(!dry || near_rgb(c, {}, 8)) << x << "," << y << " " << describe(c);
+            }
+        }
+    }
     game().reset_probe();
 }
