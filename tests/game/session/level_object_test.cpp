@@ -146,46 +146,37 @@ size_t live_particles(CParticleEngine& engine) {
 
 // --- what goes where ---
 
-TEST_F(Level, ItemsThatFitAreChosenByTheDrawAndCentredInTheBox) {
+TEST_F(Level, ItemsAndWeaponsThatFitAreChosenByTheDrawAndCentredInTheBox) {
     item_definitions = {item_of(0, 32, 32), item_of(1, 80, 20), item_of(2, 64, 64)};
-    // Candidates 0 and 2; 7 modulo 2 picks the second of them.
-    auto chosen = choose_random_item(100, 200, 64, 64, 7);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->definition, 2u);
-    EXPECT_EQ(chosen->position, dvec2d(100.0f, 200.0f));
-    chosen = choose_random_item(100, 200, 64, 64, 6);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->definition, 0u);
-    EXPECT_EQ(chosen->position, dvec2d(116.0f, 216.0f));
-    // A box wide enough for the flat one only.
-    chosen = choose_random_item(0, 0, 90, 30, 12345);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->definition, 1u);
-    EXPECT_EQ(chosen->position, dvec2d(5.0f, 5.0f));
-    // Odd leftovers are halved in float, not rounded away.
-    chosen = choose_random_item(0, 0, 33, 33, 0);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->position, dvec2d(0.5f, 0.5f));
-    // A draw below zero still names a candidate.
-    chosen = choose_random_item(0, 0, 64, 64, -1);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->definition, 2u);
+    weapon_definitions = {weapon_of(70, 10), weapon_of(40, 20), weapon_of(60, 60)};
+    struct Case {
+        const char* what;
+        bool weapon;
+        int x, y, w, h, draw;
+        unsigned int definition;
+        dvec2d position;
+    };
+    const Case cases[] = {
+        {"candidates 0 and 2: 7 modulo 2 picks the second", false, 100, 200, 64, 64, 7, 2, {100.0f, 200.0f}},
+        {"and 6 the first, centred", false, 100, 200, 64, 64, 6, 0, {116.0f, 216.0f}},
+        {"a box wide enough for the flat one only", false, 0, 0, 90, 30, 12345, 1, {5.0f, 5.0f}},
+        {"odd leftovers are halved in float", false, 0, 0, 33, 33, 0, 0, {0.5f, 0.5f}},
+        {"a draw below zero still names a candidate", false, 0, 0, 64, 64, -1, 2, {0.0f, 0.0f}},
+        {"weapons from their own table", true, 10, 10, 64, 64, 3, 2, {12.0f, 12.0f}},
+        {"weapons, the other candidate", true, 10, 10, 64, 64, 4, 1, {22.0f, 32.0f}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto chosen = c.weapon ? choose_random_weapon(c.x, c.y, c.w, c.h, c.draw)
+                               : choose_random_item(c.x, c.y, c.w, c.h, c.draw);
+        ASSERT_TRUE(chosen);
+        EXPECT_EQ(chosen->definition, c.definition);
+        EXPECT_EQ(chosen->position, c.position);
+    }
     EXPECT_FALSE(choose_random_item(0, 0, 31, 64, 3));
     item_definitions.clear();
     EXPECT_FALSE(choose_random_item(0, 0, 640, 640, 3));
-}
-
-TEST_F(Level, WeaponsAreChosenFromTheirOwnTable) {
-    item_definitions = {item_of(0, 8, 8)};
-    weapon_definitions = {weapon_of(70, 10), weapon_of(40, 20), weapon_of(60, 60)};
-    auto chosen = choose_random_weapon(10, 10, 64, 64, 3);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->definition, 2u);
-    EXPECT_EQ(chosen->position, dvec2d(12.0f, 12.0f));
-    chosen = choose_random_weapon(10, 10, 64, 64, 4);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->definition, 1u);
-    EXPECT_EQ(chosen->position, dvec2d(22.0f, 32.0f));
+    EXPECT_TRUE(choose_random_weapon(10, 10, 64, 64, 4));  // the weapons do not need the items
     weapon_definitions.clear();
     EXPECT_FALSE(choose_random_weapon(10, 10, 64, 64, 4));
 }
