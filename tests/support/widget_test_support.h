@@ -6,9 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "engine/ui/interface_container.h"
 #include "engine/ui/label.h"
 
 namespace test_support {
+
+// Sizes a container and gives it its whole area as client rect.
+inline void shape(CInterfaceContainer& c, float w, float h) {
+    c.set_width(w);
+    c.set_height(h);
+    c.set_client_rect(0, 0, w, h);
+}
 
 inline SDL_Event mouse_button(Uint8 type, int x, int y, Uint8 button) {
     SDL_Event e{};

@@ -18,11 +18,7 @@ namespace {
 // A 320 x 240 root whose client rect is its whole area.
 class Root : public CInterfaceContainer {
 public:
-    Root() : CInterfaceContainer(nullptr, nullptr) {
-        set_width(320);
-        set_height(240);
-        set_client_rect(0, 0, 320, 240);
-    }
+    Root() : CInterfaceContainer(nullptr, nullptr) { shape(*this, 320, 240); }
     void send(const SDL_Event& e) {
         switch (e.type) {
         case SDL_MOUSEMOTION: on_mouse_motion(e.motion); break;
@@ -66,16 +62,17 @@ TEST_F(ContainerTest, AnchorsPlaceAChildInTheClientRect) {
     ProbeWidget* w = probe(&root, "w", 5, 6, 40, 30);
     w->set_scale(0.5f);  // drawn 20 x 15
 
-    EXPECT_FLOAT_EQ(w->get_anchored_x(w), 15);
-    EXPECT_FLOAT_EQ(w->get_anchored_y(w), 26);
-    w->set_horizontal_anchor(Anchor::Centre);
-    w->set_vertical_anchor(Anchor::Centre);
-    EXPECT_FLOAT_EQ(w->get_anchored_x(w), 10 + (200 - 20) * 0.5f + 5);
-    EXPECT_FLOAT_EQ(w->get_anchored_y(w), 20 + (100 - 15) * 0.5f + 6);
-    w->set_horizontal_anchor(Anchor::End);
-    w->set_vertical_anchor(Anchor::End);
-    EXPECT_FLOAT_EQ(w->get_anchored_x(w), 10 + 200 - 20 - 5);
-    EXPECT_FLOAT_EQ(w->get_anchored_y(w), 20 + 100 - 15 - 6);
+    const struct {
+        int anchor;
+        float x, y;
+    } cases[] = {{Anchor::Start, 15, 26},
+                 {Anchor::Centre, 10 + (200 - 20) * 0.5f + 5, 20 + (100 - 15) * 0.5f + 6},
+                 {Anchor::End, 10 + 200 - 20 - 5, 20 + 100 - 15 - 6}};
+    for (const auto& c : cases) {  // the first is the default
+        if (c.anchor != Anchor::Start) w->set_horizontal_anchor(c.anchor), w->set_vertical_anchor(c.anchor);
+        EXPECT_FLOAT_EQ(w->get_anchored_x(w), c.x) << c.anchor;
+        EXPECT_FLOAT_EQ(w->get_anchored_y(w), c.y) << c.anchor;
+    }
     // An anchor that names none of the three gives the plain position.
     w->set_horizontal_anchor(7);
     EXPECT_FLOAT_EQ(w->get_anchored_x(w), 5);
@@ -96,9 +93,7 @@ TEST_F(ContainerTest, AnchorsPlaceAChildInTheClientRect) {
 
 TEST_F(ContainerTest, ChildrenAreRelativeToTheAnchoredContainer) {
     auto* panel = new CInterfaceContainer(&root, nullptr);
-    panel->set_width(100);
-    panel->set_height(50);
-    panel->set_client_rect(0, 0, 100, 50);
+    shape(*panel, 100, 50);
     panel->CSprite::set_x(10);
     panel->CSprite::set_y(0);
     panel->set_horizontal_anchor(Anchor::End);
@@ -202,9 +197,7 @@ TEST_F(ContainerTest, FocusRunsDownTheChainOfFocusedChildren) {
 
 TEST_F(ContainerTest, MotionOutsideTheBoundsLeavesTheHoveredChildHovered) {
     auto* panel = new CInterfaceContainer(&root, nullptr);
-    panel->set_width(100);
-    panel->set_height(100);
-    panel->set_client_rect(0, 0, 100, 100);
+    shape(*panel, 100, 100);
     root.add_child(panel);
     probe(panel, "a", 10, 10, 20, 20);
     panel->on_mouse_motion(mouse_motion(15, 15).motion);
