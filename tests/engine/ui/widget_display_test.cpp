@@ -88,9 +88,7 @@ protected:
         platform::clipboard_use_system(false);
         platform::clipboard_set_text("");
         root = std::make_unique<CInterfaceContainer>(nullptr, &textures);
-        root->set_width(float(kWidth));
-        root->set_height(float(kHeight));
-        root->set_client_rect(0, 0, float(kWidth), float(kHeight));
+        shape(*root, float(kWidth), float(kHeight));
         font = fonts.get_font(14, "fnt\\DejaVuSans.ttf");
         clicks = 0;
         last_sender = nullptr;
@@ -262,6 +260,20 @@ protected:
         root->add_child(widget);
         return widget;
     }
+    // A skinned button, 24 high, whose clicks are counted.
+    CButton* add_button(float x, float y, float w, const std::string& text) {
+        auto* b = add(new CButton(root.get(), font), x, y);
+        skin_button(b, w, 24, text);
+        b->on_click = &count_click;
+        return b;
+    }
+    // A press at one place, the pointer moved to another, and a frame to see the motion.
+    void press_and_move(int x0, int y0, int x1, int y1, Uint8 button = SDL_BUTTON_LEFT) {
+        warp(x0, y0);
+        send(mouse_down(x0, y0, button));
+        warp(x1, y1);
+        frame();
+    }
 
     CTextureManager textures;
     CFontFactory fonts;
@@ -274,9 +286,7 @@ protected:
 // --- buttons ---
 
 TEST_F(WidgetDisplayTest, AButtonClicksOnlyWhenReleasedOverIt) {
-    auto* button = add(new CButton(root.get(), font), 20, 20);
-    skin_button(button, 80, 24, "Go");
-    button->on_click = &count_click;
+    auto* button = add_button(20, 20, 80, "Go");
     frame();
     EXPECT_PIXEL(27, 32, kButtonFill[ButtonState::Normal]);
 
@@ -315,9 +325,7 @@ TEST_F(WidgetDisplayTest, AButtonClicksOnlyWhenReleasedOverIt) {
 }
 
 TEST_F(WidgetDisplayTest, ADisabledButtonKeepsItsLookUntilEnabled) {
-    auto* button = add(new CButton(root.get(), font), 20, 20);
-    skin_button(button, 80, 24, "Off");
-    button->on_click = &count_click;
+    auto* button = add_button(20, 20, 80, "Off");
     button->set_enabled(false);
     click(30, 30);
     send(mouse_motion(200, 200));
@@ -377,12 +385,8 @@ TEST_F(WidgetDisplayTest, ACheckboxTogglesWithTheLeftButtonAndReportsEveryReleas
 // --- container routing and drawing ---
 
 TEST_F(WidgetDisplayTest, TheLaterOfTwoOverlappingButtonsTakesHoverAndFocus) {
-    auto* under = add(new CButton(root.get(), font), 20, 20);
-    auto* over = add(new CButton(root.get(), font), 60, 20);
-    skin_button(under, 80, 24, "");
-    skin_button(over, 80, 24, "");
-    under->on_click = &count_click;
-    over->on_click = &count_click;
+    auto* under = add_button(20, 20, 80, "");
+    auto* over = add_button(60, 20, 80, "");
     click(70, 30);
     EXPECT_EQ(last_sender, over);
     EXPECT_EQ(under->get_state(), ButtonState::Normal);
@@ -418,11 +422,9 @@ TEST_F(WidgetDisplayTest, ChildrenAreClippedToTheClientRect) {
 }
 
 TEST_F(WidgetDisplayTest, AnEndAnchoredWidgetIsDrawnAndHitAtTheFarEdge) {
-    auto* button = add(new CButton(root.get(), font), 10, 10);
-    skin_button(button, 60, 24, "");
+    auto* button = add_button(10, 10, 60, "");
     button->set_horizontal_anchor(Anchor::End);
     button->set_vertical_anchor(Anchor::End);
-    button->on_click = &count_click;
     frame();
     // Right edge at 320 - 10, bottom edge at 240 - 10.
     EXPECT_PIXEL(kWidth - 10 - 53, kHeight - 10 - 12, kButtonFill[0]);
@@ -446,26 +448,17 @@ TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
     panel->add_child(button);  // at the client rect's corner: 60..100, 60..84
 
     // A press on the child button is the button's: no drag.
-    warp(70, 70);
-    send(mouse_down(70, 70));
-    warp(80, 70);
-    frame();
+    press_and_move(70, 70, 80, 70);
     EXPECT_FLOAT_EQ(panel->get_absolute_x(), 50);
     send(mouse_up(80, 70));
 
     // The right button on the background starts none either.
-    warp(150, 110);
-    send(mouse_down(150, 110, SDL_BUTTON_RIGHT));
-    warp(160, 110);
-    frame();
+    press_and_move(150, 110, 160, 110, SDL_BUTTON_RIGHT);
     EXPECT_FLOAT_EQ(panel->get_absolute_x(), 50);
     send(mouse_up(160, 110, SDL_BUTTON_RIGHT));
 
     // The left button on the background drags it, once per frame, by the mouse's movement.
-    warp(150, 110);
-    send(mouse_down(150, 110));
-    warp(160, 115);
-    frame();
+    press_and_move(150, 110, 160, 115);
     EXPECT_FLOAT_EQ(panel->get_absolute_x(), 60);
     EXPECT_FLOAT_EQ(panel->get_absolute_y(), 55);
     panel->set_scale(2.0f);
@@ -480,10 +473,7 @@ TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
 
     // Not draggable: it stays, but presses still reach its children (now at 80..120, 65..89).
     panel->set_draggable(false);
-    warp(150, 110);
-    send(mouse_down(150, 110));
-    warp(170, 110);
-    frame();
+    press_and_move(150, 110, 170, 110);
     EXPECT_FLOAT_EQ(panel->get_absolute_x(), 70);
     send(mouse_up(170, 110));
     send(mouse_down(90, 80));
