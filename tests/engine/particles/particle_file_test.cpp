@@ -165,15 +165,6 @@ TEST(ParticleFile, EmptyDocumentIsSixteenZeroBytes) {
     EXPECT_TRUE(doc.event_names.empty());
 }
 
-TEST(ParticleFile, EventWithoutPrototypes) {
-    ParticleFileTemplate doc(nullptr);
-    doc.events.push_back(ParticleEffectSettings());
-    Golden expected;
-    expected.i32(1).i32(1).i32(0).i32(0).default_event_tail().i32(0).i32(0);
-    EXPECT_EQ(expected.size(), 4 + 4 + 8 + 113 + 8u);
-    EXPECT_EQ(write_bytes(doc), expected.str());
-}
-
 TEST(ParticleFile, PrototypeRecordsAndTheirPaths) {
     test_support::LogCapture log;
     CTextureManager textures;
