@@ -556,18 +556,19 @@ TEST_F(DrawingClient, PresetsBeyondTheBackgroundListShowNoPicture) {
 TEST_F(DrawingClient, WholeLevelIsFittedIntoTheViewAndCentred) {
     view->set_width(1024.0f);
     view->set_height(768.0f);
-    make_level(hills(2048, 1024));
-    // 1024 / 768 <= 2048 / 1024: the widths decide.
-    EXPECT_FLOAT_EQ(view->get_scale(), 0.5f);
-    EXPECT_FLOAT_EQ(view->get_x(), 0.0f);
-    EXPECT_FLOAT_EQ(view->get_y(), 128.0f);
-
-    // A tall level: the heights decide.
-    remove_level();
-    make_level(hills(256, 1024), 51);
-    EXPECT_FLOAT_EQ(view->get_scale(), 0.75f);
-    EXPECT_FLOAT_EQ(view->get_x(), (1024.0f - 192.0f) * 0.5f);
-    EXPECT_FLOAT_EQ(view->get_y(), 0.0f);
+    // 1024 / 768 <= 2048 / 1024: the widths decide; for a tall level the heights.
+    const struct {
+        uint32_t w, h;
+        float scale, x, y;
+    } cases[] = {{2048, 1024, 0.5f, 0, 128}, {256, 1024, 0.75f, (1024.0f - 192.0f) * 0.5f, 0}};
+    unsigned int id = 50;
+    for (const auto& c : cases) {
+        make_level(hills(c.w, c.h), id++);
+        EXPECT_FLOAT_EQ(view->get_scale(), c.scale) << c.w;
+        EXPECT_FLOAT_EQ(view->get_x(), c.x) << c.w;
+        EXPECT_FLOAT_EQ(view->get_y(), c.y) << c.w;
+        remove_level();
+    }
 }
 
 TEST_F(DrawingClient, FocusCentresThePointButNeverShowsBeyondTheLevel) {
@@ -577,14 +578,15 @@ TEST_F(DrawingClient, FocusCentresThePointButNeverShowsBeyondTheLevel) {
     view->set_scale(1.0f);
     view->set_x(0.0f);
     view->set_y(0.0f);
-    level->focus_view(100.0f, 500.0f);
-    EXPECT_FLOAT_EQ(view->get_x(), 0.0f);  // the left edge stays at the level's left edge
-    EXPECT_FLOAT_EQ(view->get_y(), -200.0f);
-    level->focus_view(1000.0f, 500.0f);
-    EXPECT_FLOAT_EQ(view->get_x(), -600.0f);
-    level->focus_view(2000.0f, 1000.0f);
-    EXPECT_FLOAT_EQ(view->get_x(), 800.0f - 2048.0f);
-    EXPECT_FLOAT_EQ(view->get_y(), 600.0f - 1024.0f);
+    // The view's edges stay within the level's.
+    const struct {
+        float x, y, view_x, view_y;
+    } cases[] = {{100, 500, 0, -200}, {1000, 500, -600, -200}, {2000, 1000, 800 - 2048, 600 - 1024}};
+    for (const auto& c : cases) {
+        level->focus_view(c.x, c.y);
+        EXPECT_FLOAT_EQ(view->get_x(), c.view_x) << c.x;
+        EXPECT_FLOAT_EQ(view->get_y(), c.view_y) << c.x;
+    }
 
     // Narrower than the view: centred whatever the point.
     remove_level();
@@ -609,26 +611,21 @@ TEST_F(DrawingClient, OwnLivingPlayerIsFollowedDuringTheMatchOtherwiseTheLevelIs
     game->players.assign(1, reinterpret_cast<QGPlayer*>(&stand_in));
 
     followed_centre = {1000.0f, 500.0f};
-    followed_alive = true;
-    game->match_running = true;
-    level->update(0.1f);
-    level->update_sprite();
-    EXPECT_FLOAT_EQ(view->get_scale(), 2.0f);
-    // The point is in the middle of the view.
-    const fvec2d on_screen = view->point_to_global(followed_centre);
-    EXPECT_FLOAT_EQ(on_screen.x, 400.0f);
-    EXPECT_FLOAT_EQ(on_screen.y, 360.0f);
-
-    // Dead: the whole level again.
-    followed_alive = false;
-    level->update(0.1f);
-    level->update_sprite();
-    EXPECT_FLOAT_EQ(view->get_scale(), 800.0f / 2048.0f);
-    // No match: the same, alive or not.
-    followed_alive = true;
-    game->match_running = false;
-    level->update(0.1f);
-    level->update_sprite();
-    EXPECT_FLOAT_EQ(view->get_scale(), 800.0f / 2048.0f);
+    // Followed, the point in the middle of the view; dead or without a match, the whole level.
+    const struct {
+        bool alive, running;
+        float scale;
+    } cases[] = {{true, true, 2.0f}, {false, true, 800.0f / 2048.0f}, {true, false, 800.0f / 2048.0f}};
+    for (const auto& c : cases) {
+        followed_alive = c.alive;
+        game->match_running = c.running;
+        level->update(0.1f);
+        level->update_sprite();
+        EXPECT_FLOAT_EQ(view->get_scale(), c.scale) << c.alive << c.running;
+        if (c.scale != 2.0f) continue;
+        const fvec2d on_screen = view->point_to_global(followed_centre);
+        EXPECT_FLOAT_EQ(on_screen.x, 400.0f);
+        EXPECT_FLOAT_EQ(on_screen.y, 360.0f);
+    }
     game->players.clear();
 }
