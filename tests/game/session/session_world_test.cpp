@@ -5,12 +5,6 @@ using namespace session_test;
 
 namespace {
 
-std::vector<uint32_t> queued_types(const QGGame& game) {
-    std::vector<uint32_t> types;
-    for (const QGEvent& e : game.event_handler->queue) types.push_back(uint32_t(e.type));
-    return types;
-}
-
 // A player's body: any complete object stands in for a player in the table.
 QGPhysObject* body(QGGame& game) { return new QGPhysObject(&game, 0, {4, 4}, false, 1, 0, 0, 0, 2, 0xfff1, 0); }
 
@@ -126,7 +120,7 @@ TEST_F(WorldStep, ObjectMadeDuringAStepIsCommittedAndAnnouncedInThatStepButNotUp
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(journal, (Journal{"update " + std::to_string(maker->entity_id)}));
     EXPECT_EQ(game->find_object(made->entity_id), made);
-    ASSERT_EQ(queued_types(*game), (std::vector<uint32_t>{uint32_t(EQGEventType::CreateObject)}));
+    ASSERT_EQ(event_types(*game->event_handler), (std::vector<uint32_t>{uint32_t(EQGEventType::CreateObject)}));
     EXPECT_EQ(event_entity_id(game->event_handler->queue[0]), made->entity_id);
 }
 
