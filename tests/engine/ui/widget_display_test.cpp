@@ -56,6 +56,7 @@ void count_click(CInterfaceElement* sender, const SDL_MouseButtonEvent*) {
 
 struct CheckChange {
     int button, state_before, state_after;
+    bool operator==(const CheckChange&) const = default;
 };
 std::vector<CheckChange> check_changes;
 void record_check(CInterfaceElement* sender, const SDL_MouseButtonEvent* e, int before) {
@@ -64,6 +65,7 @@ void record_check(CInterfaceElement* sender, const SDL_MouseButtonEvent* e, int 
 
 struct Selection {
     int button, item;
+    bool operator==(const Selection&) const = default;
 };
 std::vector<Selection> selections;
 void record_select(CListBox*, const SDL_MouseButtonEvent* e, int item) {
@@ -360,13 +362,8 @@ TEST_F(WidgetDisplayTest, ACheckboxTogglesWithTheLeftButtonAndReportsEveryReleas
     // The right button reports the state it found and leaves it.
     click(60, 70, SDL_BUTTON_RIGHT);
     click(60, 70);
-    ASSERT_EQ(check_changes.size(), 3u);
-    EXPECT_EQ(check_changes[0].state_before, 0);
-    EXPECT_EQ(check_changes[0].state_after, 1);
-    EXPECT_EQ(check_changes[1].button, SDL_BUTTON_RIGHT);
-    EXPECT_EQ(check_changes[1].state_before, 1);
-    EXPECT_EQ(check_changes[1].state_after, 1);
-    EXPECT_EQ(check_changes[2].state_after, 0);
+    EXPECT_EQ(check_changes, (std::vector<CheckChange>{{SDL_BUTTON_LEFT, 0, 1}, {SDL_BUTTON_RIGHT, 1, 1},
+                                                       {SDL_BUTTON_LEFT, 1, 0}}));
 
     // The third state, set from outside, becomes checked.
     box->apply_state(2);
@@ -566,10 +563,7 @@ TEST_F(WidgetDisplayTest, AListSelectsAndReportsRowsAndScrollsWithTheWheel) {
     // The right button reports the row it was released on and keeps the selection.
     click(150, 85, SDL_BUTTON_RIGHT);
     EXPECT_EQ(list->get_selected_item(), 1);
-    ASSERT_EQ(selections.size(), 2u);
-    EXPECT_EQ(selections[0].item, 1);
-    EXPECT_EQ(selections[1].button, SDL_BUTTON_RIGHT);
-    EXPECT_EQ(selections[1].item, 2);
+    EXPECT_EQ(selections, (std::vector<Selection>{{SDL_BUTTON_LEFT, 1}, {SDL_BUTTON_RIGHT, 2}}));
     // A second left click never unchecks the selected row.
     click(150, 60);
     EXPECT_EQ(list->get_selected_item(), 1);
