@@ -3,6 +3,7 @@
 // records every input call it receives.
 #include <SDL/SDL.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,9 @@
 #include "engine/ui/label.h"
 
 namespace test_support {
+
+// A rectangle as x, y, width and height, to compare in one go.
+inline std::array<int, 4> box(const IntRect& r) { return {r.x, r.y, r.width, r.height}; }
 
 // Sizes a container and gives it its whole area as client rect.
 inline void shape(CInterfaceContainer& c, float w, float h) {

@@ -78,11 +78,7 @@ TEST_F(ContainerTest, AnchorsPlaceAChildInTheClientRect) {
     EXPECT_FLOAT_EQ(w->get_anchored_x(w), 5);
 
     // Hit tests and bounds follow the anchored place.
-    const IntRect b = w->get_anchored_absolute_bounds();
-    EXPECT_EQ(b.x, 5);
-    EXPECT_EQ(b.y, 20 + 100 - 15 - 6);
-    EXPECT_EQ(b.width, 20);
-    EXPECT_EQ(b.height, 15);
+    EXPECT_EQ(box(w->get_anchored_absolute_bounds()), (std::array<int, 4>{5, 20 + 100 - 15 - 6, 20, 15}));
 
     // Without a parent container the plain values stand.
     ProbeWidget loose(nullptr, "loose", nullptr);

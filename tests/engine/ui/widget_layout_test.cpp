@@ -342,11 +342,7 @@ TEST_F(ListTest, RowsFillTheClientRectBesideTheScrollbar) {
     // Items add their row first, then their image: item i's row is child 1 + 2i.
     auto* row = dynamic_cast<CCheckbox*>(list->get_child(3));
     ASSERT_NE(row, nullptr);
-    IntRect b = row->get_anchored_bounds();
-    EXPECT_EQ(b.x, 0);
-    EXPECT_EQ(b.y, 32 - 10);
-    EXPECT_EQ(b.width, 176);
-    EXPECT_EQ(b.height, 32);
+    EXPECT_EQ(box(row->get_anchored_bounds()), (std::array<int, 4>{0, 32 - 10, 176, 32}));
     EXPECT_EQ(row->get_text(), "item 1");
     EXPECT_EQ(row->get_state(), 0);
     EXPECT_EQ(dynamic_cast<CCheckbox*>(list->get_child(5))->get_state(), 1);
@@ -357,9 +353,7 @@ TEST_F(ListTest, RowsFillTheClientRectBesideTheScrollbar) {
     list->set_show_item_sprites(true);
     list->set_item_sprite_height(40);
     list->update_layout();
-    b = row->get_anchored_bounds();
-    EXPECT_EQ(b.x, 40);
-    EXPECT_EQ(b.width, 136);
+    EXPECT_EQ(box(row->get_anchored_bounds()), (std::array<int, 4>{40, 32 - 10, 136, 32}));
     CImageSprite* image = list->get_item_sprite(1);
     ASSERT_NE(image, nullptr);
     EXPECT_TRUE(image->is_visible());
@@ -382,11 +376,8 @@ TEST_F(ListTest, AHorizontalListRunsLeftToRightAboveItsScrollbar) {
     const IntRect sb = bar->get_anchored_bounds();
     EXPECT_EQ(sb.y, 80);
     EXPECT_EQ(sb.width, 200);
-    const IntRect b = dynamic_cast<CCheckbox*>(list->get_child(3))->get_anchored_bounds();
-    EXPECT_EQ(b.x, 50);
-    EXPECT_EQ(b.y, 0);
-    EXPECT_EQ(b.width, 50);
-    EXPECT_EQ(b.height, 80);
+    EXPECT_EQ(box(dynamic_cast<CCheckbox*>(list->get_child(3))->get_anchored_bounds()),
+              (std::array<int, 4>{50, 0, 50, 80}));
 
     // The last item scrolls in from the right.
     list->select_item(5);
