@@ -188,12 +188,15 @@ protected:
         b->set_border_y(5);
         b->set_text_box(0, 0, b->get_width(), b->get_height());
         b->set_appearance(ColorRGB{}, b->get_font(), 0, 0, 0, text);
-        for (int s = 0; s < 4; ++s) {
-            b->get_appearance(s)->text_color = kDarkText;
-            b->get_appearance(s)->first_frame = s;
-            b->get_appearance(s)->last_frame = s;
+        still_frames(b, {0, 1, 2, 3});
+    }
+    // One still frame of the skin per state, dark text except for a selected (checked) state.
+    static void still_frames(CStatefulLabel* l, std::vector<int> frames, ColorRGB checked = kDarkText) {
+        for (int s = 0; s < int(frames.size()); ++s) {
+            l->get_appearance(s)->text_color = s == 1 ? checked : kDarkText;
+            l->get_appearance(s)->first_frame = l->get_appearance(s)->last_frame = frames[s];
         }
-        b->refresh_appearance();
+        l->refresh_appearance();
     }
     void skin_checkbox(CCheckbox* c, float w, const std::string& text) {
         c->set_width(w);
@@ -207,13 +210,7 @@ protected:
         c->set_text_box(24, 0, c->get_width() - 24, c->get_height());
         c->set_horizontal_alignment(AlignStart);
         c->set_appearance(ColorRGB{}, c->get_font(), 0, 0, 0, text);
-        const int frames[3] = {1, 0, 2};
-        for (int s = 0; s < 3; ++s) {
-            c->get_appearance(s)->text_color = kDarkText;
-            c->get_appearance(s)->first_frame = frames[s];
-            c->get_appearance(s)->last_frame = frames[s];
-        }
-        c->refresh_appearance();
+        still_frames(c, {1, 0, 2});
     }
     void skin_scrollbar(CScrollbar* bar, float w, float h, int slider, bool vertical) {
         bar->set_vertical(vertical);
@@ -246,13 +243,7 @@ protected:
         row->set_tile_height(30);
         row->set_horizontal_alignment(AlignStart);
         row->set_appearance(ColorRGB{}, font, 0, 0, 0, "");
-        const int frames[3] = {0, 2, 1};
-        for (int s = 0; s < 3; ++s) {
-            row->get_appearance(s)->text_color = s == 1 ? ColorRGB{230, 230, 230} : kDarkText;
-            row->get_appearance(s)->first_frame = frames[s];
-            row->get_appearance(s)->last_frame = frames[s];
-        }
-        row->refresh_appearance();
+        still_frames(row, {0, 2, 1}, ColorRGB{230, 230, 230});
     }
 
     template <typename W>
