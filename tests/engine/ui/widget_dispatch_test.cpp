@@ -98,16 +98,10 @@ TEST_F(ContainerTest, ChildrenAreRelativeToTheAnchoredContainer) {
     EXPECT_EQ(panel->CInterfaceElement::get_parent(), &root);
 
     // Anchored at x = 320 - 100 - 10 = 210, y = (240 - 50) / 2 = 95.
-    const IntRect ab = panel->get_anchored_absolute_bounds();
-    EXPECT_EQ(ab.x, 210);
-    EXPECT_EQ(ab.y, 95);
-    const IntRect rb = panel->get_anchored_bounds();
-    EXPECT_EQ(rb.x, 210);
-    EXPECT_EQ(rb.width, 100);
+    EXPECT_EQ(box(panel->get_anchored_absolute_bounds()), (std::array<int, 4>{210, 95, 100, 50}));
+    EXPECT_EQ(box(panel->get_anchored_bounds()), (std::array<int, 4>{210, 95, 100, 50}));
     ProbeWidget* child = probe(panel, "child", 4, 5, 10, 10);
-    const IntRect cb = child->get_anchored_absolute_bounds();
-    EXPECT_EQ(cb.x, 214);
-    EXPECT_EQ(cb.y, 100);
+    EXPECT_EQ(box(child->get_anchored_absolute_bounds()), (std::array<int, 4>{214, 100, 10, 10}));
     const fvec2d local = panel->point_to_local({215, 101});
     EXPECT_FLOAT_EQ(local.x, 5);
     EXPECT_FLOAT_EQ(local.y, 6);
@@ -137,9 +131,7 @@ TEST_F(ContainerTest, ElementChildrenAreToldFromPlainSprites) {
     probe(&root, "a", 0, 0, 10, 10);
     EXPECT_EQ(root.add_child(new ProbeSprite("plain")), 1);
     EXPECT_TRUE(root.is_element_child(0));
-    EXPECT_FALSE(root.is_element_child(1));
-    EXPECT_FALSE(root.is_element_child(2));
-    EXPECT_FALSE(root.is_element_child(-1));
+    for (int other : {1, 2, -1}) EXPECT_FALSE(root.is_element_child(other)) << other;
     EXPECT_EQ(root.add_child(&root), -1);
     EXPECT_EQ(root.add_child(nullptr), -1);
 }

@@ -73,12 +73,12 @@ TEST(ButtonRecords, StatesOutsideTheFourAreRefused) {
     CButton button(nullptr, nullptr);
     button.get_appearance(ButtonState::Hover)->text = "hover";
     button.set_state(ButtonState::Hover);
-    button.set_state(4);
-    button.set_state(-1);
+    for (int refused : {4, -1}) {
+        button.set_state(refused);
+        EXPECT_EQ(button.get_appearance(refused), nullptr) << refused;
+    }
     EXPECT_EQ(button.get_state(), ButtonState::Hover);
     EXPECT_EQ(button.get_text(), "hover");
-    EXPECT_EQ(button.get_appearance(4), nullptr);
-    EXPECT_EQ(button.get_appearance(-1), nullptr);
     EXPECT_NE(button.get_appearance(3), nullptr);
 
     CCheckbox box(nullptr, nullptr);

@@ -228,7 +228,6 @@ TEST_F(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePau
     game->update(0.0f);
     // Every update first, then per object: its pairs with the later objects, then its terrain.
     Journal expected;
-    std::vector<std::string> ids;
     for (auto& [id, o] : game->objects)
         if (id != 1) expected.push_back("update " + std::to_string(id));
     for (size_t i = 0; i < names.size(); ++i) {
