@@ -40,22 +40,14 @@ struct Built {
 };
 std::vector<Built> built;
 
-bool build_item(QGGame&, unsigned int definition, const dvec2d& position) {
-    built.push_back({"item", definition, position});
+bool record_build(const char* kind, unsigned int definition, const dvec2d& position) {
+    built.push_back({kind, definition, position});
     return true;
 }
-bool build_weapon(QGGame&, unsigned int definition, const dvec2d& position) {
-    built.push_back({"weapon", definition, position});
-    return true;
-}
-bool build_portal(QGGame&, const dvec2d& position) {
-    built.push_back({"portal", 0, position});
-    return true;
-}
-bool build_sweetroll(QGGame&, const dvec2d& position) {
-    built.push_back({"sweetroll", 0, position});
-    return true;
-}
+bool build_item(QGGame&, unsigned int d, const dvec2d& p) { return record_build("item", d, p); }
+bool build_weapon(QGGame&, unsigned int d, const dvec2d& p) { return record_build("weapon", d, p); }
+bool build_portal(QGGame&, const dvec2d& p) { return record_build("portal", 0, p); }
+bool build_sweetroll(QGGame&, const dvec2d& p) { return record_build("sweetroll", 0, p); }
 
 dvec2d followed_centre;
 bool followed_alive = true;
