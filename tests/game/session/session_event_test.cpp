@@ -357,21 +357,17 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     LogCapture log;
     server->paused = false;
     server->current_sender = 1u;
-    receive_record(*server->event_handler,
-                   record_of({make_event(EQGEventType::RemoveObject, u32_payload(victim_id)),
-                              make_event(EQGEventType::CreatePhysObject, phys_record(99)),
-                              make_event(EQGEventType::CreateObject, u32_payload(98)),
-                              make_event(EQGEventType::Explode, {}), make_event(EQGEventType::StartGame, {}),
-                              make_event(EQGEventType::Pause, {}), make_event(EQGEventType::SetupGame, {}),
-                              make_event(EQGEventType::Input, input_for_0),
-                              make_event(EQGEventType::Aim, input_for_0),
-                              make_event(EQGEventType::JoinGame, join_for_0),
-                              make_event(EQGEventType::GenerateLevel, {}),
-                              make_event(EQGEventType::SetSpawnPositions, {}),
-                              make_event(EQGEventType::SpawnEffect, {}), make_event(EQGEventType::None, {}),
-                              make_event(EQGEventType::Input, input_for_1),
-                              make_event(EQGEventType::Aim, input_for_1),
-                              make_event(EQGEventType::JoinGame, join_for_1)}));
+    using T = EQGEventType;
+    std::vector<QGEvent> record = {make_event(T::RemoveObject, u32_payload(victim_id)),
+                                   make_event(T::CreatePhysObject, phys_record(99)),
+                                   make_event(T::CreateObject, u32_payload(98))};
+    for (T t : {T::Explode, T::StartGame, T::Pause, T::SetupGame}) record.push_back(make_event(t, {}));
+    record.insert(record.end(), {make_event(T::Input, input_for_0), make_event(T::Aim, input_for_0),
+                                 make_event(T::JoinGame, join_for_0)});
+    for (T t : {T::GenerateLevel, T::SetSpawnPositions, T::SpawnEffect, T::None}) record.push_back(make_event(t, {}));
+    record.insert(record.end(), {make_event(T::Input, input_for_1), make_event(T::Aim, input_for_1),
+                                 make_event(T::JoinGame, join_for_1)});
+    receive_record(*server->event_handler, record_of(record));
     server->update(0.0f);
     // Only the sender's own input, aim and join got through.
     EXPECT_EQ(seen.types, (std::vector<uint32_t>{11, 12, 7}));
