@@ -57,11 +57,7 @@ inline std::vector<QGEvent> events_of(const QGEventHandler& handler, EQGEventTyp
     return out;
 }
 
-inline std::vector<uint32_t> event_types(const QGEventHandler& handler) {
-    std::vector<uint32_t> out;
-    for (const QGEvent& e : handler.queue) out.push_back(uint32_t(e.type));
-    return out;
-}
+using session_test::event_types;
 
 // The start-up of a program, and everything process-wide put back after the test.
 class LevelTest : public ::testing::Test {

@@ -173,6 +173,13 @@ inline QGEvent make_event(EQGEventType type, const ByteBuffer& payload, bool del
     return e;
 }
 
+// The types of the handler's queue, in order.
+inline std::vector<uint32_t> event_types(const QGEventHandler& handler) {
+    std::vector<uint32_t> out;
+    for (const QGEvent& e : handler.queue) out.push_back(uint32_t(e.type));
+    return out;
+}
+
 inline ByteBuffer u32_payload(uint32_t v) {
     ByteBuffer b;
     b.write_u32_le(v);

@@ -3,12 +3,24 @@
 // records every input call it receives.
 #include <SDL/SDL.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
+#include "engine/ui/interface_container.h"
 #include "engine/ui/label.h"
 
 namespace test_support {
+
+// A rectangle as x, y, width and height, to compare in one go.
+inline std::array<int, 4> box(const IntRect& r) { return {r.x, r.y, r.width, r.height}; }
+
+// Sizes a container and gives it its whole area as client rect.
+inline void shape(CInterfaceContainer& c, float w, float h) {
+    c.set_width(w);
+    c.set_height(h);
+    c.set_client_rect(0, 0, w, h);
+}
 
 inline SDL_Event mouse_button(Uint8 type, int x, int y, Uint8 button) {
     SDL_Event e{};

@@ -108,6 +108,16 @@ void delete_prototypes(ParticleFileTemplate& doc) {
     }
 }
 
+// The bytes of a document of one event with one default prototype.
+std::string one_prototype_bytes() {
+    ParticleFileTemplate doc(nullptr);
+    doc.events.resize(1);
+    doc.events[0].prototypes.push_back(new CParticleSprite());
+    std::string bytes = write_bytes(doc);
+    delete_prototypes(doc);
+    return bytes;
+}
+
 // A document that uses every field with values other than the defaults.
 void fill_rich_document(ParticleFileTemplate& doc, CTextureManager& textures) {
     ParticleEffectSettings fire({3, -4}, {-1.5f, 2}, {0, 7}, {0.5f, 2}, 1.25f, {10, 350}, {100, 200},
@@ -153,15 +163,6 @@ TEST(ParticleFile, EmptyDocumentIsSixteenZeroBytes) {
     EXPECT_TRUE(read_bytes(doc, std::string(16, '\0')));
     EXPECT_TRUE(doc.events.empty());
     EXPECT_TRUE(doc.event_names.empty());
-}
-
-TEST(ParticleFile, EventWithoutPrototypes) {
-    ParticleFileTemplate doc(nullptr);
-    doc.events.push_back(ParticleEffectSettings());
-    Golden expected;
-    expected.i32(1).i32(1).i32(0).i32(0).default_event_tail().i32(0).i32(0);
-    EXPECT_EQ(expected.size(), 4 + 4 + 8 + 113 + 8u);
-    EXPECT_EQ(write_bytes(doc), expected.str());
 }
 
 TEST(ParticleFile, PrototypeRecordsAndTheirPaths) {
@@ -251,11 +252,7 @@ TEST(ParticleFile, WriteReadWriteGivesTheSameBytes) {
 TEST(ParticleFile, BoolsAreBytesTestedAgainstZero) {
     test_support::LogCapture log;
     ParticleFileTemplate doc(nullptr);
-    doc.events.resize(1);
-    doc.events[0].prototypes.push_back(new CParticleSprite());
-    std::string bytes = write_bytes(doc);
-    delete_prototypes(doc);
-
+    std::string bytes = one_prototype_bytes();
     // Offsets: counts 8, event counts 8, then the prototype record.
     const std::size_t prototype = 16;
     bytes[prototype + 37] = 0;     // depth test off in the file
@@ -285,14 +282,6 @@ TEST(ParticleFile, StringsEndAtTheirFirstNulOrTheirLength) {
     EXPECT_EQ(doc.event_names, (std::vector<std::string>{"hello", "ab", "xyz"}));
 }
 
-TEST(ParticleFile, TrailingBytesAfterTheDocumentAreLeftUnread) {
-    ParticleFileTemplate doc(nullptr);
-    std::istringstream in(std::string(16, '\0') + "extra", std::ios::binary);
-    EXPECT_TRUE(read_template(doc, in));
-    std::string rest;
-    in >> rest;
-    EXPECT_EQ(rest, "extra");
-}
 
 // --- refusing bad files ------------------------------------------------------------------------
 
@@ -322,6 +311,13 @@ struct Held {
     }
 };
 
+// Reading `bytes` over a held document fails and leaves it as it was.
+void expect_read_refused(const std::string& bytes, const std::string& context) {
+    Held held;
+    EXPECT_FALSE(read_bytes(held.doc, bytes)) << context;
+    held.expect_unchanged(context);
+}
+
 std::string rich_file_bytes() {
     test_support::LogCapture quiet;
     CTextureManager textures;
@@ -339,9 +335,7 @@ TEST(ParticleFile, FileCutAtAnyByteIsRefusedAndChangesNothing) {
     ASSERT_GT(full.size(), 300u);
     test_support::LogCapture log;
     for (std::size_t cut = 0; cut < full.size(); ++cut) {
-        Held held;
-        ASSERT_FALSE(read_bytes(held.doc, full.substr(0, cut))) << "cut at " << cut;
-        held.expect_unchanged("cut at " + std::to_string(cut));
+        expect_read_refused(full.substr(0, cut), "cut at " + std::to_string(cut));
     }
     // The whole file replaces the document; the replaced prototype is its holder's to delete.
     Held whole;
@@ -350,7 +344,7 @@ TEST(ParticleFile, FileCutAtAnyByteIsRefusedAndChangesNothing) {
     delete whole.prototype;
 }
 
-TEST(ParticleFile, LoadingACutFileLogsTheFailure) {
+TEST(ParticleFile, LoadingACutOrMissingFileLogsTheFailure) {
     const std::string full = rich_file_bytes();
     test_support::ScratchDir dir;
     test_support::LogCapture log;
@@ -365,10 +359,7 @@ TEST(ParticleFile, LoadingACutFileLogsTheFailure) {
     ParticleFileTemplate doc(nullptr);
     EXPECT_TRUE(load_from_file(doc, good));
     EXPECT_TRUE(log.contains("File " + good + " loaded successfully."));
-}
 
-TEST(ParticleFile, MissingFileFailsWithTheLogLine) {
-    test_support::LogCapture log;
     Held held;
     EXPECT_FALSE(load_from_file(held.doc, "gfx\\no_such_effects.vp"));
     held.expect_unchanged("missing file");
@@ -404,37 +395,41 @@ TEST(ParticleFile, CountsThatCannotBeTrueAreRefused) {
     };
     for (const Case& c : cases) {
         log.clear();
-        Held held;
-        EXPECT_FALSE(read_bytes(held.doc, c.bytes)) << c.what;
-        held.expect_unchanged(c.what);
+        expect_read_refused(c.bytes, c.what);
         EXPECT_TRUE(log.contains(c.logged)) << c.what << ": " << log.text();
     }
 }
 
 TEST(ParticleFile, HugePathLengthInsideAPrototypeIsRefused) {
     test_support::LogCapture log;
-    ParticleFileTemplate source(nullptr);
-    source.events.resize(1);
-    source.events[0].prototypes.push_back(new CParticleSprite());
-    std::string bytes = write_bytes(source);
-    delete_prototypes(source);
+    const std::string bytes = one_prototype_bytes();
     const std::size_t path = 16 + 74;
     ASSERT_EQ(bytes[path], 1);
     for (int32_t n : {0x7FFFFFFF, -1, 100000}) {
         std::string bad = bytes;
         std::memcpy(bad.data() + path, &n, 4);
-        Held held;
-        EXPECT_FALSE(read_bytes(held.doc, bad)) << n;
-        held.expect_unchanged(std::to_string(n));
+        expect_read_refused(bad, std::to_string(n));
     }
 }
 
-TEST(ParticleFile, FailedStreamReadsNothing) {
+TEST(ParticleFile, StreamsAreReadNoFurtherThanTheDocumentAndFailedOnesNotAtAll) {
+    ParticleFileTemplate doc(nullptr);
+    std::istringstream in(std::string(16, '\0') + "extra", std::ios::binary);
+    EXPECT_TRUE(read_template(doc, in));
+    std::string rest;
+    in >> rest;
+    EXPECT_EQ(rest, "extra");
+
     Held held;
-    std::istringstream in(std::string(16, '\0'));
-    in.setstate(std::ios::failbit);
-    EXPECT_FALSE(read_template(held.doc, in));
+    std::istringstream failed(std::string(16, '\0'));
+    failed.setstate(std::ios::failbit);
+    EXPECT_FALSE(read_template(held.doc, failed));
     held.expect_unchanged("failed stream");
+    std::ostringstream out;
+    out.setstate(std::ios::badbit);
+    EXPECT_FALSE(write_template(held.doc, out));
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_TRUE(held.doc.fields.empty());  // no field list is left behind
 }
 
 // --- writing -----------------------------------------------------------------------------------
@@ -457,15 +452,6 @@ TEST(ParticleFile, SaveFileReportsWhatHappened) {
     EXPECT_FALSE(save_file(held.doc, nowhere));
     EXPECT_TRUE(log.contains("ERROR in class ParticleLoader::ParticleFileTemplate: Failed to write to file " + nowhere));
     held.expect_unchanged("after saving");
-}
-
-TEST(ParticleFile, WritingToAFailedStreamWritesNothing) {
-    Held held;
-    std::ostringstream out;
-    out.setstate(std::ios::badbit);
-    EXPECT_FALSE(write_template(held.doc, out));
-    EXPECT_TRUE(out.str().empty());
-    EXPECT_TRUE(held.doc.fields.empty());  // no field list is left behind
 }
 
 TEST(ParticleFile, PathsAreMadeAbsoluteUnderTheCurrentFolder) {

@@ -18,11 +18,7 @@ namespace {
 // A 320 x 240 root whose client rect is its whole area.
 class Root : public CInterfaceContainer {
 public:
-    Root() : CInterfaceContainer(nullptr, nullptr) {
-        set_width(320);
-        set_height(240);
-        set_client_rect(0, 0, 320, 240);
-    }
+    Root() : CInterfaceContainer(nullptr, nullptr) { shape(*this, 320, 240); }
     void send(const SDL_Event& e) {
         switch (e.type) {
         case SDL_MOUSEMOTION: on_mouse_motion(e.motion); break;
@@ -66,26 +62,23 @@ TEST_F(ContainerTest, AnchorsPlaceAChildInTheClientRect) {
     ProbeWidget* w = probe(&root, "w", 5, 6, 40, 30);
     w->set_scale(0.5f);  // drawn 20 x 15
 
-    EXPECT_FLOAT_EQ(w->get_anchored_x(w), 15);
-    EXPECT_FLOAT_EQ(w->get_anchored_y(w), 26);
-    w->set_horizontal_anchor(Anchor::Centre);
-    w->set_vertical_anchor(Anchor::Centre);
-    EXPECT_FLOAT_EQ(w->get_anchored_x(w), 10 + (200 - 20) * 0.5f + 5);
-    EXPECT_FLOAT_EQ(w->get_anchored_y(w), 20 + (100 - 15) * 0.5f + 6);
-    w->set_horizontal_anchor(Anchor::End);
-    w->set_vertical_anchor(Anchor::End);
-    EXPECT_FLOAT_EQ(w->get_anchored_x(w), 10 + 200 - 20 - 5);
-    EXPECT_FLOAT_EQ(w->get_anchored_y(w), 20 + 100 - 15 - 6);
+    const struct {
+        int anchor;
+        float x, y;
+    } cases[] = {{Anchor::Start, 15, 26},
+                 {Anchor::Centre, 10 + (200 - 20) * 0.5f + 5, 20 + (100 - 15) * 0.5f + 6},
+                 {Anchor::End, 10 + 200 - 20 - 5, 20 + 100 - 15 - 6}};
+    for (const auto& c : cases) {  // the first is the default
+        if (c.anchor != Anchor::Start) w->set_horizontal_anchor(c.anchor), w->set_vertical_anchor(c.anchor);
+        EXPECT_FLOAT_EQ(w->get_anchored_x(w), c.x) << c.anchor;
+        EXPECT_FLOAT_EQ(w->get_anchored_y(w), c.y) << c.anchor;
+    }
     // An anchor that names none of the three gives the plain position.
     w->set_horizontal_anchor(7);
     EXPECT_FLOAT_EQ(w->get_anchored_x(w), 5);
 
     // Hit tests and bounds follow the anchored place.
-    const IntRect b = w->get_anchored_absolute_bounds();
-    EXPECT_EQ(b.x, 5);
-    EXPECT_EQ(b.y, 20 + 100 - 15 - 6);
-    EXPECT_EQ(b.width, 20);
-    EXPECT_EQ(b.height, 15);
+    EXPECT_EQ(box(w->get_anchored_absolute_bounds()), (std::array<int, 4>{5, 20 + 100 - 15 - 6, 20, 15}));
 
     // Without a parent container the plain values stand.
     ProbeWidget loose(nullptr, "loose", nullptr);
@@ -96,9 +89,7 @@ TEST_F(ContainerTest, AnchorsPlaceAChildInTheClientRect) {
 
 TEST_F(ContainerTest, ChildrenAreRelativeToTheAnchoredContainer) {
     auto* panel = new CInterfaceContainer(&root, nullptr);
-    panel->set_width(100);
-    panel->set_height(50);
-    panel->set_client_rect(0, 0, 100, 50);
+    shape(*panel, 100, 50);
     panel->CSprite::set_x(10);
     panel->CSprite::set_y(0);
     panel->set_horizontal_anchor(Anchor::End);
@@ -107,16 +98,10 @@ TEST_F(ContainerTest, ChildrenAreRelativeToTheAnchoredContainer) {
     EXPECT_EQ(panel->CInterfaceElement::get_parent(), &root);
 
     // Anchored at x = 320 - 100 - 10 = 210, y = (240 - 50) / 2 = 95.
-    const IntRect ab = panel->get_anchored_absolute_bounds();
-    EXPECT_EQ(ab.x, 210);
-    EXPECT_EQ(ab.y, 95);
-    const IntRect rb = panel->get_anchored_bounds();
-    EXPECT_EQ(rb.x, 210);
-    EXPECT_EQ(rb.width, 100);
+    EXPECT_EQ(box(panel->get_anchored_absolute_bounds()), (std::array<int, 4>{210, 95, 100, 50}));
+    EXPECT_EQ(box(panel->get_anchored_bounds()), (std::array<int, 4>{210, 95, 100, 50}));
     ProbeWidget* child = probe(panel, "child", 4, 5, 10, 10);
-    const IntRect cb = child->get_anchored_absolute_bounds();
-    EXPECT_EQ(cb.x, 214);
-    EXPECT_EQ(cb.y, 100);
+    EXPECT_EQ(box(child->get_anchored_absolute_bounds()), (std::array<int, 4>{214, 100, 10, 10}));
     const fvec2d local = panel->point_to_local({215, 101});
     EXPECT_FLOAT_EQ(local.x, 5);
     EXPECT_FLOAT_EQ(local.y, 6);
@@ -146,9 +131,7 @@ TEST_F(ContainerTest, ElementChildrenAreToldFromPlainSprites) {
     probe(&root, "a", 0, 0, 10, 10);
     EXPECT_EQ(root.add_child(new ProbeSprite("plain")), 1);
     EXPECT_TRUE(root.is_element_child(0));
-    EXPECT_FALSE(root.is_element_child(1));
-    EXPECT_FALSE(root.is_element_child(2));
-    EXPECT_FALSE(root.is_element_child(-1));
+    for (int other : {1, 2, -1}) EXPECT_FALSE(root.is_element_child(other)) << other;
     EXPECT_EQ(root.add_child(&root), -1);
     EXPECT_EQ(root.add_child(nullptr), -1);
 }
@@ -202,9 +185,7 @@ TEST_F(ContainerTest, FocusRunsDownTheChainOfFocusedChildren) {
 
 TEST_F(ContainerTest, MotionOutsideTheBoundsLeavesTheHoveredChildHovered) {
     auto* panel = new CInterfaceContainer(&root, nullptr);
-    panel->set_width(100);
-    panel->set_height(100);
-    panel->set_client_rect(0, 0, 100, 100);
+    shape(*panel, 100, 100);
     root.add_child(panel);
     probe(panel, "a", 10, 10, 20, 20);
     panel->on_mouse_motion(mouse_motion(15, 15).motion);

@@ -56,6 +56,7 @@ void count_click(CInterfaceElement* sender, const SDL_MouseButtonEvent*) {
 
 struct CheckChange {
     int button, state_before, state_after;
+    bool operator==(const CheckChange&) const = default;
 };
 std::vector<CheckChange> check_changes;
 void record_check(CInterfaceElement* sender, const SDL_MouseButtonEvent* e, int before) {
@@ -64,6 +65,7 @@ void record_check(CInterfaceElement* sender, const SDL_MouseButtonEvent* e, int 
 
 struct Selection {
     int button, item;
+    bool operator==(const Selection&) const = default;
 };
 std::vector<Selection> selections;
 void record_select(CListBox*, const SDL_MouseButtonEvent* e, int item) {
@@ -88,9 +90,7 @@ protected:
         platform::clipboard_use_system(false);
         platform::clipboard_set_text("");
         root = std::make_unique<CInterfaceContainer>(nullptr, &textures);
-        root->set_width(float(kWidth));
-        root->set_height(float(kHeight));
-        root->set_client_rect(0, 0, float(kWidth), float(kHeight));
+        shape(*root, float(kWidth), float(kHeight));
         font = fonts.get_font(14, "fnt\\DejaVuSans.ttf");
         clicks = 0;
         last_sender = nullptr;
@@ -188,12 +188,15 @@ protected:
         b->set_border_y(5);
         b->set_text_box(0, 0, b->get_width(), b->get_height());
         b->set_appearance(ColorRGB{}, b->get_font(), 0, 0, 0, text);
-        for (int s = 0; s < 4; ++s) {
-            b->get_appearance(s)->text_color = kDarkText;
-            b->get_appearance(s)->first_frame = s;
-            b->get_appearance(s)->last_frame = s;
+        still_frames(b, {0, 1, 2, 3});
+    }
+    // One still frame of the skin per state, dark text except for a selected (checked) state.
+    static void still_frames(CStatefulLabel* l, std::vector<int> frames, ColorRGB checked = kDarkText) {
+        for (int s = 0; s < int(frames.size()); ++s) {
+            l->get_appearance(s)->text_color = s == 1 ? checked : kDarkText;
+            l->get_appearance(s)->first_frame = l->get_appearance(s)->last_frame = frames[s];
         }
-        b->refresh_appearance();
+        l->refresh_appearance();
     }
     void skin_checkbox(CCheckbox* c, float w, const std::string& text) {
         c->set_width(w);
@@ -207,13 +210,7 @@ protected:
         c->set_text_box(24, 0, c->get_width() - 24, c->get_height());
         c->set_horizontal_alignment(AlignStart);
         c->set_appearance(ColorRGB{}, c->get_font(), 0, 0, 0, text);
-        const int frames[3] = {1, 0, 2};
-        for (int s = 0; s < 3; ++s) {
-            c->get_appearance(s)->text_color = kDarkText;
-            c->get_appearance(s)->first_frame = frames[s];
-            c->get_appearance(s)->last_frame = frames[s];
-        }
-        c->refresh_appearance();
+        still_frames(c, {1, 0, 2});
     }
     void skin_scrollbar(CScrollbar* bar, float w, float h, int slider, bool vertical) {
         bar->set_vertical(vertical);
@@ -246,13 +243,7 @@ protected:
         row->set_tile_height(30);
         row->set_horizontal_alignment(AlignStart);
         row->set_appearance(ColorRGB{}, font, 0, 0, 0, "");
-        const int frames[3] = {0, 2, 1};
-        for (int s = 0; s < 3; ++s) {
-            row->get_appearance(s)->text_color = s == 1 ? ColorRGB{230, 230, 230} : kDarkText;
-            row->get_appearance(s)->first_frame = frames[s];
-            row->get_appearance(s)->last_frame = frames[s];
-        }
-        row->refresh_appearance();
+        still_frames(row, {0, 2, 1}, ColorRGB{230, 230, 230});
     }
 
     template <typename W>
@@ -261,6 +252,20 @@ protected:
         widget->CSprite::set_y(y);
         root->add_child(widget);
         return widget;
+    }
+    // A skinned button, 24 high, whose clicks are counted.
+    CButton* add_button(float x, float y, float w, const std::string& text) {
+        auto* b = add(new CButton(root.get(), font), x, y);
+        skin_button(b, w, 24, text);
+        b->on_click = &count_click;
+        return b;
+    }
+    // A press at one place, the pointer moved to another, and a frame to see the motion.
+    void press_and_move(int x0, int y0, int x1, int y1, Uint8 button = SDL_BUTTON_LEFT) {
+        warp(x0, y0);
+        send(mouse_down(x0, y0, button));
+        warp(x1, y1);
+        frame();
     }
 
     CTextureManager textures;
@@ -274,9 +279,7 @@ protected:
 // --- buttons ---
 
 TEST_F(WidgetDisplayTest, AButtonClicksOnlyWhenReleasedOverIt) {
-    auto* button = add(new CButton(root.get(), font), 20, 20);
-    skin_button(button, 80, 24, "Go");
-    button->on_click = &count_click;
+    auto* button = add_button(20, 20, 80, "Go");
     frame();
     EXPECT_PIXEL(27, 32, kButtonFill[ButtonState::Normal]);
 
@@ -315,9 +318,7 @@ TEST_F(WidgetDisplayTest, AButtonClicksOnlyWhenReleasedOverIt) {
 }
 
 TEST_F(WidgetDisplayTest, ADisabledButtonKeepsItsLookUntilEnabled) {
-    auto* button = add(new CButton(root.get(), font), 20, 20);
-    skin_button(button, 80, 24, "Off");
-    button->on_click = &count_click;
+    auto* button = add_button(20, 20, 80, "Off");
     button->set_enabled(false);
     click(30, 30);
     send(mouse_motion(200, 200));
@@ -352,13 +353,8 @@ TEST_F(WidgetDisplayTest, ACheckboxTogglesWithTheLeftButtonAndReportsEveryReleas
     // The right button reports the state it found and leaves it.
     click(60, 70, SDL_BUTTON_RIGHT);
     click(60, 70);
-    ASSERT_EQ(check_changes.size(), 3u);
-    EXPECT_EQ(check_changes[0].state_before, 0);
-    EXPECT_EQ(check_changes[0].state_after, 1);
-    EXPECT_EQ(check_changes[1].button, SDL_BUTTON_RIGHT);
-    EXPECT_EQ(check_changes[1].state_before, 1);
-    EXPECT_EQ(check_changes[1].state_after, 1);
-    EXPECT_EQ(check_changes[2].state_after, 0);
+    EXPECT_EQ(check_changes, (std::vector<CheckChange>{{SDL_BUTTON_LEFT, 0, 1}, {SDL_BUTTON_RIGHT, 1, 1},
+                                                       {SDL_BUTTON_LEFT, 1, 0}}));
 
     // The third state, set from outside, becomes checked.
     box->apply_state(2);
@@ -377,12 +373,8 @@ TEST_F(WidgetDisplayTest, ACheckboxTogglesWithTheLeftButtonAndReportsEveryReleas
 // --- container routing and drawing ---
 
 TEST_F(WidgetDisplayTest, TheLaterOfTwoOverlappingButtonsTakesHoverAndFocus) {
-    auto* under = add(new CButton(root.get(), font), 20, 20);
-    auto* over = add(new CButton(root.get(), font), 60, 20);
-    skin_button(under, 80, 24, "");
-    skin_button(over, 80, 24, "");
-    under->on_click = &count_click;
-    over->on_click = &count_click;
+    auto* under = add_button(20, 20, 80, "");
+    auto* over = add_button(60, 20, 80, "");
     click(70, 30);
     EXPECT_EQ(last_sender, over);
     EXPECT_EQ(under->get_state(), ButtonState::Normal);
@@ -418,11 +410,9 @@ TEST_F(WidgetDisplayTest, ChildrenAreClippedToTheClientRect) {
 }
 
 TEST_F(WidgetDisplayTest, AnEndAnchoredWidgetIsDrawnAndHitAtTheFarEdge) {
-    auto* button = add(new CButton(root.get(), font), 10, 10);
-    skin_button(button, 60, 24, "");
+    auto* button = add_button(10, 10, 60, "");
     button->set_horizontal_anchor(Anchor::End);
     button->set_vertical_anchor(Anchor::End);
-    button->on_click = &count_click;
     frame();
     // Right edge at 320 - 10, bottom edge at 240 - 10.
     EXPECT_PIXEL(kWidth - 10 - 53, kHeight - 10 - 12, kButtonFill[0]);
@@ -446,26 +436,17 @@ TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
     panel->add_child(button);  // at the client rect's corner: 60..100, 60..84
 
     // A press on the child button is the button's: no drag.
-    warp(70, 70);
-    send(mouse_down(70, 70));
-    warp(80, 70);
-    frame();
+    press_and_move(70, 70, 80, 70);
     EXPECT_FLOAT_EQ(panel->get_absolute_x(), 50);
     send(mouse_up(80, 70));
 
     // The right button on the background starts none either.
-    warp(150, 110);
-    send(mouse_down(150, 110, SDL_BUTTON_RIGHT));
-    warp(160, 110);
-    frame();
+    press_and_move(150, 110, 160, 110, SDL_BUTTON_RIGHT);
     EXPECT_FLOAT_EQ(panel->get_absolute_x(), 50);
     send(mouse_up(160, 110, SDL_BUTTON_RIGHT));
 
     // The left button on the background drags it, once per frame, by the mouse's movement.
-    warp(150, 110);
-    send(mouse_down(150, 110));
-    warp(160, 115);
-    frame();
+    press_and_move(150, 110, 160, 115);
     EXPECT_FLOAT_EQ(panel->get_absolute_x(), 60);
     EXPECT_FLOAT_EQ(panel->get_absolute_y(), 55);
     panel->set_scale(2.0f);
@@ -480,10 +461,7 @@ TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
 
     // Not draggable: it stays, but presses still reach its children (now at 80..120, 65..89).
     panel->set_draggable(false);
-    warp(150, 110);
-    send(mouse_down(150, 110));
-    warp(170, 110);
-    frame();
+    press_and_move(150, 110, 170, 110);
     EXPECT_FLOAT_EQ(panel->get_absolute_x(), 70);
     send(mouse_up(170, 110));
     send(mouse_down(90, 80));
@@ -576,10 +554,7 @@ TEST_F(WidgetDisplayTest, AListSelectsAndReportsRowsAndScrollsWithTheWheel) {
     // The right button reports the row it was released on and keeps the selection.
     click(150, 85, SDL_BUTTON_RIGHT);
     EXPECT_EQ(list->get_selected_item(), 1);
-    ASSERT_EQ(selections.size(), 2u);
-    EXPECT_EQ(selections[0].item, 1);
-    EXPECT_EQ(selections[1].button, SDL_BUTTON_RIGHT);
-    EXPECT_EQ(selections[1].item, 2);
+    EXPECT_EQ(selections, (std::vector<Selection>{{SDL_BUTTON_LEFT, 1}, {SDL_BUTTON_RIGHT, 2}}));
     // A second left click never unchecks the selected row.
     click(150, 60);
     EXPECT_EQ(list->get_selected_item(), 1);

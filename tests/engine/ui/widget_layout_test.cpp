@@ -32,6 +32,7 @@ private:
 
 struct ValueChange {
     float old_value, new_value;
+    bool operator==(const ValueChange&) const = default;
 };
 std::vector<ValueChange> changes;
 void record_change(CInterfaceElement*, float old_value, float new_value) {
@@ -72,12 +73,12 @@ TEST(ButtonRecords, StatesOutsideTheFourAreRefused) {
     CButton button(nullptr, nullptr);
     button.get_appearance(ButtonState::Hover)->text = "hover";
     button.set_state(ButtonState::Hover);
-    button.set_state(4);
-    button.set_state(-1);
+    for (int refused : {4, -1}) {
+        button.set_state(refused);
+        EXPECT_EQ(button.get_appearance(refused), nullptr) << refused;
+    }
     EXPECT_EQ(button.get_state(), ButtonState::Hover);
     EXPECT_EQ(button.get_text(), "hover");
-    EXPECT_EQ(button.get_appearance(4), nullptr);
-    EXPECT_EQ(button.get_appearance(-1), nullptr);
     EXPECT_NE(button.get_appearance(3), nullptr);
 
     CCheckbox box(nullptr, nullptr);
@@ -133,37 +134,26 @@ TEST(ButtonRecords, ACheckboxCopyHasItsOwnRecordsStateAndHandler) {
 TEST(ScrollbarValue, RoundsToTheStepAndStaysInItsRange) {
     CScrollbar bar(nullptr);
     bar.set_maximum(10);
-    bar.set_step(3);
-    bar.set_value(10);
-    EXPECT_FLOAT_EQ(bar.get_value(), 9);
-    bar.set_value(5);
-    EXPECT_FLOAT_EQ(bar.get_value(), 6);
-    bar.set_value(-3);
-    EXPECT_FLOAT_EQ(bar.get_value(), 0);
-
-    // 10 lies nearer to 12 than to 8 on a grid of 4, but 12 is past the end.
-    bar.set_step(4);
-    bar.set_value(10);
-    EXPECT_FLOAT_EQ(bar.get_value(), 8);
-    bar.set_value(100);
-    EXPECT_LE(bar.get_value(), bar.get_maximum());
-
-    // Counted from the minimum.
-    bar.set_minimum(1);
-    bar.set_step(0.25f);
-    bar.set_value(2.4f);
-    EXPECT_FLOAT_EQ(bar.get_value(), 2.5f);
+    struct Case {
+        float minimum, step, asked, kept;
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Case cases[] = {
+        {0, 3, 10, 9}, {0, 3, 5, 6}, {0, 3, -3, 0},
+        {0, 4, 10, 8},                // nearer to 12 than to 8 on a grid of 4, but 12 is past the end
+        {0, 4, 100, 8},
+        {1, 0.25f, 2.4f, 2.5f},       // counted from the minimum
+        {1, 0, 7.3f, 7.3f},           // step 0: clamped only
+        {1, 0, 50, 10}, {1, 0, nan, 10},
+    };
+    for (const Case& c : cases) {
+        bar.set_minimum(c.minimum);
+        bar.set_step(c.step);
+        bar.set_value(c.asked);
+        EXPECT_FLOAT_EQ(bar.get_value(), c.kept) << "step " << c.step << ", asked " << c.asked;
+    }
     bar.set_step(-2);
     EXPECT_FLOAT_EQ(bar.get_step(), 2);
-
-    // Step 0: clamped only.
-    bar.set_step(0);
-    bar.set_value(7.3f);
-    EXPECT_FLOAT_EQ(bar.get_value(), 7.3f);
-    bar.set_value(50);
-    EXPECT_FLOAT_EQ(bar.get_value(), 10);
-    bar.set_value(std::numeric_limits<float>::quiet_NaN());
-    EXPECT_FLOAT_EQ(bar.get_value(), 10);
 }
 
 TEST(ScrollbarValue, TheRangeKeepsAtLeastOneStep) {
@@ -195,13 +185,10 @@ TEST(ScrollbarValue, AChangeIsReportedOnceWithOldAndNewValue) {
     bar.set_value(20);
     bar.set_value(20);
     bar.set_value(20.2f);  // rounds to 20 again
-    ASSERT_EQ(changes.size(), 1u);
-    EXPECT_FLOAT_EQ(changes[0].old_value, 0);
-    EXPECT_FLOAT_EQ(changes[0].new_value, 20);
+    EXPECT_EQ(changes, (std::vector<ValueChange>{{0, 20}}));
     // A range change that moves the value reports it too.
     bar.set_maximum(10);
-    ASSERT_EQ(changes.size(), 2u);
-    EXPECT_FLOAT_EQ(changes[1].new_value, 10);
+    EXPECT_EQ(changes, (std::vector<ValueChange>{{0, 20}, {20, 10}}));
     bar.set_on_value_change(nullptr);
 }
 
@@ -226,19 +213,37 @@ TEST(ScrollbarValue, RefusesChildrenAndKeepsItsClientRect) {
 
 // --- scrollbar geometry ---
 
-TEST(ScrollbarLayout, VerticalPartsFollowTheValue) {
-    CInterfaceContainer root(nullptr, nullptr);
-    auto* bar = new CScrollbar(&root);
-    root.add_child(bar);
-    bar->set_vertical(true);
-    bar->set_width(16);
-    bar->set_height(100);
-    bar->get_decrease_button()->set_size(16, 16);
-    bar->get_increase_button()->set_size(16, 16);
-    bar->get_slider_button()->set_size(12, 20);
+namespace {
+
+// A bar in a 320 x 240 root, its arrows `arrow` long and its slider as given.
+class ScrollbarLayout : public ::testing::Test {
+protected:
+    void SetUp() override { shape(root, 320, 240); }
+    void make(bool vertical, float w, float h, float arrow, float slider_w, float slider_h) {
+        bar = new CScrollbar(&root);
+        root.add_child(bar);
+        bar->set_vertical(vertical);
+        bar->set_width(w);
+        bar->set_height(h);
+        bar->get_decrease_button()->set_size(vertical ? w : arrow, vertical ? arrow : h);
+        bar->get_increase_button()->set_size(vertical ? w : arrow, vertical ? arrow : h);
+        bar->get_slider_button()->set_size(slider_w, slider_h);
+    }
+    void lay_out(float value) {
+        bar->set_value(value);
+        bar->update_layout();
+    }
+
+    CInterfaceContainer root{nullptr, nullptr};
+    CScrollbar* bar = nullptr;
+};
+
+}  // namespace
+
+TEST_F(ScrollbarLayout, VerticalPartsFollowTheValue) {
+    make(true, 16, 100, 16, 12, 20);
     bar->get_track()->set_width(8);
-    bar->set_value(50);
-    bar->update_layout();
+    lay_out(50);
 
     const IntRect dec = bar->get_decrease_button()->get_anchored_bounds();
     const IntRect inc = bar->get_increase_button()->get_anchored_bounds();
@@ -251,23 +256,14 @@ TEST(ScrollbarLayout, VerticalPartsFollowTheValue) {
     EXPECT_FLOAT_EQ(bar->get_track()->get_y(), 16);
     EXPECT_FLOAT_EQ(bar->get_track()->get_x(), 4);
 
-    bar->set_value(100);
-    bar->update_layout();
+    lay_out(100);
     EXPECT_EQ(bar->get_slider_button()->get_anchored_bounds().y, 16 + 48);
 }
 
-TEST(ScrollbarLayout, HorizontalPartsFollowTheValue) {
-    CInterfaceContainer root(nullptr, nullptr);
-    auto* bar = new CScrollbar(&root);
-    root.add_child(bar);
-    bar->set_width(200);
-    bar->set_height(20);
-    bar->get_decrease_button()->set_size(16, 20);
-    bar->get_increase_button()->set_size(16, 20);
-    bar->get_slider_button()->set_size(30, 20);
+TEST_F(ScrollbarLayout, HorizontalPartsFollowTheValue) {
+    make(false, 200, 20, 16, 30, 20);
     bar->get_track()->set_height(10);
-    bar->set_value(25);
-    bar->update_layout();
+    lay_out(25);
     EXPECT_EQ(bar->get_increase_button()->get_anchored_bounds().x, 184);
     EXPECT_EQ(bar->get_slider_button()->get_anchored_bounds().x, 16 + 34);  // 138 free * 0.25
     EXPECT_FLOAT_EQ(bar->get_track()->get_width(), 168);
@@ -275,24 +271,11 @@ TEST(ScrollbarLayout, HorizontalPartsFollowTheValue) {
     EXPECT_FLOAT_EQ(bar->get_track()->get_y(), 5);
 }
 
-TEST(ScrollbarLayout, DraggingOnATrackWithNoFreeLengthChangesNothing) {
-    CInterfaceContainer root(nullptr, nullptr);
-    root.set_width(320);
-    root.set_height(240);
-    root.set_client_rect(0, 0, 320, 240);
-    auto* bar = new CScrollbar(&root);
-    root.add_child(bar);
-    bar->set_vertical(true);
+TEST_F(ScrollbarLayout, DraggingOnATrackWithNoFreeLengthChangesNothing) {
+    make(true, 16, 48, 16, 16, 16);
     bar->CSprite::set_x(10);
     bar->CSprite::set_y(10);
-    bar->set_width(16);
-    bar->set_height(48);
-    for (CButton* part : {bar->get_decrease_button(), bar->get_increase_button(),
-                          bar->get_slider_button()}) {
-        part->set_size(16, 16);
-    }
-    bar->set_value(30);
-    bar->update_layout();
+    lay_out(30);
     // The slider fills the whole free track: press it and drag far down.
     root.on_mouse_button_down(mouse_down(18, 30).button);
     ASSERT_EQ(bar->get_slider_button()->get_state(), ButtonState::Pressed);
@@ -309,14 +292,10 @@ namespace {
 class ListTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root.set_width(320);
-        root.set_height(240);
-        root.set_client_rect(0, 0, 320, 240);
+        shape(root, 320, 240);
         list = new CListBox(&root);
         root.add_child(list);
-        list->set_width(200);
-        list->set_height(100);
-        list->set_client_rect(0, 0, 200, 100);
+        shape(*list, 200, 100);
     }
     void fill(int n) {
         for (int i = 0; i < n; ++i) list->add_item("item " + std::to_string(i), -1);
@@ -363,11 +342,7 @@ TEST_F(ListTest, RowsFillTheClientRectBesideTheScrollbar) {
     // Items add their row first, then their image: item i's row is child 1 + 2i.
     auto* row = dynamic_cast<CCheckbox*>(list->get_child(3));
     ASSERT_NE(row, nullptr);
-    IntRect b = row->get_anchored_bounds();
-    EXPECT_EQ(b.x, 0);
-    EXPECT_EQ(b.y, 32 - 10);
-    EXPECT_EQ(b.width, 176);
-    EXPECT_EQ(b.height, 32);
+    EXPECT_EQ(box(row->get_anchored_bounds()), (std::array<int, 4>{0, 32 - 10, 176, 32}));
     EXPECT_EQ(row->get_text(), "item 1");
     EXPECT_EQ(row->get_state(), 0);
     EXPECT_EQ(dynamic_cast<CCheckbox*>(list->get_child(5))->get_state(), 1);
@@ -378,9 +353,7 @@ TEST_F(ListTest, RowsFillTheClientRectBesideTheScrollbar) {
     list->set_show_item_sprites(true);
     list->set_item_sprite_height(40);
     list->update_layout();
-    b = row->get_anchored_bounds();
-    EXPECT_EQ(b.x, 40);
-    EXPECT_EQ(b.width, 136);
+    EXPECT_EQ(box(row->get_anchored_bounds()), (std::array<int, 4>{40, 32 - 10, 136, 32}));
     CImageSprite* image = list->get_item_sprite(1);
     ASSERT_NE(image, nullptr);
     EXPECT_TRUE(image->is_visible());
@@ -403,11 +376,8 @@ TEST_F(ListTest, AHorizontalListRunsLeftToRightAboveItsScrollbar) {
     const IntRect sb = bar->get_anchored_bounds();
     EXPECT_EQ(sb.y, 80);
     EXPECT_EQ(sb.width, 200);
-    const IntRect b = dynamic_cast<CCheckbox*>(list->get_child(3))->get_anchored_bounds();
-    EXPECT_EQ(b.x, 50);
-    EXPECT_EQ(b.y, 0);
-    EXPECT_EQ(b.width, 50);
-    EXPECT_EQ(b.height, 80);
+    EXPECT_EQ(box(dynamic_cast<CCheckbox*>(list->get_child(3))->get_anchored_bounds()),
+              (std::array<int, 4>{50, 0, 50, 80}));
 
     // The last item scrolls in from the right.
     list->select_item(5);
@@ -445,19 +415,14 @@ TEST_F(ListTest, ArrowKeysWrapAroundAndKeysNeverReport) {
     EXPECT_EQ(list->get_selected_item(), -1);
 
     fill(4);
-    press_key(SDLK_DOWN);
-    EXPECT_EQ(list->get_selected_item(), 0);
-    press_key(SDLK_UP);
-    EXPECT_EQ(list->get_selected_item(), 3);
-    press_key(SDLK_DOWN);
-    EXPECT_EQ(list->get_selected_item(), 0);
-    root.on_key_repeat(key_down(SDLK_DOWN).key);
-    EXPECT_EQ(list->get_selected_item(), 1);
-    press_key(SDLK_RIGHT);  // not this list's axis
-    EXPECT_EQ(list->get_selected_item(), 1);
-    list->get_scrollbar()->set_value(0);
-    press_key(SDLK_RETURN);
-    EXPECT_EQ(list->get_selected_item(), 1);
+    // Right is not this list's axis; a repeat moves like a press.
+    const std::pair<SDLKey, int> steps[] = {{SDLK_DOWN, 0}, {SDLK_UP, 3},    {SDLK_DOWN, 0},
+                                            {SDLK_UNKNOWN, 1}, {SDLK_RIGHT, 1}, {SDLK_RETURN, 1}};
+    for (auto [key, selected] : steps) {
+        if (key == SDLK_UNKNOWN) root.on_key_repeat(key_down(SDLK_DOWN).key);
+        else press_key(key);
+        EXPECT_EQ(list->get_selected_item(), selected) << key;
+    }
     EXPECT_EQ(reports, 0);
 }
 
@@ -558,10 +523,10 @@ TEST_F(ListTest, ImagesAreOwnedSharedAndFreedWithTheirLastItem) {
 }
 
 TEST_F(ListTest, ScrollbarThicknessOfZeroOrLessIsRefused) {
-    list->set_scrollbar_thickness(0);
-    EXPECT_EQ(list->get_scrollbar_thickness(), 24);
-    list->set_scrollbar_thickness(-3);
-    EXPECT_EQ(list->get_scrollbar_thickness(), 24);
+    for (int refused : {0, -3}) {
+        list->set_scrollbar_thickness(refused);
+        EXPECT_EQ(list->get_scrollbar_thickness(), 24) << refused;
+    }
     list->set_scrollbar_thickness(16);
     EXPECT_EQ(list->get_scrollbar_thickness(), 16);
     list->update_layout();
@@ -636,17 +601,20 @@ void count_text_change(CInterfaceElement*) { ++text_changes; }
 }  // namespace
 
 TEST_F(EditTest, SelectionsAreClampedToTheText) {
-    EXPECT_EQ(edit->set_selection(1, 3), "ell");
-    EXPECT_EQ(edit->set_selection(-2, 4), "he");
-    EXPECT_EQ(edit->get_selection_start(), 0);
-    EXPECT_EQ(edit->get_selection_length(), 2);
-    EXPECT_EQ(edit->set_selection(9, 3), "");
-    EXPECT_EQ(edit->get_selection_start(), 5);
-    EXPECT_EQ(edit->set_selection(3, 10), "lo");
-    EXPECT_EQ(edit->set_selection(-4, 1), "");
-    EXPECT_EQ(edit->get_selection_length(), 0);
-    EXPECT_EQ(edit->set_selection(2, -2), "");
-    EXPECT_EQ(edit->get_selected_text(), "");
+    const struct {
+        int start, length;
+        const char* text;
+        int kept_start, kept_length;
+    } cases[] = {{1, 3, "ell", 1, 3}, {-2, 4, "he", 0, 2},  {9, 3, "", 5, 0},
+                 {3, 10, "lo", 3, 2}, {-4, 1, "", 0, 0},    {2, -2, "", -1, 0}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(edit->set_selection(c.start, c.length), c.text) << c.start << "+" << c.length;
+        EXPECT_EQ(edit->get_selected_text(), c.text) << c.start << "+" << c.length;
+        if (c.kept_start >= 0) {
+            EXPECT_EQ(edit->get_selection_start(), c.kept_start) << c.start;
+        }
+        EXPECT_EQ(edit->get_selection_length(), c.kept_length) << c.start << "+" << c.length;
+    }
 }
 
 TEST_F(EditTest, ReplacingTheSelectionReportsOnceAndPlacesTheCaret) {
@@ -708,12 +676,10 @@ TEST_F(EditTest, APointNearestTheCaretPlaceIsFound) {
 }
 
 TEST_F(EditTest, SettingsAndFilters) {
-    edit->set_caret_blink_interval(0);
-    EXPECT_FLOAT_EQ(edit->get_caret_blink_interval(), 0.5f);
-    edit->set_caret_blink_interval(-1);
-    EXPECT_FLOAT_EQ(edit->get_caret_blink_interval(), 0.5f);
-    edit->set_caret_blink_interval(0.25f);
-    EXPECT_FLOAT_EQ(edit->get_caret_blink_interval(), 0.25f);
+    for (auto [asked, kept] : {std::pair{0.0f, 0.5f}, {-1.0f, 0.5f}, {0.25f, 0.25f}}) {
+        edit->set_caret_blink_interval(asked);
+        EXPECT_FLOAT_EQ(edit->get_caret_blink_interval(), kept) << asked;
+    }
 
     edit->set_multiline(true);
     EXPECT_FALSE(edit->is_multiline());

@@ -40,22 +40,14 @@ struct Built {
 };
 std::vector<Built> built;
 
-bool build_item(QGGame&, unsigned int definition, const dvec2d& position) {
-    built.push_back({"item", definition, position});
+bool record_build(const char* kind, unsigned int definition, const dvec2d& position) {
+    built.push_back({kind, definition, position});
     return true;
 }
-bool build_weapon(QGGame&, unsigned int definition, const dvec2d& position) {
-    built.push_back({"weapon", definition, position});
-    return true;
-}
-bool build_portal(QGGame&, const dvec2d& position) {
-    built.push_back({"portal", 0, position});
-    return true;
-}
-bool build_sweetroll(QGGame&, const dvec2d& position) {
-    built.push_back({"sweetroll", 0, position});
-    return true;
-}
+bool build_item(QGGame&, unsigned int d, const dvec2d& p) { return record_build("item", d, p); }
+bool build_weapon(QGGame&, unsigned int d, const dvec2d& p) { return record_build("weapon", d, p); }
+bool build_portal(QGGame&, const dvec2d& p) { return record_build("portal", 0, p); }
+bool build_sweetroll(QGGame&, const dvec2d& p) { return record_build("sweetroll", 0, p); }
 
 dvec2d followed_centre;
 bool followed_alive = true;
@@ -146,46 +138,37 @@ size_t live_particles(CParticleEngine& engine) {
 
 // --- what goes where ---
 
-TEST_F(Level, ItemsThatFitAreChosenByTheDrawAndCentredInTheBox) {
+TEST_F(Level, ItemsAndWeaponsThatFitAreChosenByTheDrawAndCentredInTheBox) {
     item_definitions = {item_of(0, 32, 32), item_of(1, 80, 20), item_of(2, 64, 64)};
-    // Candidates 0 and 2; 7 modulo 2 picks the second of them.
-    auto chosen = choose_random_item(100, 200, 64, 64, 7);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->definition, 2u);
-    EXPECT_EQ(chosen->position, dvec2d(100.0f, 200.0f));
-    chosen = choose_random_item(100, 200, 64, 64, 6);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->definition, 0u);
-    EXPECT_EQ(chosen->position, dvec2d(116.0f, 216.0f));
-    // A box wide enough for the flat one only.
-    chosen = choose_random_item(0, 0, 90, 30, 12345);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->definition, 1u);
-    EXPECT_EQ(chosen->position, dvec2d(5.0f, 5.0f));
-    // Odd leftovers are halved in float, not rounded away.
-    chosen = choose_random_item(0, 0, 33, 33, 0);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->position, dvec2d(0.5f, 0.5f));
-    // A draw below zero still names a candidate.
-    chosen = choose_random_item(0, 0, 64, 64, -1);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->definition, 2u);
+    weapon_definitions = {weapon_of(70, 10), weapon_of(40, 20), weapon_of(60, 60)};
+    struct Case {
+        const char* what;
+        bool weapon;
+        int x, y, w, h, draw;
+        unsigned int definition;
+        dvec2d position;
+    };
+    const Case cases[] = {
+        {"candidates 0 and 2: 7 modulo 2 picks the second", false, 100, 200, 64, 64, 7, 2, {100.0f, 200.0f}},
+        {"and 6 the first, centred", false, 100, 200, 64, 64, 6, 0, {116.0f, 216.0f}},
+        {"a box wide enough for the flat one only", false, 0, 0, 90, 30, 12345, 1, {5.0f, 5.0f}},
+        {"odd leftovers are halved in float", false, 0, 0, 33, 33, 0, 0, {0.5f, 0.5f}},
+        {"a draw below zero still names a candidate", false, 0, 0, 64, 64, -1, 2, {0.0f, 0.0f}},
+        {"weapons from their own table", true, 10, 10, 64, 64, 3, 2, {12.0f, 12.0f}},
+        {"weapons, the other candidate", true, 10, 10, 64, 64, 4, 1, {22.0f, 32.0f}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto chosen = c.weapon ? choose_random_weapon(c.x, c.y, c.w, c.h, c.draw)
+                               : choose_random_item(c.x, c.y, c.w, c.h, c.draw);
+        ASSERT_TRUE(chosen);
+        EXPECT_EQ(chosen->definition, c.definition);
+        EXPECT_EQ(chosen->position, c.position);
+    }
     EXPECT_FALSE(choose_random_item(0, 0, 31, 64, 3));
     item_definitions.clear();
     EXPECT_FALSE(choose_random_item(0, 0, 640, 640, 3));
-}
-
-TEST_F(Level, WeaponsAreChosenFromTheirOwnTable) {
-    item_definitions = {item_of(0, 8, 8)};
-    weapon_definitions = {weapon_of(70, 10), weapon_of(40, 20), weapon_of(60, 60)};
-    auto chosen = choose_random_weapon(10, 10, 64, 64, 3);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->definition, 2u);
-    EXPECT_EQ(chosen->position, dvec2d(12.0f, 12.0f));
-    chosen = choose_random_weapon(10, 10, 64, 64, 4);
-    ASSERT_TRUE(chosen);
-    EXPECT_EQ(chosen->definition, 1u);
-    EXPECT_EQ(chosen->position, dvec2d(22.0f, 32.0f));
+    EXPECT_TRUE(choose_random_weapon(10, 10, 64, 64, 4));  // the weapons do not need the items
     weapon_definitions.clear();
     EXPECT_FALSE(choose_random_weapon(10, 10, 64, 64, 4));
 }
@@ -565,18 +548,19 @@ TEST_F(DrawingClient, PresetsBeyondTheBackgroundListShowNoPicture) {
 TEST_F(DrawingClient, WholeLevelIsFittedIntoTheViewAndCentred) {
     view->set_width(1024.0f);
     view->set_height(768.0f);
-    make_level(hills(2048, 1024));
-    // 1024 / 768 <= 2048 / 1024: the widths decide.
-    EXPECT_FLOAT_EQ(view->get_scale(), 0.5f);
-    EXPECT_FLOAT_EQ(view->get_x(), 0.0f);
-    EXPECT_FLOAT_EQ(view->get_y(), 128.0f);
-
-    // A tall level: the heights decide.
-    remove_level();
-    make_level(hills(256, 1024), 51);
-    EXPECT_FLOAT_EQ(view->get_scale(), 0.75f);
-    EXPECT_FLOAT_EQ(view->get_x(), (1024.0f - 192.0f) * 0.5f);
-    EXPECT_FLOAT_EQ(view->get_y(), 0.0f);
+    // 1024 / 768 <= 2048 / 1024: the widths decide; for a tall level the heights.
+    const struct {
+        uint32_t w, h;
+        float scale, x, y;
+    } cases[] = {{2048, 1024, 0.5f, 0, 128}, {256, 1024, 0.75f, (1024.0f - 192.0f) * 0.5f, 0}};
+    unsigned int id = 50;
+    for (const auto& c : cases) {
+        make_level(hills(c.w, c.h), id++);
+        EXPECT_FLOAT_EQ(view->get_scale(), c.scale) << c.w;
+        EXPECT_FLOAT_EQ(view->get_x(), c.x) << c.w;
+        EXPECT_FLOAT_EQ(view->get_y(), c.y) << c.w;
+        remove_level();
+    }
 }
 
 TEST_F(DrawingClient, FocusCentresThePointButNeverShowsBeyondTheLevel) {
@@ -586,14 +570,15 @@ TEST_F(DrawingClient, FocusCentresThePointButNeverShowsBeyondTheLevel) {
     view->set_scale(1.0f);
     view->set_x(0.0f);
     view->set_y(0.0f);
-    level->focus_view(100.0f, 500.0f);
-    EXPECT_FLOAT_EQ(view->get_x(), 0.0f);  // the left edge stays at the level's left edge
-    EXPECT_FLOAT_EQ(view->get_y(), -200.0f);
-    level->focus_view(1000.0f, 500.0f);
-    EXPECT_FLOAT_EQ(view->get_x(), -600.0f);
-    level->focus_view(2000.0f, 1000.0f);
-    EXPECT_FLOAT_EQ(view->get_x(), 800.0f - 2048.0f);
-    EXPECT_FLOAT_EQ(view->get_y(), 600.0f - 1024.0f);
+    // The view's edges stay within the level's.
+    const struct {
+        float x, y, view_x, view_y;
+    } cases[] = {{100, 500, 0, -200}, {1000, 500, -600, -200}, {2000, 1000, 800 - 2048, 600 - 1024}};
+    for (const auto& c : cases) {
+        level->focus_view(c.x, c.y);
+        EXPECT_FLOAT_EQ(view->get_x(), c.view_x) << c.x;
+        EXPECT_FLOAT_EQ(view->get_y(), c.view_y) << c.x;
+    }
 
     // Narrower than the view: centred whatever the point.
     remove_level();
@@ -618,26 +603,21 @@ TEST_F(DrawingClient, OwnLivingPlayerIsFollowedDuringTheMatchOtherwiseTheLevelIs
     game->players.assign(1, reinterpret_cast<QGPlayer*>(&stand_in));
 
     followed_centre = {1000.0f, 500.0f};
-    followed_alive = true;
-    game->match_running = true;
-    level->update(0.1f);
-    level->update_sprite();
-    EXPECT_FLOAT_EQ(view->get_scale(), 2.0f);
-    // The point is in the middle of the view.
-    const fvec2d on_screen = view->point_to_global(followed_centre);
-    EXPECT_FLOAT_EQ(on_screen.x, 400.0f);
-    EXPECT_FLOAT_EQ(on_screen.y, 360.0f);
-
-    // Dead: the whole level again.
-    followed_alive = false;
-    level->update(0.1f);
-    level->update_sprite();
-    EXPECT_FLOAT_EQ(view->get_scale(), 800.0f / 2048.0f);
-    // No match: the same, alive or not.
-    followed_alive = true;
-    game->match_running = false;
-    level->update(0.1f);
-    level->update_sprite();
-    EXPECT_FLOAT_EQ(view->get_scale(), 800.0f / 2048.0f);
+    // Followed, the point in the middle of the view; dead or without a match, the whole level.
+    const struct {
+        bool alive, running;
+        float scale;
+    } cases[] = {{true, true, 2.0f}, {false, true, 800.0f / 2048.0f}, {true, false, 800.0f / 2048.0f}};
+    for (const auto& c : cases) {
+        followed_alive = c.alive;
+        game->match_running = c.running;
+        level->update(0.1f);
+        level->update_sprite();
+        EXPECT_FLOAT_EQ(view->get_scale(), c.scale) << c.alive << c.running;
+        if (c.scale != 2.0f) continue;
+        const fvec2d on_screen = view->point_to_global(followed_centre);
+        EXPECT_FLOAT_EQ(on_screen.x, 400.0f);
+        EXPECT_FLOAT_EQ(on_screen.y, 360.0f);
+    }
     game->players.clear();
 }

@@ -5,18 +5,29 @@ using namespace session_test;
 
 namespace {
 
-std::vector<uint32_t> queued_types(const QGGame& game) {
-    std::vector<uint32_t> types;
-    for (const QGEvent& e : game.event_handler->queue) types.push_back(uint32_t(e.type));
-    return types;
-}
+// A player's body: any complete object stands in for a player in the table.
+QGPhysObject* body(QGGame& game) { return new QGPhysObject(&game, 0, {4, 4}, false, 1, 0, 0, 0, 2, 0xfff1, 0); }
+
+class WorldStep : public ::testing::Test {
+protected:
+    // A server session whose first step is done and whose queue is empty.
+    static std::unique_ptr<QGGame> settled_server() {
+        auto game = make_server_session();
+        game->update(0.0f);
+        game->event_handler->queue.clear();
+        return game;
+    }
+
+    Journal journal;
+};
+using Registration = WorldStep;
+using SessionFlow = WorldStep;
 
 }  // namespace
 
-TEST(WorldStep, IdleUntilActiveThenCommitsWhatWaited) {
+TEST_F(WorldStep, IdleUntilActiveThenCommitsWhatWaited) {
     auto game = make_server_session();
     game->active = false;
-    Journal journal;
     auto* a = new RecordingObject(game.get(), 0, &journal);
     game->update(0.1f);
     EXPECT_TRUE(journal.empty());
@@ -34,9 +45,8 @@ TEST(WorldStep, IdleUntilActiveThenCommitsWhatWaited) {
     EXPECT_EQ(journal, (Journal{"update " + std::to_string(a->entity_id)}));
 }
 
-TEST(WorldStep, ServerIssuesIdsFromOneAndIgnoresRequestedIds) {
+TEST_F(WorldStep, ServerIssuesIdsFromOneAndIgnoresRequestedIds) {
     auto game = make_server_session();
-    Journal journal;
     EXPECT_EQ(game->event_handler->entity_id, 1u);
     auto* a = new RecordingObject(game.get(), 77, &journal);
     auto* b = new RecordingObject(game.get(), 0, &journal);
@@ -51,20 +61,17 @@ TEST(WorldStep, ServerIssuesIdsFromOneAndIgnoresRequestedIds) {
     EXPECT_EQ(game->pending_objects.size(), 3u);
 }
 
-TEST(WorldStep, ObjectsRunInIdOrderAndPauseRules) {
+TEST_F(WorldStep, ObjectsRunInIdOrderAndPauseRules) {
     auto game = make_server_session();
-    Journal journal;
-    auto* a = new RecordingObject(game.get(), 0, &journal);
+    new RecordingObject(game.get(), 0, &journal);
     auto* b = new RecordingObject(game.get(), 0, &journal);
-    auto* c = new RecordingObject(game.get(), 0, &journal);
+    new RecordingObject(game.get(), 0, &journal);
     b->while_paused = true;
     game->update(0.0f);
     journal.clear();
 
     game->update(0.0f);
     EXPECT_EQ(journal, (Journal{"update 2", "update 3", "update 4"}));
-    (void)a;
-    (void)c;
 
     journal.clear();
     game->paused = true;
@@ -81,10 +88,9 @@ TEST(WorldStep, ObjectsRunInIdOrderAndPauseRules) {
     EXPECT_EQ(game->find_object(d->entity_id), d);
 }
 
-TEST(WorldStep, ClientRunsOnlyLocalObjectsWhateverThePauseAndCallsEverySpriteHook) {
+TEST_F(WorldStep, ClientRunsOnlyLocalObjectsWhateverThePauseAndCallsEverySpriteHook) {
     auto game = make_headless_client_session();
-    Journal journal;
-    auto* a = new RecordingObject(game.get(), 10, &journal);
+    new RecordingObject(game.get(), 10, &journal);
     auto* b = new RecordingObject(game.get(), 11, &journal);
     b->on_client = true;
     game->update(0.0f);
@@ -93,7 +99,6 @@ TEST(WorldStep, ClientRunsOnlyLocalObjectsWhateverThePauseAndCallsEverySpriteHoo
     game->paused = true;
     game->update(0.0f);
     EXPECT_EQ(journal, (Journal{"update 11", "sprite 10", "sprite 11"}));
-    (void)a;
 
     journal.clear();
     game->match_running = false;
@@ -101,11 +106,8 @@ TEST(WorldStep, ClientRunsOnlyLocalObjectsWhateverThePauseAndCallsEverySpriteHoo
     EXPECT_EQ(journal, (Journal{"sprite 10", "sprite 11"}));
 }
 
-TEST(WorldStep, ObjectMadeDuringAStepIsCommittedAndAnnouncedInThatStepButNotUpdated) {
-    auto game = make_server_session();
-    game->update(0.0f);
-    game->event_handler->queue.clear();
-    Journal journal;
+TEST_F(WorldStep, ObjectMadeDuringAStepIsCommittedAndAnnouncedInThatStepButNotUpdated) {
+    auto game = settled_server();
     auto* maker = new RecordingObject(game.get(), 0, &journal);
     game->update(0.0f);
     game->event_handler->queue.clear();
@@ -118,13 +120,12 @@ TEST(WorldStep, ObjectMadeDuringAStepIsCommittedAndAnnouncedInThatStepButNotUpda
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(journal, (Journal{"update " + std::to_string(maker->entity_id)}));
     EXPECT_EQ(game->find_object(made->entity_id), made);
-    ASSERT_EQ(queued_types(*game), (std::vector<uint32_t>{uint32_t(EQGEventType::CreateObject)}));
+    ASSERT_EQ(event_types(*game->event_handler), (std::vector<uint32_t>{uint32_t(EQGEventType::CreateObject)}));
     EXPECT_EQ(event_entity_id(game->event_handler->queue[0]), made->entity_id);
 }
 
-TEST(WorldStep, RemovalDuringAStepTakesEffectAtItsEnd) {
+TEST_F(WorldStep, RemovalDuringAStepTakesEffectAtItsEnd) {
     auto game = make_server_session();
-    Journal journal;
     auto* first = new RecordingObject(game.get(), 0, &journal);
     auto* second = new RecordingObject(game.get(), 0, &journal);
     bool second_deleted = false;
@@ -151,11 +152,8 @@ TEST(WorldStep, RemovalDuringAStepTakesEffectAtItsEnd) {
     EXPECT_EQ(event_entity_id(removal), second_id);
 }
 
-TEST(WorldStep, RemovingAPendingObjectDeletesItAtOnce) {
-    auto game = make_server_session();
-    game->update(0.0f);
-    game->event_handler->queue.clear();
-    Journal journal;
+TEST_F(WorldStep, RemovingAPendingObjectDeletesItAtOnce) {
+    auto game = settled_server();
     auto* phys = new RecordingPhys(game.get(), &journal, {4, 4});
     bool deleted = false;
     phys->deleted_flag = &deleted;
@@ -173,10 +171,8 @@ TEST(WorldStep, RemovingAPendingObjectDeletesItAtOnce) {
     EXPECT_EQ(game->event_handler->queue[0].type, EQGEventType::RemoveObject);
 }
 
-TEST(WorldStep, UnknownRemovalsAndTheEventHandlerAreLeftAlone) {
-    auto game = make_server_session();
-    game->update(0.0f);
-    game->event_handler->queue.clear();
+TEST_F(WorldStep, UnknownRemovalsAndTheEventHandlerAreLeftAlone) {
+    auto game = settled_server();
     LogCapture log;
     game->remove_object(4242);
     game->remove_object(game->event_handler->entity_id);
@@ -186,9 +182,8 @@ TEST(WorldStep, UnknownRemovalsAndTheEventHandlerAreLeftAlone) {
     EXPECT_TRUE(log.contains("Refused to remove the event handler"));
 }
 
-TEST(WorldStep, PhysicsObjectsJoinTheListAtCommitInAddressOrderAndLeaveOnRemoval) {
+TEST_F(WorldStep, PhysicsObjectsJoinTheListAtCommitInAddressOrderAndLeaveOnRemoval) {
     auto game = make_server_session();
-    Journal journal;
     std::vector<QGPhysObject*> made;
     for (int i = 0; i < 5; ++i) made.push_back(new RecordingPhys(game.get(), nullptr, {2, 2}));
     EXPECT_TRUE(game->physics_objects.empty());
@@ -203,13 +198,12 @@ TEST(WorldStep, PhysicsObjectsJoinTheListAtCommitInAddressOrderAndLeaveOnRemoval
     EXPECT_EQ(game->physics_objects, by_address);
 }
 
-TEST(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePaused) {
+TEST_F(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePaused) {
     set_material_colors();
     auto surface = make_surface(200, 100);
     fill(surface.get(), 0, 60, 200, 40, color_earth);
     auto game = make_server_session();
     game->terrain = surface.get();
-    Journal journal;
     // Three overlapping boxes falling into the floor.
     std::vector<RecordingPhys*> boxes;
     for (int i = 0; i < 3; ++i) {
@@ -234,7 +228,6 @@ TEST(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePause
     game->update(0.0f);
     // Every update first, then per object: its pairs with the later objects, then its terrain.
     Journal expected;
-    std::vector<std::string> ids;
     for (auto& [id, o] : game->objects)
         if (id != 1) expected.push_back("update " + std::to_string(id));
     for (size_t i = 0; i < names.size(); ++i) {
@@ -247,13 +240,12 @@ TEST(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePause
     EXPECT_EQ(journal, expected);
 }
 
-TEST(WorldStep, OneStaticObjectNeverMeetsTheTerrain) {
+TEST_F(WorldStep, OneStaticObjectNeverMeetsTheTerrain) {
     set_material_colors();
     auto surface = make_surface(40, 40);
     fill(surface.get(), 0, 20, 40, 20, color_rock);
     auto game = make_server_session();
     game->terrain = surface.get();
-    Journal journal;
     auto* fixed = new RecordingPhys(game.get(), &journal, {4, 4}, true);
     fixed->position = {5, 30};
     fixed->previous_position = {5, 10};
@@ -264,10 +256,9 @@ TEST(WorldStep, OneStaticObjectNeverMeetsTheTerrain) {
     EXPECT_EQ(fixed->position, dvec2d(5, 30));
 }
 
-TEST(Registration, IdZeroIsRefusedOnAClient) {
+TEST_F(Registration, IdZeroIsRefusedOnAClient) {
     auto game = make_headless_client_session();
     LogCapture log;
-    Journal journal;
     RecordingObject* refused = new RecordingObject(game.get(), 0, &journal);
     EXPECT_FALSE(refused->is_registered());
     EXPECT_TRUE(log.contains("Tried to register Object with invalid EntityID NULL. Object not registered."));
@@ -275,9 +266,8 @@ TEST(Registration, IdZeroIsRefusedOnAClient) {
     delete refused;  // not the session's
 }
 
-TEST(Registration, CommittedIdIsReplacedAtTheNextCommit) {
+TEST_F(Registration, CommittedIdIsReplacedAtTheNextCommit) {
     auto game = make_headless_client_session();
-    Journal journal;
     auto* old_one = new RecordingObject(game.get(), 20, &journal, true);
     bool old_deleted = false;
     old_one->deleted_flag = &old_deleted;
@@ -297,10 +287,9 @@ TEST(Registration, CommittedIdIsReplacedAtTheNextCommit) {
     EXPECT_EQ(game->unreliable_objects.count(20), 1u);
 }
 
-TEST(Registration, TwoPendingObjectsWithOneIdCommitOnlyTheFirst) {
+TEST_F(Registration, TwoPendingObjectsWithOneIdCommitOnlyTheFirst) {
     auto game = make_headless_client_session();
     LogCapture log;
-    Journal journal;
     auto* a = new RecordingObject(game.get(), 31, &journal);
     auto* b = new RecordingObject(game.get(), 31, &journal);
     bool b_deleted = false;
@@ -313,7 +302,7 @@ TEST(Registration, TwoPendingObjectsWithOneIdCommitOnlyTheFirst) {
     EXPECT_TRUE(log.contains("Dropped a second new object with EntityID 31."));
 }
 
-TEST(Registration, DuplicatePendingPhysicsObjectLeavesNoDanglingListEntry) {
+TEST_F(Registration, DuplicatePendingPhysicsObjectLeavesNoDanglingListEntry) {
     auto game = make_headless_client_session();
     LogCapture log;
     auto* first = new QGPhysObject(game.get(), 40, {2, 2}, false, 1, 0, 0, 0, 1, 1, 0);
@@ -325,25 +314,22 @@ TEST(Registration, DuplicatePendingPhysicsObjectLeavesNoDanglingListEntry) {
     EXPECT_EQ(game->find_object(40), first);
 }
 
-TEST(Registration, PlayerSlotIsClearedWhenThePlayerGoes) {
+TEST_F(Registration, PlayerSlotIsClearedWhenThePlayerGoes) {
     auto game = make_server_session();
-    auto* body = new QGPhysObject(game.get(), 0, {4, 4}, false, 1, 0, 0, 0, 2, 0xfff1, 0);
+    auto* player = body(*game);
     game->update(0.0f);
     game->players.assign(3, nullptr);
-    // The table holds player objects; any complete object stands in for one here.
-    game->players[1] = reinterpret_cast<QGPlayer*>(body);
-    EXPECT_EQ(game->get_player(1), reinterpret_cast<QGPlayer*>(body));
+    game->players[1] = reinterpret_cast<QGPlayer*>(player);
+    EXPECT_EQ(game->get_player(1), reinterpret_cast<QGPlayer*>(player));
     EXPECT_EQ(game->get_player(7), nullptr);
-    game->remove_object(body->entity_id);
+    game->remove_object(player->entity_id);
     game->update(0.0f);
     EXPECT_EQ(game->players[1], nullptr);
     EXPECT_TRUE(game->physics_objects.empty());
 }
 
-TEST(SessionFlow, SetupGameSizesThePlayerTableAndServerAnnouncesIt) {
-    auto game = make_server_session();
-    game->update(0.0f);
-    game->event_handler->queue.clear();
+TEST_F(SessionFlow, SetupGameSizesThePlayerTableAndServerAnnouncesIt) {
+    auto game = settled_server();
     game->quit = true;
     GameParameters p;
     p.player_count = 4;
@@ -366,13 +352,13 @@ TEST(SessionFlow, SetupGameSizesThePlayerTableAndServerAnnouncesIt) {
     EXPECT_EQ(e.data, (std::vector<uint8_t>{4, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0x60, 0x40, 1, 0, 0, 0}));
 }
 
-TEST(SessionFlow, ServerDisconnectRulesEndTheSession) {
+TEST_F(SessionFlow, ServerDisconnectRulesEndTheSession) {
     // The host's client leaving before the start ends it.
     {
         auto game = make_server_session();
         game->match_running = false;
         game->players.assign(2, nullptr);
-        auto* other = new QGPhysObject(game.get(), 0, {4, 4}, false, 1, 0, 0, 0, 2, 0xfff1, 0);
+        auto* other = body(*game);
         game->update(0.0f);
         game->players[1] = reinterpret_cast<QGPlayer*>(other);
         game->on_disconnect(nullptr, 0, 0, Connection());
@@ -382,8 +368,8 @@ TEST(SessionFlow, ServerDisconnectRulesEndTheSession) {
     {
         auto game = make_server_session();
         game->players.assign(3, nullptr);
-        auto* p0 = new QGPhysObject(game.get(), 0, {4, 4}, false, 1, 0, 0, 0, 2, 0xfff1, 0);
-        auto* p2 = new QGPhysObject(game.get(), 0, {4, 4}, false, 1, 0, 0, 0, 2, 0xfff1, 0);
+        auto* p0 = body(*game);
+        auto* p2 = body(*game);
         game->update(0.0f);
         game->players[0] = reinterpret_cast<QGPlayer*>(p0);
         game->players[2] = reinterpret_cast<QGPlayer*>(p2);
