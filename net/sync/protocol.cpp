@@ -150,9 +150,10 @@ void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& send
     auto object_hint = objects.begin();
     auto times_hint = newest_timestamps.begin();
     while (!packet.at_end()) {
-        uint32_t id = 0, n = 0;
-        packet.read_u32_be(id);
-        packet.read_u32_be(n);
+        // The packet was checked whole above: every record header is there.
+        const uint8_t* header = packet.read_pointer();
+        const uint32_t id = net_detail::load_u32_be(header), n = net_detail::load_u32_be(header + 4);
+        packet.skip(8);
         auto it = object_hint != objects.end() && object_hint->first == id ? object_hint : objects.find(id);
         if (it == objects.end() || !it->second) {
             packet.skip(n);
