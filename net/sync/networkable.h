@@ -262,7 +262,8 @@ struct FieldCodec<std::string> {
         const uint8_t* p = claim_counted(b, 1, n);
         if (!p) return false;
         // Names and tags mostly arrive as they were.
-        if (v.size() != n || (n != 0 && std::memcmp(v.data(), p, n) != 0)) v.assign(reinterpret_cast<const char*>(p), n);
+        if (v.size() != n || (n != 0 && std::memcmp(v.data(), p, n) != 0))
+            v.assign(reinterpret_cast<const char*>(p), n);
         return true;
     }
     static bool skip(ByteBuffer& b) { return skip_counted(b, 1); }
