@@ -316,10 +316,8 @@ public:
 
 protected:
     // The per-field step. A field with a valid delegate is not set by Read; the Interpolate
-    // pass moves it from the snapshot towards the received value.
-    // Inlined into every field list: the write and read steps are a few instructions each, and
-    // a call per field cost more than the step itself. Only the interpolating delegate's step stays
-    // out of line.
+    // pass moves it from the snapshot towards the received value. Inlined into every field list:
+    // a call per field cost more than the step; only the delegate's step stays out of line.
     template <typename T>
     [[gnu::always_inline]] inline void sync_field(T& value,
                                                   const InterpolationCallback<std::type_identity_t<T>>& callback = {}) {
