@@ -1,4 +1,5 @@
 #pragma once
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -74,6 +75,56 @@ inline bool read_le(ByteBuffer& b, uint16_t& v) { return b.read_u16_le(v); }
 inline bool read_le(ByteBuffer& b, uint32_t& v) { return b.read_u32_le(v); }
 inline bool read_le(ByteBuffer& b, uint64_t& v) { return b.read_u64_le(v); }
 
+// The codecs below check the bytes a field needs once and decode them in place; the buffer's
+// own readers check each value again and take big-endian values a byte at a time.
+
+// The n bytes at the read position, the position moved past them; or null, the position kept and
+// the buffer marked failed, when they are not all there (as a failed read of the buffer leaves it).
+inline const uint8_t* claim(ByteBuffer& b, size_t n) {
+    if (!b.ok() || b.remaining() < n) {
+        b.fail();
+        return nullptr;
+    }
+    const uint8_t* p = b.read_pointer();
+    b.skip(n);
+    return p;
+}
+
+inline uint32_t load_u32_le(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
+    return v;
+}
+
+inline uint32_t load_u32_be(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+    return v;
+}
+
+inline void store_u32_be(ByteBuffer& b, uint32_t v) {
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+    b.append(&v, 4);
+}
+
+// A count as u32 big-endian and count items of item_size bytes behind it: the count and a
+// pointer to the items, the position moved past them all; or null, the position kept and the
+// buffer marked failed, when they are not all there.
+inline const uint8_t* claim_counted(ByteBuffer& b, size_t item_size, uint32_t& n) {
+    const uint8_t* p = claim(b, 4);
+    if (!p) return nullptr;
+    n = load_u32_be(p);
+    if (size_t(n) * item_size > b.remaining()) {
+        b.seek(b.read_position() - 4);
+        b.fail();
+        return nullptr;
+    }
+    b.skip(size_t(n) * item_size);
+    return p + 4;
+}
+
 template <typename T>
 inline constexpr bool is_raw_scalar =
     (std::is_arithmetic_v<T> && !std::is_same_v<T, bool>) || std::is_enum_v<T>;
@@ -129,12 +180,11 @@ struct FieldCodec<dvec2d> {
         b.write_f32_le(v.y);
     }
     static bool read(ByteBuffer& b, dvec2d& v) {
-        if (!b.ok() || b.remaining() < 8) {
-            b.fail();
-            return false;
-        }
-        b.read_f32_le(v.x);
-        b.read_f32_le(v.y);
+        const uint8_t* p = claim(b, 8);
+        if (!p) return false;
+        const uint32_t x = load_u32_le(p), y = load_u32_le(p + 4);
+        std::memcpy(&v.x, &x, 4);
+        std::memcpy(&v.y, &y, 4);
         return true;
     }
     static bool skip(ByteBuffer& b) { return b.skip(8); }
@@ -147,12 +197,11 @@ struct FieldCodec<ivec2d> {
         b.write_i32_le(v.y);
     }
     static bool read(ByteBuffer& b, ivec2d& v) {
-        if (!b.ok() || b.remaining() < 8) {
-            b.fail();
-            return false;
-        }
-        b.read_i32_le(v.x);
-        b.read_i32_le(v.y);
+        const uint8_t* p = claim(b, 8);
+        if (!p) return false;
+        const uint32_t x = load_u32_le(p), y = load_u32_le(p + 4);
+        std::memcpy(&v.x, &x, 4);
+        std::memcpy(&v.y, &y, 4);
         return true;
     }
     static bool skip(ByteBuffer& b) { return b.skip(8); }
@@ -161,36 +210,27 @@ struct FieldCodec<ivec2d> {
 // Steps over a 32-bit big-endian count and count items of item_size bytes; fails, moving
 // nothing, when they are not all there.
 inline bool skip_counted(ByteBuffer& b, size_t item_size) {
-    size_t start = b.read_position();
     uint32_t n;
-    if (!b.read_u32_be(n)) return false;
-    if (size_t(n) * item_size > b.remaining()) {
-        b.seek(start);
-        b.fail();
-        return false;
-    }
-    return b.skip(size_t(n) * item_size);
+    return claim_counted(b, item_size, n) != nullptr;
 }
 
 // Count as u32 big-endian, then each item as u32 big-endian.
 template <>
 struct FieldCodec<std::vector<unsigned int>> {
     static void write(ByteBuffer& b, const std::vector<unsigned int>& v) {
-        b.write_u32_be(uint32_t(v.size()));
-        for (unsigned int x : v) b.write_u32_be(x);
+        store_u32_be(b, uint32_t(v.size()));
+        for (unsigned int x : v) store_u32_be(b, x);
     }
     static bool read(ByteBuffer& b, std::vector<unsigned int>& v) {
-        size_t start = b.read_position();
-        uint32_t n;
-        if (!b.read_u32_be(n)) return false;
         // The count is checked against what the packet holds before the vector grows.
-        if (size_t(n) * 4 > b.remaining()) {
-            b.seek(start);
-            b.fail();
-            return false;
-        }
+        uint32_t n;
+        const uint8_t* p = claim_counted(b, 4, n);
+        if (!p) return false;
         if (v.size() != n) v.resize(n);
-        for (auto& x : v) b.read_u32_be(x);
+        for (auto& x : v) {
+            x = load_u32_be(p);
+            p += 4;
+        }
         return true;
     }
     static bool skip(ByteBuffer& b) { return skip_counted(b, 4); }
@@ -200,19 +240,15 @@ struct FieldCodec<std::vector<unsigned int>> {
 template <>
 struct FieldCodec<std::vector<unsigned char>> {
     static void write(ByteBuffer& b, const std::vector<unsigned char>& v) {
-        b.write_u32_be(uint32_t(v.size()));
+        store_u32_be(b, uint32_t(v.size()));
         b.append(v.data(), v.size());
     }
     static bool read(ByteBuffer& b, std::vector<unsigned char>& v) {
-        size_t start = b.read_position();
         uint32_t n;
-        if (!b.read_u32_be(n)) return false;
-        if (n > b.remaining()) {
-            b.seek(start);
-            b.fail();
-            return false;
-        }
-        return b.read_bytes(v, n);
+        const uint8_t* p = claim_counted(b, 1, n);
+        if (!p) return false;
+        v.assign(p, p + n);
+        return true;
     }
     static bool skip(ByteBuffer& b) { return skip_counted(b, 1); }
 };
@@ -221,7 +257,15 @@ struct FieldCodec<std::vector<unsigned char>> {
 template <>
 struct FieldCodec<std::string> {
     static void write(ByteBuffer& b, const std::string& v) { b.write_string(v); }
-    static bool read(ByteBuffer& b, std::string& v) { return b.read_string(v); }
+    static bool read(ByteBuffer& b, std::string& v) {
+        uint32_t n;
+        const uint8_t* p = claim_counted(b, 1, n);
+        if (!p) return false;
+        // Names and tags mostly arrive as they were.
+        if (v.size() != n || (n != 0 && std::memcmp(v.data(), p, n) != 0))
+            v.assign(reinterpret_cast<const char*>(p), n);
+        return true;
+    }
     static bool skip(ByteBuffer& b) { return skip_counted(b, 1); }
 };
 
@@ -272,9 +316,11 @@ public:
 
 protected:
     // The per-field step. A field with a valid delegate is not set by Read; the Interpolate
-    // pass moves it from the snapshot towards the received value.
+    // pass moves it from the snapshot towards the received value. Inlined into every field list:
+    // a call per field cost more than the step; only the delegate's step stays out of line.
     template <typename T>
-    void sync_field(T& value, const InterpolationCallback<std::type_identity_t<T>>& callback = {}) {
+    [[gnu::always_inline]] inline void sync_field(T& value,
+                                                  const InterpolationCallback<std::type_identity_t<T>>& callback = {}) {
         using Codec = net_detail::FieldCodec<T>;
         switch (mode) {
         case Write:
@@ -304,7 +350,7 @@ protected:
     // Reads the old value from previous_state and the new one from received_state (each
     // value-initialised and left so when its bytes are missing) and calls the delegate.
     template <typename T>
-    void interpolate_field(T& value, const InterpolationCallback<std::type_identity_t<T>>& callback) {
+    [[gnu::noinline]] void interpolate_field(T& value, const InterpolationCallback<std::type_identity_t<T>>& callback) {
         using Codec = net_detail::FieldCodec<T>;
         T old_value{};
         T new_value{};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -144,17 +145,25 @@ void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& send
     const bool check_stale = sender.address != sf::IpAddress::Broadcast;
     // The records of one packet arrived together.
     const int64_t now = now_ms();
+    // Records come in id order as the sender's map lists them, so the object and its send times
+    // are most often the entries after the previous record's: tried first, searched otherwise.
+    auto object_hint = objects.begin();
+    auto times_hint = newest_timestamps.begin();
     while (!packet.at_end()) {
-        uint32_t id = 0, n = 0;
-        packet.read_u32_be(id);
-        packet.read_u32_be(n);
-        auto it = objects.find(id);
+        // The packet was checked whole above: every record header is there.
+        const uint8_t* header = packet.read_pointer();
+        const uint32_t id = net_detail::load_u32_be(header), n = net_detail::load_u32_be(header + 4);
+        packet.skip(8);
+        auto it = object_hint != objects.end() && object_hint->first == id ? object_hint : objects.find(id);
         if (it == objects.end() || !it->second) {
             packet.skip(n);
             continue;
         }
+        object_hint = std::next(it);
         if (check_stale) {
-            auto [entry, inserted] = newest_timestamps[id].try_emplace(sender, sent);
+            auto times = newest_timestamps.try_emplace(times_hint, id);
+            times_hint = std::next(times);
+            auto [entry, inserted] = times->second.try_emplace(sender, sent);
             if (!inserted) {
                 if (sent < entry->second) {
                     packet.skip(n);

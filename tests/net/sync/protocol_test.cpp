@@ -128,6 +128,24 @@ TEST(Protocol, StaleRecordsAreDroppedPerObjectAndSender) {
     EXPECT_EQ(t.newest_timestamps[1].count(stranger), 0u);
 }
 
+TEST(Protocol, RecordsApplyInPacketOrderWhateverTheirIds) {
+    // Senders list records by id; a packet in another order, with repeats, applies each in turn.
+    Pair one, two, three;
+    NetworkableMap map{{1, &one}, {2, &two}, {3, &three}, {4, nullptr}};
+    ByteBuffer packet = sync_packet(50, {});
+    const std::vector<std::pair<unsigned, int32_t>> records{{3, 30}, {1, 10}, {4, 40}, {3, 31}, {9, 90}, {2, 20}, {1, 11}};
+    for (auto [id, a] : records) {
+        Pair p = make_pair_object(a, 0);
+        ByteBuffer single = sync_packet(50, {{id, &p}});
+        packet.append(single.data() + sync_header_size, single.size() - sync_header_size);
+    }
+    MemoryTransport t;
+    t.arriving.push_back({alice, packet});
+    t.receive_objects(map);
+    EXPECT_EQ(std::vector<int32_t>({one.a, two.a, three.a}), std::vector<int32_t>({11, 20, 31}));
+    EXPECT_EQ(t.newest_timestamps.size(), 3u);  // none for the missing 4 or the unknown 9
+}
+
 TEST(Protocol, UnknownIdsAreSkippedAndEachRecordIsReadFromItsOwnBytes) {
     // Object 2's field list reads more than was sent for it; object 3 behind it is unharmed.
     class Greedy : public Networkable {
