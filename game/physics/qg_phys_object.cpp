@@ -293,6 +293,13 @@ void narrow_by_row(TerrainView& view, PixelClassifier& classify, int y, int w, i
 // row a landing leaves under the box, and the floor under that.
 constexpr int kRestDrop = 2;
 
+// The fraction of the box (w x h) the level's water covers.
+void measure_submersion(QGPhysObject& o, int w, int h) {
+    const bool has_water = o.game && o.game->water_coverage.is_valid();
+    const float covered = has_water ? o.game->water_coverage(o.position.x, o.position.y, float(w), float(h)) : 0.0f;
+    o.submersion = std::isnan(covered) ? 0.0f : std::clamp(covered, 0.0f, 1.0f);
+}
+
 // Whether an upward speed vy (after a landing) lifts the box less than a pixel under the pull.
 bool on_floor_row_rebound(float vy, float pull) {
     return pull > 0.0f && vy <= 0.0f && vy * vy < 2.0f * pull;
@@ -422,6 +429,9 @@ void QGPhysObject::update(float dt) {
     // At rest on the terrain the pull would only sink the box into the free row under it for
     // the terrain pass to lift it back a few steps later, so its position would never repeat.
     const bool held = !fixed && on_ground && velocity.y == 0.0f && rests_on_terrain(*this);
+    // The terrain pass, which measures the water, skips an object that stays on its pixel; the
+    // water may still rise around a resting one.
+    if (held) measure_submersion(*this, box_extent(size.x), box_extent(size.y));
     if (!fixed && !(can_climb && on_ladder)) velocity += gravity * gravity_factor * dt;
     // The water lifts in proportion to the submerged part of the box.
     if (!fixed) velocity -= gravity * gravity_factor * buoyancy * submersion * dt;
@@ -602,10 +612,7 @@ void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     // The ladder probe counts only for its effect on on_ladder.
     o->overlaps_terrain(nx, ny, w, h, true);
 
-    const bool has_water = o->game && o->game->water_coverage.is_valid();
-    const float covered =
-        has_water ? o->game->water_coverage(o->position.x, o->position.y, float(w), float(h)) : 0.0f;
-    o->submersion = std::isnan(covered) ? 0.0f : std::clamp(covered, 0.0f, 1.0f);
+    measure_submersion(*o, w, h);
 
     auto clamp_x = [W](int64_t v) { return clamp_to(clamp_extent(v), W); };
     auto clamp_y = [H](int64_t v) { return clamp_to(clamp_extent(v), H); };
