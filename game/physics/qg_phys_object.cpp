@@ -270,6 +270,60 @@ SDL_Surface* terrain_of(const QGPhysObject& o) {
     return o.game ? o.game->terrain_surface() : nullptr;
 }
 
+// One row of the downward (or upward) sweep: narrows the free columns [fl, fr) of a box w wide
+// by the solid pixels of row y, left to right; pixels outside the surface are free.
+void narrow_by_row(TerrainView& view, PixelClassifier& classify, int y, int w, int& fl, int& fr) {
+    if (y < 0 || y >= view.height) return;
+    const int first = std::max(fl, 0);
+    const PixelRow row = view.row(y, first, std::min(fr, view.width));
+    for (int x = first; x < std::min(fr, view.width);) {
+        const int end = run_end(row, x, std::min(fr, view.width));
+        if (!classify(row[x]).solid) {
+            x = end;
+            continue;
+        }
+        for (; x < end && x < fr; ++x) {
+            if (x - fl < w) fl = x;
+            else fr = x;
+        }
+    }
+}
+
+// The rows a resting object may sink through before the terrain pass lifts it back: the free
+// row a landing leaves under the box, and the floor under that.
+constexpr int kRestDrop = 2;
+
+// The fraction of the box (w x h) the level's water covers.
+void measure_submersion(QGPhysObject& o, int w, int h) {
+    const bool has_water = o.game && o.game->water_coverage.is_valid();
+    const float covered = has_water ? o.game->water_coverage(o.position.x, o.position.y, float(w), float(h)) : 0.0f;
+    o.submersion = std::isnan(covered) ? 0.0f : std::clamp(covered, 0.0f, 1.0f);
+}
+
+// Whether an upward speed vy (after a landing) lifts the box less than a pixel under the pull.
+bool on_floor_row_rebound(float vy, float pull) {
+    return pull > 0.0f && vy <= 0.0f && vy * vy < 2.0f * pull;
+}
+
+// Whether the terrain pass would stop the object sinking kRestDrop rows from where it stands:
+// the downward sweep of such a drop, run without moving anything.
+bool rests_on_terrain(QGPhysObject& o) {
+    if ((o.collision_mask & 1) == 0) return false;
+    TerrainView view(terrain_of(o));
+    if (!view.present()) return false;
+    const int w = box_extent(o.size.x), h = box_extent(o.size.y);
+    auto clamp_x = [&view](int64_t v) { return clamp_to(clamp_extent(v), view.width); };
+    const int x = to_pixel_coordinate(o.position.x), y = to_pixel_coordinate(o.position.y);
+    const int L = clamp_x(x), R = clamp_x(int64_t(x) + w);
+    int fl = clamp_x(int64_t(L) - kRestDrop), fr = clamp_x(int64_t(R) + kRestDrop);
+    PixelClassifier classify(o, false);
+    for (int row = y + h; row < y + h + kRestDrop; ++row) {
+        narrow_by_row(view, classify, row, w, fl, fr);
+        if (fr - fl < w) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int to_pixel_coordinate(float v) {
@@ -372,9 +426,16 @@ void QGPhysObject::write_creation_event(QGEvent& event) const {
 void QGPhysObject::update(float dt) {
     previous_position = position;
     const bool fixed = is_static();
+    // At rest on the terrain the pull would only sink the box into the free row under it for
+    // the terrain pass to lift it back a few steps later, so its position would never repeat.
+    const bool held = !fixed && on_ground && velocity.y == 0.0f && rests_on_terrain(*this);
+    // The terrain pass, which measures the water, skips an object that stays on its pixel; the
+    // water may still rise around a resting one.
+    if (held) measure_submersion(*this, box_extent(size.x), box_extent(size.y));
     if (!fixed && !(can_climb && on_ladder)) velocity += gravity * gravity_factor * dt;
     // The water lifts in proportion to the submerged part of the box.
     if (!fixed) velocity -= gravity * gravity_factor * buoyancy * submersion * dt;
+    if (held && velocity.y > 0.0f) velocity.y = 0.0f;
     position += velocity * dt;
     const float k = on_ground ? friction : air_friction;
     velocity += velocity * (-k) * dt;
@@ -551,10 +612,7 @@ void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     // The ladder probe counts only for its effect on on_ladder.
     o->overlaps_terrain(nx, ny, w, h, true);
 
-    const bool has_water = o->game && o->game->water_coverage.is_valid();
-    const float covered =
-        has_water ? o->game->water_coverage(o->position.x, o->position.y, float(w), float(h)) : 0.0f;
-    o->submersion = std::isnan(covered) ? 0.0f : std::clamp(covered, 0.0f, 1.0f);
+    measure_submersion(*o, w, h);
 
     auto clamp_x = [W](int64_t v) { return clamp_to(clamp_extent(v), W); };
     auto clamp_y = [H](int64_t v) { return clamp_to(clamp_extent(v), H); };
@@ -584,24 +642,7 @@ void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
             else fb = y;
         }
     };
-    // Narrows the free columns [fl, fr) by the solid pixels of one row, left to right; pixels
-    // outside the surface are free.
-    auto scan_row = [&](int y, int& fl, int& fr) {
-        if (y < 0 || y >= H) return;
-        const int first = std::max(fl, 0);
-        const PixelRow row = view.row(y, first, std::min(fr, W));
-        for (int x = first; x < std::min(fr, W);) {
-            const int end = run_end(row, x, std::min(fr, W));
-            if (!classify(row[x]).solid) {
-                x = end;
-                continue;
-            }
-            for (; x < end && x < fr; ++x) {
-                if (x - fl < w) fl = x;
-                else fr = x;
-            }
-        }
-    };
+    auto scan_row = [&](int y, int& fl, int& fr) { narrow_by_row(view, classify, y, w, fl, fr); };
 
     // A column (or row) too narrow for the box ends the sweep; the span of the last one that
     // let the box through is the one it settles in, not the narrowed one of the wall.
@@ -684,6 +725,10 @@ void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     if (blocked_y) {
         if (down) o->velocity.y = -std::fabs(o->bounce * o->velocity.y);
         else if (up) o->velocity.y = std::fabs(o->bounce * o->velocity.y);
+        // A rebound too weak to lift the box out of its pixel row only sinks it back into the
+        // floor: the object comes to rest instead (see QGPhysObject::update).
+        const float pull = gravity.y * o->gravity_factor;
+        if (down && on_floor_row_rebound(o->velocity.y, pull)) o->velocity.y = 0.0f;
     }
 
     if (!blocked_x) impact.x = 0.0f;

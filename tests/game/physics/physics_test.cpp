@@ -447,17 +447,31 @@ TEST_F(PhysicsTest, WaterCoverageSetsSubmersion) {
     water.answer = NAN;
     move(o, {10, 14}, {10, 16});
     EXPECT_FLOAT_EQ(o->submersion, 0.0f);
+    // A box held at rest on a floor still learns of the water rising around it.
+    fill(surface.get(), 0, 50, 100, 50, color_earth);
+    o->position = {10.0f, 39.0f};
+    o->on_ground = o->simulate = true;
+    water.answer = 0.6f;
+    o->update(1.0f / 60.0f);
+    EXPECT_FLOAT_EQ(o->submersion, 0.6f);
 }
 
-TEST_F(PhysicsTest, ServerStepLetsABoxFallAndRestOnTheFloor) {
+// Dropped boxes come to rest, bouncing or not, and hold still until their floor goes.
+TEST_F(PhysicsTest, ServerStepLetsABoxFallAndRestStillOnTheFloor) {
     auto surface = make_surface(100, 100);
-    fill(surface.get(), 0, 80, 100, 20, color_earth);
     game->terrain = surface.get();
-    auto* o = new QGPhysObject(game.get(), 0, {8, 8}, false, 1.0f, 0.5f, 0.0f, 0.0f, 1, 1, 0.0f);
-    o->position = {30.0f, 10.0f};
-    for (int i = 0; i < 200; ++i) game->update(1.0f / 60.0f);
-    EXPECT_TRUE(o->on_ground || o->velocity.y < 10.0f);
-    EXPECT_GE(o->position.y, 70.0f);
-    EXPECT_LE(o->position.y + 8.0f, 80.0f);
-    EXPECT_FALSE(o->overlaps_terrain(int(o->position.x), int(o->position.y), 8, 8, false));
+    for (const float bounce : {0.0f, 0.2f, 0.45f}) {
+        fill(surface.get(), 0, 80, 100, 20, color_earth);
+        auto* o = new QGPhysObject(game.get(), 0, {8, 8}, false, 1.0f, 3.0f, 0.1f, bounce, 1, 1, 0.0f);
+        o->position = {30.0f, 10.0f};
+        for (const int floor : {80, 90}) {
+            for (int i = 0; i < 120; ++i) game->update(1.0f / 60.0f);
+            const dvec2d rested = o->position;
+            for (int i = 0; i < 60; ++i, game->update(1.0f / 60.0f))
+                ASSERT_TRUE(o->position == rested && o->velocity == dvec2d() && o->on_ground) << bounce;
+            EXPECT_NEAR(o->position.y + 8.0f, floor - 0.5f, 0.5f);  // at most one free row under it
+            fill(surface.get(), 20, 70, 30, 20, color_air);
+        }
+        game->remove_object(o->entity_id);
+    }
 }
