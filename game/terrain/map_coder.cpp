@@ -1,6 +1,7 @@
 #include "game/terrain/map_coder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 
@@ -22,6 +23,140 @@ unsigned code_of(const ColorRGBA& c, std::span<const ColorRGBA> palette) {
     return static_cast<unsigned>(palette.size());
 }
 
+// Writes the nodes of a tile stream in pre-order.
+class TileWriter {
+public:
+    TileWriter(int depth, std::span<const ColorRGBA> palette)
+        : palette_(palette), b_((check_palette(palette.size()), palette_code_bits(palette.size()))),
+          out_(static_cast<unsigned>(depth), 5), last_colour_(palette[0]) {}
+    void split() { out_.bit(1); }
+    void leaf(const ColorRGBA& c) {
+        // Neighbouring leaves mostly share a colour: remember the last lookup.
+        if (!(c == last_colour_)) {
+            last_colour_ = c;
+            last_code_ = code_of(c, palette_);
+        }
+        out_.bits(last_code_, b_ + 1);  // the 0 of a leaf, then its code
+    }
+    std::vector<unsigned char> finish() { return out_.finish(); }
+
+private:
+    std::span<const ColorRGBA> palette_;
+    int b_;
+    BitWriter out_;
+    ColorRGBA last_colour_;
+    unsigned last_code_ = 0;
+};
+
+// A tile's cells level by level: level 0 holds the pixels (as terrain pixel values, which map
+// one to one onto colours), each level above one cell per 2 x 2 block of the one below, holding
+// the block's value when its cells all share it and kMixed otherwise. A cell that is not mixed
+// is a leaf of the smallest tree.
+class TilePyramid {
+public:
+    static constexpr uint64_t kMixed = uint64_t(1) << 32;
+
+    TilePyramid(SDL_Surface* surface, const MapTile& tile) : depth_(tile.depth()), levels_(std::size_t(depth_) + 1) {
+        const std::size_t side = std::size_t(1) << depth_;
+        std::vector<uint32_t> pixels(side * side, ColorRGBA{}.to_pixel());
+        {
+            SurfaceLock lock(surface);
+            TerrainPixels px(surface);
+            const int w = std::max(tile.width, 0), h = std::max(tile.height, 0);
+            for (int y = 0; y < h; ++y) {
+                uint32_t* row = &pixels[std::size_t(y) * side];
+                if (px.standard())
+                    for (int x = 0; x < w; ++x) row[x] = px.raw(tile.x + x, tile.y + y);
+                else
+                    for (int x = 0; x < w; ++x) row[x] = px.get(tile.x + x, tile.y + y).to_pixel();
+            }
+        }
+        for (int level = 1; level <= depth_; ++level) {
+            const std::size_t below = side >> (level - 1), here = below / 2;
+            std::vector<uint64_t>& cells = levels_[std::size_t(level)];
+            cells.resize(here * here);
+            for (std::size_t y = 0; y < here; ++y)
+                for (std::size_t x = 0; x < here; ++x) {
+                    const std::size_t i = 2 * y * below + 2 * x;
+                    uint64_t v[4];
+                    if (level == 1) {
+                        v[0] = pixels[i], v[1] = pixels[i + 1], v[2] = pixels[i + below], v[3] = pixels[i + below + 1];
+                    } else {
+                        const std::vector<uint64_t>& l = levels_[std::size_t(level) - 1];
+                        v[0] = l[i], v[1] = l[i + 1], v[2] = l[i + below], v[3] = l[i + below + 1];
+                    }
+                    cells[y * here + x] = v[0] == v[1] && v[0] == v[2] && v[0] == v[3] ? v[0] : kMixed;
+                }
+        }
+        levels_[0].assign(pixels.begin(), pixels.end());
+    }
+
+    int depth() const { return depth_; }
+
+    // Visits the nodes in pre-order: split(node) answers the first of the node's four children,
+    // leaf(node, colour) takes a leaf; the root is node 0.
+    template <typename Split, typename Leaf>
+    void walk(Split&& split, Leaf&& leaf) const {
+        visit(depth_, 0, 0, 0, split, leaf);
+    }
+
+private:
+    template <typename Split, typename Leaf>
+    void visit(int level, std::size_t x, std::size_t y, ColorQuadtree::Index node, Split& split, Leaf& leaf) const {
+        const uint64_t v = levels_[std::size_t(level)][y * ((std::size_t(1) << depth_) >> level) + x];
+        if (v != kMixed) {
+            leaf(node, ColorRGBA::from_pixel(uint32_t(v)));
+            return;
+        }
+        const ColorQuadtree::Index c = split(node);
+        for (int k = 0; k < 4; ++k)
+            visit(level - 1, 2 * x + std::size_t(k & 1), 2 * y + std::size_t(k >> 1), c + k, split, leaf);
+    }
+
+    int depth_;
+    std::vector<std::vector<uint64_t>> levels_;
+};
+
+// Reads a tile stream node by node: split(p) answers the first child's index for the node of
+// `p`, leaf(p, code) takes a leaf's code (n for the colour outside the palette).
+struct PendingNode {
+    ColorQuadtree::Index node;
+    uint32_t x, y;
+    int height;
+};
+
+template <typename Split, typename Leaf>
+void read_tile_stream(std::span<const unsigned char> bytes, std::span<const ColorRGBA> palette, Split&& split,
+                      Leaf&& leaf) {
+    check_palette(palette.size());
+    const std::size_t n = palette.size();
+    const int b = palette_code_bits(n);
+    if (bytes.empty()) throw std::out_of_range("map chunk stream is empty");
+
+    BitReader in(bytes.data(), bytes.size(), 5);
+    std::vector<PendingNode> stack{{0, 0, 0, bytes[0] >> 3}};
+    while (!stack.empty()) {
+        PendingNode p = stack.back();
+        stack.pop_back();
+        unsigned is_split;
+        if (!in.bit(is_split)) throw std::out_of_range("map chunk stream ends before its last node");
+        if (is_split) {
+            if (p.height == 0) throw std::invalid_argument("map chunk stream splits a single pixel");
+            const ColorQuadtree::Index c = split(p);
+            const uint32_t half = uint32_t(1) << (p.height - 1);
+            for (int k = 3; k >= 0; --k)
+                stack.push_back({c + k, p.x + uint32_t(k & 1) * half, p.y + uint32_t(k >> 1) * half, p.height - 1});
+            continue;
+        }
+        unsigned code;
+        if (!in.bits(b, code)) throw std::out_of_range("map chunk stream ends before its last node");
+        if (code > n)
+            throw std::invalid_argument("invalid length of initializer list: accessing element at position " +
+                                        std::to_string(code) + " failed");
+        leaf(p, code);
+    }
+}
+
 }  // namespace
 
 int palette_code_bits(std::size_t n) {
@@ -31,24 +166,15 @@ int palette_code_bits(std::size_t n) {
 }
 
 std::vector<unsigned char> encode_map_chunk(const ColorQuadtree& tree, std::span<const ColorRGBA> palette) {
-    check_palette(palette.size());
-    const int b = palette_code_bits(palette.size());
-    BitWriter out(static_cast<unsigned>(tree.depth()), 5);
-    // Neighbouring leaves mostly share a colour: remember the last lookup.
-    ColorRGBA last_colour = palette[0];
-    unsigned last_code = 0;
+    TileWriter out(tree.depth(), palette);
     std::vector<ColorQuadtree::NodeRef> stack{tree.root()};
     while (!stack.empty()) {
         ColorQuadtree::NodeRef n = stack.back();
         stack.pop_back();
         if (n.is_leaf()) {
-            if (!(n.value() == last_colour)) {
-                last_colour = n.value();
-                last_code = code_of(last_colour, palette);
-            }
-            out.bits(last_code, b + 1);  // the 0 of a leaf, then its code
+            out.leaf(n.value());
         } else {
-            out.bit(1);
+            out.split();
             for (int k = 3; k >= 0; --k) stack.push_back(n.child(k));
         }
     }
@@ -57,37 +183,13 @@ std::vector<unsigned char> encode_map_chunk(const ColorQuadtree& tree, std::span
 
 void decode_map_chunk(std::span<const unsigned char> bytes, ColorQuadtree& tree,
                       std::span<const ColorRGBA> palette) {
-    check_palette(palette.size());
-    const std::size_t n = palette.size();
-    const int b = palette_code_bits(n);
-    if (bytes.empty()) throw std::out_of_range("map chunk stream is empty");
-
     ColorQuadtree result;
-    result.set_depth(bytes[0] >> 3);
-    BitReader in(bytes.data(), bytes.size(), 5);
-    struct Pending {
-        ColorQuadtree::Index node;
-        int height;
-    };
-    std::vector<Pending> stack{{0, result.depth()}};
-    while (!stack.empty()) {
-        Pending p = stack.back();
-        stack.pop_back();
-        unsigned split;
-        if (!in.bit(split)) throw std::out_of_range("map chunk stream ends before its last node");
-        if (split) {
-            if (p.height == 0) throw std::invalid_argument("map chunk stream splits a single pixel");
-            ColorQuadtree::Index c = result.split(p.node);
-            for (int k = 3; k >= 0; --k) stack.push_back({c + k, p.height - 1});
-            continue;
-        }
-        unsigned code;
-        if (!in.bits(b, code)) throw std::out_of_range("map chunk stream ends before its last node");
-        if (code > n)
-            throw std::invalid_argument("invalid length of initializer list: accessing element at position " +
-                                        std::to_string(code) + " failed");
-        result.make_leaf(p.node, code < n ? palette[code] : palette[n - 1]);
-    }
+    if (!bytes.empty()) result.set_depth(bytes[0] >> 3);
+    read_tile_stream(
+        bytes, palette, [&](const PendingNode& p) { return result.split(p.node); },
+        [&](const PendingNode& p, unsigned code) {
+            result.make_leaf(p.node, code < palette.size() ? palette[code] : palette.back());
+        });
     tree = std::move(result);
 }
 
@@ -121,12 +223,10 @@ bool next_map_tile(ivec2d& offset, int level_width, int level_height) {
 
 ColorQuadtree build_map_tile(SDL_Surface* surface, const MapTile& tile) {
     ColorQuadtree tree;
-    SurfaceLock lock(surface);
-    TerrainPixels px(surface);
-    const uint32_t w = uint32_t(std::max(tile.width, 0)), h = uint32_t(std::max(tile.height, 0));
-    tree.build(tile.depth(), [&](uint32_t x, uint32_t y) {
-        return x < w && y < h ? px.get(tile.x + int(x), tile.y + int(y)) : ColorRGBA{};
-    });
+    TilePyramid cells(surface, tile);
+    tree.set_depth(cells.depth());
+    cells.walk([&](ColorQuadtree::Index node) { return tree.split(node); },
+               [&](ColorQuadtree::Index node, const ColorRGBA& c) { tree.make_leaf(node, c); });
     return tree;
 }
 
@@ -134,7 +234,15 @@ std::vector<unsigned char> encode_map_tile(SDL_Surface* surface, ivec2d offset,
                                            std::span<const ColorRGBA> palette) {
     MapTile tile;
     if (!surface || !map_tile_at(offset, surface->w, surface->h, tile)) return {};
-    return encode_map_chunk(build_map_tile(surface, tile), palette);
+    TilePyramid cells(surface, tile);
+    TileWriter out(cells.depth(), palette);
+    cells.walk(
+        [&](ColorQuadtree::Index) {
+            out.split();
+            return ColorQuadtree::Index(0);
+        },
+        [&](ColorQuadtree::Index, const ColorRGBA& c) { out.leaf(c); });
+    return out.finish();
 }
 
 bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigned char> bytes,
@@ -152,23 +260,41 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
     if (bytes.empty()) return reject("the stream is empty");
     if ((bytes[0] >> 3) != tile.depth()) return reject("the stream's depth does not fit the tile");
 
-    ColorQuadtree tree;
+    // The whole stream is read before a pixel changes: a rejected tile leaves the surface alone.
+    struct Leaf {
+        uint32_t x, y, side, code;
+    };
+    std::vector<Leaf> leaves;
+    const uint32_t w = uint32_t(tile.width), h = uint32_t(tile.height);
     try {
-        decode_map_chunk(bytes, tree, palette);
+        read_tile_stream(
+            bytes, palette, [](const PendingNode&) { return ColorQuadtree::Index(0); },
+            [&](const PendingNode& p, unsigned code) {
+                if (p.x < w && p.y < h) leaves.push_back({p.x, p.y, uint32_t(1) << p.height, code});
+            });
     } catch (const std::exception& e) {
         return reject(e.what());
     }
 
     SurfaceLock lock(surface);
     TerrainPixels px(surface);
-    const uint32_t w = uint32_t(tile.width), h = uint32_t(tile.height);
-    tree.for_each_leaf([&](uint32_t lx, uint32_t ly, uint32_t side, const ColorRGBA& c) {
-        if (lx >= w || ly >= h) return;
-        const uint32_t mapped = px.map(c);
-        const uint32_t x1 = std::min(lx + side, w), y1 = std::min(ly + side, h);
-        for (uint32_t y = ly; y < y1; ++y)
-            for (uint32_t x = lx; x < x1; ++x) px.put(tile.x + int(x), tile.y + int(y), mapped);
-    });
+    std::vector<uint32_t> mapped(palette.size() + 1);
+    for (std::size_t i = 0; i < mapped.size(); ++i) mapped[i] = px.map(palette[std::min(i, palette.size() - 1)]);
+    const bool four_bytes = surface->format->BytesPerPixel == 4;
+    for (const Leaf& l : leaves) {
+        const uint32_t value = mapped[l.code];
+        const uint32_t x1 = std::min(l.x + l.side, w), y1 = std::min(l.y + l.side, h);
+        for (uint32_t y = l.y; y < y1; ++y) {
+            if (four_bytes) {
+                unsigned char* row = static_cast<unsigned char*>(surface->pixels) +
+                                     std::size_t(tile.y + int(y)) * std::size_t(surface->pitch) +
+                                     std::size_t(tile.x + int(l.x)) * 4;
+                for (uint32_t x = l.x; x < x1; ++x, row += 4) std::memcpy(row, &value, 4);
+            } else {
+                for (uint32_t x = l.x; x < x1; ++x) px.put(tile.x + int(x), tile.y + int(y), value);
+            }
+        }
+    }
     return true;
 }
 
