@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 
 #include "engine/core/logger.h"
@@ -56,39 +57,40 @@ class TilePyramid {
 public:
     static constexpr uint64_t kMixed = uint64_t(1) << 32;
 
-    TilePyramid(SDL_Surface* surface, const MapTile& tile) : depth_(tile.depth()), levels_(std::size_t(depth_) + 1) {
+    TilePyramid(SDL_Surface* surface, const MapTile& tile) : depth_(tile.depth()) {
+        std::size_t cells = 0;
+        for (int level = depth_; level >= 0; --level) {
+            start_[level] = cells;
+            cells += (std::size_t(1) << (depth_ - level)) << (depth_ - level);
+        }
+        // Every cell is written below: no need to clear them first.
+        cells_.reset(new uint64_t[cells]);
         const std::size_t side = std::size_t(1) << depth_;
-        std::vector<uint32_t> pixels(side * side, ColorRGBA{}.to_pixel());
         {
             SurfaceLock lock(surface);
             TerrainPixels px(surface);
-            const int w = std::max(tile.width, 0), h = std::max(tile.height, 0);
-            for (int y = 0; y < h; ++y) {
-                uint32_t* row = &pixels[std::size_t(y) * side];
+            const int w = std::clamp(tile.width, 0, int(side)), h = std::clamp(tile.height, 0, int(side));
+            const uint64_t outside = ColorRGBA{}.to_pixel();
+            for (int y = 0; y < int(side); ++y) {
+                uint64_t* row = &cells_[start_[0] + std::size_t(y) * side];
+                const int inside = y < h ? w : 0;
                 if (px.standard())
-                    for (int x = 0; x < w; ++x) row[x] = px.raw(tile.x + x, tile.y + y);
+                    for (int x = 0; x < inside; ++x) row[x] = px.raw(tile.x + x, tile.y + y);
                 else
-                    for (int x = 0; x < w; ++x) row[x] = px.get(tile.x + x, tile.y + y).to_pixel();
+                    for (int x = 0; x < inside; ++x) row[x] = px.get(tile.x + x, tile.y + y).to_pixel();
+                std::fill(row + inside, row + side, outside);
             }
         }
         for (int level = 1; level <= depth_; ++level) {
             const std::size_t below = side >> (level - 1), here = below / 2;
-            std::vector<uint64_t>& cells = levels_[std::size_t(level)];
-            cells.resize(here * here);
-            for (std::size_t y = 0; y < here; ++y)
+            const uint64_t* l = &cells_[start_[level - 1]];
+            uint64_t* out = &cells_[start_[level]];
+            for (std::size_t y = 0; y < here; ++y, l += 2 * below)
                 for (std::size_t x = 0; x < here; ++x) {
-                    const std::size_t i = 2 * y * below + 2 * x;
-                    uint64_t v[4];
-                    if (level == 1) {
-                        v[0] = pixels[i], v[1] = pixels[i + 1], v[2] = pixels[i + below], v[3] = pixels[i + below + 1];
-                    } else {
-                        const std::vector<uint64_t>& l = levels_[std::size_t(level) - 1];
-                        v[0] = l[i], v[1] = l[i + 1], v[2] = l[i + below], v[3] = l[i + below + 1];
-                    }
-                    cells[y * here + x] = v[0] == v[1] && v[0] == v[2] && v[0] == v[3] ? v[0] : kMixed;
+                    const uint64_t v = l[2 * x];
+                    *out++ = v == l[2 * x + 1] && v == l[2 * x + below] && v == l[2 * x + below + 1] ? v : kMixed;
                 }
         }
-        levels_[0].assign(pixels.begin(), pixels.end());
     }
 
     int depth() const { return depth_; }
@@ -103,7 +105,7 @@ public:
 private:
     template <typename Split, typename Leaf>
     void visit(int level, std::size_t x, std::size_t y, ColorQuadtree::Index node, Split& split, Leaf& leaf) const {
-        const uint64_t v = levels_[std::size_t(level)][y * ((std::size_t(1) << depth_) >> level) + x];
+        const uint64_t v = cells_[start_[level] + (y << (depth_ - level)) + x];
         if (v != kMixed) {
             leaf(node, ColorRGBA::from_pixel(uint32_t(v)));
             return;
@@ -114,7 +116,8 @@ private:
     }
 
     int depth_;
-    std::vector<std::vector<uint64_t>> levels_;
+    std::size_t start_[ColorQuadtree::kMaxDepth + 1] = {};  // of each level in cells_
+    std::unique_ptr<uint64_t[]> cells_;
 };
 
 // Reads a tile stream node by node: split(p) answers the first child's index for the node of
@@ -134,10 +137,12 @@ void read_tile_stream(std::span<const unsigned char> bytes, std::span<const Colo
     if (bytes.empty()) throw std::out_of_range("map chunk stream is empty");
 
     BitReader in(bytes.data(), bytes.size(), 5);
-    std::vector<PendingNode> stack{{0, 0, 0, bytes[0] >> 3}};
-    while (!stack.empty()) {
-        PendingNode p = stack.back();
-        stack.pop_back();
+    // Each split replaces one pending node by four, at most once per level.
+    PendingNode stack[3 * ColorQuadtree::kMaxDepth + 1];
+    std::size_t top = 0;
+    stack[top++] = {0, 0, 0, bytes[0] >> 3};
+    while (top > 0) {
+        const PendingNode p = stack[--top];
         unsigned is_split;
         if (!in.bit(is_split)) throw std::out_of_range("map chunk stream ends before its last node");
         if (is_split) {
@@ -145,7 +150,7 @@ void read_tile_stream(std::span<const unsigned char> bytes, std::span<const Colo
             const ColorQuadtree::Index c = split(p);
             const uint32_t half = uint32_t(1) << (p.height - 1);
             for (int k = 3; k >= 0; --k)
-                stack.push_back({c + k, p.x + uint32_t(k & 1) * half, p.y + uint32_t(k >> 1) * half, p.height - 1});
+                stack[top++] = {c + k, p.x + uint32_t(k & 1) * half, p.y + uint32_t(k >> 1) * half, p.height - 1};
             continue;
         }
         unsigned code;
@@ -266,6 +271,8 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
     };
     std::vector<Leaf> leaves;
     const uint32_t w = uint32_t(tile.width), h = uint32_t(tile.height);
+    leaves.reserve(std::min(bytes.size() * 8 / std::size_t(palette_code_bits(palette.size()) + 1) + 1,
+                            std::size_t(w) * h));
     try {
         read_tile_stream(
             bytes, palette, [](const PendingNode&) { return ColorQuadtree::Index(0); },

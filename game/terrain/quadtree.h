@@ -272,9 +272,7 @@ public:
         if (used_ >= 32) {
             used_ -= 32;
             const uint32_t word = uint32_t(acc_ >> used_);
-            const unsigned char four[4] = {static_cast<unsigned char>(word >> 24), static_cast<unsigned char>(word >> 16),
-                                           static_cast<unsigned char>(word >> 8), static_cast<unsigned char>(word)};
-            bytes_.insert(bytes_.end(), four, four + 4);
+            for (int shift = 24; shift >= 0; shift -= 8) bytes_.push_back(static_cast<unsigned char>(word >> shift));
         }
     }
     // Moves the last byte's bits to its top; a stream that filled its last byte exactly ends
