@@ -287,19 +287,26 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
     TerrainPixels px(surface);
     std::vector<uint32_t> mapped(palette.size() + 1);
     for (std::size_t i = 0; i < mapped.size(); ++i) mapped[i] = px.map(palette[std::min(i, palette.size() - 1)]);
-    const bool four_bytes = surface->format->BytesPerPixel == 4;
-    for (const Leaf& l : leaves) {
-        const uint32_t value = mapped[l.code];
-        const uint32_t x1 = std::min(l.x + l.side, w), y1 = std::min(l.y + l.side, h);
-        for (uint32_t y = l.y; y < y1; ++y) {
-            if (four_bytes) {
-                unsigned char* row = static_cast<unsigned char*>(surface->pixels) +
-                                     std::size_t(tile.y + int(y)) * std::size_t(surface->pitch) +
-                                     std::size_t(tile.x + int(l.x)) * 4;
-                for (uint32_t x = l.x; x < x1; ++x, row += 4) std::memcpy(row, &value, 4);
-            } else {
-                for (uint32_t x = l.x; x < x1; ++x) px.put(tile.x + int(x), tile.y + int(y), value);
+    if (surface->format->BytesPerPixel == 4) {
+        unsigned char* const origin = static_cast<unsigned char*>(surface->pixels) +
+                                      std::size_t(tile.y) * std::size_t(surface->pitch) + std::size_t(tile.x) * 4;
+        const std::size_t pitch = std::size_t(surface->pitch);
+        for (const Leaf& l : leaves) {
+            const uint32_t value = mapped[l.code];
+            unsigned char* row = origin + std::size_t(l.y) * pitch + std::size_t(l.x) * 4;
+            if (l.side == 1) {  // most leaves of a busy tile
+                std::memcpy(row, &value, 4);
+                continue;
             }
+            const uint32_t cols = std::min(l.x + l.side, w) - l.x, rows = std::min(l.y + l.side, h) - l.y;
+            for (uint32_t y = 0; y < rows; ++y, row += pitch)
+                for (uint32_t x = 0; x < cols; ++x) std::memcpy(row + 4 * x, &value, 4);
+        }
+    } else {
+        for (const Leaf& l : leaves) {
+            const uint32_t x1 = std::min(l.x + l.side, w), y1 = std::min(l.y + l.side, h);
+            for (uint32_t y = l.y; y < y1; ++y)
+                for (uint32_t x = l.x; x < x1; ++x) px.put(tile.x + int(x), tile.y + int(y), mapped[l.code]);
         }
     }
     return true;
