@@ -303,9 +303,17 @@ public:
         ++pos_;
         return true;
     }
-    // At most 32 bits, a byte's worth at a time.
+    // At most 32 bits.
     bool bits(int count, unsigned& out) {
         if (std::size_t(count) > size_ * 8 - std::min(pos_, size_ * 8)) return false;
+        const std::size_t at = pos_ / 8;
+        const int skip = int(pos_ % 8);
+        if (count > 0 && skip + count <= 16 && at + 1 < size_) {  // the usual short code, from two bytes
+            const unsigned pair = unsigned(data_[at]) << 8 | data_[at + 1];
+            out = (pair >> (16 - skip - count)) & ((1u << count) - 1u);
+            pos_ += std::size_t(count);
+            return true;
+        }
         unsigned v = 0;
         while (count > 0) {
             const int avail = 8 - int(pos_ % 8);
