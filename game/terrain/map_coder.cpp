@@ -111,6 +111,13 @@ private:
             return;
         }
         const ColorQuadtree::Index c = split(node);
+        if (level == 1) {  // the children are pixels, always leaves
+            const uint64_t* top = &cells_[start_[0] + (y << (depth_ + 1)) + 2 * x];
+            const uint64_t* bottom = top + (std::size_t(1) << depth_);
+            const uint64_t px[4] = {top[0], top[1], bottom[0], bottom[1]};
+            for (int k = 0; k < 4; ++k) leaf(c + k, ColorRGBA::from_pixel(uint32_t(px[k])));
+            return;
+        }
         for (int k = 0; k < 4; ++k)
             visit(level - 1, 2 * x + std::size_t(k & 1), 2 * y + std::size_t(k >> 1), c + k, split, leaf);
     }
