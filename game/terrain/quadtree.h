@@ -258,35 +258,37 @@ private:
 };
 
 // Appends bits most significant first, as the tile and water streams do: the first byte starts
-// with a value of `first_bits` bits already in it.
+// with a value of `first_bits` bits already in it. Bits gather in a 64-bit word and leave it four
+// bytes at a time.
 class BitWriter {
 public:
-    BitWriter(unsigned first_value, int first_bits) : current_(first_value & 0xFFu), used_(first_bits) {}
+    BitWriter(unsigned first_value, int first_bits)
+        : acc_(first_value & ((1u << first_bits) - 1u)), used_(first_bits) {}
     void bit(unsigned b) { bits(b & 1u, 1); }
+    // At most 32 bits; those of `value` above `count` are ignored.
     void bits(unsigned value, int count) {
-        while (count > 0) {
-            int take = std::min(count, 8 - used_);
-            unsigned part = (value >> (count - take)) & ((1u << take) - 1u);
-            current_ = (current_ << take) | part;
-            used_ += take;
-            count -= take;
-            if (used_ == 8) {
-                bytes_.push_back(static_cast<unsigned char>(current_));
-                current_ = 0;
-                used_ = 0;
-            }
+        acc_ = (acc_ << count) | (uint64_t(value) & ((uint64_t(1) << count) - 1u));
+        used_ += count;
+        if (used_ >= 32) {
+            used_ -= 32;
+            const uint32_t word = uint32_t(acc_ >> used_);
+            for (int shift = 24; shift >= 0; shift -= 8) bytes_.push_back(static_cast<unsigned char>(word >> shift));
         }
     }
     // Moves the last byte's bits to its top; a stream that filled its last byte exactly ends
     // with the zero byte that was started after it.
     std::vector<unsigned char> finish() {
-        bytes_.push_back(static_cast<unsigned char>(current_ << (8 - used_)));
+        while (used_ >= 8) {
+            used_ -= 8;
+            bytes_.push_back(static_cast<unsigned char>(acc_ >> used_));
+        }
+        bytes_.push_back(static_cast<unsigned char>(acc_ << (8 - used_)));
         return std::move(bytes_);
     }
 
 private:
     std::vector<unsigned char> bytes_;
-    unsigned current_;
+    uint64_t acc_;  // the low used_ bits are pending
     int used_;
 };
 
@@ -301,10 +303,25 @@ public:
         ++pos_;
         return true;
     }
+    // At most 32 bits.
     bool bits(int count, unsigned& out) {
         if (std::size_t(count) > size_ * 8 - std::min(pos_, size_ * 8)) return false;
+        const std::size_t at = pos_ / 8;
+        const int skip = int(pos_ % 8);
+        if (count > 0 && skip + count <= 16 && at + 1 < size_) {  // the usual short code, from two bytes
+            const unsigned pair = unsigned(data_[at]) << 8 | data_[at + 1];
+            out = (pair >> (16 - skip - count)) & ((1u << count) - 1u);
+            pos_ += std::size_t(count);
+            return true;
+        }
         unsigned v = 0;
-        for (int i = 0; i < count; ++i, ++pos_) v = (v << 1) | ((data_[pos_ / 8] >> (7 - pos_ % 8)) & 1u);
+        while (count > 0) {
+            const int avail = 8 - int(pos_ % 8);
+            const int take = std::min(count, avail);
+            v = (v << take) | ((unsigned(data_[pos_ / 8]) >> (avail - take)) & ((1u << take) - 1u));
+            pos_ += std::size_t(take);
+            count -= take;
+        }
         out = v;
         return true;
     }
