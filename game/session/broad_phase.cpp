@@ -63,7 +63,7 @@ void BroadPhase::build(QGPhysObject* const* list, size_t n) {
     while ((std::floor(span_x / cell) + 1.0) * (std::floor(span_y / cell) + 1.0) > cell_limit) cell *= 2.0;
     origin_x_ = min_x;
     origin_y_ = min_y;
-    inv_cell_ = 1.0 / cell;
+    inv_cell_ = float(1.0 / cell);
     grid_w_ = int(std::floor(span_x / cell)) + 1;
     grid_h_ = int(std::floor(span_y / cell)) + 1;
     const size_t cells = size_t(grid_w_) * size_t(grid_h_);
@@ -78,9 +78,8 @@ BroadPhase::Range BroadPhase::range_of(size_t k) const {
     Range r;
     if (!b.present) return r;
     // Monotonic in the coordinate, so hulls that meet get cell ranges that meet.
-    auto to_cell = [this](float v, double origin, int count) {
-        const double c = std::floor((double(v) - origin) * inv_cell_);
-        return int(std::clamp(c, 0.0, double(count - 1)));
+    auto to_cell = [this](float v, float origin, int count) {
+        return int(std::clamp((v - origin) * inv_cell_, 0.0f, float(count - 1)));
     };
     r.x0 = to_cell(b.x0, origin_x_, grid_w_);
     r.x1 = to_cell(b.x1, origin_x_, grid_w_);

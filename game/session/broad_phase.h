@@ -41,7 +41,7 @@ private:
 
     QGPhysObject* const* list_ = nullptr;
     size_t n_ = 0;
-    double origin_x_ = 0.0, origin_y_ = 0.0, inv_cell_ = 1.0;
+    float origin_x_ = 0.0f, origin_y_ = 0.0f, inv_cell_ = 1.0f;
     int grid_w_ = 1, grid_h_ = 1;
     std::vector<std::vector<uint32_t>> cells_;
     std::vector<uint32_t> wide_;
