@@ -14,6 +14,7 @@
 
 #include "engine/core/callback.h"
 #include "engine/core/geometry.h"
+#include "game/session/broad_phase.h"
 #include "game/session/session_records.h"
 #include "net/sync/net_clock.h"
 #include "net/sync/protocol.h"
@@ -286,4 +287,5 @@ private:
     NetworkableMap client_fields_objects_;
     std::unordered_set<unsigned int> committed_ids_;
     std::vector<QGObject*> committed_now_;
+    BroadPhase broad_phase_;
 };

@@ -1,0 +1,154 @@
+#include "game/session/broad_phase.h"
+
+#include <algorithm>
+#include <cmath>
+#include <typeinfo>
+
+#include "game/physics/qg_phys_object.h"
+
+namespace {
+
+// An object spanning more cells than this is met by a walk over the list instead.
+constexpr int kMaxCellsPerObject = 64;
+
+struct Box {
+    float x0, y0, x1, y1;  // x0 <= x1, y0 <= y1
+    bool present;
+};
+
+// The closed hull of the box the pair test sees. A box that overlaps another one by that test
+// meets it in this hull, whatever the sign of its size. A finite position gives finite ends.
+Box box_of(const QGPhysObject& o) {
+    const float x = o.position.x, y = o.position.y;
+    const float x1 = x + float(o.size.x), y1 = y + float(o.size.y);
+    return {std::min(x, x1), std::min(y, y1), std::max(x, x1), std::max(y, y1), std::isfinite(x) && std::isfinite(y)};
+}
+
+}  // namespace
+
+void BroadPhase::build(QGPhysObject* const* list, size_t n) {
+    list_ = list;
+    n_ = n;
+    filed_.assign(n, Range{});
+    plain_.resize(n);
+    seen_.assign(n, 0);
+    stamp_ = 0;
+    wide_.clear();
+
+    // Cells about the size of a typical object, over the boxes as they stand; a box that moves
+    // outside later is filed in the border cells.
+    float min_x = 0.0f, min_y = 0.0f, max_x = 0.0f, max_y = 0.0f;
+    bool any = false;
+    found_.clear();
+    for (size_t k = 0; k < n; ++k) {
+        plain_[k] = typeid(*list[k]) == typeid(QGPhysObject);
+        const Box b = box_of(*list[k]);
+        if (!b.present) continue;
+        min_x = any ? std::min(min_x, b.x0) : b.x0;
+        min_y = any ? std::min(min_y, b.y0) : b.y0;
+        max_x = any ? std::max(max_x, b.x1) : b.x1;
+        max_y = any ? std::max(max_y, b.y1) : b.y1;
+        any = true;
+        const float extent = std::max(b.x1 - b.x0, b.y1 - b.y0);
+        found_.push_back(uint32_t(std::clamp(extent, 1.0f, 65536.0f)));
+    }
+    double cell = 1.0;
+    if (!found_.empty()) {
+        auto mid = found_.begin() + found_.size() / 2;
+        std::nth_element(found_.begin(), mid, found_.end());
+        cell = double(*mid);
+    }
+    const double span_x = double(max_x) - double(min_x), span_y = double(max_y) - double(min_y);
+    const double cell_limit = 4.0 * double(n) + 256.0;
+    while ((std::floor(span_x / cell) + 1.0) * (std::floor(span_y / cell) + 1.0) > cell_limit) cell *= 2.0;
+    origin_x_ = min_x;
+    origin_y_ = min_y;
+    inv_cell_ = float(1.0 / cell);
+    grid_w_ = int(std::floor(span_x / cell)) + 1;
+    grid_h_ = int(std::floor(span_y / cell)) + 1;
+    const size_t cells = size_t(grid_w_) * size_t(grid_h_);
+    if (cells_.size() < cells) cells_.resize(cells);
+    for (size_t c = 0; c < cells; ++c) cells_[c].clear();
+
+    for (size_t k = 0; k < n; ++k) file(k, range_of(k));
+}
+
+BroadPhase::Range BroadPhase::range_of(size_t k) const {
+    const Box b = box_of(*list_[k]);
+    Range r;
+    if (!b.present) return r;
+    // Monotonic in the coordinate, so hulls that meet get cell ranges that meet.
+    auto to_cell = [this](float v, float origin, int count) {
+        return int(std::clamp((v - origin) * inv_cell_, 0.0f, float(count - 1)));
+    };
+    r.x0 = to_cell(b.x0, origin_x_, grid_w_);
+    r.x1 = to_cell(b.x1, origin_x_, grid_w_);
+    r.y0 = to_cell(b.y0, origin_y_, grid_h_);
+    r.y1 = to_cell(b.y1, origin_y_, grid_h_);
+    r.wide = (r.x1 - r.x0 + 1) * (r.y1 - r.y0 + 1) > kMaxCellsPerObject;
+    return r;
+}
+
+void BroadPhase::file(size_t k, const Range& r) {
+    filed_[k] = r;
+    if (r.wide) {
+        wide_.push_back(uint32_t(k));
+        return;
+    }
+    for (int y = r.y0; y <= r.y1; ++y)
+        for (int x = r.x0; x <= r.x1; ++x) cell(x, y).push_back(uint32_t(k));
+}
+
+void BroadPhase::unfile(size_t k) {
+    const Range& r = filed_[k];
+    auto drop = [k](std::vector<uint32_t>& v) {
+        auto at = std::find(v.begin(), v.end(), uint32_t(k));
+        if (at == v.end()) return;
+        *at = v.back();
+        v.pop_back();
+    };
+    if (r.wide) drop(wide_);
+    else
+        for (int y = r.y0; y <= r.y1; ++y)
+            for (int x = r.x0; x <= r.x1; ++x) drop(cell(x, y));
+    filed_[k] = Range{};
+}
+
+void BroadPhase::remove(size_t k) { unfile(k); }
+
+void BroadPhase::refresh(size_t k) {
+    const Range r = range_of(k);
+    if (r == filed_[k]) return;
+    unfile(k);
+    file(k, r);
+}
+
+void BroadPhase::refresh_from(size_t k) {
+    for (; k < n_; ++k) refresh(k);
+}
+
+bool BroadPhase::left_cells(size_t i) const { return !(range_of(i) == queried_); }
+
+const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
+    found_.clear();
+    queried_ = range_of(i);
+    const Range& r = queried_;
+    if (r.wide) {
+        for (size_t k = after + 1; k < n_; ++k) found_.push_back(uint32_t(k));
+        return found_;
+    }
+    if (r.x1 < r.x0) return found_;
+    ++stamp_;
+    auto take = [&](const std::vector<uint32_t>& v) {
+        for (uint32_t k : v) {
+            if (k <= after || seen_[k] == stamp_) continue;
+            seen_[k] = stamp_;
+            found_.push_back(k);
+        }
+    };
+    take(wide_);
+    for (int y = r.y0; y <= r.y1; ++y)
+        for (int x = r.x0; x <= r.x1; ++x) take(cell(x, y));
+    std::sort(found_.begin(), found_.end());
+    return found_;
+}
