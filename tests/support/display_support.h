@@ -5,15 +5,12 @@
 #include <SDL/SDL.h>
 #include <dirent.h>
 #include <execinfo.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -24,48 +21,8 @@
 
 namespace test_support {
 
-// One bounded try at SDL_Init. A child process connects first and holds its connection while
-// this process opens its own: an X server that resets when its last client leaves (Xvfb does)
-// can lose a connection that arrives during the reset, which then waits until the next reset.
-// A child that gets no answer within the time is killed and the try fails.
-inline bool try_sdl_video(int timeout_ms) {
-    int connected[2], release[2];
-    if (pipe(connected) != 0) return false;
-    if (pipe(release) != 0) {
-        close(connected[0]);
-        close(connected[1]);
-        return false;
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        close(connected[0]);
-        close(release[1]);
-        const char answer = SDL_Init(SDL_INIT_VIDEO) == 0 ? 1 : 0;
-        if (write(connected[1], &answer, 1) == 1 && answer) {
-            char none;
-            while (read(release[0], &none, 1) < 0 && errno == EINTR) {
-            }
-        }
-        _exit(0);
-    }
-    close(connected[1]);
-    close(release[0]);
-    char answer = 0;
-    pollfd wait_for = {connected[0], POLLIN, 0};
-    const bool answered = child > 0 && poll(&wait_for, 1, timeout_ms) == 1 &&
-                          read(connected[0], &answer, 1) == 1 && answer == 1;
-    const bool started = answered && SDL_Init(SDL_INIT_VIDEO) == 0;
-    close(release[1]);
-    close(connected[0]);
-    if (child > 0) {
-        if (!answered) kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-    }
-    return started;
-}
-
 // Starts SDL's video subsystem on X11 only, with a bounded number of tries; the framework's own
-// SDL_Init then finds it up. Any other driver would be a silent fallback (SDL 1.2 picks a
+// SDL_Init then finds it up. A try that hangs is ended by the caller's DisplayWatchdog. Any other driver would be a silent fallback (SDL 1.2 picks a
 // text-mode one that takes over the terminal when X cannot be reached).
 inline bool start_sdl_video() {
     setenv("SDL_VIDEODRIVER", "x11", 1);
@@ -75,7 +32,7 @@ inline bool start_sdl_video() {
         return false;
     }
     for (int attempt = 0, wait_ms = 50; attempt < 6; ++attempt, wait_ms = std::min(wait_ms * 2, 1000)) {
-        if (try_sdl_video(5000)) return true;
+        if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
     }
     SDL_SetError("the X server at %s did not take a connection", display);
