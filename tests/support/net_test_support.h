@@ -18,6 +18,7 @@
 #include "net/sync/protocol.h"
 #include "net/transport/tcp_client.h"
 #include "net/transport/tcp_server.h"
+#include "support/test_support.h"
 
 namespace net_test {
 
@@ -163,28 +164,7 @@ inline ByteBuffer data_packet(uint32_t tag) {
     return p;
 }
 
-// Sets or removes an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        const char* old = std::getenv(name);
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        if (value) setenv(name, value, 1);
-        else unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (had_) setenv(name_, old_.c_str(), 1);
-        else unsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    bool had_ = false;
-    std::string old_;
-};
+using test_support::ScopedEnv;
 
 inline ByteBuffer buffer_of(const std::vector<uint8_t>& bytes) {
     return ByteBuffer(bytes.data(), bytes.size());

@@ -13,6 +13,7 @@
 #include "support/display_support.h"
 #include "support/media_test_support.h"
 #include "support/process_test_support.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -52,19 +53,7 @@ private:
     std::string name_;
 };
 
-// Sets (or, given null, removes) an environment variable for its lifetime.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using test_support::ScopedEnv;
 
 }  // namespace
 
