@@ -83,6 +83,23 @@ public:
         build_node(0, 0, 0, depth_, value_at);
     }
 
+    // Morton order of the cells: bit 2i of a cell's code is bit i of x, bit 2i + 1 bit i of y, so
+    // each node covers one run of codes and child k the k-th quarter of its parent's.
+    static uint64_t morton(uint32_t x, uint32_t y) { return spread_bits(x) | spread_bits(y) << 1; }
+    // A bitmap of cells in Morton order, 64 codes a word: its nonzero words, (index, bits), in
+    // ascending order of index.
+    using MortonWord = std::pair<uint64_t, uint64_t>;
+
+    // Builds the smallest tree of a 2^depth square whose true cells are the bitmap's set bits:
+    // the tree that setting those cells one by one gives, in time that grows with the words
+    // rather than with the cells.
+    void build_from_morton(int depth, const std::vector<MortonWord>& words)
+        requires std::is_same_v<T, bool>
+    {
+        set_depth(depth);
+        build_morton_node(0, 0, depth_, words.data(), words.data() + words.size());
+    }
+
     // Visits every leaf with its top-left cell and side length, in pre-order.
     template <typename F>
     void for_each_leaf(F&& visit) const {
@@ -250,6 +267,46 @@ private:
         for (int k = 0; k < 4; ++k)
             build_node(c + k, x + uint32_t(k & 1) * half, y + uint32_t(k >> 1) * half, d - 1, value_at);
         try_merge(node);
+    }
+
+    static uint64_t spread_bits(uint32_t v) {
+        uint64_t x = v;
+        x = (x | x << 16) & 0x0000FFFF0000FFFFull;
+        x = (x | x << 8) & 0x00FF00FF00FF00FFull;
+        x = (x | x << 4) & 0x0F0F0F0F0F0F0F0Full;
+        x = (x | x << 2) & 0x3333333333333333ull;
+        return (x | x << 1) & 0x5555555555555555ull;
+    }
+
+    // The node covers the codes first .. first + 4^d - 1; [b, e) are the bitmap's nonzero words
+    // among them (for d < 3, the one word that holds them, if nonzero).
+    void build_morton_node(Index node, uint64_t first, int d, const MortonWord* b, const MortonWord* e)
+        requires std::is_same_v<T, bool>
+    {
+        if (d < 3) {
+            const uint64_t all = (uint64_t(1) << (1 << 2 * d)) - 1;
+            const uint64_t bits = b == e ? 0 : (b->second >> (first & 63)) & all;
+            if (bits == 0 || bits == all) {
+                nodes_[std::size_t(node)].value = bits != 0;
+                return;
+            }
+        } else if (b == e || (uint64_t(e - b) == uint64_t(1) << (2 * d - 6) &&
+                              std::all_of(b, e, [](const MortonWord& w) { return w.second == ~uint64_t(0); }))) {
+            nodes_[std::size_t(node)].value = b != e;
+            return;
+        }
+        const Index c = allocate_block(false);
+        nodes_[std::size_t(node)].children = c;
+        const uint64_t quarter = uint64_t(1) << (2 * d - 2);
+        for (int k = 0; k < 4; ++k) {
+            const uint64_t lo = first + uint64_t(k) * quarter;
+            const uint64_t end_word = (lo + quarter) >> 6;
+            const MortonWord* ke = d - 1 < 3 ? e : std::partition_point(b, e, [&](const MortonWord& w) {
+                return w.first < end_word;
+            });
+            build_morton_node(c + k, lo, d - 1, b, ke);
+            if (d - 1 >= 3) b = ke;
+        }
     }
 
     std::vector<Slot> nodes_;         // nodes_[0] is the root

@@ -7,7 +7,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <numeric>
 #include <string>
+#include <utility>
 
 #include <unistd.h>
 
@@ -84,13 +86,13 @@ int WaterSettings::sanitize() {
 // --- particle arrays ---
 
 void ParticleArrays::reserve(std::size_t n) {
-    for (auto* v : {&cell_x, &cell_y, &next}) v->reserve(n);
+    for (auto* v : {&cell_x, &cell_y}) v->reserve(n);
     for (auto* v : {&x, &y, &prev_x, &prev_y, &vx, &vy, &fx, &fy}) v->reserve(n);
     neighbours.reserve(n);
 }
 
 void ParticleArrays::resize(std::size_t n) {
-    for (auto* v : {&cell_x, &cell_y, &next}) v->resize(n, -1);
+    for (auto* v : {&cell_x, &cell_y}) v->resize(n, -1);
     for (auto* v : {&x, &y, &prev_x, &prev_y, &vx, &vy, &fx, &fy}) v->resize(n, 0.0f);
     neighbours.resize(n);
 }
@@ -149,7 +151,7 @@ void WaterObject::setup_server(SDL_Surface* terrain) {
     heads_.assign(cells, -1);
     static_flags_.assign(cells, 0);
     blasts_.assign(cells, Blast{});
-    marked_.assign(std::size_t(tree_side()) * tree_side(), 0);
+    marked_.assign(std::max<std::size_t>(std::size_t(tree_side()) * tree_side() / 64, 1), 0);
     particles.reserve(std::size_t(settings_.max_particles));
     time_step_ = previous_time_step_ = kTimeStep;
     if (terrain && width_ > 0 && height_ > 0) {
@@ -296,10 +298,11 @@ void WaterObject::compute_forces() {
     // slowest thread, and a step can take many times as long as on one.
     const int threads = force_threads(n);
     const auto start = std::chrono::steady_clock::now();
+    sort_by_cell();
 #pragma omp parallel num_threads(threads) if (threads > 1)
     {
 #pragma omp for schedule(static)
-        for (int i = 0; i < n; ++i) find_pairs(i);
+        for (int k = 0; k < int(run_.size()); ++k) find_pairs(int(run_[std::size_t(k)]));
 #pragma omp single
         index_partners();
 #pragma omp for schedule(static)
@@ -310,25 +313,42 @@ void WaterObject::compute_forces() {
                                            .count()));
 }
 
+void WaterObject::sort_by_cell() {
+    // A counting sort from the last particle down, so that each cell's run ascends.
+    ParticleArrays& p = particles;
+    run_start_.assign(heads_.size() + 1, 0);
+    for (std::size_t i = 0; i < p.size(); ++i)
+        if (p.cell_x[i] >= 0) ++run_start_[cell_index(p.cell_x[i], p.cell_y[i])];
+    std::partial_sum(run_start_.begin(), run_start_.end(), run_start_.begin());
+    run_.resize(run_start_.back());
+    for (std::size_t i = p.size(); i-- > 0;) {
+        if (p.cell_x[i] >= 0) run_[--run_start_[cell_index(p.cell_x[i], p.cell_y[i])]] = uint32_t(i);
+        else p.neighbours[i].clear();  // outside the grid: no pairs
+    }
+}
+
 void WaterObject::find_pairs(int i) {
     const float h = settings_.particle_size;
     const float h2 = h * h;
     ParticleArrays& p = particles;
-    std::vector<Neighbour>& list = p.neighbours[std::size_t(i)];
+    const std::size_t pi = std::size_t(i);
+    std::vector<Neighbour>& list = p.neighbours[pi];
     list.clear();
-    const int cx = p.cell_x[std::size_t(i)], cy = p.cell_y[std::size_t(i)];
-    if (cx < 0 || cy < 0) return;
-    const float xi = p.x[std::size_t(i)], yi = p.y[std::size_t(i)];
-    for (int oy = cy - 1; oy <= cy + 1; ++oy) {
-        if (oy < 0 || oy >= grid_h_) continue;
-        for (int ox = cx - 1; ox <= cx + 1; ++ox) {
-            if (ox < 0 || ox >= grid_w_) continue;
-            for (int32_t j = heads_[cell_index(ox, oy)]; j != -1; j = p.next[std::size_t(j)]) {
-                if (j <= i) continue;
-                const float dx = xi - p.x[std::size_t(j)], dy = yi - p.y[std::size_t(j)];
+    const int cx = p.cell_x[pi], cy = p.cell_y[pi];
+    const float xi = p.x[pi], yi = p.y[pi], vxi = p.vx[pi], vyi = p.vy[pi];
+    float density = 0.0f, near_density = 0.0f;
+    // The partners of higher index in the order every sum over them adds: the neighbour cells
+    // from the last to the first, each cell's particles in ascending order.
+    for (int oy = std::min(cy + 1, grid_h_ - 1); oy >= std::max(cy - 1, 0); --oy) {
+        for (int ox = std::min(cx + 1, grid_w_ - 1); ox >= std::max(cx - 1, 0); --ox) {
+            const std::size_t c = cell_index(ox, oy);
+            for (uint32_t k = run_start_[c]; k < run_start_[c + 1]; ++k) {
+                const std::size_t j = run_[k];
+                if (j <= pi) continue;
+                const float dx = xi - p.x[j], dy = yi - p.y[j];
                 const float d2 = dx * dx + dy * dy;
                 if (!(d2 < h2)) continue;
-                Neighbour r;
+                Neighbour& r = list.emplace_back();
                 r.j = uint32_t(j);
                 r.d = std::sqrt(d2);
                 r.q = r.d / h;
@@ -341,23 +361,17 @@ void WaterObject::find_pairs(int i) {
                     r.nx = 1.0f;
                     r.ny = 0.0f;
                 }
-                list.push_back(r);
+                const float u = (vxi - p.vx[j]) * r.nx + (vyi - p.vy[j]) * r.ny;
+                if (u > 0.0f) {
+                    const float impulse = (u / (u + 10.0f)) * r.w * 100.0f * 0.5f;
+                    r.viscous = true;
+                    r.vis_x = impulse * r.nx;
+                    r.vis_y = impulse * r.ny;
+                }
+                density += r.w * r.w * r.w;
+                near_density += r.w * r.w * r.w * r.w;
             }
         }
-    }
-    // The list is walked newest first, as each record went to its front.
-    float density = 0.0f, near_density = 0.0f;
-    for (auto r = list.rbegin(); r != list.rend(); ++r) {
-        const std::size_t j = r->j;
-        const float u = (p.vx[std::size_t(i)] - p.vx[j]) * r->nx + (p.vy[std::size_t(i)] - p.vy[j]) * r->ny;
-        if (u > 0.0f) {
-            const float impulse = (u / (u + 10.0f)) * r->w * 100.0f * 0.5f;
-            r->viscous = true;
-            r->vis_x = impulse * r->nx;
-            r->vis_y = impulse * r->ny;
-        }
-        density += r->w * r->w * r->w;
-        near_density += r->w * r->w * r->w * r->w;
     }
     const float pressure = (0.01f * density) * 2.0f * (0.01f * near_density);
     for (Neighbour& r : list) {
@@ -383,8 +397,7 @@ void WaterObject::index_partners() {
 
 void WaterObject::gather_force(int i) {
     // The sum a single thread scattering pair by pair makes: the lower partners' shares in
-    // index order, then gravity, then the particle's own pairs' viscosity and pressure, newest
-    // record first.
+    // index order, then gravity, then the particle's own pairs' viscosity and pressure.
     ParticleArrays& p = particles;
     float fx = p.fx[std::size_t(i)], fy = p.fy[std::size_t(i)];
     for (uint32_t e = incoming_start_[std::size_t(i)]; e < incoming_start_[std::size_t(i) + 1]; ++e) {
@@ -398,14 +411,14 @@ void WaterObject::gather_force(int i) {
     }
     fy += kGravity;
     const auto& list = p.neighbours[std::size_t(i)];
-    for (auto r = list.rbegin(); r != list.rend(); ++r) {
-        if (!r->viscous) continue;
-        fx -= r->vis_x;
-        fy -= r->vis_y;
+    for (const Neighbour& r : list) {
+        if (!r.viscous) continue;
+        fx -= r.vis_x;
+        fy -= r.vis_y;
     }
-    for (auto r = list.rbegin(); r != list.rend(); ++r) {
-        fx -= r->pres_x;
-        fy -= r->pres_y;
+    for (const Neighbour& r : list) {
+        fx -= r.pres_x;
+        fy -= r.pres_y;
     }
     p.fx[std::size_t(i)] = fx;
     p.fy[std::size_t(i)] = fy;
@@ -462,7 +475,6 @@ void WaterObject::integrate() {
             vx = vy = 0.0f;
         }
         p.cell_x[i] = p.cell_y[i] = -1;
-        p.next[i] = -1;
         int cx, cy;
         mark_cell(x, y);
         if (!cell_of(x, y, cx, cy)) continue;
@@ -490,20 +502,15 @@ void WaterObject::mark_cell(float x, float y) {
     const uint32_t side = tree_side();
     if (!(x >= 0.0f && y >= 0.0f && x / q < float(side) && y / q < float(side))) return;
     const uint32_t cx = std::min(uint32_t(x / q), side - 1), cy = std::min(uint32_t(y / q), side - 1);
-    uint8_t& seen = marked_[std::size_t(cy) * side + cx];
-    if (seen) return;
-    seen = 1;
-    marked_cells_.push_back({cx, cy});
+    const uint64_t code = Quadtree<bool>::morton(cx, cy);
+    marked_[code >> 6] |= uint64_t(1) << (code & 63);
 }
 
 void WaterObject::publish_occupancy() {
-    const uint32_t side = tree_side();
-    occupancy_tree_.reset();
-    for (const auto& [x, y] : marked_cells_) {
-        occupancy_tree_.set(x, y, true);
-        marked_[std::size_t(y) * side + x] = 0;
-    }
-    marked_cells_.clear();
+    marked_words_.clear();
+    for (std::size_t w = 0; w < marked_.size(); ++w)
+        if (marked_[w]) marked_words_.push_back({w, std::exchange(marked_[w], 0)});
+    occupancy_tree_.build_from_morton(occupancy_tree_.depth(), marked_words_);
     occupancy_bytes = occupancy_tree_.serialize();
 }
 
@@ -519,11 +526,9 @@ bool WaterObject::cell_of(float x, float y, int& cx, int& cy) const {
 }
 
 void WaterObject::link(int32_t i, int cx, int cy) {
-    int32_t& head = heads_[cell_index(cx, cy)];
-    particles.next[std::size_t(i)] = head;
+    heads_[cell_index(cx, cy)] = i;
     particles.cell_x[std::size_t(i)] = cx;
     particles.cell_y[std::size_t(i)] = cy;
-    head = i;
 }
 
 bool WaterObject::blocks(int x, int y) const {

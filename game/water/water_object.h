@@ -43,7 +43,6 @@ struct Neighbour {
 struct ParticleArrays {
     std::vector<int32_t> cell_x, cell_y;
     std::vector<float> x, y, prev_x, prev_y, vx, vy, fx, fy;
-    std::vector<int32_t> next;  // next particle of the same grid cell, -1 at the end
     std::vector<std::vector<Neighbour>> neighbours;
 
     std::size_t size() const { return x.size(); }
@@ -106,7 +105,7 @@ public:
     // Whether the solid mask blocks the pixel (outside the level: false).
     bool blocks(int x, int y) const;
     bool static_cell(int cx, int cy) const;
-    // The first particle of the grid cell, -1 for none or outside the grid.
+    // The last particle placed in the grid cell, -1 for none or outside the grid.
     int32_t cell_head(int cx, int cy) const;
     // Source points in list order.
     const std::vector<ivec2d>& sources() const { return sources_; }
@@ -127,12 +126,14 @@ private:
     void seed_particles(SDL_Surface* terrain);
     void find_static_water(SDL_Surface* terrain);
     void run_sources();
-    // The force pass: each particle finds its pairs (parallel), the pairs are indexed by the
-    // particle they name (one thread), and each particle gathers its force (parallel).
+    // The force pass: the particles are sorted by grid cell, each finds its pairs (parallel, in
+    // cell order), the pairs are indexed by the particle they name (one thread), and each
+    // particle gathers its force (parallel).
     void compute_forces();
     // The threads of the next force pass, and the time the pass took on them.
     int force_threads(int n);
     void time_force_pass(int threads, int n, double ns);
+    void sort_by_cell();
     void find_pairs(int i);
     void index_partners();
     void gather_force(int i);
@@ -169,14 +170,18 @@ private:
     std::vector<Blast> blasts_;
     bool blasts_pending_ = false;
 
+    // The particles of the grid cells in cell order, each cell's run ascending; cell c's run
+    // starts at run_start_[c] and ends where the next one starts.
+    std::vector<uint32_t> run_start_, run_;
     // The force pass's gather lists: for each particle, the (lower particle, record) pairs that
     // name it, in ascending order of the lower particle.
     std::vector<uint32_t> incoming_start_;
     std::vector<std::pair<uint32_t, uint32_t>> incoming_;
     std::vector<uint32_t> fill_;
-    // Occupancy cells marked in the current step (server): a flag per cell and the list.
-    std::vector<uint8_t> marked_;
-    std::vector<std::pair<uint32_t, uint32_t>> marked_cells_;
+    // Occupancy cells marked in the current step (server): a bit per cell in the tree's Morton
+    // order, and the nonzero words the tree is built from.
+    std::vector<uint64_t> marked_;
+    std::vector<Quadtree<bool>::MortonWord> marked_words_;
 
     // The force pass's measured pace (nanoseconds per particle, 0 until timed) on one thread and
     // on the team, and when to try the slower choice again.
