@@ -75,30 +75,18 @@ public:
         return nodes_[std::size_t(n)].value;
     }
 
-    // Builds the smallest tree of a 2^depth square whose cell (x, y) holds value_at(x, y): the
-    // tree that setting every cell one by one gives, without the splitting and merging.
+    // Builds the smallest tree of a 2^depth square. uniform(x, y, height, value) answers whether
+    // the square of side 2^height at cell (x, y) holds one value, and sets it; it must answer for
+    // a single cell, and each larger square it answers for is not visited cell by cell.
     template <typename F>
-    void build(int depth, F&& value_at) {
+    void build(int depth, F&& uniform) {
         set_depth(depth);
-        build_node(0, 0, 0, depth_, value_at);
+        build_node(0, 0, 0, depth_, uniform);
     }
 
     // Morton order of the cells: bit 2i of a cell's code is bit i of x, bit 2i + 1 bit i of y, so
-    // each node covers one run of codes and child k the k-th quarter of its parent's.
+    // the cells of each node's square are one run of codes.
     static uint64_t morton(uint32_t x, uint32_t y) { return spread_bits(x) | spread_bits(y) << 1; }
-    // A bitmap of cells in Morton order, 64 codes a word: its nonzero words, (index, bits), in
-    // ascending order of index.
-    using MortonWord = std::pair<uint64_t, uint64_t>;
-
-    // Builds the smallest tree of a 2^depth square whose true cells are the bitmap's set bits:
-    // the tree that setting those cells one by one gives, in time that grows with the words
-    // rather than with the cells.
-    void build_from_morton(int depth, const std::vector<MortonWord>& words)
-        requires std::is_same_v<T, bool>
-    {
-        set_depth(depth);
-        build_morton_node(0, 0, depth_, words.data(), words.data() + words.size());
-    }
 
     // Visits every leaf with its top-left cell and side length, in pre-order.
     template <typename F>
@@ -256,16 +244,16 @@ private:
     }
 
     template <typename F>
-    void build_node(Index node, uint32_t x, uint32_t y, int d, F& value_at) {
-        if (d == 0) {
-            nodes_[std::size_t(node)].value = value_at(x, y);
+    void build_node(Index node, uint32_t x, uint32_t y, int d, F& uniform) {
+        if (T v{}; uniform(x, y, d, v) || d == 0) {
+            nodes_[std::size_t(node)].value = v;
             return;
         }
         uint32_t half = uint32_t(1) << (d - 1);
         Index c = allocate_block(T{});
         nodes_[std::size_t(node)].children = c;
         for (int k = 0; k < 4; ++k)
-            build_node(c + k, x + uint32_t(k & 1) * half, y + uint32_t(k >> 1) * half, d - 1, value_at);
+            build_node(c + k, x + uint32_t(k & 1) * half, y + uint32_t(k >> 1) * half, d - 1, uniform);
         try_merge(node);
     }
 
@@ -276,37 +264,6 @@ private:
         x = (x | x << 4) & 0x0F0F0F0F0F0F0F0Full;
         x = (x | x << 2) & 0x3333333333333333ull;
         return (x | x << 1) & 0x5555555555555555ull;
-    }
-
-    // The node covers the codes first .. first + 4^d - 1; [b, e) are the bitmap's nonzero words
-    // among them (for d < 3, the one word that holds them, if nonzero).
-    void build_morton_node(Index node, uint64_t first, int d, const MortonWord* b, const MortonWord* e)
-        requires std::is_same_v<T, bool>
-    {
-        if (d < 3) {
-            const uint64_t all = (uint64_t(1) << (1 << 2 * d)) - 1;
-            const uint64_t bits = b == e ? 0 : (b->second >> (first & 63)) & all;
-            if (bits == 0 || bits == all) {
-                nodes_[std::size_t(node)].value = bits != 0;
-                return;
-            }
-        } else if (b == e || (uint64_t(e - b) == uint64_t(1) << (2 * d - 6) &&
-                              std::all_of(b, e, [](const MortonWord& w) { return w.second == ~uint64_t(0); }))) {
-            nodes_[std::size_t(node)].value = b != e;
-            return;
-        }
-        const Index c = allocate_block(false);
-        nodes_[std::size_t(node)].children = c;
-        const uint64_t quarter = uint64_t(1) << (2 * d - 2);
-        for (int k = 0; k < 4; ++k) {
-            const uint64_t lo = first + uint64_t(k) * quarter;
-            const uint64_t end_word = (lo + quarter) >> 6;
-            const MortonWord* ke = d - 1 < 3 ? e : std::partition_point(b, e, [&](const MortonWord& w) {
-                return w.first < end_word;
-            });
-            build_morton_node(c + k, lo, d - 1, b, ke);
-            if (d - 1 >= 3) b = ke;
-        }
     }
 
     std::vector<Slot> nodes_;         // nodes_[0] is the root

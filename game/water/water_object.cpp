@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <numeric>
 #include <string>
-#include <utility>
 
 #include <unistd.h>
 
@@ -302,7 +301,7 @@ void WaterObject::compute_forces() {
 #pragma omp parallel num_threads(threads) if (threads > 1)
     {
 #pragma omp for schedule(static)
-        for (int k = 0; k < int(run_.size()); ++k) find_pairs(int(run_[std::size_t(k)]));
+        for (int k = 0; k < int(run_.size()); ++k) find_pairs(int(run_[std::size_t(k)].i));
 #pragma omp single
         index_partners();
 #pragma omp for schedule(static)
@@ -314,16 +313,20 @@ void WaterObject::compute_forces() {
 }
 
 void WaterObject::sort_by_cell() {
-    // A counting sort from the last particle down, so that each cell's run ascends.
+    // A counting sort that fills each cell's run from its end, so that the run descends.
     ParticleArrays& p = particles;
     run_start_.assign(heads_.size() + 1, 0);
     for (std::size_t i = 0; i < p.size(); ++i)
         if (p.cell_x[i] >= 0) ++run_start_[cell_index(p.cell_x[i], p.cell_y[i])];
     std::partial_sum(run_start_.begin(), run_start_.end(), run_start_.begin());
     run_.resize(run_start_.back());
-    for (std::size_t i = p.size(); i-- > 0;) {
-        if (p.cell_x[i] >= 0) run_[--run_start_[cell_index(p.cell_x[i], p.cell_y[i])]] = uint32_t(i);
-        else p.neighbours[i].clear();  // outside the grid: no pairs
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        if (p.cell_x[i] < 0) {
+            p.neighbours[i].clear();  // outside the grid: no pairs
+            continue;
+        }
+        Run& r = run_[--run_start_[cell_index(p.cell_x[i], p.cell_y[i])]];
+        r = {uint32_t(i), p.x[i], p.y[i]};
     }
 }
 
@@ -338,39 +341,39 @@ void WaterObject::find_pairs(int i) {
     const float xi = p.x[pi], yi = p.y[pi], vxi = p.vx[pi], vyi = p.vy[pi];
     float density = 0.0f, near_density = 0.0f;
     // The partners of higher index in the order every sum over them adds: the neighbour cells
-    // from the last to the first, each cell's particles in ascending order.
+    // from the last to the first, each cell's particles in ascending order. A row's cells are
+    // one stretch of runs, walked backwards.
+    const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
     for (int oy = std::min(cy + 1, grid_h_ - 1); oy >= std::max(cy - 1, 0); --oy) {
-        for (int ox = std::min(cx + 1, grid_w_ - 1); ox >= std::max(cx - 1, 0); --ox) {
-            const std::size_t c = cell_index(ox, oy);
-            for (uint32_t k = run_start_[c]; k < run_start_[c + 1]; ++k) {
-                const std::size_t j = run_[k];
-                if (j <= pi) continue;
-                const float dx = xi - p.x[j], dy = yi - p.y[j];
-                const float d2 = dx * dx + dy * dy;
-                if (!(d2 < h2)) continue;
-                Neighbour& r = list.emplace_back();
-                r.j = uint32_t(j);
-                r.d = std::sqrt(d2);
-                r.q = r.d / h;
-                r.w = 1.0f - r.q;
-                // Two particles at one point are told apart along x rather than by 0 / 0.
-                if (r.d > 0.0f) {
-                    r.nx = dx / r.d;
-                    r.ny = dy / r.d;
-                } else {
-                    r.nx = 1.0f;
-                    r.ny = 0.0f;
-                }
-                const float u = (vxi - p.vx[j]) * r.nx + (vyi - p.vy[j]) * r.ny;
-                if (u > 0.0f) {
-                    const float impulse = (u / (u + 10.0f)) * r.w * 100.0f * 0.5f;
-                    r.viscous = true;
-                    r.vis_x = impulse * r.nx;
-                    r.vis_y = impulse * r.ny;
-                }
-                density += r.w * r.w * r.w;
-                near_density += r.w * r.w * r.w * r.w;
+        const Run* first = run_.data() + run_start_[cell_index(x0, oy)];
+        for (const Run* run = run_.data() + run_start_[cell_index(x1, oy) + 1]; run-- != first;) {
+            const std::size_t j = run->i;
+            if (j <= pi) continue;
+            const float dx = xi - run->x, dy = yi - run->y;
+            const float d2 = dx * dx + dy * dy;
+            if (!(d2 < h2)) continue;
+            Neighbour& r = list.emplace_back();
+            r.j = uint32_t(j);
+            r.d = std::sqrt(d2);
+            r.q = r.d / h;
+            r.w = 1.0f - r.q;
+            // Two particles at one point are told apart along x rather than by 0 / 0.
+            if (r.d > 0.0f) {
+                r.nx = dx / r.d;
+                r.ny = dy / r.d;
+            } else {
+                r.nx = 1.0f;
+                r.ny = 0.0f;
             }
+            const float u = (vxi - p.vx[j]) * r.nx + (vyi - p.vy[j]) * r.ny;
+            if (u > 0.0f) {
+                const float impulse = (u / (u + 10.0f)) * r.w * 100.0f * 0.5f;
+                r.viscous = true;
+                r.vis_x = impulse * r.nx;
+                r.vis_y = impulse * r.ny;
+            }
+            density += r.w * r.w * r.w;
+            near_density += r.w * r.w * r.w * r.w;
         }
     }
     const float pressure = (0.01f * density) * 2.0f * (0.01f * near_density);
@@ -507,10 +510,22 @@ void WaterObject::mark_cell(float x, float y) {
 }
 
 void WaterObject::publish_occupancy() {
-    marked_words_.clear();
-    for (std::size_t w = 0; w < marked_.size(); ++w)
-        if (marked_[w]) marked_words_.push_back({w, std::exchange(marked_[w], 0)});
-    occupancy_tree_.build_from_morton(occupancy_tree_.depth(), marked_words_);
+    // A square of the tree is one run of the bitmap: of one value when its bits are all clear or
+    // all set. Below 64 cells the run lies within a word.
+    occupancy_tree_.build(occupancy_tree_.depth(), [&](uint32_t x, uint32_t y, int height, bool& water) {
+        const uint64_t first = Quadtree<bool>::morton(x, y);
+        const uint64_t word = marked_[first >> 6];
+        if (height < 3) {
+            const uint64_t all = (uint64_t(1) << (1 << 2 * height)) - 1, bits = (word >> (first & 63)) & all;
+            water = bits != 0;
+            return bits == 0 || bits == all;
+        }
+        water = word != 0;
+        const auto run = marked_.begin() + std::ptrdiff_t(first >> 6);
+        return (word == 0 || word == ~uint64_t(0)) &&
+               std::all_of(run, run + (std::ptrdiff_t(1) << (2 * height - 6)), [&](uint64_t w) { return w == word; });
+    });
+    std::fill(marked_.begin(), marked_.end(), 0);
     occupancy_bytes = occupancy_tree_.serialize();
 }
 

@@ -170,18 +170,22 @@ private:
     std::vector<Blast> blasts_;
     bool blasts_pending_ = false;
 
-    // The particles of the grid cells in cell order, each cell's run ascending; cell c's run
-    // starts at run_start_[c] and ends where the next one starts.
-    std::vector<uint32_t> run_start_, run_;
+    // The particles of the grid cells in cell order, each cell's run descending, with their
+    // places; cell c's run starts at run_start_[c] and ends where the next one starts.
+    struct Run {
+        uint32_t i;
+        float x, y;
+    };
+    std::vector<Run> run_;
+    std::vector<uint32_t> run_start_;
     // The force pass's gather lists: for each particle, the (lower particle, record) pairs that
     // name it, in ascending order of the lower particle.
     std::vector<uint32_t> incoming_start_;
     std::vector<std::pair<uint32_t, uint32_t>> incoming_;
     std::vector<uint32_t> fill_;
-    // Occupancy cells marked in the current step (server): a bit per cell in the tree's Morton
-    // order, and the nonzero words the tree is built from.
+    // Occupancy cells marked in the current step (server): a bit per cell, in the tree's Morton
+    // order.
     std::vector<uint64_t> marked_;
-    std::vector<Quadtree<bool>::MortonWord> marked_words_;
 
     // The force pass's measured pace (nanoseconds per particle, 0 until timed) on one thread and
     // on the team, and when to try the slower choice again.
