@@ -298,15 +298,9 @@ void WaterObject::compute_forces() {
     const int threads = force_threads(n);
     const auto start = std::chrono::steady_clock::now();
     sort_by_cell();
-#pragma omp parallel num_threads(threads) if (threads > 1)
-    {
-#pragma omp for schedule(static)
-        for (int k = 0; k < int(run_.size()); ++k) find_pairs(int(run_[std::size_t(k)].i));
-#pragma omp single
-        index_partners();
-#pragma omp for schedule(static)
-        for (int i = 0; i < n; ++i) gather_force(i);
-    }
+#pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
+    for (int k = 0; k < int(run_.size()); ++k) find_pairs(int(run_[std::size_t(k)].i));
+    add_pair_forces();
     time_force_pass(threads, n, double(std::chrono::duration_cast<std::chrono::nanoseconds>(
                                            std::chrono::steady_clock::now() - start)
                                            .count()));
@@ -354,13 +348,13 @@ void WaterObject::find_pairs(int i) {
             if (!(d2 < h2)) continue;
             Neighbour& r = list.emplace_back();
             r.j = uint32_t(j);
-            r.d = std::sqrt(d2);
-            r.q = r.d / h;
+            const float d = std::sqrt(d2);
+            r.q = d / h;
             r.w = 1.0f - r.q;
             // Two particles at one point are told apart along x rather than by 0 / 0.
-            if (r.d > 0.0f) {
-                r.nx = dx / r.d;
-                r.ny = dy / r.d;
+            if (d > 0.0f) {
+                r.nx = dx / d;
+                r.ny = dy / d;
             } else {
                 r.nx = 1.0f;
                 r.ny = 0.0f;
@@ -384,47 +378,22 @@ void WaterObject::find_pairs(int i) {
     }
 }
 
-void WaterObject::index_partners() {
-    // For each particle the lower ones whose lists name it, in ascending order.
-    const std::size_t n = particles.size();
-    const auto& lists = particles.neighbours;
-    incoming_start_.assign(n + 1, 0);
-    for (std::size_t k = 0; k < n; ++k)
-        for (const Neighbour& r : lists[k]) ++incoming_start_[r.j + 1];
-    for (std::size_t i = 0; i < n; ++i) incoming_start_[i + 1] += incoming_start_[i];
-    incoming_.resize(incoming_start_[n]);
-    fill_.assign(incoming_start_.begin(), incoming_start_.end() - 1);
-    for (std::size_t k = 0; k < n; ++k)
-        for (std::size_t r = 0; r < lists[k].size(); ++r) incoming_[fill_[lists[k][r].j]++] = {uint32_t(k), uint32_t(r)};
-}
-
-void WaterObject::gather_force(int i) {
-    // The sum a single thread scattering pair by pair makes: the lower partners' shares in
-    // index order, then gravity, then the particle's own pairs' viscosity and pressure.
+void WaterObject::add_pair_forces() {
+    // In index order, so that each particle has had its lower partners' shares, in their order,
+    // before it adds gravity and its own pairs' viscosity, then their pressure.
     ParticleArrays& p = particles;
-    float fx = p.fx[std::size_t(i)], fy = p.fy[std::size_t(i)];
-    for (uint32_t e = incoming_start_[std::size_t(i)]; e < incoming_start_[std::size_t(i) + 1]; ++e) {
-        const Neighbour& r = p.neighbours[incoming_[e].first][incoming_[e].second];
-        if (r.viscous) {
-            fx += r.vis_x;
-            fy += r.vis_y;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        p.fy[i] += kGravity;
+        for (const Neighbour& r : p.neighbours[i]) {
+            if (!r.viscous) continue;
+            p.fx[i] -= r.vis_x, p.fy[i] -= r.vis_y;
+            p.fx[r.j] += r.vis_x, p.fy[r.j] += r.vis_y;
         }
-        fx += r.pres_x;
-        fy += r.pres_y;
+        for (const Neighbour& r : p.neighbours[i]) {
+            p.fx[i] -= r.pres_x, p.fy[i] -= r.pres_y;
+            p.fx[r.j] += r.pres_x, p.fy[r.j] += r.pres_y;
+        }
     }
-    fy += kGravity;
-    const auto& list = p.neighbours[std::size_t(i)];
-    for (const Neighbour& r : list) {
-        if (!r.viscous) continue;
-        fx -= r.vis_x;
-        fy -= r.vis_y;
-    }
-    for (const Neighbour& r : list) {
-        fx -= r.pres_x;
-        fy -= r.pres_y;
-    }
-    p.fx[std::size_t(i)] = fx;
-    p.fy[std::size_t(i)] = fy;
 }
 
 void WaterObject::integrate() {
