@@ -352,13 +352,8 @@ void WaterObject::find_pairs(int i) {
             r.q = d / h;
             r.w = 1.0f - r.q;
             // Two particles at one point are told apart along x rather than by 0 / 0.
-            if (d > 0.0f) {
-                r.nx = dx / d;
-                r.ny = dy / d;
-            } else {
-                r.nx = 1.0f;
-                r.ny = 0.0f;
-            }
+            r.nx = d > 0.0f ? dx / d : 1.0f;
+            r.ny = d > 0.0f ? dy / d : 0.0f;
             const float u = (vxi - p.vx[j]) * r.nx + (vyi - p.vy[j]) * r.ny;
             if (u > 0.0f) {
                 const float impulse = (u / (u + 10.0f)) * r.w * 100.0f * 0.5f;
@@ -397,15 +392,17 @@ void WaterObject::add_pair_forces() {
 }
 
 void WaterObject::integrate() {
+    // A particle at or past an edge of the level is put back inside at half the speed, reversed.
+    auto bounce = [](float& at, float& speed, float edge) {
+        if (at <= 0.0f) at = 1.0f, speed *= -0.5f;
+        if (at >= edge) at = edge - 1.0f, speed *= -0.5f;
+    };
     std::fill(heads_.begin(), heads_.end(), -1);
     const float ts = time_step_;
     const float w = float(width_), h = float(height_);
     ParticleArrays& p = particles;
     for (std::size_t i = 0; i < p.size(); ++i) {
-        float& x = p.x[i];
-        float& y = p.y[i];
-        float& vx = p.vx[i];
-        float& vy = p.vy[i];
+        float &x = p.x[i], &y = p.y[i], &vx = p.vx[i], &vy = p.vy[i];
         vx += p.fx[i] * ts;
         vy += p.fy[i] * ts;
         p.fx[i] = 0.0f;
@@ -416,23 +413,8 @@ void WaterObject::integrate() {
         y += vy * ts;
         vx = (x - p.prev_x[i]) / ts;
         vy = (y - p.prev_y[i]) / ts;
-
-        if (x <= 0.0f) {
-            x = 1.0f;
-            vx *= -0.5f;
-        }
-        if (x >= w) {
-            x = w - 1.0f;
-            vx *= -0.5f;
-        }
-        if (y <= 0.0f) {
-            y = 1.0f;
-            vy *= -0.5f;
-        }
-        if (y >= h) {
-            y = h - 1.0f;
-            vy *= -0.5f;
-        }
+        bounce(x, vx, w);
+        bounce(y, vy, h);
         if (x >= 0.0f && y >= 0.0f && x < w && y < h && blocks(int(x), int(y))) {
             x = p.prev_x[i];
             y = p.prev_y[i];
