@@ -75,13 +75,18 @@ public:
         return nodes_[std::size_t(n)].value;
     }
 
-    // Builds the smallest tree of a 2^depth square whose cell (x, y) holds value_at(x, y): the
-    // tree that setting every cell one by one gives, without the splitting and merging.
+    // Builds the smallest tree of a 2^depth square. uniform(x, y, height, value) answers whether
+    // the square of side 2^height at cell (x, y) holds one value, and sets it; it must answer for
+    // a single cell, and each larger square it answers for is not visited cell by cell.
     template <typename F>
-    void build(int depth, F&& value_at) {
+    void build(int depth, F&& uniform) {
         set_depth(depth);
-        build_node(0, 0, 0, depth_, value_at);
+        build_node(0, 0, 0, depth_, uniform);
     }
+
+    // Morton order of the cells: bit 2i of a cell's code is bit i of x, bit 2i + 1 bit i of y, so
+    // the cells of each node's square are one run of codes.
+    static uint64_t morton(uint32_t x, uint32_t y) { return spread_bits(x) | spread_bits(y) << 1; }
 
     // Visits every leaf with its top-left cell and side length, in pre-order.
     template <typename F>
@@ -239,17 +244,26 @@ private:
     }
 
     template <typename F>
-    void build_node(Index node, uint32_t x, uint32_t y, int d, F& value_at) {
-        if (d == 0) {
-            nodes_[std::size_t(node)].value = value_at(x, y);
+    void build_node(Index node, uint32_t x, uint32_t y, int d, F& uniform) {
+        if (T v{}; uniform(x, y, d, v) || d == 0) {
+            nodes_[std::size_t(node)].value = v;
             return;
         }
         uint32_t half = uint32_t(1) << (d - 1);
         Index c = allocate_block(T{});
         nodes_[std::size_t(node)].children = c;
         for (int k = 0; k < 4; ++k)
-            build_node(c + k, x + uint32_t(k & 1) * half, y + uint32_t(k >> 1) * half, d - 1, value_at);
+            build_node(c + k, x + uint32_t(k & 1) * half, y + uint32_t(k >> 1) * half, d - 1, uniform);
         try_merge(node);
+    }
+
+    static uint64_t spread_bits(uint32_t v) {
+        uint64_t x = v;
+        x = (x | x << 16) & 0x0000FFFF0000FFFFull;
+        x = (x | x << 8) & 0x00FF00FF00FF00FFull;
+        x = (x | x << 4) & 0x0F0F0F0F0F0F0F0Full;
+        x = (x | x << 2) & 0x3333333333333333ull;
+        return (x | x << 1) & 0x5555555555555555ull;
     }
 
     std::vector<Slot> nodes_;         // nodes_[0] is the root

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <numeric>
 #include <string>
 
 #include <unistd.h>
@@ -84,13 +85,13 @@ int WaterSettings::sanitize() {
 // --- particle arrays ---
 
 void ParticleArrays::reserve(std::size_t n) {
-    for (auto* v : {&cell_x, &cell_y, &next}) v->reserve(n);
+    for (auto* v : {&cell_x, &cell_y}) v->reserve(n);
     for (auto* v : {&x, &y, &prev_x, &prev_y, &vx, &vy, &fx, &fy}) v->reserve(n);
     neighbours.reserve(n);
 }
 
 void ParticleArrays::resize(std::size_t n) {
-    for (auto* v : {&cell_x, &cell_y, &next}) v->resize(n, -1);
+    for (auto* v : {&cell_x, &cell_y}) v->resize(n, -1);
     for (auto* v : {&x, &y, &prev_x, &prev_y, &vx, &vy, &fx, &fy}) v->resize(n, 0.0f);
     neighbours.resize(n);
 }
@@ -149,7 +150,7 @@ void WaterObject::setup_server(SDL_Surface* terrain) {
     heads_.assign(cells, -1);
     static_flags_.assign(cells, 0);
     blasts_.assign(cells, Blast{});
-    marked_.assign(std::size_t(tree_side()) * tree_side(), 0);
+    marked_.assign(std::max<std::size_t>(std::size_t(tree_side()) * tree_side() / 64, 1), 0);
     particles.reserve(std::size_t(settings_.max_particles));
     time_step_ = previous_time_step_ = kTimeStep;
     if (terrain && width_ > 0 && height_ > 0) {
@@ -296,68 +297,73 @@ void WaterObject::compute_forces() {
     // slowest thread, and a step can take many times as long as on one.
     const int threads = force_threads(n);
     const auto start = std::chrono::steady_clock::now();
-#pragma omp parallel num_threads(threads) if (threads > 1)
-    {
-#pragma omp for schedule(static)
-        for (int i = 0; i < n; ++i) find_pairs(i);
-#pragma omp single
-        index_partners();
-#pragma omp for schedule(static)
-        for (int i = 0; i < n; ++i) gather_force(i);
-    }
+    sort_by_cell();
+#pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
+    for (int k = 0; k < int(run_.size()); ++k) find_pairs(int(run_[std::size_t(k)].i));
+    add_pair_forces();
     time_force_pass(threads, n, double(std::chrono::duration_cast<std::chrono::nanoseconds>(
                                            std::chrono::steady_clock::now() - start)
                                            .count()));
+}
+
+void WaterObject::sort_by_cell() {
+    // A counting sort that fills each cell's run from its end, so that the run descends.
+    ParticleArrays& p = particles;
+    run_start_.assign(heads_.size() + 1, 0);
+    for (std::size_t i = 0; i < p.size(); ++i)
+        if (p.cell_x[i] >= 0) ++run_start_[cell_index(p.cell_x[i], p.cell_y[i])];
+    std::partial_sum(run_start_.begin(), run_start_.end(), run_start_.begin());
+    run_.resize(run_start_.back());
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        if (p.cell_x[i] < 0) {
+            p.neighbours[i].clear();  // outside the grid: no pairs
+            continue;
+        }
+        Run& r = run_[--run_start_[cell_index(p.cell_x[i], p.cell_y[i])]];
+        r = {uint32_t(i), p.x[i], p.y[i]};
+    }
 }
 
 void WaterObject::find_pairs(int i) {
     const float h = settings_.particle_size;
     const float h2 = h * h;
     ParticleArrays& p = particles;
-    std::vector<Neighbour>& list = p.neighbours[std::size_t(i)];
+    const std::size_t pi = std::size_t(i);
+    std::vector<Neighbour>& list = p.neighbours[pi];
     list.clear();
-    const int cx = p.cell_x[std::size_t(i)], cy = p.cell_y[std::size_t(i)];
-    if (cx < 0 || cy < 0) return;
-    const float xi = p.x[std::size_t(i)], yi = p.y[std::size_t(i)];
-    for (int oy = cy - 1; oy <= cy + 1; ++oy) {
-        if (oy < 0 || oy >= grid_h_) continue;
-        for (int ox = cx - 1; ox <= cx + 1; ++ox) {
-            if (ox < 0 || ox >= grid_w_) continue;
-            for (int32_t j = heads_[cell_index(ox, oy)]; j != -1; j = p.next[std::size_t(j)]) {
-                if (j <= i) continue;
-                const float dx = xi - p.x[std::size_t(j)], dy = yi - p.y[std::size_t(j)];
-                const float d2 = dx * dx + dy * dy;
-                if (!(d2 < h2)) continue;
-                Neighbour r;
-                r.j = uint32_t(j);
-                r.d = std::sqrt(d2);
-                r.q = r.d / h;
-                r.w = 1.0f - r.q;
-                // Two particles at one point are told apart along x rather than by 0 / 0.
-                if (r.d > 0.0f) {
-                    r.nx = dx / r.d;
-                    r.ny = dy / r.d;
-                } else {
-                    r.nx = 1.0f;
-                    r.ny = 0.0f;
-                }
-                list.push_back(r);
-            }
-        }
-    }
-    // The list is walked newest first, as each record went to its front.
+    const int cx = p.cell_x[pi], cy = p.cell_y[pi];
+    const float xi = p.x[pi], yi = p.y[pi], vxi = p.vx[pi], vyi = p.vy[pi];
     float density = 0.0f, near_density = 0.0f;
-    for (auto r = list.rbegin(); r != list.rend(); ++r) {
-        const std::size_t j = r->j;
-        const float u = (p.vx[std::size_t(i)] - p.vx[j]) * r->nx + (p.vy[std::size_t(i)] - p.vy[j]) * r->ny;
-        if (u > 0.0f) {
-            const float impulse = (u / (u + 10.0f)) * r->w * 100.0f * 0.5f;
-            r->viscous = true;
-            r->vis_x = impulse * r->nx;
-            r->vis_y = impulse * r->ny;
+    // The partners of higher index in the order every sum over them adds: the neighbour cells
+    // from the last to the first, each cell's particles in ascending order. A row's cells are
+    // one stretch of runs, walked backwards.
+    const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
+    for (int oy = std::min(cy + 1, grid_h_ - 1); oy >= std::max(cy - 1, 0); --oy) {
+        const Run* first = run_.data() + run_start_[cell_index(x0, oy)];
+        for (const Run* run = run_.data() + run_start_[cell_index(x1, oy) + 1]; run-- != first;) {
+            const std::size_t j = run->i;
+            if (j <= pi) continue;
+            const float dx = xi - run->x, dy = yi - run->y;
+            const float d2 = dx * dx + dy * dy;
+            if (!(d2 < h2)) continue;
+            Neighbour& r = list.emplace_back();
+            r.j = uint32_t(j);
+            const float d = std::sqrt(d2);
+            r.q = d / h;
+            r.w = 1.0f - r.q;
+            // Two particles at one point are told apart along x rather than by 0 / 0.
+            r.nx = d > 0.0f ? dx / d : 1.0f;
+            r.ny = d > 0.0f ? dy / d : 0.0f;
+            const float u = (vxi - p.vx[j]) * r.nx + (vyi - p.vy[j]) * r.ny;
+            if (u > 0.0f) {
+                const float impulse = (u / (u + 10.0f)) * r.w * 100.0f * 0.5f;
+                r.viscous = true;
+                r.vis_x = impulse * r.nx;
+                r.vis_y = impulse * r.ny;
+            }
+            density += r.w * r.w * r.w;
+            near_density += r.w * r.w * r.w * r.w;
         }
-        density += r->w * r->w * r->w;
-        near_density += r->w * r->w * r->w * r->w;
     }
     const float pressure = (0.01f * density) * 2.0f * (0.01f * near_density);
     for (Neighbour& r : list) {
@@ -367,60 +373,36 @@ void WaterObject::find_pairs(int i) {
     }
 }
 
-void WaterObject::index_partners() {
-    // For each particle the lower ones whose lists name it, in ascending order.
-    const std::size_t n = particles.size();
-    const auto& lists = particles.neighbours;
-    incoming_start_.assign(n + 1, 0);
-    for (std::size_t k = 0; k < n; ++k)
-        for (const Neighbour& r : lists[k]) ++incoming_start_[r.j + 1];
-    for (std::size_t i = 0; i < n; ++i) incoming_start_[i + 1] += incoming_start_[i];
-    incoming_.resize(incoming_start_[n]);
-    fill_.assign(incoming_start_.begin(), incoming_start_.end() - 1);
-    for (std::size_t k = 0; k < n; ++k)
-        for (std::size_t r = 0; r < lists[k].size(); ++r) incoming_[fill_[lists[k][r].j]++] = {uint32_t(k), uint32_t(r)};
-}
-
-void WaterObject::gather_force(int i) {
-    // The sum a single thread scattering pair by pair makes: the lower partners' shares in
-    // index order, then gravity, then the particle's own pairs' viscosity and pressure, newest
-    // record first.
+void WaterObject::add_pair_forces() {
+    // In index order, so that each particle has had its lower partners' shares, in their order,
+    // before it adds gravity and its own pairs' viscosity, then their pressure.
     ParticleArrays& p = particles;
-    float fx = p.fx[std::size_t(i)], fy = p.fy[std::size_t(i)];
-    for (uint32_t e = incoming_start_[std::size_t(i)]; e < incoming_start_[std::size_t(i) + 1]; ++e) {
-        const Neighbour& r = p.neighbours[incoming_[e].first][incoming_[e].second];
-        if (r.viscous) {
-            fx += r.vis_x;
-            fy += r.vis_y;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        p.fy[i] += kGravity;
+        for (const Neighbour& r : p.neighbours[i]) {
+            if (!r.viscous) continue;
+            p.fx[i] -= r.vis_x, p.fy[i] -= r.vis_y;
+            p.fx[r.j] += r.vis_x, p.fy[r.j] += r.vis_y;
         }
-        fx += r.pres_x;
-        fy += r.pres_y;
+        for (const Neighbour& r : p.neighbours[i]) {
+            p.fx[i] -= r.pres_x, p.fy[i] -= r.pres_y;
+            p.fx[r.j] += r.pres_x, p.fy[r.j] += r.pres_y;
+        }
     }
-    fy += kGravity;
-    const auto& list = p.neighbours[std::size_t(i)];
-    for (auto r = list.rbegin(); r != list.rend(); ++r) {
-        if (!r->viscous) continue;
-        fx -= r->vis_x;
-        fy -= r->vis_y;
-    }
-    for (auto r = list.rbegin(); r != list.rend(); ++r) {
-        fx -= r->pres_x;
-        fy -= r->pres_y;
-    }
-    p.fx[std::size_t(i)] = fx;
-    p.fy[std::size_t(i)] = fy;
 }
 
 void WaterObject::integrate() {
+    // A particle at or past an edge of the level is put back inside at half the speed, reversed.
+    auto bounce = [](float& at, float& speed, float edge) {
+        if (at <= 0.0f) at = 1.0f, speed *= -0.5f;
+        if (at >= edge) at = edge - 1.0f, speed *= -0.5f;
+    };
     std::fill(heads_.begin(), heads_.end(), -1);
     const float ts = time_step_;
     const float w = float(width_), h = float(height_);
     ParticleArrays& p = particles;
     for (std::size_t i = 0; i < p.size(); ++i) {
-        float& x = p.x[i];
-        float& y = p.y[i];
-        float& vx = p.vx[i];
-        float& vy = p.vy[i];
+        float &x = p.x[i], &y = p.y[i], &vx = p.vx[i], &vy = p.vy[i];
         vx += p.fx[i] * ts;
         vy += p.fy[i] * ts;
         p.fx[i] = 0.0f;
@@ -431,23 +413,8 @@ void WaterObject::integrate() {
         y += vy * ts;
         vx = (x - p.prev_x[i]) / ts;
         vy = (y - p.prev_y[i]) / ts;
-
-        if (x <= 0.0f) {
-            x = 1.0f;
-            vx *= -0.5f;
-        }
-        if (x >= w) {
-            x = w - 1.0f;
-            vx *= -0.5f;
-        }
-        if (y <= 0.0f) {
-            y = 1.0f;
-            vy *= -0.5f;
-        }
-        if (y >= h) {
-            y = h - 1.0f;
-            vy *= -0.5f;
-        }
+        bounce(x, vx, w);
+        bounce(y, vy, h);
         if (x >= 0.0f && y >= 0.0f && x < w && y < h && blocks(int(x), int(y))) {
             x = p.prev_x[i];
             y = p.prev_y[i];
@@ -462,7 +429,6 @@ void WaterObject::integrate() {
             vx = vy = 0.0f;
         }
         p.cell_x[i] = p.cell_y[i] = -1;
-        p.next[i] = -1;
         int cx, cy;
         mark_cell(x, y);
         if (!cell_of(x, y, cx, cy)) continue;
@@ -490,20 +456,27 @@ void WaterObject::mark_cell(float x, float y) {
     const uint32_t side = tree_side();
     if (!(x >= 0.0f && y >= 0.0f && x / q < float(side) && y / q < float(side))) return;
     const uint32_t cx = std::min(uint32_t(x / q), side - 1), cy = std::min(uint32_t(y / q), side - 1);
-    uint8_t& seen = marked_[std::size_t(cy) * side + cx];
-    if (seen) return;
-    seen = 1;
-    marked_cells_.push_back({cx, cy});
+    const uint64_t code = Quadtree<bool>::morton(cx, cy);
+    marked_[code >> 6] |= uint64_t(1) << (code & 63);
 }
 
 void WaterObject::publish_occupancy() {
-    const uint32_t side = tree_side();
-    occupancy_tree_.reset();
-    for (const auto& [x, y] : marked_cells_) {
-        occupancy_tree_.set(x, y, true);
-        marked_[std::size_t(y) * side + x] = 0;
-    }
-    marked_cells_.clear();
+    // A square of the tree is one run of the bitmap: of one value when its bits are all clear or
+    // all set. Below 64 cells the run lies within a word.
+    occupancy_tree_.build(occupancy_tree_.depth(), [&](uint32_t x, uint32_t y, int height, bool& water) {
+        const uint64_t first = Quadtree<bool>::morton(x, y);
+        const uint64_t word = marked_[first >> 6];
+        if (height < 3) {
+            const uint64_t all = (uint64_t(1) << (1 << 2 * height)) - 1, bits = (word >> (first & 63)) & all;
+            water = bits != 0;
+            return bits == 0 || bits == all;
+        }
+        water = word != 0;
+        const auto run = marked_.begin() + std::ptrdiff_t(first >> 6);
+        return (word == 0 || word == ~uint64_t(0)) &&
+               std::all_of(run, run + (std::ptrdiff_t(1) << (2 * height - 6)), [&](uint64_t w) { return w == word; });
+    });
+    std::fill(marked_.begin(), marked_.end(), 0);
     occupancy_bytes = occupancy_tree_.serialize();
 }
 
@@ -519,11 +492,9 @@ bool WaterObject::cell_of(float x, float y, int& cx, int& cy) const {
 }
 
 void WaterObject::link(int32_t i, int cx, int cy) {
-    int32_t& head = heads_[cell_index(cx, cy)];
-    particles.next[std::size_t(i)] = head;
+    heads_[cell_index(cx, cy)] = i;
     particles.cell_x[std::size_t(i)] = cx;
     particles.cell_y[std::size_t(i)] = cy;
-    head = i;
 }
 
 bool WaterObject::blocks(int x, int y) const {

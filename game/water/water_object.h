@@ -28,11 +28,11 @@ struct WaterSettings {
     int sanitize();
 };
 
-// One particle pair within the interaction radius, found from the lower index i. The
-// contributions are kept with the record so that the force pass can gather them per particle.
+// One particle pair within the interaction radius, found from the lower index i, with its
+// contributions to the forces of both.
 struct Neighbour {
     uint32_t j = 0;
-    float d = 0, q = 0, w = 0;
+    float q = 0, w = 0;
     float nx = 0, ny = 0;          // unit vector from j towards i
     bool viscous = false;          // whether the pair approaches (the viscosity term applies)
     float vis_x = 0, vis_y = 0;    // I * n
@@ -43,8 +43,7 @@ struct Neighbour {
 struct ParticleArrays {
     std::vector<int32_t> cell_x, cell_y;
     std::vector<float> x, y, prev_x, prev_y, vx, vy, fx, fy;
-    std::vector<int32_t> next;  // next particle of the same grid cell, -1 at the end
-    std::vector<std::vector<Neighbour>> neighbours;
+    std::vector<std::vector<Neighbour>> neighbours;  // each particle's in the order its sums add them
 
     std::size_t size() const { return x.size(); }
     void reserve(std::size_t n);
@@ -58,9 +57,9 @@ struct ParticleArrays {
 // occupancy and, with drawing services, hands it to its renderer; headless it only keeps it.
 //
 // The two parallel passes (the solid mask's rows, the particle forces) write nothing another
-// thread writes: mask rows own whole words, and each particle gathers its own force from the
-// pairs it takes part in, in a fixed order. A step therefore gives the same bits whatever the
-// number of threads.
+// thread writes: mask rows own whole words, and each particle finds its own pairs; the pairs'
+// forces are then added on one thread in a fixed order. A step therefore gives the same bits
+// whatever the number of threads.
 class WaterObject : public QGObject, public LevelWater {
 public:
     // The terrain is the level's surface (the session's terrain when level is null). Settings
@@ -106,7 +105,7 @@ public:
     // Whether the solid mask blocks the pixel (outside the level: false).
     bool blocks(int x, int y) const;
     bool static_cell(int cx, int cy) const;
-    // The first particle of the grid cell, -1 for none or outside the grid.
+    // The last particle placed in the grid cell, -1 for none or outside the grid.
     int32_t cell_head(int cx, int cy) const;
     // Source points in list order.
     const std::vector<ivec2d>& sources() const { return sources_; }
@@ -127,15 +126,15 @@ private:
     void seed_particles(SDL_Surface* terrain);
     void find_static_water(SDL_Surface* terrain);
     void run_sources();
-    // The force pass: each particle finds its pairs (parallel), the pairs are indexed by the
-    // particle they name (one thread), and each particle gathers its force (parallel).
+    // The force pass: the particles are sorted by grid cell, each finds its pairs (parallel, in
+    // cell order), and the pairs' forces are added (one thread).
     void compute_forces();
     // The threads of the next force pass, and the time the pass took on them.
     int force_threads(int n);
     void time_force_pass(int threads, int n, double ns);
+    void sort_by_cell();
     void find_pairs(int i);
-    void index_partners();
-    void gather_force(int i);
+    void add_pair_forces();
     void integrate();
     void publish_occupancy();
 
@@ -169,14 +168,17 @@ private:
     std::vector<Blast> blasts_;
     bool blasts_pending_ = false;
 
-    // The force pass's gather lists: for each particle, the (lower particle, record) pairs that
-    // name it, in ascending order of the lower particle.
-    std::vector<uint32_t> incoming_start_;
-    std::vector<std::pair<uint32_t, uint32_t>> incoming_;
-    std::vector<uint32_t> fill_;
-    // Occupancy cells marked in the current step (server): a flag per cell and the list.
-    std::vector<uint8_t> marked_;
-    std::vector<std::pair<uint32_t, uint32_t>> marked_cells_;
+    // The particles of the grid cells in cell order, each cell's run descending, with their
+    // places; cell c's run starts at run_start_[c] and ends where the next one starts.
+    struct Run {
+        uint32_t i;
+        float x, y;
+    };
+    std::vector<Run> run_;
+    std::vector<uint32_t> run_start_;
+    // Occupancy cells marked in the current step (server): a bit per cell, in the tree's Morton
+    // order.
+    std::vector<uint64_t> marked_;
 
     // The force pass's measured pace (nanoseconds per particle, 0 until timed) on one thread and
     // on the team, and when to try the slower choice again.

@@ -1,7 +1,7 @@
 #pragma once
 // The water suites' and benchmark's level: a server session over an air terrain of material
-// colours (no terrain for 0 x 0), painted, then given its water; and the occupancy cells that a
-// stream and a set of particles show.
+// colours (no terrain for 0 x 0), painted, then given its water; and the occupancy stream that
+// a set of particles makes.
 #include <omp.h>
 
 #include <memory>
@@ -12,8 +12,6 @@
 #include "support/session_test_support.h"
 
 namespace water_test {
-
-using Cells = std::set<std::pair<uint32_t, uint32_t>>;
 
 struct WaterLevel {
     WaterLevel(int w, int h) : game(session_test::make_server_session()) {
@@ -35,25 +33,16 @@ struct WaterLevel {
     std::unique_ptr<QGGame> game;
 };
 
-// The cells of the particles whose position is a number.
-inline Cells particle_cells(const sph::WaterObject& w) {
-    Cells cells;
+// The stream of the tree that setting the cells of the particles whose position is a number,
+// one by one, gives.
+inline std::vector<unsigned char> particle_stream(const sph::WaterObject& w) {
+    Quadtree<bool> tree;
+    tree.set_depth(w.occupancy().depth());
     const float q = float(w.settings().quadtree_size);
     for (std::size_t i = 0; i < w.particles.size(); ++i)
         if (std::isfinite(w.particles.x[i]) && std::isfinite(w.particles.y[i]))
-            cells.insert({uint32_t(w.particles.x[i] / q), uint32_t(w.particles.y[i] / q)});
-    return cells;
-}
-
-inline Cells stream_cells(const std::vector<unsigned char>& bytes) {
-    Quadtree<bool> tree;
-    Cells cells;
-    if (tree.deserialize(bytes))
-        tree.for_each_leaf([&](uint32_t x, uint32_t y, uint32_t size, bool water) {
-            for (uint32_t j = 0; water && j < size; ++j)
-                for (uint32_t i = 0; i < size; ++i) cells.insert({x + i, y + j});
-        });
-    return cells;
+            tree.set(uint32_t(w.particles.x[i] / q), uint32_t(w.particles.y[i] / q), true);
+    return tree.serialize();
 }
 
 }  // namespace water_test

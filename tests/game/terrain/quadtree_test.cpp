@@ -128,7 +128,7 @@ TEST(Quadtree, BuildGivesTheSameSmallestTreeAsSettingCells) {
         for (uint32_t x = 0; x < side; ++x)
             for (uint32_t y = 0; y < side; ++y) by_set.set(x, y, cells[y * side + x]);
         BoolTree built;
-        built.build(depth, [&](uint32_t x, uint32_t y) { return bool(cells[y * side + x]); });
+        built.build(depth, [&](uint32_t x, uint32_t y, int h, bool& v) { return v = cells[y * side + x], h == 0; });
         EXPECT_TRUE(built == by_set) << round;
         EXPECT_EQ(built.node_count(), by_set.node_count()) << round;
     }
@@ -205,7 +205,7 @@ TEST(Quadtree, ManySetsStayInSmallestFormAndMatchAPlainGrid) {
     for (uint32_t y = 0; y < side; ++y)
         for (uint32_t x = 0; x < side; ++x) ASSERT_EQ(t.get(x, y), grid[y * side + x]);
     Quadtree<int> built;
-    built.build(depth, [&](uint32_t x, uint32_t y) { return grid[y * side + x]; });
+    built.build(depth, [&](uint32_t x, uint32_t y, int h, int& v) { return v = grid[y * side + x], h == 0; });
     EXPECT_TRUE(built == t);
     EXPECT_EQ(built.node_count(), t.node_count());
 }

@@ -22,7 +22,7 @@ TEST(WaterSimulation, WaterPixelsBecomeParticlesAndTheStreamShowsWhereTheyAre) {
     for (std::size_t i = 0; i < w.particles.size(); ++i)
         EXPECT_EQ(level.game->get_pixel(int(w.particles.x[i]), int(w.particles.y[i])), color_water);
     for (int s = 0; s < 25; ++s) {
-        EXPECT_EQ(stream_cells(w.occupancy_bytes), particle_cells(w));
+        EXPECT_EQ(w.occupancy_bytes, particle_stream(w));
         w.update(0.016f);
     }
     for (std::size_t i = 0; i < w.particles.size(); ++i) EXPECT_LT(w.particles.y[i], 96.0f);  // the floor holds
@@ -109,7 +109,7 @@ TEST(WaterSimulation, FaultsNeitherMakeNumbersNorLoopOutsideTheGrid) {
     for (int s = 0; s < 20; ++s) w.update(0.016f);
     for (int i : {0, 1, 2, 4}) EXPECT_TRUE(std::isfinite(w.particles.x[i]) && std::isfinite(w.particles.vx[i]));
     EXPECT_NE(w.particles.x[0], w.particles.x[1]);  // pushed apart
-    EXPECT_EQ(stream_cells(w.occupancy_bytes), particle_cells(w));
+    EXPECT_EQ(w.occupancy_bytes, particle_stream(w));
     EXPECT_LT(w.submerged_fraction(-1e6f, -1e6f, 2e6f, 2e6f), 1e-6f);
     EXPECT_EQ(w.submerged_fraction(50, 50, 0, 10), 0.0f);
 
