@@ -1,58 +1,84 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "game/config/object_definitions.h"
 #include "game/config/settings.h"
+#include "support/test_support.h"
 
-// Runs in a folder without any ini file: every setting takes its default.
-TEST(SettingsDefaults, EverySettingHasItsDefaultWithoutFiles) {
-    load_settings();
-    for (const ColorRGBA& c : material_colors) EXPECT_EQ(c, (ColorRGBA{0, 0, 0, 0}));
-    EXPECT_EQ(menu_font, "");
-    EXPECT_EQ(menu_font_size, 10);
-    EXPECT_FLOAT_EQ(menu_preview_quality, 0.25f);
-    EXPECT_EQ(player_size, fvec2d(64, 64));
-    EXPECT_EQ(player_collision_offset, fvec2d(0, 0));
-    EXPECT_EQ(player_label_size, fvec2d(300, 24));
-    EXPECT_EQ(player_label_font_size, 10);
-    EXPECT_FLOAT_EQ(tombstone_life_time, 5);
-    EXPECT_FLOAT_EQ(camera_viewport_height, 800);
-    EXPECT_TRUE(falling_messages.empty());
-    EXPECT_TRUE(environment_messages.empty());
-    EXPECT_EQ(match_info_size, fvec2d(300, 100));
-    EXPECT_EQ(match_info_font, "fnt\\DejaVuSans.ttf");
-    EXPECT_EQ(match_info_font_size, 16);
-    EXPECT_EQ(inventory_font, "fnt\\DejaVuSans.ttf");
-    EXPECT_TRUE(background_names.empty());
-    EXPECT_EQ(default_explosion_effect_id, 0);
-    EXPECT_FLOAT_EQ(default_explosion_radius, 0);
-    EXPECT_FLOAT_EQ(player_health, 100);
-    EXPECT_FLOAT_EQ(player_max_health, 100);
-    EXPECT_FLOAT_EQ(collision_damage_min_speed, 100);
-    EXPECT_FLOAT_EQ(drown_submersion, 0.5f);
-    EXPECT_TRUE(default_weapons.empty());
-    EXPECT_TRUE(crate_items.empty());
-    EXPECT_EQ(inventory_capacity, 10);
-    EXPECT_FLOAT_EQ(spawn_protection_time, 100);
-    EXPECT_EQ(chance_of_sweetroll, 50);
-    EXPECT_EQ(default_snd_explode, -1);
-    EXPECT_FLOAT_EQ(item_decay_time, 20);
-    EXPECT_EQ(gravity, fvec2d(0, 500));
-    EXPECT_FLOAT_EQ(player_speed, 100);
-    EXPECT_FLOAT_EQ(player_accel_factor, 10);
-    EXPECT_FLOAT_EQ(player_friction, 0.1f);
-    EXPECT_FLOAT_EQ(player_jump_accel, 500);
-    EXPECT_EQ(step_height, 5);
-    EXPECT_FLOAT_EQ(ready_time, 3);
-    EXPECT_FLOAT_EQ(ending_timeout, 3);
-    EXPECT_FLOAT_EQ(result_display_time, 10);
-    EXPECT_EQ(window_resolution, (ivec2d{1024, 768}));
-    EXPECT_FALSE(fullscreen);
-    EXPECT_FLOAT_EQ(message_life, 4);
-    EXPECT_EQ(max_messages, 10);
-    EXPECT_EQ(message_font_size, 16);
+bool operator==(const ColorRGB& a, const ColorRGB& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+
+namespace {
+
+// A value of the row's type that differs from its default and from every other row's.
+int sample(int, int row) { return 1000 + row; }
+float sample(float, int row) { return row + 0.5f; }
+bool sample(bool fallback, int) { return !fallback; }
+std::string sample(const std::string&, int row) { return "v" + std::to_string(row); }
+fvec2d sample(fvec2d, int row) { return {row + 0.25f, row + 0.75f}; }
+ivec2d sample(ivec2d, int row) { return {row + 2000, row + 3000}; }
+ColorRGB sample(ColorRGB, int row) { return {uint8_t(row), uint8_t(row + 1), uint8_t(row + 2)}; }
+ColorRGBA sample(ColorRGBA, int row) { return {uint8_t(row), uint8_t(row + 1), uint8_t(row + 2), 9}; }
+std::vector<std::string> sample(const std::vector<std::string>&, int row) {
+    return {"a", "v" + std::to_string(row)};
+}
+std::vector<int> sample(const std::vector<int>&, int row) { return {row, -row}; }
+
+// Stores a value as the game's files spell it.
+using Key = const std::string&;
+void write(const char* file, Key section, Key key, int v) { ini_write_int(section, key, v, file); }
+void write(const char* file, Key section, Key key, float v) { ini_write_float(section, key, v, file); }
+void write(const char* file, Key section, Key key, bool v) { ini_write_bool(section, key, v, file); }
+void write(const char* file, Key section, Key key, Key v) { ini_write_string(section, key, v, file); }
+template <class Pair>
+void write(const char* file, Key section, Key key, Pair v) requires requires { v.x; } {
+    write(file, section, key + "X", v.x);
+    write(file, section, key + "Y", v.y);
+}
+void write(const char* file, Key section, Key key, ColorRGB v) {
+    write(file, section, key + "R", int(v.r));
+    write(file, section, key + "G", int(v.g));
+    write(file, section, key + "B", int(v.b));
+}
+void write(const char* file, Key section, Key key, ColorRGBA v) {
+    write(file, section, key, ColorRGB{v.r, v.g, v.b});
+    write(file, section, key + "A", int(v.a));
+}
+template <class T>
+void write(const char* file, Key section, Key key, const std::vector<T>& list) {
+    write(file, section, key + "s", int(list.size()));
+    for (std::size_t i = 0; i < list.size(); ++i) write(file, section, key + std::to_string(i), list[i]);
 }
 
-TEST(SettingsDefaults, DefinitionTablesWithoutFiles) {
+// Each suite reads from a scratch folder of its own; the first ini read fixes the folder.
+class SettingsFiles : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(chdir(folder.path().c_str()), 0); }
+    static inline test_support::ScratchDir folder;
+};
+
+}  // namespace
+
+TEST_F(SettingsFiles, MissingFilesKeepEveryDefaultAndWrittenKeysOverrideEveryRow) {
+    load_settings();
+#define EXPECT_DEFAULT(type, name, file, section, key, fallback) \
+    { const type expected = fallback; EXPECT_EQ(name, expected) << #name; }
+    BRAWL_SETTINGS(EXPECT_DEFAULT)
+    EXPECT_TRUE(background_names.empty());
+
+    // Distinct values per row: two rows on one key would read the same value and fail here.
+    std::filesystem::create_directory(folder.file("config"));
+    int row = 0;
+#define WRITE_SAMPLE(type, name, file, section, key, fallback) write(file, section, key, sample(name, ++row));
+    BRAWL_SETTINGS(WRITE_SAMPLE)
+    load_settings();
+    row = 0;
+#define EXPECT_SAMPLE(type, name, file, section, key, fallback) \
+    { const type d = fallback; EXPECT_EQ(name, sample(d, ++row)) << #name; }
+    BRAWL_SETTINGS(EXPECT_SAMPLE)
+    EXPECT_TRUE(equal_material_colors().empty());
+}
+
+TEST_F(SettingsFiles, DefinitionTablesWithoutFiles) {
     load_settings();
     EXPECT_TRUE(weapon_definitions.empty());
     EXPECT_TRUE(item_definitions.empty());
