@@ -27,10 +27,8 @@ extern const char* const kClientIni;   // "config\\client.ini"
 extern const char* const kServerIni;   // "config\\server.ini"
 extern const char* const kUserIni;     // "config.ini"
 
-// Every setting as one row: type, name, file, section, key, default. A pair reads key + "X" and
-// key + "Y", a colour key + "R", "G", "B" (and "A"), a list the count key + "s" and the items
-// key + "0", key + "1", ...; colours default to black and lists to empty. The material colours
-// come first, in Material order.
+// Every setting as one row: type, name, file, section, key, default, read as read_field()
+// (game/config/ini_field.h) reads each type. The material colours come first, in Material order.
 #define BRAWL_MATERIAL_COLORS(X)                                                   \
     X(ColorRGBA, color_air, kCommonIni, "color_air", "", {})                       \
     X(ColorRGBA, color_earth, kCommonIni, "color_earth", "", {})                   \
