@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "game/config/ini_field.h"
 #include "game/config/settings.h"
 
 std::array<PlayerDefinition, kPlayerDefinitionCount> player_definitions;
@@ -23,6 +24,84 @@ PortalAnimation portal_animation(const std::string& prefix) {
 std::size_t table_count(const char* section) {
     int count = ini_read_int(section, "count", 0, kServerIni);
     return std::size_t(std::clamp(count, 0, kMaxDefinitions));
+}
+
+// A definition's fields as rows: member, file, key, default. Weapons and items share the fields
+// of a pickup lying in the world. "projectileStickOnContat" is spelled so in every file.
+#define PICKUP_FIELDS(X)                                                        \
+    X(type, kServerIni, "type", 0)                                              \
+    X(collider_size, kServerIni, "colliderSize", {})                            \
+    X(gravity_factor, kServerIni, "gravityFactor", 1)                           \
+    X(mass, kServerIni, "mass", 1)                                              \
+    X(bounce, kServerIni, "bounce", 0)                                          \
+    X(friction, kServerIni, "friction", 0)                                      \
+    X(air_friction, kServerIni, "airFriction", 0)                               \
+    X(pickup_cooldown, kServerIni, "pickupCooldown", 1)                         \
+    X(buoyancy, kServerIni, "buoyancy", 1)                                      \
+    X(allow_item_decay, kServerIni, "allowItemDecay", true)                     \
+    X(name, kClientIni, "name", "")                                             \
+    X(display_size, kClientIni, "displaySize", {})                              \
+    X(display_rotation_center, kClientIni, "displayRotationCenter", (fvec2d{0.5f, 0.5f}))
+
+#define WEAPON_FIELDS(X)                                                                          \
+    PICKUP_FIELDS(X)                                                                              \
+    X(default_ammo, kServerIni, "defaultAmmo", 0)                                                 \
+    X(max_ammo, kServerIni, "maxAmmo", 0)                                                         \
+    X(damage, kServerIni, "damage", 0)                                                            \
+    X(force, kServerIni, "force", 0)                                                              \
+    X(radius, kServerIni, "radius", 0)                                                            \
+    X(eject_speed, kServerIni, "ejectSpeed", 0)                                                   \
+    X(fire_timeout, kServerIni, "fireTimeout", 0)                                                 \
+    X(projectile_spray_angle, kServerIni, "projectileSprayAngle", 0)                              \
+    X(projectiles_per_shot, kServerIni, "projectilesPerShot", 1)                                  \
+    X(projectile_collider_size, kServerIni, "projectileColliderSize", {})                         \
+    X(projectile_gravity_factor, kServerIni, "projectileGravityFactor", 1)                        \
+    X(projectile_mass, kServerIni, "projectileMass", 1)                                           \
+    X(projectile_bounce, kServerIni, "projectileBounce", 0)                                       \
+    X(projectile_friction, kServerIni, "projectileFriction", 0)                                   \
+    X(projectile_air_friction, kServerIni, "projectileAirFriction", 0)                            \
+    X(projectile_life_time, kServerIni, "projectileLifeTime", 5)                                  \
+    X(projectile_buoyancy, kServerIni, "projectileBuoyancy", 1)                                   \
+    X(projectile_explode_on_player_contact, kServerIni, "projectileExplodeOnPlayerContact", true) \
+    X(projectile_explode_on_world_contact, kServerIni, "projectileExplodeOnWorldContact", true)   \
+    X(projectile_stick_on_contact, kServerIni, "projectileStickOnContat", false)                  \
+    X(explosion_effect_id, kCommonIni, "explosionEffectID", 0)                                    \
+    X(explosion_particles, kCommonIni, "explosionParticles", 0)                                   \
+    X(explosion_particle_time, kCommonIni, "explosionParticleTime", 0)                            \
+    X(projectile_display_size, kClientIni, "projectileDisplaySize", {})                           \
+    X(weapon_texture, kClientIni, "weaponTexture", "")                                            \
+    X(projectile_texture, kClientIni, "projectileTexture", "")                                    \
+    X(death_messages, kClientIni, "deathMessage", {})                                             \
+    X(snd_fire, kClientIni, "sndFire", -1)                                                        \
+    X(snd_explode, kClientIni, "sndExplode", -1)                                                  \
+    X(projectile_tile_size, kClientIni, "projectileTileSize", {})                                 \
+    X(projectile_anim_speed, kClientIni, "projectileAnimSpeed", 0)
+
+#define ITEM_FIELDS(X)                                                   \
+    PICKUP_FIELDS(X)                                                     \
+    X(default_amount, kServerIni, "defaultAmount", 0)                    \
+    X(max_amount, kServerIni, "maxAmount", 0)                            \
+    X(use_timeout, kServerIni, "useTimeout", 1)                          \
+    X(parameter, kServerIni, "parameter", 0)                             \
+    X(activate_on_pickup, kServerIni, "activateOnPickup", false)         \
+    X(use_effect_id, kCommonIni, "useEffectID", 0)                       \
+    X(use_effect_particles, kCommonIni, "useEffectParticles", 0)         \
+    X(use_effect_particle_time, kCommonIni, "useEffectParticleTime", 0)  \
+    X(texture, kClientIni, "texture", "")                                \
+    X(snd_use, kClientIni, "sndUse", -1)
+
+#define READ_FIELD(member, file, key, fallback) read_field(d.member, file, s, key, fallback);
+
+void read_weapon(WeaponDefinition& d, const std::string& s) { WEAPON_FIELDS(READ_FIELD) }
+
+void read_item(ItemDefinition& d, const std::string& s) { ITEM_FIELDS(READ_FIELD) }
+
+// Sections prefix + "0", prefix + "1", ..., as many as the server file's count says.
+template <class Definition>
+void load_table(std::vector<Definition>& table, const char* count_section, const char* prefix,
+                void (*read)(Definition&, const std::string&)) {
+    table.assign(table_count(count_section), Definition());
+    for (std::size_t i = 0; i < table.size(); ++i) read(table[i], prefix + std::to_string(i));
 }
 
 }  // namespace
@@ -63,99 +142,9 @@ void load_portal_definition() {
     p.texture = ini_read_string("portal", "texture", "", kClientIni);
 }
 
-void load_weapon_definitions() {
-    weapon_definitions.assign(table_count("weapons"), WeaponDefinition());
-    for (std::size_t i = 0; i < weapon_definitions.size(); ++i) {
-        WeaponDefinition& w = weapon_definitions[i];
-        const std::string s = "weapon" + std::to_string(i);
-        const char* S = kServerIni;
-        w.type = ini_read_int(s, "type", 0, S);
-        w.collider_size = ini_read_int_pair(s, "colliderSize", {0, 0}, S);
-        w.default_ammo = ini_read_int(s, "defaultAmmo", 0, S);
-        w.max_ammo = ini_read_int(s, "maxAmmo", 0, S);
-        w.damage = ini_read_float(s, "damage", 0, S);
-        w.force = ini_read_float(s, "force", 0, S);
-        w.radius = ini_read_float(s, "radius", 0, S);
-        w.eject_speed = ini_read_float(s, "ejectSpeed", 0, S);
-        w.fire_timeout = ini_read_float(s, "fireTimeout", 0, S);
-        w.gravity_factor = ini_read_float(s, "gravityFactor", 1, S);
-        w.mass = ini_read_float(s, "mass", 1, S);
-        w.bounce = ini_read_float(s, "bounce", 0, S);
-        w.friction = ini_read_float(s, "friction", 0, S);
-        w.air_friction = ini_read_float(s, "airFriction", 0, S);
-        w.pickup_cooldown = ini_read_float(s, "pickupCooldown", 1, S);
-        w.projectile_spray_angle = ini_read_float(s, "projectileSprayAngle", 0, S);
-        w.buoyancy = ini_read_float(s, "buoyancy", 1, S);
-        w.projectiles_per_shot = ini_read_int(s, "projectilesPerShot", 1, S);
-        w.projectile_collider_size = ini_read_int_pair(s, "projectileColliderSize", {0, 0}, S);
-        w.projectile_gravity_factor = ini_read_float(s, "projectileGravityFactor", 1, S);
-        w.projectile_mass = ini_read_float(s, "projectileMass", 1, S);
-        w.projectile_bounce = ini_read_float(s, "projectileBounce", 0, S);
-        w.projectile_friction = ini_read_float(s, "projectileFriction", 0, S);
-        w.projectile_air_friction = ini_read_float(s, "projectileAirFriction", 0, S);
-        w.projectile_life_time = ini_read_float(s, "projectileLifeTime", 5, S);
-        w.projectile_buoyancy = ini_read_float(s, "projectileBuoyancy", 1, S);
-        w.projectile_explode_on_player_contact =
-            ini_read_bool(s, "projectileExplodeOnPlayerContact", true, S);
-        w.projectile_explode_on_world_contact =
-            ini_read_bool(s, "projectileExplodeOnWorldContact", true, S);
-        // The key is spelled so in every configuration file.
-        w.projectile_stick_on_contact = ini_read_bool(s, "projectileStickOnContat", false, S);
-        w.allow_item_decay = ini_read_bool(s, "allowItemDecay", true, S);
+void load_weapon_definitions() { load_table(weapon_definitions, "weapons", "weapon", read_weapon); }
 
-        w.explosion_effect_id = ini_read_int(s, "explosionEffectID", 0, kCommonIni);
-        w.explosion_particles = ini_read_int(s, "explosionParticles", 0, kCommonIni);
-        w.explosion_particle_time = ini_read_float(s, "explosionParticleTime", 0, kCommonIni);
-
-        const char* L = kClientIni;
-        w.name = ini_read_string(s, "name", "", L);
-        w.display_size = ini_read_float_pair(s, "displaySize", {0, 0}, L);
-        w.display_rotation_center = ini_read_float_pair(s, "displayRotationCenter", {0.5f, 0.5f}, L);
-        w.projectile_display_size = ini_read_float_pair(s, "projectileDisplaySize", {0, 0}, L);
-        w.weapon_texture = ini_read_string(s, "weaponTexture", "", L);
-        w.projectile_texture = ini_read_string(s, "projectileTexture", "", L);
-        ini_read_string_list(w.death_messages, s, "deathMessage", L);
-        w.snd_fire = ini_read_int(s, "sndFire", -1, L);
-        w.snd_explode = ini_read_int(s, "sndExplode", -1, L);
-        w.projectile_tile_size = ini_read_int_pair(s, "projectileTileSize", {0, 0}, L);
-        w.projectile_anim_speed = ini_read_float(s, "projectileAnimSpeed", 0, L);
-    }
-}
-
-void load_item_definitions() {
-    item_definitions.assign(table_count("items"), ItemDefinition());
-    for (std::size_t i = 0; i < item_definitions.size(); ++i) {
-        ItemDefinition& d = item_definitions[i];
-        const std::string s = "item" + std::to_string(i);
-        const char* S = kServerIni;
-        d.type = ini_read_int(s, "type", 0, S);
-        d.collider_size = ini_read_int_pair(s, "colliderSize", {0, 0}, S);
-        d.default_amount = ini_read_int(s, "defaultAmount", 0, S);
-        d.max_amount = ini_read_int(s, "maxAmount", 0, S);
-        d.gravity_factor = ini_read_float(s, "gravityFactor", 1, S);
-        d.mass = ini_read_float(s, "mass", 1, S);
-        d.bounce = ini_read_float(s, "bounce", 0, S);
-        d.friction = ini_read_float(s, "friction", 0, S);
-        d.air_friction = ini_read_float(s, "airFriction", 0, S);
-        d.pickup_cooldown = ini_read_float(s, "pickupCooldown", 1, S);
-        d.use_timeout = ini_read_float(s, "useTimeout", 1, S);
-        d.parameter = ini_read_float(s, "parameter", 0, S);
-        d.buoyancy = ini_read_float(s, "buoyancy", 1, S);
-        d.activate_on_pickup = ini_read_bool(s, "activateOnPickup", false, S);
-        d.allow_item_decay = ini_read_bool(s, "allowItemDecay", true, S);
-
-        d.use_effect_id = ini_read_int(s, "useEffectID", 0, kCommonIni);
-        d.use_effect_particles = ini_read_int(s, "useEffectParticles", 0, kCommonIni);
-        d.use_effect_particle_time = ini_read_float(s, "useEffectParticleTime", 0, kCommonIni);
-
-        const char* L = kClientIni;
-        d.name = ini_read_string(s, "name", "", L);
-        d.display_size = ini_read_float_pair(s, "displaySize", {0, 0}, L);
-        d.display_rotation_center = ini_read_float_pair(s, "displayRotationCenter", {0.5f, 0.5f}, L);
-        d.texture = ini_read_string(s, "texture", "", L);
-        d.snd_use = ini_read_int(s, "sndUse", -1, L);
-    }
-}
+void load_item_definitions() { load_table(item_definitions, "items", "item", read_item); }
 
 unsigned int weapon_definition_count() { return unsigned(weapon_definitions.size()); }
 

@@ -15,7 +15,6 @@
 #include "net/transport/tcp_server.h"
 #include "net/transport/udp.h"
 
-QGGame* QGGame::current_game = nullptr;
 std::string QGGame::join_name_override;
 
 namespace {
@@ -49,7 +48,6 @@ QGGame::QGGame(CSpriteManager* sprite_manager_, CShaderFactory* shader_factory_,
     // Requested with id 0, which a client's registry refuses: the connect thread enters the
     // handler under id 1, the id it has on every side.
     event_handler = new QGEventHandler(this, 0);
-    current_game = this;
     connect_thread_ = std::thread([this, port, server, result = std::move(on_connected)]() mutable {
         connect(port, server, std::move(result));
     });
@@ -59,7 +57,6 @@ QGGame::QGGame(ServerSide, const NetClock* clock) : clock_(clock) {
     init_common();
     is_server = true;
     event_handler = new QGEventHandler(this, 0);
-    current_game = this;
 }
 
 QGGame::~QGGame() {
@@ -96,7 +93,6 @@ QGGame::~QGGame() {
     delete tcp_transport;
     udp_transport = nullptr;
     tcp_transport = nullptr;
-    if (current_game == this) current_game = nullptr;
 }
 
 int64_t QGGame::now_ms() const {

@@ -237,8 +237,6 @@ public:
 
     unsigned int next_entity_id = 0;
 
-    // The session most recently built in this process, for code without an owner pointer.
-    static QGGame* current_game;
     // The name every client session of this process joins under, in place of config.ini's (a
     // headless bot); empty: config.ini's. Set before a session is built.
     static std::string join_name_override;

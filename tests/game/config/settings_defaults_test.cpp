@@ -1,67 +1,70 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "game/config/object_definitions.h"
 #include "game/config/settings.h"
+#include "support/test_support.h"
 
-// Runs in a folder without any ini file: every setting takes its default.
-TEST(SettingsDefaults, EverySettingHasItsDefaultWithoutFiles) {
-    load_settings();
-    for (const ColorRGBA& c : material_colors) EXPECT_EQ(c, (ColorRGBA{0, 0, 0, 0}));
-    EXPECT_EQ(menu_font, "");
-    EXPECT_EQ(menu_font_size, 10);
-    EXPECT_FLOAT_EQ(menu_preview_quality, 0.25f);
-    EXPECT_EQ(player_size, fvec2d(64, 64));
-    EXPECT_EQ(player_collision_offset, fvec2d(0, 0));
-    EXPECT_EQ(player_label_size, fvec2d(300, 24));
-    EXPECT_EQ(player_label_font_size, 10);
-    EXPECT_FLOAT_EQ(tombstone_life_time, 5);
-    EXPECT_FLOAT_EQ(camera_viewport_height, 800);
-    EXPECT_TRUE(falling_messages.empty());
-    EXPECT_TRUE(environment_messages.empty());
-    EXPECT_EQ(match_info_size, fvec2d(300, 100));
-    EXPECT_EQ(match_info_font, "fnt\\DejaVuSans.ttf");
-    EXPECT_EQ(match_info_font_size, 16);
-    EXPECT_EQ(inventory_font, "fnt\\DejaVuSans.ttf");
-    EXPECT_TRUE(background_names.empty());
-    EXPECT_EQ(default_explosion_effect_id, 0);
-    EXPECT_FLOAT_EQ(default_explosion_radius, 0);
-    EXPECT_FLOAT_EQ(player_health, 100);
-    EXPECT_FLOAT_EQ(player_max_health, 100);
-    EXPECT_FLOAT_EQ(collision_damage_min_speed, 100);
-    EXPECT_FLOAT_EQ(drown_submersion, 0.5f);
-    EXPECT_TRUE(default_weapons.empty());
-    EXPECT_TRUE(crate_items.empty());
-    EXPECT_EQ(inventory_capacity, 10);
-    EXPECT_FLOAT_EQ(spawn_protection_time, 100);
-    EXPECT_EQ(chance_of_sweetroll, 50);
-    EXPECT_EQ(default_snd_explode, -1);
-    EXPECT_FLOAT_EQ(item_decay_time, 20);
-    EXPECT_EQ(gravity, fvec2d(0, 500));
-    EXPECT_FLOAT_EQ(player_speed, 100);
-    EXPECT_FLOAT_EQ(player_accel_factor, 10);
-    EXPECT_FLOAT_EQ(player_friction, 0.1f);
-    EXPECT_FLOAT_EQ(player_jump_accel, 500);
-    EXPECT_EQ(step_height, 5);
-    EXPECT_FLOAT_EQ(ready_time, 3);
-    EXPECT_FLOAT_EQ(ending_timeout, 3);
-    EXPECT_FLOAT_EQ(result_display_time, 10);
-    EXPECT_EQ(window_resolution, (ivec2d{1024, 768}));
-    EXPECT_FALSE(fullscreen);
-    EXPECT_FLOAT_EQ(message_life, 4);
-    EXPECT_EQ(max_messages, 10);
-    EXPECT_EQ(message_font_size, 16);
+bool operator==(const ColorRGB& a, const ColorRGB& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+
+namespace {
+
+// A value of the row's type unlike its default and unlike every other row's.
+int sample(int, int row) { return 1000 + row; }
+float sample(float, int row) { return row + 0.5f; }
+bool sample(bool fallback, int) { return !fallback; }
+std::string sample(const std::string&, int row) { return "v" + std::to_string(row); }
+fvec2d sample(fvec2d, int row) { return {row + 0.25f, row + 0.75f}; }
+ivec2d sample(ivec2d, int row) { return {row, -row}; }
+ColorRGB sample(ColorRGB, int row) { return {uint8_t(row), 1, 2}; }
+ColorRGBA sample(ColorRGBA, int row) { return {uint8_t(row), 1, 2, 3}; }
+template <class T>
+std::vector<T> sample(const std::vector<T>&, int row) { return {sample(T(), row), sample(T(), -row)}; }
+
+// Stores a value the way the game's files spell it.
+template <class T>
+void write(const char* file, const std::string& section, const std::string& key, const T& v) {
+    if constexpr (std::is_same_v<T, std::string>) {
+        ini_write_string(section, key, v, file);
+    } else if constexpr (requires { v.x; }) {
+        write(file, section, key + "X", v.x);
+        write(file, section, key + "Y", v.y);
+    } else if constexpr (requires { v.b; }) {
+        for (auto [channel, value] : {std::pair{"R", v.r}, std::pair{"G", v.g}, std::pair{"B", v.b}})
+            write(file, section, key + channel, int(value));
+        if constexpr (requires { v.a; }) write(file, section, key + "A", int(v.a));
+    } else if constexpr (requires { v.size(); }) {
+        write(file, section, key + "s", int(v.size()));
+        for (std::size_t i = 0; i < v.size(); ++i) write(file, section, key + std::to_string(i), v[i]);
+    } else {
+        ini_write_string(section, key, std::to_string(v), file);
+    }
 }
 
-TEST(SettingsDefaults, DefinitionTablesWithoutFiles) {
+}  // namespace
+
+// Without files every row keeps its default; with every key written, every row takes its own
+// value, which two rows on one key could not.
+TEST(SettingsTable, MissingFilesKeepEveryDefaultAndWrittenKeysOverrideEveryRow) {
+    test_support::ScratchDir folder;
+    ASSERT_EQ(chdir(folder.path().c_str()), 0);  // before the first ini read fixes the folder
     load_settings();
-    EXPECT_TRUE(weapon_definitions.empty());
-    EXPECT_TRUE(item_definitions.empty());
-    EXPECT_EQ(weapon_definition_count(), 0u);
-    const PlayerDefinition& p = player_definitions[15];
-    EXPECT_EQ(p.visual_size, fvec2d(64, 64));
-    EXPECT_EQ(p.tile_size, (ivec2d{64, 64}));
-    EXPECT_EQ(p.snd_spawn, -1);
-    EXPECT_FLOAT_EQ(p.animations[int(EQGPlayerAnimation::Die)].speed, 1.0f);
+#define EXPECT_DEFAULT(type, name, file, section, key, fallback) \
+    { const type expected = fallback; EXPECT_EQ(name, expected) << #name; }
+    BRAWL_SETTINGS(EXPECT_DEFAULT)
+    EXPECT_TRUE(background_names.empty() && weapon_definitions.empty() && item_definitions.empty());
+    EXPECT_EQ(player_definitions[15].tile_size, (ivec2d{64, 64}));
+    EXPECT_EQ(player_definitions[15].snd_spawn, -1);
     EXPECT_EQ(portal_definition.idle_animation.repeat, -1);
-    EXPECT_EQ(portal_definition.enter_sound, -1);
+
+    std::filesystem::create_directory(folder.file("config"));
+    int row = 0;
+#define WRITE_SAMPLE(type, name, file, section, key, fallback) write(file, section, key, sample(name, ++row));
+    BRAWL_SETTINGS(WRITE_SAMPLE)
+    load_settings();
+    row = 0;
+#define EXPECT_SAMPLE(type, name, file, section, key, fallback) \
+    { const type d = fallback; EXPECT_EQ(name, sample(d, ++row)) << #name; }
+    BRAWL_SETTINGS(EXPECT_SAMPLE)
+    EXPECT_TRUE(equal_material_colors().empty());
 }
