@@ -1,19 +1,13 @@
 #pragma once
-#include <string>
 #include <type_traits>
 
 #include "engine/scene/image_sprite.h"
 #include "engine/scene/sprite_manager.h"
 
-class CFont;
-class CShaderProgram;
-class ITexture;
-class QGGame;
-
-// A game object's claim on one sprite of the session's sprite manager, which owns the sprite.
-// Built with a manager it creates the sprite (under the given parent, or the manager) and
-// hands it to the manager; built without one (a server, a headless client) it holds nothing.
-// When the holder goes it only marks the sprite finished, and the manager deletes it.
+// A look's claim on one sprite of the session's sprite manager, which owns the sprite. Built with
+// a manager it creates the sprite (under the given parent, or the manager) and hands it to the
+// manager; built without one it holds nothing. When the holder goes it only marks the sprite
+// finished, and the manager deletes it.
 template <typename Sprite>
 class SpriteHolder {
 public:
@@ -54,14 +48,3 @@ public:
 private:
     Sprite* sprite_ = nullptr;
 };
-
-// Textures come from the sprite manager's texture manager, read-only and cached; an empty
-// path (or no manager) gives none. A file that does not load still gives the cached entry, which
-// draws nothing.
-ITexture* object_texture(QGGame* game, const std::string& path);
-// The font of the name labels, or null without a font factory.
-CFont* label_font(QGGame* game);
-// A program of its own from the fragment shader file, or null without a shader factory or when
-// it did not link. The object frees it with release_program.
-CShaderProgram* make_program(QGGame* game, const char* fragment_path, int& slot);
-void release_program(QGGame* game, int& slot);
