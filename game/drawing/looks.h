@@ -2,7 +2,6 @@
 #include <string>
 
 #include "engine/scene/label_sprite.h"
-#include "engine/scene/rotatable_sprite.h"
 #include "game/drawing/sprite_holder.h"
 #include "game/session/drawing_services.h"
 #include "game/session/qg_object.h"
@@ -14,15 +13,8 @@ class CTexture;
 class CTextureManager;
 class GameDrawing;
 class QGChat;
-class QGItem;
 class QGLevel;
-class QGMatchController;
 class QGPlayer;
-class QGPortal;
-class QGProjectile;
-class QGSpecialItem;
-class QGSweetroll;
-class QGTombstone;
 namespace sph {
 class Water;
 class WaterObject;
@@ -57,83 +49,6 @@ private:
     bool shown_invisible_ = false;
 };
 
-// An item's picture, turned about its rotation centre; a weapon or special item shows its
-// definition's picture and size.
-class ItemLook : public ObjectLook {
-public:
-    ItemLook(const GameDrawing& drawing, const QGItem& item);
-    void update() override;
-
-    SpriteHolder<CImageSpriteEx> sprite;
-
-private:
-    const GameDrawing& drawing_;
-    const QGItem& item_;
-    const QGSpecialItem* special_ = nullptr;
-    bool dressed_ = false;
-};
-
-class ProjectileLook : public ObjectLook {
-public:
-    ProjectileLook(const GameDrawing& drawing, const QGProjectile& projectile);
-    void update() override;
-
-    SpriteHolder<CImageSpriteEx> sprite;
-
-private:
-    const QGProjectile& projectile_;
-};
-
-// The tombstone's picture with its caption above it.
-class TombstoneLook : public ObjectLook {
-public:
-    TombstoneLook(const GameDrawing& drawing, const QGTombstone& tombstone);
-    void update() override;
-
-    SpriteHolder<CImageSprite> sprite;
-    SpriteHolder<CLabelSprite> label;
-
-private:
-    const QGTombstone& tombstone_;
-};
-
-class PortalLook : public ObjectLook {
-public:
-    PortalLook(const GameDrawing& drawing, const QGPortal& portal);
-    void update() override;
-
-    SpriteHolder<CImageSprite> sprite;
-
-private:
-    const QGPortal& portal_;
-};
-
-// The sweetroll walks, fades in, and bursts fading out.
-class SweetrollLook : public ObjectLook {
-public:
-    SweetrollLook(const GameDrawing& drawing, const QGSweetroll& sweetroll);
-    void update() override;
-
-    SpriteHolder<CImageSprite> sprite;
-
-private:
-    const QGSweetroll& sweetroll_;
-    bool shown_direction_ = false;
-};
-
-// The label at the top left with the game mode and the phase, shown while the match runs.
-class MatchLook : public ObjectLook {
-public:
-    MatchLook(const GameDrawing& drawing, const QGMatchController& controller);
-    void update() override;
-
-    SpriteHolder<CLabelSprite> label;
-
-private:
-    const QGMatchController& controller_;
-    std::string shown_text_;
-};
-
 // The chat's input box, which the gameplay screen opens and closes.
 class ChatLook : public ObjectLook {
 public:
@@ -164,8 +79,8 @@ class LevelLook : public ObjectLook {
 public:
     LevelLook(const GameDrawing& drawing, QGLevel& level);
     ~LevelLook() override;
-    // Follows the own player while it is alive in a running match; a step after it is not
-    // followed in a running match, fits the level into the view.
+    // Follows the own player while it is alive in a running match; fits the level into the view
+    // the step after it was not followed in a running match.
     void update() override;
 
     // Moves the view onto a point of the level without showing space beyond its edges; a level
@@ -177,7 +92,7 @@ public:
     void refresh_texture(const PixelRect& area);
     // The SpawnEffect listener: starts the announced effect on the particle engine.
     void on_spawn_effect(const void* payload);
-    // The effects of the particle file (0 without a file).
+    // The effects of the particle file.
     int effect_count() const;
     // Whether the terrain texture is still cached and currently draws this level's surface.
     bool texture_holds_surface() const;
