@@ -18,7 +18,6 @@
 #include "engine/scene/sprite_manager.h"
 #include "game/config/settings.h"
 #include "game/drawing/game_drawing.h"
-#include "game/drawing/looks.h"
 #include "game/entities/entity_records.h"
 #include "game/entities/qg_player.h"
 #include "game/match/qg_chat.h"

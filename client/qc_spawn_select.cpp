@@ -11,7 +11,7 @@
 #include "engine/ui/button.h"
 #include "engine/ui/label.h"
 #include "engine/ui/panel.h"
-#include "game/drawing/looks.h"
+#include "game/drawing/game_drawing.h"
 #include "game/config/settings.h"
 #include "game/entities/qg_player.h"
 #include "game/session/qg_event_handler.h"

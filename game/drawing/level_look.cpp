@@ -16,7 +16,6 @@
 #include "game/config/object_definitions.h"
 #include "game/config/settings.h"
 #include "game/drawing/game_drawing.h"
-#include "game/drawing/looks.h"
 #include "game/drawing/water.h"
 #include "game/session/qg_event.h"
 #include "game/session/qg_event_handler.h"

@@ -9,12 +9,12 @@ class WaterObject;
 }
 
 // What draws one game object: built by the session's drawing services when the object is, owned
-// by the object, and brought up to date from the object's state once a client step. It may
-// outlive nothing of the object: its destructor only lets go of what it drew.
+// by the object, and brought up to date from the object's state once a client step. Its
+// destructor only lets go of what it drew: the object's own parts may be gone.
 class ObjectLook {
 public:
     virtual ~ObjectLook() = default;
-    virtual void update() = 0;
+    virtual void update() {}
 };
 
 // The drawing side of a client session (null on the server and on a headless client). The rules

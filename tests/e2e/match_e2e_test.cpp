@@ -30,7 +30,7 @@
 #include "engine/ui/list_box.h"
 #include "engine/ui/scrollbar.h"
 #include "game/config/settings.h"
-#include "game/drawing/looks.h"
+#include "game/drawing/game_drawing.h"
 #include "game/entities/qg_player.h"
 #include "game/entities/qg_weapon.h"
 #include "game/session/qg_event_handler.h"

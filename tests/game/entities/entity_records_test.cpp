@@ -8,7 +8,6 @@
 
 #include "engine/gfx/shader.h"
 #include "game/drawing/game_drawing.h"
-#include "game/drawing/looks.h"
 #include "game/entities/death_messages.h"
 #include "game/entities/entity_records.h"
 #include "game/entities/qg_portal.h"

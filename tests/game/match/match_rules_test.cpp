@@ -4,7 +4,6 @@
 
 #include "engine/ui/edit.h"
 #include "game/drawing/game_drawing.h"
-#include "game/drawing/looks.h"
 #include "game/entities/qg_player.h"
 #include "game/match/qg_chat.h"
 #include "game/match/qg_match_controller.h"

@@ -14,7 +14,6 @@
 #include "engine/scene/image_sprite.h"
 #include "engine/scene/sprite_manager.h"
 #include "game/drawing/game_drawing.h"
-#include "game/drawing/looks.h"
 
 using namespace session_test;
 using namespace level_test;
