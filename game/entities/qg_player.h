@@ -12,7 +12,8 @@ class QGItem;
 
 // The character one participant steers: a physics object with health, lives, kills, an
 // inventory of carried items, input flags and an aim point. The server simulates it, applies
-// damage, kills and respawns it; clients receive its fields and draw it. On a client, input and aim go to the server as events.
+// damage, kills and respawns it; clients receive its fields and draw it. On a client, input and
+// aim go to the server as events.
 class QGPlayer : public QGPhysObject {
 public:
     enum FaceDirection : uint32_t { Left = 0, Right = 1 };

@@ -1,5 +1,5 @@
-// The level object: where it places objects, its life on the server and on clients, the
-// sweetroll draws, the particle effects it plays, the view it fits and follows, and its
+// The level object and its look: where it places objects, its life on the server and on clients,
+// the sweetroll draws, the particle effects it plays, the view it fits and follows, and its
 // ownership of the terrain surface next to the texture that draws it.
 #include "support/level_test_support.h"
 
