@@ -31,6 +31,13 @@
 
 namespace {
 
+// Shows the texture's tiles of the size, one frame each.
+void show_sheet(const GameDrawing& drawing, CImageSprite* sprite, const std::string& path, ivec2d tile) {
+    sprite->set_texture(drawing.texture(path));
+    sprite->set_tile_width(tile.x);
+    sprite->set_tile_height(tile.y);
+}
+
 // Places the name label centred above the sprite.
 void place_name_label(CImageSprite* sprite, CLabelSprite* label) {
     label->set_size(player_label_size.x, player_label_size.y);
@@ -97,9 +104,7 @@ public:
         sprite->set_z(0.15f);
         sprite->set_rotation_center({0.5f, 0.5f});
         sprite->set_size(def.projectile_display_size.x, def.projectile_display_size.y);
-        sprite->set_texture(drawing.texture(def.projectile_texture));
-        sprite->set_tile_width(def.projectile_tile_size.x);
-        sprite->set_tile_height(def.projectile_tile_size.y);
+        show_sheet(drawing, sprite.get(), def.projectile_texture, def.projectile_tile_size);
         sprite->set_first_frame(0);
         sprite->set_last_frame(sprite->get_frame_count());
         sprite->set_playing(sprite->get_first_frame() != sprite->get_last_frame());
@@ -131,9 +136,7 @@ public:
         sprite->set_size(float(tombstone.size.x), float(tombstone.size.y));
         sprite->set_z(0.01f);
         if (def) {
-            sprite->set_texture(drawing.texture(def->tombstone_texture));
-            sprite->set_tile_width(def->tile_size.x);
-            sprite->set_tile_height(def->tile_size.y);
+            show_sheet(drawing, sprite.get(), def->tombstone_texture, def->tile_size);
         }
         place_name_label(sprite.get(), label.get());
         if (def) label->set_text_color(def->color);
@@ -157,9 +160,7 @@ public:
     PortalLook(const GameDrawing& drawing, const QGPortal& portal) : sprite(drawing.sprites), portal_(portal) {
         const PortalDefinition& def = portal_definition;
         sprite->set_size(def.display_size.x, def.display_size.y);
-        sprite->set_texture(drawing.texture(def.texture));
-        sprite->set_tile_width(def.tile_size.x);
-        sprite->set_tile_height(def.tile_size.y);
+        show_sheet(drawing, sprite.get(), def.texture, def.tile_size);
         sprite->set_first_frame(def.idle_animation.first_frame);
         sprite->set_last_frame(def.idle_animation.last_frame);
         sprite->set_animation_speed(def.idle_animation.speed);
@@ -184,9 +185,7 @@ public:
     SweetrollLook(const GameDrawing& drawing, const QGSweetroll& sweetroll)
         : sprite(drawing.sprites), sweetroll_(sweetroll) {
         constexpr int kSide = 64;
-        sprite->set_texture(drawing.texture("gfx\\sweetroll.png"));
-        sprite->set_tile_width(kSide);
-        sprite->set_tile_height(kSide);
+        show_sheet(drawing, sprite.get(), "gfx\\sweetroll.png", {kSide, kSide});
         sprite->set_size(float(kSide), float(kSide));
         sprite->set_animation_speed(6.0f);
         sprite->set_first_frame(0);
@@ -285,9 +284,7 @@ PlayerLook::PlayerLook(const GameDrawing& drawing, const QGPlayer& player)
     const PlayerDefinition& def = player.definition();
     sprite->set_size(def.visual_size.x, def.visual_size.y);
     sprite->set_z(0.05f);
-    sprite->set_texture(drawing.texture(def.texture));
-    sprite->set_tile_width(def.tile_size.x);
-    sprite->set_tile_height(def.tile_size.y);
+    show_sheet(drawing, sprite.get(), def.texture, def.tile_size);
     sprite->set_visible(false);
     program_ = drawing.make_program("shader\\player.frag", program_slot_);
     if (program_) {

@@ -1,6 +1,4 @@
 // The level's look (terrain, background, effects, camera) and the water's.
-#include <SDL/SDL.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
