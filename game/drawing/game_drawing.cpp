@@ -243,17 +243,12 @@ public:
     void update() override {
         const bool running = controller_.game->match_running;
         label->set_visible(running);
-        if (!running) return;
-        std::string text = controller_.info_text();
-        if (text == shown_text_) return;
-        shown_text_ = text;
-        label->set_text(std::move(text));
+        if (running) label->set_text(controller_.info_text());
     }
 
 private:
     SpriteHolder<CLabelSprite> label;
     const QGMatchController& controller_;
-    std::string shown_text_;
 };
 
 }  // namespace
@@ -298,7 +293,7 @@ PlayerLook::PlayerLook(const GameDrawing& drawing, const QGPlayer& player)
     // With teams the label shows the team's colour: the look of the player index equal to it.
     const bool team_colour = player.game->rules.teams && player.team < unsigned(kPlayerDefinitionCount);
     label->set_text_color(team_colour ? player_definitions[player.team].color : def.color);
-    show_label();
+    label->set_text(player.label_text());
     show_animation();
 }
 
@@ -321,13 +316,6 @@ void PlayerLook::show_animation() {
     sprite->set_playing(false);
 }
 
-void PlayerLook::show_label() {
-    std::string text = player_.label_text();
-    if (text == shown_label_) return;
-    shown_label_ = text;
-    label->set_text(std::move(text));
-}
-
 void PlayerLook::update() {
     if (shown_animation_ != player_.animation_starts) show_animation();
     if (program_ && shown_invisible_ != player_.invisible) {
@@ -342,7 +330,7 @@ void PlayerLook::update() {
     const bool visible = p.spawned && !(p.invisible && p.game->local_player_id != p.player_index);
     sprite->set_visible(visible);
     if (visible && program_) program_->set_uniform("spawnProtectionTime", p.spawn_protection);
-    show_label();
+    label->set_text(p.label_text());
 }
 
 // --- chat ---

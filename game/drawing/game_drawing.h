@@ -71,13 +71,11 @@ public:
 
 private:
     void show_animation();
-    void show_label();
 
     const GameDrawing& drawing_;
     const QGPlayer& player_;
     CShaderProgram* program_ = nullptr;
     int program_slot_ = -1;
-    std::string shown_label_;
     unsigned int shown_animation_ = 0;
     bool shown_invisible_ = false;
 };
