@@ -17,6 +17,7 @@
 #include "engine/scene/label_sprite.h"
 #include "engine/scene/sprite_manager.h"
 #include "game/config/settings.h"
+#include "game/drawing/game_drawing.h"
 #include "game/entities/entity_records.h"
 #include "game/entities/qg_player.h"
 #include "game/match/qg_chat.h"
@@ -102,8 +103,8 @@ QCGamePlay::QCGamePlay(CTextureManager* textures, QCGame* owner, sf::IpAddress a
     set_status_message("Waiting for other players...");
 
     world_sprites = new CSpriteManager(this, textures);
-    client_game = new QGGame(world_sprites, game->get_shader_factory(), game->get_font_factory(), port, address,
-                             Callback<void, bool>(this, &QCGamePlay::on_connect_result));
+    drawing = std::make_unique<GameDrawing>(world_sprites, game->get_shader_factory(), game->get_font_factory());
+    client_game = new QGGame(drawing.get(), port, address, Callback<void, bool>(this, &QCGamePlay::on_connect_result));
 
     auto listen = [&](EQGEventType type, void (QCGamePlay::*handler)(const void*)) {
         client_game->event_handler->listeners[uint32_t(type)] = Callback<void, const void*>(this, handler);
@@ -216,8 +217,7 @@ void QCGamePlay::send_aim() {
     int mouse_x = 0, mouse_y = 0;
     SDL_GetMouseState(&mouse_x, &mouse_y);
     fvec2d point{float(mouse_x), float(mouse_y)};
-    if (client_game->level && client_game->level->terrain_sprite)
-        point = client_game->level->terrain_sprite->point_to_local(point);
+    if (auto* level = look_of<LevelLook>(client_game->level)) point = level->terrain_sprite->point_to_local(point);
     const dvec2d& aim = player->aim.get();
     const double dx = double(point.x) - aim.x, dy = double(point.y) - aim.y;
     if (std::sqrt(dx * dx + dy * dy) <= 1.0) return;
@@ -243,10 +243,10 @@ void QCGamePlay::on_key_pressed(const SDL_KeyboardEvent& event) {
     const SDLKey key = event.keysym.sym;
     if (key == SDLK_TAB && !client_game->paused) game->push_state<QCScoreboard>(client_game);
     if (!playing_player()) return;
-    if (QGChat* chat = client_game->chat) {
-        if (key == SDLK_RETURN) chat->set_input_open(!chat->is_input_open());
+    if (auto* chat = look_of<ChatLook>(client_game->chat)) {
+        if (key == SDLK_RETURN) chat->set_open(!chat->is_open());
         // While the box is open the keys are the chat's.
-        if (chat->is_input_open()) return;
+        if (chat->is_open()) return;
     }
     if (const uint32_t kind = movement_kind(key)) send_input(kind, 1);
     else if (key >= SDLK_1 && key <= SDLK_9) send_input(kInputSelectSlot, uint32_t(key - SDLK_1));
@@ -255,7 +255,8 @@ void QCGamePlay::on_key_pressed(const SDL_KeyboardEvent& event) {
 
 void QCGamePlay::on_key_released(const SDL_KeyboardEvent& event) {
     QCGameState::on_key_released(event);
-    if (!playing_player() || (client_game->chat && client_game->chat->is_input_open())) return;
+    auto* chat = look_of<ChatLook>(client_game->chat);
+    if (!playing_player() || (chat && chat->is_open())) return;
     if (const uint32_t kind = movement_kind(event.keysym.sym)) send_input(kind, 0);
 }
 

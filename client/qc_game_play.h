@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <string>
 
 #include "client/qc_game_state.h"
@@ -12,6 +13,7 @@
 class CImageSprite;
 class CLabelSprite;
 class CSpriteManager;
+class GameDrawing;
 class QCInventory;
 class QGGame;
 class QGPlayer;
@@ -65,6 +67,8 @@ public:
     void on_game_setup(const void* payload);
     void on_player_hit(const void* payload);
 
+    // The session's drawing side, which outlives it.
+    std::unique_ptr<GameDrawing> drawing;
     QGGame* client_game = nullptr;
     Callback<void, bool> result_callback;
     bool open_level_generator = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "client/qc_game.h"
 #include "client/qc_game_play.h"
 #include "engine/gfx/font.h"
 #include "engine/gfx/texture_manager.h"
@@ -15,13 +16,14 @@ namespace {
 
 constexpr float kMargin = 10;
 
-CFont* inventory_font_of(QGGame* game) {
-    return game && game->font_factory ? game->font_factory->get_font(inventory_font_size, inventory_font) : nullptr;
+CFont* inventory_font_of(QCGamePlay* screen) {
+    CFontFactory* fonts = screen->game ? screen->game->get_font_factory() : nullptr;
+    return fonts ? fonts->get_font(inventory_font_size, inventory_font) : nullptr;
 }
 
 }  // namespace
 
-QCInventory::QCInventory(QCGamePlay* screen, QGGame* game) : CLabel(screen, inventory_font_of(game)), client_game(game) {
+QCInventory::QCInventory(QCGamePlay* screen, QGGame* game) : CLabel(screen, inventory_font_of(screen)), client_game(game) {
     CSprite::set_x(kMargin);
     CSprite::set_y(kMargin);
     set_z(1.0f);

@@ -11,6 +11,7 @@
 #include "engine/ui/button.h"
 #include "engine/ui/label.h"
 #include "engine/ui/panel.h"
+#include "game/drawing/game_drawing.h"
 #include "game/config/settings.h"
 #include "game/entities/qg_player.h"
 #include "game/session/qg_event_handler.h"
@@ -45,8 +46,8 @@ QCSpawnSelect::QCSpawnSelect(CTextureManager* textures, QCGame* owner, QCGamePla
     if (!match) return;
     // One marker per player slot, never more than a spawn list holds.
     const unsigned int count = std::min(match->rules.player_count, kMaxSpawnPositions);
-    QGLevel* level = match->level;
-    const float scale = level && level->terrain_sprite ? level->terrain_sprite->get_absolute_scale() : 1.0f;
+    const auto* level = look_of<LevelLook>(match->level);
+    const float scale = level ? level->terrain_sprite->get_absolute_scale() : 1.0f;
     const float level_width = float(match->level_width());
     const float level_height = float(match->level_height());
     for (unsigned int i = 0; i < count; ++i) {
@@ -73,13 +74,13 @@ QGGame* QCSpawnSelect::session() { return game_screen ? game_screen->client_game
 
 fvec2d QCSpawnSelect::to_level(fvec2d point) {
     QGGame* match = session();
-    if (match && match->level && match->level->terrain_sprite) return match->level->terrain_sprite->point_to_local(point);
+    if (auto* level = look_of<LevelLook>(match ? match->level : nullptr)) return level->terrain_sprite->point_to_local(point);
     return point;
 }
 
 fvec2d QCSpawnSelect::to_screen(fvec2d point) {
     QGGame* match = session();
-    if (match && match->level && match->level->terrain_sprite) return match->level->terrain_sprite->point_to_global(point);
+    if (auto* level = look_of<LevelLook>(match ? match->level : nullptr)) return level->terrain_sprite->point_to_global(point);
     return point;
 }
 

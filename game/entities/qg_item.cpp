@@ -25,15 +25,9 @@ QGItem::QGItem(QGGame* game_, unsigned int entity_id_, const ivec2d& collider_si
       pickup_cooldown(pickup_cooldown_),
       rotation_center(rotation_center_),
       decay_timer(item_decay_time) {
-    if (has_drawing_services()) {
-        sprite = SpriteHolder<CImageSpriteEx>(game->sprite_manager);
-        sprite->set_size(float(size.x), float(size.y));
-        sprite->set_z(0.1f);
-        sprite->set_rotation_center(rotation_center);
-    }
     // Every new item starts loose.
     lie_loose(position.x, position.y, 0.0f);
-    place_sprite();
+    show_look();
 }
 
 QGItem::~QGItem() {
@@ -178,17 +172,4 @@ void QGItem::update(float dt) {
     if (pickup_timer > 0.0f) pickup_timer -= dt;
 }
 
-void QGItem::place_sprite() {
-    if (!sprite) return;
-    const dvec2d centre = collider_centre();
-    sprite->set_rotation_center(rotation_center);
-    sprite->set_x(centre.x - rotation_center.x * sprite->get_width());
-    sprite->set_y(centre.y - rotation_center.y * sprite->get_height());
-}
 
-void QGItem::update_sprite() {
-    if (!sprite) return;
-    place_sprite();
-    sprite->set_visible(shown);
-    sprite->set_rotation(angle);
-}

@@ -1,6 +1,4 @@
 #pragma once
-#include "engine/scene/rotatable_sprite.h"
-#include "game/entities/sprite_holder.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/session/qg_event.h"
 #include "game/session/session_records.h"
@@ -27,7 +25,6 @@ public:
     // CreateItem.
     void write_creation_event(QGEvent& event) const override;
     void update(float dt) override;
-    void update_sprite() override;
     // Held items do not move on their own.
     bool is_static() const override;
     // Loose items touch the terrain and players only.
@@ -52,13 +49,12 @@ public:
     PrivateWrite<unsigned int, QGItem> owner;
     PrivateWrite<bool, QGItem> in_use;
     bool shown = true;
-    // Sprite rotation in degrees.
+    // Rotation of the picture in degrees.
     float angle = 0.0f;
     bool decay_allowed;
     float pickup_cooldown;
-    // Fractions of the sprite's width and height.
+    // Fractions of the picture's width and height.
     dvec2d rotation_center;
-    SpriteHolder<CImageSpriteEx> sprite;
     float decay_timer;
     float pickup_timer = 0.0f;
 
@@ -69,8 +65,6 @@ protected:
     void leave_holder();
     // The loose state at the point: the common part of every drop.
     void lie_loose(float x, float y, float cooldown);
-    // Places the sprite so that its rotation centre lies on the collider centre.
-    void place_sprite();
     // The creation record of an item built from a definition (weapons and special items).
     void write_defined_item_event(QGEvent& event, EQGEventType type, unsigned int definition) const;
 };

@@ -5,7 +5,6 @@
 #include <set>
 
 #include "engine/core/logger.h"
-#include "engine/gfx/shader.h"
 #include "game/config/settings.h"
 #include "game/entities/entity_support.h"
 #include "game/entities/qg_item.h"
@@ -23,7 +22,6 @@ constexpr uint16_t kPlayerGroup = 2;
 constexpr uint16_t kPlayerMask = 0xfff1;
 constexpr float kJumpCooldown = 0.3f;
 constexpr float kAirTimeBeforeFalling = 0.3f;
-constexpr const char* kPlayerShader = "shader\\player.frag";
 
 ivec2d player_collider() {
     return {int(player_size.x), int(player_size.y)};
@@ -60,7 +58,7 @@ QGPlayer::QGPlayer(QGGame* game_, unsigned int entity_id_, unsigned int player_i
     selected_slot = 0u;
     if (game) game->register_player(this);
     position = {100.0f, 100.0f};
-    if (has_drawing_services()) build_visuals();
+    show_look();
     log_message(LogLevel::Status, "Player " + name + " (" + std::to_string(player_index) + ") connected.",
                 log_class_name_of(*this));
 }
@@ -69,9 +67,6 @@ QGPlayer::~QGPlayer() {
     session_message(game, name + " left the game.");
     // A player deleted before its commit still has its slot.
     if (game && game->get_player(player_index) == this) game->players[player_index] = nullptr;
-    label.release();
-    sprite.release();
-    release_program(game, program_slot_);
 }
 
 void QGPlayer::sync_fields() {
@@ -102,10 +97,7 @@ void QGPlayer::apply_received_animation(EQGPlayerAnimation received) {
         const auto other = animation == EQGPlayerAnimation::JumpLeft ? EQGPlayerAnimation::JumpRight
                                                                       : EQGPlayerAnimation::JumpLeft;
         set_animation(other);
-        if (sprite) {
-            sprite->set_frame(float(definition().animations[size_t(other)].last_frame));
-            sprite->set_playing(false);
-        }
+        animation_held = true;
         return;
     }
     if (is_jump(animation) && is_jump(received)) return;
@@ -374,29 +366,13 @@ void QGPlayer::update(float dt) {
     QGPhysObject::update(dt);
 }
 
-// --- looks ---
-
-void QGPlayer::set_invisible(bool flag) {
-    if (flag == invisible) return;
-    invisible = flag;
-    if (program_) program_->set_uniform("invisible", invisible);
-}
+void QGPlayer::set_invisible(bool flag) { invisible = flag; }
 
 void QGPlayer::set_animation(EQGPlayerAnimation a) {
     if (!valid_animation(a) || a == animation) return;
     animation = a;
-    show_animation(a);
-}
-
-void QGPlayer::show_animation(EQGPlayerAnimation a) {
-    if (!sprite || !valid_animation(a)) return;
-    const AnimationDefinition& anim = definition().animations[size_t(a)];
-    sprite->set_first_frame(anim.first_frame);
-    sprite->set_last_frame(anim.last_frame);
-    sprite->set_frame(float(anim.first_frame));
-    sprite->set_animation_speed(anim.speed);
-    sprite->set_repeat_count(anim.play_once ? 0 : -1);
-    sprite->set_playing(anim.last_frame != anim.first_frame);
+    ++animation_starts;
+    animation_held = false;
 }
 
 std::string QGPlayer::label_text() const {
@@ -406,60 +382,4 @@ std::string QGPlayer::label_text() const {
     if (health > 0.0f) text += std::to_string(int(health)) + " HP";
     else text += "Departed";
     return text;
-}
-
-void QGPlayer::update_label() {
-    if (!label) return;
-    std::string text = label_text();
-    if (text == shown_label_) return;
-    shown_label_ = text;
-    label->set_text(std::move(text));
-}
-
-void QGPlayer::build_visuals() {
-    const PlayerDefinition& def = definition();
-    sprite = SpriteHolder<CImageSprite>(game->sprite_manager);
-    sprite->set_size(def.visual_size.x, def.visual_size.y);
-    sprite->set_z(0.05f);
-    sprite->set_texture(object_texture(game, def.texture));
-    sprite->set_tile_width(def.tile_size.x);
-    sprite->set_tile_height(def.tile_size.y);
-    sprite->set_visible(false);
-
-    program_ = make_program(game, kPlayerShader, program_slot_);
-    if (program_) {
-        sprite->set_shader_program(program_);
-        program_->set_texture("texture", sprite->get_texture());
-        program_->set_uniform("playerColor", def.color);
-        program_->set_uniform("invisible", invisible);
-        program_->set_uniform("spawnProtectionTime", spawn_protection);
-    }
-
-    label = SpriteHolder<CLabelSprite>(game->sprite_manager, sprite.get(), label_font(game));
-    label->set_size(player_label_size.x, player_label_size.y);
-    label->set_x((sprite->get_width() - label->get_width()) * 0.5f);
-    label->set_y(-label->get_height());
-    label->set_text_box(0.0f, 0.0f, label->get_width(), label->get_height());
-    // With teams the label shows the team's colour: the look of the player index equal to it.
-    const bool team_colour = game->rules.teams && team < unsigned(kPlayerDefinitionCount);
-    label->set_text_color(team_colour ? player_definitions[team].color : def.color);
-    label->set_horizontal_alignment(0);
-    update_label();
-    show_animation(EQGPlayerAnimation::IdleRight);
-}
-
-void QGPlayer::update_sprite() {
-    if (!sprite) return;
-    const float scale = sprite->get_absolute_scale();
-    const float label_scale = scale > 0.0f ? 1.0f / scale : 1.0f;
-    label->set_scale(label_scale);
-    label->set_x((sprite->get_width() - label_scale * label->get_width()) * 0.5f);
-    label->set_y(-(label_scale * label->get_height()));
-    sprite->set_x(position.x + (float(size.x) - sprite->get_width()) * 0.5f - player_collision_offset.x);
-    sprite->set_y(position.y + (float(size.y) - sprite->get_height()) * 0.5f - player_collision_offset.y);
-    // An invisible player is seen only by its own participant.
-    const bool visible = spawned && !(invisible && (!game || game->local_player_id != player_index));
-    sprite->set_visible(visible);
-    if (visible && program_) program_->set_uniform("spawnProtectionTime", spawn_protection);
-    update_label();
 }

@@ -2,21 +2,18 @@
 #include <string>
 #include <vector>
 
-#include "engine/scene/label_sprite.h"
 #include "game/config/object_definitions.h"
 #include "game/entities/entity_records.h"
-#include "game/entities/sprite_holder.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/session/qg_event.h"
 #include "game/session/session_records.h"
 
 class QGItem;
-class CShaderProgram;
 
 // The character one participant steers: a physics object with health, lives, kills, an
 // inventory of carried items, input flags and an aim point. The server simulates it, applies
-// damage, kills and respawns it; clients receive its fields and draw it (sprite, name label,
-// player shader). On a client, input and aim go to the server as events.
+// damage, kills and respawns it; clients receive its fields and draw it. On a client, input and
+// aim go to the server as events.
 class QGPlayer : public QGPhysObject {
 public:
     enum FaceDirection : uint32_t { Left = 0, Right = 1 };
@@ -31,7 +28,6 @@ public:
     // CreatePlayer.
     void write_creation_event(QGEvent& event) const override;
     void update(float dt) override;
-    void update_sprite() override;
     // Dead or waiting to respawn: the body does not move.
     bool is_static() const override;
     bool collides_with(const QGPhysObject& other) const override;
@@ -57,8 +53,7 @@ public:
     void select_inventory_slot(unsigned int index);
     void set_invisible(bool flag);
     void set_animation(EQGPlayerAnimation animation);
-    // The name label: "[team] name: health HP", or "Departed".
-    void update_label();
+    // The name label's text: "[team] name: health HP", or "Departed".
     std::string label_text() const;
 
     dvec2d collider_centre() const;
@@ -78,8 +73,10 @@ public:
     std::vector<unsigned int> inventory;
     PrivateWrite<unsigned int, QGPlayer> selected_slot;
     EQGPlayerAnimation animation = EQGPlayerAnimation::IdleRight;
-    SpriteHolder<CImageSprite> sprite;
-    SpriteHolder<CLabelSprite> label;
+    // Counts the animation's starts, so that one started again from its first frame is seen.
+    unsigned int animation_starts = 0;
+    // Whether the animation stands on its last frame (turned in the air).
+    bool animation_held = false;
     float health;
     float jump_cooldown = 0.0f;
     bool input_left = false;
@@ -96,14 +93,7 @@ public:
     FaceDirection face_direction = Right;
 
 private:
-    void build_visuals();
-    // Shows the animation of the definition on the sprite.
-    void show_animation(EQGPlayerAnimation animation);
     // The animation a client reads, reconciled with a jump in progress.
     void apply_received_animation(EQGPlayerAnimation received);
     void post_to_server(EQGEventType type, const ByteBuffer& record);
-
-    CShaderProgram* program_ = nullptr;
-    int program_slot_ = -1;
-    std::string shown_label_;
 };

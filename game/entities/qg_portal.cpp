@@ -18,20 +18,7 @@ QGPortal::QGPortal(QGGame* game_, unsigned int entity_id_)
     : QGPhysObject(game_, entity_id_, portal_definition.collider_size, true, 1.0f, 1.0f, 1.0f, 0.0f, kPortalGroup,
                    kPortalMask, 0.0f) {
     all_portals[entity_id] = this;
-    if (!has_drawing_services()) return;
-    const PortalDefinition& def = portal_definition;
-    sprite = SpriteHolder<CImageSprite>(game->sprite_manager);
-    sprite->set_size(def.display_size.x, def.display_size.y);
-    sprite->set_texture(object_texture(game, def.texture));
-    sprite->set_tile_width(def.tile_size.x);
-    sprite->set_tile_height(def.tile_size.y);
-    sprite->set_first_frame(def.idle_animation.first_frame);
-    sprite->set_last_frame(def.idle_animation.last_frame);
-    sprite->set_animation_speed(def.idle_animation.speed);
-    sprite->set_repeat_count(def.idle_animation.repeat);
-    sprite->set_playing(def.idle_animation.first_frame != def.idle_animation.last_frame);
-    sprite->set_z(-0.5f);
-    update_sprite();
+    show_look();
 }
 
 QGPortal::~QGPortal() {
@@ -52,8 +39,3 @@ void QGPortal::update(float dt) {
     QGPhysObject::update(dt);
 }
 
-void QGPortal::update_sprite() {
-    if (!sprite) return;
-    sprite->set_x(position.x + (float(size.x) - sprite->get_width()) * 0.5f);
-    sprite->set_y(position.y + (float(size.y) - sprite->get_height()) * 0.5f);
-}

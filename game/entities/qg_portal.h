@@ -1,7 +1,6 @@
 #pragma once
 #include <map>
 
-#include "game/entities/sprite_holder.h"
 #include "game/physics/qg_phys_object.h"
 
 class QGPortal;
@@ -21,8 +20,6 @@ public:
     // CreatePortal.
     void write_creation_event(QGEvent& event) const override;
     void update(float dt) override;
-    void update_sprite() override;
 
-    SpriteHolder<CImageSprite> sprite;
     float cooldown_timer = 0.0f;
 };

@@ -46,20 +46,7 @@ QGProjectile::QGProjectile(QGGame* game_, unsigned int entity_id_, unsigned int 
     velocity = velocity_;
     last_velocity = velocity_;
     angle = angle_between(kUp, velocity);
-    if (!has_drawing_services()) return;
-    sprite = SpriteHolder<CImageSpriteEx>(game->sprite_manager);
-    sprite->set_z(0.15f);
-    sprite->set_rotation_center({0.5f, 0.5f});
-    sprite->set_size(def.projectile_display_size.x, def.projectile_display_size.y);
-    sprite->set_texture(object_texture(game, def.projectile_texture));
-    sprite->set_tile_width(def.projectile_tile_size.x);
-    sprite->set_tile_height(def.projectile_tile_size.y);
-    sprite->set_first_frame(0);
-    sprite->set_last_frame(sprite->get_frame_count());
-    sprite->set_playing(sprite->get_first_frame() != sprite->get_last_frame());
-    sprite->set_animation_speed(def.projectile_anim_speed);
-    sprite->set_repeat_count(-1);
-    update_sprite();
+    show_look();
 }
 
 void QGProjectile::sync_fields() {
@@ -158,10 +145,3 @@ void QGProjectile::apply_blast(QGPhysObject* target, const dvec2d& direction, fl
     player->change_health({DamageType::Weapon, definition_index, shooter}, -(def.damage * strength));
 }
 
-void QGProjectile::update_sprite() {
-    if (!sprite) return;
-    const dvec2d centre = collider_centre();
-    sprite->set_x(centre.x - 0.5f * sprite->get_width());
-    sprite->set_y(centre.y - 0.5f * sprite->get_height());
-    sprite->set_rotation(angle);
-}

@@ -1,7 +1,5 @@
 #pragma once
-#include "engine/scene/rotatable_sprite.h"
 #include "game/config/object_definitions.h"
-#include "game/entities/sprite_holder.h"
 #include "game/physics/qg_phys_object.h"
 
 // One shot of a weapon: flies under gravity, drag and buoyancy, may stick to what it hits, and
@@ -19,7 +17,6 @@ public:
     // CreateProjectile.
     void write_creation_event(QGEvent& event) const override;
     void update(float dt) override;
-    void update_sprite() override;
     // Stuck projectiles stay where they are.
     bool is_static() const override;
     // Never with its shooter nor with what it sticks to.
@@ -38,7 +35,6 @@ public:
     bool has_exploded() const { return exploded_; }
     dvec2d collider_centre() const;
 
-    SpriteHolder<CImageSpriteEx> sprite;
     bool stuck = false;
     unsigned int stuck_to = 0;
     dvec2d stuck_offset;

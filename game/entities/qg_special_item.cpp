@@ -47,11 +47,7 @@ QGSpecialItem::QGSpecialItem(QGGame* game_, unsigned int entity_id_, unsigned in
     const ItemDefinition& def = definition();
     gravity_factor = def.gravity_factor;
     amount = unsigned(std::max(def.default_amount, 0));
-    if (sprite) {
-        sprite->set_size(def.display_size.x, def.display_size.y);
-        sprite->set_texture(object_texture(game, def.texture));
-        place_sprite();
-    }
+    show_look();
 }
 
 unsigned int QGSpecialItem::max_amount() const {
@@ -178,11 +174,6 @@ void QGSpecialItem::drop_with_cooldown(float x, float y, float cooldown) {
     if (type() == SpecialItemType::Invisibility && effect_timer > 0.0f)
         if (QGPlayer* player = holder()) player->set_invisible(false);
     QGItem::drop_with_cooldown(x, y, cooldown);
-}
-
-void QGSpecialItem::update_sprite() {
-    QGItem::update_sprite();
-    if (sprite && type() == SpecialItemType::Invisibility && effect_timer > 0.0f) sprite->set_visible(false);
 }
 
 bool QGSpecialItem::on_pickup(QGPlayer* player) {

@@ -15,7 +15,6 @@ public:
     // CreateSpecialItem.
     void write_creation_event(QGEvent& event) const override;
     void update(float dt) override;
-    void update_sprite() override;
     // A crate is touched only while it is closed.
     bool collides_with(const QGPhysObject& other) const override;
     // Dropping a running invisibility shows the holder again.

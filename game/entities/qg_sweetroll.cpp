@@ -31,19 +31,7 @@ constexpr unsigned int kNobody = 16;
 QGSweetroll::QGSweetroll(QGGame* game_, unsigned int entity_id_)
     : QGPhysObject(game_, entity_id_, {kSide, kSide}, false, 1.0f, 1.0f, 0.1f, 0.3f, kSweetrollGroup, kSweetrollMask,
                    1.0f) {
-    if (has_drawing_services()) {
-        sprite = SpriteHolder<CImageSprite>(game->sprite_manager);
-        sprite->set_texture(object_texture(game, "gfx\\sweetroll.png"));
-        sprite->set_tile_width(kSide);
-        sprite->set_tile_height(kSide);
-        sprite->set_size(float(kSide), float(kSide));
-        sprite->set_animation_speed(6.0f);
-        sprite->set_first_frame(0);
-        sprite->set_last_frame(2);
-        sprite->set_playing(true);
-        sprite->set_repeat_count(-1);
-        sprite->set_alpha(0.0f);
-    }
+    show_look();
     session_message(game, "A challenger appears!");
 }
 
@@ -54,30 +42,8 @@ QGSweetroll::~QGSweetroll() {
 void QGSweetroll::sync_fields() {
     sync_field(position, default_dvec2d_interpolation);
     sync_field(fade_in);
-    bool received_direction = direction;
-    sync_field(received_direction);
+    sync_field(direction);
     sync_field(leave_timer);
-    if (mode == Read) show_state(received_direction);
-}
-
-void QGSweetroll::show_state(bool received_direction) {
-    if (!sprite) {
-        direction = received_direction;
-        return;
-    }
-    if (is_leaving()) {
-        sprite->set_animation_speed(10.0f);
-        sprite->set_first_frame(6);
-        sprite->set_last_frame(18);
-        sprite->set_alpha(leave_timer * 255.0f);
-        return;
-    }
-    if (received_direction != direction) {
-        direction = received_direction;
-        sprite->set_first_frame(direction ? 3 : 0);
-        sprite->set_last_frame(direction ? 5 : 2);
-    }
-    sprite->set_alpha(std::min(fade_in, 1.0f) * 255.0f);
 }
 
 void QGSweetroll::write_creation_event(QGEvent& event) const {
@@ -135,10 +101,4 @@ void QGSweetroll::apply_blast(QGPhysObject* target, const dvec2d& direction_, fl
     if (!target->is_static() && target->mass > 0.0f) target->velocity += impulse / target->mass;
     if (QGPlayer* player = game->player_with_entity(target->entity_id))
         player->change_health({DamageType::Sweetroll, 0, shooter}, -(strength * kBurstDamage));
-}
-
-void QGSweetroll::update_sprite() {
-    if (!sprite) return;
-    sprite->set_x(position.x);
-    sprite->set_y(position.y);
 }

@@ -1,5 +1,4 @@
 #pragma once
-#include "game/entities/sprite_holder.h"
 #include "game/physics/qg_phys_object.h"
 
 // A wandering creature from crates and the level's random spawns: it fades in, walks about,
@@ -14,7 +13,6 @@ public:
     // CreateSweetroll.
     void write_creation_event(QGEvent& event) const override;
     void update(float dt) override;
-    void update_sprite() override;
     // A projectile's touch sets off the burst (once).
     void on_object_collision(QGPhysObject* other, const dvec2d& impact) override;
 
@@ -31,11 +29,7 @@ public:
     float leave_timer = 0.0f;
     // The player index of the last shooter that hit it (16: nobody).
     unsigned int shooter = 16;
-    SpriteHolder<CImageSprite> sprite;
 
 private:
-    // Client: the frames and the transparency of the current state.
-    void show_state(bool received_direction);
-
     bool burst_ = false;
 };

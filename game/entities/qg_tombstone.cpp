@@ -34,34 +34,9 @@ QGTombstone::QGTombstone(QGGame* game_, unsigned int entity_id_, unsigned int pl
     position = {x, y};
     previous_position = position;
     if (!game || game->is_server) return;
-    if (has_drawing_services()) {
-        // The looks of the player index; another index has a plain tombstone.
-        const PlayerDefinition* def =
-            player_index < unsigned(kPlayerDefinitionCount) ? &player_definitions[player_index] : nullptr;
-        sprite = SpriteHolder<CImageSprite>(game->sprite_manager);
-        sprite->set_size(float(size.x), float(size.y));
-        sprite->set_z(0.01f);
-        if (def) {
-            sprite->set_texture(object_texture(game, def->tombstone_texture));
-            sprite->set_tile_width(def->tile_size.x);
-            sprite->set_tile_height(def->tile_size.y);
-        }
-        label = SpriteHolder<CLabelSprite>(game->sprite_manager, sprite.get(), label_font(game));
-        label->set_size(player_label_size.x, player_label_size.y);
-        label->set_x((sprite->get_width() - label->get_width()) * 0.5f);
-        label->set_y(-label->get_height());
-        label->set_text_box(0.0f, 0.0f, label->get_width(), label->get_height());
-        if (def) label->set_text_color(def->color);
-        label->set_horizontal_alignment(0);
-        update_sprite();
-    }
-    death_label();
+    caption = death_label_text(names_of(game, player_index, cause), cause);
+    show_look();
     death_message();
-}
-
-QGTombstone::~QGTombstone() {
-    label.release();
-    sprite.release();
 }
 
 void QGTombstone::write_creation_event(QGEvent& event) const {
@@ -77,12 +52,6 @@ void QGTombstone::write_creation_event(QGEvent& event) const {
     event.set_payload(bytes);
 }
 
-std::string QGTombstone::death_label() {
-    caption = death_label_text(names_of(game, player_index, cause), cause);
-    if (label) label->set_text(caption);
-    return caption;
-}
-
 void QGTombstone::death_message() {
     session_message(game, death_message_text(names_of(game, player_index, cause), cause));
 }
@@ -95,13 +64,3 @@ void QGTombstone::update(float dt) {
     }
 }
 
-void QGTombstone::update_sprite() {
-    if (!sprite) return;
-    sprite->set_x(position.x);
-    sprite->set_y(position.y);
-    const float scale = sprite->get_absolute_scale();
-    const float label_scale = scale > 0.0f ? 1.0f / scale : 1.0f;
-    label->set_scale(label_scale);
-    label->set_x((sprite->get_width() - label_scale * label->get_width()) * 0.5f);
-    label->set_y(-(label_scale * label->get_height()));
-}

@@ -1,8 +1,6 @@
 #pragma once
 #include <string>
 
-#include "engine/scene/label_sprite.h"
-#include "game/entities/sprite_holder.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/session/session_records.h"
 
@@ -14,21 +12,15 @@ class QGTombstone : public QGPhysObject {
 public:
     QGTombstone(QGGame* game, unsigned int entity_id, unsigned int player_index, const DamageCause& cause, float x,
                 float y);
-    ~QGTombstone() override;
 
     // CreateTombstone.
     void write_creation_event(QGEvent& event) const override;
     void update(float dt) override;
-    void update_sprite() override;
 
-    // Client: the caption, on the label when there is one; returns it.
-    std::string death_label();
     // Client: the line for the message feed.
     void death_message();
 
     const unsigned int player_index;
-    SpriteHolder<CImageSprite> sprite;
-    SpriteHolder<CLabelSprite> label;
     float life_timer;
     const DamageCause cause;
     // The caption chosen at construction (clients, also without drawing services).

@@ -45,11 +45,7 @@ QGWeapon::QGWeapon(QGGame* game_, unsigned int entity_id_, unsigned int index)
     const WeaponDefinition& def = definition();
     gravity_factor = def.gravity_factor;
     ammo = unsigned(std::max(def.default_ammo, 0));
-    if (sprite) {
-        sprite->set_size(def.display_size.x, def.display_size.y);
-        sprite->set_texture(object_texture(game, def.weapon_texture));
-        place_sprite();
-    }
+    show_look();
 }
 
 unsigned int QGWeapon::max_ammo() const {

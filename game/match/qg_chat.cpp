@@ -3,11 +3,7 @@
 #include <algorithm>
 
 #include "engine/core/logger.h"
-#include "engine/gfx/font.h"
-#include "engine/ui/edit.h"
-#include "engine/ui/interface_container.h"
 #include "game/entities/qg_player.h"
-#include "game/entities/sprite_holder.h"
 #include "game/session/qg_event.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
@@ -17,13 +13,10 @@ namespace {
 // Each line takes at least its id and its length.
 constexpr size_t kMinLineBytes = 8;
 
-const char* const kInputFont = "fnt\\DejaVuSans.ttf";
-constexpr int kInputFontSize = 14;
-const char* const kInputTexture = "gfx\\background.png";
-
 // What a line may hold: printable characters, at most the longest line.
 std::string clean_text(const std::string& text) {
-    std::string kept = CEdit::printable_only(text);
+    std::string kept = text;
+    std::erase_if(kept, [](unsigned char c) { return c < 32 || c > 126; });
     if (kept.size() > QGChat::kMaxLineLength) kept.resize(QGChat::kMaxLineLength);
     return kept;
 }
@@ -32,37 +25,11 @@ std::string clean_text(const std::string& text) {
 
 QGChat::QGChat(QGGame* game_, unsigned int entity_id_) : QGObject(game_, entity_id_, true) {
     if (game) game->chat = this;
-    if (has_drawing_services()) build_input_box();
+    show_look();
 }
 
 QGChat::~QGChat() {
     if (game && game->chat == this) game->chat = nullptr;
-    if (input) input->set_finished(true);
-}
-
-void QGChat::build_input_box() {
-    CSpriteManager* world = game->sprite_manager;
-    // The box sits beside the world, in the screen that holds it, so the camera does not move it.
-    CSprite* screen = world->get_parent();
-    auto* container = dynamic_cast<CInterfaceContainer*>(screen);
-    CFont* font = game->font_factory ? game->font_factory->get_font(kInputFontSize, kInputFont) : nullptr;
-    input = new CEdit(dynamic_cast<CInterfaceElement*>(screen), font);
-    const float width = world->get_width() * 0.5f - 10.0f, height = 24.0f;
-    input->set_size(width, height);
-    input->set_texture(object_texture(game, kInputTexture));
-    input->set_text_color(ColorRGB{12, 12, 12});
-    input->set_border_x(5);
-    input->set_border_y(5);
-    input->set_text_box(5.0f, 5.0f, width - 10.0f, height - 10.0f);
-    input->set_horizontal_anchor(Anchor::End);
-    input->set_vertical_anchor(Anchor::End);
-    input->set_horizontal_alignment(1);
-    input->set_x(10.0f);
-    input->set_y(10.0f);
-    input->set_z(1.0f);
-    input->set_visible(false);
-    if (container) container->add_child(input);
-    else world->add_child(input);
 }
 
 void QGChat::write_creation_event(QGEvent& event) const {
@@ -71,22 +38,6 @@ void QGChat::write_creation_event(QGEvent& event) const {
     event.set_type(EQGEventType::CreateChat);
     event.set_delayed(false);
     event.set_payload(record);
-}
-
-bool QGChat::is_input_open() const { return input && input->is_visible(); }
-
-void QGChat::set_input_open(bool open) {
-    if (!input || !game || game->is_server || is_input_open() == open) return;
-    auto* container = dynamic_cast<CInterfaceContainer*>(input->CSprite::get_parent());
-    input->set_visible(open);
-    if (open) {
-        if (container) container->set_focused_child(container->find_child(input));
-        return;
-    }
-    if (container && container->get_focused_child() == container->find_child(input)) container->set_focused_child(-1);
-    const std::string text = input->get_text();
-    input->set_text("");
-    say(text);
 }
 
 void QGChat::say(const std::string& text) {

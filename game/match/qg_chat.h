@@ -7,14 +7,12 @@
 #include "engine/core/byte_buffer.h"
 #include "game/session/qg_object.h"
 
-class CEdit;
 class QGEventHandler;
 
 // Carries chat lines between the participants: one object on the reliable channel whose field
 // is a queue of lines. A client queues what its user typed, the next TCP send takes it to the
 // server, the server queues it again for everybody, and every client shows it through the
-// session's message line. On a client with drawing services it also owns the input box that the
-// gameplay screen opens and closes.
+// session's message line.
 //
 // Lines from the network are untrusted: a packet's count and lengths are checked against its
 // bytes, only so many lines per packet are taken, each cut to a length and to printable
@@ -31,8 +29,7 @@ public:
     static constexpr size_t kMaxLinesFromServer = 64;
     static constexpr size_t kMaxLineLength = 200;
 
-    // Registers (reliable) and becomes the session's chat; a client with drawing services
-    // builds the hidden input box.
+    // Registers (reliable) and becomes the session's chat.
     QGChat(QGGame* game, unsigned int entity_id);
     ~QGChat() override;
 
@@ -44,20 +41,12 @@ public:
     // The server reads what clients write here.
     bool accepts_client_fields() const override { return true; }
 
-    // Whether the input box is shown (never on the server or without a box).
-    bool is_input_open() const;
-    // Client: opening shows the box and focuses it in its container; closing hides it and sends
-    // its text, when there is any.
-    void set_input_open(bool open);
     // Client: queues a line of the local participant (empty text is not sent).
     void say(const std::string& text);
 
     std::list<Line> lines;
-    // Client only; owned by its container, which deletes it once it is marked finished.
-    CEdit* input = nullptr;
 
 private:
-    void build_input_box();
     // Decodes one packet's queue; false when its structure is broken (nothing is taken then).
     bool read_lines(ByteBuffer& in, std::list<Line>& out) const;
     void accept_from_client(std::list<Line>&& received);

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/gfx/font.h"
 #include "game/config/settings.h"
 #include "game/entities/qg_player.h"
 #include "game/session/qg_event.h"
@@ -15,8 +14,6 @@ namespace {
 
 // From here on the label shows its longest time, 99:59:59:99.
 constexpr float kMaxShownSeconds = 359999.0f;
-
-const char* const kLabelTexture = "gfx\\blend.png";
 
 }  // namespace
 
@@ -56,29 +53,7 @@ bool read_match_settings(ByteBuffer& in, MatchSettings& out) {
 
 QGMatchController::QGMatchController(QGGame* game_, unsigned int entity_id_, const MatchSettings& settings_)
     : QGObject(game_, entity_id_, false), settings(settings_), timer(ready_time) {
-    if (has_drawing_services()) build_label();
-}
-
-QGMatchController::~QGMatchController() = default;
-
-void QGMatchController::build_label() {
-    CFont* font = game->font_factory ? game->font_factory->get_font(match_info_font_size, match_info_font) : nullptr;
-    label_ = SpriteHolder<CLabelSprite>(game->sprite_manager, nullptr, font);
-    // The camera moves and scales the world's sprite manager; the label is placed on what holds
-    // the manager (the screen), so it stays at the top left while the view follows the player.
-    if (CSprite* screen = game->sprite_manager->get_parent()) label_->set_parent(screen);
-    const float width = match_info_size.x, height = match_info_size.y;
-    label_->set_x(10.0f);
-    label_->set_y(10.0f);
-    label_->set_z(1.0f);
-    label_->set_size(width, height);
-    label_->set_text_box(10.0f, 10.0f, width - 20.0f, height - 20.0f);
-    label_->set_text_color(match_info_color);
-    label_->set_multiline(true);
-    label_->set_horizontal_alignment(1);
-    label_->set_vertical_alignment(1);
-    label_->set_texture(object_texture(game, kLabelTexture));
-    label_->set_visible(false);
+    show_look();
 }
 
 void QGMatchController::sync_fields() {
@@ -215,16 +190,6 @@ std::string QGMatchController::info_text() const {
     case State::Closing: text += "\nGame over. Closing in " + whole() + "..."; break;
     }
     return text;
-}
-
-void QGMatchController::update_sprite() {
-    if (!label_) return;
-    label_->set_visible(game->match_running);
-    if (!game->match_running) return;
-    std::string text = info_text();
-    if (text == shown_text_) return;
-    shown_text_ = text;
-    label_->set_text(std::move(text));
 }
 
 void create_match_controller_action(QGEventHandler& handler, const QGEvent& event) {

@@ -5,8 +5,6 @@
 #include <string>
 
 #include "engine/core/byte_buffer.h"
-#include "engine/scene/label_sprite.h"
-#include "game/entities/sprite_holder.h"
 #include "game/session/qg_object.h"
 
 class QGEventHandler;
@@ -34,7 +32,7 @@ bool read_match_settings(ByteBuffer& in, MatchSettings& out);
 // The rules of a match, run on the server: a ready countdown while the game is paused, the match
 // with its optional time limit and its win check (by remaining players, lives or teams), a short
 // game-over phase and the result phase, after which the session ends. State and timer travel to
-// the clients, which only show them: a label at the top left with the game mode and the phase.
+// the clients, which only show them (the game mode and the phase).
 class QGMatchController : public QGObject {
 public:
     enum class State : int32_t {
@@ -44,10 +42,8 @@ public:
         Closing = 3,
     };
 
-    // Registers on the unreliable channel in the countdown, with the ready time on the timer. A
-    // client with drawing services also builds the label.
+    // Registers on the unreliable channel in the countdown, with the ready time on the timer.
     QGMatchController(QGGame* game, unsigned int entity_id, const MatchSettings& settings);
-    ~QGMatchController() override;
 
     // The timer (interpolated), then the state.
     void sync_fields() override;
@@ -57,15 +53,13 @@ public:
     bool updates_while_paused() const override { return true; }
     // The state machine (server only: clients never run it).
     void update(float dt) override;
-    // Shows the label while the match runs, with the current text.
-    void update_sprite() override;
 
     // Hours, minutes, seconds and hundredths, two digits each: "01:02:05:50". A time below zero
     // (the step that ran past the limit) or one that is not a number shows as zero.
     static std::string format_time(float seconds);
     // The game mode line for the rules.
     static std::string mode_text(int32_t lives, float time_limit, bool teams, bool friendly_fire);
-    // The label's whole text: the mode, then the phase.
+    // The whole text shown: the mode, then the phase.
     std::string info_text() const;
     // Whether the rules have decided the match: fewer than two players left (no lives limit),
     // fewer than two alive (lives), or a team without a living player.
@@ -77,14 +71,10 @@ public:
     float timer = 0.0f;
 
 private:
-    void build_label();
     void enter(State next, float seconds);
     // The default float interpolation, held to finite values: the timer comes from the network.
     void interpolate_timer(float& out, const float& old_value, const float& new_value, float t);
     int living_players() const;
-
-    SpriteHolder<CLabelSprite> label_;
-    std::string shown_text_;
 };
 
 // CreateMatchController: the controller of the record's id and settings.

@@ -8,6 +8,7 @@
 #include "engine/core/logger.h"
 #include "game/config/settings.h"
 #include "game/physics/qg_phys_object.h"
+#include "game/session/drawing_services.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_object.h"
 #include "game/terrain/qg_map_synchronizer.h"
@@ -40,9 +41,9 @@ void QGGame::init_common() {
     replay_.set_clock(transport_clock_);
 }
 
-QGGame::QGGame(CSpriteManager* sprite_manager_, CShaderFactory* shader_factory_, CFontFactory* font_factory_,
-               unsigned short port, sf::IpAddress server, Callback<void, bool> on_connected, const NetClock* clock)
-    : sprite_manager(sprite_manager_), shader_factory(shader_factory_), font_factory(font_factory_), clock_(clock) {
+QGGame::QGGame(DrawingServices* drawing_, unsigned short port, sf::IpAddress server, Callback<void, bool> on_connected,
+               const NetClock* clock)
+    : drawing(drawing_), clock_(clock) {
     init_common();
     is_server = false;
     // Requested with id 0, which a client's registry refuses: the connect thread enters the
@@ -134,7 +135,10 @@ void QGGame::update(float dt) {
         // Late joiners become spectators (on_connect decides).
         if (auto* server = dynamic_cast<TcpServer*>(tcp_transport)) server->accept_client();
     } else {
-        for (auto& [id, object] : objects) object->update_sprite();
+        for (auto& [id, object] : objects) {
+            object->update_sprite();
+            if (ObjectLook* look = object->look()) look->update();
+        }
     }
 
     flush_removals();

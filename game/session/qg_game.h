@@ -26,9 +26,7 @@ class QGPlayer;
 class QGEventHandler;
 class QGChat;
 class QGLevel;
-class CSpriteManager;
-class CShaderFactory;
-class CFontFactory;
+class DrawingServices;
 class Udp;
 struct SDL_Surface;
 struct LevelCreation;
@@ -60,11 +58,10 @@ public:
     // Selects the server constructor.
     struct ServerSide {};
 
-    // Client: keeps the drawing services (all may be null: the session then runs headless) and
-    // opens the connection on a thread of its own; on_connected is called once on that thread.
-    // A clock may be handed in (tests); it must outlive the session.
-    QGGame(CSpriteManager* sprite_manager, CShaderFactory* shader_factory, CFontFactory* font_factory,
-           unsigned short port, sf::IpAddress server, Callback<void, bool> on_connected,
+    // Client: keeps the drawing services (null: the session runs headless) and opens the
+    // connection on a thread of its own; on_connected is called once on that thread. A clock may
+    // be handed in (tests); it must outlive the session.
+    QGGame(DrawingServices* drawing, unsigned short port, sf::IpAddress server, Callback<void, bool> on_connected,
            const NetClock* clock = nullptr);
     // Server: the empty authoritative session, paused and idle. The server program's hosting
     // installs the transports, sets the game up, accepts the players and activates the session.
@@ -188,9 +185,8 @@ public:
 
     bool is_server = false;
     QGEventHandler* event_handler = nullptr;
-    CSpriteManager* sprite_manager = nullptr;
-    CShaderFactory* shader_factory = nullptr;
-    CFontFactory* font_factory = nullptr;
+    // A client's drawing side; it outlives the session.
+    DrawingServices* drawing = nullptr;
     // On a client the connection id of the handshake, which is also its player index.
     unsigned int local_player_id = 0;
     GameRules rules;

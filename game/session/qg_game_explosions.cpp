@@ -8,6 +8,7 @@
 #include "engine/core/logger.h"
 #include "game/config/settings.h"
 #include "game/levelgen/level_parameters.h"
+#include "game/session/drawing_services.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
@@ -38,7 +39,7 @@ void QGGame::explode(const dvec2d& centre, float radius) {
     if (!is_server) {
         // The server's nested chain discs arrive as events of their own.
         ExplosionSummary summary = explode_terrain(terrain, blast, false);
-        if (level && !summary.changed.empty()) level->refresh_texture(summary.changed);
+        if (level && drawing && !summary.changed.empty()) drawing->terrain_changed(*level, summary.changed);
         return;
     }
     ExplosionHooks hooks;

@@ -1,5 +1,6 @@
 #include "game/session/qg_object.h"
 
+#include "game/session/drawing_services.h"
 #include "game/session/qg_event.h"
 #include "game/session/qg_game.h"
 
@@ -22,6 +23,9 @@ void QGObject::write_creation_event(QGEvent& event) const {
 
 void QGObject::update(float) {}
 
-bool QGObject::has_drawing_services() const {
-    return game && game->sprite_manager;
+void QGObject::show_look() {
+    if (look_) look_->update();
+    else if (game && game->drawing) look_ = game->drawing->make_look(*this);
 }
+
+void QGObject::drop_look() { look_.reset(); }

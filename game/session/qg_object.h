@@ -1,8 +1,11 @@
 #pragma once
+#include <memory>
+
 #include "net/sync/networkable.h"
 
 class QGGame;
 class QGEvent;
+class ObjectLook;
 
 // The base of every game object: a synchronised object that belongs to one session, carries
 // an entity id, travels on the reliable (TCP) or the unreliable (UDP) channel and can describe
@@ -29,23 +32,30 @@ public:
     // Whether the server runs update() while the game is paused.
     virtual bool updates_while_paused() const { return false; }
     virtual void update(float dt);
-    // The client's per-step display hook, called after the network exchange.
+    // The client's per-step hook, called after the network exchange just before the look's update.
     virtual void update_sprite() {}
     // Whether the server reads this object's fields from what clients send. Only objects
     // whose fields carry a client's requests (the event queue) answer true; everything else
     // is the server's alone.
     virtual bool accepts_client_fields() const { return false; }
 
-    // Whether the object may build sprites, sounds and textures: only in a session that has
-    // drawing services. A client without them runs headless.
-    bool has_drawing_services() const;
     // Whether the session accepted the object into its registry at construction.
     bool is_registered() const { return registered_; }
+    // What draws the object: built only in a session with drawing services, else null.
+    ObjectLook* look() const { return look_.get(); }
 
     QGGame* game;
     unsigned int entity_id;
     bool reliable;
 
+protected:
+    // Called at the end of a drawable class's constructor: builds the look in a session with
+    // drawing services; a further call (a derived class's constructor) brings it up to date.
+    void show_look();
+    // Lets go of what the look drew before the object's own state goes.
+    void drop_look();
+
 private:
     bool registered_ = false;
+    std::unique_ptr<ObjectLook> look_;
 };

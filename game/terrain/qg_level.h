@@ -10,10 +10,6 @@
 #include "game/session/session_records.h"
 #include "game/terrain/terrain_carver.h"
 
-class CImageSprite;
-class CParticleEngine;
-class CTexture;
-class CTextureManager;
 class QGEventHandler;
 class QGLevel;
 class QGPlayer;
@@ -72,17 +68,11 @@ std::optional<LevelPlacement> choose_crate(int x, int y);
 std::optional<dvec2d> choose_portal_position(int x, int y, int width, int height);
 
 // The game object that owns the level: its parameters, the terrain surface (each pixel's
-// colour is its material), the link to the water and, on a client with drawing services, the
-// terrain sprite with the world shader, the background picture and the particle engine. Built
-// on both sides from the same parameters, it generates the same terrain on every peer; only the
-// server places objects while generating. The server also spawns the wandering sweetroll; a
-// client fits or follows the view and plays the effects the server announces.
+// colour is its material) and the link to the water. Built on both sides from the same
+// parameters, it generates the same terrain on every peer; only the server places objects while
+// generating. The server also spawns the wandering sweetroll.
 //
-// The level owns its surface and frees it exactly once, when it goes. On a client with drawing
-// services the cached texture "gfx/dummy.png" draws the surface without owning it: unloading or
-// reloading that texture never frees it, and the level gives a texture still drawing it its own
-// image back before freeing it. One level at a time draws through a texture manager, and the
-// session's drawing services outlive the session.
+// The level owns its surface and frees it exactly once, when it goes, after its look.
 class QGLevel : public QGObject {
 public:
     // Registers itself and becomes the session's level and terrain.
@@ -91,20 +81,10 @@ public:
 
     // GenerateLevel: the level's entity id, then its parameters.
     void write_creation_event(QGEvent& event) const override;
-    bool updates_on_client() const override { return true; }
     // The sweetroll timer stands still during a pause.
     bool updates_while_paused() const override { return false; }
-    // Server: the sweetroll timer. Client: fits the level into the view unless the own player
-    // is alive in a running match.
+    // Server: the sweetroll timer.
     void update(float dt) override;
-    // Client: follows the own player while it is alive in a running match.
-    void update_sprite() override;
-
-    // Moves the view onto a point of the level without showing space beyond its edges; a level
-    // smaller than the view is centred.
-    void focus_view(float x, float y);
-    // Scales the view so the whole level fits and centres it.
-    void fit_view();
 
     // The generator's placement requests (x, y, width, height of a free box, a random number);
     // a client places nothing.
@@ -113,43 +93,21 @@ public:
     bool place_crate(int x, int y, int width, int height, int r);
     bool place_portal(int x, int y, int width, int height, int r);
 
-    // The SpawnEffect listener: starts the announced effect on the particle engine.
-    void on_spawn_effect(const void* payload);
-
-    // Uploads the rectangle of the surface to the terrain texture (client with drawing services).
-    void refresh_texture(const PixelRect& area);
-
     SDL_Surface* surface() const { return surface_; }
     int width() const { return surface_ ? surface_->w : 0; }
     int height() const { return surface_ ? surface_->h : 0; }
-    // The effects of the particle file (0 without an engine or a file).
-    int effect_count() const;
-    // Whether the terrain texture is still cached and currently draws this level's surface.
-    bool texture_holds_surface() const;
+    // The local player's centre while it is alive in a running match.
+    bool followed_player(dvec2d& centre) const;
 
     LevelWater* water = nullptr;
     LevelParameters parameters;
     float sweetroll_timer = 2.0f;
-    CImageSprite* terrain_sprite = nullptr;
-    CImageSprite* background_sprite = nullptr;
-    CParticleEngine* particle_engine = nullptr;
-    CTexture* terrain_texture = nullptr;
 
 private:
-    void build_visuals();
     void spawn_sweetroll();
-    // The local player's centre while it is alive in a running match.
-    bool followed_player(dvec2d& centre) const;
-
-    // The terrain texture while the cache still holds it (unloading it there deletes it), else null.
-    CTexture* cached_terrain_texture() const;
 
     SDL_Surface* surface_ = nullptr;
-    CTextureManager* texture_cache_ = nullptr;
 };
-
-// Most particles one announced effect may start on a client.
-constexpr int kMaxEffectParticles = 4096;
 
 // The dispatch actions of the level's events: GenerateLevel (the level), Explode (the blast) and
 // CreateMapSynchronizer (a late joiner's terrain stream). They are part of the dispatcher's

@@ -5,6 +5,7 @@
 
 #include "engine/core/logger.h"
 #include "game/config/settings.h"
+#include "game/session/drawing_services.h"
 #include "game/session/qg_event.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/map_coder.h"
@@ -93,5 +94,6 @@ void QGMapSynchronizer::read_tile() {
     }
     if (!applied) return;
     MapTile tile;
-    if (map_tile_at(offset, surface->w, surface->h, tile)) level->refresh_texture({tile.x, tile.y, tile.width, tile.height});
+    if (game->drawing && map_tile_at(offset, surface->w, surface->h, tile))
+        game->drawing->terrain_changed(*level, {tile.x, tile.y, tile.width, tile.height});
 }

@@ -14,13 +14,12 @@
 
 #include "engine/core/ini.h"
 #include "engine/core/logger.h"
-#include "engine/scene/sprite_manager.h"
 #include "game/config/settings.h"
+#include "game/session/drawing_services.h"
 #include "game/session/qg_event.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/terrain_pixels.h"
-#include "game/water/water.h"
 
 namespace sph {
 
@@ -127,16 +126,12 @@ WaterObject::WaterObject(QGGame* game_, unsigned int entity_id_, QGLevel* level,
     }
     if (server_) {
         setup_server(terrain);
-    } else if (has_drawing_services()) {
-        CSprite* parent = level && level->terrain_sprite ? static_cast<CSprite*>(level->terrain_sprite)
-                                                         : static_cast<CSprite*>(game->sprite_manager);
-        renderer = new Water(parent, game, width_, height_, settings_.quadtree_size, terrain);
-        game->sprite_manager->add_child(renderer);
+    } else {
+        show_look();
     }
 }
 
 WaterObject::~WaterObject() {
-    if (renderer) renderer->set_finished(true);
     if (!game) return;
     if (game->water_object == this) {
         game->water_object = nullptr;
@@ -608,7 +603,7 @@ void WaterObject::update_sprite() {
         return;
     }
     occupancy_tree_ = std::move(received);
-    if (renderer) renderer->occupancy = occupancy_tree_;
+    if (game && game->drawing) game->drawing->water_changed(*this);
 }
 
 // --- the level's and the dispatcher's entries ---

@@ -12,8 +12,6 @@ struct SDL_Surface;
 
 namespace sph {
 
-class Water;
-
 // The simulation's settings, config\server.ini [physics]. Values the simulation cannot work with
 // (a radius or a cell below one pixel, a negative particle count, anything not a number) are
 // replaced by the defaults when loaded.
@@ -76,7 +74,7 @@ public:
     bool updates_while_paused() const override { return false; }
     // Server: one step of 0.04 s whatever dt is.
     void update(float dt) override;
-    // Client: a newly received occupancy is decoded (and reaches the renderer).
+    // Client: a newly received occupancy is decoded (and handed to the drawing services).
     void update_sprite() override;
 
     // How much of the box is water: every grid cell it touches that holds a particle or is
@@ -113,8 +111,6 @@ public:
     ParticleArrays particles;
     // The serialized current occupancy tree: what is sent.
     std::vector<unsigned char> occupancy_bytes;
-    // Client with drawing services: the renderer, owned by the sprite tree.
-    Water* renderer = nullptr;
 
 private:
     struct Blast {

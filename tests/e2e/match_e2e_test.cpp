@@ -30,6 +30,7 @@
 #include "engine/ui/list_box.h"
 #include "engine/ui/scrollbar.h"
 #include "game/config/settings.h"
+#include "game/drawing/game_drawing.h"
 #include "game/entities/qg_player.h"
 #include "game/entities/qg_weapon.h"
 #include "game/session/qg_event_handler.h"
@@ -253,7 +254,7 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     // The picture of the match: terrain over the level's area, the own player's name label in
     // its colour, the inventory's lines in the top-right corner.
     const Screenshot match("match");
-    const IntRect level_area = screen_rect(session->level->terrain_sprite);
+    const IntRect level_area = screen_rect(look_of<LevelLook>(session->level)->terrain_sprite);
     std::set<uint32_t> colours;
     match.count(level_area, [&](assets::Rgba c) { return colours.insert(uint32_t(c.r) << 16 | c.g << 8 | c.b).second; });
     EXPECT_GT(colours.size(), 20u);
@@ -261,7 +262,7 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     auto near_mine = [&](assets::Rgba c) {
         return std::abs(c.r - mine.r) < 60 && std::abs(c.g - mine.g) < 60 && std::abs(c.b - mine.b) < 60;
     };
-    EXPECT_GT(match.count(screen_rect(me->label.get()), near_mine), 20);
+    EXPECT_GT(match.count(screen_rect(look_of<PlayerLook>(me)->label.get()), near_mine), 20);
     const std::string lines = play->inventory->get_text();
     EXPECT_NE(lines.find("1. "), std::string::npos) << lines;
     EXPECT_NE(lines.find(" [X]"), std::string::npos) << lines;

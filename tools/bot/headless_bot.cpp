@@ -74,7 +74,7 @@ void HeadlessBot::on_match_over(const void*) {
 bool HeadlessBot::run() {
     random_seed(options_.seed);
     QGGame::join_name_override = options_.name;
-    game_ = std::make_unique<QGGame>(nullptr, nullptr, nullptr, options_.port, options_.server,
+    game_ = std::make_unique<QGGame>(nullptr, options_.port, options_.server,
                                      Callback<void, bool>(this, &HeadlessBot::on_connected));
     game_->disconnect_hook = Callback<void>(this, &HeadlessBot::on_disconnected);
     game_->event_handler->listeners[uint32_t(EQGEventType::MatchOver)] =

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/gfx/shader.h"
+#include "game/drawing/game_drawing.h"
 #include "game/entities/death_messages.h"
 #include "game/entities/entity_records.h"
 #include "game/entities/qg_portal.h"
@@ -205,10 +206,10 @@ TEST_F(Records, ADrawingClientBuildsEveryLookWithoutAWindow) {
     animations[size_t(Anim::Die)] = {32, 36, 20.0f, true};
     CSpriteManager view;
     CShaderFactory shaders;
+    GameDrawing drawing(&view, &shaders, nullptr);
     {
         auto client = make_headless_client_session();
-        client->sprite_manager = &view;
-        client->shader_factory = &shaders;
+        client->drawing = &drawing;
         client->rules.teams = true;
         Messages messages;
         client->message_hook = messages.hook();
@@ -220,8 +221,9 @@ TEST_F(Records, ADrawingClientBuildsEveryLookWithoutAWindow) {
         r.name = "Drawn";
         client->event_handler->dispatch(event_of(EQGEventType::CreatePlayer, &write_player_record, r));
         QGPlayer* p = client->get_player(1);
-        ASSERT_TRUE(p && p->sprite && p->label);
-        EXPECT_EQ(p->label->get_text(), "[41] Drawn: 100 HP");
+        auto* look = look_of<PlayerLook>(p);
+        ASSERT_TRUE(look);
+        EXPECT_EQ(look->label->get_text(), "[41] Drawn: 100 HP");
         // Played for a while, a single frame stands, a loop runs at its speed and an animation
         // played once rests on its last frame. A number beyond the table keeps that.
         struct Shown {
@@ -232,10 +234,11 @@ TEST_F(Records, ADrawingClientBuildsEveryLookWithoutAWindow) {
         for (const Shown& s : {Shown{Anim::IdleLeft, false, 5, 5}, Shown{Anim::WalkRight, true, 9.49f, 9.51f},
                                Shown{Anim::Die, false, 36, 36}, Shown{Anim(77), false, 36, 36}}) {
             p->set_animation(s.animation);
-            p->sprite->update(0.75f);
-            EXPECT_EQ(p->sprite->is_playing(), s.playing) << int(s.animation);
-            EXPECT_GE(p->sprite->get_frame(), s.lowest) << int(s.animation);
-            EXPECT_LE(p->sprite->get_frame(), s.highest) << int(s.animation);
+            look->update();
+            look->sprite->update(0.75f);
+            EXPECT_EQ(look->sprite->is_playing(), s.playing) << int(s.animation);
+            EXPECT_GE(look->sprite->get_frame(), s.lowest) << int(s.animation);
+            EXPECT_LE(look->sprite->get_frame(), s.highest) << int(s.animation);
         }
 
         // Every other object with its looks, from the records a server sends.

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "engine/ui/edit.h"
+#include "game/drawing/game_drawing.h"
 #include "game/entities/qg_player.h"
 #include "game/match/qg_chat.h"
 #include "game/match/qg_match_controller.h"
@@ -114,8 +115,9 @@ TEST_F(MatchRules, AWatcherRegistersOnceAndADrawingClientShowsTheMatchAndTheBox)
     for (int i = 0; i < 2; ++i) game->on_connect(nullptr, 4, 0, Connection());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "A spectator joins the game.\n");
     CSpriteManager view;  // no window: the label and the box are built but not drawn
+    GameDrawing drawing(&view, nullptr, nullptr);
     game = make_headless_client_session();
-    game->sprite_manager = &view;
+    game->drawing = &drawing;
     auto* controller = new QGMatchController(game.get(), 7, MatchSettings{});
     auto* chat = new QGChat(game.get(), 8);
     game->update(0.0f);
@@ -143,10 +145,11 @@ TEST_F(MatchRules, AWatcherRegistersOnceAndADrawingClientShowsTheMatchAndTheBox)
     game->match_running = false;
     game->update(0.0f);
     EXPECT_FALSE(label->is_visible());
-    chat->set_input_open(true);
-    chat->input->set_text("hello");
-    chat->set_input_open(false);
+    auto* box = look_of<ChatLook>(chat);
+    box->set_open(true);
+    box->input->set_text("hello");
+    box->set_open(false);
     EXPECT_EQ(chat->lines, (std::list<QGChat::Line>{{game->local_player_id, "hello"}}));
-    EXPECT_FALSE(chat->is_input_open() || chat->input->get_text().size());
+    EXPECT_FALSE(box->is_open() || box->input->get_text().size());
     game.reset();
 }

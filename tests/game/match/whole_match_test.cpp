@@ -24,7 +24,7 @@ protected:
     // Connects the next participant; ids follow the order of the calls.
     QGGame& join(ListenerLog* heard = nullptr) {
         const size_t i = clients.size();
-        clients.push_back(std::make_unique<QGGame>(nullptr, nullptr, nullptr, server.port, sf::IpAddress::LocalHost,
+        clients.push_back(std::make_unique<QGGame>(nullptr, server.port, sf::IpAddress::LocalHost,
                                                    results[i].callback(), &clock));
         QGGame& client = *clients.back();
         client.message_hook = Callback<void, const std::string&>(&said[i], &Messages::add);

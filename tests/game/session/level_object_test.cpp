@@ -1,5 +1,5 @@
-// The level object: where it places objects, its life on the server and on clients, the
-// sweetroll draws, the particle effects it plays, the view it fits and follows, and its
+// The level object and its look: where it places objects, its life on the server and on clients,
+// the sweetroll draws, the particle effects it plays, the view it fits and follows, and its
 // ownership of the terrain surface next to the texture that draws it.
 #include "support/level_test_support.h"
 
@@ -13,6 +13,7 @@
 #include "engine/particles/particle_engine.h"
 #include "engine/scene/image_sprite.h"
 #include "engine/scene/sprite_manager.h"
+#include "game/drawing/game_drawing.h"
 
 using namespace session_test;
 using namespace level_test;
@@ -97,9 +98,10 @@ protected:
         Level::TearDown();
     }
     void attach(QGGame& g) {
-        g.sprite_manager = view.get();
-        g.shader_factory = shaders.get();
+        drawing = std::make_unique<GameDrawing>(view.get(), shaders.get(), nullptr);
+        g.drawing = drawing.get();
     }
+    static LevelLook& look(QGLevel* level) { return *look_of<LevelLook>(level); }
     QGLevel* make_level(const LevelParameters& p, unsigned int id = 50) {
         auto* level = new QGLevel(game.get(), id, p);
         game->flush_registrations();
@@ -113,6 +115,7 @@ protected:
 
     std::unique_ptr<CSpriteManager> view;
     std::unique_ptr<CShaderFactory> shaders;
+    std::unique_ptr<GameDrawing> drawing;
     std::unique_ptr<QGGame> game;
 };
 
@@ -203,11 +206,9 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     EXPECT_EQ(game->terrain, level->surface());
     EXPECT_EQ(game->level_width(), 300);
     EXPECT_EQ(game->level_height(), 200);
-    EXPECT_EQ(level->terrain_sprite, nullptr);
-    EXPECT_EQ(level->particle_engine, nullptr);
+    EXPECT_EQ(level->look(), nullptr);
     EXPECT_NE(level->water, nullptr);  // the server's level builds its water
     EXPECT_EQ(level->sweetroll_timer, 2.0f);
-    EXPECT_TRUE(level->updates_on_client());
     EXPECT_FALSE(level->updates_while_paused());
     EXPECT_FALSE(level->reliable);
 
@@ -374,20 +375,12 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
     EXPECT_TRUE(built.empty());
 }
 
-TEST_F(Level, HeadlessClientLevelPlaysNoEffectsAndLetsGoOfItsListener) {
+TEST_F(Level, HeadlessClientLevelHasNoLookAndPlaysNoEffects) {
     auto client = make_headless_client_session();
     auto* level = new QGLevel(client.get(), 12, hills(64, 64));
     client->flush_registrations();
-    EXPECT_EQ(level->terrain_sprite, nullptr);
-    EXPECT_EQ(level->effect_count(), 0);
-    EXPECT_TRUE(client->event_handler->listeners[uint32_t(EQGEventType::SpawnEffect)].is_valid());
-    client->event_handler->dispatch(effect_event(0, 5));
-
-    client->remove_object(12);
-    client->flush_removals();
-    EXPECT_EQ(client->level, nullptr);
+    EXPECT_EQ(level->look(), nullptr);
     EXPECT_FALSE(client->event_handler->listeners[uint32_t(EQGEventType::SpawnEffect)].is_valid());
-    // An effect after the level went reaches nothing.
     client->event_handler->dispatch(effect_event(0, 5));
 }
 
@@ -395,35 +388,32 @@ TEST_F(Level, HeadlessClientLevelPlaysNoEffectsAndLetsGoOfItsListener) {
 
 TEST_F(DrawingClient, TerrainDrawsTheSurfaceThroughTheCachedTextureWithBackgroundAndEffects) {
     QGLevel* level = make_level(hills(512, 256));
-    ASSERT_NE(level->terrain_sprite, nullptr);
-    ASSERT_NE(level->background_sprite, nullptr);
-    ASSERT_NE(level->particle_engine, nullptr);
     CTexture* texture = view->get_texture_manager()->get_texture(false, false, "gfx/dummy.png");
-    EXPECT_EQ(level->terrain_texture, texture);
+    EXPECT_EQ(look(level).terrain_texture, texture);
     EXPECT_EQ(texture->get_surface(), level->surface());
-    EXPECT_TRUE(level->texture_holds_surface());
+    EXPECT_TRUE(look(level).texture_holds_surface());
     EXPECT_FALSE(texture->is_linear_filtering());
-    EXPECT_EQ(level->terrain_sprite->get_texture(), texture);
-    EXPECT_EQ(level->terrain_sprite->get_width(), 512.0f);
-    EXPECT_EQ(level->terrain_sprite->get_height(), 256.0f);
-    EXPECT_GE(view->find_child(level->terrain_sprite), 0);
+    EXPECT_EQ(look(level).terrain_sprite->get_texture(), texture);
+    EXPECT_EQ(look(level).terrain_sprite->get_width(), 512.0f);
+    EXPECT_EQ(look(level).terrain_sprite->get_height(), 256.0f);
+    EXPECT_GE(view->find_child(look(level).terrain_sprite), 0);
 
-    EXPECT_EQ(level->background_sprite->get_parent(), level->terrain_sprite);
-    EXPECT_FLOAT_EQ(level->background_sprite->get_z(), -0.999f);
-    EXPECT_EQ(level->background_sprite->get_width(), 512.0f);
-    ASSERT_NE(level->background_sprite->get_texture(), nullptr);
-    EXPECT_EQ(static_cast<CTexture*>(level->background_sprite->get_texture())->get_name(),
+    EXPECT_EQ(look(level).background_sprite->get_parent(), look(level).terrain_sprite);
+    EXPECT_FLOAT_EQ(look(level).background_sprite->get_z(), -0.999f);
+    EXPECT_EQ(look(level).background_sprite->get_width(), 512.0f);
+    ASSERT_NE(look(level).background_sprite->get_texture(), nullptr);
+    EXPECT_EQ(static_cast<CTexture*>(look(level).background_sprite->get_texture())->get_name(),
               background_name_for(5, background_names));
 
-    EXPECT_EQ(level->particle_engine->get_parent(), level->terrain_sprite);
-    EXPECT_FLOAT_EQ(level->particle_engine->get_z(), 0.2f);
-    EXPECT_GT(level->effect_count(), 0);
+    EXPECT_EQ(look(level).particle_engine->get_parent(), look(level).terrain_sprite);
+    EXPECT_FLOAT_EQ(look(level).particle_engine->get_z(), 0.2f);
+    EXPECT_GT(look(level).effect_count(), 0);
 }
 
 TEST_F(DrawingClient, AnnouncedEffectsStartOnlyForIdsOfTheParticleFile) {
     QGLevel* level = make_level(hills(256, 128));
-    CParticleEngine& engine = *level->particle_engine;
-    const int effects = level->effect_count();
+    CParticleEngine& engine = *look(level).particle_engine;
+    const int effects = look(level).effect_count();
     ASSERT_GT(effects, 0);
     LogCapture log;
     game->event_handler->dispatch(effect_event(0, 6));
@@ -456,10 +446,11 @@ TEST_F(DrawingClient, LevelGivesTheTextureItsOwnImageBackAndFreesNothingTwice) {
     holder->set_texture(dummy);
 
     QGLevel* first = make_level(hills(640, 320));
-    CImageSprite* sprite = first->terrain_sprite;
-    EXPECT_EQ(first->terrain_texture, dummy);
+    CImageSprite* sprite = look(first).terrain_sprite;
+    EXPECT_EQ(look(first).terrain_texture, dummy);
     EXPECT_EQ(dummy->get_image_width(), 640);
     remove_level();
+    EXPECT_FALSE(game->event_handler->listeners[uint32_t(EQGEventType::SpawnEffect)].is_valid());
     EXPECT_FALSE(dummy->get_surface() == nullptr);
     EXPECT_EQ(dummy->get_image_width(), dummy_width);
     EXPECT_TRUE(sprite->is_finished());
@@ -468,7 +459,7 @@ TEST_F(DrawingClient, LevelGivesTheTextureItsOwnImageBackAndFreesNothingTwice) {
 
     // The next level of the same client draws through the same entry again.
     QGLevel* second = make_level(hills(320, 160), 51);
-    EXPECT_EQ(second->terrain_texture, dummy);
+    EXPECT_EQ(look(second).terrain_texture, dummy);
     EXPECT_EQ(dummy->get_image_width(), 320);
     // A blast refreshes the texture from the level's own pixels.
     game->explode({100.0f, 100.0f}, 30.0f);
@@ -481,8 +472,8 @@ TEST_F(DrawingClient, LevelGivesTheTextureItsOwnImageBackAndFreesNothingTwice) {
     view->update(0.0f);
     EXPECT_LT(view->get_texture_manager()->find_texture("gfx/dummy.png"), 0);
     QGLevel* third = make_level(hills(256, 128), 52);
-    EXPECT_TRUE(third->texture_holds_surface());
-    EXPECT_EQ(third->terrain_texture->get_image_width(), 256);
+    EXPECT_TRUE(look(third).texture_holds_surface());
+    EXPECT_EQ(look(third).terrain_texture->get_image_width(), 256);
     // The session goes first, then the services (TearDown): under the sanitizer any second free
     // of a surface would show.
 }
@@ -491,14 +482,14 @@ TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurfac
     CTextureManager* textures = view->get_texture_manager();
     QGLevel* level = make_level(hills(256, 128));
     SDL_Surface* surface = level->surface();
-    ASSERT_TRUE(level->texture_holds_surface());
+    ASSERT_TRUE(look(level).texture_holds_surface());
     const uint64_t before = surface_hash(surface);
 
     // Reloaded in the cache: the texture reads its own image again and only lets go of the terrain.
     CTexture* reloaded = textures->get_texture(false, true, "gfx/dummy.png");
-    EXPECT_EQ(reloaded, level->terrain_texture);
+    EXPECT_EQ(reloaded, look(level).terrain_texture);
     EXPECT_NE(reloaded->get_surface(), surface);
-    EXPECT_FALSE(level->texture_holds_surface());
+    EXPECT_FALSE(look(level).texture_holds_surface());
     EXPECT_EQ(game->terrain, surface);
     // Under the sanitizer, reading a freed surface stops the test here.
     EXPECT_EQ(surface_hash(level->surface()), before);
@@ -510,9 +501,9 @@ TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurfac
     // Unloaded from the cache (after its sprite let go of it): the texture object is gone, the
     // level neither loses its surface nor touches the texture again, through a blast or its end.
     QGLevel* second = make_level(hills(256, 128), 51);
-    second->terrain_sprite->set_texture(nullptr);
+    look(second).terrain_sprite->set_texture(nullptr);
     ASSERT_TRUE(textures->unload_texture("gfx/dummy.png"));
-    EXPECT_FALSE(second->texture_holds_surface());
+    EXPECT_FALSE(look(second).texture_holds_surface());
     EXPECT_EQ(game->terrain, second->surface());
     EXPECT_EQ(surface_hash(second->surface()), before);
     game->explode({100.0f, 60.0f}, 20.0f);
@@ -523,10 +514,10 @@ TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurfac
 TEST_F(DrawingClient, DummyCachedReadOnlyIsMadeWritableForTheLevel) {
     CTexture* cached = view->get_texture_manager()->get_texture(true, false, "gfx/dummy.png");
     QGLevel* level = make_level(hills(200, 100));
-    EXPECT_EQ(level->terrain_texture, cached);
+    EXPECT_EQ(look(level).terrain_texture, cached);
     EXPECT_FALSE(cached->is_read_only());
-    EXPECT_TRUE(level->texture_holds_surface());
-    EXPECT_EQ(level->terrain_sprite->get_width(), 200.0f);
+    EXPECT_TRUE(look(level).texture_holds_surface());
+    EXPECT_EQ(look(level).terrain_sprite->get_width(), 200.0f);
     remove_level();
     EXPECT_NE(cached->get_image_width(), 200);
 }
@@ -536,13 +527,12 @@ TEST_F(DrawingClient, PresetsBeyondTheBackgroundListShowNoPicture) {
     LevelParameters p = hills(128, 64);
     p.gen = 99;
     QGLevel* level = make_level(p);
-    ASSERT_NE(level->background_sprite, nullptr);
-    EXPECT_EQ(level->background_sprite->get_texture(), nullptr);
+    EXPECT_EQ(look(level).background_sprite->get_texture(), nullptr);
     remove_level();
     background_names.clear();
     p.gen = 2;  // an empty list has no picture for any preset
     level = make_level(p, 52);
-    EXPECT_EQ(level->background_sprite->get_texture(), nullptr);
+    EXPECT_EQ(look(level).background_sprite->get_texture(), nullptr);
 }
 
 TEST_F(DrawingClient, WholeLevelIsFittedIntoTheViewAndCentred) {
@@ -575,7 +565,7 @@ TEST_F(DrawingClient, FocusCentresThePointButNeverShowsBeyondTheLevel) {
         float x, y, view_x, view_y;
     } cases[] = {{100, 500, 0, -200}, {1000, 500, -600, -200}, {2000, 1000, 800 - 2048, 600 - 1024}};
     for (const auto& c : cases) {
-        level->focus_view(c.x, c.y);
+        look(level).focus_view(c.x, c.y);
         EXPECT_FLOAT_EQ(view->get_x(), c.view_x) << c.x;
         EXPECT_FLOAT_EQ(view->get_y(), c.view_y) << c.x;
     }
@@ -585,7 +575,7 @@ TEST_F(DrawingClient, FocusCentresThePointButNeverShowsBeyondTheLevel) {
     level = make_level(hills(512, 256), 51);
     view->set_scale(1.0f);
     for (float x : {0.0f, 256.0f, 500.0f}) {
-        level->focus_view(x, 10.0f);
+        look(level).focus_view(x, 10.0f);
         EXPECT_FLOAT_EQ(view->get_x(), 144.0f);
         EXPECT_FLOAT_EQ(view->get_y(), 172.0f);
     }
@@ -603,7 +593,8 @@ TEST_F(DrawingClient, OwnLivingPlayerIsFollowedDuringTheMatchOtherwiseTheLevelIs
     game->players.assign(1, reinterpret_cast<QGPlayer*>(&stand_in));
 
     followed_centre = {1000.0f, 500.0f};
-    // Followed, the point in the middle of the view; dead or without a match, the whole level.
+    // Followed, the point in the middle of the view; from the step after it died, the whole level,
+    // which stays when the match is over.
     const struct {
         bool alive, running;
         float scale;
@@ -611,8 +602,7 @@ TEST_F(DrawingClient, OwnLivingPlayerIsFollowedDuringTheMatchOtherwiseTheLevelIs
     for (const auto& c : cases) {
         followed_alive = c.alive;
         game->match_running = c.running;
-        level->update(0.1f);
-        level->update_sprite();
+        for (int step = 0; step < 2; ++step) look(level).update();
         EXPECT_FLOAT_EQ(view->get_scale(), c.scale) << c.alive << c.running;
         if (c.scale != 2.0f) continue;
         const fvec2d on_screen = view->point_to_global(followed_centre);

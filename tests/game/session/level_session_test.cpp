@@ -15,7 +15,7 @@ using namespace level_test;
 namespace {
 
 std::unique_ptr<QGGame> connect_client(unsigned short port, ConnectResult& result, const NetClock& clock) {
-    return std::make_unique<QGGame>(nullptr, nullptr, nullptr, port, sf::IpAddress::LocalHost, result.callback(),
+    return std::make_unique<QGGame>(nullptr, port, sf::IpAddress::LocalHost, result.callback(),
                                     &clock);
 }
 

@@ -95,7 +95,7 @@ protected:
             server.udp = lossy;
             ASSERT_TRUE(lossy->bind(server.port));
         }
-        client = std::make_unique<QGGame>(nullptr, nullptr, nullptr, server.port, sf::IpAddress::LocalHost,
+        client = std::make_unique<QGGame>(nullptr, server.port, sf::IpAddress::LocalHost,
                                           result.callback(), &clock);
         ASSERT_TRUE(server.accept_players(1));
         ASSERT_TRUE(eventually([&] { return client->active.load(); }));

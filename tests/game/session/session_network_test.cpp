@@ -75,7 +75,7 @@ dvec2d received_position(const QGPhysObject& o) {
 }
 
 std::unique_ptr<QGGame> connect_client(unsigned short port, ConnectResult& result, const NetClock& clock) {
-    return std::make_unique<QGGame>(nullptr, nullptr, nullptr, port, localhost, result.callback(), &clock);
+    return std::make_unique<QGGame>(nullptr, port, localhost, result.callback(), &clock);
 }
 
 // A client session joined to the server as its next connection; the server is then activated.

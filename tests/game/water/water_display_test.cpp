@@ -2,8 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/scene/image_sprite.h"
-#include "game/session/qg_game.h"
-#include "game/water/water.h"
+#include "game/drawing/water.h"
 #include "support/display_game.h"
 #include "support/session_test_support.h"
 
@@ -13,13 +12,11 @@ TEST(WaterDisplay, DrawsTheOccupancyAndTheStaticSurfaceAndPutsTheTargetBack) {
     game().reset_probe();
     load_settings();
     session_test::set_material_colors();
-    QGGame session(QGGame::ServerSide{});
-    session.shader_factory = game().get_shader_factory();
     auto terrain = session_test::make_surface(64, 64);
     session_test::fill(terrain.get(), 0, 48, 32, 16, color_staticwater);
 
     // 8 x 8 cells of 8 pixels: the left half holds water below the top two rows.
-    sph::Water water(nullptr, &session, 64, 64, 8, terrain.get());
+    sph::Water water(nullptr, game().get_shader_factory(), 64, 64, 8, terrain.get());
     ASSERT_EQ(water.cells_per_side(), 8);
     for (uint32_t y = 2; y < 8; ++y)
         for (uint32_t x = 0; x < 4; ++x) water.occupancy.set(x, y, true);
@@ -58,7 +55,7 @@ TEST(WaterDisplay, DrawsTheOccupancyAndTheStaticSurfaceAndPutsTheTargetBack) {
     auto mask_at = [](SDL_Surface* s, int x, int y) { return static_cast<uint32_t*>(s->pixels)[y * s->pitch / 4 + x]; };
     EXPECT_EQ(mask_at(water.static_mask(), 10, 50), 0u);
     EXPECT_EQ(mask_at(water.static_mask(), 40, 50), 0xFFFFFFFFu);
-    sph::Water plain(nullptr, &session, 64, 64, 8, nullptr);
+    sph::Water plain(nullptr, game().get_shader_factory(), 64, 64, 8, nullptr);
     EXPECT_EQ(mask_at(plain.static_mask(), 10, 50), 0xFFFFFFFFu);
 
     // Under a scaled view moved partly off the window, every wet spot in view is still drawn and
@@ -67,7 +64,7 @@ TEST(WaterDisplay, DrawsTheOccupancyAndTheStaticSurfaceAndPutsTheTargetBack) {
         CImageSprite view;
         view.set_scale(3.0f);
         view.set_position(float(ox), float(oy));  // local (x, y) shows at (3x + ox, 3y + oy)
-        sph::Water moved(&view, &session, 128, 128, 8, nullptr);
+        sph::Water moved(&view, game().get_shader_factory(), 128, 128, 8, nullptr);
         for (uint32_t y = 4; y < 12; ++y)
             for (uint32_t x = 2; x < 7; ++x) moved.occupancy.set(x, y, true);
         GLboolean scissor_after = GL_TRUE;

@@ -13,7 +13,7 @@ TEST_F(LevelTest, TheClientKeepsTheServersOccupancyAndBlastsStirTheWater) {
     LoopbackServer server{clock};
     ConnectResult result;
     ASSERT_TRUE(server.start(1));
-    auto player = std::make_unique<QGGame>(nullptr, nullptr, nullptr, server.port, sf::IpAddress::LocalHost,
+    auto player = std::make_unique<QGGame>(nullptr, server.port, sf::IpAddress::LocalHost,
                                            result.callback(), &clock);
     ASSERT_TRUE(server.accept_players(1));
     ASSERT_TRUE(eventually([&] { return player->active.load(); }));
@@ -31,7 +31,7 @@ TEST_F(LevelTest, TheClientKeepsTheServersOccupancyAndBlastsStirTheWater) {
     sph::WaterObject& kept = *player->water_object;
     EXPECT_TRUE(server.game->level->water == &served && player->level->water == &kept);
     EXPECT_EQ(kept.entity_id, served.entity_id);
-    EXPECT_EQ(kept.renderer, nullptr);  // headless: nothing is drawn
+    EXPECT_EQ(kept.look(), nullptr);  // headless: nothing is drawn
     ASSERT_GT(served.particles.size(), 50u);
 
     for (int s = 0; s < 10; ++s) pump();

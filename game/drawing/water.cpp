@@ -1,4 +1,4 @@
-#include "game/water/water.h"
+#include "game/drawing/water.h"
 
 #include <GL/glew.h>
 #include <SDL/SDL.h>
@@ -10,7 +10,7 @@
 #include "engine/gfx/shader.h"
 #include "engine/gfx/texture.h"
 #include "game/config/settings.h"
-#include "game/session/qg_game.h"
+#include "game/drawing/game_drawing.h"
 #include "game/terrain/terrain_carver.h"
 #include "game/terrain/terrain_pixels.h"
 
@@ -116,7 +116,8 @@ void draw_in_bands(CSprite& sprite, SDL_Surface* screen, const WindowMapping& m,
 
 }  // namespace
 
-Water::Water(CSprite* parent_, QGGame* game, int level_width, int level_height, int cell_size, SDL_Surface* terrain)
+Water::Water(CSprite* parent_, CShaderFactory* shaders, int level_width, int level_height, int cell_size,
+             SDL_Surface* terrain)
     : CSprite(parent_), cell_size_(std::max(cell_size, 1)), scale_sprite_(nullptr), water_sprite_(this),
       static_sprite_(this) {
     const unsigned q = unsigned(cell_size_);
@@ -157,17 +158,17 @@ Water::Water(CSprite* parent_, QGGame* game, int level_width, int level_height, 
 
     render_texture_ = new CRenderTexture(side_, side_);
 
-    scale_program_ = make_program(game, "shader/scalewater.frag");
+    scale_program_ = kept_program(shaders, "shader/scalewater.frag");
     if (scale_program_) {
         scale_program_->set_texture("texture", occupancy_texture_);
         scale_program_->set_uniform("texturesize", float(side_));
     }
-    water_program_ = make_program(game, "shader/water.frag");
+    water_program_ = kept_program(shaders, "shader/water.frag");
     if (water_program_) {
         water_program_->set_texture("texture", render_texture_);
         water_program_->set_uniform("texturesize", float(side_) * float(cell_size_));
     }
-    static_program_ = make_program(game, "shader/staticwater.frag");
+    static_program_ = kept_program(shaders, "shader/staticwater.frag");
     if (static_program_) {
         static_program_->set_texture("texture", mask_texture_);
         static_program_->set_uniform("size_x", float(mask_w));
@@ -197,13 +198,6 @@ Water::~Water() {
     // A surface whose texture could not be made is still ours.
     if (!occupancy_texture_ && occupancy_surface_) SDL_FreeSurface(occupancy_surface_);
     if (!mask_texture_ && mask_surface_) SDL_FreeSurface(mask_surface_);
-}
-
-CShaderProgram* Water::make_program(QGGame* game, const char* path) {
-    CShaderFactory* shaders = game ? game->shader_factory : nullptr;
-    if (!shaders) return nullptr;
-    CShaderProgram* program = shaders->get_program(shaders->create_program({shaders->get_shader(GL_FRAGMENT_SHADER, path)}));
-    return program && program->get_id() != 0 ? program : nullptr;
 }
 
 void Water::fade() {

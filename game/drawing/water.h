@@ -8,9 +8,9 @@
 #include "game/terrain/quadtree.h"
 
 class CRenderTexture;
+class CShaderFactory;
 class CShaderProgram;
 class CTexture;
-class QGGame;
 struct SDL_Surface;
 
 namespace sph {
@@ -38,7 +38,9 @@ struct Extent {
 class Water : public CSprite {
 public:
     // cell_size: pixels a side of an occupancy cell; terrain: the level surface (may be null).
-    Water(CSprite* parent, QGGame* game, int level_width, int level_height, int cell_size, SDL_Surface* terrain);
+    // Without shaders nothing is drawn.
+    Water(CSprite* parent, CShaderFactory* shaders, int level_width, int level_height, int cell_size,
+          SDL_Surface* terrain);
     ~Water() override;
     Water(const Water&) = delete;
     Water& operator=(const Water&) = delete;
@@ -61,8 +63,6 @@ public:
     Quadtree<bool> occupancy;
 
 private:
-    CShaderProgram* make_program(QGGame* game, const char* path);
-
     int side_ = 1;
     int cell_size_ = 1;
     bool first_frame_ = true;
