@@ -1,7 +1,5 @@
 #include "client/client_skins.h"
 
-#include "engine/gfx/texture.h"
-#include "engine/scene/image_sprite.h"
 #include "engine/ui/panel.h"
 #include "engine/ui/widget_skin.h"
 
@@ -17,10 +15,7 @@ WidgetSkin skin(CTextureManager* textures, CFont* font = nullptr) {
 void skin_panel(CPanel* panel, CTextureManager* textures, float width, float height) {
     panel->set_width(width);
     panel->set_height(height);
-    CImageSprite* background = panel->get_background();
-    background->set_texture(skin(textures).image("background.png"));
-    background->set_border_x(5);
-    background->set_border_y(5);
+    skin(textures).background(panel->get_background());
     panel->set_client_rect(10, 10, panel->get_width() - 20, panel->get_height() - 20);
 }
 

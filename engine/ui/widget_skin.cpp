@@ -16,24 +16,26 @@ constexpr ColorRGB kDisabledText{64, 64, 64};
 constexpr ColorRGB kNeutral{0, 0, 0};
 constexpr int kAlignLeft = 1;
 
-void slice(CImageSprite* sprite, CTexture* texture) {
-    sprite->set_texture(texture);
-    sprite->set_border_x(5);
-    sprite->set_border_y(5);
-}
-
 }  // namespace
 
 CTexture* WidgetSkin::image(const char* name) const {
     return textures->get_texture(true, false, folder + name);
 }
 
+void WidgetSkin::background(CImageSprite* sprite) const {
+    sprite->set_texture(image("background.png"));
+    sprite->set_border_x(5);
+    sprite->set_border_y(5);
+}
+
 void WidgetSkin::button(CButton* button, float width, float height, std::string text) const {
     button->set_width(width);
     button->set_height(height);
-    slice(button, image("button.png"));
+    button->set_texture(image("button.png"));
     button->set_tile_width(24);
     button->set_tile_height(24);
+    button->set_border_x(5);
+    button->set_border_y(5);
     button->set_text_box(0, 0, button->get_width(), button->get_height());
     button->set_appearance(kNeutral, button->get_font(), 0, 0, 0, std::move(text));
     button->set_state_look(ButtonState::Normal, kDarkText, 0);
@@ -55,7 +57,7 @@ void WidgetSkin::label(CLabel* label, float width, float height, std::string tex
 void WidgetSkin::edit(CEdit* edit, float width, float height, std::string text) const {
     edit->set_width(width);
     edit->set_height(height);
-    slice(edit, image("background.png"));
+    background(edit);
     edit->set_text_color(kDarkText);
     edit->set_text(std::move(text));
     edit->set_text_box(5, 5, edit->get_width() - 10, edit->get_height() - 10);
@@ -104,9 +106,8 @@ void WidgetSkin::scrollbar(CScrollbar* scrollbar, float width, float height, int
     const float slider = float(slider_length);
     part(scrollbar->get_slider_button(), vertical ? width : slider, vertical ? slider : height, "");
 
-    CImageSprite* track = scrollbar->get_track();
-    slice(track, image("background.png"));
-    track->set_size(width, height);
+    background(scrollbar->get_track());
+    scrollbar->get_track()->set_size(width, height);
 }
 
 void WidgetSkin::list_box(CListBox* list, float width, float height, int slider_length) const {
@@ -118,7 +119,7 @@ void WidgetSkin::list_box(CListBox* list, float width, float height, int slider_
     list->set_row_size(24);
     list->set_show_item_sprites(false);
     scrollbar(list->get_scrollbar(), 16, list->get_client_rect().height, slider_length, true);
-    slice(list->get_background(), image("background.png"));
+    background(list->get_background());
 
     // The texture is shared by every list's rows: nearest filtering holds for all of them.
     CCheckbox* row = list->get_row_template();

@@ -7,6 +7,7 @@ class CButton;
 class CCheckbox;
 class CEdit;
 class CFont;
+class CImageSprite;
 class CLabel;
 class CListBox;
 class CScrollbar;
@@ -19,11 +20,12 @@ class CTextureManager;
 // it. Calling one again sets everything again; nothing accumulates.
 struct WidgetSkin {
     CTextureManager* textures = nullptr;
-    std::string folder;       // put before each image name
-    CFont* font = nullptr;    // of scrollbar arrows and list rows
+    std::string folder;     // put before each image name
+    CFont* font = nullptr;  // of scrollbar arrows and list rows
     ColorRGB selected_row_text{12, 12, 12};
 
-    CTexture* image(const char* name) const;
+    // background.png with 5-pixel borders: panels, edits, scrollbar tracks, lists.
+    void background(CImageSprite* sprite) const;
     void button(CButton* button, float width, float height, std::string text) const;
     // Left-aligned dark text over the whole label; the label keeps its font.
     static void label(CLabel* label, float width, float height, std::string text);
@@ -35,4 +37,7 @@ struct WidgetSkin {
                    bool vertical) const;
     // Vertical, rows 24 high drawn from nearest-filtered frames, a 16-wide scrollbar.
     void list_box(CListBox* list, float width, float height, int slider_length) const;
+
+private:
+    CTexture* image(const char* name) const;
 };

@@ -321,9 +321,7 @@ TEST_F(WidgetDisplayTest, ChildrenAreClippedToTheClientRect) {
     panel->set_width(100);
     panel->set_height(60);
     panel->set_client_rect(10, 10, 80, 40);
-    panel->get_background()->set_texture(skin.image("background.png"));
-    panel->get_background()->set_border_x(5);
-    panel->get_background()->set_border_y(5);
+    skin.background(panel->get_background());
     auto* wide = new CButton(panel, font);
     skin.button(wide, 200, 24, "");
     wide->CSprite::set_x(-30);
