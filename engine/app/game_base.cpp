@@ -11,10 +11,10 @@
 
 #include "engine/app/fps_control.h"
 #include "engine/app/native_window.h"
+#include "engine/audio/audio.h"
 #include "engine/core/files.h"
 #include "engine/core/logger.h"
 #include "engine/core/random.h"
-#include "engine/audio/audio.h"
 #include "engine/gfx/font.h"
 #include "engine/gfx/gl_support.h"
 #include "engine/gfx/shader.h"
