@@ -10,7 +10,7 @@
 #include "client/qc_scoreboard.h"
 #include "client/qc_spawn_select.h"
 #include "engine/app/fps_control.h"
-#include "engine/gfx/audio.h"
+#include "engine/audio/audio.h"
 #include "engine/gfx/font.h"
 #include "engine/gfx/shader.h"
 #include "engine/gfx/texture_manager.h"

@@ -11,13 +11,12 @@ class CLabel;
 class CListBox;
 class CScrollbar;
 
-// The editor's widget looks: sizes, images under gfx\partEd\ (from the editor's one texture
-// manager), frames per state, sliced borders, text areas and colours. Each runs right after a
-// widget is constructed and before it is added to its container.
+// The editor's widget looks: the stock skin (engine/ui/widget_skin.h) with the images under
+// gfx\partEd\ from the editor's one texture manager. Each runs right after a widget is
+// constructed and before it is added to its container.
 void editor_skin_button(CButton* button, float width, float height, std::string text);
 void editor_setup_label(CLabel* label, float width, float height, std::string text);
 void editor_skin_edit(CEdit* edit, float width, float height, std::string text);
-// Always 24 high.
 void editor_skin_checkbox(CCheckbox* checkbox, float width, std::string text);
 void editor_skin_scrollbar(CScrollbar* scrollbar, int slider_length, float width, float height,
                            bool vertical);

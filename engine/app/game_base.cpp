@@ -11,18 +11,16 @@
 
 #include "engine/app/fps_control.h"
 #include "engine/app/native_window.h"
+#include "engine/audio/audio.h"
 #include "engine/core/files.h"
 #include "engine/core/logger.h"
 #include "engine/core/random.h"
-#include "engine/gfx/audio.h"
 #include "engine/gfx/font.h"
 #include "engine/gfx/gl_support.h"
 #include "engine/gfx/shader.h"
 #include "platform/console.h"
 #include "platform/paths.h"
 
-int CGameBase::window_width = 0;
-int CGameBase::window_height = 0;
 bool CGameBase::is_fullscreen = false;
 unsigned long CGameBase::window_handle = 0;
 CAudio* CGameBase::audio = nullptr;
@@ -314,32 +312,6 @@ void CGameBase::resize_render_target(int width, int height) {
     window_height = height;
     specify_render_target_storage(width, height);
     setup_projection(0, 0, width, height, 0, 0, 0, 0);
-}
-
-bool CGameBase::setup_projection(int x, int y, int width, int height, float view_x, float view_y,
-                                 float view_width, float view_height) {
-    if (!(double(x) + width > 0 && double(y) + height > 0 && x < window_width && y < window_height)) {
-        return false;
-    }
-    int left = std::max(0, x);
-    int top = std::max(0, y);
-    int right = std::min(x + width, window_width);
-    int bottom = std::min(y + height, window_height);
-    int visible_w = right - left;
-    int visible_h = bottom - top;
-    if (visible_w <= 0 || visible_h <= 0) return false;  // a rectangle of no area shows nothing
-
-    glViewport(left, window_height - top - visible_h, visible_w, visible_h);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    double proj_left = double(view_x) - (x - left);
-    double proj_top = double(view_y) - (y - top);
-    double proj_w = view_width != 0 ? double(visible_w) / width * view_width : double(visible_w);
-    double proj_h = view_height != 0 ? double(visible_h) / height * view_height : double(visible_h);
-    glOrtho(proj_left, proj_left + proj_w, proj_top + proj_h, proj_top, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    return true;
 }
 
 CFontFactory* CGameBase::get_font_factory() {

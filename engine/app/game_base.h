@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/gfx/viewport.h"
+
 class CAudio;
 class CFontFactory;
 class CFPSControl;
@@ -14,7 +16,7 @@ class CShaderProgram;
 // The application object of every windowed program: SDL 1.2 window with an OpenGL context, an
 // off-screen render target that each frame is drawn into, the frame loop, event dispatch to the
 // virtual hooks, and presentation through an optional post-process program.
-class CGameBase {
+class CGameBase : public CViewport {
 public:
     // Opens the window; a failure that leaves no usable window ends the process (code 1, or -1
     // for a render target that is not complete). A resizable window (never full screen) lets
@@ -60,12 +62,6 @@ public:
     void draw_frame(SDL_Surface* target_screen);
     void resize_render_target(int width, int height);
 
-    // Viewport on the window rectangle (y down, clipped to the window) with a 2D projection that
-    // shows the view rectangle there; a view size of 0 maps one unit to one pixel. False, with
-    // nothing changed, when the rectangle does not overlap the window.
-    static bool setup_projection(int x, int y, int width, int height, float view_x, float view_y,
-                                 float view_width, float view_height);
-
     CFontFactory* get_font_factory();
     CShaderFactory* get_shader_factory();
     static CAudio* get_audio();
@@ -93,8 +89,6 @@ public:
     std::vector<bool> key_down;
     CFPSControl* fps_control = nullptr;
 
-    static int window_width;
-    static int window_height;
     static bool is_fullscreen;
     static unsigned long window_handle;
     static CAudio* audio;

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/app/game_base.h"
 #include "engine/gfx/font.h"
+#include "engine/gfx/viewport.h"
 
 namespace {
 
@@ -162,7 +162,7 @@ void CLabelSprite::draw_label_text(SDL_Surface* screen) {
     const float vx = float(viewport[0]);
     const float vw = float(viewport[2]);
     const float vh = float(viewport[3]);
-    const float vtop = float(CGameBase::window_height - viewport[1] - viewport[3]);
+    const float vtop = float(CViewport::window_height - viewport[1] - viewport[3]);
 
     const TextBox b = text_box;
     const QuadBounds region =
@@ -179,9 +179,9 @@ void CLabelSprite::draw_label_text(SDL_Surface* screen) {
     const int cy = int(std::floor(top));
     const int cw = int(std::ceil(right)) - cx;
     const int ch = int(std::ceil(bottom)) - cy;
-    if (CGameBase::setup_projection(cx, cy, cw, ch, float(cx), float(cy), float(cw), float(ch))) {
+    if (CViewport::setup_projection(cx, cy, cw, ch, float(cx), float(cy), float(cw), float(ch))) {
         draw_text(screen);
-        CGameBase::setup_projection(viewport[0], int(vtop), viewport[2], viewport[3], vx, vtop, vw,
+        CViewport::setup_projection(viewport[0], int(vtop), viewport[2], viewport[3], vx, vtop, vw,
                                     vh);
     }
 }

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/app/game_base.h"
+#include "engine/gfx/viewport.h"
 #include "engine/scene/sprite_math.h"
 
 bool CInterfaceContainer::pressed_child_to_front = false;
@@ -74,7 +74,7 @@ void CInterfaceContainer::draw(SDL_Surface* screen) {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     const float vx = float(viewport[0]);
-    const float vy = float(CGameBase::window_height - (viewport[1] + viewport[3]));
+    const float vy = float(CViewport::window_height - (viewport[1] + viewport[3]));
     const float vw = float(viewport[2]);
     const float vh = float(viewport[3]);
 
@@ -98,9 +98,9 @@ void CInterfaceContainer::draw(SDL_Surface* screen) {
     const int t = int(std::floor(top));
     const int w = int(std::ceil(right)) - l;
     const int h = int(std::ceil(bottom)) - t;
-    if (!CGameBase::setup_projection(l, t, w, h, float(l), float(t), float(w), float(h))) return;
+    if (!CViewport::setup_projection(l, t, w, h, float(l), float(t), float(w), float(h))) return;
     CSpriteManager::draw(screen);
-    CGameBase::setup_projection(int(vx), int(vy), int(vw), int(vh), vx, vy, vw, vh);
+    CViewport::setup_projection(int(vx), int(vy), int(vw), int(vh), vx, vy, vw, vh);
 }
 
 // --- children ---

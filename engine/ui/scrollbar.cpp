@@ -230,14 +230,3 @@ void CScrollbar::on_key_released(const SDL_KeyboardEvent& event) {
     if (!passes_input_gate()) return;
     CInterfaceContainer::on_key_released(event);
 }
-
-void shape_scrollbar(CScrollbar* scrollbar, float width, float height, bool vertical) {
-    scrollbar->set_vertical(vertical);
-    scrollbar->set_width(width);
-    scrollbar->set_height(height);
-    scrollbar->set_client_rect(0, 0, scrollbar->get_width(), scrollbar->get_height());
-    scrollbar->set_minimum(0);
-    scrollbar->set_maximum(100);
-    scrollbar->set_step(1);
-    scrollbar->set_value(0);
-}

@@ -82,7 +82,3 @@ private:
     static constexpr int kMaxRangeNesting = 4;
     int range_nesting = 0;
 };
-
-// What every skin does first: the bar's direction and size, and a range of 0 to 100 in steps of
-// 1, at 0.
-void shape_scrollbar(CScrollbar* scrollbar, float width, float height, bool vertical);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/core/callback.h"
-#include "engine/gfx/color_grid.h"
+#include "engine/image/color_grid.h"
 #include "game/levelgen/level_parameters.h"
 
 // The level generator: free functions that turn LevelParameters into a terrain surface whose

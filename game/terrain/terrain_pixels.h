@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "engine/core/geometry.h"
-#include "engine/gfx/color_grid.h"
+#include "engine/image/color_grid.h"
 
 // Pixel access to a terrain surface. The generator makes 32-bit surfaces with alpha in bits
 // 24-31, red 16-23, green 8-15 and blue 0-7; those take the fast path. Other layouts go through

@@ -4,7 +4,7 @@
 #include <SDL/SDL_mixer.h>
 
 #include "engine/app/fps_control.h"
-#include "engine/gfx/audio.h"
+#include "engine/audio/audio.h"
 #include "engine/gfx/texture_manager.h"
 #include "support/display_game.h"
 #include "support/media_test_support.h"

@@ -9,8 +9,8 @@
 #include <set>
 
 #include "engine/core/files.h"
-#include "engine/gfx/color_grid.h"
 #include "engine/gfx/shader.h"
+#include "engine/image/color_grid.h"
 #include "platform/paths.h"
 #include "support/media_test_support.h"
 #include "support/shader_test_support.h"

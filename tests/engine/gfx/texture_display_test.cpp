@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/gfx/color_grid.h"
 #include "engine/gfx/texture_manager.h"
+#include "engine/image/color_grid.h"
 #include "support/display_game.h"
 #include "support/media_test_support.h"
 

@@ -16,6 +16,7 @@
 #include "engine/ui/list_box.h"
 #include "engine/ui/panel.h"
 #include "engine/ui/scrollbar.h"
+#include "engine/ui/widget_skin.h"
 #include "platform/clipboard.h"
 #include "support/display_game.h"
 #include "support/widget_test_support.h"
@@ -35,7 +36,6 @@ const ColorRGBA kBoxThird{150, 150, 150, 255};
 const ColorRGBA kRowNormal{240, 240, 234, 255};
 const ColorRGBA kRowSelected{52, 84, 150, 255};
 const ColorRGBA kBlack{0, 0, 0, 255};
-const ColorRGB kDarkText{12, 12, 12};
 
 ColorRGBA inverted(ColorRGBA c) { return {uint8_t(255 - c.r), uint8_t(255 - c.g), uint8_t(255 - c.b), 255}; }
 
@@ -91,7 +91,7 @@ protected:
         platform::clipboard_set_text("");
         root = std::make_unique<CInterfaceContainer>(nullptr, &textures);
         shape(*root, float(kWidth), float(kHeight));
-        font = fonts.get_font(14, "fnt\\DejaVuSans.ttf");
+        font = skin.font = fonts.get_font(14, "fnt\\DejaVuSans.ttf");
         clicks = 0;
         last_sender = nullptr;
         check_changes.clear();
@@ -175,77 +175,6 @@ protected:
         game().run_some_frames(1);
     }
 
-    CTexture* image(const std::string& name) { return textures.get_texture(true, false, "gfx\\" + name); }
-
-    // The client's look, in short: sliced button frames by state, dark text.
-    void skin_button(CButton* b, float w, float h, const std::string& text) {
-        b->set_width(w);
-        b->set_height(h);
-        b->set_texture(image("button.png"));
-        b->set_tile_width(24);
-        b->set_tile_height(24);
-        b->set_border_x(5);
-        b->set_border_y(5);
-        b->set_text_box(0, 0, b->get_width(), b->get_height());
-        b->set_appearance(ColorRGB{}, b->get_font(), 0, 0, 0, text);
-        still_frames(b, {0, 1, 2, 3});
-    }
-    // One still frame of the skin per state, dark text except for a selected (checked) state.
-    static void still_frames(CStatefulLabel* l, std::vector<int> frames, ColorRGB checked = kDarkText) {
-        for (int s = 0; s < int(frames.size()); ++s) {
-            l->get_appearance(s)->text_color = s == 1 ? checked : kDarkText;
-            l->get_appearance(s)->first_frame = l->get_appearance(s)->last_frame = frames[s];
-        }
-        l->refresh_appearance();
-    }
-    void skin_checkbox(CCheckbox* c, float w, const std::string& text) {
-        c->set_width(w);
-        c->set_height(24);
-        c->set_texture(image("checkbox.png"));
-        c->set_tile_width(28);
-        c->set_tile_height(24);
-        c->set_border_x(14);
-        c->set_border_y(5);
-        c->apply_state(0);
-        c->set_text_box(24, 0, c->get_width() - 24, c->get_height());
-        c->set_horizontal_alignment(AlignStart);
-        c->set_appearance(ColorRGB{}, c->get_font(), 0, 0, 0, text);
-        still_frames(c, {1, 0, 2});
-    }
-    void skin_scrollbar(CScrollbar* bar, float w, float h, int slider, bool vertical) {
-        bar->set_vertical(vertical);
-        bar->set_width(w);
-        bar->set_height(h);
-        skin_button(bar->get_decrease_button(), vertical ? w : 16, vertical ? 16 : h, "-");
-        skin_button(bar->get_increase_button(), vertical ? w : 16, vertical ? 16 : h, "+");
-        skin_button(bar->get_slider_button(), vertical ? w : float(slider),
-                    vertical ? float(slider) : h, "");
-        bar->get_track()->set_texture(image("background.png"));
-        bar->get_track()->set_border_x(5);
-        bar->get_track()->set_border_y(5);
-        bar->get_track()->set_size(w, h);
-    }
-    void skin_list_box(CListBox* list, float w, float h) {
-        list->set_vertical(true);
-        list->set_width(w);
-        list->set_height(h);
-        list->set_client_rect(5, 5, w - 10, h - 10);
-        list->set_scrollbar_thickness(16);
-        list->set_row_size(24);
-        skin_scrollbar(list->get_scrollbar(), 16, h - 10, 40, true);
-        list->get_background()->set_texture(image("background.png"));
-        list->get_background()->set_border_x(5);
-        list->get_background()->set_border_y(5);
-        CCheckbox* row = list->get_row_template();
-        row->set_texture(image("lb_entry.png"));
-        row->get_texture()->set_linear_filtering(false);
-        row->set_tile_width(30);
-        row->set_tile_height(30);
-        row->set_horizontal_alignment(AlignStart);
-        row->set_appearance(ColorRGB{}, font, 0, 0, 0, "");
-        still_frames(row, {0, 2, 1}, ColorRGB{230, 230, 230});
-    }
-
     template <typename W>
     W* add(W* widget, float x, float y) {
         widget->CSprite::set_x(x);
@@ -256,7 +185,7 @@ protected:
     // A skinned button, 24 high, whose clicks are counted.
     CButton* add_button(float x, float y, float w, const std::string& text) {
         auto* b = add(new CButton(root.get(), font), x, y);
-        skin_button(b, w, 24, text);
+        skin.button(b, w, 24, text);
         b->on_click = &count_click;
         return b;
     }
@@ -271,6 +200,8 @@ protected:
     CTextureManager textures;
     CFontFactory fonts;
     CFont* font = nullptr;
+    // The client's look: its images, light text on selected rows.
+    WidgetSkin skin{&textures, "gfx\\", nullptr, ColorRGB{230, 230, 230}};
     std::unique_ptr<CInterfaceContainer> root;
 };
 
@@ -341,7 +272,7 @@ TEST_F(WidgetDisplayTest, ADisabledButtonKeepsItsLookUntilEnabled) {
 
 TEST_F(WidgetDisplayTest, ACheckboxTogglesWithTheLeftButtonAndReportsEveryRelease) {
     auto* box = add(new CCheckbox(root.get(), font), 20, 60);
-    skin_checkbox(box, 150, "Sound");
+    skin.checkbox(box, 150, "Sound");
     box->set_on_change(&record_check);
     frame();
     EXPECT_PIXEL(27, 72, kBoxFill);
@@ -390,11 +321,9 @@ TEST_F(WidgetDisplayTest, ChildrenAreClippedToTheClientRect) {
     panel->set_width(100);
     panel->set_height(60);
     panel->set_client_rect(10, 10, 80, 40);
-    panel->get_background()->set_texture(image("background.png"));
-    panel->get_background()->set_border_x(5);
-    panel->get_background()->set_border_y(5);
+    skin.background(panel->get_background());
     auto* wide = new CButton(panel, font);
-    skin_button(wide, 200, 24, "");
+    skin.button(wide, 200, 24, "");
     wide->CSprite::set_x(-30);
     panel->add_child(wide);
     frame();
@@ -432,7 +361,7 @@ TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
     panel->set_client_rect(10, 10, 100, 60);
     panel->set_draggable(true);
     auto* button = new CButton(panel, font);
-    skin_button(button, 40, 24, "");
+    skin.button(button, 40, 24, "");
     panel->add_child(button);  // at the client rect's corner: 60..100, 60..84
 
     // A press on the child button is the button's: no drag.
@@ -473,7 +402,7 @@ TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
 
 TEST_F(WidgetDisplayTest, ScrollbarArrowsWheelAndKeysStepTheValue) {
     auto* bar = add(new CScrollbar(root.get()), 100, 20);
-    skin_scrollbar(bar, 20, 150, 30, true);
+    skin.scrollbar(bar, 20, 150, 30, true);
     bar->set_maximum(10);
     bar->set_on_value_change(&record_value);
     frame();
@@ -511,7 +440,7 @@ TEST_F(WidgetDisplayTest, ScrollbarArrowsWheelAndKeysStepTheValue) {
 
 TEST_F(WidgetDisplayTest, DraggingTheSliderMovesTheValueAlongTheTrack) {
     auto* bar = add(new CScrollbar(root.get()), 20, 100);
-    skin_scrollbar(bar, 232, 20, 32, false);  // free track: 232 - 16 - 16 - 32 = 168
+    skin.scrollbar(bar, 232, 20, 32, false);  // free track: 232 - 16 - 16 - 32 = 168
     bar->set_maximum(84);
     frame();
     // Slider from 36 to 68 at value 0.
@@ -537,7 +466,7 @@ TEST_F(WidgetDisplayTest, DraggingTheSliderMovesTheValueAlongTheTrack) {
 
 TEST_F(WidgetDisplayTest, AListSelectsAndReportsRowsAndScrollsWithTheWheel) {
     auto* list = add(new CListBox(root.get()), 20, 20);
-    skin_list_box(list, 200, 110);  // client 190 x 100 from (25, 25): four rows and a bit
+    skin.list_box(list, 200, 110, 40);  // client 190 x 100 from (25, 25): four rows and a bit
     list->set_on_select(&record_select);
     for (const char* name : {"alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta"}) {
         list->add_item(name, -1);
@@ -599,13 +528,7 @@ protected:
     void SetUp() override {
         WidgetDisplayTest::SetUp();
         edit = add(new CEdit(root.get(), font), 20, 20);
-        edit->set_width(200);
-        edit->set_height(30);
-        edit->set_texture(image("background.png"));
-        edit->set_border_x(5);
-        edit->set_border_y(5);
-        edit->set_text_color(kDarkText);
-        edit->set_text_box(5, 5, 190, 20);
+        skin.edit(edit, 200, 30, "");
         edit->set_horizontal_alignment(AlignStart);
         edit->set_on_text_change(&count_text);
         edit->set_on_key(&count_key);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/core/ini.h"
-#include "engine/gfx/color_grid.h"
+#include "engine/image/color_grid.h"
 #include "game/config/object_definitions.h"
 #include "game/config/settings.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/core/files.h"
-#include "engine/gfx/color_grid.h"
+#include "engine/image/color_grid.h"
 #include "game/config/settings.h"
 #include "game/levelgen/level_generator.h"
 #include "support/shader_test_support.h"

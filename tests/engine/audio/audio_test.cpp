@@ -10,8 +10,8 @@
 #include <iostream>
 #include <thread>
 
+#include "engine/audio/audio.h"
 #include "engine/core/ini.h"
-#include "engine/gfx/audio.h"
 #include "support/media_test_support.h"
 #include "support/test_support.h"
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "engine/gfx/color_grid.h"
+#include "engine/image/color_grid.h"
 
 namespace {
 

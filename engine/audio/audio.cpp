@@ -1,4 +1,4 @@
-#include "engine/gfx/audio.h"
+#include "engine/audio/audio.h"
 
 #include <SDL/SDL.h>
 

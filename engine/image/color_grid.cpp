@@ -1,4 +1,4 @@
-#include "engine/gfx/color_grid.h"
+#include "engine/image/color_grid.h"
 
 #include <SDL/SDL.h>
 #include <SDL/SDL_image.h>
