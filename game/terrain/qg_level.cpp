@@ -208,9 +208,7 @@ void QGLevel::write_creation_event(QGEvent& event) const {
     LevelCreation record;
     record.level_entity_id = entity_id;
     record.parameters = parameters;
-    ByteBuffer bytes;
-    write_level_creation(bytes, record);
-    event.set_payload(bytes);
+    event.set_payload(record_bytes(record));
 }
 
 bool QGLevel::followed_player(dvec2d& centre) const {
@@ -319,9 +317,9 @@ int QGLevel::effect_count() const {
 void QGLevel::on_spawn_effect(const void* payload) {
     if (!particle_engine || !payload) return;
     // The dispatcher hands over only payloads of the type's full size.
-    ByteBuffer in(static_cast<const uint8_t*>(payload), kEffectSpawnSize);
+    ByteBuffer in(payload, record_size<EffectSpawn>());
     EffectSpawn spawn;
-    if (!read_effect_spawn(in, spawn)) return;
+    if (!read_record(in, spawn)) return;
     if (spawn.effect_id < 0 || spawn.effect_id >= particle_engine->get_effect_count()) {
         log_message(LogLevel::Warning,
                     "Ignored particle effect " + std::to_string(spawn.effect_id) + ": the particle file holds " +
@@ -360,21 +358,17 @@ void QGLevel::refresh_texture(const PixelRect& area) {
 
 void generate_level_action(QGEventHandler& handler, const QGEvent& event) {
     LevelCreation record;
-    if (!decode_level_creation(event.data.data(), event.data.size(), record)) return;
-    handler.game->generate_level(record);
+    if (event.read(record)) handler.game->generate_level(record);
 }
 
 void explode_action(QGEventHandler& handler, const QGEvent& event) {
-    ByteBuffer in = event.reader();
     Explosion blast;
-    if (!read_explosion(in, blast)) return;
-    handler.game->explode({blast.x, blast.y}, blast.radius);
+    if (event.read(blast)) handler.game->explode({blast.x, blast.y}, blast.radius);
 }
 
 void create_map_synchronizer_action(QGEventHandler& handler, const QGEvent& event) {
-    ByteBuffer in = event.reader();
-    uint32_t id = 0, target = 0;
-    if (!in.read_u32_le(id) || !in.read_u32_le(target)) return;
-    auto* synchronizer = new QGMapSynchronizer(handler.game, id, target);
+    MapSynchronizerRecord r;
+    if (!event.read(r)) return;
+    auto* synchronizer = new QGMapSynchronizer(handler.game, r.entity_id, r.target);
     if (!synchronizer->is_registered()) delete synchronizer;
 }
