@@ -221,7 +221,8 @@ void QCGamePlay::send_aim() {
     const dvec2d& aim = player->aim.get();
     const double dx = double(point.x) - aim.x, dy = double(point.y) - aim.y;
     if (std::sqrt(dx * dx + dy * dy) <= 1.0) return;
-    client_game->event_handler->post(EQGEventType::Aim, record_bytes(PlayerAim{client_game->local_player_id, point.x, point.y}), false);
+    const PlayerAim record{client_game->local_player_id, point.x, point.y};
+    client_game->event_handler->post(EQGEventType::Aim, record_bytes(record), false);
 }
 
 void QCGamePlay::fade_damage_flash() {

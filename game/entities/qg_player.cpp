@@ -166,9 +166,8 @@ void QGPlayer::change_health(const DamageCause& cause, float delta) {
 
     health += delta;
     if (delta < 0.0f) {
-        ByteBuffer hit;
-        hit.write_u32_le(player_index);
-        if (game->event_handler) game->event_handler->post(EQGEventType::PlayerHit, hit, true);
+        if (game->event_handler)
+            game->event_handler->post(EQGEventType::PlayerHit, record_bytes(IdRecord{player_index}), true);
         if (cause.type != DamageType::Drowning)
             post_spawn_effect(game, player_hit_effect_id, player_hit_particles, player_hit_particle_time,
                               collider_centre());

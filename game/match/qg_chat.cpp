@@ -66,11 +66,9 @@ void QGChat::build_input_box() {
 }
 
 void QGChat::write_creation_event(QGEvent& event) const {
-    ByteBuffer record;
-    record.write_u32_le(entity_id);
     event.set_type(EQGEventType::CreateChat);
     event.set_delayed(false);
-    event.set_payload(record);
+    event.set_payload(record_bytes(IdRecord{entity_id}));
 }
 
 bool QGChat::is_input_open() const { return input && input->is_visible(); }

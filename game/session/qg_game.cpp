@@ -372,11 +372,7 @@ void QGGame::remove_object(unsigned int id) {
         // A second removal of the same id within a step is the same removal.
         if (!objects.count(id) || !removal_queue.insert(id).second) return;
     }
-    if (is_server && event_handler) {
-        ByteBuffer record;
-        record.write_u32_le(id);
-        event_handler->post(EQGEventType::RemoveObject, record, true);
-    }
+    if (is_server && event_handler) event_handler->post(EQGEventType::RemoveObject, record_bytes(IdRecord{id}), true);
 }
 
 QGObject* QGGame::find_object(unsigned int id) const {
