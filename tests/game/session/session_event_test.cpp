@@ -484,9 +484,12 @@ TEST(SessionRecords, SpawnPositionsAndGameParametersRoundTrip) {
         SpawnPositions kept;
         kept.count = 3;
         ByteBuffer h = record_bytes(hostile);
+        write_record(h, s);
         EXPECT_FALSE(read_record(h, kept));
         EXPECT_EQ(kept.count, 3u);
         EXPECT_EQ(kept.positions[0].x, 0.0f);
+        // The refused record is passed over whole: the one behind it reads.
+        EXPECT_TRUE(read_record(h, kept) && kept.count == 2u && h.at_end());
     }
 
     GameParameters p;
@@ -495,8 +498,4 @@ TEST(SessionRecords, SpawnPositionsAndGameParametersRoundTrip) {
     ByteBuffer g;
     write_record(g, p);
     EXPECT_EQ(std::memcmp(g.data(), &p, sizeof p), 0);
-    ByteBuffer cut(g.data(), 15);
-    GameParameters q;
-    EXPECT_FALSE(read_record(cut, q));
-    EXPECT_EQ(q.player_count, 0u);
 }
