@@ -54,7 +54,7 @@ TEST(QGEventTest, SetTypeSizesThePayloadAndCopiesAreDeep) {
     EXPECT_EQ(e.data[0], 9);
     e.set_type(EQGEventType::Explode);
     EXPECT_EQ(e.data, std::vector<uint8_t>(12, 0));
-    e.set_type(EQGEventType(30));
+    e.set_type(EQGEventType(kEventTypeCount));
     EXPECT_EQ(e.size(), 0u);
 
     QGEvent a(EQGEventType::RemoveObject, true);
