@@ -221,9 +221,8 @@ void QCGamePlay::send_aim() {
     const dvec2d& aim = player->aim.get();
     const double dx = double(point.x) - aim.x, dy = double(point.y) - aim.y;
     if (std::sqrt(dx * dx + dy * dy) <= 1.0) return;
-    ByteBuffer record;
-    write_player_aim(record, PlayerAim{client_game->local_player_id, point.x, point.y});
-    client_game->event_handler->post(EQGEventType::Aim, record, false);
+    const PlayerAim record{client_game->local_player_id, point.x, point.y};
+    client_game->event_handler->post(EQGEventType::Aim, record_bytes(record), false);
 }
 
 void QCGamePlay::fade_damage_flash() {
@@ -310,9 +309,9 @@ void QCGamePlay::on_match_over(const void*) {
 
 void QCGamePlay::on_play_sound(const void* payload) {
     if (!payload) return;
-    ByteBuffer bytes(static_cast<const uint8_t*>(payload), kSoundRequestSize);
+    ByteBuffer bytes(payload, record_size<SoundRequest>());
     SoundRequest request;
-    if (!read_sound_request(bytes, request)) return;
+    if (!read_record(bytes, request)) return;
     // A negative loop count would loop for ever.
     CGameBase::get_audio()->play_sound(request.sound_id, int(std::min<uint32_t>(request.second_word, 0x7fffffff)));
 }

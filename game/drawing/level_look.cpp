@@ -154,9 +154,9 @@ int LevelLook::effect_count() const { return particle_engine->get_effect_count()
 void LevelLook::on_spawn_effect(const void* payload) {
     if (!payload) return;
     // The dispatcher hands over only payloads of the type's full size.
-    ByteBuffer in(static_cast<const uint8_t*>(payload), kEffectSpawnSize);
+    ByteBuffer in(static_cast<const uint8_t*>(payload), record_size<EffectSpawn>());
     EffectSpawn spawn;
-    if (!read_effect_spawn(in, spawn)) return;
+    if (!read_record(in, spawn)) return;
     if (spawn.effect_id < 0 || spawn.effect_id >= particle_engine->get_effect_count()) {
         log_message(LogLevel::Warning,
                     "Ignored particle effect " + std::to_string(spawn.effect_id) + ": the particle file holds " +

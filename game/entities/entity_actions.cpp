@@ -29,13 +29,6 @@ T* kept(T* object) {
     return object;
 }
 
-// Reads the payload with the record's reader; false when it was refused.
-template <typename Record>
-bool decode(const QGEvent& event, bool (*reader)(ByteBuffer&, Record&), Record& out) {
-    ByteBuffer in = event.reader();
-    return reader(in, out);
-}
-
 // --- the level's placements and the session's hooks into the player (server) ---
 
 bool build_special_item(QGGame& game, unsigned int definition, const dvec2d& position) {
@@ -95,7 +88,7 @@ unsigned int join_team(unsigned int player_id, unsigned int player_count, bool t
 
 void create_player_action(QGEventHandler& handler, const QGEvent& event) {
     PlayerRecord r;
-    if (!decode(event, &read_player_record, r)) return;
+    if (!event.read(r)) return;
     QGPlayer* player = kept(new QGPlayer(handler.game, r.entity_id, r.player_index, r.team, r.name));
     if (!player) return;
     player->position = r.position;
@@ -106,9 +99,8 @@ void create_player_action(QGEventHandler& handler, const QGEvent& event) {
 void join_game_action(QGEventHandler& handler, const QGEvent& event) {
     QGGame* game = handler.game;
     if (!game->is_server) return;
-    ByteBuffer in = event.reader();
     JoinRequest request;
-    if (!read_join_request(in, request)) return;
+    if (!event.read(request)) return;
     const unsigned int id = request.player_id;
     if (id >= game->rules.player_count || game->match_running) return;
     // One player per connection: a repeated request changes nothing.
@@ -123,19 +115,19 @@ void join_game_action(QGEventHandler& handler, const QGEvent& event) {
 
 void input_action(QGEventHandler& handler, const QGEvent& event) {
     PlayerInput input;
-    if (!decode(event, &read_player_input, input)) return;
+    if (!event.read(input)) return;
     if (QGPlayer* player = handler.game->get_player(input.player_index)) player->apply_input(input);
 }
 
 void aim_action(QGEventHandler& handler, const QGEvent& event) {
     PlayerAim aim;
-    if (!decode(event, &read_player_aim, aim)) return;
+    if (!event.read(aim)) return;
     if (QGPlayer* player = handler.game->get_player(aim.player_index)) player->set_aim(aim);
 }
 
 void create_item_action(QGEventHandler& handler, const QGEvent& event) {
     ItemRecord r;
-    if (!decode(event, &read_item_record, r)) return;
+    if (!event.read(r)) return;
     QGItem* item = kept(new QGItem(handler.game, r.entity_id, r.collider_size, r.mass, r.friction, r.air_friction,
                                    r.bounce, r.pickup_cooldown, r.buoyancy, r.rotation_center, true));
     if (!item) return;
@@ -145,7 +137,7 @@ void create_item_action(QGEventHandler& handler, const QGEvent& event) {
 
 void create_weapon_action(QGEventHandler& handler, const QGEvent& event) {
     DefinedItemRecord r;
-    if (!decode(event, &read_defined_item_record, r)) return;
+    if (!event.read(r)) return;
     QGWeapon* weapon = kept(QGWeapon::create(handler.game, r.entity_id, r.definition));
     if (!weapon) return;
     weapon->position = r.position;
@@ -155,7 +147,7 @@ void create_weapon_action(QGEventHandler& handler, const QGEvent& event) {
 
 void create_special_item_action(QGEventHandler& handler, const QGEvent& event) {
     DefinedItemRecord r;
-    if (!decode(event, &read_defined_item_record, r)) return;
+    if (!event.read(r)) return;
     QGSpecialItem* item = kept(QGSpecialItem::create(handler.game, r.entity_id, r.definition));
     if (!item) return;
     item->position = r.position;
@@ -165,24 +157,24 @@ void create_special_item_action(QGEventHandler& handler, const QGEvent& event) {
 
 void create_projectile_action(QGEventHandler& handler, const QGEvent& event) {
     ProjectileRecord r;
-    if (!decode(event, &read_projectile_record, r)) return;
+    if (!event.read(r)) return;
     kept(QGProjectile::create(handler.game, r.entity_id, r.shooter, r.weapon_definition, r.position, r.velocity));
 }
 
 void create_tombstone_action(QGEventHandler& handler, const QGEvent& event) {
     TombstoneRecord r;
-    if (!decode(event, &read_tombstone_record, r)) return;
+    if (!event.read(r)) return;
     kept(new QGTombstone(handler.game, r.entity_id, r.player_index, r.cause, r.position.x, r.position.y));
 }
 
 void create_sweetroll_action(QGEventHandler& handler, const QGEvent& event) {
     PlacedObjectRecord r;
-    if (!decode(event, &read_placed_object_record, r)) return;
+    if (!event.read(r)) return;
     if (QGSweetroll* sweetroll = kept(new QGSweetroll(handler.game, r.entity_id))) sweetroll->position = r.position;
 }
 
 void create_portal_action(QGEventHandler& handler, const QGEvent& event) {
     PlacedObjectRecord r;
-    if (!decode(event, &read_placed_object_record, r)) return;
+    if (!event.read(r)) return;
     if (QGPortal* portal = kept(new QGPortal(handler.game, r.entity_id))) portal->position = r.position;
 }

@@ -3,9 +3,9 @@
 class QGEventHandler;
 class QGEvent;
 
-// The dispatcher's actions for the events of players and the objects they meet. They are part
-// of the dispatcher's default action table (game/session/qg_event_handler.cpp); the records
-// are checked by their readers (entity_records.h) before anything is built.
+// The dispatcher's actions for the events of players and the objects they meet, wired into the
+// event table by game/game_events.cpp; the records are checked by their field lists
+// (entity_records.h) before anything is built.
 
 // CreatePlayer: the player of the record, at its position and speed.
 void create_player_action(QGEventHandler& handler, const QGEvent& event);

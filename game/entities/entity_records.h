@@ -3,26 +3,25 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/core/byte_buffer.h"
 #include "engine/core/geometry.h"
+#include "game/session/record_stream.h"
 #include "game/session/session_records.h"
 
 // The payloads of the player's events and of the creation records of players, items, weapons,
-// projectiles, tombstones, portals and sweetrolls. Each is written and read field by field,
-// little-endian, in its wire layout. The readers are where untrusted values are checked: a
-// record whose bytes are short, whose floats are not finite, whose player index names no
-// player slot or whose sizes are out of range is refused (false, logged), and nothing
-// downstream checks again.
+// projectiles, tombstones, portals and sweetrolls, each one field list in its wire layout. The
+// field lists are where untrusted values are checked: a record whose floats are not finite,
+// whose player index names no player slot or whose sizes are out of range is refused, and
+// nothing downstream checks again.
 
 // Most carried-item, projectile and object sides a record may claim, in pixels.
 constexpr int32_t kMaxRecordColliderSide = 4096;
 
-// The 16 name bytes of a record: at most 15 characters and their NUL, the rest zero.
-void write_name16(ByteBuffer& out, const std::string& name);
-// The bytes up to the first NUL, or all 16 when the sender put none.
-std::string read_name16(ByteBuffer& in);
+template <class S>
+bool player_index_field(S& s, uint32_t& index) {
+    return s.value(index) && s.check(index < kMaxPlayers, "player index names no player slot.");
+}
 
-// CreatePlayer (44 bytes).
+// CreatePlayer.
 struct PlayerRecord {
     uint32_t entity_id = 0;
     dvec2d position;
@@ -31,31 +30,35 @@ struct PlayerRecord {
     uint32_t team = 0;
     std::string name;
 };
-constexpr size_t kPlayerRecordSize = 44;
-void write_player_record(ByteBuffer& out, const PlayerRecord& r);
-bool read_player_record(ByteBuffer& in, PlayerRecord& out);
+template <class S>
+bool serialize(S& s, PlayerRecord& r) {
+    return s.value(r.entity_id) && s.finite(r.position) && s.finite(r.velocity) &&
+           player_index_field(s, r.player_index) && s.value(r.team) && s.text(r.name, 16);
+}
 
-// Input (12 bytes). Kinds: 1 left, 2 right, 3 up, 4 down, 5 secondary, 6 use, 7 select slot.
+// Input. Kinds: 1 left, 2 right, 3 up, 4 down, 5 secondary, 6 use, 7 select slot.
 struct PlayerInput {
     uint32_t player_index = 0;
     uint32_t kind = 0;
     uint32_t value = 0;
 };
-constexpr size_t kPlayerInputSize = 12;
-void write_player_input(ByteBuffer& out, const PlayerInput& r);
-bool read_player_input(ByteBuffer& in, PlayerInput& out);
+template <class S>
+bool serialize(S& s, PlayerInput& r) {
+    return player_index_field(s, r.player_index) && s.value(r.kind) && s.value(r.value);
+}
 
-// Aim (12 bytes): the world point the player aims at.
+// Aim: the world point the player aims at.
 struct PlayerAim {
     uint32_t player_index = 0;
     float x = 0.0f;
     float y = 0.0f;
 };
-constexpr size_t kPlayerAimSize = 12;
-void write_player_aim(ByteBuffer& out, const PlayerAim& r);
-bool read_player_aim(ByteBuffer& in, PlayerAim& out);
+template <class S>
+bool serialize(S& s, PlayerAim& r) {
+    return player_index_field(s, r.player_index) && s.finite(r.x) && s.finite(r.y);
+}
 
-// CreateItem (56 bytes): a plain carried item described by its physics values.
+// CreateItem: a plain carried item described by its physics values.
 struct ItemRecord {
     uint32_t entity_id = 0;
     dvec2d position;
@@ -69,22 +72,28 @@ struct ItemRecord {
     float buoyancy = 0.0f;
     uint32_t owner = kNoPlayerIndex;
 };
-constexpr size_t kItemRecordSize = 56;
-void write_item_record(ByteBuffer& out, const ItemRecord& r);
-bool read_item_record(ByteBuffer& in, ItemRecord& out);
+template <class S>
+bool serialize(S& s, ItemRecord& r) {
+    const auto side_ok = [](int32_t v) { return v >= 0 && v <= kMaxRecordColliderSide; };
+    return s.value(r.entity_id) && s.finite(r.position) && s.value(r.collider_size) &&
+           s.check(side_ok(r.collider_size.x) && side_ok(r.collider_size.y), "collider size out of range.") &&
+           s.finite(r.rotation_center) && s.finite(r.mass) && s.finite(r.friction) && s.finite(r.air_friction) &&
+           s.finite(r.bounce) && s.finite(r.pickup_cooldown) && s.finite(r.buoyancy) && s.value(r.owner);
+}
 
-// CreateWeapon and CreateSpecialItem (20 bytes): an object made from a definition of its table.
+// CreateWeapon and CreateSpecialItem: an object made from a definition of its table.
 struct DefinedItemRecord {
     uint32_t entity_id = 0;
     dvec2d position;
     uint32_t definition = 0;
     uint32_t owner = kNoPlayerIndex;
 };
-constexpr size_t kDefinedItemRecordSize = 20;
-void write_defined_item_record(ByteBuffer& out, const DefinedItemRecord& r);
-bool read_defined_item_record(ByteBuffer& in, DefinedItemRecord& out);
+template <class S>
+bool serialize(S& s, DefinedItemRecord& r) {
+    return s.value(r.entity_id) && s.finite(r.position) && s.value(r.definition) && s.value(r.owner);
+}
 
-// CreateProjectile (28 bytes).
+// CreateProjectile.
 struct ProjectileRecord {
     uint32_t entity_id = 0;
     dvec2d position;
@@ -92,26 +101,31 @@ struct ProjectileRecord {
     uint32_t weapon_definition = 0;
     uint32_t shooter = 0;
 };
-constexpr size_t kProjectileRecordSize = 28;
-void write_projectile_record(ByteBuffer& out, const ProjectileRecord& r);
-bool read_projectile_record(ByteBuffer& in, ProjectileRecord& out);
+template <class S>
+bool serialize(S& s, ProjectileRecord& r) {
+    return s.value(r.entity_id) && s.finite(r.position) && s.finite(r.velocity) && s.value(r.weapon_definition) &&
+           s.value(r.shooter);
+}
 
-// CreateTombstone (28 bytes).
+// CreateTombstone. Any cause number is kept: an unknown one reads as an unknown death.
 struct TombstoneRecord {
     uint32_t entity_id = 0;
     uint32_t player_index = 0;
     dvec2d position;
     DamageCause cause;
 };
-constexpr size_t kTombstoneRecordSize = 28;
-void write_tombstone_record(ByteBuffer& out, const TombstoneRecord& r);
-bool read_tombstone_record(ByteBuffer& in, TombstoneRecord& out);
+template <class S>
+bool serialize(S& s, TombstoneRecord& r) {
+    return s.value(r.entity_id) && s.value(r.player_index) && s.finite(r.position) && s.value(r.cause.type) &&
+           s.value(r.cause.weapon_definition) && s.value(r.cause.source_player);
+}
 
-// CreateSweetroll and CreatePortal (12 bytes): an id and a position.
+// CreateSweetroll and CreatePortal: an id and a position.
 struct PlacedObjectRecord {
     uint32_t entity_id = 0;
     dvec2d position;
 };
-constexpr size_t kPlacedObjectRecordSize = 12;
-void write_placed_object_record(ByteBuffer& out, const PlacedObjectRecord& r);
-bool read_placed_object_record(ByteBuffer& in, PlacedObjectRecord& out);
+template <class S>
+bool serialize(S& s, PlacedObjectRecord& r) {
+    return s.value(r.entity_id) && s.finite(r.position);
+}

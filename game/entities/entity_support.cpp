@@ -15,7 +15,5 @@ void post_spawn_effect(QGGame* game, int effect_id, int particles, float particl
     effect.particle_time = particle_time;
     effect.x = at.x;
     effect.y = at.y;
-    ByteBuffer record;
-    write_effect_spawn(record, effect);
-    game->event_handler->post(EQGEventType::SpawnEffect, record, true);
+    game->event_handler->post(EQGEventType::SpawnEffect, record_bytes(effect), true);
 }

@@ -56,11 +56,9 @@ void QGItem::write_creation_event(QGEvent& event) const {
     r.pickup_cooldown = pickup_cooldown;
     r.buoyancy = buoyancy;
     r.owner = owner;
-    ByteBuffer bytes;
-    write_item_record(bytes, r);
     event.set_type(EQGEventType::CreateItem);
     event.set_delayed(false);
-    event.set_payload(bytes);
+    event.set_payload(record_bytes(r));
 }
 
 void QGItem::write_defined_item_event(QGEvent& event, EQGEventType type, unsigned int definition) const {
@@ -69,11 +67,9 @@ void QGItem::write_defined_item_event(QGEvent& event, EQGEventType type, unsigne
     r.position = position;
     r.definition = definition;
     r.owner = owner;
-    ByteBuffer bytes;
-    write_defined_item_record(bytes, r);
     event.set_type(type);
     event.set_delayed(false);
-    event.set_payload(bytes);
+    event.set_payload(record_bytes(r));
 }
 
 QGPlayer* QGItem::holder() const {

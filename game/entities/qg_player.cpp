@@ -112,11 +112,9 @@ void QGPlayer::write_creation_event(QGEvent& event) const {
     r.player_index = player_index;
     r.team = team;
     r.name = name;
-    ByteBuffer bytes;
-    write_player_record(bytes, r);
     event.set_type(EQGEventType::CreatePlayer);
     event.set_delayed(false);
-    event.set_payload(bytes);
+    event.set_payload(record_bytes(r));
 }
 
 dvec2d QGPlayer::collider_centre() const {
@@ -160,9 +158,8 @@ void QGPlayer::change_health(const DamageCause& cause, float delta) {
 
     health += delta;
     if (delta < 0.0f) {
-        ByteBuffer hit;
-        hit.write_u32_le(player_index);
-        if (game->event_handler) game->event_handler->post(EQGEventType::PlayerHit, hit, true);
+        if (game->event_handler)
+            game->event_handler->post(EQGEventType::PlayerHit, record_bytes(IdRecord{player_index}), true);
         if (cause.type != DamageType::Drowning)
             post_spawn_effect(game, player_hit_effect_id, player_hit_particles, player_hit_particle_time,
                               collider_centre());
@@ -248,9 +245,7 @@ void QGPlayer::post_to_server(EQGEventType type, const ByteBuffer& record) {
 void QGPlayer::apply_input(const PlayerInput& input) {
     if (!game || input.player_index != player_index) return;
     if (!game->is_server) {
-        ByteBuffer record;
-        write_player_input(record, input);
-        post_to_server(EQGEventType::Input, record);
+        post_to_server(EQGEventType::Input, record_bytes(input));
         return;
     }
     const bool pressed = input.value != 0;
@@ -283,9 +278,7 @@ void QGPlayer::apply_input(const PlayerInput& input) {
 void QGPlayer::set_aim(const PlayerAim& record) {
     if (!game || record.player_index != player_index) return;
     if (!game->is_server) {
-        ByteBuffer bytes;
-        write_player_aim(bytes, record);
-        post_to_server(EQGEventType::Aim, bytes);
+        post_to_server(EQGEventType::Aim, record_bytes(record));
         return;
     }
     aim = dvec2d(record.x, record.y);

@@ -27,11 +27,9 @@ QGPortal::~QGPortal() {
 }
 
 void QGPortal::write_creation_event(QGEvent& event) const {
-    ByteBuffer bytes;
-    write_placed_object_record(bytes, {entity_id, position});
     event.set_type(EQGEventType::CreatePortal);
     event.set_delayed(false);
-    event.set_payload(bytes);
+    event.set_payload(record_bytes(PlacedObjectRecord{entity_id, position}));
 }
 
 void QGPortal::update(float dt) {

@@ -61,11 +61,9 @@ void QGProjectile::write_creation_event(QGEvent& event) const {
     r.velocity = velocity;
     r.weapon_definition = definition_index;
     r.shooter = shooter;
-    ByteBuffer bytes;
-    write_projectile_record(bytes, r);
     event.set_type(EQGEventType::CreateProjectile);
     event.set_delayed(false);
-    event.set_payload(bytes);
+    event.set_payload(record_bytes(r));
 }
 
 dvec2d QGProjectile::collider_centre() const {

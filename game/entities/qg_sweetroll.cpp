@@ -47,11 +47,9 @@ void QGSweetroll::sync_fields() {
 }
 
 void QGSweetroll::write_creation_event(QGEvent& event) const {
-    ByteBuffer bytes;
-    write_placed_object_record(bytes, {entity_id, position});
     event.set_type(EQGEventType::CreateSweetroll);
     event.set_delayed(false);
-    event.set_payload(bytes);
+    event.set_payload(record_bytes(PlacedObjectRecord{entity_id, position}));
 }
 
 dvec2d QGSweetroll::collider_centre() const {

@@ -45,11 +45,9 @@ void QGTombstone::write_creation_event(QGEvent& event) const {
     r.player_index = player_index;
     r.position = position;
     r.cause = cause;
-    ByteBuffer bytes;
-    write_tombstone_record(bytes, r);
     event.set_type(EQGEventType::CreateTombstone);
     event.set_delayed(false);
-    event.set_payload(bytes);
+    event.set_payload(record_bytes(r));
 }
 
 void QGTombstone::death_message() {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/core/byte_buffer.h"
+#include "game/session/record_stream.h"
 
 // The generator presets chosen by LevelParameters::gen; every value above Cave is Hills.
 enum class GeneratorPreset : uint32_t {
@@ -57,18 +58,16 @@ static_assert(std::is_standard_layout_v<LevelCreation>);
 static_assert(sizeof(LevelCreation) == 52);
 static_assert(offsetof(LevelCreation, parameters) == 4);
 
-constexpr std::size_t kLevelParametersSize = 48;
-constexpr std::size_t kLevelCreationSize = 52;
-
-void write_level_parameters(ByteBuffer& out, const LevelParameters& p);
-// False (and out unchanged) when fewer than 48 bytes remain.
-bool read_level_parameters(ByteBuffer& in, LevelParameters& out);
-void write_level_creation(ByteBuffer& out, const LevelCreation& c);
-bool read_level_creation(ByteBuffer& in, LevelCreation& out);
-
-std::vector<uint8_t> encode_level_creation(const LevelCreation& c);
-// False (and out unchanged) for a payload shorter than 52 bytes.
-bool decode_level_creation(const uint8_t* data, std::size_t size, LevelCreation& out);
+template <class S>
+bool serialize(S& s, LevelParameters& p) {
+    return s.value(p.gen) && s.value(p.seed) && s.value(p.size_x) && s.value(p.size_y) && s.value(p.water_level) &&
+           s.value(p.octaves) && s.value(p.scale_x) && s.value(p.scale_y) && s.value(p.offset_x) &&
+           s.value(p.offset_y) && s.value(p.solid_threshold) && s.value(p.additional);
+}
+template <class S>
+bool serialize(S& s, LevelCreation& c) {
+    return s.value(c.level_entity_id) && serialize(s, c.parameters);
+}
 
 // Size bounds of a level.
 constexpr uint32_t kDefaultLevelWidth = 2048;

@@ -33,11 +33,9 @@ QGChat::~QGChat() {
 }
 
 void QGChat::write_creation_event(QGEvent& event) const {
-    ByteBuffer record;
-    record.write_u32_le(entity_id);
     event.set_type(EQGEventType::CreateChat);
     event.set_delayed(false);
-    event.set_payload(record);
+    event.set_payload(record_bytes(IdRecord{entity_id}));
 }
 
 void QGChat::say(const std::string& text) {

@@ -17,40 +17,6 @@ constexpr float kMaxShownSeconds = 359999.0f;
 
 }  // namespace
 
-void write_match_settings(ByteBuffer& out, const MatchSettings& s) {
-    // Addresses as SFML holds them: the four bytes in network order.
-    out.write_u32_be(s.local_address.toInteger());
-    out.write_u32_be(s.public_address.toInteger());
-    out.write_u16_le(s.port);
-    out.write_u16_le(0);
-    out.write_f32_le(s.time_limit);
-    out.write_u8(s.teams ? 1 : 0);
-    out.write_u8(s.friendly_fire ? 1 : 0);
-    out.write_u16_le(0);
-}
-
-bool read_match_settings(ByteBuffer& in, MatchSettings& out) {
-    if (!in.ok() || in.remaining() < kMatchSettingsSize) {
-        in.fail();
-        return false;
-    }
-    MatchSettings s;
-    uint32_t local = 0, remote = 0;
-    in.read_u32_be(local);
-    in.read_u32_be(remote);
-    s.local_address = sf::IpAddress(local);
-    s.public_address = sf::IpAddress(remote);
-    in.read_u16_le(s.port);
-    in.skip(2);
-    in.read_f32_le(s.time_limit);
-    if (!std::isfinite(s.time_limit)) s.time_limit = 0.0f;
-    in.read_bool(s.teams);
-    in.read_bool(s.friendly_fire);
-    in.skip(2);
-    out = s;
-    return true;
-}
-
 QGMatchController::QGMatchController(QGGame* game_, unsigned int entity_id_, const MatchSettings& settings_)
     : QGObject(game_, entity_id_, false), settings(settings_), timer(ready_time) {
     show_look();
@@ -75,12 +41,9 @@ void QGMatchController::interpolate_timer(float& out, const float& old_value, co
 }
 
 void QGMatchController::write_creation_event(QGEvent& event) const {
-    ByteBuffer record;
-    record.write_u32_le(entity_id);
-    write_match_settings(record, settings);
     event.set_type(EQGEventType::CreateMatchController);
     event.set_delayed(false);
-    event.set_payload(record);
+    event.set_payload(record_bytes(MatchControllerRecord{entity_id, settings}));
 }
 
 void QGMatchController::enter(State next, float seconds) {
@@ -193,10 +156,8 @@ std::string QGMatchController::info_text() const {
 }
 
 void create_match_controller_action(QGEventHandler& handler, const QGEvent& event) {
-    ByteBuffer in = event.reader();
-    uint32_t id = 0;
-    MatchSettings settings;
-    if (!in.read_u32_le(id) || !read_match_settings(in, settings)) return;
-    auto* controller = new QGMatchController(handler.game, id, settings);
+    MatchControllerRecord r;
+    if (!event.read(r)) return;
+    auto* controller = new QGMatchController(handler.game, r.entity_id, r.settings);
     if (!controller->is_registered()) delete controller;
 }

@@ -1,10 +1,12 @@
 #pragma once
 #include <SFML/Network/IpAddress.hpp>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
 #include "engine/core/byte_buffer.h"
+#include "game/session/record_stream.h"
 #include "game/session/qg_object.h"
 
 class QGEventHandler;
@@ -21,13 +23,31 @@ struct MatchSettings {
     bool friendly_fire = false;
 };
 
-constexpr size_t kMatchSettingsSize = 20;
-constexpr size_t kMatchControllerRecordSize = 4 + kMatchSettingsSize;
+// Addresses as SFML holds them, the four bytes in network order. A time limit that is not a
+// finite number reads as none.
+template <class S>
+bool serialize(S& s, MatchSettings& m) {
+    uint32_t local = m.local_address.toInteger(), remote = m.public_address.toInteger();
+    if (!s.u32_be(local) || !s.u32_be(remote) || !s.value(m.port) || !s.pad(2) || !s.value(m.time_limit) ||
+        !s.value(m.teams) || !s.value(m.friendly_fire) || !s.pad(2))
+        return false;
+    if constexpr (S::reading) {
+        m.local_address = sf::IpAddress(local);
+        m.public_address = sf::IpAddress(remote);
+        if (!std::isfinite(m.time_limit)) m.time_limit = 0.0f;
+    }
+    return true;
+}
 
-void write_match_settings(ByteBuffer& out, const MatchSettings& s);
-// False, leaving out unchanged, when the bytes are not there. A time limit that is not a finite
-// number reads as none.
-bool read_match_settings(ByteBuffer& in, MatchSettings& out);
+// CreateMatchController: the controller's id and the settings.
+struct MatchControllerRecord {
+    uint32_t entity_id = 0;
+    MatchSettings settings;
+};
+template <class S>
+bool serialize(S& s, MatchControllerRecord& r) {
+    return s.value(r.entity_id) && serialize(s, r.settings);
+}
 
 // The rules of a match, run on the server: a ready countdown while the game is paused, the match
 // with its optional time limit and its win check (by remaining players, lives or teams), a short

@@ -356,52 +356,6 @@ void QGPhysObject::sync_fields() {
     sync_field(position, default_dvec2d_interpolation);
 }
 
-void write_phys_object_record(ByteBuffer& out, const PhysObjectRecord& r) {
-    out.write_u32_le(r.entity_id);
-    out.write_f32_le(r.position.x);
-    out.write_f32_le(r.position.y);
-    out.write_i32_le(r.size.x);
-    out.write_i32_le(r.size.y);
-    out.write_u8(r.is_static ? 1 : 0);
-    out.write_u8(0);
-    out.write_u16_le(0);
-    out.write_f32_le(r.velocity.x);
-    out.write_f32_le(r.velocity.y);
-    out.write_f32_le(r.mass);
-    out.write_f32_le(r.friction);
-    out.write_f32_le(r.air_friction);
-    out.write_f32_le(r.bounce);
-    out.write_f32_le(r.buoyancy);
-    out.write_u16_le(r.collision_group);
-    out.write_u16_le(r.collision_mask);
-}
-
-bool read_phys_object_record(ByteBuffer& in, PhysObjectRecord& out) {
-    if (!in.ok() || in.remaining() < kPhysObjectRecordSize) {
-        in.fail();
-        return false;
-    }
-    PhysObjectRecord r;
-    in.read_u32_le(r.entity_id);
-    in.read_f32_le(r.position.x);
-    in.read_f32_le(r.position.y);
-    in.read_i32_le(r.size.x);
-    in.read_i32_le(r.size.y);
-    in.read_bool(r.is_static);
-    in.skip(3);
-    in.read_f32_le(r.velocity.x);
-    in.read_f32_le(r.velocity.y);
-    in.read_f32_le(r.mass);
-    in.read_f32_le(r.friction);
-    in.read_f32_le(r.air_friction);
-    in.read_f32_le(r.bounce);
-    in.read_f32_le(r.buoyancy);
-    in.read_u16_le(r.collision_group);
-    in.read_u16_le(r.collision_mask);
-    out = r;
-    return true;
-}
-
 void QGPhysObject::write_creation_event(QGEvent& event) const {
     PhysObjectRecord r;
     r.entity_id = entity_id;
@@ -416,11 +370,9 @@ void QGPhysObject::write_creation_event(QGEvent& event) const {
     r.buoyancy = buoyancy;
     r.collision_group = collision_group;
     r.collision_mask = collision_mask;
-    ByteBuffer record;
-    write_phys_object_record(record, r);
     event.set_type(EQGEventType::CreatePhysObject);
     event.set_delayed(false);
-    event.set_payload(record);
+    event.set_payload(record_bytes(r));
 }
 
 void QGPhysObject::update(float dt) {

@@ -3,6 +3,7 @@
 
 #include "engine/core/geometry.h"
 #include "game/session/qg_object.h"
+#include "game/session/record_stream.h"
 
 struct SDL_Surface;
 class ByteBuffer;
@@ -64,7 +65,7 @@ public:
     bool can_climb = false;
 };
 
-// The physics object's creation record (CreatePhysObject, 56 bytes).
+// The physics object's creation record (CreatePhysObject).
 struct PhysObjectRecord {
     uint32_t entity_id = 0;
     dvec2d position;
@@ -79,11 +80,12 @@ struct PhysObjectRecord {
     uint16_t collision_group = 0;
     uint16_t collision_mask = 0;
 };
-constexpr size_t kPhysObjectRecordSize = 56;
-
-void write_phys_object_record(ByteBuffer& out, const PhysObjectRecord& r);
-// False, leaving out unchanged, when fewer than 56 bytes remain.
-bool read_phys_object_record(ByteBuffer& in, PhysObjectRecord& out);
+template <class S>
+bool serialize(S& s, PhysObjectRecord& r) {
+    return s.value(r.entity_id) && s.value(r.position) && s.value(r.size) && s.value(r.is_static) && s.pad(3) &&
+           s.value(r.velocity) && s.value(r.mass) && s.value(r.friction) && s.value(r.air_friction) &&
+           s.value(r.bounce) && s.value(r.buoyancy) && s.value(r.collision_group) && s.value(r.collision_mask);
+}
 
 // Whole pixels of a world coordinate, truncated towards zero and held to a range every pixel
 // computation can add sizes to without overflowing (NaN counts as 0).

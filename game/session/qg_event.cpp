@@ -7,13 +7,12 @@ namespace {
 
 struct EventTypeFacts {
     uint32_t number;
-    uint32_t payload_bytes;
     bool creation;
     EventSenderRule sender;
 };
 
 constexpr EventTypeFacts kFacts[] = {
-#define QG_EVENT_FACTS(name, number, bytes, creation, sender) {number, bytes, creation, sender},
+#define QG_EVENT_FACTS(name, number, Record, creation, sender, action) {number, creation, sender},
     QG_EVENT_TYPES(QG_EVENT_FACTS)
 #undef QG_EVENT_FACTS
 };
@@ -29,7 +28,7 @@ static_assert(numbered_in_order(), "QG_EVENT_TYPES must list the numbers 0, 1, 2
 }  // namespace
 
 uint32_t event_payload_size(uint32_t type) {
-    return type < kEventTypeCount ? kFacts[type].payload_bytes : 0;
+    return event_wiring(type).payload_bytes;
 }
 
 uint32_t event_payload_size(EQGEventType type) {

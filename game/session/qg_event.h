@@ -24,54 +24,71 @@ constexpr EventSenderRule own_id_at(uint32_t offset) { return {EventSenderRule::
 // A joining client names itself by the player id of its request.
 constexpr uint32_t kJoinRequestIdOffset = offsetof(JoinRequest, player_id);
 
-// Every game event that is not a continuously synchronised field, one line per type:
-// X(name, number on the wire, payload bytes, creation record, which client may send it).
+// Every game event that is not a continuously synchronised field, one row per type:
+// X(name, number on the wire, payload record, creation record, which client may send it, action).
 // A creation record's payload starts with the new entity id (GenerateLevel carries the level's).
 // Input and Aim start with the sender's player index, which is its connection id. None is the
-// event handler's own creation record.
-#define QG_EVENT_TYPES(X)                                                   \
-    X(None, 0, 0, false, kServerOnly)                                       \
-    X(CreateObject, 1, 4, true, kServerOnly)                                \
-    X(CreatePhysObject, 2, 56, true, kServerOnly)                           \
-    X(CreatePlayer, 3, 44, true, kServerOnly)                               \
-    X(RemoveObject, 4, 4, false, kServerOnly)                               \
-    X(GenerateLevel, 5, 52, true, kHostOnly)                                \
-    X(Explode, 6, 12, false, kServerOnly)                                   \
-    X(JoinGame, 7, 20, false, own_id_at(kJoinRequestIdOffset))              \
-    X(SetupGame, 8, 16, false, kServerOnly)                                 \
-    X(SetSpawnPositions, 9, 132, false, kHostOnly)                          \
-    X(StartGame, 10, 0, false, kServerOnly)                                 \
-    X(Input, 11, 12, false, own_id_at(0))                                   \
-    X(Aim, 12, 12, false, own_id_at(0))                                     \
-    X(CreateItem, 13, 56, true, kServerOnly)                                \
-    X(CreateWeapon, 14, 20, true, kServerOnly)                              \
-    X(CreateProjectile, 15, 28, true, kServerOnly)                          \
-    X(CreateSpecialItem, 16, 20, true, kServerOnly)                         \
-    X(CreateTombstone, 17, 28, true, kServerOnly)                           \
-    X(CreateMatchController, 18, 24, true, kServerOnly)                     \
-    X(SpawnEffect, 19, 24, false, kServerOnly)                              \
-    X(PlaySound, 20, 8, false, kServerOnly)                                 \
-    X(Pause, 21, 0, false, kServerOnly)                                     \
-    X(Resume, 22, 0, false, kServerOnly)                                    \
-    X(MatchOver, 23, 0, false, kServerOnly)                                 \
-    X(CreateWaterObject, 24, 4, true, kServerOnly)                          \
-    X(CreateSweetroll, 25, 12, true, kServerOnly)                           \
-    X(PlayerHit, 26, 4, false, kServerOnly)                                 \
-    X(CreateMapSynchronizer, 27, 8, true, kServerOnly)                      \
-    X(CreateChat, 28, 4, true, kServerOnly)                                 \
-    X(CreatePortal, 29, 12, true, kServerOnly)
+// event handler's own creation record. The session expands only the name, number, creation and
+// sender columns; game/game_events.cpp expands the records and actions.
+#define QG_EVENT_TYPES(X)                                                                                      \
+    X(None, 0, NoPayload, false, kServerOnly, nullptr)                                                          \
+    X(CreateObject, 1, IdRecord, true, kServerOnly, create_object_action)                                       \
+    X(CreatePhysObject, 2, PhysObjectRecord, true, kServerOnly, create_phys_object_action)                      \
+    X(CreatePlayer, 3, PlayerRecord, true, kServerOnly, create_player_action)                                   \
+    X(RemoveObject, 4, IdRecord, false, kServerOnly, remove_object_action)                                      \
+    X(GenerateLevel, 5, LevelCreation, true, kHostOnly, generate_level_action)                                  \
+    X(Explode, 6, Explosion, false, kServerOnly, explode_action)                                                \
+    X(JoinGame, 7, JoinRequest, false, own_id_at(kJoinRequestIdOffset), join_game_action)                       \
+    X(SetupGame, 8, GameParameters, false, kServerOnly, setup_game_action)                                      \
+    X(SetSpawnPositions, 9, SpawnPositions, false, kHostOnly, set_spawn_positions_action)                       \
+    X(StartGame, 10, NoPayload, false, kServerOnly, start_game_action)                                          \
+    X(Input, 11, PlayerInput, false, own_id_at(0), input_action)                                                \
+    X(Aim, 12, PlayerAim, false, own_id_at(0), aim_action)                                                      \
+    X(CreateItem, 13, ItemRecord, true, kServerOnly, create_item_action)                                        \
+    X(CreateWeapon, 14, DefinedItemRecord, true, kServerOnly, create_weapon_action)                             \
+    X(CreateProjectile, 15, ProjectileRecord, true, kServerOnly, create_projectile_action)                      \
+    X(CreateSpecialItem, 16, DefinedItemRecord, true, kServerOnly, create_special_item_action)                  \
+    X(CreateTombstone, 17, TombstoneRecord, true, kServerOnly, create_tombstone_action)                         \
+    X(CreateMatchController, 18, MatchControllerRecord, true, kServerOnly, create_match_controller_action)      \
+    X(SpawnEffect, 19, EffectSpawn, false, kServerOnly, nullptr)                                                \
+    X(PlaySound, 20, SoundRequest, false, kServerOnly, nullptr)                                                 \
+    X(Pause, 21, NoPayload, false, kServerOnly, pause_action)                                                   \
+    X(Resume, 22, NoPayload, false, kServerOnly, resume_action)                                                 \
+    X(MatchOver, 23, NoPayload, false, kServerOnly, nullptr)                                                    \
+    X(CreateWaterObject, 24, IdRecord, true, kServerOnly, sph::create_water_object_action)                      \
+    X(CreateSweetroll, 25, PlacedObjectRecord, true, kServerOnly, create_sweetroll_action)                      \
+    X(PlayerHit, 26, IdRecord, false, kServerOnly, nullptr)                                                     \
+    X(CreateMapSynchronizer, 27, MapSynchronizerRecord, true, kServerOnly, create_map_synchronizer_action)      \
+    X(CreateChat, 28, IdRecord, true, kServerOnly, create_chat_action)                                          \
+    X(CreatePortal, 29, PlacedObjectRecord, true, kServerOnly, create_portal_action)
 
 // Values travel on the wire.
 enum class EQGEventType : uint32_t {
-#define QG_EVENT_ENUM(name, number, bytes, creation, sender) name = number,
+#define QG_EVENT_ENUM(name, number, Record, creation, sender, action) name = number,
     QG_EVENT_TYPES(QG_EVENT_ENUM)
 #undef QG_EVENT_ENUM
 };
 
 // Every type has an action slot and a listener slot, indexed by its number.
-#define QG_EVENT_COUNT(name, number, bytes, creation, sender) +1
+#define QG_EVENT_COUNT(name, number, Record, creation, sender, action) +1
 constexpr uint32_t kEventTypeCount = 0 QG_EVENT_TYPES(QG_EVENT_COUNT);
 #undef QG_EVENT_COUNT
+
+class QGEvent;
+class QGEventHandler;
+
+// What the dispatcher does for one event type, mostly building the object a creation record
+// describes; types without one reach only their listener.
+using EventAction = void (*)(QGEventHandler& handler, const QGEvent& event);
+
+// The game library's part of a type: the size its record measures and its action. Defined above
+// the session (game/game_events.cpp), where the records and actions are known; linking the
+// session links it, so it is there before any session runs. Empty for a number outside the table.
+struct EventWiring {
+    uint32_t payload_bytes = 0;
+    EventAction action = nullptr;
+};
+const EventWiring& event_wiring(uint32_t type);
 
 // The fixed payload size of a type; 0 for a number outside the table.
 uint32_t event_payload_size(EQGEventType type);
@@ -103,6 +120,12 @@ public:
     uint32_t size() const { return uint32_t(data.size()); }
     // A buffer over a copy of the payload, for decoding.
     ByteBuffer reader() const { return ByteBuffer(data.data(), data.size()); }
+    // The payload as its record; false when its field list refused it.
+    template <class R>
+    bool read(R& record) const {
+        ByteBuffer in = reader();
+        return read_record(in, record);
+    }
 
     EQGEventType type = EQGEventType::None;
     PrivateWrite<bool, QGEvent> delayed;

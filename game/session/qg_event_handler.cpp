@@ -4,14 +4,7 @@
 #include <utility>
 
 #include "engine/core/logger.h"
-#include "game/entities/entity_actions.h"
-#include "game/match/qg_chat.h"
-#include "game/match/qg_match_controller.h"
-#include "game/physics/qg_phys_object.h"
 #include "game/session/qg_game.h"
-#include "game/session/session_records.h"
-#include "game/terrain/qg_level.h"
-#include "game/water/water_object.h"
 
 namespace {
 
@@ -25,108 +18,10 @@ uint32_t u32_at(const QGEvent& event, size_t offset) {
     return v;
 }
 
-// Deletes an object that its session did not take, so that a refused record leaks nothing.
-template <typename T>
-void keep_if_registered(T* object) {
-    if (!object->is_registered()) delete object;
-}
-
-void create_object(QGEventHandler& handler, const QGEvent& event) {
-    keep_if_registered(new QGObject(handler.game, event_entity_id(event), false));
-}
-
-void create_phys_object(QGEventHandler& handler, const QGEvent& event) {
-    ByteBuffer in = event.reader();
-    PhysObjectRecord r;
-    if (!read_phys_object_record(in, r)) return;
-    auto* object = new QGPhysObject(handler.game, r.entity_id, r.size, r.is_static, r.mass, r.friction,
-                                    r.air_friction, r.bounce, r.collision_group, r.collision_mask, r.buoyancy);
-    object->position = r.position;
-    object->velocity = r.velocity;
-    keep_if_registered(object);
-}
-
-void remove_object(QGEventHandler& handler, const QGEvent& event) {
-    handler.game->remove_object(event_entity_id(event));
-}
-
-void setup_game(QGEventHandler& handler, const QGEvent& event) {
-    // The server sets its game up itself; it only sends the record.
-    if (handler.game->is_server) return;
-    ByteBuffer in = event.reader();
-    GameParameters params;
-    if (read_game_parameters(in, params)) handler.game->setup_game(params);
-}
-
-void set_spawn_positions(QGEventHandler& handler, const QGEvent& event) {
-    ByteBuffer in = event.reader();
-    SpawnPositions record;
-    if (read_spawn_positions(in, record)) handler.game->set_spawn_positions(record);
-}
-
-void start_game(QGEventHandler& handler, const QGEvent&) {
-    handler.game->start_game();
-}
-
-void pause_game(QGEventHandler& handler, const QGEvent&) {
-    handler.game->paused = true;
-    if (handler.game->is_server) handler.post(EQGEventType::Pause, nullptr, false);
-}
-
-void resume_game(QGEventHandler& handler, const QGEvent&) {
-    handler.game->paused = false;
-    if (handler.game->is_server) handler.post(EQGEventType::Resume, nullptr, false);
-}
-
-std::array<EventAction, kEventTypeCount>& action_table() {
-    static std::array<EventAction, kEventTypeCount> table = [] {
-        std::array<EventAction, kEventTypeCount> t{};
-        t[uint32_t(EQGEventType::CreateObject)] = &create_object;
-        t[uint32_t(EQGEventType::CreatePhysObject)] = &create_phys_object;
-        t[uint32_t(EQGEventType::RemoveObject)] = &remove_object;
-        t[uint32_t(EQGEventType::SetupGame)] = &setup_game;
-        t[uint32_t(EQGEventType::SetSpawnPositions)] = &set_spawn_positions;
-        t[uint32_t(EQGEventType::StartGame)] = &start_game;
-        t[uint32_t(EQGEventType::Pause)] = &pause_game;
-        t[uint32_t(EQGEventType::Resume)] = &resume_game;
-        // The level's events (game/terrain/qg_level.h).
-        t[uint32_t(EQGEventType::GenerateLevel)] = &generate_level_action;
-        t[uint32_t(EQGEventType::Explode)] = &explode_action;
-        t[uint32_t(EQGEventType::CreateMapSynchronizer)] = &create_map_synchronizer_action;
-        // Players and the objects they meet (game/entities/entity_actions.h).
-        t[uint32_t(EQGEventType::CreatePlayer)] = &create_player_action;
-        t[uint32_t(EQGEventType::JoinGame)] = &join_game_action;
-        t[uint32_t(EQGEventType::Input)] = &input_action;
-        t[uint32_t(EQGEventType::Aim)] = &aim_action;
-        t[uint32_t(EQGEventType::CreateItem)] = &create_item_action;
-        t[uint32_t(EQGEventType::CreateWeapon)] = &create_weapon_action;
-        t[uint32_t(EQGEventType::CreateProjectile)] = &create_projectile_action;
-        t[uint32_t(EQGEventType::CreateSpecialItem)] = &create_special_item_action;
-        t[uint32_t(EQGEventType::CreateTombstone)] = &create_tombstone_action;
-        t[uint32_t(EQGEventType::CreateSweetroll)] = &create_sweetroll_action;
-        t[uint32_t(EQGEventType::CreatePortal)] = &create_portal_action;
-        // The match's rules and the chat (game/match).
-        t[uint32_t(EQGEventType::CreateMatchController)] = &create_match_controller_action;
-        t[uint32_t(EQGEventType::CreateChat)] = &create_chat_action;
-        // The level's water (game/water/water_object.h).
-        t[uint32_t(EQGEventType::CreateWaterObject)] = &sph::create_water_object_action;
-        return t;
-    }();
-    return table;
-}
-
 }  // namespace
 
 uint32_t event_entity_id(const QGEvent& event) {
     return u32_at(event, 0);
-}
-
-void QGEventHandler::register_action(EQGEventType type, EventAction action) {
-    if (uint32_t(type) < kEventTypeCount) action_table()[uint32_t(type)] = action;
-}
-
-EventAction QGEventHandler::action_for(EQGEventType type) {
-    return uint32_t(type) < kEventTypeCount ? action_table()[uint32_t(type)] : nullptr;
 }
 
 QGEventHandler::QGEventHandler(QGGame* game_, unsigned int entity_id_, bool keep_out)
@@ -270,7 +165,7 @@ void QGEventHandler::dispatch(const QGEvent& event) {
     if (!game) return;
     // The server issues its own ids; a client builds each object once.
     if (!game->is_server && is_creation_event(type) && !creation_id_is_new(event)) return;
-    if (EventAction action = action_table()[type]) action(*this, event);
+    if (EventAction action = event_wiring(type).action) action(*this, event);
     const auto& listener = listeners[type];
     if (listener.is_valid()) listener(event.data.data());
 }

@@ -8,16 +8,10 @@
 #include "game/session/qg_event.h"
 #include "game/session/qg_object.h"
 
-class QGEventHandler;
-
-// What the dispatcher does for one event type: mostly building the object a creation record
-// describes. Each object class registers its own; types without one reach only their listener.
-using EventAction = void (*)(QGEventHandler& handler, const QGEvent& event);
-
 // The one object (entity id 1 on every side, reliable channel) that carries the events: it
 // queues outgoing events and writes the whole queue into its sync payload, reads the peer's
-// queue, holds back delayed events on a client, and dispatches each event (the type's action,
-// then the type's listener).
+// queue, holds back delayed events on a client, and dispatches each event (the type's action
+// from the event table, then the type's listener).
 //
 // Received events are untrusted: counts and sizes are checked against the record, an event
 // whose payload size is not its type's is dropped, the server acts only on the types a client
@@ -57,11 +51,6 @@ public:
     void write_queue(ByteBuffer& out);
     // Reads a peer's queue; a record whose structure is broken is dropped whole.
     void read_queue(ByteBuffer& in);
-
-    // The process-wide action table, indexed by type. It starts with the actions of the session
-    // and the level; other classes register theirs at start-up, before sessions run.
-    static void register_action(EQGEventType type, EventAction action);
-    static EventAction action_for(EQGEventType type);
 
     std::vector<QGEvent> queue;
     std::list<DelayedEvent> delayed_events;

@@ -372,11 +372,7 @@ void QGGame::remove_object(unsigned int id) {
         // A second removal of the same id within a step is the same removal.
         if (!objects.count(id) || !removal_queue.insert(id).second) return;
     }
-    if (is_server && event_handler) {
-        ByteBuffer record;
-        record.write_u32_le(id);
-        event_handler->post(EQGEventType::RemoveObject, record, true);
-    }
+    if (is_server && event_handler) event_handler->post(EQGEventType::RemoveObject, record_bytes(IdRecord{id}), true);
 }
 
 QGObject* QGGame::find_object(unsigned int id) const {
@@ -485,9 +481,7 @@ void QGGame::post_join_request(unsigned int connection_id) {
     JoinRequest request;
     request.set_name(name);
     request.player_id = connection_id;
-    ByteBuffer record;
-    write_join_request(record, request);
-    event_handler->post(EQGEventType::JoinGame, record, false);
+    event_handler->post(EQGEventType::JoinGame, record_bytes(request), false);
 }
 
 void QGGame::on_disconnect(Protocol*, unsigned int connection_id, unsigned short, Connection remote) {
@@ -560,9 +554,7 @@ void QGGame::setup_game(const GameParameters& params) {
     quit = false;
     if (is_server) {
         std::cout << "Performing initial game setup." << std::endl;
-        ByteBuffer record;
-        write_game_parameters(record, params);
-        event_handler->post(EQGEventType::SetupGame, record, false);
+        event_handler->post(EQGEventType::SetupGame, record_bytes(params), false);
     }
 }
 
@@ -571,9 +563,7 @@ void QGGame::send_spectator_snapshot(unsigned int connection_id) {
     if (!server) return;
 
     QGEventHandler snapshot(this, 1, true);
-    ByteBuffer record;
-    write_game_parameters(record, current_parameters());
-    snapshot.post(EQGEventType::SetupGame, record, false);
+    snapshot.post(EQGEventType::SetupGame, record_bytes(current_parameters()), false);
     if (match_running) {
         // The record holds 16 points; a longer list sends its first 16.
         SpawnPositions spawns;
@@ -582,9 +572,7 @@ void QGGame::send_spectator_snapshot(unsigned int connection_id) {
             spawns.positions[i].x = spawn_positions[i].x;
             spawns.positions[i].y = spawn_positions[i].y;
         }
-        record.clear();
-        write_spawn_positions(record, spawns);
-        snapshot.post(EQGEventType::SetSpawnPositions, record, false);
+        snapshot.post(EQGEventType::SetSpawnPositions, record_bytes(spawns), false);
     }
     for (auto& [id, object] : objects) {
         QGEvent creation;

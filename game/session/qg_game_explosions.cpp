@@ -55,9 +55,7 @@ void QGGame::on_pixel_carved(int x, int y) {
 
 void QGGame::on_disc_carved(const Explosion& blast, const PixelRect&) {
     if (event_handler) {
-        ByteBuffer record;
-        write_explosion(record, blast);
-        event_handler->post(EQGEventType::Explode, record, false);
+        event_handler->post(EQGEventType::Explode, record_bytes(blast), false);
     }
     if (level && level->water) level->water->add_explosion({blast.x, blast.y}, blast.radius);
 }
@@ -74,9 +72,7 @@ void QGGame::on_chain_finished(const ChainReaction& chain) {
             effect.particle_time = default_explosion_particle_time;
             effect.x = at.x;
             effect.y = at.y;
-            ByteBuffer record;
-            write_effect_spawn(record, effect);
-            event_handler->post(EQGEventType::SpawnEffect, record, true);
+            event_handler->post(EQGEventType::SpawnEffect, record_bytes(effect), true);
         }
         affect_objects_near(at, Callback<void, QGPhysObject*, const dvec2d&, float>(this, &QGGame::push_object),
                             default_explosion_radius);
@@ -122,9 +118,7 @@ void QGGame::play_sound(int sound_id) {
     if (!event_handler) return;
     SoundRequest request;
     request.sound_id = sound_id;
-    ByteBuffer record;
-    write_sound_request(record, request);
-    event_handler->post(EQGEventType::PlaySound, record, false);
+    event_handler->post(EQGEventType::PlaySound, record_bytes(request), false);
 }
 
 QGPlayer* QGGame::player_with_entity(unsigned int entity_id) const {

@@ -44,9 +44,7 @@ void QGGame::set_spawn_positions(const SpawnPositions& record) {
             if (distinct) free_points.erase(free_points.begin() + std::ptrdiff_t(r));
         }
     }
-    ByteBuffer out;
-    write_spawn_positions(out, kept);
-    event_handler->post(EQGEventType::SetSpawnPositions, out, false);
+    event_handler->post(EQGEventType::SetSpawnPositions, record_bytes(kept), false);
     if (starting) start_game();
 }
 

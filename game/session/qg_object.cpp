@@ -16,9 +16,7 @@ QGObject::~QGObject() = default;
 void QGObject::write_creation_event(QGEvent& event) const {
     event.set_type(EQGEventType::CreateObject);
     event.set_delayed(false);
-    ByteBuffer record;
-    record.write_u32_le(entity_id);
-    event.set_payload(record);
+    event.set_payload(record_bytes(IdRecord{entity_id}));
 }
 
 void QGObject::update(float) {}

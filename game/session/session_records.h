@@ -6,10 +6,11 @@
 
 #include "engine/core/byte_buffer.h"
 #include "engine/core/geometry.h"
+#include "game/session/record_stream.h"
 
 // The records of the session flow that travel as event payloads. Each struct is laid out as its
 // payload is (fixed-width fields, explicit padding, little-endian on this machine) so that a
-// screen may post it as it stands; the codecs below read and write it field by field.
+// screen may post it as it stands; the field lists below read, write and measure it.
 
 // Most player slots a session has; spawn lists and player tables never hold more.
 constexpr uint32_t kMaxPlayers = 16;
@@ -98,27 +99,46 @@ struct DamageCause {
 };
 static_assert(sizeof(DamageCause) == 12);
 
-constexpr size_t kEffectSpawnSize = 24;
-constexpr size_t kSoundRequestSize = 8;
-constexpr size_t kGameParametersSize = 16;
-constexpr size_t kJoinRequestSize = 20;
-constexpr size_t kSpawnPositionsSize = 132;
+template <class S>
+bool serialize(S& s, GameParameters& p) {
+    return s.value(p.player_count) && s.value(p.lives) && s.value(p.respawn_time) && s.value(p.teams) &&
+           s.value(p.friendly_fire) && s.pad(2);
+}
 
-void write_game_parameters(ByteBuffer& out, const GameParameters& p);
-// False, leaving out unchanged, when fewer than 16 bytes remain.
-bool read_game_parameters(ByteBuffer& in, GameParameters& out);
+template <class S>
+bool serialize(S& s, JoinRequest& r) {
+    return s.bytes(r.name, sizeof r.name) && s.value(r.player_id);
+}
 
-void write_join_request(ByteBuffer& out, const JoinRequest& r);
-bool read_join_request(ByteBuffer& in, JoinRequest& out);
+// The count indexes the 16 points, and the points within it become player positions.
+template <class S>
+bool serialize(S& s, SpawnPositions& r) {
+    if (!s.value(r.count) || !s.check(r.count <= kMaxSpawnPositions, "more spawn points than a list holds."))
+        return false;
+    for (uint32_t i = 0; i < kMaxSpawnPositions; ++i) {
+        auto& p = r.positions[i];
+        if (!(i < r.count ? s.finite(p.x) && s.finite(p.y) : s.value(p.x) && s.value(p.y))) return false;
+    }
+    return true;
+}
 
-void write_spawn_positions(ByteBuffer& out, const SpawnPositions& s);
-// False, leaving out unchanged, when fewer than 132 bytes remain or the count exceeds 16 (the
-// record's bytes are consumed then; it is dropped with a log line), and when a point within the
-// count is not a finite number.
-bool read_spawn_positions(ByteBuffer& in, SpawnPositions& out);
+template <class S>
+bool serialize(S& s, EffectSpawn& e) {
+    return s.value(e.effect_id) && s.value(e.particles) && s.value(e.particle_time) && s.value(e.angle_bits) &&
+           s.value(e.x) && s.value(e.y);
+}
 
-void write_effect_spawn(ByteBuffer& out, const EffectSpawn& e);
-bool read_effect_spawn(ByteBuffer& in, EffectSpawn& out);
+template <class S>
+bool serialize(S& s, SoundRequest& r) {
+    return s.value(r.sound_id) && s.value(r.second_word);
+}
 
-void write_sound_request(ByteBuffer& out, const SoundRequest& r);
-bool read_sound_request(ByteBuffer& in, SoundRequest& out);
+// One id: an entity's (CreateObject, RemoveObject, CreateWaterObject, CreateChat) or a player's
+// index (PlayerHit).
+struct IdRecord {
+    uint32_t id = 0;
+};
+template <class S>
+bool serialize(S& s, IdRecord& r) {
+    return s.value(r.id);
+}

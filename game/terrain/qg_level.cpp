@@ -123,9 +123,7 @@ void QGLevel::write_creation_event(QGEvent& event) const {
     LevelCreation record;
     record.level_entity_id = entity_id;
     record.parameters = parameters;
-    ByteBuffer bytes;
-    write_level_creation(bytes, record);
-    event.set_payload(bytes);
+    event.set_payload(record_bytes(record));
 }
 
 bool QGLevel::followed_player(dvec2d& centre) const {
@@ -186,21 +184,17 @@ bool QGLevel::place_portal(int x, int y, int width, int height, int) {
 
 void generate_level_action(QGEventHandler& handler, const QGEvent& event) {
     LevelCreation record;
-    if (!decode_level_creation(event.data.data(), event.data.size(), record)) return;
-    handler.game->generate_level(record);
+    if (event.read(record)) handler.game->generate_level(record);
 }
 
 void explode_action(QGEventHandler& handler, const QGEvent& event) {
-    ByteBuffer in = event.reader();
     Explosion blast;
-    if (!read_explosion(in, blast)) return;
-    handler.game->explode({blast.x, blast.y}, blast.radius);
+    if (event.read(blast)) handler.game->explode({blast.x, blast.y}, blast.radius);
 }
 
 void create_map_synchronizer_action(QGEventHandler& handler, const QGEvent& event) {
-    ByteBuffer in = event.reader();
-    uint32_t id = 0, target = 0;
-    if (!in.read_u32_le(id) || !in.read_u32_le(target)) return;
-    auto* synchronizer = new QGMapSynchronizer(handler.game, id, target);
+    MapSynchronizerRecord r;
+    if (!event.read(r)) return;
+    auto* synchronizer = new QGMapSynchronizer(handler.game, r.entity_id, r.target);
     if (!synchronizer->is_registered()) delete synchronizer;
 }

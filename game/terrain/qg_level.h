@@ -110,8 +110,8 @@ private:
 };
 
 // The dispatch actions of the level's events: GenerateLevel (the level), Explode (the blast) and
-// CreateMapSynchronizer (a late joiner's terrain stream). They are part of the dispatcher's
-// default action table, so no program has to install them.
+// CreateMapSynchronizer (a late joiner's terrain stream), wired into the event table by
+// game/game_events.cpp.
 void generate_level_action(QGEventHandler& handler, const QGEvent& event);
 void explode_action(QGEventHandler& handler, const QGEvent& event);
 void create_map_synchronizer_action(QGEventHandler& handler, const QGEvent& event);

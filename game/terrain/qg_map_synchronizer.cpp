@@ -37,10 +37,7 @@ QGMapSynchronizer::~QGMapSynchronizer() {
 void QGMapSynchronizer::write_creation_event(QGEvent& event) const {
     event.set_type(EQGEventType::CreateMapSynchronizer);
     event.set_delayed(false);
-    ByteBuffer record;
-    record.write_u32_le(entity_id);
-    record.write_u32_le(target);
-    event.set_payload(record);
+    event.set_payload(record_bytes(MapSynchronizerRecord{entity_id, target}));
 }
 
 void QGMapSynchronizer::sync_fields() {

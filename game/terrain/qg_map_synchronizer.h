@@ -15,6 +15,16 @@
 // its first tile travels in the same packet as its creation record, and a client that falls
 // behind reads several packets in one step, so waiting for the next commit would lose tiles,
 // which are sent only once.
+// CreateMapSynchronizer: the object's id and the connection id of the client it serves.
+struct MapSynchronizerRecord {
+    uint32_t entity_id = 0;
+    uint32_t target = 0;
+};
+template <class S>
+bool serialize(S& s, MapSynchronizerRecord& r) {
+    return s.value(r.entity_id) && s.value(r.target);
+}
+
 class QGMapSynchronizer : public QGObject {
 public:
     // Every client shows "Syncing current map state with server..." in the status line.
@@ -28,7 +38,6 @@ public:
     void sync_fields() override;
     // Server: sends nothing more and removes itself (its target has gone).
     void stop();
-    // CreateMapSynchronizer: entity id, target.
     void write_creation_event(QGEvent& event) const override;
 
     unsigned int target;

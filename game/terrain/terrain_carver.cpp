@@ -9,25 +9,6 @@
 #include "game/config/settings.h"
 #include "game/terrain/terrain_pixels.h"
 
-void write_explosion(ByteBuffer& out, const Explosion& e) {
-    out.write_f32_le(e.x);
-    out.write_f32_le(e.y);
-    out.write_f32_le(e.radius);
-}
-
-bool read_explosion(ByteBuffer& in, Explosion& out) {
-    if (!in.ok() || in.remaining() < kExplosionSize) {
-        in.fail();
-        return false;
-    }
-    Explosion e;
-    in.read_f32_le(e.x);
-    in.read_f32_le(e.y);
-    in.read_f32_le(e.radius);
-    out = e;
-    return in.ok();
-}
-
 bool is_destructible_colour(const ColorRGBA& c) { return c == color_destructible || c == color_explosive; }
 
 namespace {

@@ -6,6 +6,7 @@
 #include "engine/core/byte_buffer.h"
 #include "engine/core/callback.h"
 #include "engine/core/geometry.h"
+#include "game/session/record_stream.h"
 
 // The pixel side of explosions: carving discs into the terrain surface and setting off chains
 // of explosive pixels. Events, pushes, effects and sounds stay with the session, which hooks in
@@ -17,10 +18,10 @@ struct Explosion {
     float y = 0.0f;
     float radius = 0.0f;
 };
-constexpr std::size_t kExplosionSize = 12;
-void write_explosion(ByteBuffer& out, const Explosion& e);
-// False (and out unchanged) when fewer than 12 bytes remain.
-bool read_explosion(ByteBuffer& in, Explosion& out);
+template <class S>
+bool serialize(S& s, Explosion& e) {
+    return s.value(e.x) && s.value(e.y) && s.value(e.radius);
+}
 
 // A rectangle of surface pixels (the area a blast may have changed).
 struct PixelRect {

@@ -585,9 +585,7 @@ void WaterObject::sync_fields() {
 void WaterObject::write_creation_event(QGEvent& event) const {
     event.set_type(EQGEventType::CreateWaterObject);
     event.set_delayed(false);
-    ByteBuffer record;
-    record.write_u32_le(entity_id);
-    event.set_payload(record);
+    event.set_payload(record_bytes(IdRecord{entity_id}));
 }
 
 const Quadtree<bool>& WaterObject::occupancy() const { return occupancy_tree_; }

@@ -45,7 +45,7 @@ inline LevelCreation creation(const LevelParameters& p, uint32_t id = 0) {
 
 inline QGEvent level_event(const LevelCreation& c) {
     QGEvent e(EQGEventType::GenerateLevel);
-    e.set_payload(encode_level_creation(c).data(), kLevelCreationSize);
+    e.set_payload(record_bytes(c));
     return e;
 }
 

@@ -186,22 +186,31 @@ inline ByteBuffer u32_payload(uint32_t v) {
     return b;
 }
 
-// A reliable object with one field of its own, standing for the classes that register their
-// creation records later; built on clients through the action table (build_beacon).
+// A reliable object with one field of its own. It announces itself with a four-byte event
+// that has no action, so a client builds its copy from that event's listener (BeaconBuilder).
 class Beacon : public QGObject {
 public:
     Beacon(QGGame* game, unsigned int id) : QGObject(game, id, true) {}
     void sync_fields() override { sync_field(value); }
     void write_creation_event(QGEvent& event) const override {
-        event.set_type(EQGEventType::CreateChat);
+        event.set_type(EQGEventType::PlayerHit);
         event.set_payload(u32_payload(entity_id));
     }
     int32_t value = 0;
 };
 
-inline void build_beacon(QGEventHandler& handler, const QGEvent& event) {
-    new Beacon(handler.game, event_entity_id(event));
-}
+struct BeaconBuilder {
+    explicit BeaconBuilder(QGGame& client) : game(&client) {
+        client.event_handler->listeners[uint32_t(EQGEventType::PlayerHit)] =
+            Callback<void, const void*>(this, &BeaconBuilder::build);
+    }
+    void build(const void* payload) {
+        uint32_t id = 0;
+        std::memcpy(&id, payload, 4);
+        new Beacon(game, id);
+    }
+    QGGame* game;
+};
 
 // Polls a condition, doing `step` between tests, for up to timeout_ms of real time.
 inline bool eventually(const std::function<bool()>& done, const std::function<void()>& step = {},

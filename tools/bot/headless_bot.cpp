@@ -122,9 +122,7 @@ void HeadlessBot::send_level_parameters() {
     record.parameters.seed = options_.seed;
     record.parameters.size_x = kLevelWidth;
     record.parameters.size_y = kLevelHeight;
-    ByteBuffer payload;
-    write_level_creation(payload, record);
-    game_->event_handler->post(EQGEventType::GenerateLevel, payload, false);
+    game_->event_handler->post(EQGEventType::GenerateLevel, record_bytes(record), false);
     level_sent_ = true;
 }
 
@@ -141,9 +139,7 @@ void HeadlessBot::send_spawn_positions() {
         spawns.positions[i].x = float(x);
         spawns.positions[i].y = float(std::max(0, y - player_h - 2));
     }
-    ByteBuffer payload;
-    write_spawn_positions(payload, spawns);
-    game_->event_handler->post(EQGEventType::SetSpawnPositions, payload, false);
+    game_->event_handler->post(EQGEventType::SetSpawnPositions, record_bytes(spawns), false);
     spawns_sent_ = true;
 }
 

@@ -376,9 +376,7 @@ TEST_F(Rules, JoinMakesOnePlayerPerFreeSlotWithItsTeam) {
         JoinRequest r;
         std::memcpy(r.name, name, std::min<size_t>(std::strlen(name), 16));
         r.player_id = id;
-        ByteBuffer b;
-        write_join_request(b, r);
-        game->event_handler->dispatch(make_event(EQGEventType::JoinGame, b));
+        game->event_handler->dispatch(make_event(EQGEventType::JoinGame, record_bytes(r)));
     };
     join(1, "Sixteen chars!!!");  // no NUL in the field: read within its 16 bytes
     join(1, "again");

@@ -72,7 +72,7 @@ protected:
         for (const auto& payload : explosions[client].payloads) {
             Explosion e;
             ByteBuffer in(payload.data(), payload.size());
-            if (read_explosion(in, e)) out.push_back(e.radius);
+            if (read_record(in, e)) out.push_back(e.radius);
         }
         return out;
     }

@@ -59,8 +59,7 @@ TEST_F(WholeMatch, SetUpCountdownTimedRunResultAndClose) {
     server.activate();
     ASSERT_TRUE(until([&] { return other.chat && other.get_player(0) && host.get_player(1); }, 0));
     // The host's client sends the level, then the spawn points, which start the match.
-    const std::vector<uint8_t> level = encode_level_creation(creation(hills(320, 160)));
-    host.event_handler->post(EQGEventType::GenerateLevel, level.data(), false);
+    host.event_handler->post(EQGEventType::GenerateLevel, record_bytes(creation(hills(320, 160))), false);
     ASSERT_TRUE(until([&] { return other.level != nullptr; }, 0));
     ByteBuffer spawns;
     spawns.write_u32_le(3);  // the rest of the record is zeros

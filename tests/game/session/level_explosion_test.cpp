@@ -71,7 +71,7 @@ protected:
 Explosion explosion_of(const QGEvent& e) {
     ByteBuffer in = e.reader();
     Explosion blast;
-    EXPECT_TRUE(read_explosion(in, blast));
+    EXPECT_TRUE(read_record(in, blast));
     return blast;
 }
 
@@ -182,7 +182,7 @@ TEST_F(Explosions, ChainExplodesAgainWithEffectsPushesAndSoundAndTheClientEndsTh
     EXPECT_TRUE(effect_event.delayed.get());
     ByteBuffer in = effect_event.reader();
     EffectSpawn effect;
-    ASSERT_TRUE(read_effect_spawn(in, effect));
+    ASSERT_TRUE(read_record(in, effect));
     EXPECT_EQ(effect.effect_id, 3);
     EXPECT_EQ(effect.particles, 7);
     EXPECT_EQ(effect.particle_time, 0.5f);
@@ -192,7 +192,7 @@ TEST_F(Explosions, ChainExplodesAgainWithEffectsPushesAndSoundAndTheClientEndsTh
     EXPECT_LE(std::fabs(effect.y - 18.0f), 1.0f);
     ByteBuffer sound_in = server->event_handler->queue[2].reader();
     SoundRequest sound;
-    ASSERT_TRUE(read_sound_request(sound_in, sound));
+    ASSERT_TRUE(read_record(sound_in, sound));
     EXPECT_EQ(sound.sound_id, 4);
     EXPECT_EQ(sound.second_word, 0u);
     EXPECT_FALSE(server->event_handler->queue[2].delayed.get());
@@ -246,9 +246,7 @@ TEST_F(Explosions, BlastsThatAreNotNumbersOrOutsideTheLevelChangeNothing) {
     EXPECT_EQ(surface_hash(server_surface.get()), before);
     // Received from the network, a blast that is not a number carves nothing either.
     Explosion hostile{std::nanf(""), std::nanf(""), 1e30f};
-    ByteBuffer b;
-    write_explosion(b, hostile);
-    client->event_handler->dispatch(make_event(EQGEventType::Explode, b));
+    client->event_handler->dispatch(make_event(EQGEventType::Explode, record_bytes(hostile)));
     EXPECT_EQ(surface_hash(client_surface.get()), before);
     // Without a level there is nothing to carve.
     server->terrain = nullptr;

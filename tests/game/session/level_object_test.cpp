@@ -125,9 +125,7 @@ QGEvent effect_event(int id, int particles, float x = 10.0f, float y = 20.0f) {
     e.particles = particles;
     e.x = x;
     e.y = y;
-    ByteBuffer b;
-    write_effect_spawn(b, e);
-    return make_event(EQGEventType::SpawnEffect, b, true);
+    return make_event(EQGEventType::SpawnEffect, record_bytes(e), true);
 }
 
 size_t live_particles(CParticleEngine& engine) {
@@ -219,7 +217,7 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     auto records = events_of(*game->event_handler, EQGEventType::GenerateLevel);
     ASSERT_EQ(records.size(), 1u);
     LevelCreation record;
-    ASSERT_TRUE(decode_level_creation(records[0].data.data(), records[0].data.size(), record));
+    ASSERT_TRUE(records[0].read(record));
     EXPECT_EQ(record.level_entity_id, level->entity_id);
     EXPECT_EQ(record.parameters, p);
 

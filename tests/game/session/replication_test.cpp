@@ -106,7 +106,7 @@ protected:
     // The host's client asks for a level; the server's record builds the client's.
     void generate_level() {
         const LevelCreation level = creation(hills(256, 256, 3));
-        client->event_handler->post(EQGEventType::GenerateLevel, encode_level_creation(level).data(), false);
+        client->event_handler->post(EQGEventType::GenerateLevel, record_bytes(level), false);
         ASSERT_TRUE(eventually([&] { return server.game->level && client->level; }, [&] { pump(); }));
     }
 

@@ -49,18 +49,6 @@ struct FullListener {
     std::vector<std::unique_ptr<sf::TcpSocket>> queued;
 };
 
-// Installs the beacon's creator for one test.
-class BeaconAction {
-public:
-    BeaconAction() : before_(QGEventHandler::action_for(EQGEventType::CreateChat)) {
-        QGEventHandler::register_action(EQGEventType::CreateChat, &build_beacon);
-    }
-    ~BeaconAction() { QGEventHandler::register_action(EQGEventType::CreateChat, before_); }
-
-private:
-    EventAction before_;
-};
-
 struct Flag {
     std::atomic<int> hits{0};
     void hit() { ++hits; }
@@ -89,7 +77,6 @@ std::unique_ptr<QGGame> joined_client(LoopbackServer& server, ConnectResult& res
 }  // namespace
 
 TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
-    BeaconAction beacons;
     ManualNetClock clock(1'000'000);
     LoopbackServer server(clock);
     ASSERT_TRUE(server.start(1));
@@ -98,6 +85,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
 
     ConnectResult result;
     auto client = connect_client(server.port, result, clock);
+    BeaconBuilder beacons(*client);
     ASSERT_TRUE(server.admit(*client, 1));
     EXPECT_EQ(result.calls.load(), 1);
     EXPECT_TRUE(result.value.load());
@@ -129,7 +117,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     ASSERT_EQ(joins.payloads.size(), 1u);
     JoinRequest join;
     ByteBuffer join_bytes(joins.payloads[0].data(), joins.payloads[0].size());
-    ASSERT_TRUE(read_join_request(join_bytes, join));
+    ASSERT_TRUE(read_record(join_bytes, join));
     EXPECT_EQ(join.player_id, 0u);
     EXPECT_EQ(join.get_name(), "Player");
     // The set-up the server posted while hosting reached the client first.

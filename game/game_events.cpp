@@ -1,0 +1,80 @@
+// The event table's records and actions, wired for the session: each type's payload size is its
+// record's measured size, and its action is the one its row names.
+#include <array>
+
+#include "game/entities/entity_actions.h"
+#include "game/entities/entity_records.h"
+#include "game/levelgen/level_parameters.h"
+#include "game/match/qg_chat.h"
+#include "game/match/qg_match_controller.h"
+#include "game/physics/qg_phys_object.h"
+#include "game/session/qg_event_handler.h"
+#include "game/session/qg_game.h"
+#include "game/terrain/qg_level.h"
+#include "game/terrain/qg_map_synchronizer.h"
+#include "game/terrain/terrain_carver.h"
+#include "game/water/water_object.h"
+
+namespace {
+
+// Deletes an object that its session did not take, so that a refused record leaks nothing.
+template <typename T>
+void keep_if_registered(T* object) {
+    if (!object->is_registered()) delete object;
+}
+
+void create_object_action(QGEventHandler& handler, const QGEvent& event) {
+    keep_if_registered(new QGObject(handler.game, event_entity_id(event), false));
+}
+
+void create_phys_object_action(QGEventHandler& handler, const QGEvent& event) {
+    PhysObjectRecord r;
+    if (!event.read(r)) return;
+    auto* object = new QGPhysObject(handler.game, r.entity_id, r.size, r.is_static, r.mass, r.friction,
+                                    r.air_friction, r.bounce, r.collision_group, r.collision_mask, r.buoyancy);
+    object->position = r.position;
+    object->velocity = r.velocity;
+    keep_if_registered(object);
+}
+
+void remove_object_action(QGEventHandler& handler, const QGEvent& event) {
+    handler.game->remove_object(event_entity_id(event));
+}
+
+void setup_game_action(QGEventHandler& handler, const QGEvent& event) {
+    // The server sets its game up itself; it only sends the record.
+    GameParameters params;
+    if (!handler.game->is_server && event.read(params)) handler.game->setup_game(params);
+}
+
+void set_spawn_positions_action(QGEventHandler& handler, const QGEvent& event) {
+    SpawnPositions record;
+    if (event.read(record)) handler.game->set_spawn_positions(record);
+}
+
+void start_game_action(QGEventHandler& handler, const QGEvent&) {
+    handler.game->start_game();
+}
+
+void pause_action(QGEventHandler& handler, const QGEvent&) {
+    handler.game->paused = true;
+    if (handler.game->is_server) handler.post(EQGEventType::Pause, nullptr, false);
+}
+
+void resume_action(QGEventHandler& handler, const QGEvent&) {
+    handler.game->paused = false;
+    if (handler.game->is_server) handler.post(EQGEventType::Resume, nullptr, false);
+}
+
+}  // namespace
+
+const EventWiring& event_wiring(uint32_t type) {
+    static const std::array<EventWiring, kEventTypeCount> table{{
+#define QG_EVENT_WIRING(name, number, Record, creation, sender, action) \
+    {uint32_t(record_size<Record>()), EventAction(action)},
+        QG_EVENT_TYPES(QG_EVENT_WIRING)
+#undef QG_EVENT_WIRING
+    }};
+    static const EventWiring none;
+    return type < kEventTypeCount ? table[type] : none;
+}
