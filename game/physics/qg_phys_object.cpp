@@ -9,6 +9,7 @@
 #include "game/physics/terrain_sweep.h"
 #include "game/session/qg_event.h"
 #include "game/session/qg_game.h"
+#include "game/terrain/qg_level.h"
 
 using namespace terrain_sweep;
 
@@ -16,6 +17,12 @@ namespace {
 
 SDL_Surface* terrain_of(const QGPhysObject& o) {
     return o.game ? o.game->terrain_surface() : nullptr;
+}
+
+// The level's solid mask while the level's surface is the terrain.
+const SolidMask* level_mask_of(const QGPhysObject& o) {
+    const QGLevel* level = o.game ? o.game->level : nullptr;
+    return level && level->surface() && level->surface() == terrain_of(o) ? &level->solid_mask : nullptr;
 }
 
 // The rows a resting object may sink through before the terrain pass lifts it back: the free
@@ -45,9 +52,8 @@ bool rests_on_terrain(QGPhysObject& o) {
     const int x = to_pixel_coordinate(o.position.x), y = to_pixel_coordinate(o.position.y);
     const int L = clamp_x(x), R = clamp_x(int64_t(x) + w);
     int fl = clamp_x(int64_t(L) - kRestDrop), fr = clamp_x(int64_t(R) + kRestDrop);
-    PixelClassifier classify(o, false);
     for (int row = y + h; row < y + h + kRestDrop; ++row) {
-        narrow_by_row(view, classify, row, w, fl, fr);
+        narrow_by_row(view, row, w, fl, fr);
         if (fr - fl < w) return true;
     }
     return false;
@@ -112,14 +118,6 @@ void push_off(QGPhysObject& moving, const QGPhysObject& fixed, bool vertical, bo
         p = along(fixed.position, vertical) + float(along(fixed.size, vertical));
         v = along(fixed.velocity, vertical) + std::fabs(v) * e;
     }
-}
-
-// The previous position of a box w x h is kept inside a level W x H.
-void keep_inside_level(dvec2d& prev, int w, int h, int W, int H) {
-    if (prev.x < 0.0f) prev.x = 0.0f;
-    if (prev.x + float(w) >= float(W)) prev.x = float(W - w - 1);
-    if (prev.y < 0.0f) prev.y = 0.0f;
-    if (prev.y + float(h) >= float(H)) prev.y = float(H - h - 1);
 }
 
 // After a sweep stopped the box: puts it at the edge of its span (centred in a span narrower
@@ -285,14 +283,13 @@ bool QGPhysObject::collides_with(const QGPhysObject& other) const {
 
 bool QGPhysObject::is_solid_pixel(const ColorRGBA& pixel, bool climbing) {
     if ((collision_mask & 1) == 0) return false;
-    if (pixel == material_colors[int(Material::Ladder)]) {
-        if (climbing) on_ladder = true;
-        return false;
-    }
-    if (pixel == material_colors[int(Material::Air)] || pixel == material_colors[int(Material::Water)] ||
-        pixel == material_colors[int(Material::StaticWater)])
-        return false;
-    return true;
+    if (climbing && pixel == material_colors[int(Material::Ladder)]) on_ladder = true;
+    return is_solid_colour(pixel);
+}
+
+bool QGPhysObject::is_solid_colour(const ColorRGBA& pixel) {
+    return !(pixel == material_colors[int(Material::Ladder)] || pixel == material_colors[int(Material::Air)] ||
+             pixel == material_colors[int(Material::Water)] || pixel == material_colors[int(Material::StaticWater)]);
 }
 
 void QGPhysObject::on_object_collision(QGPhysObject*, const dvec2d&) {}
@@ -302,7 +299,8 @@ void QGPhysObject::on_terrain_collision(const dvec2d&) {}
 bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool climbing) {
     TerrainView view(terrain_of(*this));
     const int W = view.width, H = view.height;
-    if (W == 0 || H == 0 || width <= 0 || height <= 0) return false;
+    // Without bit 0 in the mask no pixel counts.
+    if (W == 0 || H == 0 || width <= 0 || height <= 0 || (collision_mask & 1) == 0) return false;
     // Shifted into the surface; a box larger than the surface is cut to it.
     int x0 = x <= 0 ? 0 : std::min(x, W - width);
     int y0 = y <= 0 ? 0 : std::min(y, H - height);
@@ -311,8 +309,7 @@ bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool cl
     const int x1 = int(std::min<int64_t>(int64_t(x0) + width, W));
     const int y1 = int(std::min<int64_t>(int64_t(y0) + height, H));
     // The first solid pixel ends the test; a ladder pixel before it sets on_ladder.
-    PixelClassifier classify(*this, climbing);
-    const BoxScan r = scan_box(view, classify, x0, x1, y0, y1);
+    const BoxScan r = scan_box(view, climbing, x0, x1, y0, y1);
     if (r.ladder_x < x1 && (r.ladder_x < r.solid_x || (r.ladder_x == r.solid_x && r.ladder_y < r.solid_y)))
         on_ladder = true;
     return r.solid_x < x1;
@@ -352,7 +349,12 @@ void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     // Without a terrain there is nothing to meet.
     if (!view.present()) return;
     const int w = box_extent(o->size.x), h = box_extent(o->size.y);
-    keep_inside_level(o->previous_position, w, h, view.width, view.height);
+    // The previous position is kept inside the level.
+    dvec2d& prev = o->previous_position;
+    if (prev.x < 0.0f) prev.x = 0.0f;
+    if (prev.x + float(w) >= float(view.width)) prev.x = float(view.width - w - 1);
+    if (prev.y < 0.0f) prev.y = 0.0f;
+    if (prev.y + float(h) >= float(view.height)) prev.y = float(view.height - h - 1);
     const int px = to_pixel_coordinate(o->previous_position.x), py = to_pixel_coordinate(o->previous_position.y);
     const int nx = to_pixel_coordinate(o->position.x), ny = to_pixel_coordinate(o->position.y);
     if (px == nx && py == ny) return;
@@ -361,8 +363,7 @@ void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     o->overlaps_terrain(nx, ny, w, h, true);
     measure_submersion(*o, w, h);
 
-    PixelClassifier classify(*o, false);
-    TerrainSweep sweep(view, classify, w, h, px, py, nx, ny);
+    TerrainSweep sweep(view, level_mask_of(*o), w, h, px, py, nx, ny);
     sweep.sweep_horizontal();
     sweep.sweep_vertical();
     if (sweep.blocked_x() || sweep.blocked_y()) settle_after_sweep(*o, sweep);

@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <vector>
 
+#include "game/physics/qg_phys_object.h"
+#include "game/terrain/terrain_carver.h"
 #include "game/terrain/terrain_pixels.h"
 
-class QGPhysObject;
 
 namespace terrain_sweep {
 
@@ -68,17 +70,40 @@ inline int run_end(PixelRow row, int x, int end) {
 // surfaces are read in place; other layouts are converted a row at a time.
 class TerrainView {
 public:
-    explicit TerrainView(SDL_Surface* s);
+    explicit TerrainView(SDL_Surface* s) : lock_(s) {
+        if (s && s->pixels && s->format && s->w > 0 && s->h > 0) {
+            pixels_.emplace(s);
+            width = s->w;
+            height = s->h;
+            standard_ = pixels_->standard();
+            base_ = static_cast<const uint8_t*>(s->pixels);
+            pitch_ = size_t(s->pitch);
+        }
+    }
 
     bool present() const { return pixels_.has_value(); }
 
     // Row y, valid for the columns [x0, x1) (inside the surface) until the next call.
-    PixelRow row(int y, int x0, int x1);
+    PixelRow row(int y, int x0, int x1) {
+        if (standard_) return PixelRow(base_ + size_t(y) * pitch_);
+        static thread_local std::vector<uint32_t> converted;
+        converted.resize(size_t(width));
+        for (int x = x0; x < x1; ++x) converted[size_t(x)] = pixels_->get(x, y).to_pixel();
+        return PixelRow(reinterpret_cast<const uint8_t*>(converted.data()));
+    }
 
     // Asks for the rows of a rectangle ahead of reading them: the objects are spread over the
     // whole level, so their rows are rarely in the nearest caches, and waiting for them one by
     // one is what a terrain pass would otherwise spend its time on.
-    void prefetch(int x0, int x1, int y0, int y1) const;
+    void prefetch(int x0, int x1, int y0, int y1) const {
+        x0 = std::max(x0, 0);
+        y0 = std::max(y0, 0);
+        x1 = std::min(x1, width);
+        y1 = std::min(y1, height);
+        if (!standard_ || x0 >= x1) return;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; x += 16) __builtin_prefetch(base_ + size_t(y) * pitch_ + size_t(x) * 4);
+    }
 
     int width = 0;
     int height = 0;
@@ -91,52 +116,58 @@ private:
     size_t pitch_ = 0;
 };
 
-// What a terrain colour is to one object.
-struct PixelClass {
-    bool solid = false;
-    bool sets_ladder = false;  // whether the pixel test would have set on_ladder
-};
+// Whether a terrain word stops the objects that meet the terrain at all.
+inline bool solid_pixel(uint32_t key) { return QGPhysObject::is_solid_colour(ColorRGBA::from_pixel(key)); }
 
-// The object's pixel test for one climbing mode, asked once per colour met in a pass: it is a
-// pure test of the colour apart from setting on_ladder, and a level holds a handful of
-// colours. Whether the test sets on_ladder is recorded rather than done, so that the callers
-// decide in which order the pixels count.
-class PixelClassifier {
-public:
-    PixelClassifier(QGPhysObject& o, bool climbing) : object_(o), climbing_(climbing) {}
-    PixelClass operator()(uint32_t key);
-
-private:
-    static constexpr int kEntries = 8;
-    QGPhysObject& object_;
-    bool climbing_;
-    int used_ = 0;
-    unsigned next_ = 0;
-    uint32_t keys_[kEntries] = {};
-    PixelClass classes_[kEntries];
-};
-
-// Where the box test of one box meets its first solid pixel and its first ladder pixel, both
-// in column order (x outer, y inner); x is the box's right edge when there is none.
+// Where the box test of one box meets its first solid pixel and its first ladder pixel (only
+// when climbing), both in column order (x outer, y inner); x is the box's right edge when there
+// is none.
 struct BoxScan {
     int solid_x, solid_y;
     int ladder_x, ladder_y;
 };
-BoxScan scan_box(TerrainView& view, PixelClassifier& classify, int x0, int x1, int y0, int y1);
+BoxScan scan_box(TerrainView& view, bool climbing, int x0, int x1, int y0, int y1);
 
 // One row of the downward (or upward) sweep: narrows the free columns [fl, fr) of a box w wide
 // by the solid pixels of row y, left to right; pixels outside the surface are free.
-void narrow_by_row(TerrainView& view, PixelClassifier& classify, int y, int w, int& fl, int& fr);
+void narrow_by_row(TerrainView& view, int y, int w, int& fl, int& fr);
+
+// The solid pixels of a rectangle of the terrain as every object's horizontal sweep sees them,
+// one bit per pixel in column order. The surface is stored row by row, so a walk down a column
+// meets a new cache line at every pixel (with a power-of-two width all in one cache set); the
+// mask is filled row by row instead and a sweep then skips the free rows of a column 64 at a
+// time. The level keeps one for its whole surface, which whatever writes its pixels updates.
+class SolidMask {
+public:
+    // The whole surface; only this kind of mask takes updates, and only from its own surface.
+    void build(SDL_Surface* s);
+    // The columns [x0, x1) and rows [y0, y1); pixels outside the surface are free.
+    void build(TerrainView& view, int x0, int x1, int y0, int y1);
+    // Classifies the area again after its pixels changed.
+    void update(SDL_Surface* s, const PixelRect& area);
+    // The first solid row of column x in [y, limit), or limit.
+    int next_solid(int x, int y, int limit) const;
+
+private:
+    void mark(TerrainView& view, int x0, int x1, int y0, int y1);
+    uint64_t* column(int x) { return bits_.data() + size_t(x - x0_) * size_t(words_); }
+    const uint64_t* column(int x) const { return bits_.data() + size_t(x - x0_) * size_t(words_); }
+
+    const SDL_Surface* source_ = nullptr;
+    std::vector<uint64_t> bits_;
+    int x0_ = 0, x1_ = 0, y0_ = 0, rows_ = 0;
+    int64_t words_ = 1;
+};
 
 // One object's terrain pass: its box (w x h) moves from the pixel (px, py) to (nx, ny). The
 // sweeps narrow the span [L, R) x [T, B) the box may take, horizontally first; a column (or
 // row) too narrow for the box ends a sweep.
 class TerrainSweep {
     TerrainView& view_;
-    PixelClassifier& classify_;
+    const SolidMask* level_mask_;  // null: the sweep classifies the pixels it reads
 
 public:
-    TerrainSweep(TerrainView& view, PixelClassifier& classify, int w, int h, int px, int py, int nx, int ny);
+    TerrainSweep(TerrainView& view, const SolidMask* level_mask, int w, int h, int px, int py, int nx, int ny);
 
     void sweep_horizontal();
     void sweep_vertical();

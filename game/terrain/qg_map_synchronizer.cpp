@@ -93,5 +93,7 @@ void QGMapSynchronizer::read_tile() {
     }
     if (!applied) return;
     MapTile tile;
-    if (map_tile_at(offset, surface->w, surface->h, tile)) level->refresh_texture({tile.x, tile.y, tile.width, tile.height});
+    if (!map_tile_at(offset, surface->w, surface->h, tile)) return;
+    level->solid_mask.update(surface, {tile.x, tile.y, tile.width, tile.height});
+    level->refresh_texture({tile.x, tile.y, tile.width, tile.height});
 }

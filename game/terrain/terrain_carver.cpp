@@ -130,13 +130,15 @@ public:
     }
     void to_destructible(int x, int y) { px_.put(x, y, destructible_); }
 
-    // Floods from an explosive pixel already turned to air; answers the pixels taken.
-    int flood(int x, int y) {
+    // Floods from an explosive pixel already turned to air; answers the pixels taken, and
+    // their bounding box in `box` (the flood reaches past the disc's).
+    int flood(int x, int y, PixelRect& box) {
         const int w = width(), h = height();
         queue_.clear();
         queue_.push_back(y * w + x);
         std::size_t head = 0;
         int n = 0;
+        int x0 = x, x1 = x, y0 = y, y1 = y;
         auto take = [&](int nx, int ny) {
             if (explosive(nx, ny)) {
                 to_air(nx, ny);  // at once, so no pixel is queued twice
@@ -147,11 +149,13 @@ public:
             int at = queue_[head++];
             int cx = at % w, cy = at / w;
             ++n;
+            x0 = std::min(x0, cx), x1 = std::max(x1, cx), y0 = std::min(y0, cy), y1 = std::max(y1, cy);
             if (cx > 0) take(cx - 1, cy);
             if (cx < w - 1) take(cx + 1, cy);
             if (cy > 0) take(cx, cy - 1);
             if (cy < h - 1) take(cx, cy + 1);
         }
+        box = {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
         return n;
     }
 
@@ -245,8 +249,10 @@ bool scan_disc(Disc& disc, Carver& carver, ExplosionSummary& summary, bool neste
             case Kind::Indestructible: carver.to_destructible(x, y); break;
             case Kind::Explosive: {
                 carver.to_air(x, y);
-                ChainReaction chain{x, y, carver.flood(x, y)};
+                PixelRect flooded;
+                ChainReaction chain{x, y, carver.flood(x, y, flooded)};
                 summary.chains.push_back(chain);
+                summary.changed = unite(summary.changed, flooded);
                 if (nested_chains) {
                     disc.waiting = true;
                     disc.chain = chain;
