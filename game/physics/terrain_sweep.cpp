@@ -33,9 +33,6 @@ BoxScan scan_box(TerrainView& view, bool climbing, int x0, int x1, int y0, int y
     return r;
 }
 
-
-// One row of the downward (or upward) sweep: narrows the free columns [fl, fr) of a box w wide
-// by the solid pixels of row y, left to right; pixels outside the surface are free.
 void narrow_by_row(TerrainView& view, int y, int w, int& fl, int& fr) {
     if (y < 0 || y >= view.height) return;
     const int first = std::max(fl, 0);

@@ -1,6 +1,6 @@
 #pragma once
-// The pixel side of the terrain pass: the surface as raw words, what a colour is to one object,
-// and the sweeps that narrow the span a moving box may take.
+// The pixel side of the terrain pass: the surface as raw words, its solid pixels, and the sweeps
+// that narrow the span a moving box may take.
 #include <SDL/SDL.h>
 
 #include <algorithm>
@@ -12,7 +12,6 @@
 #include "game/physics/qg_phys_object.h"
 #include "game/terrain/terrain_carver.h"
 #include "game/terrain/terrain_pixels.h"
-
 
 namespace terrain_sweep {
 
