@@ -1,10 +1,9 @@
 // Physics objects: the physics step, the pair response and the terrain pass on synthetic
 // surfaces of material colours.
-#include "support/level_test_support.h"
+#include "game/terrain/qg_level.h"
 #include "support/session_test_support.h"
 
 #include <cmath>
-#include <utility>
 
 using namespace session_test;
 
@@ -106,12 +105,11 @@ TEST_F(PhysicsTest, LandingAndCeilingLeaveOneFreeRowAndBounceBack) {
 
     // A ceiling stops a rise the same way.
     fill(surface.get(), 0, 0, 100, 28, color_rock);
-    auto* riser = box({10, 10}, 1.0f);
-    riser->velocity = {0.0f, -200.0f};
-    move(riser, {40.0f, 35.0f}, {40.0f, 25.0f});
-    EXPECT_EQ(riser->position, dvec2d(40.0f, 29.0f));
-    EXPECT_FLOAT_EQ(riser->velocity.y, 200.0f);
-    EXPECT_FALSE(riser->on_ground);
+    o->velocity = {0.0f, -200.0f};
+    move(o, {40.0f, 35.0f}, {40.0f, 25.0f});
+    EXPECT_EQ(o->position, dvec2d(40.0f, 29.0f));
+    EXPECT_FLOAT_EQ(o->velocity.y, 100.0f);
+    EXPECT_FALSE(o->on_ground);
 }
 
 TEST_F(PhysicsTest, WalkingRightStepsUpALowStepButAHighWallStops) {
@@ -129,9 +127,7 @@ TEST_F(PhysicsTest, WalkingRightStepsUpALowStepButAHighWallStops) {
     EXPECT_FALSE(walker->overlaps_terrain(31, 38, 10, 10, false));
 
     // A wall 40 rows high in a level, painted through the session as the game writes its terrain.
-    const auto water = std::exchange(level_class_hooks().build_water, nullptr);
-    new QGLevel(game.get(), 0, level_test::hills(120, 100));
-    level_class_hooks().build_water = water;
+    new QGLevel(game.get(), 0, LevelParameters{5, 7, 120, 100});  // the hills preset places nothing
     for (int y = 0; y < 100; ++y)
         for (int x = 0; x < 120; ++x)
             game->set_pixel(x, y, y >= 60 ? color_earth : x >= 40 && y >= 20 ? color_destructible : color_air);
@@ -152,8 +148,7 @@ TEST_F(PhysicsTest, WalkingRightStepsUpALowStepButAHighWallStops) {
     EXPECT_LE(diagonal->position.y + 10.0f, 60.0f);
     EXPECT_FALSE(diagonal->overlaps_terrain(29, int(diagonal->position.y), 10, 10, false));
 
-    // A blast through the wall opens the way.
-    game->explode({50.0f, 50.0f}, 25.0f);
+    game->explode({50.0f, 50.0f}, 25.0f);  // a blast through the wall opens the way
     move(blocked, {29.0f, 49.0f}, {33.5f, 49.0f});
     EXPECT_EQ(blocked->position, dvec2d(33.5f, 49.0f));
 }
@@ -445,11 +440,10 @@ TEST_F(PhysicsTest, WaterCoverageSetsSubmersion) {
     } water;
     game->water_coverage = Callback<float, float, float, float, float>(&water, &Water::query);
     auto* o = box({10, 10});
-    const float answers[][2] = {{0.4f, 0.4f}, {7.0f, 1.0f}, {NAN, 0.0f}};  // the water's answer, the submersion
-    for (int i = 0; i < 3; ++i) {
-        water.answer = answers[i][0];
-        move(o, {10.0f, 10.0f + 2.0f * float(i)}, {10.0f, 12.0f + 2.0f * float(i)});
-        EXPECT_FLOAT_EQ(o->submersion, answers[i][1]);
+    for (const auto& [answer, submersion] : {std::pair(0.4f, 0.4f), std::pair(7.0f, 1.0f), std::pair(NAN, 0.0f)}) {
+        water.answer = answer;
+        move(o, o->position, o->position + dvec2d(0.0f, 2.0f));
+        EXPECT_FLOAT_EQ(o->submersion, submersion);
     }
     // A box held at rest on a floor still learns of the water rising around it.
     fill(surface.get(), 0, 50, 100, 50, color_earth);
