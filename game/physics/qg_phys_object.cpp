@@ -363,7 +363,7 @@ void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     o->overlaps_terrain(nx, ny, w, h, true);
     measure_submersion(*o, w, h);
 
-    TerrainSweep sweep(view, level_mask_of(*o), w, h, px, py, nx, ny);
+    TerrainSweep sweep{view, level_mask_of(*o), w, h, px, py, nx, ny};
     sweep.sweep_horizontal();
     sweep.sweep_vertical();
     if (sweep.blocked_x() || sweep.blocked_y()) settle_after_sweep(*o, sweep);

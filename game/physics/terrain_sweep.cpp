@@ -111,31 +111,12 @@ void SolidMask::mark(TerrainView& view, int x0, int x1, int y0, int y1) {
     }
 }
 
-TerrainSweep::TerrainSweep(TerrainView& view, const SolidMask* level_mask, int w_, int h_, int px_, int py_, int nx_,
-                           int ny_)
-    : view_(view),
-      level_mask_(level_mask),
-      w(w_),
-      h(h_),
-      px(px_),
-      py(py_),
-      nx(nx_),
-      ny(ny_),
-      right(px < nx),
-      left(nx < px),
-      down(py < ny),
-      up(ny < py),
-      L(clamp_x(std::min(px, nx))),
-      R(clamp_x(std::max(int64_t(px) + w, int64_t(nx) + w))),
-      T(clamp_y(std::min(py, ny))),
-      B(clamp_y(std::max(int64_t(py) + h, int64_t(ny) + h))) {}
-
 void TerrainSweep::settle_on_span(int ft, int fb) {
     if (fb < B) {
         B = clamp_y(fb);
         T = B - h;
     } else if (T < ft) {
-        T = ft < 1 ? 0 : std::min(ft, view_.height - h);
+        T = ft < 1 ? 0 : std::min(ft, view.height - h);
         B = T + h;
     }
 }
@@ -147,10 +128,10 @@ void TerrainSweep::sweep_horizontal() {
     const int64_t s = (right ? int64_t(R) - (int64_t(px) + w) : int64_t(px) - L) * int64_t(step_height);
     int ft = clamp_y(T - s), fb = clamp_y(B + s);
     // Without the level's mask the sweep classifies the band of pixels it may read.
-    const SolidMask* mask = level_mask_;
+    const SolidMask* mask = level_mask;
     if (!mask) {
         static thread_local SolidMask band;
-        band.build(view_, right ? px + w : L, right ? R : px, ft, fb);
+        band.build(view, right ? px + w : L, right ? R : px, ft, fb);
         mask = &band;
     }
     // The columns entered: px + w up to R - 1, or px - 1 down to L.
@@ -178,7 +159,7 @@ void TerrainSweep::sweep_vertical() {
     int fl = clamp_x(L - m), fr = clamp_x(R + m);
     // The rows entered: py + h down to B - 1, or py - 1 up to T.
     for (int y = down ? py + h : py - 1; down ? y < B : T <= y; y += down ? 1 : -1) {
-        narrow_by_row(view_, y, w, fl, fr);
+        narrow_by_row(view, y, w, fl, fr);
         if (fr - fl < w) {
             if (down) B = y - 1;
             else T = y + 2;

@@ -161,28 +161,23 @@ private:
 // One object's terrain pass: its box (w x h) moves from the pixel (px, py) to (nx, ny). The
 // sweeps narrow the span [L, R) x [T, B) the box may take, horizontally first; a column (or
 // row) too narrow for the box ends a sweep.
-class TerrainSweep {
-    TerrainView& view_;
-    const SolidMask* level_mask_;  // null: the sweep classifies the pixels it reads
-
-public:
-    TerrainSweep(TerrainView& view, const SolidMask* level_mask, int w, int h, int px, int py, int nx, int ny);
-
+struct TerrainSweep {
     void sweep_horizontal();
     void sweep_vertical();
 
     bool blocked_x() const { return (right && R < nx + w) || (left && L > nx); }
     bool blocked_y() const { return (down && B < ny + h) || (up && T > ny); }
-
-    const int w, h, px, py, nx, ny;
-    const bool right, left, down, up;
-    int L, R, T, B;
-
-private:
-    int clamp_x(int64_t v) const { return clamp_to(clamp_extent(v), view_.width); }
-    int clamp_y(int64_t v) const { return clamp_to(clamp_extent(v), view_.height); }
+    int clamp_x(int64_t v) const { return clamp_to(clamp_extent(v), view.width); }
+    int clamp_y(int64_t v) const { return clamp_to(clamp_extent(v), view.height); }
     // After a horizontal sweep: step onto the floor found, or go under the ceiling found.
     void settle_on_span(int ft, int fb);
+
+    TerrainView& view;
+    const SolidMask* level_mask;  // null: the sweep classifies the pixels it reads
+    const int w, h, px, py, nx, ny;
+    const bool right = px < nx, left = nx < px, down = py < ny, up = ny < py;
+    int L = clamp_x(std::min(px, nx)), R = clamp_x(std::max(int64_t(px) + w, int64_t(nx) + w));
+    int T = clamp_y(std::min(py, ny)), B = clamp_y(std::max(int64_t(py) + h, int64_t(ny) + h));
 };
 
 }  // namespace terrain_sweep
