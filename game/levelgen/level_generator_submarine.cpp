@@ -34,6 +34,14 @@ public:
     void mark_outside();
     void build_decks();
     void build_rooms(const LevelTemplates& templates);
+    // The steps of build_rooms over the rows that may hold room markers.
+    void mark_rooms(const std::vector<int>& rows);
+    void keep_marker_run_starts(const std::vector<int>& rows);
+    void drop_low_rooms(const std::vector<int>& rows);
+    void furnish_rooms(const std::vector<int>& rows, const LevelTemplates& templates);
+    bool is_ceiling(int y) const { return y % S == F + 1; }
+    static constexpr int32_t kAir = static_cast<int32_t>(GeneratorCell::Air);
+    static constexpr int32_t kMarker = static_cast<int32_t>(GeneratorCell::RoomMarker);
     void place_ladder(int x0, int y0);
 
     int gw, gh;
@@ -329,8 +337,6 @@ void HullWalker::build_decks() {
 }
 
 void HullWalker::build_rooms(const LevelTemplates& templates) {
-    const int32_t air = static_cast<int32_t>(GeneratorCell::Air);
-    const int32_t marker = static_cast<int32_t>(GeneratorCell::RoomMarker);
     // Markers only ever stand in ceiling rows (just under a deck) and floor rows (just above
     // one) below the top line, so the passes visit those rows only, in ascending order.
     std::vector<int> rows;
@@ -338,61 +344,67 @@ void HullWalker::build_rooms(const LevelTemplates& templates) {
         int m = y % S;
         if (m == F + 1 || m == S - 1) rows.push_back(y);
     }
-    auto is_ceiling = [&](int y) { return y % S == F + 1; };
+    mark_rooms(rows);
+    keep_marker_run_starts(rows);
+    drop_low_rooms(rows);
+    furnish_rooms(rows, templates);
+}
 
-    // a. Corners of a free 100 x 100 box mark a room's ceiling or floor.
+// Corners of a free 100 x 100 box mark a room's ceiling or floor.
+void HullWalker::mark_rooms(const std::vector<int>& rows) {
     for (int x = 100; x <= gw - 101; ++x) {
         for (int y : rows) {
             if (y < 100 || y > gh - 101) continue;
-            if (is_ceiling(y)) {
-                if (g_.at(x, y) == air && g_.at(x + 100, y) == air && g_.at(x, y + 100) == air &&
-                    g_.at(x + 100, y + 100) == air)
-                    g_.at(x, y) = marker;
-            } else {
-                if (g_.at(x, y) == air && g_.at(x + 100, y) == air && g_.at(x, y - 100) == air &&
-                    g_.at(x + 100, y - 100) == air)
-                    g_.at(x, y) = marker;
-            }
+            const int dy = is_ceiling(y) ? 100 : -100;  // a ceiling's room lies below it
+            if (g_.at(x, y) == kAir && g_.at(x + 100, y) == kAir && g_.at(x, y + dy) == kAir &&
+                g_.at(x + 100, y + dy) == kAir)
+                g_.at(x, y) = kMarker;
         }
     }
+}
 
-    // b. A marker stays only at the start of 100 markers in a row. Clearing a marker never
-    // changes the test of a column further left, so a right-to-left run count decides the same.
+// A marker stays only at the start of 100 markers in a row. Clearing a marker never changes
+// the test of a column further left, so a right-to-left run count decides the same.
+void HullWalker::keep_marker_run_starts(const std::vector<int>& rows) {
     std::vector<int> run(std::size_t(gw) + 1, 0);
     for (int y : rows) {
         run[std::size_t(gw)] = 0;
         for (int x = gw - 1; x >= 0; --x)
-            run[std::size_t(x)] = g_.at(x, y) == marker ? run[std::size_t(x) + 1] + 1 : 0;
+            run[std::size_t(x)] = g_.at(x, y) == kMarker ? run[std::size_t(x) + 1] + 1 : 0;
         for (int x = 0; x < gw; ++x)
-            if (g_.at(x, y) == marker && run[std::size_t(x)] < 100) g_.at(x, y) = air;
+            if (g_.at(x, y) == kMarker && run[std::size_t(x)] < 100) g_.at(x, y) = kAir;
     }
+}
 
-    // c. A marker between two solid cells less than 100 apart up and down is no room.
+// A marker between two solid cells less than 100 apart up and down is no room.
+void HullWalker::drop_low_rooms(const std::vector<int>& rows) {
     auto meets_solid = [&](int x, int y, int dir) {
         for (int i = 0; i < 100; ++i) {
             int yy = y + i * dir;
             if (yy < 0 || yy >= gh) return false;
             int32_t c = g_.at(x, yy);
-            if (c != air && c != marker) return true;
+            if (c != kAir && c != kMarker) return true;
         }
         return false;
     };
     for (int x = 0; x < gw; ++x) {
         for (int y : rows) {
-            if (g_.at(x, y) == marker && meets_solid(x, y, 1) && meets_solid(x, y, -1)) g_.at(x, y) = air;
+            if (g_.at(x, y) == kMarker && meets_solid(x, y, 1) && meets_solid(x, y, -1)) g_.at(x, y) = kAir;
         }
     }
+}
 
-    // d. Furnish the rooms, drawing in column order.
+// Furnishes the rooms, drawing in column order.
+void HullWalker::furnish_rooms(const std::vector<int>& rows, const LevelTemplates& templates) {
     const std::size_t cell_count = g_.cells.size();
     auto clear_run = [&](int x, int y, int n) {
         std::size_t start = std::size_t(y) * std::size_t(gw) + std::size_t(x);
         std::size_t end = std::min(cell_count, start + std::size_t(n));
-        for (std::size_t i = start; i < end; ++i) g_.cells[i] = air;
+        for (std::size_t i = start; i < end; ++i) g_.cells[i] = kAir;
     };
     for (int x = 0; x < gw; ++x) {
         for (int y : rows) {
-            if (g_.at(x, y) != marker) continue;
+            if (g_.at(x, y) != kMarker) continue;
             if (is_ceiling(y)) {
                 int n = random_draw() % 100 + 100;
                 clear_run(x, y, n);

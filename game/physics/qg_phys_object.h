@@ -26,9 +26,10 @@ public:
     // Whether this object's mask meets the other's group.
     virtual bool collides_with(const QGPhysObject& other) const;
     // Whether the terrain pixel stops this object; a ladder pixel with climbing sets on_ladder.
-    // A pure test of the colour apart from that flag: the terrain passes ask it once for each
-    // colour they meet and compare raw pixel words after that.
-    virtual bool is_solid_pixel(const ColorRGBA& pixel, bool climbing);
+    // A pure test of the colour apart from that flag, the same for every object that meets the
+    // terrain at all, so that the level's solid mask can hold it once for all of them.
+    bool is_solid_pixel(const ColorRGBA& pixel, bool climbing);
+    static bool is_solid_colour(const ColorRGBA& pixel);
     virtual void on_object_collision(QGPhysObject* other, const dvec2d& impact);
     virtual void on_terrain_collision(const dvec2d& impact);
 

@@ -39,6 +39,7 @@ void QGGame::explode(const dvec2d& centre, float radius) {
     if (!is_server) {
         // The server's nested chain discs arrive as events of their own.
         ExplosionSummary summary = explode_terrain(terrain, blast, false);
+        if (level) level->solid_mask.update(terrain, summary.changed);
         if (level && drawing && !summary.changed.empty()) drawing->terrain_changed(*level, summary.changed);
         return;
     }
@@ -46,7 +47,8 @@ void QGGame::explode(const dvec2d& centre, float radius) {
     if (level && level->water) hooks.pixel_carved = Callback<void, int, int>(this, &QGGame::on_pixel_carved);
     hooks.disc_carved = Callback<void, const Explosion&, const PixelRect&>(this, &QGGame::on_disc_carved);
     hooks.chain_finished = Callback<void, const ChainReaction&>(this, &QGGame::on_chain_finished);
-    explode_terrain(terrain, blast, true, &hooks);
+    const ExplosionSummary summary = explode_terrain(terrain, blast, true, &hooks);
+    if (level) level->solid_mask.update(terrain, summary.changed);
 }
 
 void QGGame::on_pixel_carved(int x, int y) {
@@ -145,6 +147,7 @@ void QGGame::set_pixel(int x, int y, ColorRGBA colour) {
     if (!terrain || x < 0 || y < 0 || x >= terrain->w || y >= terrain->h) return;
     SurfaceLock lock(terrain);
     TerrainPixels(terrain).set(x, y, colour);
+    if (level) level->solid_mask.update(terrain, {x, y, 1, 1});
 }
 
 bool QGGame::is_destructible_colour(const ColorRGBA& colour) {

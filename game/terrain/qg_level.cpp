@@ -95,6 +95,7 @@ QGLevel::QGLevel(QGGame* game_, unsigned int entity_id_, LevelParameters paramet
     if (!surface_) {
         log_message(LogLevel::Error, "Failed to create the level surface.", log_class_name_of(*this));
     }
+    solid_mask.build(surface_);
     if (!game) return;
     game->level = this;
     game->terrain = surface_;

@@ -6,6 +6,7 @@
 #include "engine/core/geometry.h"
 #include "game/levelgen/level_generator.h"
 #include "game/levelgen/level_parameters.h"
+#include "game/physics/terrain_sweep.h"
 #include "game/session/qg_object.h"
 #include "game/session/session_records.h"
 #include "game/terrain/terrain_carver.h"
@@ -101,6 +102,8 @@ public:
 
     LevelWater* water = nullptr;
     LevelParameters parameters;
+    // The surface's solid pixels for the physics; whatever writes the surface updates it.
+    terrain_sweep::SolidMask solid_mask;
     float sweetroll_timer = 2.0f;
 
 private:

@@ -91,6 +91,7 @@ void QGMapSynchronizer::read_tile() {
     }
     if (!applied) return;
     MapTile tile;
-    if (game->drawing && map_tile_at(offset, surface->w, surface->h, tile))
-        game->drawing->terrain_changed(*level, {tile.x, tile.y, tile.width, tile.height});
+    if (!map_tile_at(offset, surface->w, surface->h, tile)) return;
+    level->solid_mask.update(surface, {tile.x, tile.y, tile.width, tile.height});
+    if (game->drawing) game->drawing->terrain_changed(*level, {tile.x, tile.y, tile.width, tile.height});
 }

@@ -111,13 +111,15 @@ public:
     }
     void to_destructible(int x, int y) { px_.put(x, y, destructible_); }
 
-    // Floods from an explosive pixel already turned to air; answers the pixels taken.
-    int flood(int x, int y) {
+    // Floods from an explosive pixel already turned to air; answers the pixels taken, and
+    // their bounding box in `box` (the flood reaches past the disc's).
+    int flood(int x, int y, PixelRect& box) {
         const int w = width(), h = height();
         queue_.clear();
         queue_.push_back(y * w + x);
         std::size_t head = 0;
         int n = 0;
+        int x0 = x, x1 = x, y0 = y, y1 = y;
         auto take = [&](int nx, int ny) {
             if (explosive(nx, ny)) {
                 to_air(nx, ny);  // at once, so no pixel is queued twice
@@ -128,11 +130,13 @@ public:
             int at = queue_[head++];
             int cx = at % w, cy = at / w;
             ++n;
+            x0 = std::min(x0, cx), x1 = std::max(x1, cx), y0 = std::min(y0, cy), y1 = std::max(y1, cy);
             if (cx > 0) take(cx - 1, cy);
             if (cx < w - 1) take(cx + 1, cy);
             if (cy > 0) take(cx, cy - 1);
             if (cy < h - 1) take(cx, cy + 1);
         }
+        box = {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
         return n;
     }
 
@@ -194,6 +198,58 @@ bool finite_blast(const Explosion& e) {
     return std::isfinite(e.x) && std::isfinite(e.y) && std::isfinite(e.radius);
 }
 
+// Back from a chain's own explosion: its effects, then the pixel's own epilogue; the scan goes
+// on with the next pixel.
+void resume_after_chain(Disc& disc, const ExplosionHooks* hooks, bool pixel_hook) {
+    disc.waiting = false;
+    if (hooks) hooks->chain_finished(disc.chain);
+    if (pixel_hook) hooks->pixel_carved(disc.px, disc.py);
+    if (++disc.py >= disc.box.y + disc.box.height) {
+        disc.py = disc.box.y;
+        ++disc.px;
+    }
+}
+
+// Carves the disc's pixels from its scan position on, in column order. Answers true, waiting,
+// when it stopped at a chain that is to explode on its own first.
+bool scan_disc(Disc& disc, Carver& carver, ExplosionSummary& summary, bool nested_chains,
+               const ExplosionHooks* hooks) {
+    const bool pixel_hook = hooks && hooks->pixel_carved.is_valid();
+    // In double precision, so that no square of a finite blast overflows.
+    const double cx = disc.blast.x, cy = disc.blast.y;
+    const double r2 = static_cast<double>(disc.blast.radius) * disc.blast.radius;
+    const int x1 = disc.box.x + disc.box.width, y1 = disc.box.y + disc.box.height;
+    for (; disc.px < x1; ++disc.px) {
+        const double dx = disc.px - cx;
+        for (; disc.py < y1; ++disc.py) {
+            const double dy = disc.py - cy;
+            if (dy * dy + dx * dx > r2) continue;
+            const int x = disc.px, y = disc.py;
+            switch (carver.kind(x, y)) {
+            case Kind::Destructible: carver.to_air(x, y); break;
+            case Kind::Indestructible: carver.to_destructible(x, y); break;
+            case Kind::Explosive: {
+                carver.to_air(x, y);
+                PixelRect flooded;
+                ChainReaction chain{x, y, carver.flood(x, y, flooded)};
+                summary.chains.push_back(chain);
+                summary.changed = unite(summary.changed, flooded);
+                if (nested_chains) {
+                    disc.waiting = true;
+                    disc.chain = chain;
+                    return true;
+                }
+                break;
+            }
+            case Kind::Other: break;
+            }
+            if (pixel_hook) hooks->pixel_carved(x, y);
+        }
+        disc.py = disc.box.y;
+    }
+    return false;
+}
+
 }  // namespace
 
 PixelRect explosion_box(const Explosion& e, int width, int height) {
@@ -224,57 +280,13 @@ ExplosionSummary explode_terrain(SDL_Surface* surface, const Explosion& blast, b
 
     while (!stack.empty()) {
         Disc& disc = stack.back();
-        if (disc.waiting) {
-            // Back from the chain's own explosion: its effects, then the pixel's own epilogue.
-            disc.waiting = false;
-            if (hooks) hooks->chain_finished(disc.chain);
-            if (pixel_hook) hooks->pixel_carved(disc.px, disc.py);
-            if (++disc.py >= disc.box.y + disc.box.height) {
-                disc.py = disc.box.y;
-                ++disc.px;
-            }
-        }
-
+        if (disc.waiting) resume_after_chain(disc, hooks, pixel_hook);
         if (disc.fresh) {
             disc.fresh = false;
             // Without a per-pixel hook and with no chain to set off, any order gives the same.
             if (!pixel_hook && carver.carve_calm_disc(disc.blast, disc.box)) disc.px = disc.box.x + disc.box.width;
         }
-
-        // In double precision, so that no square of a finite blast overflows.
-        const double cx = disc.blast.x, cy = disc.blast.y;
-        const double r2 = static_cast<double>(disc.blast.radius) * disc.blast.radius;
-        const int x1 = disc.box.x + disc.box.width, y1 = disc.box.y + disc.box.height;
-        bool nested = false;
-        for (; disc.px < x1 && !nested; ++disc.px) {
-            const double dx = disc.px - cx;
-            for (; disc.py < y1; ++disc.py) {
-                const double dy = disc.py - cy;
-                if (dy * dy + dx * dx > r2) continue;
-                const int x = disc.px, y = disc.py;
-                switch (carver.kind(x, y)) {
-                case Kind::Destructible: carver.to_air(x, y); break;
-                case Kind::Indestructible: carver.to_destructible(x, y); break;
-                case Kind::Explosive: {
-                    carver.to_air(x, y);
-                    ChainReaction chain{x, y, carver.flood(x, y)};
-                    summary.chains.push_back(chain);
-                    if (nested_chains) {
-                        disc.waiting = true;
-                        disc.chain = chain;
-                        nested = true;
-                    }
-                    break;
-                }
-                case Kind::Other: break;
-                }
-                if (nested) break;
-                if (pixel_hook) hooks->pixel_carved(x, y);
-            }
-            if (nested) break;
-            disc.py = disc.box.y;
-        }
-        if (nested) {
+        if (scan_disc(disc, carver, summary, nested_chains, hooks)) {
             // `disc` may move when the stack grows; copy what the nested disc needs first.
             Explosion inner{static_cast<float>(disc.px), static_cast<float>(disc.py), disc.chain.radius()};
             open_disc(inner);

@@ -50,7 +50,7 @@ struct ExplosionHooks {
 };
 
 struct ExplosionSummary {
-    PixelRect changed;                  // bounding box of every disc carved
+    PixelRect changed;                  // bounding box of every disc carved and chain flooded
     std::vector<ChainReaction> chains;  // in the order they went off
     int discs = 0;                      // discs carved, nested ones included
 };

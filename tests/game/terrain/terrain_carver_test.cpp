@@ -150,6 +150,7 @@ TEST_F(Carving, ClientFloodsTheChainButDoesNotExplodeAgain) {
     ExplosionSummary sum = explode_terrain(s.get(), {99.0f, 45.0f, 2.5f}, false, &hooks);
     ASSERT_EQ(sum.chains.size(), 1u);
     EXPECT_EQ(sum.chains[0].pixels, 30);
+    EXPECT_EQ(sum.changed, (PixelRect{96, 42, 34, 5}));  // the flood reaches past the disc
     EXPECT_EQ(sum.discs, 1);
     EXPECT_EQ(count(s.get(), color_explosive), 0);
     EXPECT_EQ(pixel(s.get(), 110, 60), color_indestructible);

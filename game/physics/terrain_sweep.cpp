@@ -1,0 +1,171 @@
+#include "game/physics/terrain_sweep.h"
+
+#include <vector>
+
+#include "game/config/settings.h"
+#include "game/physics/qg_phys_object.h"
+
+namespace terrain_sweep {
+
+BoxScan scan_box(TerrainView& view, bool climbing, int x0, int x1, int y0, int y1) {
+    // The rows are read whole (see SolidMask) and the column order is worked out: a pixel
+    // right of the first solid one found so far cannot come before it.
+    const ColorRGBA ladder = material_colors[int(Material::Ladder)];
+    view.prefetch(x0, x1, y0, y1);
+    BoxScan r{x1, y1, x1, y1};
+    for (int y = y0; y < y1; ++y) {
+        const PixelRow row = view.row(y, x0, x1);
+        for (int x = x0; x < r.solid_x;) {
+            const int end = run_end(row, x, r.solid_x);
+            const ColorRGBA c = ColorRGBA::from_pixel(row[x]);
+            if (QGPhysObject::is_solid_colour(c)) {
+                r.solid_x = x;
+                r.solid_y = y;
+                break;
+            }
+            if (climbing && c == ladder && x < r.ladder_x) {
+                r.ladder_x = x;
+                r.ladder_y = y;
+            }
+            x = end;
+        }
+    }
+    return r;
+}
+
+void narrow_by_row(TerrainView& view, int y, int w, int& fl, int& fr) {
+    if (y < 0 || y >= view.height) return;
+    const int first = std::max(fl, 0);
+    const PixelRow row = view.row(y, first, std::min(fr, view.width));
+    for (int x = first; x < std::min(fr, view.width);) {
+        const int end = run_end(row, x, std::min(fr, view.width));
+        if (!solid_pixel(row[x])) {
+            x = end;
+            continue;
+        }
+        for (; x < end && x < fr; ++x) {
+            if (x - fl < w) fl = x;
+            else fr = x;
+        }
+    }
+}
+
+void SolidMask::build(SDL_Surface* s) {
+    TerrainView view(s);
+    build(view, 0, view.width, 0, view.height);
+    source_ = s;
+}
+
+void SolidMask::build(TerrainView& view, int x0, int x1, int y0, int y1) {
+    // An empty range (a sweep that enters no column) holds nothing.
+    source_ = nullptr;
+    x0_ = x0;
+    x1_ = std::max(x1, x0);
+    y0_ = y0;
+    rows_ = std::max(y1 - y0, 0);
+    words_ = std::max((int64_t(rows_) + 63) / 64, int64_t(1));
+    bits_.assign(size_t(x1_ - x0_) * size_t(words_), 0);
+    mark(view, x0_, x1_, y0_, y0_ + rows_);
+}
+
+void SolidMask::update(SDL_Surface* s, const PixelRect& area) {
+    if (!s || s != source_) return;
+    const int cx0 = std::max(area.x, x0_), cx1 = int(std::min<int64_t>(int64_t(area.x) + area.width, x1_));
+    const int cy0 = std::max(area.y, y0_), cy1 = int(std::min<int64_t>(int64_t(area.y) + area.height, y0_ + rows_));
+    if (cx0 >= cx1 || cy0 >= cy1) return;
+    for (int x = cx0; x < cx1; ++x)
+        for (int r = cy0 - y0_; r < cy1 - y0_; ++r) column(x)[r >> 6] &= ~(uint64_t(1) << (r & 63));
+    TerrainView view(s);
+    mark(view, cx0, cx1, cy0, cy1);
+}
+
+int SolidMask::next_solid(int x, int y, int limit) const {
+    if (x < x0_ || x >= x1_) return limit;
+    const uint64_t* bits = column(x);
+    int r = std::max(y - y0_, 0);
+    const int end = std::min(limit - y0_, rows_);
+    while (r < end) {
+        const uint64_t word = bits[r >> 6] >> (r & 63);
+        if (word != 0) return std::min(y0_ + r + __builtin_ctzll(word), limit);
+        r = (r | 63) + 1;
+    }
+    return limit;
+}
+
+void SolidMask::mark(TerrainView& view, int x0, int x1, int y0, int y1) {
+    // Pixels outside the surface are free.
+    const int cx0 = std::max(x0, 0), cx1 = std::min(x1, view.width);
+    const int cy0 = std::max(y0, 0), cy1 = std::min(y1, view.height);
+    if (cx0 >= cx1) return;
+    view.prefetch(cx0, cx1, cy0, cy1);
+    for (int y = cy0; y < cy1; ++y) {
+        const PixelRow row = view.row(y, cx0, cx1);
+        const size_t word = size_t(y - y0_) >> 6;
+        const uint64_t bit = uint64_t(1) << ((y - y0_) & 63);
+        for (int x = cx0; x < cx1;) {
+            const int end = run_end(row, x, cx1);
+            if (solid_pixel(row[x]))
+                for (; x < end; ++x) column(x)[word] |= bit;
+            x = end;
+        }
+    }
+}
+
+void TerrainSweep::settle_on_span(int ft, int fb) {
+    if (fb < B) {
+        B = clamp_y(fb);
+        T = B - h;
+    } else if (T < ft) {
+        T = ft < 1 ? 0 : std::min(ft, view.height - h);
+        B = T + h;
+    }
+}
+
+// The span of the last column that let the box through is the one it settles in, not the
+// narrowed one of the wall.
+void TerrainSweep::sweep_horizontal() {
+    if (!right && !left) return;
+    const int64_t s = (right ? int64_t(R) - (int64_t(px) + w) : int64_t(px) - L) * int64_t(step_height);
+    int ft = clamp_y(T - s), fb = clamp_y(B + s);
+    // Without the level's mask the sweep classifies the band of pixels it may read.
+    const SolidMask* mask = level_mask;
+    if (!mask) {
+        static thread_local SolidMask band;
+        band.build(view, right ? px + w : L, right ? R : px, ft, fb);
+        mask = &band;
+    }
+    // The columns entered: px + w up to R - 1, or px - 1 down to L.
+    for (int x = right ? px + w : px - 1; right ? x < R : L <= x; x += right ? 1 : -1) {
+        const int top = ft, bottom = fb;
+        // Narrows the free rows [ft, fb) by the solid pixels of the column, top down.
+        for (int y = mask->next_solid(x, ft, fb); y < fb; y = mask->next_solid(x, y + 1, fb)) {
+            if (y - ft < h) ft = y;
+            else fb = y;
+        }
+        if (fb - ft < h) {
+            ft = top;
+            fb = bottom;
+            if (right) R = x - 1;
+            else L = x + 2;
+            break;
+        }
+    }
+    if (right ? px + w < R : L < px) settle_on_span(ft, fb);
+}
+
+void TerrainSweep::sweep_vertical() {
+    if (!down && !up) return;
+    const int64_t m = down ? int64_t(B) - (int64_t(py) + h) : int64_t(py) - T;
+    int fl = clamp_x(L - m), fr = clamp_x(R + m);
+    // The rows entered: py + h down to B - 1, or py - 1 up to T.
+    for (int y = down ? py + h : py - 1; down ? y < B : T <= y; y += down ? 1 : -1) {
+        narrow_by_row(view, y, w, fl, fr);
+        if (fr - fl < w) {
+            if (down) B = y - 1;
+            else T = y + 2;
+            break;
+        }
+    }
+}
+
+}  // namespace terrain_sweep
