@@ -122,11 +122,11 @@ void push_off(QGPhysObject& moving, const QGPhysObject& fixed, bool vertical, bo
 
 // After a sweep stopped the box: puts it at the edge of its span (centred in a span narrower
 // than the box), sends it back off what it met and reports the impact.
-void settle_after_sweep(QGPhysObject& o, const TerrainSweep& s) {
+bool settle_after_sweep(QGPhysObject& o, const TerrainSweep& s) {
     const bool blocked_x = s.blocked_x(), blocked_y = s.blocked_y();
     if (s.B <= s.ny + s.h) o.on_ground = true;
     dvec2d impact = o.velocity;
-    if (o.is_static()) return;
+    if (o.is_static()) return false;
 
     if (s.R - s.L < s.w) o.position.x = float(s.L + ((s.R - s.w) - s.L) / 2);
     else if (s.right) o.position.x = float(s.R - s.w);
@@ -151,6 +151,7 @@ void settle_after_sweep(QGPhysObject& o, const TerrainSweep& s) {
     if (!blocked_x) impact.x = 0.0f;
     if (!blocked_y) impact.y = 0.0f;
     o.on_terrain_collision(impact);
+    return true;
 }
 
 }  // namespace
@@ -267,13 +268,13 @@ bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool cl
     return r.solid_x < x1;
 }
 
-void QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
+bool QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
     // The box test first: it is the cheap reject of almost every pair, and neither test has
     // an effect.
-    if (!boxes_overlap(*a, *b)) return;
+    if (!boxes_overlap(*a, *b)) return false;
     const bool a_hits = a->collides_with(*b);
     const bool b_hits = b->collides_with(*a);
-    if (!a_hits && !b_hits) return;
+    if (!a_hits && !b_hits) return false;
 
     float depth;
     const int side = separation_side(*a, *b, depth);
@@ -283,23 +284,24 @@ void QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
     if (a_hits) a->on_object_collision(b, impact);
     if (b_hits) b->on_object_collision(a, impact);
 
-    if (!a_hits || !b_hits) return;
+    if (!a_hits || !b_hits) return true;
     const bool a_static = a->is_static();
     const bool b_static = b->is_static();
-    if (a_static && b_static) return;
+    if (a_static && b_static) return true;
     if (side == 2) a->on_ground = true;
     if (side == 3) b->on_ground = true;
     const float e = (a->bounce + b->bounce) / 2.0f;
     if (!a_static && !b_static) share_separation(*a, *b, vertical, a_back, depth, along(impact, vertical), e);
     else if (b_static) push_off(*a, *b, vertical, a_back, e);
     else push_off(*b, *a, vertical, !a_back, e);
+    return true;
 }
 
-void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
-    if ((o->collision_mask & 1) == 0) return;
+bool QGPhysObject::collide_with_terrain(QGPhysObject* o) {
+    if ((o->collision_mask & 1) == 0) return false;
     TerrainView view(terrain_of(*o));
     // Without a terrain there is nothing to meet.
-    if (!view.present()) return;
+    if (!view.present()) return false;
     const int w = box_extent(o->size.x), h = box_extent(o->size.y);
     // The previous position is kept inside the level.
     dvec2d& prev = o->previous_position;
@@ -309,7 +311,7 @@ void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     if (prev.y + float(h) >= float(view.height)) prev.y = float(view.height - h - 1);
     const int px = to_pixel_coordinate(o->previous_position.x), py = to_pixel_coordinate(o->previous_position.y);
     const int nx = to_pixel_coordinate(o->position.x), ny = to_pixel_coordinate(o->position.y);
-    if (px == nx && py == ny) return;
+    if (px == nx && py == ny) return false;
 
     // The ladder probe counts only for its effect on on_ladder.
     o->overlaps_terrain(nx, ny, w, h, true);
@@ -318,5 +320,5 @@ void QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     TerrainSweep sweep{view, level_mask_of(*o), w, h, px, py, nx, ny};
     sweep.sweep_horizontal();
     sweep.sweep_vertical();
-    if (sweep.blocked_x() || sweep.blocked_y()) settle_after_sweep(*o, sweep);
+    return (sweep.blocked_x() || sweep.blocked_y()) && settle_after_sweep(*o, sweep);
 }

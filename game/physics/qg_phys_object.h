@@ -38,8 +38,10 @@ public:
     bool overlaps_terrain(int x, int y, int width, int height, bool climbing);
 
     // The two collision passes of the server's world step: a before b in the physics list.
-    static void collide_pair(QGPhysObject* a, QGPhysObject* b);
-    static void collide_with_terrain(QGPhysObject* o);
+    // Each answers whether it ran a contact reaction (on_object_collision or
+    // on_terrain_collision), the only code of a pass that may move objects other than its own.
+    static bool collide_pair(QGPhysObject* a, QGPhysObject* b);
+    static bool collide_with_terrain(QGPhysObject* o);
 
     // The cheap reject of the pair pass: whether the two boxes overlap at all.
     static bool boxes_overlap(const QGPhysObject& a, const QGPhysObject& b) {

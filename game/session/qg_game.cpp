@@ -163,14 +163,14 @@ void QGGame::run_collisions() {
                 const QGPhysObject* b = list[j];
                 const float bx = b->position.x, by = b->position.y;
                 if (!(ax < bx + float(b->size.x) && ay < by + float(b->size.y) && bx < ax1 && by < ay1)) continue;
-                QGPhysObject::collide_pair(a, list[j]);
+                const bool reacted = QGPhysObject::collide_pair(a, list[j]);
                 ax = a->position.x;
                 ay = a->position.y;
                 ax1 = ax + float(a->size.x);
                 ay1 = ay + float(a->size.y);
                 after = j;
                 // A reaction other than the plain one may have moved anything still to come.
-                if (!broad_phase_.plain(i) || !broad_phase_.plain(j)) {
+                if (reacted && (!broad_phase_.plain(i) || !broad_phase_.plain(j))) {
                     broad_phase_.refresh_from(i + 1);
                     again = true;
                     break;
@@ -183,8 +183,8 @@ void QGGame::run_collisions() {
             }
         }
         if (!a->is_static()) {
-            QGPhysObject::collide_with_terrain(a);
-            if (!broad_phase_.plain(i)) broad_phase_.refresh_from(i + 1);
+            const bool reacted = QGPhysObject::collide_with_terrain(a);
+            if (reacted && !broad_phase_.plain(i)) broad_phase_.refresh_from(i + 1);
         }
     }
 }

@@ -278,6 +278,50 @@ TEST_F(WorldStep, CollisionPassMatchesEveryPairInListOrderOverAPile) {
     }
 }
 
+// A contact reaction that carries another object elsewhere: the pass must meet that object
+// where it now is, whether the reaction came from a pair or from the terrain.
+TEST_F(WorldStep, AReactionThatMovesAnotherObjectIsSeenByTheRestOfThePass) {
+    struct Carrier : RecordingPhys {
+        using RecordingPhys::RecordingPhys;
+        void on_object_collision(QGPhysObject* other, const dvec2d& impact) override {
+            RecordingPhys::on_object_collision(other, impact);
+            if (cargo) cargo->position = {100, 10};
+        }
+        void on_terrain_collision(const dvec2d& impact) override {
+            RecordingPhys::on_terrain_collision(impact);
+            if (cargo) cargo->position = {100, 10};
+        }
+        QGPhysObject* cargo = nullptr;
+    };
+    set_material_colors();
+    for (const bool by_terrain : {false, true}) {
+        SCOPED_TRACE(by_terrain ? "terrain" : "pair");
+        auto surface = make_surface(200, 100);
+        fill(surface.get(), 0, 60, 200, 40, color_earth);
+        auto game = make_server_session();
+        game->terrain = surface.get();
+        // One object a step, so that the list holds them in the order made.
+        auto make = [&](auto* o, dvec2d at) {
+            o->position = o->previous_position = at;
+            game->update(0.0f);
+            return o;
+        };
+        auto* carrier = make(new Carrier(game.get(), nullptr, {4, 4}), {20, 20});
+        auto* touched = make(new RecordingPhys(game.get(), nullptr, {4, 4}), {60, 20});
+        // Filed far away, behind the object it will be carried onto.
+        auto* waiting = make(new RecordingPhys(game.get(), nullptr, {4, 4}, true), {101, 11});
+        auto* cargo = make(new RecordingPhys(game.get(), nullptr, {4, 4}), {180, 10});
+        carrier->cargo = cargo;
+        if (by_terrain) carrier->position = {20, 58};  // into the floor at row 60
+        else touched->position = {22, 20};
+        game->update(0.0f);
+        EXPECT_EQ(touched->object_collisions, by_terrain ? 0 : 1);
+        EXPECT_EQ(carrier->terrain_collisions, by_terrain ? 1 : 0);
+        EXPECT_EQ(cargo->object_collisions, 1);
+        EXPECT_EQ(waiting->object_collisions, 1);
+    }
+}
+
 TEST_F(WorldStep, OneStaticObjectNeverMeetsTheTerrain) {
     set_material_colors();
     auto surface = make_surface(40, 40);
