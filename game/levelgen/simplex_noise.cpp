@@ -74,7 +74,7 @@ float simplex_noise_1d(float x) {
 float simplex_noise_2d(float x, float y) { return Noise4::noise(Noise4::splat(x), Noise4::splat(y))[0]; }
 
 void octave_noise_2d_row(const float* xs, int count, float y, const float* factors, int octaves, float* out) {
-    if (use_eight_lanes()) octave_noise_2d_row_avx2(xs, count, y, factors, octaves, out);
+    if (use_eight_lanes()) simplex_noise_lanes::octave_noise_2d_row_avx2(xs, count, y, factors, octaves, out);
     else Noise4::row(xs, count, y, factors, octaves, out);
 }
 

@@ -11,8 +11,6 @@ float simplex_noise_2d(float x, float y);
 // simplex_noise_2d(xs[k] * f, y * f) over the `octaves` factors f. Same bits as those calls,
 // four or eight columns at a time.
 void octave_noise_2d_row(const float* xs, int count, float y, const float* factors, int octaves, float* out);
-// The same eight columns at a time, for CPUs with AVX2 only (octave_noise_2d_row chooses).
-void octave_noise_2d_row_avx2(const float* xs, int count, float y, const float* factors, int octaves, float* out);
 
 // One-dimensional simplex noise.
 float simplex_noise_1d(float x);

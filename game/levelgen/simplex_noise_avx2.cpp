@@ -2,7 +2,6 @@
 // it is called only where the CPU reports AVX2.
 #include <immintrin.h>
 
-#include "game/levelgen/simplex_noise.h"
 #include "game/levelgen/simplex_noise_lanes.h"
 
 namespace {
@@ -19,6 +18,7 @@ struct Lanes8 {
 
 }  // namespace
 
-void octave_noise_2d_row_avx2(const float* xs, int count, float y, const float* factors, int octaves, float* out) {
+void simplex_noise_lanes::octave_noise_2d_row_avx2(const float* xs, int count, float y, const float* factors,
+                                                   int octaves, float* out) {
     SimplexLanes<Lanes8>::row(xs, count, y, factors, octaves, out);
 }

@@ -57,6 +57,10 @@ inline constexpr float kG2Twice = 2.0f * kG2;
 // Lattice coordinates are pinned to +-2^29 so that the conversion and the cell sums stay defined.
 inline constexpr float kPin = 536870912.0f;
 
+// octave_noise_2d_row eight columns at a time, on CPUs with AVX2 only (octave_noise_2d_row
+// chooses).
+void octave_noise_2d_row_avx2(const float* xs, int count, float y, const float* factors, int octaves, float* out);
+
 }  // namespace simplex_noise_lanes
 
 namespace {
