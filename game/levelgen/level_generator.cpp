@@ -109,11 +109,14 @@ void paint_cell_grid(const CellGrid& grid, SDL_Surface* surface, const Generator
         MaterialPixels colours(px);
         int w = std::min(grid.width, px.width()), h = std::min(grid.height, px.height());
         const int32_t slot = static_cast<int32_t>(GeneratorCell::ObjectSlot);
+        // The cell codes in use are small: a table lookup instead of a switch per pixel.
+        uint32_t by_code[16];
+        for (int32_t code = 0; code < 16; ++code) by_code[code] = colours.of_cell(code);
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
                 int32_t code = grid.at(x, y);
                 if (code == slot) slots.emplace_back(x, y);
-                px.put(x, y, colours.of_cell(code));
+                px.put(x, y, uint32_t(code) < 16u ? by_code[code] : colours.of_cell(code));
             }
         }
     }

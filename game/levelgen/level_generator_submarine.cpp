@@ -315,13 +315,22 @@ void HullWalker::mark_outside() {
     const int32_t hull = static_cast<int32_t>(GeneratorCell::Destructible);
     for (int y = 0; y < gh; ++y)
         for (int x = 0; x < gw && g_.at(x, y) != hull; ++x) g_.set(x, y, GeneratorCell::Outside);
-    for (int x = gw - 1; x >= 1; --x)
-        for (int y = 0; y < gh && g_.at(x, y) != hull; ++y) g_.set(x, y, GeneratorCell::Outside);
-    for (int x = gw - 1; x >= 1; --x)
-        for (int y = gh - 1; y >= 1 && g_.at(x, y) != hull; --y) g_.set(x, y, GeneratorCell::Outside);
+    // Columns 1 .. gw-1 from the top edge (row 0) and from the bottom edge (down to row 1) to
+    // the hull. Every column stands alone, so the rows are walked in the grid's own order with
+    // the columns that have not met the hull yet kept aside.
+    std::vector<char> open;
+    auto from_edge = [&](int first, int last, int step) {
+        open.assign(std::size_t(std::max(gw, 0)), 1);
+        for (int y = first; y * step <= last * step; y += step)
+            for (int x = 1; x < gw; ++x)
+                if (open[std::size_t(x)] && (open[std::size_t(x)] = g_.at(x, y) != hull))
+                    g_.set(x, y, GeneratorCell::Outside);
+    };
+    from_edge(0, gh - 1, 1);
+    from_edge(gh - 1, 1, -1);
     int top = std::min(Wl, gh);
-    for (int x = gw - 1; x >= 1; --x) {
-        for (int y = 0; y < top; ++y) {
+    for (int y = 0; y < top; ++y) {
+        for (int x = 1; x < gw; ++x) {
             if (g_.is(x, y, GeneratorCell::Outside) || g_.is(x, y, GeneratorCell::Water))
                 g_.set(x, y, GeneratorCell::Air);
         }

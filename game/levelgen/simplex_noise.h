@@ -9,7 +9,7 @@ float simplex_noise_2d(float x, float y);
 
 // Octave sums along a row: out[k] = the sum, from 0 and in the order given, of
 // simplex_noise_2d(xs[k] * f, y * f) over the `octaves` factors f. Same bits as those calls,
-// four columns at a time.
+// four or eight columns at a time.
 void octave_noise_2d_row(const float* xs, int count, float y, const float* factors, int octaves, float* out);
 
 // One-dimensional simplex noise.

@@ -158,19 +158,25 @@ TEST(SimplexNoise, HugeAndNonFiniteInputsStayDefined) {
 }
 
 TEST(SimplexNoise, RowsSumTheOctavesOfEachColumnAlone) {
-    // Every column of a row carries its own lattice cell, hashes and sign; widths that leave a
-    // partial group of four included.
-    const float factors[] = {1.0f, 2.0f, 4.0f, 8.0f, 16.0f};
+    // Every column of a row carries its own lattice cell, hashes and sign, and a row gives the
+    // bits of single calls whatever vector width computes it: widths that leave partial groups
+    // of four and of eight, up to the deepest octave count, and inputs that are pinned or not
+    // numbers at all among ordinary ones.
+    std::vector<float> factors;
+    for (int i = 0; i < 17; ++i) factors.push_back(float(std::pow(2.0, i)));
     std::vector<float> xs;
-    for (int k = 0; k < 11; ++k) xs.push_back(k % 3 ? 37.1f * k - 150.0f : -0.3f * k);
-    for (int count : {1, 3, 4, 7, 11})
-        for (int octaves : {0, 1, 5}) {
-            std::vector<float> out(std::size_t(count), 99.0f);
-            octave_noise_2d_row(xs.data(), count, -2.71f, factors, octaves, out.data());
-            for (int k = 0; k < count; ++k) {
-                float sum = 0.0f;
-                for (int i = 0; i < octaves; ++i) sum += simplex_noise_2d(xs[k] * factors[i], -2.71f * factors[i]);
-                ASSERT_EQ(bits(out[k]), bits(sum)) << count << " " << octaves << " " << k;
+    for (int k = 0; k < 17; ++k) xs.push_back(k % 3 ? 37.1f * k - 150.0f : -0.3f * k);
+    for (float v : {-0.0f, 1e-40f, NAN, INFINITY, -3e9f, 536870912.0f}) xs.push_back(v);
+    for (int count : {1, 3, 4, 7, 8, 9, 11, 16, 17, 23})
+        for (int octaves : {0, 1, 5, 16})
+            for (float y : {-2.71f, -0.0f, 1e-40f}) {
+                std::vector<float> out(std::size_t(count), 99.0f);
+                const float* x = xs.data() + (xs.size() - std::size_t(count));  // the special values included
+                octave_noise_2d_row(x, count, y, factors.data(), octaves, out.data());
+                for (int k = 0; k < count; ++k) {
+                    float sum = 0.0f;
+                    for (int i = 0; i < octaves; ++i) sum += simplex_noise_2d(x[k] * factors[i], y * factors[i]);
+                    ASSERT_EQ(bits(out[k]), bits(sum)) << count << " " << octaves << " " << k << " " << y;
+                }
             }
-        }
 }
