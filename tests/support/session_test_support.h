@@ -212,9 +212,10 @@ struct BeaconBuilder {
     QGGame* game;
 };
 
-// Polls a condition, doing `step` between tests, for up to timeout_ms of real time.
+// Polls a condition, doing `step` between tests, for up to timeout_ms of real time: only a bound
+// on a failing test, with room for a machine loaded many times over.
 inline bool eventually(const std::function<bool()>& done, const std::function<void()>& step = {},
-                       int timeout_ms = 5000) {
+                       int timeout_ms = 30000) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     for (;;) {
         if (step) step();
