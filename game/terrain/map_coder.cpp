@@ -30,8 +30,9 @@ public:
     void split_into_leaves(const unsigned (&codes)[4]) {
         const int leaf_bits = b_ + 1;
         if (1 + 4 * leaf_bits <= 32) {
-            unsigned v = 1;
-            for (unsigned c : codes) v = v << leaf_bits | c;
+            const unsigned v = (((1u << leaf_bits | codes[0]) << leaf_bits | codes[1]) << leaf_bits | codes[2])
+                                   << leaf_bits |
+                               codes[3];
             out_.bits(v, 1 + 4 * leaf_bits);
             return;
         }
@@ -169,28 +170,39 @@ public:
     // (its children are node + 0..3); the root is node 0.
     template <typename Split, typename Leaf, typename Pixels>
     void walk(Split&& split, Leaf&& leaf, Pixels&& pixels) const {
-        visit(depth_, 0, 0, 0, split, leaf, pixels);
+        visit_child(depth_, 0, 0, 0, split, leaf, pixels);
     }
 
 private:
+    uint32_t cell(int level, std::size_t x, std::size_t y) const {
+        return cells_[start_[level] + (y << (depth_ - level)) + x];
+    }
+
     template <typename Split, typename Leaf, typename Pixels>
-    void visit(int level, std::size_t x, std::size_t y, ColorQuadtree::Index node, Split& split, Leaf& leaf,
-               Pixels& pixels) const {
-        const uint32_t v = cells_[start_[level] + (y << (depth_ - level)) + x];
+    [[gnu::always_inline]] void visit_child(int level, std::size_t x, std::size_t y, ColorQuadtree::Index node, Split& split, Leaf& leaf,
+                     Pixels& pixels) const {
+        const uint32_t v = cell(level, x, y);
         if (v != kMixed) {
             leaf(node, v);
-            return;
-        }
-        if (level == 1) {
+        } else if (level == 1) {
             const uint32_t* top = &cells_[start_[0] + (y << (depth_ + 1)) + 2 * x];
             const uint32_t* bottom = top + (std::size_t(1) << depth_);
             const uint32_t px[4] = {top[0], top[1], bottom[0], bottom[1]};
             pixels(node, px);
-            return;
+        } else {
+            visit_mixed(level, x, y, node, split, leaf, pixels);
         }
+    }
+
+    // A mixed cell above level 1: its children are handled here, and only mixed ones above
+    // level 1 cost a call.
+    template <typename Split, typename Leaf, typename Pixels>
+    void visit_mixed(int level, std::size_t x, std::size_t y, ColorQuadtree::Index node, Split& split, Leaf& leaf,
+                     Pixels& pixels) const {
         const ColorQuadtree::Index c = split(node);
         for (int k = 0; k < 4; ++k)
-            visit(level - 1, 2 * x + std::size_t(k & 1), 2 * y + std::size_t(k >> 1), c + k, split, leaf, pixels);
+            visit_child(level - 1, 2 * x + std::size_t(k & 1), 2 * y + std::size_t(k >> 1), c + k, split, leaf,
+                        pixels);
     }
 
     int depth_;
@@ -215,9 +227,9 @@ struct PendingNode {
                                 std::to_string(code) + " failed");
 }
 
-template <typename Split, typename Leaf>
+template <typename Split, typename Leaf, typename Pixels>
 void read_tile_stream(std::span<const unsigned char> bytes, std::span<const ColorRGBA> palette, Split&& split,
-                      Leaf&& leaf) {
+                      Leaf&& leaf, Pixels&& pixels) {
     check_palette(palette.size());
     const std::size_t n = palette.size();
     const int b = palette_code_bits(n);
@@ -259,6 +271,19 @@ void read_tile_stream(std::span<const unsigned char> bytes, std::span<const Colo
         if (p.height == 0) throw std::invalid_argument("map chunk stream splits a single pixel");
         const ColorQuadtree::Index c = split(p);
         if (p.height == 1) {  // four pixels: read them here rather than through the stack
+            // Mostly four valid leaves in one read: a leaf's flag and code, read as one number,
+            // exceed n when the flag is set or the code lies beyond the palette.
+            const int leaf_bits = b + 1;
+            if (4 * leaf_bits <= 32 && in.left() >= std::size_t(4 * leaf_bits)) {
+                const unsigned v = in.peek(4 * leaf_bits), mask = (1u << leaf_bits) - 1u;
+                const unsigned codes[4] = {v >> 3 * leaf_bits, v >> 2 * leaf_bits & mask, v >> leaf_bits & mask,
+                                           v & mask};
+                if (std::max({codes[0], codes[1], codes[2], codes[3]}) <= n) {
+                    in.skip(4 * leaf_bits);
+                    pixels(p, c, codes);
+                    continue;
+                }
+            }
             for (int k = 0; k < 4; ++k) {
                 const int pixel = read_node();
                 if (pixel < 0) throw std::invalid_argument("map chunk stream splits a single pixel");
@@ -302,10 +327,12 @@ void decode_map_chunk(std::span<const unsigned char> bytes, ColorQuadtree& tree,
                       std::span<const ColorRGBA> palette) {
     ColorQuadtree result;
     if (!bytes.empty()) result.set_depth(bytes[0] >> 3);
+    auto colour = [&](unsigned code) { return code < palette.size() ? palette[code] : palette.back(); };
     read_tile_stream(
         bytes, palette, [&](const PendingNode& p) { return result.split(p.node); },
-        [&](const PendingNode& p, unsigned code) {
-            result.make_leaf(p.node, code < palette.size() ? palette[code] : palette.back());
+        [&](const PendingNode& p, unsigned code) { result.make_leaf(p.node, colour(code)); },
+        [&](const PendingNode&, ColorQuadtree::Index c, const unsigned (&codes)[4]) {
+            for (int k = 0; k < 4; ++k) result.make_leaf(c + k, colour(codes[k]));
         });
     tree = std::move(result);
 }
@@ -417,6 +444,12 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
                     for (uint32_t y = 0; y < rows; ++y, row += w) std::memcpy(row, &run, 8);
                 else
                     for (uint32_t y = 0; y < rows; ++y, row += w) std::memset(row, int(code), cols);
+            },
+            [&](const PendingNode& p, ColorQuadtree::Index, const unsigned (&four)[4]) {
+                for (int k = 0; k < 4; ++k) {
+                    const uint32_t x = p.x + uint32_t(k & 1), y = p.y + uint32_t(k >> 1);
+                    if (x < w && y < h) tile_codes[std::size_t(y) * w + x] = static_cast<unsigned char>(four[k]);
+                }
             });
     } catch (const std::exception& e) {
         return reject(e.what());
