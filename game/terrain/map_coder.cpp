@@ -446,7 +446,15 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
                     for (uint32_t y = 0; y < rows; ++y, row += w) std::memset(row, int(code), cols);
             },
             [&](const PendingNode& p, ColorQuadtree::Index, const unsigned (&four)[4]) {
-                for (int k = 0; k < 4; ++k) {
+                if (p.x + 1 < w && p.y + 1 < h) {
+                    unsigned char* top = tile_codes + std::size_t(p.y) * w + p.x;
+                    top[0] = static_cast<unsigned char>(four[0]);
+                    top[1] = static_cast<unsigned char>(four[1]);
+                    top[w] = static_cast<unsigned char>(four[2]);
+                    top[w + 1] = static_cast<unsigned char>(four[3]);
+                    return;
+                }
+                for (int k = 0; k < 4; ++k) {  // on the tile's right or bottom edge
                     const uint32_t x = p.x + uint32_t(k & 1), y = p.y + uint32_t(k >> 1);
                     if (x < w && y < h) tile_codes[std::size_t(y) * w + x] = static_cast<unsigned char>(four[k]);
                 }
@@ -464,6 +472,7 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
         unsigned char* row = static_cast<unsigned char*>(surface->pixels) +
                              std::size_t(tile.y) * std::size_t(surface->pitch) + std::size_t(tile.x) * 4;
         for (uint32_t y = 0; y < h; ++y, row += surface->pitch, code += w)
+#pragma GCC unroll 8
             for (uint32_t x = 0; x < w; ++x) std::memcpy(row + 4 * x, &mapped[code[x]], 4);
     } else {
         for (uint32_t y = 0; y < h; ++y, code += w)
