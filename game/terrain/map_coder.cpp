@@ -140,6 +140,7 @@ public:
                     const unsigned char* in = static_cast<const unsigned char*>(surface->pixels) +
                                               std::size_t(tile.y + y) * std::size_t(surface->pitch) +
                                               std::size_t(tile.x) * 4;
+#pragma GCC unroll 4
                     for (int x = 0; x < inside; ++x, in += 4) {
                         uint32_t pixel;
                         std::memcpy(&pixel, in, 4);
