@@ -418,46 +418,50 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
     if (bytes.empty()) return reject("the stream is empty");
     if ((bytes[0] >> 3) != tile.depth()) return reject("the stream's depth does not fit the tile");
 
-    // The whole stream is read, into the tile's codes, before a pixel changes: a rejected tile
-    // leaves the surface alone. The buffer is kept for the thread's next tile.
+    // The whole stream is read, into the tile's pixel values, before a pixel changes: a rejected
+    // tile leaves the surface alone. The buffer is kept for the thread's next tile.
     const uint32_t w = uint32_t(tile.width), h = uint32_t(tile.height);
-    thread_local std::vector<unsigned char> codes;
-    if (codes.size() < std::size_t(w) * h) codes.resize(std::size_t(w) * h);
-    unsigned char* const tile_codes = codes.data();
+    thread_local std::vector<uint32_t> values;
+    if (values.size() < std::size_t(w) * h) values.resize(std::size_t(w) * h);
+    uint32_t* const tile_values = values.data();
+    uint32_t mapped[256];  // by leaf code
     try {
+        check_palette(palette.size());
+        const TerrainPixels format(surface);
+        for (std::size_t i = 0; i <= palette.size(); ++i)
+            mapped[i] = format.map(palette[std::min(i, palette.size() - 1)]);
         read_tile_stream(
             bytes, palette, [](const PendingNode&) { return ColorQuadtree::Index(0); },
             [&](const PendingNode& p, unsigned code) {
                 if (p.x >= w || p.y >= h) return;
-                unsigned char* row = tile_codes + std::size_t(p.y) * w + p.x;
+                const uint32_t value = mapped[code];
+                uint32_t* row = tile_values + std::size_t(p.y) * w + p.x;
                 if (p.height == 0) {  // most leaves of a busy tile
-                    *row = static_cast<unsigned char>(code);
+                    *row = value;
                     return;
                 }
                 const uint32_t side = uint32_t(1) << p.height;
                 const uint32_t cols = std::min(p.x + side, w) - p.x, rows = std::min(p.y + side, h) - p.y;
-                const uint64_t run = 0x0101010101010101ull * code;
-                if (cols == 2)  // small blocks: fixed-size stores rather than calls
-                    for (uint32_t y = 0; y < rows; ++y, row += w) std::memcpy(row, &run, 2);
+                const uint32_t run[4] = {value, value, value, value};
+                if (cols == 2)  // small blocks: fixed-size stores rather than loops
+                    for (uint32_t y = 0; y < rows; ++y, row += w) std::memcpy(row, run, 8);
                 else if (cols == 4)
-                    for (uint32_t y = 0; y < rows; ++y, row += w) std::memcpy(row, &run, 4);
-                else if (cols == 8)
-                    for (uint32_t y = 0; y < rows; ++y, row += w) std::memcpy(row, &run, 8);
+                    for (uint32_t y = 0; y < rows; ++y, row += w) std::memcpy(row, run, 16);
                 else
-                    for (uint32_t y = 0; y < rows; ++y, row += w) std::memset(row, int(code), cols);
+                    for (uint32_t y = 0; y < rows; ++y, row += w) std::fill_n(row, cols, value);
             },
             [&](const PendingNode& p, ColorQuadtree::Index, const unsigned (&four)[4]) {
                 if (p.x + 1 < w && p.y + 1 < h) {
-                    unsigned char* top = tile_codes + std::size_t(p.y) * w + p.x;
-                    top[0] = static_cast<unsigned char>(four[0]);
-                    top[1] = static_cast<unsigned char>(four[1]);
-                    top[w] = static_cast<unsigned char>(four[2]);
-                    top[w + 1] = static_cast<unsigned char>(four[3]);
+                    uint32_t* top = tile_values + std::size_t(p.y) * w + p.x;
+                    top[0] = mapped[four[0]];
+                    top[1] = mapped[four[1]];
+                    top[w] = mapped[four[2]];
+                    top[w + 1] = mapped[four[3]];
                     return;
                 }
                 for (int k = 0; k < 4; ++k) {  // on the tile's right or bottom edge
                     const uint32_t x = p.x + uint32_t(k & 1), y = p.y + uint32_t(k >> 1);
-                    if (x < w && y < h) tile_codes[std::size_t(y) * w + x] = static_cast<unsigned char>(four[k]);
+                    if (x < w && y < h) tile_values[std::size_t(y) * w + x] = mapped[four[k]];
                 }
             });
     } catch (const std::exception& e) {
@@ -466,18 +470,14 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
 
     SurfaceLock lock(surface);
     TerrainPixels px(surface);
-    uint32_t mapped[256];
-    for (std::size_t i = 0; i <= palette.size(); ++i) mapped[i] = px.map(palette[std::min(i, palette.size() - 1)]);
-    const unsigned char* code = tile_codes;
+    const uint32_t* value = tile_values;
     if (surface->format->BytesPerPixel == 4) {
         unsigned char* row = static_cast<unsigned char*>(surface->pixels) +
                              std::size_t(tile.y) * std::size_t(surface->pitch) + std::size_t(tile.x) * 4;
-        for (uint32_t y = 0; y < h; ++y, row += surface->pitch, code += w)
-#pragma GCC unroll 8
-            for (uint32_t x = 0; x < w; ++x) std::memcpy(row + 4 * x, &mapped[code[x]], 4);
+        for (uint32_t y = 0; y < h; ++y, row += surface->pitch, value += w) std::memcpy(row, value, 4 * std::size_t(w));
     } else {
-        for (uint32_t y = 0; y < h; ++y, code += w)
-            for (uint32_t x = 0; x < w; ++x) px.put(tile.x + int(x), tile.y + int(y), mapped[code[x]]);
+        for (uint32_t y = 0; y < h; ++y, value += w)
+            for (uint32_t x = 0; x < w; ++x) px.put(tile.x + int(x), tile.y + int(y), value[x]);
     }
     return true;
 }
