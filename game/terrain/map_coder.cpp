@@ -171,24 +171,29 @@ public:
     // (its children are node + 0..3); the root is node 0.
     template <typename Split, typename Leaf, typename Pixels>
     void walk(Split&& split, Leaf&& leaf, Pixels&& pixels) const {
-        visit_child(depth_, 0, 0, 0, split, leaf, pixels);
+        visit_child(depth_, 0, 0, 0, cells_[start_[depth_]], split, leaf, pixels);
     }
 
 private:
-    uint32_t cell(int level, std::size_t x, std::size_t y) const {
-        return cells_[start_[level] + (y << (depth_ - level)) + x];
+    // The four cells under cell (x, y) of a level above 0, in child order.
+    void children(int level, std::size_t x, std::size_t y, uint32_t (&out)[4]) const {
+        const std::size_t side = std::size_t(1) << (depth_ - level + 1);
+        const uint32_t* top = &cells_[start_[level - 1] + 2 * y * side + 2 * x];
+        out[0] = top[0];
+        out[1] = top[1];
+        out[2] = top[side];
+        out[3] = top[side + 1];
     }
 
+    // The node of cell (x, y), whose value is v.
     template <typename Split, typename Leaf, typename Pixels>
-    [[gnu::always_inline]] void visit_child(int level, std::size_t x, std::size_t y, ColorQuadtree::Index node, Split& split, Leaf& leaf,
-                     Pixels& pixels) const {
-        const uint32_t v = cell(level, x, y);
+    [[gnu::always_inline]] void visit_child(int level, std::size_t x, std::size_t y, ColorQuadtree::Index node,
+                                            uint32_t v, Split& split, Leaf& leaf, Pixels& pixels) const {
         if (v != kMixed) {
             leaf(node, v);
         } else if (level == 1) {
-            const uint32_t* top = &cells_[start_[0] + (y << (depth_ + 1)) + 2 * x];
-            const uint32_t* bottom = top + (std::size_t(1) << depth_);
-            const uint32_t px[4] = {top[0], top[1], bottom[0], bottom[1]};
+            uint32_t px[4];
+            children(level, x, y, px);
             pixels(node, px);
         } else {
             visit_mixed(level, x, y, node, split, leaf, pixels);
@@ -201,8 +206,10 @@ private:
     void visit_mixed(int level, std::size_t x, std::size_t y, ColorQuadtree::Index node, Split& split, Leaf& leaf,
                      Pixels& pixels) const {
         const ColorQuadtree::Index c = split(node);
+        uint32_t v[4];
+        children(level, x, y, v);
         for (int k = 0; k < 4; ++k)
-            visit_child(level - 1, 2 * x + std::size_t(k & 1), 2 * y + std::size_t(k >> 1), c + k, split, leaf,
+            visit_child(level - 1, 2 * x + std::size_t(k & 1), 2 * y + std::size_t(k >> 1), c + k, v[k], split, leaf,
                         pixels);
     }
 
