@@ -275,7 +275,7 @@ private:
 
 // Appends bits most significant first, as the tile and water streams do: the first byte starts
 // with a value of `first_bits` bits already in it. Bits gather in a 64-bit word and leave it four
-// bytes at a time into a buffer grown ahead, so that a word costs one store.
+// bytes at a time into a buffer grown ahead, with no size check per byte.
 class BitWriter {
 public:
     BitWriter(unsigned first_value, int first_bits)
@@ -326,7 +326,7 @@ public:
     // At most 32 bits.
     bool bits(int count, unsigned& out) {
         if (std::size_t(count) > left()) return false;
-        out = peek(count);
+        out = count > 0 ? peek(count) : 0u;
         pos_ += std::size_t(count);
         return true;
     }
