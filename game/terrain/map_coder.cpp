@@ -18,76 +18,147 @@ void check_palette(std::size_t n) {
         throw std::invalid_argument("invalid length of initializer_list: 254 < " + std::to_string(n));
 }
 
-unsigned code_of(const ColorRGBA& c, std::span<const ColorRGBA> palette) {
-    for (std::size_t i = 0; i < palette.size(); ++i)
-        if (palette[i] == c) return static_cast<unsigned>(i);
-    return static_cast<unsigned>(palette.size());
-}
-
-// Writes the nodes of a tile stream in pre-order.
+// Writes the nodes of a tile stream in pre-order; a leaf comes as its code (n for a colour
+// outside the palette).
 class TileWriter {
 public:
-    TileWriter(int depth, std::span<const ColorRGBA> palette)
-        : palette_(palette), b_((check_palette(palette.size()), palette_code_bits(palette.size()))),
-          out_(static_cast<unsigned>(depth), 5), last_colour_(palette[0]) {}
+    TileWriter(int depth, std::size_t palette_size)
+        : b_((check_palette(palette_size), palette_code_bits(palette_size))), out_(static_cast<unsigned>(depth), 5) {}
     void split() { out_.bit(1); }
-    void leaf(const ColorRGBA& c) {
-        // Neighbouring leaves mostly share a colour: remember the last lookup.
-        if (!(c == last_colour_)) {
-            last_colour_ = c;
-            last_code_ = code_of(c, palette_);
+    void leaf(unsigned code) { out_.bits(code, b_ + 1); }  // the 0 of a leaf, then its code
+    // A split node whose children are four leaves, in one or two writes.
+    void split_into_leaves(const unsigned (&codes)[4]) {
+        const int leaf_bits = b_ + 1;
+        if (1 + 4 * leaf_bits <= 32) {
+            const unsigned v = (((1u << leaf_bits | codes[0]) << leaf_bits | codes[1]) << leaf_bits | codes[2])
+                                   << leaf_bits |
+                               codes[3];
+            out_.bits(v, 1 + 4 * leaf_bits);
+            return;
         }
-        out_.bits(last_code_, b_ + 1);  // the 0 of a leaf, then its code
+        out_.bits((1u << leaf_bits | codes[0]) << leaf_bits | codes[1], 1 + 2 * leaf_bits);
+        out_.bits(codes[2] << leaf_bits | codes[3], 2 * leaf_bits);
     }
     std::vector<unsigned char> finish() { return out_.finish(); }
 
 private:
-    std::span<const ColorRGBA> palette_;
     int b_;
     BitWriter out_;
-    ColorRGBA last_colour_;
-    unsigned last_code_ = 0;
 };
 
-// A tile's cells level by level: level 0 holds the pixels (as terrain pixel values, which map
-// one to one onto colours), each level above one cell per 2 x 2 block of the one below, holding
-// the block's value when its cells all share it and kMixed otherwise. A cell that is not mixed
-// is a leaf of the smallest tree.
+// Numbers the colours of a tile: a palette colour gets its code (the first of equal entries),
+// every other colour a number of its own from n up, so that equal numbers mean equal colours and
+// min(number, n) is the leaf code.
+class ColourNumbers {
+public:
+    explicit ColourNumbers(std::span<const ColorRGBA> palette) : n_(uint32_t(palette.size())) {
+        slots_.assign(std::size_t(1) << bits_, 0);
+        for (std::size_t i = 0; i < palette.size(); ++i) {
+            const uint32_t key = palette[i].to_pixel();
+            uint64_t& slot = find(key);
+            if (slot == 0) insert(slot, key, uint32_t(i));
+        }
+        next_ = n_;
+    }
+
+    uint32_t number(uint32_t pixel) {
+        uint64_t& slot = find(pixel);
+        if (slot != 0) return uint32_t(slot >> 32) - 1;
+        insert(slot, pixel, next_);
+        return next_++;
+    }
+
+    // The colour of every number given so far (the palette's skipped duplicates stay empty).
+    std::vector<uint32_t> colours() const {
+        std::vector<uint32_t> out(next_);
+        for (uint64_t slot : slots_)
+            if (slot != 0) out[uint32_t(slot >> 32) - 1] = uint32_t(slot);
+        return out;
+    }
+
+private:
+    // A slot holds (number + 1) << 32 | colour, 0 when empty.
+    uint64_t& find(uint32_t key) {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = (key * 0x9E3779B1u) >> (32 - bits_);
+        while (slots_[i] != 0 && uint32_t(slots_[i]) != key) i = (i + 1) & mask;
+        return slots_[i];
+    }
+    void insert(uint64_t& slot, uint32_t key, uint32_t number) {
+        slot = uint64_t(number + 1) << 32 | key;
+        if (++used_ * 2 <= slots_.size()) return;
+        std::vector<uint64_t> old(std::size_t(1) << ++bits_, 0);
+        old.swap(slots_);
+        for (uint64_t s : old)
+            if (s != 0) find(uint32_t(s)) = s;
+    }
+
+    uint32_t n_;
+    uint32_t next_ = 0;
+    int bits_ = 9;
+    std::size_t used_ = 0;
+    std::vector<uint64_t> slots_;
+};
+
+// A tile's cells level by level: level 0 holds the pixels by colour number, each level above one
+// cell per 2 x 2 block of the one below, holding the block's number when its cells all share it
+// and kMixed otherwise. A cell that is not mixed is a leaf of the smallest tree.
 class TilePyramid {
 public:
-    static constexpr uint64_t kMixed = uint64_t(1) << 32;
+    static constexpr uint32_t kMixed = UINT32_MAX;
 
-    TilePyramid(SDL_Surface* surface, const MapTile& tile) : depth_(tile.depth()) {
+    TilePyramid(SDL_Surface* surface, const MapTile& tile, ColourNumbers& numbers) : depth_(tile.depth()) {
         std::size_t cells = 0;
         for (int level = depth_; level >= 0; --level) {
             start_[level] = cells;
             cells += (std::size_t(1) << (depth_ - level)) << (depth_ - level);
         }
-        // Every cell is written below: no need to clear them first.
-        cells_.reset(new uint64_t[cells]);
+        // Every cell is written below: no need to clear them first. The buffer is kept for the
+        // thread's next tile.
+        thread_local std::vector<uint32_t> scratch;
+        if (scratch.size() < cells) scratch.resize(cells);
+        cells_ = scratch.data();
         const std::size_t side = std::size_t(1) << depth_;
         {
             SurfaceLock lock(surface);
             TerrainPixels px(surface);
             const int w = std::clamp(tile.width, 0, int(side)), h = std::clamp(tile.height, 0, int(side));
-            const uint64_t outside = ColorRGBA{}.to_pixel();
+            const uint32_t outside = numbers.number(ColorRGBA{}.to_pixel());
+            // Runs of one colour are common: remember the last pixel's number.
+            uint32_t last_pixel = ColorRGBA{}.to_pixel(), last_number = outside;
+            auto number = [&](uint32_t pixel) {
+                if (pixel != last_pixel) {
+                    last_pixel = pixel;
+                    last_number = numbers.number(pixel);
+                }
+                return last_number;
+            };
             for (int y = 0; y < int(side); ++y) {
-                uint64_t* row = &cells_[start_[0] + std::size_t(y) * side];
+                uint32_t* row = &cells_[start_[0] + std::size_t(y) * side];
                 const int inside = y < h ? w : 0;
-                if (px.standard())
-                    for (int x = 0; x < inside; ++x) row[x] = px.raw(tile.x + x, tile.y + y);
-                else
-                    for (int x = 0; x < inside; ++x) row[x] = px.get(tile.x + x, tile.y + y).to_pixel();
+                if (px.standard() && inside > 0) {
+                    const unsigned char* in = static_cast<const unsigned char*>(surface->pixels) +
+                                              std::size_t(tile.y + y) * std::size_t(surface->pitch) +
+                                              std::size_t(tile.x) * 4;
+#pragma GCC unroll 4
+                    for (int x = 0; x < inside; ++x, in += 4) {
+                        uint32_t pixel;
+                        std::memcpy(&pixel, in, 4);
+                        row[x] = number(pixel);
+                    }
+                } else {
+                    for (int x = 0; x < inside; ++x) row[x] = number(px.get(tile.x + x, tile.y + y).to_pixel());
+                }
                 std::fill(row + inside, row + side, outside);
             }
         }
         for (int level = 1; level <= depth_; ++level) {
             const std::size_t below = side >> (level - 1), here = below / 2;
-            const uint64_t* l = &cells_[start_[level - 1]];
-            uint64_t* out = &cells_[start_[level]];
+            const uint32_t* l = &cells_[start_[level - 1]];
+            uint32_t* out = &cells_[start_[level]];
             for (std::size_t y = 0; y < here; ++y, l += 2 * below)
                 for (std::size_t x = 0; x < here; ++x) {
-                    const uint64_t v = l[2 * x];
+                    const uint32_t v = l[2 * x];
                     *out++ = v == l[2 * x + 1] && v == l[2 * x + below] && v == l[2 * x + below + 1] ? v : kMixed;
                 }
         }
@@ -96,35 +167,55 @@ public:
     int depth() const { return depth_; }
 
     // Visits the nodes in pre-order: split(node) answers the first of the node's four children,
-    // leaf(node, colour) takes a leaf; the root is node 0.
-    template <typename Split, typename Leaf>
-    void walk(Split&& split, Leaf&& leaf) const {
-        visit(depth_, 0, 0, 0, split, leaf);
+    // leaf(node, number) takes a leaf, and pixels(node, numbers) a split node of four pixels
+    // (its children are node + 0..3); the root is node 0.
+    template <typename Split, typename Leaf, typename Pixels>
+    void walk(Split&& split, Leaf&& leaf, Pixels&& pixels) const {
+        visit_child(depth_, 0, 0, 0, cells_[start_[depth_]], split, leaf, pixels);
     }
 
 private:
-    template <typename Split, typename Leaf>
-    void visit(int level, std::size_t x, std::size_t y, ColorQuadtree::Index node, Split& split, Leaf& leaf) const {
-        const uint64_t v = cells_[start_[level] + (y << (depth_ - level)) + x];
+    // The four cells under cell (x, y) of a level above 0, in child order.
+    void children(int level, std::size_t x, std::size_t y, uint32_t (&out)[4]) const {
+        const std::size_t side = std::size_t(1) << (depth_ - level + 1);
+        const uint32_t* top = &cells_[start_[level - 1] + 2 * y * side + 2 * x];
+        out[0] = top[0];
+        out[1] = top[1];
+        out[2] = top[side];
+        out[3] = top[side + 1];
+    }
+
+    // The node of cell (x, y), whose value is v.
+    template <typename Split, typename Leaf, typename Pixels>
+    [[gnu::always_inline]] void visit_child(int level, std::size_t x, std::size_t y, ColorQuadtree::Index node,
+                                            uint32_t v, Split& split, Leaf& leaf, Pixels& pixels) const {
         if (v != kMixed) {
-            leaf(node, ColorRGBA::from_pixel(uint32_t(v)));
-            return;
+            leaf(node, v);
+        } else if (level == 1) {
+            uint32_t px[4];
+            children(level, x, y, px);
+            pixels(node, px);
+        } else {
+            visit_mixed(level, x, y, node, split, leaf, pixels);
         }
+    }
+
+    // A mixed cell above level 1: its children are handled here, and only mixed ones above
+    // level 1 cost a call.
+    template <typename Split, typename Leaf, typename Pixels>
+    void visit_mixed(int level, std::size_t x, std::size_t y, ColorQuadtree::Index node, Split& split, Leaf& leaf,
+                     Pixels& pixels) const {
         const ColorQuadtree::Index c = split(node);
-        if (level == 1) {  // the children are pixels, always leaves
-            const uint64_t* top = &cells_[start_[0] + (y << (depth_ + 1)) + 2 * x];
-            const uint64_t* bottom = top + (std::size_t(1) << depth_);
-            const uint64_t px[4] = {top[0], top[1], bottom[0], bottom[1]};
-            for (int k = 0; k < 4; ++k) leaf(c + k, ColorRGBA::from_pixel(uint32_t(px[k])));
-            return;
-        }
+        uint32_t v[4];
+        children(level, x, y, v);
         for (int k = 0; k < 4; ++k)
-            visit(level - 1, 2 * x + std::size_t(k & 1), 2 * y + std::size_t(k >> 1), c + k, split, leaf);
+            visit_child(level - 1, 2 * x + std::size_t(k & 1), 2 * y + std::size_t(k >> 1), c + k, v[k], split, leaf,
+                        pixels);
     }
 
     int depth_;
     std::size_t start_[ColorQuadtree::kMaxDepth + 1] = {};  // of each level in cells_
-    std::unique_ptr<uint64_t[]> cells_;
+    uint32_t* cells_;
 };
 
 // Reads a tile stream node by node: split(p) answers the first child's index for the node of
@@ -135,37 +226,82 @@ struct PendingNode {
     int height;
 };
 
-template <typename Split, typename Leaf>
+[[noreturn, gnu::cold]] void throw_stream_ends() {
+    throw std::out_of_range("map chunk stream ends before its last node");
+}
+
+[[noreturn, gnu::cold]] void throw_code_beyond_palette(unsigned code) {
+    throw std::invalid_argument("invalid length of initializer list: accessing element at position " +
+                                std::to_string(code) + " failed");
+}
+
+template <typename Split, typename Leaf, typename Pixels>
 void read_tile_stream(std::span<const unsigned char> bytes, std::span<const ColorRGBA> palette, Split&& split,
-                      Leaf&& leaf) {
+                      Leaf&& leaf, Pixels&& pixels) {
     check_palette(palette.size());
     const std::size_t n = palette.size();
     const int b = palette_code_bits(n);
     if (bytes.empty()) throw std::out_of_range("map chunk stream is empty");
 
     BitReader in(bytes.data(), bytes.size(), 5);
+    // The next node: -1 for a split, else the leaf's code.
+    auto read_node = [&]() __attribute__((always_inline)) -> int {
+        unsigned code;
+        if (in.left() >= std::size_t(b) + 1) [[likely]] {  // the flag and a code in one read
+            const unsigned v = in.peek(b + 1);
+            if (v >> b) {
+                in.skip(1);
+                return -1;
+            }
+            in.skip(b + 1);
+            code = v;
+        } else {
+            unsigned is_split;
+            if (!in.bit(is_split)) throw_stream_ends();
+            if (is_split) return -1;
+            if (!in.bits(b, code)) throw_stream_ends();
+        }
+        if (code > n) [[unlikely]]
+            throw_code_beyond_palette(code);
+        return int(code);
+    };
     // Each split replaces one pending node by four, at most once per level.
     PendingNode stack[3 * ColorQuadtree::kMaxDepth + 1];
     std::size_t top = 0;
     stack[top++] = {0, 0, 0, bytes[0] >> 3};
     while (top > 0) {
         const PendingNode p = stack[--top];
-        unsigned is_split;
-        if (!in.bit(is_split)) throw std::out_of_range("map chunk stream ends before its last node");
-        if (is_split) {
-            if (p.height == 0) throw std::invalid_argument("map chunk stream splits a single pixel");
-            const ColorQuadtree::Index c = split(p);
-            const uint32_t half = uint32_t(1) << (p.height - 1);
-            for (int k = 3; k >= 0; --k)
-                stack[top++] = {c + k, p.x + uint32_t(k & 1) * half, p.y + uint32_t(k >> 1) * half, p.height - 1};
+        const int node = read_node();
+        if (node >= 0) {
+            leaf(p, unsigned(node));
             continue;
         }
-        unsigned code;
-        if (!in.bits(b, code)) throw std::out_of_range("map chunk stream ends before its last node");
-        if (code > n)
-            throw std::invalid_argument("invalid length of initializer list: accessing element at position " +
-                                        std::to_string(code) + " failed");
-        leaf(p, code);
+        if (p.height == 0) throw std::invalid_argument("map chunk stream splits a single pixel");
+        const ColorQuadtree::Index c = split(p);
+        if (p.height == 1) {  // four pixels: read them here rather than through the stack
+            // Mostly four valid leaves in one read: a leaf's flag and code, read as one number,
+            // exceed n when the flag is set or the code lies beyond the palette.
+            const int leaf_bits = b + 1;
+            if (4 * leaf_bits <= 32 && in.left() >= std::size_t(4 * leaf_bits)) {
+                const unsigned v = in.peek(4 * leaf_bits), mask = (1u << leaf_bits) - 1u;
+                const unsigned codes[4] = {v >> 3 * leaf_bits, v >> 2 * leaf_bits & mask, v >> leaf_bits & mask,
+                                           v & mask};
+                if (std::max({codes[0], codes[1], codes[2], codes[3]}) <= n) {
+                    in.skip(4 * leaf_bits);
+                    pixels(p, c, codes);
+                    continue;
+                }
+            }
+            for (int k = 0; k < 4; ++k) {
+                const int pixel = read_node();
+                if (pixel < 0) throw std::invalid_argument("map chunk stream splits a single pixel");
+                leaf({c + k, p.x + uint32_t(k & 1), p.y + uint32_t(k >> 1), 0}, unsigned(pixel));
+            }
+            continue;
+        }
+        const uint32_t half = uint32_t(1) << (p.height - 1);
+        for (int k = 3; k >= 0; --k)
+            stack[top++] = {c + k, p.x + uint32_t(k & 1) * half, p.y + uint32_t(k >> 1) * half, p.height - 1};
     }
 }
 
@@ -178,16 +314,18 @@ int palette_code_bits(std::size_t n) {
 }
 
 std::vector<unsigned char> encode_map_chunk(const ColorQuadtree& tree, std::span<const ColorRGBA> palette) {
-    TileWriter out(tree.depth(), palette);
+    TileWriter out(tree.depth(), palette.size());
+    ColourNumbers numbers(palette);
+    const unsigned n = unsigned(palette.size());
     std::vector<ColorQuadtree::NodeRef> stack{tree.root()};
     while (!stack.empty()) {
-        ColorQuadtree::NodeRef n = stack.back();
+        ColorQuadtree::NodeRef node = stack.back();
         stack.pop_back();
-        if (n.is_leaf()) {
-            out.leaf(n.value());
+        if (node.is_leaf()) {
+            out.leaf(std::min(numbers.number(node.value().to_pixel()), n));
         } else {
             out.split();
-            for (int k = 3; k >= 0; --k) stack.push_back(n.child(k));
+            for (int k = 3; k >= 0; --k) stack.push_back(node.child(k));
         }
     }
     return out.finish();
@@ -197,10 +335,12 @@ void decode_map_chunk(std::span<const unsigned char> bytes, ColorQuadtree& tree,
                       std::span<const ColorRGBA> palette) {
     ColorQuadtree result;
     if (!bytes.empty()) result.set_depth(bytes[0] >> 3);
+    auto colour = [&](unsigned code) { return code < palette.size() ? palette[code] : palette.back(); };
     read_tile_stream(
         bytes, palette, [&](const PendingNode& p) { return result.split(p.node); },
-        [&](const PendingNode& p, unsigned code) {
-            result.make_leaf(p.node, code < palette.size() ? palette[code] : palette.back());
+        [&](const PendingNode& p, unsigned code) { result.make_leaf(p.node, colour(code)); },
+        [&](const PendingNode&, ColorQuadtree::Index c, const unsigned (&codes)[4]) {
+            for (int k = 0; k < 4; ++k) result.make_leaf(c + k, colour(codes[k]));
         });
     tree = std::move(result);
 }
@@ -235,10 +375,17 @@ bool next_map_tile(ivec2d& offset, int level_width, int level_height) {
 
 ColorQuadtree build_map_tile(SDL_Surface* surface, const MapTile& tile) {
     ColorQuadtree tree;
-    TilePyramid cells(surface, tile);
+    ColourNumbers numbers({});
+    TilePyramid cells(surface, tile, numbers);
+    const std::vector<uint32_t> colours = numbers.colours();
+    auto colour = [&](uint32_t number) { return ColorRGBA::from_pixel(colours[number]); };
     tree.set_depth(cells.depth());
     cells.walk([&](ColorQuadtree::Index node) { return tree.split(node); },
-               [&](ColorQuadtree::Index node, const ColorRGBA& c) { tree.make_leaf(node, c); });
+               [&](ColorQuadtree::Index node, uint32_t number) { tree.make_leaf(node, colour(number)); },
+               [&](ColorQuadtree::Index node, const uint32_t (&px)[4]) {
+                   const ColorQuadtree::Index c = tree.split(node);
+                   for (int k = 0; k < 4; ++k) tree.make_leaf(c + k, colour(px[k]));
+               });
     return tree;
 }
 
@@ -246,14 +393,20 @@ std::vector<unsigned char> encode_map_tile(SDL_Surface* surface, ivec2d offset,
                                            std::span<const ColorRGBA> palette) {
     MapTile tile;
     if (!surface || !map_tile_at(offset, surface->w, surface->h, tile)) return {};
-    TilePyramid cells(surface, tile);
-    TileWriter out(cells.depth(), palette);
+    TileWriter out(tile.depth(), palette.size());
+    ColourNumbers numbers(palette);
+    TilePyramid cells(surface, tile, numbers);
+    const uint32_t n = uint32_t(palette.size());
     cells.walk(
         [&](ColorQuadtree::Index) {
             out.split();
             return ColorQuadtree::Index(0);
         },
-        [&](ColorQuadtree::Index, const ColorRGBA& c) { out.leaf(c); });
+        [&](ColorQuadtree::Index, uint32_t number) { out.leaf(std::min(number, n)); },
+        [&](ColorQuadtree::Index, const uint32_t (&px)[4]) {
+            const unsigned codes[4] = {std::min(px[0], n), std::min(px[1], n), std::min(px[2], n), std::min(px[3], n)};
+            out.split_into_leaves(codes);
+        });
     return out.finish();
 }
 
@@ -272,19 +425,51 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
     if (bytes.empty()) return reject("the stream is empty");
     if ((bytes[0] >> 3) != tile.depth()) return reject("the stream's depth does not fit the tile");
 
-    // The whole stream is read before a pixel changes: a rejected tile leaves the surface alone.
-    struct Leaf {
-        uint32_t x, y, side, code;
-    };
-    std::vector<Leaf> leaves;
+    // The whole stream is read, into the tile's pixel values, before a pixel changes: a rejected
+    // tile leaves the surface alone. The buffer is kept for the thread's next tile.
     const uint32_t w = uint32_t(tile.width), h = uint32_t(tile.height);
-    leaves.reserve(std::min(bytes.size() * 8 / std::size_t(palette_code_bits(palette.size()) + 1) + 1,
-                            std::size_t(w) * h));
+    thread_local std::vector<uint32_t> values;
+    if (values.size() < std::size_t(w) * h) values.resize(std::size_t(w) * h);
+    uint32_t* const tile_values = values.data();
+    uint32_t mapped[256];  // by leaf code
     try {
+        check_palette(palette.size());
+        const TerrainPixels format(surface);
+        for (std::size_t i = 0; i <= palette.size(); ++i)
+            mapped[i] = format.map(palette[std::min(i, palette.size() - 1)]);
         read_tile_stream(
             bytes, palette, [](const PendingNode&) { return ColorQuadtree::Index(0); },
             [&](const PendingNode& p, unsigned code) {
-                if (p.x < w && p.y < h) leaves.push_back({p.x, p.y, uint32_t(1) << p.height, code});
+                if (p.x >= w || p.y >= h) return;
+                const uint32_t value = mapped[code];
+                uint32_t* row = tile_values + std::size_t(p.y) * w + p.x;
+                if (p.height == 0) {  // most leaves of a busy tile
+                    *row = value;
+                    return;
+                }
+                const uint32_t side = uint32_t(1) << p.height;
+                const uint32_t cols = std::min(p.x + side, w) - p.x, rows = std::min(p.y + side, h) - p.y;
+                const uint32_t run[4] = {value, value, value, value};
+                if (cols == 2)  // small blocks: fixed-size stores rather than loops
+                    for (uint32_t y = 0; y < rows; ++y, row += w) std::memcpy(row, run, 8);
+                else if (cols == 4)
+                    for (uint32_t y = 0; y < rows; ++y, row += w) std::memcpy(row, run, 16);
+                else
+                    for (uint32_t y = 0; y < rows; ++y, row += w) std::fill_n(row, cols, value);
+            },
+            [&](const PendingNode& p, ColorQuadtree::Index, const unsigned (&four)[4]) {
+                if (p.x + 1 < w && p.y + 1 < h) {
+                    uint32_t* top = tile_values + std::size_t(p.y) * w + p.x;
+                    top[0] = mapped[four[0]];
+                    top[1] = mapped[four[1]];
+                    top[w] = mapped[four[2]];
+                    top[w + 1] = mapped[four[3]];
+                    return;
+                }
+                for (int k = 0; k < 4; ++k) {  // on the tile's right or bottom edge
+                    const uint32_t x = p.x + uint32_t(k & 1), y = p.y + uint32_t(k >> 1);
+                    if (x < w && y < h) tile_values[std::size_t(y) * w + x] = mapped[four[k]];
+                }
             });
     } catch (const std::exception& e) {
         return reject(e.what());
@@ -292,29 +477,14 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
 
     SurfaceLock lock(surface);
     TerrainPixels px(surface);
-    std::vector<uint32_t> mapped(palette.size() + 1);
-    for (std::size_t i = 0; i < mapped.size(); ++i) mapped[i] = px.map(palette[std::min(i, palette.size() - 1)]);
+    const uint32_t* value = tile_values;
     if (surface->format->BytesPerPixel == 4) {
-        unsigned char* const origin = static_cast<unsigned char*>(surface->pixels) +
-                                      std::size_t(tile.y) * std::size_t(surface->pitch) + std::size_t(tile.x) * 4;
-        const std::size_t pitch = std::size_t(surface->pitch);
-        for (const Leaf& l : leaves) {
-            const uint32_t value = mapped[l.code];
-            unsigned char* row = origin + std::size_t(l.y) * pitch + std::size_t(l.x) * 4;
-            if (l.side == 1) {  // most leaves of a busy tile
-                std::memcpy(row, &value, 4);
-                continue;
-            }
-            const uint32_t cols = std::min(l.x + l.side, w) - l.x, rows = std::min(l.y + l.side, h) - l.y;
-            for (uint32_t y = 0; y < rows; ++y, row += pitch)
-                for (uint32_t x = 0; x < cols; ++x) std::memcpy(row + 4 * x, &value, 4);
-        }
+        unsigned char* row = static_cast<unsigned char*>(surface->pixels) +
+                             std::size_t(tile.y) * std::size_t(surface->pitch) + std::size_t(tile.x) * 4;
+        for (uint32_t y = 0; y < h; ++y, row += surface->pitch, value += w) std::memcpy(row, value, 4 * std::size_t(w));
     } else {
-        for (const Leaf& l : leaves) {
-            const uint32_t x1 = std::min(l.x + l.side, w), y1 = std::min(l.y + l.side, h);
-            for (uint32_t y = l.y; y < y1; ++y)
-                for (uint32_t x = l.x; x < x1; ++x) px.put(tile.x + int(x), tile.y + int(y), mapped[l.code]);
-        }
+        for (uint32_t y = 0; y < h; ++y, value += w)
+            for (uint32_t x = 0; x < w; ++x) px.put(tile.x + int(x), tile.y + int(y), value[x]);
     }
     return true;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <type_traits>
 #include <utility>
@@ -273,7 +275,7 @@ private:
 
 // Appends bits most significant first, as the tile and water streams do: the first byte starts
 // with a value of `first_bits` bits already in it. Bits gather in a 64-bit word and leave it four
-// bytes at a time.
+// bytes at a time into a buffer grown ahead, with no size check per byte.
 class BitWriter {
 public:
     BitWriter(unsigned first_value, int first_bits)
@@ -285,23 +287,32 @@ public:
         used_ += count;
         if (used_ >= 32) {
             used_ -= 32;
+            if (size_ + 4 > bytes_.size()) bytes_.resize(std::max<std::size_t>(256, 2 * bytes_.size()));
             const uint32_t word = uint32_t(acc_ >> used_);
-            for (int shift = 24; shift >= 0; shift -= 8) bytes_.push_back(static_cast<unsigned char>(word >> shift));
+            unsigned char* at = bytes_.data() + size_;
+            at[0] = static_cast<unsigned char>(word >> 24);
+            at[1] = static_cast<unsigned char>(word >> 16);
+            at[2] = static_cast<unsigned char>(word >> 8);
+            at[3] = static_cast<unsigned char>(word);
+            size_ += 4;
         }
     }
     // Moves the last byte's bits to its top; a stream that filled its last byte exactly ends
     // with the zero byte that was started after it.
     std::vector<unsigned char> finish() {
+        bytes_.resize(size_);
         while (used_ >= 8) {
             used_ -= 8;
             bytes_.push_back(static_cast<unsigned char>(acc_ >> used_));
         }
         bytes_.push_back(static_cast<unsigned char>(acc_ << (8 - used_)));
+        size_ = 0;
         return std::move(bytes_);
     }
 
 private:
-    std::vector<unsigned char> bytes_;
+    std::vector<unsigned char> bytes_;  // the first size_ are written
+    std::size_t size_ = 0;
     uint64_t acc_;  // the low used_ bits are pending
     int used_;
 };
@@ -310,40 +321,35 @@ private:
 class BitReader {
 public:
     BitReader(const unsigned char* data, std::size_t size, std::size_t first_bit)
-        : data_(data), size_(size), pos_(first_bit) {}
-    bool bit(unsigned& out) {
-        if (pos_ >= size_ * 8) return false;
-        out = (data_[pos_ / 8] >> (7 - pos_ % 8)) & 1u;
-        ++pos_;
-        return true;
-    }
+        : data_(data), size_(size), pos_(std::min(first_bit, size * 8)) {}
+    bool bit(unsigned& out) { return bits(1, out); }
     // At most 32 bits.
     bool bits(int count, unsigned& out) {
-        if (std::size_t(count) > size_ * 8 - std::min(pos_, size_ * 8)) return false;
-        const std::size_t at = pos_ / 8;
-        const int skip = int(pos_ % 8);
-        if (count > 0 && skip + count <= 16 && at + 1 < size_) {  // the usual short code, from two bytes
-            const unsigned pair = unsigned(data_[at]) << 8 | data_[at + 1];
-            out = (pair >> (16 - skip - count)) & ((1u << count) - 1u);
-            pos_ += std::size_t(count);
-            return true;
-        }
-        unsigned v = 0;
-        while (count > 0) {
-            const int avail = 8 - int(pos_ % 8);
-            const int take = std::min(count, avail);
-            v = (v << take) | ((unsigned(data_[pos_ / 8]) >> (avail - take)) & ((1u << take) - 1u));
-            pos_ += std::size_t(take);
-            count -= take;
-        }
-        out = v;
+        if (std::size_t(count) > left()) return false;
+        out = count > 0 ? peek(count) : 0u;
+        pos_ += std::size_t(count);
         return true;
     }
+    std::size_t left() const { return size_ * 8 - pos_; }
+    // The next 1 to 32 bits without moving on; those past the end read as zeros.
+    unsigned peek(int count) const {
+        const std::size_t at = pos_ / 8;
+        uint64_t word = 0;
+        if (at + 8 <= size_) {  // most reads: one 64-bit load holds the whole code
+            std::memcpy(&word, data_ + at, 8);
+            if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+        } else {
+            for (std::size_t k = 0; k < 8; ++k) word = word << 8 | (at + k < size_ ? data_[at + k] : 0u);
+        }
+        return unsigned((word << (pos_ % 8)) >> (64 - count));
+    }
+    // Moves on by at most left() bits.
+    void skip(int count) { pos_ += std::size_t(count); }
 
 private:
     const unsigned char* data_;
     std::size_t size_;
-    std::size_t pos_;
+    std::size_t pos_;  // never beyond size_ * 8
 };
 
 template <typename T>

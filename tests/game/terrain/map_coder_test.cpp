@@ -5,6 +5,7 @@
 
 #include "engine/core/logger.h"
 #include "game/terrain/map_coder.h"
+#include "game/terrain/terrain_pixels.h"
 #include "support/terrain_test_support.h"
 
 using namespace terrain_test;
@@ -155,6 +156,22 @@ TEST_F(MapCoder, HostileStreamsThrowAndLeaveTheTree) {
     EXPECT_THROW(decode_map_chunk(bytes({0x44, 0x00}), t, palette()), std::out_of_range);  // children missing
     EXPECT_THROW(decode_map_chunk(bytes({0x04, 0x00}), t, palette()), std::invalid_argument);  // pixel split
     EXPECT_TRUE(t == keep);
+    // The four pixels of a 2 x 2 tile (00001 1, then four five-bit leaves), each fault in the
+    // third: the pixels before it must not hide it.
+    EXPECT_THROW(decode_map_chunk(bytes({0x0C, 0x00, 0x80, 0x00}), t, palette()), std::invalid_argument);
+    try {
+        decode_map_chunk(bytes({0x0C, 0x00, 0x78, 0x00}), t, palette());
+        FAIL();
+    } catch (const std::invalid_argument& e) {
+        EXPECT_STREQ(e.what(), "invalid length of initializer list: accessing element at position 15 failed");
+    }
+    EXPECT_THROW(decode_map_chunk(bytes({0x0C, 0x00, 0x00}), t, palette()), std::out_of_range);
+    EXPECT_TRUE(t == keep);
+    decode_map_chunk(bytes({0x0C, 0x22, 0x1A, 0x40}), t, palette());  // codes 1, 2, 3 and 9
+    EXPECT_TRUE(t == tile_of(2, 2, [](int x, int y) {
+        const ColorRGBA c[4] = {color_earth, color_rock, color_destructible, color_explosive};
+        return c[x + 2 * y];
+    }));
     // Trailing bytes after the last node are ignored.
     ColorQuadtree back;
     decode_map_chunk(bytes({0x40, 0x00, 0xFF, 0xFF}), back, palette());
@@ -227,6 +244,65 @@ TEST_F(MapCoder, LevelSurvivesTheTripTileByTile) {
     EXPECT_EQ(tiles, 6);
     put(server.get(), 5, 5, color_explosive);
     EXPECT_EQ(surface_hash(client.get()), surface_hash(server.get()));
+}
+
+// A level's tiles coded straight from the surface give the streams of their trees built cell by
+// cell, and arrive as the palette colours (the last for a colour outside it), whatever the
+// surface layout, the palette's width and the number of colours outside it.
+TEST_F(MapCoder, SurfaceTilesMatchTheirTreesAndArrive) {
+    std::vector<ColorRGBA> wide(200);  // eight-bit codes
+    for (std::size_t i = 0; i < wide.size(); ++i) wide[i] = {uint8_t(i), uint8_t(3 * i), 90, 255};
+    struct Case {
+        const char* name;
+        int bits_per_pixel;
+        std::span<const ColorRGBA> palette;
+        int outside_per_mille;  // pixels of a colour of their own, outside the palette
+        int blob;               // side of the blocks of one colour
+    };
+    const Case cases[] = {
+        {"materials, blocks", 32, palette(), 5, 4},
+        {"materials, every pixel its own colour", 32, palette(), 1000, 1},
+        {"wide palette, noise", 32, wide, 20, 1},
+        {"wide palette, 24-bit surface", 24, wide, 20, 2},
+        {"materials, 24-bit surface", 24, palette(), 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestRng rng{uint64_t(c.blob * 1000 + c.outside_per_mille)};
+        auto surface = [&](ColorRGBA fill) {
+            return SurfacePtr(c.bits_per_pixel == 32
+                                  ? make_surface(300, 270, fill).release()
+                                  : SDL_CreateRGBSurface(SDL_SWSURFACE, 300, 270, 24, 0xFF0000u, 0xFF00u, 0xFFu, 0));
+        };
+        SurfacePtr server = surface({});
+        for (int y = 0; y < 270; ++y)
+            for (int x = 0; x < 300; ++x) {
+                TestRng cell{uint64_t((x / c.blob) * 7919 + (y / c.blob) * 131 + 1)};
+                ColorRGBA colour = c.palette[cell() % c.palette.size()];
+                if (int(rng() % 1000) < c.outside_per_mille)
+                    colour = {uint8_t(x), uint8_t(y), uint8_t(1 + (x >> 8) + 2 * (y >> 8)), 1};
+                if (c.bits_per_pixel == 24) colour.a = 255;
+                TerrainPixels(server.get()).set(x, y, colour);
+            }
+        SurfacePtr client = surface(color_destructible);
+        ivec2d at;
+        do {
+            MapTile tile;
+            ASSERT_TRUE(map_tile_at(at, 300, 270, tile));
+            const ColorQuadtree tree = tile_of(tile.width, tile.height, [&](int x, int y) {
+                return TerrainPixels(server.get()).get(tile.x + x, tile.y + y);
+            });
+            const std::vector<unsigned char> b = encode_map_tile(server.get(), at, c.palette);
+            ASSERT_EQ(b, encode_map_chunk(tree, c.palette)) << at.x << ", " << at.y;
+            ASSERT_TRUE(apply_map_tile(client.get(), at, b, c.palette));
+        } while (next_map_tile(at, 300, 270));
+        for (int y = 0; y < 270; ++y)
+            for (int x = 0; x < 300; ++x) {
+                const ColorRGBA sent = TerrainPixels(server.get()).get(x, y);
+                const bool known = std::find(c.palette.begin(), c.palette.end(), sent) != c.palette.end();
+                ASSERT_EQ(TerrainPixels(client.get()).get(x, y), known ? sent : c.palette.back()) << x << ", " << y;
+            }
+    }
 }
 
 TEST_F(MapCoder, RejectedTilesLeaveTheLevelUnchanged) {
