@@ -61,7 +61,7 @@ void QGMapSynchronizer::write_tile() {
         stop();
         return;
     }
-    tile_bytes_ = encode_map_chunk(build_map_tile(surface, tile), material_colors);
+    tile_bytes_ = encode_map_tile(surface, chunk_offset, material_colors);
     sync_field(chunk_offset);
     sync_field(tile_bytes_);
     if (!next_map_tile(chunk_offset, surface->w, surface->h)) stop();
