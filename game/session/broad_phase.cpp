@@ -1,6 +1,7 @@
 #include "game/session/broad_phase.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <typeinfo>
 
@@ -26,14 +27,37 @@ Box box_of(const QGPhysObject& o) {
 
 }  // namespace
 
+BroadPhase::Key BroadPhase::key_of(const QGPhysObject& o) {
+    return {std::bit_cast<uint32_t>(o.position.x), std::bit_cast<uint32_t>(o.position.y), o.size.x, o.size.y};
+}
+
 void BroadPhase::build(QGPhysObject* const* list, size_t n) {
     list_ = list;
-    n_ = n;
+    stale_from_ = n;
+    // Another list numbers the objects anew.
+    if (n != n_ || !std::equal(list, list + n, filed_list_.begin())) {
+        n_ = n;
+        lay_out();
+        return;
+    }
+    for (size_t k = 0; k < n; ++k) {
+        plain_[k] = typeid(*list[k]) == typeid(QGPhysObject);
+        refresh(k);
+    }
+    // Many boxes have gone past the grid or grown beyond its cells: cells for the boxes as they are now.
+    if (misfits_ > laid_out_misfits_ + n / 8 + 8) lay_out();
+}
+
+void BroadPhase::lay_out() {
+    const size_t n = n_;
+    filed_list_.assign(list_, list_ + n);
     filed_.assign(n, Range{});
+    filed_key_.resize(n);
     plain_.resize(n);
     seen_.assign(n, 0);
     stamp_ = 0;
     wide_.clear();
+    misfits_ = 0;
 
     // Cells about the size of a typical object, over the boxes as they stand; a box that moves
     // outside later is filed in the border cells.
@@ -41,8 +65,8 @@ void BroadPhase::build(QGPhysObject* const* list, size_t n) {
     bool any = false;
     found_.clear();
     for (size_t k = 0; k < n; ++k) {
-        plain_[k] = typeid(*list[k]) == typeid(QGPhysObject);
-        const Box b = box_of(*list[k]);
+        plain_[k] = typeid(*list_[k]) == typeid(QGPhysObject);
+        const Box b = box_of(*list_[k]);
         if (!b.present) continue;
         min_x = any ? std::min(min_x, b.x0) : b.x0;
         min_y = any ? std::min(min_y, b.y0) : b.y0;
@@ -70,16 +94,24 @@ void BroadPhase::build(QGPhysObject* const* list, size_t n) {
     if (cells_.size() < cells) cells_.resize(cells);
     for (size_t c = 0; c < cells; ++c) cells_[c].clear();
 
-    for (size_t k = 0; k < n; ++k) file(k, range_of(k));
+    for (size_t k = 0; k < n; ++k) {
+        filed_key_[k] = key_of(*list_[k]);
+        file(k, range_of(k));
+    }
+    laid_out_misfits_ = misfits_;
 }
 
 BroadPhase::Range BroadPhase::range_of(size_t k) const {
     const Box b = box_of(*list_[k]);
     Range r;
     if (!b.present) return r;
-    // Monotonic in the coordinate, so hulls that meet get cell ranges that meet.
-    auto to_cell = [this](float v, float origin, int count) {
-        return int(std::clamp((v - origin) * inv_cell_, 0.0f, float(count - 1)));
+    // Monotonic in the coordinate, so hulls that meet get cell ranges that meet; past the grid
+    // lie its border cells.
+    auto to_cell = [this, &r](float v, float origin, int count) {
+        const float c = (v - origin) * inv_cell_;
+        if (c >= 0.0f && c < float(count)) return int(c);
+        r.outside = true;
+        return c < 0.0f ? 0 : count - 1;
     };
     r.x0 = to_cell(b.x0, origin_x_, grid_w_);
     r.x1 = to_cell(b.x1, origin_x_, grid_w_);
@@ -91,6 +123,7 @@ BroadPhase::Range BroadPhase::range_of(size_t k) const {
 
 void BroadPhase::file(size_t k, const Range& r) {
     filed_[k] = r;
+    misfits_ += r.wide || r.outside;
     if (r.wide) {
         wide_.push_back(uint32_t(k));
         return;
@@ -107,6 +140,7 @@ void BroadPhase::unfile(size_t k) {
         *at = v.back();
         v.pop_back();
     };
+    misfits_ -= r.wide || r.outside;
     if (r.wide) drop(wide_);
     else
         for (int y = r.y0; y <= r.y1; ++y)
@@ -114,23 +148,24 @@ void BroadPhase::unfile(size_t k) {
     filed_[k] = Range{};
 }
 
-void BroadPhase::remove(size_t k) { unfile(k); }
-
 void BroadPhase::refresh(size_t k) {
+    const Key key = key_of(*list_[k]);
+    if (key == filed_key_[k]) return;
+    filed_key_[k] = key;
     const Range r = range_of(k);
     if (r == filed_[k]) return;
     unfile(k);
     file(k, r);
 }
 
-void BroadPhase::refresh_from(size_t k) {
-    for (; k < n_; ++k) refresh(k);
+bool BroadPhase::left_cells(size_t i) const {
+    return !(key_of(*list_[i]) == queried_key_) && !(range_of(i) == queried_);
 }
 
-bool BroadPhase::left_cells(size_t i) const { return !(range_of(i) == queried_); }
-
 const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
+    for (; stale_from_ < n_; ++stale_from_) refresh(stale_from_);
     found_.clear();
+    queried_key_ = key_of(*list_[i]);
     queried_ = range_of(i);
     const Range& r = queried_;
     if (r.wide) {
@@ -138,7 +173,10 @@ const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
         return found_;
     }
     if (r.x1 < r.x0) return found_;
-    ++stamp_;
+    if (++stamp_ == 0) {  // the grid lives on for the session: a wrapped stamp must not match old marks
+        std::fill(seen_.begin(), seen_.end(), 0);
+        stamp_ = 1;
+    }
     auto take = [&](const std::vector<uint32_t>& v) {
         for (uint32_t k : v) {
             if (k <= after || seen_[k] == stamp_) continue;
