@@ -19,7 +19,7 @@ struct Box {
 
 // The closed hull of the box the pair test sees. A box that overlaps another one by that test
 // meets it in this hull, whatever the sign of its size. A finite position gives finite ends.
-Box box_of(const QGPhysObject& o) {
+inline Box box_of(const QGPhysObject& o) {
     const float x = o.position.x, y = o.position.y;
     const float x1 = x + float(o.size.x), y1 = y + float(o.size.y);
     return {std::min(x, x1), std::min(y, y1), std::max(x, x1), std::max(y, y1), std::isfinite(x) && std::isfinite(y)};
@@ -28,7 +28,12 @@ Box box_of(const QGPhysObject& o) {
 }  // namespace
 
 BroadPhase::Key BroadPhase::key_of(const QGPhysObject& o) {
-    return {std::bit_cast<uint32_t>(o.position.x), std::bit_cast<uint32_t>(o.position.y), o.size.x, o.size.y};
+    return {std::bit_cast<uint64_t>(o.position), std::bit_cast<uint64_t>(o.size)};
+}
+
+// Cheap enough to run over every later object after each reaction that may have moved them.
+void BroadPhase::refresh(size_t k) {
+    if (!(key_of(*list_[k]) == filed_key_[k])) refile(k);
 }
 
 void BroadPhase::build(QGPhysObject* const* list, size_t n) {
@@ -90,6 +95,8 @@ void BroadPhase::lay_out() {
     inv_cell_ = float(1.0 / cell);
     grid_w_ = int(std::floor(span_x / cell)) + 1;
     grid_h_ = int(std::floor(span_y / cell)) + 1;
+    cells_x_ = float(grid_w_);
+    cells_y_ = float(grid_h_);
     const size_t cells = size_t(grid_w_) * size_t(grid_h_);
     if (cells_.size() < cells) cells_.resize(cells);
     for (size_t c = 0; c < cells; ++c) cells_[c].clear();
@@ -107,16 +114,16 @@ BroadPhase::Range BroadPhase::range_of(size_t k) const {
     if (!b.present) return r;
     // Monotonic in the coordinate, so hulls that meet get cell ranges that meet; past the grid
     // lie its border cells.
-    auto to_cell = [this, &r](float v, float origin, int count) {
+    auto to_cell = [this, &r](float v, float origin, float count, int last) {
         const float c = (v - origin) * inv_cell_;
-        if (c >= 0.0f && c < float(count)) return int(c);
+        if (c >= 0.0f && c < count) return int(c);
         r.outside = true;
-        return c < 0.0f ? 0 : count - 1;
+        return c < 0.0f ? 0 : last;
     };
-    r.x0 = to_cell(b.x0, origin_x_, grid_w_);
-    r.x1 = to_cell(b.x1, origin_x_, grid_w_);
-    r.y0 = to_cell(b.y0, origin_y_, grid_h_);
-    r.y1 = to_cell(b.y1, origin_y_, grid_h_);
+    r.x0 = to_cell(b.x0, origin_x_, cells_x_, grid_w_ - 1);
+    r.x1 = to_cell(b.x1, origin_x_, cells_x_, grid_w_ - 1);
+    r.y0 = to_cell(b.y0, origin_y_, cells_y_, grid_h_ - 1);
+    r.y1 = to_cell(b.y1, origin_y_, cells_y_, grid_h_ - 1);
     r.wide = (r.x1 - r.x0 + 1) * (r.y1 - r.y0 + 1) > kMaxCellsPerObject;
     return r;
 }
@@ -148,10 +155,9 @@ void BroadPhase::unfile(size_t k) {
     filed_[k] = Range{};
 }
 
-void BroadPhase::refresh(size_t k) {
-    const Key key = key_of(*list_[k]);
-    if (key == filed_key_[k]) return;
-    filed_key_[k] = key;
+
+void BroadPhase::refile(size_t k) {
+    filed_key_[k] = key_of(*list_[k]);
     const Range r = range_of(k);
     if (r == filed_[k]) return;
     unfile(k);
@@ -163,7 +169,11 @@ bool BroadPhase::left_cells(size_t i) const {
 }
 
 const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
-    for (; stale_from_ < n_; ++stale_from_) refresh(stale_from_);
+    if (stale_from_ < n_) {
+        for (size_t k = stale_from_; k < n_; ++k)
+            if (!(key_of(*list_[k]) == filed_key_[k])) refile(k);
+        stale_from_ = n_;
+    }
     found_.clear();
     queried_key_ = key_of(*list_[i]);
     queried_ = range_of(i);

@@ -35,17 +35,17 @@ private:
         bool outside = false;                  // reaches past the grid, into the border cells
         bool operator==(const Range&) const = default;
     };
-    // What a cell range is computed from, bit for bit.
+    // What a cell range is computed from, bit for bit: the position and the size.
     struct Key {
-        uint32_t x = 0, y = 0;
-        int32_t w = 0, h = 0;
-        bool operator==(const Key&) const = default;
+        uint64_t position = 0, size = 0;
+        bool operator==(const Key& o) const { return ((position ^ o.position) | (size ^ o.size)) == 0; }
     };
     static Key key_of(const QGPhysObject& o);
     void lay_out();
     Range range_of(size_t k) const;
     void file(size_t k, const Range& r);
     void unfile(size_t k);
+    void refile(size_t k);
     std::vector<uint32_t>& cell(int x, int y) { return cells_[size_t(y) * size_t(grid_w_) + size_t(x)]; }
 
     QGPhysObject* const* list_ = nullptr;
@@ -53,6 +53,7 @@ private:
     size_t stale_from_ = 0;
     float origin_x_ = 0.0f, origin_y_ = 0.0f, inv_cell_ = 1.0f;
     int grid_w_ = 1, grid_h_ = 1;
+    float cells_x_ = 1.0f, cells_y_ = 1.0f;  // the grid size, as floats
     std::vector<std::vector<uint32_t>> cells_;
     std::vector<uint32_t> wide_;
     std::vector<QGPhysObject*> filed_list_;
