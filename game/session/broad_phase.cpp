@@ -39,8 +39,9 @@ void BroadPhase::refresh(size_t k) {
 void BroadPhase::build(QGPhysObject* const* list, size_t n) {
     list_ = list;
     stale_from_ = n;
-    // Another list numbers the objects anew.
-    if (n != n_ || !std::equal(list, list + n, filed_list_.begin())) {
+    // Filing depends only on what sits at each position, so a list of the same length, whatever
+    // it holds now, is brought up to date like any moved objects.
+    if (n != n_) {
         n_ = n;
         lay_out();
         return;
@@ -55,7 +56,6 @@ void BroadPhase::build(QGPhysObject* const* list, size_t n) {
 
 void BroadPhase::lay_out() {
     const size_t n = n_;
-    filed_list_.assign(list_, list_ + n);
     filed_.assign(n, Range{});
     filed_key_.resize(n);
     plain_.resize(n);

@@ -56,7 +56,6 @@ private:
     float cells_x_ = 1.0f, cells_y_ = 1.0f;  // the grid size, as floats
     std::vector<std::vector<uint32_t>> cells_;
     std::vector<uint32_t> wide_;
-    std::vector<QGPhysObject*> filed_list_;
     std::vector<Key> filed_key_;
     std::vector<Range> filed_;
     size_t misfits_ = 0, laid_out_misfits_ = 0;  // filed wide or outside, now and at lay_out()
