@@ -170,8 +170,11 @@ bool BroadPhase::left_cells(size_t i) const {
 
 const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
     if (stale_from_ < n_) {
-        for (size_t k = stale_from_; k < n_; ++k)
-            if (!(key_of(*list_[k]) == filed_key_[k])) refile(k);
+        // The hot loop after every reaction that may move others; refile() keeps these arrays in place.
+        QGPhysObject* const* list = list_;
+        const Key* filed = filed_key_.data();
+        for (size_t k = stale_from_, n = n_; k < n; ++k)
+            if (!(key_of(*list[k]) == filed[k])) refile(k);
         stale_from_ = n_;
     }
     found_.clear();
