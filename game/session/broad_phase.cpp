@@ -1,6 +1,7 @@
 #include "game/session/broad_phase.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <typeinfo>
 
@@ -18,7 +19,7 @@ struct Box {
 
 // The closed hull of the box the pair test sees. A box that overlaps another one by that test
 // meets it in this hull, whatever the sign of its size. A finite position gives finite ends.
-Box box_of(const QGPhysObject& o) {
+inline Box box_of(const QGPhysObject& o) {
     const float x = o.position.x, y = o.position.y;
     const float x1 = x + float(o.size.x), y1 = y + float(o.size.y);
     return {std::min(x, x1), std::min(y, y1), std::max(x, x1), std::max(y, y1), std::isfinite(x) && std::isfinite(y)};
@@ -26,14 +27,42 @@ Box box_of(const QGPhysObject& o) {
 
 }  // namespace
 
+BroadPhase::Key BroadPhase::key_of(const QGPhysObject& o) {
+    return {std::bit_cast<uint64_t>(o.position), std::bit_cast<uint64_t>(o.size)};
+}
+
+// A box that kept its bits keeps its cells: most calls end in one compare.
+void BroadPhase::refresh(size_t k) {
+    if (!(key_of(*list_[k]) == filed_key_[k])) refile(k);
+}
+
 void BroadPhase::build(QGPhysObject* const* list, size_t n) {
     list_ = list;
-    n_ = n;
+    stale_from_ = n;
+    // Filing depends only on what sits at each position, so a list of the same length, whatever
+    // it holds now, is brought up to date like any moved objects.
+    if (n != n_) {
+        n_ = n;
+        lay_out();
+        return;
+    }
+    for (size_t k = 0; k < n; ++k) {
+        plain_[k] = typeid(*list[k]) == typeid(QGPhysObject);
+        refresh(k);
+    }
+    // Many boxes have gone past the grid or grown beyond its cells: cells for the boxes as they are now.
+    if (misfits_ > laid_out_misfits_ + n / 8 + 8) lay_out();
+}
+
+void BroadPhase::lay_out() {
+    const size_t n = n_;
     filed_.assign(n, Range{});
+    filed_key_.resize(n);
     plain_.resize(n);
     seen_.assign(n, 0);
     stamp_ = 0;
     wide_.clear();
+    misfits_ = 0;
 
     // Cells about the size of a typical object, over the boxes as they stand; a box that moves
     // outside later is filed in the border cells.
@@ -41,8 +70,8 @@ void BroadPhase::build(QGPhysObject* const* list, size_t n) {
     bool any = false;
     found_.clear();
     for (size_t k = 0; k < n; ++k) {
-        plain_[k] = typeid(*list[k]) == typeid(QGPhysObject);
-        const Box b = box_of(*list[k]);
+        plain_[k] = typeid(*list_[k]) == typeid(QGPhysObject);
+        const Box b = box_of(*list_[k]);
         if (!b.present) continue;
         min_x = any ? std::min(min_x, b.x0) : b.x0;
         min_y = any ? std::min(min_y, b.y0) : b.y0;
@@ -66,31 +95,42 @@ void BroadPhase::build(QGPhysObject* const* list, size_t n) {
     inv_cell_ = float(1.0 / cell);
     grid_w_ = int(std::floor(span_x / cell)) + 1;
     grid_h_ = int(std::floor(span_y / cell)) + 1;
+    cells_x_ = float(grid_w_);
+    cells_y_ = float(grid_h_);
     const size_t cells = size_t(grid_w_) * size_t(grid_h_);
     if (cells_.size() < cells) cells_.resize(cells);
     for (size_t c = 0; c < cells; ++c) cells_[c].clear();
 
-    for (size_t k = 0; k < n; ++k) file(k, range_of(k));
+    for (size_t k = 0; k < n; ++k) {
+        filed_key_[k] = key_of(*list_[k]);
+        file(k, range_of(k));
+    }
+    laid_out_misfits_ = misfits_;
 }
 
 BroadPhase::Range BroadPhase::range_of(size_t k) const {
     const Box b = box_of(*list_[k]);
     Range r;
     if (!b.present) return r;
-    // Monotonic in the coordinate, so hulls that meet get cell ranges that meet.
-    auto to_cell = [this](float v, float origin, int count) {
-        return int(std::clamp((v - origin) * inv_cell_, 0.0f, float(count - 1)));
+    // Monotonic in the coordinate, so hulls that meet get cell ranges that meet; past the grid
+    // lie its border cells.
+    auto to_cell = [this, &r](float v, float origin, float count, int last) {
+        const float c = (v - origin) * inv_cell_;
+        if (c >= 0.0f && c < count) return int(c);
+        r.outside = true;
+        return c < 0.0f ? 0 : last;
     };
-    r.x0 = to_cell(b.x0, origin_x_, grid_w_);
-    r.x1 = to_cell(b.x1, origin_x_, grid_w_);
-    r.y0 = to_cell(b.y0, origin_y_, grid_h_);
-    r.y1 = to_cell(b.y1, origin_y_, grid_h_);
+    r.x0 = to_cell(b.x0, origin_x_, cells_x_, grid_w_ - 1);
+    r.x1 = to_cell(b.x1, origin_x_, cells_x_, grid_w_ - 1);
+    r.y0 = to_cell(b.y0, origin_y_, cells_y_, grid_h_ - 1);
+    r.y1 = to_cell(b.y1, origin_y_, cells_y_, grid_h_ - 1);
     r.wide = (r.x1 - r.x0 + 1) * (r.y1 - r.y0 + 1) > kMaxCellsPerObject;
     return r;
 }
 
 void BroadPhase::file(size_t k, const Range& r) {
     filed_[k] = r;
+    misfits_ += r.wide || r.outside;
     if (r.wide) {
         wide_.push_back(uint32_t(k));
         return;
@@ -107,6 +147,7 @@ void BroadPhase::unfile(size_t k) {
         *at = v.back();
         v.pop_back();
     };
+    misfits_ -= r.wide || r.outside;
     if (r.wide) drop(wide_);
     else
         for (int y = r.y0; y <= r.y1; ++y)
@@ -114,23 +155,30 @@ void BroadPhase::unfile(size_t k) {
     filed_[k] = Range{};
 }
 
-void BroadPhase::remove(size_t k) { unfile(k); }
 
-void BroadPhase::refresh(size_t k) {
+void BroadPhase::refile(size_t k) {
+    filed_key_[k] = key_of(*list_[k]);
     const Range r = range_of(k);
     if (r == filed_[k]) return;
     unfile(k);
     file(k, r);
 }
 
-void BroadPhase::refresh_from(size_t k) {
-    for (; k < n_; ++k) refresh(k);
+bool BroadPhase::left_cells(size_t i) const {
+    return !(key_of(*list_[i]) == queried_key_) && !(range_of(i) == queried_);
 }
 
-bool BroadPhase::left_cells(size_t i) const { return !(range_of(i) == queried_); }
-
 const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
+    if (stale_from_ < n_) {
+        // The hot loop after every reaction that may move others; refile() keeps these arrays in place.
+        QGPhysObject* const* list = list_;
+        const Key* filed = filed_key_.data();
+        for (size_t k = stale_from_, n = n_; k < n; ++k)
+            if (!(key_of(*list[k]) == filed[k])) refile(k);
+        stale_from_ = n_;
+    }
     found_.clear();
+    queried_key_ = key_of(*list_[i]);
     queried_ = range_of(i);
     const Range& r = queried_;
     if (r.wide) {
@@ -138,7 +186,10 @@ const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
         return found_;
     }
     if (r.x1 < r.x0) return found_;
-    ++stamp_;
+    if (++stamp_ == 0) {  // the grid lives on for the session: a wrapped stamp must not match old marks
+        std::fill(seen_.begin(), seen_.end(), 0);
+        stamp_ = 1;
+    }
     auto take = [&](const std::vector<uint32_t>& v) {
         for (uint32_t k : v) {
             if (k <= after || seen_[k] == stamp_) continue;

@@ -153,7 +153,6 @@ void QGGame::run_collisions() {
     broad_phase_.build(list, n);
     for (size_t i = 0; i < n; ++i) {
         QGPhysObject* a = list[i];
-        broad_phase_.remove(i);
         float ax = a->position.x, ay = a->position.y;
         float ax1 = ax + float(a->size.x), ay1 = ay + float(a->size.y);
         size_t after = i;

@@ -1,4 +1,5 @@
 // The world step: its order, the pause rules, registration, commit and removal.
+#include <algorithm>
 #include <cstring>
 
 #include "support/session_test_support.h"
@@ -258,18 +259,38 @@ TEST_F(WorldStep, CollisionPassMatchesEveryPairInListOrderOverAPile) {
         o->velocity = {float(next(200) - 100), float(next(200) - 100)};
     }
     game->update(0.0f);
+    auto twin_of = [](const QGPhysObject* o) {
+        auto twin = std::make_unique<QGPhysObject>(nullptr, 0, o->size, o->static_flag, o->mass, o->friction,
+                                                   o->air_friction, o->bounce, o->collision_group, o->collision_mask,
+                                                   o->buoyancy);
+        twin->position = o->position;
+        twin->velocity = o->velocity;
+        return twin;
+    };
     std::vector<std::unique_ptr<QGPhysObject>> twins;
-    for (QGPhysObject* o : game->physics_objects) {
-        twins.emplace_back(new QGPhysObject(nullptr, 0, o->size, o->static_flag, o->mass, o->friction, o->air_friction,
-                                            o->bounce, o->collision_group, o->collision_mask, o->buoyancy));
-        twins.back()->position = o->position;
-        twins.back()->velocity = o->velocity;
-    }
+    for (QGPhysObject* o : game->physics_objects) twins.push_back(twin_of(o));
     for (int step = 0; step < 60; ++step) {
+        // Midway a fifth of the pile is carried far off; later one object leaves the list and another joins.
+        for (size_t i = 0; step == 20 && i < twins.size(); i += 5) {
+            game->physics_objects[i]->position.x += 4000.0f;
+            twins[i]->position.x += 4000.0f;
+        }
+        QGPhysObject* joined = nullptr;
+        if (step == 40) {
+            game->remove_object(game->physics_objects[7]->entity_id);
+            joined = new QGPhysObject(game.get(), 0, {6, 6}, false, 1.0f, 1.0f, 0.1f, 0.5f, 2, 0xffff, 0.0f);
+            joined->position = {150.0f, 100.0f};
+        }
         game->update(1.0f / 60.0f);
         for (auto& t : twins) t->update(1.0f / 60.0f);
         for (size_t i = 0; i < twins.size(); ++i)
             for (size_t j = i + 1; j < twins.size(); ++j) QGPhysObject::collide_pair(twins[i].get(), twins[j].get());
+        if (joined) {
+            twins.erase(twins.begin() + 7);
+            const auto& list = game->physics_objects;
+            twins.insert(twins.begin() + (std::find(list.begin(), list.end(), joined) - list.begin()), twin_of(joined));
+        }
+        ASSERT_EQ(game->physics_objects.size(), twins.size());
         for (size_t i = 0; i < twins.size(); ++i) {
             const QGPhysObject& o = *game->physics_objects[i];
             ASSERT_EQ(std::memcmp(&o.position, &twins[i]->position, sizeof o.position), 0) << step << " " << i;
