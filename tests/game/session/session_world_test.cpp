@@ -43,15 +43,14 @@ protected:
         std::vector<QGPhysObject*> bodies;
         for (size_t i = 0; i < seats.size(); ++i) bodies.push_back(body(*game));
         game->update(0.0f);
-        for (size_t i = 0; i < seats.size(); ++i) game->players[seats.begin()[i]] = reinterpret_cast<QGPlayer*>(bodies[i]);
+        for (size_t i = 0; i < seats.size(); ++i)
+            game->players[seats.begin()[i]] = reinterpret_cast<QGPlayer*>(bodies[i]);
         return game;
     }
     RecordingObject* record(QGGame& game, unsigned int id = 0) { return new RecordingObject(&game, id, &journal); }
     // Turns true when the object is deleted.
     template <class T>
-    const bool& watch(T* o) {
-        return *(o->deleted_flag = &deleted_.emplace_back(false));
-    }
+    const bool& watch(T* o) { return *(o->deleted_flag = &deleted_.emplace_back(false)); }
 
     Journal journal;
     SurfacePtr terrain;
