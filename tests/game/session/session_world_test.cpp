@@ -47,6 +47,12 @@ protected:
             game->players[seats.begin()[i]] = reinterpret_cast<QGPlayer*>(bodies[i]);
         return game;
     }
+    // What one step ran.
+    Journal stepped(QGGame& game, float dt = 0.0f) {
+        journal.clear();
+        game.update(dt);
+        return journal;
+    }
     RecordingObject* record(QGGame& game, unsigned int id = 0) { return new RecordingObject(&game, id, &journal); }
     // Turns true when the object is deleted.
     template <class T>
@@ -67,19 +73,16 @@ TEST_F(WorldStep, IdleUntilActiveThenCommitsWhatWaited) {
     auto game = make_server_session();
     game->active = false;
     auto* a = record(*game);
-    game->update(0.1f);
-    EXPECT_TRUE(journal.empty());
+    EXPECT_TRUE(stepped(*game, 0.1f).empty());
     EXPECT_EQ(game->find_object(a->entity_id), nullptr);
     EXPECT_EQ(game->pending_objects.size(), 2u);  // the event handler and a
     game->active = true;
-    game->update(0.1f);
     // Committed by the first active step, not updated in it.
-    EXPECT_TRUE(journal.empty());
+    EXPECT_TRUE(stepped(*game, 0.1f).empty());
     EXPECT_EQ(game->find_object(a->entity_id), a);
     EXPECT_EQ(game->unreliable_objects.count(a->entity_id), 1u);
     EXPECT_EQ(game->reliable_objects.count(game->event_handler->entity_id), 1u);
-    game->update(0.1f);
-    EXPECT_EQ(journal, Journal{updated(a->entity_id)});
+    EXPECT_EQ(stepped(*game, 0.1f), Journal{updated(a->entity_id)});
 }
 
 TEST_F(WorldStep, ServerIssuesIdsFromOneAndIgnoresRequestedIds) {
@@ -100,19 +103,14 @@ TEST_F(WorldStep, ObjectsRunInIdOrderAndPauseRules) {
     auto game = make_server_session();
     for (int i = 0; i < 3; ++i) record(*game)->while_paused = i == 1;
     settle(*game);
-    game->update(0.0f);
-    EXPECT_EQ(journal, (Journal{"update 2", "update 3", "update 4"}));
-    journal.clear();
+    EXPECT_EQ(stepped(*game), (Journal{"update 2", "update 3", "update 4"}));
     game->paused = true;
-    game->update(0.0f);
-    EXPECT_EQ(journal, (Journal{"update 3"}));
+    EXPECT_EQ(stepped(*game), (Journal{"update 3"}));
     // Nothing runs before the match starts, but commits do.
-    journal.clear();
     game->paused = false;
     game->match_running = false;
     auto* d = record(*game);
-    game->update(0.0f);
-    EXPECT_TRUE(journal.empty());
+    EXPECT_TRUE(stepped(*game).empty());
     EXPECT_EQ(game->find_object(d->entity_id), d);
 }
 
@@ -122,12 +120,9 @@ TEST_F(WorldStep, ClientRunsOnlyLocalObjectsWhateverThePauseAndCallsEverySpriteH
     record(*game, 11)->on_client = true;
     settle(*game);
     game->paused = true;
-    game->update(0.0f);
-    EXPECT_EQ(journal, (Journal{"update 11", "sprite 10", "sprite 11"}));
-    journal.clear();
+    EXPECT_EQ(stepped(*game), (Journal{"update 11", "sprite 10", "sprite 11"}));
     game->match_running = false;
-    game->update(0.0f);
-    EXPECT_EQ(journal, (Journal{"sprite 10", "sprite 11"}));
+    EXPECT_EQ(stepped(*game), (Journal{"sprite 10", "sprite 11"}));
 }
 
 TEST_F(WorldStep, ObjectMadeDuringAStepIsCommittedAndAnnouncedInThatStepButNotUpdated) {
@@ -226,8 +221,7 @@ TEST_F(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePau
         p->position.y += 5.0f;
     }
     game->paused = true;
-    game->update(0.0f);
-    EXPECT_TRUE(journal.empty());
+    EXPECT_TRUE(stepped(*game).empty());
     game->paused = false;
     game->update(0.0f);
     // Every update first, then per object: its pairs with the later objects, then its terrain.
@@ -346,8 +340,7 @@ TEST_F(WorldStep, OneStaticObjectNeverMeetsTheTerrain) {
     fixed->position = {5, 30};
     fixed->previous_position = {5, 10};
     settle(*game);
-    game->update(0.0f);
-    EXPECT_EQ(journal, Journal{updated(fixed->entity_id)});
+    EXPECT_EQ(stepped(*game), Journal{updated(fixed->entity_id)});
     EXPECT_EQ(fixed->position, dvec2d(5, 30));
 }
 
