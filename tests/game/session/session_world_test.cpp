@@ -1,6 +1,7 @@
 // The world step: its order, the pause rules, registration, commit and removal.
 #include <algorithm>
 #include <cstring>
+#include <deque>
 
 #include "support/session_test_support.h"
 
@@ -10,18 +11,58 @@ namespace {
 
 // A player's body: any complete object stands in for a player in the table.
 QGPhysObject* body(QGGame& game) { return new QGPhysObject(&game, 0, {4, 4}, false, 1, 0, 0, 0, 2, 0xfff1, 0); }
+std::string updated(unsigned int id) { return "update " + std::to_string(id); }
 
 class WorldStep : public ::testing::Test {
 protected:
-    // A server session whose first step is done and whose queue is empty.
-    static std::unique_ptr<QGGame> settled_server() {
+    // One step done, with the queue and the journal emptied after it.
+    void settle(QGGame& game) {
+        game.update(0.0f);
+        game.event_handler->queue.clear();
+        journal.clear();
+    }
+    std::unique_ptr<QGGame> settled_server() {
         auto game = make_server_session();
-        game->update(0.0f);
-        game->event_handler->queue.clear();
+        settle(*game);
         return game;
     }
+    // A server session over air with a floor of `material` from row `top` down. The colour is read
+    // once the material colours are set, hence the reference.
+    std::unique_ptr<QGGame> server_on_floor(int w, int h, int top, const ColorRGBA& material) {
+        set_material_colors();
+        terrain = make_surface(w, h);
+        fill(terrain.get(), 0, top, w, h - top, material);
+        auto game = make_server_session();
+        game->terrain = terrain.get();
+        return game;
+    }
+    // A running server with a player table of `slots`, a body in each of `seats`.
+    static std::unique_ptr<QGGame> seated_server(size_t slots, std::initializer_list<size_t> seats) {
+        auto game = make_server_session();
+        game->players.assign(slots, nullptr);
+        std::vector<QGPhysObject*> bodies;
+        for (size_t i = 0; i < seats.size(); ++i) bodies.push_back(body(*game));
+        game->update(0.0f);
+        for (size_t i = 0; i < seats.size(); ++i)
+            game->players[seats.begin()[i]] = reinterpret_cast<QGPlayer*>(bodies[i]);
+        return game;
+    }
+    // What one step ran.
+    Journal stepped(QGGame& game, float dt = 0.0f) {
+        journal.clear();
+        game.update(dt);
+        return journal;
+    }
+    RecordingObject* record(QGGame& game, unsigned int id = 0) { return new RecordingObject(&game, id, &journal); }
+    // Turns true when the object is deleted.
+    template <class T>
+    const bool& watch(T* o) { return *(o->deleted_flag = &deleted_.emplace_back(false)); }
 
     Journal journal;
+    SurfacePtr terrain;
+
+private:
+    std::deque<bool> deleted_;
 };
 using Registration = WorldStep;
 using SessionFlow = WorldStep;
@@ -31,30 +72,24 @@ using SessionFlow = WorldStep;
 TEST_F(WorldStep, IdleUntilActiveThenCommitsWhatWaited) {
     auto game = make_server_session();
     game->active = false;
-    auto* a = new RecordingObject(game.get(), 0, &journal);
-    game->update(0.1f);
-    EXPECT_TRUE(journal.empty());
+    auto* a = record(*game);
+    EXPECT_TRUE(stepped(*game, 0.1f).empty());
     EXPECT_EQ(game->find_object(a->entity_id), nullptr);
     EXPECT_EQ(game->pending_objects.size(), 2u);  // the event handler and a
-
     game->active = true;
-    game->update(0.1f);
     // Committed by the first active step, not updated in it.
-    EXPECT_TRUE(journal.empty());
+    EXPECT_TRUE(stepped(*game, 0.1f).empty());
     EXPECT_EQ(game->find_object(a->entity_id), a);
     EXPECT_EQ(game->unreliable_objects.count(a->entity_id), 1u);
     EXPECT_EQ(game->reliable_objects.count(game->event_handler->entity_id), 1u);
-    game->update(0.1f);
-    EXPECT_EQ(journal, (Journal{"update " + std::to_string(a->entity_id)}));
+    EXPECT_EQ(stepped(*game, 0.1f), Journal{updated(a->entity_id)});
 }
 
 TEST_F(WorldStep, ServerIssuesIdsFromOneAndIgnoresRequestedIds) {
     auto game = make_server_session();
     EXPECT_EQ(game->event_handler->entity_id, 1u);
-    auto* a = new RecordingObject(game.get(), 77, &journal);
-    auto* b = new RecordingObject(game.get(), 0, &journal);
-    EXPECT_EQ(a->entity_id, 2u);
-    EXPECT_EQ(b->entity_id, 3u);
+    EXPECT_EQ(record(*game, 77)->entity_id, 2u);
+    EXPECT_EQ(record(*game)->entity_id, 3u);
     // A kept-out object keeps its id and stays out of the registry.
     RecordingObject outside(nullptr, 9, &journal);
     EXPECT_EQ(outside.entity_id, 9u);
@@ -66,62 +101,39 @@ TEST_F(WorldStep, ServerIssuesIdsFromOneAndIgnoresRequestedIds) {
 
 TEST_F(WorldStep, ObjectsRunInIdOrderAndPauseRules) {
     auto game = make_server_session();
-    new RecordingObject(game.get(), 0, &journal);
-    auto* b = new RecordingObject(game.get(), 0, &journal);
-    new RecordingObject(game.get(), 0, &journal);
-    b->while_paused = true;
-    game->update(0.0f);
-    journal.clear();
-
-    game->update(0.0f);
-    EXPECT_EQ(journal, (Journal{"update 2", "update 3", "update 4"}));
-
-    journal.clear();
+    for (int i = 0; i < 3; ++i) record(*game)->while_paused = i == 1;
+    settle(*game);
+    EXPECT_EQ(stepped(*game), (Journal{"update 2", "update 3", "update 4"}));
     game->paused = true;
-    game->update(0.0f);
-    EXPECT_EQ(journal, (Journal{"update 3"}));
-
+    EXPECT_EQ(stepped(*game), (Journal{"update 3"}));
     // Nothing runs before the match starts, but commits do.
-    journal.clear();
     game->paused = false;
     game->match_running = false;
-    auto* d = new RecordingObject(game.get(), 0, &journal);
-    game->update(0.0f);
-    EXPECT_TRUE(journal.empty());
+    auto* d = record(*game);
+    EXPECT_TRUE(stepped(*game).empty());
     EXPECT_EQ(game->find_object(d->entity_id), d);
 }
 
 TEST_F(WorldStep, ClientRunsOnlyLocalObjectsWhateverThePauseAndCallsEverySpriteHook) {
     auto game = make_headless_client_session();
-    new RecordingObject(game.get(), 10, &journal);
-    auto* b = new RecordingObject(game.get(), 11, &journal);
-    b->on_client = true;
-    game->update(0.0f);
-    journal.clear();
-
+    record(*game, 10);
+    record(*game, 11)->on_client = true;
+    settle(*game);
     game->paused = true;
-    game->update(0.0f);
-    EXPECT_EQ(journal, (Journal{"update 11", "sprite 10", "sprite 11"}));
-
-    journal.clear();
+    EXPECT_EQ(stepped(*game), (Journal{"update 11", "sprite 10", "sprite 11"}));
     game->match_running = false;
-    game->update(0.0f);
-    EXPECT_EQ(journal, (Journal{"sprite 10", "sprite 11"}));
+    EXPECT_EQ(stepped(*game), (Journal{"sprite 10", "sprite 11"}));
 }
 
 TEST_F(WorldStep, ObjectMadeDuringAStepIsCommittedAndAnnouncedInThatStepButNotUpdated) {
     auto game = settled_server();
-    auto* maker = new RecordingObject(game.get(), 0, &journal);
-    game->update(0.0f);
-    game->event_handler->queue.clear();
+    auto* maker = record(*game);
+    settle(*game);
     RecordingObject* made = nullptr;
-    maker->on_update = [&] {
-        if (!made) made = new RecordingObject(game.get(), 0, &journal);
-    };
-    journal.clear();
+    maker->on_update = [&] { made = made ? made : record(*game); };
     game->update(0.0f);
     ASSERT_NE(made, nullptr);
-    EXPECT_EQ(journal, (Journal{"update " + std::to_string(maker->entity_id)}));
+    EXPECT_EQ(journal, Journal{updated(maker->entity_id)});
     EXPECT_EQ(game->find_object(made->entity_id), made);
     ASSERT_EQ(event_types(*game->event_handler), (std::vector<uint32_t>{uint32_t(EQGEventType::CreateObject)}));
     EXPECT_EQ(event_entity_id(game->event_handler->queue[0]), made->entity_id);
@@ -129,21 +141,15 @@ TEST_F(WorldStep, ObjectMadeDuringAStepIsCommittedAndAnnouncedInThatStepButNotUp
 
 TEST_F(WorldStep, RemovalDuringAStepTakesEffectAtItsEnd) {
     auto game = make_server_session();
-    auto* first = new RecordingObject(game.get(), 0, &journal);
-    auto* second = new RecordingObject(game.get(), 0, &journal);
-    bool second_deleted = false;
-    second->deleted_flag = &second_deleted;
-    game->update(0.0f);
-    game->event_handler->queue.clear();
-    first->on_update = [&] {
-        game->remove_object(second->entity_id);
-        game->remove_object(second->entity_id);
-    };
+    auto* first = record(*game);
+    auto* second = record(*game);
+    const bool& second_deleted = watch(second);
     const unsigned int second_id = second->entity_id;
-    journal.clear();
+    settle(*game);
+    first->on_update = [&] { game->remove_object(second_id), game->remove_object(second_id); };
     game->update(0.0f);
     // Still updated in the step that removed it.
-    EXPECT_EQ(journal, (Journal{"update " + std::to_string(first->entity_id), "update " + std::to_string(second_id)}));
+    EXPECT_EQ(journal, (Journal{updated(first->entity_id), updated(second_id)}));
     EXPECT_TRUE(second_deleted);
     EXPECT_EQ(game->find_object(second_id), nullptr);
     EXPECT_EQ(game->unreliable_objects.count(second_id), 0u);
@@ -158,8 +164,7 @@ TEST_F(WorldStep, RemovalDuringAStepTakesEffectAtItsEnd) {
 TEST_F(WorldStep, RemovingAPendingObjectDeletesItAtOnce) {
     auto game = settled_server();
     auto* phys = new RecordingPhys(game.get(), &journal, {4, 4});
-    bool deleted = false;
-    phys->deleted_flag = &deleted;
+    const bool& deleted = watch(phys);
     const unsigned int id = phys->entity_id;
     ASSERT_EQ(game->pending_physics.size(), 1u);
     game->remove_object(id);
@@ -194,7 +199,6 @@ TEST_F(WorldStep, PhysicsObjectsJoinTheListAtCommitInAddressOrderAndLeaveOnRemov
     std::vector<QGPhysObject*> by_address = made;
     std::sort(by_address.begin(), by_address.end());
     EXPECT_EQ(game->physics_objects, by_address);
-
     game->remove_object(made[2]->entity_id);
     game->update(0.0f);
     by_address.erase(std::find(by_address.begin(), by_address.end(), made[2]));
@@ -202,37 +206,28 @@ TEST_F(WorldStep, PhysicsObjectsJoinTheListAtCommitInAddressOrderAndLeaveOnRemov
 }
 
 TEST_F(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePaused) {
-    set_material_colors();
-    auto surface = make_surface(200, 100);
-    fill(surface.get(), 0, 60, 200, 40, color_earth);
-    auto game = make_server_session();
-    game->terrain = surface.get();
+    auto game = server_on_floor(200, 100, 60, color_earth);
     // Three overlapping boxes falling into the floor.
-    std::vector<RecordingPhys*> boxes;
     for (int i = 0; i < 3; ++i) {
         auto* b = new RecordingPhys(game.get(), &journal, {10, 10});
         b->position = {50.0f + 2 * i, 48.0f};
         b->simulate = false;
-        boxes.push_back(b);
     }
-    game->update(0.0f);
+    settle(*game);
     std::vector<std::string> names;
-    for (QGPhysObject* p : game->physics_objects) names.push_back(std::to_string(p->entity_id));
     for (QGPhysObject* p : game->physics_objects) {
+        names.push_back(std::to_string(p->entity_id));
         p->previous_position = p->position;
-        p->position.y += 5.0f;  // into the floor at row 60
+        p->position.y += 5.0f;
     }
-    journal.clear();
     game->paused = true;
-    game->update(0.0f);
-    EXPECT_TRUE(journal.empty());
-
+    EXPECT_TRUE(stepped(*game).empty());
     game->paused = false;
     game->update(0.0f);
     // Every update first, then per object: its pairs with the later objects, then its terrain.
     Journal expected;
     for (auto& [id, o] : game->objects)
-        if (id != 1) expected.push_back("update " + std::to_string(id));
+        if (id != 1) expected.push_back(updated(id));
     for (size_t i = 0; i < names.size(); ++i) {
         for (size_t j = i + 1; j < names.size(); ++j) {
             expected.push_back("pair " + names[i] + " " + names[j]);
@@ -314,13 +309,9 @@ TEST_F(WorldStep, AReactionThatMovesAnotherObjectIsSeenByTheRestOfThePass) {
         }
         QGPhysObject* cargo = nullptr;
     };
-    set_material_colors();
     for (const bool by_terrain : {false, true}) {
         SCOPED_TRACE(by_terrain ? "terrain" : "pair");
-        auto surface = make_surface(200, 100);
-        fill(surface.get(), 0, 60, 200, 40, color_earth);
-        auto game = make_server_session();
-        game->terrain = surface.get();
+        auto game = server_on_floor(200, 100, 60, color_earth);
         // One object a step, so that the list holds them in the order made.
         auto make = [&](auto* o, dvec2d at) {
             o->position = o->previous_position = at;
@@ -344,41 +335,32 @@ TEST_F(WorldStep, AReactionThatMovesAnotherObjectIsSeenByTheRestOfThePass) {
 }
 
 TEST_F(WorldStep, OneStaticObjectNeverMeetsTheTerrain) {
-    set_material_colors();
-    auto surface = make_surface(40, 40);
-    fill(surface.get(), 0, 20, 40, 20, color_rock);
-    auto game = make_server_session();
-    game->terrain = surface.get();
+    auto game = server_on_floor(40, 40, 20, color_rock);
     auto* fixed = new RecordingPhys(game.get(), &journal, {4, 4}, true);
     fixed->position = {5, 30};
     fixed->previous_position = {5, 10};
-    game->update(0.0f);
-    journal.clear();
-    game->update(0.0f);
-    EXPECT_EQ(journal, (Journal{"update " + std::to_string(fixed->entity_id)}));
+    settle(*game);
+    EXPECT_EQ(stepped(*game), Journal{updated(fixed->entity_id)});
     EXPECT_EQ(fixed->position, dvec2d(5, 30));
 }
 
 TEST_F(Registration, IdZeroIsRefusedOnAClient) {
     auto game = make_headless_client_session();
     LogCapture log;
-    RecordingObject* refused = new RecordingObject(game.get(), 0, &journal);
+    std::unique_ptr<RecordingObject> refused(record(*game));  // not the session's
     EXPECT_FALSE(refused->is_registered());
     EXPECT_TRUE(log.contains("Tried to register Object with invalid EntityID NULL. Object not registered."));
     EXPECT_TRUE(game->pending_objects.empty());
-    delete refused;  // not the session's
 }
 
 TEST_F(Registration, CommittedIdIsReplacedAtTheNextCommit) {
     auto game = make_headless_client_session();
     auto* old_one = new RecordingObject(game.get(), 20, &journal, true);
-    bool old_deleted = false;
-    old_one->deleted_flag = &old_deleted;
+    const bool& old_deleted = watch(old_one);
     game->update(0.0f);
     ASSERT_EQ(game->reliable_objects.count(20), 1u);
-
     LogCapture log;
-    auto* new_one = new RecordingObject(game.get(), 20, &journal, false);
+    auto* new_one = record(*game, 20);
     EXPECT_TRUE(log.contains("Re-registering EntityID 20. Replacing existing object, this may cause access violations."));
     // The old object stays until the commit, outside every walk over the registry.
     EXPECT_FALSE(old_deleted);
@@ -390,42 +372,31 @@ TEST_F(Registration, CommittedIdIsReplacedAtTheNextCommit) {
     EXPECT_EQ(game->unreliable_objects.count(20), 1u);
 }
 
+// Of two pending objects with one id only the first commits; a dropped physics object leaves no list entry.
 TEST_F(Registration, TwoPendingObjectsWithOneIdCommitOnlyTheFirst) {
     auto game = make_headless_client_session();
     LogCapture log;
-    auto* a = new RecordingObject(game.get(), 31, &journal);
-    auto* b = new RecordingObject(game.get(), 31, &journal);
-    bool b_deleted = false;
-    b->deleted_flag = &b_deleted;
+    auto* a = record(*game, 31);
+    const bool& b_deleted = watch(record(*game, 31));
+    auto* first = new QGPhysObject(game.get(), 40, {2, 2}, false, 1, 0, 0, 0, 1, 1, 0);
+    new QGPhysObject(game.get(), 40, {3, 3}, false, 1, 0, 0, 0, 1, 1, 0);
     EXPECT_TRUE(game->holds_id(31));
     EXPECT_EQ(game->find_object(31), nullptr);
     game->update(0.0f);
     EXPECT_EQ(game->find_object(31), a);
     EXPECT_TRUE(b_deleted);
     EXPECT_TRUE(log.contains("Dropped a second new object with EntityID 31."));
-}
-
-TEST_F(Registration, DuplicatePendingPhysicsObjectLeavesNoDanglingListEntry) {
-    auto game = make_headless_client_session();
-    LogCapture log;
-    auto* first = new QGPhysObject(game.get(), 40, {2, 2}, false, 1, 0, 0, 0, 1, 1, 0);
-    auto* second = new QGPhysObject(game.get(), 40, {3, 3}, false, 1, 0, 0, 0, 1, 1, 0);
-    (void)second;
-    game->update(0.0f);
     ASSERT_EQ(game->physics_objects.size(), 1u);
     EXPECT_EQ(game->physics_objects[0], first);
     EXPECT_EQ(game->find_object(40), first);
 }
 
 TEST_F(Registration, PlayerSlotIsClearedWhenThePlayerGoes) {
-    auto game = make_server_session();
-    auto* player = body(*game);
-    game->update(0.0f);
-    game->players.assign(3, nullptr);
-    game->players[1] = reinterpret_cast<QGPlayer*>(player);
-    EXPECT_EQ(game->get_player(1), reinterpret_cast<QGPlayer*>(player));
+    auto game = seated_server(3, {1});
+    QGPlayer* player = game->players[1];
+    EXPECT_EQ(game->get_player(1), player);
     EXPECT_EQ(game->get_player(7), nullptr);
-    game->remove_object(player->entity_id);
+    game->remove_object(reinterpret_cast<QGPhysObject*>(player)->entity_id);
     game->update(0.0f);
     EXPECT_EQ(game->players[1], nullptr);
     EXPECT_TRUE(game->physics_objects.empty());
@@ -434,13 +405,8 @@ TEST_F(Registration, PlayerSlotIsClearedWhenThePlayerGoes) {
 TEST_F(SessionFlow, SetupGameSizesThePlayerTableAndServerAnnouncesIt) {
     auto game = settled_server();
     game->quit = true;
-    GameParameters p;
-    p.player_count = 4;
-    p.lives = -1;
-    p.respawn_time = 3.5f;
-    p.teams = 1;
     testing::internal::CaptureStdout();
-    game->setup_game(p);
+    game->setup_game(GameParameters{4, -1, 3.5f, 1});
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Performing initial game setup.\n");
     EXPECT_EQ(game->players.size(), 4u);
     EXPECT_EQ(game->rules.player_count, 4u);
@@ -458,34 +424,22 @@ TEST_F(SessionFlow, SetupGameSizesThePlayerTableAndServerAnnouncesIt) {
 TEST_F(SessionFlow, ServerDisconnectRulesEndTheSession) {
     // The host's client leaving before the start ends it.
     {
-        auto game = make_server_session();
+        auto game = seated_server(2, {1});
         game->match_running = false;
-        game->players.assign(2, nullptr);
-        auto* other = body(*game);
-        game->update(0.0f);
-        game->players[1] = reinterpret_cast<QGPlayer*>(other);
         game->on_disconnect(nullptr, 0, 0, Connection());
         EXPECT_TRUE(game->quit);
     }
     // During the match a player leaving is removed; the session goes on while others remain.
-    {
-        auto game = make_server_session();
-        game->players.assign(3, nullptr);
-        auto* p0 = body(*game);
-        auto* p2 = body(*game);
-        game->update(0.0f);
-        game->players[0] = reinterpret_cast<QGPlayer*>(p0);
-        game->players[2] = reinterpret_cast<QGPlayer*>(p2);
-        const unsigned int p2_id = p2->entity_id;
-        game->on_disconnect(nullptr, 2, 0, Connection());
-        EXPECT_FALSE(game->quit);
-        EXPECT_TRUE(game->match_running);
-        EXPECT_EQ(game->removal_queue.count(p2_id), 1u);
-        game->update(0.0f);
-        EXPECT_EQ(game->players[2], nullptr);
-        // The last one leaving ends it.
-        game->on_disconnect(nullptr, 0, 0, Connection());
-        EXPECT_TRUE(game->quit);
-        EXPECT_FALSE(game->match_running);
-    }
+    auto game = seated_server(3, {0, 2});
+    const unsigned int p2_id = reinterpret_cast<QGPhysObject*>(game->players[2])->entity_id;
+    game->on_disconnect(nullptr, 2, 0, Connection());
+    EXPECT_FALSE(game->quit);
+    EXPECT_TRUE(game->match_running);
+    EXPECT_EQ(game->removal_queue.count(p2_id), 1u);
+    game->update(0.0f);
+    EXPECT_EQ(game->players[2], nullptr);
+    // The last one leaving ends it.
+    game->on_disconnect(nullptr, 0, 0, Connection());
+    EXPECT_TRUE(game->quit);
+    EXPECT_FALSE(game->match_running);
 }
