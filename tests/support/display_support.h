@@ -1,12 +1,10 @@
 #pragma once
-// Shared by the display suites: opening the X display can fail for a moment when the server is
-// busy accepting other clients, which is not what these suites test; and a server that stops
-// answering must end the suite with a clue rather than let it wait for the runner's time-out.
+// Shared by the display suites: opening the X display can fail for a moment while the server is
+// busy with other clients, and a server that stops answering must end the suite with a clue.
 #include <SDL/SDL.h>
 #include <dirent.h>
 #include <execinfo.h>
 #include <signal.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,15 +13,15 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
 
 namespace test_support {
 
-// Starts SDL's video subsystem on X11 only, with a bounded number of tries; the framework's own
-// SDL_Init then finds it up. A try that hangs is ended by the caller's DisplayWatchdog. Any other driver would be a silent fallback (SDL 1.2 picks a
-// text-mode one that takes over the terminal when X cannot be reached).
+// Starts SDL video on X11 only, with bounded tries; the framework's own SDL_Init finds it up. Any
+// other driver is a silent fallback (SDL 1.2 picks a text-mode one that takes over the terminal).
 inline bool start_sdl_video() {
     setenv("SDL_VIDEODRIVER", "x11", 1);
     const char* display = std::getenv("DISPLAY");
@@ -43,42 +41,33 @@ namespace watchdog_detail {
 
 inline std::atomic<bool> stack_written{false};
 
-// Runs on the thread asked: its own stack is only reachable from inside it.
 inline void write_own_stack(int) {
     void* frames[64];
     backtrace_symbols_fd(frames, backtrace(frames, 64), STDERR_FILENO);
     stack_written = true;
 }
 
-inline void write_text(const std::string& text) {
-    if (write(STDERR_FILENO, text.data(), text.size()) < 0) return;
-}
+inline void write_text(const std::string& text) { (void)!write(STDERR_FILENO, text.data(), text.size()); }
 
-// Each other thread in turn writes its stack to standard error.
+// Each other thread in turn writes its own stack (only reachable from inside it) to stderr.
 inline void write_all_stacks() {
     const int signal_number = SIGRTMIN + 5;
     struct sigaction action = {};
     action.sa_handler = write_own_stack;
     action.sa_flags = SA_RESTART;
     sigaction(signal_number, &action, nullptr);
-    const pid_t self = pid_t(syscall(SYS_gettid));
     DIR* tasks = opendir("/proc/self/task");
     if (!tasks) return;
     while (dirent* entry = readdir(tasks)) {
         const pid_t tid = pid_t(std::atoi(entry->d_name));
-        if (tid <= 0 || tid == self) continue;
+        if (tid <= 0 || tid == gettid()) continue;
         std::string name;
-        if (FILE* comm = std::fopen(("/proc/self/task/" + std::to_string(tid) + "/comm").c_str(), "r")) {
-            char text[64] = {};
-            if (std::fgets(text, sizeof text, comm)) name = text;
-            std::fclose(comm);
-        }
-        if (!name.empty() && name.back() == '\n') name.pop_back();
+        std::getline(std::ifstream("/proc/self/task/" + std::to_string(tid) + "/comm"), name);
         write_text("--- thread " + std::to_string(tid) + " (" + name +
                    (tid == getpid() ? ", main" : "") + "):\n");
         stack_written = false;
-        if (syscall(SYS_tgkill, getpid(), tid, signal_number) != 0) continue;
-        // A thread that blocks the signal never answers; the others do at once.
+        if (tgkill(getpid(), tid, signal_number) != 0) continue;
+        // A thread that blocks the signal never answers.
         for (int i = 0; i < 200 && !stack_written; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (!stack_written) write_text("(no answer)\n");
@@ -88,16 +77,13 @@ inline void write_all_stacks() {
 
 }  // namespace watchdog_detail
 
-// Ends the process with the stack of every thread when `step` has not finished within the limit:
+// Ends the process with every thread's stack when `step` has not finished within
 // BRAWL_DISPLAY_WATCHDOG_SECONDS, or 60 s, far beyond what a working X server needs.
 class DisplayWatchdog {
 public:
     explicit DisplayWatchdog(std::string step) : step_(std::move(step)) {
-        double limit = 60;
-        if (const char* text = std::getenv("BRAWL_DISPLAY_WATCHDOG_SECONDS")) {
-            const double value = std::atof(text);
-            if (value > 0) limit = value;
-        }
+        const char* text = std::getenv("BRAWL_DISPLAY_WATCHDOG_SECONDS");
+        const double limit = text && std::atof(text) > 0 ? std::atof(text) : 60;
         void* frames[1];
         backtrace(frames, 1);  // loads the unwinder now, not inside a signal handler
         thread_ = std::thread([this, limit] {
@@ -122,8 +108,6 @@ public:
         done_.notify_all();
         thread_.join();
     }
-    DisplayWatchdog(const DisplayWatchdog&) = delete;
-    DisplayWatchdog& operator=(const DisplayWatchdog&) = delete;
 
 private:
     std::string step_;
