@@ -231,16 +231,13 @@ TEST_F(GeneratorWithTemplates, TemplateListsRewriteKeyColoursAndKeepFailedEntrie
     ASSERT_EQ(t.swamp_background.size(), 1u);
     EXPECT_EQ(t.hanging.size(), 2u);
     EXPECT_EQ(t.hanging[0].width(), 30);  // "lamp" sorts before "net"
-
-    const ColorGrid& tree = t.swamp[0];
-    EXPECT_EQ(tree.at(40, 100), color_destructible);  // grey trunk
-    EXPECT_EQ(tree.at(5, 250), color_explosive);      // red barrel
-    EXPECT_EQ(tree.at(70, 250), kGreen);              // object slot stays green
-    EXPECT_EQ(tree.at(80, 150), color_air);           // anything else
-    EXPECT_EQ(t.swamp[1].at(50, 220), color_water);   // blue
-    const ColorGrid& bg = t.swamp_background[0];
-    EXPECT_EQ(bg.at(0, 20), color_air);  // red is no key colour for the background
-    EXPECT_EQ(bg.at(0, 120), color_water);
+    // Grey trunk, red barrel, an object slot staying green, anything else, blue; red is no key
+    // colour for the background.
+    const ColorGrid &tree = t.swamp[0], &hut = t.swamp[1], &bg = t.swamp_background[0];
+    for (auto [grid, x, y, want] : {std::tuple{&tree, 40, 100, color_destructible}, {&tree, 5, 250, color_explosive},
+                                    {&tree, 70, 250, kGreen}, {&tree, 80, 150, color_air}, {&hut, 50, 220, color_water},
+                                    {&bg, 0, 20, color_air}, {&bg, 0, 120, color_water}})
+        EXPECT_EQ(grid->at(x, y), want) << x << ", " << y;
 }
 
 TEST_F(GeneratorWithTemplates, StampingSkipsTheFirstRowAndColumnAndEmptyListsDrawNothing) {
