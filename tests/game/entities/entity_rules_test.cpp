@@ -15,10 +15,11 @@ using namespace session_test;
 
 namespace {
 
-size_t projectiles_in(const QGGame& game) {
+template <class T>
+size_t objects_of(const QGGame& game) {
     size_t n = 0;
-    for (QGObject* o : game.pending_objects) n += dynamic_cast<QGProjectile*>(o) != nullptr;
-    for (const auto& [id, o] : game.objects) n += dynamic_cast<QGProjectile*>(o) != nullptr;
+    for (QGObject* o : game.pending_objects) n += dynamic_cast<T*>(o) != nullptr;
+    for (const auto& [id, o] : game.objects) n += dynamic_cast<T*>(o) != nullptr;
     return n;
 }
 
@@ -173,7 +174,7 @@ TEST_F(Rules, PickUpMergeFireAndDropCountAmmunitionRight) {
         v.step();
         v.game->event_handler->queue.clear();
         weapon->fire();
-        EXPECT_EQ(projectiles_in(*v.game), s.projectiles);
+        EXPECT_EQ(objects_of<QGProjectile>(*v.game), s.projectiles);
         EXPECT_EQ(v.game->removal_queue.count(weapon->entity_id), size_t(s.removed));
         // Nothing wraps round: a negative count is no ammunition and no pellets.
         EXPECT_LE(weapon->ammo, 5u);
@@ -230,7 +231,7 @@ TEST_F(Rules, AWaitingPlayerUsesNothingAndComesBackProtected) {
         w.step(0.25f);
         p->set_aim({0, 600.0f, -600.0f});
         p->apply_input({0, 6, 1});
-        const auto used = [&] { return weapon ? projectiles_in(*w.game) > 0 : p->inventory.empty(); };
+        const auto used = [&] { return weapon ? objects_of<QGProjectile>(*w.game) > 0 : p->inventory.empty(); };
         for (int wait = 0; wait < 2; ++wait) {
             w.step(0.25f);
             EXPECT_FALSE(p->spawned || used()) << wait;
@@ -361,8 +362,7 @@ TEST_F(Rules, JoinMakesOnePlayerPerFreeSlotWithItsTeam) {
     join(2, "beyond");
     ASSERT_NE(game->get_player(1), nullptr);
     EXPECT_EQ(game->get_player(1)->name, "Sixteen chars!!!");
-    EXPECT_EQ(std::count_if(game->pending_objects.begin(), game->pending_objects.end(),
-                            [](QGObject* o) { return dynamic_cast<QGPlayer*>(o) != nullptr; }), 1);
+    EXPECT_EQ(objects_of<QGPlayer>(*game), 1u);
     game->match_running = true;
     join(0, "late");
     EXPECT_EQ(game->get_player(0), nullptr);
