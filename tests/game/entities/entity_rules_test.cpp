@@ -134,21 +134,18 @@ TEST_F(Rules, PickUpMergeFireAndDropCountAmmunitionRight) {
     EXPECT_EQ(loose->owner, kNoPlayerIndex);
     EXPECT_EQ(loose->pickup_timer, loose->pickup_cooldown);
     EXPECT_EQ(p->inventory.size(), 1u);
-
     // A full inventory refuses without restarting the cooldown.
     inventory_capacity = 1, loose->pickup_timer = 0.0f;
     loose->on_object_collision(p, {});
     EXPECT_EQ(loose->pickup_timer, 0.0f);
     EXPECT_EQ(loose->ammo, 5u);
     inventory_capacity = 10;
-
     // Selecting past the end takes the last slot; an empty inventory selects 0.
     loose->give_to(p);  // merges: 30 is the limit, nothing moves
     QGSpecialItem* heal = give<QGSpecialItem>(g, kHeal, p);
     p->select_inventory_slot(7);
     EXPECT_EQ(p->selected_slot, 1u);
-    EXPECT_TRUE(heal->shown);
-    EXPECT_FALSE(held->shown);
+    EXPECT_TRUE(heal->shown && !held->shown);
     // Dropping takes every copy of the id and selects within what is left.
     p->inventory.push_back(heal->entity_id);
     heal->drop(1.0f, 2.0f);
@@ -198,8 +195,7 @@ TEST_F(Rules, ItemsOutliveTheirHolderAndLeaveItsInventoryWhenTheyGo) {
     g->remove_object(w.players[0]->entity_id);
     w.step();
     EXPECT_EQ(g->get_player(0), nullptr);
-    EXPECT_FALSE(second->is_held());
-    EXPECT_FALSE(second->is_static());
+    EXPECT_FALSE(second->is_held() || second->is_static());
     g->remove_object(second->entity_id);
     w.step();
     // A holder and what it holds going in one step (the holder first): all go, the slot is free.
