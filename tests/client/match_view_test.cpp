@@ -1,6 +1,5 @@
-// A match seen through the client: a server session in this process, the client joined over
-// loopback, a level larger than the window, and the camera following the local player. The
-// match label is checked in the window's pixels; the picture is kept as a PNG beside this suite.
+// A match seen through the client joined over loopback to a server session in this process, on a
+// level larger than the window; the picture is kept as a PNG beside this suite.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -24,7 +23,6 @@ using namespace client_test;
 
 namespace {
 
-// The window as last drawn, kept as a PNG for people to look at.
 void save_window(const std::string& name) {
     assets::Image shot(CGameBase::window_width, CGameBase::window_height);
     for (int i = 0; i < shot.width * shot.height; ++i) {
@@ -35,7 +33,6 @@ void save_window(const std::string& name) {
     assets::write_png_rgb(std::string(BRAWL_CLIENT_SHOTS) + "/" + name + ".png", shot);
 }
 
-// Pixels of the window's rectangle close to the colour.
 int pixels_like(IntRect r, ColorRGB c) {
     int n = 0;
     for (int i = 0; i < r.width * r.height; ++i) {
@@ -55,14 +52,12 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     MatchSettings rules;
     rules.time_limit = 5.0f;
     new QGMatchController(server.game.get(), 0, rules);
-    auto* play = dynamic_cast<QCGamePlay*>(
-        game().join(sf::IpAddress(127, 0, 0, 1), server.port, Callback<void, bool>()));
+    auto* play = dynamic_cast<QCGamePlay*>(game().join(sf::IpAddress(127, 0, 0, 1), server.port, Callback<void, bool>()));
     ASSERT_NE(play, nullptr);
     ASSERT_TRUE(server.accept_players(1));
     server.activate();
-    // The second player plays on the server itself.
-    new QGPlayer(server.game.get(), 0, 1, 1, "Other");
-    // Only asks that each step ends; the session's own clock drives the match.
+    new QGPlayer(server.game.get(), 0, 1, 1, "Other");  // plays on the server itself
+    // Only asks that the wait ends; the session's own clock drives the match.
     auto run_until = [&](auto done) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!done() && std::chrono::steady_clock::now() < end) {
@@ -80,15 +75,12 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     game().close_top_state();
     // The players start in the middle of the level, far from its top left corner.
     SpawnPositions spawns;
-    spawns.count = 2;
-    spawns.positions[0] = {1024.0f, 420.0f};
-    spawns.positions[1] = {990.0f, 420.0f};
+    spawns.count = 2, spawns.positions[0] = {1024.0f, 420.0f}, spawns.positions[1] = {990.0f, 420.0f};
     server.game->set_spawn_positions(spawns);
     QGGame* session = play->client_game;
     ASSERT_TRUE(run_until([&] { return session->match_running && !session->paused; }));
     // The camera follows: the world has moved to the left of the window.
     ASSERT_TRUE(run_until([&] { return play->world_sprites->get_absolute_x() < -300.0f; }));
-
     const IntRect label{10, 10, int(match_info_size.x), int(match_info_size.y)};
     save_window("match_label");
     EXPECT_GT(pixels_like(label, match_info_color), 50) << "the match label's text is not at the top left";

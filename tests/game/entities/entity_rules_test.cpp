@@ -15,11 +15,19 @@ using namespace session_test;
 
 namespace {
 
-size_t projectiles_in(const QGGame& game) {
+template <class T>
+size_t objects_of(const QGGame& game) {
     size_t n = 0;
-    for (QGObject* o : game.pending_objects) n += dynamic_cast<QGProjectile*>(o) != nullptr;
-    for (const auto& [id, o] : game.objects) n += dynamic_cast<QGProjectile*>(o) != nullptr;
+    for (QGObject* o : game.pending_objects) n += dynamic_cast<T*>(o) != nullptr;
+    for (const auto& [id, o] : game.objects) n += dynamic_cast<T*>(o) != nullptr;
     return n;
+}
+
+template <class Item>
+Item* give(QGGame* game, unsigned int definition, QGPlayer* to) {
+    Item* item = Item::create(game, 0, definition);
+    item->give_to(to);
+    return item;
 }
 
 size_t count_of(const QGGame& game, EQGEventType type) {
@@ -34,8 +42,7 @@ TEST_F(Rules, DamageIsIgnoredOrTakenAsTheRulesSay) {
         const char* name;
         std::function<void(ServerWorld&)> setup;
         DamageCause cause;
-        float delta;
-        float health_after;
+        float delta, health_after;
         size_t hits, effects;
         int source_kills;
     };
@@ -43,8 +50,7 @@ TEST_F(Rules, DamageIsIgnoredOrTakenAsTheRulesSay) {
     const DamageCause drowning{DamageType::Drowning, 0, 0};
     const auto teams = [](bool friendly_fire) {
         return [friendly_fire](ServerWorld& w) {
-            w.game->rules.teams = true;
-            w.game->rules.friendly_fire = friendly_fire;
+            w.game->rules.teams = true, w.game->rules.friendly_fire = friendly_fire;
             w.players[1]->team = w.players[0]->team;
         };
     };
@@ -78,10 +84,8 @@ TEST_F(Rules, DyingDropsTheSelectedItemRemovesTheRestAndRespawnsUntilTheLivesRun
     ServerWorld w(2);
     QGPlayer* p = w.players[0];
     p->give_default_loadout();
-    QGWeapon* gun = QGWeapon::create(w.game.get(), 0, kGun);
-    gun->give_to(p);
-    QGSpecialItem* heal = QGSpecialItem::create(w.game.get(), 0, kHeal);
-    heal->give_to(p);
+    QGWeapon* gun = give<QGWeapon>(w.game.get(), kGun, p);
+    QGSpecialItem* heal = give<QGSpecialItem>(w.game.get(), kHeal, p);
     p->inventory.push_back(heal->entity_id);  // a stray second copy of one id
     p->select_inventory_slot(1);
     ASSERT_EQ(p->selected_item(), gun);
@@ -91,8 +95,7 @@ TEST_F(Rules, DyingDropsTheSelectedItemRemovesTheRestAndRespawnsUntilTheLivesRun
 
     p->change_health({DamageType::Fall, 0, 0}, -500.0f);
     // Each carried item handled once: the gun lies where it was, the others go.
-    EXPECT_EQ(gun->owner, kNoPlayerIndex);
-    EXPECT_TRUE(gun->shown);
+    EXPECT_TRUE(gun->owner == kNoPlayerIndex && gun->shown);
     EXPECT_EQ(w.game->removal_queue, (std::set<unsigned int>{triple_id, heal->entity_id}));
     EXPECT_EQ(count_of(*w.game, EQGEventType::RemoveObject), 2u);
     // Respawned at once (no respawn time) at the spawn point, with a fresh loadout.
@@ -111,9 +114,7 @@ TEST_F(Rules, DyingDropsTheSelectedItemRemovesTheRestAndRespawnsUntilTheLivesRun
         for (int death = 0; death < 3; ++death) q->change_health({DamageType::Fall, 0, 0}, -500.0f);
         EXPECT_EQ(q->spawned, lives == 0);
         EXPECT_EQ(q->lives, 0);
-        if (lives) {
-            EXPECT_EQ(q->velocity, dvec2d(0.0f, 0.0f));
-        }
+        if (lives) { EXPECT_EQ(q->velocity, dvec2d(0.0f, 0.0f)); }
     }
 }
 
@@ -121,11 +122,10 @@ TEST_F(Rules, PickUpMergeFireAndDropCountAmmunitionRight) {
     ServerWorld w(1);
     QGPlayer* p = w.players[0];
     QGGame* g = w.game.get();
-    weapon_definitions[kGun].max_ammo = 30;
-    weapon_definitions[kGun].default_ammo = 25;
-    QGWeapon* held = QGWeapon::create(g, 0, kGun);
-    held->give_to(p);
-    weapon_definitions[kGun].default_ammo = 10;
+    WeaponDefinition& gun = weapon_definitions[kGun];
+    gun.max_ammo = 30, gun.default_ammo = 25;
+    QGWeapon* held = give<QGWeapon>(g, kGun, p);
+    gun.default_ammo = 10;
     QGWeapon* loose = QGWeapon::create(g, 0, kGun);
     loose->on_object_collision(p, {});
     // What does not fit stays in the loose weapon, which may not be touched for a while.
@@ -134,23 +134,18 @@ TEST_F(Rules, PickUpMergeFireAndDropCountAmmunitionRight) {
     EXPECT_EQ(loose->owner, kNoPlayerIndex);
     EXPECT_EQ(loose->pickup_timer, loose->pickup_cooldown);
     EXPECT_EQ(p->inventory.size(), 1u);
-
     // A full inventory refuses without restarting the cooldown.
-    inventory_capacity = 1;
-    loose->pickup_timer = 0.0f;
+    inventory_capacity = 1, loose->pickup_timer = 0.0f;
     loose->on_object_collision(p, {});
     EXPECT_EQ(loose->pickup_timer, 0.0f);
     EXPECT_EQ(loose->ammo, 5u);
     inventory_capacity = 10;
-
     // Selecting past the end takes the last slot; an empty inventory selects 0.
     loose->give_to(p);  // merges: 30 is the limit, nothing moves
-    QGSpecialItem* heal = QGSpecialItem::create(g, 0, kHeal);
-    heal->give_to(p);
+    QGSpecialItem* heal = give<QGSpecialItem>(g, kHeal, p);
     p->select_inventory_slot(7);
     EXPECT_EQ(p->selected_slot, 1u);
-    EXPECT_TRUE(heal->shown);
-    EXPECT_FALSE(held->shown);
+    EXPECT_TRUE(heal->shown && !held->shown);
     // Dropping takes every copy of the id and selects within what is left.
     p->inventory.push_back(heal->entity_id);
     heal->drop(1.0f, 2.0f);
@@ -166,38 +161,31 @@ TEST_F(Rules, PickUpMergeFireAndDropCountAmmunitionRight) {
         int default_ammo, max_ammo, per_shot;
         size_t projectiles;
         bool removed;
-    };
-    for (const Shot& s : {Shot{1, 5, 1, 1, true}, Shot{0, 0, 2, 2, false}, Shot{3, 5, 0, 0, false},
-                          Shot{-4, 5, 1, 0, false}, Shot{-1, -1, -3, 0, false}}) {
-        SCOPED_TRACE(std::to_string(s.default_ammo) + "/" + std::to_string(s.max_ammo) + "/" +
-                     std::to_string(s.per_shot));
+    } shots[] = {{1, 5, 1, 1, true}, {0, 0, 2, 2, false}, {3, 5, 0, 0, false}, {-4, 5, 1, 0, false}, {-1, -1, -3, 0, false}};
+    for (const Shot& s : shots) {
+        SCOPED_TRACE(testing::Message() << s.default_ammo << "/" << s.max_ammo << "/" << s.per_shot);
         ServerWorld v(1);
-        weapon_definitions[kGun].default_ammo = s.default_ammo;
-        weapon_definitions[kGun].max_ammo = s.max_ammo;
-        weapon_definitions[kGun].projectiles_per_shot = s.per_shot;
-        weapon_definitions[kGun].snd_fire = 9;
-        QGWeapon* weapon = QGWeapon::create(v.game.get(), 0, kGun);
-        weapon->give_to(v.players[0]);
+        gun.default_ammo = s.default_ammo, gun.max_ammo = s.max_ammo, gun.projectiles_per_shot = s.per_shot;
+        gun.snd_fire = 9;
+        QGWeapon* weapon = give<QGWeapon>(v.game.get(), kGun, v.players[0]);
         v.step();
         v.game->event_handler->queue.clear();
         weapon->fire();
-        EXPECT_EQ(projectiles_in(*v.game), s.projectiles);
+        EXPECT_EQ(objects_of<QGProjectile>(*v.game), s.projectiles);
         EXPECT_EQ(v.game->removal_queue.count(weapon->entity_id), size_t(s.removed));
         // Nothing wraps round: a negative count is no ammunition and no pellets.
         EXPECT_LE(weapon->ammo, 5u);
         const bool fired = s.default_ammo > 0 || s.max_ammo <= 0;
         EXPECT_EQ(count_of(*v.game, EQGEventType::PlaySound), size_t(fired));
-        EXPECT_EQ(weapon->fire_timer, fired ? weapon_definitions[kGun].fire_timeout : 0.0f);
+        EXPECT_EQ(weapon->fire_timer, fired ? gun.fire_timeout : 0.0f);
     }
 }
 
 TEST_F(Rules, ItemsOutliveTheirHolderAndLeaveItsInventoryWhenTheyGo) {
     ServerWorld w(2);
     QGGame* g = w.game.get();
-    QGWeapon* first = QGWeapon::create(g, 0, kGun);
-    QGWeapon* second = QGWeapon::create(g, 0, kTriple);
-    first->give_to(w.players[0]);
-    second->give_to(w.players[0]);
+    QGWeapon* first = give<QGWeapon>(g, kGun, w.players[0]);
+    QGWeapon* second = give<QGWeapon>(g, kTriple, w.players[0]);
     w.step();
     // An item that goes leaves the inventory of the player holding it.
     g->remove_object(first->entity_id);
@@ -207,15 +195,12 @@ TEST_F(Rules, ItemsOutliveTheirHolderAndLeaveItsInventoryWhenTheyGo) {
     g->remove_object(w.players[0]->entity_id);
     w.step();
     EXPECT_EQ(g->get_player(0), nullptr);
-    EXPECT_FALSE(second->is_held());
-    EXPECT_FALSE(second->is_static());
+    EXPECT_FALSE(second->is_held() || second->is_static());
     g->remove_object(second->entity_id);
     w.step();
     // A holder and what it holds going in one step (the holder first): all go, the slot is free.
-    QGWeapon* gun = QGWeapon::create(g, 0, kGun);
-    QGSpecialItem* heal = QGSpecialItem::create(g, 0, kHeal);
-    gun->give_to(w.players[1]);
-    heal->give_to(w.players[1]);
+    QGWeapon* gun = give<QGWeapon>(g, kGun, w.players[1]);
+    QGSpecialItem* heal = give<QGSpecialItem>(g, kHeal, w.players[1]);
     w.step();
     const unsigned int ids[] = {heal->entity_id, w.players[1]->entity_id, gun->entity_id};
     for (unsigned int id : ids) g->remove_object(id);
@@ -242,11 +227,10 @@ TEST_F(Rules, AWaitingPlayerUsesNothingAndComesBackProtected) {
         w.step(0.25f);
         p->set_aim({0, 600.0f, -600.0f});
         p->apply_input({0, 6, 1});
-        const auto used = [&] { return weapon ? projectiles_in(*w.game) > 0 : p->inventory.empty(); };
+        const auto used = [&] { return weapon ? objects_of<QGProjectile>(*w.game) > 0 : p->inventory.empty(); };
         for (int wait = 0; wait < 2; ++wait) {
             w.step(0.25f);
-            EXPECT_FALSE(p->spawned);
-            EXPECT_FALSE(used());
+            EXPECT_FALSE(p->spawned || used()) << wait;
         }
         // Coming back lets go of the trigger: a new press uses the item.
         w.step(0.25f);
@@ -271,9 +255,8 @@ TEST_F(Rules, DrowningLifeTimeAndInvisibilityCountTheStepTime) {
     for (float dt : {1.0f / 60.0f, 0.25f}) {
         SCOPED_TRACE(dt);
         ServerWorld w(2);
-        QGPlayer* diver = w.players[0];
-        QGPlayer* hider = w.players[1];
-        QGSpecialItem::create(w.game.get(), 0, cloak)->give_to(hider);
+        QGPlayer *diver = w.players[0], *hider = w.players[1];
+        give<QGSpecialItem>(w.game.get(), cloak, hider);
         const unsigned int shot = QGProjectile::create(w.game.get(), 0, 0, kTriple, {320.0f, 40.0f}, {})->entity_id;
         w.game->flush_registrations();
         hider->apply_input({1, 6, 1});
@@ -302,12 +285,11 @@ TEST_F(Rules, ASelectedSpeedLimitHoldsBothAxes) {
         SCOPED_TRACE(selected);
         ServerWorld w(1);
         QGPlayer* p = w.players[0];
-        QGWeapon::create(w.game.get(), 0, kTriple)->give_to(p);
-        QGSpecialItem::create(w.game.get(), 0, unsigned(item_definitions.size() - 1))->give_to(p);
+        give<QGWeapon>(w.game.get(), kTriple, p);
+        give<QGSpecialItem>(w.game.get(), unsigned(item_definitions.size() - 1), p);
         w.game->flush_registrations();
         p->select_inventory_slot(selected ? 1 : 0);
-        p->position.y = 40.0f;
-        p->on_ground = false;
+        p->position.y = 40.0f, p->on_ground = false;
         p->velocity = {4.0f * limit, -4.0f * limit};
         w.step();
         EXPECT_EQ(std::abs(p->velocity.x) <= limit, selected);
@@ -319,15 +301,12 @@ TEST_F(Rules, ASelectedSpeedLimitHoldsBothAxes) {
 // spares its shooter and no one else.
 TEST_F(Rules, BlastsFallOffWithDistanceAndSpareOnlyTheShooterOfANoSelfDamageWeapon) {
     WeaponDefinition& def = weapon_definitions[kTriple];
-    def.damage = 60.0f;
-    def.radius = 200.0f;
-    def.force = 0.0f;
+    def.damage = 60.0f, def.radius = 200.0f, def.force = 0.0f;
     for (WeaponType type : {WeaponType::Projectile, WeaponType::NoSelfDamage}) {
         SCOPED_TRACE(int(type));
         def.type = int(type);
         ServerWorld w(2);
-        QGPlayer* shooter = w.players[0];
-        QGPlayer* other = w.players[1];
+        QGPlayer *shooter = w.players[0], *other = w.players[1];
         // A shot at rest goes off at its centre: just beside the shooter's, and with the other's
         // edge half the radius away.
         const dvec2d point = shooter->collider_centre() - dvec2d(1.0f, 0.0f);
@@ -353,9 +332,7 @@ TEST_F(Rules, SpawnPointFarthestFromTheNearestOpponent) {
     EXPECT_EQ(g->choose_spawn_position(w.players[0]), dvec2d(100.0f, 0.0f));
     // With teams, the mate near the middle point does not count.
     g->rules.teams = true;
-    w.players[0]->team = 0;
-    w.players[1]->team = 1;
-    w.players[2]->team = 0;
+    w.players[0]->team = 0, w.players[1]->team = 1, w.players[2]->team = 0;
     EXPECT_EQ(g->choose_spawn_position(w.players[0]), dvec2d(0.0f, 0.0f));
     // Without an opponent the first point wins.
     w.players[1]->team = 0;
@@ -366,12 +343,10 @@ TEST_F(Rules, SpawnPointFarthestFromTheNearestOpponent) {
 TEST_F(Rules, JoinMakesOnePlayerPerFreeSlotWithItsTeam) {
     for (auto [count, teams, expected] : {std::tuple{4u, true, std::vector<unsigned>{0, 0, 1, 1}},
                                           std::tuple{3u, true, std::vector<unsigned>{0, 1, 1}},
-                                          std::tuple{3u, false, std::vector<unsigned>{0, 1, 2}}}) {
+                                          std::tuple{3u, false, std::vector<unsigned>{0, 1, 2}}})
         for (unsigned int id = 0; id < count; ++id) EXPECT_EQ(join_team(id, count, teams), expected[id]);
-    }
     auto game = make_server_session();
-    game->match_running = false;
-    game->rules.player_count = 2;
+    game->match_running = false, game->rules.player_count = 2;
     auto join = [&](uint32_t id, const char* name) {
         JoinRequest r;
         std::memcpy(r.name, name, std::min<size_t>(std::strlen(name), 16));
@@ -383,9 +358,7 @@ TEST_F(Rules, JoinMakesOnePlayerPerFreeSlotWithItsTeam) {
     join(2, "beyond");
     ASSERT_NE(game->get_player(1), nullptr);
     EXPECT_EQ(game->get_player(1)->name, "Sixteen chars!!!");
-    EXPECT_EQ(std::count_if(game->pending_objects.begin(), game->pending_objects.end(),
-                            [](QGObject* o) { return dynamic_cast<QGPlayer*>(o) != nullptr; }),
-              1);
+    EXPECT_EQ(objects_of<QGPlayer>(*game), 1u);
     game->match_running = true;
     join(0, "late");
     EXPECT_EQ(game->get_player(0), nullptr);

@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <filesystem>
 #include <limits>
-#include <set>
 
 #include "engine/core/random.h"
 #include "game/levelgen/level_generator.h"
+#include "support/level_test_support.h"
 #include "support/terrain_test_support.h"
 #include "support/test_support.h"
 
@@ -20,13 +19,9 @@ struct Call {
     bool operator==(const Call&) const = default;
 };
 
-// A placement delegate that records its requests.
 struct Recorder {
     std::vector<Call> calls;
-    bool place(int x, int y, int w, int h, int r) {
-        calls.push_back({x, y, w, h, r});
-        return true;
-    }
+    bool place(int x, int y, int w, int h, int r) { return calls.push_back({x, y, w, h, r}), true; }
 };
 
 struct Recorders {
@@ -38,10 +33,7 @@ struct Recorders {
 
 LevelParameters params(uint32_t gen, uint32_t w = 512, uint32_t h = 256, uint32_t seed = 4242) {
     LevelParameters p;
-    p.gen = gen;
-    p.seed = seed;
-    p.size_x = w;
-    p.size_y = h;
+    p.gen = gen, p.seed = seed, p.size_x = w, p.size_y = h;
     return p;
 }
 
@@ -60,10 +52,7 @@ protected:
         std::filesystem::current_path(scratch_.path());
         reset_level_templates_for_tests();
     }
-    void TearDown() override {
-        std::filesystem::current_path(previous_);
-        reset_level_templates_for_tests();
-    }
+    void TearDown() override { std::filesystem::current_path(previous_), reset_level_templates_for_tests(); }
     virtual bool with_templates() const { return false; }
 
     test_support::ScratchDir scratch_;
@@ -71,7 +60,6 @@ protected:
 };
 
 class GeneratorWithTemplates : public Generator {
-protected:
     bool with_templates() const override { return true; }
 };
 
@@ -80,15 +68,13 @@ bool is_open(ColorRGBA c) { return c == color_air || c == color_water; }
 }  // namespace
 
 TEST_F(Generator, SizesTakeTheDefaultsAndTheCap) {
-    SurfacePtr s = generate(params(5, 0, 0));
-    ASSERT_TRUE(s);
-    EXPECT_EQ(s->w, 2048);
-    EXPECT_EQ(s->h, 1024);
-    EXPECT_EQ(s->format->BitsPerPixel, 32);
-    s = generate(params(5, 5000, 5000));
-    ASSERT_TRUE(s);
-    EXPECT_EQ(s->w, 4096);
-    EXPECT_EQ(s->h, 4096);
+    for (auto [asked, w, h] : {std::tuple{0u, 2048, 1024}, std::tuple{5000u, 4096, 4096}}) {
+        SurfacePtr s = generate(params(5, asked, asked));
+        ASSERT_TRUE(s);
+        EXPECT_EQ(s->w, w);
+        EXPECT_EQ(s->h, h);
+        EXPECT_EQ(s->format->BitsPerPixel, 32);
+    }
 }
 
 TEST_F(Generator, SurfaceOfTheRequestedSizeIsReusedAndFullyOverwritten) {
@@ -108,7 +94,6 @@ TEST_F(Generator, SurfaceOfAnotherSizeIsReplacedAndFreedOnlyOnRequest) {
     EXPECT_NE(fresh.get(), kept.get());
     EXPECT_EQ(fresh->w, 128);
     EXPECT_EQ(count(kept.get(), color_water), 64 * 64);  // untouched and still ours
-
     SDL_Surface* doomed = make_surface(64, 64).release();
     SurfacePtr other(generate_level_surface(doomed, true, nullptr, params(5, 128, 96)));
     ASSERT_TRUE(other);
@@ -116,10 +101,11 @@ TEST_F(Generator, SurfaceOfAnotherSizeIsReplacedAndFreedOnlyOnRequest) {
 }
 
 TEST_F(Generator, PresetsAboveFiveAreHills) {
-    uint64_t hills = surface_hash(generate(params(5)).get());
-    EXPECT_EQ(surface_hash(generate(params(7)).get()), hills);
-    EXPECT_EQ(surface_hash(generate(params(0xFFFFFFFFu)).get()), hills);
-    EXPECT_NE(surface_hash(generate(params(4)).get()), hills);
+    const auto hash = [](uint32_t gen) { return surface_hash(generate(params(gen)).get()); };
+    const uint64_t hills = hash(5);
+    EXPECT_EQ(hash(7), hills);
+    EXPECT_EQ(hash(0xFFFFFFFFu), hills);
+    EXPECT_NE(hash(4), hills);
 }
 
 TEST_F(Generator, SkyscraperIsAirOnlyAndPlacesNothing) {
@@ -127,19 +113,16 @@ TEST_F(Generator, SkyscraperIsAirOnlyAndPlacesNothing) {
     GeneratorCallbacks cb = rec.callbacks();
     SurfacePtr s = generate(params(2, 300, 200), &cb);
     EXPECT_EQ(count(s.get(), color_air), 300 * 200);
-    EXPECT_TRUE(rec.crate.calls.empty());
-    EXPECT_TRUE(rec.weapon.calls.empty());
+    EXPECT_TRUE(rec.crate.calls.empty() && rec.weapon.calls.empty());
 }
 
 TEST_F(Generator, HillsWaterAndRockFollowTheirParameters) {
     LevelParameters p = params(5, 400, 300);
-    p.scale_y = 0.1f;
-    p.offset_y = 0.7f;  // the surface line stays inside the level
+    p.scale_y = 0.1f, p.offset_y = 0.7f;  // the surface line stays inside the level
     p.water_level = 0.0f;
     EXPECT_EQ(count(generate(p).get(), color_water), 0);
 
-    p.water_level = 0.8f;
-    p.solid_threshold = 0.0f;
+    p.water_level = 0.8f, p.solid_threshold = 0.0f;
     SurfacePtr soft = generate(p);
     EXPECT_EQ(count(soft.get(), color_indestructible), 0);
     EXPECT_GT(count(soft.get(), color_water), 0);
@@ -170,12 +153,10 @@ TEST_F(Generator, MountainWithoutOctavesIsFlatAndDrawsNothing) {
     int after = random_draw();
     random_seed(p.seed);
     EXPECT_EQ(after, random_draw());
-    for (int x = 0; x < s->w; x += 7) {
-        for (int y = 0; y < s->h; ++y) {
-            ColorRGBA want = y < 128 ? color_air : y < 192 ? color_destructible : color_indestructible;
-            ASSERT_EQ(pixel(s.get(), x, y), want) << x << ", " << y;
-        }
-    }
+    for (int x = 0; x < s->w; x += 7)
+        for (int y = 0; y < s->h; ++y)
+            ASSERT_EQ(pixel(s.get(), x, y), y < 128 ? color_air : y < 192 ? color_destructible : color_indestructible)
+                << x << ", " << y;
 }
 
 TEST_F(Generator, SwampWithoutTemplatesIsGroundWaterAndSky) {
@@ -188,8 +169,7 @@ TEST_F(Generator, SwampWithoutTemplatesIsGroundWaterAndSky) {
     for (int x = 0; x < s->w; x += 13) {
         for (int y = 0; y < s->h; ++y) {
             ColorRGBA c = pixel(s.get(), x, y);
-            if (y < 600 - 110 - 30) ASSERT_EQ(c, color_air) << x << ", " << y;
-            else if (y < 600 - 110) ASSERT_EQ(c, color_water) << x << ", " << y;
+            if (y < 600 - 110) ASSERT_EQ(c, y < 600 - 110 - 30 ? color_air : color_water) << x << ", " << y;
             else ASSERT_TRUE(c == color_destructible || c == color_indestructible) << x << ", " << y;
         }
     }
@@ -202,21 +182,14 @@ TEST_F(Generator, SwampWithoutTemplatesIsGroundWaterAndSky) {
     EXPECT_LT(top_rock, bottom_rock);
     // One weapon, centred, with the draw after painting.
     ASSERT_EQ(rec.weapon.calls.size(), 1u);
-    EXPECT_EQ(rec.weapon.calls[0].x, (640 - 64) / 2);
-    EXPECT_EQ(rec.weapon.calls[0].y, int(600 * 0.4 - 64));
-    EXPECT_EQ(rec.weapon.calls[0].w, 64);
-    EXPECT_EQ(rec.weapon.calls[0].h, 64);
+    EXPECT_EQ(rec.weapon.calls[0], (Call{(640 - 64) / 2, int(600 * 0.4 - 64), 64, 64, rec.weapon.calls[0].r}));
     EXPECT_TRUE(rec.crate.calls.empty());
 }
 
 TEST_F(Generator, SubmarineWithoutTemplatesHasHullOutsideWaterDecksAndLadders) {
     SurfacePtr s = generate(params(1, 2048, 1536, 3));
-    EXPECT_GT(count(s.get(), color_staticwater), 0);
-    EXPECT_GT(count(s.get(), color_destructible), 0);
-    EXPECT_GT(count(s.get(), color_air), 0);
-    EXPECT_GT(count(s.get(), color_ladder), 0);
-    EXPECT_EQ(count(s.get(), color_explosive), 0);
-    EXPECT_EQ(count(s.get(), color_indestructible), 0);
+    for (ColorRGBA c : {color_staticwater, color_destructible, color_air, color_ladder}) EXPECT_GT(count(s.get(), c), 0);
+    for (ColorRGBA c : {color_explosive, color_indestructible}) EXPECT_EQ(count(s.get(), c), 0);
     // Above the top line the outside is air: the top-right corner.
     EXPECT_EQ(pixel(s.get(), 2040, 5), color_air);
 }
@@ -225,23 +198,13 @@ TEST_F(Generator, UntrustedParametersNeitherCrashNorHang) {
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     std::vector<LevelParameters> cases;
     for (uint32_t gen = 0; gen < 6; ++gen) {
-        LevelParameters p = params(gen, 600, 400);
-        p.scale_y = -0.78f;  // once a deck spacing of 0
-        cases.push_back(p);
-        p = params(gen, 600, 400);
-        p.octaves = 1000000;
-        p.offset_y = -1e30f;
-        p.scale_x = inf;
-        cases.push_back(p);
-        p = params(gen, 600, 400);
-        p.water_level = nan;
-        p.offset_x = nan;
-        p.additional = -inf;
-        p.octaves = -7;
-        cases.push_back(p);
-        for (uint32_t w : {1u, 2u, 63u}) {
+        LevelParameters a = params(gen, 600, 400), b = a, c = a;
+        a.scale_y = -0.78f;  // once a deck spacing of 0
+        b.octaves = 1000000, b.offset_y = -1e30f, b.scale_x = inf;
+        c.water_level = nan, c.offset_x = nan, c.additional = -inf, c.octaves = -7;
+        cases.insert(cases.end(), {a, b, c});
+        for (uint32_t w : {1u, 2u, 63u})
             for (uint32_t h : {1u, 3u, 700u}) cases.push_back(params(gen, w, h));
-        }
     }
     auto start = std::chrono::steady_clock::now();
     for (const LevelParameters& p : cases) {
@@ -268,16 +231,13 @@ TEST_F(GeneratorWithTemplates, TemplateListsRewriteKeyColoursAndKeepFailedEntrie
     ASSERT_EQ(t.swamp_background.size(), 1u);
     EXPECT_EQ(t.hanging.size(), 2u);
     EXPECT_EQ(t.hanging[0].width(), 30);  // "lamp" sorts before "net"
-
-    const ColorGrid& tree = t.swamp[0];
-    EXPECT_EQ(tree.at(40, 100), color_destructible);  // grey trunk
-    EXPECT_EQ(tree.at(5, 250), color_explosive);      // red barrel
-    EXPECT_EQ(tree.at(70, 250), kGreen);              // object slot stays green
-    EXPECT_EQ(tree.at(80, 150), color_air);           // anything else
-    EXPECT_EQ(t.swamp[1].at(50, 220), color_water);   // blue
-    const ColorGrid& bg = t.swamp_background[0];
-    EXPECT_EQ(bg.at(0, 20), color_air);  // red is no key colour for the background
-    EXPECT_EQ(bg.at(0, 120), color_water);
+    // Grey trunk, red barrel, an object slot staying green, anything else, blue; red is no key
+    // colour for the background.
+    const ColorGrid &tree = t.swamp[0], &hut = t.swamp[1], &bg = t.swamp_background[0];
+    for (auto [grid, x, y, want] : {std::tuple{&tree, 40, 100, color_destructible}, {&tree, 5, 250, color_explosive},
+                                    {&tree, 70, 250, kGreen}, {&tree, 80, 150, color_air}, {&hut, 50, 220, color_water},
+                                    {&bg, 0, 20, color_air}, {&bg, 0, 120, color_water}})
+        EXPECT_EQ(grid->at(x, y), want) << x << ", " << y;
 }
 
 TEST_F(GeneratorWithTemplates, StampingSkipsTheFirstRowAndColumnAndEmptyListsDrawNothing) {
@@ -289,46 +249,37 @@ TEST_F(GeneratorWithTemplates, StampingSkipsTheFirstRowAndColumnAndEmptyListsDra
     EXPECT_EQ(first, random_draw());  // the empty list drew nothing
 
     std::vector<ColorGrid> list(1, ColorGrid(10, 10));
-    for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 10; ++x) list[0].at(x, y) = (x + y) % 2 ? color_destructible : color_explosive;
-    list[0].at(9, 9) = kGreen;
-    list[0].at(8, 9) = color_water;
+    for (int i = 0; i < 100; ++i) list[0].at(i % 10, i / 10) = (i % 10 + i / 10) % 2 ? color_destructible : color_explosive;
+    list[0].at(9, 9) = kGreen, list[0].at(8, 9) = color_water;
     list[0].at(7, 9) = color_air;  // leaves the cell as it was
     grid.set(2, 4, GeneratorCell::Ladder);
     stamp_random_template(-5, -5, grid, list);
-    for (int i = 0; i < 40; ++i) {
-        EXPECT_TRUE(grid.is(i, 0, GeneratorCell::Air));
-        EXPECT_TRUE(grid.is(0, i, GeneratorCell::Air));
-    }
-    EXPECT_TRUE(grid.is(4, 4, GeneratorCell::ObjectSlot));
-    EXPECT_TRUE(grid.is(3, 4, GeneratorCell::Water));
-    EXPECT_TRUE(grid.is(2, 4, GeneratorCell::Ladder));
-    EXPECT_TRUE(grid.is(1, 1, GeneratorCell::Explosive));   // template (6, 6)
-    EXPECT_TRUE(grid.is(1, 2, GeneratorCell::Destructible));  // template (6, 7)
-    EXPECT_TRUE(grid.is(5, 5, GeneratorCell::Air));
+    for (int i = 0; i < 40; ++i) EXPECT_TRUE(grid.is(i, 0, GeneratorCell::Air) && grid.is(0, i, GeneratorCell::Air)) << i;
+    // (1, 1) and (1, 2) hold the template's (6, 6) and (6, 7).
+    for (auto [x, y, cell] : {std::tuple{4, 4, GeneratorCell::ObjectSlot}, {3, 4, GeneratorCell::Water},
+                              {2, 4, GeneratorCell::Ladder}, {1, 1, GeneratorCell::Explosive},
+                              {1, 2, GeneratorCell::Destructible}, {5, 5, GeneratorCell::Air}})
+        EXPECT_TRUE(grid.is(x, y, cell)) << x << ", " << y;
 }
 
 TEST_F(Generator, PainterRequestsCratesColumnByColumnWithOneDrawEach) {
     CellGrid grid(8, 6);
-    grid.set(5, 1, GeneratorCell::ObjectSlot);
-    grid.set(2, 3, GeneratorCell::ObjectSlot);
-    grid.set(2, 1, GeneratorCell::ObjectSlot);
-    grid.set(0, 0, GeneratorCell::Outside);
-    grid.set(1, 0, GeneratorCell::Ladder);
-    grid.set(7, 5, GeneratorCell::Indestructible);
+    for (auto [x, y, cell] : {std::tuple{5, 1, GeneratorCell::ObjectSlot}, {2, 3, GeneratorCell::ObjectSlot},
+                              {2, 1, GeneratorCell::ObjectSlot}, {0, 0, GeneratorCell::Outside},
+                              {1, 0, GeneratorCell::Ladder}, {7, 5, GeneratorCell::Indestructible}})
+        grid.set(x, y, cell);
     Recorders rec;
     GeneratorCallbacks cb = rec.callbacks();
     SurfacePtr s = make_surface(8, 6, {9, 9, 9, 9});
     random_seed(77);
     paint_cell_grid(grid, s.get(), &cb);
     random_seed(77);
-    int r0 = random_draw(), r1 = random_draw(), r2 = random_draw();
-    std::vector<Call> want = {{2 - 20, 1 - 64, 64, 64, r0}, {2 - 20, 3 - 64, 64, 64, r1}, {5 - 20, 1 - 64, 64, 64, r2}};
+    std::vector<Call> want;
+    for (auto [x, y] : {std::pair{2, 1}, {2, 3}, {5, 1}}) want.push_back({x - 20, y - 64, 64, 64, random_draw()});
     EXPECT_EQ(rec.crate.calls, want);
-    EXPECT_EQ(pixel(s.get(), 2, 1), color_air);
-    EXPECT_EQ(pixel(s.get(), 0, 0), color_staticwater);
-    EXPECT_EQ(pixel(s.get(), 1, 0), color_ladder);
-    EXPECT_EQ(pixel(s.get(), 7, 5), color_indestructible);
+    for (auto [x, y, c] : {std::tuple{2, 1, color_air}, {0, 0, color_staticwater}, {1, 0, color_ladder},
+                           {7, 5, color_indestructible}})
+        EXPECT_EQ(pixel(s.get(), x, y), c) << x << ", " << y;
     EXPECT_EQ(count(s.get(), color_air), 8 * 6 - 3);
 }
 
@@ -343,79 +294,50 @@ TEST_F(GeneratorWithTemplates, EmptyDelegatesDrawTheSameNumbersAsPlacingOnes) {
 
         PlacementCallback none;
         GeneratorCallbacks empty(&none, &none, &none, &none);
-        SurfacePtr b = generate(p, &empty);
-        int after_b = random_draw();
-        SurfacePtr c = generate(p, nullptr);
-        int after_c = random_draw();
-
-        EXPECT_EQ(surface_hash(a.get()), surface_hash(b.get())) << gen;
-        EXPECT_EQ(surface_hash(a.get()), surface_hash(c.get())) << gen;
-        EXPECT_EQ(after_a, after_b) << gen;
-        EXPECT_EQ(after_a, after_c) << gen;
-        if (gen == 0 || gen == 1) {
-            EXPECT_FALSE(rec.crate.calls.empty()) << gen;  // the templates hold object slots
-            for (const Call& call : rec.crate.calls)
-                EXPECT_EQ(pixel(a.get(), call.x + 20, call.y + 64), color_air) << gen;
-        } else {
-            EXPECT_TRUE(rec.crate.calls.empty()) << gen;
+        for (const GeneratorCallbacks* cb : {&empty, static_cast<GeneratorCallbacks*>(nullptr)}) {
+            SurfacePtr b = generate(p, cb);
+            EXPECT_EQ(random_draw(), after_a) << gen;
+            EXPECT_EQ(surface_hash(b.get()), surface_hash(a.get())) << gen;
         }
+        EXPECT_EQ(rec.crate.calls.empty(), gen > 1) << gen;  // only the templates hold object slots
+        for (const Call& call : rec.crate.calls) EXPECT_EQ(pixel(a.get(), call.x + 20, call.y + 64), color_air) << gen;
         EXPECT_EQ(rec.weapon.calls.size(), gen == 0 ? 1u : 0u) << gen;
-        EXPECT_TRUE(rec.item.calls.empty());
-        EXPECT_TRUE(rec.portal.calls.empty());
+        EXPECT_TRUE(rec.item.calls.empty() && rec.portal.calls.empty());
     }
 }
 
-TEST_F(GeneratorWithTemplates, TemplatesShowInSwampAndSubmarine) {
-    SurfacePtr swamp = generate(params(0, 2048, 1024, 5));
-    EXPECT_GT(count(swamp.get(), color_explosive), 0);
-    Recorders rec;
-    GeneratorCallbacks cb = rec.callbacks();
-    SurfacePtr sub = generate(params(1, 2048, 1536, 5), &cb);
-    EXPECT_GT(count(sub.get(), color_explosive), 0);  // the torpedo at least
-    EXPECT_GT(count(sub.get(), color_ladder), 0);
-    EXPECT_GT(rec.crate.calls.size(), 10u);  // standing templates in the rooms hold slots
-}
-
-// Golden values of every preset for one seed and size, with the fixed templates for Swamp and
-// Submarine: they guard the draw order and the float operations against regressions and
-// against drift between machines and compilers.
-struct Golden {
-    uint32_t gen;
-    int octaves;
-    uint64_t hash;
-    int next_draw;
-};
-
+// Golden values with the fixed templates guard the draw order and the float operations against
+// regressions and against drift between machines and compilers.
 TEST_F(GeneratorWithTemplates, GoldenHashesPerPreset) {
-    const Golden golden[] = {
+    const struct {
+        uint32_t gen;
+        int octaves;
+        uint64_t hash;
+        int next_draw;
+    } golden[] = {
         {0, 3, 0x8403354812f6ab89ull, 6946}, {1, 1, 0xb994858251bc2a12ull, 11956},
         {2, 1, 0xaad7af0ea5dd0383ull, 4268}, {3, 7, 0x615bc98b3ad92383ull, 22754},
         {4, 3, 0x610d8897849a6b8cull, 4268}, {5, 4, 0xa00dd25b13c886cfull, 4268},
     };
-    for (const Golden& g : golden) {
-        LevelParameters p = params(g.gen, 1024, 768, 20240601);
-        p.octaves = g.octaves;
-        p.water_level = 0.35f;
-        p.scale_x = 0.4f;
-        p.scale_y = 0.3f;
-        p.offset_x = 0.55f;
-        p.offset_y = 0.45f;
-        p.solid_threshold = 0.6f;
+    for (const auto& g : golden) {
+        LevelParameters p = level_test::hills(1024, 768, 20240601);
+        p.gen = g.gen, p.octaves = g.octaves, p.water_level = 0.35f, p.offset_x = 0.55f, p.offset_y = 0.45f;
         p.additional = 0.25f;
         SurfacePtr s = generate(p);
-        int next = random_draw();
+        EXPECT_EQ(random_draw(), g.next_draw) << g.gen;
         EXPECT_EQ(surface_hash(s.get()), g.hash) << g.gen;
-        EXPECT_EQ(next, g.next_draw) << g.gen;
     }
 }
 
-TEST_F(GeneratorWithTemplates, GoldenSubmarineWithRooms) {
-    // Tall enough for decks, rooms, ladders and the hanging and standing templates.
+// Tall enough for decks, rooms, ladders and the hanging and standing templates.
+TEST_F(GeneratorWithTemplates, TemplatesShowInSwampAndGoldenSubmarineWithRooms) {
+    EXPECT_GT(count(generate(params(0, 2048, 1024, 5)).get(), color_explosive), 0);
     Recorders rec;
     GeneratorCallbacks cb = rec.callbacks();
-    SurfacePtr s = generate(params(1, 2048, 1536, 5), &cb);
-    int next = random_draw();
-    EXPECT_EQ(surface_hash(s.get()), 0x7ed7492ae2e5d476ull);
-    EXPECT_EQ(next, 11826);
-    EXPECT_EQ(rec.crate.calls.size(), 32u);
+    SurfacePtr sub = generate(params(1, 2048, 1536, 5), &cb);
+    EXPECT_EQ(random_draw(), 11826);
+    EXPECT_EQ(surface_hash(sub.get()), 0x7ed7492ae2e5d476ull);
+    EXPECT_GT(count(sub.get(), color_explosive), 0);  // the torpedo at least
+    EXPECT_GT(count(sub.get(), color_ladder), 0);
+    EXPECT_EQ(rec.crate.calls.size(), 32u);  // standing templates in the rooms hold slots
 }
