@@ -90,16 +90,15 @@ TEST(ServerArguments, RejectedStartsShowTheUsageAndExitWithMinusOneBeforeAnythin
     // Argument n replaced by the text; n 8 removed: seven arguments.
     const std::vector<std::pair<size_t, std::string>> rejected = {
         {8, ""}, {1, "0"}, {1, "port"}, {1, "65536"}, {2, "0"}, {2, "17"}, {2, "-1"}, {2, "two"}};
-    std::vector<std::unique_ptr<ChildProcess>> starts;
     // Valid arguments with the port taken: the failed start ends with 0.
     sf::TcpListener taken;
     ASSERT_EQ(taken.listen(0), sf::Socket::Done);
     const std::string port = std::to_string(taken.getLocalPort());
     ChildProcess in_use({kServer, port, "1", "5", "1", "2", "false", "false", "Test"});
+    std::vector<std::unique_ptr<ChildProcess>> starts;
     for (const auto& [n, text] : rejected) {
         std::vector<std::string> args = good;
-        if (n == 8) args.pop_back();
-        else args[n] = text;
+        n == 8 ? args.pop_back() : void(args[n] = text);
         starts.push_back(std::make_unique<ChildProcess>(args));
     }
     for (size_t i = 0; i < starts.size(); ++i) {
@@ -136,8 +135,7 @@ TEST(BotArguments, APortOutsideOneTo65535OrAHostFlagOtherThanTrueOrFalseShowsThe
 TEST(ServerLoop, PassesStepTheWorldByTheRealTimeAndEndWhenQuitIsSet) {
     DedicatedServer server;
     server.game = new QGGame(QGGame::ServerSide{});
-    server.game->active = true;
-    server.game->match_running = true;
+    server.game->active = server.game->match_running = true;
     server.game->paused = false;
     auto* counter = new PassCounter(server.game, 20);
     server.game->quit = true;
@@ -173,12 +171,11 @@ TEST(Broadcaster, AnnouncesAtMostFiveTimesASecondWithABoundedNameUntilStopped) {
         for (unsigned short p = 0; receiver.receive(buf.data(), buf.size(), n, from, p) == sf::Socket::Done;)
             got.emplace_back(buf.data(), n);
     };
-    // Three announcements come 200 ms apart at the least, however late they are.
     while (got.size() < 3 && ms_since(begun) < 20000) {
         receive();
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    const int64_t took = ms_since(begun);
+    const int64_t took = ms_since(begun);  // three announcements: 200 ms apart at the least
     running = false;
     thread.join();
     EXPECT_GE(took, 2 * 200 - 5);
@@ -214,9 +211,9 @@ TEST_F(ServerProcess, TwoBotsPlayATimedMatchToItsResultWhileAHostileClientIsDrop
     ChildProcess* host = first.get();
     const auto guest = bot({"Bob", "false", "8", "60"});
     ASSERT_TRUE(server->wait_for_output("All players connected. Starting game...", 20000)) << server->output();
+    const std::pair<ChildProcess*, std::string> bots[] = {{host, "Bot Alice: "}, {guest.get(), "Bot Bob: "}};
     // The host's bot sent the level parameters; both peers generate the server's level.
-    EXPECT_TRUE(host->wait_for_output("Bot Alice: level 1024 x 512.", 20000)) << host->output();
-    EXPECT_TRUE(guest->wait_for_output("Bot Bob: level 1024 x 512.", 20000)) << guest->output();
+    for (const auto& [b, name] : bots) EXPECT_TRUE(b->wait_for_output(name + "level 1024 x 512.", 20000)) << b->output();
 
     // A client that sends everything a client must not, then a length no frame may have.
     TcpLink hostile;
@@ -224,14 +221,12 @@ TEST_F(ServerProcess, TwoBotsPlayATimedMatchToItsResultWhileAHostileClientIsDrop
     ByteBuffer id;
     ASSERT_EQ(hostile.receive_within(id, 3000), sf::Socket::Done);
     hostile.send(id);  // a spectator now
-    ByteBuffer cut = net_test::data_packet(1), other_kind = net_test::data_packet(1);
-    ByteBuffer huge_count = net_test::data_packet(1), input_for_player_0, wild_level;
+    ByteBuffer cut = net_test::data_packet(1), other_kind = cut, huge_count = cut, input_for_player_0, wild_level;
     cut.overwrite_u32_be(16, 100);
     other_kind.overwrite_u32_be(0, 0x07000000);  // kind 7, little-endian
     huge_count.overwrite_u32_be(16, 4);
     huge_count.write_u32_be(0xFFFFFFFF);
-    input_for_player_0.write_u32_le(0);
-    input_for_player_0.write_u32_le(1);
+    for (uint32_t word : {0, 1}) input_for_player_0.write_u32_le(word);
     wild_level.write_u32_le(0);
     for (int i = 0; i < 12; ++i) wild_level.write_f32_le(i % 2 ? NAN : -1e30f);
     for (const ByteBuffer& packet :
@@ -257,9 +252,7 @@ TEST_F(ServerProcess, TwoBotsPlayATimedMatchToItsResultWhileAHostileClientIsDrop
     // result, which reaches both players, and the server ends by itself.
     EXPECT_TRUE(server->wait_for_output("Setting player spawn positions.", 20000)) << server->output();
     EXPECT_TRUE(server->wait_for_output("Starting game.", 20000)) << server->output();
-    EXPECT_TRUE(host->wait_for_output("Bot Alice: match over.", 40000)) << host->output();
-    EXPECT_TRUE(guest->wait_for_output("Bot Bob: match over.", 5000)) << guest->output();
+    for (const auto& [b, name] : bots) EXPECT_TRUE(b->wait_for_output(name + "match over.", 40000)) << b->output();
     EXPECT_EQ(server->wait_exit(30000), 0) << server->output();
-    EXPECT_EQ(host->wait_exit(10000), 0) << host->output();
-    EXPECT_EQ(guest->wait_exit(10000), 0) << guest->output();
+    for (const auto& [b, name] : bots) EXPECT_EQ(b->wait_exit(10000), 0) << b->output();
 }
