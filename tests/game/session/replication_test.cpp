@@ -120,8 +120,9 @@ protected:
             client->update(dt);
             const dvec2d shown = copy->position, at = box->position;
             EXPECT_TRUE(std::isfinite(shown.x) && std::isfinite(shown.y));
-            if (sent.size() >= 2)
+            if (sent.size() >= 2) {
                 EXPECT_LE(distance(shown, at), distance(at, sent[sent.size() - 2]) + 0.01f) << "at t=" << t;
+            }
         }
         return sent.size();
     }
