@@ -243,7 +243,9 @@ TEST(Browser, ListsAServerRenamesItInPlaceAndForgetsItAfterItsLife) {
         clock.set(ms);
         browser.update();
         ASSERT_EQ(listed(browser).size(), left) << ms;
-        if (left == 1) EXPECT_EQ(listed(browser)[0].connection, arena);
+        if (left == 1) {
+            EXPECT_EQ(listed(browser)[0].connection, arena);
+        }
     }
 }
 
