@@ -44,6 +44,40 @@ void settle() {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
+// Sends announcements the way the server's announcer does: from a Udp of its own to the
+// announcement target address, which the loopback-only mode keeps on this machine.
+struct Announcer {
+    explicit Announcer(unsigned short browser_port) {
+        udp.add_peer(Connection(announcement_target_address(), browser_port));
+    }
+    void announce(const std::string& name, const Connection& server, int64_t time = 1) {
+        udp.send(encode_announcement(name, server, time));
+    }
+    ScopedEnv env{"BRAWL_LOOPBACK_ONLY", "1"};
+    Udp udp;
+};
+
+const Connection arena(sf::IpAddress(192, 168, 0, 5), 4200);
+
+std::vector<ServerInfo> listed(Browser& browser) {
+    std::vector<ServerInfo> out;
+    browser.list_servers(out);
+    return out;
+}
+
+bool update_until(Browser& browser, const std::function<bool()>& done) {
+    return eventually(done, [&] { browser.update(); });
+}
+
+// Notes the size of every datagram it hands to the socket.
+struct MeasuredUdp : Udp {
+    std::vector<size_t> sizes;
+    bool send_datagram(const uint8_t* data, size_t size, const Connection& to) override {
+        sizes.push_back(size);
+        return Udp::send_datagram(data, size, to);
+    }
+};
+
 }  // namespace
 
 TEST(Udp, PeersAreVisitedByPortAndAddedOnce) {
@@ -175,47 +209,13 @@ TEST(UdpReplication, ServerToClientDropsStaleDataAndInterpolates) {
     EXPECT_EQ(on_client.position, dvec2d(1.0f, 2.0f));
 }
 
-namespace {
-
-// Sends announcements the way the server's announcer does: from a Udp of its own to the
-// announcement target address, which the loopback-only mode keeps on this machine.
-class Announcer {
-public:
-    explicit Announcer(unsigned short browser_port) : env_("BRAWL_LOOPBACK_ONLY", "1") {
-        udp_.add_peer(Connection(announcement_target_address(), browser_port));
-    }
-    void announce(const std::string& name, const Connection& server, int64_t time = 1) {
-        udp_.send(encode_announcement(name, server, time));
-    }
-    void send_raw(const ByteBuffer& datagram) { udp_.send(datagram); }
-    const std::set<Connection>& peers() const { return udp_.peers; }
-
-private:
-    ScopedEnv env_;
-    Udp udp_;
-};
-
-const Connection arena(sf::IpAddress(192, 168, 0, 5), 4200);
-
-std::vector<ServerInfo> listed(Browser& browser) {
-    std::vector<ServerInfo> out;
-    browser.list_servers(out);
-    return out;
-}
-
-bool update_until(Browser& browser, const std::function<bool()>& done) {
-    return eventually(done, [&] { browser.update(); });
-}
-
-}  // namespace
-
 TEST(Browser, ListsAServerRenamesItInPlaceAndForgetsItAfterItsLife) {
     ManualNetClock clock(10000);
     Browser browser(2.0f, 0, &clock);
     EXPECT_EQ(browser.entry_life_ms, 2000);
     ASSERT_NE(browser.local_port(), 0);
     Announcer announcer(browser.local_port());
-    EXPECT_EQ(announcer.peers().begin()->address, sf::IpAddress::LocalHost);
+    EXPECT_EQ(announcer.udp.peers.begin()->address, sf::IpAddress::LocalHost);
 
     announcer.announce("Arena", arena);
     ASSERT_TRUE(update_until(browser, [&] { return listed(browser).size() == 1; }));
@@ -275,11 +275,11 @@ TEST(Browser, MalformedAnnouncementsNeitherCreateNorRefreshEntries) {
     const std::vector<uint8_t> refresh = encode_announcement("Arena (FULL)", arena, 2).bytes();
     const std::vector<uint8_t> other = encode_announcement("Other", other_server, 2).bytes();
     for (const auto* whole : {&refresh, &other})
-        for (size_t n = 0; n < whole->size(); ++n) announcer.send_raw(ByteBuffer(whole->data(), n));
+        for (size_t n = 0; n < whole->size(); ++n) announcer.udp.send(ByteBuffer(whole->data(), n));
 
     std::vector<uint8_t> wrong_id = other;  // for object 5
     wrong_id[15] = 5;
-    announcer.send_raw(buffer_of(wrong_id));
+    announcer.udp.send(buffer_of(wrong_id));
 
     ByteBuffer padded;  // bytes to spare behind the connection
     padded.write_u32_le(0);
@@ -289,11 +289,11 @@ TEST(Browser, MalformedAnnouncementsNeitherCreateNorRefreshEntries) {
     padded.write_string("Other");
     other_server.write(padded);
     padded.write_u16_be(0);
-    announcer.send_raw(padded);
+    announcer.udp.send(padded);
 
     std::vector<uint8_t> long_name = refresh;
     long_name[23] = 200;  // more than its record holds
-    announcer.send_raw(buffer_of(long_name));
+    announcer.udp.send(buffer_of(long_name));
 
     // Behind them all, one good announcement: once it is listed, the others were read.
     const Connection sentinel(sf::IpAddress(10, 0, 0, 1), 4500);
@@ -318,22 +318,6 @@ TEST(Browser, ASecondBrowserOnTheSamePortHearsNothing) {
     EXPECT_TRUE(listed(second).empty());
     EXPECT_EQ(lan_announce_port, 4201);
 }
-
-namespace {
-
-// Notes the size of every datagram it hands to the socket.
-class MeasuredUdp : public Udp {
-public:
-    std::vector<size_t> sizes;
-
-protected:
-    bool send_datagram(const uint8_t* data, size_t size, const Connection& to) override {
-        sizes.push_back(size);
-        return Udp::send_datagram(data, size, to);
-    }
-};
-
-}  // namespace
 
 TEST(UdpReplication, LargeSyncPacketsTravelAsWholeRecordsInDatagramsOfOnePacket) {
     MeasuredUdp server;
