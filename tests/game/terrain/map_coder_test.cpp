@@ -51,6 +51,16 @@ void expect_invalid(F f, const char* what) {
     }
 }
 
+// Visits every tile of a w x h level, row by row.
+void for_each_tile(int w, int h, const std::function<void(ivec2d, const MapTile&)>& visit) {
+    ivec2d at;
+    do {
+        MapTile tile;
+        ASSERT_TRUE(map_tile_at(at, w, h, tile)) << at.x << ", " << at.y;
+        visit(at, tile);
+    } while (next_map_tile(at, w, h));
+}
+
 // Routes the log to `out` for the life of the test.
 struct CapturedLog {
     std::ostringstream out;
@@ -180,28 +190,18 @@ TEST_F(MapCoder, HostileStreamsThrowAndLeaveTheTree) {
 }
 
 TEST_F(MapCoder, TilesCoverTheLevelRowByRow) {
-    int tiles = 0;
-    ivec2d at;
-    do {
-        MapTile tile;
-        ASSERT_TRUE(map_tile_at(at, 2048, 1024, tile));
-        EXPECT_EQ(tile.width, 256);
-        ++tiles;
-    } while (next_map_tile(at, 2048, 1024));
-    EXPECT_EQ(tiles, 32);
-
-    // Width 300: 256 and 44 in every row; the narrow tile still has depth 8.
-    at = {};
-    std::vector<int> widths;
-    do {
-        MapTile tile;
-        ASSERT_TRUE(map_tile_at(at, 300, 300, tile));
-        widths.push_back(tile.width);
-        if (tile.width == 44 && tile.height == 256) {
-            EXPECT_EQ(tile.depth(), 8);
-        }
-    } while (next_map_tile(at, 300, 300));
-    EXPECT_EQ(widths, (std::vector<int>{256, 44, 256, 44}));
+    auto widths_of = [](int w, int h) {
+        std::vector<int> widths;
+        for_each_tile(w, h, [&](ivec2d, const MapTile& tile) {
+            widths.push_back(tile.width);
+            if (tile.width == 44 && tile.height == 256) {
+                EXPECT_EQ(tile.depth(), 8);  // the narrow tile still has depth 8
+            }
+        });
+        return widths;
+    };
+    EXPECT_EQ(widths_of(2048, 1024), std::vector<int>(32, 256));
+    EXPECT_EQ(widths_of(300, 300), (std::vector<int>{256, 44, 256, 44}));
 
     MapTile tile;
     for (ivec2d bad : {ivec2d{-256, 0}, {512, 0}, {0, 300}, {100, 0}}) EXPECT_FALSE(map_tile_at(bad, 300, 300, tile));
@@ -258,17 +258,14 @@ TEST_F(MapCoder, SurfaceTilesMatchTheirTreesAndArrive) {
                 TerrainPixels(server.get()).set(x, y, colour);
             }
         SurfacePtr client = surface(color_destructible);
-        ivec2d at;
-        do {
-            MapTile tile;
-            ASSERT_TRUE(map_tile_at(at, 300, 270, tile));
+        for_each_tile(300, 270, [&](ivec2d at, const MapTile& tile) {
             const ColorQuadtree tree = tile_of(tile.width, tile.height, [&](int x, int y) {
                 return TerrainPixels(server.get()).get(tile.x + x, tile.y + y);
             });
             const std::vector<unsigned char> b = encode_map_tile(server.get(), at, c.palette);
             ASSERT_EQ(b, encode_map_chunk(tree, c.palette)) << at.x << ", " << at.y;
             ASSERT_TRUE(apply_map_tile(client.get(), at, b, c.palette));
-        } while (next_map_tile(at, 300, 270));
+        });
         for (int y = 0; y < 270; ++y)
             for (int x = 0; x < 300; ++x) {
                 const ColorRGBA sent = TerrainPixels(server.get()).get(x, y);
