@@ -12,7 +12,7 @@ using namespace terrain_test;
 
 namespace {
 
-// Deterministic test data: a 64-bit linear congruential generator, its upper 32 bits.
+// 64-bit LCG, upper 32 bits.
 struct TestRng {
     uint64_t state;
     uint32_t operator()() {
@@ -41,58 +41,79 @@ std::vector<unsigned char> bytes(std::initializer_list<int> v) {
     return out;
 }
 
+template <class F>
+void expect_invalid(F f, const char* what) {
+    try {
+        f();
+        FAIL() << "no throw, expected: " << what;
+    } catch (const std::invalid_argument& e) {
+        EXPECT_STREQ(e.what(), what);
+    }
+}
+
+// Visits every tile of a w x h level, row by row.
+void for_each_tile(int w, int h, const std::function<void(ivec2d, const MapTile&)>& visit) {
+    ivec2d at;
+    do {
+        MapTile tile;
+        ASSERT_TRUE(map_tile_at(at, w, h, tile)) << at.x << ", " << at.y;
+        visit(at, tile);
+    } while (next_map_tile(at, w, h));
+}
+
+// Routes the log to `out` for the life of the test.
+struct CapturedLog {
+    std::ostringstream out;
+    CapturedLog() {
+        log_reset_for_tests();
+        log_set_output_for_tests(&out);
+        log_enable();
+    }
+    ~CapturedLog() {
+        log_reset_for_tests();
+        log_set_output_for_tests(nullptr);
+    }
+};
+
 }  // namespace
 
-TEST_F(MapCoder, UniformAirTileIsTwoBytes) {
-    ColorQuadtree t = tile_of(256, 256, [](int, int) { return color_air; });
-    EXPECT_EQ(t.depth(), 8);
-    EXPECT_EQ(encode_map_chunk(t, palette()), bytes({0x40, 0x00}));
-}
-
-TEST_F(MapCoder, OneByteStreamGetsAZeroByteWithTwoBitCodes) {
-    const ColorRGBA two[] = {color_air, color_water};
-    ColorQuadtree t = tile_of(256, 256, [](int, int) { return color_water; });
-    // 01000, 0, code 01: exactly eight bits.
-    EXPECT_EQ(encode_map_chunk(t, two), bytes({0x41, 0x00}));
-    const ColorRGBA three[] = {color_air, color_water, color_rock};
-    EXPECT_EQ(encode_map_chunk(t, three), bytes({0x41, 0x00}));
-    EXPECT_EQ(palette_code_bits(1), 1);
-    EXPECT_EQ(palette_code_bits(3), 2);
-    EXPECT_EQ(palette_code_bits(9), 4);
-    EXPECT_EQ(palette_code_bits(254), 8);
-}
-
-TEST_F(MapCoder, SinglePixelOfExplosive) {
-    ColorQuadtree t = tile_of(1, 1, [](int, int) { return color_explosive; });
-    EXPECT_EQ(t.depth(), 0);
-    EXPECT_EQ(encode_map_chunk(t, palette()), bytes({0x02, 0x00}));
-}
-
-TEST_F(MapCoder, TwoByTwoTileOfFourMaterials) {
-    const ColorRGBA grid[2][2] = {{color_air, color_earth}, {color_rock, color_water}};
-    ColorQuadtree t = tile_of(2, 2, [&](int x, int y) { return grid[y][x]; });
-    std::vector<unsigned char> b = encode_map_chunk(t, palette());
-    EXPECT_EQ(b, bytes({0x0C, 0x01, 0x11, 0x40}));
-    ColorQuadtree back;
-    decode_map_chunk(b, back, palette());
-    EXPECT_TRUE(back == t);
-}
-
-TEST_F(MapCoder, ColourOutsideThePaletteArrivesAsTheLastEntry) {
-    const ColorRGBA odd{1, 2, 3, 4};
-    ColorQuadtree t = tile_of(1, 1, [&](int, int) { return odd; });
-    std::vector<unsigned char> b = encode_map_chunk(t, palette());
-    EXPECT_EQ(b, bytes({0x02, 0x40}));  // 00000 0 1001
-    ColorQuadtree back;
-    decode_map_chunk(b, back, palette());
-    EXPECT_EQ(back.get(0, 0), color_explosive);
-}
-
-TEST_F(MapCoder, EqualPaletteColoursCodeAsTheFirst) {
+// Exact streams, and what they decode to: palette colours as they are, others as the last entry.
+TEST_F(MapCoder, SmallTilesCodeToExactBytes) {
+    const ColorRGBA two[] = {color_air, color_water}, three[] = {color_air, color_water, color_rock};
     const ColorRGBA dup[] = {color_air, color_water, color_water, color_rock};
-    ColorQuadtree t = tile_of(1, 1, [&](int, int) { return color_water; });
-    // 00000 0 code 001 (three bits for five symbols)
-    EXPECT_EQ(encode_map_chunk(t, dup), bytes({0x00, 0x80}));
+    const ColorRGBA grid[2][2] = {{color_air, color_earth}, {color_rock, color_water}};
+    auto all = [](ColorRGBA c) { return [c](int, int) { return c; }; };
+    struct Case {
+        const char* name;
+        int side, depth;
+        std::function<ColorRGBA(int, int)> colour;
+        std::span<const ColorRGBA> palette;
+        std::vector<unsigned char> expected;
+    };
+    const Case cases[] = {
+        {"uniform air", 256, 8, all(color_air), palette(), bytes({0x40, 0x00})},
+        // 01000, 0, code 01: exactly eight bits, then a zero byte.
+        {"water, two-bit codes", 256, 8, all(color_water), two, bytes({0x41, 0x00})},
+        {"water, three colours", 256, 8, all(color_water), three, bytes({0x41, 0x00})},
+        {"one pixel of explosive", 1, 0, all(color_explosive), palette(), bytes({0x02, 0x00})},
+        {"four materials", 2, 1, [&](int x, int y) { return grid[y][x]; }, palette(), bytes({0x0C, 0x01, 0x11, 0x40})},
+        {"outside the palette", 1, 0, all({1, 2, 3, 4}), palette(), bytes({0x02, 0x40})},  // 00000 0 1001
+        // Equal entries code as the first: 00000 0 code 001 (three bits for five symbols).
+        {"equal palette colours", 1, 0, all(color_water), dup, bytes({0x00, 0x80})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ColorQuadtree t = tile_of(c.side, c.side, c.colour);
+        EXPECT_EQ(t.depth(), c.depth);
+        EXPECT_EQ(encode_map_chunk(t, c.palette), c.expected);
+        ColorQuadtree back;
+        decode_map_chunk(c.expected, back, c.palette);
+        EXPECT_TRUE(back == tile_of(c.side, c.side, [&](int x, int y) {
+            const ColorRGBA sent = c.colour(x, y);
+            return std::ranges::find(c.palette, sent) != c.palette.end() ? sent : c.palette.back();
+        }));
+    }
+    for (auto [n, bits] : {std::pair{1, 1}, {3, 2}, {9, 4}, {254, 8}}) EXPECT_EQ(palette_code_bits(n), bits) << n;
 }
 
 TEST_F(MapCoder, RandomTilesRoundTrip) {
@@ -119,54 +140,44 @@ TEST_F(MapCoder, RandomTilesRoundTrip) {
 
 TEST_F(MapCoder, PaletteSizeIsChecked) {
     ColorQuadtree t = tile_of(1, 1, [](int, int) { return color_air; });
-    try {
-        encode_map_chunk(t, std::span<const ColorRGBA>());
-        FAIL();
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "invalid length of initializer_list: 0");
-    }
+    expect_invalid([&] { encode_map_chunk(t, std::span<const ColorRGBA>()); }, "invalid length of initializer_list: 0");
     std::vector<ColorRGBA> big(255);
-    try {
-        decode_map_chunk(bytes({0x00, 0x00}), t, big);
-        FAIL();
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "invalid length of initializer_list: 254 < 255");
-    }
+    expect_invalid([&] { decode_map_chunk(bytes({0x00, 0x00}), t, big); },
+                   "invalid length of initializer_list: 254 < 255");
     big.resize(254);
     big[200] = color_water;
-    ColorQuadtree w = tile_of(1, 1, [](int, int) { return color_water; });
     ColorQuadtree back;
-    decode_map_chunk(encode_map_chunk(w, big), back, big);
+    decode_map_chunk(encode_map_chunk(tile_of(1, 1, [](int, int) { return color_water; }), big), back, big);
     EXPECT_EQ(back.get(0, 0), color_water);
 }
 
 TEST_F(MapCoder, HostileStreamsThrowAndLeaveTheTree) {
     ColorQuadtree keep = tile_of(2, 2, [](int x, int) { return x ? color_rock : color_water; });
     ColorQuadtree t = keep;
-    // A code above the palette: 00000 0 1111.
-    try {
-        decode_map_chunk(bytes({0x03, 0xC0}), t, palette());
-        FAIL();
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "invalid length of initializer list: accessing element at position 15 failed");
+    const char* const above_palette = "invalid length of initializer list: accessing element at position 15 failed";
+    // The 2 x 2 streams (00001 1, then four five-bit leaves) hold their fault in the third pixel:
+    // the pixels before it must not hide it.
+    struct Case {
+        std::vector<unsigned char> b;
+        bool cut;               // out_of_range rather than invalid_argument
+        const char* what = nullptr;
+    };
+    const Case cases[] = {
+        {bytes({0x03, 0xC0}), false, above_palette},  // 00000 0 1111
+        {bytes({}), true},
+        {bytes({0x40}), true},              // code cut off
+        {bytes({0x44, 0x00}), true},        // children missing
+        {bytes({0x04, 0x00}), false},       // pixel split
+        {bytes({0x0C, 0x00, 0x80, 0x00}), false},
+        {bytes({0x0C, 0x00, 0x78, 0x00}), false, above_palette},
+        {bytes({0x0C, 0x00, 0x00}), true},
+    };
+    for (const Case& c : cases) {
+        if (c.what) expect_invalid([&] { decode_map_chunk(c.b, t, palette()); }, c.what);
+        else if (c.cut) EXPECT_THROW(decode_map_chunk(c.b, t, palette()), std::out_of_range);
+        else EXPECT_THROW(decode_map_chunk(c.b, t, palette()), std::invalid_argument);
+        EXPECT_TRUE(t == keep) << testing::PrintToString(c.b);
     }
-    EXPECT_TRUE(t == keep);
-    EXPECT_THROW(decode_map_chunk(bytes({}), t, palette()), std::out_of_range);
-    EXPECT_THROW(decode_map_chunk(bytes({0x40}), t, palette()), std::out_of_range);        // code cut off
-    EXPECT_THROW(decode_map_chunk(bytes({0x44, 0x00}), t, palette()), std::out_of_range);  // children missing
-    EXPECT_THROW(decode_map_chunk(bytes({0x04, 0x00}), t, palette()), std::invalid_argument);  // pixel split
-    EXPECT_TRUE(t == keep);
-    // The four pixels of a 2 x 2 tile (00001 1, then four five-bit leaves), each fault in the
-    // third: the pixels before it must not hide it.
-    EXPECT_THROW(decode_map_chunk(bytes({0x0C, 0x00, 0x80, 0x00}), t, palette()), std::invalid_argument);
-    try {
-        decode_map_chunk(bytes({0x0C, 0x00, 0x78, 0x00}), t, palette());
-        FAIL();
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "invalid length of initializer list: accessing element at position 15 failed");
-    }
-    EXPECT_THROW(decode_map_chunk(bytes({0x0C, 0x00, 0x00}), t, palette()), std::out_of_range);
-    EXPECT_TRUE(t == keep);
     decode_map_chunk(bytes({0x0C, 0x22, 0x1A, 0x40}), t, palette());  // codes 1, 2, 3 and 9
     EXPECT_TRUE(t == tile_of(2, 2, [](int x, int y) {
         const ColorRGBA c[4] = {color_earth, color_rock, color_destructible, color_explosive};
@@ -179,34 +190,21 @@ TEST_F(MapCoder, HostileStreamsThrowAndLeaveTheTree) {
 }
 
 TEST_F(MapCoder, TilesCoverTheLevelRowByRow) {
-    int tiles = 0;
-    ivec2d at;
-    do {
-        MapTile tile;
-        ASSERT_TRUE(map_tile_at(at, 2048, 1024, tile));
-        EXPECT_EQ(tile.width, 256);
-        ++tiles;
-    } while (next_map_tile(at, 2048, 1024));
-    EXPECT_EQ(tiles, 32);
-
-    // Width 300: 256 and 44 in every row; the narrow tile still has depth 8.
-    at = {};
-    std::vector<int> widths;
-    do {
-        MapTile tile;
-        ASSERT_TRUE(map_tile_at(at, 300, 300, tile));
-        widths.push_back(tile.width);
-        if (tile.width == 44 && tile.height == 256) {
-            EXPECT_EQ(tile.depth(), 8);
-        }
-    } while (next_map_tile(at, 300, 300));
-    EXPECT_EQ(widths, (std::vector<int>{256, 44, 256, 44}));
+    auto widths_of = [](int w, int h) {
+        std::vector<int> widths;
+        for_each_tile(w, h, [&](ivec2d, const MapTile& tile) {
+            widths.push_back(tile.width);
+            if (tile.width == 44 && tile.height == 256) {
+                EXPECT_EQ(tile.depth(), 8);  // the narrow tile still has depth 8
+            }
+        });
+        return widths;
+    };
+    EXPECT_EQ(widths_of(2048, 1024), std::vector<int>(32, 256));
+    EXPECT_EQ(widths_of(300, 300), (std::vector<int>{256, 44, 256, 44}));
 
     MapTile tile;
-    EXPECT_FALSE(map_tile_at({-256, 0}, 300, 300, tile));
-    EXPECT_FALSE(map_tile_at({512, 0}, 300, 300, tile));
-    EXPECT_FALSE(map_tile_at({0, 300}, 300, 300, tile));
-    EXPECT_FALSE(map_tile_at({100, 0}, 300, 300, tile));
+    for (ivec2d bad : {ivec2d{-256, 0}, {512, 0}, {0, 300}, {100, 0}}) EXPECT_FALSE(map_tile_at(bad, 300, 300, tile));
 }
 
 TEST_F(MapCoder, NarrowTileCodesItsOutsideAsTransparentBlack) {
@@ -222,33 +220,8 @@ TEST_F(MapCoder, NarrowTileCodesItsOutsideAsTransparentBlack) {
     EXPECT_EQ(u.get(100, 5), ColorRGBA{});
 }
 
-TEST_F(MapCoder, LevelSurvivesTheTripTileByTile) {
-    TestRng rng{99};
-    SurfacePtr server = make_surface(600, 300, color_air);
-    for (int y = 0; y < 300; ++y)
-        for (int x = 0; x < 600; ++x) {
-            int m = ((x / 13) + (y / 7) * 3) % 9;
-            if (rng() % 50 == 0) m = int(rng() % 9);
-            put(server.get(), x, y, material_colors[m]);
-        }
-    put(server.get(), 5, 5, {7, 7, 7, 7});  // no material: arrives as explosive
-    SurfacePtr client = make_surface(600, 300, color_destructible);
-    ivec2d at;
-    int tiles = 0;
-    do {
-        std::vector<unsigned char> b = encode_map_tile(server.get(), at, palette());
-        ASSERT_FALSE(b.empty());
-        ASSERT_TRUE(apply_map_tile(client.get(), at, b, palette()));
-        ++tiles;
-    } while (next_map_tile(at, 600, 300));
-    EXPECT_EQ(tiles, 6);
-    put(server.get(), 5, 5, color_explosive);
-    EXPECT_EQ(surface_hash(client.get()), surface_hash(server.get()));
-}
-
-// A level's tiles coded straight from the surface give the streams of their trees built cell by
-// cell, and arrive as the palette colours (the last for a colour outside it), whatever the
-// surface layout, the palette's width and the number of colours outside it.
+// Tiles coded from the surface match their trees built cell by cell and arrive as palette
+// colours (the last for one outside it), whatever the surface layout and palette.
 TEST_F(MapCoder, SurfaceTilesMatchTheirTreesAndArrive) {
     std::vector<ColorRGBA> wide(200);  // eight-bit codes
     for (std::size_t i = 0; i < wide.size(); ++i) wide[i] = {uint8_t(i), uint8_t(3 * i), 90, 255};
@@ -285,17 +258,14 @@ TEST_F(MapCoder, SurfaceTilesMatchTheirTreesAndArrive) {
                 TerrainPixels(server.get()).set(x, y, colour);
             }
         SurfacePtr client = surface(color_destructible);
-        ivec2d at;
-        do {
-            MapTile tile;
-            ASSERT_TRUE(map_tile_at(at, 300, 270, tile));
+        for_each_tile(300, 270, [&](ivec2d at, const MapTile& tile) {
             const ColorQuadtree tree = tile_of(tile.width, tile.height, [&](int x, int y) {
                 return TerrainPixels(server.get()).get(tile.x + x, tile.y + y);
             });
             const std::vector<unsigned char> b = encode_map_tile(server.get(), at, c.palette);
             ASSERT_EQ(b, encode_map_chunk(tree, c.palette)) << at.x << ", " << at.y;
             ASSERT_TRUE(apply_map_tile(client.get(), at, b, c.palette));
-        } while (next_map_tile(at, 300, 270));
+        });
         for (int y = 0; y < 270; ++y)
             for (int x = 0; x < 300; ++x) {
                 const ColorRGBA sent = TerrainPixels(server.get()).get(x, y);
@@ -306,23 +276,23 @@ TEST_F(MapCoder, SurfaceTilesMatchTheirTreesAndArrive) {
 }
 
 TEST_F(MapCoder, RejectedTilesLeaveTheLevelUnchanged) {
-    std::ostringstream out;
-    log_reset_for_tests();
-    log_set_output_for_tests(&out);
-    log_enable();
-
+    CapturedLog log;
     SurfacePtr client = make_surface(300, 300, color_destructible);
     const uint64_t before = surface_hash(client.get());
     std::vector<unsigned char> air8 = bytes({0x40, 0x00});
     std::string why;
-    EXPECT_FALSE(apply_map_tile(client.get(), {512, 0}, air8, palette(), &why));  // outside
-    EXPECT_FALSE(apply_map_tile(client.get(), {-256, 0}, air8, palette(), &why));
-    EXPECT_FALSE(apply_map_tile(client.get(), {10, 0}, air8, palette(), &why));  // no tile corner
-    EXPECT_FALSE(apply_map_tile(client.get(), {0, 0}, bytes({0xF8, 0x00}), palette(), &why));  // depth 31
-    EXPECT_FALSE(apply_map_tile(client.get(), {0, 0}, bytes({0x44}), palette(), &why));  // cut off
-    EXPECT_FALSE(apply_map_tile(client.get(), {0, 0}, bytes({0x43, 0xC0}), palette(), &why));  // bad code
+    const struct {
+        ivec2d at;
+        std::vector<unsigned char> b;
+    } refused[] = {
+        {{512, 0}, air8},  {{-256, 0}, air8}, {{10, 0}, air8},  // outside, no tile corner
+        {{0, 0}, bytes({0xF8, 0x00})},                           // depth 31
+        {{0, 0}, bytes({0x44})},                                 // cut off
+        {{0, 0}, {}},
+        {{0, 0}, bytes({0x43, 0xC0})},                           // bad code, last for `why`
+    };
+    for (const auto& r : refused) EXPECT_FALSE(apply_map_tile(client.get(), r.at, r.b, palette(), &why));
     EXPECT_NE(why.find("accessing element at position 15"), std::string::npos);
-    EXPECT_FALSE(apply_map_tile(client.get(), {0, 0}, {}, palette(), &why));
     EXPECT_FALSE(apply_map_tile(nullptr, {0, 0}, air8, palette(), &why));
     EXPECT_EQ(surface_hash(client.get()), before);
 
@@ -351,28 +321,21 @@ TEST_F(MapCoder, RejectedTilesLeaveTheLevelUnchanged) {
     for (int y = 256; y < 300; ++y)
         for (int x = 256; x < 300; ++x) put(client.get(), x, y, color_destructible);
     EXPECT_EQ(surface_hash(client.get()), before);  // nothing outside the tile was touched
-    EXPECT_NE(out.str().find("WARNING: Map tile at 0, 0 rejected: "), std::string::npos);
-    log_reset_for_tests();
-    log_set_output_for_tests(nullptr);
+    EXPECT_NE(log.out.str().find("WARNING: Map tile at 0, 0 rejected: "), std::string::npos);
 }
 
 TEST_F(MapCoder, EqualMaterialColoursAreReported) {
-    std::ostringstream out;
-    log_reset_for_tests();
-    log_set_output_for_tests(&out);
-    log_enable();
-    out.str("");
+    CapturedLog log;
+    log.out.str("");  // past the enable notice
     EXPECT_EQ(report_equal_material_colors(), 0);
-    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(log.out.str(), "");
 
     material_colors[static_cast<int>(Material::Ladder)] = color_water;
     material_colors[static_cast<int>(Material::Earth)] = color_air;
     EXPECT_EQ(report_equal_material_colors(), 2);
-    const std::string log = out.str();
-    EXPECT_NE(log.find("WARNING: Material colours color_air and color_earth are equal (0, 0, 0, 0)"),
+    const std::string text = log.out.str();
+    EXPECT_NE(text.find("WARNING: Material colours color_air and color_earth are equal (0, 0, 0, 0)"),
               std::string::npos);
-    EXPECT_NE(log.find("color_water and color_ladder are equal (40, 110, 210, 255)"), std::string::npos);
-    log_reset_for_tests();
-    log_set_output_for_tests(nullptr);
+    EXPECT_NE(text.find("color_water and color_ladder are equal (40, 110, 210, 255)"), std::string::npos);
     set_material_colors();
 }

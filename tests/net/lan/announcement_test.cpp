@@ -28,29 +28,22 @@ TEST(Announcement, DatagramLayoutIsByteExact) {
     std::vector<uint8_t> bytes = d.bytes();
     for (size_t n = 0; n < bytes.size(); ++n)
         EXPECT_FALSE(decode_announcement(ByteBuffer(bytes.data(), n), name, c));
-    std::vector<uint8_t> other = bytes;
-    other[15] = 5;
-    EXPECT_FALSE(decode_announcement(buffer_of(other), name, c));
-    std::vector<uint8_t> inner = bytes;
-    inner[23] = 3;  // the name claims one byte less than the record holds
-    EXPECT_FALSE(decode_announcement(buffer_of(inner), name, c));
+    // Object 5; a name one byte shorter than its record.
+    for (auto [at, value] : {std::pair{15, 5}, {23, 3}}) {
+        std::vector<uint8_t> changed = bytes;
+        changed[at] = uint8_t(value);
+        EXPECT_FALSE(decode_announcement(buffer_of(changed), name, c)) << at;
+    }
     EXPECT_EQ(name, "Test");
 }
 
 TEST(Announcement, LoopbackOnlyModeKeepsEverythingOnThisMachine) {
-    {
-        ScopedEnv env("BRAWL_LOOPBACK_ONLY", "1");
-        EXPECT_TRUE(loopback_only());
-        EXPECT_EQ(announcement_target_address(), sf::IpAddress::LocalHost);
-        EXPECT_EQ(public_address_text(), "unavailable");
-    }
-    {
-        ScopedEnv env("BRAWL_LOOPBACK_ONLY", nullptr);
-        EXPECT_FALSE(loopback_only());
-        EXPECT_EQ(announcement_target_address(), sf::IpAddress::Broadcast);
-    }
-    {
-        ScopedEnv env("BRAWL_LOOPBACK_ONLY", "0");
-        EXPECT_EQ(announcement_target_address(), sf::IpAddress::Broadcast);
+    for (auto [value, on] : {std::pair<const char*, bool>{"1", true}, {nullptr, false}, {"0", false}}) {
+        ScopedEnv env("BRAWL_LOOPBACK_ONLY", value);
+        EXPECT_EQ(loopback_only(), on) << (value ? value : "unset");
+        EXPECT_EQ(announcement_target_address(), on ? sf::IpAddress::LocalHost : sf::IpAddress::Broadcast);
+        if (on) {
+            EXPECT_EQ(public_address_text(), "unavailable");
+        }
     }
 }

@@ -18,10 +18,9 @@ TEST(Connection, IsEightRawBytesOnTheWire) {
     EXPECT_EQ(c.to_string(), "192.168.0.5:4200");
 
     ByteBuffer short_in = buffer_of({1, 2, 3, 4, 5, 6, 7});
-    Connection kept(sf::IpAddress(1, 1, 1, 1), 1);
+    Connection kept(sf::IpAddress(1, 1, 1, 1), 1);  // a short read leaves it as it was
     EXPECT_FALSE(kept.read(short_in));
     EXPECT_EQ(kept, Connection(sf::IpAddress(1, 1, 1, 1), 1));
-
 }
 
 TEST(TcpKeepAlive, PingsOnTheIntervalAndAnswersPingsAndPongs) {
@@ -33,19 +32,17 @@ TEST(TcpKeepAlive, PingsOnTheIntervalAndAnswersPingsAndPongs) {
     t.keep_alive();
     ASSERT_EQ(t.sent.size(), 1u);
     EXPECT_EQ(hex(t.sent[0].bytes()), "01 00 00 00 88 13 00 00 00 00 00 00");  // Ping, 5000
-    clock.set(5999);
-    t.keep_alive();
-    EXPECT_EQ(t.sent.size(), 1u);
-    clock.set(6000);
-    t.keep_alive();
-    EXPECT_EQ(t.sent.size(), 2u);
+    for (auto [ms, sent] : {std::pair{5999, 1u}, {6000, 2u}}) {
+        clock.set(ms);
+        t.keep_alive();
+        EXPECT_EQ(t.sent.size(), sent) << ms;
+    }
 
     ByteBuffer ping = make_keep_alive_packet(PacketKind::Ping, 0x1122334455667788);
     EXPECT_TRUE(t.handle_ping(ping));
     EXPECT_EQ(hex(t.sent.back().bytes()), "02 00 00 00 88 77 66 55 44 33 22 11");  // Pong, same time
 
-    // Not a keep-alive packet: a sync packet's kind.
-    ByteBuffer data = buffer_of({0, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0});
+    ByteBuffer data = buffer_of({0, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0});  // a sync packet's kind
     EXPECT_FALSE(t.handle_ping(data));
     EXPECT_EQ(data.read_position(), 0u);
     int64_t last = 0, latency = 0;
