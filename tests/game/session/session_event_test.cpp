@@ -4,11 +4,12 @@
 
 #include "game/session/session_records.h"
 #include "game/terrain/qg_level.h"
+#include "support/net_test_support.h"
 
 using namespace session_test;
+using net_test::hex;
 
 namespace {
-
 // A listener that looks at the session when it runs.
 struct SeenAtListener {
     QGGame* game = nullptr;
@@ -17,31 +18,14 @@ struct SeenAtListener {
     int calls = 0;
     void on_event(const void* payload) {
         std::memcpy(&id, payload, 4);
-        held = game->holds_id(id);
-        ++calls;
+        held = game->holds_id(id), ++calls;
     }
 };
-
-
 ByteBuffer phys_record(uint32_t id) {
     PhysObjectRecord r;
-    r.entity_id = id;
-    r.size = {6, 7};
-    r.mass = 1.0f;
+    r.entity_id = id, r.size = {6, 7}, r.mass = 1.0f;
     return record_bytes(r);
 }
-
-std::string hex(const std::vector<uint8_t>& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string s;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (i) s += ' ';
-        s += digits[bytes[i] >> 4];
-        s += digits[bytes[i] & 15];
-    }
-    return s;
-}
-
 }  // namespace
 
 TEST(QGEventTest, SetTypeSizesThePayloadAndCopiesAreDeep) {
@@ -56,42 +40,27 @@ TEST(QGEventTest, SetTypeSizesThePayloadAndCopiesAreDeep) {
     EXPECT_EQ(e.data, std::vector<uint8_t>(12, 0));
     e.set_type(EQGEventType(kEventTypeCount));
     EXPECT_EQ(e.size(), 0u);
-
-    QGEvent a(EQGEventType::RemoveObject, true);
-    a.set_payload(u32_payload(5));
-    QGEvent b = a;
+    QGEvent a = make_event(EQGEventType::RemoveObject, u32_payload(5), true), b = a;
     b.data[0] = 6;
     EXPECT_EQ(event_entity_id(a), 5u);
     EXPECT_EQ(event_entity_id(b), 6u);
     EXPECT_TRUE(b.delayed.get());
-
-    // A longer payload is cut to the type's size, a shorter one padded with zeros.
+    // A longer payload is cut to the type's size.
     QGEvent c(EQGEventType::PlayerHit);
-    ByteBuffer longer;
-    longer.write_u32_le(3);
+    ByteBuffer longer = u32_payload(3);
     longer.write_u32_le(4);
     c.set_payload(longer);
     EXPECT_EQ(c.data, (std::vector<uint8_t>{3, 0, 0, 0}));
 }
 
-// The payload size the wire fixes for each type, against the size its record's field list
-// measures.
 TEST(QGEventTest, EveryRecordMeasuresTheSizeTheWireFixes) {
-    using T = EQGEventType;
-    const std::pair<T, uint32_t> sizes[] = {
-        {T::None, 0},                   {T::CreateObject, 4},         {T::CreatePhysObject, 56},
-        {T::CreatePlayer, 44},          {T::RemoveObject, 4},         {T::GenerateLevel, 52},
-        {T::Explode, 12},               {T::JoinGame, 20},            {T::SetupGame, 16},
-        {T::SetSpawnPositions, 132},    {T::StartGame, 0},            {T::Input, 12},
-        {T::Aim, 12},                   {T::CreateItem, 56},          {T::CreateWeapon, 20},
-        {T::CreateProjectile, 28},      {T::CreateSpecialItem, 20},   {T::CreateTombstone, 28},
-        {T::CreateMatchController, 24}, {T::SpawnEffect, 24},         {T::PlaySound, 8},
-        {T::Pause, 0},                  {T::Resume, 0},               {T::MatchOver, 0},
-        {T::CreateWaterObject, 4},      {T::CreateSweetroll, 12},     {T::PlayerHit, 4},
-        {T::CreateMapSynchronizer, 8},  {T::CreateChat, 4},           {T::CreatePortal, 12},
-    };
+    // By type value, in the enum's order: None (0), CreateObject, CreatePhysObject, ... CreatePortal (29).
+    const uint32_t sizes[] = {0,  4,  56, 44, 4,  52, 12, 20, 16, 132, 0, 12, 12, 56, 20,
+                              28, 20, 28, 24, 24, 8,  0,  0,  0,  4,   12, 4, 8,  4,  12};
     ASSERT_EQ(std::size(sizes), kEventTypeCount);
-    for (auto [type, bytes] : sizes) EXPECT_EQ(event_payload_size(type), bytes) << "type " << uint32_t(type);
+    ASSERT_EQ(uint32_t(EQGEventType::CreatePortal), kEventTypeCount - 1);
+    for (uint32_t t = 0; t < kEventTypeCount; ++t)
+        EXPECT_EQ(event_payload_size(EQGEventType(t)), sizes[t]) << "type " << t;
     EXPECT_EQ(event_payload_size(kEventTypeCount), 0u);
 }
 
@@ -103,10 +72,7 @@ TEST(EventHandlerWire, GoldenBytesOfThreeEventsAndNoneForAnEmptyQueue) {
     handler.post(EQGEventType::RemoveObject, u32_payload(7), true);
     handler.post(EQGEventType::Pause, nullptr, false);
     GameParameters p;
-    p.player_count = 2;
-    p.lives = 3;
-    p.respawn_time = 1.0f;
-    p.friendly_fire = 1;
+    p.player_count = 2, p.lives = 3, p.respawn_time = 1.0f, p.friendly_fire = 1;
     handler.post(EQGEventType::SetupGame, &p, false);
     handler.write_queue(out);
     EXPECT_EQ(hex(out.bytes()),
@@ -121,8 +87,7 @@ TEST(EventHandlerWire, GoldenBytesOfThreeEventsAndNoneForAnEmptyQueue) {
 TEST(EventHandlerWire, GoldenBytesOfThePhysicsCreationRecord) {
     auto game = make_server_session();
     QGPhysObject o(game.get(), 5, {8, 12}, true, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f, true);
-    o.position = {1.5f, -2.0f};
-    o.velocity = {3.0f, 4.0f};
+    o.position = {1.5f, -2.0f}, o.velocity = {3.0f, 4.0f};
     QGEvent e;
     o.write_creation_event(e);
     EXPECT_EQ(e.type, EQGEventType::CreatePhysObject);
@@ -132,27 +97,23 @@ TEST(EventHandlerWire, GoldenBytesOfThePhysicsCreationRecord) {
               "00 00 40 40 00 00 80 40 00 00 00 40 00 00 80 3E 00 00 00 3E 00 00 00 3F "
               "00 00 80 3F 02 00 F1 FF");
     // A given mass of 0 or NaN becomes 1.
-    for (float mass : {0.0f, std::nanf("")}) {
+    for (float mass : {0.0f, std::nanf("")})
         EXPECT_EQ(QGPhysObject(game.get(), 6, {1, 1}, false, mass, 0, 0, 0, 1, 1, 0, true).mass, 1.0f) << mass;
-    }
 }
 
 TEST(EventHandlerWire, ClientBuildsObjectsFromTheServersRecords) {
     auto server = make_server_session();
     auto* o = new QGPhysObject(server.get(), 0, {8, 12}, false, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f);
-    o->position = {30.5f, 40.25f};
-    o->velocity = {-3.0f, 9.0f};
+    o->position = {30.5f, 40.25f}, o->velocity = {-3.0f, 9.0f};
     auto* plain = new QGObject(server.get(), 0, false);
     server->update(0.0f);
     ByteBuffer wire;
     server->event_handler->write_queue(wire);
-
     auto client = make_headless_client_session();
     receive_record(*client->event_handler, wire);
     client->update(0.0f);
     auto* copy = dynamic_cast<QGPhysObject*>(client->find_object(o->entity_id));
     ASSERT_NE(copy, nullptr);
-    // Every field the record carries (its bytes are pinned above) came across.
     QGEvent original, copied;
     o->write_creation_event(original);
     copy->write_creation_event(copied);
@@ -189,12 +150,10 @@ TEST(Dispatcher, ListenerRunsAfterTheActionAndForTypesWithoutOne) {
     ListenerLog effects;
     effects.listen(*client->event_handler, EQGEventType::SpawnEffect);
     effects.listen(*client->event_handler, EQGEventType::None);
-
     client->event_handler->dispatch(make_event(EQGEventType::CreatePhysObject, phys_record(60)));
     EXPECT_EQ(seen.calls, 1);
     EXPECT_EQ(seen.id, 60u);
     EXPECT_TRUE(seen.held);
-
     QGEvent effect(EQGEventType::SpawnEffect);
     effect.data[0] = 0xAB;
     client->event_handler->dispatch(effect);
@@ -217,7 +176,6 @@ TEST(Dispatcher, PauseAndResumeOnTheServerAreRepostedEachTime) {
     server->event_handler->dispatch(QGEvent(EQGEventType::Resume));
     EXPECT_FALSE(server->paused);
     EXPECT_EQ(server->event_handler->queue.back().type, EQGEventType::Resume);
-
     auto client = make_headless_client_session();
     client->event_handler->dispatch(QGEvent(EQGEventType::Pause));
     EXPECT_TRUE(client->paused);
@@ -227,19 +185,16 @@ TEST(Dispatcher, PauseAndResumeOnTheServerAreRepostedEachTime) {
 TEST(Dispatcher, ClientAppliesSetupGameAndRefusesAnOversizedTable) {
     auto client = make_headless_client_session();
     GameParameters p;
-    p.player_count = 3;
-    p.teams = 1;
+    p.player_count = 3, p.teams = 1;
     client->event_handler->dispatch(make_event(EQGEventType::SetupGame, record_bytes(p)));
     EXPECT_EQ(client->players.size(), 3u);
     EXPECT_TRUE(client->rules.teams);
-
     LogCapture log;
     p.player_count = 0xFFFFFFF0u;
     client->event_handler->dispatch(make_event(EQGEventType::SetupGame, record_bytes(p)));
     EXPECT_EQ(client->players.size(), 3u);
     EXPECT_EQ(client->rules.player_count, 3u);
     EXPECT_TRUE(log.contains("Ignored a game set-up for 4294967280 players."));
-
     // The server ignores a received set-up.
     auto server = make_server_session();
     server->event_handler->dispatch(make_event(EQGEventType::SetupGame, record_bytes(p)));
@@ -254,7 +209,6 @@ TEST(DelayedEvents, ClientHoldsThemByTheDelayServerDispatchesAtOnce) {
     ListenerLog hits;
     hits.listen(*client->event_handler, EQGEventType::PlayerHit);
     client->update(0.0f);
-
     receive_record(*client->event_handler,
                    record_of({make_event(EQGEventType::RemoveObject, u32_payload(70), true),
                               make_event(EQGEventType::PlayerHit, u32_payload(2), true)}));
@@ -269,11 +223,9 @@ TEST(DelayedEvents, ClientHoldsThemByTheDelayServerDispatchesAtOnce) {
     EXPECT_EQ(client->find_object(70), nullptr);
     EXPECT_EQ(hits.types, (std::vector<uint32_t>{26}));
     EXPECT_TRUE(client->event_handler->delayed_events.empty());
-
     // An undelayed event in the same record goes at once.
     receive_record(*client->event_handler, record_of({make_event(EQGEventType::Pause, {}, false)}));
     EXPECT_TRUE(client->paused);
-
     auto server = make_server_session(&clock);
     ListenerLog inputs;
     inputs.listen(*server->event_handler, EQGEventType::Input);
@@ -291,35 +243,28 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     const unsigned int victim_id = victim->entity_id;
     ListenerLog seen;
     for (uint32_t t = 0; t < kEventTypeCount; ++t) seen.listen(*server->event_handler, EQGEventType(t));
-
-    auto join_for = [](uint32_t player) {
+    using T = EQGEventType;
+    // A player's input, aim and join request, each naming the player.
+    auto requests_of = [](uint32_t player) {
         JoinRequest join;
         join.set_name("mallory");
         join.player_id = player;
-        return record_bytes(join);
+        ByteBuffer input = u32_payload(player);
+        input.write_u32_le(1);
+        input.write_u32_le(1);
+        return std::vector<QGEvent>{make_event(T::Input, input), make_event(T::Aim, input),
+                                    make_event(T::JoinGame, record_bytes(join))};
     };
-    auto input_for = [](uint32_t player) {
-        ByteBuffer b = u32_payload(player);
-        b.write_u32_le(1);
-        b.write_u32_le(1);
-        return b;
-    };
-    const ByteBuffer join_for_0 = join_for(0), join_for_1 = join_for(1);
-    const ByteBuffer input_for_0 = input_for(0), input_for_1 = input_for(1);
-
     LogCapture log;
     server->paused = false;
     server->current_sender = 1u;
-    using T = EQGEventType;
     std::vector<QGEvent> record = {make_event(T::RemoveObject, u32_payload(victim_id)),
                                    make_event(T::CreatePhysObject, phys_record(99)),
                                    make_event(T::CreateObject, u32_payload(98))};
     for (T t : {T::Explode, T::StartGame, T::Pause, T::SetupGame}) record.push_back(make_event(t, {}));
-    record.insert(record.end(), {make_event(T::Input, input_for_0), make_event(T::Aim, input_for_0),
-                                 make_event(T::JoinGame, join_for_0)});
+    for (const QGEvent& e : requests_of(0)) record.push_back(e);
     for (T t : {T::GenerateLevel, T::SetSpawnPositions, T::SpawnEffect, T::None}) record.push_back(make_event(t, {}));
-    record.insert(record.end(), {make_event(T::Input, input_for_1), make_event(T::Aim, input_for_1),
-                                 make_event(T::JoinGame, join_for_1)});
+    for (const QGEvent& e : requests_of(1)) record.push_back(e);
     receive_record(*server->event_handler, record_of(record));
     server->update(0.0f);
     // Only the sender's own input, aim and join got through.
@@ -331,23 +276,18 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     EXPECT_FALSE(server->paused);
     EXPECT_TRUE(server->event_handler->queue.empty());
     EXPECT_TRUE(log.contains("Ignored event type 4 from connection 1."));
-
     // The host's client (connection 0) chooses the level and the spawn points.
     seen.types.clear();
     server->current_sender = 0u;
-    receive_record(*server->event_handler, record_of({make_event(EQGEventType::GenerateLevel, {}),
-                                                      make_event(EQGEventType::SetSpawnPositions, {}),
-                                                      make_event(EQGEventType::Pause, {})}));
+    receive_record(*server->event_handler, record_of({make_event(T::GenerateLevel, {}),
+                                                      make_event(T::SetSpawnPositions, {}), make_event(T::Pause, {})}));
     EXPECT_EQ(seen.types, (std::vector<uint32_t>{5, 9}));
-
     // Without a known sender nothing is accepted.
     seen.types.clear();
     server->current_sender.reset();
-    receive_record(*server->event_handler, record_of({make_event(EQGEventType::Input, input_for_0)}));
+    receive_record(*server->event_handler, record_of({requests_of(0)[0]}));
     EXPECT_TRUE(seen.types.empty());
 }
-
-namespace {
 
 // A paused client that logs every event type it delivers.
 class ReceivedRecords : public ::testing::Test {
@@ -368,41 +308,29 @@ protected:
         b.write_u32_be(0);
         return b;
     }
-
     std::unique_ptr<QGGame> client = make_headless_client_session();
     ListenerLog seen;
     LogCapture log;
 };
 
-}  // namespace
-
 TEST_F(ReceivedRecords, CountsAndSizesAreBoundedByTheRecord) {
-
     // A count far beyond what the record holds allocates nothing and delivers nothing.
     receive_record(*client->event_handler, lone_resume(0x10000000u));
     EXPECT_TRUE(seen.types.empty());
     EXPECT_TRUE(log.contains("268435456 events claimed in 9 bytes."));
-
-    // A payload size beyond the record drops the whole record, the good events in front too.
-    ByteBuffer cut = record_of({QGEvent(EQGEventType::Resume), make_event(EQGEventType::PlayerHit, u32_payload(1))});
-    std::vector<uint8_t> bytes = cut.bytes();
-    bytes[4 + 8 + 5 + 4] = 0x7F;  // the second event's size, high byte
-    receive(bytes);
-    EXPECT_TRUE(seen.types.empty());
-    EXPECT_TRUE(client->paused);
-
-    // Bytes left over after the last event: the record is not what it claims.
-    ByteBuffer trailing = record_of({QGEvent(EQGEventType::Resume)});
-    trailing.write_u8(0);
-    receive_record(*client->event_handler, trailing);
-    EXPECT_TRUE(seen.types.empty());
-    EXPECT_TRUE(client->paused);
-
-    // A cut record (types there, payloads missing).
-    std::vector<uint8_t> short_bytes = lone_resume(1).bytes();
-    short_bytes.pop_back();
-    receive(short_bytes);
-    EXPECT_TRUE(client->paused);
+    // A payload size beyond the record drops the whole record, the good events in front too; so do
+    // bytes left over after the last event, and a cut record (types there, payloads missing).
+    std::vector<uint8_t> oversized =
+        record_of({QGEvent(EQGEventType::Resume), make_event(EQGEventType::PlayerHit, u32_payload(1))}).bytes();
+    oversized[4 + 8 + 5 + 4] = 0x7F;  // the second event's size, high byte
+    std::vector<uint8_t> trailing = record_of({QGEvent(EQGEventType::Resume)}).bytes(), cut = lone_resume(1).bytes();
+    trailing.push_back(0);
+    cut.pop_back();
+    for (const auto& b : {oversized, trailing, cut}) {
+        receive(b);
+        EXPECT_TRUE(seen.types.empty());
+        EXPECT_TRUE(client->paused);
+    }
 }
 
 TEST_F(ReceivedRecords, AnEventWithTheWrongPayloadSizeIsDroppedAlone) {
@@ -425,7 +353,6 @@ TEST_F(ReceivedRecords, AnEventWithTheWrongPayloadSizeIsDroppedAlone) {
     EXPECT_FALSE(client->paused);
     EXPECT_TRUE(log.contains("Dropped event type 21 with a payload of 4 bytes."));
     EXPECT_TRUE(log.contains("Dropped event type 4 with a payload of 2 bytes."));
-
     // Locally built events of a wrong size do not reach the actions either.
     QGEvent odd(EQGEventType::Pause);
     odd.data.resize(3);
@@ -445,7 +372,6 @@ TEST(SessionRecords, JoinRequestNameKeepsItsTerminator) {
     write_record(b, r);
     EXPECT_EQ(b.bytes()[15], 0);
     EXPECT_EQ(b.bytes()[16], 0x04);
-
     // A peer's name without a terminator is read within its 16 bytes.
     std::vector<uint8_t> raw(20, 'x');
     ByteBuffer in(raw.data(), raw.size());
@@ -459,9 +385,7 @@ TEST(SessionRecords, JoinRequestNameKeepsItsTerminator) {
 TEST(SessionRecords, SpawnPositionsAndGameParametersRoundTrip) {
     SpawnPositions s;
     EXPECT_EQ(s.positions[15].x, 0.0f);
-    s.count = 2;
-    s.positions[0] = {1.5f, 2.5f};
-    s.positions[1] = {-3.0f, 4.0f};
+    s.count = 2, s.positions[0] = {1.5f, 2.5f}, s.positions[1] = {-3.0f, 4.0f};
     ByteBuffer b;
     write_record(b, s);
     // The struct is laid out as its payload is, so a screen may post it as it stands.
@@ -470,7 +394,6 @@ TEST(SessionRecords, SpawnPositionsAndGameParametersRoundTrip) {
     ASSERT_TRUE(read_record(b, back));
     EXPECT_EQ(back.count, 2u);
     EXPECT_EQ(back.positions[1].x, -3.0f);
-
     // The host's client may claim any count; more than the 16 points is refused, not read past.
     SpawnPositions all;
     all.count = kMaxSpawnPositions;
@@ -478,10 +401,8 @@ TEST(SessionRecords, SpawnPositionsAndGameParametersRoundTrip) {
     ASSERT_TRUE(read_record(full, back));
     EXPECT_EQ(back.count, kMaxSpawnPositions);
     for (auto [claimed, x] : {std::pair{kMaxSpawnPositions + 1, 9.0f}, {0xFFFFFFFFu, 9.0f}, {1u, NAN}}) {
-        SpawnPositions hostile;
-        hostile.count = claimed;
-        hostile.positions[0] = {x, 9.0f};  // a point that is not a number is refused too
-        SpawnPositions kept;
+        SpawnPositions hostile, kept;
+        hostile.count = claimed, hostile.positions[0] = {x, 9.0f};  // a point that is not a number is refused too
         kept.count = 3;
         ByteBuffer h = record_bytes(hostile);
         write_record(h, s);
@@ -491,11 +412,8 @@ TEST(SessionRecords, SpawnPositionsAndGameParametersRoundTrip) {
         // The refused record is passed over whole: the one behind it reads.
         EXPECT_TRUE(read_record(h, kept) && kept.count == 2u && h.at_end());
     }
-
     GameParameters p;
-    p.player_count = 16;
-    p.teams = 1;
-    ByteBuffer g;
-    write_record(g, p);
+    p.player_count = 16, p.teams = 1;
+    ByteBuffer g = record_bytes(p);
     EXPECT_EQ(std::memcmp(g.data(), &p, sizeof p), 0);
 }
