@@ -8,6 +8,7 @@
 
 using namespace session_test;
 using net_test::hex;
+using T = EQGEventType;
 
 namespace {
 // A listener that looks at the session when it runs.
@@ -31,22 +32,22 @@ ByteBuffer phys_record(uint32_t id) {
 TEST(QGEventTest, SetTypeSizesThePayloadAndCopiesAreDeep) {
     QGEvent e;
     EXPECT_EQ(e.size(), 0u);
-    e.set_type(EQGEventType::SetSpawnPositions);
+    e.set_type(T::SetSpawnPositions);
     EXPECT_EQ(e.size(), 132u);
     e.data[0] = 9;
-    e.set_type(EQGEventType::SetSpawnPositions);  // the same type keeps the payload
+    e.set_type(T::SetSpawnPositions);  // the same type keeps the payload
     EXPECT_EQ(e.data[0], 9);
-    e.set_type(EQGEventType::Explode);
+    e.set_type(T::Explode);
     EXPECT_EQ(e.data, std::vector<uint8_t>(12, 0));
     e.set_type(EQGEventType(kEventTypeCount));
     EXPECT_EQ(e.size(), 0u);
-    QGEvent a = make_event(EQGEventType::RemoveObject, u32_payload(5), true), b = a;
+    QGEvent a = make_event(T::RemoveObject, u32_payload(5), true), b = a;
     b.data[0] = 6;
     EXPECT_EQ(event_entity_id(a), 5u);
     EXPECT_EQ(event_entity_id(b), 6u);
     EXPECT_TRUE(b.delayed.get());
     // A longer payload is cut to the type's size.
-    QGEvent c(EQGEventType::PlayerHit);
+    QGEvent c(T::PlayerHit);
     ByteBuffer longer = u32_payload(3);
     longer.write_u32_le(4);
     c.set_payload(longer);
@@ -58,7 +59,7 @@ TEST(QGEventTest, EveryRecordMeasuresTheSizeTheWireFixes) {
     const uint32_t sizes[] = {0,  4,  56, 44, 4,  52, 12, 20, 16, 132, 0, 12, 12, 56, 20,
                               28, 20, 28, 24, 24, 8,  0,  0,  0,  4,   12, 4, 8,  4,  12};
     ASSERT_EQ(std::size(sizes), kEventTypeCount);
-    ASSERT_EQ(uint32_t(EQGEventType::CreatePortal), kEventTypeCount - 1);
+    ASSERT_EQ(uint32_t(T::CreatePortal), kEventTypeCount - 1);
     for (uint32_t t = 0; t < kEventTypeCount; ++t)
         EXPECT_EQ(event_payload_size(EQGEventType(t)), sizes[t]) << "type " << t;
     EXPECT_EQ(event_payload_size(kEventTypeCount), 0u);
@@ -69,11 +70,11 @@ TEST(EventHandlerWire, GoldenBytesOfThreeEventsAndNoneForAnEmptyQueue) {
     ByteBuffer out;
     handler.write_queue(out);
     EXPECT_TRUE(out.empty());
-    handler.post(EQGEventType::RemoveObject, u32_payload(7), true);
-    handler.post(EQGEventType::Pause, nullptr, false);
+    handler.post(T::RemoveObject, u32_payload(7), true);
+    handler.post(T::Pause, nullptr, false);
     GameParameters p;
     p.player_count = 2, p.lives = 3, p.respawn_time = 1.0f, p.friendly_fire = 1;
-    handler.post(EQGEventType::SetupGame, &p, false);
+    handler.post(T::SetupGame, &p, false);
     handler.write_queue(out);
     EXPECT_EQ(hex(out.bytes()),
               "00 00 00 03 04 00 00 00 15 00 00 00 08 00 00 00 "
@@ -90,7 +91,7 @@ TEST(EventHandlerWire, GoldenBytesOfThePhysicsCreationRecord) {
     o.position = {1.5f, -2.0f}, o.velocity = {3.0f, 4.0f};
     QGEvent e;
     o.write_creation_event(e);
-    EXPECT_EQ(e.type, EQGEventType::CreatePhysObject);
+    EXPECT_EQ(e.type, T::CreatePhysObject);
     EXPECT_FALSE(e.delayed.get());
     EXPECT_EQ(hex(e.data),
               "05 00 00 00 00 00 C0 3F 00 00 00 C0 08 00 00 00 0C 00 00 00 01 00 00 00 "
@@ -127,13 +128,13 @@ TEST(EventHandlerWire, ClientBuildsObjectsFromTheServersRecords) {
 TEST(Dispatcher, ClientIgnoresCreationRecordsForHeldOrInvalidIds) {
     auto client = make_headless_client_session();
     LogCapture log;
-    QGEvent first = make_event(EQGEventType::CreatePhysObject, phys_record(50));
+    QGEvent first = make_event(T::CreatePhysObject, phys_record(50));
     client->event_handler->dispatch(first);
     // Pending counts as held: a second record in the same packet builds nothing.
     client->event_handler->dispatch(first);
     client->update(0.0f);
-    client->event_handler->dispatch(make_event(EQGEventType::CreateObject, u32_payload(50)));
-    client->event_handler->dispatch(make_event(EQGEventType::CreateObject, u32_payload(0)));
+    client->event_handler->dispatch(make_event(T::CreateObject, u32_payload(50)));
+    client->event_handler->dispatch(make_event(T::CreateObject, u32_payload(0)));
     client->update(0.0f);
     EXPECT_EQ(client->objects.size(), 2u);  // the handler and object 50
     EXPECT_NE(dynamic_cast<QGPhysObject*>(client->find_object(50)), nullptr);
@@ -145,19 +146,19 @@ TEST(Dispatcher, ClientIgnoresCreationRecordsForHeldOrInvalidIds) {
 TEST(Dispatcher, ListenerRunsAfterTheActionAndForTypesWithoutOne) {
     auto client = make_headless_client_session();
     SeenAtListener seen{client.get()};
-    client->event_handler->listeners[uint32_t(EQGEventType::CreatePhysObject)] =
+    client->event_handler->listeners[uint32_t(T::CreatePhysObject)] =
         Callback<void, const void*>(&seen, &SeenAtListener::on_event);
     ListenerLog effects;
-    effects.listen(*client->event_handler, EQGEventType::SpawnEffect);
-    effects.listen(*client->event_handler, EQGEventType::None);
-    client->event_handler->dispatch(make_event(EQGEventType::CreatePhysObject, phys_record(60)));
+    effects.listen(*client->event_handler, T::SpawnEffect);
+    effects.listen(*client->event_handler, T::None);
+    client->event_handler->dispatch(make_event(T::CreatePhysObject, phys_record(60)));
     EXPECT_EQ(seen.calls, 1);
     EXPECT_EQ(seen.id, 60u);
     EXPECT_TRUE(seen.held);
-    QGEvent effect(EQGEventType::SpawnEffect);
+    QGEvent effect(T::SpawnEffect);
     effect.data[0] = 0xAB;
     client->event_handler->dispatch(effect);
-    client->event_handler->dispatch(QGEvent(EQGEventType::None));
+    client->event_handler->dispatch(QGEvent(T::None));
     client->event_handler->dispatch(QGEvent(EQGEventType(31)));  // no slot at all
     EXPECT_EQ(effects.types, (std::vector<uint32_t>{19, 0}));
     EXPECT_EQ(effects.payloads[0][0], 0xAB);
@@ -168,16 +169,16 @@ TEST(Dispatcher, PauseAndResumeOnTheServerAreRepostedEachTime) {
     server->update(0.0f);
     server->event_handler->queue.clear();
     server->paused = false;
-    server->event_handler->dispatch(QGEvent(EQGEventType::Pause));
-    server->event_handler->dispatch(QGEvent(EQGEventType::Pause));
+    server->event_handler->dispatch(QGEvent(T::Pause));
+    server->event_handler->dispatch(QGEvent(T::Pause));
     EXPECT_TRUE(server->paused);
     ASSERT_EQ(server->event_handler->queue.size(), 2u);
-    EXPECT_EQ(server->event_handler->queue[1].type, EQGEventType::Pause);
-    server->event_handler->dispatch(QGEvent(EQGEventType::Resume));
+    EXPECT_EQ(server->event_handler->queue[1].type, T::Pause);
+    server->event_handler->dispatch(QGEvent(T::Resume));
     EXPECT_FALSE(server->paused);
-    EXPECT_EQ(server->event_handler->queue.back().type, EQGEventType::Resume);
+    EXPECT_EQ(server->event_handler->queue.back().type, T::Resume);
     auto client = make_headless_client_session();
-    client->event_handler->dispatch(QGEvent(EQGEventType::Pause));
+    client->event_handler->dispatch(QGEvent(T::Pause));
     EXPECT_TRUE(client->paused);
     EXPECT_TRUE(client->event_handler->queue.empty());
 }
@@ -186,18 +187,18 @@ TEST(Dispatcher, ClientAppliesSetupGameAndRefusesAnOversizedTable) {
     auto client = make_headless_client_session();
     GameParameters p;
     p.player_count = 3, p.teams = 1;
-    client->event_handler->dispatch(make_event(EQGEventType::SetupGame, record_bytes(p)));
+    client->event_handler->dispatch(make_event(T::SetupGame, record_bytes(p)));
     EXPECT_EQ(client->players.size(), 3u);
     EXPECT_TRUE(client->rules.teams);
     LogCapture log;
     p.player_count = 0xFFFFFFF0u;
-    client->event_handler->dispatch(make_event(EQGEventType::SetupGame, record_bytes(p)));
+    client->event_handler->dispatch(make_event(T::SetupGame, record_bytes(p)));
     EXPECT_EQ(client->players.size(), 3u);
     EXPECT_EQ(client->rules.player_count, 3u);
     EXPECT_TRUE(log.contains("Ignored a game set-up for 4294967280 players."));
     // The server ignores a received set-up.
     auto server = make_server_session();
-    server->event_handler->dispatch(make_event(EQGEventType::SetupGame, record_bytes(p)));
+    server->event_handler->dispatch(make_event(T::SetupGame, record_bytes(p)));
     EXPECT_EQ(server->rules.player_count, 0u);
 }
 
@@ -207,11 +208,10 @@ TEST(DelayedEvents, ClientHoldsThemByTheDelayServerDispatchesAtOnce) {
     client->event_handler->delay_ms = 66;
     auto* target = new QGObject(client.get(), 70, false);
     ListenerLog hits;
-    hits.listen(*client->event_handler, EQGEventType::PlayerHit);
+    hits.listen(*client->event_handler, T::PlayerHit);
     client->update(0.0f);
-    receive_record(*client->event_handler,
-                   record_of({make_event(EQGEventType::RemoveObject, u32_payload(70), true),
-                              make_event(EQGEventType::PlayerHit, u32_payload(2), true)}));
+    receive_record(*client->event_handler, record_of({make_event(T::RemoveObject, u32_payload(70), true),
+                                                      make_event(T::PlayerHit, u32_payload(2), true)}));
     ASSERT_EQ(client->event_handler->delayed_events.size(), 2u);
     EXPECT_EQ(client->event_handler->delayed_events.front().due_ms, 5066);
     clock.advance(65);
@@ -224,13 +224,13 @@ TEST(DelayedEvents, ClientHoldsThemByTheDelayServerDispatchesAtOnce) {
     EXPECT_EQ(hits.types, (std::vector<uint32_t>{26}));
     EXPECT_TRUE(client->event_handler->delayed_events.empty());
     // An undelayed event in the same record goes at once.
-    receive_record(*client->event_handler, record_of({make_event(EQGEventType::Pause, {}, false)}));
+    receive_record(*client->event_handler, record_of({make_event(T::Pause, {}, false)}));
     EXPECT_TRUE(client->paused);
     auto server = make_server_session(&clock);
     ListenerLog inputs;
-    inputs.listen(*server->event_handler, EQGEventType::Input);
+    inputs.listen(*server->event_handler, T::Input);
     server->current_sender = 3u;
-    receive_record(*server->event_handler, record_of({make_event(EQGEventType::Input, u32_payload(3), true)}));
+    receive_record(*server->event_handler, record_of({make_event(T::Input, u32_payload(3), true)}));
     EXPECT_EQ(inputs.types.size(), 1u);
     EXPECT_TRUE(server->event_handler->delayed_events.empty());
 }
@@ -243,7 +243,6 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     const unsigned int victim_id = victim->entity_id;
     ListenerLog seen;
     for (uint32_t t = 0; t < kEventTypeCount; ++t) seen.listen(*server->event_handler, EQGEventType(t));
-    using T = EQGEventType;
     // A player's input, aim and join request, each naming the player.
     auto requests_of = [](uint32_t player) {
         JoinRequest join;
@@ -320,10 +319,9 @@ TEST_F(ReceivedRecords, CountsAndSizesAreBoundedByTheRecord) {
     EXPECT_TRUE(log.contains("268435456 events claimed in 9 bytes."));
     // A payload size beyond the record drops the whole record, the good events in front too; so do
     // bytes left over after the last event, and a cut record (types there, payloads missing).
-    std::vector<uint8_t> oversized =
-        record_of({QGEvent(EQGEventType::Resume), make_event(EQGEventType::PlayerHit, u32_payload(1))}).bytes();
+    std::vector<uint8_t> oversized = record_of({QGEvent(T::Resume), make_event(T::PlayerHit, u32_payload(1))}).bytes();
     oversized[4 + 8 + 5 + 4] = 0x7F;  // the second event's size, high byte
-    std::vector<uint8_t> trailing = record_of({QGEvent(EQGEventType::Resume)}).bytes(), cut = lone_resume(1).bytes();
+    std::vector<uint8_t> trailing = record_of({QGEvent(T::Resume)}).bytes(), cut = lone_resume(1).bytes();
     trailing.push_back(0);
     cut.pop_back();
     for (const auto& b : {oversized, trailing, cut}) {
@@ -354,7 +352,7 @@ TEST_F(ReceivedRecords, AnEventWithTheWrongPayloadSizeIsDroppedAlone) {
     EXPECT_TRUE(log.contains("Dropped event type 21 with a payload of 4 bytes."));
     EXPECT_TRUE(log.contains("Dropped event type 4 with a payload of 2 bytes."));
     // Locally built events of a wrong size do not reach the actions either.
-    QGEvent odd(EQGEventType::Pause);
+    QGEvent odd(T::Pause);
     odd.data.resize(3);
     client->event_handler->dispatch(odd);
     EXPECT_FALSE(client->paused);
@@ -368,8 +366,7 @@ TEST(SessionRecords, JoinRequestNameKeepsItsTerminator) {
     r.set_name("fifteen-chars!!");
     EXPECT_EQ(r.get_name(), "fifteen-chars!!");
     r.player_id = 0x01020304;
-    ByteBuffer b;
-    write_record(b, r);
+    ByteBuffer b = record_bytes(r);
     EXPECT_EQ(b.bytes()[15], 0);
     EXPECT_EQ(b.bytes()[16], 0x04);
     // A peer's name without a terminator is read within its 16 bytes.
@@ -386,8 +383,7 @@ TEST(SessionRecords, SpawnPositionsAndGameParametersRoundTrip) {
     SpawnPositions s;
     EXPECT_EQ(s.positions[15].x, 0.0f);
     s.count = 2, s.positions[0] = {1.5f, 2.5f}, s.positions[1] = {-3.0f, 4.0f};
-    ByteBuffer b;
-    write_record(b, s);
+    ByteBuffer b = record_bytes(s);
     // The struct is laid out as its payload is, so a screen may post it as it stands.
     EXPECT_EQ(std::memcmp(b.data(), &s, sizeof s), 0);
     SpawnPositions back;
