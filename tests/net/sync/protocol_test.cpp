@@ -112,8 +112,7 @@ TEST(Protocol, RecordsApplyInPacketOrderWhateverTheirIds) {
     Pair one, two, three;
     NetworkableMap map{{1, &one}, {2, &two}, {3, &three}, {4, nullptr}};
     ByteBuffer packet = sync_packet(50, {});
-    const std::vector<std::pair<unsigned, int32_t>> records{{3, 30}, {1, 10}, {4, 40}, {3, 31}, {9, 90}, {2, 20}, {1, 11}};
-    for (auto [id, a] : records) {
+    for (auto [id, a] : {std::pair<unsigned, int32_t>{3, 30}, {1, 10}, {4, 40}, {3, 31}, {9, 90}, {2, 20}, {1, 11}}) {
         Pair p(a);
         ByteBuffer single = sync_packet(50, {{id, &p}});
         packet.append(single.data() + sync_header_size, single.size() - sync_header_size);
