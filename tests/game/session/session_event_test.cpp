@@ -214,14 +214,12 @@ TEST(DelayedEvents, ClientHoldsThemByTheDelayServerDispatchesAtOnce) {
                                                       make_event(T::PlayerHit, u32_payload(2), true)}));
     ASSERT_EQ(client->event_handler->delayed_events.size(), 2u);
     EXPECT_EQ(client->event_handler->delayed_events.front().due_ms, 5066);
-    clock.advance(65);
-    client->update(0.0f);
-    EXPECT_EQ(client->find_object(70), target);
-    EXPECT_TRUE(hits.types.empty());
-    clock.advance(1);
-    client->update(0.0f);
-    EXPECT_EQ(client->find_object(70), nullptr);
-    EXPECT_EQ(hits.types, (std::vector<uint32_t>{26}));
+    for (auto [step, due] : {std::pair{65, false}, {1, true}}) {
+        clock.advance(step);
+        client->update(0.0f);
+        EXPECT_EQ(client->find_object(70), due ? nullptr : target);
+        EXPECT_EQ(hits.types, due ? std::vector<uint32_t>{26} : std::vector<uint32_t>{});
+    }
     EXPECT_TRUE(client->event_handler->delayed_events.empty());
     // An undelayed event in the same record goes at once.
     receive_record(*client->event_handler, record_of({make_event(T::Pause, {}, false)}));
