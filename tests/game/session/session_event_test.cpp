@@ -4,11 +4,13 @@
 
 #include "game/session/session_records.h"
 #include "game/terrain/qg_level.h"
+#include "support/net_test_support.h"
 
 using namespace session_test;
+using net_test::hex;
+using T = EQGEventType;
 
 namespace {
-
 // A listener that looks at the session when it runs.
 struct SeenAtListener {
     QGGame* game = nullptr;
@@ -17,81 +19,49 @@ struct SeenAtListener {
     int calls = 0;
     void on_event(const void* payload) {
         std::memcpy(&id, payload, 4);
-        held = game->holds_id(id);
-        ++calls;
+        held = game->holds_id(id), ++calls;
     }
 };
-
-
 ByteBuffer phys_record(uint32_t id) {
     PhysObjectRecord r;
-    r.entity_id = id;
-    r.size = {6, 7};
-    r.mass = 1.0f;
+    r.entity_id = id, r.size = {6, 7}, r.mass = 1.0f;
     return record_bytes(r);
 }
-
-std::string hex(const std::vector<uint8_t>& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string s;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (i) s += ' ';
-        s += digits[bytes[i] >> 4];
-        s += digits[bytes[i] & 15];
-    }
-    return s;
-}
-
 }  // namespace
 
 TEST(QGEventTest, SetTypeSizesThePayloadAndCopiesAreDeep) {
     QGEvent e;
     EXPECT_EQ(e.size(), 0u);
-    e.set_type(EQGEventType::SetSpawnPositions);
+    e.set_type(T::SetSpawnPositions);
     EXPECT_EQ(e.size(), 132u);
     e.data[0] = 9;
-    e.set_type(EQGEventType::SetSpawnPositions);  // the same type keeps the payload
+    e.set_type(T::SetSpawnPositions);  // the same type keeps the payload
     EXPECT_EQ(e.data[0], 9);
-    e.set_type(EQGEventType::Explode);
+    e.set_type(T::Explode);
     EXPECT_EQ(e.data, std::vector<uint8_t>(12, 0));
     e.set_type(EQGEventType(kEventTypeCount));
     EXPECT_EQ(e.size(), 0u);
-
-    QGEvent a(EQGEventType::RemoveObject, true);
-    a.set_payload(u32_payload(5));
-    QGEvent b = a;
+    QGEvent a = make_event(T::RemoveObject, u32_payload(5), true), b = a;
     b.data[0] = 6;
     EXPECT_EQ(event_entity_id(a), 5u);
     EXPECT_EQ(event_entity_id(b), 6u);
     EXPECT_TRUE(b.delayed.get());
-
-    // A longer payload is cut to the type's size, a shorter one padded with zeros.
-    QGEvent c(EQGEventType::PlayerHit);
-    ByteBuffer longer;
-    longer.write_u32_le(3);
+    // A longer payload is cut to the type's size.
+    QGEvent c(T::PlayerHit);
+    ByteBuffer longer = u32_payload(3);
     longer.write_u32_le(4);
     c.set_payload(longer);
     EXPECT_EQ(c.data, (std::vector<uint8_t>{3, 0, 0, 0}));
 }
 
-// The payload size the wire fixes for each type, against the size its record's field list
-// measures.
 TEST(QGEventTest, EveryRecordMeasuresTheSizeTheWireFixes) {
-    using T = EQGEventType;
-    const std::pair<T, uint32_t> sizes[] = {
-        {T::None, 0},                   {T::CreateObject, 4},         {T::CreatePhysObject, 56},
-        {T::CreatePlayer, 44},          {T::RemoveObject, 4},         {T::GenerateLevel, 52},
-        {T::Explode, 12},               {T::JoinGame, 20},            {T::SetupGame, 16},
-        {T::SetSpawnPositions, 132},    {T::StartGame, 0},            {T::Input, 12},
-        {T::Aim, 12},                   {T::CreateItem, 56},          {T::CreateWeapon, 20},
-        {T::CreateProjectile, 28},      {T::CreateSpecialItem, 20},   {T::CreateTombstone, 28},
-        {T::CreateMatchController, 24}, {T::SpawnEffect, 24},         {T::PlaySound, 8},
-        {T::Pause, 0},                  {T::Resume, 0},               {T::MatchOver, 0},
-        {T::CreateWaterObject, 4},      {T::CreateSweetroll, 12},     {T::PlayerHit, 4},
-        {T::CreateMapSynchronizer, 8},  {T::CreateChat, 4},           {T::CreatePortal, 12},
-    };
+    // By type value, in the enum's order: None (0), CreateObject, CreatePhysObject, ... CreatePortal (29).
+    const uint32_t sizes[] = {0,  4,  56, 44, 4,  52, 12, 20, 16, 132, 0, 12, 12, 56, 20,
+                              28, 20, 28, 24, 24, 8,  0,  0,  0,  4,   12, 4, 8,  4,  12};
     ASSERT_EQ(std::size(sizes), kEventTypeCount);
-    for (auto [type, bytes] : sizes) EXPECT_EQ(event_payload_size(type), bytes) << "type " << uint32_t(type);
+    ASSERT_EQ(uint32_t(T::CreatePortal), kEventTypeCount - 1);
+    for (uint32_t t = 0; t < kEventTypeCount; ++t)
+        EXPECT_EQ(event_payload_size(EQGEventType(t)), sizes[t]) << "type " << t;
     EXPECT_EQ(event_payload_size(kEventTypeCount), 0u);
 }
 
@@ -100,14 +70,11 @@ TEST(EventHandlerWire, GoldenBytesOfThreeEventsAndNoneForAnEmptyQueue) {
     ByteBuffer out;
     handler.write_queue(out);
     EXPECT_TRUE(out.empty());
-    handler.post(EQGEventType::RemoveObject, u32_payload(7), true);
-    handler.post(EQGEventType::Pause, nullptr, false);
+    handler.post(T::RemoveObject, u32_payload(7), true);
+    handler.post(T::Pause, nullptr, false);
     GameParameters p;
-    p.player_count = 2;
-    p.lives = 3;
-    p.respawn_time = 1.0f;
-    p.friendly_fire = 1;
-    handler.post(EQGEventType::SetupGame, &p, false);
+    p.player_count = 2, p.lives = 3, p.respawn_time = 1.0f, p.friendly_fire = 1;
+    handler.post(T::SetupGame, &p, false);
     handler.write_queue(out);
     EXPECT_EQ(hex(out.bytes()),
               "00 00 00 03 04 00 00 00 15 00 00 00 08 00 00 00 "
@@ -121,38 +88,33 @@ TEST(EventHandlerWire, GoldenBytesOfThreeEventsAndNoneForAnEmptyQueue) {
 TEST(EventHandlerWire, GoldenBytesOfThePhysicsCreationRecord) {
     auto game = make_server_session();
     QGPhysObject o(game.get(), 5, {8, 12}, true, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f, true);
-    o.position = {1.5f, -2.0f};
-    o.velocity = {3.0f, 4.0f};
+    o.position = {1.5f, -2.0f}, o.velocity = {3.0f, 4.0f};
     QGEvent e;
     o.write_creation_event(e);
-    EXPECT_EQ(e.type, EQGEventType::CreatePhysObject);
+    EXPECT_EQ(e.type, T::CreatePhysObject);
     EXPECT_FALSE(e.delayed.get());
     EXPECT_EQ(hex(e.data),
               "05 00 00 00 00 00 C0 3F 00 00 00 C0 08 00 00 00 0C 00 00 00 01 00 00 00 "
               "00 00 40 40 00 00 80 40 00 00 00 40 00 00 80 3E 00 00 00 3E 00 00 00 3F "
               "00 00 80 3F 02 00 F1 FF");
     // A given mass of 0 or NaN becomes 1.
-    for (float mass : {0.0f, std::nanf("")}) {
+    for (float mass : {0.0f, std::nanf("")})
         EXPECT_EQ(QGPhysObject(game.get(), 6, {1, 1}, false, mass, 0, 0, 0, 1, 1, 0, true).mass, 1.0f) << mass;
-    }
 }
 
 TEST(EventHandlerWire, ClientBuildsObjectsFromTheServersRecords) {
     auto server = make_server_session();
     auto* o = new QGPhysObject(server.get(), 0, {8, 12}, false, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f);
-    o->position = {30.5f, 40.25f};
-    o->velocity = {-3.0f, 9.0f};
+    o->position = {30.5f, 40.25f}, o->velocity = {-3.0f, 9.0f};
     auto* plain = new QGObject(server.get(), 0, false);
     server->update(0.0f);
     ByteBuffer wire;
     server->event_handler->write_queue(wire);
-
     auto client = make_headless_client_session();
     receive_record(*client->event_handler, wire);
     client->update(0.0f);
     auto* copy = dynamic_cast<QGPhysObject*>(client->find_object(o->entity_id));
     ASSERT_NE(copy, nullptr);
-    // Every field the record carries (its bytes are pinned above) came across.
     QGEvent original, copied;
     o->write_creation_event(original);
     copy->write_creation_event(copied);
@@ -166,13 +128,13 @@ TEST(EventHandlerWire, ClientBuildsObjectsFromTheServersRecords) {
 TEST(Dispatcher, ClientIgnoresCreationRecordsForHeldOrInvalidIds) {
     auto client = make_headless_client_session();
     LogCapture log;
-    QGEvent first = make_event(EQGEventType::CreatePhysObject, phys_record(50));
+    QGEvent first = make_event(T::CreatePhysObject, phys_record(50));
     client->event_handler->dispatch(first);
     // Pending counts as held: a second record in the same packet builds nothing.
     client->event_handler->dispatch(first);
     client->update(0.0f);
-    client->event_handler->dispatch(make_event(EQGEventType::CreateObject, u32_payload(50)));
-    client->event_handler->dispatch(make_event(EQGEventType::CreateObject, u32_payload(0)));
+    client->event_handler->dispatch(make_event(T::CreateObject, u32_payload(50)));
+    client->event_handler->dispatch(make_event(T::CreateObject, u32_payload(0)));
     client->update(0.0f);
     EXPECT_EQ(client->objects.size(), 2u);  // the handler and object 50
     EXPECT_NE(dynamic_cast<QGPhysObject*>(client->find_object(50)), nullptr);
@@ -184,21 +146,19 @@ TEST(Dispatcher, ClientIgnoresCreationRecordsForHeldOrInvalidIds) {
 TEST(Dispatcher, ListenerRunsAfterTheActionAndForTypesWithoutOne) {
     auto client = make_headless_client_session();
     SeenAtListener seen{client.get()};
-    client->event_handler->listeners[uint32_t(EQGEventType::CreatePhysObject)] =
+    client->event_handler->listeners[uint32_t(T::CreatePhysObject)] =
         Callback<void, const void*>(&seen, &SeenAtListener::on_event);
     ListenerLog effects;
-    effects.listen(*client->event_handler, EQGEventType::SpawnEffect);
-    effects.listen(*client->event_handler, EQGEventType::None);
-
-    client->event_handler->dispatch(make_event(EQGEventType::CreatePhysObject, phys_record(60)));
+    effects.listen(*client->event_handler, T::SpawnEffect);
+    effects.listen(*client->event_handler, T::None);
+    client->event_handler->dispatch(make_event(T::CreatePhysObject, phys_record(60)));
     EXPECT_EQ(seen.calls, 1);
     EXPECT_EQ(seen.id, 60u);
     EXPECT_TRUE(seen.held);
-
-    QGEvent effect(EQGEventType::SpawnEffect);
+    QGEvent effect(T::SpawnEffect);
     effect.data[0] = 0xAB;
     client->event_handler->dispatch(effect);
-    client->event_handler->dispatch(QGEvent(EQGEventType::None));
+    client->event_handler->dispatch(QGEvent(T::None));
     client->event_handler->dispatch(QGEvent(EQGEventType(31)));  // no slot at all
     EXPECT_EQ(effects.types, (std::vector<uint32_t>{19, 0}));
     EXPECT_EQ(effects.payloads[0][0], 0xAB);
@@ -209,17 +169,16 @@ TEST(Dispatcher, PauseAndResumeOnTheServerAreRepostedEachTime) {
     server->update(0.0f);
     server->event_handler->queue.clear();
     server->paused = false;
-    server->event_handler->dispatch(QGEvent(EQGEventType::Pause));
-    server->event_handler->dispatch(QGEvent(EQGEventType::Pause));
+    server->event_handler->dispatch(QGEvent(T::Pause));
+    server->event_handler->dispatch(QGEvent(T::Pause));
     EXPECT_TRUE(server->paused);
     ASSERT_EQ(server->event_handler->queue.size(), 2u);
-    EXPECT_EQ(server->event_handler->queue[1].type, EQGEventType::Pause);
-    server->event_handler->dispatch(QGEvent(EQGEventType::Resume));
+    EXPECT_EQ(server->event_handler->queue[1].type, T::Pause);
+    server->event_handler->dispatch(QGEvent(T::Resume));
     EXPECT_FALSE(server->paused);
-    EXPECT_EQ(server->event_handler->queue.back().type, EQGEventType::Resume);
-
+    EXPECT_EQ(server->event_handler->queue.back().type, T::Resume);
     auto client = make_headless_client_session();
-    client->event_handler->dispatch(QGEvent(EQGEventType::Pause));
+    client->event_handler->dispatch(QGEvent(T::Pause));
     EXPECT_TRUE(client->paused);
     EXPECT_TRUE(client->event_handler->queue.empty());
 }
@@ -227,22 +186,19 @@ TEST(Dispatcher, PauseAndResumeOnTheServerAreRepostedEachTime) {
 TEST(Dispatcher, ClientAppliesSetupGameAndRefusesAnOversizedTable) {
     auto client = make_headless_client_session();
     GameParameters p;
-    p.player_count = 3;
-    p.teams = 1;
-    client->event_handler->dispatch(make_event(EQGEventType::SetupGame, record_bytes(p)));
+    p.player_count = 3, p.teams = 1;
+    client->event_handler->dispatch(make_event(T::SetupGame, record_bytes(p)));
     EXPECT_EQ(client->players.size(), 3u);
     EXPECT_TRUE(client->rules.teams);
-
     LogCapture log;
     p.player_count = 0xFFFFFFF0u;
-    client->event_handler->dispatch(make_event(EQGEventType::SetupGame, record_bytes(p)));
+    client->event_handler->dispatch(make_event(T::SetupGame, record_bytes(p)));
     EXPECT_EQ(client->players.size(), 3u);
     EXPECT_EQ(client->rules.player_count, 3u);
     EXPECT_TRUE(log.contains("Ignored a game set-up for 4294967280 players."));
-
     // The server ignores a received set-up.
     auto server = make_server_session();
-    server->event_handler->dispatch(make_event(EQGEventType::SetupGame, record_bytes(p)));
+    server->event_handler->dispatch(make_event(T::SetupGame, record_bytes(p)));
     EXPECT_EQ(server->rules.player_count, 0u);
 }
 
@@ -252,33 +208,27 @@ TEST(DelayedEvents, ClientHoldsThemByTheDelayServerDispatchesAtOnce) {
     client->event_handler->delay_ms = 66;
     auto* target = new QGObject(client.get(), 70, false);
     ListenerLog hits;
-    hits.listen(*client->event_handler, EQGEventType::PlayerHit);
+    hits.listen(*client->event_handler, T::PlayerHit);
     client->update(0.0f);
-
-    receive_record(*client->event_handler,
-                   record_of({make_event(EQGEventType::RemoveObject, u32_payload(70), true),
-                              make_event(EQGEventType::PlayerHit, u32_payload(2), true)}));
+    receive_record(*client->event_handler, record_of({make_event(T::RemoveObject, u32_payload(70), true),
+                                                      make_event(T::PlayerHit, u32_payload(2), true)}));
     ASSERT_EQ(client->event_handler->delayed_events.size(), 2u);
     EXPECT_EQ(client->event_handler->delayed_events.front().due_ms, 5066);
-    clock.advance(65);
-    client->update(0.0f);
-    EXPECT_EQ(client->find_object(70), target);
-    EXPECT_TRUE(hits.types.empty());
-    clock.advance(1);
-    client->update(0.0f);
-    EXPECT_EQ(client->find_object(70), nullptr);
-    EXPECT_EQ(hits.types, (std::vector<uint32_t>{26}));
+    for (auto [step, due] : {std::pair{65, false}, {1, true}}) {
+        clock.advance(step);
+        client->update(0.0f);
+        EXPECT_EQ(client->find_object(70), due ? nullptr : target);
+        EXPECT_EQ(hits.types, due ? std::vector<uint32_t>{26} : std::vector<uint32_t>{});
+    }
     EXPECT_TRUE(client->event_handler->delayed_events.empty());
-
     // An undelayed event in the same record goes at once.
-    receive_record(*client->event_handler, record_of({make_event(EQGEventType::Pause, {}, false)}));
+    receive_record(*client->event_handler, record_of({make_event(T::Pause, {}, false)}));
     EXPECT_TRUE(client->paused);
-
     auto server = make_server_session(&clock);
     ListenerLog inputs;
-    inputs.listen(*server->event_handler, EQGEventType::Input);
+    inputs.listen(*server->event_handler, T::Input);
     server->current_sender = 3u;
-    receive_record(*server->event_handler, record_of({make_event(EQGEventType::Input, u32_payload(3), true)}));
+    receive_record(*server->event_handler, record_of({make_event(T::Input, u32_payload(3), true)}));
     EXPECT_EQ(inputs.types.size(), 1u);
     EXPECT_TRUE(server->event_handler->delayed_events.empty());
 }
@@ -291,35 +241,27 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     const unsigned int victim_id = victim->entity_id;
     ListenerLog seen;
     for (uint32_t t = 0; t < kEventTypeCount; ++t) seen.listen(*server->event_handler, EQGEventType(t));
-
-    auto join_for = [](uint32_t player) {
+    // A player's input, aim and join request, each naming the player.
+    auto requests_of = [](uint32_t player) {
         JoinRequest join;
         join.set_name("mallory");
         join.player_id = player;
-        return record_bytes(join);
+        ByteBuffer input = u32_payload(player);
+        input.write_u32_le(1);
+        input.write_u32_le(1);
+        return std::vector<QGEvent>{make_event(T::Input, input), make_event(T::Aim, input),
+                                    make_event(T::JoinGame, record_bytes(join))};
     };
-    auto input_for = [](uint32_t player) {
-        ByteBuffer b = u32_payload(player);
-        b.write_u32_le(1);
-        b.write_u32_le(1);
-        return b;
-    };
-    const ByteBuffer join_for_0 = join_for(0), join_for_1 = join_for(1);
-    const ByteBuffer input_for_0 = input_for(0), input_for_1 = input_for(1);
-
     LogCapture log;
     server->paused = false;
     server->current_sender = 1u;
-    using T = EQGEventType;
     std::vector<QGEvent> record = {make_event(T::RemoveObject, u32_payload(victim_id)),
                                    make_event(T::CreatePhysObject, phys_record(99)),
                                    make_event(T::CreateObject, u32_payload(98))};
     for (T t : {T::Explode, T::StartGame, T::Pause, T::SetupGame}) record.push_back(make_event(t, {}));
-    record.insert(record.end(), {make_event(T::Input, input_for_0), make_event(T::Aim, input_for_0),
-                                 make_event(T::JoinGame, join_for_0)});
+    for (const QGEvent& e : requests_of(0)) record.push_back(e);
     for (T t : {T::GenerateLevel, T::SetSpawnPositions, T::SpawnEffect, T::None}) record.push_back(make_event(t, {}));
-    record.insert(record.end(), {make_event(T::Input, input_for_1), make_event(T::Aim, input_for_1),
-                                 make_event(T::JoinGame, join_for_1)});
+    for (const QGEvent& e : requests_of(1)) record.push_back(e);
     receive_record(*server->event_handler, record_of(record));
     server->update(0.0f);
     // Only the sender's own input, aim and join got through.
@@ -331,23 +273,18 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     EXPECT_FALSE(server->paused);
     EXPECT_TRUE(server->event_handler->queue.empty());
     EXPECT_TRUE(log.contains("Ignored event type 4 from connection 1."));
-
     // The host's client (connection 0) chooses the level and the spawn points.
     seen.types.clear();
     server->current_sender = 0u;
-    receive_record(*server->event_handler, record_of({make_event(EQGEventType::GenerateLevel, {}),
-                                                      make_event(EQGEventType::SetSpawnPositions, {}),
-                                                      make_event(EQGEventType::Pause, {})}));
+    receive_record(*server->event_handler, record_of({make_event(T::GenerateLevel, {}),
+                                                      make_event(T::SetSpawnPositions, {}), make_event(T::Pause, {})}));
     EXPECT_EQ(seen.types, (std::vector<uint32_t>{5, 9}));
-
     // Without a known sender nothing is accepted.
     seen.types.clear();
     server->current_sender.reset();
-    receive_record(*server->event_handler, record_of({make_event(EQGEventType::Input, input_for_0)}));
+    receive_record(*server->event_handler, record_of({requests_of(0)[0]}));
     EXPECT_TRUE(seen.types.empty());
 }
-
-namespace {
 
 // A paused client that logs every event type it delivers.
 class ReceivedRecords : public ::testing::Test {
@@ -368,41 +305,28 @@ protected:
         b.write_u32_be(0);
         return b;
     }
-
     std::unique_ptr<QGGame> client = make_headless_client_session();
     ListenerLog seen;
     LogCapture log;
 };
 
-}  // namespace
-
 TEST_F(ReceivedRecords, CountsAndSizesAreBoundedByTheRecord) {
-
     // A count far beyond what the record holds allocates nothing and delivers nothing.
     receive_record(*client->event_handler, lone_resume(0x10000000u));
     EXPECT_TRUE(seen.types.empty());
     EXPECT_TRUE(log.contains("268435456 events claimed in 9 bytes."));
-
-    // A payload size beyond the record drops the whole record, the good events in front too.
-    ByteBuffer cut = record_of({QGEvent(EQGEventType::Resume), make_event(EQGEventType::PlayerHit, u32_payload(1))});
-    std::vector<uint8_t> bytes = cut.bytes();
-    bytes[4 + 8 + 5 + 4] = 0x7F;  // the second event's size, high byte
-    receive(bytes);
-    EXPECT_TRUE(seen.types.empty());
-    EXPECT_TRUE(client->paused);
-
-    // Bytes left over after the last event: the record is not what it claims.
-    ByteBuffer trailing = record_of({QGEvent(EQGEventType::Resume)});
-    trailing.write_u8(0);
-    receive_record(*client->event_handler, trailing);
-    EXPECT_TRUE(seen.types.empty());
-    EXPECT_TRUE(client->paused);
-
-    // A cut record (types there, payloads missing).
-    std::vector<uint8_t> short_bytes = lone_resume(1).bytes();
-    short_bytes.pop_back();
-    receive(short_bytes);
-    EXPECT_TRUE(client->paused);
+    // A payload size beyond the record drops the whole record, the good events in front too; so do
+    // bytes left over after the last event, and a cut record (types there, payloads missing).
+    std::vector<uint8_t> oversized = record_of({QGEvent(T::Resume), make_event(T::PlayerHit, u32_payload(1))}).bytes();
+    oversized[4 + 8 + 5 + 4] = 0x7F;  // the second event's size, high byte
+    std::vector<uint8_t> trailing = record_of({QGEvent(T::Resume)}).bytes(), cut = lone_resume(1).bytes();
+    trailing.push_back(0);
+    cut.pop_back();
+    for (const auto& b : {oversized, trailing, cut}) {
+        receive(b);
+        EXPECT_TRUE(seen.types.empty());
+        EXPECT_TRUE(client->paused);
+    }
 }
 
 TEST_F(ReceivedRecords, AnEventWithTheWrongPayloadSizeIsDroppedAlone) {
@@ -425,9 +349,8 @@ TEST_F(ReceivedRecords, AnEventWithTheWrongPayloadSizeIsDroppedAlone) {
     EXPECT_FALSE(client->paused);
     EXPECT_TRUE(log.contains("Dropped event type 21 with a payload of 4 bytes."));
     EXPECT_TRUE(log.contains("Dropped event type 4 with a payload of 2 bytes."));
-
     // Locally built events of a wrong size do not reach the actions either.
-    QGEvent odd(EQGEventType::Pause);
+    QGEvent odd(T::Pause);
     odd.data.resize(3);
     client->event_handler->dispatch(odd);
     EXPECT_FALSE(client->paused);
@@ -441,11 +364,9 @@ TEST(SessionRecords, JoinRequestNameKeepsItsTerminator) {
     r.set_name("fifteen-chars!!");
     EXPECT_EQ(r.get_name(), "fifteen-chars!!");
     r.player_id = 0x01020304;
-    ByteBuffer b;
-    write_record(b, r);
+    ByteBuffer b = record_bytes(r);
     EXPECT_EQ(b.bytes()[15], 0);
     EXPECT_EQ(b.bytes()[16], 0x04);
-
     // A peer's name without a terminator is read within its 16 bytes.
     std::vector<uint8_t> raw(20, 'x');
     ByteBuffer in(raw.data(), raw.size());
@@ -459,18 +380,14 @@ TEST(SessionRecords, JoinRequestNameKeepsItsTerminator) {
 TEST(SessionRecords, SpawnPositionsAndGameParametersRoundTrip) {
     SpawnPositions s;
     EXPECT_EQ(s.positions[15].x, 0.0f);
-    s.count = 2;
-    s.positions[0] = {1.5f, 2.5f};
-    s.positions[1] = {-3.0f, 4.0f};
-    ByteBuffer b;
-    write_record(b, s);
+    s.count = 2, s.positions[0] = {1.5f, 2.5f}, s.positions[1] = {-3.0f, 4.0f};
+    ByteBuffer b = record_bytes(s);
     // The struct is laid out as its payload is, so a screen may post it as it stands.
     EXPECT_EQ(std::memcmp(b.data(), &s, sizeof s), 0);
     SpawnPositions back;
     ASSERT_TRUE(read_record(b, back));
     EXPECT_EQ(back.count, 2u);
     EXPECT_EQ(back.positions[1].x, -3.0f);
-
     // The host's client may claim any count; more than the 16 points is refused, not read past.
     SpawnPositions all;
     all.count = kMaxSpawnPositions;
@@ -478,10 +395,8 @@ TEST(SessionRecords, SpawnPositionsAndGameParametersRoundTrip) {
     ASSERT_TRUE(read_record(full, back));
     EXPECT_EQ(back.count, kMaxSpawnPositions);
     for (auto [claimed, x] : {std::pair{kMaxSpawnPositions + 1, 9.0f}, {0xFFFFFFFFu, 9.0f}, {1u, NAN}}) {
-        SpawnPositions hostile;
-        hostile.count = claimed;
-        hostile.positions[0] = {x, 9.0f};  // a point that is not a number is refused too
-        SpawnPositions kept;
+        SpawnPositions hostile, kept;
+        hostile.count = claimed, hostile.positions[0] = {x, 9.0f};  // a point that is not a number is refused too
         kept.count = 3;
         ByteBuffer h = record_bytes(hostile);
         write_record(h, s);
@@ -491,11 +406,8 @@ TEST(SessionRecords, SpawnPositionsAndGameParametersRoundTrip) {
         // The refused record is passed over whole: the one behind it reads.
         EXPECT_TRUE(read_record(h, kept) && kept.count == 2u && h.at_end());
     }
-
     GameParameters p;
-    p.player_count = 16;
-    p.teams = 1;
-    ByteBuffer g;
-    write_record(g, p);
+    p.player_count = 16, p.teams = 1;
+    ByteBuffer g = record_bytes(p);
     EXPECT_EQ(std::memcmp(g.data(), &p, sizeof p), 0);
 }

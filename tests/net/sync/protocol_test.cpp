@@ -8,13 +8,13 @@
 using namespace net_test;
 
 namespace {
-
 // Two 4-byte fields; the float one interpolated when `smooth` is set.
 class Pair : public Networkable {
 public:
-    int32_t a = 0;
-    float b = 0.0f;
-    bool smooth = false;
+    explicit Pair(int32_t a_ = 0, float b_ = 0.0f, bool smooth_ = false) : a(a_), b(b_), smooth(smooth_) {}
+    int32_t a;
+    float b;
+    bool smooth;
     void sync_fields() override {
         sync_field(a);
         sync_field(b, smooth ? default_float_interpolation : InterpolationCallback<float>());
@@ -32,18 +32,10 @@ ByteBuffer sync_packet(int64_t time, std::vector<std::pair<unsigned int, Pair*>>
     Protocol::build_sync_packet(map, time, out);
     return out;
 }
-
-Pair make_pair_object(int32_t a, float b) {
-    Pair p;
-    p.a = a;
-    p.b = b;
-    return p;
-}
-
 }  // namespace
 
 TEST(Protocol, SyncPacketHasTheHeaderAndOneRecordPerObjectThatWrote) {
-    Pair one = make_pair_object(1, 2.0f), two = make_pair_object(-1, 0.5f);
+    Pair one(1, 2.0f), two(-1, 0.5f);
     Silent silent;
     NetworkableMap map{{9, &two}, {3, &one}, {5, &silent}};
     ManualNetClock clock(0x0102030405);
@@ -56,7 +48,6 @@ TEST(Protocol, SyncPacketHasTheHeaderAndOneRecordPerObjectThatWrote) {
               "00 00 00 03 00 00 00 08 01 00 00 00 00 00 00 40 "  // id 3, 8 bytes
               "00 00 00 09 00 00 00 08 FF FF FF FF 00 00 00 3F");  // id 9 (the silent 5 has none)
     EXPECT_TRUE(Protocol::is_well_formed_sync_packet(t.sent[0]));
-
     // Nothing to say: no packet at all, but the call still counts as a send.
     NetworkableMap quiet{{1, &silent}};
     clock.advance(1000);
@@ -65,40 +56,35 @@ TEST(Protocol, SyncPacketHasTheHeaderAndOneRecordPerObjectThatWrote) {
 }
 
 TEST(Protocol, SendIntervalGatesPackets) {
-    Pair p = make_pair_object(1, 1.0f);
+    Pair p(1, 1.0f);
     NetworkableMap map{{1, &p}};
     ManualNetClock clock(1000);
     MemoryTransport t;
     t.set_clock(clock);
     EXPECT_EQ(t.send_interval_ms, 50);
-    EXPECT_TRUE(t.send_objects(map));
-    clock.set(1030);
-    EXPECT_FALSE(t.send_objects(map));
-    clock.set(1050);
-    EXPECT_TRUE(t.send_objects(map));
+    for (auto [at, sends] : {std::pair{1000, true}, {1030, false}, {1050, true}}) {
+        clock.set(at);
+        EXPECT_EQ(t.send_objects(map), sends) << at;
+    }
     EXPECT_EQ(t.sent.size(), 2u);
-
     t.set_send_interval(-1.0f);
     EXPECT_EQ(t.send_interval_ms, 0);
     EXPECT_EQ(t.next_send_ms, 1050);  // was 50 ms ahead of 1050, more than the new 0
     EXPECT_TRUE(t.send_objects(map));
     EXPECT_TRUE(t.send_objects(map));
     EXPECT_EQ(t.sent.size(), 4u);
-
     t.set_send_interval(0.033f);
     EXPECT_EQ(t.send_interval_ms, 33);
-    t.next_send_ms = 1050 + 50;
-    t.set_send_interval(0.033f);
-    EXPECT_EQ(t.next_send_ms, 1050 + 33);
-    t.next_send_ms = 1050 + 10;
-    t.set_send_interval(0.033f);
-    EXPECT_EQ(t.next_send_ms, 1050 + 10);
+    for (auto [next, expected] : {std::pair{1050 + 50, 1050 + 33}, {1050 + 10, 1050 + 10}}) {
+        t.next_send_ms = next;
+        t.set_send_interval(0.033f);
+        EXPECT_EQ(t.next_send_ms, expected);
+    }
     EXPECT_EQ(t.get_latency(), 66);
 }
 
 TEST(Protocol, StaleRecordsAreDroppedPerObjectAndSender) {
-    Pair a_new = make_pair_object(100, 0), a_old = make_pair_object(90, 0), b_old = make_pair_object(91, 0);
-    Pair a, b;
+    Pair a_new(100), a_old(90), b_old(91), a, b;
     NetworkableMap map{{1, &a}, {2, &b}};
     MemoryTransport t;
     t.arriving.push_back({alice, sync_packet(100, {{1, &a_new}})});
@@ -107,24 +93,17 @@ TEST(Protocol, StaleRecordsAreDroppedPerObjectAndSender) {
     EXPECT_EQ(a.a, 100);  // the older packet lost object 1...
     EXPECT_EQ(b.a, 91);   // ...but object 2 was new to it
     EXPECT_TRUE(t.inbox.empty());
-
-    // Equal times are both applied; another sender keeps its own newest time.
-    Pair again = make_pair_object(101, 0), from_bob = make_pair_object(7, 0);
-    t.arriving.push_back({alice, sync_packet(100, {{1, &again}})});
-    t.receive_objects(map);
-    EXPECT_EQ(a.a, 101);
-    t.arriving.push_back({bob, sync_packet(5, {{1, &from_bob}})});
-    t.receive_objects(map);
-    EXPECT_EQ(a.a, 7);
+    // Equal times are both applied; another sender keeps its own newest time; unknown senders
+    // (the broadcast key) are never stale.
+    const Connection stranger(sf::IpAddress::Broadcast, 5000);
+    for (auto [from, sent_at, value] : {std::tuple{alice, 100, 101}, {bob, 5, 7}, {stranger, 1, -5}}) {
+        Pair p(value);
+        t.arriving.push_back({from, sync_packet(sent_at, {{1, &p}})});
+        t.receive_objects(map);
+        EXPECT_EQ(a.a, value);
+    }
     EXPECT_EQ(t.newest_timestamps[1][alice], 100);
     EXPECT_EQ(t.newest_timestamps[1][bob], 5);
-
-    // Unknown senders (the broadcast key) are never stale.
-    Pair ancient = make_pair_object(-5, 0);
-    const Connection stranger(sf::IpAddress::Broadcast, 5000);
-    t.arriving.push_back({stranger, sync_packet(1, {{1, &ancient}})});
-    t.receive_objects(map);
-    EXPECT_EQ(a.a, -5);
     EXPECT_EQ(t.newest_timestamps[1].count(stranger), 0u);
 }
 
@@ -133,9 +112,8 @@ TEST(Protocol, RecordsApplyInPacketOrderWhateverTheirIds) {
     Pair one, two, three;
     NetworkableMap map{{1, &one}, {2, &two}, {3, &three}, {4, nullptr}};
     ByteBuffer packet = sync_packet(50, {});
-    const std::vector<std::pair<unsigned, int32_t>> records{{3, 30}, {1, 10}, {4, 40}, {3, 31}, {9, 90}, {2, 20}, {1, 11}};
-    for (auto [id, a] : records) {
-        Pair p = make_pair_object(a, 0);
+    for (auto [id, a] : {std::pair<unsigned, int32_t>{3, 30}, {1, 10}, {4, 40}, {3, 31}, {9, 90}, {2, 20}, {1, 11}}) {
+        Pair p(a);
         ByteBuffer single = sync_packet(50, {{id, &p}});
         packet.append(single.data() + sync_header_size, single.size() - sync_header_size);
     }
@@ -148,29 +126,20 @@ TEST(Protocol, RecordsApplyInPacketOrderWhateverTheirIds) {
 
 TEST(Protocol, UnknownIdsAreSkippedAndEachRecordIsReadFromItsOwnBytes) {
     // Object 2's field list reads more than was sent for it; object 3 behind it is unharmed.
-    class Greedy : public Networkable {
+    class Ints : public Networkable {  // the first `count` of two int fields
     public:
-        int32_t x = 0, y = 55;
+        Ints(int count_, int32_t x_) : count(count_), x(x_) {}
+        int count;
+        int32_t x, y = 55;
         void sync_fields() override {
             sync_field(x);
-            sync_field(y);
+            if (count > 1) sync_field(y);
         }
     };
-    class Short : public Networkable {
-    public:
-        int32_t x = 0;
-        void sync_fields() override { sync_field(x); }
-    };
-    Short two_sender, three_sender, eight_sender;
-    two_sender.x = 22;
-    three_sender.x = 33;
-    eight_sender.x = 88;
+    Ints two_sender(1, 22), three_sender(1, 33), eight_sender(1, 88), two(2, 0), three(1, 0);
     NetworkableMap out{{2, &two_sender}, {3, &three_sender}, {8, &eight_sender}};
     ByteBuffer packet;
     Protocol::build_sync_packet(out, 10, packet);
-
-    Greedy two;
-    Short three;
     NetworkableMap in{{2, &two}, {3, &three}};  // no object 8 here
     MemoryTransport t;
     t.arriving.push_back({alice, packet});
@@ -185,16 +154,10 @@ TEST(Protocol, InterpolationRunsBetweenTheTwoNewestUpdatesOverOneInterval) {
     MemoryTransport t;
     t.set_clock(clock);
     t.set_send_interval(0.04f);
-    Pair p = make_pair_object(0, 10.0f);
-    p.smooth = true;
+    Pair p(0, 10.0f, true);
     NetworkableMap map{{4, &p}};
     // At each time a packet with a new b may arrive; then the b shown.
-    struct Step {
-        int64_t at;
-        bool arrives;
-        float received;
-        float shown;
-    };
+    struct Step { int64_t at; bool arrives; float received, shown; };
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const Step steps[] = {
         {10000, true, 20.0f, 10.0f},   // the first update starts from the value shown
@@ -214,24 +177,21 @@ TEST(Protocol, InterpolationRunsBetweenTheTwoNewestUpdatesOverOneInterval) {
     for (const Step& s : steps) {
         clock.set(s.at);
         if (s.arrives) {
-            Pair sender = make_pair_object(3, s.received);
+            Pair sender(3, s.received);
             t.arriving.push_back({alice, sync_packet(sent++, {{4, &sender}})});
         }
         t.receive_objects(map);
         EXPECT_EQ(p.a, 3);
         EXPECT_FLOAT_EQ(p.b, s.shown) << "at " << s.at;
     }
-
     // With an interval of 0 the newest value is shown.
-    Pair sender = make_pair_object(3, 70.0f);
+    Pair sender(3, 70.0f);
     t.arriving.push_back({alice, sync_packet(sent++, {{4, &sender}})});
     t.set_send_interval(0.0f);
     t.receive_objects(map);
     EXPECT_FLOAT_EQ(p.b, 70.0f);
-
     // An object that never accepted an update is not interpolated.
-    Pair untouched = make_pair_object(0, 1.0f);
-    untouched.smooth = true;
+    Pair untouched(0, 1.0f, true);
     NetworkableMap other{{1, &untouched}};
     t.receive_objects(other);
     EXPECT_FLOAT_EQ(untouched.b, 1.0f);
@@ -239,11 +199,8 @@ TEST(Protocol, InterpolationRunsBetweenTheTwoNewestUpdatesOverOneInterval) {
 }
 
 TEST(Protocol, DefaultInterpolationStoresOnlyFiniteValues) {
-    const float inf = std::numeric_limits<float>::infinity();
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    struct Case {
-        float old_value, new_value, t, expected;  // the field shows 7 before
-    };
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case { float old_value, new_value, t, expected; };  // the field shows 7 before
     const Case cases[] = {
         {1.0f, 3.0f, 0.5f, 2.0f}, {inf, 4.0f, 0.5f, 4.0f}, {nan, 4.0f, 0.0f, 4.0f},
         {1.0f, 3.0f, inf, 3.0f},  {0.0f, inf, 0.5f, 7.0f}, {0.0f, nan, 1.0f, 7.0f},
@@ -264,24 +221,15 @@ TEST(Protocol, DefaultInterpolationStoresOnlyFiniteValues) {
 }
 
 TEST(Protocol, MalformedSyncPacketsAreDroppedWhole) {
-    Pair source = make_pair_object(5, 6.0f);
+    Pair source(5, 6.0f);
     const std::vector<uint8_t> good = sync_packet(50, {{1, &source}, {2, &source}}).bytes();
     ASSERT_EQ(good.size(), 12u + 2 * 16u);
-
-    std::vector<std::vector<uint8_t>> bad;
-    for (size_t n = 0; n < 12; ++n) bad.emplace_back(good.begin(), good.begin() + std::ptrdiff_t(n));  // short
-    for (size_t n = 13; n < good.size(); ++n)
-        if (n != 28) bad.emplace_back(good.begin(), good.begin() + std::ptrdiff_t(n));  // cut records
-    std::vector<uint8_t> padded = good;
-    padded.insert(padded.end(), {0, 0, 0});
-    bad.push_back(padded);  // long
-    std::vector<uint8_t> huge = good;
-    huge[16] = huge[17] = huge[18] = huge[19] = 0xFF;  // byte count of 4 GB
-    bad.push_back(huge);
-    std::vector<uint8_t> one_more = good;
-    one_more[19] = 9;  // a count one past the record
-    bad.push_back(one_more);
-
+    std::vector<std::vector<uint8_t>> bad(3, good);
+    bad[0].insert(bad[0].end(), {0, 0, 0});                     // long
+    bad[1][16] = bad[1][17] = bad[1][18] = bad[1][19] = 0xFF;  // byte count of 4 GB
+    bad[2][19] = 9;                                             // a count one past the record
+    for (size_t n = 0; n < good.size(); ++n)                    // short, and cut records
+        if (n != 12 && n != 28) bad.emplace_back(good.begin(), good.begin() + std::ptrdiff_t(n));
     for (const auto& bytes : bad) {
         Pair one, two;
         NetworkableMap map{{1, &one}, {2, &two}};
@@ -293,7 +241,6 @@ TEST(Protocol, MalformedSyncPacketsAreDroppedWhole) {
         EXPECT_TRUE(t.newest_timestamps.empty());
         EXPECT_TRUE(one.previous_state.empty());
     }
-
     // Random damage of every kind never crashes and never reads outside the packet (the
     // sanitizer build checks); a good packet behind the garbage still applies.
     uint32_t seed = 12345;
