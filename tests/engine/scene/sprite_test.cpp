@@ -22,9 +22,22 @@ void expect_rect(const TextureRect& r, float l, float t, float rt, float b) {
     EXPECT_FLOAT_EQ(r.bottom, b);
 }
 
+void expect_bounds(const IntRect& r, int x, int y, int w, int h) {
+    EXPECT_EQ(r.x, x);
+    EXPECT_EQ(r.y, y);
+    EXPECT_EQ(r.width, w);
+    EXPECT_EQ(r.height, h);
+}
+
 void expect_near(fvec2d p, float x, float y, float tolerance = 1e-3f) {
     EXPECT_NEAR(p.x, x, tolerance);
     EXPECT_NEAR(p.y, y, tolerance);
+}
+
+void place(CSprite& s, float x, float y, float scale = 1) {
+    s.set_x(x);
+    s.set_y(y);
+    s.set_scale(scale);
 }
 
 // Counts the ends of the animation range and can stop the animation from the hook.
@@ -74,45 +87,33 @@ protected:
     CImageSprite whole;
 };
 
+// Feeds `values` to a setter in turn and expects the getter to give `kept` afterwards.
+template <class S, class Set, class Get>
+void expect_kept(S& s, Set set, Get get, std::initializer_list<float> values, float kept) {
+    for (float v : values) (s.*set)(v);
+    EXPECT_EQ((s.*get)(), kept);
+}
+
 }  // namespace
 
 // --- CSprite -----------------------------------------------------------------------------------
 
 TEST(Sprite, SettersRefuseValuesOutsideTheirRules) {
     ProbeSprite s("s");
-    s.set_z(0.25f);
-    s.set_z(1.5f);
-    EXPECT_EQ(s.get_z(), 0.25f);
-    s.set_z(kNaN);
-    EXPECT_EQ(s.get_z(), 0.25f);
-    s.set_z(1);
-    EXPECT_EQ(s.get_z(), 1);
-    s.set_z(-1);
-    EXPECT_EQ(s.get_z(), -1);
-
-    s.set_width(5);
-    s.set_width(-1);
-    s.set_width(kNaN);
-    EXPECT_EQ(s.get_width(), 5);
-    s.set_width(0);
-    EXPECT_EQ(s.get_width(), 0);
-    s.set_height(7);
-    s.set_height(-0.5f);
-    EXPECT_EQ(s.get_height(), 7);
-
-    s.set_scale(2);
-    s.set_scale(0);
-    s.set_scale(-3);
-    s.set_scale(kNaN);
-    EXPECT_EQ(s.get_scale(), 2);
+    expect_kept(s, &CSprite::set_z, &CSprite::get_z, {0.25f, 1.5f}, 0.25f);
+    expect_kept(s, &CSprite::set_z, &CSprite::get_z, {kNaN}, 0.25f);
+    expect_kept(s, &CSprite::set_z, &CSprite::get_z, {1}, 1);
+    expect_kept(s, &CSprite::set_z, &CSprite::get_z, {-1}, -1);
+    expect_kept(s, &CSprite::set_width, &CSprite::get_width, {5, -1, kNaN}, 5);
+    expect_kept(s, &CSprite::set_width, &CSprite::get_width, {0}, 0);
+    expect_kept(s, &CSprite::set_height, &CSprite::get_height, {7, -0.5f}, 7);
+    expect_kept(s, &CSprite::set_scale, &CSprite::get_scale, {2, 0, -3, kNaN}, 2);
 }
 
 TEST(Sprite, RootAbsoluteValuesAreTheRelativeOnes) {
     ProbeSprite s("root");
-    s.set_x(12);
-    s.set_y(-4);
+    place(s, 12, -4, 3);
     s.set_z(0.5f);
-    s.set_scale(3);
     s.set_width(10);
     EXPECT_EQ(s.get_absolute_x(), 12);
     EXPECT_EQ(s.get_absolute_y(), -4);
@@ -126,11 +127,8 @@ TEST(Sprite, RootAbsoluteValuesAreTheRelativeOnes) {
 }
 
 TEST_F(SpriteTree, ChildPositionFollowsParentPositionAndScale) {
-    parent.set_x(100);
-    parent.set_y(50);
-    parent.set_scale(2);
-    child.set_x(10);
-    child.set_y(5);
+    place(parent, 100, 50, 2);
+    place(child, 10, 5);
     EXPECT_FLOAT_EQ(child.get_absolute_x(), 120);
     EXPECT_FLOAT_EQ(child.get_absolute_y(), 60);
     child.set_absolute_x(140);
@@ -148,11 +146,7 @@ TEST_F(SpriteTree, ChildPositionFollowsParentPositionAndScale) {
 
 TEST_F(SpriteTree, AbsoluteScaleIsDividedByTheParents) {
     parent.set_scale(2);
-    child.set_absolute_scale(3);
-    EXPECT_FLOAT_EQ(child.get_scale(), 1.5f);
-    child.set_absolute_scale(0);
-    child.set_absolute_scale(-1);
-    EXPECT_FLOAT_EQ(child.get_scale(), 1.5f);
+    expect_kept(child, &CSprite::set_absolute_scale, &CSprite::get_scale, {3, 0, -1}, 1.5f);
 }
 
 TEST_F(SpriteTree, DepthAddsUpButOnlyTheRelativePartIsChecked) {
@@ -176,15 +170,9 @@ TEST_F(SpriteTree, HiddenAncestorHidesTheChild) {
 }
 
 TEST_F(SpriteTree, PointConversionsAreInverseThroughAChainOfScales) {
-    grandparent.set_x(13);
-    grandparent.set_y(-7);
-    grandparent.set_scale(0.5f);
-    parent.set_x(40);
-    parent.set_y(22);
-    parent.set_scale(3);
-    child.set_x(-5);
-    child.set_y(9);
-    child.set_scale(1.25f);
+    place(grandparent, 13, -7, 0.5f);
+    place(parent, 40, 22, 3);
+    place(child, -5, 9, 1.25f);
     for (fvec2d p : {fvec2d(0, 0), fvec2d(10, 20), fvec2d(-33.5f, 7.25f)})
         expect_near(child.point_to_local(child.point_to_global(p)), p.x, p.y);
     // A local point of the child is scaled by every ancestor and moved by their positions.
@@ -207,12 +195,11 @@ TEST_F(SpriteTree, QuadConversionsCarryTheDepth) {
 
 TEST(Sprite, CollisionTestUsesBothOutlines) {
     ProbeSprite a("a"), b("b");
-    a.set_width(10);
-    a.set_height(10);
-    b.set_width(10);
-    b.set_height(10);
-    b.set_x(5);
-    b.set_y(5);
+    for (ProbeSprite* s : {&a, &b}) {
+        s->set_width(10);
+        s->set_height(10);
+    }
+    place(b, 5, 5);
     fvec2d contact, axis;
     EXPECT_TRUE(a.collides_with(&b, contact, axis));
     // A corner of one outline lies inside the other.
@@ -244,22 +231,24 @@ TEST(ImageSprite, NoTextureMeansNoFramesAndAZeroRectangle) {
     EXPECT_EQ(s.get_frame(), 0);
 }
 
-TEST_F(TiledImage, UnsetTileSizeShowsTheWholeImage) {
+TEST_F(TiledImage, UnsetOrOutOfRangeTileSizeShowsTheWholeImage) {
     expect_rect(whole.get_texture_rect(), 0, 0, 1, 1);
     EXPECT_EQ(whole.get_tile_width(), 64);
     EXPECT_EQ(whole.get_tile_height(), 32);
     EXPECT_EQ(whole.get_frame_count(), 1);
-}
 
-TEST_F(TiledImage, TileSizeOutsideTheImageBecomesTheImageSize) {
-    whole.set_tile_width(0);
-    EXPECT_EQ(whole.get_tile_width(), 64);
-    whole.set_tile_width(65);
-    EXPECT_EQ(whole.get_tile_width(), 64);
-    whole.set_tile_height(-4);
-    EXPECT_EQ(whole.get_tile_height(), 32);
-    whole.set_tile_height(8);
-    EXPECT_EQ(whole.get_tile_height(), 8);
+    const struct {
+        void (CImageSprite::*set)(int);
+        int (CImageSprite::*get)();
+        int value, kept;
+    } cases[] = {{&CImageSprite::set_tile_width, &CImageSprite::get_tile_width, 0, 64},
+                 {&CImageSprite::set_tile_width, &CImageSprite::get_tile_width, 65, 64},
+                 {&CImageSprite::set_tile_height, &CImageSprite::get_tile_height, -4, 32},
+                 {&CImageSprite::set_tile_height, &CImageSprite::get_tile_height, 8, 8}};
+    for (const auto& c : cases) {
+        (whole.*c.set)(c.value);
+        EXPECT_EQ((whole.*c.get)(), c.kept) << c.value;
+    }
 }
 
 TEST_F(TiledImage, NewTextureResetsTheTileSize) {
@@ -280,15 +269,11 @@ TEST_F(TiledImage, FrameBeyondTheFrameCountIsRefused) {
     s.set_frame(8);  // one past the last frame: no tile there
     EXPECT_EQ(s.get_frame(), 7);
     expect_rect(s.get_texture_rect(), 0.75f, 0.5f, 1.0f, 1.0f);
-    s.set_frame(1000);
-    EXPECT_EQ(s.get_frame(), 7);
-    s.set_frame(7.5f);  // still frame 7
-    EXPECT_EQ(s.get_frame(), 7.5f);
+    expect_kept(s, &CImageSprite::set_frame, &CImageSprite::get_frame, {1000}, 7);
+    expect_kept(s, &CImageSprite::set_frame, &CImageSprite::get_frame, {7.5f}, 7.5f);  // still frame 7
     s.set_first_frame(2);
-    s.set_frame(-1);
-    EXPECT_EQ(s.get_frame(), 2);
-    s.set_frame(kNaN);
-    EXPECT_EQ(s.get_frame(), 2);
+    expect_kept(s, &CImageSprite::set_frame, &CImageSprite::get_frame, {-1}, 2);
+    expect_kept(s, &CImageSprite::set_frame, &CImageSprite::get_frame, {kNaN}, 2);
     // The rectangle never leaves the image.
     for (float f : {0.0f, 3.0f, 7.9f, 8.0f, 9.0f}) {
         s.set_frame(f);
@@ -299,14 +284,15 @@ TEST_F(TiledImage, FrameBeyondTheFrameCountIsRefused) {
 }
 
 TEST_F(TiledImage, FrameRangeIsKeptInsideTheFrames) {
+    auto expect_range = [&](float first, float last, float frame) {
+        EXPECT_EQ(s.get_first_frame(), first);
+        EXPECT_EQ(s.get_last_frame(), last);
+        EXPECT_EQ(s.get_frame(), frame);
+    };
     s.set_first_frame(20);
-    EXPECT_EQ(s.get_first_frame(), 7);
-    EXPECT_EQ(s.get_last_frame(), 7);
-    EXPECT_EQ(s.get_frame(), 7);
+    expect_range(7, 7, 7);
     s.set_last_frame(-3);
-    EXPECT_EQ(s.get_last_frame(), 0);
-    EXPECT_EQ(s.get_first_frame(), 0);
-    EXPECT_EQ(s.get_frame(), 0);
+    expect_range(0, 0, 0);
     s.set_last_frame(5);
     s.set_first_frame(2);
     EXPECT_EQ(s.get_frame(), 2);  // the frame moves into the range
@@ -331,8 +317,7 @@ TEST_F(TiledImage, AnimationCarriesTheFractionAcrossTheEnd) {
     EXPECT_EQ(s.ends, 1);
     EXPECT_TRUE(s.is_playing());
     expect_rect(s.get_texture_rect(), 0.5f, 0, 0.75f, 0.5f);
-    ASSERT_EQ(s.updated_with.size(), 1u);
-    EXPECT_EQ(s.updated_with[0], 0.45f);
+    EXPECT_EQ(s.updated_with, std::vector<float>{0.45f});
 }
 
 TEST_F(TiledImage, RepeatCountZeroStopsOnTheLastFrame) {
@@ -390,39 +375,23 @@ TEST_F(TiledImage, HugeStepsFinishWithTheFrameInRange) {
 TEST(ImageSprite, AlphaAndSpeedAreClamped) {
     CImageSprite s;
     EXPECT_EQ(s.get_alpha(), 255);
-    s.set_alpha(300);
-    EXPECT_EQ(s.get_alpha(), 255);
-    s.set_alpha(-1);
-    EXPECT_EQ(s.get_alpha(), 0);
-    s.set_alpha(100);
-    s.set_alpha(kNaN);
-    EXPECT_EQ(s.get_alpha(), 0);
-    s.set_animation_speed(-2);
-    EXPECT_EQ(s.get_animation_speed(), 0);
-    s.set_animation_speed(3);
-    s.set_animation_speed(kNaN);
-    EXPECT_EQ(s.get_animation_speed(), 0);
+    expect_kept(s, &CImageSprite::set_alpha, &CImageSprite::get_alpha, {300}, 255);
+    expect_kept(s, &CImageSprite::set_alpha, &CImageSprite::get_alpha, {-1}, 0);
+    expect_kept(s, &CImageSprite::set_alpha, &CImageSprite::get_alpha, {100, kNaN}, 0);
+    expect_kept(s, &CImageSprite::set_animation_speed, &CImageSprite::get_animation_speed, {-2}, 0);
+    expect_kept(s, &CImageSprite::set_animation_speed, &CImageSprite::get_animation_speed, {3, kNaN}, 0);
 }
 
 TEST(ImageSprite, BoundsAreTruncatedAndFollowTheParent) {
     ProbeSprite parent("p");
-    parent.set_x(10.9f);
-    parent.set_y(20);
-    parent.set_scale(2);
+    place(parent, 10.9f, 20, 2);
     CImageSprite s(&parent);
     s.set_position(3.7f, -2.5f);
     s.set_size(10.6f, 5);
     s.set_scale(1.5f);
-    IntRect b = s.get_bounds();
-    EXPECT_EQ(b.x, 3);
-    EXPECT_EQ(b.y, -2);
-    EXPECT_EQ(b.width, 15);
-    EXPECT_EQ(b.height, 7);
-    IntRect a = s.get_absolute_bounds();
-    EXPECT_EQ(a.x, 18);  // 10.9 + 2 * 3.7 = 18.3
-    EXPECT_EQ(a.y, 15);
-    EXPECT_EQ(a.width, 31);  // 3 * 10.6 = 31.8
-    EXPECT_EQ(a.height, 15);
+    expect_bounds(s.get_bounds(), 3, -2, 15, 7);
+    // 10.9 + 2 * 3.7 = 18.3; 3 * 10.6 = 31.8
+    expect_bounds(s.get_absolute_bounds(), 18, 15, 31, 15);
     fquad2d q = s.get_global_quad();
     EXPECT_EQ(q.c[3], fvec2d(18, 15));
     EXPECT_EQ(q.c[1], fvec2d(49, 30));
@@ -441,12 +410,10 @@ TEST(ImageSprite, BoundsAreTruncatedAndFollowTheParent) {
 
 TEST(RotatableSprite, RotationIsStoredModulo360) {
     CImageSpriteEx s;
-    s.set_rotation(370);
-    EXPECT_FLOAT_EQ(s.get_rotation(), 10);
-    s.set_rotation(-30);
-    EXPECT_FLOAT_EQ(s.get_rotation(), -30);
-    s.set_rotation(720);
-    EXPECT_FLOAT_EQ(s.get_rotation(), 0);
+    for (auto [angle, stored] : {std::pair{370.0f, 10.0f}, {-30.0f, -30.0f}, {720.0f, 0.0f}}) {
+        s.set_rotation(angle);
+        EXPECT_FLOAT_EQ(s.get_rotation(), stored) << angle;
+    }
 }
 
 TEST(RotatableSprite, PositiveAngleTurnsAnticlockwiseOnScreen) {
@@ -455,11 +422,8 @@ TEST(RotatableSprite, PositiveAngleTurnsAnticlockwiseOnScreen) {
     s.rotate_by(45);
     s.rotate_by(45);
     EXPECT_FLOAT_EQ(s.get_rotation(), 90);
-    // The right middle point moves to the top middle.
-    expect_near(s.point_to_global({40, 20}), 20, 0);
-    // The outline turned with it.
-    fquad2d q = s.get_global_quad();
-    expect_near(q.c[3], 0, 40);  // top-left corner went to the bottom-left
+    expect_near(s.point_to_global({40, 20}), 20, 0);  // the right middle point moves to the top
+    expect_near(s.get_global_quad().c[3], 0, 40);     // the top-left corner to the bottom-left
 }
 
 TEST(RotatableSprite, ZeroRotationMapsLikeAPlainImageSprite) {
@@ -521,8 +485,7 @@ TEST(RotatableSprite, ChildOfATurnedParentTurnsWithIt) {
     parent.set_rotation(90);
     ProbeSprite child("child");
     child.set_parent(&parent);
-    // (20, 0) is the parent's top-right corner; turned 90 degrees about (10, 10) it becomes
-    // the top-left corner.
+    // (20, 0), the parent's top-right corner, turned 90 degrees about (10, 10) is the top-left.
     child.set_x(20);
     EXPECT_NEAR(child.get_absolute_x(), 0, 1e-4f);
 }
@@ -549,16 +512,11 @@ TEST(RotatableSprite, OuterBoundsHoldTheSpriteAtAnyAngle) {
 
 TEST(RotatableSprite, RelativeBoundsAreInTheParentsSpace) {
     ProbeSprite parent("p");
-    parent.set_x(50);
-    parent.set_scale(2);
+    place(parent, 50, 0, 2);
     CImageSpriteEx s(&parent);
     s.set_position(10, 5);
     s.set_size(8, 4);
-    IntRect b = s.get_bounds();
-    EXPECT_EQ(b.x, 10);
-    EXPECT_EQ(b.y, 5);
-    EXPECT_EQ(b.width, 8);
-    EXPECT_EQ(b.height, 4);
+    expect_bounds(s.get_bounds(), 10, 5, 8, 4);
     IntRect a = s.get_absolute_bounds();
     EXPECT_EQ(a.x, 70);
     EXPECT_EQ(a.width, 16);
@@ -580,7 +538,6 @@ TEST(RotatableSprite, PointConversionsRoundTripWithRotations) {
     child.set_size(12, 6);
     child.set_rotation_center({0.25f, 0.8f});
     child.set_rotation(211);
-    for (fvec2d p : {fvec2d(0, 0), fvec2d(12, 6), fvec2d(-7, 3.5f)}) {
+    for (fvec2d p : {fvec2d(0, 0), fvec2d(12, 6), fvec2d(-7, 3.5f)})
         expect_near(child.point_to_local(child.point_to_global(p)), p.x, p.y, 2e-3f);
-    }
 }
