@@ -54,7 +54,6 @@ public:
         return u8(1).f32(1).u8(0);             // visible, mass, frozen
     }
     const std::string& str() const { return bytes_; }
-    std::size_t size() const { return bytes_.size(); }
 
 private:
     std::string bytes_;
@@ -168,8 +167,7 @@ class Inner : public FileTemplate {
 public:
     FileTemplate* create() override { return new Inner(); }
     void declare_fields() override { fields.push_back(FieldDescriptor::fixed({int32_value(&value)})); }
-    void apply_read_data() override {}
-    void release_data() override {}
+    void apply_read_data() override {} void release_data() override {}
     int32_t value = 0;
 };
 
@@ -184,16 +182,13 @@ public:
         fields.push_back(unknown);
         fields.push_back(FieldDescriptor::string(&label));
     }
-    void apply_read_data() override {}
-    void release_data() override {}
+    void apply_read_data() override {} void release_data() override {}
     std::vector<uint8_t> shorts;
     Inner inner;
     std::string label;
 };
 
 }  // namespace
-
-// --- golden bytes ------------------------------------------------------------------------------
 
 TEST(ParticleFile, EmptyDocumentIsSixteenZeroBytes) {
     ParticleFileTemplate doc(nullptr);
@@ -241,8 +236,6 @@ TEST(ParticleFile, NameAndEventCountsAreIndependent) {
     ASSERT_TRUE(read_bytes(doc, longer.str()));
     EXPECT_EQ(doc.event_names, (std::vector<std::string>{"a", "bc", ""}));
 }
-
-// --- reading good files ------------------------------------------------------------------------
 
 TEST(ParticleFile, WriteReadWriteGivesTheSameBytes) {
     test_support::LogCapture log;
@@ -304,8 +297,6 @@ TEST(ParticleFile, StringsEndAtTheirFirstNulOrTheirLength) {
     ASSERT_TRUE(read_bytes(doc, g.str()));
     EXPECT_EQ(doc.event_names, (std::vector<std::string>{"hello", "ab", "xyz"}));
 }
-
-// --- refusing bad files ------------------------------------------------------------------------
 
 TEST(ParticleFile, FileCutAtAnyByteIsRefusedAndChangesNothing) {
     const std::string full = rich_file_bytes();
@@ -400,8 +391,6 @@ TEST(ParticleFile, StreamsAreReadNoFurtherThanTheDocumentAndFailedOnesNotAtAll) 
     EXPECT_TRUE(held.doc.fields.empty());  // no field list is left behind
 }
 
-// --- writing -----------------------------------------------------------------------------------
-
 TEST(ParticleFile, SaveFileReportsWhatHappened) {
     test_support::ScratchDir dir;
     test_support::LogCapture log;
@@ -430,8 +419,6 @@ TEST(ParticleFile, PathsAreMadeAbsoluteUnderTheCurrentFolder) {
     EXPECT_EQ(absolute_path("gfx\\particles.vp"), here + "gfx\\particles.vp");
 }
 
-// --- the generic kinds no particle template uses -----------------------------------------------
-
 TEST(ParticleFile, ValueArraysAndNestedTemplatesRoundTrip) {
     Outer out;
     out.shorts = {1, 2, 3, 4, 5, 6};
@@ -451,8 +438,6 @@ TEST(ParticleFile, ValueArraysAndNestedTemplatesRoundTrip) {
     EXPECT_FALSE(read_bytes(huge, Golden().i32(0x7FFFFFFF).str()));
     EXPECT_TRUE(log.contains("needs more than"));
 }
-
-// --- the shipped effect file -------------------------------------------------------------------
 
 TEST(ParticleFile, GeneratedEffectFileLoadsWithTheGamesEffects) {
     test_support::LogCapture log;
