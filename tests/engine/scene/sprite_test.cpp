@@ -40,6 +40,16 @@ void place(CSprite& s, float x, float y, float scale = 1) {
     s.set_scale(scale);
 }
 
+void frame(CImageSprite& s, float x, float y, float w, float h) {
+    s.set_position(x, y);
+    s.set_size(w, h);
+}
+
+void expect_size(const IntRect& r, int w, int h, float context = 0) {
+    EXPECT_EQ(r.width, w) << context;
+    EXPECT_EQ(r.height, h) << context;
+}
+
 // Counts the ends of the animation range and can stop the animation from the hook.
 class CountingImage : public CImageSprite {
 public:
@@ -96,8 +106,6 @@ void expect_kept(S& s, Set set, Get get, std::initializer_list<float> values, fl
 
 }  // namespace
 
-// --- CSprite -----------------------------------------------------------------------------------
-
 TEST(Sprite, SettersRefuseValuesOutsideTheirRules) {
     ProbeSprite s("s");
     expect_kept(s, &CSprite::set_z, &CSprite::get_z, {0.25f, 1.5f}, 0.25f);
@@ -135,7 +143,6 @@ TEST_F(SpriteTree, ChildPositionFollowsParentPositionAndScale) {
     EXPECT_FLOAT_EQ(child.get_x(), 20);
     child.set_absolute_y(50);
     EXPECT_FLOAT_EQ(child.get_y(), 0);
-
     child.set_width(4);
     child.set_scale(1.5f);
     EXPECT_FLOAT_EQ(child.get_absolute_scale(), 3);
@@ -210,8 +217,6 @@ TEST(Sprite, CollisionTestUsesBothOutlines) {
     EXPECT_FALSE(a.collides_with(nullptr, contact, axis));
 }
 
-// --- CImageSprite ------------------------------------------------------------------------------
-
 TEST_F(TiledImage, FramesAreCountedRowByRow) {
     EXPECT_EQ(s.get_frame_count(), 8);
     s.set_last_frame(7);
@@ -236,7 +241,6 @@ TEST_F(TiledImage, UnsetOrOutOfRangeTileSizeShowsTheWholeImage) {
     EXPECT_EQ(whole.get_tile_width(), 64);
     EXPECT_EQ(whole.get_tile_height(), 32);
     EXPECT_EQ(whole.get_frame_count(), 1);
-
     const struct {
         void (CImageSprite::*set)(int);
         int (CImageSprite::*get)();
@@ -257,7 +261,6 @@ TEST_F(TiledImage, NewTextureResetsTheTileSize) {
     EXPECT_EQ(s.get_tile_width(), 32);
     EXPECT_EQ(s.get_tile_height(), 16);
     expect_rect(s.get_texture_rect(), 0, 0, 1, 1);
-
     s.set_texture(nullptr);
     EXPECT_EQ(s.get_tile_width(), 0);
     EXPECT_EQ(s.get_frame(), 0);
@@ -339,7 +342,6 @@ TEST_F(TiledImage, LargeStepCallsTheEndHookOncePerPass) {
     s.update(2.6f);  // 10.4 frames: passes the end twice
     EXPECT_EQ(s.ends, 2);
     EXPECT_NEAR(s.get_frame(), 2.4f, 1e-4f);
-
     CountingImage once;
     tile(once);
     play(once, 3, 4, 0);
@@ -386,8 +388,7 @@ TEST(ImageSprite, BoundsAreTruncatedAndFollowTheParent) {
     ProbeSprite parent("p");
     place(parent, 10.9f, 20, 2);
     CImageSprite s(&parent);
-    s.set_position(3.7f, -2.5f);
-    s.set_size(10.6f, 5);
+    frame(s, 3.7f, -2.5f, 10.6f, 5);
     s.set_scale(1.5f);
     expect_bounds(s.get_bounds(), 3, -2, 15, 7);
     // 10.9 + 2 * 3.7 = 18.3; 3 * 10.6 = 31.8
@@ -395,18 +396,14 @@ TEST(ImageSprite, BoundsAreTruncatedAndFollowTheParent) {
     fquad2d q = s.get_global_quad();
     EXPECT_EQ(q.c[3], fvec2d(18, 15));
     EXPECT_EQ(q.c[1], fvec2d(49, 30));
-
     s.move_by(1, 1);
     s.resize_by(-0.6f, 1);
     EXPECT_FLOAT_EQ(s.get_x(), 4.7f);
     EXPECT_FLOAT_EQ(s.get_width(), 10);
     EXPECT_FLOAT_EQ(s.get_height(), 6);
-
     s.set_x(1e20f);  // beyond an int: held at the end of the range, never undefined
     EXPECT_EQ(s.get_bounds().x, std::numeric_limits<int>::max());
 }
-
-// --- CImageSpriteEx ----------------------------------------------------------------------------
 
 TEST(RotatableSprite, RotationIsStoredModulo360) {
     CImageSpriteEx s;
@@ -430,9 +427,8 @@ TEST(RotatableSprite, ZeroRotationMapsLikeAPlainImageSprite) {
     CImageSpriteEx ex;
     CImageSprite plain;
     for (CImageSprite* s : {static_cast<CImageSprite*>(&ex), &plain}) {
-        s->set_position(3.3f, 7.1f);
+        frame(*s, 3.3f, 7.1f, 13, 9);
         s->set_scale(1.7f);
-        s->set_size(13, 9);
     }
     fvec2d p(5.5f, -2.25f);
     EXPECT_EQ(ex.point_to_global(p), plain.point_to_global(p));
@@ -443,8 +439,7 @@ TEST(RotatableSprite, ZeroRotationMapsLikeAPlainImageSprite) {
 
 TEST(RotatableSprite, CornerCentreKeepsTheTopLeftInPlace) {
     CImageSpriteEx s;
-    s.set_position(50, 60);
-    s.set_size(20, 10);
+    frame(s, 50, 60, 20, 10);
     s.set_rotation_center({0, 0});
     s.set_rotation(33);
     expect_near(s.point_to_global({0, 0}), 50, 60);
@@ -469,7 +464,6 @@ TEST(RotatableSprite, AbsoluteRotationAddsOnlyTurningParents) {
     CImageSpriteEx child(&plain);
     child.set_rotation(30);
     EXPECT_FLOAT_EQ(child.get_absolute_rotation(), 30);
-
     CImageSpriteEx turning;
     turning.set_rotation(20);
     CImageSpriteEx nested(&turning);
@@ -492,30 +486,22 @@ TEST(RotatableSprite, ChildOfATurnedParentTurnsWithIt) {
 
 TEST(RotatableSprite, OuterBoundsHoldTheSpriteAtAnyAngle) {
     CImageSpriteEx s;
-    s.set_position(100, 100);
-    s.set_size(10, 10);
-    IntRect plain = s.get_absolute_bounds();
-    EXPECT_EQ(plain.width, 10);
-    EXPECT_EQ(plain.height, 10);
+    frame(s, 100, 100, 10, 10);
+    expect_size(s.get_absolute_bounds(), 10, 10);
     for (float angle : {0.0f, 30.0f, 45.0f, 123.0f}) {
         s.set_rotation(angle);
-        IntRect outer = s.get_absolute_outer_bounds();
-        EXPECT_EQ(outer.width, 14) << angle;
-        EXPECT_EQ(outer.height, 14) << angle;
-        EXPECT_EQ(outer.x, 97) << angle;  // 105 - 7.07
+        expect_size(s.get_absolute_outer_bounds(), 14, 14, angle);
+        EXPECT_EQ(s.get_absolute_outer_bounds().x, 97) << angle;  // 105 - 7.07
     }
     s.set_rotation(45);
-    IntRect turned = s.get_absolute_bounds();
-    EXPECT_EQ(turned.width, 14);
-    EXPECT_EQ(turned.height, 14);
+    expect_size(s.get_absolute_bounds(), 14, 14);
 }
 
 TEST(RotatableSprite, RelativeBoundsAreInTheParentsSpace) {
     ProbeSprite parent("p");
     place(parent, 50, 0, 2);
     CImageSpriteEx s(&parent);
-    s.set_position(10, 5);
-    s.set_size(8, 4);
+    frame(s, 10, 5, 8, 4);
     expect_bounds(s.get_bounds(), 10, 5, 8, 4);
     IntRect a = s.get_absolute_bounds();
     EXPECT_EQ(a.x, 70);
@@ -529,13 +515,11 @@ TEST(RotatableSprite, RelativeBoundsAreInTheParentsSpace) {
 
 TEST(RotatableSprite, PointConversionsRoundTripWithRotations) {
     CImageSpriteEx parent;
-    parent.set_position(30, -12);
-    parent.set_size(50, 30);
+    frame(parent, 30, -12, 50, 30);
     parent.set_scale(1.5f);
     parent.set_rotation(-63);
     CImageSpriteEx child(&parent);
-    child.set_position(4, 9);
-    child.set_size(12, 6);
+    frame(child, 4, 9, 12, 6);
     child.set_rotation_center({0.25f, 0.8f});
     child.set_rotation(211);
     for (fvec2d p : {fvec2d(0, 0), fvec2d(12, 6), fvec2d(-7, 3.5f)})
