@@ -128,7 +128,6 @@ void fill_rich_document(ParticleFileTemplate& doc, CTextureManager& textures) {
 struct Held {
     ParticleFileTemplate doc{nullptr};  // its own class: the log names it
     CParticleSprite* prototype = new CParticleSprite();
-
     Held() {
         prototype->set_mass(9);
         ParticleEffectSettings s;
@@ -193,7 +192,6 @@ public:
 TEST(ParticleFile, EmptyDocumentIsSixteenZeroBytes) {
     ParticleFileTemplate doc(nullptr);
     EXPECT_EQ(write_bytes(doc), std::string(16, '\0'));
-
     doc.event_names = {"stale"};
     EXPECT_TRUE(read_bytes(doc, std::string(16, '\0')));
     EXPECT_TRUE(doc.events.empty());
@@ -211,7 +209,6 @@ TEST(ParticleFile, PrototypeRecordsAndTheirPaths) {
     settings.prototypes.push_back(named);
     doc.events.push_back(settings);
     doc.event_names = {""};
-
     Golden expected;
     expected.i32(1).i32(1).i32(2).i32(2).default_prototype("").default_prototype("abc");
     expected.default_event_tail().i32(1).i32(1).text("");
@@ -228,7 +225,6 @@ TEST(ParticleFile, NameAndEventCountsAreIndependent) {
     doc.events.resize(2);
     doc.event_names = {"one"};
     EXPECT_EQ(write_bytes(doc), Golden().counts(2, 2).bare_event().bare_event().counts(1, 1).text("one").str());
-
     doc.events.clear();
     doc.event_names = {"a", "bc", ""};
     Golden longer = Golden().i32(0).i32(0).i32(3).i32(3).text("a").text("bc").text("");
@@ -243,7 +239,6 @@ TEST(ParticleFile, WriteReadWriteGivesTheSameBytes) {
     OwnedDoc doc(&textures), copy(&textures);
     fill_rich_document(doc, textures);
     const std::string first = write_bytes(doc);
-
     ASSERT_TRUE(read_bytes(copy, first));
     ASSERT_EQ(copy.events.size(), 2u);
     EXPECT_EQ(copy.event_names, doc.event_names);
@@ -267,7 +262,6 @@ TEST(ParticleFile, WriteReadWriteGivesTheSameBytes) {
     EXPECT_EQ(spark->get_mass(), 2.5f);
     EXPECT_TRUE(spark->is_frozen());
     EXPECT_EQ(s.prototypes[1]->get_texture(), nullptr);
-
     EXPECT_EQ(write_bytes(copy), first);
 }
 
@@ -327,7 +321,6 @@ TEST(ParticleFile, LoadingACutOrMissingFileLogsTheFailure) {
     ParticleFileTemplate doc(nullptr);
     EXPECT_TRUE(load_from_file(doc, good));
     EXPECT_TRUE(log.contains("File " + good + " loaded successfully."));
-
     Held held;
     EXPECT_FALSE(load_from_file(held.doc, "gfx\\no_such_effects.vp"));
     held.expect_unchanged("missing file");
@@ -378,7 +371,6 @@ TEST(ParticleFile, StreamsAreReadNoFurtherThanTheDocumentAndFailedOnesNotAtAll) 
     std::string rest;
     in >> rest;
     EXPECT_EQ(rest, "extra");
-
     Held held;
     std::istringstream failed(std::string(16, '\0'));
     failed.setstate(std::ios::failbit);
@@ -403,7 +395,6 @@ TEST(ParticleFile, SaveFileReportsWhatHappened) {
     ASSERT_TRUE(load_from_file(back, path));
     EXPECT_EQ(back.event_names, std::vector<std::string>{"old"});
     EXPECT_EQ(back.events[0].prototypes[0]->get_mass(), 9);
-
     std::string nowhere = dir.file("no_such_folder/effects.vp");
     EXPECT_FALSE(save_file(held.doc, nowhere));
     EXPECT_TRUE(log.contains("ERROR in class ParticleLoader::ParticleFileTemplate: Failed to write to file " + nowhere));
@@ -426,13 +417,11 @@ TEST(ParticleFile, ValueArraysAndNestedTemplatesRoundTrip) {
     out.label = "x";
     std::string bytes = write_bytes(out);
     EXPECT_EQ(bytes, Golden().i32(3).raw(std::string("\1\2\3\4\5\6", 6)).i32(-3).text("x").str());
-
     Outer in;
     ASSERT_TRUE(read_bytes(in, bytes));
     EXPECT_EQ(in.shorts, out.shorts);
     EXPECT_EQ(in.inner.value, -3);
     EXPECT_EQ(in.label, "x");
-
     test_support::LogCapture log;
     Outer huge;
     EXPECT_FALSE(read_bytes(huge, Golden().i32(0x7FFFFFFF).str()));
@@ -460,7 +449,6 @@ TEST(ParticleFile, GeneratedEffectFileLoadsWithTheGamesEffects) {
         }
     }
     EXPECT_FALSE(log.contains("Failed to load texture"));
-
     // The file is canonical: written again it gives the same bytes.
     std::ifstream file(platform::native_path("gfx/particles.vp"), std::ios::binary);
     std::string on_disk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

@@ -303,14 +303,6 @@ TEST_F(TiledImage, FrameRangeIsKeptInsideTheFrames) {
     EXPECT_EQ(s.get_last_frame(), 6);
 }
 
-TEST(ImageSprite, RepeatCountStartsDefinedAndLoopsForEver) {
-    CImageSprite s;
-    EXPECT_EQ(s.get_repeat_count(), -1);
-    s.set_repeat_count(3);
-    CImageSprite copy(s);
-    EXPECT_EQ(copy.get_repeat_count(), 3);
-}
-
 TEST_F(TiledImage, AnimationCarriesTheFractionAcrossTheEnd) {
     play(s, 5, 10, -1);
     s.set_first_frame(2);
@@ -374,8 +366,11 @@ TEST_F(TiledImage, HugeStepsFinishWithTheFrameInRange) {
     }
 }
 
-TEST(ImageSprite, AlphaAndSpeedAreClamped) {
+TEST(ImageSprite, RepeatCountAlphaAndSpeedStartDefinedAndAreClamped) {
     CImageSprite s;
+    EXPECT_EQ(s.get_repeat_count(), -1);  // loops for ever
+    s.set_repeat_count(3);
+    EXPECT_EQ(CImageSprite(s).get_repeat_count(), 3);
     EXPECT_EQ(s.get_alpha(), 255);
     expect_kept(s, &CImageSprite::set_alpha, &CImageSprite::get_alpha, {300}, 255);
     expect_kept(s, &CImageSprite::set_alpha, &CImageSprite::get_alpha, {-1}, 0);
@@ -459,7 +454,7 @@ TEST(RotatableSprite, OwnSettersRefreshTheOutlineAncestorsDoNot) {
     EXPECT_EQ(s.get_transformed_quad().c[1], fvec2d(101, 1));
 }
 
-TEST(RotatableSprite, AbsoluteRotationAddsOnlyTurningParents) {
+TEST(RotatableSprite, AbsoluteRotationAddsOnlyTurningParentsButPositionsTurnWithThem) {
     ProbeSprite plain("plain");
     CImageSpriteEx child(&plain);
     child.set_rotation(30);
@@ -471,17 +466,15 @@ TEST(RotatableSprite, AbsoluteRotationAddsOnlyTurningParents) {
     EXPECT_FLOAT_EQ(nested.get_absolute_rotation(), 50);
     nested.set_absolute_rotation(90);
     EXPECT_FLOAT_EQ(nested.get_rotation(), 70);
-}
-
-TEST(RotatableSprite, ChildOfATurnedParentTurnsWithIt) {
+    // A plain child of a turned parent turns with it.
     CImageSpriteEx parent;
     parent.set_size(20, 20);
     parent.set_rotation(90);
-    ProbeSprite child("child");
-    child.set_parent(&parent);
+    ProbeSprite turned("turned");
+    turned.set_parent(&parent);
     // (20, 0), the parent's top-right corner, turned 90 degrees about (10, 10) is the top-left.
-    child.set_x(20);
-    EXPECT_NEAR(child.get_absolute_x(), 0, 1e-4f);
+    turned.set_x(20);
+    EXPECT_NEAR(turned.get_absolute_x(), 0, 1e-4f);
 }
 
 TEST(RotatableSprite, OuterBoundsHoldTheSpriteAtAnyAngle) {
