@@ -241,18 +241,10 @@ TEST_F(TiledImage, UnsetOrOutOfRangeTileSizeShowsTheWholeImage) {
     EXPECT_EQ(whole.get_tile_width(), 64);
     EXPECT_EQ(whole.get_tile_height(), 32);
     EXPECT_EQ(whole.get_frame_count(), 1);
-    const struct {
-        void (CImageSprite::*set)(int);
-        int (CImageSprite::*get)();
-        int value, kept;
-    } cases[] = {{&CImageSprite::set_tile_width, &CImageSprite::get_tile_width, 0, 64},
-                 {&CImageSprite::set_tile_width, &CImageSprite::get_tile_width, 65, 64},
-                 {&CImageSprite::set_tile_height, &CImageSprite::get_tile_height, -4, 32},
-                 {&CImageSprite::set_tile_height, &CImageSprite::get_tile_height, 8, 8}};
-    for (const auto& c : cases) {
-        (whole.*c.set)(c.value);
-        EXPECT_EQ((whole.*c.get)(), c.kept) << c.value;
-    }
+    expect_kept(whole, &CImageSprite::set_tile_width, &CImageSprite::get_tile_width, {0}, 64);
+    expect_kept(whole, &CImageSprite::set_tile_width, &CImageSprite::get_tile_width, {65}, 64);
+    expect_kept(whole, &CImageSprite::set_tile_height, &CImageSprite::get_tile_height, {-4}, 32);
+    expect_kept(whole, &CImageSprite::set_tile_height, &CImageSprite::get_tile_height, {8}, 8);
 }
 
 TEST_F(TiledImage, NewTextureResetsTheTileSize) {
