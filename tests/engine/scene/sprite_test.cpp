@@ -22,9 +22,32 @@ void expect_rect(const TextureRect& r, float l, float t, float rt, float b) {
     EXPECT_FLOAT_EQ(r.bottom, b);
 }
 
+void expect_bounds(const IntRect& r, int x, int y, int w, int h) {
+    EXPECT_EQ(r.x, x);
+    EXPECT_EQ(r.y, y);
+    EXPECT_EQ(r.width, w);
+    EXPECT_EQ(r.height, h);
+}
+
 void expect_near(fvec2d p, float x, float y, float tolerance = 1e-3f) {
     EXPECT_NEAR(p.x, x, tolerance);
     EXPECT_NEAR(p.y, y, tolerance);
+}
+
+void place(CSprite& s, float x, float y, float scale = 1) {
+    s.set_x(x);
+    s.set_y(y);
+    s.set_scale(scale);
+}
+
+void frame(CImageSprite& s, float x, float y, float w, float h) {
+    s.set_position(x, y);
+    s.set_size(w, h);
+}
+
+void expect_size(const IntRect& r, int w, int h, float context = 0) {
+    EXPECT_EQ(r.width, w) << context;
+    EXPECT_EQ(r.height, h) << context;
 }
 
 // Counts the ends of the animation range and can stop the animation from the hook.
@@ -74,45 +97,31 @@ protected:
     CImageSprite whole;
 };
 
-}  // namespace
+// Feeds `values` to a setter in turn and expects the getter to give `kept` afterwards.
+template <class S, class Set, class Get>
+void expect_kept(S& s, Set set, Get get, std::initializer_list<float> values, float kept) {
+    for (float v : values) (s.*set)(v);
+    EXPECT_EQ((s.*get)(), kept);
+}
 
-// --- CSprite -----------------------------------------------------------------------------------
+}  // namespace
 
 TEST(Sprite, SettersRefuseValuesOutsideTheirRules) {
     ProbeSprite s("s");
-    s.set_z(0.25f);
-    s.set_z(1.5f);
-    EXPECT_EQ(s.get_z(), 0.25f);
-    s.set_z(kNaN);
-    EXPECT_EQ(s.get_z(), 0.25f);
-    s.set_z(1);
-    EXPECT_EQ(s.get_z(), 1);
-    s.set_z(-1);
-    EXPECT_EQ(s.get_z(), -1);
-
-    s.set_width(5);
-    s.set_width(-1);
-    s.set_width(kNaN);
-    EXPECT_EQ(s.get_width(), 5);
-    s.set_width(0);
-    EXPECT_EQ(s.get_width(), 0);
-    s.set_height(7);
-    s.set_height(-0.5f);
-    EXPECT_EQ(s.get_height(), 7);
-
-    s.set_scale(2);
-    s.set_scale(0);
-    s.set_scale(-3);
-    s.set_scale(kNaN);
-    EXPECT_EQ(s.get_scale(), 2);
+    expect_kept(s, &CSprite::set_z, &CSprite::get_z, {0.25f, 1.5f}, 0.25f);
+    expect_kept(s, &CSprite::set_z, &CSprite::get_z, {kNaN}, 0.25f);
+    expect_kept(s, &CSprite::set_z, &CSprite::get_z, {1}, 1);
+    expect_kept(s, &CSprite::set_z, &CSprite::get_z, {-1}, -1);
+    expect_kept(s, &CSprite::set_width, &CSprite::get_width, {5, -1, kNaN}, 5);
+    expect_kept(s, &CSprite::set_width, &CSprite::get_width, {0}, 0);
+    expect_kept(s, &CSprite::set_height, &CSprite::get_height, {7, -0.5f}, 7);
+    expect_kept(s, &CSprite::set_scale, &CSprite::get_scale, {2, 0, -3, kNaN}, 2);
 }
 
 TEST(Sprite, RootAbsoluteValuesAreTheRelativeOnes) {
     ProbeSprite s("root");
-    s.set_x(12);
-    s.set_y(-4);
+    place(s, 12, -4, 3);
     s.set_z(0.5f);
-    s.set_scale(3);
     s.set_width(10);
     EXPECT_EQ(s.get_absolute_x(), 12);
     EXPECT_EQ(s.get_absolute_y(), -4);
@@ -126,18 +135,14 @@ TEST(Sprite, RootAbsoluteValuesAreTheRelativeOnes) {
 }
 
 TEST_F(SpriteTree, ChildPositionFollowsParentPositionAndScale) {
-    parent.set_x(100);
-    parent.set_y(50);
-    parent.set_scale(2);
-    child.set_x(10);
-    child.set_y(5);
+    place(parent, 100, 50, 2);
+    place(child, 10, 5);
     EXPECT_FLOAT_EQ(child.get_absolute_x(), 120);
     EXPECT_FLOAT_EQ(child.get_absolute_y(), 60);
     child.set_absolute_x(140);
     EXPECT_FLOAT_EQ(child.get_x(), 20);
     child.set_absolute_y(50);
     EXPECT_FLOAT_EQ(child.get_y(), 0);
-
     child.set_width(4);
     child.set_scale(1.5f);
     EXPECT_FLOAT_EQ(child.get_absolute_scale(), 3);
@@ -148,11 +153,7 @@ TEST_F(SpriteTree, ChildPositionFollowsParentPositionAndScale) {
 
 TEST_F(SpriteTree, AbsoluteScaleIsDividedByTheParents) {
     parent.set_scale(2);
-    child.set_absolute_scale(3);
-    EXPECT_FLOAT_EQ(child.get_scale(), 1.5f);
-    child.set_absolute_scale(0);
-    child.set_absolute_scale(-1);
-    EXPECT_FLOAT_EQ(child.get_scale(), 1.5f);
+    expect_kept(child, &CSprite::set_absolute_scale, &CSprite::get_scale, {3, 0, -1}, 1.5f);
 }
 
 TEST_F(SpriteTree, DepthAddsUpButOnlyTheRelativePartIsChecked) {
@@ -176,15 +177,9 @@ TEST_F(SpriteTree, HiddenAncestorHidesTheChild) {
 }
 
 TEST_F(SpriteTree, PointConversionsAreInverseThroughAChainOfScales) {
-    grandparent.set_x(13);
-    grandparent.set_y(-7);
-    grandparent.set_scale(0.5f);
-    parent.set_x(40);
-    parent.set_y(22);
-    parent.set_scale(3);
-    child.set_x(-5);
-    child.set_y(9);
-    child.set_scale(1.25f);
+    place(grandparent, 13, -7, 0.5f);
+    place(parent, 40, 22, 3);
+    place(child, -5, 9, 1.25f);
     for (fvec2d p : {fvec2d(0, 0), fvec2d(10, 20), fvec2d(-33.5f, 7.25f)})
         expect_near(child.point_to_local(child.point_to_global(p)), p.x, p.y);
     // A local point of the child is scaled by every ancestor and moved by their positions.
@@ -207,12 +202,11 @@ TEST_F(SpriteTree, QuadConversionsCarryTheDepth) {
 
 TEST(Sprite, CollisionTestUsesBothOutlines) {
     ProbeSprite a("a"), b("b");
-    a.set_width(10);
-    a.set_height(10);
-    b.set_width(10);
-    b.set_height(10);
-    b.set_x(5);
-    b.set_y(5);
+    for (ProbeSprite* s : {&a, &b}) {
+        s->set_width(10);
+        s->set_height(10);
+    }
+    place(b, 5, 5);
     fvec2d contact, axis;
     EXPECT_TRUE(a.collides_with(&b, contact, axis));
     // A corner of one outline lies inside the other.
@@ -222,8 +216,6 @@ TEST(Sprite, CollisionTestUsesBothOutlines) {
     EXPECT_FALSE(a.collides_with(&b, contact, axis));
     EXPECT_FALSE(a.collides_with(nullptr, contact, axis));
 }
-
-// --- CImageSprite ------------------------------------------------------------------------------
 
 TEST_F(TiledImage, FramesAreCountedRowByRow) {
     EXPECT_EQ(s.get_frame_count(), 8);
@@ -244,22 +236,15 @@ TEST(ImageSprite, NoTextureMeansNoFramesAndAZeroRectangle) {
     EXPECT_EQ(s.get_frame(), 0);
 }
 
-TEST_F(TiledImage, UnsetTileSizeShowsTheWholeImage) {
+TEST_F(TiledImage, UnsetOrOutOfRangeTileSizeShowsTheWholeImage) {
     expect_rect(whole.get_texture_rect(), 0, 0, 1, 1);
     EXPECT_EQ(whole.get_tile_width(), 64);
     EXPECT_EQ(whole.get_tile_height(), 32);
     EXPECT_EQ(whole.get_frame_count(), 1);
-}
-
-TEST_F(TiledImage, TileSizeOutsideTheImageBecomesTheImageSize) {
-    whole.set_tile_width(0);
-    EXPECT_EQ(whole.get_tile_width(), 64);
-    whole.set_tile_width(65);
-    EXPECT_EQ(whole.get_tile_width(), 64);
-    whole.set_tile_height(-4);
-    EXPECT_EQ(whole.get_tile_height(), 32);
-    whole.set_tile_height(8);
-    EXPECT_EQ(whole.get_tile_height(), 8);
+    expect_kept(whole, &CImageSprite::set_tile_width, &CImageSprite::get_tile_width, {0}, 64);
+    expect_kept(whole, &CImageSprite::set_tile_width, &CImageSprite::get_tile_width, {65}, 64);
+    expect_kept(whole, &CImageSprite::set_tile_height, &CImageSprite::get_tile_height, {-4}, 32);
+    expect_kept(whole, &CImageSprite::set_tile_height, &CImageSprite::get_tile_height, {8}, 8);
 }
 
 TEST_F(TiledImage, NewTextureResetsTheTileSize) {
@@ -268,7 +253,6 @@ TEST_F(TiledImage, NewTextureResetsTheTileSize) {
     EXPECT_EQ(s.get_tile_width(), 32);
     EXPECT_EQ(s.get_tile_height(), 16);
     expect_rect(s.get_texture_rect(), 0, 0, 1, 1);
-
     s.set_texture(nullptr);
     EXPECT_EQ(s.get_tile_width(), 0);
     EXPECT_EQ(s.get_frame(), 0);
@@ -280,15 +264,11 @@ TEST_F(TiledImage, FrameBeyondTheFrameCountIsRefused) {
     s.set_frame(8);  // one past the last frame: no tile there
     EXPECT_EQ(s.get_frame(), 7);
     expect_rect(s.get_texture_rect(), 0.75f, 0.5f, 1.0f, 1.0f);
-    s.set_frame(1000);
-    EXPECT_EQ(s.get_frame(), 7);
-    s.set_frame(7.5f);  // still frame 7
-    EXPECT_EQ(s.get_frame(), 7.5f);
+    expect_kept(s, &CImageSprite::set_frame, &CImageSprite::get_frame, {1000}, 7);
+    expect_kept(s, &CImageSprite::set_frame, &CImageSprite::get_frame, {7.5f}, 7.5f);  // still frame 7
     s.set_first_frame(2);
-    s.set_frame(-1);
-    EXPECT_EQ(s.get_frame(), 2);
-    s.set_frame(kNaN);
-    EXPECT_EQ(s.get_frame(), 2);
+    expect_kept(s, &CImageSprite::set_frame, &CImageSprite::get_frame, {-1}, 2);
+    expect_kept(s, &CImageSprite::set_frame, &CImageSprite::get_frame, {kNaN}, 2);
     // The rectangle never leaves the image.
     for (float f : {0.0f, 3.0f, 7.9f, 8.0f, 9.0f}) {
         s.set_frame(f);
@@ -299,27 +279,20 @@ TEST_F(TiledImage, FrameBeyondTheFrameCountIsRefused) {
 }
 
 TEST_F(TiledImage, FrameRangeIsKeptInsideTheFrames) {
+    auto expect_range = [&](float first, float last, float frame) {
+        EXPECT_EQ(s.get_first_frame(), first);
+        EXPECT_EQ(s.get_last_frame(), last);
+        EXPECT_EQ(s.get_frame(), frame);
+    };
     s.set_first_frame(20);
-    EXPECT_EQ(s.get_first_frame(), 7);
-    EXPECT_EQ(s.get_last_frame(), 7);
-    EXPECT_EQ(s.get_frame(), 7);
+    expect_range(7, 7, 7);
     s.set_last_frame(-3);
-    EXPECT_EQ(s.get_last_frame(), 0);
-    EXPECT_EQ(s.get_first_frame(), 0);
-    EXPECT_EQ(s.get_frame(), 0);
+    expect_range(0, 0, 0);
     s.set_last_frame(5);
     s.set_first_frame(2);
     EXPECT_EQ(s.get_frame(), 2);  // the frame moves into the range
     s.set_frame(6);               // a frame past the range widens it
     EXPECT_EQ(s.get_last_frame(), 6);
-}
-
-TEST(ImageSprite, RepeatCountStartsDefinedAndLoopsForEver) {
-    CImageSprite s;
-    EXPECT_EQ(s.get_repeat_count(), -1);
-    s.set_repeat_count(3);
-    CImageSprite copy(s);
-    EXPECT_EQ(copy.get_repeat_count(), 3);
 }
 
 TEST_F(TiledImage, AnimationCarriesTheFractionAcrossTheEnd) {
@@ -331,8 +304,7 @@ TEST_F(TiledImage, AnimationCarriesTheFractionAcrossTheEnd) {
     EXPECT_EQ(s.ends, 1);
     EXPECT_TRUE(s.is_playing());
     expect_rect(s.get_texture_rect(), 0.5f, 0, 0.75f, 0.5f);
-    ASSERT_EQ(s.updated_with.size(), 1u);
-    EXPECT_EQ(s.updated_with[0], 0.45f);
+    EXPECT_EQ(s.updated_with, std::vector<float>{0.45f});
 }
 
 TEST_F(TiledImage, RepeatCountZeroStopsOnTheLastFrame) {
@@ -354,7 +326,6 @@ TEST_F(TiledImage, LargeStepCallsTheEndHookOncePerPass) {
     s.update(2.6f);  // 10.4 frames: passes the end twice
     EXPECT_EQ(s.ends, 2);
     EXPECT_NEAR(s.get_frame(), 2.4f, 1e-4f);
-
     CountingImage once;
     tile(once);
     play(once, 3, 4, 0);
@@ -387,66 +358,46 @@ TEST_F(TiledImage, HugeStepsFinishWithTheFrameInRange) {
     }
 }
 
-TEST(ImageSprite, AlphaAndSpeedAreClamped) {
+TEST(ImageSprite, RepeatCountAlphaAndSpeedStartDefinedAndAreClamped) {
     CImageSprite s;
+    EXPECT_EQ(s.get_repeat_count(), -1);  // loops for ever
+    s.set_repeat_count(3);
+    EXPECT_EQ(CImageSprite(s).get_repeat_count(), 3);
     EXPECT_EQ(s.get_alpha(), 255);
-    s.set_alpha(300);
-    EXPECT_EQ(s.get_alpha(), 255);
-    s.set_alpha(-1);
-    EXPECT_EQ(s.get_alpha(), 0);
-    s.set_alpha(100);
-    s.set_alpha(kNaN);
-    EXPECT_EQ(s.get_alpha(), 0);
-    s.set_animation_speed(-2);
-    EXPECT_EQ(s.get_animation_speed(), 0);
-    s.set_animation_speed(3);
-    s.set_animation_speed(kNaN);
-    EXPECT_EQ(s.get_animation_speed(), 0);
+    expect_kept(s, &CImageSprite::set_alpha, &CImageSprite::get_alpha, {300}, 255);
+    expect_kept(s, &CImageSprite::set_alpha, &CImageSprite::get_alpha, {-1}, 0);
+    expect_kept(s, &CImageSprite::set_alpha, &CImageSprite::get_alpha, {100, kNaN}, 0);
+    expect_kept(s, &CImageSprite::set_animation_speed, &CImageSprite::get_animation_speed, {-2}, 0);
+    expect_kept(s, &CImageSprite::set_animation_speed, &CImageSprite::get_animation_speed, {3, kNaN}, 0);
 }
 
 TEST(ImageSprite, BoundsAreTruncatedAndFollowTheParent) {
     ProbeSprite parent("p");
-    parent.set_x(10.9f);
-    parent.set_y(20);
-    parent.set_scale(2);
+    place(parent, 10.9f, 20, 2);
     CImageSprite s(&parent);
-    s.set_position(3.7f, -2.5f);
-    s.set_size(10.6f, 5);
+    frame(s, 3.7f, -2.5f, 10.6f, 5);
     s.set_scale(1.5f);
-    IntRect b = s.get_bounds();
-    EXPECT_EQ(b.x, 3);
-    EXPECT_EQ(b.y, -2);
-    EXPECT_EQ(b.width, 15);
-    EXPECT_EQ(b.height, 7);
-    IntRect a = s.get_absolute_bounds();
-    EXPECT_EQ(a.x, 18);  // 10.9 + 2 * 3.7 = 18.3
-    EXPECT_EQ(a.y, 15);
-    EXPECT_EQ(a.width, 31);  // 3 * 10.6 = 31.8
-    EXPECT_EQ(a.height, 15);
+    expect_bounds(s.get_bounds(), 3, -2, 15, 7);
+    // 10.9 + 2 * 3.7 = 18.3; 3 * 10.6 = 31.8
+    expect_bounds(s.get_absolute_bounds(), 18, 15, 31, 15);
     fquad2d q = s.get_global_quad();
     EXPECT_EQ(q.c[3], fvec2d(18, 15));
     EXPECT_EQ(q.c[1], fvec2d(49, 30));
-
     s.move_by(1, 1);
     s.resize_by(-0.6f, 1);
     EXPECT_FLOAT_EQ(s.get_x(), 4.7f);
     EXPECT_FLOAT_EQ(s.get_width(), 10);
     EXPECT_FLOAT_EQ(s.get_height(), 6);
-
     s.set_x(1e20f);  // beyond an int: held at the end of the range, never undefined
     EXPECT_EQ(s.get_bounds().x, std::numeric_limits<int>::max());
 }
 
-// --- CImageSpriteEx ----------------------------------------------------------------------------
-
 TEST(RotatableSprite, RotationIsStoredModulo360) {
     CImageSpriteEx s;
-    s.set_rotation(370);
-    EXPECT_FLOAT_EQ(s.get_rotation(), 10);
-    s.set_rotation(-30);
-    EXPECT_FLOAT_EQ(s.get_rotation(), -30);
-    s.set_rotation(720);
-    EXPECT_FLOAT_EQ(s.get_rotation(), 0);
+    for (auto [angle, stored] : {std::pair{370.0f, 10.0f}, {-30.0f, -30.0f}, {720.0f, 0.0f}}) {
+        s.set_rotation(angle);
+        EXPECT_FLOAT_EQ(s.get_rotation(), stored) << angle;
+    }
 }
 
 TEST(RotatableSprite, PositiveAngleTurnsAnticlockwiseOnScreen) {
@@ -455,20 +406,16 @@ TEST(RotatableSprite, PositiveAngleTurnsAnticlockwiseOnScreen) {
     s.rotate_by(45);
     s.rotate_by(45);
     EXPECT_FLOAT_EQ(s.get_rotation(), 90);
-    // The right middle point moves to the top middle.
-    expect_near(s.point_to_global({40, 20}), 20, 0);
-    // The outline turned with it.
-    fquad2d q = s.get_global_quad();
-    expect_near(q.c[3], 0, 40);  // top-left corner went to the bottom-left
+    expect_near(s.point_to_global({40, 20}), 20, 0);  // the right middle point moves to the top
+    expect_near(s.get_global_quad().c[3], 0, 40);     // the top-left corner to the bottom-left
 }
 
 TEST(RotatableSprite, ZeroRotationMapsLikeAPlainImageSprite) {
     CImageSpriteEx ex;
     CImageSprite plain;
     for (CImageSprite* s : {static_cast<CImageSprite*>(&ex), &plain}) {
-        s->set_position(3.3f, 7.1f);
+        frame(*s, 3.3f, 7.1f, 13, 9);
         s->set_scale(1.7f);
-        s->set_size(13, 9);
     }
     fvec2d p(5.5f, -2.25f);
     EXPECT_EQ(ex.point_to_global(p), plain.point_to_global(p));
@@ -479,8 +426,7 @@ TEST(RotatableSprite, ZeroRotationMapsLikeAPlainImageSprite) {
 
 TEST(RotatableSprite, CornerCentreKeepsTheTopLeftInPlace) {
     CImageSpriteEx s;
-    s.set_position(50, 60);
-    s.set_size(20, 10);
+    frame(s, 50, 60, 20, 10);
     s.set_rotation_center({0, 0});
     s.set_rotation(33);
     expect_near(s.point_to_global({0, 0}), 50, 60);
@@ -500,12 +446,11 @@ TEST(RotatableSprite, OwnSettersRefreshTheOutlineAncestorsDoNot) {
     EXPECT_EQ(s.get_transformed_quad().c[1], fvec2d(101, 1));
 }
 
-TEST(RotatableSprite, AbsoluteRotationAddsOnlyTurningParents) {
+TEST(RotatableSprite, AbsoluteRotationAddsOnlyTurningParentsButPositionsTurnWithThem) {
     ProbeSprite plain("plain");
     CImageSpriteEx child(&plain);
     child.set_rotation(30);
     EXPECT_FLOAT_EQ(child.get_absolute_rotation(), 30);
-
     CImageSpriteEx turning;
     turning.set_rotation(20);
     CImageSpriteEx nested(&turning);
@@ -513,52 +458,36 @@ TEST(RotatableSprite, AbsoluteRotationAddsOnlyTurningParents) {
     EXPECT_FLOAT_EQ(nested.get_absolute_rotation(), 50);
     nested.set_absolute_rotation(90);
     EXPECT_FLOAT_EQ(nested.get_rotation(), 70);
-}
-
-TEST(RotatableSprite, ChildOfATurnedParentTurnsWithIt) {
+    // A plain child of a turned parent turns with it.
     CImageSpriteEx parent;
     parent.set_size(20, 20);
     parent.set_rotation(90);
-    ProbeSprite child("child");
-    child.set_parent(&parent);
-    // (20, 0) is the parent's top-right corner; turned 90 degrees about (10, 10) it becomes
-    // the top-left corner.
-    child.set_x(20);
-    EXPECT_NEAR(child.get_absolute_x(), 0, 1e-4f);
+    ProbeSprite turned("turned");
+    turned.set_parent(&parent);
+    // (20, 0), the parent's top-right corner, turned 90 degrees about (10, 10) is the top-left.
+    turned.set_x(20);
+    EXPECT_NEAR(turned.get_absolute_x(), 0, 1e-4f);
 }
 
 TEST(RotatableSprite, OuterBoundsHoldTheSpriteAtAnyAngle) {
     CImageSpriteEx s;
-    s.set_position(100, 100);
-    s.set_size(10, 10);
-    IntRect plain = s.get_absolute_bounds();
-    EXPECT_EQ(plain.width, 10);
-    EXPECT_EQ(plain.height, 10);
+    frame(s, 100, 100, 10, 10);
+    expect_size(s.get_absolute_bounds(), 10, 10);
     for (float angle : {0.0f, 30.0f, 45.0f, 123.0f}) {
         s.set_rotation(angle);
-        IntRect outer = s.get_absolute_outer_bounds();
-        EXPECT_EQ(outer.width, 14) << angle;
-        EXPECT_EQ(outer.height, 14) << angle;
-        EXPECT_EQ(outer.x, 97) << angle;  // 105 - 7.07
+        expect_size(s.get_absolute_outer_bounds(), 14, 14, angle);
+        EXPECT_EQ(s.get_absolute_outer_bounds().x, 97) << angle;  // 105 - 7.07
     }
     s.set_rotation(45);
-    IntRect turned = s.get_absolute_bounds();
-    EXPECT_EQ(turned.width, 14);
-    EXPECT_EQ(turned.height, 14);
+    expect_size(s.get_absolute_bounds(), 14, 14);
 }
 
 TEST(RotatableSprite, RelativeBoundsAreInTheParentsSpace) {
     ProbeSprite parent("p");
-    parent.set_x(50);
-    parent.set_scale(2);
+    place(parent, 50, 0, 2);
     CImageSpriteEx s(&parent);
-    s.set_position(10, 5);
-    s.set_size(8, 4);
-    IntRect b = s.get_bounds();
-    EXPECT_EQ(b.x, 10);
-    EXPECT_EQ(b.y, 5);
-    EXPECT_EQ(b.width, 8);
-    EXPECT_EQ(b.height, 4);
+    frame(s, 10, 5, 8, 4);
+    expect_bounds(s.get_bounds(), 10, 5, 8, 4);
     IntRect a = s.get_absolute_bounds();
     EXPECT_EQ(a.x, 70);
     EXPECT_EQ(a.width, 16);
@@ -571,16 +500,13 @@ TEST(RotatableSprite, RelativeBoundsAreInTheParentsSpace) {
 
 TEST(RotatableSprite, PointConversionsRoundTripWithRotations) {
     CImageSpriteEx parent;
-    parent.set_position(30, -12);
-    parent.set_size(50, 30);
+    frame(parent, 30, -12, 50, 30);
     parent.set_scale(1.5f);
     parent.set_rotation(-63);
     CImageSpriteEx child(&parent);
-    child.set_position(4, 9);
-    child.set_size(12, 6);
+    frame(child, 4, 9, 12, 6);
     child.set_rotation_center({0.25f, 0.8f});
     child.set_rotation(211);
-    for (fvec2d p : {fvec2d(0, 0), fvec2d(12, 6), fvec2d(-7, 3.5f)}) {
+    for (fvec2d p : {fvec2d(0, 0), fvec2d(12, 6), fvec2d(-7, 3.5f)})
         expect_near(child.point_to_local(child.point_to_global(p)), p.x, p.y, 2e-3f);
-    }
 }
