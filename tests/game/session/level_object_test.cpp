@@ -158,9 +158,7 @@ TEST_F(Level, CratesTakeTheFirstCrateDefinitionAtTheCornerAndPortalsOnlySmallBox
     item_definitions = {item_of(0, 32, 32), item_of(3, 200, 200), item_of(3, 10, 10)};
     auto crate = choose_crate(5, 6);
     ASSERT_TRUE(crate);
-    EXPECT_EQ(crate->definition, 1u);
-    EXPECT_EQ(crate->position, dvec2d(5.0f, 6.0f));
-
+    EXPECT_TRUE(crate->definition == 1u && crate->position == dvec2d(5.0f, 6.0f));
     portal_definition.collider_size = {100, 150};
     auto portal = choose_portal_position(30, 40, 64, 64);
     ASSERT_TRUE(portal);
@@ -180,13 +178,11 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     EXPECT_EQ(game->level, level);
     ASSERT_NE(level->surface(), nullptr);
     EXPECT_EQ(game->terrain, level->surface());
-    EXPECT_EQ(game->level_width(), 300);
-    EXPECT_EQ(game->level_height(), 200);
+    EXPECT_TRUE(game->level_width() == 300 && game->level_height() == 200);
     EXPECT_EQ(level->look(), nullptr);
     EXPECT_NE(level->water, nullptr);
     EXPECT_EQ(level->sweetroll_timer, 2.0f);
     EXPECT_FALSE(level->updates_while_paused() || level->reliable);
-
     // The server issued the id; every client builds its copy from the record.
     game->update(0.0f);
     ASSERT_EQ(game->find_object(level->entity_id), level);
@@ -197,7 +193,6 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     ASSERT_TRUE(records[0].read(record));
     EXPECT_EQ(record.level_entity_id, level->entity_id);
     EXPECT_EQ(record.parameters, p);
-
     // The surface goes with the level.
     game->remove_object(level->entity_id);
     game->update(0.0f);
@@ -220,13 +215,10 @@ TEST_F(Level, GeneratedLevelParametersAreBroughtIntoRangeAndASecondRecordIsIgnor
     EXPECT_EQ(game->level->parameters, expected);
     EXPECT_EQ(game->level_width(), 4096);
     EXPECT_NE(game->level->entity_id, 77u);
-    EXPECT_TRUE(log.contains("Received level parameters, generating..."));
-    EXPECT_TRUE(log.contains("Level generation finished."));
-
+    EXPECT_TRUE(log.contains("Received level parameters, generating...") && log.contains("Level generation finished."));
     QGLevel* first = game->level;
     game->generate_level(creation(hills(64, 64)));
-    EXPECT_EQ(game->level, first);
-    EXPECT_EQ(game->level_width(), 4096);
+    EXPECT_TRUE(game->level == first && game->level_width() == 4096);
     EXPECT_EQ(game->pending_objects.size(), 3u);  // the event handler, the one level and its water
 }
 
@@ -271,14 +263,12 @@ TEST_F(Level, OnlyTheServerPlacesAndBothSidesDrawTheSameNumbers) {
     }
     ASSERT_EQ(weapons, 1u);
     const int after_server = random_draw();
-
     built.clear();
     auto client = make_headless_client_session();
     auto* on_client = new QGLevel(client.get(), 5, swamp);
     EXPECT_TRUE(built.empty());
     EXPECT_EQ(random_draw(), after_server);
     EXPECT_EQ(surface_hash(on_client->surface()), surface_hash(on_server->surface()));
-
     // A client's callbacks answer false and ask no hook.
     EXPECT_FALSE(on_client->place_random_weapon(0, 0, 64, 64, 1) || on_client->place_crate(0, 0, 64, 64, 1));
     EXPECT_TRUE(built.empty());
@@ -312,7 +302,6 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
     level->update(0.5f);
     EXPECT_TRUE(built.empty());  // no spawn point to come from
     EXPECT_FLOAT_EQ(level->sweetroll_timer, 2.0f);
-
     game->spawn_positions = {{10.0f, 20.0f}, {30.0f, 40.0f}};
     run(1, 10, 2.5f);
     ASSERT_EQ(built.size(), 10u);
@@ -327,11 +316,9 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
     run(50, 2000, 2.01f);
     EXPECT_EQ(int(built.size()), expected);
     EXPECT_TRUE(expected > 10 && expected < 90) << expected;
-
     run(0, 50, 2.01f);  // makes none and divides by nothing
     EXPECT_TRUE(built.empty());
-
-    chance_of_sweetroll = 1;
+    chance_of_sweetroll = 1;  // the timer stands still during a pause
     level->sweetroll_timer = 0.5f;
     game->paused = true;
     game->update(1.0f);
@@ -358,17 +345,14 @@ TEST_F(DrawingClient, TerrainDrawsTheSurfaceThroughTheCachedTextureWithBackgroun
     EXPECT_TRUE(l.texture_holds_surface());
     EXPECT_FALSE(texture->is_linear_filtering());
     EXPECT_EQ(l.terrain_sprite->get_texture(), texture);
-    EXPECT_EQ(l.terrain_sprite->get_width(), 512.0f);
-    EXPECT_EQ(l.terrain_sprite->get_height(), 256.0f);
+    EXPECT_TRUE(l.terrain_sprite->get_width() == 512.0f && l.terrain_sprite->get_height() == 256.0f);
     EXPECT_GE(view->find_child(l.terrain_sprite), 0);
-
     EXPECT_EQ(l.background_sprite->get_parent(), l.terrain_sprite);
     EXPECT_FLOAT_EQ(l.background_sprite->get_z(), -0.999f);
     EXPECT_EQ(l.background_sprite->get_width(), 512.0f);
     ASSERT_NE(l.background_sprite->get_texture(), nullptr);
     EXPECT_EQ(static_cast<CTexture*>(l.background_sprite->get_texture())->get_name(),
               background_name_for(5, background_names));
-
     EXPECT_EQ(l.particle_engine->get_parent(), l.terrain_sprite);
     EXPECT_FLOAT_EQ(l.particle_engine->get_z(), 0.2f);
     EXPECT_GT(l.effect_count(), 0);
@@ -419,14 +403,12 @@ TEST_F(DrawingClient, LevelGivesTheTextureItsOwnImageBackAndFreesNothingTwice) {
     EXPECT_TRUE(sprite->is_finished());
     view->update(0.0f);
     EXPECT_LT(view->find_child(sprite), 0);
-
     // The next level draws through the same entry; a blast refreshes it from the level's pixels.
     QGLevel* second = make_level(hills(320, 160), 51);
     EXPECT_EQ(look(second).terrain_texture, dummy);
     EXPECT_EQ(dummy->get_image_width(), 320);
     game->explode({100.0f, 100.0f}, 30.0f);
     EXPECT_EQ(dummy->get_surface(), second->surface());
-
     // Alone, the terrain sprite takes the entry with it (the manager frees the image the level
     // gave back), and a third level gets an entry of its own. A double free would show under
     // the sanitizer when TearDown drops the session before the services.
@@ -444,7 +426,6 @@ TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurfac
     SDL_Surface* surface = level->surface();
     ASSERT_TRUE(look(level).texture_holds_surface());
     const uint64_t before = surface_hash(surface);
-
     // Reloaded: the texture reads its own image again and only lets go of the terrain.
     CTexture* reloaded = dummy_texture(false, true);
     EXPECT_EQ(reloaded, look(level).terrain_texture);
@@ -463,8 +444,7 @@ TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurfac
     look(second).terrain_sprite->set_texture(nullptr);
     ASSERT_TRUE(view->get_texture_manager()->unload_texture("gfx/dummy.png"));
     EXPECT_FALSE(look(second).texture_holds_surface());
-    EXPECT_EQ(game->terrain, second->surface());
-    EXPECT_EQ(surface_hash(second->surface()), before);
+    EXPECT_TRUE(game->terrain == second->surface() && surface_hash(second->surface()) == before);
     game->explode({100.0f, 60.0f}, 20.0f);
     remove_level();
     EXPECT_EQ(game->terrain, nullptr);
