@@ -222,7 +222,7 @@ TEST_F(Level, GeneratedLevelParametersAreBroughtIntoRangeAndASecondRecordIsIgnor
     EXPECT_EQ(game->pending_objects.size(), 3u);  // the event handler, the one level and its water
 }
 
-TEST_F(Level, ClientBuildsTheLevelFromItsRecordAndGetsTheServersSurface) {
+TEST_F(Level, HeadlessClientBuildsTheLevelFromItsRecordWithTheServersSurfaceAndNoLook) {
     const LevelParameters p = hills(400, 300, 99);
     SurfacePtr reference(generate_level_surface(nullptr, false, nullptr, p));
     ASSERT_TRUE(reference);
@@ -233,6 +233,9 @@ TEST_F(Level, ClientBuildsTheLevelFromItsRecordAndGetsTheServersSurface) {
     EXPECT_EQ(surface_hash(client->level->surface()), surface_hash(reference.get()));
     client->update(0.0f);
     EXPECT_EQ(client->find_object(9), client->level);
+    EXPECT_EQ(client->level->look(), nullptr);
+    EXPECT_FALSE(listens_for_effects(*client));
+    client->event_handler->dispatch(effect_event(0, 5));  // plays nowhere
     // A record for an id the client holds builds nothing.
     LogCapture log;
     client->event_handler->dispatch(level_event(creation(hills(64, 64), 9)));
@@ -324,15 +327,6 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
     game->update(1.0f);
     EXPECT_EQ(level->sweetroll_timer, 0.5f);
     EXPECT_TRUE(built.empty());
-}
-
-TEST_F(Level, HeadlessClientLevelHasNoLookAndPlaysNoEffects) {
-    auto client = make_headless_client_session();
-    auto* level = new QGLevel(client.get(), 12, hills(64, 64));
-    client->flush_registrations();
-    EXPECT_EQ(level->look(), nullptr);
-    EXPECT_FALSE(listens_for_effects(*client));
-    client->event_handler->dispatch(effect_event(0, 5));
 }
 
 // --- drawing ---
