@@ -21,7 +21,8 @@ namespace {
 
 ItemDefinition item_of(int type, int w, int h) {
     ItemDefinition d;
-    d.type = type, d.collider_size = {w, h};
+    d.type = type;
+    d.collider_size = {w, h};
     return d;
 }
 WeaponDefinition weapon_of(int w, int h) {
@@ -33,7 +34,10 @@ WeaponDefinition weapon_of(int w, int h) {
 // What the class hooks were asked to build.
 struct Built { std::string kind; unsigned int definition; dvec2d position; };
 std::vector<Built> built;
-bool record_build(const char* kind, unsigned int d, const dvec2d& p) { return built.push_back({kind, d, p}), true; }
+bool record_build(const char* kind, unsigned int d, const dvec2d& p) {
+    built.push_back({kind, d, p});
+    return true;
+}
 bool build_item(QGGame&, unsigned int d, const dvec2d& p) { return record_build("item", d, p); }
 bool build_weapon(QGGame&, unsigned int d, const dvec2d& p) { return record_build("weapon", d, p); }
 bool build_portal(QGGame&, const dvec2d& p) { return record_build("portal", 0, p); }
@@ -41,7 +45,10 @@ bool build_sweetroll(QGGame&, const dvec2d& p) { return record_build("sweetroll"
 
 dvec2d followed_centre;
 bool followed_alive = true;
-bool view_player(const QGPlayer&, dvec2d& centre) { return centre = followed_centre, followed_alive; }
+bool view_player(const QGPlayer&, dvec2d& centre) {
+    centre = followed_centre;
+    return followed_alive;
+}
 
 bool listens_for_effects(QGGame& g) {
     return g.event_handler->listeners[uint32_t(EQGEventType::SpawnEffect)].is_valid();
@@ -49,7 +56,7 @@ bool listens_for_effects(QGGame& g) {
 
 class Level : public LevelTest {
 protected:
-    void SetUp() override { LevelTest::SetUp(), built.clear(); }
+    void SetUp() override { LevelTest::SetUp(); built.clear(); }
     void TearDown() override {
         chance_of_sweetroll = chance_before_;
         background_names = backgrounds_before_;
@@ -89,11 +96,11 @@ protected:
         return level;
     }
     // As the server's removal does, at the end of a step.
-    void remove_level() { game->remove_object(game->level->entity_id), game->flush_removals(); }
+    void remove_level() { game->remove_object(game->level->entity_id); game->flush_removals(); }
     CTexture* dummy_texture(bool read_only = false, bool reload = false) {
         return view->get_texture_manager()->get_texture(read_only, reload, "gfx/dummy.png");
     }
-    void set_view(float w, float h) { view->set_width(w), view->set_height(h); }
+    void set_view(float w, float h) { view->set_width(w); view->set_height(h); }
 
     std::unique_ptr<CSpriteManager> view;
     std::unique_ptr<CShaderFactory> shaders;
@@ -103,7 +110,10 @@ protected:
 
 QGEvent effect_event(int id, int particles, float x = 10.0f, float y = 20.0f) {
     EffectSpawn e;
-    e.effect_id = id, e.particles = particles, e.x = x, e.y = y;
+    e.effect_id = id;
+    e.particles = particles;
+    e.x = x;
+    e.y = y;
     return make_event(EQGEventType::SpawnEffect, record_bytes(e), true);
 }
 
@@ -313,8 +323,11 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
     // A draw r hits when r % 50 is 0 and then draws its spawn point: replay the generator.
     random_seed(12345);
     int expected = 0;
-    for (int i = 0; i < 2000; ++i)
-        if (sweetroll_draw_hits(random_draw(), 50)) ++expected, random_draw();
+    for (int i = 0; i < 2000; ++i) {
+        if (!sweetroll_draw_hits(random_draw(), 50)) continue;
+        ++expected;
+        random_draw();
+    }
     random_seed(12345);
     run(50, 2000, 2.01f);
     EXPECT_EQ(int(built.size()), expected);
@@ -487,7 +500,9 @@ TEST_F(DrawingClient, WholeLevelIsFittedIntoTheViewAndCentred) {
 TEST_F(DrawingClient, FocusCentresThePointButNeverShowsBeyondTheLevel) {
     set_view(800.0f, 600.0f);
     QGLevel* level = make_level(hills(2048, 1024));
-    view->set_scale(1.0f), view->set_x(0.0f), view->set_y(0.0f);
+    view->set_scale(1.0f);
+    view->set_x(0.0f);
+    view->set_y(0.0f);
     // The view's edges stay within the level's.
     const struct { float x, y, view_x, view_y; } cases[] = {
         {100, 500, 0, -200}, {1000, 500, -600, -200}, {2000, 1000, 800 - 2048, 600 - 1024}};
