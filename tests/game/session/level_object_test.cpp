@@ -1,6 +1,5 @@
-// The level object and its look: where it places objects, its life on the server and on clients,
-// the sweetroll draws, the particle effects it plays, the view it fits and follows, and its
-// ownership of the terrain surface next to the texture that draws it.
+// The level object and its look: placement, its life on server and clients, sweetroll draws,
+// particle effects, the view it fits and follows, and who owns the terrain surface.
 #include "support/level_test_support.h"
 
 #include <cmath>
@@ -26,7 +25,6 @@ ItemDefinition item_of(int type, int w, int h) {
     d.collider_size = {w, h};
     return d;
 }
-
 WeaponDefinition weapon_of(int w, int h) {
     WeaponDefinition d;
     d.collider_size = {w, h};
@@ -34,15 +32,10 @@ WeaponDefinition weapon_of(int w, int h) {
 }
 
 // What the class hooks were asked to build.
-struct Built {
-    std::string kind;
-    unsigned int definition;
-    dvec2d position;
-};
+struct Built { std::string kind; unsigned int definition; dvec2d position; };
 std::vector<Built> built;
-
-bool record_build(const char* kind, unsigned int definition, const dvec2d& position) {
-    built.push_back({kind, definition, position});
+bool record_build(const char* kind, unsigned int d, const dvec2d& p) {
+    built.push_back({kind, d, p});
     return true;
 }
 bool build_item(QGGame&, unsigned int d, const dvec2d& p) { return record_build("item", d, p); }
@@ -57,15 +50,13 @@ bool view_player(const QGPlayer&, dvec2d& centre) {
     return followed_alive;
 }
 
+bool listens_for_effects(QGGame& g) {
+    return g.event_handler->listeners[uint32_t(EQGEventType::SpawnEffect)].is_valid();
+}
+
 class Level : public LevelTest {
 protected:
-    void SetUp() override {
-        LevelTest::SetUp();
-        built.clear();
-        chance_before_ = chance_of_sweetroll;
-        backgrounds_before_ = background_names;
-        viewport_before_ = camera_viewport_height;
-    }
+    void SetUp() override { LevelTest::SetUp(); built.clear(); }
     void TearDown() override {
         chance_of_sweetroll = chance_before_;
         background_names = backgrounds_before_;
@@ -74,21 +65,22 @@ protected:
     }
 
 private:
-    int chance_before_ = 0;
-    std::vector<std::string> backgrounds_before_;
-    float viewport_before_ = 0;
+    int chance_before_ = chance_of_sweetroll;
+    std::vector<std::string> backgrounds_before_ = background_names;
+    float viewport_before_ = camera_viewport_height;
 };
 
-// A client session without a connection that draws through a sprite manager and a shader
-// factory of its own (no window: GL calls do nothing). The drawing services outlive the session.
+// A client session without a connection drawing through its own sprite manager and shader
+// factory (no window: GL calls do nothing). The drawing services outlive the session.
 class DrawingClient : public Level {
 protected:
     void SetUp() override {
         Level::SetUp();
         view = std::make_unique<CSpriteManager>();
         shaders = std::make_unique<CShaderFactory>();
+        drawing = std::make_unique<GameDrawing>(view.get(), shaders.get(), nullptr);
         game = make_headless_client_session();
-        attach(*game);
+        game->drawing = drawing.get();
     }
     void TearDown() override {
         game.reset();
@@ -97,21 +89,18 @@ protected:
         view.reset();
         Level::TearDown();
     }
-    void attach(QGGame& g) {
-        drawing = std::make_unique<GameDrawing>(view.get(), shaders.get(), nullptr);
-        g.drawing = drawing.get();
-    }
     static LevelLook& look(QGLevel* level) { return *look_of<LevelLook>(level); }
     QGLevel* make_level(const LevelParameters& p, unsigned int id = 50) {
         auto* level = new QGLevel(game.get(), id, p);
         game->flush_registrations();
         return level;
     }
-    // Removes the level the way the server's removal does, at the end of a step.
-    void remove_level() {
-        game->remove_object(game->level->entity_id);
-        game->flush_removals();
+    // As the server's removal does, at the end of a step.
+    void remove_level() { game->remove_object(game->level->entity_id); game->flush_removals(); }
+    CTexture* dummy_texture(bool read_only = false, bool reload = false) {
+        return view->get_texture_manager()->get_texture(read_only, reload, "gfx/dummy.png");
     }
+    void set_view(float w, float h) { view->set_width(w); view->set_height(h); }
 
     std::unique_ptr<CSpriteManager> view;
     std::unique_ptr<CShaderFactory> shaders;
@@ -142,14 +131,13 @@ size_t live_particles(CParticleEngine& engine) {
 TEST_F(Level, ItemsAndWeaponsThatFitAreChosenByTheDrawAndCentredInTheBox) {
     item_definitions = {item_of(0, 32, 32), item_of(1, 80, 20), item_of(2, 64, 64)};
     weapon_definitions = {weapon_of(70, 10), weapon_of(40, 20), weapon_of(60, 60)};
-    struct Case {
+    const struct {
         const char* what;
         bool weapon;
         int x, y, w, h, draw;
         unsigned int definition;
         dvec2d position;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"candidates 0 and 2: 7 modulo 2 picks the second", false, 100, 200, 64, 64, 7, 2, {100.0f, 200.0f}},
         {"and 6 the first, centred", false, 100, 200, 64, 64, 6, 0, {116.0f, 216.0f}},
         {"a box wide enough for the flat one only", false, 0, 0, 90, 30, 12345, 1, {5.0f, 5.0f}},
@@ -158,7 +146,7 @@ TEST_F(Level, ItemsAndWeaponsThatFitAreChosenByTheDrawAndCentredInTheBox) {
         {"weapons from their own table", true, 10, 10, 64, 64, 3, 2, {12.0f, 12.0f}},
         {"weapons, the other candidate", true, 10, 10, 64, 64, 4, 1, {22.0f, 32.0f}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         auto chosen = c.weapon ? choose_random_weapon(c.x, c.y, c.w, c.h, c.draw)
                                : choose_random_item(c.x, c.y, c.w, c.h, c.draw);
@@ -180,9 +168,7 @@ TEST_F(Level, CratesTakeTheFirstCrateDefinitionAtTheCornerAndPortalsOnlySmallBox
     item_definitions = {item_of(0, 32, 32), item_of(3, 200, 200), item_of(3, 10, 10)};
     auto crate = choose_crate(5, 6);
     ASSERT_TRUE(crate);
-    EXPECT_EQ(crate->definition, 1u);
-    EXPECT_EQ(crate->position, dvec2d(5.0f, 6.0f));
-
+    EXPECT_TRUE(crate->definition == 1u && crate->position == dvec2d(5.0f, 6.0f));
     portal_definition.collider_size = {100, 150};
     auto portal = choose_portal_position(30, 40, 64, 64);
     ASSERT_TRUE(portal);
@@ -202,15 +188,12 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     EXPECT_EQ(game->level, level);
     ASSERT_NE(level->surface(), nullptr);
     EXPECT_EQ(game->terrain, level->surface());
-    EXPECT_EQ(game->level_width(), 300);
-    EXPECT_EQ(game->level_height(), 200);
+    EXPECT_TRUE(game->level_width() == 300 && game->level_height() == 200);
     EXPECT_EQ(level->look(), nullptr);
-    EXPECT_NE(level->water, nullptr);  // the server's level builds its water
+    EXPECT_NE(level->water, nullptr);
     EXPECT_EQ(level->sweetroll_timer, 2.0f);
-    EXPECT_FALSE(level->updates_while_paused());
-    EXPECT_FALSE(level->reliable);
-
-    // The server issued the id; the record is what every client builds its copy from.
+    EXPECT_FALSE(level->updates_while_paused() || level->reliable);
+    // The server issued the id; every client builds its copy from the record.
     game->update(0.0f);
     ASSERT_EQ(game->find_object(level->entity_id), level);
     EXPECT_EQ(game->unreliable_objects.count(level->entity_id), 1u);
@@ -220,12 +203,10 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     ASSERT_TRUE(records[0].read(record));
     EXPECT_EQ(record.level_entity_id, level->entity_id);
     EXPECT_EQ(record.parameters, p);
-
-    // The surface is the level's: it goes with the level.
+    // The surface goes with the level.
     game->remove_object(level->entity_id);
     game->update(0.0f);
-    EXPECT_EQ(game->level, nullptr);
-    EXPECT_EQ(game->terrain, nullptr);
+    EXPECT_TRUE(game->level == nullptr && game->terrain == nullptr);
     EXPECT_EQ(game->level_width(), 0);
 }
 
@@ -244,21 +225,17 @@ TEST_F(Level, GeneratedLevelParametersAreBroughtIntoRangeAndASecondRecordIsIgnor
     EXPECT_EQ(game->level->parameters, expected);
     EXPECT_EQ(game->level_width(), 4096);
     EXPECT_NE(game->level->entity_id, 77u);
-    EXPECT_TRUE(log.contains("Received level parameters, generating..."));
-    EXPECT_TRUE(log.contains("Level generation finished."));
-
+    EXPECT_TRUE(log.contains("Received level parameters, generating...") && log.contains("Level generation finished."));
     QGLevel* first = game->level;
     game->generate_level(creation(hills(64, 64)));
-    EXPECT_EQ(game->level, first);
-    EXPECT_EQ(game->level_width(), 4096);
+    EXPECT_TRUE(game->level == first && game->level_width() == 4096);
     EXPECT_EQ(game->pending_objects.size(), 3u);  // the event handler, the one level and its water
 }
 
-TEST_F(Level, ClientBuildsTheLevelFromItsRecordAndGetsTheServersSurface) {
+TEST_F(Level, HeadlessClientBuildsTheLevelFromItsRecordWithTheServersSurfaceAndNoLook) {
     const LevelParameters p = hills(400, 300, 99);
     SurfacePtr reference(generate_level_surface(nullptr, false, nullptr, p));
     ASSERT_TRUE(reference);
-
     auto client = make_headless_client_session();
     client->event_handler->dispatch(level_event(creation(p, 9)));
     ASSERT_NE(client->level, nullptr);
@@ -266,6 +243,9 @@ TEST_F(Level, ClientBuildsTheLevelFromItsRecordAndGetsTheServersSurface) {
     EXPECT_EQ(surface_hash(client->level->surface()), surface_hash(reference.get()));
     client->update(0.0f);
     EXPECT_EQ(client->find_object(9), client->level);
+    EXPECT_EQ(client->level->look(), nullptr);
+    EXPECT_FALSE(listens_for_effects(*client));
+    client->event_handler->dispatch(effect_event(0, 5));  // plays nowhere
     // A record for an id the client holds builds nothing.
     LogCapture log;
     client->event_handler->dispatch(level_event(creation(hills(64, 64), 9)));
@@ -280,37 +260,34 @@ TEST_F(Level, OnlyTheServerPlacesAndBothSidesDrawTheSameNumbers) {
     level_class_hooks().build_special_item = &build_item;
     LevelParameters swamp = hills(640, 480, 3);
     swamp.gen = 0;
+    auto expect_built = [](size_t i, const char* kind, dvec2d position) {
+        EXPECT_EQ(built[i].kind, kind);
+        EXPECT_EQ(built[i].definition, 0u);
+        EXPECT_EQ(built[i].position, position);
+    };
 
     auto server = make_server_session();
     auto* on_server = new QGLevel(server.get(), 0, swamp);
-    // The swamp asks for one weapon, in the 64-pixel box at (288, 128); the green slots of its
-    // templates ask for crates.
-    std::vector<Built> weapons;
-    for (const Built& b : built) {
-        if (b.kind == "weapon") weapons.push_back(b);
-        else EXPECT_EQ(b.definition, 0u);
+    // The swamp asks for one weapon in the 64-pixel box at (288, 128); its green slots for crates.
+    size_t weapons = 0;
+    for (size_t i = 0; i < built.size(); ++i) {
+        if (built[i].kind != "weapon") EXPECT_EQ(built[i].definition, 0u);
+        else if (++weapons == 1) expect_built(i, "weapon", {288.0f + 16.0f, 128.0f + 16.0f});
     }
-    ASSERT_EQ(weapons.size(), 1u);
-    EXPECT_EQ(weapons[0].definition, 0u);
-    EXPECT_EQ(weapons[0].position, dvec2d(288.0f + 16.0f, 128.0f + 16.0f));
+    ASSERT_EQ(weapons, 1u);
     const int after_server = random_draw();
-
     built.clear();
     auto client = make_headless_client_session();
     auto* on_client = new QGLevel(client.get(), 5, swamp);
     EXPECT_TRUE(built.empty());
     EXPECT_EQ(random_draw(), after_server);
     EXPECT_EQ(surface_hash(on_client->surface()), surface_hash(on_server->surface()));
-
-    // The callbacks themselves: a client answers false and asks no hook.
-    EXPECT_FALSE(on_client->place_random_weapon(0, 0, 64, 64, 1));
-    EXPECT_FALSE(on_client->place_crate(0, 0, 64, 64, 1));
+    // A client's callbacks answer false and ask no hook.
+    EXPECT_FALSE(on_client->place_random_weapon(0, 0, 64, 64, 1) || on_client->place_crate(0, 0, 64, 64, 1));
     EXPECT_TRUE(built.empty());
     EXPECT_TRUE(on_server->place_crate(7, 8, 64, 64, 1));
     ASSERT_EQ(built.size(), 1u);
-    EXPECT_EQ(built[0].kind, "item");
-    EXPECT_EQ(built[0].definition, 0u);
-    EXPECT_EQ(built[0].position, dvec2d(7.0f, 8.0f));
+    expect_built(0, "item", {7.0f, 8.0f});
     portal_definition.collider_size = {64, 96};
     level_class_hooks().build_portal = nullptr;
     EXPECT_FALSE(on_server->place_portal(0, 0, 64, 64, 0));  // no portal class installed
@@ -327,24 +304,23 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
     auto game = make_server_session();
     auto* level = new QGLevel(game.get(), 0, hills(128, 64));
     game->flush_registrations();
+    auto run = [&](int chance, int steps, float dt) {
+        chance_of_sweetroll = chance;
+        built.clear();
+        for (int i = 0; i < steps; ++i) level->update(dt);
+    };
 
-    chance_of_sweetroll = 1;  // every draw hits
-    for (int i = 0; i < 4; ++i) level->update(0.5f);
+    run(1, 4, 0.5f);
     EXPECT_TRUE(built.empty());  // 2.0 seconds: the timer is at 0, not below
     level->update(0.5f);
-    EXPECT_TRUE(built.empty());  // no spawn point yet: nowhere for it to come from
+    EXPECT_TRUE(built.empty());  // no spawn point to come from
     EXPECT_FLOAT_EQ(level->sweetroll_timer, 2.0f);
-
     game->spawn_positions = {{10.0f, 20.0f}, {30.0f, 40.0f}};
-    for (int i = 0; i < 10; ++i) level->update(2.5f);
+    run(1, 10, 2.5f);
     ASSERT_EQ(built.size(), 10u);
-    for (size_t i = 0; i < built.size(); ++i)
-        EXPECT_TRUE(built[i].position == dvec2d(10.0f, 20.0f) || built[i].position == dvec2d(30.0f, 40.0f));
+    for (const Built& b : built) EXPECT_TRUE(b.position == dvec2d(10.0f, 20.0f) || b.position == dvec2d(30.0f, 40.0f));
 
-    // With the default chance a draw r makes one when r % 50 is 0, which then draws its spawn
-    // point: replay the generator.
-    chance_of_sweetroll = 50;
-    built.clear();
+    // A draw r hits when r % 50 is 0 and then draws its spawn point: replay the generator.
     random_seed(12345);
     int expected = 0;
     for (int i = 0; i < 2000; ++i) {
@@ -353,19 +329,12 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
         random_draw();
     }
     random_seed(12345);
-    for (int i = 0; i < 2000; ++i) level->update(2.01f);
+    run(50, 2000, 2.01f);
     EXPECT_EQ(int(built.size()), expected);
-    EXPECT_GT(expected, 10);
-    EXPECT_LT(expected, 90);
-
-    // A chance of 0 makes none and divides by nothing.
-    chance_of_sweetroll = 0;
-    built.clear();
-    for (int i = 0; i < 50; ++i) level->update(2.01f);
+    EXPECT_TRUE(expected > 10 && expected < 90) << expected;
+    run(0, 50, 2.01f);  // makes none and divides by nothing
     EXPECT_TRUE(built.empty());
-
-    // The timer stands still during a pause.
-    chance_of_sweetroll = 1;
+    chance_of_sweetroll = 1;  // the timer stands still during a pause
     level->sweetroll_timer = 0.5f;
     game->paused = true;
     game->update(1.0f);
@@ -373,39 +342,27 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
     EXPECT_TRUE(built.empty());
 }
 
-TEST_F(Level, HeadlessClientLevelHasNoLookAndPlaysNoEffects) {
-    auto client = make_headless_client_session();
-    auto* level = new QGLevel(client.get(), 12, hills(64, 64));
-    client->flush_registrations();
-    EXPECT_EQ(level->look(), nullptr);
-    EXPECT_FALSE(client->event_handler->listeners[uint32_t(EQGEventType::SpawnEffect)].is_valid());
-    client->event_handler->dispatch(effect_event(0, 5));
-}
-
 // --- drawing ---
 
 TEST_F(DrawingClient, TerrainDrawsTheSurfaceThroughTheCachedTextureWithBackgroundAndEffects) {
-    QGLevel* level = make_level(hills(512, 256));
-    CTexture* texture = view->get_texture_manager()->get_texture(false, false, "gfx/dummy.png");
-    EXPECT_EQ(look(level).terrain_texture, texture);
-    EXPECT_EQ(texture->get_surface(), level->surface());
-    EXPECT_TRUE(look(level).texture_holds_surface());
+    LevelLook& l = look(make_level(hills(512, 256)));
+    CTexture* texture = dummy_texture();
+    EXPECT_EQ(l.terrain_texture, texture);
+    EXPECT_EQ(texture->get_surface(), game->level->surface());
+    EXPECT_TRUE(l.texture_holds_surface());
     EXPECT_FALSE(texture->is_linear_filtering());
-    EXPECT_EQ(look(level).terrain_sprite->get_texture(), texture);
-    EXPECT_EQ(look(level).terrain_sprite->get_width(), 512.0f);
-    EXPECT_EQ(look(level).terrain_sprite->get_height(), 256.0f);
-    EXPECT_GE(view->find_child(look(level).terrain_sprite), 0);
-
-    EXPECT_EQ(look(level).background_sprite->get_parent(), look(level).terrain_sprite);
-    EXPECT_FLOAT_EQ(look(level).background_sprite->get_z(), -0.999f);
-    EXPECT_EQ(look(level).background_sprite->get_width(), 512.0f);
-    ASSERT_NE(look(level).background_sprite->get_texture(), nullptr);
-    EXPECT_EQ(static_cast<CTexture*>(look(level).background_sprite->get_texture())->get_name(),
+    EXPECT_EQ(l.terrain_sprite->get_texture(), texture);
+    EXPECT_TRUE(l.terrain_sprite->get_width() == 512.0f && l.terrain_sprite->get_height() == 256.0f);
+    EXPECT_GE(view->find_child(l.terrain_sprite), 0);
+    EXPECT_EQ(l.background_sprite->get_parent(), l.terrain_sprite);
+    EXPECT_FLOAT_EQ(l.background_sprite->get_z(), -0.999f);
+    EXPECT_EQ(l.background_sprite->get_width(), 512.0f);
+    ASSERT_NE(l.background_sprite->get_texture(), nullptr);
+    EXPECT_EQ(static_cast<CTexture*>(l.background_sprite->get_texture())->get_name(),
               background_name_for(5, background_names));
-
-    EXPECT_EQ(look(level).particle_engine->get_parent(), look(level).terrain_sprite);
-    EXPECT_FLOAT_EQ(look(level).particle_engine->get_z(), 0.2f);
-    EXPECT_GT(look(level).effect_count(), 0);
+    EXPECT_EQ(l.particle_engine->get_parent(), l.terrain_sprite);
+    EXPECT_FLOAT_EQ(l.particle_engine->get_z(), 0.2f);
+    EXPECT_GT(l.effect_count(), 0);
 }
 
 TEST_F(DrawingClient, AnnouncedEffectsStartOnlyForIdsOfTheParticleFile) {
@@ -414,27 +371,26 @@ TEST_F(DrawingClient, AnnouncedEffectsStartOnlyForIdsOfTheParticleFile) {
     const int effects = look(level).effect_count();
     ASSERT_GT(effects, 0);
     LogCapture log;
-    game->event_handler->dispatch(effect_event(0, 6));
+    auto dispatch = [&](const QGEvent& e) { game->event_handler->dispatch(e); };
+    dispatch(effect_event(0, 6));
     EXPECT_EQ(engine.get_effect(0)->particles.size(), 6u);
 
     const size_t before = live_particles(engine);
-    game->event_handler->dispatch(effect_event(effects, 6));
-    game->event_handler->dispatch(effect_event(-1, 6));
-    game->event_handler->dispatch(effect_event(0x7fffffff, 6));
+    for (int id : {effects, -1, 0x7fffffff}) dispatch(effect_event(id, 6));
     EXPECT_EQ(live_particles(engine), before);
     EXPECT_EQ(engine.get_effect_count(), effects);
-    EXPECT_TRUE(log.contains("Ignored particle effect " + std::to_string(effects) + ": the particle file holds " +
-                             std::to_string(effects) + " effects."));
+    const std::string n = std::to_string(effects);
+    EXPECT_TRUE(log.contains("Ignored particle effect " + n + ": the particle file holds " + n + " effects."));
 
     // A hostile count is held to the cap; positions that are not numbers start nothing.
-    game->event_handler->dispatch(effect_event(0, 1 << 30));
-    EXPECT_EQ(engine.get_effect(0)->particles.size(), 6u + size_t(kMaxEffectParticles));
-    game->event_handler->dispatch(effect_event(0, 3, std::nanf(""), 1.0f));
-    EXPECT_EQ(engine.get_effect(0)->particles.size(), 6u + size_t(kMaxEffectParticles));
+    for (const QGEvent& e : {effect_event(0, 1 << 30), effect_event(0, 3, std::nanf(""), 1.0f)}) {
+        dispatch(e);
+        EXPECT_EQ(engine.get_effect(0)->particles.size(), 6u + size_t(kMaxEffectParticles));
+    }
 }
 
 TEST_F(DrawingClient, LevelGivesTheTextureItsOwnImageBackAndFreesNothingTwice) {
-    CTexture* dummy = view->get_texture_manager()->get_texture(false, false, "gfx/dummy.png");
+    CTexture* dummy = dummy_texture();
     const int dummy_width = dummy->get_image_width();
     ASSERT_GT(dummy_width, 0);
     ASSERT_NE(dummy_width, 640);
@@ -443,104 +399,94 @@ TEST_F(DrawingClient, LevelGivesTheTextureItsOwnImageBackAndFreesNothingTwice) {
     view->add_child(holder);
     holder->set_texture(dummy);
 
-    QGLevel* first = make_level(hills(640, 320));
-    CImageSprite* sprite = look(first).terrain_sprite;
-    EXPECT_EQ(look(first).terrain_texture, dummy);
+    LevelLook& first = look(make_level(hills(640, 320)));
+    CImageSprite* sprite = first.terrain_sprite;
+    EXPECT_EQ(first.terrain_texture, dummy);
     EXPECT_EQ(dummy->get_image_width(), 640);
     remove_level();
-    EXPECT_FALSE(game->event_handler->listeners[uint32_t(EQGEventType::SpawnEffect)].is_valid());
+    EXPECT_FALSE(listens_for_effects(*game));
     EXPECT_FALSE(dummy->get_surface() == nullptr);
     EXPECT_EQ(dummy->get_image_width(), dummy_width);
     EXPECT_TRUE(sprite->is_finished());
     view->update(0.0f);
     EXPECT_LT(view->find_child(sprite), 0);
-
-    // The next level of the same client draws through the same entry again.
+    // The next level draws through the same entry; a blast refreshes it from the level's pixels.
     QGLevel* second = make_level(hills(320, 160), 51);
     EXPECT_EQ(look(second).terrain_texture, dummy);
     EXPECT_EQ(dummy->get_image_width(), 320);
-    // A blast refreshes the texture from the level's own pixels.
     game->explode({100.0f, 100.0f}, 30.0f);
     EXPECT_EQ(dummy->get_surface(), second->surface());
-
-    // Alone, the terrain sprite takes the entry with it: the manager frees the image the level
-    // gave back, and a third level gets an entry of its own.
+    // Alone, the terrain sprite takes the entry with it (the manager frees the image the level
+    // gave back), and a third level gets an entry of its own. A double free would show under
+    // the sanitizer when TearDown drops the session before the services.
     holder->set_finished(true);
     remove_level();
     view->update(0.0f);
     EXPECT_LT(view->get_texture_manager()->find_texture("gfx/dummy.png"), 0);
-    QGLevel* third = make_level(hills(256, 128), 52);
-    EXPECT_TRUE(look(third).texture_holds_surface());
-    EXPECT_EQ(look(third).terrain_texture->get_image_width(), 256);
-    // The session goes first, then the services (TearDown): under the sanitizer any second free
-    // of a surface would show.
+    LevelLook& third = look(make_level(hills(256, 128), 52));
+    EXPECT_TRUE(third.texture_holds_surface());
+    EXPECT_EQ(third.terrain_texture->get_image_width(), 256);
 }
 
 TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurface) {
-    CTextureManager* textures = view->get_texture_manager();
     QGLevel* level = make_level(hills(256, 128));
     SDL_Surface* surface = level->surface();
     ASSERT_TRUE(look(level).texture_holds_surface());
     const uint64_t before = surface_hash(surface);
-
-    // Reloaded in the cache: the texture reads its own image again and only lets go of the terrain.
-    CTexture* reloaded = textures->get_texture(false, true, "gfx/dummy.png");
+    // Reloaded: the texture reads its own image again and only lets go of the terrain.
+    CTexture* reloaded = dummy_texture(false, true);
     EXPECT_EQ(reloaded, look(level).terrain_texture);
     EXPECT_NE(reloaded->get_surface(), surface);
     EXPECT_FALSE(look(level).texture_holds_surface());
     EXPECT_EQ(game->terrain, surface);
-    // Under the sanitizer, reading a freed surface stops the test here.
-    EXPECT_EQ(surface_hash(level->surface()), before);
+    EXPECT_EQ(surface_hash(level->surface()), before);  // a freed surface stops the sanitizer here
     game->explode({100.0f, 60.0f}, 20.0f);
     EXPECT_NE(surface_hash(level->surface()), before);
     remove_level();
     view->update(0.0f);
 
-    // Unloaded from the cache (after its sprite let go of it): the texture object is gone, the
-    // level neither loses its surface nor touches the texture again, through a blast or its end.
+    // Unloaded once its sprite let go: the level keeps its surface and never touches the
+    // texture again, through a blast or its end.
     QGLevel* second = make_level(hills(256, 128), 51);
     look(second).terrain_sprite->set_texture(nullptr);
-    ASSERT_TRUE(textures->unload_texture("gfx/dummy.png"));
+    ASSERT_TRUE(view->get_texture_manager()->unload_texture("gfx/dummy.png"));
     EXPECT_FALSE(look(second).texture_holds_surface());
-    EXPECT_EQ(game->terrain, second->surface());
-    EXPECT_EQ(surface_hash(second->surface()), before);
+    EXPECT_TRUE(game->terrain == second->surface() && surface_hash(second->surface()) == before);
     game->explode({100.0f, 60.0f}, 20.0f);
     remove_level();
     EXPECT_EQ(game->terrain, nullptr);
 }
 
 TEST_F(DrawingClient, DummyCachedReadOnlyIsMadeWritableForTheLevel) {
-    CTexture* cached = view->get_texture_manager()->get_texture(true, false, "gfx/dummy.png");
-    QGLevel* level = make_level(hills(200, 100));
-    EXPECT_EQ(look(level).terrain_texture, cached);
+    CTexture* cached = dummy_texture(true);
+    LevelLook& l = look(make_level(hills(200, 100)));
+    EXPECT_EQ(l.terrain_texture, cached);
     EXPECT_FALSE(cached->is_read_only());
-    EXPECT_TRUE(look(level).texture_holds_surface());
-    EXPECT_EQ(look(level).terrain_sprite->get_width(), 200.0f);
+    EXPECT_TRUE(l.texture_holds_surface());
+    EXPECT_EQ(l.terrain_sprite->get_width(), 200.0f);
     remove_level();
     EXPECT_NE(cached->get_image_width(), 200);
 }
 
 TEST_F(DrawingClient, PresetsBeyondTheBackgroundListShowNoPicture) {
-    background_names = {"gfx\\bg_swamp.png", "gfx\\bg_submarine.png"};
-    LevelParameters p = hills(128, 64);
-    p.gen = 99;
-    QGLevel* level = make_level(p);
-    EXPECT_EQ(look(level).background_sprite->get_texture(), nullptr);
-    remove_level();
-    background_names.clear();
-    p.gen = 2;  // an empty list has no picture for any preset
-    level = make_level(p, 52);
-    EXPECT_EQ(look(level).background_sprite->get_texture(), nullptr);
+    // A preset past the list, and any preset of an empty list.
+    const struct { std::vector<std::string> names; int gen; } cases[] = {
+        {{"gfx\\bg_swamp.png", "gfx\\bg_submarine.png"}, 99}, {{}, 2}};
+    unsigned int id = 50;
+    for (const auto& c : cases) {
+        background_names = c.names;
+        LevelParameters p = hills(128, 64);
+        p.gen = c.gen;
+        EXPECT_EQ(look(make_level(p, id++)).background_sprite->get_texture(), nullptr) << c.gen;
+        remove_level();
+    }
 }
 
 TEST_F(DrawingClient, WholeLevelIsFittedIntoTheViewAndCentred) {
-    view->set_width(1024.0f);
-    view->set_height(768.0f);
+    set_view(1024.0f, 768.0f);
     // 1024 / 768 <= 2048 / 1024: the widths decide; for a tall level the heights.
-    const struct {
-        uint32_t w, h;
-        float scale, x, y;
-    } cases[] = {{2048, 1024, 0.5f, 0, 128}, {256, 1024, 0.75f, (1024.0f - 192.0f) * 0.5f, 0}};
+    const struct { uint32_t w, h; float scale, x, y; } cases[] = {
+        {2048, 1024, 0.5f, 0, 128}, {256, 1024, 0.75f, (1024.0f - 192.0f) * 0.5f, 0}};
     unsigned int id = 50;
     for (const auto& c : cases) {
         make_level(hills(c.w, c.h), id++);
@@ -552,22 +498,19 @@ TEST_F(DrawingClient, WholeLevelIsFittedIntoTheViewAndCentred) {
 }
 
 TEST_F(DrawingClient, FocusCentresThePointButNeverShowsBeyondTheLevel) {
-    view->set_width(800.0f);
-    view->set_height(600.0f);
+    set_view(800.0f, 600.0f);
     QGLevel* level = make_level(hills(2048, 1024));
     view->set_scale(1.0f);
     view->set_x(0.0f);
     view->set_y(0.0f);
     // The view's edges stay within the level's.
-    const struct {
-        float x, y, view_x, view_y;
-    } cases[] = {{100, 500, 0, -200}, {1000, 500, -600, -200}, {2000, 1000, 800 - 2048, 600 - 1024}};
+    const struct { float x, y, view_x, view_y; } cases[] = {
+        {100, 500, 0, -200}, {1000, 500, -600, -200}, {2000, 1000, 800 - 2048, 600 - 1024}};
     for (const auto& c : cases) {
         look(level).focus_view(c.x, c.y);
         EXPECT_FLOAT_EQ(view->get_x(), c.view_x) << c.x;
         EXPECT_FLOAT_EQ(view->get_y(), c.view_y) << c.x;
     }
-
     // Narrower than the view: centred whatever the point.
     remove_level();
     level = make_level(hills(512, 256), 51);
@@ -580,8 +523,7 @@ TEST_F(DrawingClient, FocusCentresThePointButNeverShowsBeyondTheLevel) {
 }
 
 TEST_F(DrawingClient, OwnLivingPlayerIsFollowedDuringTheMatchOtherwiseTheLevelIsFitted) {
-    view->set_width(800.0f);
-    view->set_height(720.0f);
+    set_view(800.0f, 720.0f);
     camera_viewport_height = 360.0f;
     QGLevel* level = make_level(hills(2048, 1024));
     level_class_hooks().player_view = &view_player;
@@ -589,14 +531,10 @@ TEST_F(DrawingClient, OwnLivingPlayerIsFollowedDuringTheMatchOtherwiseTheLevelIs
     QGObject stand_in(game.get(), 60, false, true);
     game->local_player_id = 0;
     game->players.assign(1, reinterpret_cast<QGPlayer*>(&stand_in));
-
     followed_centre = {1000.0f, 500.0f};
-    // Followed, the point in the middle of the view; from the step after it died, the whole level,
-    // which stays when the match is over.
-    const struct {
-        bool alive, running;
-        float scale;
-    } cases[] = {{true, true, 2.0f}, {false, true, 800.0f / 2048.0f}, {true, false, 800.0f / 2048.0f}};
+    // Followed: the point mid-view; from the step after death, and after the match, the whole level.
+    const struct { bool alive, running; float scale; } cases[] = {
+        {true, true, 2.0f}, {false, true, 800.0f / 2048.0f}, {true, false, 800.0f / 2048.0f}};
     for (const auto& c : cases) {
         followed_alive = c.alive;
         game->match_running = c.running;
