@@ -30,22 +30,19 @@ namespace {
 // Frame colours of the generated client skin.
 const ColorRGBA kButtonFill[4] = {{190, 196, 206, 255}, {214, 224, 242, 255},
                                   {150, 160, 182, 255}, {162, 162, 162, 255}};
-const ColorRGBA kPanelFill{228, 225, 218, 255};
-const ColorRGBA kBoxFill{250, 250, 250, 255};
-const ColorRGBA kBoxMark{36, 120, 60, 255};
-const ColorRGBA kBoxThird{150, 150, 150, 255};
-const ColorRGBA kRowNormal{240, 240, 234, 255};
-const ColorRGBA kRowSelected{52, 84, 150, 255};
-const ColorRGBA kBlack{0, 0, 0, 255};
+const ColorRGBA kPanelFill{228, 225, 218, 255}, kBlack{0, 0, 0, 255};
+const ColorRGBA kBoxFill{250, 250, 250, 255}, kBoxMark{36, 120, 60, 255}, kBoxThird{150, 150, 150, 255};
+const ColorRGBA kRowNormal{240, 240, 234, 255}, kRowSelected{52, 84, 150, 255};
 
 ColorRGBA inverted(ColorRGBA c) { return {uint8_t(255 - c.r), uint8_t(255 - c.g), uint8_t(255 - c.b), 255}; }
 
-#define EXPECT_PIXEL(x, y, colour)                                                                 \
-    do {                                                                                           \
-        ColorRGBA seen_ = scene_pixel(int(x), int(y));                                             \
-        EXPECT_TRUE(near_rgb(seen_, colour, 8))                                                    \
-            << "at (" << int(x) << ", " << int(y) << "): " << describe(seen_) << " expected " << describe(colour); \
-    } while (0)
+void expect_pixel(int x, int y, ColorRGBA colour) {
+    const ColorRGBA seen = scene_pixel(x, y);
+    EXPECT_TRUE(near_rgb(seen, colour, 8))
+        << "at (" << x << ", " << y << "): " << describe(seen) << " expected " << describe(colour);
+}
+// The trace gives the caller's line.
+#define EXPECT_PIXEL(x, y, colour) { SCOPED_TRACE("pixel"); expect_pixel(int(x), int(y), colour); }
 
 int clicks = 0;
 CInterfaceElement* last_sender = nullptr;
@@ -54,19 +51,13 @@ void count_click(CInterfaceElement* sender, const SDL_MouseButtonEvent*) {
     last_sender = sender;
 }
 
-struct CheckChange {
-    int button, state_before, state_after;
-    bool operator==(const CheckChange&) const = default;
-};
+using CheckChange = std::tuple<int, int, int>;  // button, state before, state after
 std::vector<CheckChange> check_changes;
 void record_check(CInterfaceElement* sender, const SDL_MouseButtonEvent* e, int before) {
     check_changes.push_back({int(e->button), before, dynamic_cast<CCheckbox*>(sender)->get_state()});
 }
 
-struct Selection {
-    int button, item;
-    bool operator==(const Selection&) const = default;
-};
+using Selection = std::pair<int, int>;  // button, item
 std::vector<Selection> selections;
 void record_select(CListBox*, const SDL_MouseButtonEvent* e, int item) {
     selections.push_back({int(e->button), item});
@@ -207,8 +198,6 @@ protected:
 
 }  // namespace
 
-// --- buttons ---
-
 TEST_F(WidgetDisplayTest, AButtonClicksOnlyWhenReleasedOverIt) {
     auto* button = add_button(20, 20, 80, "Go");
     frame();
@@ -259,8 +248,6 @@ TEST_F(WidgetDisplayTest, ADisabledButtonKeepsItsLookUntilEnabled) {
     EXPECT_EQ(clicks, 1);
 }
 
-// --- check boxes ---
-
 TEST_F(WidgetDisplayTest, ACheckboxTogglesWithTheLeftButtonAndReportsEveryRelease) {
     auto* box = add(new CCheckbox(root.get(), font), 20, 60);
     skin.checkbox(box, 150, "Sound");
@@ -286,8 +273,6 @@ TEST_F(WidgetDisplayTest, ACheckboxTogglesWithTheLeftButtonAndReportsEveryReleas
     press_release(60, 70, 250, 200);
     EXPECT_EQ(std::pair(check_changes.size(), box->get_state()), std::pair(std::size_t(4), 1));
 }
-
-// --- container routing and drawing ---
 
 TEST_F(WidgetDisplayTest, TheLaterOfTwoOverlappingButtonsTakesHoverAndFocus) {
     auto* under = add_button(20, 20, 80, "");
@@ -335,8 +320,6 @@ TEST_F(WidgetDisplayTest, AnEndAnchoredWidgetIsDrawnAndHitAtTheFarEdge) {
     EXPECT_EQ(clicks, 1);
 }
 
-// --- panels ---
-
 TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
     auto* panel = add(new CPanel(root.get(), &textures), 50, 50);
     shape(*panel, 120, 80);
@@ -375,8 +358,6 @@ TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
     EXPECT_EQ(button->get_state(), ButtonState::Pressed);
     send(mouse_up(90, 80));
 }
-
-// --- scrollbars ---
 
 TEST_F(WidgetDisplayTest, ScrollbarArrowsWheelAndKeysStepTheValue) {
     auto* bar = add(new CScrollbar(root.get()), 100, 20);
@@ -432,15 +413,11 @@ TEST_F(WidgetDisplayTest, DraggingTheSliderMovesTheValueAlongTheTrack) {
     EXPECT_PIXEL(40, 115, kPanelFill);
 }
 
-// --- list boxes ---
-
 TEST_F(WidgetDisplayTest, AListSelectsAndReportsRowsAndScrollsWithTheWheel) {
     auto* list = add(new CListBox(root.get()), 20, 20);
     skin.list_box(list, 200, 110, 40);  // client 190 x 100 from (25, 25): four rows and a bit
     list->set_on_select(&record_select);
-    for (const char* name : {"alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta"}) {
-        list->add_item(name, -1);
-    }
+    for (const char* name : {"alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta"}) list->add_item(name, -1);
     frame();
     EXPECT_PIXEL(180, 30, kRowNormal);
     // Left click on the second row: selected, drawn selected, reported.
@@ -483,8 +460,6 @@ TEST_F(WidgetDisplayTest, AListSelectsAndReportsRowsAndScrollsWithTheWheel) {
     click(150, 30);
     EXPECT_EQ(list->get_selected_item(), 0);
 }
-
-// --- edits ---
 
 namespace {
 
