@@ -131,13 +131,12 @@ protected:
         info.info.x11.lock_func();
         Display* display = info.info.x11.display;
         XEvent event{};
-        event.xmotion.type = MotionNotify;
-        event.xmotion.display = display;
-        event.xmotion.window = info.info.x11.window;
-        event.xmotion.root = DefaultRootWindow(display);
-        event.xmotion.x = x;
-        event.xmotion.y = y;
-        event.xmotion.same_screen = True;
+        XMotionEvent& m = event.xmotion;
+        m.type = MotionNotify;
+        m.display = display;
+        m.window = info.info.x11.window;
+        m.root = DefaultRootWindow(display);
+        m.x = x, m.y = y, m.same_screen = True;
         XSendEvent(display, info.info.x11.window, False, PointerMotionMask, &event);
         XFlush(display);
         info.info.x11.unlock_func();
@@ -152,8 +151,7 @@ protected:
     }
     void click(int x, int y, Uint8 button = SDL_BUTTON_LEFT) {
         send(mouse_motion(x, y));
-        send(mouse_down(x, y, button));
-        send(mouse_up(x, y, button));
+        press_release(x, y, x, y, button);
     }
     void type(SDLKey sym, Uint16 unicode = 0, int mods = KMOD_NONE) {
         send(key_down(sym, unicode, mods));
@@ -328,14 +326,15 @@ TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
     auto* button = new CButton(panel, font);
     skin.button(button, 40, 24, "");
     panel->add_child(button);  // at the client rect's corner: 60..100, 60..84
-    // A press on the child button is the button's: no drag.
-    press_and_move(70, 70, 80, 70);
-    EXPECT_FLOAT_EQ(panel->get_absolute_x(), 50);
-    send(mouse_up(80, 70));
-    // The right button on the background starts none either.
-    press_and_move(150, 110, 160, 110, SDL_BUTTON_RIGHT);
-    EXPECT_FLOAT_EQ(panel->get_absolute_x(), 50);
-    send(mouse_up(160, 110, SDL_BUTTON_RIGHT));
+    // A press on the child button is the button's, and the right button on the background
+    // starts no drag either.
+    const struct { int x0, y0, x1; Uint8 button; } no_drags[] = {{70, 70, 80, SDL_BUTTON_LEFT},
+                                                                  {150, 110, 160, SDL_BUTTON_RIGHT}};
+    for (auto [x0, y0, x1, button] : no_drags) {
+        press_and_move(x0, y0, x1, y0, button);
+        EXPECT_FLOAT_EQ(panel->get_absolute_x(), 50) << x0;
+        send(mouse_up(x1, y0, button));
+    }
     // The left button on the background drags it, once per frame, by the mouse's movement.
     press_and_move(150, 110, 160, 115);
     EXPECT_FLOAT_EQ(panel->get_absolute_x(), 60);
@@ -398,12 +397,12 @@ TEST_F(WidgetDisplayTest, DraggingTheSliderMovesTheValueAlongTheTrack) {
     EXPECT_PIXEL(40, 110, kButtonFill[0]);
     send(mouse_motion(50, 110));
     send(mouse_down(50, 110));
-    send(mouse_motion(150, 110, SDL_BUTTON(1)));
-    EXPECT_FLOAT_EQ(bar->get_value(), 50);  // 100 pixels of 168 for a range of 84
-    send(mouse_motion(300, 110, SDL_BUTTON(1)));  // off the bar: the drag goes on
-    EXPECT_FLOAT_EQ(bar->get_value(), 84);
-    send(mouse_motion(100, 200, SDL_BUTTON(1)));
-    EXPECT_FLOAT_EQ(bar->get_value(), 25);
+    // 100 pixels of 168 for a range of 84; off the bar the drag goes on.
+    const struct { int x, y; float value; } drags[] = {{150, 110, 50}, {300, 110, 84}, {100, 200, 25}};
+    for (auto [x, y, value] : drags) {
+        send(mouse_motion(x, y, SDL_BUTTON(1)));
+        EXPECT_FLOAT_EQ(bar->get_value(), value) << x << ", " << y;
+    }
     send(mouse_up(100, 200));
     send(mouse_motion(10, 110));
     EXPECT_FLOAT_EQ(bar->get_value(), 25);
