@@ -439,8 +439,7 @@ TEST_F(ListTest, ImagesAreOwnedSharedAndFreedWithTheirLastItem) {
     ASSERT_TRUE(list->set_item_sprite(1, shared));
     EXPECT_EQ(std::pair(list->get_item_sprite(0), list->get_item_sprite(1)), (std::pair<CImageSprite*, CImageSprite*>(shared, shared)));
     list->remove_item(0);
-    EXPECT_EQ(deleted, 0);
-    EXPECT_EQ(list->get_item_sprite(0), shared);
+    EXPECT_EQ(std::pair(deleted, list->get_item_sprite(0)), (std::pair<int, CImageSprite*>(0, shared)));
     list->remove_item(0);
     EXPECT_EQ(deleted, 1);
     // Replacing an image frees the old one.
@@ -458,8 +457,7 @@ TEST_F(ListTest, ImagesAreOwnedSharedAndFreedWithTheirLastItem) {
     delete unused;
     EXPECT_EQ(deleted, 3);
     list->clear_items();
-    EXPECT_EQ(deleted, 4);
-    EXPECT_EQ(list->get_item_count(), 0);
+    EXPECT_EQ(std::pair(deleted, list->get_item_count()), std::pair(4, 0));
     EXPECT_EQ(list->get_child(0), list->get_scrollbar());
     for (int i = 1; i < list->get_child_count(); ++i) EXPECT_EQ(list->get_child(i), nullptr) << i;
 }
@@ -556,12 +554,10 @@ TEST_F(EditTest, ReplacingTheSelectionReportsOnceAndPlacesTheCaret) {
     edit->set_on_text_change(&count_text_change);
     edit->set_selection(1, 3);
     edit->replace_selection("ipp", false);
-    EXPECT_EQ(edit->get_text(), "hippo");
-    EXPECT_EQ(edit->get_selected_text(), "ipp");
+    EXPECT_EQ(std::pair(edit->get_text(), edit->get_selected_text()), std::pair(std::string("hippo"), std::string("ipp")));
     edit->set_selection(5, 0);
     edit->replace_selection("s", true);
-    EXPECT_EQ(edit->get_text(), "hippos");
-    EXPECT_EQ(edit->get_selection_start(), 6);
+    EXPECT_EQ(std::pair(edit->get_text(), edit->get_selection_start()), std::pair(std::string("hippos"), 6));
     edit->insert_char('!', true);
     EXPECT_EQ(edit->get_text(), "hippos!");
     EXPECT_EQ(text_changes, 3);
