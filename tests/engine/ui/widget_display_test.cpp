@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include <SDL/SDL_syswm.h>
 #include <X11/Xlib.h>
@@ -29,23 +30,19 @@ namespace {
 // Frame colours of the generated client skin.
 const ColorRGBA kButtonFill[4] = {{190, 196, 206, 255}, {214, 224, 242, 255},
                                   {150, 160, 182, 255}, {162, 162, 162, 255}};
-const ColorRGBA kPanelFill{228, 225, 218, 255};
-const ColorRGBA kBoxFill{250, 250, 250, 255};
-const ColorRGBA kBoxMark{36, 120, 60, 255};
-const ColorRGBA kBoxThird{150, 150, 150, 255};
-const ColorRGBA kRowNormal{240, 240, 234, 255};
-const ColorRGBA kRowSelected{52, 84, 150, 255};
-const ColorRGBA kBlack{0, 0, 0, 255};
+const ColorRGBA kPanelFill{228, 225, 218, 255}, kBlack{0, 0, 0, 255};
+const ColorRGBA kBoxFill{250, 250, 250, 255}, kBoxMark{36, 120, 60, 255}, kBoxThird{150, 150, 150, 255};
+const ColorRGBA kRowNormal{240, 240, 234, 255}, kRowSelected{52, 84, 150, 255};
 
 ColorRGBA inverted(ColorRGBA c) { return {uint8_t(255 - c.r), uint8_t(255 - c.g), uint8_t(255 - c.b), 255}; }
 
-#define EXPECT_PIXEL(x, y, colour)                                                           \
-    do {                                                                                     \
-        ColorRGBA seen_ = scene_pixel(int(x), int(y));                                       \
-        EXPECT_TRUE(near_rgb(seen_, colour, 8)) << "at (" << int(x) << ", " << int(y)        \
-                                                << "): " << describe(seen_) << " expected "  \
-                                                << describe(colour);                         \
-    } while (0)
+void expect_pixel(int x, int y, ColorRGBA colour) {
+    const ColorRGBA seen = scene_pixel(x, y);
+    EXPECT_TRUE(near_rgb(seen, colour, 8))
+        << "at (" << x << ", " << y << "): " << describe(seen) << " expected " << describe(colour);
+}
+// The trace gives the caller's line.
+#define EXPECT_PIXEL(x, y, colour) { SCOPED_TRACE("pixel"); expect_pixel(int(x), int(y), colour); }
 
 int clicks = 0;
 CInterfaceElement* last_sender = nullptr;
@@ -54,19 +51,13 @@ void count_click(CInterfaceElement* sender, const SDL_MouseButtonEvent*) {
     last_sender = sender;
 }
 
-struct CheckChange {
-    int button, state_before, state_after;
-    bool operator==(const CheckChange&) const = default;
-};
+using CheckChange = std::tuple<int, int, int>;  // button, state before, state after
 std::vector<CheckChange> check_changes;
 void record_check(CInterfaceElement* sender, const SDL_MouseButtonEvent* e, int before) {
     check_changes.push_back({int(e->button), before, dynamic_cast<CCheckbox*>(sender)->get_state()});
 }
 
-struct Selection {
-    int button, item;
-    bool operator==(const Selection&) const = default;
-};
+using Selection = std::pair<int, int>;  // button, item
 std::vector<Selection> selections;
 void record_select(CListBox*, const SDL_MouseButtonEvent* e, int item) {
     selections.push_back({int(e->button), item});
@@ -85,46 +76,49 @@ void count_key(CInterfaceElement*, const SDL_KeyboardEvent*) { ++keys_seen; }
 class WidgetDisplayTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        game().reset_probe();
-        std::fill(game().key_down.begin(), game().key_down.end(), false);
+        reset_game();
         platform::clipboard_use_system(false);
         platform::clipboard_set_text("");
         root = std::make_unique<CInterfaceContainer>(nullptr, &textures);
         shape(*root, float(kWidth), float(kHeight));
         font = skin.font = fonts.get_font(14, "fnt\\DejaVuSans.ttf");
-        clicks = 0;
+        clicks = text_changes = keys_seen = 0;
         last_sender = nullptr;
         check_changes.clear();
         selections.clear();
         values.clear();
-        text_changes = 0;
-        keys_seen = 0;
     }
     void TearDown() override {
         root.reset();
+        reset_game();
+    }
+    static void reset_game() {
         game().reset_probe();
         std::fill(game().key_down.begin(), game().key_down.end(), false);
     }
-
     // One event through the framework, then into the root by the hook it reached.
     void send(const SDL_Event& e) {
         game().calls.clear();
         game().dispatch_event(e);
         ASSERT_FALSE(game().calls.empty());
         const std::string& hook = game().calls.back();
-        if (hook == "mouse motion") {
-            root->on_mouse_motion(e.motion);
-        } else if (hook == "mouse down") {
-            root->on_mouse_button_down(e.button);
-        } else if (hook == "mouse up") {
-            root->on_mouse_button_up(e.button);
-        } else if (hook.rfind("pressed ", 0) == 0) {
-            root->on_key_pressed(e.key);
-        } else if (hook.rfind("repeat ", 0) == 0) {
-            root->on_key_repeat(e.key);
-        } else if (hook.rfind("released ", 0) == 0) {
-            root->on_key_released(e.key);
-        }
+        auto starts = [&](const char* prefix) { return hook.rfind(prefix, 0) == 0; };
+        if (hook == "mouse motion") root->on_mouse_motion(e.motion);
+        else if (hook == "mouse down") root->on_mouse_button_down(e.button);
+        else if (hook == "mouse up") root->on_mouse_button_up(e.button);
+        else if (starts("pressed ")) root->on_key_pressed(e.key);
+        else if (starts("repeat ")) root->on_key_repeat(e.key);
+        else if (starts("released ")) root->on_key_released(e.key);
+    }
+    // A press and a release, each where given, with no motion before.
+    void press_release(int x0, int y0, int x1, int y1, Uint8 button = SDL_BUTTON_LEFT) {
+        send(mouse_down(x0, y0, button));
+        send(mouse_up(x1, y1, button));
+    }
+    // A key held through `repeats` repeats, then released.
+    void hold(SDLKey sym, Uint16 unicode, int repeats) {
+        for (int i = 0; i <= repeats; ++i) send(key_down(sym, unicode));
+        send(key_up(sym));
     }
     // Moves SDL's idea of the pointer: a motion notice sent to our own window only, since the
     // X pointer itself is shared with every other suite's window on the display. Waits until
@@ -137,13 +131,12 @@ protected:
         info.info.x11.lock_func();
         Display* display = info.info.x11.display;
         XEvent event{};
-        event.xmotion.type = MotionNotify;
-        event.xmotion.display = display;
-        event.xmotion.window = info.info.x11.window;
-        event.xmotion.root = DefaultRootWindow(display);
-        event.xmotion.x = x;
-        event.xmotion.y = y;
-        event.xmotion.same_screen = True;
+        XMotionEvent& m = event.xmotion;
+        m.type = MotionNotify;
+        m.display = display;
+        m.window = info.info.x11.window;
+        m.root = DefaultRootWindow(display);
+        m.x = x, m.y = y, m.same_screen = True;
         XSendEvent(display, info.info.x11.window, False, PointerMotionMask, &event);
         XFlush(display);
         info.info.x11.unlock_func();
@@ -158,14 +151,12 @@ protected:
     }
     void click(int x, int y, Uint8 button = SDL_BUTTON_LEFT) {
         send(mouse_motion(x, y));
-        send(mouse_down(x, y, button));
-        send(mouse_up(x, y, button));
+        press_release(x, y, x, y, button);
     }
     void type(SDLKey sym, Uint16 unicode = 0, int mods = KMOD_NONE) {
         send(key_down(sym, unicode, mods));
         send(key_up(sym, mods));
     }
-
     // One frame of the real loop: the screen updates by dt and draws.
     void frame(float dt = 0) {
         game().on_render = [this, dt] {
@@ -174,7 +165,6 @@ protected:
         };
         game().run_some_frames(1);
     }
-
     template <typename W>
     W* add(W* widget, float x, float y) {
         widget->CSprite::set_x(x);
@@ -196,7 +186,6 @@ protected:
         warp(x1, y1);
         frame();
     }
-
     CTextureManager textures;
     CFontFactory fonts;
     CFont* font = nullptr;
@@ -207,13 +196,10 @@ protected:
 
 }  // namespace
 
-// --- buttons ---
-
 TEST_F(WidgetDisplayTest, AButtonClicksOnlyWhenReleasedOverIt) {
     auto* button = add_button(20, 20, 80, "Go");
     frame();
     EXPECT_PIXEL(27, 32, kButtonFill[ButtonState::Normal]);
-
     send(mouse_motion(30, 30));
     frame();
     EXPECT_PIXEL(27, 32, kButtonFill[ButtonState::Hover]);
@@ -221,14 +207,11 @@ TEST_F(WidgetDisplayTest, AButtonClicksOnlyWhenReleasedOverIt) {
     frame();
     EXPECT_EQ(button->get_state(), ButtonState::Pressed);
     EXPECT_PIXEL(27, 32, kButtonFill[ButtonState::Pressed]);
-
     // Dragged off and released elsewhere: no click, back to rest.
     send(mouse_motion(200, 200, SDL_BUTTON(1)));
     EXPECT_EQ(button->get_state(), ButtonState::Pressed);
     send(mouse_up(200, 200));
-    EXPECT_EQ(button->get_state(), ButtonState::Normal);
-    EXPECT_EQ(clicks, 0);
-
+    EXPECT_EQ(std::pair(button->get_state(), clicks), std::pair(int(ButtonState::Normal), 0));
     // Pressed, dragged off and back, released over it: one click, in the hover look.
     send(mouse_motion(30, 30));
     send(mouse_down(30, 30));
@@ -236,13 +219,10 @@ TEST_F(WidgetDisplayTest, AButtonClicksOnlyWhenReleasedOverIt) {
     send(mouse_motion(35, 35, SDL_BUTTON(1)));
     EXPECT_EQ(button->get_state(), ButtonState::Pressed);
     send(mouse_up(35, 35));
-    EXPECT_EQ(button->get_state(), ButtonState::Hover);
-    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(std::pair(button->get_state(), clicks), std::pair(int(ButtonState::Hover), 1));
     EXPECT_EQ(last_sender, button);
-
     // Other buttons change nothing; leaving focus puts it back to rest.
-    send(mouse_down(35, 35, SDL_BUTTON_RIGHT));
-    send(mouse_up(35, 35, SDL_BUTTON_RIGHT));
+    press_release(35, 35, 35, 35, SDL_BUTTON_RIGHT);
     EXPECT_EQ(clicks, 1);
     send(mouse_down(250, 200));
     EXPECT_EQ(button->get_state(), ButtonState::Normal);
@@ -257,9 +237,7 @@ TEST_F(WidgetDisplayTest, ADisabledButtonKeepsItsLookUntilEnabled) {
     frame();
     EXPECT_EQ(button->get_state(), ButtonState::Disabled);
     EXPECT_PIXEL(27, 32, kButtonFill[ButtonState::Disabled]);
-    EXPECT_EQ(clicks, 0);
-    EXPECT_EQ(root->get_focused_child(), 0);
-
+    EXPECT_EQ(std::pair(clicks, root->get_focused_child()), std::pair(0, 0));
     // Enabled under the cursor it shows Normal until the mouse moves onto it again.
     button->set_enabled(true);
     frame();
@@ -268,15 +246,12 @@ TEST_F(WidgetDisplayTest, ADisabledButtonKeepsItsLookUntilEnabled) {
     EXPECT_EQ(clicks, 1);
 }
 
-// --- check boxes ---
-
 TEST_F(WidgetDisplayTest, ACheckboxTogglesWithTheLeftButtonAndReportsEveryRelease) {
     auto* box = add(new CCheckbox(root.get(), font), 20, 60);
     skin.checkbox(box, 150, "Sound");
     box->set_on_change(&record_check);
     frame();
     EXPECT_PIXEL(27, 72, kBoxFill);
-
     click(60, 70);
     frame();
     EXPECT_TRUE(box->is_checked());
@@ -286,22 +261,16 @@ TEST_F(WidgetDisplayTest, ACheckboxTogglesWithTheLeftButtonAndReportsEveryReleas
     click(60, 70);
     EXPECT_EQ(check_changes, (std::vector<CheckChange>{{SDL_BUTTON_LEFT, 0, 1}, {SDL_BUTTON_RIGHT, 1, 1},
                                                        {SDL_BUTTON_LEFT, 1, 0}}));
-
     // The third state, set from outside, becomes checked.
     box->apply_state(2);
     frame();
     EXPECT_PIXEL(27, 72, kBoxThird);
     click(60, 70);
     EXPECT_EQ(box->get_state(), 1);
-
     // A release outside does nothing.
-    send(mouse_down(60, 70));
-    send(mouse_up(250, 200));
-    EXPECT_EQ(check_changes.size(), 4u);
-    EXPECT_EQ(box->get_state(), 1);
+    press_release(60, 70, 250, 200);
+    EXPECT_EQ(std::pair(check_changes.size(), box->get_state()), std::pair(std::size_t(4), 1));
 }
-
-// --- container routing and drawing ---
 
 TEST_F(WidgetDisplayTest, TheLaterOfTwoOverlappingButtonsTakesHoverAndFocus) {
     auto* under = add_button(20, 20, 80, "");
@@ -312,14 +281,12 @@ TEST_F(WidgetDisplayTest, TheLaterOfTwoOverlappingButtonsTakesHoverAndFocus) {
     // One that takes no input lets the one below have the click.
     over->set_accepts_input(false);
     click(70, 30);
-    EXPECT_EQ(last_sender, under);
-    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(std::pair(last_sender, clicks), (std::pair<CInterfaceElement*, int>(under, 2)));
 }
 
 TEST_F(WidgetDisplayTest, ChildrenAreClippedToTheClientRect) {
     auto* panel = add(new CPanel(root.get(), &textures), 40, 40);
-    panel->set_width(100);
-    panel->set_height(60);
+    shape(*panel, 100, 60);
     panel->set_client_rect(10, 10, 80, 40);
     skin.background(panel->get_background());
     auto* wide = new CButton(panel, font);
@@ -331,7 +298,6 @@ TEST_F(WidgetDisplayTest, ChildrenAreClippedToTheClientRect) {
     EXPECT_PIXEL(45, 62, kPanelFill);        // left of it: the background, not the button
     EXPECT_PIXEL(135, 62, kPanelFill);       // right of it
     EXPECT_PIXEL(200, 62, kBlack);           // beyond the panel
-
     // A client rect outside the window draws no child at all.
     panel->set_client_rect(400, 10, 80, 40);
     frame();
@@ -352,28 +318,23 @@ TEST_F(WidgetDisplayTest, AnEndAnchoredWidgetIsDrawnAndHitAtTheFarEdge) {
     EXPECT_EQ(clicks, 1);
 }
 
-// --- panels ---
-
 TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
     auto* panel = add(new CPanel(root.get(), &textures), 50, 50);
-    panel->set_width(120);
-    panel->set_height(80);
+    shape(*panel, 120, 80);
     panel->set_client_rect(10, 10, 100, 60);
     panel->set_draggable(true);
     auto* button = new CButton(panel, font);
     skin.button(button, 40, 24, "");
     panel->add_child(button);  // at the client rect's corner: 60..100, 60..84
-
-    // A press on the child button is the button's: no drag.
-    press_and_move(70, 70, 80, 70);
-    EXPECT_FLOAT_EQ(panel->get_absolute_x(), 50);
-    send(mouse_up(80, 70));
-
-    // The right button on the background starts none either.
-    press_and_move(150, 110, 160, 110, SDL_BUTTON_RIGHT);
-    EXPECT_FLOAT_EQ(panel->get_absolute_x(), 50);
-    send(mouse_up(160, 110, SDL_BUTTON_RIGHT));
-
+    // A press on the child button is the button's, and the right button on the background
+    // starts no drag either.
+    const struct { int x0, y0, x1; Uint8 button; } no_drags[] = {{70, 70, 80, SDL_BUTTON_LEFT},
+                                                                  {150, 110, 160, SDL_BUTTON_RIGHT}};
+    for (auto [x0, y0, x1, button] : no_drags) {
+        press_and_move(x0, y0, x1, y0, button);
+        EXPECT_FLOAT_EQ(panel->get_absolute_x(), 50) << x0;
+        send(mouse_up(x1, y0, button));
+    }
     // The left button on the background drags it, once per frame, by the mouse's movement.
     press_and_move(150, 110, 160, 115);
     EXPECT_FLOAT_EQ(panel->get_absolute_x(), 60);
@@ -387,7 +348,6 @@ TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
     warp(200, 150);
     frame();
     EXPECT_FLOAT_EQ(panel->get_absolute_x(), 70);
-
     // Not draggable: it stays, but presses still reach its children (now at 80..120, 65..89).
     panel->set_draggable(false);
     press_and_move(150, 110, 170, 110);
@@ -398,39 +358,29 @@ TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
     send(mouse_up(90, 80));
 }
 
-// --- scrollbars ---
-
 TEST_F(WidgetDisplayTest, ScrollbarArrowsWheelAndKeysStepTheValue) {
     auto* bar = add(new CScrollbar(root.get()), 100, 20);
     skin.scrollbar(bar, 20, 150, 30, true);
     bar->set_maximum(10);
     bar->set_on_value_change(&record_value);
     frame();
-
     // The increase arrow (bottom 16 pixels) steps on a release over it, not on the press.
     send(mouse_motion(110, 160));
     send(mouse_down(110, 160));
     EXPECT_FLOAT_EQ(bar->get_value(), 0);
     send(mouse_up(110, 160));
     EXPECT_FLOAT_EQ(bar->get_value(), 1);
-    send(mouse_down(110, 160));
-    send(mouse_up(250, 160));
+    press_release(110, 160, 250, 160);
     EXPECT_FLOAT_EQ(bar->get_value(), 1);
     click(110, 25);  // decrease arrow
     EXPECT_FLOAT_EQ(bar->get_value(), 0);
-
     // The wheel: up lowers a vertical bar's value.
-    send(mouse_down(110, 90, SDL_BUTTON_WHEELDOWN));
-    send(mouse_up(110, 90, SDL_BUTTON_WHEELDOWN));
+    press_release(110, 90, 110, 90, SDL_BUTTON_WHEELDOWN);
     EXPECT_FLOAT_EQ(bar->get_value(), 1);
     send(mouse_down(110, 90, SDL_BUTTON_WHEELUP));
     EXPECT_FLOAT_EQ(bar->get_value(), 0);
-
     // Held down arrow: one step for the press and one for each repeat the framework sees.
-    send(key_down(SDLK_DOWN));
-    send(key_down(SDLK_DOWN));
-    send(key_down(SDLK_DOWN));
-    send(key_up(SDLK_DOWN));
+    hold(SDLK_DOWN, 0, 2);
     EXPECT_FLOAT_EQ(bar->get_value(), 3);
     type(SDLK_KP_MINUS);
     type(SDLK_RIGHT);  // not this bar's axis
@@ -447,12 +397,12 @@ TEST_F(WidgetDisplayTest, DraggingTheSliderMovesTheValueAlongTheTrack) {
     EXPECT_PIXEL(40, 110, kButtonFill[0]);
     send(mouse_motion(50, 110));
     send(mouse_down(50, 110));
-    send(mouse_motion(150, 110, SDL_BUTTON(1)));
-    EXPECT_FLOAT_EQ(bar->get_value(), 50);  // 100 pixels of 168 for a range of 84
-    send(mouse_motion(300, 110, SDL_BUTTON(1)));  // off the bar: the drag goes on
-    EXPECT_FLOAT_EQ(bar->get_value(), 84);
-    send(mouse_motion(100, 200, SDL_BUTTON(1)));
-    EXPECT_FLOAT_EQ(bar->get_value(), 25);
+    // 100 pixels of 168 for a range of 84; off the bar the drag goes on.
+    const struct { int x, y; float value; } drags[] = {{150, 110, 50}, {300, 110, 84}, {100, 200, 25}};
+    for (auto [x, y, value] : drags) {
+        send(mouse_motion(x, y, SDL_BUTTON(1)));
+        EXPECT_FLOAT_EQ(bar->get_value(), value) << x << ", " << y;
+    }
     send(mouse_up(100, 200));
     send(mouse_motion(10, 110));
     EXPECT_FLOAT_EQ(bar->get_value(), 25);
@@ -462,18 +412,13 @@ TEST_F(WidgetDisplayTest, DraggingTheSliderMovesTheValueAlongTheTrack) {
     EXPECT_PIXEL(40, 115, kPanelFill);
 }
 
-// --- list boxes ---
-
 TEST_F(WidgetDisplayTest, AListSelectsAndReportsRowsAndScrollsWithTheWheel) {
     auto* list = add(new CListBox(root.get()), 20, 20);
     skin.list_box(list, 200, 110, 40);  // client 190 x 100 from (25, 25): four rows and a bit
     list->set_on_select(&record_select);
-    for (const char* name : {"alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta"}) {
-        list->add_item(name, -1);
-    }
+    for (const char* name : {"alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta"}) list->add_item(name, -1);
     frame();
     EXPECT_PIXEL(180, 30, kRowNormal);
-
     // Left click on the second row: selected, drawn selected, reported.
     click(150, 60);
     frame();
@@ -487,10 +432,8 @@ TEST_F(WidgetDisplayTest, AListSelectsAndReportsRowsAndScrollsWithTheWheel) {
     // A second left click never unchecks the selected row.
     click(150, 60);
     EXPECT_EQ(list->get_selected_item(), 1);
-
     // The wheel scrolls by a row; the rows move up with it.
-    send(mouse_down(150, 60, SDL_BUTTON_WHEELDOWN));
-    send(mouse_up(150, 60, SDL_BUTTON_WHEELDOWN));
+    press_release(150, 60, 150, 60, SDL_BUTTON_WHEELDOWN);
     EXPECT_FLOAT_EQ(list->get_scrollbar()->get_value(), 24);
     frame();
     EXPECT_PIXEL(180, 30, kRowSelected);
@@ -498,14 +441,12 @@ TEST_F(WidgetDisplayTest, AListSelectsAndReportsRowsAndScrollsWithTheWheel) {
     EXPECT_EQ(list->get_selected_item(), 1);
     click(150, 60);
     EXPECT_EQ(list->get_selected_item(), 2);
-
     // Keys move the selection and scroll it into view; they report nothing.
     const std::size_t reported = selections.size();
     for (int i = 0; i < 4; ++i) type(SDLK_DOWN);
     EXPECT_EQ(list->get_selected_item(), 6);
     EXPECT_FLOAT_EQ(list->get_scrollbar()->get_value(), 7 * 24 - 100);
     EXPECT_EQ(selections.size(), reported);
-
     // Cleared under the cursor: nothing that was freed is reached afterwards.
     list->clear_items();
     frame();
@@ -518,8 +459,6 @@ TEST_F(WidgetDisplayTest, AListSelectsAndReportsRowsAndScrollsWithTheWheel) {
     click(150, 30);
     EXPECT_EQ(list->get_selected_item(), 0);
 }
-
-// --- edits ---
 
 namespace {
 
@@ -535,7 +474,6 @@ protected:
         click(100, 35);  // focus
         ASSERT_TRUE(edit->has_focus());
     }
-
     CEdit* edit = nullptr;
 };
 
@@ -544,52 +482,38 @@ protected:
 TEST_F(EditDisplayTest, TypingEditsTheTextAtTheCaret) {
     type(SDLK_a, 'a');
     EXPECT_EQ(edit->get_text(), "a");
-    EXPECT_EQ(edit->get_selection_start(), 1);
-    EXPECT_EQ(text_changes, 1);
-    EXPECT_EQ(keys_seen, 1);
-
+    EXPECT_EQ(std::tuple(edit->get_selection_start(), text_changes, keys_seen), std::tuple(1, 1, 1));
     // A held key types once per press and once per repeat.
-    send(key_down(SDLK_b, 'b'));
-    send(key_down(SDLK_b, 'b'));
-    send(key_up(SDLK_b));
+    hold(SDLK_b, 'b', 1);
     EXPECT_EQ(edit->get_text(), "abb");
-
     edit->set_text("hello");
     edit->set_selection(5, 0);
-    text_changes = 0;
-    keys_seen = 0;
+    text_changes = keys_seen = 0;
     type(SDLK_BACKSPACE, 8);
     EXPECT_EQ(edit->get_text(), "hell");
     EXPECT_EQ(edit->get_selection_start(), 4);
     type(SDLK_DELETE, 127);  // at the end: nothing to delete, still reported as a key
     EXPECT_EQ(edit->get_text(), "hell");
-    EXPECT_EQ(text_changes, 1);
-    EXPECT_EQ(keys_seen, 2);
-
+    EXPECT_EQ(std::pair(text_changes, keys_seen), std::pair(1, 2));
     // Characters above 127 are never inserted; Return is left to the screen.
     type(SDLK_WORLD_73, 0xE9);
     type(SDLK_RETURN, 13);
     EXPECT_EQ(edit->get_text(), "hell");
     EXPECT_EQ(keys_seen, 4);
-
     // Arrows move the caret or stretch the selection.
     edit->set_text("hello");
     edit->set_selection(1, 3);
     type(SDLK_RIGHT);
-    EXPECT_EQ(edit->get_selection_start(), 5);
-    EXPECT_EQ(edit->get_selection_length(), 0);
+    EXPECT_EQ(std::pair(edit->get_selection_start(), edit->get_selection_length()), std::pair(5, 0));
     edit->set_selection(0, 0);
     type(SDLK_LEFT, 0, KMOD_LSHIFT);
-    EXPECT_EQ(edit->get_selection_start(), 0);
-    EXPECT_EQ(edit->get_selection_length(), 0);
-    type(SDLK_RIGHT, 0, KMOD_RSHIFT);
-    type(SDLK_RIGHT, 0, KMOD_RSHIFT);
+    EXPECT_EQ(std::pair(edit->get_selection_start(), edit->get_selection_length()), std::pair(0, 0));
+    for (int i = 0; i < 2; ++i) type(SDLK_RIGHT, 0, KMOD_RSHIFT);
     EXPECT_EQ(edit->get_selected_text(), "he");
     type(SDLK_DELETE, 127);
     EXPECT_EQ(edit->get_text(), "llo");
     edit->set_selection(2, 0);  // from the middle, Shift+Left grows the selection leftwards
-    type(SDLK_LEFT, 0, KMOD_LSHIFT);
-    type(SDLK_LEFT, 0, KMOD_LSHIFT);
+    for (int i = 0; i < 2; ++i) type(SDLK_LEFT, 0, KMOD_LSHIFT);
     EXPECT_EQ(edit->get_selected_text(), "ll");
 }
 
@@ -600,7 +524,6 @@ TEST_F(EditDisplayTest, CutCopyAndPasteGoThroughTheClipboard) {
     EXPECT_EQ(platform::clipboard_get_text(), "ell");
     EXPECT_EQ(edit->get_text(), "ho");
     EXPECT_EQ(edit->get_selection_start(), 1);
-
     type(SDLK_v, 22, KMOD_RCTRL);
     EXPECT_EQ(edit->get_text(), "hello");
     edit->set_selection(0, 2);
@@ -611,13 +534,11 @@ TEST_F(EditDisplayTest, CutCopyAndPasteGoThroughTheClipboard) {
     type(SDLK_c, 3, KMOD_LCTRL);
     type(SDLK_x, 24, KMOD_LCTRL);
     EXPECT_EQ(platform::clipboard_get_text(), "he");
-
     // Pasted text passes the typing filter: no line breaks, tabs or other control bytes.
     platform::clipboard_set_text(std::string("1\r\n2\t3\x1b[0m\xc3\xa9!"));
     edit->set_text("");
     type(SDLK_v, 22, KMOD_LCTRL);
     EXPECT_EQ(edit->get_text(), "123[0m!");
-
     // An empty clipboard replaces the selection by nothing.
     platform::clipboard_set_text("");
     edit->set_selection(0, 3);
@@ -634,7 +555,6 @@ TEST_F(EditDisplayTest, TheMousePlacesTheCaretAndDragsASelection) {
     EXPECT_EQ(edit->get_selection_start(), 2);
     click(left + int(e.width * 0.2f) + 1, top);
     EXPECT_EQ(edit->get_selection_start(), 1);
-
     // Press on the right half of the e, drag left to the start, release.
     send(mouse_down(left + int(e.width * 0.8f), top));
     send(mouse_motion(0, top, SDL_BUTTON(1)));  // over nothing: the focused edit still drags
@@ -655,19 +575,16 @@ TEST_F(EditDisplayTest, TheCaretAndTheSelectionInvertWhatIsUnderThem) {
     const int cx = 20 + int(caret.x), cy = 20 + int(caret.y + caret.height * 0.5f);
     EXPECT_PIXEL(cx, cy, inverted(kPanelFill));
     EXPECT_PIXEL(cx + 3, cy, kPanelFill);
-
     // The caret blinks: half a second later it is hidden, then shown again.
     frame(0.5f);
     EXPECT_PIXEL(cx, cy, kPanelFill);
     frame(0.5f);
     EXPECT_PIXEL(cx, cy, inverted(kPanelFill));
-
     // The three blanks selected show inverted; no caret besides.
     edit->set_selection(1, 3);
     frame();
     const FloatRect sel = edit->get_char_position(1, 3);
     EXPECT_PIXEL(20 + sel.x + sel.width * 0.5f, cy, inverted(kPanelFill));
-
     // Without focus neither shows.
     click(250, 200);
     EXPECT_FALSE(edit->has_focus());
@@ -683,8 +600,7 @@ TEST_F(EditDisplayTest, FocusCallbacksRunOnlyForALiveEdit) {
     edit->set_on_focus_lost([](CInterfaceElement*) { ++lost; });
     click(250, 200);
     click(100, 35);
-    EXPECT_EQ(gained, 1);
-    EXPECT_EQ(lost, 1);
+    EXPECT_EQ(std::pair(gained, lost), std::pair(1, 1));
     // Focus leaves a hidden edit without telling its screen.
     edit->set_visible(false);
     click(250, 200);
