@@ -305,7 +305,7 @@ void QCLevelGen::send_and_close() {
     log_message(LogLevel::Status, "Sending level parameters to server...", "Level Generator");
     QGGame* client = game_screen ? game_screen->client_game : nullptr;
     if (client && client->event_handler) {
-        client->event_handler->post(EQGEventType::GenerateLevel, record_bytes(record), false);
+        client->event_handler->post<EQGEventType::GenerateLevel>(record);
     }
     if (game_screen) game_screen->set_status_message("Waiting for other players...");
     game->close_top_state();

@@ -101,7 +101,7 @@ std::vector<uint32_t> queued_slot_selections(QGGame& session) {
         if (event.type != EQGEventType::Input) continue;
         ByteBuffer payload = event.reader();
         PlayerInput input;
-        if (read_record(payload, input) && input.kind == 7) slots.push_back(input.value);
+        if (read_record(payload, input) && input.kind == InputKind::SelectSlot) slots.push_back(input.value);
     }
     return slots;
 }
