@@ -190,6 +190,12 @@ bool TcpServer::send_to(unsigned int id, ConnectedClient& client, const ByteBuff
     return status == sf::Socket::Done;
 }
 
+bool TcpServer::send_to_client(unsigned int id, const ByteBuffer& packet) {
+    Walk walk(*this);
+    auto it = clients.find(id);
+    return it != clients.end() && send_to(it->first, it->second, packet);
+}
+
 bool TcpServer::send(const ByteBuffer& packet) {
     Walk walk(*this);
     if (!send_to_all) {

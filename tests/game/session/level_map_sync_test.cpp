@@ -95,7 +95,7 @@ TEST_F(MapSync, ServerSendsTheLevelTileByTileThenRemovesTheSynchronizer) {
     ASSERT_TRUE(in.read_u32_le(target));
     EXPECT_EQ(id, sync->entity_id);
     EXPECT_EQ(target, 3u);
-    EXPECT_EQ(server->reliable_objects.count(id), 1u);
+    EXPECT_EQ(server->find_object(id), sync);
     server->event_handler->queue.clear();
 
     // Rows of tiles from the top-left: two of 256 and 44 pixels in each of two rows.

@@ -144,6 +144,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     beacon_copy->value = 99;
     for (int i = 0; i < 5; ++i) pump();
     EXPECT_EQ(beacon->value, 8);
+    EXPECT_EQ(beacon_copy->writes, 0);  // nor even sent
 
     // A client cannot remove or pause what is not its own.
     client->event_handler->post(EQGEventType::RemoveObject, u32_payload(beacon_id), false);
