@@ -496,8 +496,8 @@ void QGGame::on_connect(Protocol*, unsigned int connection_id, unsigned short lo
     if (connection_id < rules.player_count && !match_running) return;
     // A connection watches once: its snapshot and map stream are not sent again.
     if (!spectators.insert(connection_id).second) return;
-    std::cout << "A spectator joins the game." << std::endl;
-    send_spectator_snapshot(connection_id);
+    print_peer_line(address_text(remote.address), now_ms(), "A spectator joins the game.");
+    send_spectator_snapshot(connection_id, remote);
 }
 
 void QGGame::post_join_request(unsigned int connection_id) {
@@ -584,7 +584,7 @@ void QGGame::setup_game(const GameParameters& params) {
     }
 }
 
-void QGGame::send_spectator_snapshot(unsigned int connection_id) {
+void QGGame::send_spectator_snapshot(unsigned int connection_id, const Connection& remote) {
     auto* server = dynamic_cast<TcpServer*>(tcp_transport);
     if (!server) return;
 
@@ -616,7 +616,7 @@ void QGGame::send_spectator_snapshot(unsigned int connection_id) {
     // The level's record made the newcomer generate the level as it began; the explosions since
     // reach it tile by tile.
     if (level) {
-        std::cout << "Sending current map to spectator..." << std::endl;
+        print_peer_line(address_text(remote.address), now_ms(), "Sending current map to spectator...");
         new QGMapSynchronizer(this, 0, connection_id);
     }
 }

@@ -126,8 +126,9 @@ public:
     // Sizes the player table, stores the rules and clears quit; the server posts the record.
     void setup_game(const GameParameters& params);
     // Sends a newcomer that cannot play the current state of the game, to it alone; when a
-    // level exists, a map synchronizer then streams the current terrain to it.
-    void send_spectator_snapshot(unsigned int connection_id);
+    // level exists, a map synchronizer then streams the current terrain to it. The lines it prints
+    // are limited per address of the remote end.
+    void send_spectator_snapshot(unsigned int connection_id, const Connection& remote);
     GameParameters current_parameters() const;
     // Replaces the spawn list with the record's points (at most 16). The server then places every
     // waiting player on a point of its own (when there are enough; without any point, where
