@@ -145,6 +145,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     for (int i = 0; i < 5; ++i) pump();
     EXPECT_EQ(beacon->value, 8);
     EXPECT_EQ(beacon_copy->writes, 0);  // nor even sent
+    EXPECT_EQ(dynamic_cast<TcpClient*>(client->tcp_transport)->link.max_frame_bytes, 32u << 20);
 
     // A client cannot remove or pause what is not its own.
     client->event_handler->post(EQGEventType::RemoveObject, u32_payload(beacon_id), false);
