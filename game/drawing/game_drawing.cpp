@@ -75,8 +75,8 @@ void place_name_label(const GameDrawing& drawing, CImageSprite* sprite, CLabelSp
 }
 
 // Keeps the label at its size on screen, however the view scales the world, with its plate
-// centred on the text. At the window's edge both slide inwards, by at most half the text, so the
-// text of a player standing there stays whole.
+// centred on the text. At the window's edge both slide inwards: the text stays whole while the
+// sprite's middle is in the window, then leaves with the rest of the sprite.
 void keep_label_size(CImageSprite* sprite, CLabelSprite* label, CImageSprite* plate) {
     const float scale = sprite->get_absolute_scale();
     const float label_scale = scale > 0.0f ? 1.0f / scale : 1.0f;
@@ -92,8 +92,11 @@ void keep_label_size(CImageSprite* sprite, CLabelSprite* label, CImageSprite* pl
     if (window <= 0.0f || !plate->is_visible()) return;
     const float left = plate->point_to_global({0.0f, 0.0f}).x;
     const float right = plate->point_to_global({plate->get_width(), 0.0f}).x;
-    const float most = plate->get_width() * 0.5f;
-    const float shift = left < 0.0f ? std::min(-left, most) : right > window ? -std::min(right - window, most) : 0.0f;
+    const float middle = sprite->point_to_global({sprite->get_width() * 0.5f, 0.0f}).x;
+    const float stretch = (right - left) / std::max(sprite->get_width() * scale * 0.5f, 1.0f);
+    const float lowest = std::min(middle, 0.0f) * stretch;
+    const float highest = window + std::max(middle - window, 0.0f) * stretch;
+    const float shift = left < lowest ? lowest - left : right > highest ? highest - right : 0.0f;
     label->set_x(label_x + shift * label_scale);
     plate->set_x(label_x + inset_x + shift * label_scale);
 }
