@@ -86,7 +86,7 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     save_window("match_label");
     EXPECT_GT(pixels_like(label, match_info_color), 50) << "the match label's text is not at the top left";
     // A hit's full flash tints the window's edges but light text keeps its green (a red cover takes it).
-    play->on_player_hit(&session->local_player_id);  // the own player is hit
+    play->on_player_hit(IdRecord{session->local_player_id});  // the own player is hit
     frame();
     save_window("match_hurt");
     int light = 0;
