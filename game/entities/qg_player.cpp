@@ -66,7 +66,7 @@ QGPlayer::QGPlayer(QGGame* game_, unsigned int entity_id_, unsigned int player_i
 QGPlayer::~QGPlayer() {
     session_message(game, name + " left the game.");
     // A player deleted before its commit still has its slot.
-    if (game && game->get_player(player_index) == this) game->players[player_index] = nullptr;
+    if (game) game->registry().drop_player(this);
 }
 
 void QGPlayer::sync_fields() {

@@ -98,7 +98,7 @@ QGLevel::QGLevel(QGGame* game_, unsigned int entity_id_, LevelParameters paramet
     solid_mask.build(surface_);
     if (!game) return;
     game->level = this;
-    game->terrain = surface_;
+    game->terrain().set_surface(surface_);
 
     if (game->is_server) {
         if (auto build = level_class_hooks().build_water) water = build(*game, *this);
@@ -112,7 +112,7 @@ QGLevel::~QGLevel() {
     drop_look();
     if (game) {
         if (game->level == this) game->level = nullptr;
-        if (game->terrain == surface_) game->terrain = nullptr;
+        game->terrain().forget_surface(surface_);
     }
     if (surface_) SDL_FreeSurface(surface_);
     surface_ = nullptr;

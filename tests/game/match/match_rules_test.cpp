@@ -55,13 +55,13 @@ TEST_F(MatchRules, SpawnPlacementIsBoundedAndAlwaysDefined) {
         for (int twice = 0; twice < 2; ++twice) game->set_spawn_positions(record);  // the second replaces the first
         ASSERT_EQ(game->spawn_positions.size(), kept);
         std::set<std::pair<float, float>> used;
-        for (QGPlayer* player : game->players) {
+        for (QGPlayer* player : game->players()) {
             used.insert({player->position.x, player->position.y});
             EXPECT_EQ(std::count(game->spawn_positions.begin(), game->spawn_positions.end(), player->position) > 0,
                       kept > 0);
         }
         EXPECT_EQ(used.size(), kept ? std::min(players, kept) : 1u);  // distinct, shared, or all at (0, 0)
-        EXPECT_TRUE(game->match_running && game->players[0]->spawned);
+        EXPECT_TRUE(game->match_running && game->players()[0]->spawned);
     }
 }
 
@@ -116,8 +116,7 @@ TEST_F(MatchRules, AWatcherRegistersOnceAndADrawingClientShowsTheMatchAndTheBox)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "A spectator joins the game.\n");
     CSpriteManager view;  // no window: the label and the box are built but not drawn
     GameDrawing drawing(&view, nullptr, nullptr);
-    game = make_headless_client_session();
-    game->drawing = &drawing;
+    game = make_headless_client_session(nullptr, &drawing);
     auto* controller = new QGMatchController(game.get(), 7, MatchSettings{});
     auto* chat = new QGChat(game.get(), 8);
     game->update(0.0f);

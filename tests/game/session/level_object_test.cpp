@@ -79,8 +79,7 @@ protected:
         view = std::make_unique<CSpriteManager>();
         shaders = std::make_unique<CShaderFactory>();
         drawing = std::make_unique<GameDrawing>(view.get(), shaders.get(), nullptr);
-        game = make_headless_client_session();
-        game->drawing = drawing.get();
+        game = make_headless_client_session(nullptr, drawing.get());
     }
     void TearDown() override {
         game.reset();
@@ -187,7 +186,7 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     auto* level = new QGLevel(game.get(), 0, p);
     EXPECT_EQ(game->level, level);
     ASSERT_NE(level->surface(), nullptr);
-    EXPECT_EQ(game->terrain, level->surface());
+    EXPECT_EQ(game->terrain_surface(), level->surface());
     EXPECT_TRUE(game->level_width() == 300 && game->level_height() == 200);
     EXPECT_EQ(level->look(), nullptr);
     EXPECT_NE(level->water, nullptr);
@@ -196,7 +195,7 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     // The server issued the id; every client builds its copy from the record.
     game->update(0.0f);
     ASSERT_EQ(game->find_object(level->entity_id), level);
-    EXPECT_EQ(game->unreliable_objects.count(level->entity_id), 1u);
+    EXPECT_EQ(game->unreliable_objects().count(level->entity_id), 1u);
     auto records = events_of(*game->event_handler, EQGEventType::GenerateLevel);
     ASSERT_EQ(records.size(), 1u);
     LevelCreation record;
@@ -206,7 +205,7 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     // The surface goes with the level.
     game->remove_object(level->entity_id);
     game->update(0.0f);
-    EXPECT_TRUE(game->level == nullptr && game->terrain == nullptr);
+    EXPECT_TRUE(game->level == nullptr && game->terrain_surface() == nullptr);
     EXPECT_EQ(game->level_width(), 0);
 }
 
@@ -229,7 +228,7 @@ TEST_F(Level, GeneratedLevelParametersAreBroughtIntoRangeAndASecondRecordIsIgnor
     QGLevel* first = game->level;
     game->generate_level(creation(hills(64, 64)));
     EXPECT_TRUE(game->level == first && game->level_width() == 4096);
-    EXPECT_EQ(game->pending_objects.size(), 3u);  // the event handler, the one level and its water
+    EXPECT_EQ(game->pending_objects().size(), 3u);  // the event handler, the one level and its water
 }
 
 TEST_F(Level, HeadlessClientBuildsTheLevelFromItsRecordWithTheServersSurfaceAndNoLook) {
@@ -438,7 +437,7 @@ TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurfac
     EXPECT_EQ(reloaded, look(level).terrain_texture);
     EXPECT_NE(reloaded->get_surface(), surface);
     EXPECT_FALSE(look(level).texture_holds_surface());
-    EXPECT_EQ(game->terrain, surface);
+    EXPECT_EQ(game->terrain_surface(), surface);
     EXPECT_EQ(surface_hash(level->surface()), before);  // a freed surface stops the sanitizer here
     game->explode({100.0f, 60.0f}, 20.0f);
     EXPECT_NE(surface_hash(level->surface()), before);
@@ -451,10 +450,10 @@ TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurfac
     look(second).terrain_sprite->set_texture(nullptr);
     ASSERT_TRUE(view->get_texture_manager()->unload_texture("gfx/dummy.png"));
     EXPECT_FALSE(look(second).texture_holds_surface());
-    EXPECT_TRUE(game->terrain == second->surface() && surface_hash(second->surface()) == before);
+    EXPECT_TRUE(game->terrain_surface() == second->surface() && surface_hash(second->surface()) == before);
     game->explode({100.0f, 60.0f}, 20.0f);
     remove_level();
-    EXPECT_EQ(game->terrain, nullptr);
+    EXPECT_EQ(game->terrain_surface(), nullptr);
 }
 
 TEST_F(DrawingClient, DummyCachedReadOnlyIsMadeWritableForTheLevel) {
@@ -530,7 +529,8 @@ TEST_F(DrawingClient, OwnLivingPlayerIsFollowedDuringTheMatchOtherwiseTheLevelIs
     // The player class hooks in through player_view; the slot only has to be occupied.
     QGObject stand_in(game.get(), 60, false, true);
     game->local_player_id = 0;
-    game->players.assign(1, reinterpret_cast<QGPlayer*>(&stand_in));
+    game->registry().size_player_table(1);
+    game->registry().put_player(0, reinterpret_cast<QGPlayer*>(&stand_in));
     followed_centre = {1000.0f, 500.0f};
     // Followed: the point mid-view; from the step after death, and after the match, the whole level.
     const struct { bool alive, running; float scale; } cases[] = {
@@ -545,5 +545,5 @@ TEST_F(DrawingClient, OwnLivingPlayerIsFollowedDuringTheMatchOtherwiseTheLevelIs
         EXPECT_FLOAT_EQ(on_screen.x, 400.0f);
         EXPECT_FLOAT_EQ(on_screen.y, 360.0f);
     }
-    game->players.clear();
+    game->registry().size_player_table(0);
 }

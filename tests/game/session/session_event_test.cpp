@@ -126,8 +126,8 @@ TEST(EventHandlerWire, ClientBuildsObjectsFromTheServersRecords) {
     o->write_creation_event(original);
     copy->write_creation_event(copied);
     EXPECT_EQ(hex(copied.data), hex(original.data));
-    EXPECT_EQ(client->unreliable_objects.count(o->entity_id), 1u);
-    EXPECT_EQ(client->physics_objects.size(), 1u);
+    EXPECT_EQ(client->unreliable_objects().count(o->entity_id), 1u);
+    EXPECT_EQ(client->physics_objects().size(), 1u);
     ASSERT_NE(client->find_object(plain->entity_id), nullptr);
     EXPECT_FALSE(client->find_object(plain->entity_id)->reliable);
 }
@@ -143,9 +143,9 @@ TEST(Dispatcher, ClientIgnoresCreationRecordsForHeldOrInvalidIds) {
     client->event_handler->dispatch(make_event(T::CreateObject, u32_payload(50)));
     client->event_handler->dispatch(make_event(T::CreateObject, u32_payload(0)));
     client->update(0.0f);
-    EXPECT_EQ(client->objects.size(), 2u);  // the handler and object 50
+    EXPECT_EQ(client->objects().size(), 2u);  // the handler and object 50
     EXPECT_NE(dynamic_cast<QGPhysObject*>(client->find_object(50)), nullptr);
-    EXPECT_EQ(client->physics_objects.size(), 1u);
+    EXPECT_EQ(client->physics_objects().size(), 1u);
     EXPECT_TRUE(log.contains("Ignored a creation record (type 2) for EntityID 50, which is already taken."));
     EXPECT_TRUE(log.contains("for EntityID 0, which is invalid."));
     // No record of any other type that names the held id replaces its object.
@@ -205,12 +205,12 @@ TEST(Dispatcher, ClientAppliesSetupGameAndRefusesAnOversizedTable) {
     GameParameters p;
     p.player_count = 3, p.teams = 1;
     client->event_handler->dispatch(make_event(T::SetupGame, record_bytes(p)));
-    EXPECT_EQ(client->players.size(), 3u);
+    EXPECT_EQ(client->players().size(), 3u);
     EXPECT_TRUE(client->rules.teams);
     LogCapture log;
     p.player_count = 0xFFFFFFF0u;
     client->event_handler->dispatch(make_event(T::SetupGame, record_bytes(p)));
-    EXPECT_EQ(client->players.size(), 3u);
+    EXPECT_EQ(client->players().size(), 3u);
     EXPECT_EQ(client->rules.player_count, 3u);
     // The server ignores a received set-up.
     auto server = make_server_session();
@@ -285,7 +285,7 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     EXPECT_EQ(server->find_object(victim_id), victim);
     EXPECT_FALSE(server->holds_id(98));
     EXPECT_FALSE(server->holds_id(99));
-    EXPECT_EQ(server->objects.size(), 2u);
+    EXPECT_EQ(server->objects().size(), 2u);
     EXPECT_FALSE(server->paused);
     EXPECT_TRUE(server->event_handler->queue.empty());
     EXPECT_TRUE(log.contains("Ignored event type 4 from connection 1."));
