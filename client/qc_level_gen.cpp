@@ -254,9 +254,7 @@ void QCLevelGen::save_level_dialog() {
 }
 
 ivec2d QCLevelGen::preview_size(uint32_t gen, const std::string& width_text, const std::string& height_text) {
-    float quality = previews_at_full_size(gen) ? 1.0f : menu_preview_quality;
-    if (!(quality > 0.01f)) quality = 0.01f;
-    quality = std::min(quality, 1.0f);
+    const float quality = previews_at_full_size(gen) ? 1.0f : std::min(menu_preview_quality, 1.0f);
     const double w = level_side(width_text, CGameBase::window_width, resolve_level_width) * quality;
     const double h = level_side(height_text, CGameBase::window_height, resolve_level_height) * quality;
     return {std::max(1, int(w)), std::max(1, int(h))};
