@@ -232,7 +232,11 @@ void QCLevelGen::load_level_file(const std::string& path) {
     regenerate_preview();
 }
 
-void QCLevelGen::save_level_file(const std::string& path) { write_level_file(path, parameters()); }
+bool QCLevelGen::save_level_file(const std::string& path) {
+    if (write_level_file(path, parameters())) return true;
+    log_message(LogLevel::Warning, "Could not write the level file " + path + ".", log_class_name_of(*this));
+    return false;
+}
 
 void QCLevelGen::open_level_dialog() {
     platform::FileDialogRequest request;
@@ -250,7 +254,8 @@ void QCLevelGen::save_level_dialog() {
     request.filter = kLevelFilter;
     request.default_extension = "vml";
     const std::string path = platform::file_dialog(request);
-    if (!path.empty()) save_level_file(path);
+    if (!path.empty() && !save_level_file(path))
+        platform::message_box({"Error", "Could not save the level to " + path + ".", false});
 }
 
 ivec2d QCLevelGen::preview_size(uint32_t gen, const std::string& width_text, const std::string& height_text) {
