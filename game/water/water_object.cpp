@@ -28,10 +28,6 @@ namespace {
 
 constexpr float kTimeStep = 0.04f;
 constexpr float kGravity = 9.81f;
-// Most particles the settings may ask for: the arrays are reserved for all of them.
-constexpr int kParticleLimit = 1 << 20;
-// Largest interaction radius or grid cell: a level is at most 4096 pixels a side.
-constexpr float kCellLimit = 4096.0f;
 // Below these sizes a pass is over before a team of threads would have started: a thread of
 // the force pass gets at least kParallelParticles particles (1024 run on one thread).
 constexpr int kParallelParticles = 2048;

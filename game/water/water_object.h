@@ -12,6 +12,11 @@ struct SDL_Surface;
 
 namespace sph {
 
+// Most particles the settings may ask for: the arrays are reserved for all of them.
+constexpr int kParticleLimit = 1 << 20;
+// Largest interaction radius or grid cell: a level is at most 4096 pixels a side.
+constexpr float kCellLimit = 4096.0f;
+
 // The simulation's settings, config\server.ini [physics], as rows: type, member, key, default,
 // least and greatest usable value. A value outside (or not a number) is replaced by the default
 // when loaded.
