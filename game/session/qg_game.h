@@ -257,6 +257,8 @@ private:
     };
 
     void init_common();
+    // What a client's log names its server by.
+    std::string server_peer() const;
     void receive_reliable();
     void receive_from_clients();
     // Takes a committed object out of every container and deletes it.

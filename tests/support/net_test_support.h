@@ -128,9 +128,13 @@ public:
         sent.push_back(packet);
         return true;
     }
-    void receive() override {}
+    void receive() override {
+        for (auto& [from, packet] : arriving) inbox.emplace(from, packet);
+        arriving.clear();
+    }
 
     std::vector<ByteBuffer> sent;
+    std::vector<std::pair<Connection, ByteBuffer>> arriving;
 };
 
 // A port on which nobody listens.
