@@ -182,7 +182,7 @@ TEST(UdpReplication, ServerToClientDropsStaleDataAndInterpolates) {
     NetworkableMap server_objects{{3, &on_server}}, client_objects{{3, &on_client}};
 
     // The second is sent after the first but stamped older: it must lose.
-    for (auto [ms, hp, speed] : {std::tuple{1000, 1, 20.0f}, {900, 2, 99.0f}, {1100, 3, 30.0f}}) {
+    for (auto [ms, hp, speed] : {std::tuple{1000, 1, 20.0f}, {967, 2, 99.0f}, {1033, 3, 30.0f}}) {
         server_clock.set(ms);
         server.next_send_ms = 0;
         on_server.hp = hp;
@@ -197,7 +197,7 @@ TEST(UdpReplication, ServerToClientDropsStaleDataAndInterpolates) {
     }));
     EXPECT_FALSE(saw_stale);
     EXPECT_EQ(on_client.name, "ab");
-    EXPECT_EQ(client.newest_timestamps[3][endpoint_of(server)], 1100);
+    EXPECT_EQ(client.newest_timestamps[3][endpoint_of(server)], 1033);
 
     // From the older update to the newer in one interval, then extrapolated half an interval at most.
     EXPECT_FLOAT_EQ(on_client.speed, 20.0f);
