@@ -61,8 +61,13 @@ void Udp::remove_peer(const Connection& peer) {
     forget_peer(peer);
 }
 
+float Udp::peer_stretch(const Connection& peer) const {
+    auto it = peer_states_.find(peer);
+    return it == peer_states_.end() ? 1.0f : it->second.pace.stretch();
+}
+
 bool Udp::send(const ByteBuffer& packet) {
-    const bool per_peer = refresh_sends != 0;
+    const bool per_peer = refresh_sends != 0 || path_monitor;
     if (!per_peer && packet.size() <= datagram_limit) return send_to_peers(packet.data(), packet.size(), nullptr);
     const bool sync = is_well_formed_sync_packet(packet);
     return per_peer && sync ? send_per_peer(packet) : send_whole(packet, sync, nullptr);
@@ -80,9 +85,15 @@ bool Udp::send_per_peer(const ByteBuffer& packet) {
     // Peers taken out of the set directly leave their state behind; it goes here.
     for (auto it = peer_states_.begin(); it != peer_states_.end();)
         it = peers.count(it->first) ? std::next(it) : peer_states_.erase(it);
+    const int64_t now = now_ms();
     bool all_sent = true;
     for (const Connection& peer : peers) {
         PeerState& state = peer_states_[peer];
+        if (path_monitor) {
+            PathReport path;
+            if (path_monitor->path_to(peer, path)) state.pace.observe(path, now);
+            if (!state.pace.due(now, send_interval_ms)) continue;
+        }
         const ByteBuffer* out = &packet;
         if (refresh_sends != 0) {
             state.sent.pick(packet, refresh_sends, picked_);
@@ -90,7 +101,10 @@ bool Udp::send_per_peer(const ByteBuffer& packet) {
         }
         // Nothing changed for this peer: no packet, as for a map with nothing to write.
         if (out->size() <= sync_header_size) continue;
-        if (!send_whole(*out, true, &peer)) all_sent = false;
+        if (!send_whole(*out, true, &peer)) {
+            all_sent = false;
+            state.pace.send_failed(now);
+        }
     }
     return all_sent;
 }

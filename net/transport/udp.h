@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "net/sync/protocol.h"
+#include "net/transport/send_pace.h"
 
 // The records of the sync packets last sent to one peer, to leave out what it already has.
 class SentRecords {
@@ -34,7 +35,7 @@ private:
 // than datagram_limit as several sync packets of whole records; datagrams received are filed
 // under their sender, or under {broadcast address, sender's port} for senders that are not peers
 // when those are accepted at all. A sync packet may go to each peer as only the records that
-// changed for it (refresh_sends).
+// changed for it (refresh_sends) and at a pace its path carries (path_monitor).
 class Udp : public Protocol {
 public:
     Udp();
@@ -65,6 +66,11 @@ public:
     // Not 0: a sync packet goes to each peer as the records that changed for it, each record
     // coming again at least once in this many packets to the peer (see SentRecords).
     uint32_t refresh_sends = 0;
+    // When set, each peer gets sync packets at the pace of its path (see SendPace); it must
+    // outlive this transport.
+    const PathMonitor* path_monitor = nullptr;
+    // How far the interval of the packets to a peer is stretched now; 1 for a peer not paced.
+    float peer_stretch(const Connection& peer) const;
 
 protected:
     // Hands one datagram to the socket; the seam where tests put a bad network.
@@ -72,6 +78,7 @@ protected:
 
 private:
     struct PeerState {
+        SendPace pace;
         SentRecords sent;
     };
 
@@ -79,7 +86,7 @@ private:
     // given peers.
     bool send_whole(const ByteBuffer& packet, bool sync, const Connection* only);
     bool send_to_peers(const uint8_t* data, size_t size, const Connection* only);
-    // One sync packet per peer, of the records it needs.
+    // One sync packet per peer that is due, of the records it needs.
     bool send_per_peer(const ByteBuffer& packet);
 
     std::vector<uint8_t> datagram_;
