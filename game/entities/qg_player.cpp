@@ -5,6 +5,7 @@
 #include <set>
 
 #include "engine/core/logger.h"
+#include "engine/core/saturate.h"
 #include "game/config/settings.h"
 #include "game/entities/entity_support.h"
 #include "game/entities/qg_item.h"
@@ -311,7 +312,9 @@ void QGPlayer::update(float dt) {
         QGPhysObject::update(dt);
         return;
     }
-    spawn_protection -= dt;
+    // Stops at 0 (none left): a timer running below zero would change the player's state bytes
+    // on every step, and every client would be sent them again and again.
+    if (spawn_protection > 0.0f) spawn_protection = std::max(0.0f, spawn_protection - dt);
 
     const bool footing = on_ground || on_ladder;
     const auto by_face = [this](EQGPlayerAnimation left, EQGPlayerAnimation right) {
@@ -367,7 +370,7 @@ std::string QGPlayer::label_text() const {
     std::string text;
     if (game && game->rules.teams) text = "[" + std::to_string(team + 1) + "] ";
     text += name + ": ";
-    if (health > 0.0f) text += std::to_string(int(health)) + " HP";
+    if (health > 0.0f) text += std::to_string(saturate_cast<int>(health)) + " HP";
     else text += "Departed";
     return text;
 }

@@ -1,6 +1,5 @@
 #include "game/session/client_session.h"
 
-#include "engine/core/ini.h"
 #include "engine/core/logger.h"
 #include "game/config/settings.h"
 #include "game/session/qg_event_handler.h"
@@ -29,10 +28,18 @@ void ClientSession::enter_event_handler() {
 }
 
 void ClientSession::shut_down() {
+    if (shut_down_) return;
+    shut_down_ = true;
     // A connection attempt in progress gives up at once; its thread reports nothing more.
     transport_clock_.tearing_down.store(true, std::memory_order_release);
     if (connect_thread_.joinable()) connect_thread_.join();
     NetworkSession::shut_down();
+    log_forget_peer(server_peer());
+}
+
+std::string ClientSession::server_peer() const {
+    const auto* client = dynamic_cast<const TcpClient*>(tcp_.get());
+    return client ? client->link.remote().to_string() : "the server";
 }
 
 bool ClientSession::connect(unsigned short port, sf::IpAddress server, Callback<void, bool> result) {
@@ -89,7 +96,7 @@ void ClientSession::on_connect(Protocol*, unsigned int connection_id, unsigned s
 
 void ClientSession::post_join_request(unsigned int connection_id) {
     // The name the main menu stores.
-    const std::string name = join_name_.empty() ? ini_read_string("user", "name", "Player", kUserIni) : join_name_;
+    const std::string name = join_name_.empty() ? setting_keys::user_name.read() : join_name_;
     game_.event_handler->post<EQGEventType::JoinGame>(JoinRequest{name, connection_id});
 }
 
@@ -99,5 +106,6 @@ void ClientSession::on_disconnect(Protocol*, unsigned int, unsigned short, Conne
         udp_->remove_peer(Connection(remote.address, game_port_));
     }
     game_.match_running = false;
+    log_forget_peer(remote.to_string());
     game_.disconnect_hook();
 }

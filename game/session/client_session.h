@@ -26,6 +26,8 @@ public:
     void on_disconnect(Protocol* protocol, unsigned int connection_id, unsigned short local_port,
                        Connection remote) override;
     void shut_down() override;
+    // What the client's log names its server by.
+    std::string server_peer() const;
 
 private:
     void post_join_request(unsigned int connection_id);
@@ -33,5 +35,6 @@ private:
     void enter_event_handler();
 
     std::string join_name_;
+    bool shut_down_ = false;
     std::thread connect_thread_;
 };

@@ -50,6 +50,11 @@ int64_t QGGame::now_ms() const {
 
 void QGGame::update(float dt) {
     if (!active.load(std::memory_order_acquire)) return;
+    // What a client's step logs comes of what its server sent: limited per kind as a server
+    // limits each client's lines.
+    std::optional<LogPeerScope> from_server;
+    if (auto* client = is_server ? nullptr : dynamic_cast<ClientSession*>(net_.get()))
+        from_server.emplace(client->server_peer(), now_ms());
 
     if (match_running) {
         if (is_server) {

@@ -155,7 +155,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     EXPECT_EQ(server.game->find_object(beacon_id), beacon);
     EXPECT_FALSE(server.game->paused);
 
-    // Unreliable fields over UDP, interpolated over one send interval.
+    // Unreliable fields over UDP, interpolated over one spacing of the server's packets.
     for (int i = 0; i < 3; ++i) client->update(0.0f);
     EXPECT_EQ(copy->position, dvec2d(100.0f, 50.0f));
     box->position = {140.0f, 90.0f};
@@ -164,8 +164,8 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     ASSERT_TRUE(eventually([&] { return received_position(*copy) == dvec2d(140.0f, 90.0f); },
                            [&] { client->update(0.0f); }));
     EXPECT_EQ(copy->position, dvec2d(100.0f, 50.0f));
-    clock.advance(33);
-    client->update(0.033f);
+    clock.advance(34);  // the spacing of the server's packets
+    client->update(0.034f);
     EXPECT_EQ(copy->position, dvec2d(140.0f, 90.0f));
 
     // A removal on the server removes the client's copy after the UDP latency.
@@ -294,6 +294,27 @@ TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLev
     EXPECT_EQ(heard.payloads[1][0], 0u);
     guest.reset();
     host.reset();
+}
+
+TEST(SenderAttribution, AClientLimitsTheLinesItsServerCausesPerKind) {
+    LogCapture log;
+    const auto lines = [&log] {
+        const std::string text = log.text();
+        return size_t(std::count(text.begin(), text.end(), '\n'));
+    };
+    ManualNetClock clock(1000);
+    auto client = make_headless_client_session(&clock);
+    auto owned = std::make_unique<net_test::MemoryTcp>();
+    auto* tcp = owned.get();
+    client->install_transports(std::move(owned), nullptr);
+    const uint8_t junk[] = {9, 9, 9};
+    tcp->arriving.assign(100, {Connection(localhost, 4200), ByteBuffer(junk, 3)});
+    const size_t before = lines();
+    client->update(0.016f);
+    const size_t written = lines() - before;
+    EXPECT_TRUE(written > 0 && written <= LogPeerLimits().per_window) << written;
+    client.reset();  // and the count of the lines left out
+    EXPECT_EQ(lines(), before + written + 1);
 }
 
 TEST(ConnectThread, FailedConnectionIsReportedOnce) {
