@@ -240,11 +240,7 @@ void QGPlayer::enter_match() {
 // --- input ---
 
 void QGPlayer::apply_input(const PlayerInput& input) {
-    if (!game || input.player_index != player_index) return;
-    if (!game->is_server) {
-        if (game->event_handler) game->event_handler->post<EQGEventType::Input>(input);
-        return;
-    }
+    if (!game || !game->is_server || input.player_index != player_index) return;
     const bool pressed = input.value != 0;
     switch (input.kind) {
     case InputKind::Left:
@@ -272,11 +268,7 @@ void QGPlayer::apply_input(const PlayerInput& input) {
 }
 
 void QGPlayer::set_aim(const PlayerAim& record) {
-    if (!game || record.player_index != player_index) return;
-    if (!game->is_server) {
-        if (game->event_handler) game->event_handler->post<EQGEventType::Aim>(record);
-        return;
-    }
+    if (!game || !game->is_server || record.player_index != player_index) return;
     aim = dvec2d(record.x, record.y);
 }
 

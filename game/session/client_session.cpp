@@ -4,6 +4,7 @@
 #include "game/config/settings.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
+#include "game/session/qg_object.h"
 #include "net/transport/tcp_client.h"
 #include "net/transport/udp.h"
 
@@ -83,6 +84,14 @@ void ClientSession::exchange() {
         tcp_->receive_objects(game_.reliable_objects());
     }
     if (udp_) udp_->receive_objects(game_.unreliable_objects());
+}
+
+void ClientSession::collect_client_fields_objects() {
+    client_fields_objects_.clear();
+    for (auto& [id, networkable] : game_.reliable_objects()) {
+        auto* object = dynamic_cast<QGObject*>(networkable);
+        if (object && object->accepts_client_fields()) client_fields_objects_.emplace(id, networkable);
+    }
 }
 
 void ClientSession::on_connect(Protocol*, unsigned int connection_id, unsigned short local_port, Connection remote) {

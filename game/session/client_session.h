@@ -31,10 +31,13 @@ public:
 
 private:
     void post_join_request(unsigned int connection_id);
+    // The reliable objects whose fields a client may write: the server reads nothing else.
+    void collect_client_fields_objects();
     // The event handler takes the id it has on every side.
     void enter_event_handler();
 
     std::string join_name_;
+    NetworkableMap client_fields_objects_;
     bool shut_down_ = false;
     std::thread connect_thread_;
 };

@@ -1,8 +1,8 @@
 #include "game/session/network_session.h"
 
 #include "game/session/qg_game.h"
-#include "game/session/qg_object.h"
 #include "net/transport/tcp_client.h"
+#include "net/transport/tcp_server.h"
 #include "net/transport/udp.h"
 
 namespace {
@@ -38,6 +38,7 @@ void NetworkSession::shut_down_hooks() {
         tcp_->on_connect = ConnectionCallback();
         tcp_->on_disconnect = ConnectionCallback();
     }
+    if (auto* server = dynamic_cast<TcpServer*>(tcp_.get())) server->on_frame = nullptr;
 }
 
 void NetworkSession::shut_down() {
@@ -51,10 +52,7 @@ void NetworkSession::close_transports() {
 }
 
 void NetworkSession::install_transports(std::unique_ptr<Tcp> tcp, std::unique_ptr<Udp> udp) {
-    if (tcp_ && tcp_ != tcp) {
-        tcp_->on_connect = ConnectionCallback();
-        tcp_->on_disconnect = ConnectionCallback();
-    }
+    shut_down_hooks();
     tcp_ = std::move(tcp);
     udp_ = std::move(udp);
     for (Protocol* p : {static_cast<Protocol*>(tcp_.get()), static_cast<Protocol*>(udp_.get())}) {
@@ -70,12 +68,5 @@ void NetworkSession::install_transports(std::unique_ptr<Tcp> tcp, std::unique_pt
         tcp_->on_connect = ConnectionCallback(this, &NetworkSession::on_connect);
         tcp_->on_disconnect = ConnectionCallback(this, &NetworkSession::on_disconnect);
     }
-}
-
-void NetworkSession::collect_client_fields_objects() {
-    client_fields_objects_.clear();
-    for (auto& [id, networkable] : game_.reliable_objects()) {
-        auto* object = dynamic_cast<QGObject*>(networkable);
-        if (object && object->accepts_client_fields()) client_fields_objects_.emplace(id, networkable);
-    }
+    transports_installed();
 }

@@ -55,15 +55,14 @@ protected:
         std::atomic<bool> tearing_down{false};
     };
 
-    // The reliable objects whose fields a client may write.
-    void collect_client_fields_objects();
-    // Clears the TCP transport's connection hooks.
+    // Clears the TCP transport's hooks.
     void shut_down_hooks();
+    // The transports were installed: a half hooks what it needs of them.
+    virtual void transports_installed() {}
 
     QGGame& game_;
     TeardownClock transport_clock_;
     std::unique_ptr<Tcp> tcp_;
     std::unique_ptr<Udp> udp_;
     unsigned short game_port_ = 0;
-    NetworkableMap client_fields_objects_;
 };

@@ -196,9 +196,6 @@ public:
     Callback<void, const std::string&> message_hook;
     Callback<void, const std::string&> status_hook;
 
-    // On the server, while the packets of one client are applied: its connection id.
-    std::optional<unsigned int> current_sender;
-
 private:
     const NetClock* clock_ = nullptr;
     DrawingServices* drawing_ = nullptr;

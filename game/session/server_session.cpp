@@ -1,5 +1,6 @@
 #include "game/session/server_session.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/core/logger.h"
@@ -10,9 +11,7 @@
 #include "net/transport/tcp_server.h"
 #include "net/transport/udp.h"
 
-ServerSession::ServerSession(QGGame& game, const NetClock* clock) : NetworkSession(game, clock) {
-    replay_.set_clock(transport_clock_);
-}
+ServerSession::ServerSession(QGGame& game, const NetClock* clock) : NetworkSession(game, clock) {}
 
 void ServerSession::exchange() {
     if (tcp_) {
@@ -38,41 +37,84 @@ void ServerSession::send_reliable() {
 }
 
 void ServerSession::receive_from_clients() {
-    // Clients may write only the fields that carry their requests; the rest of the world is
-    // the server's.
-    collect_client_fields_objects();
-
-    tcp_->receive();
     auto* server = dynamic_cast<TcpServer*>(tcp_.get());
-    auto& inbox = tcp_->inbox;
-    // One client's packets at a time, so that what they carry is tied to that connection.
-    while (!inbox.empty()) {
-        const Connection from = inbox.begin()->first;
-        while (!inbox.empty() && inbox.begin()->first == from) replay_.inbox.insert(inbox.extract(inbox.begin()));
-
-        std::optional<unsigned int> sender;
-        if (server) {
-            for (auto& [id, client] : server->clients)
-                if (!client.dropped && client.link && client.link->remote() == from) sender = id;
-        }
-        if (!sender) {
+    if (!server) {
+        tcp_->receive();
+        for (auto& [from, packet] : tcp_->inbox)
             log_peer_message(from.to_string(), game_.now_ms(), LogLevel::Warning,
                              "Dropped packets from " + from.to_string() + ", which is no client.",
                              log_class_name_of(game_));
-            replay_.inbox.clear();
+        tcp_->inbox.clear();
+        return;
+    }
+    // With the frames that came while the hosting waited for the players.
+    server->receive();
+    // The clients in the order of their addresses, each one's frames as they came.
+    std::stable_sort(frames_.begin(), frames_.end(),
+                     [](const Frame& a, const Frame& b) { return a.remote < b.remote; });
+    for (size_t i = 0; i < frames_.size();) {
+        // What a client sends may be refused record by record; the lines that costs are
+        // limited per client.
+        LogPeerScope scope(frames_[i].remote.to_string(), game_.now_ms());
+        const unsigned int client = frames_[i].client;
+        for (; i < frames_.size() && frames_[i].client == client; ++i)
+            if (!frames_[i].gone) on_frame(client, frames_[i].packet);
+    }
+    frames_.clear();
+}
+
+void ServerSession::transports_installed() {
+    if (auto* server = dynamic_cast<TcpServer*>(tcp_.get()))
+        server->on_frame = [this](unsigned int client, const Connection& remote, ByteBuffer& packet) {
+            keep_frame(client, remote, packet);
+        };
+}
+
+void ServerSession::keep_frame(unsigned int client, const Connection& remote, ByteBuffer& packet) {
+    frames_.push_back({client, remote, std::move(packet)});
+}
+
+void ServerSession::on_frame(unsigned int client, ByteBuffer& packet) {
+    // The structure is checked as a whole first, so a cut, padded or garbage packet applies
+    // nothing at all rather than the records in front of the damage.
+    if (!Protocol::is_well_formed_sync_packet(packet)) {
+        log_message(LogLevel::Warning,
+                    "Dropped a malformed sync packet of " + std::to_string(packet.size()) + " bytes from client " +
+                        std::to_string(client),
+                    log_class_name_of(game_));
+        return;
+    }
+    packet.rewind();
+    packet.skip(4);
+    int64_t sent = 0;
+    packet.read_i64_le(sent);
+    while (!packet.at_end()) {
+        // The packet was checked whole above: every record header is there.
+        uint32_t id = 0, size = 0;
+        packet.read_u32_be(id);
+        packet.read_u32_be(size);
+        // Clients may write only the fields that carry their requests; the rest of the world is
+        // the server's.
+        auto found = game_.reliable_objects().find(id);
+        auto* object = found == game_.reliable_objects().end() ? nullptr : dynamic_cast<QGObject*>(found->second);
+        if (!object || !object->accepts_client_fields() || !is_newest(client, id, sent)) {
+            packet.skip(size);
             continue;
         }
-        game_.current_sender = sender;
-        {
-            // What a client sends may be refused record by record; the lines that costs are
-            // limited per client.
-            LogPeerScope scope(from.to_string(), game_.now_ms());
-            replay_.receive_objects(client_fields_objects_);
-        }
-        game_.current_sender.reset();
-        replay_.inbox.clear();
+        // The record gets a buffer of its own, so a field list that reads too much or too little
+        // cannot disturb the records behind it.
+        ByteBuffer record(packet.read_pointer(), size);
+        packet.skip(size);
+        object->read_client_fields(record, client);
     }
-    client_fields_objects_.clear();
+}
+
+bool ServerSession::is_newest(unsigned int client, unsigned int object_id, int64_t sent) {
+    auto [entry, inserted] = newest_.try_emplace({client, object_id}, sent);
+    if (inserted) return true;
+    if (sent < entry->second) return false;
+    entry->second = sent;
+    return true;
 }
 
 void ServerSession::on_connect(Protocol*, unsigned int connection_id, unsigned short, Connection remote) {
@@ -87,7 +129,10 @@ void ServerSession::on_connect(Protocol*, unsigned int connection_id, unsigned s
 
 void ServerSession::on_disconnect(Protocol*, unsigned int connection_id, unsigned short, Connection remote) {
     if (udp_) udp_->remove_peer(remote);
-    replay_.forget(remote);
+    // What it sent and has not been applied goes with it, and so do its send times.
+    for (Frame& frame : frames_)
+        if (frame.client == connection_id) frame.gone = true;
+    std::erase_if(newest_, [connection_id](const auto& entry) { return entry.first.first == connection_id; });
     log_forget_peer(remote.to_string());
     spectators_.erase(connection_id);
     stop_map_synchronizers(connection_id);

@@ -161,6 +161,11 @@ inline void receive_record(Networkable& handler, ByteBuffer record) {
     handler.current_packet = nullptr;
 }
 
+// Applies a record to an object's fields as the server reads it from the client on a connection.
+inline void receive_client_record(QGObject& object, ByteBuffer record, unsigned int sender) {
+    object.read_client_fields(record, sender);
+}
+
 // The handler's wire form of the given events.
 inline ByteBuffer record_of(const std::vector<QGEvent>& events) {
     QGEventHandler writer(nullptr, 1, true);

@@ -83,18 +83,15 @@ TEST_F(MatchRules, ChatTakesBoundedLinesInTheSendersName) {
         {1, 1, 4, "a\x01\nb", 1, 2}, {1000000, 1, 2, "hi", 0, 0}, {1, 1, 5000, "hi", 0, 0}, {1, 1, 0, "", 0, 0}};
     start_session(0, false, {});
     auto* chat = new QGChat(game.get(), 0);
-    game->current_sender = 1;
     for (const auto& row : rows) {
-        receive_record(*chat, chat_record(row.count, row.written, row.length, row.text));
+        receive_client_record(*chat, chat_record(row.count, row.written, row.length, row.text), 1);
         ASSERT_EQ(chat->lines.size(), row.kept) << &row - rows;
         for (const auto& [id, text] : chat->lines) EXPECT_TRUE(id == 1u && text.size() == row.kept_length);
         chat->lines.clear();
     }
     // Many senders before the next send: the queue keeps the first lines up to its cap, in order.
-    for (unsigned int sender = 1; sender <= 9; ++sender) {
-        game->current_sender = sender;
-        receive_record(*chat, chat_record(8, 8, 1, std::to_string(sender)));
-    }
+    for (unsigned int sender = 1; sender <= 9; ++sender)
+        receive_client_record(*chat, chat_record(8, 8, 1, std::to_string(sender)), sender);
     ASSERT_EQ(chat->lines.size(), QGChat::kMaxLinesFromServer);
     EXPECT_EQ(chat->lines.front(), (QGChat::Line{1u, "1"}));
     EXPECT_EQ(chat->lines.back(), (QGChat::Line{8u, "8"}));

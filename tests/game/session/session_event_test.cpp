@@ -243,8 +243,8 @@ TEST(DelayedEvents, ClientHoldsThemByTheDelayServerDispatchesAtOnce) {
     auto server = make_server_session(&clock);
     ListenerLog inputs;
     inputs.listen(*server->event_handler, T::Input);
-    server->current_sender = 3u;
-    receive_record(*server->event_handler, record_of({make_event(T::Input, record_bytes(PlayerInput{3}), true)}));
+    receive_client_record(*server->event_handler, record_of({make_event(T::Input, record_bytes(PlayerInput{3}), true)}),
+                          3);
     EXPECT_EQ(inputs.types.size(), 1u);
     EXPECT_TRUE(server->event_handler->delayed_events.empty());
 }
@@ -270,7 +270,6 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     };
     LogCapture log;
     server->paused = false;
-    server->current_sender = 1u;
     std::vector<QGEvent> record = {make_event(T::RemoveObject, u32_payload(victim_id)),
                                    make_event(T::CreatePhysObject, phys_record(99)),
                                    make_event(T::CreateObject, u32_payload(98))};
@@ -278,7 +277,7 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     for (const QGEvent& e : requests_of(0)) record.push_back(e);
     for (T t : {T::GenerateLevel, T::SetSpawnPositions, T::SpawnEffect, T::None}) record.push_back(make_event(t, {}));
     for (const QGEvent& e : requests_of(1)) record.push_back(e);
-    receive_record(*server->event_handler, record_of(record));
+    receive_client_record(*server->event_handler, record_of(record), 1);
     server->update(0.0f);
     // Only the sender's own input, aim and join got through.
     EXPECT_EQ(seen.types, (std::vector<uint32_t>{11, 12, 7}));
@@ -291,13 +290,13 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     EXPECT_TRUE(log.contains("Ignored event type 4 from connection 1."));
     // The host's client (connection 0) chooses the level and the spawn points.
     seen.types.clear();
-    server->current_sender = 0u;
-    receive_record(*server->event_handler, record_of({make_event(T::GenerateLevel, {}),
-                                                      make_event(T::SetSpawnPositions, {}), make_event(T::Pause, {})}));
+    receive_client_record(*server->event_handler,
+                          record_of({make_event(T::GenerateLevel, {}), make_event(T::SetSpawnPositions, {}),
+                                     make_event(T::Pause, {})}),
+                          0);
     EXPECT_EQ(seen.types, (std::vector<uint32_t>{5, 9}));
     // Without a known sender nothing is accepted.
     seen.types.clear();
-    server->current_sender.reset();
     receive_record(*server->event_handler, record_of({requests_of(0)[0]}));
     EXPECT_TRUE(seen.types.empty());
 }
