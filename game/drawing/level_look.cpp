@@ -15,7 +15,7 @@
 #include "game/config/settings.h"
 #include "game/drawing/game_drawing.h"
 #include "game/drawing/water.h"
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"

@@ -7,7 +7,7 @@
 #include "engine/core/byte_buffer.h"
 #include "game/config/settings.h"
 #include "game/physics/terrain_sweep.h"
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 

@@ -15,7 +15,7 @@
 #include "engine/core/callback.h"
 #include "engine/core/geometry.h"
 #include "game/session/broad_phase.h"
-#include "game/session/session_records.h"
+#include "game/base/session_records.h"
 #include "net/sync/net_clock.h"
 #include "net/sync/protocol.h"
 #include "net/transport/connection.h"

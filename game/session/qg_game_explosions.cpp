@@ -8,13 +8,13 @@
 #include "engine/core/logger.h"
 #include "game/config/settings.h"
 #include "game/levelgen/level_parameters.h"
-#include "game/session/drawing_services.h"
+#include "game/base/drawing_services.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 #include "game/terrain/terrain_carver.h"
-#include "game/terrain/terrain_pixels.h"
+#include "game/base/terrain_pixels.h"
 
 void QGGame::generate_level(const LevelCreation& record) {
     if (level) {

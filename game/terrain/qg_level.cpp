@@ -10,7 +10,7 @@
 #include "engine/core/random.h"
 #include "game/config/object_definitions.h"
 #include "game/config/settings.h"
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_map_synchronizer.h"

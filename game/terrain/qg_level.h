@@ -7,8 +7,8 @@
 #include "game/levelgen/level_generator.h"
 #include "game/levelgen/level_parameters.h"
 #include "game/physics/terrain_sweep.h"
-#include "game/session/qg_object.h"
-#include "game/session/session_records.h"
+#include "game/base/qg_object.h"
+#include "game/base/session_records.h"
 #include "game/terrain/terrain_carver.h"
 
 class QGEventHandler;

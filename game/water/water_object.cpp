@@ -15,11 +15,11 @@
 #include "engine/core/ini.h"
 #include "engine/core/logger.h"
 #include "game/config/settings.h"
-#include "game/session/drawing_services.h"
-#include "game/session/qg_event.h"
+#include "game/base/drawing_services.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
-#include "game/terrain/terrain_pixels.h"
+#include "game/base/terrain_pixels.h"
 
 namespace sph {
 

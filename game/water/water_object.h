@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "engine/core/geometry.h"
-#include "game/session/qg_object.h"
+#include "game/base/qg_object.h"
 #include "game/terrain/qg_level.h"
 #include "game/terrain/quadtree.h"
 
