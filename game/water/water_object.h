@@ -208,9 +208,6 @@ private:
 // with OMP_WAIT_POLICY=passive, unless the environment names a policy already.
 void restart_with_passive_omp_wait(char** argv);
 
-// The level's water on the server; the level calls it through its class hooks.
-LevelWater* build_level_water(QGGame& game, QGLevel& level);
-
 // CreateWaterObject: a client builds the water of its current level.
 void create_water_object_action(QGEventHandler& handler, const QGEvent& event);
 
