@@ -4,6 +4,8 @@
 #include "support/session_test_support.h"
 
 #include <cmath>
+#include <set>
+#include <tuple>
 
 using namespace session_test;
 
@@ -269,6 +271,26 @@ TEST_F(PhysicsTest, BoxTestAnswersAsAColumnByColumnReading) {
         EXPECT_EQ(probe->overlaps_terrain(bx, by, bw, bh, climbing), expected) << "round " << round;
         EXPECT_EQ(probe->on_ladder, expected_ladder) << "round " << round;
     }
+}
+
+// The mask's search down a column finds the first solid row from any start, across the words of
+// 64 rows, for the level's whole mask and for a band that starts between word boundaries.
+TEST_F(PhysicsTest, SolidMaskFindsTheFirstSolidRowBelowAnyStart) {
+    auto surface = make_surface(2, 200);
+    const std::set<int> rows = {0, 62, 64, 70, 128, 129, 190};  // of column 1; column 0 is free
+    for (int y : rows) fill(surface.get(), 1, y, 1, 1, color_rock);
+    terrain_sweep::TerrainView view(surface.get());
+    terrain_sweep::SolidMask level, band;
+    level.build(surface.get());
+    band.build(view, 0, 2, 7, 180);
+    for (const auto& [mask, y0, y1] : {std::tuple{&level, 0, 200}, std::tuple{&band, 7, 180}})
+        for (int limit : {200, 150})
+            for (int y = 0; y < limit; ++y) {
+                const auto first = rows.lower_bound(std::max(y, y0));
+                const int expected = first != rows.end() && *first < std::min(limit, y1) ? *first : limit;
+                ASSERT_EQ(mask->next_solid(1, y, limit), expected) << y << " to " << limit << " from row " << y0;
+                ASSERT_EQ(mask->next_solid(0, y, limit), limit);
+            }
 }
 
 TEST_F(PhysicsTest, MissingOrTooSmallSurfacesAreNeverReadOutside) {
