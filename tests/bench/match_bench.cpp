@@ -16,7 +16,7 @@ constexpr float kDt = 1.0f / 60.0f;
 
 void BM_MatchStep(benchmark::State& state) {
     const int threads = state.range(0) > 0 ? int(state.range(0)) : omp_get_num_procs();
-    water_test::WaterLevel level(2048, 1024);
+    water_test::WaterLevel level(2048, 1024, true);
     level.paint(0, 900, 2048, 124, color_destructible);
     level.paint(880, 560, 16, 340, color_indestructible);  // a basin keeps the pool together
     level.paint(1152, 560, 16, 340, color_indestructible);

@@ -21,6 +21,7 @@
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/session/qg_object.h"
+#include "game/terrain/qg_level.h"
 #include "net/sync/net_clock.h"
 #include "net/transport/tcp_server.h"
 #include "net/transport/udp.h"
@@ -134,6 +135,25 @@ inline std::unique_ptr<QGGame> make_server_session(const NetClock* clock = nullp
     game->match_running = true;
     game->paused = false;
     return game;
+}
+
+// The session's level, w x h and all air, holding the terrain as a match's server does: the
+// physics then reads the level's solid mask. Whoever paints its surface builds the mask again
+// (level.solid_mask.build(level.surface())); it has no water until one is built for it.
+inline QGLevel& make_air_level(QGGame& game, int w, int h) {
+    LevelClassHooks& hooks = level_class_hooks();
+    const LevelClassHooks saved = hooks;
+    hooks.build_water = nullptr;
+    LevelParameters hills;  // the generator's quickest preset, which places nothing
+    hills.gen = uint32_t(GeneratorPreset::Hills);
+    hills.size_x = uint32_t(w);
+    hills.size_y = uint32_t(h);
+    hills.water_level = 0.0f;
+    auto* level = new QGLevel(&game, 0, hills);
+    hooks = saved;
+    SDL_FillRect(level->surface(), nullptr, color_air.to_pixel());
+    level->solid_mask.build(level->surface());
+    return *level;
 }
 
 // A client-side session without a connection: the server session turned into a replicating
