@@ -250,6 +250,10 @@ void QGPhysObject::on_object_collision(QGPhysObject*, const dvec2d&) {}
 void QGPhysObject::on_terrain_collision(const dvec2d&) {}
 
 bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool climbing) {
+    return overlaps_terrain(x, y, width, height, climbing, false);
+}
+
+bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool climbing, bool probe_only) {
     TerrainView view(terrain_of(*this));
     const int W = view.width, H = view.height;
     // Without bit 0 in the mask no pixel counts.
@@ -261,6 +265,10 @@ bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool cl
     y0 = std::max(y0, 0);
     const int x1 = int(std::min<int64_t>(int64_t(x0) + width, W));
     const int y1 = int(std::min<int64_t>(int64_t(y0) + height, H));
+    if (probe_only) {
+        const SolidMask* mask = level_mask_of(*this);
+        if (mask && !mask->may_hold_ladder(x0, x1, y0, y1)) return false;
+    }
     // The first solid pixel ends the test; a ladder pixel before it sets on_ladder.
     const BoxScan r = scan_box(view, climbing, x0, x1, y0, y1);
     if (r.ladder_x < x1 && (r.ladder_x < r.solid_x || (r.ladder_x == r.solid_x && r.ladder_y < r.solid_y)))
@@ -314,7 +322,7 @@ bool QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     if (px == nx && py == ny) return false;
 
     // The ladder probe counts only for its effect on on_ladder.
-    o->overlaps_terrain(nx, ny, w, h, true);
+    o->overlaps_terrain(nx, ny, w, h, true, true);
     measure_submersion(*o, w, h);
 
     TerrainSweep sweep{view, level_mask_of(*o), w, h, px, py, nx, ny};

@@ -212,10 +212,18 @@ TEST_F(PhysicsTest, PixelMaterialsAndTheLadderProbe) {
     EXPECT_EQ(o->position, dvec2d(20, 45));
     EXPECT_EQ(o->terrain_collisions, 0);
 
-    // The ladder probe of a moving object sets on_ladder.
-    auto* climber = box({4, 4});
-    move(climber, {11.0f, 5.0f}, {11.0f, 7.0f});
-    EXPECT_TRUE(climber->on_ladder);
+    // The ladder probe of a moving object sets on_ladder, also in a level whose ladder came after
+    // its mask was built.
+    for (const bool in_level : {false, true}) {
+        if (in_level) {
+            new QGLevel(game.get(), 0, LevelParameters{5, 7, 50, 50});
+            for (int y = 0; y < 50; ++y)
+                for (int x = 0; x < 50; ++x) game->set_pixel(x, y, x >= 10 && x < 15 ? color_ladder : color_air);
+        }
+        auto* climber = box({4, 4});
+        move(climber, {11.0f, 5.0f}, {11.0f, 7.0f});
+        EXPECT_TRUE(climber->on_ladder) << in_level;
+    }
 }
 
 TEST_F(PhysicsTest, BoxesAreShiftedIntoTheSurface) {
