@@ -179,7 +179,8 @@ const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
     }
     found_.clear();
     queried_key_ = key_of(*list_[i]);
-    queried_ = range_of(i);
+    // The grid is up to date with i's box as built or refreshed: its filed cells are its range.
+    queried_ = queried_key_ == filed_key_[i] ? filed_[i] : range_of(i);
     const Range& r = queried_;
     if (r.wide) {
         for (size_t k = after + 1; k < n_; ++k) found_.push_back(uint32_t(k));
