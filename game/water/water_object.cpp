@@ -4,6 +4,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -225,8 +226,17 @@ void WaterObject::update(float) {
     previous_time_step_ = time_step_;
     time_step_ = kTimeStep;
     run_sources();
-    compute_forces();
-    integrate();
+    // One team for the parallel passes, of threads that get at least kParallelParticles each,
+    // while it is faster than one thread: on a machine whose cores are all busy the team waits for
+    // its slowest thread, and a step can take many times as long as on one.
+    const int n = int(particles.size());
+    const int threads = force_threads(n);
+    const auto start = std::chrono::steady_clock::now();
+    compute_forces(threads);
+    integrate(threads);
+    time_force_pass(threads, n, double(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                           std::chrono::steady_clock::now() - start)
+                                           .count()));
     publish_occupancy();
 }
 
@@ -285,20 +295,11 @@ void WaterObject::time_force_pass(int threads, int n, double ns) {
     mine = mine > 0.0 ? 0.75 * mine + 0.25 * per_particle : per_particle;
 }
 
-void WaterObject::compute_forces() {
-    const int n = int(particles.size());
-    // One team for the whole pass, of threads that get at least kParallelParticles each, while
-    // it is faster than one thread: on a machine whose cores are all busy the team waits for its
-    // slowest thread, and a step can take many times as long as on one.
-    const int threads = force_threads(n);
-    const auto start = std::chrono::steady_clock::now();
+void WaterObject::compute_forces(int threads) {
     sort_by_cell();
 #pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
     for (int k = 0; k < int(run_.size()); ++k) find_pairs(int(run_[std::size_t(k)].i));
     add_pair_forces();
-    time_force_pass(threads, n, double(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                           std::chrono::steady_clock::now() - start)
-                                           .count()));
 }
 
 void WaterObject::sort_by_cell() {
@@ -386,17 +387,21 @@ void WaterObject::add_pair_forces() {
     }
 }
 
-void WaterObject::integrate() {
+void WaterObject::integrate(int threads) {
     // A particle at or past an edge of the level is put back inside at half the speed, reversed.
     auto bounce = [](float& at, float& speed, float edge) {
         if (at <= 0.0f) at = 1.0f, speed *= -0.5f;
         if (at >= edge) at = edge - 1.0f, speed *= -0.5f;
     };
-    std::fill(heads_.begin(), heads_.end(), -1);
     const float ts = time_step_;
     const float w = float(width_), h = float(height_);
     ParticleArrays& p = particles;
-    for (std::size_t i = 0; i < p.size(); ++i) {
+    const int n = int(p.size());
+    // Each particle moves on its own; the cells' last particles, which particles share, are set
+    // after, in index order.
+#pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
+    for (int k = 0; k < n; ++k) {
+        const std::size_t i = std::size_t(k);
         float &x = p.x[i], &y = p.y[i], &vx = p.vx[i], &vy = p.vy[i];
         vx += p.fx[i] * ts;
         vy += p.fy[i] * ts;
@@ -424,10 +429,11 @@ void WaterObject::integrate() {
             vx = vy = 0.0f;
         }
         p.cell_x[i] = p.cell_y[i] = -1;
-        int cx, cy;
         mark_cell(x, y);
+        int cx, cy;
         if (!cell_of(x, y, cx, cy)) continue;
-        link(int32_t(i), cx, cy);
+        p.cell_x[i] = cx;
+        p.cell_y[i] = cy;
         const Blast& b = blasts_[cell_index(cx, cy)];
         if (b.radius != 0.0f) {
             const float dx = x - b.x, dy = y - b.y;
@@ -440,6 +446,9 @@ void WaterObject::integrate() {
             }
         }
     }
+    std::fill(heads_.begin(), heads_.end(), -1);
+    for (std::size_t i = 0; i < p.size(); ++i)
+        if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = int32_t(i);
     if (blasts_pending_) {
         std::fill(blasts_.begin(), blasts_.end(), Blast{});
         blasts_pending_ = false;
@@ -452,7 +461,8 @@ void WaterObject::mark_cell(float x, float y) {
     if (!(x >= 0.0f && y >= 0.0f && x / q < float(side) && y / q < float(side))) return;
     const uint32_t cx = std::min(uint32_t(x / q), side - 1), cy = std::min(uint32_t(y / q), side - 1);
     const uint64_t code = Quadtree<bool>::morton(cx, cy);
-    marked_[code >> 6] |= uint64_t(1) << (code & 63);
+    // Particles moving on several threads may share a word.
+    std::atomic_ref<uint64_t>(marked_[code >> 6]).fetch_or(uint64_t(1) << (code & 63), std::memory_order_relaxed);
 }
 
 void WaterObject::publish_occupancy() {
