@@ -296,6 +296,9 @@ public:
         Snapshot = 2,
         Read = 3,
         Interpolate = 4,
+        // A snapshot whose bytes nobody will read: only whether it would hold any is noted (in
+        // fields_met), as an update that replaces an earlier one needs to know.
+        SnapshotCheck = 5,
     };
 
     Networkable() = default;
@@ -313,6 +316,8 @@ public:
     ByteBuffer received_state;
     int64_t last_receive_ms = 0;
     float interpolation_factor = 0.0f;
+    // Set by a SnapshotCheck pass that met a field.
+    bool fields_met = false;
 
 protected:
     // The per-field step. A field with a valid delegate is not set by Read; the Interpolate
@@ -331,6 +336,9 @@ protected:
             if (!current_packet) break;
             if (callback.is_valid()) Codec::skip(*current_packet);
             else Codec::read(*current_packet, value);
+            break;
+        case SnapshotCheck:
+            fields_met = true;
             break;
         case Interpolate:
             if (callback.is_valid()) {

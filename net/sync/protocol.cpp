@@ -178,14 +178,17 @@ void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& send
 
 void Protocol::apply_record(Networkable& object, ByteBuffer& packet, uint32_t size, int64_t now) {
     // An object that snapshots nothing has nothing to interpolate.
-    object.mode = Networkable::Snapshot;
-    object.previous_state.clear();
-    object.current_packet = &object.previous_state;
-    object.sync_fields();
     // The interpolation runs between the two newest updates; only the first one starts from the
     // values shown. Starting every update from the values shown would freeze a client that applies
     // a packet each frame (the factor is 0 each time) and would build on every extrapolation.
-    if (!object.previous_state.empty() && !object.received_state.empty())
+    // After the first, a snapshot only tells whether there is anything to interpolate.
+    const bool first = object.received_state.empty();
+    object.mode = first ? Networkable::Snapshot : Networkable::SnapshotCheck;
+    object.fields_met = false;
+    object.previous_state.clear();
+    object.current_packet = &object.previous_state;
+    object.sync_fields();
+    if (!first && (object.fields_met || !object.previous_state.empty()))
         std::swap(object.previous_state, object.received_state);
 
     // The record gets a buffer of its own, so a field list that reads too much or too little
