@@ -81,13 +81,8 @@ inline bool read_le(ByteBuffer& b, uint64_t& v) { return b.read_u64_le(v); }
 // The n bytes at the read position, the position moved past them; or null, the position kept and
 // the buffer marked failed, when they are not all there (as a failed read of the buffer leaves it).
 inline const uint8_t* claim(ByteBuffer& b, size_t n) {
-    if (!b.ok() || b.remaining() < n) {
-        b.fail();
-        return nullptr;
-    }
     const uint8_t* p = b.read_pointer();
-    b.skip(n);
-    return p;
+    return b.skip(n) ? p : nullptr;
 }
 
 inline uint32_t load_u32_le(const uint8_t* p) {

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <iterator>
 #include <limits>
+#include <tuple>
 #include <utility>
 
 #include "engine/core/logger.h"
@@ -161,9 +162,16 @@ void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& send
         }
         object_hint = std::next(it);
         if (check_stale) {
-            auto times = newest_timestamps.try_emplace(times_hint, id);
+            auto times = times_hint != newest_timestamps.end() && times_hint->first == id
+                             ? times_hint
+                             : newest_timestamps.try_emplace(times_hint, id);
             times_hint = std::next(times);
-            auto [entry, inserted] = times->second.try_emplace(sender, sent);
+            // Most objects hear from one sender only.
+            auto& senders = times->second;
+            auto entry = senders.begin();
+            bool inserted = false;
+            if (!(senders.size() == 1 && entry->first == sender))
+                std::tie(entry, inserted) = senders.try_emplace(sender, sent);
             if (!inserted) {
                 if (sent < entry->second) {
                     packet.skip(n);
