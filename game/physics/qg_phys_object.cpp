@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "engine/core/byte_buffer.h"
 #include "game/config/settings.h"
@@ -307,16 +308,23 @@ bool QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
 
 bool QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     if ((o->collision_mask & 1) == 0) return false;
-    TerrainView view(terrain_of(*o));
+    SDL_Surface* const surface = terrain_of(*o);
+    // A surface that needs no lock gives its size without being prepared for reading, which an
+    // object that stays on its pixels never needs.
+    std::optional<TerrainView> view;
+    const bool direct = surface && !SDL_MUSTLOCK(surface);
+    if (!direct) view.emplace(surface);
     // Without a terrain there is nothing to meet.
-    if (!view.present()) return false;
+    if (direct ? !(surface->pixels && surface->format && surface->w > 0 && surface->h > 0) : !view->present())
+        return false;
+    const int width = direct ? surface->w : view->width, height = direct ? surface->h : view->height;
     const int w = box_extent(o->size.x), h = box_extent(o->size.y);
     // The previous position is kept inside the level.
     dvec2d& prev = o->previous_position;
     if (prev.x < 0.0f) prev.x = 0.0f;
-    if (prev.x + float(w) >= float(view.width)) prev.x = float(view.width - w - 1);
+    if (prev.x + float(w) >= float(width)) prev.x = float(width - w - 1);
     if (prev.y < 0.0f) prev.y = 0.0f;
-    if (prev.y + float(h) >= float(view.height)) prev.y = float(view.height - h - 1);
+    if (prev.y + float(h) >= float(height)) prev.y = float(height - h - 1);
     const int px = to_pixel_coordinate(o->previous_position.x), py = to_pixel_coordinate(o->previous_position.y);
     const int nx = to_pixel_coordinate(o->position.x), ny = to_pixel_coordinate(o->position.y);
     if (px == nx && py == ny) return false;
@@ -325,7 +333,8 @@ bool QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     o->overlaps_terrain(nx, ny, w, h, true, true);
     measure_submersion(*o, w, h);
 
-    TerrainSweep sweep{view, level_mask_of(*o), w, h, px, py, nx, ny};
+    if (!view) view.emplace(surface);
+    TerrainSweep sweep{*view, level_mask_of(*o), w, h, px, py, nx, ny};
     sweep.sweep_horizontal();
     sweep.sweep_vertical();
     return (sweep.blocked_x() || sweep.blocked_y()) && settle_after_sweep(*o, sweep);
