@@ -35,10 +35,9 @@ constexpr unsigned int kPlayers = 16;
 constexpr size_t kMaxProjectiles = 200;
 constexpr float kDt = 1.0f / 60.0f;
 
-// Hills of destructible earth over rock, painted into the level as a match's server holds its
-// terrain.
-void paint_terrain(QGLevel& level) {
-    SDL_Surface* s = level.surface();
+// Hills of destructible earth over rock.
+surface_test::SurfacePtr make_terrain() {
+    auto s = surface_test::make_surface(kWidth, kHeight, color_air);
     for (int x = 0; x < kWidth; ++x) {
         const int ground = 760 + int(90.0 * std::sin(x / 113.0) + 40.0 * std::sin(x / 37.0));
         for (int y = ground; y < kHeight; ++y) {
@@ -47,7 +46,7 @@ void paint_terrain(QGLevel& level) {
             std::memcpy(static_cast<uint8_t*>(s->pixels) + y * s->pitch + x * 4, &v, 4);
         }
     }
-    level.solid_mask.build(s);
+    return s;
 }
 
 WeaponDefinition rapid_fire() {
@@ -75,8 +74,9 @@ struct Fight {
         default_items.clear();
         spawn_protection_time = 0.5f;
         random_seed(2024);
+        terrain = make_terrain();
         game = std::make_unique<QGGame>(QGGame::ServerSide{});
-        paint_terrain(session_test::make_air_level(*game, kWidth, kHeight));
+        session_test::make_level_of(*game, terrain.get());  // as a match's server holds it
         game->rules.player_count = kPlayers;
         game->rules.lives = 0;
         game->rules.respawn_time = 1.0f;
@@ -129,6 +129,7 @@ struct Fight {
         ++steps;
     }
 
+    surface_test::SurfacePtr terrain;
     std::unique_ptr<QGGame> game;
     std::vector<QGPlayer*> players;
     ByteBuffer packet;

@@ -16,14 +16,16 @@ constexpr float kDt = 1.0f / 60.0f;
 
 void BM_MatchStep(benchmark::State& state) {
     const int threads = state.range(0) > 0 ? int(state.range(0)) : omp_get_num_procs();
-    water_test::WaterLevel level(2048, 1024, true);
+    water_test::WaterLevel level(2048, 1024);
     level.paint(0, 900, 2048, 124, color_destructible);
     level.paint(880, 560, 16, 340, color_indestructible);  // a basin keeps the pool together
     level.paint(1152, 560, 16, 340, color_indestructible);
     level.paint(896, 900 - 256, 256, 256, color_water);
     sph::WaterSettings settings;
     settings.max_particles = 1024;
-    sph::WaterObject& water = level.build(settings);
+    QGLevel& held = session_test::make_level_of(*level.game, level.surface.get());  // as a match's server holds it
+    sph::WaterObject& water = *new sph::WaterObject(level.game.get(), 0, &held, settings);
+    held.water = &water;
     QGGame& game = *level.game;
     game.match_running = false;
     game.setup_game({16, 3, 1.0f, 1, 0, {0, 0}});

@@ -1,5 +1,4 @@
-// One server world step with 500 physics objects on a 2048 x 1024 level, whose terrain and solid
-// mask the session holds as a match's server does.
+// One server world step with 500 physics objects on a 2048 x 1024 terrain surface.
 //
 //   session_bench --benchmark_min_time=2
 //
@@ -35,10 +34,10 @@ void set_materials() {
     step_height = 5;
 }
 
-// Hills of earth over rock, a water basin, a few ladders and floating rock ledges, painted into
-// the level as a match's server holds its terrain.
-void paint_terrain(QGLevel& level) {
-    SDL_Surface* s = level.surface();
+// Hills of earth over rock, a water basin, a few ladders and floating rock ledges.
+SDL_Surface* make_terrain() {
+    SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, kWidth, kHeight, 32, 0x00FF0000u, 0x0000FF00u,
+                                          0x000000FFu, 0xFF000000u);
     auto put = [s](int x, int y, ColorRGBA c) {
         uint32_t v = c.to_pixel();
         std::memcpy(static_cast<uint8_t*>(s->pixels) + y * s->pitch + x * 4, &v, 4);
@@ -55,14 +54,15 @@ void paint_terrain(QGLevel& level) {
             put(x, y, c);
         }
     }
-    level.solid_mask.build(s);
+    return s;
 }
 
 struct World {
     explicit World(int count = kObjects) {
         set_materials();
+        terrain = make_terrain();
         game = std::make_unique<QGGame>(QGGame::ServerSide{});
-        paint_terrain(session_test::make_air_level(*game, kWidth, kHeight));
+        session_test::make_level_of(*game, terrain);  // as a match's server holds it
         uint32_t seed = 20240611u;
         auto next = [&seed](int n) {
             seed = seed * 1664525u + 1013904223u;
@@ -82,6 +82,10 @@ struct World {
         game->update(kDt);
         game->event_handler->queue.clear();
     }
+    ~World() {
+        game.reset();
+        SDL_FreeSurface(terrain);
+    }
 
     void settle(int steps) {
         for (int i = 0; i < steps; ++i) game->update(kDt);
@@ -100,6 +104,7 @@ struct World {
         dvec2d position;
         dvec2d velocity;
     };
+    SDL_Surface* terrain = nullptr;
     std::unique_ptr<QGGame> game;
     std::vector<Spawn> spawn;
 };

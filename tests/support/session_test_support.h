@@ -137,21 +137,17 @@ inline std::unique_ptr<QGGame> make_server_session(const NetClock* clock = nullp
     return game;
 }
 
-// The session's level, w x h and all air, holding the terrain as a match's server does: the
-// physics then reads the level's solid mask. Whoever paints its surface builds the mask again
-// (level.solid_mask.build(level.surface())); it has no water until one is built for it.
-inline QGLevel& make_air_level(QGGame& game, int w, int h) {
-    LevelClassHooks& hooks = level_class_hooks();
-    const LevelClassHooks saved = hooks;
-    hooks.build_water = nullptr;
-    LevelParameters hills;  // the generator's quickest preset, which places nothing
-    hills.gen = uint32_t(GeneratorPreset::Hills);
-    hills.size_x = uint32_t(w);
-    hills.size_y = uint32_t(h);
-    hills.water_level = 0.0f;
+// A level holding a copy of the 32-bit terrain, as a match's server holds it (the physics then
+// reads the level's solid mask), from the quickest preset, which places nothing, and no water.
+inline QGLevel& make_level_of(QGGame& game, SDL_Surface* terrain) {
+    const LevelClassHooks saved = level_class_hooks();
+    level_class_hooks().build_water = nullptr;
+    const LevelParameters hills{uint32_t(GeneratorPreset::Hills), 0, uint32_t(terrain->w), uint32_t(terrain->h), 0.0f};
     auto* level = new QGLevel(&game, 0, hills);
-    hooks = saved;
-    SDL_FillRect(level->surface(), nullptr, color_air.to_pixel());
+    level_class_hooks() = saved;
+    for (int y = 0; y < terrain->h; ++y)
+        std::memcpy(static_cast<uint8_t*>(level->surface()->pixels) + y * level->surface()->pitch,
+                    static_cast<uint8_t*>(terrain->pixels) + y * terrain->pitch, size_t(terrain->w) * 4);
     level->solid_mask.build(level->surface());
     return *level;
 }
