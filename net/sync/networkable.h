@@ -291,9 +291,6 @@ public:
         Snapshot = 2,
         Read = 3,
         Interpolate = 4,
-        // A snapshot whose bytes nobody will read: only whether it would hold any is noted (in
-        // fields_met), as an update that replaces an earlier one needs to know.
-        SnapshotCheck = 5,
     };
 
     Networkable() = default;
@@ -311,7 +308,8 @@ public:
     ByteBuffer received_state;
     int64_t last_receive_ms = 0;
     float interpolation_factor = 0.0f;
-    // Set by a SnapshotCheck pass that met a field.
+    // Set by a Snapshot pass without a packet that met a field: an update that replaces an
+    // earlier one only needs to know whether its snapshot would hold anything.
     bool fields_met = false;
 
 protected:
@@ -326,14 +324,12 @@ protected:
         case Write:
         case Snapshot:
             if (current_packet) Codec::write(*current_packet, value);
+            else fields_met = true;
             break;
         case Read:
             if (!current_packet) break;
             if (callback.is_valid()) Codec::skip(*current_packet);
             else Codec::read(*current_packet, value);
-            break;
-        case SnapshotCheck:
-            fields_met = true;
             break;
         case Interpolate:
             if (callback.is_valid()) {

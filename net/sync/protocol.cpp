@@ -189,15 +189,15 @@ void Protocol::apply_record(Networkable& object, ByteBuffer& packet, uint32_t si
     // The interpolation runs between the two newest updates; only the first one starts from the
     // values shown. Starting every update from the values shown would freeze a client that applies
     // a packet each frame (the factor is 0 each time) and would build on every extrapolation.
-    // After the first, a snapshot only tells whether there is anything to interpolate.
+    // After the first, a snapshot only tells whether there is anything to interpolate: its fields
+    // are met, not written.
     const bool first = object.received_state.empty();
-    object.mode = first ? Networkable::Snapshot : Networkable::SnapshotCheck;
+    object.mode = Networkable::Snapshot;
     object.fields_met = false;
     object.previous_state.clear();
-    object.current_packet = &object.previous_state;
+    object.current_packet = first ? &object.previous_state : nullptr;
     object.sync_fields();
-    if (!first && (object.fields_met || !object.previous_state.empty()))
-        std::swap(object.previous_state, object.received_state);
+    if (!first && object.fields_met) std::swap(object.previous_state, object.received_state);
 
     // The record gets a buffer of its own, so a field list that reads too much or too little
     // cannot disturb the records behind it.
