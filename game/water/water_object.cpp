@@ -187,7 +187,7 @@ void WaterObject::seed_particles(SDL_Surface* terrain) {
         }
         staggered = !staggered;
     }
-    for (std::size_t i = 0; i < particles.size(); ++i) mark_cell(particles.x[i], particles.y[i]);
+    for (std::size_t i = 0; i < particles.size(); ++i) mark_cell(particles.x[i], particles.y[i], false);
 }
 
 void WaterObject::find_static_water(SDL_Surface* terrain) {
@@ -429,7 +429,7 @@ void WaterObject::integrate(int threads) {
             vx = vy = 0.0f;
         }
         p.cell_x[i] = p.cell_y[i] = -1;
-        mark_cell(x, y);
+        mark_cell(x, y, threads > 1);
         int cx, cy;
         if (!cell_of(x, y, cx, cy)) continue;
         p.cell_x[i] = cx;
@@ -455,14 +455,15 @@ void WaterObject::integrate(int threads) {
     }
 }
 
-void WaterObject::mark_cell(float x, float y) {
+void WaterObject::mark_cell(float x, float y, bool shared) {
     const float q = float(settings_.quadtree_size);
     const uint32_t side = tree_side();
     if (!(x >= 0.0f && y >= 0.0f && x / q < float(side) && y / q < float(side))) return;
     const uint32_t cx = std::min(uint32_t(x / q), side - 1), cy = std::min(uint32_t(y / q), side - 1);
     const uint64_t code = Quadtree<bool>::morton(cx, cy);
-    // Particles moving on several threads may share a word.
-    std::atomic_ref<uint64_t>(marked_[code >> 6]).fetch_or(uint64_t(1) << (code & 63), std::memory_order_relaxed);
+    const uint64_t bit = uint64_t(1) << (code & 63);
+    if (shared) std::atomic_ref<uint64_t>(marked_[code >> 6]).fetch_or(bit, std::memory_order_relaxed);
+    else marked_[code >> 6] |= bit;
 }
 
 void WaterObject::publish_occupancy() {

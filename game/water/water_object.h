@@ -142,8 +142,9 @@ private:
     // blast and submersion scans walk cells, skipping those outside 0..cells-1.
     template <typename Visit>
     void scan_cells(float from, float to, int cells, Visit&& visit) const;
-    // Marks the occupancy cell of a point inside the tree for this step's tree.
-    void mark_cell(float x, float y);
+    // Marks the occupancy cell of a point inside the tree for this step's tree; shared: other threads
+    // mark at the same time.
+    void mark_cell(float x, float y, bool shared);
     // submerged_fraction as the physics' coverage delegate.
     float coverage(float x, float y, float width, float height);
     std::size_t cell_index(int cx, int cy) const { return std::size_t(cy) * std::size_t(grid_w_) + std::size_t(cx); }
