@@ -32,6 +32,18 @@ public:
         };
     }
 
+    Callback(const Callback&) = default;
+    Callback& operator=(const Callback&) = default;
+    // A moved-from holder is left empty.
+    Callback(Callback&& other) noexcept : Callback(other) { other.invoke_ = nullptr; }
+    Callback& operator=(Callback&& other) noexcept {
+        if (this != &other) {
+            *this = other;
+            other.invoke_ = nullptr;
+        }
+        return *this;
+    }
+
     bool is_valid() const { return invoke_ != nullptr; }
 
     R operator()(Args... args) const {
