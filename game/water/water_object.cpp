@@ -397,9 +397,11 @@ void WaterObject::integrate(int threads) {
     const float w = float(width_), h = float(height_);
     ParticleArrays& p = particles;
     const int n = int(p.size());
+    const bool team = threads > 1;
     // Each particle moves on its own; the cells' last particles, which particles share, are set
-    // after, in index order.
-#pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
+    // in index order: after the team's pass, or as one thread goes.
+    std::fill(heads_.begin(), heads_.end(), -1);
+#pragma omp parallel for schedule(static) num_threads(threads) if (team)
     for (int k = 0; k < n; ++k) {
         const std::size_t i = std::size_t(k);
         float &x = p.x[i], &y = p.y[i], &vx = p.vx[i], &vy = p.vy[i];
@@ -429,11 +431,11 @@ void WaterObject::integrate(int threads) {
             vx = vy = 0.0f;
         }
         p.cell_x[i] = p.cell_y[i] = -1;
-        mark_cell(x, y, threads > 1);
+        mark_cell(x, y, team);
         int cx, cy;
         if (!cell_of(x, y, cx, cy)) continue;
-        p.cell_x[i] = cx;
-        p.cell_y[i] = cy;
+        if (team) p.cell_x[i] = cx, p.cell_y[i] = cy;
+        else link(int32_t(i), cx, cy);
         const Blast& b = blasts_[cell_index(cx, cy)];
         if (b.radius != 0.0f) {
             const float dx = x - b.x, dy = y - b.y;
@@ -446,8 +448,7 @@ void WaterObject::integrate(int threads) {
             }
         }
     }
-    std::fill(heads_.begin(), heads_.end(), -1);
-    for (std::size_t i = 0; i < p.size(); ++i)
+    for (std::size_t i = 0; team && i < p.size(); ++i)
         if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = int32_t(i);
     if (blasts_pending_) {
         std::fill(blasts_.begin(), blasts_.end(), Blast{});
