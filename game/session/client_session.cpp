@@ -4,7 +4,7 @@
 #include "game/config/settings.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
-#include "game/session/qg_object.h"
+#include "game/base/qg_object.h"
 #include "net/transport/tcp_client.h"
 #include "net/transport/udp.h"
 

@@ -8,10 +8,15 @@
 #include "engine/core/logger.h"
 #include "engine/core/random.h"
 #include "game/entities/qg_player.h"
+#include "game/entities/qg_portal.h"
+#include "game/entities/qg_special_item.h"
+#include "game/entities/qg_sweetroll.h"
+#include "game/entities/qg_weapon.h"
 #include "game/levelgen/level_parameters.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
+#include "game/water/water_object.h"
 #include "net/transport/udp.h"
 
 namespace {
@@ -62,11 +67,36 @@ void MatchSetup::generate_level(const LevelCreation& record) {
     LevelParameters parameters = record.parameters;
     sanitize_level_parameters(parameters);
     auto* created = new QGLevel(&game_, record.level_entity_id, parameters);
+    // The level's objects, then its water, take the ids after the level's.
+    std::vector<LevelObject> placed;
+    placed.swap(created->placements);
+    for (const LevelObject& object : placed) build_level_object(object);
+    if (game_.is_server) {
+        auto* water = new sph::WaterObject(&game_, 0, created);
+        if (water->is_registered()) created->water = water;
+        else delete water;
+    }
     if (!created->is_registered()) {
         delete created;
         return;
     }
     log_message(LogLevel::Status, "Level generation finished.", log_class_name_of(game_));
+}
+
+void MatchSetup::build_level_object(const LevelObject& object) {
+    const dvec2d& position = object.placement.position;
+    QGPhysObject* built = nullptr;
+    switch (object.kind) {
+        case LevelObjectKind::SpecialItem: built = QGSpecialItem::create(&game_, 0, object.placement.definition); break;
+        case LevelObjectKind::Weapon: built = QGWeapon::create(&game_, 0, object.placement.definition); break;
+        case LevelObjectKind::Portal: built = new QGPortal(&game_, 0); break;
+        case LevelObjectKind::Sweetroll: built = new QGSweetroll(&game_, 0); break;
+    }
+    if (!built) return;
+    built->position = position;
+    // Items and weapons keep the previous position they were made with.
+    if (object.kind == LevelObjectKind::Portal || object.kind == LevelObjectKind::Sweetroll)
+        built->previous_position = position;
 }
 
 void MatchSetup::set_spawn_positions(const SpawnPositions& record) {

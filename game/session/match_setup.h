@@ -1,11 +1,12 @@
 #pragma once
 #include "engine/core/geometry.h"
-#include "game/session/session_records.h"
+#include "game/base/session_records.h"
 
 class QGEventHandler;
 class QGGame;
 class QGPlayer;
 struct LevelCreation;
+struct LevelObject;
 
 // The session's road into the match: the rules from the set-up record, the level, the spawn
 // positions from the host's client and the start; and the state a late joiner is sent.
@@ -20,6 +21,8 @@ public:
     // Builds the level from the parameters (brought into range first, as they come from the
     // host's client or the network), once per session: a later record is ignored.
     void generate_level(const LevelCreation& record);
+    // Server: builds an object the level asks for (its placements, the sweetroll) and registers it.
+    void build_level_object(const LevelObject& object);
     // Replaces the spawn list with the record's points (at most 16). The server then places every
     // waiting player on a point of its own (when there are enough; without any point, where
     // choose_spawn_position puts it), passes the record on and starts the match. A match that

@@ -8,7 +8,7 @@
 #include "game/physics/qg_phys_object.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
-#include "game/session/qg_object.h"
+#include "game/base/qg_object.h"
 
 bool ObjectRegistry::add(QGObject* object) {
     if (!object) return false;

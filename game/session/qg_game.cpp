@@ -6,9 +6,9 @@
 #include "game/entities/qg_player.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/session/client_session.h"
-#include "game/session/drawing_services.h"
+#include "game/base/drawing_services.h"
 #include "game/session/qg_event_handler.h"
-#include "game/session/qg_object.h"
+#include "game/base/qg_object.h"
 #include "game/session/server_session.h"
 #include "game/terrain/terrain_carver.h"
 

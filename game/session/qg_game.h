@@ -17,7 +17,7 @@
 #include "game/session/match_setup.h"
 #include "game/session/network_session.h"
 #include "game/session/object_registry.h"
-#include "game/session/session_records.h"
+#include "game/base/session_records.h"
 #include "game/session/session_terrain.h"
 #include "net/sync/net_clock.h"
 #include "net/sync/protocol.h"
@@ -33,6 +33,7 @@ class DrawingServices;
 class Udp;
 struct SDL_Surface;
 struct LevelCreation;
+struct LevelObject;
 
 // The rules of the match, as set up from GameParameters.
 struct GameRules {
@@ -125,6 +126,8 @@ public:
     void setup_game(const GameParameters& params) { match_.setup_game(params); }
     GameParameters current_parameters() const { return match_.current_parameters(); }
     void generate_level(const LevelCreation& record) { match_.generate_level(record); }
+    // Server: builds an object the level asks for (its placements, the sweetroll) and registers it.
+    void build_level_object(const LevelObject& object) { match_.build_level_object(object); }
     void set_spawn_positions(const SpawnPositions& record) { match_.set_spawn_positions(record); }
     void start_game() { match_.start_game(); }
     dvec2d choose_spawn_position(const QGPlayer* player) const { return match_.choose_spawn_position(player); }

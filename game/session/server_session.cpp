@@ -6,7 +6,7 @@
 #include "engine/core/logger.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
-#include "game/session/qg_object.h"
+#include "game/base/qg_object.h"
 #include "game/terrain/qg_map_synchronizer.h"
 #include "net/transport/tcp_server.h"
 #include "net/transport/udp.h"

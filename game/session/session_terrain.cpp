@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "game/config/settings.h"
+#include "game/entities/qg_player.h"
 #include "game/physics/qg_phys_object.h"
-#include "game/session/drawing_services.h"
+#include "game/base/drawing_services.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 #include "game/terrain/terrain_carver.h"
-#include "game/terrain/terrain_pixels.h"
+#include "game/base/terrain_pixels.h"
 
 void SessionTerrain::attach_water(sph::WaterObject* water, Callback<float, float, float, float, float> coverage) {
     water_ = water;
@@ -106,11 +107,9 @@ void SessionTerrain::push_object(QGPhysObject* object, const dvec2d& direction, 
     // A massless object would fly off to infinity.
     if (!object->is_static() && object->mass > 0.0f) object->velocity += impulse / object->mass;
     if (QGPlayer* player = game_.player_with_entity(object->entity_id)) {
-        if (auto damage = level_class_hooks().damage_player) {
-            DamageCause cause;
-            cause.type = DamageType::Environment;
-            damage(*player, cause, -(default_explosion_damage * strength));
-        }
+        DamageCause cause;
+        cause.type = DamageType::Environment;
+        player->change_health(cause, -(default_explosion_damage * strength));
     }
 }
 
