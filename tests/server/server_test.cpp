@@ -34,7 +34,7 @@ int64_t ms_since(std::chrono::steady_clock::time_point t) {
 // Adds up the time of its updates, notes when the first and the last came, and ends the loop
 // after the given number of them.
 struct PassCounter : QGObject {
-    PassCounter(QGGame* game, int passes) : QGObject(game, 0, false), left(passes) {}
+    PassCounter(QGGame* game, unsigned int id, int passes) : QGObject(game, id, false), left(passes) {}
     void update(float dt) override {
         last = std::chrono::steady_clock::now();
         if (seconds == 0.0) first = last;
@@ -75,7 +75,7 @@ protected:
 
 // The sync packet of one event handler record holding the events.
 ByteBuffer events_packet(const std::vector<std::pair<EQGEventType, ByteBuffer>>& events) {
-    QGEventHandler writer(nullptr, 1, true);
+    QGEventHandler writer(nullptr, 1);
     for (const auto& [type, payload] : events) {
         QGEvent event(type);
         event.set_payload(payload);
@@ -141,7 +141,7 @@ TEST(ServerLoop, PassesStepTheWorldByTheRealTimeAndEndWhenQuitIsSet) {
     server.game = std::make_unique<QGGame>(QGGame::ServerSide{});
     server.game->active = server.game->match_running = true;
     server.game->paused = false;
-    auto* counter = new PassCounter(server.game.get(), 20);
+    auto* counter = server.game->spawn<PassCounter>(0, 20);
     server.game->quit = true;
     server.run();  // a failed hosting runs no pass
     EXPECT_EQ(counter->left, 20);
