@@ -145,11 +145,8 @@ inline std::unique_ptr<QGGame> make_server_session(const NetClock* clock = nullp
 // A level holding a copy of the 32-bit terrain, as a match's server holds it (the physics then
 // reads the level's solid mask), from the quickest preset, which places nothing, and no water.
 inline QGLevel& make_level_of(QGGame& game, SDL_Surface* terrain) {
-    const LevelClassHooks saved = level_class_hooks();
-    level_class_hooks().build_water = nullptr;
     const LevelParameters hills{uint32_t(GeneratorPreset::Hills), 0, uint32_t(terrain->w), uint32_t(terrain->h), 0.0f};
     auto* level = new QGLevel(&game, 0, hills);
-    level_class_hooks() = saved;
     for (int y = 0; y < terrain->h; ++y)
         std::memcpy(static_cast<uint8_t*>(level->surface()->pixels) + y * level->surface()->pitch,
                     static_cast<uint8_t*>(terrain->pixels) + y * terrain->pitch, size_t(terrain->w) * 4);
