@@ -231,7 +231,8 @@ void QCGamePlay::fade_damage_flash() {
 }
 
 void QCGamePlay::send_input(InputKind kind, uint32_t value) {
-    if (QGPlayer* player = playing_player()) player->apply_input(PlayerInput{client_game->local_player_id, kind, value});
+    if (!playing_player()) return;
+    client_game->event_handler->post<EQGEventType::Input>(PlayerInput{client_game->local_player_id, kind, value});
 }
 
 void QCGamePlay::on_key_pressed(const SDL_KeyboardEvent& event) {

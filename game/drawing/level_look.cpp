@@ -204,7 +204,7 @@ WaterLook::WaterLook(const GameDrawing& drawing, const sph::WaterObject& water) 
     QGGame* game = water.game;
     auto* level = look_of<LevelLook>(game->level);
     CSprite* parent = level ? static_cast<CSprite*>(level->terrain_sprite) : static_cast<CSprite*>(drawing.sprites);
-    SDL_Surface* terrain = game->level ? game->level->surface() : game->terrain;
+    SDL_Surface* terrain = game->level ? game->level->surface() : game->terrain_surface();
     renderer = new sph::Water(parent, drawing.shaders, water.level_width(), water.level_height(),
                               water.settings().quadtree_size, terrain);
     drawing.sprites->add_child(renderer);

@@ -67,9 +67,11 @@ bool fail(const char* what) {
 }
 
 bool set_up(Bench& b) {
-    auto* tcp = new TcpServer();
-    auto* udp = new Udp();
-    b.server.install_transports(tcp, udp);
+    auto tcp_owned = std::make_unique<TcpServer>();
+    auto udp_owned = std::make_unique<Udp>();
+    TcpServer* tcp = tcp_owned.get();
+    Udp* udp = udp_owned.get();
+    b.server.install_transports(std::move(tcp_owned), std::move(udp_owned));
     b.server.setup_game({kPlayers, 3, 1.0f, 0, 0, {0, 0}});
     if (!tcp->listen_start(0, 0) || !udp->bind(tcp->listening_port())) return fail("no port");
     ready_time = 0.0f;
@@ -83,7 +85,7 @@ bool set_up(Bench& b) {
         tcp->accept_client();
         b.client_frame();
     }
-    b.server.reliable_objects[b.server.event_handler->entity_id] = b.server.event_handler;
+    b.server.reliable_objects()[b.server.event_handler->entity_id] = b.server.event_handler;
     b.server.active = true;
     // The other fifteen play on the server itself.
     for (unsigned i = 1; i < kPlayers; ++i) new QGPlayer(&b.server, 0, i, i, "Player " + std::to_string(i));
@@ -177,8 +179,8 @@ int main(int argc, char** argv) {
         if (auto* play = dynamic_cast<QCGamePlay*>(state)) session = play->client_game;
     std::size_t players = 0, water = 0;
     if (session)
-        for (QGPlayer* player : session->players) players += player != nullptr;
-    for (auto& [id, object] : bench.server.objects)
+        for (QGPlayer* player : session->players()) players += player != nullptr;
+    for (auto& [id, object] : bench.server.objects())
         if (auto* w = dynamic_cast<sph::WaterObject*>(object)) water = w->particles.size();
     std::printf("%dx%d window, level %dx%d, %zu players, %zu water particles, an explosion every 20 frames\n",
                 CGameBase::window_width, CGameBase::window_height, session ? session->level_width() : 0,

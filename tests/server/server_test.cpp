@@ -138,10 +138,10 @@ TEST(BotArguments, APortOutsideOneTo65535OrAHostFlagOtherThanTrueOrFalseShowsThe
 
 TEST(ServerLoop, PassesStepTheWorldByTheRealTimeAndEndWhenQuitIsSet) {
     DedicatedServer server;
-    server.game = new QGGame(QGGame::ServerSide{});
+    server.game = std::make_unique<QGGame>(QGGame::ServerSide{});
     server.game->active = server.game->match_running = true;
     server.game->paused = false;
-    auto* counter = new PassCounter(server.game, 20);
+    auto* counter = new PassCounter(server.game.get(), 20);
     server.game->quit = true;
     server.run();  // a failed hosting runs no pass
     EXPECT_EQ(counter->left, 20);
