@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <optional>
 
 #include "client/qc_game.h"
 #include "client/qc_inventory.h"
@@ -27,25 +27,21 @@
 
 namespace {
 
-// Input kinds of a PlayerInput record.
-constexpr uint32_t kInputLeft = 1, kInputRight = 2, kInputUp = 3, kInputDown = 4, kInputSecondary = 5,
-                   kInputUse = 6, kInputSelectSlot = 7;
-
 constexpr ColorRGB kMessageColour{230, 230, 230};
 
-// The movement kind of a key; 0 for any other key.
-uint32_t movement_kind(SDLKey key) {
+// The movement kind of a key; none for any other key.
+std::optional<InputKind> movement_kind(SDLKey key) {
     switch (key) {
     case SDLK_w:
     case SDLK_SPACE:
-    case SDLK_UP: return kInputUp;
+    case SDLK_UP: return InputKind::Up;
     case SDLK_a:
-    case SDLK_LEFT: return kInputLeft;
+    case SDLK_LEFT: return InputKind::Left;
     case SDLK_d:
-    case SDLK_RIGHT: return kInputRight;
+    case SDLK_RIGHT: return InputKind::Right;
     case SDLK_s:
-    case SDLK_DOWN: return kInputDown;
-    default: return 0;
+    case SDLK_DOWN: return InputKind::Down;
+    default: return std::nullopt;
     }
 }
 
@@ -106,15 +102,14 @@ QCGamePlay::QCGamePlay(CTextureManager* textures, QCGame* owner, sf::IpAddress a
     drawing = std::make_unique<GameDrawing>(world_sprites, game->get_shader_factory(), game->get_font_factory());
     client_game = new QGGame(drawing.get(), port, address, Callback<void, bool>(this, &QCGamePlay::on_connect_result));
 
-    auto listen = [&](EQGEventType type, void (QCGamePlay::*handler)(const void*)) {
-        client_game->event_handler->listeners[uint32_t(type)] = Callback<void, const void*>(this, handler);
-    };
-    listen(EQGEventType::GenerateLevel, &QCGamePlay::on_level_generated);
-    listen(EQGEventType::SetSpawnPositions, &QCGamePlay::on_spawn_positions_set);
-    listen(EQGEventType::MatchOver, &QCGamePlay::on_match_over);
-    listen(EQGEventType::PlaySound, &QCGamePlay::on_play_sound);
-    listen(EQGEventType::SetupGame, &QCGamePlay::on_game_setup);
-    listen(EQGEventType::PlayerHit, &QCGamePlay::on_player_hit);
+    QGEventHandler& events = *client_game->event_handler;
+    using T = EQGEventType;
+    subscriptions.push_back(events.subscribe<T::GenerateLevel>([this](const auto&) { on_level_generated(); }));
+    subscriptions.push_back(events.subscribe<T::SetSpawnPositions>([this](const auto&) { on_spawn_positions_set(); }));
+    subscriptions.push_back(events.subscribe<T::MatchOver>([this](const auto&) { on_match_over(); }));
+    subscriptions.push_back(events.subscribe<T::PlaySound>([this](const SoundRequest& r) { on_play_sound(r); }));
+    subscriptions.push_back(events.subscribe<T::SetupGame>([this](const auto&) { on_game_setup(); }));
+    subscriptions.push_back(events.subscribe<T::PlayerHit>([this](const IdRecord& r) { on_player_hit(r); }));
 
     world_sprites->set_z_sorting(true);
     world_sprites->set_width(width);
@@ -222,7 +217,7 @@ void QCGamePlay::send_aim() {
     const double dx = double(point.x) - aim.x, dy = double(point.y) - aim.y;
     if (std::sqrt(dx * dx + dy * dy) <= 1.0) return;
     const PlayerAim record{client_game->local_player_id, point.x, point.y};
-    client_game->event_handler->post(EQGEventType::Aim, record_bytes(record), false);
+    client_game->event_handler->post<EQGEventType::Aim>(record);
 }
 
 void QCGamePlay::fade_damage_flash() {
@@ -232,7 +227,7 @@ void QCGamePlay::fade_damage_flash() {
         game->post_process_program->set_uniform("damagefade", std::clamp(damage_fade, 0.0f, 1.0f));
 }
 
-void QCGamePlay::send_input(uint32_t kind, uint32_t value) {
+void QCGamePlay::send_input(InputKind kind, uint32_t value) {
     if (QGPlayer* player = playing_player()) player->apply_input(PlayerInput{client_game->local_player_id, kind, value});
 }
 
@@ -247,16 +242,16 @@ void QCGamePlay::on_key_pressed(const SDL_KeyboardEvent& event) {
         // While the box is open the keys are the chat's.
         if (chat->is_open()) return;
     }
-    if (const uint32_t kind = movement_kind(key)) send_input(kind, 1);
-    else if (key >= SDLK_1 && key <= SDLK_9) send_input(kInputSelectSlot, uint32_t(key - SDLK_1));
-    else if (key == SDLK_0) send_input(kInputSelectSlot, 9);
+    if (const auto kind = movement_kind(key)) send_input(*kind, 1);
+    else if (key >= SDLK_1 && key <= SDLK_9) send_input(InputKind::SelectSlot, uint32_t(key - SDLK_1));
+    else if (key == SDLK_0) send_input(InputKind::SelectSlot, 9);
 }
 
 void QCGamePlay::on_key_released(const SDL_KeyboardEvent& event) {
     QCGameState::on_key_released(event);
     auto* chat = look_of<ChatLook>(client_game->chat);
     if (!playing_player() || (chat && chat->is_open())) return;
-    if (const uint32_t kind = movement_kind(event.keysym.sym)) send_input(kind, 0);
+    if (const auto kind = movement_kind(event.keysym.sym)) send_input(*kind, 0);
 }
 
 void QCGamePlay::on_mouse_button_down(const SDL_MouseButtonEvent& event) {
@@ -266,14 +261,14 @@ void QCGamePlay::on_mouse_button_down(const SDL_MouseButtonEvent& event) {
     const std::size_t slot = player->selected_slot;
     const std::size_t slots = player->inventory.size();
     switch (event.button) {
-    case SDL_BUTTON_LEFT: send_input(kInputUse, 1); break;
-    case SDL_BUTTON_RIGHT: send_input(kInputSecondary, 1); break;
+    case SDL_BUTTON_LEFT: send_input(InputKind::Use, 1); break;
+    case SDL_BUTTON_RIGHT: send_input(InputKind::Secondary, 1); break;
     case SDL_BUTTON_WHEELUP:
         // A selection beyond the inventory (it just shrank) steps back onto its last slot.
-        if (slot > 0 && slots > 0) send_input(kInputSelectSlot, uint32_t(std::min(slot, slots) - 1));
+        if (slot > 0 && slots > 0) send_input(InputKind::SelectSlot, uint32_t(std::min(slot, slots) - 1));
         break;
     case SDL_BUTTON_WHEELDOWN:
-        if (slot + 1 < slots) send_input(kInputSelectSlot, uint32_t(slot + 1));
+        if (slot + 1 < slots) send_input(InputKind::SelectSlot, uint32_t(slot + 1));
         break;
     default: break;
     }
@@ -282,11 +277,11 @@ void QCGamePlay::on_mouse_button_down(const SDL_MouseButtonEvent& event) {
 void QCGamePlay::on_mouse_button_up(const SDL_MouseButtonEvent& event) {
     QCGameState::on_mouse_button_up(event);
     if (!playing_player()) return;
-    if (event.button == SDL_BUTTON_LEFT) send_input(kInputUse, 0);
-    else if (event.button == SDL_BUTTON_RIGHT) send_input(kInputSecondary, 0);
+    if (event.button == SDL_BUTTON_LEFT) send_input(InputKind::Use, 0);
+    else if (event.button == SDL_BUTTON_RIGHT) send_input(InputKind::Secondary, 0);
 }
 
-void QCGamePlay::on_level_generated(const void*) {
+void QCGamePlay::on_level_generated() {
     if (client_game->local_player_id == 0) {
         game->push_state<QCSpawnSelect>(this);
         set_status_message("");
@@ -295,30 +290,22 @@ void QCGamePlay::on_level_generated(const void*) {
     }
 }
 
-void QCGamePlay::on_spawn_positions_set(const void*) { set_status_message(""); }
+void QCGamePlay::on_spawn_positions_set() { set_status_message(""); }
 
-void QCGamePlay::on_game_setup(const void*) {
+void QCGamePlay::on_game_setup() {
     if (status_label->is_visible()) set_status_message("Waiting for level data...");
 }
 
-void QCGamePlay::on_match_over(const void*) {
+void QCGamePlay::on_match_over() {
     // A held Tab shows the scoreboard already.
     const bool tab_held = game->key_down.size() > std::size_t(SDLK_TAB) && game->key_down[SDLK_TAB];
     if (!tab_held) game->push_state<QCScoreboard>(client_game);
 }
 
-void QCGamePlay::on_play_sound(const void* payload) {
-    if (!payload) return;
-    ByteBuffer bytes(payload, record_size<SoundRequest>());
-    SoundRequest request;
-    if (!read_record(bytes, request)) return;
-    // A negative loop count would loop for ever.
-    CGameBase::get_audio()->play_sound(request.sound_id, int(std::min<uint32_t>(request.second_word, 0x7fffffff)));
+void QCGamePlay::on_play_sound(const SoundRequest& request) {
+    CGameBase::get_audio()->play_sound(request.sound_id, int(request.second_word));
 }
 
-void QCGamePlay::on_player_hit(const void* payload) {
-    if (!payload) return;
-    uint32_t index = 0;
-    std::memcpy(&index, payload, sizeof index);
-    if (index == client_game->local_player_id) damage_fade = 1.0f;
+void QCGamePlay::on_player_hit(const IdRecord& hit) {
+    if (hit.id == client_game->local_player_id) damage_fade = 1.0f;
 }

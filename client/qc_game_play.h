@@ -6,9 +6,12 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "client/qc_game_state.h"
 #include "engine/core/callback.h"
+#include "game/entities/entity_records.h"
+#include "game/session/qg_event_handler.h"
 
 class CImageSprite;
 class CLabelSprite;
@@ -60,16 +63,17 @@ public:
     void on_disconnected();
 
     // The game's listeners.
-    void on_level_generated(const void* payload);
-    void on_spawn_positions_set(const void* payload);
-    void on_match_over(const void* payload);
-    void on_play_sound(const void* payload);
-    void on_game_setup(const void* payload);
-    void on_player_hit(const void* payload);
+    void on_level_generated();
+    void on_spawn_positions_set();
+    void on_match_over();
+    void on_play_sound(const SoundRequest& request);
+    void on_game_setup();
+    void on_player_hit(const IdRecord& hit);
 
     // The session's drawing side, which outlives it.
     std::unique_ptr<GameDrawing> drawing;
     QGGame* client_game = nullptr;
+    std::vector<EventSubscription> subscriptions;
     Callback<void, bool> result_callback;
     bool open_level_generator = false;
     bool closed = false;
@@ -87,7 +91,7 @@ private:
     void act_on_connect_result(bool ok);
     // The local player while the match runs, or null.
     QGPlayer* playing_player();
-    void send_input(uint32_t kind, uint32_t value);
+    void send_input(InputKind kind, uint32_t value);
     void send_aim();
     void fade_damage_flash();
     void rebuild_message_text();

@@ -1,7 +1,7 @@
 #include "client/qc_level_gen.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cctype>
 
 #include "client/client_skins.h"
 #include "client/level_file.h"
@@ -10,7 +10,9 @@
 #include "engine/core/ini.h"
 #include "engine/core/logger.h"
 #include "engine/gfx/font.h"
+#include "engine/gfx/texture_manager.h"
 #include "engine/scene/image_sprite.h"
+#include "engine/scene/label_sprite.h"
 #include "engine/ui/button.h"
 #include "engine/ui/edit.h"
 #include "engine/ui/label.h"
@@ -31,13 +33,29 @@ constexpr float kPanelWidth = 300;
 constexpr float kRowWidth = 280;
 constexpr float kRowGap = 10;
 constexpr const char* kLevelFilter = "Level Files (*.vml)|*.vml";
+constexpr ColorRGB kNoticeColour{230, 230, 230};
 
 const char* const kPresetNames[kGeneratorPresetCount] = {"Swamp", "Submarine", "Skyscraper", "Mountain",
                                                          "Cave / Floating Rocks", "Hills"};
 
 // The presets whose structures have a fixed size in pixels: a smaller preview would not show
-// the level they make, so they are previewed at full size (within the pixel budget).
+// the level they make.
 bool previews_at_full_size(uint32_t gen) { return gen == 0 || gen == 1; }
+
+// As the integer reading of the texts sees it: blanks, an optional sign, then a digit.
+bool begins_with_number(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    return i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]));
+}
+
+// The side of the level the server makes from what "Done" sends for the text (a number beyond
+// 32 bits is sent as 0); twice the window's side when the text holds no number.
+double level_side(const std::string& text, int window_side, uint32_t (*resolve)(uint32_t)) {
+    if (!begins_with_number(text)) return double(window_side) * 2.0;
+    return double(resolve(uint32_t(parse_int(text, 0))));
+}
 
 }  // namespace
 
@@ -124,6 +142,18 @@ QCLevelGen::QCLevelGen(CTextureManager* textures, QCGame* owner, QCGamePlay* scr
     preview_sprite->set_texture(&preview_texture);
     add_child(preview_sprite);
 
+    generating_label = new CLabelSprite(this, font);
+    generating_label->set_size(240, 40);
+    generating_label->set_text_box(0, 0, 240, 40);
+    generating_label->set_text_color(kNoticeColour);
+    generating_label->set_text("Generating preview...");
+    if (textures) generating_label->set_texture(textures->get_texture(true, false, "gfx\\blend.png"));
+    generating_label->set_x(kPanelWidth + (get_width() - kPanelWidth - 240) * 0.5f);
+    generating_label->set_y((get_height() - 40) * 0.5f);
+    generating_label->set_z(1.0f);
+    generating_label->set_visible(false);
+    add_child(generating_label);
+
     load_level_file(kCurrentLevelFile);
 
     // Installed only now, so that the load above makes exactly one preview.
@@ -147,7 +177,22 @@ void QCLevelGen::on_window_resized(const SDL_ResizeEvent& event) {
 
 void QCLevelGen::update(float dt) {
     QCGameState::update(dt);
-    if (preview_wanted) regenerate_preview();
+    if (!preview_wanted) return;
+    const ivec2d size = preview_size(uint32_t(preset_list->get_selected_item()), width_edit->get_text(),
+                                     height_edit->get_text());
+    if (int64_t(size.x) * size.y <= kLivePreviewPixels) {
+        regenerate_preview();
+    } else if (!generating_label->is_visible()) {
+        generating_label->set_visible(true);  // drawn before the frame that stops for the preview
+    } else {
+        unchanged_seconds += dt;
+        if (unchanged_seconds >= kSettleSeconds) regenerate_preview();
+    }
+}
+
+void QCLevelGen::request_preview() {
+    preview_wanted = true;
+    unchanged_seconds = 0;
 }
 
 LevelParameters QCLevelGen::parameters() {
@@ -208,34 +253,22 @@ void QCLevelGen::save_level_dialog() {
     if (!path.empty()) save_level_file(path);
 }
 
-void QCLevelGen::preview_size(uint32_t gen, int width_text, int height_text, int& width, int& height) {
+ivec2d QCLevelGen::preview_size(uint32_t gen, const std::string& width_text, const std::string& height_text) {
     float quality = previews_at_full_size(gen) ? 1.0f : menu_preview_quality;
     if (!(quality > 0.01f)) quality = 0.01f;
     quality = std::min(quality, 1.0f);
-    // The level's own size as the server resolves it; a text that is no number shows twice the
-    // window's size.
-    auto side = [](int text, int window_side, uint32_t (*resolve)(uint32_t)) {
-        return text < 0 ? double(window_side) * 2.0 : double(resolve(uint32_t(text)));
-    };
-    double w = side(width_text, CGameBase::window_width, resolve_level_width) * quality;
-    double h = side(height_text, CGameBase::window_height, resolve_level_height) * quality;
-    if (w * h > kPreviewPixelBudget) {
-        const double shrink = std::sqrt(kPreviewPixelBudget / (w * h));
-        w *= shrink;
-        h *= shrink;
-    }
-    width = std::max(1, int(w));
-    height = std::max(1, int(h));
+    const double w = level_side(width_text, CGameBase::window_width, resolve_level_width) * quality;
+    const double h = level_side(height_text, CGameBase::window_height, resolve_level_height) * quality;
+    return {std::max(1, int(w)), std::max(1, int(h))};
 }
 
 void QCLevelGen::regenerate_preview() {
     preview_wanted = false;
+    generating_label->set_visible(false);
     LevelParameters p = parameters();
-    int width = 0, height = 0;
-    preview_size(p.gen, parse_int(width_edit->get_text(), -1), parse_int(height_edit->get_text(), -1), width,
-                 height);
-    p.size_x = uint32_t(width);
-    p.size_y = uint32_t(height);
+    const ivec2d size = preview_size(p.gen, width_edit->get_text(), height_edit->get_text());
+    p.size_x = uint32_t(size.x);
+    p.size_y = uint32_t(size.y);
     // Empty placement callbacks: the preview places nothing.
     const GeneratorCallbacks callbacks;
     SDL_Surface* surface = generate_level_surface(preview_texture.get_surface(), false, &callbacks, p);
@@ -272,7 +305,7 @@ void QCLevelGen::send_and_close() {
     log_message(LogLevel::Status, "Sending level parameters to server...", "Level Generator");
     QGGame* client = game_screen ? game_screen->client_game : nullptr;
     if (client && client->event_handler) {
-        client->event_handler->post(EQGEventType::GenerateLevel, record_bytes(record), false);
+        client->event_handler->post<EQGEventType::GenerateLevel>(record);
     }
     if (game_screen) game_screen->set_status_message("Waiting for other players...");
     game->close_top_state();
@@ -287,17 +320,17 @@ void QCLevelGen::on_button(CInterfaceElement* sender, const SDL_MouseButtonEvent
 }
 
 void QCLevelGen::on_slider_changed(CInterfaceElement*, float, float) {
-    if (instance) instance->preview_wanted = true;
+    if (instance) instance->request_preview();
 }
 
 void QCLevelGen::on_edit_focus_lost(CInterfaceElement* sender) {
     QCLevelGen* screen = instance;
     if (!screen) return;
     if (sender == screen->seed_edit || sender == screen->width_edit || sender == screen->height_edit)
-        screen->preview_wanted = true;
+        screen->request_preview();
 }
 
 void QCLevelGen::on_preset_selected(CListBox* list, const SDL_MouseButtonEvent*, int) {
     QCLevelGen* screen = instance;
-    if (screen && list == screen->preset_list) screen->preview_wanted = true;
+    if (screen && list == screen->preset_list) screen->request_preview();
 }

@@ -2,12 +2,14 @@
 #include <string>
 
 #include "client/qc_game_state.h"
+#include "engine/core/geometry.h"
 #include "engine/gfx/texture.h"
 #include "game/levelgen/level_parameters.h"
 
 class CButton;
 class CEdit;
 class CImageSprite;
+class CLabelSprite;
 class CListBox;
 class CPanel;
 class CScrollbar;
@@ -18,21 +20,27 @@ class QCGamePlay;
 // the set last sent is kept in "current.vml" and comes back the next time. "Done" sends the
 // parameters to the server and closes the screen.
 //
-// The preview is generated on the frame thread (the generator draws from the process-wide
-// random generator, which only the main thread may use), so it is kept small: noise presets at
-// the configured preview quality, and every preset within a pixel budget that a frame can
-// afford, whatever the level size. Changes made within one frame regenerate it once.
+// Swamp and Submarine are previewed at the level's full size, since their structures have a
+// fixed size in pixels; the noise presets at the configured preview quality. The preview is
+// generated on the frame thread (the generator draws from the process-wide random generator,
+// which only the main thread may use). Changes made within one frame regenerate it once; a
+// preview too large to make every frame waits until the controls have been left alone, with a
+// notice over the old one, so that dragging a slider stays smooth.
 class QCLevelGen : public QCGameState {
 public:
-    // Largest preview in pixels: the default 2048 x 1024 level previews at full size.
-    static constexpr int kPreviewPixelBudget = 2048 * 1024;
+    // Previews of up to this many pixels follow every change: each preset makes one in a few
+    // tens of milliseconds.
+    static constexpr int kLivePreviewPixels = 2048 * 1024;
+    // How long the controls must stay unchanged before a larger preview is made.
+    static constexpr float kSettleSeconds = 0.3f;
 
     QCLevelGen(CTextureManager* textures, QCGame* game, QCGamePlay* game_screen);
     ~QCLevelGen() override;
 
     // The panel keeps the window's height; the preview stays until it is made again.
     void on_window_resized(const SDL_ResizeEvent& event) override;
-    // Regenerates the preview when a control changed since the last frame.
+    // Regenerates the preview when a control changed: at once when it is small, otherwise once
+    // the controls have settled.
     void update(float dt) override;
 
     // Reads the file into the controls (the values the server would use), then makes the
@@ -49,9 +57,10 @@ public:
     LevelParameters parameters();
     // Puts the parameters into the controls.
     void show_parameters(const LevelParameters& parameters);
-    // The size a preview of these parameters is generated at; the texts' sizes are passed as
-    // read (negative: no number there, twice the window's size is shown instead).
-    static void preview_size(uint32_t gen, int width_text, int height_text, int& width, int& height);
+    // The size a preview of the preset is generated at, from the texts of the size edits: the
+    // size of the level the server makes from them (twice the window's size for a text that
+    // does not begin with a number), scaled for the noise presets.
+    static ivec2d preview_size(uint32_t gen, const std::string& width_text, const std::string& height_text);
 
     static void on_button(CInterfaceElement* sender, const SDL_MouseButtonEvent* event);
     static void on_slider_changed(CInterfaceElement* sender, float old_value, float new_value);
@@ -77,11 +86,15 @@ public:
     CButton* save_button = nullptr;
     CButton* load_button = nullptr;
     CButton* done_button = nullptr;
+    // "Generating preview..." over the preview while a large one waits for the controls.
+    CLabelSprite* generating_label = nullptr;
 
     static QCLevelGen* instance;
 
 private:
     void send_and_close();
+    void request_preview();
 
     bool preview_wanted = false;
+    float unchanged_seconds = 0;
 };

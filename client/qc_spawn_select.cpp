@@ -152,5 +152,5 @@ void QCSpawnSelect::on_done(CInterfaceElement* sender, const SDL_MouseButtonEven
         const fvec2d at = screen->marker_level_position(screen->markers[i]);
         record.positions[i] = {at.x, at.y};
     }
-    match->event_handler->post(EQGEventType::SetSpawnPositions, record_bytes(record), false);
+    match->event_handler->post<EQGEventType::SetSpawnPositions>(record);
 }

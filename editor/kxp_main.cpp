@@ -145,21 +145,22 @@ void KXP_Main::build_ui() {
         bar->set_on_value_change(&KXP_Main::update_status_labels);
         return place(bar, true);
     };
-    // The values, up to "Particles: 1000.000000", a size smaller: the row must stay left of the
-    // panels on the right.
+    // The values a size smaller, each in a box for its longest text ("Angle: 360.000000",
+    // "Particles: 1000.000000"): the row, "Spawn X Particles" last, must end left of the panel
+    // on the right with the row's gap to spare.
     CFont* value_font = get_font_factory()->get_font(kFontSize - 2, std::string(kFontFolder) + kFont);
-    auto status_label = [&](const std::string& text) {
+    auto status_label = [&](float width, const std::string& text) {
         auto* label = new CLabel(gui_root, value_font);
-        editor_setup_label(label, 120, 24, text);
+        editor_setup_label(label, width, 24, text);
         label->set_text_color(kLightText);
         return place(label, true);
     };
     angle_bar = preview_bar(0, 360, 1, 0);
-    angle_label = status_label(std::string("Angle: 0") + kDegree);
+    angle_label = status_label(100, std::string("Angle: 0") + kDegree);
     scale_bar = preview_bar(0.1f, 5, 0.1f, 1);
-    scale_label = status_label("Scale: 1:1");
+    scale_label = status_label(100, "Scale: 1:1");
     rate_bar = preview_bar(0, 1000, 1, 1);
-    rate_label = status_label("Particles: 1");
+    rate_label = status_label(120, "Particles: 1");
 
     count_edit = new CEdit(gui_root, font);
     editor_skin_edit(count_edit, 70, 24, "10");

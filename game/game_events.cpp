@@ -1,6 +1,7 @@
 // The event table's records and actions, wired for the session: each type's payload size is its
 // record's measured size, and its action is the one its row names.
 #include <array>
+#include <type_traits>
 
 #include "game/entities/entity_actions.h"
 #include "game/entities/entity_records.h"
@@ -58,20 +59,43 @@ void start_game_action(QGEventHandler& handler, const QGEvent&) {
 
 void pause_action(QGEventHandler& handler, const QGEvent&) {
     handler.game->paused = true;
-    if (handler.game->is_server) handler.post(EQGEventType::Pause, nullptr, false);
+    if (handler.game->is_server) handler.post<EQGEventType::Pause>();
 }
 
 void resume_action(QGEventHandler& handler, const QGEvent&) {
     handler.game->paused = false;
-    if (handler.game->is_server) handler.post(EQGEventType::Resume, nullptr, false);
+    if (handler.game->is_server) handler.post<EQGEventType::Resume>();
+}
+
+template <class Record>
+bool sender_allows(EventSenderRule rule, const QGEvent&, uint32_t sender) {
+    return rule.kind == EventSenderRule::Host && sender == 0;
+}
+
+// The sender's id is a field of the record as its field list reads it.
+template <class Record, class Named>
+bool sender_allows(OwnIdRule<Named> rule, const QGEvent& event, uint32_t sender) {
+    static_assert(std::is_same_v<Record, Named>, "the sender field must be one of the row's record");
+    Record record;
+    return event.read(record) && record.*rule.field == sender;
+}
+
+template <class Record>
+void notify_listeners(const QGEvent& event, const EventListeners& listeners) {
+    Record record;
+    if (!event.read(record)) return;
+    for (const auto& listener : listeners)
+        if (listener->active) listener->call(&record);
 }
 
 }  // namespace
 
 const EventWiring& event_wiring(uint32_t type) {
     static const std::array<EventWiring, kEventTypeCount> table{{
-#define QG_EVENT_WIRING(name, number, Record, creation, sender, action) \
-    {uint32_t(record_size<Record>()), EventAction(action)},
+#define QG_EVENT_WIRING(name, number, Record, creation, sender, action)                                 \
+    {uint32_t(record_size<Record>()), EventAction(action),                                              \
+     [](const QGEvent& event, uint32_t from) { return sender_allows<Record>(sender, event, from); }, \
+     &notify_listeners<Record>},
         QG_EVENT_TYPES(QG_EVENT_WIRING)
 #undef QG_EVENT_WIRING
     }};

@@ -5,6 +5,7 @@
 #include "engine/scene/label_sprite.h"
 #include "game/drawing/sprite_holder.h"
 #include "game/session/drawing_services.h"
+#include "game/session/qg_event_handler.h"
 #include "game/session/qg_object.h"
 
 class CEdit;
@@ -121,7 +122,7 @@ public:
     // Uploads the rectangle of the surface to the terrain texture.
     void refresh_texture(const PixelRect& area);
     // The SpawnEffect listener: starts the announced effect on the particle engine.
-    void on_spawn_effect(const void* payload);
+    void on_spawn_effect(const EffectSpawn& spawn);
     // The effects of the particle file.
     int effect_count() const;
     // Whether the terrain texture is still cached and currently draws this level's surface.
@@ -142,6 +143,7 @@ private:
     QGLevel& level_;
     CTextureManager* texture_cache_ = nullptr;
     bool fit_next_ = false;
+    EventSubscription effects_;
 };
 
 // Most particles one announced effect may start.

@@ -32,14 +32,11 @@ LevelLook::LevelLook(const GameDrawing& drawing, QGLevel& level) : drawing_(draw
     build_terrain();
     build_effects();
     if (QGEventHandler* events = level.game->event_handler)
-        events->listeners[uint32_t(EQGEventType::SpawnEffect)] = Callback<void, const void*>(this, &LevelLook::on_spawn_effect);
+        effects_ = events->subscribe<EQGEventType::SpawnEffect>([this](const EffectSpawn& e) { on_spawn_effect(e); });
     fit_view();
 }
 
 LevelLook::~LevelLook() {
-    // The listener is bound to this look.
-    if (QGEventHandler* events = level_.game->event_handler)
-        events->listeners[uint32_t(EQGEventType::SpawnEffect)] = Callback<void, const void*>();
     for (CSprite* sprite : {static_cast<CSprite*>(terrain_sprite), static_cast<CSprite*>(background_sprite),
                             static_cast<CSprite*>(particle_engine)})
         sprite->set_finished(true);
@@ -151,25 +148,20 @@ void LevelLook::focus_view(float x, float y) {
 
 int LevelLook::effect_count() const { return particle_engine->get_effect_count(); }
 
-void LevelLook::on_spawn_effect(const void* payload) {
-    if (!payload) return;
-    // The dispatcher hands over only payloads of the type's full size.
-    ByteBuffer in(static_cast<const uint8_t*>(payload), record_size<EffectSpawn>());
-    EffectSpawn spawn;
-    if (!read_record(in, spawn)) return;
-    if (spawn.effect_id < 0 || spawn.effect_id >= particle_engine->get_effect_count()) {
+void LevelLook::on_spawn_effect(const EffectSpawn& spawn) {
+    // The record holds a number for every place and time, and an index of 0 or more.
+    if (spawn.effect_id >= particle_engine->get_effect_count()) {
         log_message(LogLevel::Warning,
                     "Ignored particle effect " + std::to_string(spawn.effect_id) + ": the particle file holds " +
                         std::to_string(particle_engine->get_effect_count()) + " effects.",
                     log_class_name_of(level_));
         return;
     }
-    if (!std::isfinite(spawn.x) || !std::isfinite(spawn.y)) return;
     float angle;
     static_assert(sizeof angle == sizeof spawn.angle_bits);
     std::memcpy(&angle, &spawn.angle_bits, sizeof angle);
     if (!std::isfinite(angle)) angle = 0.0f;
-    const float time = std::isfinite(spawn.particle_time) ? spawn.particle_time : 0.0f;
+    const float time = spawn.particle_time;
     const int count = std::min(spawn.particles, kMaxEffectParticles);
     particle_engine->spawn_effect(spawn.effect_id, count, time, spawn.x, spawn.y, angle);
 }

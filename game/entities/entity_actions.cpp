@@ -110,7 +110,7 @@ void join_game_action(QGEventHandler& handler, const QGEvent& event) {
         return;
     }
     kept(new QGPlayer(game, 0, id, join_team(id, game->rules.player_count, game->rules.teams),
-                      request.get_name()));
+                      request.name));
 }
 
 void input_action(QGEventHandler& handler, const QGEvent& event) {
@@ -136,7 +136,7 @@ void create_item_action(QGEventHandler& handler, const QGEvent& event) {
 }
 
 void create_weapon_action(QGEventHandler& handler, const QGEvent& event) {
-    DefinedItemRecord r;
+    WeaponRecord r;
     if (!event.read(r)) return;
     QGWeapon* weapon = kept(QGWeapon::create(handler.game, r.entity_id, r.definition));
     if (!weapon) return;
@@ -146,7 +146,7 @@ void create_weapon_action(QGEventHandler& handler, const QGEvent& event) {
 }
 
 void create_special_item_action(QGEventHandler& handler, const QGEvent& event) {
-    DefinedItemRecord r;
+    SpecialItemRecord r;
     if (!event.read(r)) return;
     QGSpecialItem* item = kept(QGSpecialItem::create(handler.game, r.entity_id, r.definition));
     if (!item) return;

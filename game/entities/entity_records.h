@@ -4,21 +4,26 @@
 #include <string>
 
 #include "engine/core/geometry.h"
+#include "game/config/object_definitions.h"
 #include "game/session/record_stream.h"
 #include "game/session/session_records.h"
 
 // The payloads of the player's events and of the creation records of players, items, weapons,
 // projectiles, tombstones, portals and sweetrolls, each one field list in its wire layout. The
-// field lists are where untrusted values are checked: a record whose floats are not finite,
-// whose player index names no player slot or whose sizes are out of range is refused, and
-// nothing downstream checks again.
-
-// Most carried-item, projectile and object sides a record may claim, in pixels.
-constexpr int32_t kMaxRecordColliderSide = 4096;
+// field lists are where untrusted values are checked, each field's range where it is listed: a
+// record whose floats are not finite, whose player index names no player slot, whose definition
+// index names no definition, whose input kind is none of the kinds or whose sizes are out of
+// range is refused, and nothing downstream checks again.
 
 template <class S>
 bool player_index_field(S& s, uint32_t& index) {
-    return s.value(index) && s.check(index < kMaxPlayers, "player index names no player slot.");
+    return s.index(index, kMaxPlayers);
+}
+
+// A carried item's holder: a player slot, or kNoPlayerIndex for nobody.
+template <class S>
+bool owner_field(S& s, uint32_t& owner) {
+    return s.value(owner) && s.check(owner < kMaxPlayers || owner == kNoPlayerIndex, "the owner names nobody.");
 }
 
 // CreatePlayer.
@@ -36,15 +41,30 @@ bool serialize(S& s, PlayerRecord& r) {
            player_index_field(s, r.player_index) && s.value(r.team) && s.text(r.name, 16);
 }
 
-// Input. Kinds: 1 left, 2 right, 3 up, 4 down, 5 secondary, 6 use, 7 select slot.
+// What an Input record does: a key pressed (value 1) or released (value 0), or the inventory slot
+// to select (value: the slot, at most kMaxInputSlot; beyond the inventory its last one).
+enum class InputKind : uint32_t {
+    Left = 1,
+    Right = 2,
+    Up = 3,
+    Down = 4,
+    Secondary = 5,
+    Use = 6,
+    SelectSlot = 7,
+};
+// The highest slot an input may name: the one byte the value held once.
+constexpr uint32_t kMaxInputSlot = 255;
+
+// Input.
 struct PlayerInput {
     uint32_t player_index = 0;
-    uint32_t kind = 0;
+    InputKind kind = InputKind::Left;
     uint32_t value = 0;
 };
 template <class S>
 bool serialize(S& s, PlayerInput& r) {
-    return player_index_field(s, r.player_index) && s.value(r.kind) && s.value(r.value);
+    return player_index_field(s, r.player_index) && s.value(r.kind, InputKind::Left, InputKind::SelectSlot) &&
+           s.value(r.value, 0u, r.kind == InputKind::SelectSlot ? kMaxInputSlot : 1u);
 }
 
 // Aim: the world point the player aims at.
@@ -74,23 +94,34 @@ struct ItemRecord {
 };
 template <class S>
 bool serialize(S& s, ItemRecord& r) {
-    const auto side_ok = [](int32_t v) { return v >= 0 && v <= kMaxRecordColliderSide; };
-    return s.value(r.entity_id) && s.finite(r.position) && s.value(r.collider_size) &&
-           s.check(side_ok(r.collider_size.x) && side_ok(r.collider_size.y), "collider size out of range.") &&
+    return s.value(r.entity_id) && s.finite(r.position) &&
+           s.value(r.collider_size, {0, 0}, {kMaxRecordColliderSide, kMaxRecordColliderSide}) &&
            s.finite(r.rotation_center) && s.finite(r.mass) && s.finite(r.friction) && s.finite(r.air_friction) &&
-           s.finite(r.bounce) && s.finite(r.pickup_cooldown) && s.finite(r.buoyancy) && s.value(r.owner);
+           s.finite(r.bounce) && s.finite(r.pickup_cooldown) && s.finite(r.buoyancy) && owner_field(s, r.owner);
 }
 
-// CreateWeapon and CreateSpecialItem: an object made from a definition of its table.
+// An object made from a definition of its table: CreateWeapon (WeaponRecord, the weapon
+// definitions) and CreateSpecialItem (SpecialItemRecord, the item definitions).
 struct DefinedItemRecord {
     uint32_t entity_id = 0;
     dvec2d position;
     uint32_t definition = 0;
     uint32_t owner = kNoPlayerIndex;
 };
+struct WeaponRecord : DefinedItemRecord {};
+struct SpecialItemRecord : DefinedItemRecord {};
 template <class S>
-bool serialize(S& s, DefinedItemRecord& r) {
-    return s.value(r.entity_id) && s.finite(r.position) && s.value(r.definition) && s.value(r.owner);
+bool defined_item_fields(S& s, DefinedItemRecord& r, size_t definitions) {
+    return s.value(r.entity_id) && s.finite(r.position) && s.index(r.definition, definitions) &&
+           owner_field(s, r.owner);
+}
+template <class S>
+bool serialize(S& s, WeaponRecord& r) {
+    return defined_item_fields(s, r, weapon_definition_count());
+}
+template <class S>
+bool serialize(S& s, SpecialItemRecord& r) {
+    return defined_item_fields(s, r, item_definitions.size());
 }
 
 // CreateProjectile.
@@ -103,11 +134,12 @@ struct ProjectileRecord {
 };
 template <class S>
 bool serialize(S& s, ProjectileRecord& r) {
-    return s.value(r.entity_id) && s.finite(r.position) && s.finite(r.velocity) && s.value(r.weapon_definition) &&
-           s.value(r.shooter);
+    return s.value(r.entity_id) && s.finite(r.position) && s.finite(r.velocity) &&
+           s.index(r.weapon_definition, weapon_definition_count()) && player_index_field(s, r.shooter);
 }
 
-// CreateTombstone. Any cause number is kept: an unknown one reads as an unknown death.
+// CreateTombstone. Any cause number is kept: an unknown type, weapon or source reads as an unknown
+// death or an unknown killer.
 struct TombstoneRecord {
     uint32_t entity_id = 0;
     uint32_t player_index = 0;
@@ -116,7 +148,8 @@ struct TombstoneRecord {
 };
 template <class S>
 bool serialize(S& s, TombstoneRecord& r) {
-    return s.value(r.entity_id) && s.value(r.player_index) && s.finite(r.position) && s.value(r.cause.type) &&
+    return s.value(r.entity_id) && player_index_field(s, r.player_index) && s.finite(r.position) &&
+           s.value(r.cause.type) &&
            s.value(r.cause.weapon_definition) && s.value(r.cause.source_player);
 }
 

@@ -15,5 +15,5 @@ void post_spawn_effect(QGGame* game, int effect_id, int particles, float particl
     effect.particle_time = particle_time;
     effect.x = at.x;
     effect.y = at.y;
-    game->event_handler->post(EQGEventType::SpawnEffect, record_bytes(effect), true);
+    game->event_handler->post<EQGEventType::SpawnEffect>(effect, true);
 }

@@ -69,7 +69,9 @@ void QGItem::write_defined_item_event(QGEvent& event, EQGEventType type, unsigne
     r.owner = owner;
     event.set_type(type);
     event.set_delayed(false);
-    event.set_payload(record_bytes(r));
+    // Both records list the same fields; their readers check the index against different tables.
+    event.set_payload(type == EQGEventType::CreateWeapon ? record_bytes(WeaponRecord{r})
+                                                         : record_bytes(SpecialItemRecord{r}));
 }
 
 QGPlayer* QGItem::holder() const {

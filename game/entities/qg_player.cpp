@@ -159,7 +159,7 @@ void QGPlayer::change_health(const DamageCause& cause, float delta) {
     health += delta;
     if (delta < 0.0f) {
         if (game->event_handler)
-            game->event_handler->post(EQGEventType::PlayerHit, record_bytes(IdRecord{player_index}), true);
+            game->event_handler->post<EQGEventType::PlayerHit>(IdRecord{player_index}, true);
         if (cause.type != DamageType::Drowning)
             post_spawn_effect(game, player_hit_effect_id, player_hit_particles, player_hit_particle_time,
                               collider_centre());
@@ -238,47 +238,42 @@ void QGPlayer::enter_match() {
 
 // --- input ---
 
-void QGPlayer::post_to_server(EQGEventType type, const ByteBuffer& record) {
-    if (game && game->event_handler) game->event_handler->post(type, record, false);
-}
-
 void QGPlayer::apply_input(const PlayerInput& input) {
     if (!game || input.player_index != player_index) return;
     if (!game->is_server) {
-        post_to_server(EQGEventType::Input, record_bytes(input));
+        if (game->event_handler) game->event_handler->post<EQGEventType::Input>(input);
         return;
     }
     const bool pressed = input.value != 0;
     switch (input.kind) {
-    case 1:
+    case InputKind::Left:
         input_left = pressed;
         if (input_left && !input_right) face_direction = Left;
         else if (!input_left && input_right) face_direction = Right;
         break;
-    case 2:
+    case InputKind::Right:
         input_right = pressed;
         if (input_right && !input_left) face_direction = Right;
         else if (!input_right && input_left) face_direction = Left;
         break;
-    case 3: input_up = pressed; break;
-    case 4: input_down = pressed; break;
-    case 5: input_secondary = pressed; break;
-    case 6:
+    case InputKind::Up: input_up = pressed; break;
+    case InputKind::Down: input_down = pressed; break;
+    case InputKind::Secondary: input_secondary = pressed; break;
+    case InputKind::Use:
         input_use = pressed;
         if (QGItem* item = selected_item()) {
             if (pressed) item->start_use();
             else item->stop_use();
         }
         break;
-    case 7: select_inventory_slot(input.value); break;
-    default: break;
+    case InputKind::SelectSlot: select_inventory_slot(input.value); break;
     }
 }
 
 void QGPlayer::set_aim(const PlayerAim& record) {
     if (!game || record.player_index != player_index) return;
     if (!game->is_server) {
-        post_to_server(EQGEventType::Aim, record_bytes(record));
+        if (game->event_handler) game->event_handler->post<EQGEventType::Aim>(record);
         return;
     }
     aim = dvec2d(record.x, record.y);

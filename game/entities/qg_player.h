@@ -95,5 +95,4 @@ public:
 private:
     // The animation a client reads, reconciled with a jump in progress.
     void apply_received_animation(EQGPlayerAnimation received);
-    void post_to_server(EQGEventType type, const ByteBuffer& record);
 };

@@ -1,17 +1,36 @@
 #include "game/match/qg_chat.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <typeinfo>
 
 #include "engine/core/logger.h"
 #include "game/entities/qg_player.h"
 #include "game/session/qg_event.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
+#include "game/session/record_stream.h"
 
 namespace {
 
 // Each line takes at least its id and its length.
 constexpr size_t kMinLineBytes = 8;
+
+// The wire form of a chat queue: the count, then each line's sender id and its text behind its
+// length. A reader takes the first `keep` lines, each text cut to the longest line, and reads the
+// others past.
+struct ChatRecord {
+    std::list<QGChat::Line> lines;
+    size_t keep = SIZE_MAX;
+    size_t dropped = 0;
+};
+template <class S>
+bool serialize(S& s, ChatRecord& r) {
+    const auto line_fields = [&](QGChat::Line& line) {
+        return s.u32_be(line.first) && s.counted_text(line.second, QGChat::kMaxLineLength);
+    };
+    return s.sequence(r.lines, kMinLineBytes, line_fields, r.keep, &r.dropped);
+}
 
 // What a line may hold: printable characters, at most the longest line.
 std::string clean_text(const std::string& text) {
@@ -47,13 +66,9 @@ void QGChat::say(const std::string& text) {
 void QGChat::sync_fields() {
     if (!current_packet) return;
     if (mode == Write) {
-        ByteBuffer& out = *current_packet;
-        out.write_u32_be(uint32_t(lines.size()));
-        for (const Line& line : lines) {
-            out.write_u32_be(line.first);
-            out.write_string(line.second);
-        }
-        lines.clear();
+        ChatRecord record;
+        record.lines.swap(lines);
+        write_record(*current_packet, record);
     } else if (mode == Read && game) {
         std::list<Line> received;
         if (!read_lines(*current_packet, received)) return;
@@ -63,30 +78,18 @@ void QGChat::sync_fields() {
 }
 
 bool QGChat::read_lines(ByteBuffer& in, std::list<Line>& out) const {
-    const size_t limit = game->is_server ? kMaxLinesFromClient : kMaxLinesFromServer;
-    uint32_t count = 0;
-    bool whole = in.read_u32_be(count) && count <= in.remaining() / kMinLineBytes;
-    size_t dropped = 0;
-    for (uint32_t i = 0; whole && i < count; ++i) {
-        uint32_t id = 0, length = 0;
-        whole = in.read_u32_be(id) && in.read_u32_be(length) && length <= in.remaining();
-        if (!whole) break;
-        if (out.size() < limit) {
-            const auto* bytes = reinterpret_cast<const char*>(in.read_pointer());
-            out.emplace_back(id, clean_text(std::string(bytes, std::min<size_t>(length, kMaxLineLength))));
-        } else {
-            ++dropped;
-        }
-        in.skip(length);
-    }
-    if (!whole) {
+    ChatRecord record;
+    record.keep = game->is_server ? kMaxLinesFromClient : kMaxLinesFromServer;
+    RecordStream<RecordMode::Read> stream(in, &typeid(*this));
+    if (!serialize(stream, record)) {
         log_message(LogLevel::Warning, "Dropped a broken chat record.", log_class_name_of(*this));
-        out.clear();
         return false;
     }
-    if (dropped)
-        log_message(LogLevel::Warning, "Dropped " + std::to_string(dropped) + " chat lines beyond " +
-                                           std::to_string(limit) + " in one packet.",
+    for (Line& line : record.lines) line.second = clean_text(line.second);
+    out = std::move(record.lines);
+    if (record.dropped)
+        log_message(LogLevel::Warning, "Dropped " + std::to_string(record.dropped) + " chat lines beyond " +
+                                           std::to_string(record.keep) + " in one packet.",
                     log_class_name_of(*this));
     return true;
 }

@@ -59,7 +59,7 @@ void QGMatchController::update(float dt) {
         if (timer > 0.0f) return;
         enter(State::Running, settings.time_limit * 60.0f);
         game->paused = false;
-        game->event_handler->post(EQGEventType::Resume, nullptr, false);
+        game->event_handler->post<EQGEventType::Resume>();
         return;
     case State::Running:
         if ((settings.time_limit > 0.0f && timer <= 0.0f) || match_decided()) enter(State::GameOver, ending_timeout);
@@ -69,8 +69,8 @@ void QGMatchController::update(float dt) {
         enter(State::Closing, result_display_time);
         game->paused = true;
         // The clients' MatchOver listener opens the scoreboard.
-        game->event_handler->post(EQGEventType::Pause, nullptr, false);
-        game->event_handler->post(EQGEventType::MatchOver, nullptr, false);
+        game->event_handler->post<EQGEventType::Pause>();
+        game->event_handler->post<EQGEventType::MatchOver>();
         return;
     case State::Closing:
         if (timer > 0.0f) return;

@@ -4,6 +4,7 @@
 #include "engine/core/geometry.h"
 #include "game/session/qg_object.h"
 #include "game/session/record_stream.h"
+#include "game/session/session_records.h"
 
 struct SDL_Surface;
 class ByteBuffer;
@@ -85,9 +86,10 @@ struct PhysObjectRecord {
 };
 template <class S>
 bool serialize(S& s, PhysObjectRecord& r) {
-    return s.value(r.entity_id) && s.value(r.position) && s.value(r.size) && s.value(r.is_static) && s.pad(3) &&
-           s.value(r.velocity) && s.value(r.mass) && s.value(r.friction) && s.value(r.air_friction) &&
-           s.value(r.bounce) && s.value(r.buoyancy) && s.value(r.collision_group) && s.value(r.collision_mask);
+    return s.value(r.entity_id) && s.finite(r.position) &&
+           s.value(r.size, {0, 0}, {kMaxRecordColliderSide, kMaxRecordColliderSide}) && s.value(r.is_static) &&
+           s.pad(3) && s.finite(r.velocity) && s.finite(r.mass) && s.finite(r.friction) && s.finite(r.air_friction) &&
+           s.finite(r.bounce) && s.finite(r.buoyancy) && s.value(r.collision_group) && s.value(r.collision_mask);
 }
 
 // Whole pixels of a world coordinate, truncated towards zero and held to a range every pixel

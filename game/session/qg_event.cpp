@@ -8,11 +8,10 @@ namespace {
 struct EventTypeFacts {
     uint32_t number;
     bool creation;
-    EventSenderRule sender;
 };
 
 constexpr EventTypeFacts kFacts[] = {
-#define QG_EVENT_FACTS(name, number, Record, creation, sender, action) {number, creation, sender},
+#define QG_EVENT_FACTS(name, number, Record, creation, sender, action) {number, creation},
     QG_EVENT_TYPES(QG_EVENT_FACTS)
 #undef QG_EVENT_FACTS
 };
@@ -37,10 +36,6 @@ uint32_t event_payload_size(EQGEventType type) {
 
 bool is_creation_event(uint32_t type) {
     return type < kEventTypeCount && kFacts[type].creation;
-}
-
-EventSenderRule event_sender_rule(uint32_t type) {
-    return type < kEventTypeCount ? kFacts[type].sender : kServerOnly;
 }
 
 void QGEvent::set_type(EQGEventType t) {

@@ -1,65 +1,72 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "engine/core/byte_buffer.h"
 #include "game/session/session_records.h"
 #include "net/sync/networkable.h"
 
-// Which client may send an event of a type to the server.
+// Which client may send an event of a type to the server: nobody (server-only), only the host's
+// own client (connection 0), or, with own_id, a client whose connection id is the named field of
+// the type's record.
 struct EventSenderRule {
     enum Kind : uint8_t {
-        Nobody,   // server-only
-        Host,     // only the host's own client (connection 0)
-        OwnIdAt,  // a client whose connection id is the u32 at byte id_offset of the payload
+        Nobody,
+        Host,
     };
     Kind kind = Nobody;
-    uint32_t id_offset = 0;
 };
-constexpr EventSenderRule kServerOnly{EventSenderRule::Nobody, 0};
-constexpr EventSenderRule kHostOnly{EventSenderRule::Host, 0};
-constexpr EventSenderRule own_id_at(uint32_t offset) { return {EventSenderRule::OwnIdAt, offset}; }
-
-// A joining client names itself by the player id of its request.
-constexpr uint32_t kJoinRequestIdOffset = offsetof(JoinRequest, player_id);
+constexpr EventSenderRule kServerOnly{EventSenderRule::Nobody};
+constexpr EventSenderRule kHostOnly{EventSenderRule::Host};
+template <class Record>
+struct OwnIdRule {
+    uint32_t Record::*field;
+};
+template <class Record>
+constexpr OwnIdRule<Record> own_id(uint32_t Record::*field) {
+    return {field};
+}
 
 // Every game event that is not a continuously synchronised field, one row per type:
 // X(name, number on the wire, payload record, creation record, which client may send it, action).
 // A creation record's payload starts with the new entity id (GenerateLevel carries the level's).
-// Input and Aim start with the sender's player index, which is its connection id. None is the
-// event handler's own creation record. The session expands only the name, number, creation and
-// sender columns; game/game_events.cpp expands the records and actions.
-#define QG_EVENT_TYPES(X)                                                                                      \
-    X(None, 0, NoPayload, false, kServerOnly, nullptr)                                                          \
-    X(CreateObject, 1, IdRecord, true, kServerOnly, create_object_action)                                       \
-    X(CreatePhysObject, 2, PhysObjectRecord, true, kServerOnly, create_phys_object_action)                      \
-    X(CreatePlayer, 3, PlayerRecord, true, kServerOnly, create_player_action)                                   \
-    X(RemoveObject, 4, IdRecord, false, kServerOnly, remove_object_action)                                      \
-    X(GenerateLevel, 5, LevelCreation, true, kHostOnly, generate_level_action)                                  \
-    X(Explode, 6, Explosion, false, kServerOnly, explode_action)                                                \
-    X(JoinGame, 7, JoinRequest, false, own_id_at(kJoinRequestIdOffset), join_game_action)                       \
-    X(SetupGame, 8, GameParameters, false, kServerOnly, setup_game_action)                                      \
-    X(SetSpawnPositions, 9, SpawnPositions, false, kHostOnly, set_spawn_positions_action)                       \
-    X(StartGame, 10, NoPayload, false, kServerOnly, start_game_action)                                          \
-    X(Input, 11, PlayerInput, false, own_id_at(0), input_action)                                                \
-    X(Aim, 12, PlayerAim, false, own_id_at(0), aim_action)                                                      \
-    X(CreateItem, 13, ItemRecord, true, kServerOnly, create_item_action)                                        \
-    X(CreateWeapon, 14, DefinedItemRecord, true, kServerOnly, create_weapon_action)                             \
-    X(CreateProjectile, 15, ProjectileRecord, true, kServerOnly, create_projectile_action)                      \
-    X(CreateSpecialItem, 16, DefinedItemRecord, true, kServerOnly, create_special_item_action)                  \
-    X(CreateTombstone, 17, TombstoneRecord, true, kServerOnly, create_tombstone_action)                         \
-    X(CreateMatchController, 18, MatchControllerRecord, true, kServerOnly, create_match_controller_action)      \
-    X(SpawnEffect, 19, EffectSpawn, false, kServerOnly, nullptr)                                                \
-    X(PlaySound, 20, SoundRequest, false, kServerOnly, nullptr)                                                 \
-    X(Pause, 21, NoPayload, false, kServerOnly, pause_action)                                                   \
-    X(Resume, 22, NoPayload, false, kServerOnly, resume_action)                                                 \
-    X(MatchOver, 23, NoPayload, false, kServerOnly, nullptr)                                                    \
-    X(CreateWaterObject, 24, IdRecord, true, kServerOnly, sph::create_water_object_action)                      \
-    X(CreateSweetroll, 25, PlacedObjectRecord, true, kServerOnly, create_sweetroll_action)                      \
-    X(PlayerHit, 26, IdRecord, false, kServerOnly, nullptr)                                                     \
-    X(CreateMapSynchronizer, 27, MapSynchronizerRecord, true, kServerOnly, create_map_synchronizer_action)      \
-    X(CreateChat, 28, IdRecord, true, kServerOnly, create_chat_action)                                          \
+// Input and Aim name the sender's player index, which is its connection id. None is the event
+// handler's own creation record. The session expands the name, number, record and creation
+// columns; game/game_events.cpp, where every record's field list is known, expands the records'
+// sizes and decoders, the sender rules and the actions.
+#define QG_EVENT_TYPES(X)                                                                                  \
+    X(None, 0, NoPayload, false, kServerOnly, nullptr)                                                     \
+    X(CreateObject, 1, IdRecord, true, kServerOnly, create_object_action)                                  \
+    X(CreatePhysObject, 2, PhysObjectRecord, true, kServerOnly, create_phys_object_action)                 \
+    X(CreatePlayer, 3, PlayerRecord, true, kServerOnly, create_player_action)                              \
+    X(RemoveObject, 4, IdRecord, false, kServerOnly, remove_object_action)                                 \
+    X(GenerateLevel, 5, LevelCreation, true, kHostOnly, generate_level_action)                             \
+    X(Explode, 6, Explosion, false, kServerOnly, explode_action)                                           \
+    X(JoinGame, 7, JoinRequest, false, own_id(&JoinRequest::player_id), join_game_action)                  \
+    X(SetupGame, 8, GameParameters, false, kServerOnly, setup_game_action)                                 \
+    X(SetSpawnPositions, 9, SpawnPositions, false, kHostOnly, set_spawn_positions_action)                  \
+    X(StartGame, 10, NoPayload, false, kServerOnly, start_game_action)                                     \
+    X(Input, 11, PlayerInput, false, own_id(&PlayerInput::player_index), input_action)                     \
+    X(Aim, 12, PlayerAim, false, own_id(&PlayerAim::player_index), aim_action)                             \
+    X(CreateItem, 13, ItemRecord, true, kServerOnly, create_item_action)                                   \
+    X(CreateWeapon, 14, WeaponRecord, true, kServerOnly, create_weapon_action)                             \
+    X(CreateProjectile, 15, ProjectileRecord, true, kServerOnly, create_projectile_action)                 \
+    X(CreateSpecialItem, 16, SpecialItemRecord, true, kServerOnly, create_special_item_action)             \
+    X(CreateTombstone, 17, TombstoneRecord, true, kServerOnly, create_tombstone_action)                    \
+    X(CreateMatchController, 18, MatchControllerRecord, true, kServerOnly, create_match_controller_action) \
+    X(SpawnEffect, 19, EffectSpawn, false, kServerOnly, nullptr)                                           \
+    X(PlaySound, 20, SoundRequest, false, kServerOnly, nullptr)                                            \
+    X(Pause, 21, NoPayload, false, kServerOnly, pause_action)                                              \
+    X(Resume, 22, NoPayload, false, kServerOnly, resume_action)                                            \
+    X(MatchOver, 23, NoPayload, false, kServerOnly, nullptr)                                               \
+    X(CreateWaterObject, 24, IdRecord, true, kServerOnly, sph::create_water_object_action)                 \
+    X(CreateSweetroll, 25, PlacedObjectRecord, true, kServerOnly, create_sweetroll_action)                 \
+    X(PlayerHit, 26, IdRecord, false, kServerOnly, nullptr)                                                \
+    X(CreateMapSynchronizer, 27, MapSynchronizerRecord, true, kServerOnly, create_map_synchronizer_action) \
+    X(CreateChat, 28, IdRecord, true, kServerOnly, create_chat_action)                                     \
     X(CreatePortal, 29, PlacedObjectRecord, true, kServerOnly, create_portal_action)
 
 // Values travel on the wire.
@@ -74,19 +81,48 @@ enum class EQGEventType : uint32_t {
 constexpr uint32_t kEventTypeCount = 0 QG_EVENT_TYPES(QG_EVENT_COUNT);
 #undef QG_EVENT_COUNT
 
+// Each type's record: the table's records are declared here, and a caller that posts or listens
+// for a type includes its record's own header.
+#define QG_EVENT_RECORD_DECLARATION(name, number, Record, creation, sender, action) struct Record;
+QG_EVENT_TYPES(QG_EVENT_RECORD_DECLARATION)
+#undef QG_EVENT_RECORD_DECLARATION
+template <EQGEventType T>
+struct EventRecordOf;
+#define QG_EVENT_RECORD_OF(name, number, Record, creation, sender, action) \
+    template <>                                                            \
+    struct EventRecordOf<EQGEventType::name> {                             \
+        using type = Record;                                               \
+    };
+QG_EVENT_TYPES(QG_EVENT_RECORD_OF)
+#undef QG_EVENT_RECORD_OF
+template <EQGEventType T>
+using EventRecord = typename EventRecordOf<T>::type;
+
 class QGEvent;
 class QGEventHandler;
+
+// One subscriber of a type: it takes the type's decoded record (subscribe casts it back) while
+// its subscription lasts.
+struct EventListener {
+    std::function<void(const void* record)> call;
+    bool active = true;
+};
+using EventListeners = std::vector<std::shared_ptr<EventListener>>;
 
 // What the dispatcher does for one event type, mostly building the object a creation record
 // describes; types without one reach only their listener.
 using EventAction = void (*)(QGEventHandler& handler, const QGEvent& event);
 
-// The game library's part of a type: the size its record measures and its action. Defined above
-// the session (game/game_events.cpp), where the records and actions are known; linking the
-// session links it, so it is there before any session runs. Empty for a number outside the table.
+// The game library's part of a type: the size its record measures, its action, its sender rule
+// (whether a client with that connection id may send the event) and the hand-over of its decoded
+// record to listeners. Defined above the session (game/game_events.cpp), where the records and
+// actions are known; linking the session links it, so it is there before any session runs.
+// Empty for a number outside the table.
 struct EventWiring {
     uint32_t payload_bytes = 0;
     EventAction action = nullptr;
+    bool (*client_may_send)(const QGEvent& event, uint32_t sender) = nullptr;
+    void (*notify)(const QGEvent& event, const EventListeners& listeners) = nullptr;
 };
 const EventWiring& event_wiring(uint32_t type);
 
@@ -96,9 +132,6 @@ uint32_t event_payload_size(uint32_t type);
 
 // Whether the type is an object's creation record whose payload starts with the new entity id.
 bool is_creation_event(uint32_t type);
-
-// Which client may send the type; nobody for a number outside the table.
-EventSenderRule event_sender_rule(uint32_t type);
 
 // One event message. Copies are deep: the copy owns a payload of its own.
 class QGEvent {

@@ -1,5 +1,6 @@
 #include "game/session/qg_event_handler.h"
 
+#include <algorithm>
 #include <iostream>
 #include <utility>
 
@@ -7,9 +8,6 @@
 #include "game/session/qg_game.h"
 
 namespace {
-
-// Every event takes at least its type (4 bytes), its flag (1) and its payload size (4).
-constexpr size_t kMinEventBytes = 9;
 
 uint32_t u32_at(const QGEvent& event, size_t offset) {
     ByteBuffer in = event.reader();
@@ -27,16 +25,23 @@ uint32_t event_entity_id(const QGEvent& event) {
 QGEventHandler::QGEventHandler(QGGame* game_, unsigned int entity_id_, bool keep_out)
     : QGObject(game_, entity_id_, true, keep_out) {}
 
-void QGEventHandler::post(EQGEventType type, const void* payload, bool delayed_flag) {
-    QGEvent event(type, delayed_flag);
-    if (payload) event.set_payload(payload, event.size());
-    queue.push_back(std::move(event));
-}
-
-void QGEventHandler::post(EQGEventType type, const ByteBuffer& payload, bool delayed_flag) {
+void QGEventHandler::queue_event(EQGEventType type, const ByteBuffer& payload, bool delayed_flag) {
     QGEvent event(type, delayed_flag);
     event.set_payload(payload);
     queue.push_back(std::move(event));
+}
+
+EventSubscription QGEventHandler::add_listener(uint32_t type, std::shared_ptr<EventListener> listener) {
+    EventListeners& listeners = listeners_[type];
+    std::erase_if(listeners, [](const auto& l) { return !l->active; });
+    listeners.push_back(listener);
+    return EventSubscription(listener);
+}
+
+size_t QGEventHandler::listener_count(EQGEventType type) const {
+    const uint32_t t = uint32_t(type);
+    if (t >= kEventTypeCount) return 0;
+    return size_t(std::count_if(listeners_[t].begin(), listeners_[t].end(), [](const auto& l) { return l->active; }));
 }
 
 void QGEventHandler::enqueue(const QGEvent& event) {
@@ -56,57 +61,31 @@ void QGEventHandler::sync_fields() {
 
 void QGEventHandler::write_queue(ByteBuffer& out) {
     if (queue.empty()) return;
-    out.write_u32_be(uint32_t(queue.size()));
-    for (const QGEvent& event : queue) out.write_u32_le(uint32_t(event.type));
-    for (const QGEvent& event : queue) {
-        out.write_u8(event.delayed.get() ? 1 : 0);
-        out.write_u32_be(event.size());
-        out.append(event.data.data(), event.data.size());
-    }
-    queue.clear();
+    EventQueueRecord record;
+    record.events.swap(queue);
+    write_record(out, record);
 }
 
 void QGEventHandler::read_queue(ByteBuffer& in) {
-    auto drop = [&](const std::string& why) {
-        log_message(LogLevel::Warning, "Dropped an event record: " + why, log_class_name_of(*this));
-        incoming_.clear();
-    };
-    uint32_t count = 0;
-    if (!in.read_u32_be(count)) return drop("no event count.");
-    // The count is checked against the record before anything is allocated for it.
-    if (count > in.remaining() / kMinEventBytes)
-        return drop(std::to_string(count) + " events claimed in " + std::to_string(in.remaining()) + " bytes.");
-    incoming_types_.resize(count);
-    for (uint32_t& type : incoming_types_) in.read_u32_le(type);
-
-    incoming_.clear();
-    incoming_.reserve(count);
-    for (uint32_t type : incoming_types_) {
-        uint8_t flag = 0;
-        uint32_t size = 0;
-        if (!in.read_u8(flag) || !in.read_u32_be(size)) return drop("cut short.");
-        if (size > in.remaining())
-            return drop("payload of " + std::to_string(size) + " bytes in " + std::to_string(in.remaining()) +
-                        " bytes.");
-        if (size != event_payload_size(type)) {
+    // The counts are checked against the record before anything is allocated for them.
+    EventQueueRecord record;
+    RecordStream<RecordMode::Read> stream(in, &typeid(*this));
+    if (!serialize(stream, record) || !in.ok() || !in.at_end()) {
+        log_message(LogLevel::Warning, "Dropped an event record: its structure is broken.", log_class_name_of(*this));
+        return;
+    }
+    // Delivered only once the whole record has been read: a broken one leaves nothing behind.
+    for (QGEvent& event : record.events) {
+        if (event.size() != event_payload_size(uint32_t(event.type))) {
             // The actions read fixed layouts; this one cannot reach them.
             log_message(LogLevel::Warning,
-                        "Dropped event type " + std::to_string(type) + " with a payload of " +
-                            std::to_string(size) + " bytes.",
+                        "Dropped event type " + std::to_string(uint32_t(event.type)) + " with a payload of " +
+                            std::to_string(event.size()) + " bytes.",
                         log_class_name_of(*this));
-            in.skip(size);
             continue;
         }
-        QGEvent event(EQGEventType(type), flag != 0);
-        if (size) in.read(event.data.data(), size);
-        incoming_.push_back(std::move(event));
+        deliver(std::move(event));
     }
-    if (!in.ok() || !in.at_end()) return drop("bytes left over.");
-
-    // Delivered only once the whole record has been read: a broken one leaves nothing behind.
-    std::vector<QGEvent> events;
-    events.swap(incoming_);
-    for (QGEvent& event : events) deliver(std::move(event));
 }
 
 void QGEventHandler::deliver(QGEvent&& event) {
@@ -133,13 +112,8 @@ void QGEventHandler::deliver(QGEvent&& event) {
 bool QGEventHandler::client_may_send(const QGEvent& event) const {
     if (!game->current_sender) return false;
     const unsigned int sender = *game->current_sender;
-    const EventSenderRule rule = event_sender_rule(uint32_t(event.type));
-    switch (rule.kind) {
-    case EventSenderRule::Host: return sender == 0;
-    case EventSenderRule::OwnIdAt: return u32_at(event, rule.id_offset) == sender;
-    case EventSenderRule::Nobody: return false;
-    }
-    return false;
+    const EventWiring& wiring = event_wiring(uint32_t(event.type));
+    return wiring.client_may_send && wiring.client_may_send(event, sender);
 }
 
 bool QGEventHandler::creation_id_is_new(const QGEvent& event) const {
@@ -165,9 +139,12 @@ void QGEventHandler::dispatch(const QGEvent& event) {
     if (!game) return;
     // The server issues its own ids; a client builds each object once.
     if (!game->is_server && is_creation_event(type) && !creation_id_is_new(event)) return;
-    if (EventAction action = event_wiring(type).action) action(*this, event);
-    const auto& listener = listeners[type];
-    if (listener.is_valid()) listener(event.data.data());
+    const EventWiring& wiring = event_wiring(type);
+    if (wiring.action) wiring.action(*this, event);
+    if (listeners_[type].empty() || !wiring.notify) return;
+    // A copy: a listener may subscribe or end subscriptions while they run.
+    const EventListeners listeners = listeners_[type];
+    wiring.notify(event, listeners);
 }
 
 void QGEventHandler::update(float) {

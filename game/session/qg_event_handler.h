@@ -2,16 +2,63 @@
 #include <array>
 #include <cstdint>
 #include <list>
+#include <memory>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
-#include "engine/core/callback.h"
 #include "game/session/qg_event.h"
 #include "game/session/qg_object.h"
+
+// The wire form of an event queue: the count, every event's type, then each event's delayed flag
+// and its payload behind its byte count.
+struct EventQueueRecord {
+    std::vector<QGEvent> events;
+};
+// Every event takes at least its type (4 bytes), its flag (1) and its payload's byte count (4).
+constexpr size_t kMinEventBytes = 9;
+template <class S>
+bool serialize(S& s, EventQueueRecord& r) {
+    return s.count(r.events, kMinEventBytes) && s.each(r.events, [&](QGEvent& e) { return s.value(e.type); }) &&
+           s.each(r.events, [&](QGEvent& e) {
+               bool delayed = e.delayed.get();
+               if (!s.value(delayed)) return false;
+               e.set_delayed(delayed);
+               return s.counted_bytes(e.data);
+           });
+}
+
+// A listener's hold on its type: the listener is called until the subscription is reset or
+// destroyed. It may outlive the handler, and a listener may end any subscription, its own too,
+// while the handler calls listeners.
+class EventSubscription {
+public:
+    EventSubscription() = default;
+    EventSubscription(EventSubscription&& other) noexcept = default;
+    EventSubscription& operator=(EventSubscription&& other) noexcept {
+        if (this != &other) {
+            reset();
+            listener_ = std::move(other.listener_);
+        }
+        return *this;
+    }
+    ~EventSubscription() { reset(); }
+    void reset() {
+        if (auto listener = listener_.lock()) listener->active = false;
+        listener_.reset();
+    }
+
+private:
+    friend class QGEventHandler;
+    explicit EventSubscription(std::weak_ptr<EventListener> listener) : listener_(std::move(listener)) {}
+    std::weak_ptr<EventListener> listener_;
+};
 
 // The one object (entity id 1 on every side, reliable channel) that carries the events: it
 // queues outgoing events and writes the whole queue into its sync payload, reads the peer's
 // queue, holds back delayed events on a client, and dispatches each event (the type's action
-// from the event table, then the type's listener).
+// from the event table, then the type's listeners, each with the payload decoded once into the
+// type's record).
 //
 // Received events are untrusted: counts and sizes are checked against the record, an event
 // whose payload size is not its type's is dropped, the server acts only on the types a client
@@ -26,14 +73,34 @@ public:
 
     QGEventHandler(QGGame* game, unsigned int entity_id, bool keep_out = false);
 
-    // Builds an event of the type, copies the type's payload size from payload (zeros when it
-    // is null) and queues it.
-    void post(EQGEventType type, const void* payload, bool delayed);
-    // The same with the payload from a buffer (at most the type's size is taken).
-    void post(EQGEventType type, const ByteBuffer& payload, bool delayed);
+    // Queues an event of the type with its record (types without a payload take none).
+    template <EQGEventType T>
+    void post(const EventRecord<T>& record, bool delayed = false) {
+        queue_event(T, record_bytes(record), delayed);
+    }
+    template <EQGEventType T>
+        requires std::is_same_v<EventRecord<T>, NoPayload>
+    void post(bool delayed = false) {
+        queue_event(T, ByteBuffer(), delayed);
+    }
     // Queues a copy of a built event (creation records carry their own type and flag).
     void enqueue(const QGEvent& event);
-    // The type's action, then its listener. Types outside 0 to 29 do nothing.
+
+    // Calls the listener with the type's record for every event of the type dispatched, after
+    // the type's action, until the subscription ends. A type may have several listeners; they
+    // run in the order they subscribed.
+    template <EQGEventType T, class F>
+    [[nodiscard]] EventSubscription subscribe(F listener) {
+        auto entry = std::make_shared<EventListener>();
+        entry->call = [f = std::move(listener)](const void* record) {
+            f(*static_cast<const EventRecord<T>*>(record));
+        };
+        return add_listener(uint32_t(T), std::move(entry));
+    }
+    // The type's listeners whose subscriptions last.
+    size_t listener_count(EQGEventType type) const;
+
+    // The type's action, then its listeners. Types outside 0 to 29 do nothing.
     void dispatch(const QGEvent& event);
 
     // The wire form of the queue; Snapshot and Interpolate do nothing.
@@ -54,10 +121,12 @@ public:
 
     std::vector<QGEvent> queue;
     std::list<DelayedEvent> delayed_events;
-    std::array<Callback<void, const void*>, kEventTypeCount> listeners;
     int64_t delay_ms = 0;
 
 private:
+    void queue_event(EQGEventType type, const ByteBuffer& payload, bool delayed);
+    EventSubscription add_listener(uint32_t type, std::shared_ptr<EventListener> listener);
+
     // One received event that passed the checks of its record.
     void deliver(QGEvent&& event);
     // Whether the server may act on the event from the connection it came from.
@@ -65,8 +134,7 @@ private:
     // Whether a client may build the object of a creation record.
     bool creation_id_is_new(const QGEvent& event) const;
 
-    std::vector<uint32_t> incoming_types_;
-    std::vector<QGEvent> incoming_;
+    std::array<EventListeners, kEventTypeCount> listeners_;
 };
 
 // The entity id a creation record (or a removal) starts with; 0 when the payload is shorter.

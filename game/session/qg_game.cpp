@@ -371,7 +371,7 @@ void QGGame::remove_object(unsigned int id) {
         // A second removal of the same id within a step is the same removal.
         if (!objects.count(id) || !removal_queue.insert(id).second) return;
     }
-    if (is_server && event_handler) event_handler->post(EQGEventType::RemoveObject, record_bytes(IdRecord{id}), true);
+    if (is_server && event_handler) event_handler->post<EQGEventType::RemoveObject>(IdRecord{id}, true);
 }
 
 QGObject* QGGame::find_object(unsigned int id) const {
@@ -477,10 +477,7 @@ void QGGame::post_join_request(unsigned int connection_id) {
     // The name the main menu stores.
     const std::string name = join_name_override.empty() ? ini_read_string("user", "name", "Player", kUserIni)
                                                       : join_name_override;
-    JoinRequest request;
-    request.set_name(name);
-    request.player_id = connection_id;
-    event_handler->post(EQGEventType::JoinGame, record_bytes(request), false);
+    event_handler->post<EQGEventType::JoinGame>(JoinRequest{name, connection_id});
 }
 
 void QGGame::on_disconnect(Protocol*, unsigned int connection_id, unsigned short, Connection remote) {
@@ -538,12 +535,6 @@ GameParameters QGGame::current_parameters() const {
 }
 
 void QGGame::setup_game(const GameParameters& params) {
-    if (params.player_count > kMaxPlayers) {
-        log_message(LogLevel::Warning,
-                    "Ignored a game set-up for " + std::to_string(params.player_count) + " players.",
-                    log_class_name_of(*this));
-        return;
-    }
     players.resize(params.player_count, nullptr);
     rules.player_count = params.player_count;
     rules.lives = params.lives;
@@ -553,7 +544,7 @@ void QGGame::setup_game(const GameParameters& params) {
     quit = false;
     if (is_server) {
         std::cout << "Performing initial game setup." << std::endl;
-        event_handler->post(EQGEventType::SetupGame, record_bytes(params), false);
+        event_handler->post<EQGEventType::SetupGame>(params);
     }
 }
 
@@ -562,7 +553,7 @@ void QGGame::send_spectator_snapshot(unsigned int connection_id) {
     if (!server) return;
 
     QGEventHandler snapshot(this, 1, true);
-    snapshot.post(EQGEventType::SetupGame, record_bytes(current_parameters()), false);
+    snapshot.post<EQGEventType::SetupGame>(current_parameters());
     if (match_running) {
         // The record holds 16 points; a longer list sends its first 16.
         SpawnPositions spawns;
@@ -571,15 +562,16 @@ void QGGame::send_spectator_snapshot(unsigned int connection_id) {
             spawns.positions[i].x = spawn_positions[i].x;
             spawns.positions[i].y = spawn_positions[i].y;
         }
-        snapshot.post(EQGEventType::SetSpawnPositions, record_bytes(spawns), false);
+        snapshot.post<EQGEventType::SetSpawnPositions>(spawns);
     }
     for (auto& [id, object] : objects) {
         QGEvent creation;
         object->write_creation_event(creation);
         snapshot.enqueue(creation);
     }
-    if (match_running) snapshot.post(EQGEventType::StartGame, nullptr, false);
-    snapshot.post(paused ? EQGEventType::Pause : EQGEventType::Resume, nullptr, false);
+    if (match_running) snapshot.post<EQGEventType::StartGame>();
+    if (paused) snapshot.post<EQGEventType::Pause>();
+    else snapshot.post<EQGEventType::Resume>();
 
     // One packet to this connection alone, at once.
     NetworkableMap only{{1u, &snapshot}};

@@ -123,7 +123,8 @@ public:
     // network, waits for all players, opens the UDP side and activates the session. False when
     // the TCP port cannot be listened on or the UDP port cannot be bound.
     bool host(const HostParameters& params);
-    // Sizes the player table, stores the rules and clears quit; the server posts the record.
+    // Sizes the player table, stores the rules and clears quit; the server posts the record. The
+    // player count is 1 to kMaxPlayers: the record's field list and the host's arguments hold it.
     void setup_game(const GameParameters& params);
     // Sends a newcomer that cannot play the current state of the game, to it alone; when a
     // level exists, a map synchronizer then streams the current terrain to it.

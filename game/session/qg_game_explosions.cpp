@@ -57,7 +57,7 @@ void QGGame::on_pixel_carved(int x, int y) {
 
 void QGGame::on_disc_carved(const Explosion& blast, const PixelRect&) {
     if (event_handler) {
-        event_handler->post(EQGEventType::Explode, record_bytes(blast), false);
+        event_handler->post<EQGEventType::Explode>(blast);
     }
     if (level && level->water) level->water->add_explosion({blast.x, blast.y}, blast.radius);
 }
@@ -74,7 +74,7 @@ void QGGame::on_chain_finished(const ChainReaction& chain) {
             effect.particle_time = default_explosion_particle_time;
             effect.x = at.x;
             effect.y = at.y;
-            event_handler->post(EQGEventType::SpawnEffect, record_bytes(effect), true);
+            event_handler->post<EQGEventType::SpawnEffect>(effect, true);
         }
         affect_objects_near(at, Callback<void, QGPhysObject*, const dvec2d&, float>(this, &QGGame::push_object),
                             default_explosion_radius);
@@ -120,7 +120,7 @@ void QGGame::play_sound(int sound_id) {
     if (!event_handler) return;
     SoundRequest request;
     request.sound_id = sound_id;
-    event_handler->post(EQGEventType::PlaySound, record_bytes(request), false);
+    event_handler->post<EQGEventType::PlaySound>(request);
 }
 
 QGPlayer* QGGame::player_with_entity(unsigned int entity_id) const {

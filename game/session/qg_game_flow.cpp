@@ -44,7 +44,7 @@ void QGGame::set_spawn_positions(const SpawnPositions& record) {
             if (distinct) free_points.erase(free_points.begin() + std::ptrdiff_t(r));
         }
     }
-    event_handler->post(EQGEventType::SetSpawnPositions, record_bytes(kept), false);
+    event_handler->post<EQGEventType::SetSpawnPositions>(kept);
     if (starting) start_game();
 }
 
@@ -56,5 +56,5 @@ void QGGame::start_game() {
     std::cout << "Starting game." << std::endl;
     for (size_t i = 0; i < rules.player_count && i < players.size(); ++i)
         if (players[i]) players[i]->enter_match();
-    event_handler->post(EQGEventType::StartGame, nullptr, false);
+    event_handler->post<EQGEventType::StartGame>();
 }

@@ -2,9 +2,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <typeinfo>
+#include <vector>
 
 #include "engine/core/byte_buffer.h"
 #include "engine/core/logger.h"
@@ -13,8 +16,11 @@
 // A record lists its fields once, in `template <class S> bool serialize(S& s, Record& r)`, and
 // that one list writes, reads and measures it: the three modes of RecordStream share every call.
 // Fields travel as synchronised fields do (net_detail::FieldCodec: little-endian scalars, one
-// byte per bool, x then y). Reading is where untrusted values are checked (check, finite), and
-// its failure is sticky: after the first short or refused field every later call answers false.
+// byte per bool, x then y). Reading is where untrusted values are checked: a field declares its
+// range where it is listed (finite, a range, an index into a table, an enumeration's values),
+// and the reader refuses what lies outside it. Its failure is sticky: after the first short or
+// refused field every later call answers false. Counts of sequences, byte counts and text
+// lengths travel in network byte order, as `sf::Packet`'s integers did.
 enum class RecordMode { Write, Read, Measure };
 
 template <RecordMode M>
@@ -40,6 +46,16 @@ public:
     template <class T>
     bool finite(T& v) {
         return value(v) && check(is_finite(v), "a value is not a number.");
+    }
+    // A value within [min, max]: integers, floats (NaN lies outside every range), both coordinates
+    // of a point, enumerations by their numbers.
+    template <class T>
+    bool value(T& v, const T& min, const T& max) {
+        return value(v) && check(within(v, min, max), "a value lies outside its range.");
+    }
+    // An index into a table of `entries` entries.
+    bool index(uint32_t& v, size_t entries) {
+        return value(v) && check(v < entries, "an index names no entry of its table.");
     }
     // Network byte order (addresses).
     bool u32_be(uint32_t& v) {
@@ -69,6 +85,62 @@ public:
         if constexpr (M == RecordMode::Read) s.assign(b, strnlen(b, n));
         return true;
     }
+    // A counted sequence: the count, then each element by its own field list `fields(element)`.
+    // A reader refuses a count that the bytes left cannot hold at min_bytes an element before it
+    // allocates anything; it keeps the first `keep` elements and reads the others past, adding
+    // their number to *dropped.
+    template <class Container, class Fields>
+    bool sequence(Container& c, size_t min_bytes, Fields&& fields, size_t keep = SIZE_MAX, size_t* dropped = nullptr) {
+        uint32_t n = uint32_t(c.size());
+        if (!claim_count(n, min_bytes)) return false;
+        if constexpr (M == RecordMode::Read) {
+            c.clear();
+            c.resize(std::min<size_t>(n, keep));
+            if (dropped) *dropped += n - c.size();
+        }
+        if (!each(c, fields)) return false;
+        if constexpr (M == RecordMode::Read)
+            for (size_t i = c.size(); i < n; ++i) {
+                typename Container::value_type past{};
+                if (!fields(past)) return false;
+            }
+        return ok_;
+    }
+    // A sequence's count alone, for records that list the elements in more than one pass (each).
+    template <class Container>
+    bool count(Container& c, size_t min_bytes) {
+        uint32_t n = uint32_t(c.size());
+        if (!claim_count(n, min_bytes)) return false;
+        if constexpr (M == RecordMode::Read) {
+            c.clear();
+            c.resize(n);
+        }
+        return true;
+    }
+    template <class Container, class Fields>
+    bool each(Container& c, Fields&& fields) {
+        for (auto& element : c)
+            if (!fields(element)) return false;
+        return ok_;
+    }
+    // Bytes behind their count.
+    bool counted_bytes(std::vector<uint8_t>& v) {
+        uint32_t n = uint32_t(v.size());
+        if (!claim_count(n, 1)) return false;
+        if constexpr (M == RecordMode::Read) v.resize(n);
+        return bytes(v.data(), n);
+    }
+    // Text behind its length; a reader keeps at most `keep` bytes of it.
+    bool counted_text(std::string& s, size_t keep = SIZE_MAX) {
+        uint32_t n = uint32_t(std::min<size_t>(s.size(), UINT32_MAX));
+        if (!claim_count(n, 1)) return false;
+        if constexpr (M == RecordMode::Write) buffer_->append(s.data(), n);
+        if constexpr (M == RecordMode::Read) {
+            s.assign(reinterpret_cast<const char*>(buffer_->read_pointer()), std::min<size_t>(n, keep));
+            buffer_->skip(n);
+        }
+        return counted(n);
+    }
     // A reader refuses the record when the condition does not hold.
     bool check(bool holds, const char* why) {
         if constexpr (M == RecordMode::Read) {
@@ -81,6 +153,25 @@ public:
     }
 
 private:
+    template <class T>
+    static bool within(const T& v, const T& min, const T& max) {
+        if constexpr (std::is_enum_v<T>) {
+            using U = std::underlying_type_t<T>;
+            return U(min) <= U(v) && U(v) <= U(max);
+        } else if constexpr (std::is_arithmetic_v<T>) {
+            return min <= v && v <= max;
+        } else {
+            return within(v.x, min.x, max.x) && within(v.y, min.y, max.y);
+        }
+    }
+    // A count (u32, network byte order) of items of at least min_bytes each, which a reader
+    // checks against the bytes left.
+    bool claim_count(uint32_t& n, size_t min_bytes) {
+        if (!u32_be(n)) return false;
+        if constexpr (M == RecordMode::Read)
+            return check(n <= buffer_->remaining() / min_bytes, "a count claims more than the bytes left hold.");
+        return true;
+    }
     static bool is_finite(float v) { return std::isfinite(v); }
     static bool is_finite(const dvec2d& v) { return std::isfinite(v.x) && std::isfinite(v.y); }
     bool counted(size_t n) {

@@ -8,9 +8,12 @@
 #include "engine/core/geometry.h"
 #include "game/session/record_stream.h"
 
-// The records of the session flow that travel as event payloads. Each struct is laid out as its
-// payload is (fixed-width fields, explicit padding, little-endian on this machine) so that a
-// screen may post it as it stands; the field lists below read, write and measure it.
+// The records of the session flow that travel as event payloads; the field lists below read,
+// write and measure each, and declare every field's range. The fixed-width structs keep their
+// payload's layout (explicit padding) so that the two stay easy to compare.
+
+// Most collider side (of an object, a carried item) a creation record may claim, in pixels.
+constexpr int32_t kMaxRecordColliderSide = 4096;
 
 // Most player slots a session has; spawn lists and player tables never hold more.
 constexpr uint32_t kMaxPlayers = 16;
@@ -28,20 +31,12 @@ struct GameParameters {
 static_assert(std::is_standard_layout_v<GameParameters>);
 static_assert(sizeof(GameParameters) == 16);
 
-// Payload of JoinGame (20 bytes): the name NUL-terminated within 16 bytes, then the connection
-// id the handshake gave the client.
+// Payload of JoinGame (20 bytes): the name in 16 bytes (text: at most 15 characters go out),
+// then the connection id the handshake gave the client.
 struct JoinRequest {
-    char name[16] = {};
+    std::string name;
     uint32_t player_id = 0;
-
-    // Keeps at most 15 bytes of the name, so the terminating NUL always fits.
-    void set_name(const std::string& text);
-    // The bytes up to the first NUL, or all 16 when a peer sent none.
-    std::string get_name() const;
 };
-static_assert(std::is_standard_layout_v<JoinRequest>);
-static_assert(sizeof(JoinRequest) == 20);
-static_assert(offsetof(JoinRequest, player_id) == 16);
 
 // Payload of SetSpawnPositions (132 bytes): the number of valid entries, then 16 points.
 struct SpawnPositions {
@@ -99,15 +94,17 @@ struct DamageCause {
 };
 static_assert(sizeof(DamageCause) == 12);
 
+// Any number of lives (0 or less: no limit); the flags are bytes tested against 0.
 template <class S>
 bool serialize(S& s, GameParameters& p) {
-    return s.value(p.player_count) && s.value(p.lives) && s.value(p.respawn_time) && s.value(p.teams) &&
-           s.value(p.friendly_fire) && s.pad(2);
+    return s.value(p.player_count, 1u, kMaxPlayers) && s.value(p.lives) && s.finite(p.respawn_time) &&
+           s.value(p.teams) && s.value(p.friendly_fire) && s.pad(2);
 }
 
+// Any connection id: spectators' ids lie beyond the player slots, and the join ignores them.
 template <class S>
 bool serialize(S& s, JoinRequest& r) {
-    return s.bytes(r.name, sizeof r.name) && s.value(r.player_id);
+    return s.text(r.name, 16) && s.value(r.player_id);
 }
 
 // The count indexes the 16 points, and the points within it become player positions.
@@ -122,15 +119,19 @@ bool serialize(S& s, SpawnPositions& r) {
     return true;
 }
 
+// The effect index names an effect of the particle file, which the drawing side holds and checks;
+// the angle's bits are taken as they come (a spawn angle that is no number counts as 0).
 template <class S>
 bool serialize(S& s, EffectSpawn& e) {
-    return s.value(e.effect_id) && s.value(e.particles) && s.value(e.particle_time) && s.value(e.angle_bits) &&
-           s.value(e.x) && s.value(e.y);
+    return s.value(e.effect_id, 0, INT32_MAX) && s.value(e.particles, 0, INT32_MAX) && s.finite(e.particle_time) &&
+           s.value(e.angle_bits) && s.finite(e.x) && s.finite(e.y);
 }
 
+// A sound index of the audio side (negative: no sound); the second word is a loop count, and a
+// negative one would loop for ever.
 template <class S>
 bool serialize(S& s, SoundRequest& r) {
-    return s.value(r.sound_id) && s.value(r.second_word);
+    return s.value(r.sound_id) && s.value(r.second_word, 0u, uint32_t(INT32_MAX));
 }
 
 // One id: an entity's (CreateObject, RemoveObject, CreateWaterObject, CreateChat) or a player's

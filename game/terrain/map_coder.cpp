@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 #include <memory>
 #include <stdexcept>
 
@@ -12,10 +11,16 @@
 
 namespace {
 
+// What is wrong with a palette of n colours; empty when nothing is.
+std::string palette_problem(std::size_t n) {
+    if (n == 0) return "invalid length of initializer_list: 0";
+    if (n > 254) return "invalid length of initializer_list: 254 < " + std::to_string(n);
+    return {};
+}
+
+// The writer's check: a palette is the program's own, so a bad one is the caller's fault.
 void check_palette(std::size_t n) {
-    if (n == 0) throw std::invalid_argument("invalid length of initializer_list: 0");
-    if (n > 254)
-        throw std::invalid_argument("invalid length of initializer_list: 254 < " + std::to_string(n));
+    if (std::string problem = palette_problem(n); !problem.empty()) throw std::invalid_argument(problem);
 }
 
 // Writes the nodes of a tile stream in pre-order; a leaf comes as its code (n for a colour
@@ -226,43 +231,58 @@ struct PendingNode {
     int height;
 };
 
-[[noreturn, gnu::cold]] void throw_stream_ends() {
-    throw std::out_of_range("map chunk stream ends before its last node");
+constexpr int kSplitNode = -1;
+constexpr int kBrokenNode = -2;
+
+[[gnu::cold]] int stream_ends(std::string& why) {
+    why = "map chunk stream ends before its last node";
+    return kBrokenNode;
 }
 
-[[noreturn, gnu::cold]] void throw_code_beyond_palette(unsigned code) {
-    throw std::invalid_argument("invalid length of initializer list: accessing element at position " +
-                                std::to_string(code) + " failed");
+[[gnu::cold]] int code_beyond_palette(unsigned code, std::string& why) {
+    why = "invalid length of initializer list: accessing element at position " + std::to_string(code) + " failed";
+    return kBrokenNode;
 }
 
+[[gnu::cold]] bool splits_a_pixel(std::string& why) {
+    why = "map chunk stream splits a single pixel";
+    return false;
+}
+
+// False, with the reason in `why`, for a bad palette, an empty stream, one that ends before its
+// last node, a code beyond the palette or a split below a single pixel.
 template <typename Split, typename Leaf, typename Pixels>
-void read_tile_stream(std::span<const unsigned char> bytes, std::span<const ColorRGBA> palette, Split&& split,
-                      Leaf&& leaf, Pixels&& pixels) {
-    check_palette(palette.size());
+bool read_tile_stream(std::span<const unsigned char> bytes, std::span<const ColorRGBA> palette, Split&& split,
+                      Leaf&& leaf, Pixels&& pixels, std::string& why) {
+    why = palette_problem(palette.size());
+    if (!why.empty()) return false;
     const std::size_t n = palette.size();
     const int b = palette_code_bits(n);
-    if (bytes.empty()) throw std::out_of_range("map chunk stream is empty");
+    if (bytes.empty()) {
+        why = "map chunk stream is empty";
+        return false;
+    }
 
     BitReader in(bytes.data(), bytes.size(), 5);
-    // The next node: -1 for a split, else the leaf's code.
+    // The next node: a split, a broken node, else the leaf's code.
     auto read_node = [&]() __attribute__((always_inline)) -> int {
         unsigned code;
         if (in.left() >= std::size_t(b) + 1) [[likely]] {  // the flag and a code in one read
             const unsigned v = in.peek(b + 1);
             if (v >> b) {
                 in.skip(1);
-                return -1;
+                return kSplitNode;
             }
             in.skip(b + 1);
             code = v;
         } else {
             unsigned is_split;
-            if (!in.bit(is_split)) throw_stream_ends();
-            if (is_split) return -1;
-            if (!in.bits(b, code)) throw_stream_ends();
+            if (!in.bit(is_split)) return stream_ends(why);
+            if (is_split) return kSplitNode;
+            if (!in.bits(b, code)) return stream_ends(why);
         }
         if (code > n) [[unlikely]]
-            throw_code_beyond_palette(code);
+            return code_beyond_palette(code, why);
         return int(code);
     };
     // Each split replaces one pending node by four, at most once per level.
@@ -276,7 +296,9 @@ void read_tile_stream(std::span<const unsigned char> bytes, std::span<const Colo
             leaf(p, unsigned(node));
             continue;
         }
-        if (p.height == 0) throw std::invalid_argument("map chunk stream splits a single pixel");
+        if (node == kBrokenNode) [[unlikely]]
+            return false;
+        if (p.height == 0) return splits_a_pixel(why);
         const ColorQuadtree::Index c = split(p);
         if (p.height == 1) {  // four pixels: read them here rather than through the stack
             // Mostly four valid leaves in one read: a leaf's flag and code, read as one number,
@@ -294,7 +316,8 @@ void read_tile_stream(std::span<const unsigned char> bytes, std::span<const Colo
             }
             for (int k = 0; k < 4; ++k) {
                 const int pixel = read_node();
-                if (pixel < 0) throw std::invalid_argument("map chunk stream splits a single pixel");
+                if (pixel == kBrokenNode) return false;
+                if (pixel < 0) return splits_a_pixel(why);
                 leaf({c + k, p.x + uint32_t(k & 1), p.y + uint32_t(k >> 1), 0}, unsigned(pixel));
             }
             continue;
@@ -303,6 +326,7 @@ void read_tile_stream(std::span<const unsigned char> bytes, std::span<const Colo
         for (int k = 3; k >= 0; --k)
             stack[top++] = {c + k, p.x + uint32_t(k & 1) * half, p.y + uint32_t(k >> 1) * half, p.height - 1};
     }
+    return true;
 }
 
 }  // namespace
@@ -331,18 +355,25 @@ std::vector<unsigned char> encode_map_chunk(const ColorQuadtree& tree, std::span
     return out.finish();
 }
 
-void decode_map_chunk(std::span<const unsigned char> bytes, ColorQuadtree& tree,
-                      std::span<const ColorRGBA> palette) {
+bool decode_map_chunk(std::span<const unsigned char> bytes, ColorQuadtree& tree, std::span<const ColorRGBA> palette,
+                      std::string* error) {
     ColorQuadtree result;
     if (!bytes.empty()) result.set_depth(bytes[0] >> 3);
     auto colour = [&](unsigned code) { return code < palette.size() ? palette[code] : palette.back(); };
-    read_tile_stream(
+    std::string why;
+    const bool whole = read_tile_stream(
         bytes, palette, [&](const PendingNode& p) { return result.split(p.node); },
         [&](const PendingNode& p, unsigned code) { result.make_leaf(p.node, colour(code)); },
         [&](const PendingNode&, ColorQuadtree::Index c, const unsigned (&codes)[4]) {
             for (int k = 0; k < 4; ++k) result.make_leaf(c + k, colour(codes[k]));
-        });
+        },
+        why);
+    if (!whole) {
+        if (error) *error = why;
+        return false;
+    }
     tree = std::move(result);
+    return true;
 }
 
 int MapTile::depth() const {
@@ -432,48 +463,47 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
     if (values.size() < std::size_t(w) * h) values.resize(std::size_t(w) * h);
     uint32_t* const tile_values = values.data();
     uint32_t mapped[256];  // by leaf code
-    try {
-        check_palette(palette.size());
-        const TerrainPixels format(surface);
-        for (std::size_t i = 0; i <= palette.size(); ++i)
-            mapped[i] = format.map(palette[std::min(i, palette.size() - 1)]);
-        read_tile_stream(
-            bytes, palette, [](const PendingNode&) { return ColorQuadtree::Index(0); },
-            [&](const PendingNode& p, unsigned code) {
-                if (p.x >= w || p.y >= h) return;
-                const uint32_t value = mapped[code];
-                uint32_t* row = tile_values + std::size_t(p.y) * w + p.x;
-                if (p.height == 0) {  // most leaves of a busy tile
-                    *row = value;
-                    return;
-                }
-                const uint32_t side = uint32_t(1) << p.height;
-                const uint32_t cols = std::min(p.x + side, w) - p.x, rows = std::min(p.y + side, h) - p.y;
-                const uint32_t run[4] = {value, value, value, value};
-                if (cols == 2)  // small blocks: fixed-size stores rather than loops
-                    for (uint32_t y = 0; y < rows; ++y, row += w) std::memcpy(row, run, 8);
-                else if (cols == 4)
-                    for (uint32_t y = 0; y < rows; ++y, row += w) std::memcpy(row, run, 16);
-                else
-                    for (uint32_t y = 0; y < rows; ++y, row += w) std::fill_n(row, cols, value);
-            },
-            [&](const PendingNode& p, ColorQuadtree::Index, const unsigned (&four)[4]) {
-                if (p.x + 1 < w && p.y + 1 < h) {
-                    uint32_t* top = tile_values + std::size_t(p.y) * w + p.x;
-                    top[0] = mapped[four[0]];
-                    top[1] = mapped[four[1]];
-                    top[w] = mapped[four[2]];
-                    top[w + 1] = mapped[four[3]];
-                    return;
-                }
-                for (int k = 0; k < 4; ++k) {  // on the tile's right or bottom edge
-                    const uint32_t x = p.x + uint32_t(k & 1), y = p.y + uint32_t(k >> 1);
-                    if (x < w && y < h) tile_values[std::size_t(y) * w + x] = mapped[four[k]];
-                }
-            });
-    } catch (const std::exception& e) {
-        return reject(e.what());
-    }
+    if (std::string problem = palette_problem(palette.size()); !problem.empty()) return reject(problem);
+    const TerrainPixels format(surface);
+    for (std::size_t i = 0; i <= palette.size(); ++i)
+        mapped[i] = format.map(palette[std::min(i, palette.size() - 1)]);
+    std::string why;
+    const bool whole = read_tile_stream(
+        bytes, palette, [](const PendingNode&) { return ColorQuadtree::Index(0); },
+        [&](const PendingNode& p, unsigned code) {
+            if (p.x >= w || p.y >= h) return;
+            const uint32_t value = mapped[code];
+            uint32_t* row = tile_values + std::size_t(p.y) * w + p.x;
+            if (p.height == 0) {  // most leaves of a busy tile
+                *row = value;
+                return;
+            }
+            const uint32_t side = uint32_t(1) << p.height;
+            const uint32_t cols = std::min(p.x + side, w) - p.x, rows = std::min(p.y + side, h) - p.y;
+            const uint32_t run[4] = {value, value, value, value};
+            if (cols == 2)  // small blocks: fixed-size stores rather than loops
+                for (uint32_t y = 0; y < rows; ++y, row += w) std::memcpy(row, run, 8);
+            else if (cols == 4)
+                for (uint32_t y = 0; y < rows; ++y, row += w) std::memcpy(row, run, 16);
+            else
+                for (uint32_t y = 0; y < rows; ++y, row += w) std::fill_n(row, cols, value);
+        },
+        [&](const PendingNode& p, ColorQuadtree::Index, const unsigned (&four)[4]) {
+            if (p.x + 1 < w && p.y + 1 < h) {
+                uint32_t* top = tile_values + std::size_t(p.y) * w + p.x;
+                top[0] = mapped[four[0]];
+                top[1] = mapped[four[1]];
+                top[w] = mapped[four[2]];
+                top[w + 1] = mapped[four[3]];
+                return;
+            }
+            for (int k = 0; k < 4; ++k) {  // on the tile's right or bottom edge
+                const uint32_t x = p.x + uint32_t(k & 1), y = p.y + uint32_t(k >> 1);
+                if (x < w && y < h) tile_values[std::size_t(y) * w + x] = mapped[four[k]];
+            }
+        },
+        why);
+    if (!whole) return reject(why);
 
     SurfaceLock lock(surface);
     TerrainPixels px(surface);

@@ -23,11 +23,11 @@ int palette_code_bits(std::size_t n);
 // Throws std::invalid_argument for a palette of 0 or more than 254 colours.
 std::vector<unsigned char> encode_map_chunk(const ColorQuadtree& tree, std::span<const ColorRGBA> palette);
 
-// Rebuilds the tree from a tile stream. Throws std::invalid_argument for a bad palette, a code
-// beyond the palette or a split below a single pixel, std::out_of_range for a stream that ends
-// before its last node. Bytes after the last node are ignored.
-void decode_map_chunk(std::span<const unsigned char> bytes, ColorQuadtree& tree,
-                      std::span<const ColorRGBA> palette);
+// Rebuilds the tree from a tile stream. False, the tree unchanged and the reason in `error`
+// (when given), for a bad palette, an empty stream, a code beyond the palette, a split below a
+// single pixel or a stream that ends before its last node. Bytes after the last node are ignored.
+bool decode_map_chunk(std::span<const unsigned char> bytes, ColorQuadtree& tree, std::span<const ColorRGBA> palette,
+                      std::string* error = nullptr);
 
 // --- tiles of a level surface ---
 

@@ -1,6 +1,5 @@
 #include "game/terrain/qg_map_synchronizer.h"
 
-#include <exception>
 #include <string>
 
 #include "engine/core/logger.h"
@@ -82,14 +81,8 @@ void QGMapSynchronizer::read_tile() {
         return;
     }
     SDL_Surface* surface = level->surface();
-    bool applied = false;
-    try {
-        // A hostile stream is rejected inside; nothing it holds may end the client.
-        applied = apply_map_tile(surface, offset, tile_bytes_, material_colors);
-    } catch (const std::exception& e) {
-        log_message(LogLevel::Warning, std::string("Dropped a map tile: ") + e.what(), log_class_name_of(*this));
-    }
-    if (!applied) return;
+    // A hostile stream is rejected inside, with its reason logged, and changes nothing.
+    if (!apply_map_tile(surface, offset, tile_bytes_, material_colors)) return;
     MapTile tile;
     if (!map_tile_at(offset, surface->w, surface->h, tile)) return;
     level->solid_mask.update(surface, {tile.x, tile.y, tile.width, tile.height});

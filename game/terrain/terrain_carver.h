@@ -1,6 +1,7 @@
 #pragma once
 #include <SDL/SDL.h>
 
+#include <cfloat>
 #include <vector>
 
 #include "engine/core/byte_buffer.h"
@@ -20,7 +21,7 @@ struct Explosion {
 };
 template <class S>
 bool serialize(S& s, Explosion& e) {
-    return s.value(e.x) && s.value(e.y) && s.value(e.radius);
+    return s.finite(e.x) && s.finite(e.y) && s.value(e.radius, 0.0f, FLT_MAX);
 }
 
 // A rectangle of surface pixels (the area a blast may have changed).

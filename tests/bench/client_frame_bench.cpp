@@ -122,7 +122,7 @@ void stir(Bench& b, int frame) {
         for (unsigned i = 1; i < kPlayers; ++i) {
             QGPlayer* player = b.server.get_player(i);
             if (!player) continue;
-            player->apply_input({i, uint32_t(1 + random_below(3)), uint32_t(random_below(2))});
+            player->apply_input({i, InputKind(1 + random_below(3)), uint32_t(random_below(2))});
         }
     }
     if (frame % 20 == 0 && b.server.level)

@@ -86,7 +86,7 @@ struct Fight {
             auto* p = new QGPlayer(game.get(), 0, i, i, "Bot " + std::to_string(i));
             p->position = game->spawn_positions[i];
             p->enter_match();
-            p->apply_input({i, 6, 1});
+            p->apply_input({i, InputKind::Use, 1});
             players.push_back(p);
         }
         game->active = true;
@@ -114,10 +114,10 @@ struct Fight {
             QGPlayer* p = players[i];
             const dvec2d target = players[(i + 1) % kPlayers]->collider_centre();
             p->set_aim({i, target.x, target.y - 260.0f});
-            p->apply_input({i, 6, fire ? 1u : 0u});
+            p->apply_input({i, InputKind::Use, fire ? 1u : 0u});
             // Walk back and forth so that the bodies keep meeting the terrain.
-            p->apply_input({i, (steps / 90) % 2 ? 1u : 2u, 1});
-            p->apply_input({i, (steps / 90) % 2 ? 2u : 1u, 0});
+            p->apply_input({i, (steps / 90) % 2 ? InputKind::Left : InputKind::Right, 1});
+            p->apply_input({i, (steps / 90) % 2 ? InputKind::Right : InputKind::Left, 0});
         }
         game->update(kDt);
         if (steps % 2 == 0) {

@@ -1,5 +1,5 @@
 // A match seen through the client joined over loopback to a server session in this process, on a
-// level larger than the window; the picture is kept as a PNG beside this suite.
+// level larger than the window, and the level generator; the pictures are kept beside this suite.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,6 +13,7 @@
 #include "engine/ui/edit.h"
 #include "game/config/settings.h"
 #include "game/entities/qg_player.h"
+#include "game/levelgen/level_generator.h"
 #include "game/match/qg_match_controller.h"
 #include "game/session/qg_game.h"
 #include "support/client_game.h"
@@ -88,4 +89,28 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     ready_time = saved_ready_time;
     server.game.reset();  // the server goes: back to the menus
     for (int i = 0; i < 200 && game().states.size() > 1; ++i) frame();
+}
+
+TEST(LevelGenerator, PreviewIsTheLevelSentAndALargeOneWaitsForTheControls) {
+    QCLevelGen* screen = game().push_state<QCLevelGen>(nullptr);
+    retype(screen->width_edit, "2560");
+    retype(screen->height_edit, "2048");
+    click(screen->seed_edit);  // the height edit loses the focus; this frame shows the notice
+    CLabelSprite* notice = screen->generating_label;
+    EXPECT_GT(pixels_like({int(notice->get_x()), int(notice->get_y()), 240, 40}, {230, 230, 230}), 20);
+    frame(QCLevelGen::kSettleSeconds);
+    EXPECT_FALSE(notice->is_visible());
+    save_window("level_generator_swamp");
+    SDL_Surface* level = generate_level_surface(nullptr, false, nullptr, screen->parameters());
+    SDL_Surface* preview = screen->preview_texture.get_surface();
+    ASSERT_TRUE(level && level->w == preview->w && level->h == preview->h);  // Swamp at full size
+    EXPECT_EQ(SDL_memcmp(level->pixels, preview->pixels, std::size_t(level->pitch) * level->h), 0);
+    SDL_FreeSurface(level);
+    for (auto [text, side] : {std::pair{"-5", 4096}, {"99999999999", 2048}, {" 1000px", 1000}, {"px", 1600}})
+        EXPECT_EQ(QCLevelGen::preview_size(0, text, "1").x, side) << text;
+    retype(screen->width_edit, "1024");  // 1024 x 2048: small enough to follow in the next frame
+    click(screen->seed_edit);
+    EXPECT_EQ(screen->preview_texture.get_image_width(), 1024);
+    game().close_top_state();
+    frame();
 }

@@ -330,6 +330,9 @@ TEST_F(EditorTest, PreviewControlsResizeAndLabels) {
     click_at(400, 400);
     EXPECT_EQ(app.spawn_count, 12);
 
+    // The bottom row ends the row's gap left of the event list panel.
+    const IntRect spawn = app.spawn_button->get_anchored_absolute_bounds();
+    EXPECT_LE(spawn.x + spawn.width + 10, app.event_list_panel->get_anchored_absolute_bounds().x);
     app.angle_bar->set_value(45);
     EXPECT_EQ(app.angle_label->get_text(), "Angle: 45.000000\xC2\xB0");
     // The UTF-8 degree sign is one glyph, the same as the single Latin-1 byte.

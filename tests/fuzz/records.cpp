@@ -24,13 +24,14 @@ constexpr Reader kReaders[] = {
     read_one<PlayerInput>,
     read_one<PlayerAim>,
     read_one<ItemRecord>,
-    read_one<DefinedItemRecord>,
+    read_one<WeaponRecord>,
     read_one<ProjectileRecord>,
     read_one<TombstoneRecord>,
     read_one<PlacedObjectRecord>,
     read_one<MatchSettings>,
     read_one<LevelCreation>,
     [](ByteBuffer& in) { Connection().read(in); },
+    read_one<SpecialItemRecord>,
 };
 
 }  // namespace

@@ -87,7 +87,11 @@ protected:
 // The sync packet of one event handler record holding the events.
 ByteBuffer events_packet(const std::vector<std::pair<EQGEventType, ByteBuffer>>& events) {
     QGEventHandler writer(nullptr, 1, true);
-    for (const auto& [type, payload] : events) writer.post(type, payload, false);
+    for (const auto& [type, payload] : events) {
+        QGEvent event(type);
+        event.set_payload(payload);
+        writer.enqueue(event);
+    }
     NetworkableMap objects{{1u, &writer}};
     ByteBuffer packet;
     Protocol::build_sync_packet(objects, 1, packet);

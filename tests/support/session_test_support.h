@@ -16,11 +16,16 @@
 
 #include "engine/core/logger.h"
 #include "game/config/settings.h"
+#include "game/entities/entity_records.h"
+#include "game/levelgen/level_parameters.h"
+#include "game/match/qg_match_controller.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/session/qg_event.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/session/qg_object.h"
+#include "game/terrain/qg_map_synchronizer.h"
+#include "game/terrain/terrain_carver.h"
 #include "net/sync/net_clock.h"
 #include "net/transport/tcp_server.h"
 #include "net/transport/udp.h"
@@ -200,17 +205,24 @@ public:
 };
 
 struct BeaconBuilder {
-    explicit BeaconBuilder(QGGame& client) : game(&client) {
-        client.event_handler->listeners[uint32_t(EQGEventType::PlayerHit)] =
-            Callback<void, const void*>(this, &BeaconBuilder::build);
-    }
-    void build(const void* payload) {
-        uint32_t id = 0;
-        std::memcpy(&id, payload, 4);
-        new Beacon(game, id);
-    }
-    QGGame* game;
+    explicit BeaconBuilder(QGGame& client)
+        : built(client.event_handler->subscribe<EQGEventType::PlayerHit>(
+              [game = &client](const IdRecord& r) { new Beacon(game, r.id); })) {}
+    EventSubscription built;
 };
+
+// Subscribes to a type named at run time: the listener gets the type and its record's bytes.
+inline EventSubscription subscribe_bytes(QGEventHandler& handler, EQGEventType type,
+                                         std::function<void(uint32_t, std::vector<uint8_t>)> f) {
+    switch (type) {
+#define SUBSCRIBE_BYTES(name, number, Record, creation, sender, action) \
+    case EQGEventType::name:                                            \
+        return handler.subscribe<EQGEventType::name>([f](const Record& r) { f(number, record_bytes(r).bytes()); });
+        QG_EVENT_TYPES(SUBSCRIBE_BYTES)
+#undef SUBSCRIBE_BYTES
+    }
+    return {};
+}
 
 // Polls a condition, doing `step` between tests, for up to timeout_ms of real time: only a bound
 // on a failing test, with room for a machine loaded many times over.
@@ -288,24 +300,17 @@ struct ConnectResult {
     Callback<void, bool> callback() { return Callback<void, bool>(this, &ConnectResult::on_result); }
 };
 
-// Records the order in which listeners of several types run.
+// Records the order in which listeners of several types run, with their records' bytes.
 struct ListenerLog {
-    struct Slot {
-        ListenerLog* log;
-        uint32_t type;
-        void on_event(const void* payload) {
-            log->types.push_back(type);
-            const uint8_t* p = static_cast<const uint8_t*>(payload);
-            log->payloads.emplace_back(p, p + event_payload_size(type));
-        }
-    };
     std::vector<uint32_t> types;
     std::vector<std::vector<uint8_t>> payloads;
-    std::vector<std::unique_ptr<Slot>> slots;
+    std::vector<EventSubscription> subscriptions;
 
     void listen(QGEventHandler& handler, EQGEventType type) {
-        slots.push_back(std::make_unique<Slot>(Slot{this, uint32_t(type)}));
-        handler.listeners[uint32_t(type)] = Callback<void, const void*>(slots.back().get(), &Slot::on_event);
+        subscriptions.push_back(subscribe_bytes(handler, type, [this](uint32_t t, std::vector<uint8_t> bytes) {
+            types.push_back(t);
+            payloads.push_back(std::move(bytes));
+        }));
     }
 };
 

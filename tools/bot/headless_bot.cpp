@@ -9,6 +9,7 @@
 #include "engine/core/byte_buffer.h"
 #include "engine/core/random.h"
 #include "game/config/settings.h"
+#include "game/entities/entity_records.h"
 #include "game/levelgen/level_parameters.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
@@ -27,8 +28,6 @@ constexpr float kSetupWaitSeconds = 120.0f;
 // generates it quickly.
 constexpr uint32_t kLevelWidth = 1024;
 constexpr uint32_t kLevelHeight = 512;
-// Input kinds of a PlayerInput record.
-constexpr uint32_t kInputLeft = 1, kInputRight = 2, kInputUp = 3;
 
 bool solid(const ColorRGBA& c) {
     return !(is_material(c, Material::Air) || is_material(c, Material::Water) ||
@@ -67,7 +66,7 @@ void HeadlessBot::on_disconnected() {
     lost_connection_ = true;
 }
 
-void HeadlessBot::on_match_over(const void*) {
+void HeadlessBot::on_match_over() {
     std::cout << "Bot " << options_.name << ": match over." << std::endl;
 }
 
@@ -77,8 +76,8 @@ bool HeadlessBot::run() {
     game_ = std::make_unique<QGGame>(nullptr, options_.port, options_.server,
                                      Callback<void, bool>(this, &HeadlessBot::on_connected));
     game_->disconnect_hook = Callback<void>(this, &HeadlessBot::on_disconnected);
-    game_->event_handler->listeners[uint32_t(EQGEventType::MatchOver)] =
-        Callback<void, const void*>(this, &HeadlessBot::on_match_over);
+    match_over_ =
+        game_->event_handler->subscribe<EQGEventType::MatchOver>([this](const NoPayload&) { on_match_over(); });
 
     using clock = std::chrono::steady_clock;
     const auto started = clock::now();
@@ -122,7 +121,7 @@ void HeadlessBot::send_level_parameters() {
     record.parameters.seed = options_.seed;
     record.parameters.size_x = kLevelWidth;
     record.parameters.size_y = kLevelHeight;
-    game_->event_handler->post(EQGEventType::GenerateLevel, record_bytes(record), false);
+    game_->event_handler->post<EQGEventType::GenerateLevel>(record);
     level_sent_ = true;
 }
 
@@ -139,7 +138,7 @@ void HeadlessBot::send_spawn_positions() {
         spawns.positions[i].x = float(x);
         spawns.positions[i].y = float(std::max(0, y - player_h - 2));
     }
-    game_->event_handler->post(EQGEventType::SetSpawnPositions, record_bytes(spawns), false);
+    game_->event_handler->post<EQGEventType::SetSpawnPositions>(spawns);
     spawns_sent_ = true;
 }
 
@@ -151,21 +150,16 @@ void HeadlessBot::play(float dt) {
     if (next_action_s_ > 0.0f) return;
     next_action_s_ = 0.1f;
 
-    // Press or release one of the movement keys, and aim somewhere in the level.
-    ByteBuffer input;
-    input.write_u32_le(game_->local_player_id);
-    input.write_u32_le(kInputLeft + uint32_t(random_below(3)));
-    input.write_u8(uint8_t(random_below(2)));
-    input.write_u8(0);
-    input.write_u8(0);
-    input.write_u8(0);
-    game_->event_handler->post(EQGEventType::Input, input, false);
+    // Press or release one of the movement keys (left, right, up), and aim somewhere in the level.
+    PlayerInput input{game_->local_player_id};
+    input.kind = InputKind(uint32_t(InputKind::Left) + uint32_t(random_below(3)));
+    input.value = uint32_t(random_below(2));
+    game_->event_handler->post<EQGEventType::Input>(input);
 
-    ByteBuffer aim;
-    aim.write_u32_le(game_->local_player_id);
-    aim.write_f32_le(float(random_below(std::max(level_width_, 1))));
-    aim.write_f32_le(float(random_below(std::max(level_height_, 1))));
-    game_->event_handler->post(EQGEventType::Aim, aim, false);
+    PlayerAim aim{game_->local_player_id};
+    aim.x = float(random_below(std::max(level_width_, 1)));
+    aim.y = float(random_below(std::max(level_height_, 1)));
+    game_->event_handler->post<EQGEventType::Aim>(aim);
     ++inputs_sent_;
 }
 

@@ -6,6 +6,8 @@
 
 #include <SFML/Network/IpAddress.hpp>
 
+#include "game/session/qg_event_handler.h"
+
 class QGGame;
 
 // What a bot is told on its command line.
@@ -43,7 +45,7 @@ public:
 private:
     void on_connected(bool ok);
     void on_disconnected();
-    void on_match_over(const void* payload);
+    void on_match_over();
     // One world step and the scripted part of it.
     void step(float dt);
     void send_level_parameters();
@@ -53,6 +55,7 @@ private:
 
     BotOptions options_;
     std::unique_ptr<QGGame> game_;
+    EventSubscription match_over_;
     std::atomic<int> connect_result_{-1};
     bool lost_connection_ = false;
     bool level_sent_ = false;

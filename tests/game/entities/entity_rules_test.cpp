@@ -226,7 +226,7 @@ TEST_F(Rules, AWaitingPlayerUsesNothingAndComesBackProtected) {
         p->health = 50.0f;  // a heal would show
         w.step(0.25f);
         p->set_aim({0, 600.0f, -600.0f});
-        p->apply_input({0, 6, 1});
+        p->apply_input({0, InputKind::Use, 1});
         const auto used = [&] { return weapon ? objects_of<QGProjectile>(*w.game) > 0 : p->inventory.empty(); };
         for (int wait = 0; wait < 2; ++wait) {
             w.step(0.25f);
@@ -235,10 +235,10 @@ TEST_F(Rules, AWaitingPlayerUsesNothingAndComesBackProtected) {
         // Coming back lets go of the trigger: a new press uses the item.
         w.step(0.25f);
         EXPECT_TRUE(p->spawned);
-        p->apply_input({0, 6, 1});
+        p->apply_input({0, InputKind::Use, 1});
         w.step(0.0f);
         EXPECT_TRUE(used());
-        p->apply_input({0, 6, 0});
+        p->apply_input({0, InputKind::Use, 0});
         p->change_health(fall, -30.0f);
         EXPECT_EQ(p->health, 50.0f);
         w.step(0.25f, 2);
@@ -259,7 +259,7 @@ TEST_F(Rules, DrowningLifeTimeAndInvisibilityCountTheStepTime) {
         give<QGSpecialItem>(w.game.get(), cloak, hider);
         const unsigned int shot = QGProjectile::create(w.game.get(), 0, 0, kTriple, {320.0f, 40.0f}, {})->entity_id;
         w.game->flush_registrations();
-        hider->apply_input({1, 6, 1});
+        hider->apply_input({1, InputKind::Use, 1});
         diver->submersion = drown_submersion;
         w.step(dt);
         EXPECT_NEAR(diver->health, player_health - water_damage_factor * dt, 1e-3f);
@@ -348,10 +348,12 @@ TEST_F(Rules, JoinMakesOnePlayerPerFreeSlotWithItsTeam) {
     auto game = make_server_session();
     game->match_running = false, game->rules.player_count = 2;
     auto join = [&](uint32_t id, const char* name) {
-        JoinRequest r;
-        std::memcpy(r.name, name, std::min<size_t>(std::strlen(name), 16));
-        r.player_id = id;
-        game->event_handler->dispatch(make_event(EQGEventType::JoinGame, record_bytes(r)));
+        ByteBuffer r;
+        char field[16] = {};
+        std::memcpy(field, name, std::min<size_t>(std::strlen(name), 16));
+        r.append(field, 16);
+        r.write_u32_le(id);
+        game->event_handler->dispatch(make_event(EQGEventType::JoinGame, r));
     };
     join(1, "Sixteen chars!!!");  // no NUL in the field: read within its 16 bytes
     join(1, "again");

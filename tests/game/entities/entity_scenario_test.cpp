@@ -64,7 +64,7 @@ protected:
         }
         return done();
     }
-    void input(QGPlayer* p, uint32_t kind, uint32_t value) { p->apply_input({p->player_index, kind, value}); }
+    void input(QGPlayer* p, InputKind kind, uint32_t value) { p->apply_input({p->player_index, kind, value}); }
     void aim_at(QGPlayer* p, const dvec2d& point) { p->set_aim({p->player_index, point.x, point.y}); }
     // Radii of the explosions a client carved, in order.
     std::vector<float> radii(int client) const {
@@ -113,21 +113,21 @@ TEST_F(Fight, PickUpShootDieRespawnAndASweetrollBurstsOnce) {
     gun->position = {350.0f, stand + 30.0f};
 
     // Walking right into the gun picks it up; the clients see it in the inventory.
-    input(shooter, 2, 1);
+    input(shooter, InputKind::Right, 1);
     ASSERT_TRUE(pump_until([&] { return gun->holder() == shooter; }));
-    input(shooter, 2, 0);
+    input(shooter, InputKind::Right, 0);
     ASSERT_EQ(shooter->inventory.size(), 2u);
     EXPECT_EQ(shooter->inventory[1], gun->entity_id);
     ASSERT_TRUE(pump_until([&] { return clients[1]->get_player(0)->inventory.size() == 2; }));
 
     // Select it, aim at the target and pull the trigger once.
     const uint64_t untouched = terrain_test::surface_hash(terrains[0].get());
-    input(shooter, 7, 1);
+    input(shooter, InputKind::SelectSlot, 1);
     aim_at(shooter, target->collider_centre());
     pump();  // the weapon turns towards the aim point in the step
-    input(shooter, 6, 1);
+    input(shooter, InputKind::Use, 1);
     ASSERT_TRUE(pump_until([&] { return gun->ammo == 1; }));
-    input(shooter, 6, 0);
+    input(shooter, InputKind::Use, 0);
     ASSERT_TRUE(pump_until([&] { return target->lives == 2; }));
     EXPECT_EQ(shooter->kills, 1);
     EXPECT_FALSE(target->spawned);
@@ -166,12 +166,12 @@ TEST_F(Fight, PickUpShootDieRespawnAndASweetrollBurstsOnce) {
     target->health = 10.0f;
     const unsigned int sweetroll_id = sweetroll->entity_id;
     pump(2);
-    input(shooter, 7, 0);
+    input(shooter, InputKind::SelectSlot, 0);
     aim_at(shooter, sweetroll->collider_centre());
     pump();
-    input(shooter, 6, 1);
+    input(shooter, InputKind::Use, 1);
     pump();
-    input(shooter, 6, 0);
+    input(shooter, InputKind::Use, 0);
     ASSERT_TRUE(pump_until([&] { return sweetroll->is_leaving(); }));
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(pump_until([&] { return !clients[i]->find_object(sweetroll_id); }));

@@ -59,12 +59,12 @@ TEST_F(WholeMatch, SetUpCountdownTimedRunResultAndClose) {
     server.activate();
     ASSERT_TRUE(until([&] { return other.chat && other.get_player(0) && host.get_player(1); }, 0));
     // The host's client sends the level, then the spawn points, which start the match.
-    host.event_handler->post(EQGEventType::GenerateLevel, record_bytes(creation(hills(320, 160))), false);
+    host.event_handler->post<EQGEventType::GenerateLevel>(creation(hills(320, 160)));
     ASSERT_TRUE(until([&] { return other.level != nullptr; }, 0));
-    ByteBuffer spawns;
-    spawns.write_u32_le(3);  // the rest of the record is zeros
-    for (float v : {0.0f, 0.0f, 150.0f, 30.0f, 280.0f, 40.0f}) spawns.write_f32_le(v);
-    host.event_handler->post(EQGEventType::SetSpawnPositions, spawns, false);
+    SpawnPositions spawns;
+    spawns.count = 3;
+    spawns.positions[1] = {150.0f, 30.0f}, spawns.positions[2] = {280.0f, 40.0f};
+    host.event_handler->post<EQGEventType::SetSpawnPositions>(spawns);
     ASSERT_TRUE(until([&] { return host.match_running && other.get_player(1)->spawned; }, 0));
     EXPECT_EQ(controller_of(host).info_text(), "Free for All\nMatch starting in 1...");
     // A spectator during the countdown: its first packet is the snapshot, in this order.

@@ -51,7 +51,7 @@ bool view_player(const QGPlayer&, dvec2d& centre) {
 }
 
 bool listens_for_effects(QGGame& g) {
-    return g.event_handler->listeners[uint32_t(EQGEventType::SpawnEffect)].is_valid();
+    return g.event_handler->listener_count(EQGEventType::SpawnEffect) > 0;
 }
 
 class Level : public LevelTest {

@@ -95,7 +95,7 @@ protected:
     // The host's client sends the level parameters; the server builds the level and its record
     // builds the client's.
     void host_generates(const LevelParameters& p) {
-        player->event_handler->post(EQGEventType::GenerateLevel, record_bytes(creation(p)), false);
+        player->event_handler->post<EQGEventType::GenerateLevel>(creation(p));
         ASSERT_TRUE(eventually([&] { return server.game->level && player->level; }, [&] { pump(); }));
         ASSERT_EQ(player->level->entity_id, server.game->level->entity_id);
     }

@@ -147,7 +147,7 @@ TEST_F(SessionPair, ServerStallingMostOfTheTimeIsFollowedWithoutRunningAway) {
 TEST_F(SessionPair, ClientConvergesAcrossALossyReorderingNetwork) {
     auto* lossy = new LossyUdp();
     connect(lossy);
-    client->event_handler->post(EQGEventType::GenerateLevel, record_bytes(creation(hills(256, 256, 3))), false);
+    client->event_handler->post<EQGEventType::GenerateLevel>(creation(hills(256, 256, 3)));
     ASSERT_TRUE(eventually([&] { return server.game->level && client->level; }, [&] { pump(); }));
     // Enough boxes that each send takes several datagrams.
     std::vector<std::pair<QGPhysObject*, QGPhysObject*>> boxes;

@@ -119,7 +119,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     ByteBuffer join_bytes(joins.payloads[0].data(), joins.payloads[0].size());
     ASSERT_TRUE(read_record(join_bytes, join));
     EXPECT_EQ(join.player_id, 0u);
-    EXPECT_EQ(join.get_name(), "Player");
+    EXPECT_EQ(join.name, "Player");
     // The set-up the server posted while hosting reached the client first.
     EXPECT_EQ(client->rules.player_count, 1u);
     EXPECT_EQ(client->rules.lives, 3);
@@ -146,8 +146,8 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     EXPECT_EQ(beacon->value, 8);
 
     // A client cannot remove or pause what is not its own.
-    client->event_handler->post(EQGEventType::RemoveObject, u32_payload(beacon_id), false);
-    client->event_handler->post(EQGEventType::Pause, nullptr, false);
+    client->event_handler->post<EQGEventType::RemoveObject>(IdRecord{beacon_id});
+    client->event_handler->post<EQGEventType::Pause>();
     server.game->paused = false;
     for (int i = 0; i < 5; ++i) pump();
     EXPECT_EQ(server.game->find_object(beacon_id), beacon);
@@ -261,11 +261,11 @@ TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLev
         heard.listen(*server.game->event_handler, type);
     LogCapture log;
     // What the guest may not do, then its own input last: once that arrived, all of it did.
-    guest->event_handler->post(EQGEventType::GenerateLevel, nullptr, false);
-    guest->event_handler->post(EQGEventType::SetSpawnPositions, nullptr, false);
-    guest->event_handler->post(EQGEventType::Input, u32_payload(0), false);
-    guest->event_handler->post(EQGEventType::Aim, u32_payload(0), false);
-    guest->event_handler->post(EQGEventType::Input, u32_payload(1), false);
+    guest->event_handler->post<EQGEventType::GenerateLevel>(LevelCreation{});
+    guest->event_handler->post<EQGEventType::SetSpawnPositions>(SpawnPositions{});
+    guest->event_handler->post<EQGEventType::Input>(PlayerInput{0});
+    guest->event_handler->post<EQGEventType::Aim>(PlayerAim{0});
+    guest->event_handler->post<EQGEventType::Input>(PlayerInput{1});
     ASSERT_TRUE(eventually([&] { return !heard.types.empty(); }, [&] {
         clock.advance(34);
         guest->update(0.034f);
@@ -282,7 +282,7 @@ TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLev
     EXPECT_EQ(server.game->level, nullptr);
 
     // The host's aim at its own player is taken.
-    host->event_handler->post(EQGEventType::Aim, u32_payload(0), false);
+    host->event_handler->post<EQGEventType::Aim>(PlayerAim{0});
     ASSERT_TRUE(eventually([&] { return heard.types.size() == 2; }, [&] {
         clock.advance(34);
         host->update(0.034f);

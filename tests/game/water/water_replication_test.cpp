@@ -25,7 +25,7 @@ TEST_F(LevelTest, TheClientKeepsTheServersOccupancyAndBlastsStirTheWater) {
     LevelParameters p = hills(512, 256, 5);
     p.water_level = 0.5f;
     p.offset_y = 0.9f;
-    player->event_handler->post(EQGEventType::GenerateLevel, record_bytes(creation(p)), false);
+    player->event_handler->post<EQGEventType::GenerateLevel>(creation(p));
     ASSERT_TRUE(eventually([&] { return player->water_object != nullptr; }, pump));
     sph::WaterObject& served = *server.game->water_object;
     sph::WaterObject& kept = *player->water_object;

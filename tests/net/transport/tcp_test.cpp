@@ -317,6 +317,21 @@ TEST(TcpAccept, ANewcomerWithoutTheRightEchoIsNotRegistered) {
     EXPECT_EQ(honest.connection_id, 0u);
 }
 
+TEST(TcpAccept, ANewcomerStillShakingHandsHoldsItsPlaceUnderTheCap) {
+    TcpServer server;
+    ASSERT_TRUE(server.listen_start(0, 0));
+    server.max_clients = 2;
+    TcpClient in;
+    ASSERT_TRUE(connect_client(server, in));
+    sf::TcpSocket half_open, over;
+    ASSERT_EQ(half_open.connect(localhost, server.listening_port()), sf::Socket::Done);
+    server.accept_client();
+    EXPECT_EQ(raw_read(half_open, 8).size(), 8u);  // offered its id, never echoed
+    ASSERT_EQ(over.connect(localhost, server.listening_port()), sf::Socket::Done);
+    for (int i = 0; i < 3; ++i) server.accept_client();
+    EXPECT_TRUE(raw_read(over, 8, 300).empty());
+}
+
 TEST(TcpKeepAlive, PingsAreAnsweredToTheirSenderAndBothSidesMeasureLatency) {
     ManualNetClock server_clock(50000), clock0(1000), clock1(1000);
     TcpServer server;
