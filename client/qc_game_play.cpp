@@ -213,11 +213,14 @@ void QCGamePlay::send_aim() {
     SDL_GetMouseState(&mouse_x, &mouse_y);
     fvec2d point{float(mouse_x), float(mouse_y)};
     if (auto* level = look_of<LevelLook>(client_game->level)) point = level->terrain_sprite->point_to_local(point);
-    const dvec2d& aim = player->aim.get();
+    // Once an aim is on its way the echo lags behind it: the point is measured from what was sent.
+    const fvec2d aim = last_aim_player == player->entity_id ? last_aim_sent : player->aim.get();
     const double dx = double(point.x) - aim.x, dy = double(point.y) - aim.y;
     if (std::sqrt(dx * dx + dy * dy) <= 1.0) return;
     const PlayerAim record{client_game->local_player_id, point.x, point.y};
     client_game->event_handler->post<EQGEventType::Aim>(record);
+    last_aim_sent = point;
+    last_aim_player = player->entity_id;
 }
 
 void QCGamePlay::fade_damage_flash() {

@@ -10,6 +10,7 @@
 
 #include "client/qc_game_state.h"
 #include "engine/core/callback.h"
+#include "engine/core/geometry.h"
 #include "game/entities/entity_records.h"
 #include "game/session/qg_event_handler.h"
 
@@ -98,4 +99,8 @@ private:
 
     // -1: nothing to act on; 0 failed; 1 connected.
     std::atomic<int> pending_connect_result{-1};
+    // The last aim posted and the entity id of the player it was for (0: none yet). The server's
+    // echo of it takes a round trip, in which it is not sent again.
+    fvec2d last_aim_sent;
+    unsigned int last_aim_player = 0;
 };

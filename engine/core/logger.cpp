@@ -41,6 +41,8 @@ struct LogState {
         LogLevel level = LogLevel::Warning;
         std::string class_name;
         std::string last_left_out;
+        // Printed on standard output, outside the log.
+        bool printed = false;
     };
     // By peer, then kind.
     std::map<std::pair<std::string, std::string>, PeerKind> peer_kinds;
@@ -124,12 +126,16 @@ std::string kind_of(const std::string& class_name, const std::string& message) {
     return kind;
 }
 
+void print_line_locked(const std::string& line) {
+    std::cout << (line + "\n") << std::flush;
+}
+
 void write_left_out_locked(LogState& s, const std::string& peer, LogState::PeerKind& k) {
     if (k.left_out == 0) return;
-    write_line_locked(s, k.level,
-                      "Left out " + std::to_string(k.left_out) + " similar line" + (k.left_out == 1 ? "" : "s") +
-                          " caused by " + peer + "; the last: " + k.last_left_out,
-                      k.class_name);
+    const std::string text = "Left out " + std::to_string(k.left_out) + " similar line" +
+                             (k.left_out == 1 ? "" : "s") + " caused by " + peer + "; the last: " + k.last_left_out;
+    if (k.printed) print_line_locked(text);
+    else write_line_locked(s, k.level, text, k.class_name);
     k.left_out = 0;
     k.last_left_out.clear();
 }
@@ -149,15 +155,17 @@ void prune_peer_kinds_locked(LogState& s, int64_t now_ms) {
     }
 }
 
+// A printed line has no level and no class: it counts as a warning of its own kind.
 void write_peer_line_locked(LogState& s, const std::string& peer, int64_t now_ms, LogLevel level,
-                            const std::string& message, const std::string& class_name) {
-    if (level == LogLevel::Forced || static_cast<int>(level) < static_cast<int>(LogLevel::Warning)) {
+                            const std::string& message, const std::string& class_name, bool printed = false) {
+    if (!printed && (level == LogLevel::Forced || static_cast<int>(level) < static_cast<int>(LogLevel::Warning))) {
         write_line_locked(s, level, message, class_name);
         return;
     }
     // Lines the level drops cost nothing and count for nothing.
-    if (!s.logging_enabled || static_cast<int>(level) < s.log_level) return;
+    if (!printed && (!s.logging_enabled || static_cast<int>(level) < s.log_level)) return;
     LogState::PeerKind& k = s.peer_kinds[{peer, kind_of(class_name, message)}];
+    k.printed = printed;
     if (k.written == 0 && k.left_out == 0) k.window_start = now_ms;
     // A clock that went back opens a new window too.
     if (now_ms - k.window_start >= s.peer_limits.window_ms || now_ms < k.window_start) {
@@ -167,7 +175,8 @@ void write_peer_line_locked(LogState& s, const std::string& peer, int64_t now_ms
     }
     if (k.written < s.peer_limits.per_window) {
         ++k.written;
-        write_line_locked(s, level, message, class_name);
+        if (printed) print_line_locked(message);
+        else write_line_locked(s, level, message, class_name);
     } else {
         ++k.left_out;
         k.level = level;
@@ -194,6 +203,12 @@ void log_peer_message(const std::string& peer, int64_t now_ms, LogLevel level, s
     LogState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     write_peer_line_locked(s, peer, now_ms, level, message, class_name);
+}
+
+void print_peer_line(const std::string& peer, int64_t now_ms, const std::string& line) {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    write_peer_line_locked(s, peer, now_ms, LogLevel::Warning, line, "", true);
 }
 
 void log_forget_peer(const std::string& peer) {

@@ -40,6 +40,10 @@ void log_set_peer_limits(LogPeerLimits limits);
 // Logs one line caused by what peer sent, now_ms on the caller's clock.
 void log_peer_message(const std::string& peer, int64_t now_ms, LogLevel level, std::string message,
                       std::string class_name);
+// Prints one line on standard output, outside the log, that a peer's doing causes (a newcomer
+// arriving, leaving), limited per peer and kind as its warnings are; what is left out is counted
+// on standard output the same way.
+void print_peer_line(const std::string& peer, int64_t now_ms, const std::string& line);
 // Writes the counts still open for the peer and forgets it (a connection that closed).
 void log_forget_peer(const std::string& peer);
 

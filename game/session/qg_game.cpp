@@ -85,6 +85,7 @@ QGGame::~QGGame() {
     reliable_objects.clear();
     unreliable_objects.clear();
     client_fields_objects_.clear();
+    one_client_objects_.clear();
     players.clear();
     removal_queue.clear();
     event_handler = nullptr;
@@ -123,7 +124,7 @@ void QGGame::update(float dt) {
     flush_registrations();
 
     if (tcp_transport) {
-        tcp_transport->send_objects(reliable_objects);
+        send_reliable();
         receive_reliable();
     }
     if (udp_transport) {
@@ -188,6 +189,33 @@ void QGGame::run_collisions() {
     }
 }
 
+void QGGame::collect_client_fields_objects() {
+    client_fields_objects_.clear();
+    for (auto& [id, networkable] : reliable_objects) {
+        auto* object = dynamic_cast<QGObject*>(networkable);
+        if (object && object->accepts_client_fields()) client_fields_objects_.emplace(id, networkable);
+    }
+}
+
+void QGGame::send_reliable() {
+    if (!is_server) {
+        // The server reads nothing else from a client: the rest would cross the link for nothing.
+        collect_client_fields_objects();
+        tcp_transport->send_objects(client_fields_objects_);
+        return;
+    }
+    auto* server = dynamic_cast<TcpServer*>(tcp_transport);
+    if (!tcp_transport->send_objects(reliable_objects) || !server) return;
+    // Behind the packet to all, which carried their creation records.
+    const int64_t now = tcp_transport->now_ms();
+    for (auto& [id, object] : one_client_objects_) {
+        NetworkableMap only{{id, object}};
+        Protocol::build_sync_packet(only, now, one_client_packet_);
+        if (one_client_packet_.size() > sync_header_size)
+            server->send_to_client(*object->recipient(), one_client_packet_);
+    }
+}
+
 void QGGame::receive_reliable() {
     if (is_server) receive_from_clients();
     else tcp_transport->receive_objects(reliable_objects);
@@ -196,11 +224,7 @@ void QGGame::receive_reliable() {
 void QGGame::receive_from_clients() {
     // Clients may write only the fields that carry their requests; the rest of the world is
     // the server's.
-    client_fields_objects_.clear();
-    for (auto& [id, networkable] : reliable_objects) {
-        auto* object = dynamic_cast<QGObject*>(networkable);
-        if (object && object->accepts_client_fields()) client_fields_objects_.emplace(id, networkable);
-    }
+    collect_client_fields_objects();
 
     tcp_transport->receive();
     auto* server = dynamic_cast<TcpServer*>(tcp_transport);
@@ -283,7 +307,8 @@ void QGGame::flush_registrations() {
         auto found = objects.find(id);
         if (found != objects.end() && found->second != object) destroy_object(found->second);
         objects[id] = object;
-        (object->reliable ? reliable_objects : unreliable_objects)[id] = object;
+        if (is_server && object->reliable && object->recipient()) one_client_objects_[id] = object;
+        else (object->reliable ? reliable_objects : unreliable_objects)[id] = object;
         committed_ids_.insert(id);
         committed_now_.push_back(object);
         ++it;
@@ -335,6 +360,8 @@ void QGGame::destroy_object(QGObject* object) {
         auto found = map->find(id);
         if (found != map->end() && found->second == object) map->erase(found);
     }
+    if (auto found = one_client_objects_.find(id); found != one_client_objects_.end() && found->second == object)
+        one_client_objects_.erase(found);
     auto found = objects.find(id);
     if (found != objects.end() && found->second == object) objects.erase(found);
     if (event_handler == object) event_handler = nullptr;
@@ -469,8 +496,8 @@ void QGGame::on_connect(Protocol*, unsigned int connection_id, unsigned short lo
     if (connection_id < rules.player_count && !match_running) return;
     // A connection watches once: its snapshot and map stream are not sent again.
     if (!spectators.insert(connection_id).second) return;
-    std::cout << "A spectator joins the game." << std::endl;
-    send_spectator_snapshot(connection_id);
+    print_peer_line(address_text(remote.address), now_ms(), "A spectator joins the game.");
+    send_spectator_snapshot(connection_id, remote);
 }
 
 void QGGame::post_join_request(unsigned int connection_id) {
@@ -548,7 +575,7 @@ void QGGame::setup_game(const GameParameters& params) {
     }
 }
 
-void QGGame::send_spectator_snapshot(unsigned int connection_id) {
+void QGGame::send_spectator_snapshot(unsigned int connection_id, const Connection& remote) {
     auto* server = dynamic_cast<TcpServer*>(tcp_transport);
     if (!server) return;
 
@@ -575,17 +602,13 @@ void QGGame::send_spectator_snapshot(unsigned int connection_id) {
 
     // One packet to this connection alone, at once.
     NetworkableMap only{{1u, &snapshot}};
-    server->set_send_interval(0.0f);
-    server->send_to_all = false;
-    server->current_sender = connection_id;
-    server->send_objects(only);
-    server->send_to_all = true;
-    server->set_send_interval(kSendInterval);
+    Protocol::build_sync_packet(only, server->now_ms(), one_client_packet_);
+    server->send_to_client(connection_id, one_client_packet_);
 
     // The level's record made the newcomer generate the level as it began; the explosions since
     // reach it tile by tile.
     if (level) {
-        std::cout << "Sending current map to spectator..." << std::endl;
+        print_peer_line(address_text(remote.address), now_ms(), "Sending current map to spectator...");
         new QGMapSynchronizer(this, 0, connection_id);
     }
 }

@@ -127,10 +127,11 @@ public:
     // player count is 1 to kMaxPlayers: the record's field list and the host's arguments hold it.
     void setup_game(const GameParameters& params);
     // Sends a newcomer that cannot play the current state of the game, to it alone; when a
-    // level exists, a map synchronizer then streams the current terrain to it.
-    void send_spectator_snapshot(unsigned int connection_id);
+    // level exists, a map synchronizer then streams the current terrain to it. The lines it prints
+    // are limited per address of the remote end.
+    void send_spectator_snapshot(unsigned int connection_id, const Connection& remote);
     GameParameters current_parameters() const;
-    // Appends the record's points (at most 16) to the spawn list. The server then places every
+    // Replaces the spawn list with the record's points (at most 16). The server then places every
     // waiting player on a point of its own (when there are enough; without any point, where
     // choose_spawn_position puts it), passes the record on and starts the match. A match that
     // runs already is neither placed nor started again.
@@ -258,6 +259,11 @@ private:
     };
 
     void init_common();
+    // The reliable objects whose fields a client may write.
+    void collect_client_fields_objects();
+    // A client sends those; the server sends every object to all clients, except the objects
+    // meant for one connection, which go to it alone.
+    void send_reliable();
     void receive_reliable();
     void receive_from_clients();
     // Takes a committed object out of every container and deletes it.
@@ -280,6 +286,9 @@ private:
     std::thread connect_thread_;
     SenderReplay replay_;
     NetworkableMap client_fields_objects_;
+    // Server: the reliable objects whose records are for one connection only.
+    std::map<unsigned int, QGObject*> one_client_objects_;
+    ByteBuffer one_client_packet_;
     std::unordered_set<unsigned int> committed_ids_;
     std::vector<QGObject*> committed_now_;
     BroadPhase broad_phase_;

@@ -23,6 +23,8 @@ void QGGame::set_spawn_positions(const SpawnPositions& record) {
     // The record holds 16 points whatever count it claims.
     SpawnPositions kept = record;
     kept.count = std::min(record.count, kMaxSpawnPositions);
+    // A later record replaces the list: the host may send any number of them.
+    spawn_positions.clear();
     for (uint32_t i = 0; i < kept.count; ++i) spawn_positions.push_back({kept.positions[i].x, kept.positions[i].y});
     if (!is_server) return;
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 
 #include "net/sync/networkable.h"
 
@@ -38,6 +39,9 @@ public:
     // whose fields carry a client's requests (the event queue) answer true; everything else
     // is the server's alone.
     virtual bool accepts_client_fields() const { return false; }
+    // The connection whose client alone the object's records are for; none: every client's.
+    // The creation record still goes to every client.
+    virtual std::optional<unsigned int> recipient() const { return std::nullopt; }
 
     // Whether the session accepted the object into its registry at construction.
     bool is_registered() const { return registered_; }

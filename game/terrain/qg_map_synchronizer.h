@@ -6,10 +6,10 @@
 
 // Brings a late joiner's terrain up to date: the server builds one for the newcomer and streams
 // its current level surface in tiles of at most 256 x 256 pixels, one per packet of the reliable
-// channel, each coded by the map coder against the material colours. Every client receives the
-// object, but only the one whose connection id is the target applies the tiles. After the last
-// tile the server removes it, which removes it from the clients too; so it does when its
-// target disconnects before that.
+// channel, each coded by the map coder against the material colours. Every client builds the
+// object from its creation record, but the tiles go to the target's connection alone, and only
+// the target applies them. After the last tile the server removes it, which removes it from the
+// clients too; so it does when its target disconnects before that.
 //
 // On a client the object takes its place among the synchronised objects as soon as it is built:
 // its first tile travels in the same packet as its creation record, and a client that falls
@@ -39,6 +39,8 @@ public:
     // Server: sends nothing more and removes itself (its target has gone).
     void stop();
     void write_creation_event(QGEvent& event) const override;
+    // The tiles are of use to the target alone.
+    std::optional<unsigned int> recipient() const override { return target; }
 
     unsigned int target;
     ivec2d chunk_offset;

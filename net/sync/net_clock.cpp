@@ -1,10 +1,9 @@
 #include "net/sync/net_clock.h"
 
-#include <chrono>
+#include "platform/clock.h"
 
 int64_t network_time_ms() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    return int64_t(platform::monotonic_ms());
 }
 
 namespace {

@@ -2,8 +2,10 @@
 #include <atomic>
 #include <cstdint>
 
-// The time base of the network code: milliseconds on the wall clock since 1970-01-01 UTC.
-// Send times cross the wire and are only ever compared with times of the same clock.
+// The time base of the network code: milliseconds of the monotonic clock, from a start of the
+// machine's choosing. Send times cross the wire but are only ever compared with times of the
+// same machine's clock, so the start need not agree between peers; a wall clock set back or
+// forward would make a sender's records look stale or every peer silent.
 int64_t network_time_ms();
 
 // Where a transport reads "now" (send intervals, time-outs, latency, browser expiry). The
@@ -13,7 +15,7 @@ public:
     virtual ~NetClock() = default;
     virtual int64_t now_ms() const = 0;
 
-    // The process-wide wall clock; stateless, so any thread may use it.
+    // The process-wide monotonic clock; stateless, so any thread may use it.
     static const NetClock& system();
 };
 

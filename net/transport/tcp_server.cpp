@@ -163,7 +163,9 @@ void TcpServer::register_client(unsigned int id, std::unique_ptr<TcpLink> link) 
     client.link = std::move(link);
 
     const Connection remote = client.link->remote();
-    print_net_line("New client (" + std::to_string(id) + ") connected: " + remote.to_string());
+    // A flood of newcomers from one address prints a few of these lines and counts the rest.
+    print_peer_line(address_text(remote.address), now_ms(),
+                    "New client (" + std::to_string(id) + ") connected: " + remote.to_string());
     if (on_connect.is_valid()) on_connect(this, id, client.link->local_port(), remote);
     if (clients.size() == max_clients && on_full.is_valid()) on_full(this);
 }
@@ -188,6 +190,12 @@ bool TcpServer::send_to(unsigned int id, ConnectedClient& client, const ByteBuff
         return false;
     }
     return status == sf::Socket::Done;
+}
+
+bool TcpServer::send_to_client(unsigned int id, const ByteBuffer& packet) {
+    Walk walk(*this);
+    auto it = clients.find(id);
+    return it != clients.end() && send_to(it->first, it->second, packet);
 }
 
 bool TcpServer::send(const ByteBuffer& packet) {
@@ -271,7 +279,8 @@ void TcpServer::disconnect_client(unsigned int id, TcpLink& link) {
     if (id < next_id_hint) next_id_hint = id;
     ids_in_use.erase(id);
     forget_peer(remote);
-    print_net_line("Client (" + std::to_string(id) + ") disconnected: " + remote.to_string());
+    print_peer_line(address_text(remote.address), now_ms(),
+                    "Client (" + std::to_string(id) + ") disconnected: " + remote.to_string());
 }
 
 void TcpServer::remove_dropped() {

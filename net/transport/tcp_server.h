@@ -63,6 +63,8 @@ public:
     unsigned int next_free_id();
 
     bool send(const ByteBuffer& packet) override;
+    // Sends to the client with the id alone; false when it is not connected or the send failed.
+    bool send_to_client(unsigned int id, const ByteBuffer& packet);
     void receive() override;
     void keep_alive() override;
 

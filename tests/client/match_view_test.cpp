@@ -86,6 +86,13 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     save_window("match_label");
     EXPECT_GT(pixels_like(label, match_info_color), 50) << "the match label's text is not at the top left";
 
+    server.game->paused = true;  // the view comes to rest
+    for (int i = 0; i < 20; ++i) server.game->update(0.016f), frame();
+    session_test::ListenerLog aims;
+    aims.listen(*server.game->event_handler, EQGEventType::Aim);
+    server.game->get_player(0)->set_aim(PlayerAim{0, -1000.0f, -1000.0f});
+    for (int i = 0; i < 16; ++i) i < 3 || i > 12 ? (server.game->update(0.016f), frame()) : frame();
+    EXPECT_LE(aims.types.size(), 1u);  // the aim went once, not on every frame until the server's echo
     ready_time = saved_ready_time;
     server.game.reset();  // the server goes: back to the menus
     for (int i = 0; i < 200 && game().states.size() > 1; ++i) frame();

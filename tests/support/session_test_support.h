@@ -196,12 +196,13 @@ inline ByteBuffer u32_payload(uint32_t v) {
 class Beacon : public QGObject {
 public:
     Beacon(QGGame* game, unsigned int id) : QGObject(game, id, true) {}
-    void sync_fields() override { sync_field(value); }
+    void sync_fields() override { writes += mode == Write; sync_field(value); }
     void write_creation_event(QGEvent& event) const override {
         event.set_type(EQGEventType::PlayerHit);
         event.set_payload(u32_payload(entity_id));
     }
     int32_t value = 0;
+    int writes = 0;
 };
 
 struct BeaconBuilder {

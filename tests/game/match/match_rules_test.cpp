@@ -52,7 +52,7 @@ TEST_F(MatchRules, SpawnPlacementIsBoundedAndAlwaysDefined) {
         SpawnPositions record;
         record.count = claimed;
         for (uint32_t i = 0; i < kMaxSpawnPositions; ++i) record.positions[i] = {10.0f * float(i) + 5.0f, 7.0f};
-        game->set_spawn_positions(record);
+        for (int twice = 0; twice < 2; ++twice) game->set_spawn_positions(record);  // the second replaces the first
         ASSERT_EQ(game->spawn_positions.size(), kept);
         std::set<std::pair<float, float>> used;
         for (QGPlayer* player : game->players) {

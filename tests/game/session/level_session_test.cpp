@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game/terrain/qg_map_synchronizer.h"
+#include "net/transport/tcp_client.h"
 
 using namespace session_test;
 using namespace level_test;
@@ -163,6 +164,8 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
     // A mark only the player has: tiles meant for somebody else must not touch it.
     fill(player->terrain, 10, 10, 5, 5, color_ladder);
 
+    const TcpLink& player_link = dynamic_cast<TcpClient&>(*player->tcp_transport).link;
+    const uint64_t player_before = player_link.bytes_received();
     ConnectResult spectator_result;
     auto spectator = connect_client(server.port, spectator_result, clock);
     StatusLine spectator_status;
@@ -190,6 +193,8 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
                    surface_hash(spectator->terrain) == surface_hash(server.game->terrain);
         },
         all));
+    EXPECT_LT((player_link.bytes_received() - player_before) * 4,  // the tiles went to the spectator alone
+              dynamic_cast<TcpClient&>(*spectator->tcp_transport).link.bytes_received());
     // The removal reaches the clients after their latency and clears the status line.
     ASSERT_TRUE(eventually([&] { return spectator_status.shown.size() == 2; }, all));
     EXPECT_EQ(spectator_status.shown,

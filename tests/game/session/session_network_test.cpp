@@ -144,6 +144,8 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     beacon_copy->value = 99;
     for (int i = 0; i < 5; ++i) pump();
     EXPECT_EQ(beacon->value, 8);
+    EXPECT_EQ(beacon_copy->writes, 0);  // nor even sent
+    EXPECT_EQ(dynamic_cast<TcpClient*>(client->tcp_transport)->link.max_frame_bytes, 32u << 20);
 
     // A client cannot remove or pause what is not its own.
     client->event_handler->post<EQGEventType::RemoveObject>(IdRecord{beacon_id});

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/clock.h"
 #include "support/net_test_support.h"
 
 using namespace net_test;
@@ -81,6 +82,8 @@ TEST(Protocol, SendIntervalGatesPackets) {
         EXPECT_EQ(t.next_send_ms, expected);
     }
     EXPECT_EQ(t.get_latency(), 66);
+    const int64_t before = int64_t(platform::monotonic_ms()), now = MemoryTransport().now_ms();
+    EXPECT_TRUE(before <= now && now <= int64_t(platform::monotonic_ms()));  // unless given one, the monotonic clock
 }
 
 TEST(Protocol, StaleRecordsAreDroppedPerObjectAndSender) {

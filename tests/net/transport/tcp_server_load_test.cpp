@@ -22,6 +22,16 @@ TEST(TcpServerBurst, ANewcomerBehindABurstOfSilentOnesIsOfferedItsIdWithinTwoPas
     EXPECT_EQ(newcomers.back().receive(offer, 8, got), sf::Socket::Done);  // its id, offered
 }
 
+TEST(TcpServerBurst, NewcomersFromOneAddressPrintTenLinesAWindow) {
+    log_reset_for_tests();
+    TcpServer server;
+    std::vector<TcpClient> clients(11);
+    ASSERT_TRUE(server.listen_start(0, 0));
+    testing::internal::CaptureStdout();
+    for (TcpClient& client : clients) ASSERT_TRUE(connect_client(server, client));
+    EXPECT_EQ(testing::internal::GetCapturedStdout().find("New client (10)"), std::string::npos);
+}
+
 TEST(TcpLimits, AnOversizedFrameOrASilentPeerClosesTheConnectionWithALineNamingThePeer) {
     std::ostringstream log;
     log_set_output_for_tests(&log);

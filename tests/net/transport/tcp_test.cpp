@@ -9,6 +9,7 @@
 #include <limits>
 #include <tuple>
 
+#include "engine/core/logger.h"
 #include "support/net_test_support.h"
 
 using namespace net_test;
@@ -533,6 +534,7 @@ struct ReentrantHook {
 }  // namespace
 
 TEST(TcpServerWalk, ClientsDroppedDuringAWalkAreRemovedAfterIt) {
+    log_reset_for_tests();  // the lines checked here, not those of earlier tests' clients
     ReentrantHook hook;
     TcpServer server;
     hook.server = &server;
@@ -582,6 +584,7 @@ TEST(TcpServerWalk, ClientsDroppedDuringAWalkAreRemovedAfterIt) {
 }
 
 TEST(TcpServerLifecycle, ListenStartWaitsForItsClientsAndDestructionDropsThem) {
+    log_reset_for_tests();  // the lines checked here, not those of earlier tests' clients
     const unsigned short port = closed_port();
     HookLog dropped;
     TcpClient c0, c1;
