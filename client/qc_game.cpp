@@ -47,7 +47,7 @@ QCGame::~QCGame() {
 }
 
 std::pair<int, int> QCGame::startup_window_size() {
-    if (display_width == 0 && SDL_WasInit(SDL_INIT_VIDEO) == 0) SDL_InitSubSystem(SDL_INIT_VIDEO);
+    if (display_width == 0 && SDL_WasInit(SDL_INIT_VIDEO) == 0) start_video();
     if (display_width == 0) {
         if (const SDL_VideoInfo* info = SDL_GetVideoInfo()) {
             display_width = info->current_w;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "engine/app/fps_control.h"
@@ -18,6 +19,7 @@
 #include "engine/gfx/font.h"
 #include "engine/gfx/gl_support.h"
 #include "engine/gfx/shader.h"
+#include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/paths.h"
 
@@ -44,11 +46,25 @@ void CGameBase::require_display() {
     setenv("SDL_VIDEODRIVER", "x11", 1);
 }
 
+bool CGameBase::start_video() {
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    const bool x11 = driver && std::strcmp(driver, "x11") == 0;
+    static bool gave_up = false;  // a display that refused every try gets one more, not seven
+    for (uint32_t attempt = 0; SDL_Init(SDL_INIT_VIDEO) != 0; ++attempt) {
+        if (!x11 || gave_up || attempt == 6) {
+            gave_up = true;
+            return false;
+        }
+        platform::sleep_ms(std::min(50u << attempt, 1000u));  // 2.55 s in all
+    }
+    return true;
+}
+
 CGameBase::CGameBase(int width, int height, bool fullscreen, bool resizable) {
     require_display();
     if (resizable) fullscreen = false;
     log_message(LogLevel::Status, "Initializing SDL...", log_class_name_of(*this));
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    if (!start_video()) {
         fail_startup(std::string("Unable to initialize SDL: ") + SDL_GetError(), 1);
     }
     log_message(LogLevel::Status, "SDL initialization successful.", log_class_name_of(*this));

@@ -28,6 +28,10 @@ public:
     // the environment names one, and without an X display ends the process (code 1) with one
     // line on standard error. Programs call it first, before anything starts SDL or logs.
     static void require_display();
+    // Starts SDL video (true when it runs). A busy X server can refuse a connection for a moment,
+    // so on the X11 driver a failure is tried again for about 2.5 s before it counts (once per
+    // process; later calls try once); SDL's error text is then the last attempt's.
+    static bool start_video();
     CGameBase(const CGameBase&) = delete;
     CGameBase& operator=(const CGameBase&) = delete;
 

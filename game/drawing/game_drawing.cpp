@@ -10,6 +10,7 @@
 #include "engine/gfx/shader.h"
 #include "engine/gfx/texture.h"
 #include "engine/gfx/texture_manager.h"
+#include "engine/gfx/viewport.h"
 #include "engine/scene/rotatable_sprite.h"
 #include "engine/ui/edit.h"
 #include "engine/ui/interface_container.h"
@@ -38,22 +39,66 @@ void show_sheet(const GameDrawing& drawing, CImageSprite* sprite, const std::str
     sprite->set_tile_height(tile.y);
 }
 
-// Places the name label centred above the sprite.
-void place_name_label(CImageSprite* sprite, CLabelSprite* label) {
+// Name labels read on any ground: the text in its colour lifted a quarter of the way to white
+// (the hue kept) on a dark plate just the size of the text, both above the world's objects.
+ColorRGB label_colour(ColorRGB c) {
+    auto lift = [](uint8_t v) { return uint8_t(v + (255 - v) / 4); };
+    return {lift(c.r), lift(c.g), lift(c.b)};
+}
+
+// Sizes the plate to the label's text; no text, no plate.
+void fit_plate(CLabelSprite* label, CImageSprite* plate) {
+    CFont* font = label->get_font();
+    const ivec2d text = font && !label->get_text().empty() ? font->get_text_size(label->get_text()) : ivec2d{};
+    plate->set_visible(text.x > 0);
+    plate->set_size(float(text.x) + 8.0f, float(text.y) + 2.0f);
+}
+
+void set_label_text(CLabelSprite* label, CImageSprite* plate, const std::string& text) {
+    if (text == label->get_text()) return;
+    label->set_text(text);
+    fit_plate(label, plate);
+}
+
+// Places the name label centred above the sprite, its plate (a sibling, so that it sorts and
+// tests depth below the label) behind the text.
+void place_name_label(const GameDrawing& drawing, CImageSprite* sprite, CLabelSprite* label, CImageSprite* plate) {
     label->set_size(player_label_size.x, player_label_size.y);
     label->set_x((sprite->get_width() - label->get_width()) * 0.5f);
     label->set_y(-label->get_height());
     label->set_text_box(0.0f, 0.0f, label->get_width(), label->get_height());
     label->set_horizontal_alignment(0);
+    label->set_z(0.3f);
+    plate->set_texture(drawing.texture("gfx\\blend.png"));
+    plate->set_z(0.29f);
+    fit_plate(label, plate);
 }
 
-// Keeps the label at its size on screen, however the view scales the world.
-void keep_label_size(CImageSprite* sprite, CLabelSprite* label) {
+// Keeps the label at its size on screen, however the view scales the world, with its plate
+// centred on the text. At the window's edge both slide inwards: the text stays whole while the
+// sprite's middle is in the window, then leaves with the rest of the sprite.
+void keep_label_size(CImageSprite* sprite, CLabelSprite* label, CImageSprite* plate) {
     const float scale = sprite->get_absolute_scale();
     const float label_scale = scale > 0.0f ? 1.0f / scale : 1.0f;
     label->set_scale(label_scale);
-    label->set_x((sprite->get_width() - label_scale * label->get_width()) * 0.5f);
+    plate->set_scale(label_scale);
+    const float label_x = (sprite->get_width() - label_scale * label->get_width()) * 0.5f;
+    const float inset_x = (label->get_width() - plate->get_width()) * 0.5f * label_scale;
     label->set_y(-(label_scale * label->get_height()));
+    plate->set_y(label->get_y() + (label->get_height() - plate->get_height()) * 0.5f * label_scale);
+    label->set_x(label_x);
+    plate->set_x(label_x + inset_x);
+    const float window = float(CViewport::window_width);
+    if (window <= 0.0f || !plate->is_visible()) return;
+    const float left = plate->point_to_global({0.0f, 0.0f}).x;
+    const float right = plate->point_to_global({plate->get_width(), 0.0f}).x;
+    const float middle = sprite->point_to_global({sprite->get_width() * 0.5f, 0.0f}).x;
+    const float stretch = (right - left) / std::max(sprite->get_width() * scale * 0.5f, 1.0f);
+    const float lowest = std::min(middle, 0.0f) * stretch;
+    const float highest = window + std::max(middle - window, 0.0f) * stretch;
+    const float shift = left < lowest ? lowest - left : right > highest ? highest - right : 0.0f;
+    label->set_x(label_x + shift * label_scale);
+    plate->set_x(label_x + inset_x + shift * label_scale);
 }
 
 // An item's picture turned about its rotation centre; a weapon or special item shows its
@@ -130,6 +175,7 @@ public:
     TombstoneLook(const GameDrawing& drawing, const QGTombstone& tombstone)
         : sprite(drawing.sprites),
           label(drawing.sprites, sprite.get(), drawing.font(player_label_font_size, player_label_font)),
+          plate(drawing.sprites, sprite.get()),
           tombstone_(tombstone) {
         const unsigned int index = tombstone.player_index;
         const PlayerDefinition* def = index < unsigned(kPlayerDefinitionCount) ? &player_definitions[index] : nullptr;
@@ -138,20 +184,21 @@ public:
         if (def) {
             show_sheet(drawing, sprite.get(), def->tombstone_texture, def->tile_size);
         }
-        place_name_label(sprite.get(), label.get());
-        if (def) label->set_text_color(def->color);
+        place_name_label(drawing, sprite.get(), label.get(), plate.get());
+        if (def) label->set_text_color(label_colour(def->color));
+        set_label_text(label.get(), plate.get(), tombstone.caption);
         update();
-        label->set_text(tombstone.caption);
     }
     void update() override {
         sprite->set_x(tombstone_.position.x);
         sprite->set_y(tombstone_.position.y);
-        keep_label_size(sprite.get(), label.get());
+        keep_label_size(sprite.get(), label.get(), plate.get());
     }
 
 private:
     SpriteHolder<CImageSprite> sprite;
     SpriteHolder<CLabelSprite> label;
+    SpriteHolder<CImageSprite> plate;
     const QGTombstone& tombstone_;
 };
 
@@ -273,6 +320,7 @@ std::unique_ptr<ObjectLook> GameDrawing::make_look(QGObject& object) {
 PlayerLook::PlayerLook(const GameDrawing& drawing, const QGPlayer& player)
     : sprite(drawing.sprites),
       label(drawing.sprites, sprite.get(), drawing.font(player_label_font_size, player_label_font)),
+      plate(drawing.sprites, sprite.get()),
       drawing_(drawing),
       player_(player),
       shown_invisible_(player.invisible) {
@@ -289,11 +337,11 @@ PlayerLook::PlayerLook(const GameDrawing& drawing, const QGPlayer& player)
         program_->set_uniform("invisible", shown_invisible_);
         program_->set_uniform("spawnProtectionTime", player.spawn_protection);
     }
-    place_name_label(sprite.get(), label.get());
+    place_name_label(drawing, sprite.get(), label.get(), plate.get());
     // With teams the label shows the team's colour: the look of the player index equal to it.
     const bool team_colour = player.game->rules.teams && player.team < unsigned(kPlayerDefinitionCount);
-    label->set_text_color(team_colour ? player_definitions[player.team].color : def.color);
-    label->set_text(player.label_text());
+    label->set_text_color(label_colour(team_colour ? player_definitions[player.team].color : def.color));
+    set_label_text(label.get(), plate.get(), player.label_text());
     show_animation();
 }
 
@@ -322,7 +370,6 @@ void PlayerLook::update() {
         shown_invisible_ = player_.invisible;
         program_->set_uniform("invisible", shown_invisible_);
     }
-    keep_label_size(sprite.get(), label.get());
     const QGPlayer& p = player_;
     sprite->set_x(p.position.x + (float(p.size.x) - sprite->get_width()) * 0.5f - player_collision_offset.x);
     sprite->set_y(p.position.y + (float(p.size.y) - sprite->get_height()) * 0.5f - player_collision_offset.y);
@@ -330,7 +377,8 @@ void PlayerLook::update() {
     const bool visible = p.spawned && !(p.invisible && p.game->local_player_id != p.player_index);
     sprite->set_visible(visible);
     if (visible && program_) program_->set_uniform("spawnProtectionTime", p.spawn_protection);
-    label->set_text(p.label_text());
+    set_label_text(label.get(), plate.get(), p.label_text());
+    keep_label_size(sprite.get(), label.get(), plate.get());  // after the sprite has moved
 }
 
 // --- chat ---

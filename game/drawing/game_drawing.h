@@ -69,6 +69,7 @@ public:
 
     SpriteHolder<CImageSprite> sprite;
     SpriteHolder<CLabelSprite> label;
+    SpriteHolder<CImageSprite> plate;  // behind the label's text, the sprite's child too
 
 private:
     void show_animation();

@@ -85,6 +85,14 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     const IntRect label{10, 10, int(match_info_size.x), int(match_info_size.y)};
     save_window("match_label");
     EXPECT_GT(pixels_like(label, match_info_color), 50) << "the match label's text is not at the top left";
+    // A hit's full flash tints the window's edges but light text keeps its green (a red cover takes it).
+    play->on_player_hit(IdRecord{session->local_player_id});  // the own player is hit
+    frame();
+    save_window("match_hurt");
+    int light = 0;
+    for (int i = 0; i < label.width * label.height; ++i)
+        light += pixel(label.x + i % label.width, label.y + i / label.width).g > 150;
+    EXPECT_GT(light, 50) << "the damage flash hides the match label's text";
 
     server.game->paused = true;  // the view comes to rest
     for (int i = 0; i < 20; ++i) server.game->update(0.016f), frame();

@@ -7,7 +7,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -17,6 +16,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include "engine/app/game_base.h"
 
 namespace test_support {
 
@@ -29,10 +30,7 @@ inline bool start_sdl_video() {
         SDL_SetError("DISPLAY is not set: the display suites need an X server (Xvfb will do)");
         return false;
     }
-    for (int attempt = 0, wait_ms = 50; attempt < 6; ++attempt, wait_ms = std::min(wait_ms * 2, 1000)) {
-        if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
-    }
+    if (CGameBase::start_video()) return true;
     SDL_SetError("the X server at %s did not take a connection", display);
     return false;
 }

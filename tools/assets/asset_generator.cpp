@@ -83,15 +83,16 @@ Image bordered_texture() {
     return image;
 }
 
-// Red towards the edges, clear in the middle: the post-process damage flash.
+// Red along the edges, clear over the middle two thirds: the post-process damage flash. A band
+// of even width, so the corners (where the HUD panels sit) are no redder than the sides.
 Image damage_texture() {
     Image image(256, 256);
     for (int y = 0; y < 256; ++y) {
         for (int x = 0; x < 256; ++x) {
-            float dx = (x + 0.5f) / 128.0f - 1.0f;
-            float dy = (y + 0.5f) / 128.0f - 1.0f;
-            float edge = std::fmin(std::fmax((std::sqrt(dx * dx + dy * dy) - 0.55f) / 0.45f, 0.0f), 1.0f);
-            image.at(x, y) = {190, 10, 0, to_byte(std::pow(edge, 1.5f) * 210.0f)};
+            const float u = (x + 0.5f) / 256.0f, v = (y + 0.5f) / 256.0f;
+            const float edge = std::fmin(std::fmin(u, 1.0f - u), std::fmin(v, 1.0f - v));
+            const float band = std::fmax(1.0f - edge / 0.18f, 0.0f);
+            image.at(x, y) = {190, 10, 0, to_byte(std::pow(band, 1.5f) * 200.0f)};
         }
     }
     return image;

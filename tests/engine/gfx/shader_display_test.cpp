@@ -37,11 +37,12 @@ protected:
         return program;
     }
 
-    static void mix(ColorRGBA& out, ColorRGBA scene, ColorRGBA overlay, float amount) {
-        out.r = uint8_t(scene.r + (overlay.r - scene.r) * amount + 0.5f);
-        out.g = uint8_t(scene.g + (overlay.g - scene.g) * amount + 0.5f);
-        out.b = uint8_t(scene.b + (overlay.b - scene.b) * amount + 0.5f);
-        out.a = 255;
+    // The overlay's colour at the scene's brightness, mixed in by the amount.
+    static ColorRGBA flashed(ColorRGBA scene, ColorRGBA overlay, float amount) {
+        const float light = (0.299f * scene.r + 0.587f * scene.g + 0.114f * scene.b) / 255.0f;
+        const float lift = 0.4f + 0.6f * light, white = 153.0f * light * light;
+        const auto tint = [&](int s, int o) { return uint8_t(s + (o * lift + white - s) * amount + 0.5f); };
+        return {tint(scene.r, overlay.r), tint(scene.g, overlay.g), tint(scene.b, overlay.b), 255};
     }
 };
 
@@ -192,8 +193,7 @@ TEST_F(ShaderDisplayTest, PostProcessIsAppliedToThePresentedFrame) {
                       {40, 200, {255, 0, 0, 255}},      // bottom-left: top-left
                       {280, 200, {0, 255, 0, 255}}};    // bottom-right: top-right
         for (const auto& probe : probes) {
-            ColorRGBA expected;
-            mix(expected, kGrey, probe.quadrant, 0.5f);
+            const ColorRGBA expected = flashed(kGrey, probe.quadrant, 0.5f);
             EXPECT_TRUE(near_rgb(window_pixel(probe.x, probe.y), expected, 3))
                 << probe.x << "," << probe.y << " " << describe(window_pixel(probe.x, probe.y))
                 << " expected " << describe(expected);

@@ -9,6 +9,7 @@
 #include "game/entities/qg_projectile.h"
 #include "game/entities/qg_special_item.h"
 #include "game/entities/qg_weapon.h"
+#include "game/water/water_object.h"
 
 using namespace entity_test;
 using namespace session_test;
@@ -274,6 +275,23 @@ TEST_F(Rules, DrowningLifeTimeAndInvisibilityCountTheStepTime) {
         EXPECT_NEAR(shot_gone_at, weapon_definitions[kTriple].projectile_life_time, 1.5f * dt);
         EXPECT_TRUE(hider->inventory.empty());
     }
+}
+
+// The shipped water settings: afloat or waist-deep on a ledge a player breathes; under a slab it drowns.
+TEST_F(Rules, SwimmersAndWadersBreatheAndADiverUnderASlabDrowns) {
+    ServerWorld w(3, 3, 480, 320, 300);
+    fill(w.terrain.get(), 0, 200, 480, 100, color_destructible);  // the shores' top row is 200
+    fill(w.terrain.get(), 120, 200, 240, 100, color_water);       // a pool 100 deep
+    fill(w.terrain.get(), 120, 228, 60, 72, color_destructible);  // a ledge 28 under the surface
+    fill(w.terrain.get(), 300, 215, 60, 10, color_destructible);  // a slab 15 under it
+    new sph::WaterObject(w.game.get(), 0, nullptr, sph::WaterSettings::load());
+    const dvec2d starts[] = {{230, 150}, {135, 171}, {310, 226}};
+    for (int i = 0; i < 600; ++i, w.step(0.016f))  // the water settles, the players held in place
+        for (int k = 0; k < 3; ++k) w.players[k]->position = starts[k], w.players[k]->velocity = {};
+    for (QGPlayer* p : w.players) p->health = player_health;
+    w.step(0.016f, 60 * 6);
+    for (int k : {0, 1}) EXPECT_EQ(w.players[k]->health, player_health) << w.players[k]->name;
+    EXPECT_LT(w.players[2]->health, player_health - 4.0f * water_damage_factor);
 }
 
 // The selected speed limit holds each axis to the item's fraction of the damage speed; an
