@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "client/client_settings.h"
 #include "client/qc_game_play.h"
 #include "client/qc_main_menu.h"
 #include "engine/app/fps_control.h"
@@ -17,9 +18,6 @@
 #include "game/config/settings.h"
 
 namespace {
-
-constexpr int kDefaultWidth = 1024;
-constexpr int kDefaultHeight = 768;
 
 // The desktop's size as SDL reports it before our window changes it; 0 when unknown.
 int display_width = 0;
@@ -61,8 +59,8 @@ std::pair<int, int> QCGame::startup_window_size() {
                     "Refused the window size " + std::to_string(width) + " x " + std::to_string(height) +
                         " from config.ini, using the default.",
                     "class QCGame");
-        width = kDefaultWidth;
-        height = kDefaultHeight;
+        width = setting_keys::window_resolution.fallback.x;
+        height = setting_keys::window_resolution.fallback.y;
         if (display_width > 0) width = std::min(width, display_width);
         if (display_height > 0) height = std::min(height, display_height);
     }
@@ -85,10 +83,7 @@ bool QCGame::window_size_allowed(int width, int height) {
     return render_side <= 0 || (width <= render_side && height <= render_side);
 }
 
-uint8_t QCGame::stored_volume() {
-    const int volume = ini_read_int("system", "volume", 200, kUserIni);
-    return uint8_t(std::clamp(volume, 0, 255));
-}
+uint8_t QCGame::stored_volume() { return uint8_t(client_settings::volume.read()); }
 
 void QCGame::on_start() {
     set_window_title("VORTELUNE");
@@ -113,7 +108,7 @@ void QCGame::on_start() {
     fps_label.set_text_box(0, 0, 50, 24);
     fps_label.set_text_color(ColorRGB{64, 64, 255});
     fps_label.set_z(1.0f);
-    fps_label.set_visible(ini_read_bool("system", "showFPS", false, kUserIni));
+    fps_label.set_visible(client_settings::show_fps.read());
 
     CShaderFactory* shaders = get_shader_factory();
     CShader* shader = shaders->get_shader(GL_FRAGMENT_SHADER, "shader\\postprocess.frag");

@@ -148,7 +148,7 @@ void QCGamePlay::set_status_message(const std::string& text) {
 
 void QCGamePlay::add_message(const std::string& text) {
     messages.push_back(text);
-    while (messages.size() > std::size_t(std::max(max_messages, 0))) messages.pop_front();
+    while (messages.size() > std::size_t(max_messages)) messages.pop_front();
     rebuild_message_text();
 }
 

@@ -8,7 +8,7 @@
 #include "client/client_skins.h"
 #include "client/menu_builder.h"
 #include "client/qc_game.h"
-#include "engine/core/ini.h"
+#include "engine/core/logger.h"
 #include "engine/gfx/font.h"
 #include "engine/ui/button.h"
 #include "engine/ui/checkbox.h"
@@ -20,6 +20,11 @@
 #include "platform/process.h"
 
 QCHostMenu* QCHostMenu::instance = nullptr;
+
+#define BRAWL_HOST_MENU_SETTING(type, name, file, section, key, fallback) \
+    const IniKey<type> HostMenuSettings::name{file, section, key, fallback};
+BRAWL_HOST_MENU_SETTINGS(BRAWL_HOST_MENU_SETTING)
+#undef BRAWL_HOST_MENU_SETTING
 
 namespace {
 
@@ -55,9 +60,7 @@ const char* bool_text(bool value) { return value ? "true" : "false"; }
 QCHostMenu::QCHostMenu(CTextureManager* textures, QCGame* owner) : QCGameState(textures, owner) {
     instance = this;
     CFont* font = game->get_font_factory()->get_font(menu_font_size, menu_font);
-    auto setting = [](const char* key, const char* fallback) {
-        return ini_read_string("host", key, fallback, kUserIni);
-    };
+    using stored = HostMenuSettings;
 
     CPanel* panel = new CPanel(this, textures);
     skin_panel(panel, textures, 300, 430);
@@ -67,9 +70,9 @@ QCHostMenu::QCHostMenu(CTextureManager* textures, QCGame* owner) : QCGameState(t
 
     place(ui.label(280, "Host Game"), 0, 0);
     place(ui.label(280, "Server Name:"), 0, 34);
-    name_edit = place(ui.edit(280, setting("name", "VORTELUNE")), 0, 68);
+    name_edit = place(ui.edit(280, stored::name.read()), 0, 68);
     place(ui.label(100, "Port:"), 0, 102);
-    port_edit = place(ui.edit(100, setting("port", "4200")), 0, 102, Anchor::End);
+    port_edit = place(ui.edit(100, stored::port.read()), 0, 102, Anchor::End);
     place(ui.label(280, "Number of players:"), 0, 136);
 
     players_scrollbar = new CScrollbar(panel);
@@ -77,20 +80,20 @@ QCHostMenu::QCHostMenu(CTextureManager* textures, QCGame* owner) : QCGameState(t
     players_scrollbar->set_minimum(2);
     players_scrollbar->set_maximum(16);
     players_scrollbar->set_step(1);
-    players_scrollbar->set_value(float(ini_read_int("host", "players", 2, kUserIni)));
+    players_scrollbar->set_value(float(stored::players.read()));
     panel->add_child(place(players_scrollbar, 0, 160));
     players_label = place(ui.label(80, std::to_string(int(players_scrollbar->get_value()))), 0, 160, Anchor::End);
     players_label->set_horizontal_alignment(0);
 
-    teams_checkbox = place(ui.checkbox("Teams", ini_read_bool("host", "teams", false, kUserIni)), 0, 194);
+    teams_checkbox = place(ui.checkbox("Teams", stored::teams.read()), 0, 194);
     friendly_fire_checkbox =
-        place(ui.checkbox("Friendly Fire", ini_read_bool("host", "friendlyFire", false, kUserIni)), 0, 228);
+        place(ui.checkbox("Friendly Fire", stored::friendly_fire.read()), 0, 228);
     place(ui.label(180, "Match Time (minutes):"), 0, 262);
-    time_edit = place(ui.edit(100, setting("time", "5")), 0, 262, Anchor::End);
+    time_edit = place(ui.edit(100, stored::time.read()), 0, 262, Anchor::End);
     place(ui.label(100, "Lives:"), 0, 296);
-    lives_edit = place(ui.edit(100, setting("lives", "5")), 0, 296, Anchor::End);
+    lives_edit = place(ui.edit(100, stored::lives.read()), 0, 296, Anchor::End);
     place(ui.label(100, "Respawn Time:"), 0, 330);
-    respawn_edit = place(ui.edit(100, setting("respawnTime", "5")), 0, 330, Anchor::End);
+    respawn_edit = place(ui.edit(100, stored::respawn_time.read()), 0, 330, Anchor::End);
     status_label = place(ui.label(280, kRefused), 0, 364);
     status_label->set_text_color(ColorRGB{220, 0, 0});
     status_label->set_visible(false);
@@ -171,15 +174,19 @@ std::vector<std::string> QCHostMenu::server_arguments() {
 }
 
 void QCHostMenu::save_settings() {
-    const std::string path = kUserIni;
-    ini_write_string("host", "name", name_edit->get_text(), path);
-    ini_write_string("host", "port", port_edit->get_text(), path);
-    ini_write_int("host", "players", int(players_scrollbar->get_value()), path);
-    ini_write_bool("host", "teams", teams_checkbox->is_checked(), path);
-    ini_write_bool("host", "friendlyFire", friendly_fire_checkbox->is_checked(), path);
-    ini_write_string("host", "time", time_edit->get_text(), path);
-    ini_write_string("host", "lives", lives_edit->get_text(), path);
-    ini_write_string("host", "respawnTime", respawn_edit->get_text(), path);
+    using stored = HostMenuSettings;
+    IniBatch batch;
+    stored::name.write(batch, name_edit->get_text());
+    stored::port.write(batch, port_edit->get_text());
+    stored::players.write(batch, int(players_scrollbar->get_value()));
+    stored::teams.write(batch, teams_checkbox->is_checked());
+    stored::friendly_fire.write(batch, friendly_fire_checkbox->is_checked());
+    stored::time.write(batch, time_edit->get_text());
+    stored::lives.write(batch, lives_edit->get_text());
+    stored::respawn_time.write(batch, respawn_edit->get_text());
+    if (!batch.commit())
+        log_message(LogLevel::Warning, std::string("Could not store the host settings in ") + kUserIni + ".",
+                    log_class_name_of(*this));
 }
 
 void QCHostMenu::start_server(CInterfaceElement* sender, const SDL_MouseButtonEvent*) {

@@ -4,12 +4,32 @@
 #include <vector>
 
 #include "client/qc_game_state.h"
+#include "game/config/ini_field.h"
+#include "game/config/settings.h"
 
 class CButton;
 class CCheckbox;
 class CEdit;
 class CLabel;
 class CScrollbar;
+
+// The host menu's fields as the last match was hosted, config.ini [host], as rows: type, name,
+// file, section, key, default as in the game's settings table. The texts are kept as typed.
+#define BRAWL_HOST_MENU_SETTINGS(X)                                    \
+    X(std::string, name, kUserIni, "host", "name", "VORTELUNE")        \
+    X(std::string, port, kUserIni, "host", "port", "4200")             \
+    X(int, players, kUserIni, "host", "players", 2)                    \
+    X(bool, teams, kUserIni, "host", "teams", false)                   \
+    X(bool, friendly_fire, kUserIni, "host", "friendlyFire", false)    \
+    X(std::string, time, kUserIni, "host", "time", "5")                \
+    X(std::string, lives, kUserIni, "host", "lives", "5")              \
+    X(std::string, respawn_time, kUserIni, "host", "respawnTime", "5")
+
+struct HostMenuSettings {
+#define BRAWL_HOST_MENU_SETTING(type, name, file, section, key, fallback) static const IniKey<type> name;
+    BRAWL_HOST_MENU_SETTINGS(BRAWL_HOST_MENU_SETTING)
+#undef BRAWL_HOST_MENU_SETTING
+};
 
 // Setting up and hosting a match: the settings last used (config.ini [host]) are checked, the
 // server program is started beside the client with them as its eight arguments, the settings

@@ -1,9 +1,11 @@
 #include "client/qc_join_menu.h"
 
+#include "client/client_settings.h"
 #include "client/client_skins.h"
 #include "client/menu_builder.h"
 #include "client/qc_game.h"
 #include "engine/core/ini.h"
+#include "engine/core/logger.h"
 #include "engine/gfx/font.h"
 #include "engine/ui/button.h"
 #include "engine/ui/edit.h"
@@ -41,9 +43,9 @@ QCJoinMenu::QCJoinMenu(CTextureManager* textures, QCGame* owner)
     server_list->set_on_select(on_server_list_click);
     panel->add_child(place(server_list, 0, 58));
     place(ui.label(20, "IP:"), 0, 268);
-    ip_edit = place(ui.edit(120, ini_read_string("join", "ip", "127.0.0.1", kUserIni)), 30, 268);
+    ip_edit = place(ui.edit(120, client_settings::join_ip.read()), 30, 268);
     place(ui.label(40, "Port:"), 160, 268);
-    port_edit = place(ui.edit(80, ini_read_string("join", "port", "4200", kUserIni)), 200, 268);
+    port_edit = place(ui.edit(80, client_settings::join_port.read()), 200, 268);
     error_label = place(ui.label(280, "Failed to connect to server."), 0, 302);
     error_label->set_text_color(ColorRGB{220, 0, 0});
     error_label->set_visible(false);
@@ -142,8 +144,12 @@ void QCJoinMenu::finish_join(const sf::IpAddress& address) {
         show_error("Invalid port.");
         return;
     }
-    ini_write_string("join", "ip", join_ip_text, kUserIni);
-    ini_write_string("join", "port", join_port_text, kUserIni);
+    IniBatch batch;
+    client_settings::join_ip.write(batch, join_ip_text);
+    client_settings::join_port.write(batch, join_port_text);
+    if (!batch.commit())
+        log_message(LogLevel::Warning, std::string("Could not store the server in ") + kUserIni + ".",
+                    log_class_name_of(*this));
     keep_running = true;
     cancel_button->set_enabled(false);
     join_button->set_enabled(false);

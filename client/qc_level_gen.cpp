@@ -232,7 +232,11 @@ void QCLevelGen::load_level_file(const std::string& path) {
     regenerate_preview();
 }
 
-void QCLevelGen::save_level_file(const std::string& path) { write_level_file(path, parameters()); }
+bool QCLevelGen::save_level_file(const std::string& path) {
+    if (write_level_file(path, parameters())) return true;
+    log_message(LogLevel::Warning, "Could not write the level file " + path + ".", log_class_name_of(*this));
+    return false;
+}
 
 void QCLevelGen::open_level_dialog() {
     platform::FileDialogRequest request;
@@ -250,13 +254,12 @@ void QCLevelGen::save_level_dialog() {
     request.filter = kLevelFilter;
     request.default_extension = "vml";
     const std::string path = platform::file_dialog(request);
-    if (!path.empty()) save_level_file(path);
+    if (!path.empty() && !save_level_file(path))
+        platform::message_box({"Error", "Could not save the level to " + path + ".", false});
 }
 
 ivec2d QCLevelGen::preview_size(uint32_t gen, const std::string& width_text, const std::string& height_text) {
-    float quality = previews_at_full_size(gen) ? 1.0f : menu_preview_quality;
-    if (!(quality > 0.01f)) quality = 0.01f;
-    quality = std::min(quality, 1.0f);
+    const float quality = previews_at_full_size(gen) ? 1.0f : std::min(menu_preview_quality, 1.0f);
     const double w = level_side(width_text, CGameBase::window_width, resolve_level_width) * quality;
     const double h = level_side(height_text, CGameBase::window_height, resolve_level_height) * quality;
     return {std::max(1, int(w)), std::max(1, int(h))};

@@ -46,8 +46,10 @@ public:
     // Reads the file into the controls (the values the server would use), then makes the
     // preview.
     void load_level_file(const std::string& path);
-    void save_level_file(const std::string& path);
+    // False, with a warning in the log, when the file could not be written.
+    bool save_level_file(const std::string& path);
     void open_level_dialog();
+    // Asks for a path and saves there; a failed save is shown in a message box.
     void save_level_dialog();
     void regenerate_preview();
     void fit_preview();

@@ -5,7 +5,7 @@
 #include "client/qc_host_menu.h"
 #include "client/qc_join_menu.h"
 #include "client/qc_settings_window.h"
-#include "engine/core/ini.h"
+#include "engine/core/logger.h"
 #include "engine/gfx/font.h"
 #include "engine/ui/button.h"
 #include "engine/ui/edit.h"
@@ -17,7 +17,7 @@ QCMainMenu* QCMainMenu::instance = nullptr;
 
 namespace {
 
-std::string stored_name() { return ini_read_string("user", "name", "Player", kUserIni); }
+std::string stored_name() { return setting_keys::user_name.read(); }
 
 }  // namespace
 
@@ -72,7 +72,9 @@ void QCMainMenu::on_name_changed(CInterfaceElement* sender) {
         name.resize(kMaxNameLength);
         menu->name_edit->set_text(name);
     }
-    ini_write_string("user", "name", name, kUserIni);
+    if (!setting_keys::user_name.store(name))
+        log_message(LogLevel::Warning, std::string("Could not store the name in ") + kUserIni + ".",
+                    log_class_name_of(*menu));
 }
 
 void QCMainMenu::on_button(CInterfaceElement* sender, const SDL_MouseButtonEvent*) {

@@ -2,11 +2,13 @@
 
 #include <string>
 
+#include "client/client_settings.h"
 #include "client/client_skins.h"
 #include "client/menu_builder.h"
 #include "client/qc_game.h"
 #include "engine/audio/audio.h"
 #include "engine/core/ini.h"
+#include "engine/core/logger.h"
 #include "engine/gfx/font.h"
 #include "engine/ui/button.h"
 #include "engine/ui/checkbox.h"
@@ -14,19 +16,17 @@
 #include "engine/ui/label.h"
 #include "engine/ui/scrollbar.h"
 #include "game/config/settings.h"
+#include "platform/dialogs.h"
 
 QCSettingsWindow* QCSettingsWindow::instance = nullptr;
 
 namespace {
 
-constexpr int kDefaultWidth = 1024;
-constexpr int kDefaultHeight = 768;
 constexpr const char* kRefusedSize = "Invalid resolution.";
+constexpr const char* kNotSaved = "Could not save the settings.";
 
-int stored_width() { return ini_read_int("system", "resX", kDefaultWidth, kUserIni); }
-int stored_height() { return ini_read_int("system", "resY", kDefaultHeight, kUserIni); }
-bool stored_fullscreen() { return ini_read_bool("system", "fullscreen", false, kUserIni); }
-bool stored_movable() { return ini_read_bool("system", "settingsMovable", true, kUserIni); }
+bool stored_fullscreen() { return setting_keys::fullscreen.read(); }
+bool stored_movable() { return client_settings::settings_movable.read(); }
 
 }  // namespace
 
@@ -100,8 +100,9 @@ bool QCSettingsWindow::apply() {
 }
 
 void QCSettingsWindow::revert() {
-    int width = stored_width();
-    int height = stored_height();
+    const ivec2d stored = setting_keys::window_resolution.read();
+    int width = stored.x;
+    int height = stored.y;
     // A stored size that cannot be opened falls back on the size the client started with.
     if (!QCGame::window_size_allowed(width, height)) {
         width = game->startup_width;
@@ -111,11 +112,22 @@ void QCSettingsWindow::revert() {
     CAudio* audio = CGameBase::get_audio();
     audio->set_volume(QCGame::stored_volume());
     volume_scrollbar->set_value(float(audio->volume));
-    width_edit->set_text(std::to_string(stored_width()));
-    height_edit->set_text(std::to_string(stored_height()));
+    width_edit->set_text(std::to_string(stored.x));
+    height_edit->set_text(std::to_string(stored.y));
     fullscreen_checkbox->set_checked(stored_fullscreen());
     movable_checkbox->set_checked(stored_movable());
     set_draggable(movable_checkbox->is_checked());
+}
+
+bool QCSettingsWindow::save(int width, int height) {
+    IniBatch batch;
+    setting_keys::window_resolution.write(batch, {width, height});
+    setting_keys::fullscreen.write(batch, fullscreen_checkbox->is_checked());
+    client_settings::settings_movable.write(batch, movable_checkbox->is_checked());
+    client_settings::volume.write(batch, CGameBase::get_audio()->volume);
+    if (batch.commit()) return true;
+    log_message(LogLevel::Warning, std::string("Could not write ") + kUserIni + ".", log_class_name_of(*this));
+    return false;
 }
 
 void QCSettingsWindow::update(float dt) {
@@ -141,19 +153,22 @@ void QCSettingsWindow::on_button(CInterfaceElement* sender, const SDL_MouseButto
     } else if (sender == window->confirm_button) {
         // Full-screen mode applies nothing but stores the typed size for the next start; a size
         // that cannot be opened is never stored.
-        const int width = parse_int(window->width_edit->get_text(), kDefaultWidth);
-        const int height = parse_int(window->height_edit->get_text(), kDefaultHeight);
+        const ivec2d defaults = setting_keys::window_resolution.fallback;
+        const int width = parse_int(window->width_edit->get_text(), defaults.x);
+        const int height = parse_int(window->height_edit->get_text(), defaults.y);
         if (!window->apply() && !CGameBase::is_fullscreen) return;
         if (!QCGame::window_size_allowed(width, height)) {
             window->show_status(kRefusedSize);
             return;
         }
-        const std::string path = kUserIni;
-        ini_write_int("system", "resX", width, path);
-        ini_write_int("system", "resY", height, path);
-        ini_write_bool("system", "fullscreen", window->fullscreen_checkbox->is_checked(), path);
-        ini_write_bool("system", "settingsMovable", window->movable_checkbox->is_checked(), path);
-        ini_write_int("system", "volume", CGameBase::get_audio()->volume, path);
+        if (!window->save(width, height)) {
+            // The tried values stay without a countdown: Confirm tries again, Cancel goes back.
+            window->revert_countdown = 0;
+            window->show_status(kNotSaved);
+            platform::message_box(
+                {"Error", std::string("Could not write ") + kUserIni + ": the settings were not saved.", false});
+            return;
+        }
         window->set_finished(true);
     }
 }

@@ -13,7 +13,8 @@ class QCGame;
 // The settings dialog over the main menu: window size, full-screen mode, whether the dialog can
 // be dragged, and the master volume (config.ini [system]). Apply tries the size and the volume
 // out and undoes them after a 10-second countdown unless Confirm stores them; Cancel restores
-// the stored values. Full-screen mode only takes effect at the next start.
+// the stored values. Full-screen mode only takes effect at the next start. A Confirm whose write
+// fails says so and keeps the window open with the tried values.
 class QCSettingsWindow : public CPanel {
 public:
     static constexpr float kRevertSeconds = 10.0f;
@@ -46,4 +47,6 @@ public:
 
 private:
     void show_status(const std::string& text);
+    // Stores the size, the check boxes and the volume in one write; false when it failed.
+    bool save(int width, int height);
 };

@@ -248,20 +248,16 @@ std::vector<std::string> ini_get_section_keys(const std::string& section, const 
     return keys;
 }
 
-bool ini_set_string(const std::string& section, const std::string& key, const std::string& value,
-                    const std::string& path) {
+namespace {
+
+// Changes one key in the text as a write of it alone would; false, text untouched, for names
+// that could not be read back.
+bool set_in_text(std::string& text, std::string_view section, std::string_view key, std::string_view value) {
     std::string_view sec = trim_blanks(section);
     std::string_view name = trim_blanks(key);
     if (!valid_section_name(sec) || !valid_key_name(name)) return false;
     // A line break would end the line and let the rest pose as further keys or sections.
-    std::string_view val = value;
-    val = val.substr(0, val.find_first_of("\r\n"));
-
-    std::lock_guard<std::mutex> lock(ini_mutex());
-    std::string file = native_path(path);
-    std::string text;
-    bool missing = false;
-    if (!read_file(file, text, missing) && !missing) return false;
+    std::string_view val = value.substr(0, value.find_first_of("\r\n"));
 
     std::size_t first_nl = text.find('\n');
     const char* eol = (first_nl != std::string::npos && first_nl > 0 && text[first_nl - 1] == '\r')
@@ -297,10 +293,29 @@ bool ini_set_string(const std::string& section, const std::string& key, const st
         if (!updated.empty() && updated.back() != '\n') updated += eol;
         updated += "[" + std::string(sec) + "]" + eol + entry + eol;
     }
+    text = std::move(updated);
+    return true;
+}
+
+}  // namespace
+
+bool ini_set_string(const std::string& section, const std::string& key, const std::string& value,
+                    const std::string& path) {
+    return ini_set_strings({{section, key, value}}, path);
+}
+
+bool ini_set_strings(const std::vector<IniEntry>& entries, const std::string& path) {
+    std::lock_guard<std::mutex> lock(ini_mutex());
+    std::string file = native_path(path);
+    std::string text;
+    bool missing = false;
+    if (!read_file(file, text, missing) && !missing) return false;
+    for (const IniEntry& e : entries)
+        if (!set_in_text(text, e.section, e.key, e.value)) return false;
 
     // Our own write may land within the clock tick of the cached copy; never trust that copy.
     parsed_files().erase(file);
-    return write_file_whole(file, updated);
+    return write_file_whole(file, text);
 }
 
 }  // namespace platform

@@ -31,4 +31,15 @@ std::vector<std::string> ini_get_section_keys(const std::string& section, const 
 bool ini_set_string(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& path);
 
+struct IniEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+// Writes several keys as ini_set_string would one after the other, but reads the file once and
+// replaces it once: the result is every write or, when any name is refused or the file cannot
+// be written, none.
+bool ini_set_strings(const std::vector<IniEntry>& entries, const std::string& path);
+
 }  // namespace platform

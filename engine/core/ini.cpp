@@ -1,5 +1,6 @@
 #include "engine/core/ini.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -67,20 +68,46 @@ bool ini_read_bool(std::string section, std::string key, bool fallback, std::str
     return text == "1" || text == "true";
 }
 
-void ini_write_string(std::string section, std::string key, std::string value, std::string path) {
-    platform::ini_set_string(section, key, value, ini_resolve_path(path));
+bool ini_write_string(std::string section, std::string key, std::string value, std::string path) {
+    return platform::ini_set_string(section, key, value, ini_resolve_path(path));
 }
 
-void ini_write_int(std::string section, std::string key, int value, std::string path) {
-    ini_write_string(section, key, std::to_string(value), path);
+bool ini_write_int(std::string section, std::string key, int value, std::string path) {
+    return ini_write_string(section, key, std::to_string(value), path);
 }
 
-void ini_write_float(std::string section, std::string key, float value, std::string path) {
-    ini_write_string(section, key, format_float(value), path);
+bool ini_write_float(std::string section, std::string key, float value, std::string path) {
+    return ini_write_string(section, key, format_float(value), path);
 }
 
-void ini_write_bool(std::string section, std::string key, bool value, std::string path) {
-    ini_write_string(section, key, value ? "1" : "0", path);
+bool ini_write_bool(std::string section, std::string key, bool value, std::string path) {
+    return ini_write_string(section, key, value ? "1" : "0", path);
+}
+
+void IniBatch::set_string(std::string section, std::string key, std::string value, std::string path) {
+    path = ini_resolve_path(path);
+    auto file = std::find_if(files_.begin(), files_.end(), [&](const File& f) { return f.path == path; });
+    if (file == files_.end()) file = files_.insert(files_.end(), File{path, {}});
+    file->entries.push_back({std::move(section), std::move(key), std::move(value)});
+}
+
+void IniBatch::set_int(std::string section, std::string key, int value, std::string path) {
+    set_string(std::move(section), std::move(key), std::to_string(value), std::move(path));
+}
+
+void IniBatch::set_float(std::string section, std::string key, float value, std::string path) {
+    set_string(std::move(section), std::move(key), format_float(value), std::move(path));
+}
+
+void IniBatch::set_bool(std::string section, std::string key, bool value, std::string path) {
+    set_string(std::move(section), std::move(key), value ? "1" : "0", std::move(path));
+}
+
+bool IniBatch::commit() {
+    bool ok = true;
+    for (const File& file : files_) ok = platform::ini_set_strings(file.entries, file.path) && ok;
+    files_.clear();
+    return ok;
 }
 
 void ini_read_rgb(ColorRGB& out, std::string section, std::string prefix, std::string path) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/core/geometry.h"
+#include "platform/ini_file.h"
 
 // Typed access to the system's ini files. Readers never fail: whatever is missing or does not
 // parse yields the caller's default. Relative paths resolve against the directory the program
@@ -21,10 +22,32 @@ int ini_read_int(std::string section, std::string key, int fallback, std::string
 float ini_read_float(std::string section, std::string key, float fallback, std::string path);
 bool ini_read_bool(std::string section, std::string key, bool fallback, std::string path);
 
-void ini_write_string(std::string section, std::string key, std::string value, std::string path);
-void ini_write_int(std::string section, std::string key, int value, std::string path);
-void ini_write_float(std::string section, std::string key, float value, std::string path);
-void ini_write_bool(std::string section, std::string key, bool value, std::string path);
+// Each writes one key and answers whether the file now holds it. Floats are written with six
+// decimals, bools as "1" and "0".
+bool ini_write_string(std::string section, std::string key, std::string value, std::string path);
+bool ini_write_int(std::string section, std::string key, int value, std::string path);
+bool ini_write_float(std::string section, std::string key, float value, std::string path);
+bool ini_write_bool(std::string section, std::string key, bool value, std::string path);
+
+// Writes gathered and made at once, as the single writes above would make them one after the
+// other: each file is read once, its keys changed in the order they were set, and replaced whole
+// (a failed write leaves the old file as it was).
+class IniBatch {
+public:
+    void set_string(std::string section, std::string key, std::string value, std::string path);
+    void set_int(std::string section, std::string key, int value, std::string path);
+    void set_float(std::string section, std::string key, float value, std::string path);
+    void set_bool(std::string section, std::string key, bool value, std::string path);
+    // Writes every file; true when each holds its keys now. The batch is empty afterwards.
+    bool commit();
+
+private:
+    struct File {
+        std::string path;
+        std::vector<platform::IniEntry> entries;
+    };
+    std::vector<File> files_;
+};
 
 void ini_read_rgb(ColorRGB& out, std::string section, std::string prefix, std::string path);
 void ini_read_rgba(ColorRGBA& out, std::string section, std::string prefix, std::string path);

@@ -26,75 +26,13 @@ std::size_t table_count(const char* section) {
     return std::size_t(std::clamp(count, 0, kMaxDefinitions));
 }
 
-// A definition's fields as rows: member, file, key, default. Weapons and items share the fields
-// of a pickup lying in the world. "projectileStickOnContat" is spelled so in every file.
-#define PICKUP_FIELDS(X)                                                        \
-    X(type, kServerIni, "type", 0)                                              \
-    X(collider_size, kServerIni, "colliderSize", {})                            \
-    X(gravity_factor, kServerIni, "gravityFactor", 1)                           \
-    X(mass, kServerIni, "mass", 1)                                              \
-    X(bounce, kServerIni, "bounce", 0)                                          \
-    X(friction, kServerIni, "friction", 0)                                      \
-    X(air_friction, kServerIni, "airFriction", 0)                               \
-    X(pickup_cooldown, kServerIni, "pickupCooldown", 1)                         \
-    X(buoyancy, kServerIni, "buoyancy", 1)                                      \
-    X(allow_item_decay, kServerIni, "allowItemDecay", true)                     \
-    X(name, kClientIni, "name", "")                                             \
-    X(display_size, kClientIni, "displaySize", {})                              \
-    X(display_rotation_center, kClientIni, "displayRotationCenter", (fvec2d{0.5f, 0.5f}))
+#define BRAWL_READ_DEFINITION_FIELD(type, member, file, key, fallback) read_field(d.member, file, s, key, fallback);
 
-#define WEAPON_FIELDS(X)                                                                          \
-    PICKUP_FIELDS(X)                                                                              \
-    X(default_ammo, kServerIni, "defaultAmmo", 0)                                                 \
-    X(max_ammo, kServerIni, "maxAmmo", 0)                                                         \
-    X(damage, kServerIni, "damage", 0)                                                            \
-    X(force, kServerIni, "force", 0)                                                              \
-    X(radius, kServerIni, "radius", 0)                                                            \
-    X(eject_speed, kServerIni, "ejectSpeed", 0)                                                   \
-    X(fire_timeout, kServerIni, "fireTimeout", 0)                                                 \
-    X(projectile_spray_angle, kServerIni, "projectileSprayAngle", 0)                              \
-    X(projectiles_per_shot, kServerIni, "projectilesPerShot", 1)                                  \
-    X(projectile_collider_size, kServerIni, "projectileColliderSize", {})                         \
-    X(projectile_gravity_factor, kServerIni, "projectileGravityFactor", 1)                        \
-    X(projectile_mass, kServerIni, "projectileMass", 1)                                           \
-    X(projectile_bounce, kServerIni, "projectileBounce", 0)                                       \
-    X(projectile_friction, kServerIni, "projectileFriction", 0)                                   \
-    X(projectile_air_friction, kServerIni, "projectileAirFriction", 0)                            \
-    X(projectile_life_time, kServerIni, "projectileLifeTime", 5)                                  \
-    X(projectile_buoyancy, kServerIni, "projectileBuoyancy", 1)                                   \
-    X(projectile_explode_on_player_contact, kServerIni, "projectileExplodeOnPlayerContact", true) \
-    X(projectile_explode_on_world_contact, kServerIni, "projectileExplodeOnWorldContact", true)   \
-    X(projectile_stick_on_contact, kServerIni, "projectileStickOnContat", false)                  \
-    X(explosion_effect_id, kCommonIni, "explosionEffectID", 0)                                    \
-    X(explosion_particles, kCommonIni, "explosionParticles", 0)                                   \
-    X(explosion_particle_time, kCommonIni, "explosionParticleTime", 0)                            \
-    X(projectile_display_size, kClientIni, "projectileDisplaySize", {})                           \
-    X(weapon_texture, kClientIni, "weaponTexture", "")                                            \
-    X(projectile_texture, kClientIni, "projectileTexture", "")                                    \
-    X(death_messages, kClientIni, "deathMessage", {})                                             \
-    X(snd_fire, kClientIni, "sndFire", -1)                                                        \
-    X(snd_explode, kClientIni, "sndExplode", -1)                                                  \
-    X(projectile_tile_size, kClientIni, "projectileTileSize", {})                                 \
-    X(projectile_anim_speed, kClientIni, "projectileAnimSpeed", 0)
+void read_weapon(WeaponDefinition& d, const std::string& s) { BRAWL_WEAPON_FIELDS(BRAWL_READ_DEFINITION_FIELD) }
 
-#define ITEM_FIELDS(X)                                                   \
-    PICKUP_FIELDS(X)                                                     \
-    X(default_amount, kServerIni, "defaultAmount", 0)                    \
-    X(max_amount, kServerIni, "maxAmount", 0)                            \
-    X(use_timeout, kServerIni, "useTimeout", 1)                          \
-    X(parameter, kServerIni, "parameter", 0)                             \
-    X(activate_on_pickup, kServerIni, "activateOnPickup", false)         \
-    X(use_effect_id, kCommonIni, "useEffectID", 0)                       \
-    X(use_effect_particles, kCommonIni, "useEffectParticles", 0)         \
-    X(use_effect_particle_time, kCommonIni, "useEffectParticleTime", 0)  \
-    X(texture, kClientIni, "texture", "")                                \
-    X(snd_use, kClientIni, "sndUse", -1)
+void read_item(ItemDefinition& d, const std::string& s) { BRAWL_ITEM_FIELDS(BRAWL_READ_DEFINITION_FIELD) }
 
-#define READ_FIELD(member, file, key, fallback) read_field(d.member, file, s, key, fallback);
-
-void read_weapon(WeaponDefinition& d, const std::string& s) { WEAPON_FIELDS(READ_FIELD) }
-
-void read_item(ItemDefinition& d, const std::string& s) { ITEM_FIELDS(READ_FIELD) }
+#undef BRAWL_READ_DEFINITION_FIELD
 
 // Sections prefix + "0", prefix + "1", ..., as many as the server file's count says.
 template <class Definition>

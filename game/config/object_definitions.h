@@ -56,78 +56,80 @@ struct PortalDefinition {
     std::string texture;
 };
 
-struct WeaponDefinition {
-    int type = 0;
-    std::string name;
-    ivec2d collider_size;
-    fvec2d display_size;
-    fvec2d display_rotation_center{0.5f, 0.5f};
-    int default_ammo = 0;
-    int max_ammo = 0;  // 0: unlimited
-    float damage = 0;
-    float force = 0;
-    float radius = 0;
-    float eject_speed = 0;
-    float fire_timeout = 0;
-    float gravity_factor = 1;
-    float mass = 1;
-    float bounce = 0;
-    float friction = 0;
-    float air_friction = 0;
-    float pickup_cooldown = 1;
-    float projectile_spray_angle = 0;
-    float buoyancy = 1;
-    bool allow_item_decay = true;
-    int projectiles_per_shot = 1;
-    ivec2d projectile_collider_size;
-    fvec2d projectile_display_size;
-    ivec2d projectile_tile_size;
-    float projectile_anim_speed = 0;
-    float projectile_gravity_factor = 1;
-    float projectile_mass = 1;
-    float projectile_bounce = 0;
-    float projectile_friction = 0;
-    float projectile_air_friction = 0;
-    float projectile_life_time = 5;
-    bool projectile_explode_on_player_contact = true;
-    bool projectile_explode_on_world_contact = true;
-    bool projectile_stick_on_contact = false;
-    float projectile_buoyancy = 1;
-    int explosion_effect_id = 0;
-    int explosion_particles = 0;
-    float explosion_particle_time = 0;
-    int snd_fire = -1;
-    int snd_explode = -1;
-    std::string weapon_texture;
-    std::string projectile_texture;
-    std::vector<std::string> death_messages;
-};
+// A weapon's and an item's fields as rows: type, member, file, key (in the section "weapon" or
+// "item" + index), default. Both share the fields of a pickup lying in the world.
+// "projectileStickOnContat" is spelled so in every file.
+#define BRAWL_PICKUP_FIELDS(X)                                                                    \
+    X(int, type, kServerIni, "type", 0) /* WeaponType or SpecialItemType */                       \
+    X(ivec2d, collider_size, kServerIni, "colliderSize", {})                                      \
+    X(float, gravity_factor, kServerIni, "gravityFactor", 1)                                      \
+    X(float, mass, kServerIni, "mass", 1)                                                         \
+    X(float, bounce, kServerIni, "bounce", 0)                                                     \
+    X(float, friction, kServerIni, "friction", 0)                                                 \
+    X(float, air_friction, kServerIni, "airFriction", 0)                                          \
+    X(float, pickup_cooldown, kServerIni, "pickupCooldown", 1)                                    \
+    X(float, buoyancy, kServerIni, "buoyancy", 1)                                                 \
+    X(bool, allow_item_decay, kServerIni, "allowItemDecay", true)                                 \
+    X(std::string, name, kClientIni, "name", "")                                                  \
+    X(fvec2d, display_size, kClientIni, "displaySize", {})                                        \
+    X(fvec2d, display_rotation_center, kClientIni, "displayRotationCenter", (fvec2d{0.5f, 0.5f}))
 
-struct ItemDefinition {
-    int type = 0;
-    std::string name;
-    ivec2d collider_size;
-    fvec2d display_size;
-    fvec2d display_rotation_center{0.5f, 0.5f};
-    float gravity_factor = 1;
-    float mass = 1;
-    float bounce = 0;
-    float friction = 0;
-    float air_friction = 0;
-    float pickup_cooldown = 1;
-    float buoyancy = 1;
-    int snd_use = -1;
-    int default_amount = 0;
-    int max_amount = 0;  // 0: unlimited
-    bool activate_on_pickup = false;
-    float use_timeout = 1;
-    float parameter = 0;  // heal amount, invisibility seconds, speed-limit factor, crate cooldown
-    int use_effect_id = 0;
-    int use_effect_particles = 0;
-    float use_effect_particle_time = 0;
-    bool allow_item_decay = true;
-    std::string texture;
+#define BRAWL_WEAPON_FIELDS(X)                                                                          \
+    BRAWL_PICKUP_FIELDS(X)                                                                              \
+    X(int, default_ammo, kServerIni, "defaultAmmo", 0)                                                  \
+    X(int, max_ammo, kServerIni, "maxAmmo", 0) /* 0: unlimited */                                       \
+    X(float, damage, kServerIni, "damage", 0)                                                           \
+    X(float, force, kServerIni, "force", 0)                                                             \
+    X(float, radius, kServerIni, "radius", 0)                                                           \
+    X(float, eject_speed, kServerIni, "ejectSpeed", 0)                                                  \
+    X(float, fire_timeout, kServerIni, "fireTimeout", 0)                                                \
+    X(float, projectile_spray_angle, kServerIni, "projectileSprayAngle", 0)                             \
+    X(int, projectiles_per_shot, kServerIni, "projectilesPerShot", 1)                                   \
+    X(ivec2d, projectile_collider_size, kServerIni, "projectileColliderSize", {})                       \
+    X(float, projectile_gravity_factor, kServerIni, "projectileGravityFactor", 1)                       \
+    X(float, projectile_mass, kServerIni, "projectileMass", 1)                                          \
+    X(float, projectile_bounce, kServerIni, "projectileBounce", 0)                                      \
+    X(float, projectile_friction, kServerIni, "projectileFriction", 0)                                  \
+    X(float, projectile_air_friction, kServerIni, "projectileAirFriction", 0)                           \
+    X(float, projectile_life_time, kServerIni, "projectileLifeTime", 5)                                 \
+    X(float, projectile_buoyancy, kServerIni, "projectileBuoyancy", 1)                                  \
+    X(bool, projectile_explode_on_player_contact, kServerIni, "projectileExplodeOnPlayerContact", true) \
+    X(bool, projectile_explode_on_world_contact, kServerIni, "projectileExplodeOnWorldContact", true)   \
+    X(bool, projectile_stick_on_contact, kServerIni, "projectileStickOnContat", false)                  \
+    X(int, explosion_effect_id, kCommonIni, "explosionEffectID", 0)                                     \
+    X(int, explosion_particles, kCommonIni, "explosionParticles", 0)                                    \
+    X(float, explosion_particle_time, kCommonIni, "explosionParticleTime", 0)                           \
+    X(fvec2d, projectile_display_size, kClientIni, "projectileDisplaySize", {})                         \
+    X(std::string, weapon_texture, kClientIni, "weaponTexture", "")                                     \
+    X(std::string, projectile_texture, kClientIni, "projectileTexture", "")                             \
+    X(std::vector<std::string>, death_messages, kClientIni, "deathMessage", {})                         \
+    X(int, snd_fire, kClientIni, "sndFire", -1)                                                         \
+    X(int, snd_explode, kClientIni, "sndExplode", -1)                                                   \
+    X(ivec2d, projectile_tile_size, kClientIni, "projectileTileSize", {})                               \
+    X(float, projectile_anim_speed, kClientIni, "projectileAnimSpeed", 0)
+
+#define BRAWL_ITEM_FIELDS(X)                                                               \
+    BRAWL_PICKUP_FIELDS(X)                                                                 \
+    X(int, default_amount, kServerIni, "defaultAmount", 0)                                 \
+    X(int, max_amount, kServerIni, "maxAmount", 0) /* 0: unlimited */                      \
+    X(float, use_timeout, kServerIni, "useTimeout", 1)                                     \
+    /* heal amount, invisibility seconds, speed-limit factor or crate cooldown, by type */ \
+    X(float, parameter, kServerIni, "parameter", 0)                                        \
+    X(bool, activate_on_pickup, kServerIni, "activateOnPickup", false)                     \
+    X(int, use_effect_id, kCommonIni, "useEffectID", 0)                                    \
+    X(int, use_effect_particles, kCommonIni, "useEffectParticles", 0)                      \
+    X(float, use_effect_particle_time, kCommonIni, "useEffectParticleTime", 0)             \
+    X(std::string, texture, kClientIni, "texture", "")                                     \
+    X(int, snd_use, kClientIni, "sndUse", -1)
+
+#define BRAWL_DEFINITION_MEMBER(type, member, file, key, fallback) type member = fallback;
+struct WeaponDefinition {
+    BRAWL_WEAPON_FIELDS(BRAWL_DEFINITION_MEMBER)
 };
+struct ItemDefinition {
+    BRAWL_ITEM_FIELDS(BRAWL_DEFINITION_MEMBER)
+};
+#undef BRAWL_DEFINITION_MEMBER
 
 extern std::array<PlayerDefinition, kPlayerDefinitionCount> player_definitions;
 extern PortalDefinition portal_definition;

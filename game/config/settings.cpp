@@ -1,6 +1,5 @@
 #include "game/config/settings.h"
 
-#include "game/config/ini_field.h"
 #include "game/config/object_definitions.h"
 
 const char* const kCommonIni = "config\\common.ini";
@@ -11,12 +10,17 @@ const char* const kUserIni = "config.ini";
 #define BRAWL_DEFINE_SETTING(type, name, file, section, key, fallback) type name = fallback;
 BRAWL_SETTINGS(BRAWL_DEFINE_SETTING)
 #undef BRAWL_DEFINE_SETTING
+
+namespace setting_keys {
+BRAWL_SETTINGS(BRAWL_DEFINE_INI_KEY)
+const IniKey<std::string> user_name{kUserIni, "user", "name", "Player"};
+}  // namespace setting_keys
+
 std::array<ColorRGBA, kMaterialCount> material_colors;
 std::vector<std::string> background_names;
 
 void load_settings() {
-#define BRAWL_READ_SETTING(type, name, file, section, key, fallback) \
-    read_field(name, file, section, key, fallback);
+#define BRAWL_READ_SETTING(type, name, file, section, key, fallback) name = setting_keys::name.read();
     BRAWL_SETTINGS(BRAWL_READ_SETTING)
 #undef BRAWL_READ_SETTING
 #define BRAWL_SETTING_NAME(type, name, file, section, key, fallback) name,

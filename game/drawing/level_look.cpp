@@ -113,7 +113,7 @@ void LevelLook::update() {
     fit_next_ = level_.game->match_running && !following;
     if (!following) return;
     CSprite* view = drawing_.sprites;
-    if (camera_viewport_height > 0.0f) view->set_scale(view->get_height() / camera_viewport_height);
+    view->set_scale(view->get_height() / camera_viewport_height);
     focus_view(centre.x, centre.y);
 }
 

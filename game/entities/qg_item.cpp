@@ -98,7 +98,7 @@ void QGItem::on_object_collision(QGPhysObject* other, const dvec2d&) {
 
 void QGItem::give_to(QGPlayer* player) {
     if (!player || player->player_index == owner) return;
-    if (player->inventory.size() >= size_t(std::max(inventory_capacity, 0)) || is_held()) return;
+    if (player->inventory.size() >= size_t(inventory_capacity) || is_held()) return;
     // Taking the item may use it up; one that was still waiting for its commit is gone then.
     QGGame* session = game;
     const unsigned int id = entity_id;

@@ -81,5 +81,5 @@ std::string background_name_for(uint32_t gen, const std::vector<std::string>& na
 }
 
 bool sweetroll_draw_hits(int draw, int chance_of_sweetroll) {
-    return chance_of_sweetroll > 0 && draw % chance_of_sweetroll == 0;
+    return draw % chance_of_sweetroll == 0;
 }

@@ -502,7 +502,7 @@ void QGGame::on_connect(Protocol*, unsigned int connection_id, unsigned short lo
 
 void QGGame::post_join_request(unsigned int connection_id) {
     // The name the main menu stores.
-    const std::string name = join_name_override.empty() ? ini_read_string("user", "name", "Player", kUserIni)
+    const std::string name = join_name_override.empty() ? setting_keys::user_name.read()
                                                       : join_name_override;
     event_handler->post<EQGEventType::JoinGame>(JoinRequest{name, connection_id});
 }

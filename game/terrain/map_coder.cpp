@@ -520,9 +520,9 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
 }
 
 int report_equal_material_colors() {
-    static const char* const kNames[kMaterialCount] = {
-        "color_air",   "color_earth",       "color_rock",   "color_destructible", "color_indestructible",
-        "color_water", "color_staticwater", "color_ladder", "color_explosive"};
+#define BRAWL_MATERIAL_SECTION(X, material, name) "color_" #name,
+    static const char* const kNames[kMaterialCount] = {BRAWL_MATERIALS(BRAWL_MATERIAL_SECTION, )};
+#undef BRAWL_MATERIAL_SECTION
     auto pairs = equal_material_colors();
     for (const auto& [a, b] : pairs) {
         const ColorRGBA& c = material_colors[static_cast<int>(a)];

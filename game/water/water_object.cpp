@@ -14,6 +14,7 @@
 
 #include "engine/core/ini.h"
 #include "engine/core/logger.h"
+#include "game/config/ini_field.h"
 #include "game/config/settings.h"
 #include "game/session/drawing_services.h"
 #include "game/session/qg_event.h"
@@ -27,10 +28,6 @@ namespace {
 
 constexpr float kTimeStep = 0.04f;
 constexpr float kGravity = 9.81f;
-// Most particles the settings may ask for: the arrays are reserved for all of them.
-constexpr int kParticleLimit = 1 << 20;
-// Largest interaction radius or grid cell: a level is at most 4096 pixels a side.
-constexpr float kCellLimit = 4096.0f;
 // Below these sizes a pass is over before a team of threads would have started: a thread of
 // the force pass gets at least kParallelParticles particles (1024 run on one thread).
 constexpr int kParallelParticles = 2048;
@@ -39,8 +36,6 @@ constexpr int64_t kParallelPixels = 1 << 16;
 // steps, and waits twice as long after each try that lost, up to kProbeStepsMax.
 constexpr int kProbeSteps = 64;
 constexpr int kProbeStepsMax = 4096;
-
-bool usable_length(float v) { return std::isfinite(v) && v >= 1.0f && v <= kCellLimit; }
 
 // The solid materials; every other pixel (air, water, earth, rock, ladder) lets water through.
 bool blocks_water(const ColorRGBA& c) {
@@ -59,10 +54,10 @@ void restart_with_passive_omp_wait(char** argv) {
 
 WaterSettings WaterSettings::load() {
     WaterSettings s;
-    s.particle_size = ini_read_float("physics", "particleSize", 16.0f, kServerIni);
-    s.grid_size = ini_read_float("physics", "particleGridSize", 16.0f, kServerIni);
-    s.quadtree_size = ini_read_int("physics", "particleQuadtreeSize", 8, kServerIni);
-    s.max_particles = ini_read_int("physics", "maxWaterParticles", 1024, kServerIni);
+#define SPH_READ_WATER_SETTING(type, member, key, fallback, least, most) \
+    read_field(s.member, kServerIni, "physics", key, fallback);
+    SPH_WATER_SETTINGS(SPH_READ_WATER_SETTING)
+#undef SPH_READ_WATER_SETTING
     if (int replaced = s.sanitize()) {
         log_message(LogLevel::Warning,
                     "Replaced " + std::to_string(replaced) + " unusable water setting(s) by the defaults.",
@@ -74,10 +69,10 @@ WaterSettings WaterSettings::load() {
 int WaterSettings::sanitize() {
     const WaterSettings defaults;
     int replaced = 0;
-    if (!usable_length(particle_size)) particle_size = defaults.particle_size, ++replaced;
-    if (!usable_length(grid_size)) grid_size = defaults.grid_size, ++replaced;
-    if (quadtree_size < 1 || quadtree_size > int(kCellLimit)) quadtree_size = defaults.quadtree_size, ++replaced;
-    if (max_particles < 0 || max_particles > kParticleLimit) max_particles = defaults.max_particles, ++replaced;
+#define SPH_SANITIZE_WATER_SETTING(type, member, key, fallback, least, most) \
+    if (!(std::isfinite(double(member)) && member >= least && member <= most)) member = defaults.member, ++replaced;
+    SPH_WATER_SETTINGS(SPH_SANITIZE_WATER_SETTING)
+#undef SPH_SANITIZE_WATER_SETTING
     return replaced;
 }
 

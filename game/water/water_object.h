@@ -12,14 +12,24 @@ struct SDL_Surface;
 
 namespace sph {
 
-// The simulation's settings, config\server.ini [physics]. Values the simulation cannot work with
-// (a radius or a cell below one pixel, a negative particle count, anything not a number) are
-// replaced by the defaults when loaded.
+// Most particles the settings may ask for: the arrays are reserved for all of them.
+constexpr int kParticleLimit = 1 << 20;
+// Largest interaction radius or grid cell: a level is at most 4096 pixels a side.
+constexpr float kCellLimit = 4096.0f;
+
+// The simulation's settings, config\server.ini [physics], as rows: type, member, key, default,
+// least and greatest usable value. A value outside (or not a number) is replaced by the default
+// when loaded.
+#define SPH_WATER_SETTINGS(X)                                                                        \
+    X(float, particle_size, "particleSize", 16.0f, 1, kCellLimit) /* interaction radius h, pixels */ \
+    X(float, grid_size, "particleGridSize", 16.0f, 1, kCellLimit) /* neighbour-grid cell, pixels */  \
+    X(int, quadtree_size, "particleQuadtreeSize", 8, 1, kCellLimit) /* occupancy cell, pixels */     \
+    X(int, max_particles, "maxWaterParticles", 1024, 0, kParticleLimit)
+
 struct WaterSettings {
-    float particle_size = 16.0f;  // interaction radius h of two particles, pixels
-    float grid_size = 16.0f;      // edge of a neighbour-grid cell, pixels
-    int quadtree_size = 8;        // edge of an occupancy cell, pixels
-    int max_particles = 1024;
+#define SPH_WATER_SETTING_MEMBER(type, member, key, fallback, least, most) type member = fallback;
+    SPH_WATER_SETTINGS(SPH_WATER_SETTING_MEMBER)
+#undef SPH_WATER_SETTING_MEMBER
 
     static WaterSettings load();
     // Replaces unusable values by the defaults; answers how many it replaced.

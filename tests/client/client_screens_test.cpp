@@ -10,6 +10,7 @@
 #include <functional>
 #include <thread>
 
+#include "client/level_file.h"
 #include "client/qc_game_play.h"
 #include "client/qc_host_menu.h"
 #include "client/qc_join_menu.h"
@@ -169,7 +170,8 @@ TEST(SettingsWindow, ApplyCountdownConfirmAndCancel) {
     EXPECT_EQ(audio->volume, 255);
     EXPECT_EQ(window->width_edit->get_text(), "800");
 
-    // Confirm stores the tried values; a failed write leaves config.ini as it was.
+    // Confirm stores the tried values; a failed write leaves config.ini as it was and says so,
+    // and the window stays for another try.
     retype(window->width_edit, "640");
     const std::string file = run_folder() + "/config.ini";
     const std::string before = file_text(file);
@@ -182,10 +184,12 @@ TEST(SettingsWindow, ApplyCountdownConfirmAndCancel) {
     setrlimit(RLIMIT_FSIZE, &limits);
     std::signal(SIGXFSZ, old_handler);
     EXPECT_EQ(file_text(file), before);
-    frame();
+    frame(2.0f);
+    EXPECT_EQ(QCSettingsWindow::instance, window);
+    EXPECT_TRUE(window->status_label->is_visible() && window->revert_countdown <= 0);
+    ASSERT_FALSE(message_boxes().empty());
+    EXPECT_FALSE(message_boxes().back().yes_no);
 
-    click(main_menu()->settings_button);  // a fresh window: the first one closed
-    window = QCSettingsWindow::instance;
     retype(window->width_edit, "640");
     retype(window->height_edit, "480");
     window->volume_scrollbar->set_value(100);
@@ -207,6 +211,24 @@ TEST(SettingsWindow, ApplyCountdownConfirmAndCancel) {
     frame();
     EXPECT_EQ(std::make_pair(CGameBase::window_width, CGameBase::window_height), std::make_pair(800, 600));
     EXPECT_EQ(QCSettingsWindow::instance, nullptr);
+}
+
+// Save Level writes where the player chose; a save that cannot be written is shown in a message box.
+TEST(LevelGenerator, SaveLevelSaysWhenItFailed) {
+    QCLevelGen* screen = game().push_state<QCLevelGen>(nullptr);
+    retype(screen->seed_edit, "77");
+    std::string chosen;
+    platform::set_file_dialog_handler([&](const platform::FileDialogRequest&) { return chosen; });
+    const std::size_t boxes = message_boxes().size();
+    for (const char* name : {"/no folder/level.vml", "/saved.vml"}) {
+        chosen = run_folder() + name;
+        click(screen->save_button);
+    }
+    platform::set_file_dialog_handler({});
+    EXPECT_EQ(message_boxes().size(), boxes + 1);
+    EXPECT_EQ(read_level_file(chosen, LevelParameters()).seed, 77u);
+    game().close_top_state();
+    frame();
 }
 
 TEST(HostMenu, ChecksAndTheServerItStarts) {

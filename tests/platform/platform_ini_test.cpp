@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <thread>
 
@@ -258,4 +260,36 @@ TEST(PlatformIni, ReadsFollowChangesMadeBehindTheirBack) {
     }
     std::filesystem::remove(path);
     EXPECT_EQ(ini_get_string("s", "k", "d", path), "d");
+}
+
+// Several keys in one write leave the bytes the same keys written one by one leave; a refused
+// name or a file that cannot be written leaves the old file as it was.
+TEST(PlatformIni, SeveralKeysInOneWriteAsOneByOne) {
+    ScratchDir dir;
+    const std::vector<platform::IniEntry> keys = {
+        {"level", "seed", "5"}, {"Level", "gen", "-1"}, {"other", "k", "v"}, {"level", "SEED", "6"}};
+    for (const char* before : {"", "; c\n[LEVEL]\nseed = 1\n\n[x]\na=1", "[x]\r\na=1\r\n[level]\r\ngen=2\r\n"}) {
+        const std::string single = dir.write("single.ini", before), batch = dir.write("batch.ini", before);
+        for (const platform::IniEntry& e : keys) ASSERT_TRUE(ini_set_string(e.section, e.key, e.value, single));
+        ASSERT_TRUE(platform::ini_set_strings(keys, batch));
+        EXPECT_EQ(dir.read("batch.ini"), dir.read("single.ini")) << before;
+    }
+    std::vector<platform::IniEntry> refused = keys;
+    refused.push_back({"level", "a=b", "1"});
+    EXPECT_FALSE(platform::ini_set_strings(refused, dir.write("guard.ini", "[level]\nseed=1\n")));
+    EXPECT_EQ(dir.read("guard.ini"), "[level]\nseed=1\n");
+
+    // A file-size limit stands in for a full disk: the temporary copy cannot be written whole.
+    const std::string kept = dir.write("kept.ini", "[level]\nseed=1\n");
+    rlimit limits{}, tiny{};
+    getrlimit(RLIMIT_FSIZE, &limits);
+    tiny = {20, limits.rlim_max};
+    auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &tiny);
+    const bool written = platform::ini_set_strings(keys, kept);
+    setrlimit(RLIMIT_FSIZE, &limits);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(dir.read("kept.ini"), "[level]\nseed=1\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 4);
 }

@@ -19,6 +19,7 @@ namespace {
 
 QCGame* the_game = nullptr;
 test_support::ScratchDir* scratch = nullptr;
+std::vector<platform::MessageBoxRequest> boxes;
 
 class ClientEnvironment : public ::testing::Environment {
 public:
@@ -34,6 +35,10 @@ public:
         ini_write_int("system", "resX", 800, kUserIni);
         ini_write_int("system", "resY", 600, kUserIni);
         load_settings();
+        platform::set_message_box_handler([](const platform::MessageBoxRequest& request) {
+            boxes.push_back(request);
+            return request.yes_no ? platform::MessageBoxResult::No : platform::MessageBoxResult::Ok;
+        });
         ASSERT_TRUE(test_support::start_sdl_video()) << SDL_GetError();
         the_game = new QCGame(sf::IpAddress::None, 0);
         the_game->on_start();
@@ -57,6 +62,8 @@ void send(const SDL_Event& event) { the_game->dispatch_event(event); }
 QCGame& game() { return *the_game; }
 
 const std::string& run_folder() { return scratch->path(); }
+
+const std::vector<platform::MessageBoxRequest>& message_boxes() { return boxes; }
 
 void frame(float dt) {
     the_game->poll_events();

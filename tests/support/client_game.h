@@ -4,9 +4,11 @@
 // that drive it the way a player does: events through the framework's dispatch, then frames.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "client/qc_game.h"
 #include "engine/core/geometry.h"
+#include "platform/dialogs.h"
 
 class CEdit;
 class CInterfaceElement;
@@ -30,6 +32,8 @@ T* top() {
     return game().states.empty() ? nullptr : dynamic_cast<T*>(game().states.back());
 }
 std::string config(const std::string& section, const std::string& key);
+// Every message box the client asked for, oldest first; the suite answers each itself.
+const std::vector<platform::MessageBoxRequest>& message_boxes();
 // The window's pixel after the last frame (y down).
 ColorRGBA pixel(int x, int y);
 // The whole window the same way, as RGBA bytes row by row from the top.

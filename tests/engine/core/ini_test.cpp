@@ -178,3 +178,16 @@ TEST(ParseNumbers, LeadingNumberOrFallback) {
     EXPECT_FLOAT_EQ(parse_float("-1.5e1z", 0), -15.0f);
     EXPECT_FLOAT_EQ(parse_float("", 3), 3.0f);
 }
+
+// A batch writes every file it names and answers false when one of them could not be written.
+TEST_F(IniTest, BatchWritesEachFileAndReportsAFailure) {
+    const std::string nowhere = dir.file("missing/out.ini");
+    IniBatch batch;
+    batch.set_int("s", "i", 3, path);
+    batch.set_string("s", "t", "x", nowhere);
+    batch.set_float("s", "f", 0.5f, path);
+    EXPECT_FALSE(batch.commit());
+    EXPECT_EQ(ini_read_string("s", "i", "", path) + ini_read_string("s", "f", "", path), "30.500000");
+    EXPECT_FALSE(ini_write_int("s", "i", 1, nowhere));
+    EXPECT_TRUE(batch.commit());  // nothing left to write
+}
