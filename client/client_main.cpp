@@ -1,5 +1,6 @@
 #include "client/client_main.h"
 
+#include <csignal>
 #include <sstream>
 
 #include "client/qc_game.h"
@@ -20,6 +21,10 @@ ClientArguments parse_client_arguments(int argc, char** argv) {
 }
 
 int client_main(int argc, char** argv) {
+    // A server can make the client warn at any rate: the session limits those lines per kind,
+    // and the file stops at its cap.
+    std::signal(SIGXFSZ, SIG_IGN);
+    log_set_file_limit(kProgramLogLimitBytes);
     log_set_file_path("client.log");
     log_enable_file();
     log_set_level(LogLevel::Warning);

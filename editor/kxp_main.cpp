@@ -73,6 +73,8 @@ void KXP_Main::on_start() {
 
     preview_engine = new CParticleEngine(scene);
     preview_engine->set_z(-0.5f);
+    // The largest count the editor offers is spawned at once.
+    preview_engine->limits.spawns_per_update = kMaxSpawnCount;
     scene->add_child(preview_engine);
 
     gui_root = new CInterfaceContainer(nullptr, texture_manager);

@@ -17,9 +17,6 @@
 
 namespace {
 
-// The most server.log may grow to; warnings that peers cause are limited besides.
-constexpr uint64_t kServerLogLimitBytes = 16 * 1024 * 1024;
-
 // With BRAWL_PASS_STATS=1 the server prints the number of passes and their median and longest
 // length when the loop ends (the load test reads the line).
 bool pass_stats_wanted() {
@@ -54,7 +51,8 @@ int server_main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
 
-    log_set_file_limit(kServerLogLimitBytes);
+    // Warnings that peers cause are limited besides.
+    log_set_file_limit(kProgramLogLimitBytes);
     log_set_file_path("server.log");
     log_enable_file();
     log_set_level(LogLevel::Warning);

@@ -26,6 +26,9 @@ void log_disable_console();
 // closing line, and the file gets nothing more. A write that fails (a full disk, a file size
 // limit) ends the file's part of the log the same way, without ending the program.
 void log_set_file_limit(uint64_t max_bytes);
+// The cap of the programs' log files: a peer can cause warnings at any rate for as long as it
+// stays connected.
+constexpr uint64_t kProgramLogLimitBytes = 16 * 1024 * 1024;
 
 // Lines that a peer's input causes, at any rate the peer chooses: within a window of
 // window_ms, at most per_window warning lines per peer and kind (the reporting class and the

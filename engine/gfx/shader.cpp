@@ -289,6 +289,14 @@ int CShaderFactory::create_program(const std::vector<CShader*>& list) {
     return int(programs.size() - 1);
 }
 
+int CShaderFactory::shared_program(const std::vector<CShader*>& list) {
+    for (std::size_t i = 0; i < programs.size(); ++i)
+        if (programs[i] && !list.empty() && programs[i]->shared_from_ == list) return int(i);
+    const int index = create_program(list);
+    programs[std::size_t(index)]->shared_from_ = list;
+    return index;
+}
+
 CShaderProgram* CShaderFactory::get_program(int index) const {
     if (index < 0 || std::size_t(index) >= programs.size()) return nullptr;
     return programs[std::size_t(index)];

@@ -70,6 +70,9 @@ private:
     uint32_t id = 0;
     uint32_t previous = 0;
     std::map<std::string, ShaderUniform> uniforms;
+    // The shaders of a program that the factory shares; empty for every other program.
+    std::vector<CShader*> shared_from_;
+    friend class CShaderFactory;
 };
 
 // Caches shaders by file (the path made absolute, then lower-cased) and keeps the programs in a
@@ -85,6 +88,9 @@ public:
     CShader* get_shader(uint32_t type, std::string path);
     // Index of the new program (also when linking failed): the first free slot, else appended.
     int create_program(const std::vector<CShader*>& shaders);
+    // Index of the one program of these shaders that every caller asking for it shares: made by
+    // the first call, kept until the programs are removed.
+    int shared_program(const std::vector<CShader*>& shaders);
     // The program at the index, or null when the index is out of range or the slot is free.
     CShaderProgram* get_program(int index) const;
     void remove_all_shaders();

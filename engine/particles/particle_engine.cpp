@@ -171,10 +171,22 @@ ParticleEffect* CParticleEngine::get_effect(int32_t index) {
     return effects[std::size_t(index)];
 }
 
+std::size_t CParticleEngine::live_particle_count() const {
+    std::size_t count = 0;
+    for (const ParticleEffect* effect : effects)
+        if (effect) count += effect->particles.size();
+    return count;
+}
+
+bool CParticleEngine::may_spawn() const {
+    return spawned_since_update_ < limits.spawns_per_update && live_particle_count() < limits.live;
+}
+
 void CParticleEngine::spawn_particle(ParticleEffect* effect, float x_, float y_, float angle) {
     if (!effect || !effect->settings) return;
     ParticleEffectSettings& s = *effect->settings;
-    if (s.prototypes.empty()) return;
+    if (s.prototypes.empty() || !may_spawn()) return;
+    ++spawned_since_update_;
     const int pick = random_draw() % int(s.prototypes.size());
     const CParticleSprite* prototype = s.prototypes[std::size_t(pick)];
     if (!prototype) return;
@@ -215,10 +227,10 @@ void CParticleEngine::spawn_effect(int32_t index, int32_t count, float duration,
     ParticleEffect* effect = get_effect(index);
     if (!effect) return;
     if (duration > 0) {
-        emitters.push_back({count, 0, duration, 0, index, x_, y_, angle});
+        if (emitters.size() < limits.emitters) emitters.push_back({count, 0, duration, 0, index, x_, y_, angle});
         return;
     }
-    for (int32_t i = 0; i < count; ++i) spawn_particle(effect, x_, y_, angle);
+    for (int32_t i = 0; i < count && may_spawn(); ++i) spawn_particle(effect, x_, y_, angle);
 }
 
 void CParticleEngine::spawn_effect_at_settings_position(int32_t index, int32_t count, float duration) {
@@ -292,7 +304,8 @@ void CParticleEngine::update(float dt) {
         if (!(due < float(emitter.count))) due = float(emitter.count);
         if (due < 0) due = 0;
         const int32_t n = int32_t(due) - emitter.spawned;
-        for (int32_t k = 0; k < n && emitter.spawned < emitter.count; ++k) {
+        // What the limits hold back now is due again at the next update.
+        for (int32_t k = 0; k < n && emitter.spawned < emitter.count && may_spawn(); ++k) {
             spawn_particle(effect, emitter.x, emitter.y, emitter.angle);
             ++emitter.spawned;
         }
@@ -324,4 +337,5 @@ void CParticleEngine::update(float dt) {
         update_counter = 0;
         remove_finished_particles();
     }
+    spawned_since_update_ = 0;
 }

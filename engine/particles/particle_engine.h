@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -132,6 +133,18 @@ protected:
     float age = -1;
 };
 
+// How much an engine takes on, whatever it is asked: far above what the game's effects reach in a
+// big fight, so that only a flood of requests (from a hostile server, say) meets them. Beyond a
+// bound a spawn at once is left out, and an emitter waits for a later update.
+struct ParticleLimits {
+    // Particles held, finished ones not yet deleted included.
+    std::size_t live = 16384;
+    // Particles spawned from the end of one update to the end of the next.
+    std::size_t spawns_per_update = 8192;
+    // Emitters waiting; a spawn spread over time beyond it is left out.
+    std::size_t emitters = 4096;
+};
+
 // A sprite that keeps a table of effects (indexes stay valid; a null entry is free), spawns
 // particles at once or spread over time, moves and draws them, and deletes finished ones
 // every 30th update.
@@ -148,8 +161,11 @@ public:
     ParticleEffect* get_effect(int32_t index);
     int32_t get_effect_count() const { return int32_t(effects.size()); }
     const std::vector<ParticleEmitter>& get_emitters() const { return emitters; }
+    // Particles of every effect, finished ones not yet deleted included.
+    std::size_t live_particle_count() const;
 
-    // One particle copied from a random prototype and thrown from (x, y) at `angle` degrees.
+    // One particle copied from a random prototype and thrown from (x, y) at `angle` degrees;
+    // nothing once a bound of the limits is reached.
     void spawn_particle(ParticleEffect* effect, float x, float y, float angle);
     // `count` particles of the effect (index -1: of every effect), all at once or, with a
     // duration above 0, spread over that many seconds.
@@ -163,8 +179,14 @@ public:
     void draw(SDL_Surface* screen) override;
     void update(float dt) override;
 
+    ParticleLimits limits;
+
 private:
+    // Whether another particle is within the limits.
+    bool may_spawn() const;
+
     std::vector<ParticleEffect*> effects;
     std::vector<ParticleEmitter> emitters;
     int32_t update_counter = 0;
+    std::size_t spawned_since_update_ = 0;
 };

@@ -4,9 +4,9 @@
 
 #include <cmath>
 
+#include "engine/core/saturate.h"
 #include "engine/gfx/shader.h"
 #include "engine/gfx/texture.h"
-#include "engine/scene/sprite_math.h"
 
 CImageSprite::CImageSprite(CSprite* parent_) : CSprite(parent_) { update_texture_rect(); }
 
@@ -167,15 +167,15 @@ void CImageSprite::set_shader_program(CShaderProgram* p) { shader_program = p; }
 
 IntRect CImageSprite::get_bounds() {
     float s = get_scale();
-    return {truncate_to_int(get_x()), truncate_to_int(get_y()), truncate_to_int(s * get_width()),
-            truncate_to_int(s * get_height())};
+    return {saturate_cast<int>(get_x()), saturate_cast<int>(get_y()), saturate_cast<int>(s * get_width()),
+            saturate_cast<int>(s * get_height())};
 }
 
 IntRect CImageSprite::get_outer_bounds() { return get_bounds(); }
 
 IntRect CImageSprite::get_absolute_bounds() {
-    return {truncate_to_int(get_absolute_x()), truncate_to_int(get_absolute_y()),
-            truncate_to_int(get_absolute_width()), truncate_to_int(get_absolute_height())};
+    return {saturate_cast<int>(get_absolute_x()), saturate_cast<int>(get_absolute_y()),
+            saturate_cast<int>(get_absolute_width()), saturate_cast<int>(get_absolute_height())};
 }
 
 IntRect CImageSprite::get_absolute_outer_bounds() { return get_absolute_bounds(); }

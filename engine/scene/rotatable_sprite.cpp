@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/scene/sprite_math.h"
+#include "engine/core/saturate.h"
 
 namespace {
 
@@ -15,8 +15,8 @@ fvec2d turn(fvec2d d, float degrees) {
 }
 
 IntRect to_int_rect(const QuadBounds& b) {
-    return {truncate_to_int(b.x), truncate_to_int(b.y), truncate_to_int(b.width),
-            truncate_to_int(b.height)};
+    return {saturate_cast<int>(b.x), saturate_cast<int>(b.y), saturate_cast<int>(b.width),
+            saturate_cast<int>(b.height)};
 }
 
 }  // namespace

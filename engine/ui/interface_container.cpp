@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/core/saturate.h"
 #include "engine/gfx/viewport.h"
-#include "engine/scene/sprite_math.h"
 
 bool CInterfaceContainer::pressed_child_to_front = false;
 
@@ -21,14 +21,14 @@ CInterfaceContainer::CInterfaceContainer(CInterfaceElement* parent_, CTextureMan
 IntRect CInterfaceContainer::get_anchored_bounds() {
     const float ax = get_anchored_x(this);
     const float ay = get_anchored_y(this);
-    return {truncate_to_int(ax), truncate_to_int(ay), truncate_to_int(get_width()),
-            truncate_to_int(get_height())};
+    return {saturate_cast<int>(ax), saturate_cast<int>(ay), saturate_cast<int>(get_width()),
+            saturate_cast<int>(get_height())};
 }
 
 IntRect CInterfaceContainer::get_anchored_absolute_bounds() {
     AnchoredPlacement placed(*this, *this);
-    return {truncate_to_int(get_absolute_x()), truncate_to_int(get_absolute_y()),
-            truncate_to_int(get_absolute_width()), truncate_to_int(get_absolute_height())};
+    return {saturate_cast<int>(get_absolute_x()), saturate_cast<int>(get_absolute_y()),
+            saturate_cast<int>(get_absolute_width()), saturate_cast<int>(get_absolute_height())};
 }
 
 fvec2d CInterfaceContainer::point_to_global(fvec2d point) {

@@ -468,6 +468,6 @@ void GameDrawing::release_program(int& slot) const {
 CShaderProgram* kept_program(CShaderFactory* shaders, const char* fragment_path) {
     if (!shaders) return nullptr;
     CShaderProgram* program =
-        shaders->get_program(shaders->create_program({shaders->get_shader(GL_FRAGMENT_SHADER, fragment_path)}));
+        shaders->get_program(shaders->shared_program({shaders->get_shader(GL_FRAGMENT_SHADER, fragment_path)}));
     return program && program->get_id() != 0 ? program : nullptr;
 }

@@ -50,8 +50,9 @@ public:
     CFontFactory* const fonts;
 };
 
-// A program from the fragment shader file that the factory keeps until it goes, or null without a
-// factory or when it did not link.
+// The program of the fragment shader file that the factory makes once, shares among its callers
+// and keeps until it goes (each level would leave one more behind), or null without a factory or
+// when it did not link.
 CShaderProgram* kept_program(CShaderFactory* shaders, const char* fragment_path);
 
 // The look of the object, when it has one of that kind.

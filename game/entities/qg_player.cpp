@@ -5,6 +5,7 @@
 #include <set>
 
 #include "engine/core/logger.h"
+#include "engine/core/saturate.h"
 #include "game/config/settings.h"
 #include "game/entities/entity_support.h"
 #include "game/entities/qg_item.h"
@@ -367,7 +368,7 @@ std::string QGPlayer::label_text() const {
     std::string text;
     if (game && game->rules.teams) text = "[" + std::to_string(team + 1) + "] ";
     text += name + ": ";
-    if (health > 0.0f) text += std::to_string(int(health)) + " HP";
+    if (health > 0.0f) text += std::to_string(saturate_cast<int>(health)) + " HP";
     else text += "Departed";
     return text;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/core/saturate.h"
 #include "game/config/settings.h"
 #include "game/entities/qg_player.h"
 #include "game/session/qg_event.h"
@@ -141,7 +142,7 @@ std::string QGMatchController::info_text() const {
     std::string text = mode_text(rules.lives, settings.time_limit, rules.teams, settings.friendly_fire);
     // Whole seconds still to count, as the countdown shows them: 3, 2, 1.
     const auto whole = [this] {
-        return std::to_string(static_cast<long long>(std::clamp(timer + 1.0f, 0.0f, 1e9f)));
+        return std::to_string(saturate_cast<long long>(std::clamp(timer + 1.0f, 0.0f, 1e9f)));
     };
     switch (state) {
     case State::Countdown: text += "\nMatch starting in " + whole() + "..."; break;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/core/byte_buffer.h"
+#include "engine/core/saturate.h"
 #include "game/config/settings.h"
 #include "game/physics/terrain_sweep.h"
 #include "game/session/qg_event.h"
@@ -156,12 +157,7 @@ bool settle_after_sweep(QGPhysObject& o, const TerrainSweep& s) {
 
 }  // namespace
 
-int to_pixel_coordinate(float v) {
-    if (std::isnan(v)) return 0;
-    if (v >= float(kPixelLimit)) return kPixelLimit;
-    if (v <= -float(kPixelLimit)) return -kPixelLimit;
-    return int(v);
-}
+int to_pixel_coordinate(float v) { return std::clamp(saturate_cast<int>(v), -kPixelLimit, kPixelLimit); }
 
 QGPhysObject::QGPhysObject(QGGame* game_, unsigned int entity_id_, const ivec2d& size_, bool is_static_,
                            float mass_, float friction_, float air_friction_, float bounce_,

@@ -73,6 +73,7 @@ QGGame::~QGGame() {
         tcp_transport->on_connect = ConnectionCallback();
         tcp_transport->on_disconnect = ConnectionCallback();
     }
+    if (!is_server) log_forget_peer(server_peer());
 
     std::set<QGObject*> owned;
     for (auto& [id, object] : objects) owned.insert(object);
@@ -97,6 +98,11 @@ QGGame::~QGGame() {
     tcp_transport = nullptr;
 }
 
+std::string QGGame::server_peer() const {
+    const auto* client = dynamic_cast<const TcpClient*>(tcp_transport);
+    return client ? client->link.remote().to_string() : "the server";
+}
+
 int64_t QGGame::now_ms() const {
     if (clock_) return clock_->now_ms();
     using namespace std::chrono;
@@ -107,6 +113,10 @@ int64_t QGGame::now_ms() const {
 
 void QGGame::update(float dt) {
     if (!active.load(std::memory_order_acquire)) return;
+    // What a client's step logs comes of what its server sent: limited per kind as a server
+    // limits each client's lines.
+    std::optional<LogPeerScope> from_server;
+    if (!is_server) from_server.emplace(server_peer(), now_ms());
 
     if (match_running) {
         if (is_server) {
@@ -514,6 +524,7 @@ void QGGame::on_disconnect(Protocol*, unsigned int connection_id, unsigned short
             udp_transport->remove_peer(Connection(remote.address, game_port));
         }
         match_running = false;
+        log_forget_peer(remote.to_string());
         disconnect_hook();
         return;
     }

@@ -264,6 +264,8 @@ private:
     // A client sends those; the server sends every object to all clients, except the objects
     // meant for one connection, which go to it alone.
     void send_reliable();
+    // What a client's log names its server by.
+    std::string server_peer() const;
     void receive_reliable();
     void receive_from_clients();
     // Takes a committed object out of every container and deletes it.

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "engine/core/random.h"
+#include "engine/core/saturate.h"
 #include "game/config/settings.h"
 #include "game/terrain/terrain_pixels.h"
 
@@ -14,11 +15,7 @@ bool is_destructible_colour(const ColorRGBA& c) { return c == color_destructible
 namespace {
 
 // A bound clamped into 0..size and truncated; NaN counts as 0.
-int clamp_bound(float v, int size) {
-    if (!(v > 0.0f)) return 0;
-    if (v > static_cast<float>(size)) return size;
-    return static_cast<int>(v);
-}
+int clamp_bound(float v, int size) { return std::clamp(saturate_cast<int>(v), 0, size); }
 
 // Whether pixels [x0, x1) of a row hold the value v; four at a time with SSE2.
 bool row_holds(const uint32_t* row, int x0, int x1, uint32_t v) {

@@ -1,28 +1,16 @@
 #include "net/sync/networkable.h"
 
 #include <cmath>
-#include <limits>
+
+#include "engine/core/saturate.h"
 
 namespace {
-
-// Truncation towards zero, held to the integer's range: an extrapolating factor can carry a
-// value past it, and converting such a float would be undefined.
-template <typename I>
-I truncate_to(float f) {
-    if (std::isnan(f)) return 0;
-    const double lo = double(std::numeric_limits<I>::min());
-    const double hi = double(std::numeric_limits<I>::max());
-    double d = std::trunc(double(f));
-    if (d <= lo) return std::numeric_limits<I>::min();
-    if (d >= hi) return std::numeric_limits<I>::max();
-    return I(d);
-}
 
 template <typename I>
 I lerp_integer(I old_value, I new_value, float t) {
     // The difference of two ints does not always fit an int; it is formed wide.
     int64_t diff = int64_t(new_value) - int64_t(old_value);
-    return truncate_to<I>(float(diff) * t + float(old_value));
+    return saturate_cast<I>(float(diff) * t + float(old_value));
 }
 
 // A value that is not finite (from a factor or a value gone wrong on either side) never reaches
@@ -55,8 +43,8 @@ void interpolate_linear(double& out, const double& old_value, const double& new_
 void interpolate_linear(ivec2d& out, const ivec2d& old_value, const ivec2d& new_value, float t) {
     int64_t dx = int64_t(new_value.x) - old_value.x;
     int64_t dy = int64_t(new_value.y) - old_value.y;
-    out.x = truncate_to<int32_t>(float(old_value.x) + float(dx) * t);
-    out.y = truncate_to<int32_t>(float(old_value.y) + float(dy) * t);
+    out.x = saturate_cast<int32_t>(float(old_value.x) + float(dx) * t);
+    out.y = saturate_cast<int32_t>(float(old_value.y) + float(dy) * t);
 }
 
 void interpolate_linear(dvec2d& out, const dvec2d& old_value, const dvec2d& new_value, float t) {

@@ -104,34 +104,26 @@ public:
     void sync_fields() override {}
 };
 
-// A Protocol whose network is a queue in memory: send records, receive files what a test put
-// in `arriving` under its sender.
-class MemoryTransport : public Protocol {
+// A transport of the kind whose network is a queue in memory: send records, receive files what a
+// test put in `arriving` under its sender.
+template <class Kind>
+class InMemory : public Kind {
 public:
     bool send(const ByteBuffer& packet) override {
         sent.push_back(packet);
         return true;
     }
     void receive() override {
-        for (auto& [from, packet] : arriving) inbox.emplace(from, packet);
+        for (auto& [from, packet] : arriving) this->inbox.emplace(from, packet);
         arriving.clear();
     }
 
     std::vector<ByteBuffer> sent;
     std::vector<std::pair<Connection, ByteBuffer>> arriving;
 };
-
-// A Tcp over the same kind of queue, for the keep-alive packets.
-class MemoryTcp : public Tcp {
-public:
-    bool send(const ByteBuffer& packet) override {
-        sent.push_back(packet);
-        return true;
-    }
-    void receive() override {}
-
-    std::vector<ByteBuffer> sent;
-};
+using MemoryTransport = InMemory<Protocol>;
+// A Tcp for the keep-alive packets and the connection hooks.
+using MemoryTcp = InMemory<Tcp>;
 
 // A port on which nobody listens.
 inline unsigned short closed_port() {

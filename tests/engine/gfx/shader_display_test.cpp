@@ -153,7 +153,7 @@ TEST_F(ShaderDisplayTest, ValueTypes) {
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
-TEST_F(ShaderDisplayTest, EmptiedProgramSlotIsReused) {
+TEST_F(ShaderDisplayTest, EmptiedProgramSlotIsReusedAndASharedProgramMadeOnce) {
     int first = factory().create_program({postprocess_frag()});
     int second = factory().create_program({postprocess_frag()});
     ASSERT_EQ(second, first + 1);
@@ -163,6 +163,10 @@ TEST_F(ShaderDisplayTest, EmptiedProgramSlotIsReused) {
     factory().programs[std::size_t(first)] = nullptr;
     EXPECT_EQ(factory().get_program(first), nullptr);
     EXPECT_EQ(factory().create_program({postprocess_frag()}), first);
+    const int shared = factory().shared_program({postprocess_frag()});
+    EXPECT_GT(shared, second);  // not one of the programs of its own
+    EXPECT_EQ(factory().shared_program({postprocess_frag()}), shared);
+    EXPECT_NE(factory().shared_program({postprocess_vert(), postprocess_frag()}), shared);
 }
 
 // The frame drawn through the post-process program: with fade 0 the scene passes unchanged;

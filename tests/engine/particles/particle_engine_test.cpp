@@ -342,3 +342,20 @@ TEST(ParticleEngine, IndexMinusOneSpawnsInEveryEffectAtItsOwnPosition) {
     EXPECT_EQ(std::tie(e.count, e.effect_index, e.x, e.y, e.angle), std::make_tuple(10, ia, 100.0f, 40.0f, 0.0f));
     EXPECT_FLOAT_EQ(e.duration, 2.0f);
 }
+
+TEST(ParticleEngine, AFloodOfRequestsStaysWithinTheLimitsAndSpreadSpawnsWaitForRoom) {
+    Rig flood, spread;
+    flood.fx.settings.life_time = spread.fx.settings.life_time = 100;
+    const ParticleLimits& limits = flood.engine.limits;
+    for (std::size_t frame = 1; frame <= 3; ++frame, flood.engine.update(0.016f)) {
+        for (int i = 0; i < 1000; ++i) flood.spawn(4096);  // what one packet of a hostile server asks
+        EXPECT_EQ(flood.live(), std::min(frame * limits.spawns_per_update, limits.live));
+    }
+    spread.engine.limits = {100, 10, 2};
+    for (int i = 0; i < 3; ++i) spread.engine.spawn_effect(spread.index, 25, 0.01f, 0, 0, 0);
+    EXPECT_EQ(spread.engine.get_emitters().size(), 2u);
+    std::vector<std::size_t> counts;
+    for (int i = 0; i < 5; ++i, counts.push_back(spread.live())) spread.engine.update(1.0f);
+    EXPECT_EQ(counts, (std::vector<std::size_t>{10, 20, 30, 40, 50}));
+    EXPECT_TRUE(spread.engine.get_emitters().empty());
+}

@@ -296,6 +296,26 @@ TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLev
     host.reset();
 }
 
+TEST(SenderAttribution, AClientLimitsTheLinesItsServerCausesPerKind) {
+    LogCapture log;
+    const auto lines = [&log] {
+        const std::string text = log.text();
+        return size_t(std::count(text.begin(), text.end(), '\n'));
+    };
+    ManualNetClock clock(1000);
+    auto client = make_headless_client_session(&clock);
+    auto* tcp = new net_test::MemoryTcp();
+    client->install_transports(tcp, nullptr);
+    const uint8_t junk[] = {9, 9, 9};
+    tcp->arriving.assign(100, {Connection(localhost, 4200), ByteBuffer(junk, 3)});
+    const size_t before = lines();
+    client->update(0.016f);
+    const size_t written = lines() - before;
+    EXPECT_TRUE(written > 0 && written <= LogPeerLimits().per_window) << written;
+    client.reset();  // and the count of the lines left out
+    EXPECT_EQ(lines(), before + written + 1);
+}
+
 TEST(ConnectThread, FailedConnectionIsReportedOnce) {
     // Every reading of this clock is a second later, so the 10-second bound runs out at once.
     ManualNetClock clock(0, 1000);

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "engine/core/random.h"
+#include "engine/core/saturate.h"
 #include "game/terrain/terrain_carver.h"
 #include "support/terrain_test_support.h"
 
@@ -35,8 +36,9 @@ struct HookLog {
     long pixels = 0;
     void on_pixel(int, int) { ++pixels; }
     void on_disc(const Explosion& e, const PixelRect& box) {
-        order.push_back("disc " + std::to_string(int(e.x)) + "," + std::to_string(int(e.y)) + " r" +
-                        std::to_string(int(std::lround(e.radius * 10))) + " box " + std::to_string(box.width));
+        order.push_back("disc " + std::to_string(saturate_cast<int>(e.x)) + "," + std::to_string(saturate_cast<int>(e.y)) +
+                        " r" + std::to_string(saturate_cast<int>(std::round(e.radius * 10))) + " box " +
+                        std::to_string(box.width));
     }
     void on_chain(const ChainReaction& c) {
         order.push_back("chain " + std::to_string(c.x) + "," + std::to_string(c.y) + " n" + std::to_string(c.pixels));
