@@ -9,6 +9,13 @@
 #include "server/host_parameters.h"
 #include "server/match_objects.h"
 
+namespace {
+
+// A record that did not change comes again at least once in this many packets to a client.
+constexpr uint32_t kStateRefreshSends = 8;
+
+}  // namespace
+
 QGGame::QGGame(const HostParameters& params) : QGGame(ServerSide{}) {
     if (!host(params)) quit = true;
 }
@@ -20,6 +27,10 @@ bool QGGame::host(const HostParameters& params) {
     install_transports(tcp, udp);
     // A client sends only its own requests, a few hundred bytes per packet.
     tcp->max_client_frame_bytes = 256 * 1024;
+    // The state goes to each client as what changed for it, at the pace its path carries, so that
+    // a thin link keeps room for the events and keep-alives of its TCP stream.
+    udp->refresh_sends = kStateRefreshSends;
+    udp->path_monitor = tcp;
     game_port = params.port;
 
     GameParameters rules_record;

@@ -312,7 +312,9 @@ void QGPlayer::update(float dt) {
         QGPhysObject::update(dt);
         return;
     }
-    spawn_protection -= dt;
+    // Stops at 0 (none left): a timer running below zero would change the player's state bytes
+    // on every step, and every client would be sent them again and again.
+    if (spawn_protection > 0.0f) spawn_protection = std::max(0.0f, spawn_protection - dt);
 
     const bool footing = on_ground || on_ladder;
     const auto by_face = [this](EQGPlayerAnimation left, EQGPlayerAnimation right) {

@@ -312,6 +312,9 @@ public:
     // This object's bytes of the last accepted update.
     ByteBuffer received_state;
     int64_t last_receive_ms = 0;
+    // How far apart, by their send times, the sender's packets came with the last accepted
+    // update; 0 while unknown.
+    int64_t update_spacing_ms = 0;
     float interpolation_factor = 0.0f;
 
 protected:

@@ -111,12 +111,14 @@ void Protocol::receive_objects(NetworkableMap& objects) {
     for (auto& [id, object] : objects) {
         if (!object || object->previous_state.empty()) continue;
         object->mode = Networkable::Interpolate;
-        // One send interval from the older to the newer update, so that a client receiving a
-        // packet every interval moves on evenly and arrives as the next one comes in.
+        // One spacing of the sender's packets from the older to the newer update, so that a client
+        // receiving a packet every spacing moves on evenly and arrives as the next one comes in.
         float factor = 1.0f;
         if (send_interval_ms > 0) {
+            const int64_t spacing = std::clamp(object->update_spacing_ms, send_interval_ms,
+                                               max_update_spacing_intervals * send_interval_ms);
             int64_t age = now_ms() - object->last_receive_ms;
-            factor = age <= 0 ? 0.0f : std::min(float(age) / float(send_interval_ms), max_interpolation_factor);
+            factor = age <= 0 ? 0.0f : std::min(float(age) / float(spacing), max_interpolation_factor);
         }
         object->interpolation_factor = factor;
         object->previous_state.rewind();
@@ -141,8 +143,10 @@ void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& send
     packet.skip(4);
     int64_t sent = 0;
     packet.read_i64_le(sent);
-    // Unknown senders (filed under the broadcast address) are not checked for staleness.
+    // Unknown senders (filed under the broadcast address) are not checked for staleness, and
+    // their packets, of any number of senders, have no spacing.
     const bool check_stale = sender.address != sf::IpAddress::Broadcast;
+    const int64_t spacing = check_stale ? note_send_time(sender, sent) : 0;
     // The records of one packet arrived together.
     const int64_t now = now_ms();
     // Records come in id order as the sender's map lists them, so the object and its send times
@@ -172,11 +176,24 @@ void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& send
                 entry->second = sent;
             }
         }
-        apply_record(*it->second, packet, n, now);
+        apply_record(*it->second, packet, n, now, spacing);
     }
 }
 
-void Protocol::apply_record(Networkable& object, ByteBuffer& packet, uint32_t size, int64_t now) {
+int64_t Protocol::note_send_time(const Connection& sender, int64_t sent) {
+    auto [it, first] = sender_packets_.try_emplace(sender, SenderPackets{sent, 0});
+    SenderPackets& packets = it->second;
+    // Parts of one packet share its send time; an older one overtook nothing.
+    if (!first && sent > packets.newest_sent) {
+        // The sender's word: measured without overflow and kept within a day.
+        const uint64_t apart = uint64_t(sent) - uint64_t(packets.newest_sent);
+        packets.spacing_ms = int64_t(std::min<uint64_t>(apart, 86'400'000));
+        packets.newest_sent = sent;
+    }
+    return packets.spacing_ms;
+}
+
+void Protocol::apply_record(Networkable& object, ByteBuffer& packet, uint32_t size, int64_t now, int64_t spacing) {
     // An object that snapshots nothing has nothing to interpolate.
     object.mode = Networkable::Snapshot;
     object.previous_state.clear();
@@ -194,6 +211,7 @@ void Protocol::apply_record(Networkable& object, ByteBuffer& packet, uint32_t si
     object.received_state.append(packet.read_pointer(), size);
     packet.skip(size);
     object.last_receive_ms = now;
+    object.update_spacing_ms = spacing;
 
     object.mode = Networkable::Read;
     object.current_packet = &object.received_state;
@@ -203,6 +221,7 @@ void Protocol::apply_record(Networkable& object, ByteBuffer& packet, uint32_t si
 
 void Protocol::forget_peer(const Connection& peer) {
     inbox.erase(peer);
+    sender_packets_.erase(peer);
     for (auto it = newest_timestamps.begin(); it != newest_timestamps.end();) {
         it->second.erase(peer);
         if (it->second.empty()) it = newest_timestamps.erase(it);

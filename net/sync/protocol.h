@@ -50,9 +50,13 @@ public:
     void set_send_interval(float seconds);
     // Milliseconds by which delayed events are held back: two send intervals.
     int64_t get_latency() const { return 2 * send_interval_ms; }
-    // The interpolation factor runs from 0 at receipt to 1 one send interval later, and no further
-    // than this: a stalled sender is extrapolated half an interval past its newest value at most.
+    // The interpolation factor runs from 0 at receipt to 1 one update spacing later, and no further
+    // than this: a stalled sender is extrapolated half a spacing past its newest value at most.
     static constexpr float max_interpolation_factor = 1.5f;
+    // The spacing is the send interval, or the spacing of the sender's packets when they come
+    // further apart (a sender that thins its packets to a congested peer), up to this many
+    // send intervals.
+    static constexpr int64_t max_update_spacing_intervals = 8;
 
     void set_clock(const NetClock& clock) { clock_ = &clock; }
     const NetClock& clock() const { return *clock_; }
@@ -82,9 +86,17 @@ protected:
 
 private:
     void apply_sync_packet(NetworkableMap& objects, const Connection& sender, ByteBuffer& packet);
-    void apply_record(Networkable& object, ByteBuffer& packet, uint32_t size, int64_t now);
+    void apply_record(Networkable& object, ByteBuffer& packet, uint32_t size, int64_t now, int64_t spacing);
+    // Notes a packet's send time; answers how far it came after the sender's previous one.
+    int64_t note_send_time(const Connection& sender, int64_t sent);
+
+    struct SenderPackets {
+        int64_t newest_sent = 0;
+        int64_t spacing_ms = 0;
+    };
 
     const NetClock* clock_ = &NetClock::system();
+    std::map<Connection, SenderPackets> sender_packets_;
     ByteBuffer outgoing_;
 };
 

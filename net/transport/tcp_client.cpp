@@ -59,6 +59,7 @@ void TcpClient::disconnect() {
     if (connected && on_disconnect.is_valid())
         on_disconnect(this, connection_id, link.local_port(), link.remote());
     link.disconnect();
+    forget_peer(link.remote());
     inbox.clear();
     newest_timestamps.clear();
     latency_ms = 0;

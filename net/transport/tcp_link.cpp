@@ -1,5 +1,7 @@
 #include "net/transport/tcp_link.h"
 
+#include <linux/tcp.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -115,6 +117,18 @@ sf::Socket::Status TcpLink::send(const ByteBuffer& packet) {
         return status;
     }
     return sf::Socket::Done;
+}
+
+bool TcpLink::path(PathReport& out) const {
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    const int handle = socket.getHandle();
+    if (handle < 0 || ::getsockopt(handle, IPPROTO_TCP, TCP_INFO, &info, &size) != 0) return false;
+    // An older kernel fills less; the fields it leaves out stay zero and read as a clear path.
+    out.round_trip_us = info.tcpi_rtt;
+    out.min_round_trip_us = info.tcpi_min_rtt ? info.tcpi_min_rtt : info.tcpi_rtt;
+    out.unsent_bytes = uint64_t(info.tcpi_notsent_bytes) + queued_bytes();
+    return true;
 }
 
 bool TcpLink::wait(short events, int64_t timeout_ms) {

@@ -6,6 +6,7 @@
 #include "engine/core/byte_buffer.h"
 #include "net/sync/net_clock.h"
 #include "net/transport/connection.h"
+#include "net/transport/send_pace.h"
 
 // The longest single wait of the *_within calls and of connect; between waits the clock is read.
 constexpr int64_t wait_slice_ms = 50;
@@ -66,6 +67,9 @@ public:
     bool frame_refused() const { return frame_refused_; }
     // Bytes of whole and partial frames received so far, length fields included.
     uint64_t bytes_received() const { return bytes_received_; }
+    // The kernel's view of the path (round trips, bytes it has not sent) with our own queue
+    // added; false when the socket cannot tell (not connected).
+    bool path(PathReport& out) const;
 
     // Longest frame accepted from the peer; 0 = no limit.
     uint32_t max_frame_bytes = 0;

@@ -314,3 +314,9 @@ void TcpServer::disconnect_all() {
     dropped_ids_.clear();
     --walk_depth_;
 }
+
+bool TcpServer::path_to(const Connection& peer, PathReport& out) const {
+    for (const auto& [id, client] : clients)
+        if (!client.dropped && client.link && client.link->remote() == peer) return client.link->path(out);
+    return false;
+}

@@ -42,7 +42,7 @@ struct PendingHandshake {
 // for its echo, so the caller's loop keeps running while any number of newcomers take their
 // time. What a client sends is not trusted to be small: a frame longer than the frame limit, or
 // an outgoing queue beyond its cap (a client that does not read), drops that client.
-class TcpServer : public Tcp {
+class TcpServer : public Tcp, public PathMonitor {
 public:
     TcpServer();
     ~TcpServer() override;
@@ -72,6 +72,8 @@ public:
     // packets; the caller erases the record afterwards.
     void disconnect_client(unsigned int id, TcpLink& link);
     void disconnect_all();
+    // The path under the connection of the client at that address and port.
+    bool path_to(const Connection& peer, PathReport& out) const override;
 
     unsigned short listening_port() const { return listener.getLocalPort(); }
 

@@ -1,8 +1,35 @@
 #include "net/transport/udp.h"
 
+#include <cstring>
+#include <iterator>
 #include <string>
 
 #include "engine/core/logger.h"
+
+void SentRecords::pick(const ByteBuffer& packet, uint32_t refresh_sends, ByteBuffer& out) {
+    // The packet is a well-formed sync packet: every record header and its bytes are there.
+    const uint8_t* p = packet.data();
+    out.clear();
+    out.append(p, sync_header_size);
+    next_entries_.clear();
+    next_bytes_.clear();
+    size_t k = 0;
+    for (size_t pos = sync_header_size; pos < packet.size();) {
+        const uint32_t id = net_detail::load_u32_be(p + pos), n = net_detail::load_u32_be(p + pos + 4);
+        const uint8_t* bytes = p + pos + 8;
+        while (k < entries_.size() && entries_[k].id < id) ++k;
+        const bool same = k < entries_.size() && entries_[k].id == id && entries_[k].size == n &&
+                          (n == 0 || std::memcmp(bytes_.data() + entries_[k].offset, bytes, n) == 0);
+        const bool refresh = refresh_sends != 0 && (sends_ + id) % refresh_sends == 0;
+        if (!same || !entries_[k].repeated || refresh) out.append(p + pos, 8 + size_t(n));
+        next_entries_.push_back({id, next_bytes_.size(), n, same});
+        next_bytes_.insert(next_bytes_.end(), bytes, bytes + n);
+        pos += 8 + size_t(n);
+    }
+    entries_.swap(next_entries_);
+    bytes_.swap(next_bytes_);
+    ++sends_;
+}
 
 Udp::Udp() : datagram_(sf::UdpSocket::MaxDatagramSize) {
     socket.setBlocking(false);
@@ -30,19 +57,59 @@ void Udp::add_peer(const Connection& peer) {
 
 void Udp::remove_peer(const Connection& peer) {
     peers.erase(peer);
+    peer_states_.erase(peer);
     forget_peer(peer);
 }
 
+float Udp::peer_stretch(const Connection& peer) const {
+    auto it = peer_states_.find(peer);
+    return it == peer_states_.end() ? 1.0f : it->second.pace.stretch();
+}
+
 bool Udp::send(const ByteBuffer& packet) {
-    if (packet.size() <= datagram_limit || !is_well_formed_sync_packet(packet))
-        return send_to_peers(packet.data(), packet.size());
+    const bool per_peer = refresh_sends != 0 || path_monitor;
+    if (!per_peer && packet.size() <= datagram_limit) return send_to_peers(packet.data(), packet.size(), nullptr);
+    const bool sync = is_well_formed_sync_packet(packet);
+    return per_peer && sync ? send_per_peer(packet) : send_whole(packet, sync, nullptr);
+}
+
+bool Udp::send_whole(const ByteBuffer& packet, bool sync, const Connection* only) {
+    if (packet.size() <= datagram_limit || !sync) return send_to_peers(packet.data(), packet.size(), only);
     bool all_sent = true;
     for (const ByteBuffer& part : split_sync_packet(packet, datagram_limit))
-        all_sent = send_to_peers(part.data(), part.size()) && all_sent;
+        all_sent = send_to_peers(part.data(), part.size(), only) && all_sent;
     return all_sent;
 }
 
-bool Udp::send_to_peers(const uint8_t* data, size_t size) {
+bool Udp::send_per_peer(const ByteBuffer& packet) {
+    // Peers taken out of the set directly leave their state behind; it goes here.
+    for (auto it = peer_states_.begin(); it != peer_states_.end();)
+        it = peers.count(it->first) ? std::next(it) : peer_states_.erase(it);
+    const int64_t now = now_ms();
+    bool all_sent = true;
+    for (const Connection& peer : peers) {
+        PeerState& state = peer_states_[peer];
+        if (path_monitor) {
+            PathReport path;
+            if (path_monitor->path_to(peer, path)) state.pace.observe(path, now);
+            if (!state.pace.due(now, send_interval_ms)) continue;
+        }
+        const ByteBuffer* out = &packet;
+        if (refresh_sends != 0) {
+            state.sent.pick(packet, refresh_sends, picked_);
+            out = &picked_;
+        }
+        // Nothing changed for this peer: no packet, as for a map with nothing to write.
+        if (out->size() <= sync_header_size) continue;
+        if (!send_whole(*out, true, &peer)) {
+            all_sent = false;
+            state.pace.send_failed(now);
+        }
+    }
+    return all_sent;
+}
+
+bool Udp::send_to_peers(const uint8_t* data, size_t size, const Connection* only) {
     if (size > sf::UdpSocket::MaxDatagramSize) {
         if (!reported_oversize_)
             log_message(LogLevel::Warning,
@@ -51,6 +118,7 @@ bool Udp::send_to_peers(const uint8_t* data, size_t size) {
         reported_oversize_ = true;
         return false;
     }
+    if (only) return send_datagram(data, size, *only);
     bool all_sent = true;
     for (const Connection& peer : peers)
         if (!send_datagram(data, size, peer)) all_sent = false;

@@ -1,14 +1,41 @@
 #pragma once
 #include <SFML/Network/UdpSocket.hpp>
+#include <map>
 #include <set>
 #include <vector>
 
 #include "net/sync/protocol.h"
+#include "net/transport/send_pace.h"
+
+// The records of the sync packets last sent to one peer, to leave out what it already has.
+class SentRecords {
+public:
+    // Puts into out the header of the sync packet and those of its records that go to the peer:
+    // a record whose bytes differ from the last ones sent, an unchanged one once more (the
+    // receiver's older and newer values are then equal, so it holds the object where it
+    // stopped), and every record on its turn, one packet in refresh_sends, so that what a lost
+    // datagram carried comes again. Records are expected in ascending id, as the sender's map
+    // lists them; one out of order is sent.
+    void pick(const ByteBuffer& packet, uint32_t refresh_sends, ByteBuffer& out);
+
+private:
+    struct Entry {
+        uint32_t id = 0;
+        size_t offset = 0;
+        uint32_t size = 0;
+        // Sent twice or more with these bytes.
+        bool repeated = false;
+    };
+    std::vector<Entry> entries_, next_entries_;
+    std::vector<uint8_t> bytes_, next_bytes_;
+    uint32_t sends_ = 0;
+};
 
 // The unreliable channel: each packet goes as one datagram to every peer, a sync packet longer
 // than datagram_limit as several sync packets of whole records; datagrams received are filed
 // under their sender, or under {broadcast address, sender's port} for senders that are not peers
-// when those are accepted at all.
+// when those are accepted at all. A sync packet may go to each peer as only the records that
+// changed for it (refresh_sends) and at a pace its path carries (path_monitor).
 class Udp : public Protocol {
 public:
     Udp();
@@ -36,14 +63,34 @@ public:
     // Sync packets are cut into datagrams of at most this many bytes, so that each fits one IP
     // packet: a datagram split into IP fragments is lost when any fragment is.
     size_t datagram_limit = 1200;
+    // Not 0: a sync packet goes to each peer as the records that changed for it, each record
+    // coming again at least once in this many packets to the peer (see SentRecords).
+    uint32_t refresh_sends = 0;
+    // When set, each peer gets sync packets at the pace of its path (see SendPace); it must
+    // outlive this transport.
+    const PathMonitor* path_monitor = nullptr;
+    // How far the interval of the packets to a peer is stretched now; 1 for a peer not paced.
+    float peer_stretch(const Connection& peer) const;
 
 protected:
     // Hands one datagram to the socket; the seam where tests put a bad network.
     virtual bool send_datagram(const uint8_t* data, size_t size, const Connection& to);
 
 private:
-    bool send_to_peers(const uint8_t* data, size_t size);
+    struct PeerState {
+        SendPace pace;
+        SentRecords sent;
+    };
+
+    // The packet, cut into datagrams of whole records when it is a long sync packet, to the
+    // given peers.
+    bool send_whole(const ByteBuffer& packet, bool sync, const Connection* only);
+    bool send_to_peers(const uint8_t* data, size_t size, const Connection* only);
+    // One sync packet per peer that is due, of the records it needs.
+    bool send_per_peer(const ByteBuffer& packet);
 
     std::vector<uint8_t> datagram_;
     bool reported_oversize_ = false;
+    std::map<Connection, PeerState> peer_states_;
+    ByteBuffer picked_;
 };

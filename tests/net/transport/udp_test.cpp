@@ -69,6 +69,24 @@ bool update_until(Browser& browser, const std::function<bool()>& done) {
     return eventually(done, [&] { browser.update(); });
 }
 
+// Counts the datagrams to each port and loses as many as it is told to for a port.
+struct LossyUdp : Udp {
+    std::map<unsigned short, int> sent, lose;
+    bool send_datagram(const uint8_t* data, size_t size, const Connection& to) override {
+        ++sent[to.port];
+        return lose[to.port]-- > 0 || Udp::send_datagram(data, size, to);
+    }
+};
+
+// Reports a queue on the paths to the peers in `congested`, and clear paths elsewhere.
+struct TestPaths : PathMonitor {
+    std::set<Connection> congested;
+    bool path_to(const Connection& peer, PathReport& out) const override {
+        out = PathReport{congested.count(peer) ? 2 * SendPace::queue_limit_us : 0, 0, 0};
+        return true;
+    }
+};
+
 // Notes the size of every datagram it hands to the socket.
 struct MeasuredUdp : Udp {
     std::vector<size_t> sizes;
@@ -182,7 +200,7 @@ TEST(UdpReplication, ServerToClientDropsStaleDataAndInterpolates) {
     NetworkableMap server_objects{{3, &on_server}}, client_objects{{3, &on_client}};
 
     // The second is sent after the first but stamped older: it must lose.
-    for (auto [ms, hp, speed] : {std::tuple{1000, 1, 20.0f}, {900, 2, 99.0f}, {1100, 3, 30.0f}}) {
+    for (auto [ms, hp, speed] : {std::tuple{1000, 1, 20.0f}, {967, 2, 99.0f}, {1033, 3, 30.0f}}) {
         server_clock.set(ms);
         server.next_send_ms = 0;
         on_server.hp = hp;
@@ -197,7 +215,7 @@ TEST(UdpReplication, ServerToClientDropsStaleDataAndInterpolates) {
     }));
     EXPECT_FALSE(saw_stale);
     EXPECT_EQ(on_client.name, "ab");
-    EXPECT_EQ(client.newest_timestamps[3][endpoint_of(server)], 1100);
+    EXPECT_EQ(client.newest_timestamps[3][endpoint_of(server)], 1033);
 
     // From the older update to the newer in one interval, then extrapolated half an interval at most.
     EXPECT_FLOAT_EQ(on_client.speed, 20.0f);
@@ -348,4 +366,79 @@ TEST(UdpReplication, LargeSyncPacketsTravelAsWholeRecordsInDatagramsOfOnePacket)
     };
     EXPECT_TRUE(eventually(all_there, [&] { client.receive_objects(client_objects); }));
     EXPECT_TRUE(got[100].blob.empty());
+}
+
+TEST(UdpReplication, EachPeerGetsWhatChangedAtThePaceOfItsPath) {
+    ManualNetClock clock(10000);
+    LossyUdp server;
+    Udp near, far;
+    for (Udp* udp : {static_cast<Udp*>(&server), &near, &far}) {
+        udp->set_clock(clock);
+        udp->set_send_interval(0.033f);
+    }
+    bind_free({&server, &near, &far});
+    link(server, near);
+    link(server, far);
+    TestPaths paths;
+    server.refresh_sends = 8;  // as the server's hosting sets it
+    server.path_monitor = &paths;
+    const Connection to_near = endpoint_of(near), to_far = endpoint_of(far), from = endpoint_of(server);
+    Thing mover, idle, near_mover, near_idle, far_mover;
+    near_mover.smooth = far_mover.smooth = true;
+    NetworkableMap objects{{1, &mover}, {2, &idle}}, near_objects{{1, &near_mover}, {2, &near_idle}},
+        far_objects{{1, &far_mover}};
+    auto tick = [&](float step) {
+        mover.position.x += step;
+        clock.advance(33);
+        server.send_objects(objects);
+    };
+    // Receives until the packet sent now is in; answers its time and the mover's value then.
+    auto received_now = [&](Udp& client, NetworkableMap& map) {
+        const int64_t at = clock.now_ms();
+        EXPECT_TRUE(eventually([&] { return client.newest_timestamps[1][from] == at; },
+                               [&] { client.receive_objects(map); }));
+        return std::pair{at, mover.position.x};
+    };
+
+    // A record that stops changing goes once more, so the receiver holds the object where it
+    // stopped instead of carrying it half a step on.
+    for (int i = 0; i < 4; ++i) tick(10.0f);
+    tick(0.0f);
+    received_now(near, near_objects);
+    clock.advance(1000);
+    near.receive_objects(near_objects);
+    EXPECT_EQ(near_mover.position.x, 40.0f);
+    // Then unchanged records cost nothing but their turns of the refresh, each one packet in 8.
+    int before = server.sent[to_near.port];
+    for (int i = 0; i < 16; ++i) tick(0.0f);
+    EXPECT_EQ(server.sent[to_near.port] - before, 4);
+    // A change whose datagram and repeat are both lost comes again within the refresh.
+    idle.hp = 5;
+    server.lose[to_near.port] = 2;
+    for (int i = 0; i < 2 + 8; ++i) tick(0.0f);
+    EXPECT_TRUE(eventually([&] { return near_idle.hp == 5; }, [&] { near.receive_objects(near_objects); }));
+    // A congested peer gets fewer packets, and its receiver moves on evenly over their spacing.
+    paths.congested = {to_far};
+    before = server.sent[to_near.port];
+    const int far_before = server.sent[to_far.port];
+    for (int i = 0; i < 60; ++i) tick(10.0f);
+    EXPECT_EQ(server.sent[to_near.port] - before, 60);
+    EXPECT_LT(server.sent[to_far.port] - far_before, 60 / 4);
+    std::pair<int64_t, float> far_packets[2];
+    for (auto& packet : far_packets) {
+        for (const int n = server.sent[to_far.port]; server.sent[to_far.port] == n;) tick(10.0f);
+        packet = received_now(far, far_objects);
+    }
+    const auto [t1, x1] = far_packets[0];
+    const auto [t2, x2] = far_packets[1];
+    EXPECT_GE(t2 - t1, 4 * 33);
+    clock.advance((t2 - t1) / 2);
+    far.receive_objects(far_objects);
+    EXPECT_FLOAT_EQ(far_mover.position.x, x1 + (x2 - x1) * (float((t2 - t1) / 2) / float(t2 - t1)));
+    // Once its path clears, the peer's pace comes back to every interval.
+    paths.congested.clear();
+    for (int i = 0; i < 300 && server.peer_stretch(to_far) > 1.0f; ++i) tick(10.0f);
+    const int far_now = server.sent[to_far.port];
+    for (int i = 0; i < 8; ++i) tick(10.0f);
+    EXPECT_EQ(server.sent[to_far.port] - far_now, 8);
 }

@@ -1,0 +1,36 @@
+#include "net/transport/send_pace.h"
+
+#include <algorithm>
+
+void SendPace::observe(const PathReport& path, int64_t now_ms) {
+    const int64_t queue_us = path.round_trip_us - path.min_round_trip_us;
+    if (queue_us > queue_limit_us || path.unsent_bytes > unsent_limit)
+        congested(now_ms, path.round_trip_us / 1000);
+    else
+        clear_ = queue_us < queue_clear_us;
+}
+
+void SendPace::send_failed(int64_t now_ms) {
+    congested(now_ms, 0);
+}
+
+void SendPace::congested(int64_t now_ms, int64_t round_trip_ms) {
+    clear_ = false;
+    if (now_ms < hold_until_ms_) return;
+    stretch_ = std::min(stretch_ * 2.0f, max_stretch);
+    // The packets already under way still meet the queue; the stretched pace shows after a
+    // round trip and one of its own intervals.
+    hold_until_ms_ = now_ms + std::max<int64_t>(round_trip_ms, 0) + 2 * interval_ms_;
+}
+
+bool SendPace::due(int64_t now_ms, int64_t base_interval_ms) {
+    // More than an interval ahead only when the clock went back: not waited for.
+    if (next_ms_ - now_ms > interval_ms_) next_ms_ = now_ms;
+    if (now_ms < next_ms_) return false;
+    if (clear_ && now_ms >= hold_until_ms_) stretch_ = std::max(1.0f, stretch_ * (15.0f / 16.0f));
+    interval_ms_ = int64_t(float(std::max<int64_t>(base_interval_ms, 0)) * stretch_);
+    // The phase is kept, so that the mean spacing is the interval even though the transport's
+    // sends fall between; a stall is not caught up with a burst.
+    next_ms_ = std::max(next_ms_ + interval_ms_, now_ms + interval_ms_ / 2);
+    return true;
+}

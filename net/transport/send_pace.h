@@ -1,0 +1,57 @@
+#pragma once
+#include <cstdint>
+
+#include "net/sync/protocol.h"
+#include "net/transport/connection.h"
+
+// What the reliable connection to a peer tells of the path under it.
+struct PathReport {
+    // The smoothed round trip and the lowest one seen on the connection, in microseconds.
+    int64_t round_trip_us = 0;
+    int64_t min_round_trip_us = 0;
+    // Bytes written for the peer that have not gone out yet: the socket's and our own queue.
+    uint64_t unsent_bytes = 0;
+};
+
+// Answers what the path to a peer looks like now; false when it knows nothing of that peer.
+class PathMonitor {
+public:
+    virtual ~PathMonitor() = default;
+    virtual bool path_to(const Connection& peer, PathReport& out) const = 0;
+};
+
+// How often state packets go to one peer. A path that shows a queue (its round trip well above
+// the lowest one seen) or data that cannot get out stretches the interval between packets to
+// twice, at most once per round trip so that one queue is answered once; a clear path shortens
+// it by a sixteenth per packet, back to the transport's own interval. The state then leaves room
+// for the reliable stream on the same link instead of starving it.
+class SendPace {
+public:
+    // The stretch never exceeds what a receiver's interpolation follows.
+    static constexpr float max_stretch = float(Protocol::max_update_spacing_intervals);
+    // A queue of more than this on the round trip is congestion; below the clear mark the
+    // path is clear; in between the pace holds.
+    static constexpr int64_t queue_limit_us = 100'000;
+    static constexpr int64_t queue_clear_us = 50'000;
+    // Unsent bytes beyond this: the reliable stream is not getting through.
+    static constexpr uint64_t unsent_limit = 16 * 1024;
+
+    void observe(const PathReport& path, int64_t now_ms);
+    // A packet for the peer could not be handed to the network: the path is full.
+    void send_failed(int64_t now_ms);
+    // True when a packet is due to the peer at this send of the transport (whose interval is
+    // base_interval_ms); the next one is then scheduled.
+    bool due(int64_t now_ms, int64_t base_interval_ms);
+
+    float stretch() const { return stretch_; }
+
+private:
+    void congested(int64_t now_ms, int64_t round_trip_ms);
+
+    float stretch_ = 1.0f;
+    int64_t interval_ms_ = 0;
+    int64_t next_ms_ = 0;
+    // No second reaction before the first one can show.
+    int64_t hold_until_ms_ = 0;
+    bool clear_ = true;
+};
