@@ -4,9 +4,9 @@
 
 #include "engine/scene/label_sprite.h"
 #include "game/drawing/sprite_holder.h"
-#include "game/session/drawing_services.h"
+#include "game/base/drawing_services.h"
 #include "game/session/qg_event_handler.h"
-#include "game/session/qg_object.h"
+#include "game/base/qg_object.h"
 
 class CEdit;
 class CFont;

@@ -15,8 +15,9 @@
 #include "game/config/settings.h"
 #include "game/drawing/game_drawing.h"
 #include "game/drawing/water.h"
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_event_handler.h"
+#include "game/entities/qg_player.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 #include "game/water/water_object.h"
@@ -104,9 +105,23 @@ void LevelLook::build_effects() {
     }
 }
 
+namespace {
+
+// The local player's centre while it is alive in a running match.
+bool followed_player(const QGLevel& level, dvec2d& centre) {
+    const QGGame* game = level.game;
+    if (!game || !game->match_running) return false;
+    const QGPlayer* player = game->get_player(game->local_player_id);
+    if (!player) return false;
+    centre = player->collider_centre();
+    return player->health > 0.0f;
+}
+
+}  // namespace
+
 void LevelLook::update() {
     dvec2d centre;
-    const bool following = level_.followed_player(centre);
+    const bool following = followed_player(level_, centre);
     // The whole level comes into view the step after the player was last followed in a running
     // match, before the view would follow it again.
     if (fit_next_) fit_view();

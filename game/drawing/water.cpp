@@ -12,7 +12,7 @@
 #include "game/config/settings.h"
 #include "game/drawing/game_drawing.h"
 #include "game/terrain/terrain_carver.h"
-#include "game/terrain/terrain_pixels.h"
+#include "game/base/terrain_pixels.h"
 
 namespace sph {
 

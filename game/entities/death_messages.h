@@ -2,7 +2,7 @@
 #include <optional>
 #include <string>
 
-#include "game/session/session_records.h"
+#include "game/base/session_records.h"
 
 // The words of a death: the tombstone's caption and the line for the message feed. Names are
 // absent when the player is not (or no longer) in the player table; self means the cause's

@@ -12,7 +12,7 @@
 #include "game/entities/qg_sweetroll.h"
 #include "game/entities/qg_tombstone.h"
 #include "game/entities/qg_weapon.h"
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
@@ -28,57 +28,6 @@ T* kept(T* object) {
     }
     return object;
 }
-
-// --- the level's placements and the session's hooks into the player (server) ---
-
-bool build_special_item(QGGame& game, unsigned int definition, const dvec2d& position) {
-    QGSpecialItem* item = QGSpecialItem::create(&game, 0, definition);
-    if (!item) return false;
-    item->position = position;
-    return true;
-}
-
-bool build_weapon(QGGame& game, unsigned int definition, const dvec2d& position) {
-    QGWeapon* weapon = QGWeapon::create(&game, 0, definition);
-    if (!weapon) return false;
-    weapon->position = position;
-    return true;
-}
-
-bool build_portal(QGGame& game, const dvec2d& position) {
-    auto* portal = new QGPortal(&game, 0);
-    portal->position = position;
-    portal->previous_position = position;
-    return true;
-}
-
-bool build_sweetroll(QGGame& game, const dvec2d& position) {
-    auto* sweetroll = new QGSweetroll(&game, 0);
-    sweetroll->position = position;
-    sweetroll->previous_position = position;
-    return true;
-}
-
-bool player_view(const QGPlayer& player, dvec2d& centre) {
-    centre = player.collider_centre();
-    return player.health > 0.0f;
-}
-
-void damage_player(QGPlayer& player, const DamageCause& cause, float amount) {
-    player.change_health(cause, amount);
-}
-
-// The classes of this folder take their places in the level's hooks at start-up.
-[[maybe_unused]] const bool kHooksInstalled = [] {
-    LevelClassHooks& hooks = level_class_hooks();
-    hooks.build_special_item = &build_special_item;
-    hooks.build_weapon = &build_weapon;
-    hooks.build_portal = &build_portal;
-    hooks.build_sweetroll = &build_sweetroll;
-    hooks.player_view = &player_view;
-    hooks.damage_player = &damage_player;
-    return true;
-}();
 
 }  // namespace
 

@@ -5,8 +5,8 @@
 
 #include "engine/core/geometry.h"
 #include "game/config/object_definitions.h"
-#include "game/session/record_stream.h"
-#include "game/session/session_records.h"
+#include "game/base/record_stream.h"
+#include "game/base/session_records.h"
 
 // The payloads of the player's events and of the creation records of players, items, weapons,
 // projectiles, tombstones, portals and sweetrolls, each one field list in its wire layout. The

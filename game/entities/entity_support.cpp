@@ -1,7 +1,7 @@
 #include "game/entities/entity_support.h"
 
 #include "game/session/qg_event_handler.h"
-#include "game/session/session_records.h"
+#include "game/base/session_records.h"
 
 void session_message(QGGame* game, const std::string& text) {
     if (game && game->event_handler && game->message_hook.is_valid()) game->message_hook(text);

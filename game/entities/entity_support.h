@@ -3,7 +3,7 @@
 
 #include "engine/core/geometry.h"
 #include "game/session/qg_game.h"
-#include "game/session/qg_object.h"
+#include "game/base/qg_object.h"
 
 // Small services the object classes of this folder share.
 

@@ -1,7 +1,7 @@
 #pragma once
 #include "game/physics/qg_phys_object.h"
-#include "game/session/qg_event.h"
-#include "game/session/session_records.h"
+#include "game/base/qg_event.h"
+#include "game/base/session_records.h"
 
 class QGPlayer;
 

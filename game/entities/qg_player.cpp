@@ -12,7 +12,7 @@
 #include "game/entities/qg_special_item.h"
 #include "game/entities/qg_tombstone.h"
 #include "game/entities/qg_weapon.h"
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 

@@ -5,8 +5,8 @@
 #include "game/config/object_definitions.h"
 #include "game/entities/entity_records.h"
 #include "game/physics/qg_phys_object.h"
-#include "game/session/qg_event.h"
-#include "game/session/session_records.h"
+#include "game/base/qg_event.h"
+#include "game/base/session_records.h"
 
 class QGItem;
 

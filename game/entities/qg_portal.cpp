@@ -2,7 +2,7 @@
 
 #include "game/config/object_definitions.h"
 #include "game/entities/entity_records.h"
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_game.h"
 
 std::map<unsigned int, QGPortal*> all_portals;

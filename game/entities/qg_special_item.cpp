@@ -11,7 +11,7 @@
 #include "game/entities/qg_player.h"
 #include "game/entities/qg_sweetroll.h"
 #include "game/entities/qg_weapon.h"
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_game.h"
 
 namespace {

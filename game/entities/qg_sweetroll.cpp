@@ -6,7 +6,7 @@
 #include "game/entities/entity_support.h"
 #include "game/entities/qg_player.h"
 #include "game/entities/qg_projectile.h"
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_game.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "game/physics/qg_phys_object.h"
-#include "game/session/session_records.h"
+#include "game/base/session_records.h"
 
 // What a dead player leaves where it stood: a small body that falls onto the terrain and lies
 // there for the tombstone life time (0 or less: until removed otherwise). Clients show the

@@ -9,7 +9,7 @@
 #include "engine/core/random.h"
 #include "game/config/settings.h"
 #include "game/levelgen/level_generator_shared.h"
-#include "game/terrain/terrain_pixels.h"
+#include "game/base/terrain_pixels.h"
 
 using namespace levelgen_detail;
 

@@ -9,7 +9,7 @@
 #include "game/config/settings.h"
 #include "game/levelgen/level_generator.h"
 #include "game/levelgen/simplex_noise.h"
-#include "game/terrain/terrain_pixels.h"
+#include "game/base/terrain_pixels.h"
 
 namespace levelgen_detail {
 

@@ -8,7 +8,7 @@
 #include "engine/core/random.h"
 #include "game/levelgen/level_generator_shared.h"
 #include "game/levelgen/simplex_noise.h"
-#include "game/terrain/terrain_pixels.h"
+#include "game/base/terrain_pixels.h"
 
 using namespace levelgen_detail;
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/core/byte_buffer.h"
-#include "game/session/record_stream.h"
+#include "game/base/record_stream.h"
 
 // The generator presets chosen by LevelParameters::gen; every value above Cave is Hills.
 enum class GeneratorPreset : uint32_t {

@@ -6,10 +6,10 @@
 
 #include "engine/core/logger.h"
 #include "game/entities/qg_player.h"
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
-#include "game/session/record_stream.h"
+#include "game/base/record_stream.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "engine/core/byte_buffer.h"
-#include "game/session/qg_object.h"
+#include "game/base/qg_object.h"
 
 class QGEventHandler;
 

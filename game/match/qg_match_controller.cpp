@@ -7,7 +7,7 @@
 #include "engine/core/saturate.h"
 #include "game/config/settings.h"
 #include "game/entities/qg_player.h"
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 

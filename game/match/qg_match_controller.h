@@ -6,8 +6,8 @@
 #include <string>
 
 #include "engine/core/byte_buffer.h"
-#include "game/session/record_stream.h"
-#include "game/session/qg_object.h"
+#include "game/base/record_stream.h"
+#include "game/base/qg_object.h"
 
 class QGEventHandler;
 

@@ -8,7 +8,7 @@
 #include "engine/core/saturate.h"
 #include "game/config/settings.h"
 #include "game/physics/terrain_sweep.h"
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 

@@ -2,9 +2,9 @@
 #include <cstdint>
 
 #include "engine/core/geometry.h"
-#include "game/session/qg_object.h"
-#include "game/session/record_stream.h"
-#include "game/session/session_records.h"
+#include "game/base/qg_object.h"
+#include "game/base/record_stream.h"
+#include "game/base/session_records.h"
 
 struct SDL_Surface;
 class ByteBuffer;

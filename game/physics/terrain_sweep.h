@@ -11,7 +11,7 @@
 
 #include "game/physics/qg_phys_object.h"
 #include "game/terrain/terrain_carver.h"
-#include "game/terrain/terrain_pixels.h"
+#include "game/base/terrain_pixels.h"
 
 namespace terrain_sweep {
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "game/session/qg_event.h"
-#include "game/session/qg_object.h"
+#include "game/base/qg_event.h"
+#include "game/base/qg_object.h"
 
 // The wire form of an event queue: the count, every event's type, then each event's delayed flag
 // and its payload behind its byte count.

@@ -15,7 +15,7 @@
 #include "engine/core/callback.h"
 #include "engine/core/geometry.h"
 #include "game/session/broad_phase.h"
-#include "game/session/session_records.h"
+#include "game/base/session_records.h"
 #include "net/sync/net_clock.h"
 #include "net/sync/protocol.h"
 #include "net/transport/connection.h"
@@ -30,6 +30,7 @@ class DrawingServices;
 class Udp;
 struct SDL_Surface;
 struct LevelCreation;
+struct LevelObject;
 struct Explosion;
 struct PixelRect;
 struct ChainReaction;
@@ -142,6 +143,8 @@ public:
     // Builds the level from the parameters (brought into range first, as they come from the
     // host's client or the network), once per session: a later record is ignored.
     void generate_level(const LevelCreation& record);
+    // Server: builds an object the level asks for (its placements, the sweetroll) and registers it.
+    void build_level_object(const LevelObject& object);
 
     // --- explosions and the level's pixels ---
 

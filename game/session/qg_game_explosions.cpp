@@ -1,4 +1,4 @@
-// The session's side of the terrain: the level, explosions with their chains, effects, pushes
+// The session's side of the terrain: the level with the objects it places, explosions with their chains, effects, pushes
 // and sounds, and pixel access to the level surface.
 #include <SDL/SDL.h>
 
@@ -8,13 +8,19 @@
 #include "engine/core/logger.h"
 #include "game/config/settings.h"
 #include "game/levelgen/level_parameters.h"
-#include "game/session/drawing_services.h"
+#include "game/base/drawing_services.h"
+#include "game/entities/qg_player.h"
+#include "game/entities/qg_portal.h"
+#include "game/entities/qg_special_item.h"
+#include "game/entities/qg_sweetroll.h"
+#include "game/entities/qg_weapon.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 #include "game/terrain/terrain_carver.h"
-#include "game/terrain/terrain_pixels.h"
+#include "game/water/water_object.h"
+#include "game/base/terrain_pixels.h"
 
 void QGGame::generate_level(const LevelCreation& record) {
     if (level) {
@@ -26,11 +32,36 @@ void QGGame::generate_level(const LevelCreation& record) {
     LevelParameters parameters = record.parameters;
     sanitize_level_parameters(parameters);
     auto* created = new QGLevel(this, record.level_entity_id, parameters);
+    // The level's objects, then its water, take the ids after the level's.
+    std::vector<LevelObject> placed;
+    placed.swap(created->placements);
+    for (const LevelObject& object : placed) build_level_object(object);
+    if (is_server) {
+        auto* water = new sph::WaterObject(this, 0, created);
+        if (water->is_registered()) created->water = water;
+        else delete water;
+    }
     if (!created->is_registered()) {
         delete created;
         return;
     }
     log_message(LogLevel::Status, "Level generation finished.", log_class_name_of(*this));
+}
+
+void QGGame::build_level_object(const LevelObject& object) {
+    const dvec2d& position = object.placement.position;
+    QGPhysObject* built = nullptr;
+    switch (object.kind) {
+        case LevelObjectKind::SpecialItem: built = QGSpecialItem::create(this, 0, object.placement.definition); break;
+        case LevelObjectKind::Weapon: built = QGWeapon::create(this, 0, object.placement.definition); break;
+        case LevelObjectKind::Portal: built = new QGPortal(this, 0); break;
+        case LevelObjectKind::Sweetroll: built = new QGSweetroll(this, 0); break;
+    }
+    if (!built) return;
+    built->position = position;
+    // Items and weapons keep the previous position they were made with.
+    if (object.kind == LevelObjectKind::Portal || object.kind == LevelObjectKind::Sweetroll)
+        built->previous_position = position;
 }
 
 void QGGame::explode(const dvec2d& centre, float radius) {
@@ -108,11 +139,9 @@ void QGGame::push_object(QGPhysObject* object, const dvec2d& direction, float st
     // A massless object would fly off to infinity.
     if (!object->is_static() && object->mass > 0.0f) object->velocity += impulse / object->mass;
     if (QGPlayer* player = player_with_entity(object->entity_id)) {
-        if (auto damage = level_class_hooks().damage_player) {
-            DamageCause cause;
-            cause.type = DamageType::Environment;
-            damage(*player, cause, -(default_explosion_damage * strength));
-        }
+        DamageCause cause;
+        cause.type = DamageType::Environment;
+        player->change_health(cause, -(default_explosion_damage * strength));
     }
 }
 

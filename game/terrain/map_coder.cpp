@@ -7,7 +7,7 @@
 
 #include "engine/core/logger.h"
 #include "game/config/settings.h"
-#include "game/terrain/terrain_pixels.h"
+#include "game/base/terrain_pixels.h"
 
 namespace {
 

@@ -10,11 +10,10 @@
 #include "engine/core/random.h"
 #include "game/config/object_definitions.h"
 #include "game/config/settings.h"
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_map_synchronizer.h"
-#include "game/water/water_object.h"
 
 namespace {
 
@@ -46,16 +45,6 @@ std::optional<LevelPlacement> choose_fitting(const Definitions& table, int x, in
 }
 
 }  // namespace
-
-LevelClassHooks& level_class_hooks() {
-    // The water is part of every level; the other classes install their entries at start-up.
-    static LevelClassHooks hooks = [] {
-        LevelClassHooks h;
-        h.build_water = &sph::build_level_water;
-        return h;
-    }();
-    return hooks;
-}
 
 std::optional<LevelPlacement> choose_random_item(int x, int y, int width, int height, int r) {
     return choose_fitting(item_definitions, x, y, width, height, r);
@@ -100,10 +89,8 @@ QGLevel::QGLevel(QGGame* game_, unsigned int entity_id_, LevelParameters paramet
     game->level = this;
     game->terrain = surface_;
 
-    if (game->is_server) {
-        if (auto build = level_class_hooks().build_water) water = build(*game, *this);
-        return;
-    }
+    // The server's session builds the placements and the water once the level stands.
+    if (game->is_server) return;
     show_look();
 }
 
@@ -127,13 +114,6 @@ void QGLevel::write_creation_event(QGEvent& event) const {
     event.set_payload(record_bytes(record));
 }
 
-bool QGLevel::followed_player(dvec2d& centre) const {
-    if (!game || !game->match_running) return false;
-    const QGPlayer* player = game->get_player(game->local_player_id);
-    auto view = level_class_hooks().player_view;
-    return player && view && view(*player, centre);
-}
-
 void QGLevel::update(float dt) {
     if (!game || !game->is_server) return;
     sweetroll_timer -= dt;
@@ -149,36 +129,33 @@ void QGLevel::spawn_sweetroll() {
     // A random spawn point, as for a player-less spawn; without spawn points there is no place
     // for it to come from.
     if (game->spawn_positions.empty()) return;
-    const dvec2d position = game->choose_spawn_position(nullptr);
-    if (auto build = level_class_hooks().build_sweetroll) build(*game, position);
+    LevelObject sweetroll;
+    sweetroll.kind = LevelObjectKind::Sweetroll;
+    sweetroll.placement.position = game->choose_spawn_position(nullptr);
+    game->build_level_object(sweetroll);
 }
 
 bool QGLevel::place_random_item(int x, int y, int width, int height, int r) {
-    if (!game || !game->is_server) return false;
-    auto placement = choose_random_item(x, y, width, height, r);
-    auto build = level_class_hooks().build_special_item;
-    return placement && build && build(*game, placement->definition, placement->position);
+    return place(LevelObjectKind::SpecialItem, choose_random_item(x, y, width, height, r));
 }
 
 bool QGLevel::place_random_weapon(int x, int y, int width, int height, int r) {
-    if (!game || !game->is_server) return false;
-    auto placement = choose_random_weapon(x, y, width, height, r);
-    auto build = level_class_hooks().build_weapon;
-    return placement && build && build(*game, placement->definition, placement->position);
+    return place(LevelObjectKind::Weapon, choose_random_weapon(x, y, width, height, r));
 }
 
 bool QGLevel::place_crate(int x, int y, int, int, int) {
-    if (!game || !game->is_server) return false;
-    auto placement = choose_crate(x, y);
-    auto build = level_class_hooks().build_special_item;
-    return placement && build && build(*game, placement->definition, placement->position);
+    return place(LevelObjectKind::SpecialItem, choose_crate(x, y));
 }
 
 bool QGLevel::place_portal(int x, int y, int width, int height, int) {
-    if (!game || !game->is_server) return false;
     auto position = choose_portal_position(x, y, width, height);
-    auto build = level_class_hooks().build_portal;
-    return position && build && build(*game, *position);
+    return place(LevelObjectKind::Portal, position ? std::optional<LevelPlacement>({0, *position}) : std::nullopt);
+}
+
+bool QGLevel::place(LevelObjectKind kind, const std::optional<LevelPlacement>& placement) {
+    if (!game || !game->is_server || !placement) return false;
+    placements.push_back({kind, *placement});
+    return true;
 }
 
 // --- dispatch actions ---

@@ -4,8 +4,8 @@
 
 #include "engine/core/logger.h"
 #include "game/config/settings.h"
-#include "game/session/drawing_services.h"
-#include "game/session/qg_event.h"
+#include "game/base/drawing_services.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/map_coder.h"
 #include "game/terrain/qg_level.h"

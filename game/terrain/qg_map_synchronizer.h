@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "engine/core/geometry.h"
-#include "game/session/qg_object.h"
+#include "game/base/qg_object.h"
 
 // Brings a late joiner's terrain up to date: the server builds one for the newcomer and streams
 // its current level surface in tiles of at most 256 x 256 pixels, one per packet of the reliable

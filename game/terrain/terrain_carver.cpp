@@ -8,7 +8,7 @@
 #include "engine/core/random.h"
 #include "engine/core/saturate.h"
 #include "game/config/settings.h"
-#include "game/terrain/terrain_pixels.h"
+#include "game/base/terrain_pixels.h"
 
 bool is_destructible_colour(const ColorRGBA& c) { return c == color_destructible || c == color_explosive; }
 

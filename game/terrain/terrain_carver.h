@@ -7,7 +7,7 @@
 #include "engine/core/byte_buffer.h"
 #include "engine/core/callback.h"
 #include "engine/core/geometry.h"
-#include "game/session/record_stream.h"
+#include "game/base/record_stream.h"
 
 // The pixel side of explosions: carving discs into the terrain surface and setting off chains
 // of explosive pixels. Events, pushes, effects and sounds stay with the session, which hooks in

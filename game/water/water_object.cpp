@@ -16,11 +16,11 @@
 #include "engine/core/logger.h"
 #include "game/config/ini_field.h"
 #include "game/config/settings.h"
-#include "game/session/drawing_services.h"
-#include "game/session/qg_event.h"
+#include "game/base/drawing_services.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
-#include "game/terrain/terrain_pixels.h"
+#include "game/base/terrain_pixels.h"
 
 namespace sph {
 
@@ -599,14 +599,7 @@ void WaterObject::update_sprite() {
     if (game && game->drawing) game->drawing->water_changed(*this);
 }
 
-// --- the level's and the dispatcher's entries ---
-
-LevelWater* build_level_water(QGGame& game, QGLevel& level) {
-    auto* water = new WaterObject(&game, 0, &level);
-    if (water->is_registered()) return water;
-    delete water;
-    return nullptr;
-}
+// --- the dispatcher's entry ---
 
 void create_water_object_action(QGEventHandler& handler, const QGEvent& event) {
     QGGame* game = handler.game;

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "engine/core/geometry.h"
-#include "game/session/qg_object.h"
+#include "game/base/qg_object.h"
 #include "game/terrain/qg_level.h"
 #include "game/terrain/quadtree.h"
 
@@ -207,9 +207,6 @@ private:
 // program that steps the water calls this first thing in main, and it starts the program again
 // with OMP_WAIT_POLICY=passive, unless the environment names a policy already.
 void restart_with_passive_omp_wait(char** argv);
-
-// The level's water on the server; the level calls it through its class hooks.
-LevelWater* build_level_water(QGGame& game, QGLevel& level);
 
 // CreateWaterObject: a client builds the water of its current level.
 void create_water_object_action(QGEventHandler& handler, const QGEvent& event);

@@ -2,7 +2,7 @@
 #include "game/entities/entity_records.h"
 #include "game/levelgen/level_parameters.h"
 #include "game/match/qg_match_controller.h"
-#include "game/session/session_records.h"
+#include "game/base/session_records.h"
 #include "net/transport/connection.h"
 
 namespace {

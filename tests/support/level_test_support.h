@@ -65,21 +65,18 @@ protected:
     void SetUp() override {
         load_settings();
         session_test::set_material_colors();
-        saved_hooks_ = level_class_hooks();
         saved_items_ = item_definitions;
         saved_weapons_ = weapon_definitions;
         saved_portal_ = portal_definition;
         random_seed(1);
     }
     void TearDown() override {
-        level_class_hooks() = saved_hooks_;
         item_definitions = saved_items_;
         weapon_definitions = saved_weapons_;
         portal_definition = saved_portal_;
     }
 
 private:
-    LevelClassHooks saved_hooks_;
     std::vector<ItemDefinition> saved_items_;
     std::vector<WeaponDefinition> saved_weapons_;
     PortalDefinition saved_portal_;

@@ -13,7 +13,7 @@
 #include "game/levelgen/level_parameters.h"
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
-#include "game/session/session_records.h"
+#include "game/base/session_records.h"
 #include "net/transport/tcp_client.h"
 #include "net/transport/udp.h"
 

@@ -13,6 +13,9 @@
 #include "engine/scene/image_sprite.h"
 #include "engine/scene/sprite_manager.h"
 #include "game/drawing/game_drawing.h"
+#include "game/entities/qg_player.h"
+#include "game/entities/qg_sweetroll.h"
+#include "game/entities/qg_weapon.h"
 
 using namespace session_test;
 using namespace level_test;
@@ -31,24 +34,6 @@ WeaponDefinition weapon_of(int w, int h) {
     return d;
 }
 
-// What the class hooks were asked to build.
-struct Built { std::string kind; unsigned int definition; dvec2d position; };
-std::vector<Built> built;
-bool record_build(const char* kind, unsigned int d, const dvec2d& p) {
-    built.push_back({kind, d, p});
-    return true;
-}
-bool build_item(QGGame&, unsigned int d, const dvec2d& p) { return record_build("item", d, p); }
-bool build_weapon(QGGame&, unsigned int d, const dvec2d& p) { return record_build("weapon", d, p); }
-bool build_portal(QGGame&, const dvec2d& p) { return record_build("portal", 0, p); }
-bool build_sweetroll(QGGame&, const dvec2d& p) { return record_build("sweetroll", 0, p); }
-
-dvec2d followed_centre;
-bool followed_alive = true;
-bool view_player(const QGPlayer&, dvec2d& centre) {
-    centre = followed_centre;
-    return followed_alive;
-}
 
 bool listens_for_effects(QGGame& g) {
     return g.event_handler->listener_count(EQGEventType::SpawnEffect) > 0;
@@ -56,7 +41,7 @@ bool listens_for_effects(QGGame& g) {
 
 class Level : public LevelTest {
 protected:
-    void SetUp() override { LevelTest::SetUp(); built.clear(); }
+    void SetUp() override { LevelTest::SetUp(); }
     void TearDown() override {
         chance_of_sweetroll = chance_before_;
         background_names = backgrounds_before_;
@@ -190,7 +175,7 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     EXPECT_EQ(game->terrain, level->surface());
     EXPECT_TRUE(game->level_width() == 300 && game->level_height() == 200);
     EXPECT_EQ(level->look(), nullptr);
-    EXPECT_NE(level->water, nullptr);
+    EXPECT_EQ(level->water, nullptr);  // the session's generate_level builds it
     EXPECT_EQ(level->sweetroll_timer, 2.0f);
     EXPECT_FALSE(level->updates_while_paused() || level->reliable);
     // The server issued the id; every client builds its copy from the record.
@@ -256,58 +241,77 @@ TEST_F(Level, HeadlessClientBuildsTheLevelFromItsRecordWithTheServersSurfaceAndN
 TEST_F(Level, OnlyTheServerPlacesAndBothSidesDrawTheSameNumbers) {
     weapon_definitions = {weapon_of(32, 32)};
     item_definitions = {item_of(3, 40, 40)};
-    level_class_hooks().build_weapon = &build_weapon;
-    level_class_hooks().build_special_item = &build_item;
     LevelParameters swamp = hills(640, 480, 3);
     swamp.gen = 0;
-    auto expect_built = [](size_t i, const char* kind, dvec2d position) {
-        EXPECT_EQ(built[i].kind, kind);
-        EXPECT_EQ(built[i].definition, 0u);
-        EXPECT_EQ(built[i].position, position);
+    auto expect_placed = [](const LevelObject& o, LevelObjectKind kind, dvec2d position) {
+        EXPECT_EQ(o.kind, kind);
+        EXPECT_EQ(o.placement.definition, 0u);
+        EXPECT_EQ(o.placement.position, position);
     };
 
     auto server = make_server_session();
     auto* on_server = new QGLevel(server.get(), 0, swamp);
     // The swamp asks for one weapon in the 64-pixel box at (288, 128); its green slots for crates.
-    size_t weapons = 0;
-    for (size_t i = 0; i < built.size(); ++i) {
-        if (built[i].kind != "weapon") EXPECT_EQ(built[i].definition, 0u);
-        else if (++weapons == 1) expect_built(i, "weapon", {288.0f + 16.0f, 128.0f + 16.0f});
+    size_t weapons = 0, crates = 0, weapon_at = 0;
+    for (const LevelObject& o : on_server->placements) {
+        if (o.kind != LevelObjectKind::Weapon) {
+            EXPECT_EQ(o.placement.definition, 0u);
+            ++crates;
+        } else if (++weapons == 1) {
+            weapon_at = crates;
+            expect_placed(o, LevelObjectKind::Weapon, {288.0f + 16.0f, 128.0f + 16.0f});
+        }
     }
     ASSERT_EQ(weapons, 1u);
     const int after_server = random_draw();
-    built.clear();
     auto client = make_headless_client_session();
     auto* on_client = new QGLevel(client.get(), 5, swamp);
-    EXPECT_TRUE(built.empty());
+    EXPECT_TRUE(on_client->placements.empty());
     EXPECT_EQ(random_draw(), after_server);
     EXPECT_EQ(surface_hash(on_client->surface()), surface_hash(on_server->surface()));
-    // A client's callbacks answer false and ask no hook.
+    // A client's callbacks answer false and note nothing.
     EXPECT_FALSE(on_client->place_random_weapon(0, 0, 64, 64, 1) || on_client->place_crate(0, 0, 64, 64, 1));
-    EXPECT_TRUE(built.empty());
+    EXPECT_TRUE(on_client->placements.empty());
+    on_server->placements.clear();
     EXPECT_TRUE(on_server->place_crate(7, 8, 64, 64, 1));
-    ASSERT_EQ(built.size(), 1u);
-    expect_built(0, "item", {7.0f, 8.0f});
+    ASSERT_EQ(on_server->placements.size(), 1u);
+    expect_placed(on_server->placements[0], LevelObjectKind::SpecialItem, {7.0f, 8.0f});
     portal_definition.collider_size = {64, 96};
-    level_class_hooks().build_portal = nullptr;
-    EXPECT_FALSE(on_server->place_portal(0, 0, 64, 64, 0));  // no portal class installed
-    level_class_hooks().build_portal = &build_portal;
     EXPECT_TRUE(on_server->place_portal(1, 2, 64, 64, 0));
+    expect_placed(on_server->placements.back(), LevelObjectKind::Portal, {1.0f, 2.0f});
     EXPECT_FALSE(on_server->place_portal(1, 2, 65, 64, 0));
     EXPECT_FALSE(on_server->place_random_item(0, 0, 30, 30, 0));  // nothing fits
-    level_class_hooks().build_special_item = nullptr;
-    EXPECT_FALSE(on_server->place_random_item(0, 0, 64, 64, 0));  // no item class installed
+    EXPECT_EQ(on_server->placements.size(), 2u);
+
+    // A session builds what its level placed, in that order after the level, then the water.
+    auto session = make_server_session();
+    session->flush_registrations();
+    LevelCreation record;
+    record.parameters = swamp;
+    session->generate_level(record);
+    ASSERT_NE(session->level, nullptr);
+    EXPECT_TRUE(session->level->placements.empty());
+    ASSERT_NE(session->level->water, nullptr);
+    std::vector<QGObject*> made(session->pending_objects.begin(), session->pending_objects.end());
+    ASSERT_EQ(made.size(), weapons + crates + 2);
+    EXPECT_EQ(made.front(), session->level);
+    EXPECT_EQ(made.back(), dynamic_cast<QGObject*>(session->level->water));
+    EXPECT_EQ(dynamic_cast<QGWeapon*>(made[weapon_at + 1])->position, dvec2d(288.0f + 16.0f, 128.0f + 16.0f));
 }
 
 TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
-    level_class_hooks().build_sweetroll = &build_sweetroll;
     auto game = make_server_session();
     auto* level = new QGLevel(game.get(), 0, hills(128, 64));
     game->flush_registrations();
+    // The sweetrolls the session built since the last run.
+    std::vector<dvec2d> built;
     auto run = [&](int chance, int steps, float dt) {
         chance_of_sweetroll = chance;
         built.clear();
+        game->flush_registrations();
         for (int i = 0; i < steps; ++i) level->update(dt);
+        for (QGObject* o : game->pending_objects)
+            if (auto* sweetroll = dynamic_cast<QGSweetroll*>(o)) built.push_back(sweetroll->position);
     };
 
     run(1, 4, 0.5f);
@@ -318,7 +322,7 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
     game->spawn_positions = {{10.0f, 20.0f}, {30.0f, 40.0f}};
     run(1, 10, 2.5f);
     ASSERT_EQ(built.size(), 10u);
-    for (const Built& b : built) EXPECT_TRUE(b.position == dvec2d(10.0f, 20.0f) || b.position == dvec2d(30.0f, 40.0f));
+    for (const dvec2d& b : built) EXPECT_TRUE(b == dvec2d(10.0f, 20.0f) || b == dvec2d(30.0f, 40.0f));
 
     // A draw r hits when r % 50 is 0 and then draws its spawn point: replay the generator.
     random_seed(12345);
@@ -333,12 +337,12 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
     EXPECT_EQ(int(built.size()), expected);
     EXPECT_TRUE(expected > 10 && expected < 90) << expected;
     chance_of_sweetroll = 1;  // the timer stands still during a pause
-    built.clear();
+    game->flush_registrations();
     level->sweetroll_timer = 0.5f;
     game->paused = true;
     game->update(1.0f);
     EXPECT_EQ(level->sweetroll_timer, 0.5f);
-    EXPECT_TRUE(built.empty());
+    EXPECT_TRUE(game->pending_objects.empty());
 }
 
 // --- drawing ---
@@ -525,17 +529,16 @@ TEST_F(DrawingClient, OwnLivingPlayerIsFollowedDuringTheMatchOtherwiseTheLevelIs
     set_view(800.0f, 720.0f);
     camera_viewport_height = 360.0f;
     QGLevel* level = make_level(hills(2048, 1024));
-    level_class_hooks().player_view = &view_player;
-    // The player class hooks in through player_view; the slot only has to be occupied.
-    QGObject stand_in(game.get(), 60, false, true);
     game->local_player_id = 0;
-    game->players.assign(1, reinterpret_cast<QGPlayer*>(&stand_in));
-    followed_centre = {1000.0f, 500.0f};
+    auto* player = new QGPlayer(game.get(), 60, 0, 0, "Me");
+    player->position = dvec2d(1000.0f, 500.0f) - dvec2d(float(player->size.x), float(player->size.y)) * 0.5f;
+    const dvec2d followed_centre = player->collider_centre();
+    const float health = player->health;
     // Followed: the point mid-view; from the step after death, and after the match, the whole level.
     const struct { bool alive, running; float scale; } cases[] = {
         {true, true, 2.0f}, {false, true, 800.0f / 2048.0f}, {true, false, 800.0f / 2048.0f}};
     for (const auto& c : cases) {
-        followed_alive = c.alive;
+        player->health = c.alive ? health : 0.0f;
         game->match_running = c.running;
         for (int step = 0; step < 2; ++step) look(level).update();
         EXPECT_FLOAT_EQ(view->get_scale(), c.scale) << c.alive << c.running;
@@ -544,5 +547,4 @@ TEST_F(DrawingClient, OwnLivingPlayerIsFollowedDuringTheMatchOtherwiseTheLevelIs
         EXPECT_FLOAT_EQ(on_screen.x, 400.0f);
         EXPECT_FLOAT_EQ(on_screen.y, 360.0f);
     }
-    game->players.clear();
 }

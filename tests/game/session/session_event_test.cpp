@@ -2,7 +2,7 @@
 // the server accepts from a client.
 #include "support/session_test_support.h"
 
-#include "game/session/session_records.h"
+#include "game/base/session_records.h"
 #include "game/terrain/qg_level.h"
 #include "support/net_test_support.h"
 

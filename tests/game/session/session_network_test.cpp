@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "game/session/session_records.h"
+#include "game/base/session_records.h"
 #include "support/net_test_support.h"
 #include "support/test_support.h"
 

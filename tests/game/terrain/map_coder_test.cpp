@@ -5,7 +5,7 @@
 
 #include "engine/core/logger.h"
 #include "game/terrain/map_coder.h"
-#include "game/terrain/terrain_pixels.h"
+#include "game/base/terrain_pixels.h"
 #include "support/terrain_test_support.h"
 
 using namespace terrain_test;

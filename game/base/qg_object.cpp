@@ -1,7 +1,7 @@
-#include "game/session/qg_object.h"
+#include "game/base/qg_object.h"
 
-#include "game/session/drawing_services.h"
-#include "game/session/qg_event.h"
+#include "game/base/drawing_services.h"
+#include "game/base/qg_event.h"
 #include "game/session/qg_game.h"
 
 QGObject::QGObject(QGGame* game_, unsigned int entity_id_, bool reliable_, bool keep_out)

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/core/byte_buffer.h"
-#include "game/session/session_records.h"
+#include "game/base/session_records.h"
 #include "net/sync/networkable.h"
 
 // Which client may send an event of a type to the server: nobody (server-only), only the host's

@@ -6,7 +6,7 @@
 
 #include "engine/core/byte_buffer.h"
 #include "engine/core/geometry.h"
-#include "game/session/record_stream.h"
+#include "game/base/record_stream.h"
 
 // The records of the session flow that travel as event payloads; the field lists below read,
 // write and measure each, and declare every field's range. The fixed-width structs keep their

@@ -1,4 +1,4 @@
-#include "game/session/qg_event.h"
+#include "game/base/qg_event.h"
 
 #include <algorithm>
 #include <cstring>
