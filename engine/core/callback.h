@@ -1,74 +1,68 @@
 #pragma once
+#include <cstring>
 #include <new>
 #include <type_traits>
 #include <utility>
 
 // A delegate bound to a free function or to one object and one of its member functions.
-// The holder owns its target and clones it on copy, so copies are independent. Invoking an
-// empty or invalid holder does nothing (a non-void result is then value-initialised).
+// The holder keeps its target in itself, so copies are independent and making one allocates
+// nothing (field lists build delegates on every pass). Invoking an empty or invalid holder does
+// nothing (a non-void result is then value-initialised).
 template <typename R, typename... Args>
 class Callback {
 public:
-    struct CallbackDataBase {
-        virtual R invoke(Args... args) = 0;
-        virtual bool is_valid() const = 0;
-        virtual CallbackDataBase* clone() const = 0;
-        virtual ~CallbackDataBase() = default;
-    };
-
-    template <typename T>
-    struct CallbackData : CallbackDataBase {
-        T* object;
-        R (T::*method)(Args...);
-        CallbackData(T* o, R (T::*m)(Args...)) : object(o), method(m) {}
-        R invoke(Args... args) override { return (object->*method)(std::forward<Args>(args)...); }
-        bool is_valid() const override { return object != nullptr && method != nullptr; }
-        CallbackDataBase* clone() const override { return new (std::nothrow) CallbackData(*this); }
-    };
-
-    struct FreeFunctionData : CallbackDataBase {
-        R (*function)(Args...);
-        explicit FreeFunctionData(R (*f)(Args...)) : function(f) {}
-        R invoke(Args... args) override { return function(std::forward<Args>(args)...); }
-        bool is_valid() const override { return function != nullptr; }
-        CallbackDataBase* clone() const override { return new (std::nothrow) FreeFunctionData(*this); }
-    };
-
     Callback() = default;
-    Callback(R (*function)(Args...)) : target_(new (std::nothrow) FreeFunctionData(function)) {}
-    template <typename T>
-    Callback(T* object, R (T::*method)(Args...))
-        : target_(new (std::nothrow) CallbackData<T>(object, method)) {}
-
-    Callback(const Callback& other) : target_(other.target_ ? other.target_->clone() : nullptr) {}
-    Callback(Callback&& other) noexcept : target_(other.target_) { other.target_ = nullptr; }
-    Callback& operator=(const Callback& other) {
-        if (this != &other) {
-            delete target_;
-            target_ = other.target_ ? other.target_->clone() : nullptr;
-        }
-        return *this;
+    Callback(R (*function)(Args...)) {
+        if (!function) return;
+        std::memcpy(target_, &function, sizeof function);
+        invoke_ = [](const Target& t, Args... args) -> R {
+            R (*f)(Args...);
+            std::memcpy(&f, t, sizeof f);
+            return f(std::forward<Args>(args)...);
+        };
     }
+    template <typename T>
+    Callback(T* object, R (T::*method)(Args...)) {
+        static_assert(sizeof(Bound<T>) <= sizeof(Target) && alignof(Bound<T>) <= alignof(void*));
+        if (!object || !method) return;
+        new (target_) Bound<T>{object, method};
+        invoke_ = [](const Target& t, Args... args) -> R {
+            const Bound<T>& b = *std::launder(reinterpret_cast<const Bound<T>*>(t));
+            return (b.object->*b.method)(std::forward<Args>(args)...);
+        };
+    }
+
+    Callback(const Callback&) = default;
+    Callback& operator=(const Callback&) = default;
+    // A moved-from holder is left empty.
+    Callback(Callback&& other) noexcept : Callback(other) { other.invoke_ = nullptr; }
     Callback& operator=(Callback&& other) noexcept {
         if (this != &other) {
-            delete target_;
-            target_ = other.target_;
-            other.target_ = nullptr;
+            *this = other;
+            other.invoke_ = nullptr;
         }
         return *this;
     }
-    ~Callback() { delete target_; }
 
-    bool is_valid() const { return target_ && target_->is_valid(); }
+    bool is_valid() const { return invoke_ != nullptr; }
 
     R operator()(Args... args) const {
-        if (!is_valid()) {
+        if (!invoke_) {
             if constexpr (std::is_void_v<R>) return;
             else return R{};
         }
-        return target_->invoke(std::forward<Args>(args)...);
+        return invoke_(target_, std::forward<Args>(args)...);
     }
 
 private:
-    CallbackDataBase* target_ = nullptr;
+    template <typename T>
+    struct Bound {
+        T* object;
+        R (T::*method)(Args...);
+    };
+    // The object pointer and the member function pointer (or the function pointer), as bytes.
+    using Target = unsigned char[sizeof(void*) + 2 * sizeof(void*)];
+    alignas(void*) Target target_ = {};
+    // Null for an empty or invalid holder.
+    R (*invoke_)(const Target&, Args...) = nullptr;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "engine/core/byte_buffer.h"
 #include "engine/core/saturate.h"
@@ -246,6 +247,10 @@ void QGPhysObject::on_object_collision(QGPhysObject*, const dvec2d&) {}
 void QGPhysObject::on_terrain_collision(const dvec2d&) {}
 
 bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool climbing) {
+    return overlaps_terrain(x, y, width, height, climbing, false);
+}
+
+bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool climbing, bool probe_only) {
     TerrainView view(terrain_of(*this));
     const int W = view.width, H = view.height;
     // Without bit 0 in the mask no pixel counts.
@@ -257,6 +262,10 @@ bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool cl
     y0 = std::max(y0, 0);
     const int x1 = int(std::min<int64_t>(int64_t(x0) + width, W));
     const int y1 = int(std::min<int64_t>(int64_t(y0) + height, H));
+    if (probe_only) {
+        const SolidMask* mask = level_mask_of(*this);
+        if (mask && !mask->may_hold_ladder(x0, x1, y0, y1)) return false;
+    }
     // The first solid pixel ends the test; a ladder pixel before it sets on_ladder.
     const BoxScan r = scan_box(view, climbing, x0, x1, y0, y1);
     if (r.ladder_x < x1 && (r.ladder_x < r.solid_x || (r.ladder_x == r.solid_x && r.ladder_y < r.solid_y)))
@@ -295,25 +304,33 @@ bool QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
 
 bool QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     if ((o->collision_mask & 1) == 0) return false;
-    TerrainView view(terrain_of(*o));
+    SDL_Surface* const surface = terrain_of(*o);
+    // A surface that needs no lock gives its size without being prepared for reading, which an
+    // object that stays on its pixels never needs.
+    std::optional<TerrainView> view;
+    const bool direct = surface && !SDL_MUSTLOCK(surface);
+    if (!direct) view.emplace(surface);
     // Without a terrain there is nothing to meet.
-    if (!view.present()) return false;
+    if (direct ? !(surface->pixels && surface->format && surface->w > 0 && surface->h > 0) : !view->present())
+        return false;
+    const int width = direct ? surface->w : view->width, height = direct ? surface->h : view->height;
     const int w = box_extent(o->size.x), h = box_extent(o->size.y);
     // The previous position is kept inside the level.
     dvec2d& prev = o->previous_position;
     if (prev.x < 0.0f) prev.x = 0.0f;
-    if (prev.x + float(w) >= float(view.width)) prev.x = float(view.width - w - 1);
+    if (prev.x + float(w) >= float(width)) prev.x = float(width - w - 1);
     if (prev.y < 0.0f) prev.y = 0.0f;
-    if (prev.y + float(h) >= float(view.height)) prev.y = float(view.height - h - 1);
+    if (prev.y + float(h) >= float(height)) prev.y = float(height - h - 1);
     const int px = to_pixel_coordinate(o->previous_position.x), py = to_pixel_coordinate(o->previous_position.y);
     const int nx = to_pixel_coordinate(o->position.x), ny = to_pixel_coordinate(o->position.y);
     if (px == nx && py == ny) return false;
 
     // The ladder probe counts only for its effect on on_ladder.
-    o->overlaps_terrain(nx, ny, w, h, true);
+    o->overlaps_terrain(nx, ny, w, h, true, true);
     measure_submersion(*o, w, h);
 
-    TerrainSweep sweep{view, level_mask_of(*o), w, h, px, py, nx, ny};
+    if (!view) view.emplace(surface);
+    TerrainSweep sweep{*view, level_mask_of(*o), w, h, px, py, nx, ny};
     sweep.sweep_horizontal();
     sweep.sweep_vertical();
     return (sweep.blocked_x() || sweep.blocked_y()) && settle_after_sweep(*o, sweep);

@@ -67,6 +67,11 @@ public:
     float submersion = 0.0f;
     bool static_flag;
     bool can_climb = false;
+
+private:
+    // probe_only: run for its effect on on_ladder alone (the answer then means nothing), which a
+    // box without ladder pixels cannot have.
+    bool overlaps_terrain(int x, int y, int width, int height, bool climbing, bool probe_only);
 };
 
 // The physics object's creation record (CreatePhysObject).

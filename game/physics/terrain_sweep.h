@@ -146,9 +146,16 @@ public:
     void update(SDL_Surface* s, const PixelRect& area);
     // The first solid row of column x in [y, limit), or limit.
     int next_solid(int x, int y, int limit) const;
+    // Whether the columns [x0, x1) and rows [y0, y1) may hold a ladder pixel: false only when the
+    // mask of the whole surface knows that none of them does.
+    bool may_hold_ladder(int x0, int x1, int y0, int y1) const;
 
 private:
+    // Ladders are rare and the terrain pass probes every moving box for them, so the whole
+    // surface's mask also keeps which tiles of kTile x kTile pixels hold any.
+    static constexpr int kTileShift = 6;
     void mark(TerrainView& view, int x0, int x1, int y0, int y1);
+    void find_ladders(TerrainView& view, int tx0, int tx1, int ty0, int ty1);
     uint64_t* column(int x) { return bits_.data() + size_t(x - x0_) * size_t(words_); }
     const uint64_t* column(int x) const { return bits_.data() + size_t(x - x0_) * size_t(words_); }
 
@@ -156,6 +163,8 @@ private:
     std::vector<uint64_t> bits_;
     int x0_ = 0, x1_ = 0, y0_ = 0, rows_ = 0;
     int64_t words_ = 1;
+    std::vector<uint8_t> ladder_tiles_;  // by tile row, then column; empty: not known
+    int tiles_w_ = 0;
 };
 
 // One object's terrain pass: its box (w x h) moves from the pixel (px, py) to (nx, ny). The

@@ -97,6 +97,7 @@ void BroadPhase::lay_out() {
     grid_h_ = int(std::floor(span_y / cell)) + 1;
     cells_x_ = float(grid_w_);
     cells_y_ = float(grid_h_);
+    bounds_found_ = find_bounds(x_bounds_, origin_x_, grid_w_) && find_bounds(y_bounds_, origin_y_, grid_h_);
     const size_t cells = size_t(grid_w_) * size_t(grid_h_);
     if (cells_.size() < cells) cells_.resize(cells);
     for (size_t c = 0; c < cells; ++c) cells_[c].clear();
@@ -115,7 +116,7 @@ BroadPhase::Range BroadPhase::range_of(size_t k) const {
     // Monotonic in the coordinate, so hulls that meet get cell ranges that meet; past the grid
     // lie its border cells.
     auto to_cell = [this, &r](float v, float origin, float count, int last) {
-        const float c = (v - origin) * inv_cell_;
+        const float c = cell_coordinate(v, origin);
         if (c >= 0.0f && c < count) return int(c);
         r.outside = true;
         return c < 0.0f ? 0 : last;
@@ -126,6 +127,33 @@ BroadPhase::Range BroadPhase::range_of(size_t k) const {
     r.y1 = to_cell(b.y1, origin_y_, cells_y_, grid_h_ - 1);
     r.wide = (r.x1 - r.x0 + 1) * (r.y1 - r.y0 + 1) > kMaxCellsPerObject;
     return r;
+}
+
+bool BroadPhase::find_bounds(std::vector<float>& bounds, float origin, int count) const {
+    // The cell coordinate grows with the coordinate, so each bound is the least float whose cell
+    // coordinate reaches the cell's number; it lies a few steps from the product's estimate.
+    bounds.resize(size_t(count) + 1);
+    for (int c = 0; c <= count; ++c) {
+        auto reaches = [&](float v) { return cell_coordinate(v, origin) >= float(c); };
+        float v = float(double(origin) + double(c) / double(inv_cell_));
+        int steps = 0;
+        while (!reaches(v))
+            if (++steps > 64 || !std::isfinite(v = std::nextafter(v, INFINITY))) return false;
+        for (float below; reaches(below = std::nextafter(v, -INFINITY));)
+            if (++steps > 64 || !std::isfinite(v = below)) return false;
+        bounds[size_t(c)] = v;
+    }
+    return true;
+}
+
+bool BroadPhase::in_cells(size_t k, const Range& r) const {
+    // A coordinate in [bound(c), bound(c + 1)) has cell c, inside the grid.
+    if (!bounds_found_ || r.outside || r.wide || r.x1 < r.x0) return false;
+    const Box b = box_of(*list_[k]);
+    const float* xs = x_bounds_.data();
+    const float* ys = y_bounds_.data();
+    return b.present && xs[r.x0] <= b.x0 && b.x0 < xs[r.x0 + 1] && xs[r.x1] <= b.x1 && b.x1 < xs[r.x1 + 1] &&
+           ys[r.y0] <= b.y0 && b.y0 < ys[r.y0 + 1] && ys[r.y1] <= b.y1 && b.y1 < ys[r.y1 + 1];
 }
 
 void BroadPhase::file(size_t k, const Range& r) {
@@ -158,6 +186,7 @@ void BroadPhase::unfile(size_t k) {
 
 void BroadPhase::refile(size_t k) {
     filed_key_[k] = key_of(*list_[k]);
+    if (in_cells(k, filed_[k])) return;
     const Range r = range_of(k);
     if (r == filed_[k]) return;
     unfile(k);
@@ -165,7 +194,7 @@ void BroadPhase::refile(size_t k) {
 }
 
 bool BroadPhase::left_cells(size_t i) const {
-    return !(key_of(*list_[i]) == queried_key_) && !(range_of(i) == queried_);
+    return !(key_of(*list_[i]) == queried_key_) && !in_cells(i, queried_) && !(range_of(i) == queried_);
 }
 
 const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
@@ -179,7 +208,8 @@ const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
     }
     found_.clear();
     queried_key_ = key_of(*list_[i]);
-    queried_ = range_of(i);
+    // The grid is up to date with i's box as built or refreshed: its filed cells are its range.
+    queried_ = queried_key_ == filed_key_[i] ? filed_[i] : range_of(i);
     const Range& r = queried_;
     if (r.wide) {
         for (size_t k = after + 1; k < n_; ++k) found_.push_back(uint32_t(k));

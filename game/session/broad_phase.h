@@ -43,6 +43,13 @@ private:
     static Key key_of(const QGPhysObject& o);
     void lay_out();
     Range range_of(size_t k) const;
+    // Where a world coordinate lies on the grid, in cells: every range is computed from it.
+    float cell_coordinate(float v, float origin) const { return (v - origin) * inv_cell_; }
+    // The least coordinates that lie in each cell or past it (count + 1 of them), found exactly;
+    // false when they could not be.
+    bool find_bounds(std::vector<float>& bounds, float origin, int count) const;
+    // Whether range_of(k) is r, told from the cells' bounds where r lies inside the grid.
+    bool in_cells(size_t k, const Range& r) const;
     void file(size_t k, const Range& r);
     void unfile(size_t k);
     void refile(size_t k);
@@ -54,6 +61,8 @@ private:
     float origin_x_ = 0.0f, origin_y_ = 0.0f, inv_cell_ = 1.0f;
     int grid_w_ = 1, grid_h_ = 1;
     float cells_x_ = 1.0f, cells_y_ = 1.0f;  // the grid size, as floats
+    std::vector<float> x_bounds_, y_bounds_;
+    bool bounds_found_ = false;
     std::vector<std::vector<uint32_t>> cells_;
     std::vector<uint32_t> wide_;
     std::vector<Key> filed_key_;

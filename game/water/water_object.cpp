@@ -4,6 +4,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -181,7 +182,7 @@ void WaterObject::seed_particles(SDL_Surface* terrain) {
         }
         staggered = !staggered;
     }
-    for (std::size_t i = 0; i < particles.size(); ++i) mark_cell(particles.x[i], particles.y[i]);
+    for (std::size_t i = 0; i < particles.size(); ++i) mark_cell(particles.x[i], particles.y[i], false);
 }
 
 void WaterObject::find_static_water(SDL_Surface* terrain) {
@@ -220,8 +221,17 @@ void WaterObject::update(float) {
     previous_time_step_ = time_step_;
     time_step_ = kTimeStep;
     run_sources();
-    compute_forces();
-    integrate();
+    // One team for the parallel passes, of threads that get at least kParallelParticles each,
+    // while it is faster than one thread: on a machine whose cores are all busy the team waits for
+    // its slowest thread, and a step can take many times as long as on one.
+    const int n = int(particles.size());
+    const int threads = force_threads(n);
+    const auto start = std::chrono::steady_clock::now();
+    compute_forces(threads);
+    integrate(threads);
+    time_force_pass(threads, n, double(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                           std::chrono::steady_clock::now() - start)
+                                           .count()));
     publish_occupancy();
 }
 
@@ -280,20 +290,11 @@ void WaterObject::time_force_pass(int threads, int n, double ns) {
     mine = mine > 0.0 ? 0.75 * mine + 0.25 * per_particle : per_particle;
 }
 
-void WaterObject::compute_forces() {
-    const int n = int(particles.size());
-    // One team for the whole pass, of threads that get at least kParallelParticles each, while
-    // it is faster than one thread: on a machine whose cores are all busy the team waits for its
-    // slowest thread, and a step can take many times as long as on one.
-    const int threads = force_threads(n);
-    const auto start = std::chrono::steady_clock::now();
+void WaterObject::compute_forces(int threads) {
     sort_by_cell();
 #pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
     for (int k = 0; k < int(run_.size()); ++k) find_pairs(int(run_[std::size_t(k)].i));
     add_pair_forces();
-    time_force_pass(threads, n, double(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                           std::chrono::steady_clock::now() - start)
-                                           .count()));
 }
 
 void WaterObject::sort_by_cell() {
@@ -381,17 +382,23 @@ void WaterObject::add_pair_forces() {
     }
 }
 
-void WaterObject::integrate() {
+void WaterObject::integrate(int threads) {
     // A particle at or past an edge of the level is put back inside at half the speed, reversed.
     auto bounce = [](float& at, float& speed, float edge) {
         if (at <= 0.0f) at = 1.0f, speed *= -0.5f;
         if (at >= edge) at = edge - 1.0f, speed *= -0.5f;
     };
-    std::fill(heads_.begin(), heads_.end(), -1);
     const float ts = time_step_;
     const float w = float(width_), h = float(height_);
     ParticleArrays& p = particles;
-    for (std::size_t i = 0; i < p.size(); ++i) {
+    const int n = int(p.size());
+    const bool team = threads > 1;
+    // Each particle moves on its own; the cells' last particles, which particles share, are set
+    // in index order: after the team's pass, or as one thread goes.
+    std::fill(heads_.begin(), heads_.end(), -1);
+#pragma omp parallel for schedule(static) num_threads(threads) if (team)
+    for (int k = 0; k < n; ++k) {
+        const std::size_t i = std::size_t(k);
         float &x = p.x[i], &y = p.y[i], &vx = p.vx[i], &vy = p.vy[i];
         vx += p.fx[i] * ts;
         vy += p.fy[i] * ts;
@@ -419,10 +426,11 @@ void WaterObject::integrate() {
             vx = vy = 0.0f;
         }
         p.cell_x[i] = p.cell_y[i] = -1;
+        mark_cell(x, y, team);
         int cx, cy;
-        mark_cell(x, y);
         if (!cell_of(x, y, cx, cy)) continue;
-        link(int32_t(i), cx, cy);
+        if (team) p.cell_x[i] = cx, p.cell_y[i] = cy;
+        else link(int32_t(i), cx, cy);
         const Blast& b = blasts_[cell_index(cx, cy)];
         if (b.radius != 0.0f) {
             const float dx = x - b.x, dy = y - b.y;
@@ -435,19 +443,23 @@ void WaterObject::integrate() {
             }
         }
     }
+    for (std::size_t i = 0; team && i < p.size(); ++i)
+        if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = int32_t(i);
     if (blasts_pending_) {
         std::fill(blasts_.begin(), blasts_.end(), Blast{});
         blasts_pending_ = false;
     }
 }
 
-void WaterObject::mark_cell(float x, float y) {
+void WaterObject::mark_cell(float x, float y, bool shared) {
     const float q = float(settings_.quadtree_size);
     const uint32_t side = tree_side();
     if (!(x >= 0.0f && y >= 0.0f && x / q < float(side) && y / q < float(side))) return;
     const uint32_t cx = std::min(uint32_t(x / q), side - 1), cy = std::min(uint32_t(y / q), side - 1);
     const uint64_t code = Quadtree<bool>::morton(cx, cy);
-    marked_[code >> 6] |= uint64_t(1) << (code & 63);
+    const uint64_t bit = uint64_t(1) << (code & 63);
+    if (shared) std::atomic_ref<uint64_t>(marked_[code >> 6]).fetch_or(bit, std::memory_order_relaxed);
+    else marked_[code >> 6] |= bit;
 }
 
 void WaterObject::publish_occupancy() {

@@ -64,10 +64,10 @@ struct ParticleArrays {
 // cells, the one synchronised field. A client holds no particles: it decodes the received
 // occupancy and, with drawing services, hands it to its renderer; headless it only keeps it.
 //
-// The two parallel passes (the solid mask's rows, the particle forces) write nothing another
-// thread writes: mask rows own whole words, and each particle finds its own pairs; the pairs'
-// forces are then added on one thread in a fixed order. A step therefore gives the same bits
-// whatever the number of threads.
+// The parallel passes (the solid mask's rows, the particle forces, the motion) write nothing
+// another thread writes: mask rows own whole words, each particle finds its own pairs and moves
+// itself; the pairs' forces are then added, and the moved particles filed in their cells, on one
+// thread in a fixed order. A step therefore gives the same bits whatever the number of threads.
 class WaterObject : public QGObject, public LevelWater {
 public:
     // The terrain is the level's surface (the session's terrain when level is null). Settings
@@ -134,14 +134,15 @@ private:
     void run_sources();
     // The force pass: the particles are sorted by grid cell, each finds its pairs (parallel, in
     // cell order), and the pairs' forces are added (one thread).
-    void compute_forces();
-    // The threads of the next force pass, and the time the pass took on them.
+    void compute_forces(int threads);
+    // The threads of the next step's parallel passes, and the time the passes took on them.
     int force_threads(int n);
     void time_force_pass(int threads, int n, double ns);
     void sort_by_cell();
     void find_pairs(int i);
     void add_pair_forces();
-    void integrate();
+    // Moves the particles (parallel) and files them in their cells.
+    void integrate(int threads);
     void publish_occupancy();
 
     // The grid cell of a point, false outside the grid (or not a number).
@@ -151,8 +152,9 @@ private:
     // blast and submersion scans walk cells, skipping those outside 0..cells-1.
     template <typename Visit>
     void scan_cells(float from, float to, int cells, Visit&& visit) const;
-    // Marks the occupancy cell of a point inside the tree for this step's tree.
-    void mark_cell(float x, float y);
+    // Marks the occupancy cell of a point inside the tree for this step's tree; shared: other threads
+    // mark at the same time.
+    void mark_cell(float x, float y, bool shared);
     // submerged_fraction as the physics' coverage delegate.
     float coverage(float x, float y, float width, float height);
     std::size_t cell_index(int cx, int cy) const { return std::size_t(cy) * std::size_t(grid_w_) + std::size_t(cx); }

@@ -81,13 +81,8 @@ inline bool read_le(ByteBuffer& b, uint64_t& v) { return b.read_u64_le(v); }
 // The n bytes at the read position, the position moved past them; or null, the position kept and
 // the buffer marked failed, when they are not all there (as a failed read of the buffer leaves it).
 inline const uint8_t* claim(ByteBuffer& b, size_t n) {
-    if (!b.ok() || b.remaining() < n) {
-        b.fail();
-        return nullptr;
-    }
     const uint8_t* p = b.read_pointer();
-    b.skip(n);
-    return p;
+    return b.skip(n) ? p : nullptr;
 }
 
 inline uint32_t load_u32_le(const uint8_t* p) {
@@ -316,6 +311,9 @@ public:
     // update; 0 while unknown.
     int64_t update_spacing_ms = 0;
     float interpolation_factor = 0.0f;
+    // Set by a Snapshot pass without a packet that met a field: an update that replaces an
+    // earlier one only needs to know whether its snapshot would hold anything.
+    bool fields_met = false;
 
 protected:
     // The per-field step. A field with a valid delegate is not set by Read; the Interpolate
@@ -329,6 +327,7 @@ protected:
         case Write:
         case Snapshot:
             if (current_packet) Codec::write(*current_packet, value);
+            else fields_met = true;
             break;
         case Read:
             if (!current_packet) break;

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <iterator>
 #include <limits>
+#include <tuple>
 #include <utility>
 
 #include "engine/core/logger.h"
@@ -165,9 +166,16 @@ void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& send
         }
         object_hint = std::next(it);
         if (check_stale) {
-            auto times = newest_timestamps.try_emplace(times_hint, id);
+            auto times = times_hint != newest_timestamps.end() && times_hint->first == id
+                             ? times_hint
+                             : newest_timestamps.try_emplace(times_hint, id);
             times_hint = std::next(times);
-            auto [entry, inserted] = times->second.try_emplace(sender, sent);
+            // Most objects hear from one sender only.
+            auto& senders = times->second;
+            auto entry = senders.begin();
+            bool inserted = false;
+            if (!(senders.size() == 1 && entry->first == sender))
+                std::tie(entry, inserted) = senders.try_emplace(sender, sent);
             if (!inserted) {
                 if (sent < entry->second) {
                     packet.skip(n);
@@ -195,15 +203,18 @@ int64_t Protocol::note_send_time(const Connection& sender, int64_t sent) {
 
 void Protocol::apply_record(Networkable& object, ByteBuffer& packet, uint32_t size, int64_t now, int64_t spacing) {
     // An object that snapshots nothing has nothing to interpolate.
-    object.mode = Networkable::Snapshot;
-    object.previous_state.clear();
-    object.current_packet = &object.previous_state;
-    object.sync_fields();
     // The interpolation runs between the two newest updates; only the first one starts from the
     // values shown. Starting every update from the values shown would freeze a client that applies
     // a packet each frame (the factor is 0 each time) and would build on every extrapolation.
-    if (!object.previous_state.empty() && !object.received_state.empty())
-        std::swap(object.previous_state, object.received_state);
+    // After the first, a snapshot only tells whether there is anything to interpolate: its fields
+    // are met, not written.
+    const bool first = object.received_state.empty();
+    object.mode = Networkable::Snapshot;
+    object.fields_met = false;
+    object.previous_state.clear();
+    object.current_packet = first ? &object.previous_state : nullptr;
+    object.sync_fields();
+    if (!first && object.fields_met) std::swap(object.previous_state, object.received_state);
 
     // The record gets a buffer of its own, so a field list that reads too much or too little
     // cannot disturb the records behind it.

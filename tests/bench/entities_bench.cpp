@@ -25,7 +25,7 @@
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "net/sync/protocol.h"
-#include "support/surface_test_support.h"
+#include "support/session_test_support.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ struct Fight {
         random_seed(2024);
         terrain = make_terrain();
         game = std::make_unique<QGGame>(QGGame::ServerSide{});
-        game->terrain = terrain.get();
+        session_test::make_level_of(*game, terrain.get());  // as a match's server holds it
         game->rules.player_count = kPlayers;
         game->rules.lives = 0;
         game->rules.respawn_time = 1.0f;

@@ -23,7 +23,9 @@ void BM_MatchStep(benchmark::State& state) {
     level.paint(896, 900 - 256, 256, 256, color_water);
     sph::WaterSettings settings;
     settings.max_particles = 1024;
-    sph::WaterObject& water = level.build(settings);
+    QGLevel& held = session_test::make_level_of(*level.game, level.surface.get());  // as a match's server holds it
+    sph::WaterObject& water = *new sph::WaterObject(level.game.get(), 0, &held, settings);
+    held.water = &water;
     QGGame& game = *level.game;
     game.match_running = false;
     game.setup_game({16, 3, 1.0f, 1, 0, {0, 0}});

@@ -19,7 +19,7 @@
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "net/transport/udp.h"
-#include "support/surface_test_support.h"
+#include "support/session_test_support.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ struct World {
         set_materials();
         terrain = make_terrain();
         game = std::make_unique<QGGame>(QGGame::ServerSide{});
-        game->terrain = terrain;
+        session_test::make_level_of(*game, terrain);  // as a match's server holds it
         uint32_t seed = 20240611u;
         auto next = [&seed](int n) {
             seed = seed * 1664525u + 1013904223u;

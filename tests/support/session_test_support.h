@@ -24,6 +24,7 @@
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/base/qg_object.h"
+#include "game/terrain/qg_level.h"
 #include "game/terrain/qg_map_synchronizer.h"
 #include "game/terrain/terrain_carver.h"
 #include "net/sync/net_clock.h"
@@ -139,6 +140,18 @@ inline std::unique_ptr<QGGame> make_server_session(const NetClock* clock = nullp
     game->match_running = true;
     game->paused = false;
     return game;
+}
+
+// A level holding a copy of the 32-bit terrain, as a match's server holds it (the physics then
+// reads the level's solid mask), from the quickest preset, which places nothing, and no water.
+inline QGLevel& make_level_of(QGGame& game, SDL_Surface* terrain) {
+    const LevelParameters hills{uint32_t(GeneratorPreset::Hills), 0, uint32_t(terrain->w), uint32_t(terrain->h), 0.0f};
+    auto* level = new QGLevel(&game, 0, hills);
+    for (int y = 0; y < terrain->h; ++y)
+        std::memcpy(static_cast<uint8_t*>(level->surface()->pixels) + y * level->surface()->pitch,
+                    static_cast<uint8_t*>(terrain->pixels) + y * terrain->pitch, size_t(terrain->w) * 4);
+    level->solid_mask.build(level->surface());
+    return *level;
 }
 
 // A client-side session without a connection: the server session turned into a replicating

@@ -69,6 +69,8 @@ TEST(Callback, CopiesAreIndependent) {
     assigned = assigned;  // self-assignment keeps the target
     assigned(1);
     EXPECT_EQ(c.total, 3);
+    Callback<void, int> moved(std::move(assigned));
+    EXPECT_TRUE(moved.is_valid() && !assigned.is_valid());  // a moved-from holder is empty
 }
 
 TEST(Callback, ReferencesStayReferences) {

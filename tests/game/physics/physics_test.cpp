@@ -4,6 +4,7 @@
 #include "support/session_test_support.h"
 
 #include <cmath>
+#include <set>
 
 using namespace session_test;
 
@@ -214,6 +215,10 @@ TEST_F(PhysicsTest, PixelMaterialsAndTheLadderProbe) {
     auto* climber = box({4, 4});
     move(climber, {11.0f, 5.0f}, {11.0f, 7.0f});
     EXPECT_TRUE(climber->on_ladder);
+    new QGLevel(game.get(), 0, LevelParameters{5, 7, 50, 50});  // also in a level painted after its mask was built
+    for (int p = 0; p < 2500; ++p) game->set_pixel(p % 50, p / 50, p % 50 / 5 == 2 ? color_ladder : color_air);
+    move(climber = box({4, 4}), {11.0f, 5.0f}, {11.0f, 7.0f});
+    EXPECT_TRUE(climber->on_ladder);
 }
 
 TEST_F(PhysicsTest, BoxesAreShiftedIntoTheSurface) {
@@ -268,6 +273,19 @@ TEST_F(PhysicsTest, BoxTestAnswersAsAColumnByColumnReading) {
         probe->on_ladder = false;
         EXPECT_EQ(probe->overlaps_terrain(bx, by, bw, bh, climbing), expected) << "round " << round;
         EXPECT_EQ(probe->on_ladder, expected_ladder) << "round " << round;
+    }
+}
+
+// The mask's search down a column from every start, across its words of 64 rows.
+TEST_F(PhysicsTest, SolidMaskFindsTheFirstSolidRowBelowAnyStart) {
+    auto surface = make_surface(1, 200);
+    const std::set<int> rows = {0, 62, 64, 70, 128, 129, 190};
+    for (int y : rows) fill(surface.get(), 0, y, 1, 1, color_rock);
+    terrain_sweep::SolidMask mask;
+    mask.build(surface.get());
+    for (int y = 0; y < 200; ++y) {
+        const auto first = rows.lower_bound(y);  // below the limit 150, or the limit
+        ASSERT_EQ(mask.next_solid(0, y, 150), first != rows.end() && *first < 150 ? *first : 150) << y;
     }
 }
 

@@ -246,12 +246,12 @@ TEST_F(MapCoder, SurfaceTilesMatchTheirTreesAndArrive) {
         TestRng rng{uint64_t(c.blob * 1000 + c.outside_per_mille)};
         auto surface = [&](ColorRGBA fill) {
             return SurfacePtr(c.bits_per_pixel == 32
-                                  ? make_surface(300, 270, fill).release()
-                                  : SDL_CreateRGBSurface(SDL_SWSURFACE, 300, 270, 24, 0xFF0000u, 0xFF00u, 0xFFu, 0));
+                                  ? make_surface(301, 270, fill).release()
+                                  : SDL_CreateRGBSurface(SDL_SWSURFACE, 301, 270, 24, 0xFF0000u, 0xFF00u, 0xFFu, 0));
         };
-        SurfacePtr server = surface({});
+        SurfacePtr server = surface({});  // its edge tiles are 45 pixels wide
         for (int y = 0; y < 270; ++y)
-            for (int x = 0; x < 300; ++x) {
+            for (int x = 0; x < 301; ++x) {
                 TestRng cell{uint64_t((x / c.blob) * 7919 + (y / c.blob) * 131 + 1)};
                 ColorRGBA colour = c.palette[cell() % c.palette.size()];
                 if (int(rng() % 1000) < c.outside_per_mille)
@@ -260,7 +260,7 @@ TEST_F(MapCoder, SurfaceTilesMatchTheirTreesAndArrive) {
                 TerrainPixels(server.get()).set(x, y, colour);
             }
         SurfacePtr client = surface(color_destructible);
-        for_each_tile(300, 270, [&](ivec2d at, const MapTile& tile) {
+        for_each_tile(301, 270, [&](ivec2d at, const MapTile& tile) {
             const ColorQuadtree tree = tile_of(tile.width, tile.height, [&](int x, int y) {
                 return TerrainPixels(server.get()).get(tile.x + x, tile.y + y);
             });
@@ -269,7 +269,7 @@ TEST_F(MapCoder, SurfaceTilesMatchTheirTreesAndArrive) {
             ASSERT_TRUE(apply_map_tile(client.get(), at, b, c.palette));
         });
         for (int y = 0; y < 270; ++y)
-            for (int x = 0; x < 300; ++x) {
+            for (int x = 0; x < 301; ++x) {
                 const ColorRGBA sent = TerrainPixels(server.get()).get(x, y);
                 const bool known = std::find(c.palette.begin(), c.palette.end(), sent) != c.palette.end();
                 ASSERT_EQ(TerrainPixels(client.get()).get(x, y), known ? sent : c.palette.back()) << x << ", " << y;
