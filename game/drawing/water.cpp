@@ -5,12 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 #include "engine/gfx/shader.h"
 #include "engine/gfx/texture.h"
+#include "engine/gfx/viewport.h"
 #include "game/config/settings.h"
 #include "game/drawing/game_drawing.h"
+#include "game/drawing/window_mapping.h"
 #include "game/terrain/terrain_carver.h"
 #include "game/terrain/terrain_pixels.h"
 
@@ -33,57 +34,11 @@ uint32_t* row_of(SDL_Surface* s, int y) {
     return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + std::size_t(y) * std::size_t(s->pitch));
 }
 
-// Where a sprite's local coordinates land in window pixels under the current matrices and
-// viewport: window = offset + factor * local on each axis (sprites only scale and move).
-struct WindowMapping {
-    double ax = 0, bx = 1, ay = 0, by = 1;
-
-    static WindowMapping of(CSprite& sprite, const GLdouble* projection, const GLdouble* modelview,
-                            const GLint* viewport) {
-        const double z = sprite.get_absolute_z();
-        auto window = [&](fvec2d local) {
-            const fvec2d g = sprite.point_to_global(local);
-            double eye[4], clip[4];
-            for (int r = 0; r < 4; ++r)
-                eye[r] = modelview[r] * g.x + modelview[4 + r] * g.y + modelview[8 + r] * z + modelview[12 + r];
-            for (int r = 0; r < 4; ++r)
-                clip[r] = projection[r] * eye[0] + projection[4 + r] * eye[1] + projection[8 + r] * eye[2] +
-                          projection[12 + r] * eye[3];
-            const double w = clip[3] != 0.0 ? clip[3] : 1.0;
-            return std::pair<double, double>{viewport[0] + (clip[0] / w + 1.0) * 0.5 * viewport[2],
-                                             viewport[1] + (clip[1] / w + 1.0) * 0.5 * viewport[3]};
-        };
-        const auto o = window({0, 0}), x = window({1, 0}), y = window({0, 1});
-        return {o.first, x.first - o.first, o.second, y.second - o.second};
-    }
-
-    // The local box the window rectangle shows.
-    void local_box(const GLint* r, double& x0, double& y0, double& x1, double& y1) const {
-        const double lx0 = (r[0] - ax) / bx, lx1 = (r[0] + r[2] - ax) / bx;
-        const double ly0 = (r[1] - ay) / by, ly1 = (r[1] + r[3] - ay) / by;
-        x0 = std::min(lx0, lx1), x1 = std::max(lx0, lx1), y0 = std::min(ly0, ly1), y1 = std::max(ly0, ly1);
-    }
-
-    // The box left..right x bottom..top as a rectangle within 0..w x 0..h (empty when apart).
-    // A sprite scaled to nothing maps to no number at all: that counts as 0.
-    static PixelRect clamped(double left, double bottom, double right, double top, int w, int h) {
-        auto fit = [](double v, int most) { return v > 0.0 ? int(std::min(v, double(most))) : 0; };
-        const int x0 = fit(left, w), x1 = fit(right, w), y0 = fit(bottom, h), y1 = fit(top, h);
-        return {x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0)};
-    }
-};
-
 // Draws the sprite with only the rectangle's pixels touched; an empty one draws nothing.
 void draw_within(CSprite& sprite, SDL_Surface* screen, const PixelRect& area) {
     if (area.empty()) return;
-    const bool was_on = glIsEnabled(GL_SCISSOR_TEST);
-    GLint saved[4];
-    glGetIntegerv(GL_SCISSOR_BOX, saved);
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(area.x, area.y, area.width, area.height);
-    sprite.draw(screen);
-    glScissor(saved[0], saved[1], saved[2], saved[3]);
-    if (!was_on) glDisable(GL_SCISSOR_TEST);
+    ScopedScissor clip({area.x, area.y, area.width, area.height});
+    if (!clip.empty()) sprite.draw(screen);
 }
 
 // Draws the sprite in bands of `band` rows, each clipped to the columns its rows mark, with
