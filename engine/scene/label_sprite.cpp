@@ -217,6 +217,14 @@ void CLabelSprite::draw_label_text(SDL_Surface* screen) {
     }
 }
 
+bool CLabelSprite::text_footprint(fquad2d& global) {
+    if (!text_surface || is_empty(inked_)) return false;
+    const TextBox b = text_box;
+    global = quad_to_global(fquad2d::from_rect(b.x + float(inked_.x - 1), b.y + float(inked_.y - 1),
+                                               float(inked_.w + 2), float(inked_.h + 2)));
+    return true;
+}
+
 void CLabelSprite::draw_text(SDL_Surface*) {
     if (!text_surface) return;
     if (upload_pending) {
@@ -247,14 +255,13 @@ void CLabelSprite::draw_text(SDL_Surface*) {
     }
     // Bound as before, drawn or not: what follows finds the same state.
     glBindTexture(GL_TEXTURE_2D, gl_texture);
-    // A clear surface shows nothing; elsewhere only the pixels near the text can: linear
-    // filtering reaches one texel beyond it, one more pixel covers the rounding.
-    if (is_empty(inked_)) return;
-    const TextBox b = text_box;
-    const fquad2d near_text = quad_to_global(fquad2d::from_rect(
-        b.x + float(inked_.x - 1), b.y + float(inked_.y - 1), float(inked_.w + 2), float(inked_.h + 2)));
+    // A clear surface shows nothing; elsewhere only the pixels near the text can (one more
+    // pixel covers the rounding).
+    fquad2d near_text;
+    if (!text_footprint(near_text)) return;
     ScopedScissor clip(window_rect_of(near_text).grown(1));
     if (clip.empty()) return;
+    const TextBox b = text_box;
     fquad3d quad = quad3d_to_global(
         fquad3d::from_rect(b.x, b.y, float(text_surface->w), float(text_surface->h), 0));
     draw_textured_quad(quad, TextureRect{0, 0, 1, 1});

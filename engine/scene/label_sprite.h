@@ -54,6 +54,9 @@ public:
 
     // Draws the text clipped to the text box and the current viewport.
     void draw_label_text(SDL_Surface* screen);
+    // The global quad outside which the text leaves every pixel alone (one texel around the
+    // rendered text, which linear filtering reaches); false when the text shows nothing.
+    bool text_footprint(fquad2d& global);
 
     // The last rendered text, or null (no font yet, or never rendered).
     SDL_Surface* get_text_surface() const { return text_surface; }

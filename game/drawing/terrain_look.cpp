@@ -342,11 +342,14 @@ bool TerrainSprite::covers_what_it_hides(const CSprite& below, std::vector<Pixel
         auto* image = dynamic_cast<CImageSprite*>(sprite);
         if (!image || dynamic_cast<CInterfaceElement*>(sprite)) return false;
         if (!image->depth_test || image->get_absolute_z() <= depth) continue;
-        nearer.push_back(window_box(image->quad_to_global(fquad2d::from_rect(0, 0, image->get_width(), image->get_height()))));
-        if (auto* label = dynamic_cast<CLabelSprite*>(image)) {
-            const TextBox b = label->get_text_box();
-            nearer.push_back(window_box(label->quad_to_global(fquad2d::from_rect(b.x, b.y, b.width, b.height))));
-        }
+        auto* label = dynamic_cast<CLabelSprite*>(image);
+        // A label draws its image only when it has one.
+        ITexture* texture = image->get_texture();
+        CShaderProgram* program = image->get_shader_program();
+        if (!label || (program && program->get_id() != 0) || (texture && texture->is_valid()))
+            nearer.push_back(window_box(image->quad_to_global(fquad2d::from_rect(0, 0, image->get_width(), image->get_height()))));
+        fquad2d text;
+        if (label && label->text_footprint(text)) nearer.push_back(window_box(text));
     }
     return false;
 }

@@ -4,8 +4,10 @@
 
 #include <vector>
 
+#include "engine/gfx/font.h"
 #include "engine/gfx/shader.h"
 #include "engine/gfx/texture_manager.h"
+#include "engine/scene/label_sprite.h"
 #include "engine/scene/sprite_manager.h"
 #include "game/drawing/game_drawing.h"
 #include "game/terrain/qg_level.h"
@@ -74,8 +76,15 @@ TEST(TerrainLook, KeptLookAndCulledBackgroundDrawTheFramePlainSpritesDraw) {
         s->set_z(-0.4f);
     }
     between->set_position(180, 80), nearer->set_position(110, 150);
-    nearer->set_visible(false);
-    for (CImageSprite* s : {plain_terrain, plain_background, holder, between, nearer}) view.add_child(s);
+    // A name label drawn there too: only its text keeps the terrain out.
+    CFontFactory fonts;
+    auto* label = new CLabelSprite(holder, fonts.get_font(14, "fnt\\DejaVuSans.ttf"));
+    label->set_position(300, 228), label->set_z(-0.4f);
+    label->set_text_box(0, 0, 300, 24), label->set_text_color({255, 255, 0});
+    label->set_text("Player 3: 100 HP");
+    for (CImageSprite* s : {nearer, static_cast<CImageSprite*>(label)}) s->set_visible(false);
+    for (CImageSprite* s : {plain_terrain, plain_background, holder, between, nearer, static_cast<CImageSprite*>(label)})
+        view.add_child(s);
 
     // And one nearer drawn before the whole view.
     CImageSprite first;
@@ -102,9 +111,9 @@ TEST(TerrainLook, KeptLookAndCulledBackgroundDrawTheFramePlainSpritesDraw) {
         EXPECT_TRUE(frame(true) == frame(false)) << v.what;
         session->explode({v.x + 20.0f, 140.0f}, 25.0f);  // carved: the kept look follows
         EXPECT_TRUE(frame(true) == frame(false)) << v.what << ", after a blast";
-        nearer->set_visible(true);
+        for (CImageSprite* s : {nearer, static_cast<CImageSprite*>(label)}) s->set_visible(true);
         EXPECT_TRUE(frame(true) == frame(false)) << v.what << ", something nearer drawn before the terrain";
-        nearer->set_visible(false);
+        for (CImageSprite* s : {nearer, static_cast<CImageSprite*>(label)}) s->set_visible(false);
         first_drawn = true;
         EXPECT_TRUE(frame(true) == frame(false)) << v.what << ", something nearer drawn before the level";
         first_drawn = false;
