@@ -42,30 +42,41 @@ void draw_within(CSprite& sprite, SDL_Surface* screen, const PixelRect& area) {
 }
 
 // Draws the sprite in bands of `band` rows, each clipped to the columns its rows mark, with
-// `margin` rows and columns to spare; rows and columns are the mapping's local units, one
-// extent per row. The bands split the window's rows without overlap, so no pixel is blended
-// twice, and the first and last reach past the edges.
-void draw_in_bands(CSprite& sprite, SDL_Surface* screen, const WindowMapping& m, const std::vector<Extent>& rows,
+// `margin` rows and columns to spare; rows and columns are the mapping's local units, one list
+// of runs per row. The bands split the window's rows without overlap, and the stretches of one
+// band are kept apart (merged where they would meet), so no pixel is blended twice; the first
+// and last band reach past the edges.
+void draw_in_bands(CSprite& sprite, SDL_Surface* screen, const WindowMapping& m, const std::vector<RowRuns>& rows,
                    int band, int margin) {
+    // More stretches than this in a band are drawn as the one around them all.
+    constexpr std::size_t kMostStretches = 8;
     const int count = int(rows.size());
+    std::vector<std::pair<double, double>> stretches;
     for (int b0 = 0; b0 < count; b0 += band) {
         const int b1 = std::min(b0 + band, count);
-        Extent columns;
+        stretches.clear();
         for (int r = std::max(b0 - margin, 0); r < std::min(b1 + margin, count); ++r) {
-            if (rows[std::size_t(r)].empty()) continue;
-            columns.add(rows[std::size_t(r)].x0, r);
-            columns.add(rows[std::size_t(r)].x1, r);
+            for (const auto& [x0, x1] : rows[std::size_t(r)].runs) {
+                const double c0 = m.ax + m.bx * (x0 - margin), c1 = m.ax + m.bx * (x1 + 1 + margin);
+                stretches.push_back({std::floor(std::min(c0, c1)) - 1, std::ceil(std::max(c0, c1)) + 1});
+            }
         }
-        if (columns.empty()) continue;
+        if (stretches.empty()) continue;
+        std::sort(stretches.begin(), stretches.end());
+        std::size_t kept = 0;
+        for (std::size_t i = 1; i < stretches.size(); ++i) {
+            if (stretches[i].first <= stretches[kept].second) stretches[kept].second = std::max(stretches[kept].second, stretches[i].second);
+            else stretches[++kept] = stretches[i];
+        }
+        stretches.resize(kept + 1);
+        if (stretches.size() > kMostStretches) stretches = {{stretches.front().first, stretches.back().second}};
         // Window rows whose centres map into the band.
         const double w0 = m.ay + m.by * (b0 == 0 ? -margin : b0);
         const double w1 = m.ay + m.by * (b1 == count ? count + margin : b1);
         const double first = m.by > 0 ? std::ceil(w0 - 0.5) : std::floor(w1 - 0.5) + 1;
         const double end = m.by > 0 ? std::ceil(w1 - 0.5) : std::floor(w0 - 0.5) + 1;
-        const double c0 = m.ax + m.bx * (columns.x0 - margin), c1 = m.ax + m.bx * (columns.x1 + 1 + margin);
-        draw_within(sprite, screen,
-                    WindowMapping::clamped(std::floor(std::min(c0, c1)) - 1, first, std::ceil(std::max(c0, c1)) + 1,
-                                           end, 1 << 20, 1 << 20));
+        for (const auto& [left, right] : stretches)
+            draw_within(sprite, screen, WindowMapping::clamped(left, first, right, end, 1 << 20, 1 << 20));
     }
 }
 
@@ -94,7 +105,7 @@ Water::Water(CSprite* parent_, CShaderFactory* shaders, int level_width, int lev
     mask_surface_ = make_rgba_surface(mask_w, mask_h);
     if (mask_surface_) {
         SDL_FillRect(mask_surface_, nullptr, kOpaqueWhite);
-        static_rows_.assign(std::size_t(mask_h), Extent{});
+        static_rows_.assign(std::size_t(mask_h), RowRuns{});
         if (terrain && terrain->w > 0 && terrain->h > 0) {
             SurfaceLock lock(terrain);
             const TerrainPixels pixels(terrain);
@@ -103,7 +114,7 @@ Water::Water(CSprite* parent_, CShaderFactory* shaders, int level_width, int lev
                 for (int x = 0; x < std::min(mask_w, terrain->w); ++x) {
                     if (pixels.get(x, y) != color_staticwater) continue;
                     row[x] = 0;
-                    static_rows_[std::size_t(y)].add(x, y);
+                    static_rows_[std::size_t(y)].add(x);
                 }
             }
         }
@@ -166,7 +177,8 @@ void Water::fade() {
             std::fill(cells_.begin() + std::ptrdiff_t(yy * side + x), cells_.begin() + std::ptrdiff_t(yy * side + x1), 1);
     });
     wet_box_ = {};
-    wet_rows_.assign(std::size_t(side_), Extent{});
+    wet_rows_.resize(std::size_t(side_));
+    for (RowRuns& row : wet_rows_) row.runs.clear();
     if (!occupancy_surface_) return;
     SurfaceLock lock(occupancy_surface_);
     for (int y = 0; y < side_; ++y) {
@@ -177,11 +189,11 @@ void Water::fade() {
             if (first_frame_) alpha = water[x] ? 255 : 0;
             else alpha = std::clamp(alpha + (water[x] ? 50 : -5), 0, 255);
             row[x] = (uint32_t(alpha) << 24) | 0x00FFFFFFu;
-            if (alpha > 0) wet_rows_[std::size_t(y)].add(x, y);
+            if (alpha > 0) wet_rows_[std::size_t(y)].add(x);
         }
         if (!wet_rows_[std::size_t(y)].empty()) {
-            wet_box_.add(wet_rows_[std::size_t(y)].x0, y);
-            wet_box_.add(wet_rows_[std::size_t(y)].x1, y);
+            wet_box_.add(wet_rows_[std::size_t(y)].runs.front().first, y);
+            wet_box_.add(wet_rows_[std::size_t(y)].runs.back().second, y);
         }
     }
 }
