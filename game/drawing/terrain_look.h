@@ -47,7 +47,7 @@ private:
 // The terrain. world.frag gives each texel one look, wherever a pixel shows it, so the look is
 // worked out once per texel into a texture of the level's size and drawn from there through
 // worldcache.frag; the texels of an area whose surface changed are worked out again at the next
-// draw. Only the blocks that show terrain are drawn (world.frag discards the rest).
+// draw. Only the tiles of the window that show terrain are drawn (world.frag discards the rest).
 //
 // It draws as a plain image sprite whenever the kept look might not be what world.frag would
 // draw: another texture or program than the level's, a surface no longer in the texture, an
@@ -92,8 +92,9 @@ private:
     bool cache_current_ = false;
 };
 
-// The level's background picture, drawn under the terrain: the blocks the terrain hides wholly
-// are left out whenever the terrain is sure to cover them this frame.
+// The level's background picture, drawn under the terrain: the tiles of the window the terrain
+// hides wholly are left out whenever the terrain is sure to cover them this frame. Only while
+// the terrain is its parent does it ask the terrain anything.
 class BackgroundSprite : public CImageSprite {
 public:
     explicit BackgroundSprite(TerrainSprite* terrain);
