@@ -21,14 +21,14 @@ PassClock& PassClock::platform() {
     return clock;
 }
 
-DedicatedServer::~DedicatedServer() {
-    delete game;
-}
+DedicatedServer::DedicatedServer() = default;
+
+DedicatedServer::~DedicatedServer() = default;
 
 void DedicatedServer::create_game(const HostParameters& params) {
-    delete game;
-    game = nullptr;
-    game = new QGGame(params);
+    game.reset();
+    game = std::make_unique<QGGame>(QGGame::ServerSide{});
+    if (!hosting.host(*game, params)) game->quit = true;
 }
 
 void DedicatedServer::run() {

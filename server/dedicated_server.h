@@ -1,6 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+#include "server/server_hosting.h"
 
 class QGGame;
 struct HostParameters;
@@ -16,24 +19,26 @@ public:
     static PassClock& platform();
 };
 
-// The server program's holder of its one game: builds it (which hosts the match) and runs the
-// server loop until the game's quit flag is set.
+// The server program's holder of its one game: builds it, hosts the match and runs the server
+// loop until the game's quit flag is set.
 class DedicatedServer {
 public:
-    DedicatedServer() = default;
-    // Deletes the game: the announcement thread is stopped and joined, the connections closed.
+    DedicatedServer();
+    // Stops and joins the announcement thread, then deletes the game, which closes the
+    // connections.
     ~DedicatedServer();
     DedicatedServer(const DedicatedServer&) = delete;
     DedicatedServer& operator=(const DedicatedServer&) = delete;
 
-    // Builds the game with the server constructor; returns when all players are connected or
-    // hosting failed.
+    // Builds the server session and hosts it; returns when all players are connected or
+    // hosting failed, which sets the game's quit flag.
     void create_game(const HostParameters& params);
     // The loop: each pass steps the world by the time since the previous pass began, then waits
     // until 16 ms after that previous start. Returns at once when quit is already set.
     void run();
 
-    QGGame* game = nullptr;
+    std::unique_ptr<QGGame> game;
+    ServerHosting hosting;
     // Outlives the server; never null.
     PassClock* clock = &PassClock::platform();
 

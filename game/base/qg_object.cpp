@@ -23,7 +23,7 @@ void QGObject::update(float) {}
 
 void QGObject::show_look() {
     if (look_) look_->update();
-    else if (game && game->drawing) look_ = game->drawing->make_look(*this);
+    else if (game && game->drawing()) look_ = game->drawing()->make_look(*this);
 }
 
 void QGObject::drop_look() { look_.reset(); }

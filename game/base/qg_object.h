@@ -36,9 +36,15 @@ public:
     // The client's per-step hook, called after the network exchange just before the look's update.
     virtual void update_sprite() {}
     // Whether the server reads this object's fields from what clients send. Only objects
-    // whose fields carry a client's requests (the event queue) answer true; everything else
-    // is the server's alone.
+    // whose fields carry a client's requests (the event queue, the chat) answer true; everything
+    // else is the server's alone.
     virtual bool accepts_client_fields() const { return false; }
+    // Server: the object's record as the client on connection `sender` sent it. Read only for
+    // objects that accept client fields.
+    virtual void read_client_fields(ByteBuffer& record, unsigned int sender) {
+        (void)record;
+        (void)sender;
+    }
     // The connection whose client alone the object's records are for; none: every client's.
     // The creation record still goes to every client.
     virtual std::optional<unsigned int> recipient() const { return std::nullopt; }

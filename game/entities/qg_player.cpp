@@ -67,7 +67,7 @@ QGPlayer::QGPlayer(QGGame* game_, unsigned int entity_id_, unsigned int player_i
 QGPlayer::~QGPlayer() {
     session_message(game, name + " left the game.");
     // A player deleted before its commit still has its slot.
-    if (game && game->get_player(player_index) == this) game->players[player_index] = nullptr;
+    if (game) game->registry().drop_player(this);
 }
 
 void QGPlayer::sync_fields() {
@@ -240,11 +240,7 @@ void QGPlayer::enter_match() {
 // --- input ---
 
 void QGPlayer::apply_input(const PlayerInput& input) {
-    if (!game || input.player_index != player_index) return;
-    if (!game->is_server) {
-        if (game->event_handler) game->event_handler->post<EQGEventType::Input>(input);
-        return;
-    }
+    if (!game || !game->is_server || input.player_index != player_index) return;
     const bool pressed = input.value != 0;
     switch (input.kind) {
     case InputKind::Left:
@@ -272,11 +268,7 @@ void QGPlayer::apply_input(const PlayerInput& input) {
 }
 
 void QGPlayer::set_aim(const PlayerAim& record) {
-    if (!game || record.player_index != player_index) return;
-    if (!game->is_server) {
-        if (game->event_handler) game->event_handler->post<EQGEventType::Aim>(record);
-        return;
-    }
+    if (!game || !game->is_server || record.player_index != player_index) return;
     aim = dvec2d(record.x, record.y);
 }
 

@@ -45,8 +45,8 @@ public:
     // The start of the match: the player appears with its loadout.
     void enter_match();
 
-    // Server: acts on the record. Client: sends it to the server. Records of other players
-    // are ignored.
+    // Server: acts on the record (a client sends its input and aim to the server as events).
+    // Records of other players are ignored.
     void apply_input(const PlayerInput& input);
     void set_aim(const PlayerAim& aim);
 

@@ -72,9 +72,14 @@ void QGChat::sync_fields() {
     } else if (mode == Read && game) {
         std::list<Line> received;
         if (!read_lines(*current_packet, received)) return;
-        if (game->is_server) accept_from_client(std::move(received));
+        if (game->is_server) accept_from_client(std::move(received), std::nullopt);
         else show(received);
     }
+}
+
+void QGChat::read_client_fields(ByteBuffer& record, unsigned int sender) {
+    std::list<Line> received;
+    if (game && read_lines(record, received)) accept_from_client(std::move(received), sender);
 }
 
 bool QGChat::read_lines(ByteBuffer& in, std::list<Line>& out) const {
@@ -94,16 +99,16 @@ bool QGChat::read_lines(ByteBuffer& in, std::list<Line>& out) const {
     return true;
 }
 
-void QGChat::accept_from_client(std::list<Line>&& received) {
+void QGChat::accept_from_client(std::list<Line>&& received, std::optional<unsigned int> sender) {
     // A line speaks for the connection it came on; the id it names is only its claim.
-    if (!game->current_sender) return;
+    if (!sender) return;
     for (Line& line : received) {
         if (line.second.empty()) continue;
         if (lines.size() >= kMaxLinesFromServer) {
             log_message(LogLevel::Warning, "Dropped a chat line: the queue is full.", log_class_name_of(*this));
             break;
         }
-        lines.emplace_back(*game->current_sender, std::move(line.second));
+        lines.emplace_back(*sender, std::move(line.second));
     }
 }
 

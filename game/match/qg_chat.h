@@ -33,13 +33,14 @@ public:
     QGChat(QGGame* game, unsigned int entity_id);
     ~QGChat() override;
 
-    // Write (both sides) sends the queue once and empties it; Read on the server queues the
-    // lines for everybody, on a client shows them.
+    // Write (both sides) sends the queue once and empties it; Read on a client shows the lines.
     void sync_fields() override;
     // CreateChat: the entity id.
     void write_creation_event(QGEvent& event) const override;
-    // The server reads what clients write here.
+    // The server reads what clients write here, and queues the lines for everybody in the name
+    // of the connection they came on.
     bool accepts_client_fields() const override { return true; }
+    void read_client_fields(ByteBuffer& record, unsigned int sender) override;
 
     // Client: queues a line of the local participant (empty text is not sent).
     void say(const std::string& text);
@@ -49,7 +50,7 @@ public:
 private:
     // Decodes one packet's queue; false when its structure is broken (nothing is taken then).
     bool read_lines(ByteBuffer& in, std::list<Line>& out) const;
-    void accept_from_client(std::list<Line>&& received);
+    void accept_from_client(std::list<Line>&& received, std::optional<unsigned int> sender);
     void show(const std::list<Line>& received) const;
 };
 

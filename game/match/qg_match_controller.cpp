@@ -83,27 +83,27 @@ void QGMatchController::update(float dt) {
 
 int QGMatchController::living_players() const {
     int alive = 0;
-    const size_t slots = std::min<size_t>(game->rules.player_count, game->players.size());
+    const size_t slots = std::min<size_t>(game->rules.player_count, game->players().size());
     for (size_t i = 0; i < slots; ++i)
-        if (game->players[i] && game->players[i]->health > 0.0f) ++alive;
+        if (game->players()[i] && game->players()[i]->health > 0.0f) ++alive;
     return alive;
 }
 
 bool QGMatchController::match_decided() const {
     const GameRules& rules = game->rules;
     if (rules.player_count == 0) return true;
-    const size_t slots = std::min<size_t>(rules.player_count, game->players.size());
+    const size_t slots = std::min<size_t>(rules.player_count, game->players().size());
     if (rules.lives < 1) {
         size_t present = 0;
         for (size_t i = 0; i < slots; ++i)
-            if (game->players[i]) ++present;
+            if (game->players()[i]) ++present;
         return present < 2;
     }
     if (!rules.teams) return living_players() < 2;
     // Teams other than the two the join hands out count for neither.
     bool team_alive[2] = {false, false};
     for (size_t i = 0; i < slots; ++i) {
-        const QGPlayer* player = game->players[i];
+        const QGPlayer* player = game->players()[i];
         if (player && player->health > 0.0f && player->team < 2) team_alive[player->team] = true;
     }
     return !(team_alive[0] && team_alive[1]);

@@ -33,8 +33,9 @@ constexpr int kRestDrop = 2;
 
 // The fraction of the box (w x h) the level's water covers.
 void measure_submersion(QGPhysObject& o, int w, int h) {
-    const bool has_water = o.game && o.game->water_coverage.is_valid();
-    const float covered = has_water ? o.game->water_coverage(o.position.x, o.position.y, float(w), float(h)) : 0.0f;
+    const bool has_water = o.game && o.game->terrain().has_water_coverage();
+    const float covered =
+        has_water ? o.game->terrain().water_coverage(o.position.x, o.position.y, float(w), float(h)) : 0.0f;
     o.submersion = std::isnan(covered) ? 0.0f : std::clamp(covered, 0.0f, 1.0f);
 }
 

@@ -66,7 +66,7 @@ void QGEventHandler::write_queue(ByteBuffer& out) {
     write_record(out, record);
 }
 
-void QGEventHandler::read_queue(ByteBuffer& in) {
+void QGEventHandler::read_queue(ByteBuffer& in, std::optional<unsigned int> sender) {
     // The counts are checked against the record before anything is allocated for them.
     EventQueueRecord record;
     RecordStream<RecordMode::Read> stream(in, &typeid(*this));
@@ -84,17 +84,16 @@ void QGEventHandler::read_queue(ByteBuffer& in) {
                         log_class_name_of(*this));
             continue;
         }
-        deliver(std::move(event));
+        deliver(std::move(event), sender);
     }
 }
 
-void QGEventHandler::deliver(QGEvent&& event) {
+void QGEventHandler::deliver(QGEvent&& event, std::optional<unsigned int> sender) {
     if (game && game->is_server) {
-        if (!client_may_send(event)) {
+        if (!client_may_send(event, sender)) {
             log_message(LogLevel::Warning,
                         "Ignored event type " + std::to_string(uint32_t(event.type)) + " from connection " +
-                            (game->current_sender ? std::to_string(*game->current_sender) : std::string("?")) +
-                            ".",
+                            (sender ? std::to_string(*sender) : std::string("?")) + ".",
                         log_class_name_of(*this));
             return;
         }
@@ -109,11 +108,10 @@ void QGEventHandler::deliver(QGEvent&& event) {
     delayed_events.push_back({now + delay_ms, std::move(event)});
 }
 
-bool QGEventHandler::client_may_send(const QGEvent& event) const {
-    if (!game->current_sender) return false;
-    const unsigned int sender = *game->current_sender;
+bool QGEventHandler::client_may_send(const QGEvent& event, std::optional<unsigned int> sender) {
+    if (!sender) return false;
     const EventWiring& wiring = event_wiring(uint32_t(event.type));
-    return wiring.client_may_send && wiring.client_may_send(event, sender);
+    return wiring.client_may_send && wiring.client_may_send(event, *sender);
 }
 
 bool QGEventHandler::creation_id_is_new(const QGEvent& event) const {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -113,11 +114,14 @@ public:
     void update(float dt) override;
     // Clients' events reach the server through this object's fields.
     bool accepts_client_fields() const override { return true; }
+    // The queue the client on the connection sent; the server acts on what it may send.
+    void read_client_fields(ByteBuffer& record, unsigned int sender) override { read_queue(record, sender); }
 
     // Appends the queue's wire form to out (nothing for an empty queue) and empties the queue.
     void write_queue(ByteBuffer& out);
-    // Reads a peer's queue; a record whose structure is broken is dropped whole.
-    void read_queue(ByteBuffer& in);
+    // Reads a peer's queue; a record whose structure is broken is dropped whole. On the server
+    // the sender is the client's connection; without one nothing is acted on.
+    void read_queue(ByteBuffer& in, std::optional<unsigned int> sender = std::nullopt);
 
     std::vector<QGEvent> queue;
     std::list<DelayedEvent> delayed_events;
@@ -128,9 +132,9 @@ private:
     EventSubscription add_listener(uint32_t type, std::shared_ptr<EventListener> listener);
 
     // One received event that passed the checks of its record.
-    void deliver(QGEvent&& event);
+    void deliver(QGEvent&& event, std::optional<unsigned int> sender);
     // Whether the server may act on the event from the connection it came from.
-    bool client_may_send(const QGEvent& event) const;
+    static bool client_may_send(const QGEvent& event, std::optional<unsigned int> sender);
     // Whether a client may build the object of a creation record.
     bool creation_id_is_new(const QGEvent& event) const;
 

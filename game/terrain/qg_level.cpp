@@ -87,7 +87,7 @@ QGLevel::QGLevel(QGGame* game_, unsigned int entity_id_, LevelParameters paramet
     solid_mask.build(surface_);
     if (!game) return;
     game->level = this;
-    game->terrain = surface_;
+    game->terrain().set_surface(surface_);
 
     // The server's session builds the placements and the water once the level stands.
     if (game->is_server) return;
@@ -99,7 +99,7 @@ QGLevel::~QGLevel() {
     drop_look();
     if (game) {
         if (game->level == this) game->level = nullptr;
-        if (game->terrain == surface_) game->terrain = nullptr;
+        game->terrain().forget_surface(surface_);
     }
     if (surface_) SDL_FreeSurface(surface_);
     surface_ = nullptr;

@@ -14,7 +14,7 @@ QGMapSynchronizer::QGMapSynchronizer(QGGame* game_, unsigned int entity_id_, uns
     : QGObject(game_, entity_id_, true), target(target_) {
     if (!game || game->is_server) return;
     if (is_registered()) {
-        game->reliable_objects[entity_id] = this;
+        game->reliable_objects()[entity_id] = this;
         attached_early_ = true;
     }
     if (game->status_hook.is_valid()) {
@@ -27,8 +27,8 @@ QGMapSynchronizer::~QGMapSynchronizer() {
     if (!game) return;
     if (attached_early_) {
         // Removed before its commit: the session does not know the early entry.
-        auto found = game->reliable_objects.find(entity_id);
-        if (found != game->reliable_objects.end() && found->second == this) game->reliable_objects.erase(found);
+        auto found = game->reliable_objects().find(entity_id);
+        if (found != game->reliable_objects().end() && found->second == this) game->reliable_objects().erase(found);
     }
     if (status_shown_ && game->status_hook.is_valid()) game->status_hook("");
 }
@@ -86,5 +86,5 @@ void QGMapSynchronizer::read_tile() {
     MapTile tile;
     if (!map_tile_at(offset, surface->w, surface->h, tile)) return;
     level->solid_mask.update(surface, {tile.x, tile.y, tile.width, tile.height});
-    if (game->drawing) game->drawing->terrain_changed(*level, {tile.x, tile.y, tile.width, tile.height});
+    if (game->drawing()) game->drawing()->terrain_changed(*level, {tile.x, tile.y, tile.width, tile.height});
 }

@@ -99,7 +99,7 @@ WaterObject::WaterObject(QGGame* game_, unsigned int entity_id_, QGLevel* level)
 WaterObject::WaterObject(QGGame* game_, unsigned int entity_id_, QGLevel* level, WaterSettings settings)
     : QGObject(game_, entity_id_, true), settings_(settings) {
     settings_.sanitize();
-    SDL_Surface* terrain = level ? level->surface() : (game ? game->terrain : nullptr);
+    SDL_Surface* terrain = level ? level->surface() : (game ? game->terrain_surface() : nullptr);
     if (terrain) {
         width_ = std::max(terrain->w, 0);
         height_ = std::max(terrain->h, 0);
@@ -117,8 +117,9 @@ WaterObject::WaterObject(QGGame* game_, unsigned int entity_id_, QGLevel* level,
 
     server_ = game && game->is_server;
     if (game) {
-        game->water_object = this;
-        if (server_) game->water_coverage = Callback<float, float, float, float, float>(this, &WaterObject::coverage);
+        Callback<float, float, float, float, float> coverage;
+        if (server_) coverage = Callback<float, float, float, float, float>(this, &WaterObject::coverage);
+        game->terrain().attach_water(this, std::move(coverage));
     }
     if (server_) {
         setup_server(terrain);
@@ -129,10 +130,7 @@ WaterObject::WaterObject(QGGame* game_, unsigned int entity_id_, QGLevel* level,
 
 WaterObject::~WaterObject() {
     if (!game) return;
-    if (game->water_object == this) {
-        game->water_object = nullptr;
-        if (server_) game->water_coverage = {};
-    }
+    game->terrain().detach_water(this);
     if (game->level && game->level->water == static_cast<LevelWater*>(this)) game->level->water = nullptr;
 }
 
@@ -570,8 +568,8 @@ void WaterObject::add_explosion(const dvec2d& centre, float radius) {
 }
 
 void WaterObject::clear_static_cell(int x, int y) {
-    if (!server_ || !game || !game->terrain) return;
-    SDL_Surface* terrain = game->terrain;
+    if (!server_ || !game || !game->terrain_surface()) return;
+    SDL_Surface* terrain = game->terrain_surface();
     if (x < 0 || y < 0 || x >= width_ || y >= height_ || x >= terrain->w || y >= terrain->h) return;
     ColorRGBA c;
     {
@@ -608,7 +606,7 @@ void WaterObject::update_sprite() {
         return;
     }
     occupancy_tree_ = std::move(received);
-    if (game && game->drawing) game->drawing->water_changed(*this);
+    if (game && game->drawing()) game->drawing()->water_changed(*this);
 }
 
 // --- the dispatcher's entry ---

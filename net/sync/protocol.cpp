@@ -241,13 +241,24 @@ void Protocol::forget_peer(const Connection& peer) {
 }
 
 void Tcp::keep_alive() {
+    if (std::optional<ByteBuffer> ping = due_keep_alive()) send(*ping);
+}
+
+std::optional<ByteBuffer> Tcp::due_keep_alive() {
     int64_t now = now_ms();
-    if (now < next_keep_alive_ms) return;
-    send(make_keep_alive_packet(PacketKind::Ping, now));
+    if (now < next_keep_alive_ms) return std::nullopt;
     next_keep_alive_ms = now + keep_alive_interval_ms;
+    return make_keep_alive_packet(PacketKind::Ping, now);
 }
 
 bool Tcp::handle_ping(ByteBuffer& packet) {
+    std::optional<ByteBuffer> pong;
+    if (!take_ping(packet, pong)) return false;
+    if (pong) send(*pong);
+    return true;
+}
+
+bool Tcp::take_ping(ByteBuffer& packet, std::optional<ByteBuffer>& pong) {
     packet.rewind();
     uint32_t kind = 0;
     if (!packet.read_u32_le(kind) || kind != uint32_t(PacketKind::Ping)) {
@@ -256,7 +267,7 @@ bool Tcp::handle_ping(ByteBuffer& packet) {
     }
     int64_t time = 0;
     // A ping without its time is consumed unanswered: it cannot be a sync packet either.
-    if (packet.read_i64_le(time)) send(make_keep_alive_packet(PacketKind::Pong, time));
+    if (packet.read_i64_le(time)) pong = make_keep_alive_packet(PacketKind::Pong, time);
     return true;
 }
 

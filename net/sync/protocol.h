@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -108,10 +109,15 @@ class Tcp : public Protocol {
 public:
     // Sends a ping when the keep-alive interval has elapsed.
     virtual void keep_alive();
+    // The ping that is due, the next one then scheduled; none before the interval has elapsed.
+    std::optional<ByteBuffer> due_keep_alive();
 
     // A ping just received is answered with a pong carrying its time and consumed (true).
     // Any other packet is rewound and left to the caller (false).
     bool handle_ping(ByteBuffer& packet);
+    // A ping just received is consumed (true), its pong put in pong when it carried its time.
+    // Any other packet is rewound (false).
+    static bool take_ping(ByteBuffer& packet, std::optional<ByteBuffer>& pong);
     // A pong sets last_receive_ms to now and latency_ms to half its round trip and is consumed
     // (true). Any other packet is rewound (false).
     bool handle_pong(ByteBuffer& packet, int64_t& last_receive_ms, int64_t& latency_ms) const;

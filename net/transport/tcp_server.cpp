@@ -199,11 +199,12 @@ bool TcpServer::send_to_client(unsigned int id, const ByteBuffer& packet) {
 }
 
 bool TcpServer::send(const ByteBuffer& packet) {
+    if (!send_to_all) return send_to_client(current_sender, packet);
+    return send_to_every_client(packet);
+}
+
+bool TcpServer::send_to_every_client(const ByteBuffer& packet) {
     Walk walk(*this);
-    if (!send_to_all) {
-        auto it = clients.find(current_sender);
-        return it != clients.end() && send_to(it->first, it->second, packet);
-    }
     bool all_sent = true;
     for (auto& [id, client] : clients) {
         if (client.dropped) continue;
@@ -227,15 +228,13 @@ void TcpServer::receive() {
             ByteBuffer packet;
             while ((status = link.receive(packet)) == sf::Socket::Done) {
                 // A ping is answered to this client only.
-                const unsigned int saved_sender = current_sender;
-                const bool saved_all = send_to_all;
-                current_sender = id;
-                send_to_all = false;
-                const bool was_ping = handle_ping(packet);
-                current_sender = saved_sender;
-                send_to_all = saved_all;
-                if (!was_ping && !handle_pong(packet, client.last_receive_ms, client.latency_ms))
-                    inbox.emplace(link.remote(), std::move(packet));
+                std::optional<ByteBuffer> pong;
+                if (take_ping(packet, pong)) {
+                    if (pong) send_to(id, client, *pong);
+                } else if (!handle_pong(packet, client.last_receive_ms, client.latency_ms)) {
+                    if (on_frame) on_frame(id, link.remote(), packet);
+                    else inbox.emplace(link.remote(), std::move(packet));
+                }
                 packet = ByteBuffer();
                 if (client.dropped) break;
                 if (max_packets_per_receive != 0 && ++taken >= max_packets_per_receive) break;
@@ -266,10 +265,7 @@ void TcpServer::receive() {
 }
 
 void TcpServer::keep_alive() {
-    const bool saved_all = send_to_all;
-    send_to_all = true;
-    Tcp::keep_alive();
-    send_to_all = saved_all;
+    if (std::optional<ByteBuffer> ping = due_keep_alive()) send_to_every_client(*ping);
 }
 
 void TcpServer::disconnect_client(unsigned int id, TcpLink& link) {

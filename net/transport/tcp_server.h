@@ -3,6 +3,7 @@
 #include <SFML/System/Time.hpp>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -65,7 +66,12 @@ public:
     bool send(const ByteBuffer& packet) override;
     // Sends to the client with the id alone; false when it is not connected or the send failed.
     bool send_to_client(unsigned int id, const ByteBuffer& packet);
+    // Reads what every client sent (at most max_packets_per_receive frames each), answers each
+    // ping to the client that sent it, and hands every data frame to on_frame with the client it
+    // came from (without one, files it in the inbox under the sender's address); then removes
+    // the clients found gone and sends the keep-alive.
     void receive() override;
+    // The ping to every client.
     void keep_alive() override;
 
     // Runs the on_disconnect hook, closes the link, frees the id and forgets the client's
@@ -99,11 +105,15 @@ public:
     bool send_to_all = true;
     unsigned int current_sender = 0;
     Callback<void, TcpServer*> on_full;
+    // A data frame a client sent: its connection id, its address and the packet.
+    std::function<void(unsigned int client, const Connection& remote, ByteBuffer& packet)> on_frame;
 
 private:
     class Walk;
     friend class Walk;
 
+    // Sends to every client that is not dropped; false when any send failed.
+    bool send_to_every_client(const ByteBuffer& packet);
     // Sends on one client's link; marks it dropped when the socket is gone.
     bool send_to(unsigned int id, ConnectedClient& client, const ByteBuffer& packet);
     void mark_dropped(unsigned int id, ConnectedClient& client);

@@ -44,9 +44,9 @@ void BM_MatchStep(benchmark::State& state) {
         game.event_handler->queue.clear();
     }
     int alive = 0;
-    for (QGPlayer* player : game.players) alive += player && player->health > 0.0f;
+    for (QGPlayer* player : game.players()) alive += player && player->health > 0.0f;
     state.counters["particles"] = double(water.particles.size());
-    state.counters["objects"] = double(game.objects.size());
+    state.counters["objects"] = double(game.objects().size());
     state.counters["alive"] = alive;
     state.counters["threads"] = threads;
 }

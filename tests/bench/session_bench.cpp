@@ -141,12 +141,13 @@ BENCHMARK(BM_ServerStep_Airborne)->Unit(benchmark::kMicrosecond);
 void BM_ServerStep_WithUdpSync(benchmark::State& state) {
     World world;
     world.settle(600);
-    auto* udp = new Udp();
+    auto owned = std::make_unique<Udp>();
+    Udp* udp = owned.get();
     Udp sink;
     sink.bind(0);
     udp->bind(0);
     udp->add_peer(Connection(sf::IpAddress::LocalHost, sink.local_port()));
-    world.game->install_transports(nullptr, udp);
+    world.game->install_transports(nullptr, std::move(owned));
     udp->set_send_interval(0.0f);
     for (auto _ : state) {
         world.game->update(kDt);

@@ -34,12 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sprites.set_height(240);
     window->scene = &sprites;
     GameDrawing drawing(&sprites, window->get_shader_factory(), window->get_font_factory());
-    auto game = session_test::make_headless_client_session(&clock);
-    game->drawing = &drawing;
+    auto game = session_test::make_headless_client_session(&clock, &drawing);
     game->event_handler->delay_ms = 66;
-    auto* tcp = new net_test::MemoryTcp();
-    auto* udp = new net_test::InMemory<Udp>();
-    game->install_transports(tcp, udp);
+    auto tcp_owned = std::make_unique<net_test::MemoryTcp>();
+    auto udp_owned = std::make_unique<net_test::InMemory<Udp>>();
+    auto* tcp = tcp_owned.get();
+    auto* udp = udp_owned.get();
+    game->install_transports(std::move(tcp_owned), std::move(udp_owned));
     const auto frame = [&](float dt, bool drawn) {
         clock.advance(int64_t(dt * 1000));
         game->update(dt);

@@ -4,7 +4,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    auto game = fuzz::session(data[0] & 4, data[0] & 3);
-    fuzz::feed(*game, *game->event_handler, data + 1, size - 1);
+    auto game = fuzz::session(data[0] & 4);
+    fuzz::feed(*game, *game->event_handler, data + 1, size - 1, data[0] & 3);
     return 0;
 }

@@ -15,18 +15,18 @@ inline void load_once() {
     (void)loaded;
 }
 
-// A headless client session, or a server session whose records come from client `sender`.
-inline std::unique_ptr<QGGame> session(bool server, unsigned int sender) {
+// A headless client session, or a server session.
+inline std::unique_ptr<QGGame> session(bool server) {
     load_once();
-    auto game = server ? session_test::make_server_session() : session_test::make_headless_client_session();
-    if (server) game->current_sender = sender;
-    return game;
+    return server ? session_test::make_server_session() : session_test::make_headless_client_session();
 }
 
-// The bytes as the object's received record, then two world steps of its session.
-inline void feed(QGGame& game, Networkable& object, const uint8_t* data, size_t size) {
+// The bytes as the object's received record (on a server, as client `sender` sent it), then two
+// world steps of its session.
+inline void feed(QGGame& game, QGObject& object, const uint8_t* data, size_t size, unsigned int sender = 0) {
     game.flush_registrations();
-    session_test::receive_record(object, ByteBuffer(data, size));
+    if (game.is_server) session_test::receive_client_record(object, ByteBuffer(data, size), sender);
+    else session_test::receive_record(object, ByteBuffer(data, size));
     game.update(0.016f);
     game.update(0.016f);
 }

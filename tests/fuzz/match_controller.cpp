@@ -3,7 +3,7 @@
 #include "game/match/qg_match_controller.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    auto game = fuzz::session(false, 0);
+    auto game = fuzz::session(false);
     auto* controller = new QGMatchController(game.get(), 5, MatchSettings{});
     fuzz::feed(*game, *controller, data, size);
     (void)controller->info_text();

@@ -3,9 +3,9 @@
 #include "game/water/water_object.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    auto game = fuzz::session(false, 0);
+    auto game = fuzz::session(false);
     const auto terrain = session_test::make_surface(256, 256);
-    game->terrain = terrain.get();
+    game->terrain().set_surface(terrain.get());
     auto* water = new sph::WaterObject(game.get(), 5, nullptr, sph::WaterSettings{});
     fuzz::feed(*game, *water, data, size);
     water->update_sprite();

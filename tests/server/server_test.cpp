@@ -153,10 +153,10 @@ TEST(ServerLoop, PassesStepTheWorldByTheTimeSinceThePreviousPassAtMostTwoPer16Ms
         StepPassClock clock(0xFFFFFFFFu - 50);
         DedicatedServer server;
         server.clock = &clock;
-        server.game = new QGGame(QGGame::ServerSide{});
+        server.game = std::make_unique<QGGame>(QGGame::ServerSide{});
         server.game->active = server.game->match_running = true;
         server.game->paused = false;
-        auto* counter = new PassCounter(server.game, clock, work, 20);
+        auto* counter = new PassCounter(server.game.get(), clock, work, 20);
         server.game->quit = true;
         server.run();  // a failed hosting runs no pass
         EXPECT_EQ(counter->left, 20);

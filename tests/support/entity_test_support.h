@@ -92,7 +92,7 @@ struct ServerWorld {
     explicit ServerWorld(unsigned int n, int lives = 3, int w = 640, int h = 240, int floor_y = 200) {
         game = session_test::make_server_session();
         terrain = flat_terrain(w, h, floor_y);
-        game->terrain = terrain.get();
+        game->terrain().set_surface(terrain.get());
         game->rules.player_count = n;
         game->rules.lives = lives;
         for (unsigned int i = 0; i < n; ++i) {

@@ -154,13 +154,11 @@ inline QGLevel& make_level_of(QGGame& game, SDL_Surface* terrain) {
     return *level;
 }
 
-// A client-side session without a connection: the server session turned into a replicating
-// one, for the client rules of the step and of the dispatcher. Its event handler has id 1.
-inline std::unique_ptr<QGGame> make_headless_client_session(const NetClock* clock = nullptr) {
-    auto game = std::make_unique<QGGame>(QGGame::ServerSide{}, clock);
-    game->flush_registrations();
-    game->event_handler->queue.clear();
-    game->is_server = false;
+// A client session without a connection, active and running, for the client rules of the step
+// and of the dispatcher; headless unless given drawing services. Its event handler has id 1.
+inline std::unique_ptr<QGGame> make_headless_client_session(const NetClock* clock = nullptr,
+                                                            DrawingServices* drawing = nullptr) {
+    auto game = std::make_unique<QGGame>(QGGame::Offline{}, drawing, clock);
     game->active = true;
     game->match_running = true;
     game->paused = false;
@@ -174,6 +172,11 @@ inline void receive_record(Networkable& handler, ByteBuffer record) {
     handler.sync_fields();
     handler.mode = Networkable::Idle;
     handler.current_packet = nullptr;
+}
+
+// Applies a record to an object's fields as the server reads it from the client on a connection.
+inline void receive_client_record(QGObject& object, ByteBuffer record, unsigned int sender) {
+    object.read_client_fields(record, sender);
 }
 
 // The handler's wire form of the given events.
@@ -259,13 +262,16 @@ class LoopbackServer {
 public:
     explicit LoopbackServer(const NetClock& clock) : clock_(clock) {}
 
-    // False when no port could be had for both TCP and UDP.
-    bool start(uint32_t player_count, int32_t lives = 3) {
+    // False when no port could be had for both TCP and UDP. make_udp builds the UDP transport
+    // (a plain one when empty).
+    bool start(uint32_t player_count, int32_t lives = 3, std::function<std::unique_ptr<Udp>()> make_udp = {}) {
         for (int attempt = 0; attempt < 10; ++attempt) {
             game = std::make_unique<QGGame>(QGGame::ServerSide{}, &clock_);
-            tcp = new TcpServer();
-            udp = new Udp();
-            game->install_transports(tcp, udp);
+            auto tcp_owned = std::make_unique<TcpServer>();
+            auto udp_owned = make_udp ? make_udp() : std::make_unique<Udp>();
+            tcp = tcp_owned.get();
+            udp = udp_owned.get();
+            game->install_transports(std::move(tcp_owned), std::move(udp_owned));
             GameParameters params;
             params.player_count = player_count;
             params.lives = lives;
@@ -289,7 +295,7 @@ public:
     }
 
     void activate() {
-        game->reliable_objects[game->event_handler->entity_id] = game->event_handler;
+        game->reliable_objects()[game->event_handler->entity_id] = game->event_handler;
         game->quit = false;
         game->active = true;
     }

@@ -19,7 +19,7 @@ struct WaterLevel {
         (void)loaded;
         session_test::set_material_colors();
         if (w > 0 && h > 0) surface = session_test::make_surface(w, h);
-        game->terrain = surface.get();
+        game->terrain().set_surface(surface.get());
     }
     ~WaterLevel() {
         game.reset();

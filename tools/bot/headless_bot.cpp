@@ -72,9 +72,8 @@ void HeadlessBot::on_match_over() {
 
 bool HeadlessBot::run() {
     random_seed(options_.seed);
-    QGGame::join_name_override = options_.name;
     game_ = std::make_unique<QGGame>(nullptr, options_.port, options_.server,
-                                     Callback<void, bool>(this, &HeadlessBot::on_connected));
+                                     Callback<void, bool>(this, &HeadlessBot::on_connected), nullptr, options_.name);
     game_->disconnect_hook = Callback<void>(this, &HeadlessBot::on_disconnected);
     match_over_ =
         game_->event_handler->subscribe<EQGEventType::MatchOver>([this](const NoPayload&) { on_match_over(); });
@@ -166,8 +165,8 @@ void HeadlessBot::play(float dt) {
 uint64_t HeadlessBot::bytes_received() const {
     uint64_t total = 0;
     if (game_ && game_->active) {
-        if (auto* tcp = dynamic_cast<const TcpClient*>(game_->tcp_transport)) total += tcp->link.bytes_received();
-        if (game_->udp_transport) total += game_->udp_transport->bytes_received;
+        if (auto* tcp = dynamic_cast<const TcpClient*>(game_->tcp_transport())) total += tcp->link.bytes_received();
+        if (game_->udp_transport()) total += game_->udp_transport()->bytes_received;
     }
     return total;
 }

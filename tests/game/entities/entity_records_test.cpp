@@ -31,9 +31,9 @@ QGEvent event_of(EQGEventType type, const Record& r) {
 }
 
 size_t objects_after(QGGame& game, const QGEvent& event) {
-    const size_t before = game.pending_objects.size();
+    const size_t before = game.pending_objects().size();
     game.event_handler->dispatch(event);
-    return game.pending_objects.size() - before;
+    return game.pending_objects().size() - before;
 }
 
 // The record as its writer sends it is read back; with the one field spoiled, its field list
@@ -131,7 +131,7 @@ TEST_F(Records, AProjectileTouchingAnObjectAndTheTerrainInOneStepGoesOffOnce) {
     size_t blasts = 0;
     for (const QGEvent& e : w.game->event_handler->queue) blasts += e.type == EQGEventType::Explode;
     EXPECT_EQ(blasts, 1u);
-    EXPECT_EQ(w.game->removal_queue.count(shot->entity_id), 1u);
+    EXPECT_EQ(w.game->removal_queue().count(shot->entity_id), 1u);
 }
 
 TEST_F(Records, PortalsLeaveTheRegistryAndSessionsSharingAnIdKeepTheirs) {
@@ -170,7 +170,7 @@ TEST_F(Records, ItemsUsedOnTouchAndHealsAtFullHealth) {
     w.game->event_handler->queue.clear();
     heal->give_to(p);
     EXPECT_EQ(w.game->find_object(heal->entity_id), heal);
-    EXPECT_TRUE(w.game->removal_queue.empty());
+    EXPECT_TRUE(w.game->removal_queue().empty());
     EXPECT_EQ(heal->use_timer, item_definitions[kHeal].use_timeout);
     EXPECT_EQ(heal->pickup_timer, heal->pickup_cooldown);
     EXPECT_EQ(heal->owner, kNoPlayerIndex);
@@ -227,8 +227,7 @@ TEST_F(Records, ADrawingClientBuildsEveryLookWithoutAWindow) {
     CShaderFactory shaders;
     GameDrawing drawing(&view, &shaders, nullptr);
     {
-        auto client = make_headless_client_session();
-        client->drawing = &drawing;
+        auto client = make_headless_client_session(nullptr, &drawing);
         client->rules.teams = true;
         Messages messages;
         client->message_hook = messages.hook();

@@ -19,8 +19,8 @@ namespace {
 template <class T>
 size_t objects_of(const QGGame& game) {
     size_t n = 0;
-    for (QGObject* o : game.pending_objects) n += dynamic_cast<T*>(o) != nullptr;
-    for (const auto& [id, o] : game.objects) n += dynamic_cast<T*>(o) != nullptr;
+    for (QGObject* o : game.pending_objects()) n += dynamic_cast<T*>(o) != nullptr;
+    for (const auto& [id, o] : game.objects()) n += dynamic_cast<T*>(o) != nullptr;
     return n;
 }
 
@@ -97,7 +97,7 @@ TEST_F(Rules, DyingDropsTheSelectedItemRemovesTheRestAndRespawnsUntilTheLivesRun
     p->change_health({DamageType::Fall, 0, 0}, -500.0f);
     // Each carried item handled once: the gun lies where it was, the others go.
     EXPECT_TRUE(gun->owner == kNoPlayerIndex && gun->shown);
-    EXPECT_EQ(w.game->removal_queue, (std::set<unsigned int>{triple_id, heal->entity_id}));
+    EXPECT_EQ(w.game->removal_queue(), (std::set<unsigned int>{triple_id, heal->entity_id}));
     EXPECT_EQ(count_of(*w.game, EQGEventType::RemoveObject), 2u);
     // Respawned at once (no respawn time) at the spawn point, with a fresh loadout.
     EXPECT_EQ(p->lives, 2);
@@ -173,7 +173,7 @@ TEST_F(Rules, PickUpMergeFireAndDropCountAmmunitionRight) {
         v.game->event_handler->queue.clear();
         weapon->fire();
         EXPECT_EQ(objects_of<QGProjectile>(*v.game), s.projectiles);
-        EXPECT_EQ(v.game->removal_queue.count(weapon->entity_id), size_t(s.removed));
+        EXPECT_EQ(v.game->removal_queue().count(weapon->entity_id), size_t(s.removed));
         // Nothing wraps round: a negative count is no ammunition and no pellets.
         EXPECT_LE(weapon->ammo, 5u);
         const bool fired = s.default_ammo > 0 || s.max_ammo <= 0;

@@ -21,7 +21,7 @@ constexpr int kWidth = 640, kHeight = 240, kFloor = 200;
 template <typename T>
 std::vector<T*> all_of(const QGGame& game) {
     std::vector<T*> out;
-    for (auto& [id, object] : game.objects)
+    for (auto& [id, object] : game.objects())
         if (auto* t = dynamic_cast<T*>(object)) out.push_back(t);
     return out;
 }
@@ -40,10 +40,10 @@ protected:
         }
         server.activate();
         terrains[0] = flat_terrain(kWidth, kHeight, kFloor);
-        server.game->terrain = terrains[0].get();
+        server.game->terrain().set_surface(terrains[0].get());
         for (int i = 0; i < 2; ++i) {
             terrains[i + 1] = flat_terrain(kWidth, kHeight, kFloor);
-            clients[i]->terrain = terrains[i + 1].get();
+            clients[i]->terrain().set_surface(terrains[i + 1].get());
             clients[i]->message_hook = messages[i].hook();
             explosions[i].listen(*clients[i]->event_handler, EQGEventType::Explode);
         }

@@ -55,13 +55,13 @@ TEST_F(MatchRules, SpawnPlacementIsBoundedAndAlwaysDefined) {
         for (int twice = 0; twice < 2; ++twice) game->set_spawn_positions(record);  // the second replaces the first
         ASSERT_EQ(game->spawn_positions.size(), kept);
         std::set<std::pair<float, float>> used;
-        for (QGPlayer* player : game->players) {
+        for (QGPlayer* player : game->players()) {
             used.insert({player->position.x, player->position.y});
             EXPECT_EQ(std::count(game->spawn_positions.begin(), game->spawn_positions.end(), player->position) > 0,
                       kept > 0);
         }
         EXPECT_EQ(used.size(), kept ? std::min(players, kept) : 1u);  // distinct, shared, or all at (0, 0)
-        EXPECT_TRUE(game->match_running && game->players[0]->spawned);
+        EXPECT_TRUE(game->match_running && game->players()[0]->spawned);
     }
 }
 
@@ -83,18 +83,15 @@ TEST_F(MatchRules, ChatTakesBoundedLinesInTheSendersName) {
         {1, 1, 4, "a\x01\nb", 1, 2}, {1000000, 1, 2, "hi", 0, 0}, {1, 1, 5000, "hi", 0, 0}, {1, 1, 0, "", 0, 0}};
     start_session(0, false, {});
     auto* chat = new QGChat(game.get(), 0);
-    game->current_sender = 1;
     for (const auto& row : rows) {
-        receive_record(*chat, chat_record(row.count, row.written, row.length, row.text));
+        receive_client_record(*chat, chat_record(row.count, row.written, row.length, row.text), 1);
         ASSERT_EQ(chat->lines.size(), row.kept) << &row - rows;
         for (const auto& [id, text] : chat->lines) EXPECT_TRUE(id == 1u && text.size() == row.kept_length);
         chat->lines.clear();
     }
     // Many senders before the next send: the queue keeps the first lines up to its cap, in order.
-    for (unsigned int sender = 1; sender <= 9; ++sender) {
-        game->current_sender = sender;
-        receive_record(*chat, chat_record(8, 8, 1, std::to_string(sender)));
-    }
+    for (unsigned int sender = 1; sender <= 9; ++sender)
+        receive_client_record(*chat, chat_record(8, 8, 1, std::to_string(sender)), sender);
     ASSERT_EQ(chat->lines.size(), QGChat::kMaxLinesFromServer);
     EXPECT_EQ(chat->lines.front(), (QGChat::Line{1u, "1"}));
     EXPECT_EQ(chat->lines.back(), (QGChat::Line{8u, "8"}));
@@ -116,8 +113,7 @@ TEST_F(MatchRules, AWatcherRegistersOnceAndADrawingClientShowsTheMatchAndTheBox)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "A spectator joins the game.\n");
     CSpriteManager view;  // no window: the label and the box are built but not drawn
     GameDrawing drawing(&view, nullptr, nullptr);
-    game = make_headless_client_session();
-    game->drawing = &drawing;
+    game = make_headless_client_session(nullptr, &drawing);
     auto* controller = new QGMatchController(game.get(), 7, MatchSettings{});
     auto* chat = new QGChat(game.get(), 8);
     game->update(0.0f);

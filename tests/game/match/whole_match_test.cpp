@@ -14,7 +14,7 @@ namespace {
 struct Messages { std::vector<std::string> lines; void add(const std::string& line) { lines.push_back(line); } };
 
 QGMatchController& controller_of(QGGame& game) {
-    for (auto& [id, object] : game.objects)
+    for (auto& [id, object] : game.objects())
         if (auto* found = dynamic_cast<QGMatchController*>(object)) return *found;
     throw std::runtime_error("no match controller");
 }
@@ -69,7 +69,7 @@ TEST_F(WholeMatch, SetUpCountdownTimedRunResultAndClose) {
     EXPECT_EQ(controller_of(host).info_text(), "Free for All\nMatch starting in 1...");
     // A spectator during the countdown: its first packet is the snapshot, in this order.
     std::vector<uint32_t> expected{8, 9};  // SetupGame, SetSpawnPositions, the records, StartGame, Pause
-    for (auto& [id, object] : server.game->objects) {
+    for (auto& [id, object] : server.game->objects()) {
         QGEvent creation_record;
         object->write_creation_event(creation_record);
         expected.push_back(uint32_t(creation_record.type));

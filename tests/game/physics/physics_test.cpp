@@ -85,7 +85,7 @@ TEST_F(PhysicsTest, StepIntegratesGravityBuoyancyAndDrag) {
 TEST_F(PhysicsTest, LandingAndCeilingLeaveOneFreeRowAndBounceBack) {
     auto surface = make_surface(100, 100);
     fill(surface.get(), 0, 60, 100, 40, color_earth);
-    game->terrain = surface.get();
+    game->terrain().set_surface(surface.get());
     auto* o = box({10, 10}, 0.5f);
     o->velocity = {0.0f, 300.0f};
     move(o, {20.0f, 45.0f}, {20.0f, 55.5f});
@@ -117,7 +117,7 @@ TEST_F(PhysicsTest, WalkingRightStepsUpALowStepButAHighWallStops) {
     auto surface = make_surface(120, 100);
     fill(surface.get(), 0, 60, 120, 40, color_earth);
     fill(surface.get(), 40, 48, 80, 12, color_earth);  // a step 12 rows high from column 40
-    game->terrain = surface.get();
+    game->terrain().set_surface(surface.get());
     // Three columns moved allow 15 rows; the box also sinks one row, as a walker under gravity does.
     auto* walker = box({10, 10});
     walker->velocity = {30.0f, 10.0f};
@@ -158,7 +158,7 @@ TEST_F(PhysicsTest, WalkingLeftIsTheMirrorImage) {
     auto surface = make_surface(120, 100);
     fill(surface.get(), 0, 60, 120, 40, color_earth);
     fill(surface.get(), 0, 20, 40, 40, color_rock);  // a wall up to column 39
-    game->terrain = surface.get();
+    game->terrain().set_surface(surface.get());
     auto* o = box({10, 10}, 0.5f);
     o->velocity = {-30.0f, 0.0f};
     move(o, {43.0f, 49.0f}, {38.5f, 49.0f});
@@ -178,7 +178,7 @@ TEST_F(PhysicsTest, WalkingLeftIsTheMirrorImage) {
 TEST_F(PhysicsTest, BoxBlockedAtItsFirstColumnStaysOnWholePixels) {
     auto surface = make_surface(100, 100);
     fill(surface.get(), 50, 0, 50, 100, color_indestructible);
-    game->terrain = surface.get();
+    game->terrain().set_surface(surface.get());
     auto* o = box({10, 10});
     o->velocity = {5.0f, 0.0f};
     move(o, {40.0f, 20.0f}, {40.5f + 0.9f, 20.0f});
@@ -192,7 +192,7 @@ TEST_F(PhysicsTest, PixelMaterialsAndTheLadderProbe) {
     fill(surface.get(), 10, 0, 5, 50, color_ladder);
     fill(surface.get(), 30, 0, 5, 50, color_water);
     fill(surface.get(), 35, 0, 5, 50, color_staticwater);
-    game->terrain = surface.get();
+    game->terrain().set_surface(surface.get());
     auto* o = box({4, 4});
     EXPECT_FALSE(o->overlaps_terrain(30, 5, 10, 4, false));
     EXPECT_FALSE(o->overlaps_terrain(10, 5, 4, 4, false));
@@ -225,7 +225,7 @@ TEST_F(PhysicsTest, BoxesAreShiftedIntoTheSurface) {
     auto surface = make_surface(20, 20);
     fill(surface.get(), 0, 0, 1, 1, color_rock);     // top-left corner
     fill(surface.get(), 19, 19, 1, 1, color_rock);   // bottom-right corner
-    game->terrain = surface.get();
+    game->terrain().set_surface(surface.get());
     auto* o = box({4, 4});
     EXPECT_TRUE(o->overlaps_terrain(-50, -50, 3, 3, false));
     EXPECT_TRUE(o->overlaps_terrain(500, 500, 3, 3, false));
@@ -239,7 +239,7 @@ TEST_F(PhysicsTest, BoxTestAnswersAsAColumnByColumnReading) {
     // The box test reads rows whole for speed; its answer and its effect on on_ladder must be
     // those of reading x outer, y inner and stopping at the first solid pixel.
     auto surface = make_surface(12, 10);
-    game->terrain = surface.get();
+    game->terrain().set_surface(surface.get());
     const ColorRGBA palette[] = {color_air, color_air, color_ladder, color_rock, color_water};
     uint32_t seed = 99;
     auto next = [&seed](int n) {
@@ -300,7 +300,7 @@ TEST_F(PhysicsTest, MissingOrTooSmallSurfacesAreNeverReadOutside) {
     // A surface smaller than the object, all solid: every sweep stays inside it.
     auto tiny = make_surface(8, 6);
     fill(tiny.get(), 0, 0, 8, 6, color_rock);
-    game->terrain = tiny.get();
+    game->terrain().set_surface(tiny.get());
     EXPECT_TRUE(o->overlaps_terrain(0, 0, 30, 30, true));
     const dvec2d moves[][2] = {{{0, 0}, {40, 40}},   {{40, 40}, {-40, -40}}, {{-5, 3}, {3, -5}},
                                {{2, 2}, {2.5, 90}},  {{7, 1}, {-60, 1}},     {{1e9f, -1e9f}, {-1e9f, 1e9f}},
@@ -315,7 +315,7 @@ TEST_F(PhysicsTest, MissingOrTooSmallSurfacesAreNeverReadOutside) {
     auto mixed = make_surface(16, 12);
     fill(mixed.get(), 0, 8, 16, 4, color_earth);
     fill(mixed.get(), 6, 0, 2, 12, color_rock);
-    game->terrain = mixed.get();
+    game->terrain().set_surface(mixed.get());
     uint32_t seed = 12345;
     auto next = [&seed](int n) {
         seed = seed * 1103515245u + 12345u;
@@ -417,7 +417,7 @@ TEST_F(PhysicsTest, StaticObjectsOnlyHearOfEachOtherOrPushTheMovingOne) {
 TEST_F(PhysicsTest, PlayersDoNotMeetPlayersButMeetTheTerrainAndOthers) {
     auto surface = make_surface(100, 100);
     fill(surface.get(), 0, 60, 100, 40, color_earth);
-    game->terrain = surface.get();
+    game->terrain().set_surface(surface.get());
     auto* p1 = new RecordingPhys(game.get(), nullptr, {10, 10}, false, 1.0f, 0.0f, 2, 0xfff1);
     auto* p2 = new RecordingPhys(game.get(), nullptr, {10, 10}, false, 1.0f, 0.0f, 2, 0xfff1);
     auto* crate = new RecordingPhys(game.get(), nullptr, {10, 10}, false, 1.0f, 0.0f, 0x10, 0xffff);
@@ -451,12 +451,12 @@ TEST_F(PhysicsTest, OneSidedInterestCallsOnlyThatSideAndMovesNothing) {
 
 TEST_F(PhysicsTest, WaterCoverageSetsSubmersion) {
     auto surface = make_surface(100, 100);
-    game->terrain = surface.get();
+    game->terrain().set_surface(surface.get());
     struct Water {
         float answer = 0.0f;
         float query(float, float, float, float) { return answer; }
     } water;
-    game->water_coverage = Callback<float, float, float, float, float>(&water, &Water::query);
+    game->terrain().set_water_coverage(Callback<float, float, float, float, float>(&water, &Water::query));
     auto* o = box({10, 10});
     for (const auto& [answer, submersion] : {std::pair(0.4f, 0.4f), std::pair(7.0f, 1.0f), std::pair(NAN, 0.0f)}) {
         water.answer = answer;
@@ -475,7 +475,7 @@ TEST_F(PhysicsTest, WaterCoverageSetsSubmersion) {
 // Dropped boxes come to rest, bouncing or not, and hold still until their floor goes.
 TEST_F(PhysicsTest, ServerStepLetsABoxFallAndRestStillOnTheFloor) {
     auto surface = make_surface(100, 100);
-    game->terrain = surface.get();
+    game->terrain().set_surface(surface.get());
     for (const float bounce : {0.0f, 0.2f, 0.45f}) {
         fill(surface.get(), 0, 80, 100, 20, color_earth);
         auto* o = new QGPhysObject(game.get(), 0, {8, 8}, false, 1.0f, 3.0f, 0.1f, bounce, 1, 1, 0.0f);

@@ -34,8 +34,8 @@ protected:
         client = make_headless_client_session();
         server_surface = make_surface(64, 48);
         client_surface = make_surface(64, 48);
-        server->terrain = server_surface.get();
-        client->terrain = client_surface.get();
+        server->terrain().set_surface(server_surface.get());
+        client->terrain().set_surface(client_surface.get());
     }
     void TearDown() override {
         default_explosion_radius = saved_[0];
@@ -201,7 +201,7 @@ TEST_F(Explosions, ChainExplodesAgainWithEffectsPushesAndSoundAndTheClientEndsTh
     deliver_to_client();
     EXPECT_EQ(surface_hash(client_surface.get()), surface_hash(server_surface.get()));
     EXPECT_EQ(heard.types, (std::vector<uint32_t>{20, 19}));  // the effect waited for its delay
-    server->players.clear();
+    server->registry().size_player_table(0);
 }
 
 TEST_F(Explosions, ClientCarvingAloneLeavesTheChainsDiscToTheServer) {
@@ -231,7 +231,7 @@ TEST_F(Explosions, BlastsThatAreNotNumbersOrOutsideTheLevelChangeNothing) {
     client->event_handler->dispatch(make_event(EQGEventType::Explode, record_bytes(hostile)));
     EXPECT_EQ(surface_hash(client_surface.get()), before);
     // Without a level there is nothing to carve.
-    server->terrain = nullptr;
+    server->terrain().set_surface(nullptr);
     server->event_handler->queue.clear();
     server->explode({10.0f, 10.0f}, 10.0f);
     EXPECT_TRUE(server->event_handler->queue.empty());
@@ -277,12 +277,12 @@ TEST_F(Explosions, ObjectsNearAPointAreReachedByTheirBoxes) {
     EXPECT_EQ(seen.objects[h], halfway);
     EXPECT_FLOAT_EQ(seen.strengths[h], 0.5f);
     EXPECT_EQ(seen.directions[h], dvec2d(-1.0f, 0.0f));
-    const size_t first = size_t(std::find(server->physics_objects.begin(), server->physics_objects.end(),
+    const size_t first = size_t(std::find(server->physics_objects().begin(), server->physics_objects().end(),
                                           static_cast<QGPhysObject*>(seen.objects[0])) -
-                                server->physics_objects.begin());
-    const size_t second = size_t(std::find(server->physics_objects.begin(), server->physics_objects.end(),
+                                server->physics_objects().begin());
+    const size_t second = size_t(std::find(server->physics_objects().begin(), server->physics_objects().end(),
                                            static_cast<QGPhysObject*>(seen.objects[1])) -
-                                 server->physics_objects.begin());
+                                 server->physics_objects().begin());
     EXPECT_LT(first, second);
 
     // A reach of 0 (the configured default radius) touches nothing and divides by nothing.
@@ -310,7 +310,7 @@ TEST_F(Explosions, DefaultPushMovesByMassSparesStaticAndMasslessObjects) {
     EXPECT_EQ(massless->velocity, dvec2d(0.0f, 0.0f));
 
     // A player takes the blast's damage as well.
-    server->players.assign(3, nullptr);
+    server->registry().size_player_table(3);
     auto* player = new QGPlayer(server.get(), 0, 2, 0, "Pushed");
     player->spawn_protection = 0.0f;
     server->flush_registrations();

@@ -102,7 +102,7 @@ TEST_F(MapSync, ServerSendsTheLevelTileByTileThenRemovesTheSynchronizer) {
     const std::vector<ivec2d> expected{{0, 0}, {256, 0}, {0, 256}, {256, 256}};
     SurfacePtr copy = make_surface(300, 290);
     for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_TRUE(server->removal_queue.empty()) << i;
+        EXPECT_TRUE(server->removal_queue().empty()) << i;
         ByteBuffer record = write_pass(*sync);
         ivec2d offset;
         uint32_t n = 0;
@@ -112,11 +112,11 @@ TEST_F(MapSync, ServerSendsTheLevelTileByTileThenRemovesTheSynchronizer) {
         ASSERT_EQ(n, record.remaining());
         EXPECT_EQ(offset, expected[i]);
         std::vector<unsigned char> bytes(record.read_pointer(), record.read_pointer() + n);
-        EXPECT_EQ(bytes, encode_map_tile(server->terrain, offset, material_colors));
+        EXPECT_EQ(bytes, encode_map_tile(server->terrain_surface(), offset, material_colors));
         ASSERT_TRUE(apply_map_tile(copy.get(), offset, bytes, material_colors));
     }
-    EXPECT_EQ(surface_hash(copy.get()), surface_hash(server->terrain));
-    EXPECT_EQ(server->removal_queue.count(id), 1u);
+    EXPECT_EQ(surface_hash(copy.get()), surface_hash(server->terrain_surface()));
+    EXPECT_EQ(server->removal_queue().count(id), 1u);
     EXPECT_EQ(event_types(*server->event_handler), (std::vector<uint32_t>{4}));
     // Once done it writes nothing more, and goes at the end of the step.
     EXPECT_TRUE(write_pass(*sync).empty());
@@ -134,10 +134,10 @@ TEST_F(MapSync, SynchronizerRemovedBeforeItsCommitLeavesNoEntryBehind) {
             b.write_u32_le(target);
             return make_event(EQGEventType::CreateMapSynchronizer, b);
         }());
-        ASSERT_EQ(client->reliable_objects.count(70), 1u);
+        ASSERT_EQ(client->reliable_objects().count(70), 1u);
         EXPECT_EQ(client->find_object(70), nullptr);
         client->remove_object(70);
-        EXPECT_EQ(client->reliable_objects.count(70), 0u);
+        EXPECT_EQ(client->reliable_objects().count(70), 0u);
         EXPECT_FALSE(client->holds_id(70));
         client->update(0.0f);  // the send and receive walk the map: nothing dangles there
         EXPECT_EQ(status.shown, (std::vector<std::string>{"Syncing current map state with server...", ""}));
@@ -147,8 +147,8 @@ TEST_F(MapSync, SynchronizerRemovedBeforeItsCommitLeavesNoEntryBehind) {
 TEST_F(MapSync, HostileTilesAreRejectedAndTheClientGoesOn) {
     auto* receiver = new QGMapSynchronizer(client.get(), 90, 3);
     client->flush_registrations();
-    const uint64_t before = surface_hash(client->terrain);
-    const std::vector<unsigned char> good = encode_map_tile(server->terrain, {0, 0}, material_colors);
+    const uint64_t before = surface_hash(client->terrain_surface());
+    const std::vector<unsigned char> good = encode_map_tile(server->terrain_surface(), {0, 0}, material_colors);
     ASSERT_GT(good.size(), 4u);
 
     LogCapture log;
@@ -177,7 +177,7 @@ TEST_F(MapSync, HostileTilesAreRejectedAndTheClientGoesOn) {
     stub.write_i32_le(0);
     hostile.push_back(stub);
     for (const ByteBuffer& record : hostile) read_pass(*receiver, record);
-    EXPECT_EQ(surface_hash(client->terrain), before);
+    EXPECT_EQ(surface_hash(client->terrain_surface()), before);
     EXPECT_TRUE(log.contains("rejected"));
     EXPECT_TRUE(log.contains("Dropped a map tile record that is cut short."));
 
@@ -194,11 +194,11 @@ TEST_F(MapSync, HostileTilesAreRejectedAndTheClientGoesOn) {
     // A good tile still goes through afterwards.
     read_pass(*receiver, tile_record({0, 0}, good));
     SurfacePtr expected = make_surface(300, 290);
-    std::memcpy(expected->pixels, client->terrain->pixels, size_t(client->terrain->pitch) * 290);
+    std::memcpy(expected->pixels, client->terrain_surface()->pixels, size_t(client->terrain_surface()->pitch) * 290);
     EXPECT_TRUE(apply_map_tile(expected.get(), {0, 0}, good, material_colors));
-    EXPECT_EQ(surface_hash(client->terrain), surface_hash(expected.get()));
+    EXPECT_EQ(surface_hash(client->terrain_surface()), surface_hash(expected.get()));
     terrain_sweep::SolidMask fresh;  // the physics sees the tile's craters too
-    fresh.build(client->terrain);
+    fresh.build(client->terrain_surface());
     for (int i = 0; i < 1 << 16; ++i)
         ASSERT_EQ(client->level->solid_mask.next_solid(i & 255, i >> 8, 290), fresh.next_solid(i & 255, i >> 8, 290));
 
@@ -214,11 +214,11 @@ TEST_F(MapSync, TheStreamsOfAConnectionThatLeftStopAndGo) {
     auto* gone = new QGMapSynchronizer(server.get(), 0, 3);
     auto* staying = new QGMapSynchronizer(server.get(), 0, 4);
     server->flush_registrations();
-    const size_t before = server->objects.size();
+    const size_t before = server->objects().size();
     new QGMapSynchronizer(server.get(), 0, 3);  // not committed yet
     server->on_disconnect(nullptr, 3, 0, Connection());
-    EXPECT_TRUE(write_pass(*gone).empty() && server->pending_objects.empty());
+    EXPECT_TRUE(write_pass(*gone).empty() && server->pending_objects().empty());
     server->flush_removals();
-    EXPECT_EQ(server->objects.size(), before - 1);
+    EXPECT_EQ(server->objects().size(), before - 1);
     EXPECT_FALSE(write_pass(*staying).empty());
 }

@@ -64,8 +64,7 @@ protected:
         view = std::make_unique<CSpriteManager>();
         shaders = std::make_unique<CShaderFactory>();
         drawing = std::make_unique<GameDrawing>(view.get(), shaders.get(), nullptr);
-        game = make_headless_client_session();
-        game->drawing = drawing.get();
+        game = make_headless_client_session(nullptr, drawing.get());
     }
     void TearDown() override {
         game.reset();
@@ -172,7 +171,7 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     auto* level = new QGLevel(game.get(), 0, p);
     EXPECT_EQ(game->level, level);
     ASSERT_NE(level->surface(), nullptr);
-    EXPECT_EQ(game->terrain, level->surface());
+    EXPECT_EQ(game->terrain_surface(), level->surface());
     EXPECT_TRUE(game->level_width() == 300 && game->level_height() == 200);
     EXPECT_EQ(level->look(), nullptr);
     EXPECT_EQ(level->water, nullptr);  // the session's generate_level builds it
@@ -181,7 +180,7 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     // The server issued the id; every client builds its copy from the record.
     game->update(0.0f);
     ASSERT_EQ(game->find_object(level->entity_id), level);
-    EXPECT_EQ(game->unreliable_objects.count(level->entity_id), 1u);
+    EXPECT_EQ(game->unreliable_objects().count(level->entity_id), 1u);
     auto records = events_of(*game->event_handler, EQGEventType::GenerateLevel);
     ASSERT_EQ(records.size(), 1u);
     LevelCreation record;
@@ -191,7 +190,7 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     // The surface goes with the level.
     game->remove_object(level->entity_id);
     game->update(0.0f);
-    EXPECT_TRUE(game->level == nullptr && game->terrain == nullptr);
+    EXPECT_TRUE(game->level == nullptr && game->terrain_surface() == nullptr);
     EXPECT_EQ(game->level_width(), 0);
 }
 
@@ -214,7 +213,7 @@ TEST_F(Level, GeneratedLevelParametersAreBroughtIntoRangeAndASecondRecordIsIgnor
     QGLevel* first = game->level;
     game->generate_level(creation(hills(64, 64)));
     EXPECT_TRUE(game->level == first && game->level_width() == 4096);
-    EXPECT_EQ(game->pending_objects.size(), 3u);  // the event handler, the one level and its water
+    EXPECT_EQ(game->pending_objects().size(), 3u);  // the event handler, the one level and its water
 }
 
 TEST_F(Level, HeadlessClientBuildsTheLevelFromItsRecordWithTheServersSurfaceAndNoLook) {
@@ -292,7 +291,7 @@ TEST_F(Level, OnlyTheServerPlacesAndBothSidesDrawTheSameNumbers) {
     ASSERT_NE(session->level, nullptr);
     EXPECT_TRUE(session->level->placements.empty());
     ASSERT_NE(session->level->water, nullptr);
-    std::vector<QGObject*> made(session->pending_objects.begin(), session->pending_objects.end());
+    std::vector<QGObject*> made(session->pending_objects().begin(), session->pending_objects().end());
     ASSERT_EQ(made.size(), weapons + crates + 2);
     EXPECT_EQ(made.front(), session->level);
     EXPECT_EQ(made.back(), dynamic_cast<QGObject*>(session->level->water));
@@ -310,7 +309,7 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
         built.clear();
         game->flush_registrations();
         for (int i = 0; i < steps; ++i) level->update(dt);
-        for (QGObject* o : game->pending_objects)
+        for (QGObject* o : game->pending_objects())
             if (auto* sweetroll = dynamic_cast<QGSweetroll*>(o)) built.push_back(sweetroll->position);
     };
 
@@ -342,7 +341,7 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
     game->paused = true;
     game->update(1.0f);
     EXPECT_EQ(level->sweetroll_timer, 0.5f);
-    EXPECT_TRUE(game->pending_objects.empty());
+    EXPECT_TRUE(game->pending_objects().empty());
 }
 
 // --- drawing ---
@@ -441,7 +440,7 @@ TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurfac
     EXPECT_EQ(reloaded, look(level).terrain_texture);
     EXPECT_NE(reloaded->get_surface(), surface);
     EXPECT_FALSE(look(level).texture_holds_surface());
-    EXPECT_EQ(game->terrain, surface);
+    EXPECT_EQ(game->terrain_surface(), surface);
     EXPECT_EQ(surface_hash(level->surface()), before);  // a freed surface stops the sanitizer here
     game->explode({100.0f, 60.0f}, 20.0f);
     EXPECT_NE(surface_hash(level->surface()), before);
@@ -454,10 +453,10 @@ TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurfac
     look(second).terrain_sprite->set_texture(nullptr);
     ASSERT_TRUE(view->get_texture_manager()->unload_texture("gfx/dummy.png"));
     EXPECT_FALSE(look(second).texture_holds_surface());
-    EXPECT_TRUE(game->terrain == second->surface() && surface_hash(second->surface()) == before);
+    EXPECT_TRUE(game->terrain_surface() == second->surface() && surface_hash(second->surface()) == before);
     game->explode({100.0f, 60.0f}, 20.0f);
     remove_level();
-    EXPECT_EQ(game->terrain, nullptr);
+    EXPECT_EQ(game->terrain_surface(), nullptr);
 }
 
 TEST_F(DrawingClient, DummyCachedReadOnlyIsMadeWritableForTheLevel) {

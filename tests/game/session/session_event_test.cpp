@@ -126,8 +126,8 @@ TEST(EventHandlerWire, ClientBuildsObjectsFromTheServersRecords) {
     o->write_creation_event(original);
     copy->write_creation_event(copied);
     EXPECT_EQ(hex(copied.data), hex(original.data));
-    EXPECT_EQ(client->unreliable_objects.count(o->entity_id), 1u);
-    EXPECT_EQ(client->physics_objects.size(), 1u);
+    EXPECT_EQ(client->unreliable_objects().count(o->entity_id), 1u);
+    EXPECT_EQ(client->physics_objects().size(), 1u);
     ASSERT_NE(client->find_object(plain->entity_id), nullptr);
     EXPECT_FALSE(client->find_object(plain->entity_id)->reliable);
 }
@@ -143,9 +143,9 @@ TEST(Dispatcher, ClientIgnoresCreationRecordsForHeldOrInvalidIds) {
     client->event_handler->dispatch(make_event(T::CreateObject, u32_payload(50)));
     client->event_handler->dispatch(make_event(T::CreateObject, u32_payload(0)));
     client->update(0.0f);
-    EXPECT_EQ(client->objects.size(), 2u);  // the handler and object 50
+    EXPECT_EQ(client->objects().size(), 2u);  // the handler and object 50
     EXPECT_NE(dynamic_cast<QGPhysObject*>(client->find_object(50)), nullptr);
-    EXPECT_EQ(client->physics_objects.size(), 1u);
+    EXPECT_EQ(client->physics_objects().size(), 1u);
     EXPECT_TRUE(log.contains("Ignored a creation record (type 2) for EntityID 50, which is already taken."));
     EXPECT_TRUE(log.contains("for EntityID 0, which is invalid."));
     // No record of any other type that names the held id replaces its object.
@@ -205,12 +205,12 @@ TEST(Dispatcher, ClientAppliesSetupGameAndRefusesAnOversizedTable) {
     GameParameters p;
     p.player_count = 3, p.teams = 1;
     client->event_handler->dispatch(make_event(T::SetupGame, record_bytes(p)));
-    EXPECT_EQ(client->players.size(), 3u);
+    EXPECT_EQ(client->players().size(), 3u);
     EXPECT_TRUE(client->rules.teams);
     LogCapture log;
     p.player_count = 0xFFFFFFF0u;
     client->event_handler->dispatch(make_event(T::SetupGame, record_bytes(p)));
-    EXPECT_EQ(client->players.size(), 3u);
+    EXPECT_EQ(client->players().size(), 3u);
     EXPECT_EQ(client->rules.player_count, 3u);
     // The server ignores a received set-up.
     auto server = make_server_session();
@@ -243,8 +243,8 @@ TEST(DelayedEvents, ClientHoldsThemByTheDelayServerDispatchesAtOnce) {
     auto server = make_server_session(&clock);
     ListenerLog inputs;
     inputs.listen(*server->event_handler, T::Input);
-    server->current_sender = 3u;
-    receive_record(*server->event_handler, record_of({make_event(T::Input, record_bytes(PlayerInput{3}), true)}));
+    receive_client_record(*server->event_handler, record_of({make_event(T::Input, record_bytes(PlayerInput{3}), true)}),
+                          3);
     EXPECT_EQ(inputs.types.size(), 1u);
     EXPECT_TRUE(server->event_handler->delayed_events.empty());
 }
@@ -270,7 +270,6 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     };
     LogCapture log;
     server->paused = false;
-    server->current_sender = 1u;
     std::vector<QGEvent> record = {make_event(T::RemoveObject, u32_payload(victim_id)),
                                    make_event(T::CreatePhysObject, phys_record(99)),
                                    make_event(T::CreateObject, u32_payload(98))};
@@ -278,26 +277,26 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     for (const QGEvent& e : requests_of(0)) record.push_back(e);
     for (T t : {T::GenerateLevel, T::SetSpawnPositions, T::SpawnEffect, T::None}) record.push_back(make_event(t, {}));
     for (const QGEvent& e : requests_of(1)) record.push_back(e);
-    receive_record(*server->event_handler, record_of(record));
+    receive_client_record(*server->event_handler, record_of(record), 1);
     server->update(0.0f);
     // Only the sender's own input, aim and join got through.
     EXPECT_EQ(seen.types, (std::vector<uint32_t>{11, 12, 7}));
     EXPECT_EQ(server->find_object(victim_id), victim);
     EXPECT_FALSE(server->holds_id(98));
     EXPECT_FALSE(server->holds_id(99));
-    EXPECT_EQ(server->objects.size(), 2u);
+    EXPECT_EQ(server->objects().size(), 2u);
     EXPECT_FALSE(server->paused);
     EXPECT_TRUE(server->event_handler->queue.empty());
     EXPECT_TRUE(log.contains("Ignored event type 4 from connection 1."));
     // The host's client (connection 0) chooses the level and the spawn points.
     seen.types.clear();
-    server->current_sender = 0u;
-    receive_record(*server->event_handler, record_of({make_event(T::GenerateLevel, {}),
-                                                      make_event(T::SetSpawnPositions, {}), make_event(T::Pause, {})}));
+    receive_client_record(*server->event_handler,
+                          record_of({make_event(T::GenerateLevel, {}), make_event(T::SetSpawnPositions, {}),
+                                     make_event(T::Pause, {})}),
+                          0);
     EXPECT_EQ(seen.types, (std::vector<uint32_t>{5, 9}));
     // Without a known sender nothing is accepted.
     seen.types.clear();
-    server->current_sender.reset();
     receive_record(*server->event_handler, record_of({requests_of(0)[0]}));
     EXPECT_TRUE(seen.types.empty());
 }

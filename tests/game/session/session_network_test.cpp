@@ -131,10 +131,10 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     EXPECT_EQ(copy->mass, 2.0f);
     EXPECT_EQ(copy->collision_mask, 0xfff1);
     EXPECT_EQ(copy->position, dvec2d(100.0f, 50.0f));
-    EXPECT_EQ(client->unreliable_objects.count(box_id), 1u);
+    EXPECT_EQ(client->unreliable_objects().count(box_id), 1u);
     auto* beacon_copy = dynamic_cast<Beacon*>(client->find_object(beacon_id));
     ASSERT_NE(beacon_copy, nullptr);
-    EXPECT_EQ(client->reliable_objects.count(beacon_id), 1u);
+    EXPECT_EQ(client->reliable_objects().count(beacon_id), 1u);
 
     // Reliable fields over TCP.
     ASSERT_TRUE(eventually([&] { return beacon_copy->value == 7; }, pump));
@@ -145,7 +145,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     for (int i = 0; i < 5; ++i) pump();
     EXPECT_EQ(beacon->value, 8);
     EXPECT_EQ(beacon_copy->writes, 0);  // nor even sent
-    EXPECT_EQ(dynamic_cast<TcpClient*>(client->tcp_transport)->link.max_frame_bytes, 32u << 20);
+    EXPECT_EQ(dynamic_cast<TcpClient*>(client->tcp_transport())->link.max_frame_bytes, 32u << 20);
 
     // A client cannot remove or pause what is not its own.
     client->event_handler->post<EQGEventType::RemoveObject>(IdRecord{beacon_id});
@@ -182,7 +182,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     clock.advance(1);
     client->update(0.0f);
     EXPECT_EQ(client->find_object(box_id), nullptr);
-    EXPECT_EQ(client->unreliable_objects.count(box_id), 0u);
+    EXPECT_EQ(client->unreliable_objects().count(box_id), 0u);
 
     // The client leaving ends the server's session: no player remains.
     Flag lost;
@@ -237,7 +237,7 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
     EXPECT_TRUE(spectator->paused);
     EXPECT_NE(spectator->find_object(plain->entity_id), nullptr);
     // The player, who already had it all, got none of it again.
-    EXPECT_EQ(player->objects.size(), 3u);
+    EXPECT_EQ(player->objects().size(), 3u);
 
     spectator.reset();
     player.reset();
@@ -304,8 +304,9 @@ TEST(SenderAttribution, AClientLimitsTheLinesItsServerCausesPerKind) {
     };
     ManualNetClock clock(1000);
     auto client = make_headless_client_session(&clock);
-    auto* tcp = new net_test::MemoryTcp();
-    client->install_transports(tcp, nullptr);
+    auto owned = std::make_unique<net_test::MemoryTcp>();
+    auto* tcp = owned.get();
+    client->install_transports(std::move(owned), nullptr);
     const uint8_t junk[] = {9, 9, 9};
     tcp->arriving.assign(100, {Connection(localhost, 4200), ByteBuffer(junk, 3)});
     const size_t before = lines();
@@ -331,7 +332,7 @@ TEST(ConnectThread, FailedConnectionIsReportedOnce) {
     auto* waiting = new QGObject(client.get(), 5, false);
     client->update(0.1f);
     EXPECT_EQ(client->find_object(5), nullptr);
-    EXPECT_EQ(client->pending_objects.front(), waiting);
+    EXPECT_EQ(client->pending_objects().front(), waiting);
 }
 
 TEST(ConnectThread, LeavingDuringAConnectionAttemptEndsItWithoutCallingTheOwner) {
@@ -395,7 +396,7 @@ TEST(ConnectThread, FiveSecondsOfSilenceEndTheConnectionOnlyOnceTheMatchRuns) {
         ASSERT_TRUE(eventually(
             [&] {
                 return server_listens ? answered_now(server.tcp->clients.begin()->second)
-                                      : answered_now(static_cast<TcpClient&>(*client->tcp_transport));
+                                      : answered_now(static_cast<TcpClient&>(*client->tcp_transport()));
             },
             [&] {
                 server.game->update(0.0f);
@@ -408,6 +409,6 @@ TEST(ConnectThread, FiveSecondsOfSilenceEndTheConnectionOnlyOnceTheMatchRuns) {
         EXPECT_FALSE(connected()) << server_listens;
         // A client that lost its server leaves the match and forgets the server's UDP side.
         EXPECT_TRUE(server_listens ||
-                    (lost.hits == 1 && !client->match_running && client->udp_transport->peers.empty()));
+                    (lost.hits == 1 && !client->match_running && client->udp_transport()->peers.empty()));
     }
 }

@@ -33,18 +33,18 @@ protected:
         terrain = make_surface(w, h);
         fill(terrain.get(), 0, top, w, h - top, material);
         auto game = make_server_session();
-        game->terrain = terrain.get();
+        game->terrain().set_surface(terrain.get());
         return game;
     }
     // A running server with a player table of `slots`, a body in each of `seats`.
     static std::unique_ptr<QGGame> seated_server(size_t slots, std::initializer_list<size_t> seats) {
         auto game = make_server_session();
-        game->players.assign(slots, nullptr);
+        game->registry().size_player_table(slots);
         std::vector<QGPhysObject*> bodies;
         for (size_t i = 0; i < seats.size(); ++i) bodies.push_back(body(*game));
         game->update(0.0f);
         for (size_t i = 0; i < seats.size(); ++i)
-            game->players[seats.begin()[i]] = reinterpret_cast<QGPlayer*>(bodies[i]);
+            game->registry().put_player(unsigned(seats.begin()[i]), reinterpret_cast<QGPlayer*>(bodies[i]));
         return game;
     }
     // What one step ran.
@@ -75,13 +75,13 @@ TEST_F(WorldStep, IdleUntilActiveThenCommitsWhatWaited) {
     auto* a = record(*game);
     EXPECT_TRUE(stepped(*game, 0.1f).empty());
     EXPECT_EQ(game->find_object(a->entity_id), nullptr);
-    EXPECT_EQ(game->pending_objects.size(), 2u);  // the event handler and a
+    EXPECT_EQ(game->pending_objects().size(), 2u);  // the event handler and a
     game->active = true;
     // Committed by the first active step, not updated in it.
     EXPECT_TRUE(stepped(*game, 0.1f).empty());
     EXPECT_EQ(game->find_object(a->entity_id), a);
-    EXPECT_EQ(game->unreliable_objects.count(a->entity_id), 1u);
-    EXPECT_EQ(game->reliable_objects.count(game->event_handler->entity_id), 1u);
+    EXPECT_EQ(game->unreliable_objects().count(a->entity_id), 1u);
+    EXPECT_EQ(game->reliable_objects().count(game->event_handler->entity_id), 1u);
     EXPECT_EQ(stepped(*game, 0.1f), Journal{updated(a->entity_id)});
 }
 
@@ -96,7 +96,7 @@ TEST_F(WorldStep, ServerIssuesIdsFromOneAndIgnoresRequestedIds) {
     QGEventHandler private_handler(game.get(), 1, true);
     EXPECT_EQ(private_handler.entity_id, 1u);
     EXPECT_FALSE(private_handler.is_registered());
-    EXPECT_EQ(game->pending_objects.size(), 3u);
+    EXPECT_EQ(game->pending_objects().size(), 3u);
 }
 
 TEST_F(WorldStep, ObjectsRunInIdOrderAndPauseRules) {
@@ -152,7 +152,7 @@ TEST_F(WorldStep, RemovalDuringAStepTakesEffectAtItsEnd) {
     EXPECT_EQ(journal, (Journal{updated(first->entity_id), updated(second_id)}));
     EXPECT_TRUE(second_deleted);
     EXPECT_EQ(game->find_object(second_id), nullptr);
-    EXPECT_EQ(game->unreliable_objects.count(second_id), 0u);
+    EXPECT_EQ(game->unreliable_objects().count(second_id), 0u);
     // One removal, posted once, delayed.
     ASSERT_EQ(game->event_handler->queue.size(), 1u);
     const QGEvent& removal = game->event_handler->queue[0];
@@ -166,14 +166,14 @@ TEST_F(WorldStep, RemovingAPendingObjectDeletesItAtOnce) {
     auto* phys = new RecordingPhys(game.get(), &journal, {4, 4});
     const bool& deleted = watch(phys);
     const unsigned int id = phys->entity_id;
-    ASSERT_EQ(game->pending_physics.size(), 1u);
+    ASSERT_EQ(game->pending_physics().size(), 1u);
     game->remove_object(id);
     EXPECT_TRUE(deleted);
-    EXPECT_TRUE(game->pending_objects.empty());
-    EXPECT_TRUE(game->pending_physics.empty());
+    EXPECT_TRUE(game->pending_objects().empty());
+    EXPECT_TRUE(game->pending_physics().empty());
     game->update(0.0f);
     EXPECT_EQ(game->find_object(id), nullptr);
-    EXPECT_TRUE(game->physics_objects.empty());
+    EXPECT_TRUE(game->physics_objects().empty());
     // The clients still hear of it (they ignore an id they never had).
     ASSERT_FALSE(game->event_handler->queue.empty());
     EXPECT_EQ(game->event_handler->queue[0].type, EQGEventType::RemoveObject);
@@ -194,15 +194,15 @@ TEST_F(WorldStep, PhysicsObjectsJoinTheListAtCommitInAddressOrderAndLeaveOnRemov
     auto game = make_server_session();
     std::vector<QGPhysObject*> made;
     for (int i = 0; i < 5; ++i) made.push_back(new RecordingPhys(game.get(), nullptr, {2, 2}));
-    EXPECT_TRUE(game->physics_objects.empty());
+    EXPECT_TRUE(game->physics_objects().empty());
     game->update(0.0f);
     std::vector<QGPhysObject*> by_address = made;
     std::sort(by_address.begin(), by_address.end());
-    EXPECT_EQ(game->physics_objects, by_address);
+    EXPECT_EQ(game->physics_objects(), by_address);
     game->remove_object(made[2]->entity_id);
     game->update(0.0f);
     by_address.erase(std::find(by_address.begin(), by_address.end(), made[2]));
-    EXPECT_EQ(game->physics_objects, by_address);
+    EXPECT_EQ(game->physics_objects(), by_address);
 }
 
 TEST_F(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePaused) {
@@ -215,7 +215,7 @@ TEST_F(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePau
     }
     settle(*game);
     std::vector<std::string> names;
-    for (QGPhysObject* p : game->physics_objects) {
+    for (QGPhysObject* p : game->physics_objects()) {
         names.push_back(std::to_string(p->entity_id));
         p->previous_position = p->position;
         p->position.y += 5.0f;
@@ -226,7 +226,7 @@ TEST_F(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePau
     game->update(0.0f);
     // Every update first, then per object: its pairs with the later objects, then its terrain.
     Journal expected;
-    for (auto& [id, o] : game->objects)
+    for (auto& [id, o] : game->objects())
         if (id != 1) expected.push_back(updated(id));
     for (size_t i = 0; i < names.size(); ++i) {
         for (size_t j = i + 1; j < names.size(); ++j) {
@@ -263,16 +263,16 @@ TEST_F(WorldStep, CollisionPassMatchesEveryPairInListOrderOverAPile) {
         return twin;
     };
     std::vector<std::unique_ptr<QGPhysObject>> twins;
-    for (QGPhysObject* o : game->physics_objects) twins.push_back(twin_of(o));
+    for (QGPhysObject* o : game->physics_objects()) twins.push_back(twin_of(o));
     for (int step = 0; step < 60; ++step) {
         // Midway a fifth of the pile is carried far off; later one object leaves the list and another joins.
         for (size_t i = 0; step == 20 && i < twins.size(); i += 5) {
-            game->physics_objects[i]->position.x += 4000.0f;
+            game->physics_objects()[i]->position.x += 4000.0f;
             twins[i]->position.x += 4000.0f;
         }
         QGPhysObject* joined = nullptr;
         if (step == 40) {
-            game->remove_object(game->physics_objects[7]->entity_id);
+            game->remove_object(game->physics_objects()[7]->entity_id);
             joined = new QGPhysObject(game.get(), 0, {6, 6}, false, 1.0f, 1.0f, 0.1f, 0.5f, 2, 0xffff, 0.0f);
             joined->position = {150.0f, 100.0f};
         }
@@ -282,12 +282,12 @@ TEST_F(WorldStep, CollisionPassMatchesEveryPairInListOrderOverAPile) {
             for (size_t j = i + 1; j < twins.size(); ++j) QGPhysObject::collide_pair(twins[i].get(), twins[j].get());
         if (joined) {
             twins.erase(twins.begin() + 7);
-            const auto& list = game->physics_objects;
+            const auto& list = game->physics_objects();
             twins.insert(twins.begin() + (std::find(list.begin(), list.end(), joined) - list.begin()), twin_of(joined));
         }
-        ASSERT_EQ(game->physics_objects.size(), twins.size());
+        ASSERT_EQ(game->physics_objects().size(), twins.size());
         for (size_t i = 0; i < twins.size(); ++i) {
-            const QGPhysObject& o = *game->physics_objects[i];
+            const QGPhysObject& o = *game->physics_objects()[i];
             ASSERT_EQ(std::memcmp(&o.position, &twins[i]->position, sizeof o.position), 0) << step << " " << i;
             ASSERT_EQ(std::memcmp(&o.velocity, &twins[i]->velocity, sizeof o.velocity), 0) << step << " " << i;
         }
@@ -350,7 +350,7 @@ TEST_F(Registration, IdZeroIsRefusedOnAClient) {
     std::unique_ptr<RecordingObject> refused(record(*game));  // not the session's
     EXPECT_FALSE(refused->is_registered());
     EXPECT_TRUE(log.contains("Tried to register Object with invalid EntityID NULL. Object not registered."));
-    EXPECT_TRUE(game->pending_objects.empty());
+    EXPECT_TRUE(game->pending_objects().empty());
 }
 
 TEST_F(Registration, CommittedIdIsReplacedAtTheNextCommit) {
@@ -358,7 +358,7 @@ TEST_F(Registration, CommittedIdIsReplacedAtTheNextCommit) {
     auto* old_one = new RecordingObject(game.get(), 20, &journal, true);
     const bool& old_deleted = watch(old_one);
     game->update(0.0f);
-    ASSERT_EQ(game->reliable_objects.count(20), 1u);
+    ASSERT_EQ(game->reliable_objects().count(20), 1u);
     LogCapture log;
     auto* new_one = record(*game, 20);
     EXPECT_TRUE(log.contains("Re-registering EntityID 20. Replacing existing object, this may cause access violations."));
@@ -368,8 +368,8 @@ TEST_F(Registration, CommittedIdIsReplacedAtTheNextCommit) {
     game->update(0.0f);
     EXPECT_TRUE(old_deleted);
     EXPECT_EQ(game->find_object(20), new_one);
-    EXPECT_EQ(game->reliable_objects.count(20), 0u);
-    EXPECT_EQ(game->unreliable_objects.count(20), 1u);
+    EXPECT_EQ(game->reliable_objects().count(20), 0u);
+    EXPECT_EQ(game->unreliable_objects().count(20), 1u);
 }
 
 // Of two pending objects with one id only the first commits; a dropped physics object leaves no list entry.
@@ -386,20 +386,20 @@ TEST_F(Registration, TwoPendingObjectsWithOneIdCommitOnlyTheFirst) {
     EXPECT_EQ(game->find_object(31), a);
     EXPECT_TRUE(b_deleted);
     EXPECT_TRUE(log.contains("Dropped a second new object with EntityID 31."));
-    ASSERT_EQ(game->physics_objects.size(), 1u);
-    EXPECT_EQ(game->physics_objects[0], first);
+    ASSERT_EQ(game->physics_objects().size(), 1u);
+    EXPECT_EQ(game->physics_objects()[0], first);
     EXPECT_EQ(game->find_object(40), first);
 }
 
 TEST_F(Registration, PlayerSlotIsClearedWhenThePlayerGoes) {
     auto game = seated_server(3, {1});
-    QGPlayer* player = game->players[1];
+    QGPlayer* player = game->players()[1];
     EXPECT_EQ(game->get_player(1), player);
     EXPECT_EQ(game->get_player(7), nullptr);
     game->remove_object(reinterpret_cast<QGPhysObject*>(player)->entity_id);
     game->update(0.0f);
-    EXPECT_EQ(game->players[1], nullptr);
-    EXPECT_TRUE(game->physics_objects.empty());
+    EXPECT_EQ(game->players()[1], nullptr);
+    EXPECT_TRUE(game->physics_objects().empty());
 }
 
 TEST_F(SessionFlow, SetupGameSizesThePlayerTableAndServerAnnouncesIt) {
@@ -408,7 +408,7 @@ TEST_F(SessionFlow, SetupGameSizesThePlayerTableAndServerAnnouncesIt) {
     testing::internal::CaptureStdout();
     game->setup_game(GameParameters{4, -1, 3.5f, 1});
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Performing initial game setup.\n");
-    EXPECT_EQ(game->players.size(), 4u);
+    EXPECT_EQ(game->players().size(), 4u);
     EXPECT_EQ(game->rules.player_count, 4u);
     EXPECT_EQ(game->rules.lives, -1);
     EXPECT_EQ(game->rules.respawn_time, 3.5f);
@@ -431,13 +431,13 @@ TEST_F(SessionFlow, ServerDisconnectRulesEndTheSession) {
     }
     // During the match a player leaving is removed; the session goes on while others remain.
     auto game = seated_server(3, {0, 2});
-    const unsigned int p2_id = reinterpret_cast<QGPhysObject*>(game->players[2])->entity_id;
+    const unsigned int p2_id = reinterpret_cast<QGPhysObject*>(game->players()[2])->entity_id;
     game->on_disconnect(nullptr, 2, 0, Connection());
     EXPECT_FALSE(game->quit);
     EXPECT_TRUE(game->match_running);
-    EXPECT_EQ(game->removal_queue.count(p2_id), 1u);
+    EXPECT_EQ(game->removal_queue().count(p2_id), 1u);
     game->update(0.0f);
-    EXPECT_EQ(game->players[2], nullptr);
+    EXPECT_EQ(game->players()[2], nullptr);
     // The last one leaving ends it.
     game->on_disconnect(nullptr, 0, 0, Connection());
     EXPECT_TRUE(game->quit);

@@ -26,9 +26,9 @@ TEST_F(LevelTest, TheClientKeepsTheServersOccupancyAndBlastsStirTheWater) {
     p.water_level = 0.5f;
     p.offset_y = 0.9f;
     player->event_handler->post<EQGEventType::GenerateLevel>(creation(p));
-    ASSERT_TRUE(eventually([&] { return player->water_object != nullptr; }, pump));
-    sph::WaterObject& served = *server.game->water_object;
-    sph::WaterObject& kept = *player->water_object;
+    ASSERT_TRUE(eventually([&] { return player->terrain().water_object() != nullptr; }, pump));
+    sph::WaterObject& served = *server.game->terrain().water_object();
+    sph::WaterObject& kept = *player->terrain().water_object();
     EXPECT_TRUE(server.game->level->water == &served && player->level->water == &kept);
     EXPECT_EQ(kept.entity_id, served.entity_id);
     EXPECT_EQ(kept.look(), nullptr);  // headless: nothing is drawn

@@ -27,7 +27,7 @@ TEST(WaterSimulation, WaterPixelsBecomeParticlesAndTheStreamShowsWhereTheyAre) {
         w.update(0.016f);
     }
     for (std::size_t i = 0; i < w.particles.size(); ++i) EXPECT_LT(w.particles.y[i], 96.0f);  // the floor holds
-    EXPECT_EQ(level.game->water_coverage(64, 64, 64, 32), w.submerged_fraction(64, 64, 64, 32));
+    EXPECT_EQ(level.game->terrain().water_coverage(64, 64, 64, 32), w.submerged_fraction(64, 64, 64, 32));
 }
 
 TEST(WaterSimulation, SourcesFillOnlyEmptyCellsUntilTheTableIsFull) {

@@ -1,5 +1,7 @@
-// The server's own constructor and hosting of the game session.
+#include "server/server_hosting.h"
+
 #include <iostream>
+#include <memory>
 
 #include "game/session/qg_event_handler.h"
 #include "game/session/qg_game.h"
@@ -16,22 +18,34 @@ constexpr uint32_t kStateRefreshSends = 8;
 
 }  // namespace
 
-QGGame::QGGame(const HostParameters& params) : QGGame(ServerSide{}) {
-    if (!host(params)) quit = true;
+ServerHosting::~ServerHosting() { stop_announcing(); }
+
+void ServerHosting::stop_announcing() {
+    announce_running = false;
+    if (announce_thread.joinable()) announce_thread.join();
 }
 
-bool QGGame::host(const HostParameters& params) {
-    auto* udp = new Udp();
-    auto* tcp = new TcpServer();
+void ServerHosting::announce(const std::string& name, unsigned short port) {
+    // A new thread only once the previous one has been joined.
+    stop_announcing();
+    announce_running = true;
+    announce_thread = std::thread(run_broadcaster, name, port, &announce_running, lan_announce_port);
+}
+
+bool ServerHosting::host(QGGame& game, const HostParameters& params) {
+    auto udp_owned = std::make_unique<Udp>();
+    auto tcp_owned = std::make_unique<TcpServer>();
+    Udp* udp = udp_owned.get();
+    TcpServer* tcp = tcp_owned.get();
     // Send interval, packets per receive, no receive time-out and the connection hooks.
-    install_transports(tcp, udp);
+    game.install_transports(std::move(tcp_owned), std::move(udp_owned));
     // A client sends only its own requests, a few hundred bytes per packet.
     tcp->max_client_frame_bytes = 256 * 1024;
     // The state goes to each client as what changed for it, at the pace its path carries, so that
     // a thin link keeps room for the events and keep-alives of its TCP stream.
     udp->refresh_sends = kStateRefreshSends;
     udp->path_monitor = tcp;
-    game_port = params.port;
+    game.network().set_game_port(params.port);
 
     GameParameters rules_record;
     rules_record.player_count = uint32_t(params.num_players);
@@ -39,41 +53,35 @@ bool QGGame::host(const HostParameters& params) {
     rules_record.respawn_time = params.respawn_time;
     rules_record.teams = params.teams ? 1 : 0;
     rules_record.friendly_fire = params.friendly_fire ? 1 : 0;
-    setup_game(rules_record);
+    game.setup_game(rules_record);
 
     // Room for the suffix, so the full name keeps it.
     const std::string name =
         bounded_server_name(params.server_name, kMaxAnnouncedNameBytes - std::char_traits<char>::length(kFullSuffix));
-    announce_running = true;
-    announce_thread = std::thread(run_broadcaster, name, params.port, &announce_running, lan_announce_port);
+    announce(name, params.port);
 
     // The host's client leaving before all players came sets quit, which ends the wait: the
     // server then ends as after a match instead of holding its port for ever.
-    tcp->cancel_wait = &quit;
+    tcp->cancel_wait = &game.quit;
     const bool all_came = tcp->listen_start(params.port, uint32_t(params.num_players));
     tcp->cancel_wait = nullptr;
     if (!all_came) {
-        if (quit) std::cout << "The host left before all players joined. Closing the server." << std::endl;
-        announce_running = false;
-        announce_thread.join();
+        if (game.quit) std::cout << "The host left before all players joined. Closing the server." << std::endl;
+        stop_announcing();
         return false;
     }
 
-    announce_running = false;
-    announce_thread.join();
-    announce_running = true;
-    announce_thread =
-        std::thread(run_broadcaster, name + kFullSuffix, params.port, &announce_running, lan_announce_port);
+    announce(name + kFullSuffix, params.port);
 
     // Prints the failure line itself.
     if (!udp->bind(params.port)) return false;
 
-    create_match_objects(*this, params);
+    create_match_objects(game, params);
 
     std::cout << "All players connected. Starting game..." << std::endl;
     // The set-up record waiting in the handler's queue goes out with the loop's first send.
-    reliable_objects[event_handler->entity_id] = event_handler;
-    quit = false;
-    active = true;
+    game.reliable_objects()[game.event_handler->entity_id] = game.event_handler;
+    game.quit = false;
+    game.active = true;
     return true;
 }

@@ -1,0 +1,43 @@
+#pragma once
+#include <SFML/Network/IpAddress.hpp>
+
+#include <string>
+#include <thread>
+
+#include "game/session/network_session.h"
+
+// A client's network side: connects on a thread of its own and joins under its name.
+class ClientSession : public NetworkSession {
+public:
+    // Opens the connection on a thread of its own; on_connected is called once on that thread.
+    // An empty join name joins under config.ini's.
+    ClientSession(QGGame& game, const NetClock* clock, unsigned short port, sf::IpAddress server,
+                  Callback<void, bool> on_connected, std::string join_name);
+    // A client that does not connect: its event handler is entered under id 1 at once.
+    ClientSession(QGGame& game, const NetClock* clock);
+    ~ClientSession() override;
+
+    // The connect thread's body.
+    bool connect(unsigned short port, sf::IpAddress server, Callback<void, bool> result);
+    // Sends the client's requests; receives the world on both channels.
+    void exchange() override;
+    void on_connect(Protocol* protocol, unsigned int connection_id, unsigned short local_port,
+                    Connection remote) override;
+    void on_disconnect(Protocol* protocol, unsigned int connection_id, unsigned short local_port,
+                       Connection remote) override;
+    void shut_down() override;
+    // What the client's log names its server by.
+    std::string server_peer() const;
+
+private:
+    void post_join_request(unsigned int connection_id);
+    // The reliable objects whose fields a client may write: the server reads nothing else.
+    void collect_client_fields_objects();
+    // The event handler takes the id it has on every side.
+    void enter_event_handler();
+
+    std::string join_name_;
+    NetworkableMap client_fields_objects_;
+    bool shut_down_ = false;
+    std::thread connect_thread_;
+};

@@ -1,0 +1,72 @@
+#include "game/session/network_session.h"
+
+#include "game/session/qg_game.h"
+#include "net/transport/tcp_client.h"
+#include "net/transport/tcp_server.h"
+#include "net/transport/udp.h"
+
+namespace {
+
+// Far enough ahead that every time-out of a connection attempt has run out.
+constexpr int64_t kTeardownJumpMs = int64_t(1) << 40;
+
+constexpr float kSendInterval = 0.033f;
+// Longest frame a client takes from the server: far above the largest snapshot, map tile or
+// water stream of a 4096 x 4096 level, far below what would hurt a client to hold.
+constexpr uint32_t kMaxServerFrameBytes = 32 * 1024 * 1024;
+constexpr uint32_t kPacketsPerReceive = 50;
+
+}  // namespace
+
+int64_t NetworkSession::TeardownClock::now_ms() const {
+    const int64_t now = (base ? base : &NetClock::system())->now_ms();
+    return tearing_down.load(std::memory_order_acquire) ? now + kTeardownJumpMs : now;
+}
+
+NetworkSession::NetworkSession(QGGame& game, const NetClock* clock) : game_(game) {
+    transport_clock_.base = clock ? clock : &NetClock::system();
+}
+
+NetworkSession::~NetworkSession() {
+    shut_down_hooks();
+    close_transports();
+}
+
+void NetworkSession::shut_down_hooks() {
+    // Deleting a transport closes its connections; no hook may reach the session from there.
+    if (tcp_) {
+        tcp_->on_connect = ConnectionCallback();
+        tcp_->on_disconnect = ConnectionCallback();
+    }
+    if (auto* server = dynamic_cast<TcpServer*>(tcp_.get())) server->on_frame = nullptr;
+}
+
+void NetworkSession::shut_down() {
+    transport_clock_.tearing_down.store(true, std::memory_order_release);
+    shut_down_hooks();
+}
+
+void NetworkSession::close_transports() {
+    udp_.reset();
+    tcp_.reset();
+}
+
+void NetworkSession::install_transports(std::unique_ptr<Tcp> tcp, std::unique_ptr<Udp> udp) {
+    shut_down_hooks();
+    tcp_ = std::move(tcp);
+    udp_ = std::move(udp);
+    for (Protocol* p : {static_cast<Protocol*>(tcp_.get()), static_cast<Protocol*>(udp_.get())}) {
+        if (!p) continue;
+        p->set_clock(transport_clock_);
+        p->set_send_interval(kSendInterval);
+        p->max_packets_per_receive = kPacketsPerReceive;
+    }
+    if (auto* client = dynamic_cast<TcpClient*>(tcp_.get())) client->link.max_frame_bytes = kMaxServerFrameBytes;
+    if (tcp_) {
+        // A long level generation must not end the connection.
+        tcp_->timeout_ms = 0;
+        tcp_->on_connect = ConnectionCallback(this, &NetworkSession::on_connect);
+        tcp_->on_disconnect = ConnectionCallback(this, &NetworkSession::on_disconnect);
+    }
+    transports_installed();
+}

@@ -1,0 +1,202 @@
+#include "game/session/object_registry.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/core/logger.h"
+#include "game/entities/qg_player.h"
+#include "game/physics/qg_phys_object.h"
+#include "game/session/qg_event_handler.h"
+#include "game/session/qg_game.h"
+#include "game/base/qg_object.h"
+
+bool ObjectRegistry::add(QGObject* object) {
+    if (!object) return false;
+    const unsigned int id = object->entity_id;
+    if (id == 0) {
+        log_message(LogLevel::Warning, "Tried to register Object with invalid EntityID NULL. Object not registered.",
+                    log_class_name_of(game_));
+        return false;
+    }
+    auto found = objects_.find(id);
+    if (found != objects_.end()) {
+        if (found->second == object) return true;
+        // The old object goes when the new one is committed, outside every walk over the
+        // registry.
+        log_message(LogLevel::Warning,
+                    "Re-registering EntityID " + std::to_string(id) +
+                        ". Replacing existing object, this may cause access violations.",
+                    log_class_name_of(game_));
+    }
+    pending_objects_.push_back(object);
+    return true;
+}
+
+void ObjectRegistry::add_physics(QGPhysObject* object) {
+    if (!object) return;
+    if (std::find(physics_objects_.begin(), physics_objects_.end(), object) != physics_objects_.end()) return;
+    pending_physics_.insert(object);
+}
+
+void ObjectRegistry::enter_reliable(unsigned int id, QGObject* object) {
+    objects_[id] = object;
+    reliable_objects_[id] = object;
+}
+
+const std::vector<QGObject*>& ObjectRegistry::commit(bool server) {
+    committed_now_.clear();
+    if (pending_objects_.empty() && pending_physics_.empty()) return committed_now_;
+    committed_ids_.clear();
+    for (auto it = pending_objects_.begin(); it != pending_objects_.end();) {
+        QGObject* object = *it;
+        const unsigned int id = object->entity_id;
+        if (committed_ids_.count(id)) {
+            // Two new objects under one id: the first one keeps it.
+            log_message(LogLevel::Warning, "Dropped a second new object with EntityID " + std::to_string(id) + ".",
+                        log_class_name_of(game_));
+            it = std::next(it);
+            destroy_pending(std::prev(it));
+            continue;
+        }
+        auto found = objects_.find(id);
+        if (found != objects_.end() && found->second != object) destroy(found->second);
+        objects_[id] = object;
+        if (server && object->reliable && object->recipient()) one_client_objects_[id] = object;
+        else (object->reliable ? reliable_objects_ : unreliable_objects_)[id] = object;
+        committed_ids_.insert(id);
+        committed_now_.push_back(object);
+        ++it;
+    }
+    for (QGPhysObject* object : pending_physics_) physics_objects_.push_back(object);
+    pending_objects_.clear();
+    pending_physics_.clear();
+    return committed_now_;
+}
+
+void ObjectRegistry::destroy_pending(std::list<QGObject*>::iterator it) {
+    QGObject* object = *it;
+    pending_objects_.erase(it);
+    for (auto p = pending_physics_.begin(); p != pending_physics_.end(); ++p) {
+        if (static_cast<QGObject*>(*p) == object) {
+            pending_physics_.erase(p);
+            break;
+        }
+    }
+    delete object;
+}
+
+void ObjectRegistry::destroy(QGObject* object) {
+    const unsigned int id = object->entity_id;
+    for (auto p = physics_objects_.begin(); p != physics_objects_.end(); ++p) {
+        if (static_cast<QGObject*>(*p) == object) {
+            physics_objects_.erase(p);
+            break;
+        }
+    }
+    // A player slot holds the player object itself, which is also the most derived object.
+    const void* whole = dynamic_cast<const void*>(object);
+    for (QGPlayer*& slot : players_) {
+        if (slot && static_cast<const void*>(slot) == whole) {
+            slot = nullptr;
+            break;
+        }
+    }
+    for (NetworkableMap* map : {&reliable_objects_, &unreliable_objects_}) {
+        auto found = map->find(id);
+        if (found != map->end() && found->second == object) map->erase(found);
+    }
+    if (auto found = one_client_objects_.find(id); found != one_client_objects_.end() && found->second == object)
+        one_client_objects_.erase(found);
+    auto found = objects_.find(id);
+    if (found != objects_.end() && found->second == object) objects_.erase(found);
+    if (game_.event_handler == object) game_.event_handler = nullptr;
+    delete object;
+}
+
+void ObjectRegistry::remove_queued() {
+    if (removal_queue_.empty()) return;
+    // Removals requested by destructors wait for the next step.
+    std::set<unsigned int> ids;
+    ids.swap(removal_queue_);
+    for (unsigned int id : ids) {
+        auto found = objects_.find(id);
+        if (found != objects_.end()) destroy(found->second);
+    }
+}
+
+bool ObjectRegistry::remove(unsigned int id) {
+    for (auto it = pending_objects_.begin(); it != pending_objects_.end(); ++it) {
+        if ((*it)->entity_id == id) {
+            destroy_pending(it);
+            return true;
+        }
+    }
+    // A second removal of the same id within a step is the same removal.
+    return objects_.count(id) && removal_queue_.insert(id).second;
+}
+
+void ObjectRegistry::clear() {
+    std::set<QGObject*> owned;
+    for (auto& [id, object] : objects_) owned.insert(object);
+    for (QGObject* object : pending_objects_) owned.insert(object);
+    if (game_.event_handler) owned.insert(game_.event_handler);
+    objects_.clear();
+    pending_objects_.clear();
+    pending_physics_.clear();
+    physics_objects_.clear();
+    reliable_objects_.clear();
+    unreliable_objects_.clear();
+    one_client_objects_.clear();
+    players_.clear();
+    removal_queue_.clear();
+    game_.event_handler = nullptr;
+    for (QGObject* object : owned) delete object;
+}
+
+QGObject* ObjectRegistry::find(unsigned int id) const {
+    auto found = objects_.find(id);
+    return found == objects_.end() ? nullptr : found->second;
+}
+
+bool ObjectRegistry::holds(unsigned int id) const {
+    if (objects_.count(id)) return true;
+    return std::any_of(pending_objects_.begin(), pending_objects_.end(),
+                       [id](const QGObject* o) { return o->entity_id == id; });
+}
+
+QGPlayer* ObjectRegistry::player(unsigned int index) const {
+    return index < players_.size() ? players_[index] : nullptr;
+}
+
+void ObjectRegistry::put_player(unsigned int index, QGPlayer* player) {
+    if (index >= players_.size()) {
+        log_message(LogLevel::Warning, "Tried to register player with out-of-range ID, resizing player array.",
+                    log_class_name_of(game_));
+        players_.resize(size_t(index) + 1, nullptr);
+    } else if (players_[index] && players_[index] != player) {
+        log_message(LogLevel::Warning, "Reregistering already assigned player ID!", log_class_name_of(game_));
+    }
+    players_[index] = player;
+}
+
+void ObjectRegistry::drop_player(const QGPlayer* player) {
+    if (player && player->player_index < players_.size() && players_[player->player_index] == player)
+        players_[player->player_index] = nullptr;
+}
+
+QGPlayer* ObjectRegistry::player_with_entity(unsigned int entity_id) const {
+    const QGObject* object = find(entity_id);
+    if (!object) return nullptr;
+    // A player slot holds the player object itself, which is also the most derived object.
+    const void* whole = dynamic_cast<const void*>(object);
+    for (QGPlayer* slot : players_)
+        if (slot && static_cast<const void*>(slot) == whole) return slot;
+    return nullptr;
+}
+
+unsigned int ObjectRegistry::entity_of_player(const QGPlayer* player) const {
+    const void* wanted = static_cast<const void*>(player);
+    for (auto& [id, object] : objects_)
+        if (dynamic_cast<const void*>(object) == wanted) return id;
+    return 0;
+}

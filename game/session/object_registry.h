@@ -1,0 +1,107 @@
+#pragma once
+#include <list>
+#include <map>
+#include <set>
+#include <unordered_set>
+#include <vector>
+
+#include "net/sync/protocol.h"
+
+class QGGame;
+class QGObject;
+class QGPhysObject;
+class QGPlayer;
+
+// The session's objects: every committed object by entity id, the objects registered since the
+// last commit, the physics list, the player table and the maps each channel sends. Objects join
+// at a commit and leave at a removal, both between the walks of the world step, so no walk over
+// these containers ever sees them change. The registry owns every object it holds and deletes
+// each one exactly once.
+class ObjectRegistry {
+public:
+    explicit ObjectRegistry(QGGame& game) : game_(game) {}
+    ~ObjectRegistry() { clear(); }
+    ObjectRegistry(const ObjectRegistry&) = delete;
+    ObjectRegistry& operator=(const ObjectRegistry&) = delete;
+
+    // Queues the object for the next commit. False when it was not taken (null, id 0).
+    bool add(QGObject* object);
+    // Puts a new physics object into the list of the next commit.
+    void add_physics(QGPhysObject* object);
+    // Commits the objects queued since the last commit and answers them, in registration order.
+    // On the server a reliable object meant for one connection goes to its own map.
+    const std::vector<QGObject*>& commit(bool server);
+    // Deletes the objects queued for removal.
+    void remove_queued();
+    // A pending object is deleted at once, a committed one is queued for removal. False when the
+    // id is unknown or already queued.
+    bool remove(unsigned int id);
+    // Deletes every object, the containers emptied first so that no destructor finds the others.
+    void clear();
+
+    QGObject* find(unsigned int id) const;
+    bool holds(unsigned int id) const;
+    // Every object with the type, committed or pending.
+    template <class T>
+    std::vector<T*> all_of() const;
+
+    QGPlayer* player(unsigned int index) const;
+    // Puts the player into the table's slot, growing the table or replacing the slot's player.
+    void put_player(unsigned int index, QGPlayer* player);
+    // Empties the player's slot while it holds the player.
+    void drop_player(const QGPlayer* player);
+    // The table with one slot per player of the match, new slots empty.
+    void size_player_table(size_t count) { players_.resize(count, nullptr); }
+    // The player of the table whose object has this entity id, or null.
+    QGPlayer* player_with_entity(unsigned int entity_id) const;
+    // The entity id of the object in a player slot (0 when not found).
+    unsigned int entity_of_player(const QGPlayer* player) const;
+
+    // The next entity id of this server session (the first is 1; ids are never reused).
+    unsigned int issue_id() { return ++next_entity_id_; }
+    unsigned int next_entity_id() const { return next_entity_id_; }
+
+    const std::map<unsigned int, QGObject*>& objects() const { return objects_; }
+    const std::vector<QGPhysObject*>& physics_objects() const { return physics_objects_; }
+    // By player index; a slot may be null. Each entry is the player object itself.
+    const std::vector<QGPlayer*>& players() const { return players_; }
+    const std::list<QGObject*>& pending_objects() const { return pending_objects_; }
+    const std::set<QGPhysObject*>& pending_physics() const { return pending_physics_; }
+    const std::set<unsigned int>& removal_queue() const { return removal_queue_; }
+    NetworkableMap& reliable_objects() { return reliable_objects_; }
+    NetworkableMap& unreliable_objects() { return unreliable_objects_; }
+    // Server: the reliable objects whose records are for one connection only.
+    const std::map<unsigned int, QGObject*>& one_client_objects() const { return one_client_objects_; }
+    // A client enters its event handler under the id it has on every side, outside a commit.
+    void enter_reliable(unsigned int id, QGObject* object);
+
+private:
+    // Takes a committed object out of every container and deletes it.
+    void destroy(QGObject* object);
+    // Takes a pending object out of the pending containers and deletes it.
+    void destroy_pending(std::list<QGObject*>::iterator it);
+
+    QGGame& game_;
+    std::map<unsigned int, QGObject*> objects_;
+    std::vector<QGPhysObject*> physics_objects_;
+    std::vector<QGPlayer*> players_;
+    std::list<QGObject*> pending_objects_;
+    std::set<QGPhysObject*> pending_physics_;
+    std::set<unsigned int> removal_queue_;
+    NetworkableMap reliable_objects_;
+    NetworkableMap unreliable_objects_;
+    std::map<unsigned int, QGObject*> one_client_objects_;
+    unsigned int next_entity_id_ = 0;
+    std::unordered_set<unsigned int> committed_ids_;
+    std::vector<QGObject*> committed_now_;
+};
+
+template <class T>
+std::vector<T*> ObjectRegistry::all_of() const {
+    std::vector<T*> found;
+    for (auto& [id, object] : objects_)
+        if (auto* t = dynamic_cast<T*>(object)) found.push_back(t);
+    for (QGObject* object : pending_objects_)
+        if (auto* t = dynamic_cast<T*>(object)) found.push_back(t);
+    return found;
+}

@@ -1,0 +1,179 @@
+#include "game/session/server_session.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/core/logger.h"
+#include "game/session/qg_event_handler.h"
+#include "game/session/qg_game.h"
+#include "game/base/qg_object.h"
+#include "game/terrain/qg_map_synchronizer.h"
+#include "net/transport/tcp_server.h"
+#include "net/transport/udp.h"
+
+ServerSession::ServerSession(QGGame& game, const NetClock* clock) : NetworkSession(game, clock) {}
+
+void ServerSession::exchange() {
+    if (tcp_) {
+        send_reliable();
+        receive_from_clients();
+    }
+    if (udp_) udp_->send_objects(game_.unreliable_objects());
+    // Late joiners become spectators (on_connect decides).
+    if (auto* server = dynamic_cast<TcpServer*>(tcp_.get())) server->accept_client();
+}
+
+void ServerSession::send_reliable() {
+    auto* server = dynamic_cast<TcpServer*>(tcp_.get());
+    if (!tcp_->send_objects(game_.reliable_objects()) || !server) return;
+    // Behind the packet to all, which carried their creation records.
+    const int64_t now = tcp_->now_ms();
+    for (auto& [id, object] : game_.registry().one_client_objects()) {
+        NetworkableMap only{{id, object}};
+        Protocol::build_sync_packet(only, now, one_client_packet_);
+        if (one_client_packet_.size() > sync_header_size)
+            server->send_to_client(*object->recipient(), one_client_packet_);
+    }
+}
+
+void ServerSession::receive_from_clients() {
+    auto* server = dynamic_cast<TcpServer*>(tcp_.get());
+    if (!server) {
+        tcp_->receive();
+        for (auto& [from, packet] : tcp_->inbox)
+            log_peer_message(from.to_string(), game_.now_ms(), LogLevel::Warning,
+                             "Dropped packets from " + from.to_string() + ", which is no client.",
+                             log_class_name_of(game_));
+        tcp_->inbox.clear();
+        return;
+    }
+    // With the frames that came while the hosting waited for the players.
+    server->receive();
+    // The clients in the order of their addresses, each one's frames as they came.
+    std::stable_sort(frames_.begin(), frames_.end(),
+                     [](const Frame& a, const Frame& b) { return a.remote < b.remote; });
+    for (size_t i = 0; i < frames_.size();) {
+        // What a client sends may be refused record by record; the lines that costs are
+        // limited per client.
+        LogPeerScope scope(frames_[i].remote.to_string(), game_.now_ms());
+        const unsigned int client = frames_[i].client;
+        for (; i < frames_.size() && frames_[i].client == client; ++i)
+            if (!frames_[i].gone) on_frame(client, frames_[i].packet);
+    }
+    frames_.clear();
+}
+
+void ServerSession::transports_installed() {
+    if (auto* server = dynamic_cast<TcpServer*>(tcp_.get()))
+        server->on_frame = [this](unsigned int client, const Connection& remote, ByteBuffer& packet) {
+            keep_frame(client, remote, packet);
+        };
+}
+
+void ServerSession::keep_frame(unsigned int client, const Connection& remote, ByteBuffer& packet) {
+    frames_.push_back({client, remote, std::move(packet)});
+}
+
+void ServerSession::on_frame(unsigned int client, ByteBuffer& packet) {
+    // The structure is checked as a whole first, so a cut, padded or garbage packet applies
+    // nothing at all rather than the records in front of the damage.
+    if (!Protocol::is_well_formed_sync_packet(packet)) {
+        log_message(LogLevel::Warning,
+                    "Dropped a malformed sync packet of " + std::to_string(packet.size()) + " bytes from client " +
+                        std::to_string(client),
+                    log_class_name_of(game_));
+        return;
+    }
+    packet.rewind();
+    int64_t sent = 0;
+    // The packet was checked whole above: the header and every record header are there.
+    if (!packet.skip(4) || !packet.read_i64_le(sent)) return;
+    while (!packet.at_end()) {
+        uint32_t id = 0, size = 0;
+        if (!packet.read_u32_be(id) || !packet.read_u32_be(size)) return;
+        // Clients may write only the fields that carry their requests; the rest of the world is
+        // the server's.
+        auto found = game_.reliable_objects().find(id);
+        auto* object = found == game_.reliable_objects().end() ? nullptr : dynamic_cast<QGObject*>(found->second);
+        if (!object || !object->accepts_client_fields() || !is_newest(client, id, sent)) {
+            packet.skip(size);
+            continue;
+        }
+        // The record gets a buffer of its own, so a field list that reads too much or too little
+        // cannot disturb the records behind it.
+        ByteBuffer record(packet.read_pointer(), size);
+        packet.skip(size);
+        object->read_client_fields(record, client);
+    }
+}
+
+bool ServerSession::is_newest(unsigned int client, unsigned int object_id, int64_t sent) {
+    auto [entry, inserted] = newest_.try_emplace({client, object_id}, sent);
+    if (inserted) return true;
+    if (sent < entry->second) return false;
+    entry->second = sent;
+    return true;
+}
+
+void ServerSession::on_connect(Protocol*, unsigned int connection_id, unsigned short, Connection remote) {
+    if (udp_) udp_->add_peer(remote);
+    // A player slot before the start: the player comes with its join request.
+    if (connection_id < game_.rules.player_count && !game_.match_running) return;
+    // A connection watches once: its snapshot and map stream are not sent again.
+    if (!spectators_.insert(connection_id).second) return;
+    print_peer_line(address_text(remote.address), game_.now_ms(), "A spectator joins the game.");
+    send_spectator_snapshot(connection_id, remote);
+}
+
+void ServerSession::on_disconnect(Protocol*, unsigned int connection_id, unsigned short, Connection remote) {
+    if (udp_) udp_->remove_peer(remote);
+    // What it sent and has not been applied goes with it, and so do its send times.
+    for (Frame& frame : frames_)
+        if (frame.client == connection_id) frame.gone = true;
+    std::erase_if(newest_, [connection_id](const auto& entry) { return entry.first.first == connection_id; });
+    log_forget_peer(remote.to_string());
+    spectators_.erase(connection_id);
+    stop_map_synchronizers(connection_id);
+    if (QGPlayer* player = game_.get_player(connection_id)) {
+        if (unsigned int id = game_.registry().entity_of_player(player)) game_.remove_object(id);
+    }
+    // The host's client leaving before the start, or the last player leaving, ends the
+    // session. The leaving player's slot is still occupied until the removal is committed.
+    // While the hosting still waits for its players no one has joined yet, so only the host's
+    // client counts; the others' places are taken again by the next newcomers.
+    bool others = false;
+    const std::vector<QGPlayer*>& players = game_.players();
+    for (size_t i = 0; i < players.size(); ++i)
+        if (i != connection_id && players[i]) others = true;
+    const bool waiting = !game_.active.load(std::memory_order_acquire);
+    if ((connection_id == 0 && !game_.match_running) || (!others && !waiting)) {
+        game_.match_running = false;
+        game_.quit = true;
+    }
+}
+
+void ServerSession::stop_map_synchronizers(unsigned int connection_id) {
+    // Collected first: stopping a pending one deletes it from the list being walked.
+    for (QGMapSynchronizer* sync : game_.registry().all_of<QGMapSynchronizer>())
+        if (sync->target == connection_id) sync->stop();
+}
+
+void ServerSession::send_spectator_snapshot(unsigned int connection_id, const Connection& remote) {
+    auto* server = dynamic_cast<TcpServer*>(tcp_.get());
+    if (!server) return;
+
+    QGEventHandler snapshot(&game_, 1, true);
+    game_.match_setup().post_snapshot(snapshot);
+
+    // One packet to this connection alone, at once.
+    NetworkableMap only{{1u, &snapshot}};
+    Protocol::build_sync_packet(only, server->now_ms(), one_client_packet_);
+    server->send_to_client(connection_id, one_client_packet_);
+
+    // The level's record made the newcomer generate the level as it began; the explosions since
+    // reach it tile by tile.
+    if (game_.level) {
+        print_peer_line(address_text(remote.address), game_.now_ms(), "Sending current map to spectator...");
+        new QGMapSynchronizer(&game_, 0, connection_id);
+    }
+}

@@ -1,0 +1,58 @@
+#pragma once
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "game/session/network_session.h"
+
+// The dedicated server's network side.
+class ServerSession : public NetworkSession {
+public:
+    ServerSession(QGGame& game, const NetClock* clock);
+
+    // Sends every object to all clients, except the objects meant for one connection, which go
+    // to it alone; reads what each client may write; sends the unreliable objects; takes at most
+    // one newcomer.
+    void exchange() override;
+    void on_connect(Protocol* protocol, unsigned int connection_id, unsigned short local_port,
+                    Connection remote) override;
+    void on_disconnect(Protocol* protocol, unsigned int connection_id, unsigned short local_port,
+                       Connection remote) override;
+
+    // Sends a newcomer that cannot play the current state of the game, to it alone; when a
+    // level exists, a map synchronizer then streams the current terrain to it. The lines it prints
+    // are limited per address of the remote end.
+    void send_spectator_snapshot(unsigned int connection_id, const Connection& remote);
+    // Applies a sync packet the client on the connection sent to the objects whose fields clients
+    // may write, in the client's name; records older than the newest applied from it are skipped.
+    void on_frame(unsigned int client, ByteBuffer& packet);
+
+private:
+    // A frame one client sent, kept until the step applies it.
+    struct Frame {
+        unsigned int client;
+        Connection remote;
+        ByteBuffer packet;
+        // The client went before its frames were applied.
+        bool gone = false;
+    };
+
+    // The TCP server hands every frame a client sent to keep_frame.
+    void transports_installed() override;
+    // Keeps a frame a client sent until the step applies it.
+    void keep_frame(unsigned int client, const Connection& remote, ByteBuffer& packet);
+    void send_reliable();
+    void receive_from_clients();
+    // Whether a record sent at `sent` is no older than the newest one applied from the client.
+    bool is_newest(unsigned int client, unsigned int object_id, int64_t sent);
+    // Stops the map synchronizers that stream to the connection, which has gone.
+    void stop_map_synchronizers(unsigned int connection_id);
+
+    std::vector<Frame> frames_;
+    // Per client and object, the newest send time applied so far.
+    std::map<std::pair<unsigned int, unsigned int>, int64_t> newest_;
+    ByteBuffer one_client_packet_;
+    // The connections that watch without a player and have had their snapshot.
+    std::set<unsigned int> spectators_;
+};
