@@ -205,7 +205,7 @@ std::vector<PixelRect> coverage_rects(const TerrainCoverage& coverage, const Win
 
 // --- terrain ---
 
-TerrainSprite::TerrainSprite(CSprite* parent) : CImageSprite(parent) {}
+TerrainSprite::TerrainSprite(CSprite* parent_sprite) : CImageSprite(parent_sprite) {}
 
 TerrainSprite::~TerrainSprite() = default;
 
@@ -344,9 +344,9 @@ bool TerrainSprite::covers_what_it_hides(const CSprite& below, std::vector<Pixel
         if (!image->depth_test || image->get_absolute_z() <= depth) continue;
         auto* label = dynamic_cast<CLabelSprite*>(image);
         // A label draws its image only when it has one.
-        ITexture* texture = image->get_texture();
+        ITexture* image_texture = image->get_texture();
         CShaderProgram* program = image->get_shader_program();
-        if (!label || (program && program->get_id() != 0) || (texture && texture->is_valid()))
+        if (!label || (program && program->get_id() != 0) || (image_texture && image_texture->is_valid()))
             nearer.push_back(window_box(image->quad_to_global(fquad2d::from_rect(0, 0, image->get_width(), image->get_height()))));
         fquad2d text;
         if (label && label->text_footprint(text)) nearer.push_back(window_box(text));

@@ -109,12 +109,12 @@ Water::Water(CSprite* parent_, CShaderFactory* shaders, int level_width, int lev
         if (terrain && terrain->w > 0 && terrain->h > 0) {
             SurfaceLock lock(terrain);
             const TerrainPixels pixels(terrain);
-            for (int y = 0; y < std::min(mask_h, terrain->h); ++y) {
-                uint32_t* row = row_of(mask_surface_, y);
-                for (int x = 0; x < std::min(mask_w, terrain->w); ++x) {
-                    if (pixels.get(x, y) != color_staticwater) continue;
-                    row[x] = 0;
-                    static_rows_[std::size_t(y)].add(x);
+            for (int py = 0; py < std::min(mask_h, terrain->h); ++py) {
+                uint32_t* row = row_of(mask_surface_, py);
+                for (int px = 0; px < std::min(mask_w, terrain->w); ++px) {
+                    if (pixels.get(px, py) != color_staticwater) continue;
+                    row[px] = 0;
+                    static_rows_[std::size_t(py)].add(px);
                 }
             }
         }
@@ -169,38 +169,38 @@ Water::~Water() {
 void Water::fade() {
     std::fill(cells_.begin(), cells_.end(), 0);
     const uint64_t side = uint64_t(side_);
-    occupancy.for_each_leaf([&](uint32_t x, uint32_t y, uint32_t size, bool water) {
-        if (!water || x >= side || y >= side) return;
-        const uint64_t x1 = std::min<uint64_t>(uint64_t(x) + size, side);
-        const uint64_t y1 = std::min<uint64_t>(uint64_t(y) + size, side);
-        for (uint64_t yy = y; yy < y1; ++yy)
-            std::fill(cells_.begin() + std::ptrdiff_t(yy * side + x), cells_.begin() + std::ptrdiff_t(yy * side + x1), 1);
+    occupancy.for_each_leaf([&](uint32_t cx, uint32_t cy, uint32_t size, bool water) {
+        if (!water || cx >= side || cy >= side) return;
+        const uint64_t x1 = std::min<uint64_t>(uint64_t(cx) + size, side);
+        const uint64_t y1 = std::min<uint64_t>(uint64_t(cy) + size, side);
+        for (uint64_t yy = cy; yy < y1; ++yy)
+            std::fill(cells_.begin() + std::ptrdiff_t(yy * side + cx), cells_.begin() + std::ptrdiff_t(yy * side + x1), 1);
     });
     wet_box_ = {};
     wet_rows_.resize(std::size_t(side_));
     for (RowRuns& row : wet_rows_) row.runs.clear();
     if (!occupancy_surface_) return;
     SurfaceLock lock(occupancy_surface_);
-    for (int y = 0; y < side_; ++y) {
-        uint32_t* row = row_of(occupancy_surface_, y);
-        const uint8_t* water = cells_.data() + std::size_t(y) * std::size_t(side_);
-        for (int x = 0; x < side_; ++x) {
-            int alpha = int(row[x] >> 24);
-            if (first_frame_) alpha = water[x] ? 255 : 0;
-            else alpha = std::clamp(alpha + (water[x] ? 50 : -5), 0, 255);
-            row[x] = (uint32_t(alpha) << 24) | 0x00FFFFFFu;
-            if (alpha > 0) wet_rows_[std::size_t(y)].add(x);
+    for (int cy = 0; cy < side_; ++cy) {
+        uint32_t* row = row_of(occupancy_surface_, cy);
+        const uint8_t* water = cells_.data() + std::size_t(cy) * std::size_t(side_);
+        for (int cx = 0; cx < side_; ++cx) {
+            int alpha = int(row[cx] >> 24);
+            if (first_frame_) alpha = water[cx] ? 255 : 0;
+            else alpha = std::clamp(alpha + (water[cx] ? 50 : -5), 0, 255);
+            row[cx] = (uint32_t(alpha) << 24) | 0x00FFFFFFu;
+            if (alpha > 0) wet_rows_[std::size_t(cy)].add(cx);
         }
-        if (!wet_rows_[std::size_t(y)].empty()) {
-            wet_box_.add(wet_rows_[std::size_t(y)].runs.front().first, y);
-            wet_box_.add(wet_rows_[std::size_t(y)].runs.back().second, y);
+        if (!wet_rows_[std::size_t(cy)].empty()) {
+            wet_box_.add(wet_rows_[std::size_t(cy)].runs.front().first, cy);
+            wet_box_.add(wet_rows_[std::size_t(cy)].runs.back().second, cy);
         }
     }
 }
 
-uint8_t Water::cell_alpha(int x, int y) const {
-    if (!occupancy_surface_ || x < 0 || y < 0 || x >= side_ || y >= side_) return 0;
-    return uint8_t(row_of(occupancy_surface_, y)[x] >> 24);
+uint8_t Water::cell_alpha(int cx, int cy) const {
+    if (!occupancy_surface_ || cx < 0 || cy < 0 || cx >= side_ || cy >= side_) return 0;
+    return uint8_t(row_of(occupancy_surface_, cy)[cx] >> 24);
 }
 
 void Water::draw(SDL_Surface* screen) {
