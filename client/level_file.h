@@ -12,7 +12,7 @@ constexpr const char* kCurrentLevelFile = "current.vml";
 // Writes every key in place: other sections and keys of an existing file stay. `gen` goes out
 // as a signed number, so "no preset" is -1. The file is read once and replaced once, whole;
 // false when it could not be written (the old file, if any, is left as it was).
-bool write_level_file(const std::string& path, const LevelParameters& parameters);
+[[nodiscard]] bool write_level_file(const std::string& path, const LevelParameters& parameters);
 
 // The parameters of the file over `current`: a missing key, or one whose text is no number,
 // keeps the current value (a missing seed is 0). The result is what the server would make of

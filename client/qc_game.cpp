@@ -117,11 +117,16 @@ void QCGame::on_start() {
     if (program) {
         program->set_texture("texture_damage",
                              texture_manager->get_texture(true, false, "gfx\\damagetexture.png"));
-        program->set_uniform("damagefade", 0.0f);
         const ShaderUniform* scene = program->find_uniform("texture");
         if (scene && scene->type == GL_SAMPLER_2D) post_process_texture_unit = scene->unit;
     }
     post_process_program = program;
+    set_damage_fade(0.0f);
+}
+
+void QCGame::set_damage_fade(float fade) {
+    if (post_process_program) post_process_program->set_uniform("damagefade", fade);
+    post_process_passes_through = !(fade > 0.0f);
 }
 
 void QCGame::on_shutdown() {

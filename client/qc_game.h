@@ -57,6 +57,8 @@ public:
     // Opens the gameplay screen, which connects to the server; `on_result` hears, on the main
     // thread, whether the connection was made. Answers the new screen.
     QCGameState* join(const sf::IpAddress& address, uint16_t port, Callback<void, bool> on_result);
+    // The post-process damage flash, 0 (none) to 1; at 0 the frame goes to the window unshaded.
+    void set_damage_fade(float fade);
 
     // The master volume stored in config.ini, clamped to 0..255.
     static uint8_t stored_volume();

@@ -125,7 +125,7 @@ QCGamePlay::QCGamePlay(CTextureManager* textures, QCGame* owner, sf::IpAddress a
 }
 
 QCGamePlay::~QCGamePlay() {
-    if (game->post_process_program) game->post_process_program->set_uniform("damagefade", 0.0f);
+    game->set_damage_fade(0.0f);
     // The session's objects give their sprites back to the world sprite manager, which the
     // container deletes afterwards.
     delete client_game;
@@ -226,8 +226,7 @@ void QCGamePlay::send_aim() {
 void QCGamePlay::fade_damage_flash() {
     if (damage_fade <= 0) return;
     damage_fade -= float(game->fps_control->last_frame_ms) / 1000.0f;
-    if (game->post_process_program)
-        game->post_process_program->set_uniform("damagefade", std::clamp(damage_fade, 0.0f, 1.0f));
+    game->set_damage_fade(std::clamp(damage_fade, 0.0f, 1.0f));
 }
 
 void QCGamePlay::send_input(InputKind kind, uint32_t value) {

@@ -17,6 +17,6 @@ bool file_exists(const std::string& path);
 // Writes the whole file: a new file is created, an existing one is replaced through a temporary
 // file in its folder (keeping its mode), so a failed write never leaves a half file behind.
 // The path is an OS path. False when nothing could be written.
-bool write_file_whole(const std::string& path, std::string_view data);
+[[nodiscard]] bool write_file_whole(const std::string& path, std::string_view data);
 
 }  // namespace platform

@@ -28,7 +28,7 @@ std::vector<std::string> ini_get_section_keys(const std::string& section, const 
 // temporary file, so a failed write leaves the old one. A value is cut at its first line break;
 // names that could not be read back (empty key, key with '=' or starting with ';' or '[',
 // section with ']', line breaks) are refused. False when nothing was written.
-bool ini_set_string(const std::string& section, const std::string& key, const std::string& value,
+[[nodiscard]] bool ini_set_string(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& path);
 
 struct IniEntry {
@@ -40,6 +40,6 @@ struct IniEntry {
 // Writes several keys as ini_set_string would one after the other, but reads the file once and
 // replaces it once: the result is every write or, when any name is refused or the file cannot
 // be written, none.
-bool ini_set_strings(const std::vector<IniEntry>& entries, const std::string& path);
+[[nodiscard]] bool ini_set_strings(const std::vector<IniEntry>& entries, const std::string& path);
 
 }  // namespace platform

@@ -9,10 +9,10 @@ brawl_base_packages=(
     libsfml-dev libpng-dev fonts-dejavu-core
 )
 # What only the test suites and benchmarks need: GoogleTest, Google Benchmark, the X server of
-# the display suites and the network namespace the tests run in.
+# the display suites, the network namespace the tests run in and the layout check.
 brawl_test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth iproute2 util-linux
+    xvfb xauth iproute2 util-linux clang-format
 )
 
 # brawl_install_deps [package ...]: the base packages and the ones named.

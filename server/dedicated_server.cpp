@@ -6,6 +6,21 @@
 #include "platform/clock.h"
 #include "server/host_parameters.h"
 
+namespace {
+
+class PlatformPassClock : public PassClock {
+public:
+    uint32_t tick_ms() override { return platform::tick_count_ms(); }
+    void sleep_ms(uint32_t ms) override { platform::sleep_ms(ms); }
+};
+
+}  // namespace
+
+PassClock& PassClock::platform() {
+    static PlatformPassClock clock;
+    return clock;
+}
+
 DedicatedServer::DedicatedServer() = default;
 
 DedicatedServer::~DedicatedServer() = default;
@@ -18,9 +33,9 @@ void DedicatedServer::create_game(const HostParameters& params) {
 
 void DedicatedServer::run() {
     if (!game) return;
-    uint32_t last = platform::tick_count_ms();
+    uint32_t last = clock->tick_ms();
     while (!game->quit) {
-        const uint32_t now = platform::tick_count_ms();
+        const uint32_t now = clock->tick_ms();
         // Unsigned, so a wrap of the tick counter still gives the elapsed time.
         const float dt = float(uint32_t(now - last)) / 1000.0f;
         if (game->active) {
@@ -34,8 +49,8 @@ void DedicatedServer::run() {
             }
         }
         // Measured from the start of the previous pass: with a short step, passes come in pairs.
-        const uint32_t elapsed = platform::tick_count_ms() - last;
-        if (elapsed < kServerPassMs) platform::sleep_ms(kServerPassMs - elapsed);
+        const uint32_t elapsed = clock->tick_ms() - last;
+        if (elapsed < kServerPassMs) clock->sleep_ms(kServerPassMs - elapsed);
         last = now;
     }
 }

@@ -8,6 +8,17 @@
 class QGGame;
 struct HostParameters;
 
+// Where the server loop reads its ticks and waits; the platform's by default, a test's clock
+// that it moves by hand otherwise.
+class PassClock {
+public:
+    virtual ~PassClock() = default;
+    virtual uint32_t tick_ms() = 0;
+    virtual void sleep_ms(uint32_t ms) = 0;
+
+    static PassClock& platform();
+};
+
 // The server program's holder of its one game: builds it, hosts the match and runs the server
 // loop until the game's quit flag is set.
 class DedicatedServer {
@@ -28,6 +39,8 @@ public:
 
     std::unique_ptr<QGGame> game;
     ServerHosting hosting;
+    // Outlives the server; never null.
+    PassClock* clock = &PassClock::platform();
 
     // With keep_pass_times set, the length of every pass that stepped the world, in
     // microseconds (the load test reads them; the wait is not part of a pass).

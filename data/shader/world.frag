@@ -2,9 +2,13 @@
 // The terrain. Every texel of the level texture is one material colour (nearest filtering, so
 // exact bytes); each material gets its look here. Air stays clear so the background shows, and
 // so does free water: the water renderer draws it where the particles are now, while these
-// texels only mark where it started.
+// texels only mark where it started. Everything is worked out at the centre of the texel the
+// pixel shows, so a texel has one look however the view scales and moves it, and the look can
+// be kept per texel (worldcache.frag draws it from there).
 
 uniform sampler2D texture;          // the level surface
+uniform float texelsX;              // its width and height in texels
+uniform float texelsY;
 uniform float waterLevel;           // share of the height, from the bottom, under the water line
 uniform vec4 waterColor;
 uniform vec4 staticWaterColor;
@@ -27,7 +31,8 @@ float grain(vec2 cell)
 
 void main()
 {
-    vec2 uv = gl_TexCoord[0].st;
+    vec2 texels = vec2(texelsX, texelsY);
+    vec2 uv = (floor(gl_TexCoord[0].st * texels) + 0.5) / texels;
     vec4 texel = texture2D(texture, uv);
     if (is_material(texel, airColor) || is_material(texel, waterColor))
         discard;

@@ -172,8 +172,10 @@ void CGameBase::init_gl() {
 
     glGenTextures(1, &scene_texture);
     glBindTexture(GL_TEXTURE_2D, scene_texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    // The frame is shown one texel per pixel, sampled at texel centres, where linear filtering
+    // gives exactly the texel: nearest gives the same for a quarter of the reads.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glBindTexture(GL_TEXTURE_2D, 0);
@@ -290,7 +292,9 @@ void CGameBase::draw_frame(SDL_Surface* target_screen) {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    bool post_process = post_process_program && post_process_program->get_id() != 0;
+    // A program that would pass the frame through unchanged is left out: the quad shows the
+    // scene texture as it is.
+    bool post_process = post_process_program && post_process_program->get_id() != 0 && !post_process_passes_through;
     if (post_process) {
         post_process_program->bind(true);
         if (post_process_texture_unit >= 0) {

@@ -82,6 +82,9 @@ public:
     bool quit_requested = false;
     SDL_Surface* screen = nullptr;
     CShaderProgram* post_process_program = nullptr;  // not owned
+    // Set by the application while its post-process program would show the frame unchanged (a
+    // fade at zero): the frame is then copied to the window as it is, without a shading pass.
+    bool post_process_passes_through = false;
     uint32_t framebuffer = 0;
     uint32_t scene_texture = 0;
     uint32_t depth_renderbuffer = 0;

@@ -123,45 +123,45 @@ public:
     }
 
     // --- reading: from the read position ---
-    bool read(void* out, size_t size) {
+    [[nodiscard]] bool read(void* out, size_t size) {
         if (!take(size)) return false;
         if (size) std::memcpy(out, data() + read_pos_ - size, size);
         return true;
     }
-    bool read_u8(uint8_t& v) {
+    [[nodiscard]] bool read_u8(uint8_t& v) {
         if (!take(1)) return false;
         v = store_[read_pos_ - 1];
         return true;
     }
-    bool read_i8(int8_t& v) { return read_as<uint8_t>(v, &ByteBuffer::read_u8); }
+    [[nodiscard]] bool read_i8(int8_t& v) { return read_as<uint8_t>(v, &ByteBuffer::read_u8); }
     // A byte tested against 0.
-    bool read_bool(bool& v) {
+    [[nodiscard]] bool read_bool(bool& v) {
         uint8_t b;
         if (!read_u8(b)) return false;
         v = b != 0;
         return true;
     }
 
-    bool read_u16_le(uint16_t& v) { return get_le(v); }
-    bool read_u32_le(uint32_t& v) { return get_le(v); }
-    bool read_u64_le(uint64_t& v) { return get_le(v); }
-    bool read_i16_le(int16_t& v) { return read_as<uint16_t>(v, &ByteBuffer::read_u16_le); }
-    bool read_i32_le(int32_t& v) { return read_as<uint32_t>(v, &ByteBuffer::read_u32_le); }
-    bool read_i64_le(int64_t& v) { return read_as<uint64_t>(v, &ByteBuffer::read_u64_le); }
-    bool read_f32_le(float& v) { return read_float(v, &ByteBuffer::read_u32_le); }
-    bool read_f64_le(double& v) { return read_float(v, &ByteBuffer::read_u64_le); }
+    [[nodiscard]] bool read_u16_le(uint16_t& v) { return get_le(v); }
+    [[nodiscard]] bool read_u32_le(uint32_t& v) { return get_le(v); }
+    [[nodiscard]] bool read_u64_le(uint64_t& v) { return get_le(v); }
+    [[nodiscard]] bool read_i16_le(int16_t& v) { return read_as<uint16_t>(v, &ByteBuffer::read_u16_le); }
+    [[nodiscard]] bool read_i32_le(int32_t& v) { return read_as<uint32_t>(v, &ByteBuffer::read_u32_le); }
+    [[nodiscard]] bool read_i64_le(int64_t& v) { return read_as<uint64_t>(v, &ByteBuffer::read_u64_le); }
+    [[nodiscard]] bool read_f32_le(float& v) { return read_float(v, &ByteBuffer::read_u32_le); }
+    [[nodiscard]] bool read_f64_le(double& v) { return read_float(v, &ByteBuffer::read_u64_le); }
 
-    bool read_u16_be(uint16_t& v) { return get_be(v); }
-    bool read_u32_be(uint32_t& v) { return get_be(v); }
-    bool read_u64_be(uint64_t& v) { return get_be(v); }
-    bool read_i16_be(int16_t& v) { return read_as<uint16_t>(v, &ByteBuffer::read_u16_be); }
-    bool read_i32_be(int32_t& v) { return read_as<uint32_t>(v, &ByteBuffer::read_u32_be); }
-    bool read_i64_be(int64_t& v) { return read_as<uint64_t>(v, &ByteBuffer::read_u64_be); }
-    bool read_f32_be(float& v) { return read_float(v, &ByteBuffer::read_u32_be); }
+    [[nodiscard]] bool read_u16_be(uint16_t& v) { return get_be(v); }
+    [[nodiscard]] bool read_u32_be(uint32_t& v) { return get_be(v); }
+    [[nodiscard]] bool read_u64_be(uint64_t& v) { return get_be(v); }
+    [[nodiscard]] bool read_i16_be(int16_t& v) { return read_as<uint16_t>(v, &ByteBuffer::read_u16_be); }
+    [[nodiscard]] bool read_i32_be(int32_t& v) { return read_as<uint32_t>(v, &ByteBuffer::read_u32_be); }
+    [[nodiscard]] bool read_i64_be(int64_t& v) { return read_as<uint64_t>(v, &ByteBuffer::read_u64_be); }
+    [[nodiscard]] bool read_f32_be(float& v) { return read_float(v, &ByteBuffer::read_u32_be); }
 
     // The string form of write_string. The length is checked against the bytes that remain
     // before anything is allocated; on failure the string and the read position stay as they were.
-    bool read_string(std::string& s) {
+    [[nodiscard]] bool read_string(std::string& s) {
         const size_t start = read_pos_;
         uint32_t n;
         if (!read_u32_be(n)) return false;
@@ -175,7 +175,7 @@ public:
         return true;
     }
     // Exactly n bytes into out (replacing its contents), checked before allocating.
-    bool read_bytes(std::vector<uint8_t>& out, size_t n) {
+    [[nodiscard]] bool read_bytes(std::vector<uint8_t>& out, size_t n) {
         if (!ok_ || n > remaining()) {
             ok_ = false;
             return false;
@@ -266,14 +266,14 @@ private:
         return true;
     }
     template <typename U, typename S>
-    bool read_as(S& v, bool (ByteBuffer::*reader)(U&)) {
+    [[nodiscard]] bool read_as(S& v, bool (ByteBuffer::*reader)(U&)) {
         U u;
         if (!(this->*reader)(u)) return false;
         v = S(u);
         return true;
     }
     template <typename U, typename F>
-    bool read_float(F& v, bool (ByteBuffer::*reader)(U&)) {
+    [[nodiscard]] bool read_float(F& v, bool (ByteBuffer::*reader)(U&)) {
         static_assert(sizeof(U) == sizeof(F));
         U u;
         if (!(this->*reader)(u)) return false;

@@ -24,10 +24,10 @@ bool ini_read_bool(std::string section, std::string key, bool fallback, std::str
 
 // Each writes one key and answers whether the file now holds it. Floats are written with six
 // decimals, bools as "1" and "0".
-bool ini_write_string(std::string section, std::string key, std::string value, std::string path);
-bool ini_write_int(std::string section, std::string key, int value, std::string path);
-bool ini_write_float(std::string section, std::string key, float value, std::string path);
-bool ini_write_bool(std::string section, std::string key, bool value, std::string path);
+[[nodiscard]] bool ini_write_string(std::string section, std::string key, std::string value, std::string path);
+[[nodiscard]] bool ini_write_int(std::string section, std::string key, int value, std::string path);
+[[nodiscard]] bool ini_write_float(std::string section, std::string key, float value, std::string path);
+[[nodiscard]] bool ini_write_bool(std::string section, std::string key, bool value, std::string path);
 
 // Writes gathered and made at once, as the single writes above would make them one after the
 // other: each file is read once, its keys changed in the order they were set, and replaced whole
@@ -39,7 +39,7 @@ public:
     void set_float(std::string section, std::string key, float value, std::string path);
     void set_bool(std::string section, std::string key, bool value, std::string path);
     // Writes every file; true when each holds its keys now. The batch is empty afterwards.
-    bool commit();
+    [[nodiscard]] bool commit();
 
 private:
     struct File {

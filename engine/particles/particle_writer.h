@@ -17,6 +17,6 @@ bool write_template(FileTemplate& t, ByteBuffer& out);
 
 // Writes the template to absolute_path(path) (truncated or created) and logs the result
 // under the path as given.
-bool save_file(FileTemplate& t, std::string path);
+[[nodiscard]] bool save_file(FileTemplate& t, std::string path);
 
 }  // namespace ParticleLoader

@@ -264,7 +264,11 @@ void CImageSprite::draw_image(SDL_Surface*) {
     } else {
         return;
     }
+    draw_pieces(image);
+    if (use_program) program->unbind();
+}
 
+void CImageSprite::draw_pieces(ITexture* image) {
     const float w = get_width(), h = get_height();
     const int bxi = get_border_x(), byi = get_border_y();
     const float bx = float(bxi), by = float(byi);
@@ -302,8 +306,6 @@ void CImageSprite::draw_image(SDL_Surface*) {
         piece(w - bx, w, h - by, h, r.right - du, r.right, r.bottom - dv, r.bottom);
         piece(bx, w - bx, by, h - by, r.left + du, r.right - du, r.top + dv, r.bottom - dv);
     }
-
-    if (use_program) program->unbind();
 }
 
 void CImageSprite::draw_textured_quad(fquad3d quad, TextureRect rect) {

@@ -91,6 +91,9 @@ public:
     bool depth_test = true;
 
 protected:
+    // The quads of the image (sliced by the borders) with whatever program or texture is bound.
+    void draw_pieces(ITexture* image);
+
     int tile_width = 0;
     int tile_height = 0;
     float alpha = 255;

@@ -6,12 +6,29 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/gfx/font.h"
 #include "engine/gfx/viewport.h"
 
 namespace {
 
 constexpr int kLargestSurfaceSide = 8192;
+
+bool is_empty(const TextArea& a) { return a.w <= 0 || a.h <= 0; }
+
+// The smallest area holding both.
+TextArea united(const TextArea& a, const TextArea& b) {
+    if (is_empty(a)) return b;
+    if (is_empty(b)) return a;
+    const int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+    return {x0, y0, std::max(a.x + a.w, b.x + b.w) - x0, std::max(a.y + a.h, b.y + b.h) - y0};
+}
+
+// The part of the area that lies on the surface.
+TextArea on_surface(const TextArea& a, const SDL_Surface* s) {
+    const int x0 = std::max(a.x, 0), y0 = std::max(a.y, 0);
+    const int x1 = std::min(a.x + std::max(a.w, 0), s->w), y1 = std::min(a.y + std::max(a.h, 0), s->h);
+    if (x1 <= x0 || y1 <= y0) return {};
+    return {x0, y0, x1 - x0, y1 - y0};
+}
 
 }  // namespace
 
@@ -46,19 +63,29 @@ int CLabelSprite::surface_size_for(float box_size) {
 }
 
 void CLabelSprite::render_text() {
-    if (text_surface) {
-        SDL_FreeSurface(text_surface);
-        text_surface = nullptr;
-    }
     upload_pending = false;
-    if (!font) return;
-
     const int w = surface_size_for(text_box.width);
     const int h = surface_size_for(text_box.height);
-    text_surface = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000, 0x0000FF00,
-                                        0x000000FF, 0xFF000000);
-    if (!text_surface) return;
-    SDL_FillRect(text_surface, nullptr, 0);
+    if (text_surface && (!font || text_surface->w != w || text_surface->h != h)) {
+        SDL_FreeSurface(text_surface);
+        text_surface = nullptr;
+        inked_ = {};
+    }
+    if (!font) return;
+
+    if (text_surface) {
+        // The same surface again: only the old text needs clearing.
+        SDL_Rect old = {Sint16(inked_.x), Sint16(inked_.y), Uint16(inked_.w), Uint16(inked_.h)};
+        if (!is_empty(inked_)) SDL_FillRect(text_surface, &old, 0);
+    } else {
+        text_surface = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000, 0x0000FF00,
+                                            0x000000FF, 0xFF000000);
+        if (!text_surface) return;
+        SDL_FillRect(text_surface, nullptr, 0);
+        upload_whole_ = true;
+    }
+    changed_ = united(changed_, inked_);
+    inked_ = {};
     if (!text.empty()) {
         TextArea area;
         area.w = std::min(text_box.width >= 1 ? int(text_box.width) : 0, w);
@@ -70,7 +97,11 @@ void CLabelSprite::render_text() {
             font->render_line(text_color, &area, vertical_alignment, horizontal_alignment,
                               text_surface, text);
         }
+        // Where the text went; when nothing was placed the area is still the box, which holds
+        // at most clear pixels.
+        inked_ = on_surface(area, text_surface);
     }
+    changed_ = united(changed_, inked_);
     upload_pending = true;
 }
 
@@ -186,6 +217,14 @@ void CLabelSprite::draw_label_text(SDL_Surface* screen) {
     }
 }
 
+bool CLabelSprite::text_footprint(fquad2d& global) {
+    if (!text_surface || is_empty(inked_)) return false;
+    const TextBox b = text_box;
+    global = quad_to_global(fquad2d::from_rect(b.x + float(inked_.x - 1), b.y + float(inked_.y - 1),
+                                               float(inked_.w + 2), float(inked_.h + 2)));
+    return true;
+}
+
 void CLabelSprite::draw_text(SDL_Surface*) {
     if (!text_surface) return;
     if (upload_pending) {
@@ -193,16 +232,37 @@ void CLabelSprite::draw_text(SDL_Surface*) {
         glBindTexture(GL_TEXTURE_2D, gl_texture);
         bool locked = SDL_MUSTLOCK(text_surface) && SDL_LockSurface(text_surface) == 0;
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-        glTexImage2D(GL_TEXTURE_2D, 0, 4, text_surface->w, text_surface->h, 0, GL_BGRA,
-                     GL_UNSIGNED_BYTE, text_surface->pixels);
+        if (upload_whole_) {
+            glTexImage2D(GL_TEXTURE_2D, 0, 4, text_surface->w, text_surface->h, 0, GL_BGRA,
+                         GL_UNSIGNED_BYTE, text_surface->pixels);
+        } else if (!is_empty(changed_)) {
+            // The texture holds the surface as it was: only the changed rows and columns go.
+            glPixelStorei(GL_UNPACK_ROW_LENGTH, text_surface->pitch / 4);
+            glPixelStorei(GL_UNPACK_SKIP_PIXELS, changed_.x);
+            glPixelStorei(GL_UNPACK_SKIP_ROWS, changed_.y);
+            glTexSubImage2D(GL_TEXTURE_2D, 0, changed_.x, changed_.y, changed_.w, changed_.h, GL_BGRA,
+                            GL_UNSIGNED_BYTE, text_surface->pixels);
+            glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+            glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+            glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+        }
         if (locked) SDL_UnlockSurface(text_surface);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         upload_pending = false;
+        upload_whole_ = false;
+        changed_ = {};
     }
+    // Bound as before, drawn or not: what follows finds the same state.
+    glBindTexture(GL_TEXTURE_2D, gl_texture);
+    // A clear surface shows nothing; elsewhere only the pixels near the text can (one more
+    // pixel covers the rounding).
+    fquad2d near_text;
+    if (!text_footprint(near_text)) return;
+    ScopedScissor clip(window_rect_of(near_text).grown(1));
+    if (clip.empty()) return;
     const TextBox b = text_box;
     fquad3d quad = quad3d_to_global(
         fquad3d::from_rect(b.x, b.y, float(text_surface->w), float(text_surface->h), 0));
-    glBindTexture(GL_TEXTURE_2D, gl_texture);
     draw_textured_quad(quad, TextureRect{0, 0, 1, 1});
 }

@@ -2,9 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/gfx/font.h"
 #include "engine/scene/image_sprite.h"
-
-class CFont;
 
 // Where a label lays out its text, in the label's local space.
 struct TextBox {
@@ -14,7 +13,9 @@ struct TextBox {
 // An image sprite that also shows a text. The text is rendered once into a surface of its own
 // (sized to the text box, raised to powers of two) and shown as one quad clipped to the text
 // box; it is rendered again only when something that changes its look is set. The upload to
-// GL waits for the next draw, so labels can be built and changed without a GL context.
+// GL waits for the next draw, so labels can be built and changed without a GL context, and
+// sends only the part of the surface that changed. A draw shades only the pixels around the
+// rendered text: the rest of the surface is clear, which the framework's alpha test drops.
 class CLabelSprite : public CImageSprite {
 public:
     explicit CLabelSprite(CSprite* parent = nullptr, CFont* font = nullptr);
@@ -53,6 +54,9 @@ public:
 
     // Draws the text clipped to the text box and the current viewport.
     void draw_label_text(SDL_Surface* screen);
+    // The global quad outside which the text leaves every pixel alone (one texel around the
+    // rendered text, which linear filtering reaches); false when the text shows nothing.
+    bool text_footprint(fquad2d& global);
 
     // The last rendered text, or null (no font yet, or never rendered).
     SDL_Surface* get_text_surface() const { return text_surface; }
@@ -73,4 +77,12 @@ protected:
     bool multiline = false;
     // The surface changed since it was last handed to GL.
     bool upload_pending = false;
+
+private:
+    // The part of the surface the text was rendered into; all else is clear.
+    TextArea inked_;
+    // What changed in the surface since the last upload (old and new text alike), and whether
+    // the texture must take the whole surface (a new surface, or none uploaded yet).
+    TextArea changed_;
+    bool upload_whole_ = true;
 };

@@ -213,7 +213,7 @@ ByteBuffer record_bytes(const R& r) {
 // False, leaving out unchanged, when the record's bytes are not all there (the buffer then
 // fails) or a field is refused (the record's bytes are consumed then, the buffer stays good).
 template <class R>
-bool read_record(ByteBuffer& in, R& out) {
+[[nodiscard]] bool read_record(ByteBuffer& in, R& out) {
     const size_t n = record_size<R>();
     if (!in.ok() || in.remaining() < n) {
         in.fail();

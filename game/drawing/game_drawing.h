@@ -28,8 +28,8 @@ class Water;
 // session, and so does this object.
 class GameDrawing : public DrawingServices {
 public:
-    GameDrawing(CSpriteManager* sprites, CShaderFactory* shaders, CFontFactory* fonts)
-        : sprites(sprites), shaders(shaders), fonts(fonts) {}
+    GameDrawing(CSpriteManager* sprite_manager, CShaderFactory* shader_factory, CFontFactory* font_factory)
+        : sprites(sprite_manager), shaders(shader_factory), fonts(font_factory) {}
 
     std::unique_ptr<ObjectLook> make_look(QGObject& object) override;
     void terrain_changed(QGLevel& level, const PixelRect& area) override;

@@ -14,6 +14,7 @@
 #include "game/config/object_definitions.h"
 #include "game/config/settings.h"
 #include "game/drawing/game_drawing.h"
+#include "game/drawing/terrain_look.h"
 #include "game/drawing/water.h"
 #include "game/base/qg_event.h"
 #include "game/session/qg_event_handler.h"
@@ -38,6 +39,7 @@ LevelLook::LevelLook(const GameDrawing& drawing, QGLevel& level) : drawing_(draw
 }
 
 LevelLook::~LevelLook() {
+    static_cast<TerrainSprite*>(terrain_sprite)->forget_look();
     for (CSprite* sprite : {static_cast<CSprite*>(terrain_sprite), static_cast<CSprite*>(background_sprite),
                             static_cast<CSprite*>(particle_engine)})
         sprite->set_finished(true);
@@ -50,7 +52,8 @@ void LevelLook::build_terrain() {
     CTextureManager* textures = view->get_texture_manager();
     SDL_Surface* surface = level_.surface();
 
-    terrain_sprite = new CImageSprite();
+    auto* terrain = new TerrainSprite();
+    terrain_sprite = terrain;
     view->add_child(terrain_sprite);
     float w = static_cast<float>(level_.width()), h = static_cast<float>(level_.height());
     if (textures) {
@@ -78,9 +81,14 @@ void LevelLook::build_terrain() {
         program->set_uniform("indestructibleColor", color_indestructible);
         program->set_uniform("explosiveColor", color_explosive);
         program->set_uniform("ladderColor", color_ladder);
+        if (terrain_texture) {
+            program->set_uniform("texelsX", float(terrain_texture->get_image_width()));
+            program->set_uniform("texelsY", float(terrain_texture->get_image_height()));
+            terrain->keep_look(*this, terrain_texture, program, drawing_.shaders, view);
+        }
     }
 
-    background_sprite = new CImageSprite(terrain_sprite);
+    background_sprite = new BackgroundSprite(terrain);
     view->add_child(background_sprite);
     // A preset without a configured picture shows none.
     const std::string background = background_name_for(level_.parameters.gen, background_names);
@@ -196,6 +204,7 @@ bool LevelLook::texture_holds_surface() const {
 void LevelLook::refresh_texture(const PixelRect& area) {
     if (area.empty() || !texture_holds_surface()) return;
     terrain_texture->update_area(area.x, area.y, area.width, area.height);
+    static_cast<TerrainSprite*>(terrain_sprite)->surface_changed(area);
 }
 
 // --- water ---

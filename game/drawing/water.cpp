@@ -5,12 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 #include "engine/gfx/shader.h"
 #include "engine/gfx/texture.h"
+#include "engine/gfx/viewport.h"
 #include "game/config/settings.h"
 #include "game/drawing/game_drawing.h"
+#include "game/drawing/window_mapping.h"
 #include "game/terrain/terrain_carver.h"
 #include "game/base/terrain_pixels.h"
 
@@ -33,84 +34,49 @@ uint32_t* row_of(SDL_Surface* s, int y) {
     return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(s->pixels) + std::size_t(y) * std::size_t(s->pitch));
 }
 
-// Where a sprite's local coordinates land in window pixels under the current matrices and
-// viewport: window = offset + factor * local on each axis (sprites only scale and move).
-struct WindowMapping {
-    double ax = 0, bx = 1, ay = 0, by = 1;
-
-    static WindowMapping of(CSprite& sprite, const GLdouble* projection, const GLdouble* modelview,
-                            const GLint* viewport) {
-        const double z = sprite.get_absolute_z();
-        auto window = [&](fvec2d local) {
-            const fvec2d g = sprite.point_to_global(local);
-            double eye[4], clip[4];
-            for (int r = 0; r < 4; ++r)
-                eye[r] = modelview[r] * g.x + modelview[4 + r] * g.y + modelview[8 + r] * z + modelview[12 + r];
-            for (int r = 0; r < 4; ++r)
-                clip[r] = projection[r] * eye[0] + projection[4 + r] * eye[1] + projection[8 + r] * eye[2] +
-                          projection[12 + r] * eye[3];
-            const double w = clip[3] != 0.0 ? clip[3] : 1.0;
-            return std::pair<double, double>{viewport[0] + (clip[0] / w + 1.0) * 0.5 * viewport[2],
-                                             viewport[1] + (clip[1] / w + 1.0) * 0.5 * viewport[3]};
-        };
-        const auto o = window({0, 0}), x = window({1, 0}), y = window({0, 1});
-        return {o.first, x.first - o.first, o.second, y.second - o.second};
-    }
-
-    // The local box the window rectangle shows.
-    void local_box(const GLint* r, double& x0, double& y0, double& x1, double& y1) const {
-        const double lx0 = (r[0] - ax) / bx, lx1 = (r[0] + r[2] - ax) / bx;
-        const double ly0 = (r[1] - ay) / by, ly1 = (r[1] + r[3] - ay) / by;
-        x0 = std::min(lx0, lx1), x1 = std::max(lx0, lx1), y0 = std::min(ly0, ly1), y1 = std::max(ly0, ly1);
-    }
-
-    // The box left..right x bottom..top as a rectangle within 0..w x 0..h (empty when apart).
-    // A sprite scaled to nothing maps to no number at all: that counts as 0.
-    static PixelRect clamped(double left, double bottom, double right, double top, int w, int h) {
-        auto fit = [](double v, int most) { return v > 0.0 ? int(std::min(v, double(most))) : 0; };
-        const int x0 = fit(left, w), x1 = fit(right, w), y0 = fit(bottom, h), y1 = fit(top, h);
-        return {x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0)};
-    }
-};
-
 // Draws the sprite with only the rectangle's pixels touched; an empty one draws nothing.
 void draw_within(CSprite& sprite, SDL_Surface* screen, const PixelRect& area) {
     if (area.empty()) return;
-    const bool was_on = glIsEnabled(GL_SCISSOR_TEST);
-    GLint saved[4];
-    glGetIntegerv(GL_SCISSOR_BOX, saved);
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(area.x, area.y, area.width, area.height);
-    sprite.draw(screen);
-    glScissor(saved[0], saved[1], saved[2], saved[3]);
-    if (!was_on) glDisable(GL_SCISSOR_TEST);
+    ScopedScissor clip({area.x, area.y, area.width, area.height});
+    if (!clip.empty()) sprite.draw(screen);
 }
 
 // Draws the sprite in bands of `band` rows, each clipped to the columns its rows mark, with
-// `margin` rows and columns to spare; rows and columns are the mapping's local units, one
-// extent per row. The bands split the window's rows without overlap, so no pixel is blended
-// twice, and the first and last reach past the edges.
-void draw_in_bands(CSprite& sprite, SDL_Surface* screen, const WindowMapping& m, const std::vector<Extent>& rows,
+// `margin` rows and columns to spare; rows and columns are the mapping's local units, one list
+// of runs per row. The bands split the window's rows without overlap, and the stretches of one
+// band are kept apart (merged where they would meet), so no pixel is blended twice; the first
+// and last band reach past the edges.
+void draw_in_bands(CSprite& sprite, SDL_Surface* screen, const WindowMapping& m, const std::vector<RowRuns>& rows,
                    int band, int margin) {
+    // More stretches than this in a band are drawn as the one around them all.
+    constexpr std::size_t kMostStretches = 8;
     const int count = int(rows.size());
+    std::vector<std::pair<double, double>> stretches;
     for (int b0 = 0; b0 < count; b0 += band) {
         const int b1 = std::min(b0 + band, count);
-        Extent columns;
+        stretches.clear();
         for (int r = std::max(b0 - margin, 0); r < std::min(b1 + margin, count); ++r) {
-            if (rows[std::size_t(r)].empty()) continue;
-            columns.add(rows[std::size_t(r)].x0, r);
-            columns.add(rows[std::size_t(r)].x1, r);
+            for (const auto& [x0, x1] : rows[std::size_t(r)].runs) {
+                const double c0 = m.ax + m.bx * (x0 - margin), c1 = m.ax + m.bx * (x1 + 1 + margin);
+                stretches.push_back({std::floor(std::min(c0, c1)) - 1, std::ceil(std::max(c0, c1)) + 1});
+            }
         }
-        if (columns.empty()) continue;
+        if (stretches.empty()) continue;
+        std::sort(stretches.begin(), stretches.end());
+        std::size_t kept = 0;
+        for (std::size_t i = 1; i < stretches.size(); ++i) {
+            if (stretches[i].first <= stretches[kept].second) stretches[kept].second = std::max(stretches[kept].second, stretches[i].second);
+            else stretches[++kept] = stretches[i];
+        }
+        stretches.resize(kept + 1);
+        if (stretches.size() > kMostStretches) stretches = {{stretches.front().first, stretches.back().second}};
         // Window rows whose centres map into the band.
         const double w0 = m.ay + m.by * (b0 == 0 ? -margin : b0);
         const double w1 = m.ay + m.by * (b1 == count ? count + margin : b1);
         const double first = m.by > 0 ? std::ceil(w0 - 0.5) : std::floor(w1 - 0.5) + 1;
         const double end = m.by > 0 ? std::ceil(w1 - 0.5) : std::floor(w0 - 0.5) + 1;
-        const double c0 = m.ax + m.bx * (columns.x0 - margin), c1 = m.ax + m.bx * (columns.x1 + 1 + margin);
-        draw_within(sprite, screen,
-                    WindowMapping::clamped(std::floor(std::min(c0, c1)) - 1, first, std::ceil(std::max(c0, c1)) + 1,
-                                           end, 1 << 20, 1 << 20));
+        for (const auto& [left, right] : stretches)
+            draw_within(sprite, screen, WindowMapping::clamped(left, first, right, end, 1 << 20, 1 << 20));
     }
 }
 
@@ -139,16 +105,16 @@ Water::Water(CSprite* parent_, CShaderFactory* shaders, int level_width, int lev
     mask_surface_ = make_rgba_surface(mask_w, mask_h);
     if (mask_surface_) {
         SDL_FillRect(mask_surface_, nullptr, kOpaqueWhite);
-        static_rows_.assign(std::size_t(mask_h), Extent{});
+        static_rows_.assign(std::size_t(mask_h), RowRuns{});
         if (terrain && terrain->w > 0 && terrain->h > 0) {
             SurfaceLock lock(terrain);
             const TerrainPixels pixels(terrain);
-            for (int y = 0; y < std::min(mask_h, terrain->h); ++y) {
-                uint32_t* row = row_of(mask_surface_, y);
-                for (int x = 0; x < std::min(mask_w, terrain->w); ++x) {
-                    if (pixels.get(x, y) != color_staticwater) continue;
-                    row[x] = 0;
-                    static_rows_[std::size_t(y)].add(x, y);
+            for (int py = 0; py < std::min(mask_h, terrain->h); ++py) {
+                uint32_t* row = row_of(mask_surface_, py);
+                for (int px = 0; px < std::min(mask_w, terrain->w); ++px) {
+                    if (pixels.get(px, py) != color_staticwater) continue;
+                    row[px] = 0;
+                    static_rows_[std::size_t(py)].add(px);
                 }
             }
         }
@@ -203,37 +169,38 @@ Water::~Water() {
 void Water::fade() {
     std::fill(cells_.begin(), cells_.end(), 0);
     const uint64_t side = uint64_t(side_);
-    occupancy.for_each_leaf([&](uint32_t x, uint32_t y, uint32_t size, bool water) {
-        if (!water || x >= side || y >= side) return;
-        const uint64_t x1 = std::min<uint64_t>(uint64_t(x) + size, side);
-        const uint64_t y1 = std::min<uint64_t>(uint64_t(y) + size, side);
-        for (uint64_t yy = y; yy < y1; ++yy)
-            std::fill(cells_.begin() + std::ptrdiff_t(yy * side + x), cells_.begin() + std::ptrdiff_t(yy * side + x1), 1);
+    occupancy.for_each_leaf([&](uint32_t cx, uint32_t cy, uint32_t size, bool water) {
+        if (!water || cx >= side || cy >= side) return;
+        const uint64_t x1 = std::min<uint64_t>(uint64_t(cx) + size, side);
+        const uint64_t y1 = std::min<uint64_t>(uint64_t(cy) + size, side);
+        for (uint64_t yy = cy; yy < y1; ++yy)
+            std::fill(cells_.begin() + std::ptrdiff_t(yy * side + cx), cells_.begin() + std::ptrdiff_t(yy * side + x1), 1);
     });
     wet_box_ = {};
-    wet_rows_.assign(std::size_t(side_), Extent{});
+    wet_rows_.resize(std::size_t(side_));
+    for (RowRuns& row : wet_rows_) row.runs.clear();
     if (!occupancy_surface_) return;
     SurfaceLock lock(occupancy_surface_);
-    for (int y = 0; y < side_; ++y) {
-        uint32_t* row = row_of(occupancy_surface_, y);
-        const uint8_t* water = cells_.data() + std::size_t(y) * std::size_t(side_);
-        for (int x = 0; x < side_; ++x) {
-            int alpha = int(row[x] >> 24);
-            if (first_frame_) alpha = water[x] ? 255 : 0;
-            else alpha = std::clamp(alpha + (water[x] ? 50 : -5), 0, 255);
-            row[x] = (uint32_t(alpha) << 24) | 0x00FFFFFFu;
-            if (alpha > 0) wet_rows_[std::size_t(y)].add(x, y);
+    for (int cy = 0; cy < side_; ++cy) {
+        uint32_t* row = row_of(occupancy_surface_, cy);
+        const uint8_t* water = cells_.data() + std::size_t(cy) * std::size_t(side_);
+        for (int cx = 0; cx < side_; ++cx) {
+            int alpha = int(row[cx] >> 24);
+            if (first_frame_) alpha = water[cx] ? 255 : 0;
+            else alpha = std::clamp(alpha + (water[cx] ? 50 : -5), 0, 255);
+            row[cx] = (uint32_t(alpha) << 24) | 0x00FFFFFFu;
+            if (alpha > 0) wet_rows_[std::size_t(cy)].add(cx);
         }
-        if (!wet_rows_[std::size_t(y)].empty()) {
-            wet_box_.add(wet_rows_[std::size_t(y)].x0, y);
-            wet_box_.add(wet_rows_[std::size_t(y)].x1, y);
+        if (!wet_rows_[std::size_t(cy)].empty()) {
+            wet_box_.add(wet_rows_[std::size_t(cy)].runs.front().first, cy);
+            wet_box_.add(wet_rows_[std::size_t(cy)].runs.back().second, cy);
         }
     }
 }
 
-uint8_t Water::cell_alpha(int x, int y) const {
-    if (!occupancy_surface_ || x < 0 || y < 0 || x >= side_ || y >= side_) return 0;
-    return uint8_t(row_of(occupancy_surface_, y)[x] >> 24);
+uint8_t Water::cell_alpha(int cx, int cy) const {
+    if (!occupancy_surface_ || cx < 0 || cy < 0 || cx >= side_ || cy >= side_) return 0;
+    return uint8_t(row_of(occupancy_surface_, cy)[cx] >> 24);
 }
 
 void Water::draw(SDL_Surface* screen) {

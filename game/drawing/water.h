@@ -1,6 +1,7 @@
 #pragma once
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "engine/scene/image_sprite.h"
@@ -26,6 +27,17 @@ struct Extent {
             return;
         }
         x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+    }
+};
+
+// The runs of marked cells or pixels along a row, left to right (inclusive ends).
+struct RowRuns {
+    std::vector<std::pair<int, int>> runs;
+    bool empty() const { return runs.empty(); }
+    // Marks x, which lies right of every mark so far.
+    void add(int x) {
+        if (!runs.empty() && runs.back().second + 1 >= x) runs.back().second = x;
+        else runs.push_back({x, x});
     }
 };
 
@@ -79,9 +91,9 @@ private:
     CImageSprite water_sprite_;   // children of this sprite, drawn by it
     CImageSprite static_sprite_;
 
-    std::vector<Extent> wet_rows_;     // per cell row: its cells with any faded water, from the last fade
-    std::vector<Extent> static_rows_;  // per mask row: its static-water pixels
-    Extent wet_box_;                   // around all of wet_rows_
+    std::vector<RowRuns> wet_rows_;     // per cell row: its cells with any faded water, from the last fade
+    std::vector<RowRuns> static_rows_;  // per mask row: its static-water pixels
+    Extent wet_box_;                    // around all of wet_rows_
 };
 
 }  // namespace sph

@@ -59,8 +59,7 @@ void MatchSetup::setup_game(const GameParameters& params) {
 
 void MatchSetup::generate_level(const LevelCreation& record) {
     if (game_.level) {
-        log_message(LogLevel::Warning, "Ignored level parameters: the level exists already.",
-                    log_class_name_of(game_));
+        log_message(LogLevel::Warning, "Ignored level parameters: the level exists already.", log_class_name_of(game_));
         return;
     }
     log_message(LogLevel::Status, "Received level parameters, generating...", log_class_name_of(game_));
@@ -80,10 +79,10 @@ void MatchSetup::build_level_object(const LevelObject& object) {
     const dvec2d& position = object.placement.position;
     QGPhysObject* built = nullptr;
     switch (object.kind) {
-        case LevelObjectKind::SpecialItem: built = QGSpecialItem::create(&game_, 0, object.placement.definition); break;
-        case LevelObjectKind::Weapon: built = QGWeapon::create(&game_, 0, object.placement.definition); break;
-        case LevelObjectKind::Portal: built = game_.spawn<QGPortal>(0); break;
-        case LevelObjectKind::Sweetroll: built = game_.spawn<QGSweetroll>(0); break;
+    case LevelObjectKind::SpecialItem: built = QGSpecialItem::create(&game_, 0, object.placement.definition); break;
+    case LevelObjectKind::Weapon: built = QGWeapon::create(&game_, 0, object.placement.definition); break;
+    case LevelObjectKind::Portal: built = game_.spawn<QGPortal>(0); break;
+    case LevelObjectKind::Sweetroll: built = game_.spawn<QGSweetroll>(0); break;
     }
     if (!built) return;
     built->position = position;

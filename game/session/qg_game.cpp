@@ -20,8 +20,7 @@ QGGame::QGGame(DrawingServices* drawing, unsigned short port, sf::IpAddress serv
     net_ = std::make_unique<ClientSession>(*this, clock, port, server, std::move(on_connected), std::move(join_name));
 }
 
-QGGame::QGGame(ServerSide, const NetClock* clock)
-    : clock_(clock), registry_(*this), terrain_(*this), match_(*this) {
+QGGame::QGGame(ServerSide, const NetClock* clock) : clock_(clock), registry_(*this), terrain_(*this), match_(*this) {
     is_server = true;
     net_ = std::make_unique<ServerSession>(*this, clock);
     // The first object: it takes id 1, the id it has on every side.
@@ -129,6 +128,4 @@ void QGGame::play_sound(int sound_id) {
     event_handler->post<EQGEventType::PlaySound>(request);
 }
 
-bool QGGame::is_destructible_colour(const ColorRGBA& colour) {
-    return ::is_destructible_colour(colour);
-}
+bool QGGame::is_destructible_colour(const ColorRGBA& colour) { return ::is_destructible_colour(colour); }

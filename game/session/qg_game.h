@@ -152,8 +152,7 @@ public:
     void on_connect(Protocol* protocol, unsigned int connection_id, unsigned short local_port, Connection remote) {
         net_->on_connect(protocol, connection_id, local_port, remote);
     }
-    void on_disconnect(Protocol* protocol, unsigned int connection_id, unsigned short local_port,
-                       Connection remote) {
+    void on_disconnect(Protocol* protocol, unsigned int connection_id, unsigned short local_port, Connection remote) {
         net_->on_disconnect(protocol, connection_id, local_port, remote);
     }
     Tcp* tcp_transport() const { return net_->tcp(); }

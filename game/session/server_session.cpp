@@ -85,14 +85,12 @@ void ServerSession::on_frame(unsigned int client, ByteBuffer& packet) {
         return;
     }
     packet.rewind();
-    packet.skip(4);
     int64_t sent = 0;
-    packet.read_i64_le(sent);
+    // The packet was checked whole above: the header and every record header are there.
+    if (!packet.skip(4) || !packet.read_i64_le(sent)) return;
     while (!packet.at_end()) {
-        // The packet was checked whole above: every record header is there.
         uint32_t id = 0, size = 0;
-        packet.read_u32_be(id);
-        packet.read_u32_be(size);
+        if (!packet.read_u32_be(id) || !packet.read_u32_be(size)) return;
         // Clients may write only the fields that carry their requests; the rest of the world is
         // the server's.
         auto found = game_.reliable_objects().find(id);

@@ -37,9 +37,7 @@ public:
     // The fraction (0 to 1) of the box x, y, width, height that is under water; empty until a
     // water supplies it.
     bool has_water_coverage() const { return coverage_.is_valid(); }
-    float water_coverage(float x, float y, float width, float height) const {
-        return coverage_(x, y, width, height);
-    }
+    float water_coverage(float x, float y, float width, float height) const { return coverage_(x, y, width, height); }
     // Tests stand in for the water.
     void set_water_coverage(Callback<float, float, float, float, float> coverage) { coverage_ = std::move(coverage); }
 

@@ -430,9 +430,9 @@ void WaterObject::integrate(int threads) {
             const float d2 = dx * dx + dy * dy;
             if (d2 > 0.0f && d2 < b.radius * b.radius) {
                 const float dist = std::sqrt(d2);
-                const float k = (b.radius - dist) / b.radius;
-                p.fx[i] += dx / dist * 2000.0f * k;
-                p.fy[i] += dy / dist * 2000.0f * k;
+                const float strength = (b.radius - dist) / b.radius;
+                p.fx[i] += dx / dist * 2000.0f * strength;
+                p.fy[i] += dy / dist * 2000.0f * strength;
             }
         }
     }

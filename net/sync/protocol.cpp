@@ -141,9 +141,9 @@ void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& send
         return;
     }
     packet.rewind();
-    packet.skip(4);
     int64_t sent = 0;
-    packet.read_i64_le(sent);
+    // Checked whole above: the header is there.
+    if (!packet.skip(4) || !packet.read_i64_le(sent)) return;
     // Unknown senders (filed under the broadcast address) are not checked for staleness, and
     // their packets, of any number of senders, have no spacing.
     const bool check_stale = sender.address != sf::IpAddress::Broadcast;

@@ -16,9 +16,7 @@ bool Connection::read(ByteBuffer& in) {
     }
     uint32_t a = 0;
     uint16_t p = 0, padding = 0;
-    in.read_u32_be(a);
-    in.read_u16_le(p);
-    in.read_u16_le(padding);
+    if (!in.read_u32_be(a) || !in.read_u16_le(p) || !in.read_u16_le(padding)) return false;
     address = sf::IpAddress(a);
     port = p;
     return true;

@@ -203,8 +203,7 @@ TEST(SettingsWindow, ApplyCountdownConfirmAndCancel) {
     EXPECT_EQ(CGameBase::window_width, 640);
 
     // Cancel restores what is stored, also without Apply.
-    ini_write_int("system", "resX", 800, kUserIni);
-    ini_write_int("system", "resY", 600, kUserIni);
+    ASSERT_TRUE(ini_write_int("system", "resX", 800, kUserIni) && ini_write_int("system", "resY", 600, kUserIni));
     click(main_menu()->settings_button);
     EXPECT_EQ(QCSettingsWindow::instance->width_edit->get_text(), "640");
     click(QCSettingsWindow::instance->cancel_button);

@@ -15,7 +15,7 @@ TEST(LevelFile, RoundTripAndWhatTheServerWouldUse) {
     sent.octaves = 4;
     sent.additional = 0.125f;
     const std::string path = dir.file("level.vml");
-    write_level_file(path, sent);
+    ASSERT_TRUE(write_level_file(path, sent));
     EXPECT_EQ(read_level_file(path, LevelParameters()), sent);
 
     // Missing keys keep the current values (a missing seed is 0); absurd ones become what the

@@ -10,7 +10,7 @@ namespace {
 template <class Record>
 void read_one(ByteBuffer& in) {
     Record r{};
-    read_record(in, r);
+    static_cast<void>(read_record(in, r));  // refusals are what the fuzzer looks for
 }
 
 using Reader = void (*)(ByteBuffer&);

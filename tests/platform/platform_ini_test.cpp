@@ -238,7 +238,7 @@ TEST(PlatformIni, ConcurrentWritersLoseNothing) {
     ScratchDir dir;
     std::string path = dir.file("threads.ini");
     auto writer = [&](const std::string& prefix) {
-        for (int i = 0; i < 40; ++i) ini_set_string("s", prefix + std::to_string(i), std::to_string(i), path);
+        for (int i = 0; i < 40; ++i) ASSERT_TRUE(ini_set_string("s", prefix + std::to_string(i), std::to_string(i), path));
     };
     std::thread a(writer, "a"), b(writer, "b");
     a.join();

@@ -101,6 +101,7 @@ void ProbeGame::reset_probe() {
     on_render = nullptr;
     post_process_program = nullptr;
     post_process_texture_unit = -1;
+    post_process_passes_through = false;
     quit_requested = false;
 }
 

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -48,9 +49,10 @@ inline void lay_out_run_folder(const std::string& to, std::initializer_list<std:
 // long enough to look at the scoreboard.
 inline void shorten_match_phases(const std::string& run_folder) {
     const std::string common = run_folder + "/config/common.ini";
-    ini_write_float("timing", "readyTime", 0.25f, common);
-    ini_write_float("timing", "endingTimeout", 0.25f, common);
-    ini_write_float("timing", "resultDisplayTime", 1.0f, common);
+    const bool written = ini_write_float("timing", "readyTime", 0.25f, common) &&
+                         ini_write_float("timing", "endingTimeout", 0.25f, common) &&
+                         ini_write_float("timing", "resultDisplayTime", 1.0f, common);
+    if (!written) throw std::runtime_error("cannot shorten the match phases in " + common);
 }
 
 class ChildProcess {

@@ -135,11 +135,9 @@ TEST_F(IniTest, SectionKeysInFileOrder) {
 TEST_F(IniTest, WritersRoundTrip) {
     std::string out = dir.file("sub/out.ini");
     std::filesystem::create_directories(dir.file("sub"));
-    ini_write_bool("s", "b", true, out);
-    ini_write_bool("s", "c", false, out);
-    ini_write_float("s", "f", 0.25f, out);
-    ini_write_int("s", "i", -42, out);
-    ini_write_string("s", "t", "hello world", out);
+    EXPECT_TRUE(ini_write_bool("s", "b", true, out) && ini_write_bool("s", "c", false, out) &&
+                ini_write_float("s", "f", 0.25f, out) && ini_write_int("s", "i", -42, out) &&
+                ini_write_string("s", "t", "hello world", out));
     EXPECT_TRUE(ini_read_bool("s", "b", false, out));
     EXPECT_FALSE(ini_read_bool("s", "c", true, out));
     EXPECT_EQ(ini_read_string("s", "b", "", out), "1");
@@ -159,7 +157,7 @@ TEST(IniPaths, RelativePathsResolveAgainstTheStartDirectory) {
 
     // A relative ini file under the start directory, named with the system's separators.
     std::filesystem::create_directories("ini_test_tmp");
-    ini_write_int("rel", "value", 17, "ini_test_tmp\\Rel.ini");
+    EXPECT_TRUE(ini_write_int("rel", "value", 17, "ini_test_tmp\\Rel.ini"));
     EXPECT_EQ(ini_read_int("rel", "value", 0, "ini_test_tmp\\rel.INI"), 17);
     std::filesystem::remove_all("ini_test_tmp");
 }

@@ -1,6 +1,8 @@
 // Shader programs and the post-process pass with a real GL context.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "engine/gfx/shader.h"
 #include "engine/gfx/texture_manager.h"
 #include "support/display_game.h"
@@ -214,4 +216,33 @@ TEST_F(ShaderDisplayTest, PostProcessIsAppliedToThePresentedFrame) {
     game().run_some_frames(1);
     EXPECT_TRUE(near_rgb(window_pixel(40, 40), kGrey));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// A program that passes the frame through is left out; the window shows exactly what it would
+// have, clear and faint scene pixels (which the alpha test drops) included.
+TEST_F(ShaderDisplayTest, PassThroughFrameEqualsTheFrameThroughTheProgramAtFadeZero) {
+    CTextureManager manager;
+    CTexture* overlay = manager.get_texture(true, false, "gfx\\test\\quadrants.png");
+    game().on_render = [&] {
+        draw_texture(*overlay, 10.5f, 20.25f, 200, 150);
+        fill_rect(150, 100, 120, 90, {200, 120, 40, 128});
+        fill_rect(30, 180, 200, 40, {250, 250, 250, 2});
+    };
+    auto window = [] {
+        std::vector<uint8_t> pixels(std::size_t(kWidth) * kHeight * 4);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    CShaderProgram* program = post_process({postprocess_frag()}, overlay, 0.0f);
+    ASSERT_NE(program, nullptr);
+    game().run_some_frames(1);
+    const std::vector<uint8_t> through = window();
+    program->set_uniform("damagefade", 0.7f);  // a stale fade is not shown either
+    game().post_process_passes_through = true;
+    game().run_some_frames(1);
+    EXPECT_TRUE(window() == through);
+    game().post_process_passes_through = false;
+    game().run_some_frames(1);
+    EXPECT_FALSE(window() == through);
 }

@@ -1,6 +1,8 @@
 // Sprites, labels and particles drawn into the scene, checked pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "engine/gfx/font.h"
 #include "engine/gfx/shader.h"
 #include "engine/gfx/texture_manager.h"
@@ -311,6 +313,67 @@ TEST_F(SpriteDisplayTest, LabelDrawsItsImageFirstAndFadesItsText) {
     label.set_alpha(0);
     show(label);
     EXPECT_EQ(lit(10, 10, 130, 50), 0);
+}
+
+// Draws the whole surface, uploaded afresh each time, as labels did before they shaded only the
+// pixels near their text and uploaded only what changed.
+class WholeSurfaceLabel : public CLabelSprite {
+public:
+    using CLabelSprite::CLabelSprite;
+    ~WholeSurfaceLabel() override { glDeleteTextures(1, &texture_); }
+    void draw_text(SDL_Surface*) override {
+        if (!text_surface) return;
+        if (texture_ == 0) glGenTextures(1, &texture_);
+        glBindTexture(GL_TEXTURE_2D, texture_);
+        glTexImage2D(GL_TEXTURE_2D, 0, 4, text_surface->w, text_surface->h, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+                     text_surface->pixels);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        const TextBox b = text_box;
+        draw_textured_quad(quad3d_to_global(fquad3d::from_rect(b.x, b.y, float(text_surface->w),
+                                                                float(text_surface->h), 0)),
+                           TextureRect{0, 0, 1, 1});
+    }
+
+private:
+    GLuint texture_ = 0;
+};
+
+TEST_F(SpriteDisplayTest, LabelFrameEqualsTheWholeSurfaceDrawnAfterEveryTextChange) {
+    CFont* font = game().get_font_factory()->get_font(14, "fnt\\DejaVuSans.ttf");
+    CImageSprite backdrop, view;
+    backdrop.set_texture(quadrants());
+    backdrop.set_size(float(kWidth), float(kHeight));
+    view.set_position(7.5f, 11.25f);
+    view.set_scale(1.3f);  // a world view scaling its labels, off the pixel grid
+    CLabelSprite label(&view, font);
+    WholeSurfaceLabel reference(&view, font);
+    CLabelSprite* const both[] = {&label, &reference};
+    for (CLabelSprite* l : both) {
+        l->set_position(20.4f, 30.7f);
+        l->set_text_box(0, 0, 180, 60);
+        l->set_text_color({250, 240, 10});
+    }
+    auto frame_of = [&](CLabelSprite& drawn) {
+        game().on_render = [&] { backdrop.draw(game().screen), drawn.draw(game().screen); };
+        game().run_some_frames(1);
+        std::vector<uint8_t> pixels(std::size_t(kWidth) * kHeight * 4);
+        glBindFramebuffer(GL_FRAMEBUFFER, game().framebuffer);
+        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        return pixels;
+    };
+    struct Look { const char* text; int horizontal; bool multiline; };
+    for (const Look& look : {Look{"Player 3: 100 HP", 0, false}, Look{"P3: 5 HP", 0, false}, Look{"", 0, false},
+                             Look{"first line\nand a longer second one", 2, true}, Look{"a\n\nb", 1, true},
+                             Look{"WWWWWWWWWWWWWWWWWWWWWWWWWWW", 0, false}, Look{"back", 1, false}}) {
+        for (CLabelSprite* l : both) {
+            l->set_multiline(look.multiline);
+            l->set_horizontal_alignment(look.horizontal);
+            l->set_text(look.text);
+        }
+        EXPECT_TRUE(frame_of(label) == frame_of(reference)) << "after \"" << look.text << "\"";
+    }
 }
 
 TEST_F(SpriteDisplayTest, ParticleEngineDrawsLiveParticles) {

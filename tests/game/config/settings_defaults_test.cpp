@@ -25,7 +25,7 @@ std::vector<T> sample(const std::vector<T>&, int row) { return {sample(T(), row)
 template <class T>
 void write(const char* file, const std::string& section, const std::string& key, const T& v) {
     if constexpr (std::is_same_v<T, std::string>) {
-        ini_write_string(section, key, v, file);
+        ASSERT_TRUE(ini_write_string(section, key, v, file));
     } else if constexpr (requires { v.x; }) {
         write(file, section, key + "X", v.x);
         write(file, section, key + "Y", v.y);
@@ -37,7 +37,7 @@ void write(const char* file, const std::string& section, const std::string& key,
         write(file, section, key + "s", int(v.size()));
         for (std::size_t i = 0; i < v.size(); ++i) write(file, section, key + std::to_string(i), v[i]);
     } else {
-        ini_write_string(section, key, std::to_string(v), file);
+        ASSERT_TRUE(ini_write_string(section, key, std::to_string(v), file));
     }
 }
 

@@ -67,7 +67,7 @@ TEST(SettingRanges, ValuesBeyondEveryRowComeBackInRange) {
 #define WRITE_CLIENT(type, name, ...) write_beyond(client_settings::name, below);
 #define WRITE_HOST(type, name, ...) write_beyond(HostMenuSettings::name, below);
 #define WRITE_WATER(type, member, key, fallback, least, most) \
-    ini_write_float("physics", key, float(below ? least - 1.0 : most + 1.0), kServerIni);
+    ASSERT_TRUE(ini_write_float("physics", key, float(below ? least - 1.0 : most + 1.0), kServerIni));
         BRAWL_SETTINGS(WRITE_SETTING)
         BRAWL_CLIENT_SETTINGS(WRITE_CLIENT)
         BRAWL_HOST_MENU_SETTINGS(WRITE_HOST)

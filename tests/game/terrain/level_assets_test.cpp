@@ -291,13 +291,16 @@ TEST_F(LevelAssets, SwampAndSubmarineStampTheTemplates) {
     EXPECT_EQ(solid_above_band(bare_swamp.surface.get(), defaults), 0);
 }
 
-// The level sets these uniforms on the world shader; each must be declared and used, or the
-// setter logs a warning and the value is lost.
-TEST_F(LevelAssets, WorldShaderIsVersion120AndUsesEveryUniformTheLevelSets) {
+// The level sets these uniforms on the world shader and the one its kept look is drawn through;
+// each must be declared and used, or the setter logs a warning and the value is lost.
+TEST_F(LevelAssets, WorldShadersAreVersion120AndUseEveryUniformTheLevelSets) {
     std::string source = shader_test::read_source("shader\\world.frag");
     EXPECT_NE(source.find("texture2D"), std::string::npos);
     EXPECT_EQ(shader_test::check_uniforms_used(source, "shader\\world.frag"),
-              (std::set<std::string>{"texture", "waterLevel", "waterColor", "staticWaterColor", "airColor",
-                                     "destructibleColor", "indestructibleColor", "explosiveColor",
+              (std::set<std::string>{"texture", "texelsX", "texelsY", "waterLevel", "waterColor", "staticWaterColor",
+                                     "airColor", "destructibleColor", "indestructibleColor", "explosiveColor",
                                      "ladderColor"}));
+    EXPECT_EQ(shader_test::check_uniforms_used(shader_test::read_source("shader\\worldcache.frag"),
+                                               "shader\\worldcache.frag"),
+              (std::set<std::string>{"texture", "texelsX", "texelsY"}));
 }
