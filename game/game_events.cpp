@@ -18,24 +18,19 @@
 
 namespace {
 
-// Deletes an object that its session did not take, so that a refused record leaks nothing.
-template <typename T>
-void keep_if_registered(T* object) {
-    if (!object->is_registered()) delete object;
-}
-
 void create_object_action(QGEventHandler& handler, const QGEvent& event) {
-    keep_if_registered(new QGObject(handler.game, event_entity_id(event), false));
+    handler.game->spawn<QGObject>(event_entity_id(event), false);
 }
 
 void create_phys_object_action(QGEventHandler& handler, const QGEvent& event) {
     PhysObjectRecord r;
     if (!event.read(r)) return;
-    auto* object = new QGPhysObject(handler.game, r.entity_id, r.size, r.is_static, r.mass, r.friction,
-                                    r.air_friction, r.bounce, r.collision_group, r.collision_mask, r.buoyancy);
+    auto* object = handler.game->spawn<QGPhysObject>(r.entity_id, r.size, r.is_static, r.mass, r.friction,
+                                                     r.air_friction, r.bounce, r.collision_group, r.collision_mask,
+                                                     r.buoyancy);
+    if (!object) return;
     object->position = r.position;
     object->velocity = r.velocity;
-    keep_if_registered(object);
 }
 
 void remove_object_action(QGEventHandler& handler, const QGEvent& event) {

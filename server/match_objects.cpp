@@ -13,7 +13,7 @@ void create_match_objects(QGGame& game, const HostParameters& params) {
     settings.time_limit = params.match_time;
     settings.teams = params.teams;
     settings.friendly_fire = params.friendly_fire;
-    // Registered with the game on construction; the game deletes them.
-    new QGMatchController(&game, 0, settings);
-    new QGChat(&game, 0);
+    // The game owns them.
+    game.spawn<QGMatchController>(0, settings);
+    game.spawn<QGChat>(0);
 }

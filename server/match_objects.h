@@ -4,5 +4,5 @@ class QGGame;
 struct HostParameters;
 
 // Hosting's last set-up step: the match controller, with the match settings taken from the
-// parameters, and the chat. Both register themselves with the game, which owns them.
+// parameters, and the chat. The game makes and owns them.
 void create_match_objects(QGGame& game, const HostParameters& params);

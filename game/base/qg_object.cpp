@@ -2,14 +2,9 @@
 
 #include "game/base/drawing_services.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_game.h"
 
-QGObject::QGObject(QGGame* game_, unsigned int entity_id_, bool reliable_, bool keep_out)
-    : game(game_), entity_id(entity_id_), reliable(reliable_) {
-    if (keep_out || !game) return;
-    if (game->is_server) entity_id = game->issue_entity_id();
-    registered_ = game->register_object(this);
-}
+QGObject::QGObject(QGGame* game_, unsigned int entity_id_, bool reliable_)
+    : game(game_), entity_id(entity_id_), reliable(reliable_) {}
 
 QGObject::~QGObject() = default;
 
@@ -21,9 +16,6 @@ void QGObject::write_creation_event(QGEvent& event) const {
 
 void QGObject::update(float) {}
 
-void QGObject::show_look() {
-    if (look_) look_->update();
-    else if (game && game->drawing()) look_ = game->drawing()->make_look(*this);
-}
+void QGObject::set_look(std::unique_ptr<ObjectLook> look) { look_ = std::move(look); }
 
 void QGObject::drop_look() { look_.reset(); }

@@ -12,14 +12,12 @@ class ObjectLook;
 // an entity id, travels on the reliable (TCP) or the unreliable (UDP) channel and can describe
 // itself as a creation record from which the peers rebuild it.
 //
-// An object registers itself with its session on construction (unless kept out) and is owned
-// by the session from then on; only the session deletes it.
+// The session makes its objects (QGGame::spawn): it builds one whole, takes it into its registry,
+// which owns it from then on, and gives it its look. An object built directly belongs to its
+// builder, and the session does not know it.
 class QGObject : public Networkable {
 public:
-    // On the server a registered object takes the session's next entity id whatever was
-    // given; a client keeps the given id (the one its creation record carried). keep_out
-    // builds an object that the session does not know, owned by its creator.
-    QGObject(QGGame* game, unsigned int entity_id, bool reliable, bool keep_out = false);
+    QGObject(QGGame* game, unsigned int entity_id, bool reliable);
     ~QGObject() override;
 
     QGObject(const QGObject&) = delete;
@@ -49,23 +47,22 @@ public:
     // The creation record still goes to every client.
     virtual std::optional<unsigned int> recipient() const { return std::nullopt; }
 
-    // Whether the session accepted the object into its registry at construction.
-    bool is_registered() const { return registered_; }
+    // The session has taken the object into its registry (its commit comes with the next one);
+    // a class that keeps a place of its own in the session takes it here.
+    virtual void admitted() {}
     // What draws the object: built only in a session with drawing services, else null.
     ObjectLook* look() const { return look_.get(); }
+    // The look the session's drawing services built for the object once it was whole.
+    void set_look(std::unique_ptr<ObjectLook> look);
 
     QGGame* game;
     unsigned int entity_id;
     bool reliable;
 
 protected:
-    // Called at the end of a drawable class's constructor: builds the look in a session with
-    // drawing services; a further call (a derived class's constructor) brings it up to date.
-    void show_look();
     // Lets go of what the look drew before the object's own state goes.
     void drop_look();
 
 private:
-    bool registered_ = false;
     std::unique_ptr<ObjectLook> look_;
 };

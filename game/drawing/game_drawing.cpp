@@ -102,16 +102,16 @@ void keep_label_size(CImageSprite* sprite, CLabelSprite* label, CImageSprite* pl
 }
 
 // An item's picture turned about its rotation centre; a weapon or special item shows its
-// definition's picture and size, known once its own constructor runs (which updates the look).
+// definition's picture and size.
 class ItemLook : public ObjectLook {
 public:
     ItemLook(const GameDrawing& drawing, const QGItem& item) : sprite(drawing.sprites), drawing_(drawing), item_(item) {
         sprite->set_size(float(item.size.x), float(item.size.y));
         sprite->set_z(0.1f);
+        dress();
         update();
     }
     void update() override {
-        if (!dressed_) dress();
         // The rotation centre lies on the collider centre.
         const dvec2d centre = item_.collider_centre(), pivot = item_.rotation_center;
         sprite->set_rotation_center(pivot);
@@ -131,14 +131,12 @@ private:
         const fvec2d size = weapon ? weapon->definition().display_size : special_->definition().display_size;
         sprite->set_size(size.x, size.y);
         sprite->set_texture(drawing_.texture(weapon ? weapon->definition().weapon_texture : special_->definition().texture));
-        dressed_ = true;
     }
 
     SpriteHolder<CImageSpriteEx> sprite;
     const GameDrawing& drawing_;
     const QGItem& item_;
     const QGSpecialItem* special_ = nullptr;
-    bool dressed_ = false;
 };
 
 class ProjectileLook : public ObjectLook {

@@ -17,20 +17,6 @@
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 
-namespace {
-
-// Deletes an object that its session did not take, so that a refused record leaks nothing.
-template <typename T>
-T* kept(T* object) {
-    if (object && !object->is_registered()) {
-        delete object;
-        return nullptr;
-    }
-    return object;
-}
-
-}  // namespace
-
 unsigned int join_team(unsigned int player_id, unsigned int player_count, bool teams) {
     return teams ? (player_id >= player_count / 2 ? 1u : 0u) : player_id;
 }
@@ -38,7 +24,7 @@ unsigned int join_team(unsigned int player_id, unsigned int player_count, bool t
 void create_player_action(QGEventHandler& handler, const QGEvent& event) {
     PlayerRecord r;
     if (!event.read(r)) return;
-    QGPlayer* player = kept(new QGPlayer(handler.game, r.entity_id, r.player_index, r.team, r.name));
+    QGPlayer* player = handler.game->spawn<QGPlayer>(r.entity_id, r.player_index, r.team, r.name);
     if (!player) return;
     player->position = r.position;
     player->previous_position = r.position;
@@ -58,8 +44,7 @@ void join_game_action(QGEventHandler& handler, const QGEvent& event) {
                     log_class_name_of(handler));
         return;
     }
-    kept(new QGPlayer(game, 0, id, join_team(id, game->rules.player_count, game->rules.teams),
-                      request.name));
+    game->spawn<QGPlayer>(0, id, join_team(id, game->rules.player_count, game->rules.teams), request.name);
 }
 
 void input_action(QGEventHandler& handler, const QGEvent& event) {
@@ -77,8 +62,8 @@ void aim_action(QGEventHandler& handler, const QGEvent& event) {
 void create_item_action(QGEventHandler& handler, const QGEvent& event) {
     ItemRecord r;
     if (!event.read(r)) return;
-    QGItem* item = kept(new QGItem(handler.game, r.entity_id, r.collider_size, r.mass, r.friction, r.air_friction,
-                                   r.bounce, r.pickup_cooldown, r.buoyancy, r.rotation_center, true));
+    QGItem* item = handler.game->spawn<QGItem>(r.entity_id, r.collider_size, r.mass, r.friction, r.air_friction,
+                                               r.bounce, r.pickup_cooldown, r.buoyancy, r.rotation_center, true);
     if (!item) return;
     item->position = r.position;
     if (QGPlayer* player = handler.game->get_player(r.owner)) item->give_to(player);
@@ -87,7 +72,7 @@ void create_item_action(QGEventHandler& handler, const QGEvent& event) {
 void create_weapon_action(QGEventHandler& handler, const QGEvent& event) {
     WeaponRecord r;
     if (!event.read(r)) return;
-    QGWeapon* weapon = kept(QGWeapon::create(handler.game, r.entity_id, r.definition));
+    QGWeapon* weapon = QGWeapon::create(handler.game, r.entity_id, r.definition);
     if (!weapon) return;
     weapon->position = r.position;
     if (handler.game->is_server)
@@ -97,7 +82,7 @@ void create_weapon_action(QGEventHandler& handler, const QGEvent& event) {
 void create_special_item_action(QGEventHandler& handler, const QGEvent& event) {
     SpecialItemRecord r;
     if (!event.read(r)) return;
-    QGSpecialItem* item = kept(QGSpecialItem::create(handler.game, r.entity_id, r.definition));
+    QGSpecialItem* item = QGSpecialItem::create(handler.game, r.entity_id, r.definition);
     if (!item) return;
     item->position = r.position;
     if (handler.game->is_server)
@@ -107,23 +92,23 @@ void create_special_item_action(QGEventHandler& handler, const QGEvent& event) {
 void create_projectile_action(QGEventHandler& handler, const QGEvent& event) {
     ProjectileRecord r;
     if (!event.read(r)) return;
-    kept(QGProjectile::create(handler.game, r.entity_id, r.shooter, r.weapon_definition, r.position, r.velocity));
+    QGProjectile::create(handler.game, r.entity_id, r.shooter, r.weapon_definition, r.position, r.velocity);
 }
 
 void create_tombstone_action(QGEventHandler& handler, const QGEvent& event) {
     TombstoneRecord r;
     if (!event.read(r)) return;
-    kept(new QGTombstone(handler.game, r.entity_id, r.player_index, r.cause, r.position.x, r.position.y));
+    handler.game->spawn<QGTombstone>(r.entity_id, r.player_index, r.cause, r.position.x, r.position.y);
 }
 
 void create_sweetroll_action(QGEventHandler& handler, const QGEvent& event) {
     PlacedObjectRecord r;
     if (!event.read(r)) return;
-    if (QGSweetroll* sweetroll = kept(new QGSweetroll(handler.game, r.entity_id))) sweetroll->position = r.position;
+    if (QGSweetroll* sweetroll = handler.game->spawn<QGSweetroll>(r.entity_id)) sweetroll->position = r.position;
 }
 
 void create_portal_action(QGEventHandler& handler, const QGEvent& event) {
     PlacedObjectRecord r;
     if (!event.read(r)) return;
-    if (QGPortal* portal = kept(new QGPortal(handler.game, r.entity_id))) portal->position = r.position;
+    if (QGPortal* portal = handler.game->spawn<QGPortal>(r.entity_id)) portal->position = r.position;
 }

@@ -27,7 +27,6 @@ QGItem::QGItem(QGGame* game_, unsigned int entity_id_, const ivec2d& collider_si
       decay_timer(item_decay_time) {
     // Every new item starts loose.
     lie_loose(position.x, position.y, 0.0f);
-    show_look();
 }
 
 QGItem::~QGItem() {

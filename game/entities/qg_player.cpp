@@ -57,11 +57,14 @@ QGPlayer::QGPlayer(QGGame* game_, unsigned int entity_id_, unsigned int player_i
     lives = game ? game->rules.lives : 0;
     kills = 0;
     selected_slot = 0u;
-    if (game) game->register_player(this);
     position = {100.0f, 100.0f};
-    show_look();
     log_message(LogLevel::Status, "Player " + name + " (" + std::to_string(player_index) + ") connected.",
                 log_class_name_of(*this));
+}
+
+void QGPlayer::admitted() {
+    QGPhysObject::admitted();
+    game->register_player(this);
 }
 
 QGPlayer::~QGPlayer() {
@@ -179,7 +182,7 @@ void QGPlayer::die(const DamageCause& cause) {
     // Only a player that has a number of lives loses one; without a limit it always returns.
     const bool limited = lives > 0;
     if (limited) lives = lives - 1;
-    new QGTombstone(game, 0, player_index, cause, position.x, position.y);
+    game->spawn<QGTombstone>(0, player_index, cause, position.x, position.y);
     game->play_sound(definition().snd_die);
 
     // Dropping takes items out of the inventory: walk a copy, each item once.

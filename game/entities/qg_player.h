@@ -18,12 +18,14 @@ class QGPlayer : public QGPhysObject {
 public:
     enum FaceDirection : uint32_t { Left = 0, Right = 1 };
 
-    // A player index of 16 or more becomes 0. Registers the player in the session's player
-    // table and places it at (100, 100).
+    // A player index of 16 or more becomes 0. Placed at (100, 100); it takes its slot of the
+    // session's player table once the session has it.
     QGPlayer(QGGame* game, unsigned int entity_id, unsigned int player_index, unsigned int team,
              const std::string& name);
     ~QGPlayer() override;
 
+    // Joins the physics list and takes its slot of the player table.
+    void admitted() override;
     void sync_fields() override;
     // CreatePlayer.
     void write_creation_event(QGEvent& event) const override;

@@ -18,7 +18,6 @@ QGPortal::QGPortal(QGGame* game_, unsigned int entity_id_)
     : QGPhysObject(game_, entity_id_, portal_definition.collider_size, true, 1.0f, 1.0f, 1.0f, 0.0f, kPortalGroup,
                    kPortalMask, 0.0f) {
     all_portals[entity_id] = this;
-    show_look();
 }
 
 QGPortal::~QGPortal() {

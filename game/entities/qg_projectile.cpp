@@ -27,7 +27,7 @@ bool QGProjectile::check_definition_index(unsigned int index) {
 QGProjectile* QGProjectile::create(QGGame* game, unsigned int entity_id, unsigned int shooter,
                                    unsigned int weapon_definition, const dvec2d& position, const dvec2d& velocity) {
     if (!check_definition_index(weapon_definition)) return nullptr;
-    return new QGProjectile(game, entity_id, shooter, weapon_definition, position, velocity);
+    return game ? game->spawn<QGProjectile>(entity_id, shooter, weapon_definition, position, velocity) : nullptr;
 }
 
 QGProjectile::QGProjectile(QGGame* game_, unsigned int entity_id_, unsigned int shooter_, unsigned int index,
@@ -46,7 +46,6 @@ QGProjectile::QGProjectile(QGGame* game_, unsigned int entity_id_, unsigned int 
     velocity = velocity_;
     last_velocity = velocity_;
     angle = angle_between(kUp, velocity);
-    show_look();
 }
 
 void QGProjectile::sync_fields() {

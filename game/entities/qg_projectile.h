@@ -46,6 +46,8 @@ public:
     dvec2d last_velocity;
 
 protected:
+    // Built by the session, through create().
+    friend class QGGame;
     QGProjectile(QGGame* game, unsigned int entity_id, unsigned int shooter, unsigned int weapon_definition,
                  const dvec2d& position, const dvec2d& velocity);
 

@@ -35,7 +35,7 @@ bool QGSpecialItem::check_definition_index(unsigned int index) {
 
 QGSpecialItem* QGSpecialItem::create(QGGame* game, unsigned int entity_id, unsigned int definition_index) {
     if (!check_definition_index(definition_index)) return nullptr;
-    return new QGSpecialItem(game, entity_id, definition_index);
+    return game ? game->spawn<QGSpecialItem>(entity_id, definition_index) : nullptr;
 }
 
 QGSpecialItem::QGSpecialItem(QGGame* game_, unsigned int entity_id_, unsigned int index)
@@ -47,7 +47,6 @@ QGSpecialItem::QGSpecialItem(QGGame* game_, unsigned int entity_id_, unsigned in
     const ItemDefinition& def = definition();
     gravity_factor = def.gravity_factor;
     amount = unsigned(std::max(def.default_amount, 0));
-    show_look();
 }
 
 unsigned int QGSpecialItem::max_amount() const {
@@ -153,8 +152,7 @@ void QGSpecialItem::use() {
 void QGSpecialItem::open_crate() {
     const int roll = random_below(50);
     if (roll == 0) {
-        auto* sweetroll = new QGSweetroll(game, 0);
-        sweetroll->position = position;
+        if (QGSweetroll* sweetroll = game->spawn<QGSweetroll>(0)) sweetroll->position = position;
     } else if (roll <= 25) {
         if (const int* entry = draw_entry(crate_weapons))
             if (QGWeapon* weapon = QGWeapon::create(game, 0, unsigned(*entry)))

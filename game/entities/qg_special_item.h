@@ -36,6 +36,8 @@ public:
     float effect_timer = 0.0f;
 
 protected:
+    // Built by the session, through create().
+    friend class QGGame;
     QGSpecialItem(QGGame* game, unsigned int entity_id, unsigned int definition_index);
 
 private:

@@ -31,7 +31,6 @@ constexpr unsigned int kNobody = 16;
 QGSweetroll::QGSweetroll(QGGame* game_, unsigned int entity_id_)
     : QGPhysObject(game_, entity_id_, {kSide, kSide}, false, 1.0f, 1.0f, 0.1f, 0.3f, kSweetrollGroup, kSweetrollMask,
                    1.0f) {
-    show_look();
     session_message(game, "A challenger appears!");
 }
 

@@ -35,7 +35,6 @@ QGTombstone::QGTombstone(QGGame* game_, unsigned int entity_id_, unsigned int pl
     previous_position = position;
     if (!game || game->is_server) return;
     caption = death_label_text(names_of(game, player_index, cause), cause);
-    show_look();
     death_message();
 }
 

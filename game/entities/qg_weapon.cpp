@@ -32,7 +32,7 @@ bool QGWeapon::check_definition_index(unsigned int index) {
 
 QGWeapon* QGWeapon::create(QGGame* game, unsigned int entity_id, unsigned int definition_index) {
     if (!check_definition_index(definition_index)) return nullptr;
-    return new QGWeapon(game, entity_id, definition_index);
+    return game ? game->spawn<QGWeapon>(entity_id, definition_index) : nullptr;
 }
 
 QGWeapon::QGWeapon(QGGame* game_, unsigned int entity_id_, unsigned int index)
@@ -45,7 +45,6 @@ QGWeapon::QGWeapon(QGGame* game_, unsigned int entity_id_, unsigned int index)
     const WeaponDefinition& def = definition();
     gravity_factor = def.gravity_factor;
     ammo = unsigned(std::max(def.default_ammo, 0));
-    show_look();
 }
 
 unsigned int QGWeapon::max_ammo() const {

@@ -33,6 +33,7 @@ public:
     float fire_timer = 0.0f;
 
 protected:
-    // The index must name a definition (create checks it).
+    // The index must name a definition (create checks it). Built by the session, through create().
+    friend class QGGame;
     QGWeapon(QGGame* game, unsigned int entity_id, unsigned int definition_index);
 };

@@ -44,7 +44,6 @@ std::string clean_text(const std::string& text) {
 
 QGChat::QGChat(QGGame* game_, unsigned int entity_id_) : QGObject(game_, entity_id_, true) {
     if (game) game->chat = this;
-    show_look();
 }
 
 QGChat::~QGChat() {
@@ -121,6 +120,5 @@ void QGChat::show(const std::list<Line>& received) const {
 }
 
 void create_chat_action(QGEventHandler& handler, const QGEvent& event) {
-    auto* chat = new QGChat(handler.game, event_entity_id(event));
-    if (!chat->is_registered()) delete chat;
+    handler.game->spawn<QGChat>(event_entity_id(event));
 }

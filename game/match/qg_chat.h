@@ -29,7 +29,7 @@ public:
     static constexpr size_t kMaxLinesFromServer = 64;
     static constexpr size_t kMaxLineLength = 200;
 
-    // Registers (reliable) and becomes the session's chat.
+    // Reliable; becomes the session's chat.
     QGChat(QGGame* game, unsigned int entity_id);
     ~QGChat() override;
 

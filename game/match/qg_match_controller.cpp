@@ -19,9 +19,7 @@ constexpr float kMaxShownSeconds = 359999.0f;
 }  // namespace
 
 QGMatchController::QGMatchController(QGGame* game_, unsigned int entity_id_, const MatchSettings& settings_)
-    : QGObject(game_, entity_id_, false), settings(settings_), timer(ready_time) {
-    show_look();
-}
+    : QGObject(game_, entity_id_, false), settings(settings_), timer(ready_time) {}
 
 void QGMatchController::sync_fields() {
     sync_field(timer, InterpolationCallback<float>(this, &QGMatchController::interpolate_timer));
@@ -159,6 +157,5 @@ std::string QGMatchController::info_text() const {
 void create_match_controller_action(QGEventHandler& handler, const QGEvent& event) {
     MatchControllerRecord r;
     if (!event.read(r)) return;
-    auto* controller = new QGMatchController(handler.game, r.entity_id, r.settings);
-    if (!controller->is_registered()) delete controller;
+    handler.game->spawn<QGMatchController>(r.entity_id, r.settings);
 }

@@ -62,7 +62,7 @@ public:
         Closing = 3,
     };
 
-    // Registers on the unreliable channel in the countdown, with the ready time on the timer.
+    // On the unreliable channel, in the countdown, with the ready time on the timer.
     QGMatchController(QGGame* game, unsigned int entity_id, const MatchSettings& settings);
 
     // The timer (interpolated), then the state.

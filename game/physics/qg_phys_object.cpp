@@ -163,9 +163,8 @@ int to_pixel_coordinate(float v) { return std::clamp(saturate_cast<int>(v), -kPi
 
 QGPhysObject::QGPhysObject(QGGame* game_, unsigned int entity_id_, const ivec2d& size_, bool is_static_,
                            float mass_, float friction_, float air_friction_, float bounce_,
-                           unsigned short collision_group_, unsigned short collision_mask_, float buoyancy_,
-                           bool keep_out)
-    : QGObject(game_, entity_id_, false, keep_out),
+                           unsigned short collision_group_, unsigned short collision_mask_, float buoyancy_)
+    : QGObject(game_, entity_id_, false),
       size(size_),
       mass(mass_ == 0.0f || std::isnan(mass_) ? 1.0f : mass_),
       friction(friction_),
@@ -174,11 +173,9 @@ QGPhysObject::QGPhysObject(QGGame* game_, unsigned int entity_id_, const ivec2d&
       buoyancy(buoyancy_),
       collision_group(collision_group_),
       collision_mask(collision_mask_),
-      static_flag(is_static_) {
-    // Only objects the registry took join the physics list; a refused or kept-out one would
-    // stay there after its owner deleted it.
-    if (is_registered()) game->add_pending_physics(this);
-}
+      static_flag(is_static_) {}
+
+void QGPhysObject::admitted() { game->add_pending_physics(this); }
 
 void QGPhysObject::sync_fields() {
     sync_field(position, default_dvec2d_interpolation);

@@ -16,8 +16,10 @@ class QGPhysObject : public QGObject {
 public:
     QGPhysObject(QGGame* game, unsigned int entity_id, const ivec2d& size, bool is_static, float mass,
                  float friction, float air_friction, float bounce, unsigned short collision_group,
-                 unsigned short collision_mask, float buoyancy, bool keep_out = false);
+                 unsigned short collision_mask, float buoyancy);
 
+    // Joins the physics list of the next commit.
+    void admitted() override;
     void sync_fields() override;
     void write_creation_event(QGEvent& event) const override;
     // The physics step (server only, through the world step).

@@ -11,9 +11,8 @@
 ClientSession::ClientSession(QGGame& game, const NetClock* clock, unsigned short port, sf::IpAddress server,
                              Callback<void, bool> on_connected, std::string join_name)
     : NetworkSession(game, clock), join_name_(std::move(join_name)) {
-    connect_thread_ = std::thread([this, port, server, result = std::move(on_connected)]() mutable {
-        connect(port, server, std::move(result));
-    });
+    connect_thread_ = std::thread(
+        [this, port, server, result = std::move(on_connected)]() mutable { connect(port, server, std::move(result)); });
 }
 
 ClientSession::ClientSession(QGGame& game, const NetClock* clock) : NetworkSession(game, clock) {

@@ -59,27 +59,19 @@ void MatchSetup::setup_game(const GameParameters& params) {
 
 void MatchSetup::generate_level(const LevelCreation& record) {
     if (game_.level) {
-        log_message(LogLevel::Warning, "Ignored level parameters: the level exists already.",
-                    log_class_name_of(game_));
+        log_message(LogLevel::Warning, "Ignored level parameters: the level exists already.", log_class_name_of(game_));
         return;
     }
     log_message(LogLevel::Status, "Received level parameters, generating...", log_class_name_of(game_));
     LevelParameters parameters = record.parameters;
     sanitize_level_parameters(parameters);
-    auto* created = new QGLevel(&game_, record.level_entity_id, parameters);
+    QGLevel* created = game_.spawn<QGLevel>(record.level_entity_id, parameters);
+    if (!created) return;
     // The level's objects, then its water, take the ids after the level's.
     std::vector<LevelObject> placed;
     placed.swap(created->placements);
     for (const LevelObject& object : placed) build_level_object(object);
-    if (game_.is_server) {
-        auto* water = new sph::WaterObject(&game_, 0, created);
-        if (water->is_registered()) created->water = water;
-        else delete water;
-    }
-    if (!created->is_registered()) {
-        delete created;
-        return;
-    }
+    if (game_.is_server) created->water = game_.spawn<sph::WaterObject>(0, created);
     log_message(LogLevel::Status, "Level generation finished.", log_class_name_of(game_));
 }
 
@@ -87,10 +79,10 @@ void MatchSetup::build_level_object(const LevelObject& object) {
     const dvec2d& position = object.placement.position;
     QGPhysObject* built = nullptr;
     switch (object.kind) {
-        case LevelObjectKind::SpecialItem: built = QGSpecialItem::create(&game_, 0, object.placement.definition); break;
-        case LevelObjectKind::Weapon: built = QGWeapon::create(&game_, 0, object.placement.definition); break;
-        case LevelObjectKind::Portal: built = new QGPortal(&game_, 0); break;
-        case LevelObjectKind::Sweetroll: built = new QGSweetroll(&game_, 0); break;
+    case LevelObjectKind::SpecialItem: built = QGSpecialItem::create(&game_, 0, object.placement.definition); break;
+    case LevelObjectKind::Weapon: built = QGWeapon::create(&game_, 0, object.placement.definition); break;
+    case LevelObjectKind::Portal: built = game_.spawn<QGPortal>(0); break;
+    case LevelObjectKind::Sweetroll: built = game_.spawn<QGSweetroll>(0); break;
     }
     if (!built) return;
     built->position = position;

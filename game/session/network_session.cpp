@@ -27,32 +27,20 @@ NetworkSession::NetworkSession(QGGame& game, const NetClock* clock) : game_(game
     transport_clock_.base = clock ? clock : &NetClock::system();
 }
 
-NetworkSession::~NetworkSession() {
-    shut_down_hooks();
-    close_transports();
-}
-
-void NetworkSession::shut_down_hooks() {
-    // Deleting a transport closes its connections; no hook may reach the session from there.
-    if (tcp_) {
-        tcp_->on_connect = ConnectionCallback();
-        tcp_->on_disconnect = ConnectionCallback();
-    }
-    if (auto* server = dynamic_cast<TcpServer*>(tcp_.get())) server->on_frame = nullptr;
-}
-
 void NetworkSession::shut_down() {
     transport_clock_.tearing_down.store(true, std::memory_order_release);
-    shut_down_hooks();
+    // Deleting a transport closes its connections; no hook may reach the session from there.
+    hooks_.reset();
 }
 
 void NetworkSession::close_transports() {
+    hooks_.reset();
     udp_.reset();
     tcp_.reset();
 }
 
 void NetworkSession::install_transports(std::unique_ptr<Tcp> tcp, std::unique_ptr<Udp> udp) {
-    shut_down_hooks();
+    hooks_.reset();
     tcp_ = std::move(tcp);
     udp_ = std::move(udp);
     for (Protocol* p : {static_cast<Protocol*>(tcp_.get()), static_cast<Protocol*>(udp_.get())}) {
@@ -67,6 +55,11 @@ void NetworkSession::install_transports(std::unique_ptr<Tcp> tcp, std::unique_pt
         tcp_->timeout_ms = 0;
         tcp_->on_connect = ConnectionCallback(this, &NetworkSession::on_connect);
         tcp_->on_disconnect = ConnectionCallback(this, &NetworkSession::on_disconnect);
+        hooks_ = ScopedLink([tcp = tcp_.get()] {
+            tcp->on_connect = ConnectionCallback();
+            tcp->on_disconnect = ConnectionCallback();
+            if (auto* server = dynamic_cast<TcpServer*>(tcp)) server->on_frame = nullptr;
+        });
     }
     transports_installed();
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/core/scoped_link.h"
 #include "net/sync/net_clock.h"
 #include "net/sync/protocol.h"
 #include "net/transport/connection.h"
@@ -18,7 +19,7 @@ class Udp;
 class NetworkSession {
 public:
     NetworkSession(QGGame& game, const NetClock* clock);
-    virtual ~NetworkSession();
+    virtual ~NetworkSession() = default;
     NetworkSession(const NetworkSession&) = delete;
     NetworkSession& operator=(const NetworkSession&) = delete;
 
@@ -55,8 +56,6 @@ protected:
         std::atomic<bool> tearing_down{false};
     };
 
-    // Clears the TCP transport's hooks.
-    void shut_down_hooks();
     // The transports were installed: a half hooks what it needs of them.
     virtual void transports_installed() {}
 
@@ -65,4 +64,6 @@ protected:
     std::unique_ptr<Tcp> tcp_;
     std::unique_ptr<Udp> udp_;
     unsigned short game_port_ = 0;
+    // The TCP transport's hooks into this session, which end before the transports go.
+    ScopedLink hooks_;
 };

@@ -10,17 +10,29 @@
 #include "game/session/qg_game.h"
 #include "game/base/qg_object.h"
 
-bool ObjectRegistry::add(QGObject* object) {
-    if (!object) return false;
+QGObject* ObjectRegistry::hold(std::unique_ptr<QGObject> object) {
+    QGObject* held = object.get();
+    if (held) owned_.emplace(held, std::move(object));
+    return held;
+}
+
+void ObjectRegistry::free(const QGObject* object) {
+    auto found = owned_.find(object);
+    if (found == owned_.end()) return;
+    // Out of the owner's map before its destructor runs, which may reach the registry.
+    std::unique_ptr<QGObject> doomed = std::move(owned_.extract(found).mapped());
+}
+
+QGObject* ObjectRegistry::add(std::unique_ptr<QGObject> taken) {
+    QGObject* object = taken.get();
+    if (!object) return nullptr;
     const unsigned int id = object->entity_id;
     if (id == 0) {
         log_message(LogLevel::Warning, "Tried to register Object with invalid EntityID NULL. Object not registered.",
                     log_class_name_of(game_));
-        return false;
+        return nullptr;
     }
-    auto found = objects_.find(id);
-    if (found != objects_.end()) {
-        if (found->second == object) return true;
+    if (objects_.count(id)) {
         // The old object goes when the new one is committed, outside every walk over the
         // registry.
         log_message(LogLevel::Warning,
@@ -29,7 +41,8 @@ bool ObjectRegistry::add(QGObject* object) {
                     log_class_name_of(game_));
     }
     pending_objects_.push_back(object);
-    return true;
+    hold(std::move(taken));
+    return object;
 }
 
 void ObjectRegistry::add_physics(QGPhysObject* object) {
@@ -82,7 +95,7 @@ void ObjectRegistry::destroy_pending(std::list<QGObject*>::iterator it) {
             break;
         }
     }
-    delete object;
+    free(object);
 }
 
 void ObjectRegistry::destroy(QGObject* object) {
@@ -110,7 +123,7 @@ void ObjectRegistry::destroy(QGObject* object) {
     auto found = objects_.find(id);
     if (found != objects_.end() && found->second == object) objects_.erase(found);
     if (game_.event_handler == object) game_.event_handler = nullptr;
-    delete object;
+    free(object);
 }
 
 void ObjectRegistry::remove_queued() {
@@ -136,10 +149,6 @@ bool ObjectRegistry::remove(unsigned int id) {
 }
 
 void ObjectRegistry::clear() {
-    std::set<QGObject*> owned;
-    for (auto& [id, object] : objects_) owned.insert(object);
-    for (QGObject* object : pending_objects_) owned.insert(object);
-    if (game_.event_handler) owned.insert(game_.event_handler);
     objects_.clear();
     pending_objects_.clear();
     pending_physics_.clear();
@@ -150,7 +159,8 @@ void ObjectRegistry::clear() {
     players_.clear();
     removal_queue_.clear();
     game_.event_handler = nullptr;
-    for (QGObject* object : owned) delete object;
+    // In address order; each is out of the owner's map before its destructor runs.
+    while (!owned_.empty()) free(owned_.begin()->first);
 }
 
 QGObject* ObjectRegistry::find(unsigned int id) const {

@@ -1,6 +1,7 @@
 #pragma once
 #include <list>
 #include <map>
+#include <memory>
 #include <set>
 #include <unordered_set>
 #include <vector>
@@ -15,8 +16,8 @@ class QGPlayer;
 // The session's objects: every committed object by entity id, the objects registered since the
 // last commit, the physics list, the player table and the maps each channel sends. Objects join
 // at a commit and leave at a removal, both between the walks of the world step, so no walk over
-// these containers ever sees them change. The registry owns every object it holds and deletes
-// each one exactly once.
+// these containers ever sees them change. The registry owns every object it takes and deletes
+// each one exactly once, when it leaves or when the session ends.
 class ObjectRegistry {
 public:
     explicit ObjectRegistry(QGGame& game) : game_(game) {}
@@ -24,8 +25,11 @@ public:
     ObjectRegistry(const ObjectRegistry&) = delete;
     ObjectRegistry& operator=(const ObjectRegistry&) = delete;
 
-    // Queues the object for the next commit. False when it was not taken (null, id 0).
-    bool add(QGObject* object);
+    // Takes the object and queues it for the next commit; null when it was refused (null, id 0),
+    // which frees it.
+    QGObject* add(std::unique_ptr<QGObject> object);
+    // Takes the object without registering it (a client's event handler, until its id is known).
+    QGObject* hold(std::unique_ptr<QGObject> object);
     // Puts a new physics object into the list of the next commit.
     void add_physics(QGPhysObject* object);
     // Commits the objects queued since the last commit and answers them, in registration order.
@@ -78,6 +82,8 @@ public:
 private:
     // Takes a committed object out of every container and deletes it.
     void destroy(QGObject* object);
+    // Deletes an object the registry holds, once it is out of every container.
+    void free(const QGObject* object);
     // Takes a pending object out of the pending containers and deletes it.
     void destroy_pending(std::list<QGObject*>::iterator it);
 
@@ -92,6 +98,8 @@ private:
     NetworkableMap unreliable_objects_;
     std::map<unsigned int, QGObject*> one_client_objects_;
     unsigned int next_entity_id_ = 0;
+    // Every object the registry holds, by address: its owner.
+    std::map<const QGObject*, std::unique_ptr<QGObject>> owned_;
     std::unordered_set<unsigned int> committed_ids_;
     std::vector<QGObject*> committed_now_;
 };

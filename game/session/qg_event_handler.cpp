@@ -22,8 +22,7 @@ uint32_t event_entity_id(const QGEvent& event) {
     return u32_at(event, 0);
 }
 
-QGEventHandler::QGEventHandler(QGGame* game_, unsigned int entity_id_, bool keep_out)
-    : QGObject(game_, entity_id_, true, keep_out) {}
+QGEventHandler::QGEventHandler(QGGame* game_, unsigned int entity_id_) : QGObject(game_, entity_id_, true) {}
 
 void QGEventHandler::queue_event(EQGEventType type, const ByteBuffer& payload, bool delayed_flag) {
     QGEvent event(type, delayed_flag);

@@ -16,24 +16,28 @@ QGGame::QGGame(DrawingServices* drawing, unsigned short port, sf::IpAddress serv
                const NetClock* clock, std::string join_name)
     : clock_(clock), drawing_(drawing), registry_(*this), terrain_(*this), match_(*this) {
     is_server = false;
-    // Requested with id 0, which a client's registry refuses: the connect thread enters the
-    // handler under id 1, the id it has on every side.
-    event_handler = new QGEventHandler(this, 0);
+    hold_event_handler();
     net_ = std::make_unique<ClientSession>(*this, clock, port, server, std::move(on_connected), std::move(join_name));
 }
 
-QGGame::QGGame(ServerSide, const NetClock* clock)
-    : clock_(clock), registry_(*this), terrain_(*this), match_(*this) {
+QGGame::QGGame(ServerSide, const NetClock* clock) : clock_(clock), registry_(*this), terrain_(*this), match_(*this) {
     is_server = true;
     net_ = std::make_unique<ServerSession>(*this, clock);
-    event_handler = new QGEventHandler(this, 0);
+    // The first object: it takes id 1, the id it has on every side.
+    event_handler = spawn<QGEventHandler>(0);
 }
 
 QGGame::QGGame(Offline, DrawingServices* drawing, const NetClock* clock)
     : clock_(clock), drawing_(drawing), registry_(*this), terrain_(*this), match_(*this) {
     is_server = false;
-    event_handler = new QGEventHandler(this, 0);
+    hold_event_handler();
     net_ = std::make_unique<ClientSession>(*this, clock);
+}
+
+void QGGame::hold_event_handler() {
+    // The handler's id comes with the connection: the client's network side enters it under id
+    // 1, the id it has on every side. The registry owns it meanwhile.
+    event_handler = static_cast<QGEventHandler*>(registry_.hold(std::make_unique<QGEventHandler>(this, 0)));
 }
 
 QGGame::~QGGame() {
@@ -83,6 +87,14 @@ void QGGame::update(float dt) {
     flush_removals();
 }
 
+bool QGGame::register_object(std::unique_ptr<QGObject> object) {
+    QGObject* taken = registry_.add(std::move(object));
+    if (!taken) return false;
+    taken->admitted();
+    if (drawing_) taken->set_look(drawing_->make_look(*taken));
+    return true;
+}
+
 void QGGame::flush_registrations() {
     const std::vector<QGObject*>& committed = registry_.commit(is_server);
     // The clients build their copies from the creation records, sent with this step's packet.
@@ -116,6 +128,4 @@ void QGGame::play_sound(int sound_id) {
     event_handler->post<EQGEventType::PlaySound>(request);
 }
 
-bool QGGame::is_destructible_colour(const ColorRGBA& colour) {
-    return ::is_destructible_colour(colour);
-}
+bool QGGame::is_destructible_colour(const ColorRGBA& colour) { return ::is_destructible_colour(colour); }

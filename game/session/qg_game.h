@@ -9,6 +9,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "engine/core/callback.h"
@@ -17,6 +19,7 @@
 #include "game/session/match_setup.h"
 #include "game/session/network_session.h"
 #include "game/session/object_registry.h"
+#include "game/base/qg_object.h"
 #include "game/base/session_records.h"
 #include "game/session/session_terrain.h"
 #include "net/sync/net_clock.h"
@@ -82,8 +85,14 @@ public:
 
     // --- the object registry ---
 
-    // Called by the QGObject constructor. False when the object was not taken (null, id 0).
-    bool register_object(QGObject* object) { return registry_.add(object); }
+    // The one way to make a session object: T is built whole with this session and the entity id
+    // (on the server the session's next one, whatever was asked), then registered. Null when
+    // the registry refused it (id 0), which frees it.
+    template <class T, class... Args>
+    T* spawn(unsigned int entity_id, Args&&... args);
+    // Takes a whole object into the registry, which owns it from then on, and builds its look in
+    // a session with drawing services. False when it was refused (null, id 0): it is freed.
+    bool register_object(std::unique_ptr<QGObject> object);
     // Commits the objects registered since the last commit; the server posts their creation
     // records, sent with this step's packet.
     void flush_registrations();
@@ -143,8 +152,7 @@ public:
     void on_connect(Protocol* protocol, unsigned int connection_id, unsigned short local_port, Connection remote) {
         net_->on_connect(protocol, connection_id, local_port, remote);
     }
-    void on_disconnect(Protocol* protocol, unsigned int connection_id, unsigned short local_port,
-                       Connection remote) {
+    void on_disconnect(Protocol* protocol, unsigned int connection_id, unsigned short local_port, Connection remote) {
         net_->on_disconnect(protocol, connection_id, local_port, remote);
     }
     Tcp* tcp_transport() const { return net_->tcp(); }
@@ -200,6 +208,9 @@ public:
     Callback<void, const std::string&> status_hook;
 
 private:
+    // A client's event handler, held by the registry until its id is known.
+    void hold_event_handler();
+
     const NetClock* clock_ = nullptr;
     DrawingServices* drawing_ = nullptr;
     ObjectRegistry registry_;
@@ -208,3 +219,14 @@ private:
     MatchSetup match_;
     std::unique_ptr<NetworkSession> net_;
 };
+
+template <class T, class... Args>
+T* QGGame::spawn(unsigned int entity_id, Args&&... args) {
+    static_assert(std::is_base_of_v<QGObject, T>, "the session makes game objects");
+    // A client keeps the id its creation record carried.
+    if (is_server) entity_id = issue_entity_id();
+    // Not make_unique: a class whose factory checks its arguments first lets the session build it.
+    std::unique_ptr<T> object(new T(this, entity_id, std::forward<Args>(args)...));
+    T* made = object.get();
+    return register_object(std::move(object)) ? made : nullptr;
+}

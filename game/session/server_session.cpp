@@ -162,7 +162,7 @@ void ServerSession::send_spectator_snapshot(unsigned int connection_id, const Co
     auto* server = dynamic_cast<TcpServer*>(tcp_.get());
     if (!server) return;
 
-    QGEventHandler snapshot(&game_, 1, true);
+    QGEventHandler snapshot(&game_, 1);
     game_.match_setup().post_snapshot(snapshot);
 
     // One packet to this connection alone, at once.
@@ -174,6 +174,6 @@ void ServerSession::send_spectator_snapshot(unsigned int connection_id, const Co
     // reach it tile by tile.
     if (game_.level) {
         print_peer_line(address_text(remote.address), game_.now_ms(), "Sending current map to spectator...");
-        new QGMapSynchronizer(&game_, 0, connection_id);
+        game_.spawn<QGMapSynchronizer>(0, connection_id);
     }
 }

@@ -15,10 +15,11 @@
 #include "game/terrain/terrain_carver.h"
 #include "game/base/terrain_pixels.h"
 
-void SessionTerrain::attach_water(sph::WaterObject* water, Callback<float, float, float, float, float> coverage) {
+ScopedLink SessionTerrain::attach_water(sph::WaterObject* water, Callback<float, float, float, float, float> coverage) {
     water_ = water;
     water_covers_ = coverage.is_valid();
     if (water_covers_) coverage_ = std::move(coverage);
+    return ScopedLink([this, water] { detach_water(water); });
 }
 
 void SessionTerrain::detach_water(sph::WaterObject* water) {

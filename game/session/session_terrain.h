@@ -1,6 +1,7 @@
 #pragma once
 #include "engine/core/callback.h"
 #include "engine/core/geometry.h"
+#include "engine/core/scoped_link.h"
 
 class QGGame;
 class QGPhysObject;
@@ -28,17 +29,15 @@ public:
     }
 
     // The level's water object (its submerged_fraction answers how much of a box is water); null
-    // without one. The water attaches and detaches itself, and on the server also answers the
-    // coverage the physics reads.
+    // without one. The water attaches itself, on the server answering the coverage the physics
+    // reads too, until the link it holds ends.
     sph::WaterObject* water_object() const { return water_; }
-    void attach_water(sph::WaterObject* water, Callback<float, float, float, float, float> coverage);
-    void detach_water(sph::WaterObject* water);
+    [[nodiscard]] ScopedLink attach_water(sph::WaterObject* water,
+                                          Callback<float, float, float, float, float> coverage);
     // The fraction (0 to 1) of the box x, y, width, height that is under water; empty until a
     // water supplies it.
     bool has_water_coverage() const { return coverage_.is_valid(); }
-    float water_coverage(float x, float y, float width, float height) const {
-        return coverage_(x, y, width, height);
-    }
+    float water_coverage(float x, float y, float width, float height) const { return coverage_(x, y, width, height); }
     // Tests stand in for the water.
     void set_water_coverage(Callback<float, float, float, float, float> coverage) { coverage_ = std::move(coverage); }
 
@@ -63,6 +62,7 @@ public:
     void set_pixel(int x, int y, ColorRGBA colour);
 
 private:
+    void detach_water(sph::WaterObject* water);
     // The server's side of an explosion, hooked into the carver.
     void on_pixel_carved(int x, int y);
     void on_disc_carved(const Explosion& blast, const PixelRect& box);

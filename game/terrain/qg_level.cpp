@@ -88,10 +88,6 @@ QGLevel::QGLevel(QGGame* game_, unsigned int entity_id_, LevelParameters paramet
     if (!game) return;
     game->level = this;
     game->terrain().set_surface(surface_);
-
-    // The server's session builds the placements and the water once the level stands.
-    if (game->is_server) return;
-    show_look();
 }
 
 QGLevel::~QGLevel() {
@@ -173,6 +169,5 @@ void explode_action(QGEventHandler& handler, const QGEvent& event) {
 void create_map_synchronizer_action(QGEventHandler& handler, const QGEvent& event) {
     MapSynchronizerRecord r;
     if (!event.read(r)) return;
-    auto* synchronizer = new QGMapSynchronizer(handler.game, r.entity_id, r.target);
-    if (!synchronizer->is_registered()) delete synchronizer;
+    handler.game->spawn<QGMapSynchronizer>(r.entity_id, r.target);
 }

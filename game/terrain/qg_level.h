@@ -60,7 +60,7 @@ struct LevelObject {
 // The level owns its surface and frees it exactly once, when it goes, after its look.
 class QGLevel : public QGObject {
 public:
-    // Registers itself and becomes the session's level and terrain.
+    // Becomes the session's level and terrain.
     QGLevel(QGGame* game, unsigned int entity_id, LevelParameters parameters);
     ~QGLevel() override;
 

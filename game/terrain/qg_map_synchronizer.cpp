@@ -13,14 +13,16 @@
 QGMapSynchronizer::QGMapSynchronizer(QGGame* game_, unsigned int entity_id_, unsigned int target_)
     : QGObject(game_, entity_id_, true), target(target_) {
     if (!game || game->is_server) return;
-    if (is_registered()) {
-        game->reliable_objects()[entity_id] = this;
-        attached_early_ = true;
-    }
     if (game->status_hook.is_valid()) {
         game->status_hook("Syncing current map state with server...");
         status_shown_ = true;
     }
+}
+
+void QGMapSynchronizer::admitted() {
+    if (game->is_server) return;
+    game->reliable_objects()[entity_id] = this;
+    attached_early_ = true;
 }
 
 QGMapSynchronizer::~QGMapSynchronizer() {

@@ -31,6 +31,8 @@ public:
     QGMapSynchronizer(QGGame* game, unsigned int entity_id, unsigned int target);
     // Clears the status line it set.
     ~QGMapSynchronizer() override;
+    // A client's synchronizer reads the stream from the step it arrives in, before its commit.
+    void admitted() override;
 
     // Server, Write: the tile at chunk_offset, then the offset moves on (the last tile removes
     // the object). Client, Read: the target decodes the tile into its level surface and

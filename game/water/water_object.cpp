@@ -119,18 +119,13 @@ WaterObject::WaterObject(QGGame* game_, unsigned int entity_id_, QGLevel* level,
     if (game) {
         Callback<float, float, float, float, float> coverage;
         if (server_) coverage = Callback<float, float, float, float, float>(this, &WaterObject::coverage);
-        game->terrain().attach_water(this, std::move(coverage));
+        terrain_link_ = game->terrain().attach_water(this, std::move(coverage));
     }
-    if (server_) {
-        setup_server(terrain);
-    } else {
-        show_look();
-    }
+    if (server_) setup_server(terrain);
 }
 
 WaterObject::~WaterObject() {
     if (!game) return;
-    game->terrain().detach_water(this);
     if (game->level && game->level->water == static_cast<LevelWater*>(this)) game->level->water = nullptr;
 }
 
@@ -621,12 +616,7 @@ void create_water_object_action(QGEventHandler& handler, const QGEvent& event) {
         log_message(LogLevel::Warning, "Ignored a second water object for the level.", log_class_name_of(handler));
         return;
     }
-    auto* water = new WaterObject(game, event_entity_id(event), game->level);
-    if (!water->is_registered()) {
-        delete water;
-        return;
-    }
-    game->level->water = water;
+    if (auto* water = game->spawn<WaterObject>(event_entity_id(event), game->level)) game->level->water = water;
 }
 
 }  // namespace sph

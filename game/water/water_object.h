@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/core/geometry.h"
+#include "engine/core/scoped_link.h"
 #include "game/base/qg_object.h"
 #include "game/terrain/qg_level.h"
 #include "game/terrain/quadtree.h"
@@ -160,6 +161,8 @@ private:
     std::size_t cell_index(int cx, int cy) const { return std::size_t(cy) * std::size_t(grid_w_) + std::size_t(cx); }
     void set_blocked(int x, int y, bool blocked);
 
+    // The water's place in the session's terrain, which ends with it.
+    ScopedLink terrain_link_;
     WaterSettings settings_;
     float time_step_ = 0.04f;
     float previous_time_step_ = 0.04f;

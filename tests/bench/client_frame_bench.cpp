@@ -76,8 +76,8 @@ bool set_up(Bench& b) {
     b.server.setup_game({kPlayers, 3, 1.0f, 0, 0, {0, 0}});
     if (!tcp->listen_start(0, 0) || !udp->bind(tcp->listening_port())) return fail("no port");
     ready_time = 0.0f;
-    new QGMatchController(&b.server, 0, MatchSettings{});
-    new QGChat(&b.server, 0);
+    b.server.spawn<QGMatchController>(0, MatchSettings{});
+    b.server.spawn<QGChat>(0);
 
     auto* play = dynamic_cast<QCGamePlay*>(
         b.client->join(sf::IpAddress(127, 0, 0, 1), tcp->listening_port(), Callback<void, bool>()));
@@ -89,7 +89,7 @@ bool set_up(Bench& b) {
     b.server.reliable_objects()[b.server.event_handler->entity_id] = b.server.event_handler;
     b.server.active = true;
     // The other fifteen play on the server itself.
-    for (unsigned i = 1; i < kPlayers; ++i) new QGPlayer(&b.server, 0, i, i, "Player " + std::to_string(i));
+    for (unsigned i = 1; i < kPlayers; ++i) b.server.spawn<QGPlayer>(0, i, i, "Player " + std::to_string(i));
 
     if (!b.run_until([] { return QCLevelGen::instance != nullptr; })) return fail("no level generator");
     QCLevelGen* generator = QCLevelGen::instance;

@@ -83,7 +83,7 @@ struct Fight {
         for (unsigned int i = 0; i < kPlayers; ++i)
             game->spawn_positions.push_back({60.0f + 120.0f * float(i), 500.0f});
         for (unsigned int i = 0; i < kPlayers; ++i) {
-            auto* p = new QGPlayer(game.get(), 0, i, i, "Bot " + std::to_string(i));
+            auto* p = game->spawn<QGPlayer>(0, i, i, "Bot " + std::to_string(i));
             p->position = game->spawn_positions[i];
             p->enter_match();
             p->apply_input({i, InputKind::Use, 1});

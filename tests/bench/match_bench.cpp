@@ -24,15 +24,15 @@ void BM_MatchStep(benchmark::State& state) {
     sph::WaterSettings settings;
     settings.max_particles = 1024;
     QGLevel& held = session_test::make_level_of(*level.game, level.surface.get());  // as a match's server holds it
-    sph::WaterObject& water = *new sph::WaterObject(level.game.get(), 0, &held, settings);
+    sph::WaterObject& water = *level.game->spawn<sph::WaterObject>(0, &held, settings);
     held.water = &water;
     QGGame& game = *level.game;
     game.match_running = false;
     game.setup_game({16, 3, 1.0f, 1, 0, {0, 0}});
     ready_time = 0.0f;
-    new QGMatchController(&game, 0, MatchSettings{});
-    new QGChat(&game, 0);
-    for (unsigned i = 0; i < 16; ++i) new QGPlayer(&game, 0, i, i / 8, "bot");
+    game.spawn<QGMatchController>(0, MatchSettings{});
+    game.spawn<QGChat>(0);
+    for (unsigned i = 0; i < 16; ++i) game.spawn<QGPlayer>(0, i, i / 8, "bot");
     SpawnPositions spawns;
     spawns.count = 16;
     for (unsigned i = 0; i < 16; ++i) spawns.positions[i] = {40.0f + 100.0f * float(i) + (i < 8 ? 0 : 460.0f), 780.0f};

@@ -70,8 +70,7 @@ struct World {
         };
         for (int i = 0; i < count; ++i) {
             const ivec2d size{8 + next(33), 8 + next(33)};
-            auto* o = new QGPhysObject(game.get(), 0, size, false, 0.5f + next(40) / 10.0f, 2.0f, 0.1f,
-                                       next(50) / 100.0f, uint16_t(1 << (1 + next(3))), 0xffff, 0.5f);
+            auto* o = game->spawn<QGPhysObject>(0, size, false, 0.5f + next(40) / 10.0f, 2.0f, 0.1f, next(50) / 100.0f, uint16_t(1 << (1 + next(3))), 0xffff, 0.5f);
             o->position = {float(next(kWidth - 48)), float(next(500))};
             o->velocity = {float(next(400) - 200), float(next(200) - 100)};
             spawn.push_back({o, o->position, o->velocity});

@@ -52,12 +52,12 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     ASSERT_TRUE(server.start(2));
     MatchSettings rules;
     rules.time_limit = 5.0f;
-    new QGMatchController(server.game.get(), 0, rules);
+    server.game->spawn<QGMatchController>(0, rules);
     auto* play = dynamic_cast<QCGamePlay*>(game().join(sf::IpAddress(127, 0, 0, 1), server.port, Callback<void, bool>()));
     ASSERT_NE(play, nullptr);
     ASSERT_TRUE(server.accept_players(1));
     server.activate();
-    new QGPlayer(server.game.get(), 0, 1, 1, "Other");  // plays on the server itself
+    server.game->spawn<QGPlayer>(0, 1, 1, "Other");  // plays on the server itself
     // Only asks that the wait ends; the session's own clock drives the match.
     auto run_until = [&](auto done) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);

@@ -7,7 +7,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     auto game = fuzz::session(data[0] & 4);
     game->message_hook = +[](const std::string&) {};
-    auto* chat = new QGChat(game.get(), 5);
+    auto* chat = game->spawn<QGChat>(5);
     fuzz::feed(*game, *chat, data + 1, size - 1, data[0] & 3);
     return 0;
 }

@@ -4,7 +4,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto game = fuzz::session(false);
-    auto* controller = new QGMatchController(game.get(), 5, MatchSettings{});
+    auto* controller = game->spawn<QGMatchController>(5, MatchSettings{});
     fuzz::feed(*game, *controller, data, size);
     (void)controller->info_text();
     return 0;

@@ -6,7 +6,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto game = fuzz::session(false);
     const auto terrain = session_test::make_surface(256, 256);
     game->terrain().set_surface(terrain.get());
-    auto* water = new sph::WaterObject(game.get(), 5, nullptr, sph::WaterSettings{});
+    auto* water = game->spawn<sph::WaterObject>(5, nullptr, sph::WaterSettings{});
     fuzz::feed(*game, *water, data, size);
     water->update_sprite();
     return 0;

@@ -42,8 +42,8 @@ struct StepPassClock : PassClock {
 // Each update takes the given milliseconds of the loop's clock, notes the step and the tick it
 // began at, and ends the loop after the given number of passes.
 struct PassCounter : QGObject {
-    PassCounter(QGGame* game, StepPassClock& clock, uint32_t work_ms, int passes)
-        : QGObject(game, 0, false), clock(clock), work_ms(work_ms), left(passes) {}
+    PassCounter(QGGame* game, unsigned int id, StepPassClock& clock, uint32_t work_ms, int passes)
+        : QGObject(game, id, false), clock(clock), work_ms(work_ms), left(passes) {}
     void update(float dt) override {
         steps.push_back(dt);
         starts.push_back(clock.now);
@@ -86,7 +86,7 @@ protected:
 
 // The sync packet of one event handler record holding the events.
 ByteBuffer events_packet(const std::vector<std::pair<EQGEventType, ByteBuffer>>& events) {
-    QGEventHandler writer(nullptr, 1, true);
+    QGEventHandler writer(nullptr, 1);
     for (const auto& [type, payload] : events) {
         QGEvent event(type);
         event.set_payload(payload);
@@ -156,7 +156,7 @@ TEST(ServerLoop, PassesStepTheWorldByTheTimeSinceThePreviousPassAtMostTwoPer16Ms
         server.game = std::make_unique<QGGame>(QGGame::ServerSide{});
         server.game->active = server.game->match_running = true;
         server.game->paused = false;
-        auto* counter = new PassCounter(server.game.get(), clock, work, 20);
+        auto* counter = server.game->spawn<PassCounter>(0, clock, work, 20);
         server.game->quit = true;
         server.run();  // a failed hosting runs no pass
         EXPECT_EQ(counter->left, 20);

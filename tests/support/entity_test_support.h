@@ -96,7 +96,7 @@ struct ServerWorld {
         game->rules.player_count = n;
         game->rules.lives = lives;
         for (unsigned int i = 0; i < n; ++i) {
-            auto* p = new QGPlayer(game.get(), 0, i, i, "P" + std::to_string(i));
+            auto* p = game->spawn<QGPlayer>(0, i, i, "P" + std::to_string(i));
             p->position = {40.0f + 120.0f * float(i), float(floor_y) - float(p->size.y) - 1.0f};
             p->on_ground = true;
             players.push_back(p);

@@ -100,9 +100,9 @@ private:
 // A physics object that records its updates and collisions.
 class RecordingPhys : public QGPhysObject {
 public:
-    RecordingPhys(QGGame* game, Journal* journal, ivec2d size, bool is_static = false, float mass = 1.0f,
-                  float bounce = 0.0f, unsigned short group = 1, unsigned short mask = 0xffff)
-        : QGPhysObject(game, 0, size, is_static, mass, 0.0f, 0.0f, bounce, group, mask, 0.0f),
+    RecordingPhys(QGGame* game, unsigned int id, Journal* journal, ivec2d size, bool is_static = false,
+                  float mass = 1.0f, float bounce = 0.0f, unsigned short group = 1, unsigned short mask = 0xffff)
+        : QGPhysObject(game, id, size, is_static, mass, 0.0f, 0.0f, bounce, group, mask, 0.0f),
           journal_(journal) {}
     ~RecordingPhys() override {
         if (deleted_flag) *deleted_flag = true;
@@ -146,7 +146,7 @@ inline std::unique_ptr<QGGame> make_server_session(const NetClock* clock = nullp
 // reads the level's solid mask), from the quickest preset, which places nothing, and no water.
 inline QGLevel& make_level_of(QGGame& game, SDL_Surface* terrain) {
     const LevelParameters hills{uint32_t(GeneratorPreset::Hills), 0, uint32_t(terrain->w), uint32_t(terrain->h), 0.0f};
-    auto* level = new QGLevel(&game, 0, hills);
+    auto* level = game.spawn<QGLevel>(0, hills);
     for (int y = 0; y < terrain->h; ++y)
         std::memcpy(static_cast<uint8_t*>(level->surface()->pixels) + y * level->surface()->pitch,
                     static_cast<uint8_t*>(terrain->pixels) + y * terrain->pitch, size_t(terrain->w) * 4);
@@ -181,7 +181,7 @@ inline void receive_client_record(QGObject& object, ByteBuffer record, unsigned 
 
 // The handler's wire form of the given events.
 inline ByteBuffer record_of(const std::vector<QGEvent>& events) {
-    QGEventHandler writer(nullptr, 1, true);
+    QGEventHandler writer(nullptr, 1);
     for (const QGEvent& e : events) writer.enqueue(e);
     ByteBuffer out;
     writer.write_queue(out);
@@ -224,7 +224,7 @@ public:
 struct BeaconBuilder {
     explicit BeaconBuilder(QGGame& client)
         : built(client.event_handler->subscribe<EQGEventType::PlayerHit>(
-              [game = &client](const IdRecord& r) { new Beacon(game, r.id); })) {}
+              [game = &client](const IdRecord& r) { game->spawn<Beacon>(r.id); })) {}
     EventSubscription built;
 };
 

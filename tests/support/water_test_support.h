@@ -27,7 +27,7 @@ struct WaterLevel {
     }
     void paint(int x, int y, int w, int h, ColorRGBA c) { session_test::fill(surface.get(), x, y, w, h, c); }
     // Owned by the session.
-    sph::WaterObject& build(sph::WaterSettings s = {}) { return *new sph::WaterObject(game.get(), 0, nullptr, s); }
+    sph::WaterObject& build(sph::WaterSettings s = {}) { return *game->spawn<sph::WaterObject>(0, nullptr, s); }
 
     session_test::SurfacePtr surface;
     std::unique_ptr<QGGame> game;

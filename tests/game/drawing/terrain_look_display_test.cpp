@@ -38,7 +38,7 @@ TEST(TerrainLook, KeptLookAndCulledBackgroundDrawTheFramePlainSpritesDraw) {
     view.set_width(float(kWidth)), view.set_height(float(kHeight));
     GameDrawing drawing(&view, game().get_shader_factory(), nullptr);
     auto session = session_test::make_headless_client_session(nullptr, &drawing);
-    auto* level = new QGLevel(session.get(), 50, level_test::hills(512, 256, 11));
+    auto* level = session->spawn<QGLevel>(50, level_test::hills(512, 256, 11));
     session->flush_registrations();
     LevelLook& look = *look_of<LevelLook>(level);
     // Every material, as a map tile brings it.

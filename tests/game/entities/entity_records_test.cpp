@@ -98,7 +98,7 @@ TEST_F(Records, EveryFieldWithARangeRefusesWhatLiesOutsideIt) {
     EXPECT_EQ(QGProjectile::create(server.get(), 0, 0, 7, {}, {}), nullptr);
     default_weapons = {-1, 5, int(kGun)};
     server->rules.player_count = 1;
-    auto* p = new QGPlayer(server.get(), 0, 0, 0, "P");
+    auto* p = server->spawn<QGPlayer>(0, 0, 0, "P");
     p->give_default_loadout();
     EXPECT_EQ(p->inventory.size(), 1u);
 }
@@ -106,7 +106,7 @@ TEST_F(Records, EveryFieldWithARangeRefusesWhatLiesOutsideIt) {
 TEST_F(Records, NamesTravelInSixteenBytesWithTheirEnd) {
     auto server = make_server_session();
     server->rules.player_count = 1;
-    auto* p = new QGPlayer(server.get(), 0, 0, 0, "A name of twenty chr");
+    auto* p = server->spawn<QGPlayer>(0, 0, 0, "A name of twenty chr");
     QGEvent record;
     p->write_creation_event(record);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.data.data() + 28)), "A name of twent");
@@ -137,7 +137,7 @@ TEST_F(Records, AProjectileTouchingAnObjectAndTheTerrainInOneStepGoesOffOnce) {
 TEST_F(Records, PortalsLeaveTheRegistryAndSessionsSharingAnIdKeepTheirs) {
     auto server = make_server_session();
     auto client = make_headless_client_session();
-    auto* portal = new QGPortal(server.get(), 0);
+    auto* portal = server->spawn<QGPortal>(0);
     const unsigned int id = portal->entity_id;
     QGEvent record;
     portal->write_creation_event(record);
@@ -262,12 +262,12 @@ TEST_F(Records, ADrawingClientBuildsEveryLookWithoutAWindow) {
         // Every other object with its looks, from the records a server sends.
         auto server = make_server_session();
         server->rules.player_count = 2;
-        auto* shooter = new QGPlayer(server.get(), 0, 1, 0, "Drawn");
+        auto* shooter = server->spawn<QGPlayer>(0, 1, 0, "Drawn");
         std::vector<QGObject*> made = {QGWeapon::create(server.get(), 0, kGun),
                                        QGSpecialItem::create(server.get(), 0, kCrate),
                                        QGProjectile::create(server.get(), 0, 1, kTriple, {5, 5}, {0, -9}),
-                                       new QGTombstone(server.get(), 0, 0, {DamageType::Weapon, kGun, 1}, 3, 4),
-                                       new QGPortal(server.get(), 0), new QGSweetroll(server.get(), 0)};
+                                       server->spawn<QGTombstone>(0, 0, DamageCause{DamageType::Weapon, kGun, 1}, 3, 4),
+                                       server->spawn<QGPortal>(0), server->spawn<QGSweetroll>(0)};
         (void)shooter;
         for (QGObject* o : made) {
             QGEvent record;

@@ -284,7 +284,7 @@ TEST_F(Rules, SwimmersAndWadersBreatheAndADiverUnderASlabDrowns) {
     fill(w.terrain.get(), 120, 200, 240, 100, color_water);       // a pool 100 deep
     fill(w.terrain.get(), 120, 228, 60, 72, color_destructible);  // a ledge 28 under the surface
     fill(w.terrain.get(), 300, 215, 60, 10, color_destructible);  // a slab 15 under it
-    new sph::WaterObject(w.game.get(), 0, nullptr, sph::WaterSettings::load());
+    w.game->spawn<sph::WaterObject>(0, nullptr, sph::WaterSettings::load());
     const dvec2d starts[] = {{230, 150}, {135, 171}, {310, 226}};
     for (int i = 0; i < 600; ++i, w.step(0.016f))  // the water settles, the players held in place
         for (int k = 0; k < 3; ++k) w.players[k]->position = starts[k], w.players[k]->velocity = {};

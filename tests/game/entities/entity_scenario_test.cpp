@@ -160,7 +160,7 @@ TEST_F(Fight, PickUpShootDieRespawnAndASweetrollBurstsOnce) {
 
     // Three pellets along one line hit a sweetroll in the same step: one burst, which kills the
     // wounded target beside it for the shooter.
-    auto* sweetroll = new QGSweetroll(&host, 0);
+    auto* sweetroll = host.spawn<QGSweetroll>(0);
     sweetroll->position = {60.0f, float(kFloor) - 65.0f};
     target->position = {10.0f, stand};
     target->health = 10.0f;

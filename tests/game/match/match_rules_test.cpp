@@ -18,7 +18,7 @@ protected:
         game = make_server_session();
         game->setup_game({uint32_t(players.size()), lives, 0.0f, teams, 0, {0, 0}});
         for (unsigned i = 0; i < players.size(); ++i)
-            (new QGPlayer(game.get(), 0, i, players[i].first, "p"))->health = players[i].second;
+            (game->spawn<QGPlayer>(0, i, players[i].first, "p"))->health = players[i].second;
     }
     std::unique_ptr<QGGame> game;
 };
@@ -38,7 +38,7 @@ TEST_F(MatchRules, WinCheckByPlayersLivesAndTeams) {
         {1, true, {{0, 100}, {0, 9}, {1, 0}}, true}, {1, true, {{0, 100}, {5, 100}}, true}};
     for (const auto& row : rows) {
         start_session(row.lives, row.teams, row.players);
-        auto* controller = new QGMatchController(game.get(), 0, MatchSettings{});
+        auto* controller = game->spawn<QGMatchController>(0, MatchSettings{});
         for (float dt : {ready_time, 0.1f}) controller->update(dt);  // the countdown, then the check
         EXPECT_EQ(controller->state == QGMatchController::State::GameOver, row.over) << &row - rows;
     }
@@ -82,7 +82,7 @@ TEST_F(MatchRules, ChatTakesBoundedLinesInTheSendersName) {
         {20, 20, 2, "hi", QGChat::kMaxLinesFromClient, 2}, {1, 1, 5000, std::string(5000, 'x'), 1, 200},
         {1, 1, 4, "a\x01\nb", 1, 2}, {1000000, 1, 2, "hi", 0, 0}, {1, 1, 5000, "hi", 0, 0}, {1, 1, 0, "", 0, 0}};
     start_session(0, false, {});
-    auto* chat = new QGChat(game.get(), 0);
+    auto* chat = game->spawn<QGChat>(0);
     for (const auto& row : rows) {
         receive_client_record(*chat, chat_record(row.count, row.written, row.length, row.text), 1);
         ASSERT_EQ(chat->lines.size(), row.kept) << &row - rows;
@@ -100,7 +100,7 @@ TEST_F(MatchRules, ChatTakesBoundedLinesInTheSendersName) {
 TEST_F(MatchRules, AClientSaysLinesOfAtMost200PrintableCharacters) {
     game = make_headless_client_session();
     game->local_player_id = 3;
-    auto* chat = new QGChat(game.get(), 8);
+    auto* chat = game->spawn<QGChat>(8);
     for (const char* said : {"", "\t\r", "a\x01\nb\x7f"}) chat->say(said);
     chat->say(std::string(500, 'x'));
     EXPECT_EQ(chat->lines, (std::list<QGChat::Line>{{3u, "ab"}, {3u, std::string(200, 'x')}}));
@@ -114,8 +114,8 @@ TEST_F(MatchRules, AWatcherRegistersOnceAndADrawingClientShowsTheMatchAndTheBox)
     CSpriteManager view;  // no window: the label and the box are built but not drawn
     GameDrawing drawing(&view, nullptr, nullptr);
     game = make_headless_client_session(nullptr, &drawing);
-    auto* controller = new QGMatchController(game.get(), 7, MatchSettings{});
-    auto* chat = new QGChat(game.get(), 8);
+    auto* controller = game->spawn<QGMatchController>(7, MatchSettings{});
+    auto* chat = game->spawn<QGChat>(8);
     game->update(0.0f);
     auto* label = dynamic_cast<CLabelSprite*>(view.get_child(0));
     ASSERT_TRUE(label && label->is_visible());

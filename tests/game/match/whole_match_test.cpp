@@ -54,8 +54,8 @@ TEST_F(WholeMatch, SetUpCountdownTimedRunResultAndClose) {
     ready_time = ending_timeout = result_display_time = 0.5f;
     ASSERT_TRUE(server.start(2, 0));  // no lives limit
     QGGame &host = join(), &other = join();
-    new QGMatchController(server.game.get(), 0, MatchSettings{{}, {}, 0, 0.05f, false, false});  // three seconds
-    new QGChat(server.game.get(), 0);
+    server.game->spawn<QGMatchController>(0, MatchSettings{{}, {}, 0, 0.05f, false, false});  // three seconds
+    server.game->spawn<QGChat>(0);
     server.activate();
     ASSERT_TRUE(until([&] { return other.chat && other.get_player(0) && host.get_player(1); }, 0));
     // The host's client sends the level, then the spawn points, which start the match.

@@ -21,7 +21,7 @@ protected:
 
     // An object of the session that the tests move by hand (registered, never committed).
     RecordingPhys* box(ivec2d size, float bounce = 0.0f, bool is_static = false, float mass = 1.0f) {
-        return new RecordingPhys(game.get(), nullptr, size, is_static, mass, bounce);
+        return game->spawn<RecordingPhys>(0, nullptr, size, is_static, mass, bounce);
     }
 
     // Moves the object from one place to another as a physics step would, then runs the
@@ -38,7 +38,7 @@ protected:
 }  // namespace
 
 TEST_F(PhysicsTest, StepIntegratesGravityBuoyancyAndDrag) {
-    QGPhysObject o(game.get(), 0, {4, 4}, false, 1.0f, 0.5f, 0.25f, 0.0f, 1, 1, 2.0f, true);
+    QGPhysObject o(game.get(), 0, {4, 4}, false, 1.0f, 0.5f, 0.25f, 0.0f, 1, 1, 2.0f);
     o.position = {100.0f, 100.0f};
     o.velocity = {10.0f, 0.0f};
     o.submersion = 0.5f;
@@ -65,18 +65,18 @@ TEST_F(PhysicsTest, StepIntegratesGravityBuoyancyAndDrag) {
     EXPECT_FALSE(o.on_ladder);
 
     // A climber on a ladder does not fall; a static object does not accelerate.
-    QGPhysObject climber(game.get(), 0, {4, 4}, false, 1.0f, 0, 0, 0, 1, 1, 0, true);
+    QGPhysObject climber(game.get(), 0, {4, 4}, false, 1.0f, 0, 0, 0, 1, 1, 0);
     climber.can_climb = true;
     climber.on_ladder = true;
     climber.position = {5.5f, 5.5f};
     climber.update(0.1f);
     EXPECT_EQ(climber.velocity, dvec2d());
-    QGPhysObject fixed(game.get(), 0, {4, 4}, true, 1.0f, 0, 0, 0, 1, 1, 3.0f, true);
+    QGPhysObject fixed(game.get(), 0, {4, 4}, true, 1.0f, 0, 0, 0, 1, 1, 3.0f);
     fixed.submersion = 1.0f;
     fixed.update(0.1f);
     EXPECT_EQ(fixed.velocity, dvec2d());
     // The gravity factor scales the pull.
-    QGPhysObject feather(game.get(), 0, {4, 4}, false, 1.0f, 0, 0, 0, 1, 1, 0, true);
+    QGPhysObject feather(game.get(), 0, {4, 4}, false, 1.0f, 0, 0, 0, 1, 1, 0);
     feather.gravity_factor = 0.5f;
     feather.update(0.1f);
     EXPECT_FLOAT_EQ(feather.velocity.y, 25.0f);
@@ -128,7 +128,7 @@ TEST_F(PhysicsTest, WalkingRightStepsUpALowStepButAHighWallStops) {
     EXPECT_FALSE(walker->overlaps_terrain(31, 38, 10, 10, false));
 
     // A wall 40 rows high in a level, painted through the session as the game writes its terrain.
-    new QGLevel(game.get(), 0, LevelParameters{5, 7, 120, 100});  // the hills preset places nothing
+    game->spawn<QGLevel>(0, LevelParameters{5, 7, 120, 100});  // the hills preset places nothing
     for (int y = 0; y < 100; ++y)
         for (int x = 0; x < 120; ++x)
             game->set_pixel(x, y, y >= 60 ? color_earth : x >= 40 && y >= 20 ? color_destructible : color_air);
@@ -215,7 +215,7 @@ TEST_F(PhysicsTest, PixelMaterialsAndTheLadderProbe) {
     auto* climber = box({4, 4});
     move(climber, {11.0f, 5.0f}, {11.0f, 7.0f});
     EXPECT_TRUE(climber->on_ladder);
-    new QGLevel(game.get(), 0, LevelParameters{5, 7, 50, 50});  // also in a level painted after its mask was built
+    game->spawn<QGLevel>(0, LevelParameters{5, 7, 50, 50});  // also in a level painted after its mask was built
     for (int p = 0; p < 2500; ++p) game->set_pixel(p % 50, p / 50, p % 50 / 5 == 2 ? color_ladder : color_air);
     move(climber = box({4, 4}), {11.0f, 5.0f}, {11.0f, 7.0f});
     EXPECT_TRUE(climber->on_ladder);
@@ -418,9 +418,9 @@ TEST_F(PhysicsTest, PlayersDoNotMeetPlayersButMeetTheTerrainAndOthers) {
     auto surface = make_surface(100, 100);
     fill(surface.get(), 0, 60, 100, 40, color_earth);
     game->terrain().set_surface(surface.get());
-    auto* p1 = new RecordingPhys(game.get(), nullptr, {10, 10}, false, 1.0f, 0.0f, 2, 0xfff1);
-    auto* p2 = new RecordingPhys(game.get(), nullptr, {10, 10}, false, 1.0f, 0.0f, 2, 0xfff1);
-    auto* crate = new RecordingPhys(game.get(), nullptr, {10, 10}, false, 1.0f, 0.0f, 0x10, 0xffff);
+    auto* p1 = game->spawn<RecordingPhys>(0, nullptr, ivec2d{10, 10}, false, 1.0f, 0.0f, 2, 0xfff1);
+    auto* p2 = game->spawn<RecordingPhys>(0, nullptr, ivec2d{10, 10}, false, 1.0f, 0.0f, 2, 0xfff1);
+    auto* crate = game->spawn<RecordingPhys>(0, nullptr, ivec2d{10, 10}, false, 1.0f, 0.0f, 0x10, 0xffff);
     p1->position = {0, 0};
     p2->position = {5, 0};
     crate->position = {3, 3};
@@ -478,7 +478,7 @@ TEST_F(PhysicsTest, ServerStepLetsABoxFallAndRestStillOnTheFloor) {
     game->terrain().set_surface(surface.get());
     for (const float bounce : {0.0f, 0.2f, 0.45f}) {
         fill(surface.get(), 0, 80, 100, 20, color_earth);
-        auto* o = new QGPhysObject(game.get(), 0, {8, 8}, false, 1.0f, 3.0f, 0.1f, bounce, 1, 1, 0.0f);
+        auto* o = game->spawn<QGPhysObject>(0, ivec2d{8, 8}, false, 1.0f, 3.0f, 0.1f, bounce, 1, 1, 0.0f);
         o->position = {30.0f, 10.0f};
         for (const int floor : {80, 90}) {
             for (int i = 0; i < 120; ++i) game->update(1.0f / 60.0f);

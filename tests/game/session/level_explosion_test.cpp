@@ -148,9 +148,9 @@ TEST_F(Explosions, ChainExplodesAgainWithEffectsPushesAndSoundAndTheClientEndsTh
     // that touches it only at a corner, which does not chain.
     paint(28, 18, 3, 4, color_explosive);
     paint(31, 22, 1, 1, color_explosive);
-    auto* near = new RecordingPhys(server.get(), nullptr, {4, 4});
+    auto* near = server->spawn<RecordingPhys>(0, nullptr, ivec2d{4, 4});
     near->position = {38.0f, 17.0f};
-    auto* fixed = new RecordingPhys(server.get(), nullptr, {4, 4}, true);
+    auto* fixed = server->spawn<RecordingPhys>(0, nullptr, ivec2d{4, 4}, true);
     fixed->position = {20.0f, 17.0f};
     server->flush_registrations();
     server->event_handler->queue.clear();
@@ -240,7 +240,7 @@ TEST_F(Explosions, BlastsThatAreNotNumbersOrOutsideTheLevelChangeNothing) {
 
 TEST_F(Explosions, WaterHearsOfEveryDiscAndEveryCarvedPixel) {
     WaterProbe probe;
-    auto* level = new QGLevel(server.get(), 0, hills(128, 64));
+    auto* level = server->spawn<QGLevel>(0, hills(128, 64));
     level->water = &probe;
     server->explode({60.0f, 40.0f}, 5.0f);
     ASSERT_EQ(probe.blasts.size(), 1u);
@@ -256,13 +256,13 @@ TEST_F(Explosions, WaterHearsOfEveryDiscAndEveryCarvedPixel) {
 }
 
 TEST_F(Explosions, ObjectsNearAPointAreReachedByTheirBoxes) {
-    auto* at_point = new RecordingPhys(server.get(), nullptr, {10, 10});
+    auto* at_point = server->spawn<RecordingPhys>(0, nullptr, ivec2d{10, 10});
     at_point->position = {95.0f, 95.0f};  // centre exactly at the point: skipped
-    auto* overlapping = new RecordingPhys(server.get(), nullptr, {6, 8});
+    auto* overlapping = server->spawn<RecordingPhys>(0, nullptr, ivec2d{6, 8});
     overlapping->position = {99.0f, 96.0f};  // centre (102, 100): 2 away, half diagonal 5
-    auto* halfway = new RecordingPhys(server.get(), nullptr, {6, 8});
+    auto* halfway = server->spawn<RecordingPhys>(0, nullptr, ivec2d{6, 8});
     halfway->position = {82.0f, 96.0f};  // centre (85, 100): 15 away, edge 10
-    auto* far = new RecordingPhys(server.get(), nullptr, {6, 8});
+    auto* far = server->spawn<RecordingPhys>(0, nullptr, ivec2d{6, 8});
     far->position = {100.0f, 121.0f};  // centre (103, 125): edge beyond 20
     server->flush_registrations();
 
@@ -297,9 +297,9 @@ TEST_F(Explosions, ObjectsNearAPointAreReachedByTheirBoxes) {
 }
 
 TEST_F(Explosions, DefaultPushMovesByMassSparesStaticAndMasslessObjects) {
-    auto* light = new RecordingPhys(server.get(), nullptr, {4, 4}, false, 2.0f);
-    auto* fixed = new RecordingPhys(server.get(), nullptr, {4, 4}, true, 2.0f);
-    auto* massless = new RecordingPhys(server.get(), nullptr, {4, 4}, false, 1.0f);
+    auto* light = server->spawn<RecordingPhys>(0, nullptr, ivec2d{4, 4}, false, 2.0f);
+    auto* fixed = server->spawn<RecordingPhys>(0, nullptr, ivec2d{4, 4}, true, 2.0f);
+    auto* massless = server->spawn<RecordingPhys>(0, nullptr, ivec2d{4, 4}, false, 1.0f);
     massless->mass = 0.0f;
     server->flush_registrations();
     server->push_object(light, {0.0f, -1.0f}, 0.5f);
@@ -311,7 +311,7 @@ TEST_F(Explosions, DefaultPushMovesByMassSparesStaticAndMasslessObjects) {
 
     // A player takes the blast's damage as well.
     server->registry().size_player_table(3);
-    auto* player = new QGPlayer(server.get(), 0, 2, 0, "Pushed");
+    auto* player = server->spawn<QGPlayer>(0, 2, 0, "Pushed");
     player->spawn_protection = 0.0f;
     server->flush_registrations();
     EXPECT_TRUE(server->is_player_entity(player->entity_id));

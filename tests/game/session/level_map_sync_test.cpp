@@ -62,7 +62,7 @@ protected:
         LevelTest::SetUp();
         server = make_server_session();
         server->flush_registrations();
-        new QGLevel(server.get(), 0, hills(300, 290));
+        server->spawn<QGLevel>(0, hills(300, 290));
         server->flush_registrations();
         // Blasts in two tiles, so the server's map differs from a fresh one.
         server->explode({20.0f, 200.0f}, 30.0f);
@@ -72,7 +72,7 @@ protected:
         client = make_headless_client_session();
         client->local_player_id = 3;
         client->status_hook = status.callback();
-        new QGLevel(client.get(), 40, hills(300, 290));
+        client->spawn<QGLevel>(40, hills(300, 290));
         client->flush_registrations();
     }
 
@@ -84,7 +84,7 @@ protected:
 }  // namespace
 
 TEST_F(MapSync, ServerSendsTheLevelTileByTileThenRemovesTheSynchronizer) {
-    auto* sync = new QGMapSynchronizer(server.get(), 0, 3);
+    auto* sync = server->spawn<QGMapSynchronizer>(0, 3);
     EXPECT_TRUE(sync->reliable);
     server->flush_registrations();
     auto records = events_of(*server->event_handler, EQGEventType::CreateMapSynchronizer);
@@ -145,7 +145,7 @@ TEST_F(MapSync, SynchronizerRemovedBeforeItsCommitLeavesNoEntryBehind) {
 }
 
 TEST_F(MapSync, HostileTilesAreRejectedAndTheClientGoesOn) {
-    auto* receiver = new QGMapSynchronizer(client.get(), 90, 3);
+    auto* receiver = client->spawn<QGMapSynchronizer>(90, 3);
     client->flush_registrations();
     const uint64_t before = surface_hash(client->terrain_surface());
     const std::vector<unsigned char> good = encode_map_tile(server->terrain_surface(), {0, 0}, material_colors);
@@ -211,11 +211,11 @@ TEST_F(MapSync, HostileTilesAreRejectedAndTheClientGoesOn) {
 }
 
 TEST_F(MapSync, TheStreamsOfAConnectionThatLeftStopAndGo) {
-    auto* gone = new QGMapSynchronizer(server.get(), 0, 3);
-    auto* staying = new QGMapSynchronizer(server.get(), 0, 4);
+    auto* gone = server->spawn<QGMapSynchronizer>(0, 3);
+    auto* staying = server->spawn<QGMapSynchronizer>(0, 4);
     server->flush_registrations();
     const size_t before = server->objects().size();
-    new QGMapSynchronizer(server.get(), 0, 3);  // not committed yet
+    server->spawn<QGMapSynchronizer>(0, 3);  // not committed yet
     server->on_disconnect(nullptr, 3, 0, Connection());
     EXPECT_TRUE(write_pass(*gone).empty() && server->pending_objects().empty());
     server->flush_removals();

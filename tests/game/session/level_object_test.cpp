@@ -75,7 +75,7 @@ protected:
     }
     static LevelLook& look(QGLevel* level) { return *look_of<LevelLook>(level); }
     QGLevel* make_level(const LevelParameters& p, unsigned int id = 50) {
-        auto* level = new QGLevel(game.get(), id, p);
+        auto* level = game->spawn<QGLevel>(id, p);
         game->flush_registrations();
         return level;
     }
@@ -168,7 +168,7 @@ TEST_F(Level, CratesTakeTheFirstCrateDefinitionAtTheCornerAndPortalsOnlySmallBox
 TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParameters) {
     auto game = make_server_session();
     const LevelParameters p = hills(300, 200);
-    auto* level = new QGLevel(game.get(), 0, p);
+    auto* level = game->spawn<QGLevel>(0, p);
     EXPECT_EQ(game->level, level);
     ASSERT_NE(level->surface(), nullptr);
     EXPECT_EQ(game->terrain_surface(), level->surface());
@@ -249,7 +249,7 @@ TEST_F(Level, OnlyTheServerPlacesAndBothSidesDrawTheSameNumbers) {
     };
 
     auto server = make_server_session();
-    auto* on_server = new QGLevel(server.get(), 0, swamp);
+    auto* on_server = server->spawn<QGLevel>(0, swamp);
     // The swamp asks for one weapon in the 64-pixel box at (288, 128); its green slots for crates.
     size_t weapons = 0, crates = 0, weapon_at = 0;
     for (const LevelObject& o : on_server->placements) {
@@ -264,7 +264,7 @@ TEST_F(Level, OnlyTheServerPlacesAndBothSidesDrawTheSameNumbers) {
     ASSERT_EQ(weapons, 1u);
     const int after_server = random_draw();
     auto client = make_headless_client_session();
-    auto* on_client = new QGLevel(client.get(), 5, swamp);
+    auto* on_client = client->spawn<QGLevel>(5, swamp);
     EXPECT_TRUE(on_client->placements.empty());
     EXPECT_EQ(random_draw(), after_server);
     EXPECT_EQ(surface_hash(on_client->surface()), surface_hash(on_server->surface()));
@@ -300,7 +300,7 @@ TEST_F(Level, OnlyTheServerPlacesAndBothSidesDrawTheSameNumbers) {
 
 TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
     auto game = make_server_session();
-    auto* level = new QGLevel(game.get(), 0, hills(128, 64));
+    auto* level = game->spawn<QGLevel>(0, hills(128, 64));
     game->flush_registrations();
     // The sweetrolls the session built since the last run.
     std::vector<dvec2d> built;
@@ -529,7 +529,7 @@ TEST_F(DrawingClient, OwnLivingPlayerIsFollowedDuringTheMatchOtherwiseTheLevelIs
     camera_viewport_height = 360.0f;
     QGLevel* level = make_level(hills(2048, 1024));
     game->local_player_id = 0;
-    auto* player = new QGPlayer(game.get(), 60, 0, 0, "Me");
+    auto* player = game->spawn<QGPlayer>(60, 0, 0, "Me");
     player->position = dvec2d(1000.0f, 500.0f) - dvec2d(float(player->size.x), float(player->size.y)) * 0.5f;
     const dvec2d followed_centre = player->collider_centre();
     const float health = player->health;

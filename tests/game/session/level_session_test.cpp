@@ -31,7 +31,7 @@ struct StatusLine {
 // A server object that poses as a map synchronizer for one client and sends it garbage.
 class HostileSynchronizer : public QGObject {
 public:
-    HostileSynchronizer(QGGame* game, unsigned int target_) : QGObject(game, 0, true), target(target_) {}
+    HostileSynchronizer(QGGame* game, unsigned int id, unsigned int target_) : QGObject(game, id, true), target(target_) {}
     void write_creation_event(QGEvent& event) const override {
         event.set_type(EQGEventType::CreateMapSynchronizer);
         ByteBuffer b;
@@ -231,7 +231,7 @@ TEST_F(LevelLoopback, SpectatorBeforeTheLevelGetsNoMapStream) {
 TEST_F(LevelLoopback, HostileMapStreamIsRejectedAndTheClientGoesOn) {
     host_generates(hills(256, 256, 8));
     const uint64_t map = surface_hash(player->terrain_surface());
-    auto* hostile = new HostileSynchronizer(server.game.get(), 0);
+    auto* hostile = server.game->spawn<HostileSynchronizer>(0, 0);
     LogCapture log;
     ASSERT_TRUE(eventually([&] { return hostile->sent >= 24; }, [&] { pump(); }));
     for (int i = 0; i < 3; ++i) pump();

@@ -83,7 +83,7 @@ protected:
 
     // A box on the server, and its copy on the client once that is there.
     std::pair<QGPhysObject*, QGPhysObject*> add_box(dvec2d at) {
-        auto* box = new QGPhysObject(server.game.get(), 0, {4, 4}, false, 1, 0, 0, 0, 1, 1, 0);
+        auto* box = server.game->spawn<QGPhysObject>(0, ivec2d{4, 4}, false, 1, 0, 0, 0, 1, 1, 0);
         box->position = at;
         QGPhysObject* copy = nullptr;
         eventually([&] { return (copy = dynamic_cast<QGPhysObject*>(client->find_object(box->entity_id))); },

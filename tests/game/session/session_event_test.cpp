@@ -73,7 +73,7 @@ TEST(QGEventTest, EveryRecordMeasuresTheSizeTheWireFixes) {
 }
 
 TEST(EventHandlerWire, GoldenBytesOfThreeEventsAndNoneForAnEmptyQueue) {
-    QGEventHandler handler(nullptr, 1, true);
+    QGEventHandler handler(nullptr, 1);
     ByteBuffer out;
     handler.write_queue(out);
     EXPECT_TRUE(out.empty());
@@ -94,7 +94,7 @@ TEST(EventHandlerWire, GoldenBytesOfThreeEventsAndNoneForAnEmptyQueue) {
 
 TEST(EventHandlerWire, GoldenBytesOfThePhysicsCreationRecord) {
     auto game = make_server_session();
-    QGPhysObject o(game.get(), 5, {8, 12}, true, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f, true);
+    QGPhysObject o(game.get(), 5, {8, 12}, true, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f);
     o.position = {1.5f, -2.0f}, o.velocity = {3.0f, 4.0f};
     QGEvent e;
     o.write_creation_event(e);
@@ -106,14 +106,14 @@ TEST(EventHandlerWire, GoldenBytesOfThePhysicsCreationRecord) {
               "00 00 80 3F 02 00 F1 FF");
     // A given mass of 0 or NaN becomes 1.
     for (float mass : {0.0f, std::nanf("")})
-        EXPECT_EQ(QGPhysObject(game.get(), 6, {1, 1}, false, mass, 0, 0, 0, 1, 1, 0, true).mass, 1.0f) << mass;
+        EXPECT_EQ(QGPhysObject(game.get(), 6, {1, 1}, false, mass, 0, 0, 0, 1, 1, 0).mass, 1.0f) << mass;
 }
 
 TEST(EventHandlerWire, ClientBuildsObjectsFromTheServersRecords) {
     auto server = make_server_session();
-    auto* o = new QGPhysObject(server.get(), 0, {8, 12}, false, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f);
+    auto* o = server->spawn<QGPhysObject>(0, ivec2d{8, 12}, false, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f);
     o->position = {30.5f, 40.25f}, o->velocity = {-3.0f, 9.0f};
-    auto* plain = new QGObject(server.get(), 0, false);
+    auto* plain = server->spawn<QGObject>(0, false);
     server->update(0.0f);
     ByteBuffer wire;
     server->event_handler->write_queue(wire);
@@ -222,7 +222,7 @@ TEST(DelayedEvents, ClientHoldsThemByTheDelayServerDispatchesAtOnce) {
     ManualNetClock clock(5000);
     auto client = make_headless_client_session(&clock);
     client->event_handler->delay_ms = 66;
-    auto* target = new QGObject(client.get(), 70, false);
+    auto* target = client->spawn<QGObject>(70, false);
     ListenerLog hits;
     hits.listen(*client->event_handler, T::PlayerHit);
     client->update(0.0f);
@@ -251,7 +251,7 @@ TEST(DelayedEvents, ClientHoldsThemByTheDelayServerDispatchesAtOnce) {
 
 TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     auto server = make_server_session();
-    auto* victim = new QGPhysObject(server.get(), 0, {4, 4}, false, 1, 0, 0, 0, 1, 1, 0);
+    auto* victim = server->spawn<QGPhysObject>(0, ivec2d{4, 4}, false, 1, 0, 0, 0, 1, 1, 0);
     server->update(0.0f);
     server->event_handler->queue.clear();
     const unsigned int victim_id = victim->entity_id;

@@ -97,9 +97,9 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     // The client's handler runs its delayed events only while a match runs.
     client->match_running = true;
 
-    auto* box = new QGPhysObject(server.game.get(), 0, {8, 12}, false, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f);
+    auto* box = server.game->spawn<QGPhysObject>(0, ivec2d{8, 12}, false, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f);
     box->position = {100.0f, 50.0f};
-    auto* beacon = new Beacon(server.game.get(), 0);
+    auto* beacon = server.game->spawn<Beacon>(0);
     beacon->value = 7;
     const unsigned int box_id = box->entity_id;
     const unsigned int beacon_id = beacon->entity_id;
@@ -203,8 +203,8 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
     auto player = joined_client(server, player_result, clock);
     ASSERT_TRUE(player);
 
-    auto* box = new QGPhysObject(server.game.get(), 0, {4, 4}, false, 1, 0, 0, 0, 1, 1, 0);
-    auto* plain = new QGObject(server.game.get(), 0, false);
+    auto* box = server.game->spawn<QGPhysObject>(0, ivec2d{4, 4}, false, 1, 0, 0, 0, 1, 1, 0);
+    auto* plain = server.game->spawn<QGObject>(0, false);
     auto pump_player = [&] {
         clock.advance(34);
         server.game->update(0.034f);
@@ -329,7 +329,7 @@ TEST(ConnectThread, FailedConnectionIsReportedOnce) {
     EXPECT_FALSE(result.value.load());
     EXPECT_TRUE(client->connect_failed.load());
     EXPECT_FALSE(client->active.load());
-    auto* waiting = new QGObject(client.get(), 5, false);
+    auto* waiting = client->spawn<QGObject>(5, false);
     client->update(0.1f);
     EXPECT_EQ(client->find_object(5), nullptr);
     EXPECT_EQ(client->pending_objects().front(), waiting);

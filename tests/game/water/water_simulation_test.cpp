@@ -28,6 +28,10 @@ TEST(WaterSimulation, WaterPixelsBecomeParticlesAndTheStreamShowsWhereTheyAre) {
     }
     for (std::size_t i = 0; i < w.particles.size(); ++i) EXPECT_LT(w.particles.y[i], 96.0f);  // the floor holds
     EXPECT_EQ(level.game->terrain().water_coverage(64, 64, 64, 32), w.submerged_fraction(64, 64, 64, 32));
+    // The water's place in the terrain goes with it.
+    level.game->remove_object(w.entity_id);
+    level.game->update(0.0f);
+    EXPECT_FALSE(level.game->terrain().water_object() || level.game->terrain().has_water_coverage());
 }
 
 TEST(WaterSimulation, SourcesFillOnlyEmptyCellsUntilTheTableIsFull) {
