@@ -115,8 +115,7 @@ void QCGame::on_start() {
     CShaderProgram* program = shaders->get_program(shaders->create_program({shader}));
     post_process_texture_unit = -1;
     if (program) {
-        program->set_texture("texture_damage",
-                             texture_manager->get_texture(true, false, "gfx\\damagetexture.png"));
+        program->set_texture("texture_damage", texture_manager->get_texture(true, false, "gfx\\damagetexture.png"));
         const ShaderUniform* scene = program->find_uniform("texture");
         if (scene && scene->type == GL_SAMPLER_2D) post_process_texture_unit = scene->unit;
     }

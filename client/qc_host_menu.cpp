@@ -86,8 +86,7 @@ QCHostMenu::QCHostMenu(CTextureManager* textures, QCGame* owner) : QCGameState(t
     players_label->set_horizontal_alignment(0);
 
     teams_checkbox = place(ui.checkbox("Teams", stored::teams.read()), 0, 194);
-    friendly_fire_checkbox =
-        place(ui.checkbox("Friendly Fire", stored::friendly_fire.read()), 0, 228);
+    friendly_fire_checkbox = place(ui.checkbox("Friendly Fire", stored::friendly_fire.read()), 0, 228);
     place(ui.label(180, "Match Time (minutes):"), 0, 262);
     time_edit = place(ui.edit(100, stored::time.read()), 0, 262, Anchor::End);
     place(ui.label(100, "Lives:"), 0, 296);
@@ -149,8 +148,7 @@ void QCHostMenu::on_players_changed(CInterfaceElement* sender, float, float new_
 void QCHostMenu::on_teams_toggled(CInterfaceElement* sender, const SDL_MouseButtonEvent*, int) {
     QCHostMenu* menu = instance;
     if (!menu || sender != menu->teams_checkbox) return;
-    menu->friendly_fire_checkbox->set_enabled(menu->teams_checkbox->is_enabled() &&
-                                              menu->teams_checkbox->is_checked());
+    menu->friendly_fire_checkbox->set_enabled(menu->teams_checkbox->is_enabled() && menu->teams_checkbox->is_checked());
 }
 
 std::vector<std::string> QCHostMenu::server_arguments() {

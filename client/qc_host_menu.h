@@ -15,14 +15,14 @@ class CScrollbar;
 
 // The host menu's fields as the last match was hosted, config.ini [host], as rows: type, name,
 // file, section, key, default as in the game's settings table. The texts are kept as typed.
-#define BRAWL_HOST_MENU_SETTINGS(X)                                    \
-    X(std::string, name, kUserIni, "host", "name", "VORTELUNE")        \
-    X(std::string, port, kUserIni, "host", "port", "4200")             \
-    X(int, players, kUserIni, "host", "players", 2)                    \
-    X(bool, teams, kUserIni, "host", "teams", false)                   \
-    X(bool, friendly_fire, kUserIni, "host", "friendlyFire", false)    \
-    X(std::string, time, kUserIni, "host", "time", "5")                \
-    X(std::string, lives, kUserIni, "host", "lives", "5")              \
+#define BRAWL_HOST_MENU_SETTINGS(X)                                 \
+    X(std::string, name, kUserIni, "host", "name", "VORTELUNE")     \
+    X(std::string, port, kUserIni, "host", "port", "4200")          \
+    X(int, players, kUserIni, "host", "players", 2)                 \
+    X(bool, teams, kUserIni, "host", "teams", false)                \
+    X(bool, friendly_fire, kUserIni, "host", "friendlyFire", false) \
+    X(std::string, time, kUserIni, "host", "time", "5")             \
+    X(std::string, lives, kUserIni, "host", "lives", "5")           \
     X(std::string, respawn_time, kUserIni, "host", "respawnTime", "5")
 
 struct HostMenuSettings {

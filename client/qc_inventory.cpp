@@ -23,7 +23,8 @@ CFont* inventory_font_of(QCGamePlay* screen) {
 
 }  // namespace
 
-QCInventory::QCInventory(QCGamePlay* screen, QGGame* game) : CLabel(screen, inventory_font_of(screen)), client_game(game) {
+QCInventory::QCInventory(QCGamePlay* screen, QGGame* game)
+    : CLabel(screen, inventory_font_of(screen)), client_game(game) {
     CSprite::set_x(kMargin);
     CSprite::set_y(kMargin);
     set_z(1.0f);

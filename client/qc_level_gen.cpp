@@ -35,8 +35,8 @@ constexpr float kRowGap = 10;
 constexpr const char* kLevelFilter = "Level Files (*.vml)|*.vml";
 constexpr ColorRGB kNoticeColour{230, 230, 230};
 
-const char* const kPresetNames[kGeneratorPresetCount] = {"Swamp", "Submarine", "Skyscraper", "Mountain",
-                                                         "Cave / Floating Rocks", "Hills"};
+const char* const kPresetNames[kGeneratorPresetCount] = {
+    "Swamp", "Submarine", "Skyscraper", "Mountain", "Cave / Floating Rocks", "Hills"};
 
 // The presets whose structures have a fixed size in pixels: a smaller preview would not show
 // the level they make.
@@ -178,8 +178,8 @@ void QCLevelGen::on_window_resized(const SDL_ResizeEvent& event) {
 void QCLevelGen::update(float dt) {
     QCGameState::update(dt);
     if (!preview_wanted) return;
-    const ivec2d size = preview_size(uint32_t(preset_list->get_selected_item()), width_edit->get_text(),
-                                     height_edit->get_text());
+    const ivec2d size =
+        preview_size(uint32_t(preset_list->get_selected_item()), width_edit->get_text(), height_edit->get_text());
     if (int64_t(size.x) * size.y <= kLivePreviewPixels) {
         regenerate_preview();
     } else if (!generating_label->is_visible()) {

@@ -57,9 +57,9 @@ QCScoreboard::QCScoreboard(CTextureManager* textures, QCGame* owner, QGGame* ses
         // Team colours are the looks of the player indexes equal to the team numbers.
         const unsigned int look = teams && row.team < unsigned(kPlayerDefinitionCount) ? row.team : row.player_index;
         const ColorRGB colour = player_definitions[look % kPlayerDefinitionCount].color;
-        for (CLabel* label : {cell(row_name(row, teams), 90, 0, y, kLeft),
-                              cell(std::to_string(row.kills), 45, 110, y, kCentred),
-                              cell(std::to_string(row.lives), 45, 155, y, kCentred)})
+        for (CLabel* label :
+             {cell(row_name(row, teams), 90, 0, y, kLeft), cell(std::to_string(row.kills), 45, 110, y, kCentred),
+              cell(std::to_string(row.lives), 45, 155, y, kCentred)})
             label->set_text_color(colour);
         y += kRowPitch;
     }

@@ -74,13 +74,15 @@ QGGame* QCSpawnSelect::session() { return game_screen ? game_screen->client_game
 
 fvec2d QCSpawnSelect::to_level(fvec2d point) {
     QGGame* match = session();
-    if (auto* level = look_of<LevelLook>(match ? match->level : nullptr)) return level->terrain_sprite->point_to_local(point);
+    if (auto* level = look_of<LevelLook>(match ? match->level : nullptr))
+        return level->terrain_sprite->point_to_local(point);
     return point;
 }
 
 fvec2d QCSpawnSelect::to_screen(fvec2d point) {
     QGGame* match = session();
-    if (auto* level = look_of<LevelLook>(match ? match->level : nullptr)) return level->terrain_sprite->point_to_global(point);
+    if (auto* level = look_of<LevelLook>(match ? match->level : nullptr))
+        return level->terrain_sprite->point_to_global(point);
     return point;
 }
 

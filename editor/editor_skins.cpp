@@ -9,9 +9,7 @@
 namespace {
 
 // Scrollbars and list rows use the editor's font whatever font they were made with.
-WidgetSkin skin(CFont* font = nullptr) {
-    return {KXP_Main::texture_manager, editor_settings::kSkinFolder, font};
-}
+WidgetSkin skin(CFont* font = nullptr) { return {KXP_Main::texture_manager, editor_settings::kSkinFolder, font}; }
 
 }  // namespace
 
@@ -31,8 +29,7 @@ void editor_skin_checkbox(CCheckbox* checkbox, float width, std::string text) {
     skin().checkbox(checkbox, width, std::move(text));
 }
 
-void editor_skin_scrollbar(CScrollbar* scrollbar, int slider_length, float width, float height,
-                           bool vertical) {
+void editor_skin_scrollbar(CScrollbar* scrollbar, int slider_length, float width, float height, bool vertical) {
     skin(KXP_Main::instance->font).scrollbar(scrollbar, width, height, slider_length, vertical);
 }
 
@@ -40,8 +37,8 @@ void editor_skin_list_box(CListBox* list, float width, float height) {
     skin(KXP_Main::instance->font).list_box(list, width, height, 40);
 }
 
-CEdit* editor_add_value_edit(CInterfaceContainer* into, CFont* font, const std::string& text, float x,
-                             float width, float y, void (*on_focus_lost)(CInterfaceElement* sender)) {
+CEdit* editor_add_value_edit(CInterfaceContainer* into, CFont* font, const std::string& text, float x, float width,
+                             float y, void (*on_focus_lost)(CInterfaceElement* sender)) {
     auto* e = new CEdit(into, font);
     editor_skin_edit(e, width, 24, text);
     e->set_horizontal_alignment(2);

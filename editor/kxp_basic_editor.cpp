@@ -22,8 +22,7 @@ void release_prototypes(std::vector<ParticleEffectSettings>& events) {
     }
 }
 
-KXP_BasicEditor::KXP_BasicEditor(CInterfaceElement* parent)
-    : CInterfaceContainer(parent, KXP_Main::texture_manager) {
+KXP_BasicEditor::KXP_BasicEditor(CInterfaceElement* parent) : CInterfaceContainer(parent, KXP_Main::texture_manager) {
     set_x(10);
     set_horizontal_anchor(Anchor::End);
     set_vertical_anchor(Anchor::Centre);
@@ -128,8 +127,7 @@ void KXP_BasicEditor::register_preview() {
     }
 }
 
-void KXP_BasicEditor::replace_document(std::vector<ParticleEffectSettings> events,
-                                       std::vector<std::string> names) {
+void KXP_BasicEditor::replace_document(std::vector<ParticleEffectSettings> events, std::vector<std::string> names) {
     KXP_Main::instance->close_editing_panels();
     // Nothing may draw from the old records once they are gone.
     KXP_Main::instance->preview_engine->clear_effects();
@@ -145,8 +143,7 @@ void KXP_BasicEditor::on_window_resized(const SDL_ResizeEvent& event) {
     background->set_height(get_height());
     event_list->set_height(get_height() - 112);
     FloatRect list_rect = event_list->get_client_rect();
-    event_list->set_client_rect(list_rect.x, list_rect.y, list_rect.width,
-                                event_list->get_height() - 2 * list_rect.y);
+    event_list->set_client_rect(list_rect.x, list_rect.y, list_rect.width, event_list->get_height() - 2 * list_rect.y);
 }
 
 void KXP_BasicEditor::on_event_selected(CListBox*, const SDL_MouseButtonEvent*, int) {

@@ -70,14 +70,11 @@ std::vector<ValueOf> edit_values() {
     return values;
 }
 
-std::string show(ValueRef value) {
-    return value.f ? format_fixed(*value.f) : std::to_string(*value.i);
-}
+std::string show(ValueRef value) { return value.f ? format_fixed(*value.f) : std::to_string(*value.i); }
 
 }  // namespace
 
-KXP_EventEditor::KXP_EventEditor(CInterfaceElement* parent)
-    : CInterfaceContainer(parent, KXP_Main::texture_manager) {
+KXP_EventEditor::KXP_EventEditor(CInterfaceElement* parent) : CInterfaceContainer(parent, KXP_Main::texture_manager) {
     set_x(10);
     set_z(0.1f);
     set_width(300);
@@ -89,8 +86,8 @@ KXP_EventEditor::KXP_EventEditor(CInterfaceElement* parent)
 
     background = new CImageSprite(this);
     background->set_size(get_width(), get_height());
-    background->set_texture(get_texture_manager()->get_texture(
-        true, false, std::string(editor_settings::kSkinFolder) + "background.png"));
+    background->set_texture(
+        get_texture_manager()->get_texture(true, false, std::string(editor_settings::kSkinFolder) + "background.png"));
     background->set_border_x(5);
     background->set_border_y(5);
     add_child(background);

@@ -40,9 +40,7 @@ bool ask_yes_no(const std::string& caption, const std::string& text) {
 void show_error(const std::string& text) { platform::message_box({"Error", text, false}); }
 
 // The chosen file as the document names it: relative to the working directory when it can be.
-std::string document_path(const std::string& chosen) {
-    return make_relative_path(get_working_directory(), chosen);
-}
+std::string document_path(const std::string& chosen) { return make_relative_path(get_working_directory(), chosen); }
 
 bool is(CInterfaceElement* sender, CInterfaceElement* widget) { return sender && sender == widget; }
 
@@ -53,8 +51,7 @@ KXP_Main::KXP_Main() : CGameBase(kWindowWidth, kWindowHeight, false, true) {
     instance = this;
     // The editor's panels overlap: the one pressed comes to the front.
     CInterfaceContainer::set_pressed_child_to_front(true);
-    log_message(LogLevel::Status,
-                std::string("Setting up ") + kTitle + " " + kVersion + " (" + kReleaseStage + ")...",
+    log_message(LogLevel::Status, std::string("Setting up ") + kTitle + " " + kVersion + " (" + kReleaseStage + ")...",
                 log_class_name_of(*this));
     set_window_title(kTitle);
     set_window_icon(std::string(kGraphicsFolder) + kIcon);
@@ -177,7 +174,8 @@ void KXP_Main::build_ui() {
 
 void KXP_Main::update_file_label(std::string name) {
     file_name = name;
-    if (file_label) file_label->set_text("Current File: " + (name.empty() ? std::string("<Not Specified>") : format_path(name)));
+    if (file_label)
+        file_label->set_text("Current File: " + (name.empty() ? std::string("<Not Specified>") : format_path(name)));
 }
 
 void KXP_Main::on_shutdown() {
@@ -237,9 +235,7 @@ void KXP_Main::on_key_pressed(const SDL_Event& event) { gui_root->on_key_pressed
 void KXP_Main::on_key_repeat(const SDL_Event& event) { gui_root->on_key_repeat(event.key); }
 void KXP_Main::on_key_released(const SDL_Event& event) { gui_root->on_key_released(event.key); }
 void KXP_Main::on_mouse_motion(const SDL_Event& event) { gui_root->on_mouse_motion(event.motion); }
-void KXP_Main::on_mouse_button_down(const SDL_Event& event) {
-    gui_root->on_mouse_button_down(event.button);
-}
+void KXP_Main::on_mouse_button_down(const SDL_Event& event) { gui_root->on_mouse_button_down(event.button); }
 void KXP_Main::on_mouse_button_up(const SDL_Event& event) { gui_root->on_mouse_button_up(event.button); }
 
 void KXP_Main::on_resize(const SDL_Event& event) {
@@ -272,8 +268,8 @@ void KXP_Main::new_file(CInterfaceElement*, const SDL_MouseButtonEvent*) {
 void KXP_Main::open_file(CInterfaceElement*, const SDL_MouseButtonEvent*) {
     KXP_Main* app = instance;
     if (!app) return;
-    std::string chosen = open_file_dialog(make_absolute_path(kAnimationFolder), kParticleFilter,
-                                          "vp", "Open file...", 1);
+    std::string chosen =
+        open_file_dialog(make_absolute_path(kAnimationFolder), kParticleFilter, "vp", "Open file...", 1);
     if (chosen.empty()) return;
     const std::string path = document_path(chosen);
     app->close_editing_panels();
@@ -302,8 +298,7 @@ bool KXP_Main::save_document() {
 }
 
 bool KXP_Main::save_document_as() {
-    std::string chosen = save_file_dialog(make_absolute_path(kAnimationFolder), kParticleFilter,
-                                          "vp", "Save as...", 1);
+    std::string chosen = save_file_dialog(make_absolute_path(kAnimationFolder), kParticleFilter, "vp", "Save as...", 1);
     if (chosen.empty()) return false;
     const std::string path = document_path(chosen);
     close_editing_panels();

@@ -27,8 +27,8 @@ KXP_PrototypeEditor::KXP_PrototypeEditor(CInterfaceElement* parent)
 
     background = new CImageSprite(this);
     background->set_size(get_width(), get_height());
-    background->set_texture(get_texture_manager()->get_texture(
-        true, false, std::string(editor_settings::kSkinFolder) + "background.png"));
+    background->set_texture(
+        get_texture_manager()->get_texture(true, false, std::string(editor_settings::kSkinFolder) + "background.png"));
     background->set_border_x(5);
     background->set_border_y(5);
     add_child(background);
@@ -68,8 +68,8 @@ void KXP_PrototypeEditor::build_ui() {
         return b;
     };
     // A row of two fields: the right one, the separator, then the left one.
-    auto pair = [&](const char* text, float y, const char* separator, const char* right_text,
-                    const char* left_text, CEdit** right, CEdit** left) {
+    auto pair = [&](const char* text, float y, const char* separator, const char* right_text, const char* left_text,
+                    CEdit** right, CEdit** left) {
         label(text, 10, 90, y, Anchor::Start, 1);
         *right = edit(right_text, 10, 80, y);
         label(separator, 100, 5, y, Anchor::End, 0);
@@ -129,10 +129,10 @@ void KXP_PrototypeEditor::refresh_fields() {
     if (!prototype) return;
     ITexture* texture = prototype->get_texture();
     auto* named = dynamic_cast<CTexture*>(texture);
-    texture_label->set_text(
-        named ? "Texture: " + format_path(make_relative_path(make_absolute_path(editor_settings::kGraphicsFolder),
-                                                             named->get_name()))
-              : std::string("Texture: <Not Specified>"));
+    texture_label->set_text(named ? "Texture: " +
+                                        format_path(make_relative_path(
+                                            make_absolute_path(editor_settings::kGraphicsFolder), named->get_name()))
+                                  : std::string("Texture: <Not Specified>"));
     const fvec2d centre = prototype->get_rotation_center();
     width_edit->set_text(format_fixed(prototype->get_width()));
     height_edit->set_text(format_fixed(prototype->get_height()));
@@ -187,8 +187,7 @@ void KXP_PrototypeEditor::apply_fields(CInterfaceElement* sender) {
 
 void KXP_PrototypeEditor::choose_texture() {
     std::string chosen = open_file_dialog(make_absolute_path(editor_settings::kGraphicsFolder),
-                                          editor_settings::kTextureFilter, "png",
-                                          "Select a texture file...", 1);
+                                          editor_settings::kTextureFilter, "png", "Select a texture file...", 1);
     if (!chosen.empty()) {
         const std::string path = make_relative_path(get_working_directory(), chosen);
         CTexture* texture = KXP_Main::texture_manager->get_texture(true, false, path);
@@ -207,8 +206,7 @@ void KXP_PrototypeEditor::on_button_clicked(CInterfaceElement* sender, const SDL
     }
 }
 
-void KXP_PrototypeEditor::on_animation_toggled(CInterfaceElement* sender, const SDL_MouseButtonEvent*,
-                                               int) {
+void KXP_PrototypeEditor::on_animation_toggled(CInterfaceElement* sender, const SDL_MouseButtonEvent*, int) {
     KXP_PrototypeEditor* panel = instance;
     if (!panel || !panel->prototype || sender != panel->animation_checkbox) return;
     panel->prototype->set_playing(panel->animation_checkbox->get_state() == 1);

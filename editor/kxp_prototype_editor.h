@@ -28,8 +28,7 @@ public:
 
     static void apply_fields(CInterfaceElement* sender);
     static void on_button_clicked(CInterfaceElement* sender, const SDL_MouseButtonEvent* event);
-    static void on_animation_toggled(CInterfaceElement* sender, const SDL_MouseButtonEvent* event,
-                                     int state_before);
+    static void on_animation_toggled(CInterfaceElement* sender, const SDL_MouseButtonEvent* event, int state_before);
 
     CParticleSprite* prototype = nullptr;
     CImageSprite* background = nullptr;

@@ -25,9 +25,9 @@ void create_object_action(QGEventHandler& handler, const QGEvent& event) {
 void create_phys_object_action(QGEventHandler& handler, const QGEvent& event) {
     PhysObjectRecord r;
     if (!event.read(r)) return;
-    auto* object = handler.game->spawn<QGPhysObject>(r.entity_id, r.size, r.is_static, r.mass, r.friction,
-                                                     r.air_friction, r.bounce, r.collision_group, r.collision_mask,
-                                                     r.buoyancy);
+    auto* object =
+        handler.game->spawn<QGPhysObject>(r.entity_id, r.size, r.is_static, r.mass, r.friction, r.air_friction,
+                                          r.bounce, r.collision_group, r.collision_mask, r.buoyancy);
     if (!object) return;
     object->position = r.position;
     object->velocity = r.velocity;
@@ -48,9 +48,7 @@ void set_spawn_positions_action(QGEventHandler& handler, const QGEvent& event) {
     if (event.read(record)) handler.game->set_spawn_positions(record);
 }
 
-void start_game_action(QGEventHandler& handler, const QGEvent&) {
-    handler.game->start_game();
-}
+void start_game_action(QGEventHandler& handler, const QGEvent&) { handler.game->start_game(); }
 
 void pause_action(QGEventHandler& handler, const QGEvent&) {
     handler.game->paused = true;
@@ -87,8 +85,8 @@ void notify_listeners(const QGEvent& event, const EventListeners& listeners) {
 
 const EventWiring& event_wiring(uint32_t type) {
     static const std::array<EventWiring, kEventTypeCount> table{{
-#define QG_EVENT_WIRING(name, number, Record, creation, sender, action)                                 \
-    {uint32_t(record_size<Record>()), EventAction(action),                                              \
+#define QG_EVENT_WIRING(name, number, Record, creation, sender, action)                              \
+    {uint32_t(record_size<Record>()), EventAction(action),                                           \
      [](const QGEvent& event, uint32_t from) { return sender_allows<Record>(sender, event, from); }, \
      &notify_listeners<Record>},
         QG_EVENT_TYPES(QG_EVENT_WIRING)

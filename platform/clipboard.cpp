@@ -10,8 +10,8 @@ namespace platform {
 
 namespace {
 
-constexpr int kToolTimeoutMs = 1000;              // a dead X server must not stall the frame loop
-constexpr std::size_t kMaxClipboard = 1u << 20;   // more than any text field takes
+constexpr int kToolTimeoutMs = 1000;             // a dead X server must not stall the frame loop
+constexpr std::size_t kMaxClipboard = 1u << 20;  // more than any text field takes
 
 struct Clipboard {
     std::mutex mutex;
@@ -67,8 +67,8 @@ std::string clipboard_get_text() {
     std::lock_guard<std::mutex> lock(c.mutex);
     SelectionTool tool;
     if (c.use_system && find_selection_tool(tool)) {
-        detail::RunResult run = detail::run_program(tool.path, tool.get_args, nullptr, true,
-                                                    kMaxClipboard, kToolTimeoutMs);
+        detail::RunResult run =
+            detail::run_program(tool.path, tool.get_args, nullptr, true, kMaxClipboard, kToolTimeoutMs);
         if (run.exit_code == 0 && !run.timed_out) return up_to_nul(run.output);
     }
     return c.text;

@@ -15,8 +15,6 @@ uint32_t tick_count_ms() {
     return uint32_t(monotonic_ms());
 }
 
-void sleep_ms(uint32_t ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+void sleep_ms(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 }  // namespace platform

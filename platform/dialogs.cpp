@@ -121,8 +121,8 @@ MessageBoxResult message_box(const MessageBoxRequest& request) {
         std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
         return refused;
     }
-    std::vector<std::string> args{request.yes_no ? "--question" : "--info", "--no-markup",
-                                  "--title=" + request.caption, "--text=" + request.text};
+    std::vector<std::string> args{request.yes_no ? "--question" : "--info", "--no-markup", "--title=" + request.caption,
+                                  "--text=" + request.text};
     detail::RunResult run = detail::run_program(zenity, args, nullptr, false, 0, -1);
     if (!run.started) return refused;
     if (!request.yes_no) return MessageBoxResult::Ok;

@@ -38,8 +38,8 @@ struct Line {
     std::size_t content_end = 0;  // end of the text, before "\r\n" or "\n"
     std::size_t end = 0;          // after the line terminator (== content_end for the last line without one)
     LineKind kind = LineKind::Other;
-    std::string_view name;   // section or key name, trimmed
-    std::string_view value;  // raw value of a key, trimmed (quotes still on)
+    std::string_view name;        // section or key name, trimmed
+    std::string_view value;       // raw value of a key, trimmed (quotes still on)
     std::size_t value_begin = 0;  // where the value's text starts in the file (after '=' and blanks)
 };
 
@@ -91,8 +91,7 @@ std::vector<Line> parse_lines(std::string_view text) {
 // Index range [first, last) of the lines that belong to the first section of that name
 // (header excluded); false when there is none. A later section of the same name is not
 // looked at, as with the Windows profile functions.
-bool find_section(const std::vector<Line>& lines, std::string_view section, std::size_t& header,
-                  std::size_t& last) {
+bool find_section(const std::vector<Line>& lines, std::string_view section, std::size_t& header, std::size_t& last) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].kind != LineKind::Section || !iequals(lines[i].name, section)) continue;
         header = i;
@@ -104,8 +103,7 @@ bool find_section(const std::vector<Line>& lines, std::string_view section, std:
 }
 
 std::string finish_value(std::string_view value) {
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front()) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
     }
     if (value.size() > kIniValueMax) value = value.substr(0, kIniValueMax);
@@ -135,7 +133,6 @@ bool read_file(const std::string& path, std::string& out, bool& missing) {
     return true;
 }
 
-
 // A file read once and parsed, kept until the file changes: settings are read key by key, and
 // parsing the whole file for each key made start-up slow.
 struct ParsedFile {
@@ -148,9 +145,7 @@ struct ParsedFile {
     std::vector<Line> lines;  // views into text
 };
 
-bool same_time(const timespec& a, const timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
+bool same_time(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
 std::map<std::string, std::unique_ptr<ParsedFile>>& parsed_files() {
     static std::map<std::string, std::unique_ptr<ParsedFile>> files;
@@ -191,27 +186,23 @@ const ParsedFile* parsed_file(const std::string& path) {
     // moving: such a copy serves this read only.
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    const int64_t age_ns = (int64_t(now.tv_sec) - kept->modified.tv_sec) * 1000000000 +
-                           (int64_t(now.tv_nsec) - kept->modified.tv_nsec);
+    const int64_t age_ns =
+        (int64_t(now.tv_sec) - kept->modified.tv_sec) * 1000000000 + (int64_t(now.tv_nsec) - kept->modified.tv_nsec);
     if (age_ns < 100000000) kept->size = -1;
     return kept;
 }
 
-
-bool valid_section_name(std::string_view s) {
-    return s.find_first_of("]\r\n") == std::string_view::npos;
-}
+bool valid_section_name(std::string_view s) { return s.find_first_of("]\r\n") == std::string_view::npos; }
 
 // Names that would read back as something else (or break the file) are refused.
 bool valid_key_name(std::string_view k) {
-    return !k.empty() && k.front() != ';' && k.front() != '[' &&
-           k.find_first_of("=\r\n") == std::string_view::npos;
+    return !k.empty() && k.front() != ';' && k.front() != '[' && k.find_first_of("=\r\n") == std::string_view::npos;
 }
 
 }  // namespace
 
-std::string ini_get_string(const std::string& section, const std::string& key,
-                           const std::string& fallback, const std::string& path) {
+std::string ini_get_string(const std::string& section, const std::string& key, const std::string& fallback,
+                           const std::string& path) {
     // The Windows function hands back its default without trailing blanks and within its buffer.
     std::string_view def = fallback;
     while (!def.empty() && detail::is_blank(def.back())) def.remove_suffix(1);
@@ -225,8 +216,7 @@ std::string ini_get_string(const std::string& section, const std::string& key,
     if (!find_section(lines, trim_blanks(section), header, last)) return result;
     std::string_view wanted = trim_blanks(key);
     for (std::size_t i = header + 1; i < last; ++i) {
-        if (lines[i].kind == LineKind::Key && iequals(lines[i].name, wanted))
-            return finish_value(lines[i].value);
+        if (lines[i].kind == LineKind::Key && iequals(lines[i].name, wanted)) return finish_value(lines[i].value);
     }
     return result;
 }
@@ -260,8 +250,7 @@ bool set_in_text(std::string& text, std::string_view section, std::string_view k
     std::string_view val = value.substr(0, value.find_first_of("\r\n"));
 
     std::size_t first_nl = text.find('\n');
-    const char* eol = (first_nl != std::string::npos && first_nl > 0 && text[first_nl - 1] == '\r')
-                          ? "\r\n" : "\n";
+    const char* eol = (first_nl != std::string::npos && first_nl > 0 && text[first_nl - 1] == '\r') ? "\r\n" : "\n";
     std::string entry = std::string(name) + "=" + std::string(val);
 
     std::vector<Line> lines = parse_lines(text);
@@ -283,10 +272,8 @@ bool set_in_text(std::string& text, std::string_view section, std::string_view k
         if (!replaced) {
             // After the section's last non-blank line, so trailing blank lines stay between sections.
             const Line& a = lines[anchor];
-            if (a.end > a.content_end)
-                updated = text.substr(0, a.end) + entry + eol + text.substr(a.end);
-            else
-                updated = text.substr(0, a.end) + eol + entry + text.substr(a.end);
+            if (a.end > a.content_end) updated = text.substr(0, a.end) + entry + eol + text.substr(a.end);
+            else updated = text.substr(0, a.end) + eol + entry + text.substr(a.end);
         }
     } else {
         updated = text;

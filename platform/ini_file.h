@@ -15,8 +15,8 @@ constexpr std::size_t kIniValueMax = 1023;
 
 // The value of the key, or `fallback` when the file, section or key is missing. As with the
 // Windows function, the fallback comes back without trailing blanks and cut at kIniValueMax.
-std::string ini_get_string(const std::string& section, const std::string& key,
-                           const std::string& fallback, const std::string& path);
+std::string ini_get_string(const std::string& section, const std::string& key, const std::string& fallback,
+                           const std::string& path);
 
 // Key names of the section in file order (first occurrence of each name); empty when missing.
 std::vector<std::string> ini_get_section_keys(const std::string& section, const std::string& path);
@@ -29,7 +29,7 @@ std::vector<std::string> ini_get_section_keys(const std::string& section, const 
 // names that could not be read back (empty key, key with '=' or starting with ';' or '[',
 // section with ']', line breaks) are refused. False when nothing was written.
 [[nodiscard]] bool ini_set_string(const std::string& section, const std::string& key, const std::string& value,
-                    const std::string& path);
+                                  const std::string& path);
 
 struct IniEntry {
     std::string section;

@@ -95,8 +95,8 @@ std::string native_path(const std::string& path) {
     if (entry_exists(out)) return out;
 
     std::vector<std::string> parts = split_components(out);
-    std::string result;           // what we hand back, spelled as found on disk where possible
-    bool parent_exists = true;    // once a component is missing, nothing below it can match
+    std::string result;         // what we hand back, spelled as found on disk where possible
+    bool parent_exists = true;  // once a component is missing, nothing below it can match
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const std::string& part = parts[i];
         std::string folder = result;  // the folder that holds this component

@@ -89,8 +89,7 @@ struct ChildSetup {
 // Starts the program; returns the pid of the process running it or -1. A detached program runs
 // in a session of its own under a short-lived intermediate process, which we reap at once: the
 // program is then no child of ours and never lingers as a zombie, whenever it ends.
-pid_t spawn_process(const std::string& path, const std::vector<std::string>& args, const int stdio[3],
-                    bool detached) {
+pid_t spawn_process(const std::string& path, const std::vector<std::string>& args, const int stdio[3], bool detached) {
     std::vector<std::string> strings;
     strings.reserve(args.size() + 1);
     strings.push_back(path);
@@ -102,7 +101,10 @@ pid_t spawn_process(const std::string& path, const std::vector<std::string>& arg
     int pipe_fds[2];
     if (pipe2(pipe_fds, O_CLOEXEC) != 0) return -1;
     long open_max = sysconf(_SC_OPEN_MAX);
-    ChildSetup setup{path.c_str(), argv.data(), {stdio[0], stdio[1], stdio[2]}, pipe_fds[1],
+    ChildSetup setup{path.c_str(),
+                     argv.data(),
+                     {stdio[0], stdio[1], stdio[2]},
+                     pipe_fds[1],
                      int(open_max > 0 && open_max < 65536 ? open_max : 65536)};
 
     // No signal handler of ours may run in the child before exec.
@@ -191,8 +193,8 @@ std::string find_executable(const std::string& name) {
     return std::string();
 }
 
-RunResult run_program(const std::string& path, const std::vector<std::string>& args,
-                      const std::string* input, bool capture, std::size_t max_output, int timeout_ms) {
+RunResult run_program(const std::string& path, const std::vector<std::string>& args, const std::string* input,
+                      bool capture, std::size_t max_output, int timeout_ms) {
     RunResult result;
     int devnull = open("/dev/null", O_RDWR | O_CLOEXEC);
     if (devnull < 0) return result;
@@ -249,8 +251,8 @@ RunResult run_program(const std::string& path, const std::vector<std::string>& a
         for (nfds_t i = 0; i < count; ++i) {
             if (fds[i].revents == 0) continue;
             if (fds[i].fd == in_fd) {
-                ssize_t sent = send(in_fd, input->data() + written, input->size() - written,
-                                    MSG_NOSIGNAL | MSG_DONTWAIT);
+                ssize_t sent =
+                    send(in_fd, input->data() + written, input->size() - written, MSG_NOSIGNAL | MSG_DONTWAIT);
                 if (sent > 0) written += std::size_t(sent);
                 if ((sent < 0 && errno != EAGAIN && errno != EINTR) || written == input->size()) {
                     close(in_fd);

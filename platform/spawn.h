@@ -21,7 +21,7 @@ struct RunResult {
 // /dev/null) and collects up to `max_output` bytes of its standard output when `capture` is set
 // (otherwise it goes to /dev/null, as standard error always does). With `timeout_ms` >= 0 the
 // program is killed when it runs longer. Blocks the calling thread meanwhile.
-RunResult run_program(const std::string& path, const std::vector<std::string>& args,
-                      const std::string* input, bool capture, std::size_t max_output, int timeout_ms);
+RunResult run_program(const std::string& path, const std::vector<std::string>& args, const std::string* input,
+                      bool capture, std::size_t max_output, int timeout_ms);
 
 }  // namespace platform::detail

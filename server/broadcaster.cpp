@@ -24,8 +24,7 @@ std::string bounded_server_name(const std::string& name, size_t max_bytes) {
     return name.substr(0, end);
 }
 
-Broadcaster::Broadcaster(unsigned short tcp_port, unsigned short target_port, std::string name,
-                         float send_interval_s)
+Broadcaster::Broadcaster(unsigned short tcp_port, unsigned short target_port, std::string name, float send_interval_s)
     : ServerAnnouncement(bounded_server_name(name), Connection(announced_address(), tcp_port)) {
     udp.add_peer(Connection(announcement_target_address(), target_port));
     udp.set_send_interval(send_interval_s);

@@ -44,8 +44,7 @@ void DedicatedServer::run() {
             game->update(dt);
             if (keep_pass_times) {
                 const auto took = std::chrono::steady_clock::now() - started;
-                pass_times_us.push_back(
-                    uint32_t(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
+                pass_times_us.push_back(uint32_t(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
             }
         }
         // Measured from the start of the previous pass: with a short step, passes come in pairs.

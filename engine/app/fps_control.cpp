@@ -25,9 +25,7 @@ CFPSControl::CFPSControl(FrameClock* clock) : clock_(clock ? clock : sdl_frame_c
     log_message(LogLevel::Status, "Instance initialized.", log_class_name_of(*this));
 }
 
-CFPSControl::~CFPSControl() {
-    log_message(LogLevel::Status, "Instance removed.", log_class_name_of(*this));
-}
+CFPSControl::~CFPSControl() { log_message(LogLevel::Status, "Instance removed.", log_class_name_of(*this)); }
 
 void CFPSControl::end_frame() {
     uint32_t elapsed = clock_->ticks() - frame_start_ms;

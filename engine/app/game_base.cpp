@@ -81,8 +81,7 @@ CGameBase::CGameBase(int width, int height, bool fullscreen, bool resizable) {
     log_message(LogLevel::Status, "Setting up environment...", log_class_name_of(*this));
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    Uint32 flags = SDL_HWSURFACE | SDL_OPENGL | (fullscreen ? SDL_FULLSCREEN : 0) |
-                   (resizable ? SDL_RESIZABLE : 0);
+    Uint32 flags = SDL_HWSURFACE | SDL_OPENGL | (fullscreen ? SDL_FULLSCREEN : 0) | (resizable ? SDL_RESIZABLE : 0);
     screen = SDL_SetVideoMode(width, height, 32, flags);
     if (!screen) {
         fail_startup(std::string("Unable to set video mode: ") + SDL_GetError(), 1);
@@ -185,12 +184,10 @@ void CGameBase::init_gl() {
     glGenFramebuffers(1, &framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, scene_texture, 0);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
-                              depth_renderbuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_renderbuffer);
     GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
     if (status != GL_FRAMEBUFFER_COMPLETE) {
-        fail_startup("Framebuffer status appears to be corrupted, error #" + std::to_string(status),
-                     -1);
+        fail_startup("Framebuffer status appears to be corrupted, error #" + std::to_string(status), -1);
     }
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glClearColor(0, 0, 0, 0);
@@ -336,8 +333,7 @@ void CGameBase::resize_render_target(int width, int height) {
 
 CFontFactory* CGameBase::get_font_factory() {
     if (!font_factory) {
-        log_message(LogLevel::Status, "Instantiating Font Factory on first access...",
-                    log_class_name_of(*this));
+        log_message(LogLevel::Status, "Instantiating Font Factory on first access...", log_class_name_of(*this));
         font_factory = new CFontFactory();
     }
     return font_factory;
@@ -345,8 +341,7 @@ CFontFactory* CGameBase::get_font_factory() {
 
 CShaderFactory* CGameBase::get_shader_factory() {
     if (!shader_factory) {
-        log_message(LogLevel::Status, "Instantiating Shader Factory on first access...",
-                    log_class_name_of(*this));
+        log_message(LogLevel::Status, "Instantiating Shader Factory on first access...", log_class_name_of(*this));
         shader_factory = new CShaderFactory();
     }
     return shader_factory;
@@ -354,8 +349,7 @@ CShaderFactory* CGameBase::get_shader_factory() {
 
 CAudio* CGameBase::get_audio() {
     if (!audio) {
-        log_message(LogLevel::Status, "Instantiating Audio Manager on first access...",
-                    "class CGameBase");
+        log_message(LogLevel::Status, "Instantiating Audio Manager on first access...", "class CGameBase");
         audio = new CAudio();
     }
     return audio;
@@ -373,8 +367,7 @@ void CGameBase::set_window_icon(std::string path) {
     std::string native = platform::native_path(make_absolute_path(path));
     std::FILE* file = std::fopen(native.c_str(), "rb");
     if (!file) {
-        log_message(LogLevel::Error, "Tried to set icon but failed to locate " + path + ".",
-                    log_class_name_of(*this));
+        log_message(LogLevel::Error, "Tried to set icon but failed to locate " + path + ".", log_class_name_of(*this));
         return;
     }
     std::fclose(file);

@@ -29,8 +29,7 @@ public:
 
 CAudio::CAudio() {
     if (instance_count.load() > 0) {
-        log_message(LogLevel::FatalError,
-                    "More than one active class instance. Shutting down for safety reasons.",
+        log_message(LogLevel::FatalError, "More than one active class instance. Shutting down for safety reasons.",
                     log_class_name_of(*this));
         std::exit(1);
     }
@@ -112,8 +111,7 @@ int CAudio::load_sound(std::string path) {
     std::string absolute = platform::native_path(make_absolute_path(path));
     std::FILE* file = std::fopen(absolute.c_str(), "rb");
     if (!file) {
-        log_message(LogLevel::Error, "Failed to load " + path + ". File not found.",
-                    log_class_name_of(*this));
+        log_message(LogLevel::Error, "Failed to load " + path + ". File not found.", log_class_name_of(*this));
         return -1;
     }
     std::fclose(file);
@@ -130,8 +128,7 @@ int CAudio::load_sound(std::string path) {
         sounds.push_back(new SoundEntry{path, chunk});
         index = int(sounds.size() - 1);
     }
-    log_message(LogLevel::Status, "Sound file " + path + " loaded successfully.",
-                log_class_name_of(*this));
+    log_message(LogLevel::Status, "Sound file " + path + " loaded successfully.", log_class_name_of(*this));
     return index;
 }
 
@@ -139,8 +136,7 @@ void CAudio::unload_sound_locked(int index) {
     if (index < 0 || std::size_t(index) >= sounds.size() || !sounds[std::size_t(index)]) return;
     SoundEntry* entry = sounds[std::size_t(index)];
     Mix_FreeChunk(entry->chunk);
-    log_message(LogLevel::Status, "Sound file " + entry->name + " unloaded successfully.",
-                log_class_name_of(*this));
+    log_message(LogLevel::Status, "Sound file " + entry->name + " unloaded successfully.", log_class_name_of(*this));
     delete entry;
     sounds[std::size_t(index)] = nullptr;
 }
@@ -155,8 +151,7 @@ void CAudio::unload_music(int index) {
     if (index < 0 || std::size_t(index) >= music.size() || !music[std::size_t(index)]) return;
     MusicEntry* entry = music[std::size_t(index)];
     Mix_FreeMusic(entry->music);
-    log_message(LogLevel::Status, "Music file " + entry->name + " unloaded successfully.",
-                log_class_name_of(*this));
+    log_message(LogLevel::Status, "Music file " + entry->name + " unloaded successfully.", log_class_name_of(*this));
     delete entry;
     music[std::size_t(index)] = nullptr;
 }
@@ -227,8 +222,7 @@ void CAudio::add_channel_finished_listener(ChannelFinishedListener listener, voi
 void CAudio::remove_channel_finished_listener(ChannelFinishedListener listener, void* user_data) {
     AudioLock lock;
     for (std::size_t i = 0; i < channel_listeners.size(); ++i) {
-        if (channel_listeners[i].function == listener &&
-            channel_listeners[i].user_data == user_data) {
+        if (channel_listeners[i].function == listener && channel_listeners[i].user_data == user_data) {
             channel_listeners.erase(channel_listeners.begin() + std::ptrdiff_t(i));
             return;
         }

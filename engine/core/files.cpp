@@ -39,14 +39,12 @@ std::unique_ptr<char[]> read_text_file(std::string path) {
     return text;
 }
 
-std::vector<std::string> list_files(std::string folder) {
-    return platform::list_folder(make_absolute_path(folder));
-}
+std::vector<std::string> list_files(std::string folder) { return platform::list_folder(make_absolute_path(folder)); }
 
 namespace {
 
-std::string run_dialog(bool save, std::string initial_folder, std::string filter,
-                       std::string default_extension, std::string title, int filter_index) {
+std::string run_dialog(bool save, std::string initial_folder, std::string filter, std::string default_extension,
+                       std::string title, int filter_index) {
     platform::FileDialogRequest request;
     request.save = save;
     request.initial_folder = std::move(initial_folder);
@@ -59,12 +57,12 @@ std::string run_dialog(bool save, std::string initial_folder, std::string filter
 
 }  // namespace
 
-std::string open_file_dialog(std::string initial_folder, std::string filter,
-                             std::string default_extension, std::string title, int filter_index) {
+std::string open_file_dialog(std::string initial_folder, std::string filter, std::string default_extension,
+                             std::string title, int filter_index) {
     return run_dialog(false, initial_folder, filter, default_extension, title, filter_index);
 }
 
-std::string save_file_dialog(std::string initial_folder, std::string filter,
-                             std::string default_extension, std::string title, int filter_index) {
+std::string save_file_dialog(std::string initial_folder, std::string filter, std::string default_extension,
+                             std::string title, int filter_index) {
     return run_dialog(true, initial_folder, filter, default_extension, title, filter_index);
 }

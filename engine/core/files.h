@@ -20,9 +20,7 @@ std::unique_ptr<char[]> read_text_file(std::string path);
 std::vector<std::string> list_files(std::string folder);
 
 // Native open and save dialogs; "" when cancelled. The filter is "Description|*.ext|...".
-std::string open_file_dialog(std::string initial_folder, std::string filter,
-                             std::string default_extension, std::string title,
-                             int filter_index = 1);
-std::string save_file_dialog(std::string initial_folder, std::string filter,
-                             std::string default_extension, std::string title,
-                             int filter_index = 1);
+std::string open_file_dialog(std::string initial_folder, std::string filter, std::string default_extension,
+                             std::string title, int filter_index = 1);
+std::string save_file_dialog(std::string initial_folder, std::string filter, std::string default_extension,
+                             std::string title, int filter_index = 1);

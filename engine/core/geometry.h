@@ -30,8 +30,16 @@ struct fvec2d {
     fvec2d operator-(const fvec2d& o) const { return {x - o.x, y - o.y}; }
     fvec2d operator*(float f) const { return {x * f, y * f}; }
     fvec2d operator/(float f) const { return {x / f, y / f}; }
-    fvec2d& operator+=(const fvec2d& o) { x += o.x; y += o.y; return *this; }
-    fvec2d& operator-=(const fvec2d& o) { x -= o.x; y -= o.y; return *this; }
+    fvec2d& operator+=(const fvec2d& o) {
+        x += o.x;
+        y += o.y;
+        return *this;
+    }
+    fvec2d& operator-=(const fvec2d& o) {
+        x -= o.x;
+        y -= o.y;
+        return *this;
+    }
     bool operator==(const fvec2d& o) const { return x == o.x && y == o.y; }
     bool operator!=(const fvec2d& o) const { return !(*this == o); }
 
@@ -79,5 +87,4 @@ bool point_in_quad(fvec2d p, const fquad2d& q);
 // Separating-axis test of two outlines. On overlap, `axis` receives the edge vector of least
 // penetration and `contact` a corner of one quad that lies in the other (left unchanged when
 // the outlines only cross).
-bool quads_overlap(const fquad2d& a, const fquad2d& b, fvec2d* contact = nullptr,
-                   fvec2d* axis = nullptr);
+bool quads_overlap(const fquad2d& a, const fquad2d& b, fvec2d* contact = nullptr, fvec2d* axis = nullptr);

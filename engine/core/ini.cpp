@@ -48,8 +48,7 @@ float parse_float(const std::string& text, float fallback) {
     return fallback;
 }
 
-std::string ini_read_string(std::string section, std::string key, std::string fallback,
-                            std::string path) {
+std::string ini_read_string(std::string section, std::string key, std::string fallback, std::string path) {
     return platform::ini_get_string(section, key, fallback, ini_resolve_path(path));
 }
 
@@ -123,23 +122,20 @@ void ini_read_rgba(ColorRGBA& out, std::string section, std::string prefix, std:
     out.a = uint8_t(ini_read_int(section, prefix + "A", 0, path));
 }
 
-void ini_read_animation(AnimationDefinition& out, std::string section, std::string prefix,
-                        std::string path) {
+void ini_read_animation(AnimationDefinition& out, std::string section, std::string prefix, std::string path) {
     out.first_frame = ini_read_int(section, prefix + "Start", 0, path);
     out.last_frame = ini_read_int(section, prefix + "End", 0, path);
     out.speed = ini_read_float(section, prefix + "Speed", 1.0f, path);
     out.play_once = ini_read_bool(section, prefix + "PlayOnce", false, path);
 }
 
-fvec2d ini_read_float_pair(std::string section, std::string prefix, fvec2d fallback,
-                          std::string path) {
+fvec2d ini_read_float_pair(std::string section, std::string prefix, fvec2d fallback, std::string path) {
     float y = ini_read_float(section, prefix + "Y", fallback.y, path);
     float x = ini_read_float(section, prefix + "X", fallback.x, path);
     return {x, y};
 }
 
-ivec2d ini_read_int_pair(std::string section, std::string prefix, ivec2d fallback,
-                        std::string path) {
+ivec2d ini_read_int_pair(std::string section, std::string prefix, ivec2d fallback, std::string path) {
     int y = ini_read_int(section, prefix + "Y", fallback.y, path);
     int x = ini_read_int(section, prefix + "X", fallback.x, path);
     return {x, y};
@@ -157,20 +153,16 @@ int list_count(const std::string& section, const std::string& prefix, const std:
 
 }  // namespace
 
-void ini_read_string_list(std::vector<std::string>& out, std::string section, std::string prefix,
-                          std::string path) {
+void ini_read_string_list(std::vector<std::string>& out, std::string section, std::string prefix, std::string path) {
     int count = list_count(section, prefix, path);
     out.resize(count);
-    for (int i = 0; i < count; ++i)
-        out[i] = ini_read_string(section, prefix + std::to_string(unsigned(i)), "", path);
+    for (int i = 0; i < count; ++i) out[i] = ini_read_string(section, prefix + std::to_string(unsigned(i)), "", path);
 }
 
-void ini_read_int_list(std::vector<int>& out, std::string section, std::string prefix,
-                       std::string path) {
+void ini_read_int_list(std::vector<int>& out, std::string section, std::string prefix, std::string path) {
     int count = list_count(section, prefix, path);
     out.resize(count);
-    for (int i = 0; i < count; ++i)
-        out[i] = ini_read_int(section, prefix + std::to_string(unsigned(i)), 0, path);
+    for (int i = 0; i < count; ++i) out[i] = ini_read_int(section, prefix + std::to_string(unsigned(i)), 0, path);
 }
 
 std::vector<std::string> ini_read_section_keys(std::string section, std::string path) {
@@ -184,8 +176,7 @@ std::vector<std::string> split_string(std::string text, std::string delimiter) {
         return pieces;
     }
     std::size_t start = 0;
-    for (std::size_t hit; (hit = text.find(delimiter, start)) != std::string::npos;
-         start = hit + delimiter.size()) {
+    for (std::size_t hit; (hit = text.find(delimiter, start)) != std::string::npos; start = hit + delimiter.size()) {
         if (hit > start) pieces.push_back(text.substr(start, hit - start));
     }
     if (start < text.size()) pieces.push_back(text.substr(start));

@@ -16,8 +16,7 @@ struct AnimationDefinition {
     bool play_once = false;
 };
 
-std::string ini_read_string(std::string section, std::string key, std::string fallback,
-                            std::string path);
+std::string ini_read_string(std::string section, std::string key, std::string fallback, std::string path);
 int ini_read_int(std::string section, std::string key, int fallback, std::string path);
 float ini_read_float(std::string section, std::string key, float fallback, std::string path);
 bool ini_read_bool(std::string section, std::string key, bool fallback, std::string path);
@@ -51,13 +50,10 @@ private:
 
 void ini_read_rgb(ColorRGB& out, std::string section, std::string prefix, std::string path);
 void ini_read_rgba(ColorRGBA& out, std::string section, std::string prefix, std::string path);
-void ini_read_animation(AnimationDefinition& out, std::string section, std::string prefix,
-                        std::string path);
+void ini_read_animation(AnimationDefinition& out, std::string section, std::string prefix, std::string path);
 // Numbered lists: count under prefix + "s", items under prefix + "0", prefix + "1", ...
-void ini_read_string_list(std::vector<std::string>& out, std::string section, std::string prefix,
-                          std::string path);
-void ini_read_int_list(std::vector<int>& out, std::string section, std::string prefix,
-                       std::string path);
+void ini_read_string_list(std::vector<std::string>& out, std::string section, std::string prefix, std::string path);
+void ini_read_int_list(std::vector<int>& out, std::string section, std::string prefix, std::string path);
 
 // A pair of keys prefix + "X" and prefix + "Y"; the Y key is read first, as the game always has.
 fvec2d ini_read_float_pair(std::string section, std::string prefix, fvec2d fallback, std::string path);

@@ -91,8 +91,7 @@ void write_file_line_locked(LogState& s, const std::string& line) {
     if (!fits || !s.log_file) s.file_ended = true;
 }
 
-void write_line_locked(LogState& s, LogLevel lv, const std::string& message,
-                       const std::string& class_name) {
+void write_line_locked(LogState& s, LogLevel lv, const std::string& message, const std::string& class_name) {
     if (!s.logging_enabled) return;
     int level = static_cast<int>(lv);
     if (lv != LogLevel::Forced && level < s.log_level) return;
@@ -126,14 +125,12 @@ std::string kind_of(const std::string& class_name, const std::string& message) {
     return kind;
 }
 
-void print_line_locked(const std::string& line) {
-    std::cout << (line + "\n") << std::flush;
-}
+void print_line_locked(const std::string& line) { std::cout << (line + "\n") << std::flush; }
 
 void write_left_out_locked(LogState& s, const std::string& peer, LogState::PeerKind& k) {
     if (k.left_out == 0) return;
-    const std::string text = "Left out " + std::to_string(k.left_out) + " similar line" +
-                             (k.left_out == 1 ? "" : "s") + " caused by " + peer + "; the last: " + k.last_left_out;
+    const std::string text = "Left out " + std::to_string(k.left_out) + " similar line" + (k.left_out == 1 ? "" : "s") +
+                             " caused by " + peer + "; the last: " + k.last_left_out;
     if (k.printed) print_line_locked(text);
     else write_line_locked(s, k.level, text, k.class_name);
     k.left_out = 0;
@@ -232,9 +229,7 @@ LogPeerScope::LogPeerScope(std::string peer_, int64_t now_ms_)
     current_scope = this;
 }
 
-LogPeerScope::~LogPeerScope() {
-    current_scope = outer_;
-}
+LogPeerScope::~LogPeerScope() { current_scope = outer_; }
 
 void log_set_file_limit(uint64_t max_bytes) {
     LogState& s = state();
@@ -256,8 +251,7 @@ void log_enable_file() {
     if (s.file_logging_enabled) return;
     s.file_logging_enabled = true;
     reopen_log_file(s);
-    write_line_locked(s, LogLevel::Forced,
-                      "File logging enabled, writing to " + s.log_file_path + "...", "");
+    write_line_locked(s, LogLevel::Forced, "File logging enabled, writing to " + s.log_file_path + "...", "");
 }
 
 void log_set_file_path(std::string path) {
@@ -285,8 +279,8 @@ void log_disable_console() {
 
 std::string log_class_name(const std::type_info& type) {
     int status = 0;
-    std::unique_ptr<char, void (*)(void*)> demangled(
-        abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
+    std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(type.name(), nullptr, nullptr, &status),
+                                                     std::free);
     return std::string("class ") + (status == 0 && demangled ? demangled.get() : type.name());
 }
 

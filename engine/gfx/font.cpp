@@ -32,9 +32,7 @@ int place(int box_pos, int box_size, int block_size, int align) {
     }
 }
 
-int power_of_two_above(int size) {
-    return int(std::pow(2.0, std::ceil(std::log2(double(size)))) + 0.5);
-}
+int power_of_two_above(int size) { return int(std::pow(2.0, std::ceil(std::log2(double(size)))) + 0.5); }
 
 // Every "\n" ends a line, so "a\n\nb" is three lines, the second empty.
 std::vector<std::string> split_lines(const std::string& text) {
@@ -80,8 +78,8 @@ SDL_Surface* render_text(TTF_Font* font, const std::string& text, SDL_Color colo
 void draw_block_with_gl(SDL_Surface* block, int left, int top) {
     int tex_w = power_of_two_above(block->w);
     int tex_h = power_of_two_above(block->h);
-    SDL_Surface* padded = SDL_CreateRGBSurface(SDL_SWSURFACE, tex_w, tex_h, 32, kRedMask,
-                                               kGreenMask, kBlueMask, kAlphaMask);
+    SDL_Surface* padded =
+        SDL_CreateRGBSurface(SDL_SWSURFACE, tex_w, tex_h, 32, kRedMask, kGreenMask, kBlueMask, kAlphaMask);
     if (!padded) return;
     SDL_Rect at = {0, 0, 0, 0};
     SDL_BlitSurface(block, nullptr, padded, &at);
@@ -131,8 +129,7 @@ void CFont::load(int32_t size, std::string path) {
     }
     font = TTF_OpenFont(platform::native_path(make_absolute_path(path)).c_str(), size);
     if (!font) {
-        log_message(LogLevel::Error,
-                    "Failed to load font file " + path + ", SDL reports: " + SDL_GetError(),
+        log_message(LogLevel::Error, "Failed to load font file " + path + ", SDL reports: " + SDL_GetError(),
                     log_class_name_of(*this));
     }
     name = path;
@@ -149,8 +146,7 @@ ivec2d CFont::get_text_size(const std::string& text) const {
     return size;
 }
 
-void CFont::place_block(SDL_Surface* block, TextArea* area, int vertical, int horizontal,
-                        SDL_Surface* target) {
+void CFont::place_block(SDL_Surface* block, TextArea* area, int vertical, int horizontal, SDL_Surface* target) {
     int top = place(area->y, area->h, block->h, vertical);
     int left = place(area->x, area->w, block->w, horizontal);
     area->x = left;
@@ -172,8 +168,8 @@ void CFont::place_block(SDL_Surface* block, TextArea* area, int vertical, int ho
     }
 }
 
-void CFont::render_line(uint8_t r, uint8_t g, uint8_t b, TextArea* area, int vertical,
-                        int horizontal, SDL_Surface* target, const std::string& text) {
+void CFont::render_line(uint8_t r, uint8_t g, uint8_t b, TextArea* area, int vertical, int horizontal,
+                        SDL_Surface* target, const std::string& text) {
     if (!font || text.empty() || !area) return;
     SDL_Color colour = {r, g, b, 0};
     SDL_Surface* line = render_text(font, text, colour);
@@ -183,14 +179,13 @@ void CFont::render_line(uint8_t r, uint8_t g, uint8_t b, TextArea* area, int ver
     SDL_FreeSurface(line);
 }
 
-void CFont::render_line(ColorRGB colour, TextArea* area, int vertical, int horizontal,
-                        SDL_Surface* target, std::string text) {
+void CFont::render_line(ColorRGB colour, TextArea* area, int vertical, int horizontal, SDL_Surface* target,
+                        std::string text) {
     render_line(colour.r, colour.g, colour.b, area, vertical, horizontal, target, text);
 }
 
-void CFont::render_multiline(uint8_t r, uint8_t g, uint8_t b, TextArea* area, int vertical,
-                             int horizontal, int32_t line_spacing, SDL_Surface* target,
-                             const std::string& text) {
+void CFont::render_multiline(uint8_t r, uint8_t g, uint8_t b, TextArea* area, int vertical, int horizontal,
+                             int32_t line_spacing, SDL_Surface* target, const std::string& text) {
     if (!font || text.empty() || !area) return;
     std::vector<std::string> lines = split_lines(text);
     std::vector<ivec2d> sizes;
@@ -203,8 +198,8 @@ void CFont::render_multiline(uint8_t r, uint8_t g, uint8_t b, TextArea* area, in
         block_h += sizes.back().y + (i + 1 < lines.size() ? line_spacing : 0);
     }
     if (block_w <= 0 || block_h <= 0) return;  // nothing visible to place
-    SDL_Surface* block = SDL_CreateRGBSurface(SDL_SRCALPHA | SDL_HWSURFACE, block_w, block_h, 32,
-                                              kRedMask, kGreenMask, kBlueMask, kAlphaMask);
+    SDL_Surface* block = SDL_CreateRGBSurface(SDL_SRCALPHA | SDL_HWSURFACE, block_w, block_h, 32, kRedMask, kGreenMask,
+                                              kBlueMask, kAlphaMask);
     if (!block) return;
     SDL_SetAlpha(block, 0, 255);
     SDL_Color colour = {r, g, b, 0};
@@ -229,17 +224,15 @@ void CFont::render_multiline(uint8_t r, uint8_t g, uint8_t b, TextArea* area, in
     SDL_FreeSurface(block);
 }
 
-void CFont::render_multiline(ColorRGB colour, TextArea* area, int vertical, int horizontal,
-                             int32_t line_spacing, SDL_Surface* target, std::string text) {
-    render_multiline(colour.r, colour.g, colour.b, area, vertical, horizontal, line_spacing, target,
-                     text);
+void CFont::render_multiline(ColorRGB colour, TextArea* area, int vertical, int horizontal, int32_t line_spacing,
+                             SDL_Surface* target, std::string text) {
+    render_multiline(colour.r, colour.g, colour.b, area, vertical, horizontal, line_spacing, target, text);
 }
 
 // CFontFactory -----------------------------------------------------------------------------------
 
 CFontFactory::CFontFactory() {
-    log_message(LogLevel::Status, "Instance initialized. Did nothing. Great success!",
-                log_class_name_of(*this));
+    log_message(LogLevel::Status, "Instance initialized. Did nothing. Great success!", log_class_name_of(*this));
 }
 
 CFontFactory::~CFontFactory() {
@@ -261,6 +254,5 @@ void CFontFactory::remove_all_fonts() {
         delete fonts.front();
         fonts.erase(fonts.begin());
     }
-    log_message(LogLevel::Status, "All fonts removed. Why, WHY would you do that?!",
-                log_class_name_of(*this));
+    log_message(LogLevel::Status, "All fonts removed. Why, WHY would you do that?!", log_class_name_of(*this));
 }

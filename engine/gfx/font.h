@@ -34,22 +34,20 @@ public:
     ivec2d get_text_size(const std::string& text) const;
 
     // Renders one line into `target`, or, with no target, straight to the current GL buffer.
-    void render_line(uint8_t r, uint8_t g, uint8_t b, TextArea* area, int vertical,
-                     int horizontal, SDL_Surface* target, const std::string& text);
-    void render_line(ColorRGB colour, TextArea* area, int vertical, int horizontal,
-                     SDL_Surface* target, std::string text);
+    void render_line(uint8_t r, uint8_t g, uint8_t b, TextArea* area, int vertical, int horizontal, SDL_Surface* target,
+                     const std::string& text);
+    void render_line(ColorRGB colour, TextArea* area, int vertical, int horizontal, SDL_Surface* target,
+                     std::string text);
     // Renders the lines between "\n" as one block; empty lines take their height.
-    void render_multiline(uint8_t r, uint8_t g, uint8_t b, TextArea* area, int vertical,
-                          int horizontal, int32_t line_spacing, SDL_Surface* target,
-                          const std::string& text);
-    void render_multiline(ColorRGB colour, TextArea* area, int vertical, int horizontal,
-                          int32_t line_spacing, SDL_Surface* target, std::string text);
+    void render_multiline(uint8_t r, uint8_t g, uint8_t b, TextArea* area, int vertical, int horizontal,
+                          int32_t line_spacing, SDL_Surface* target, const std::string& text);
+    void render_multiline(ColorRGB colour, TextArea* area, int vertical, int horizontal, int32_t line_spacing,
+                          SDL_Surface* target, std::string text);
 
 private:
     friend class CFontFactory;
     // Places the block in the area, then blits it onto the target or draws it with GL.
-    void place_block(SDL_Surface* block, TextArea* area, int vertical, int horizontal,
-                     SDL_Surface* target);
+    void place_block(SDL_Surface* block, TextArea* area, int vertical, int horizontal, SDL_Surface* target);
 
     TTF_Font* font = nullptr;
     std::string name;

@@ -13,11 +13,10 @@ namespace {
 // The GL 2.0 entry points come from GLEW; without them (no context, GLEW failed, an old GL)
 // no shader is compiled and no program linked.
 bool shader_functions_available() {
-    return glCreateShader && glShaderSource && glCompileShader && glGetShaderiv &&
-           glGetShaderInfoLog && glDeleteShader && glCreateProgram && glAttachShader &&
-           glLinkProgram && glGetProgramiv && glDeleteProgram && glUseProgram &&
-           glGetActiveUniform && glGetUniformLocation && glUniform1i && glUniform1f &&
-           glUniform3f && glUniform4f && glActiveTexture;
+    return glCreateShader && glShaderSource && glCompileShader && glGetShaderiv && glGetShaderInfoLog &&
+           glDeleteShader && glCreateProgram && glAttachShader && glLinkProgram && glGetProgramiv && glDeleteProgram &&
+           glUseProgram && glGetActiveUniform && glGetUniformLocation && glUniform1i && glUniform1f && glUniform3f &&
+           glUniform4f && glActiveTexture;
 }
 
 GLuint current_program() {
@@ -41,13 +40,11 @@ void CShader::load(std::string path) {
     if (path.empty()) return;
     std::unique_ptr<char[]> source = read_text_file(path);
     if (!source) {
-        log_message(LogLevel::Warning, "Failed to load shader from file " + path + ".",
-                    log_class_name_of(*this));
+        log_message(LogLevel::Warning, "Failed to load shader from file " + path + ".", log_class_name_of(*this));
         return;
     }
     if (!shader_functions_available()) {
-        log_message(LogLevel::Error, "Failed to compile shader " + path + ".",
-                    log_class_name_of(*this));
+        log_message(LogLevel::Error, "Failed to compile shader " + path + ".", log_class_name_of(*this));
         return;
     }
     id = glCreateShader(type);
@@ -60,8 +57,7 @@ void CShader::load(std::string path) {
         GLint length = 0;
         glGetShaderiv(id, GL_INFO_LOG_LENGTH, &length);
         if (length < 2) {
-            log_message(LogLevel::Error, "Failed to compile shader " + path + ".",
-                        log_class_name_of(*this));
+            log_message(LogLevel::Error, "Failed to compile shader " + path + ".", log_class_name_of(*this));
         } else {
             std::string info(std::size_t(length), '\0');
             glGetShaderInfoLog(id, length, nullptr, info.data());
@@ -249,23 +245,20 @@ bool CShaderProgram::set_vec3(int32_t location, ColorRGB colour) {
 }
 
 bool CShaderProgram::set_vec4(int32_t location, ColorRGBA colour) {
-    glUniform4f(location, colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f,
-                colour.a / 255.0f);
+    glUniform4f(location, colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f, colour.a / 255.0f);
     return true;
 }
 
 // CShaderFactory ---------------------------------------------------------------------------------
 
 CShaderFactory::CShaderFactory() {
-    log_message(LogLevel::Status, "Initialized Shader Factory in no time. Didn't do sh*t.",
-                log_class_name_of(*this));
+    log_message(LogLevel::Status, "Initialized Shader Factory in no time. Didn't do sh*t.", log_class_name_of(*this));
 }
 
 CShaderFactory::~CShaderFactory() {
     remove_all_programs();
     remove_all_shaders();
-    log_message(LogLevel::Status, "Shader factory went bakrupt and was shut down.",
-                log_class_name_of(*this));
+    log_message(LogLevel::Status, "Shader factory went bakrupt and was shut down.", log_class_name_of(*this));
 }
 
 CShader* CShaderFactory::get_shader(uint32_t type, std::string path) {

@@ -26,9 +26,9 @@ private:
 
 struct ShaderUniform {
     int32_t location = -1;
-    uint32_t type = 0;        // GL enum; GL_SAMPLER_2D marks a texture sampler
+    uint32_t type = 0;  // GL enum; GL_SAMPLER_2D marks a texture sampler
     int32_t size = 0;
-    int32_t unit = -1;        // texture unit of a sampler, -1 for other uniforms
+    int32_t unit = -1;            // texture unit of a sampler, -1 for other uniforms
     ITexture* texture = nullptr;  // bound on the sampler's unit; not owned
 };
 

@@ -34,17 +34,15 @@ void upload_surface_pixels(SDL_Surface* surface, int depth, GLenum format, bool 
     if (alignment == 0 && pixels) {
         packed.resize(std::size_t(row_bytes) * std::size_t(surface->h));
         for (int y = 0; y < surface->h; ++y) {
-            std::memcpy(packed.data() + std::size_t(y) * row_bytes,
-                        pixels + std::size_t(y) * surface->pitch, std::size_t(row_bytes));
+            std::memcpy(packed.data() + std::size_t(y) * row_bytes, pixels + std::size_t(y) * surface->pitch,
+                        std::size_t(row_bytes));
         }
         pixels = packed.data();
         alignment = 1;
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, std::max(alignment, 1));
-    if (in_place)
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, surface->w, surface->h, format, GL_UNSIGNED_BYTE, pixels);
-    else
-        glTexImage2D(GL_TEXTURE_2D, 0, depth, surface->w, surface->h, 0, format, GL_UNSIGNED_BYTE, pixels);
+    if (in_place) glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, surface->w, surface->h, format, GL_UNSIGNED_BYTE, pixels);
+    else glTexImage2D(GL_TEXTURE_2D, 0, depth, surface->w, surface->h, 0, format, GL_UNSIGNED_BYTE, pixels);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
 
@@ -101,8 +99,7 @@ CTexture::CTexture(SDL_Surface* image) : read_only(false) {
 CTexture::~CTexture() {
     if (id != 0) glDeleteTextures(1, &id);
     release_surface();
-    log_message(LogLevel::Status, "Texture " + name + " unloaded successfully.",
-                log_class_name_of(*this));
+    log_message(LogLevel::Status, "Texture " + name + " unloaded successfully.", log_class_name_of(*this));
 }
 
 int32_t CTexture::get_image_width() { return surface ? surface->w : width; }
@@ -117,15 +114,13 @@ void CTexture::load(std::string path) {
     if (!loaded) {
         valid = false;
         release_surface();
-        log_message(LogLevel::Error,
-                    "Failed to load texture from " + path + ", SDL reports: \n" + SDL_GetError(),
+        log_message(LogLevel::Error, "Failed to load texture from " + path + ", SDL reports: \n" + SDL_GetError(),
                     log_class_name_of(*this));
         return;
     }
     release_surface();
     surface = loaded;
-    log_message(LogLevel::Status, "Texture " + path + " loaded successfully.",
-                log_class_name_of(*this));
+    log_message(LogLevel::Status, "Texture " + path + " loaded successfully.", log_class_name_of(*this));
     upload();  // leaves the texture invalid when GL could not take the pixels
     if (read_only) release_surface();
 }
@@ -165,16 +160,14 @@ void CTexture::set_surface(SDL_Surface* new_surface, bool owned) {
 
 void CTexture::upload() {
     if (!surface) {
-        log_message(LogLevel::Warning, "Tried to update read-only texture. Ignoring.",
-                    log_class_name_of(*this));
+        log_message(LogLevel::Warning, "Tried to update read-only texture. Ignoring.", log_class_name_of(*this));
         return;
     }
     const bool had_image = valid && image_stored;
     const int32_t old_width = width, old_height = height, old_depth = pixel_depth, old_format = pixel_format;
     valid = true;
     if ((surface->w & (surface->w - 1)) != 0 || (surface->h & (surface->h - 1)) != 0) {
-        log_message(LogLevel::Warning, "Texture measurements are not a power of 2.",
-                    log_class_name_of(*this));
+        log_message(LogLevel::Warning, "Texture measurements are not a power of 2.", log_class_name_of(*this));
     }
     width = surface->w;
     height = surface->h;
@@ -203,21 +196,18 @@ void CTexture::upload() {
 
 void CTexture::update_area(int x, int y, int w, int h) {
     if (!surface) {
-        log_message(LogLevel::Warning, "Tried to update read-only texture. Ignoring.",
-                    log_class_name_of(*this));
+        log_message(LogLevel::Warning, "Tried to update read-only texture. Ignoring.", log_class_name_of(*this));
         return;
     }
     // An image GL could not take has no format to upload a part of.
     if (get_id() == 0 || !valid) {
-        log_message(LogLevel::Warning, "Tried to update invalid texture. Ignoring.",
-                    log_class_name_of(*this));
+        log_message(LogLevel::Warning, "Tried to update invalid texture. Ignoring.", log_class_name_of(*this));
         return;
     }
     double image_w = get_image_width();
     double image_h = get_image_height();
-    if (!(x < image_w && y < image_h && double(x) + w > 0 && double(y) + h > 0)) {
-        log_message(LogLevel::Warning, "Tried to update invalid texture area. Ignoring.",
-                    log_class_name_of(*this));
+    if (!(x < image_w && y<image_h&& double(x) + w> 0 && double(y) + h > 0)) {
+        log_message(LogLevel::Warning, "Tried to update invalid texture area. Ignoring.", log_class_name_of(*this));
         return;
     }
     int x0 = std::max(x, 0);
@@ -232,15 +222,13 @@ void CTexture::update_area(int x, int y, int w, int h) {
     const uint8_t* pixels = static_cast<const uint8_t*>(surface->pixels);
     for (int r = y0; r < y0 + rows; ++r) {
         std::memcpy(buffer.data() + std::size_t(depth) * (r - y0) * columns,
-                    pixels + std::size_t(surface->pitch) * r + std::size_t(depth) * x0,
-                    std::size_t(depth) * columns);
+                    pixels + std::size_t(surface->pitch) * r + std::size_t(depth) * x0, std::size_t(depth) * columns);
     }
     if (locked) SDL_UnlockSurface(surface);
     bind();
     // The rows are packed without padding; GL's default alignment of 4 would skew 3-byte rows.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, x0, y0, columns, rows, GLenum(pixel_format), GL_UNSIGNED_BYTE,
-                    buffer.data());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x0, y0, columns, rows, GLenum(pixel_format), GL_UNSIGNED_BYTE, buffer.data());
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
 
@@ -253,8 +241,7 @@ CRenderTexture::CRenderTexture(int32_t width_, int32_t height_) {
     valid = true;
     pixel_format = GL_RGBA;
     if (!framebuffer_functions_available()) {
-        log_message(LogLevel::FatalError,
-                    "Framebuffer objects are not available, can't create the render texture.",
+        log_message(LogLevel::FatalError, "Framebuffer objects are not available, can't create the render texture.",
                     log_class_name_of(*this));
         valid = false;
         return;

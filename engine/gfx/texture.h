@@ -27,8 +27,8 @@ public:
 protected:
     bool valid = false;
     uint32_t id = 0;
-    int32_t pixel_format = 0;   // GL_RGBA, GL_BGRA, GL_RGB or GL_BGR; 0 before the first upload
-    int32_t pixel_depth = -1;   // bytes per pixel of the upload (CRenderTexture: 32)
+    int32_t pixel_format = 0;  // GL_RGBA, GL_BGRA, GL_RGB or GL_BGR; 0 before the first upload
+    int32_t pixel_depth = -1;  // bytes per pixel of the upload (CRenderTexture: 32)
     int32_t width = 0;
     int32_t height = 0;
     bool linear_filtering = false;

@@ -13,9 +13,7 @@ std::string to_lower(std::string text) {
 
 }  // namespace
 
-CTextureManager::CTextureManager() {
-    log_message(LogLevel::Status, "Instance initialized.", log_class_name_of(*this));
-}
+CTextureManager::CTextureManager() { log_message(LogLevel::Status, "Instance initialized.", log_class_name_of(*this)); }
 
 CTextureManager::~CTextureManager() {
     unload_all();

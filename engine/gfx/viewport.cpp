@@ -10,8 +10,8 @@
 int CViewport::window_width = 0;
 int CViewport::window_height = 0;
 
-bool CViewport::setup_projection(int x, int y, int width, int height, float view_x, float view_y,
-                                 float view_width, float view_height) {
+bool CViewport::setup_projection(int x, int y, int width, int height, float view_x, float view_y, float view_width,
+                                 float view_height) {
     if (!(double(x) + width > 0 && double(y) + height > 0 && x < window_width && y < window_height)) {
         return false;
     }

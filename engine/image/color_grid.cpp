@@ -31,8 +31,8 @@ ColorRGBA get_surface_pixel(SDL_Surface* surface, int x, int y) {
     if (!surface || x < 0 || y < 0 || x >= surface->w || y >= surface->h) return colour;
     // Read exactly one pixel's bytes: a wider read runs past the row (and the buffer) for 24-bit
     // images and mixes neighbours into the palette index of 8-bit ones.
-    const uint8_t* p = static_cast<const uint8_t*>(surface->pixels) +
-                       std::size_t(y) * surface->pitch + std::size_t(x) * surface->format->BytesPerPixel;
+    const uint8_t* p = static_cast<const uint8_t*>(surface->pixels) + std::size_t(y) * surface->pitch +
+                       std::size_t(x) * surface->format->BytesPerPixel;
     Uint32 value = 0;
     switch (surface->format->BytesPerPixel) {
     case 1: value = *p; break;
@@ -60,8 +60,7 @@ bool load_image_colors(std::string path, ColorGrid& out) {
     SDL_Surface* image = IMG_Load(platform::native_path(make_absolute_path(path)).c_str());
     if (!image) return false;
     // One 32-bit layout whatever the file held; a colour key becomes transparency.
-    SDL_Surface* layout = SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, 32, 0x00FF0000, 0x0000FF00,
-                                               0x000000FF, 0xFF000000);
+    SDL_Surface* layout = SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
     SDL_Surface* converted = layout ? SDL_ConvertSurface(image, layout->format, SDL_SWSURFACE) : nullptr;
     if (layout) SDL_FreeSurface(layout);
     SDL_FreeSurface(image);

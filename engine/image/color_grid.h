@@ -16,9 +16,7 @@ public:
     int height() const { return height_; }
     // Callers pass coordinates inside the grid.
     ColorRGBA& at(int x, int y) { return cells_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
-    const ColorRGBA& at(int x, int y) const {
-        return cells_[std::size_t(y) * std::size_t(width_) + std::size_t(x)];
-    }
+    const ColorRGBA& at(int x, int y) const { return cells_[std::size_t(y) * std::size_t(width_) + std::size_t(x)]; }
     const std::vector<ColorRGBA>& cells() const { return cells_; }
 
     // Keeps the elements inside both the old and the new size, zero-fills the rest; negative

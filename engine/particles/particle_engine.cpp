@@ -12,18 +12,17 @@ constexpr float kMassEpsilon = 1e-5f;
 
 }  // namespace
 
-float FloatRange::draw() const {
-    return float(random_draw()) / 32767.0f * (max - min) + min;
-}
+float FloatRange::draw() const { return float(random_draw()) / 32767.0f * (max - min) + min; }
 
 // --- ParticleEffectSettings ------------------------------------------------------------------
 
-ParticleEffectSettings::ParticleEffectSettings(
-    ivec2d position_, FloatRange spawn_dx_, FloatRange spawn_dy_, FloatRange size_factor_,
-    float scale_factor_, FloatRange ejection_angle_, FloatRange alpha_, FloatRange ejection_force_,
-    FloatRange rotation_speed_, FloatRange mass_factor_, fvec2d gravity_, ivec2d gravity_center_,
-    float gravity_to_center_, float friction_, float life_time_, float fade_in_time_,
-    float fade_out_time_, ParticleUpdateHook update_hook_, bool is_static_)
+ParticleEffectSettings::ParticleEffectSettings(ivec2d position_, FloatRange spawn_dx_, FloatRange spawn_dy_,
+                                               FloatRange size_factor_, float scale_factor_, FloatRange ejection_angle_,
+                                               FloatRange alpha_, FloatRange ejection_force_,
+                                               FloatRange rotation_speed_, FloatRange mass_factor_, fvec2d gravity_,
+                                               ivec2d gravity_center_, float gravity_to_center_, float friction_,
+                                               float life_time_, float fade_in_time_, float fade_out_time_,
+                                               ParticleUpdateHook update_hook_, bool is_static_)
     : position(position_),
       spawn_dx(spawn_dx_),
       spawn_dy(spawn_dy_),
@@ -215,8 +214,7 @@ void CParticleEngine::spawn_particle(ParticleEffect* effect, float x_, float y_,
     p->start_life(s.scale_factor, s.life_time, s.fade_in_time, s.fade_out_time);
 }
 
-void CParticleEngine::spawn_effect(int32_t index, int32_t count, float duration, float x_, float y_,
-                                   float angle) {
+void CParticleEngine::spawn_effect(int32_t index, int32_t count, float duration, float x_, float y_, float angle) {
     if (count <= 0) return;
     if (index == -1) {
         for (int32_t i = 0; i < int32_t(effects.size()); ++i) {

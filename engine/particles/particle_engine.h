@@ -16,8 +16,8 @@ struct FloatRange {
 };
 
 // Called after each update of an effect with its settings and its live particles.
-using ParticleUpdateHook = void (*)(ParticleEffectSettings* settings,
-                                    std::vector<CParticleSprite*>* particles, float dt);
+using ParticleUpdateHook = void (*)(ParticleEffectSettings* settings, std::vector<CParticleSprite*>* particles,
+                                    float dt);
 
 // One effect description: the prototype particles a spawn copies and the ranges and constants
 // that place, throw and move the copies. Copying a record copies the prototype pointers, not
@@ -52,13 +52,11 @@ struct ParticleEffectSettings {
     bool is_static = false;
 
     ParticleEffectSettings() = default;
-    ParticleEffectSettings(ivec2d position, FloatRange spawn_dx, FloatRange spawn_dy,
-                           FloatRange size_factor, float scale_factor, FloatRange ejection_angle,
-                           FloatRange alpha, FloatRange ejection_force, FloatRange rotation_speed,
-                           FloatRange mass_factor, fvec2d gravity, ivec2d gravity_center,
-                           float gravity_to_center, float friction, float life_time,
-                           float fade_in_time, float fade_out_time,
-                           ParticleUpdateHook update_hook, bool is_static);
+    ParticleEffectSettings(ivec2d position, FloatRange spawn_dx, FloatRange spawn_dy, FloatRange size_factor,
+                           float scale_factor, FloatRange ejection_angle, FloatRange alpha, FloatRange ejection_force,
+                           FloatRange rotation_speed, FloatRange mass_factor, fvec2d gravity, ivec2d gravity_center,
+                           float gravity_to_center, float friction, float life_time, float fade_in_time,
+                           float fade_out_time, ParticleUpdateHook update_hook, bool is_static);
 
     // The same two words seen as a float range (min, max), as the game's engine names them.
     FloatRange get_spare_range() const;

@@ -85,12 +85,12 @@ private:
         if (!in_.read_i32_le(n)) return ended();
         if (n < 0) return refuse("Count " + std::to_string(n) + " is negative.");
         if (f.paired_count && *f.paired_count != n) {
-            return refuse("Count " + std::to_string(n) + " differs from the count " +
-                          std::to_string(*f.paired_count) + " before it.");
+            return refuse("Count " + std::to_string(n) + " differs from the count " + std::to_string(*f.paired_count) +
+                          " before it.");
         }
         if (min_size > 0 && int64_t(n) > int64_t(in_.remaining()) / min_size) {
-            return refuse("Count " + std::to_string(n) + " needs more than the " +
-                          std::to_string(in_.remaining()) + " bytes left.");
+            return refuse("Count " + std::to_string(n) + " needs more than the " + std::to_string(in_.remaining()) +
+                          " bytes left.");
         }
         f.count = n;
         return true;
@@ -189,9 +189,8 @@ FieldDescriptor FieldDescriptor::string(std::string* text) {
     FieldDescriptor f;
     f.kind = FieldKind::String;
     f.element_size = 1;
-    f.count = text->size() < std::size_t(std::numeric_limits<int32_t>::max())
-                  ? int32_t(text->size()) + 1
-                  : std::numeric_limits<int32_t>::max();
+    f.count = text->size() < std::size_t(std::numeric_limits<int32_t>::max()) ? int32_t(text->size()) + 1
+                                                                              : std::numeric_limits<int32_t>::max();
     f.data = text;
     return f;
 }
@@ -213,8 +212,8 @@ FieldDescriptor FieldDescriptor::nested(FileTemplate* nested) {
     return f;
 }
 
-FieldDescriptor FieldDescriptor::template_array(std::vector<FileTemplate*>* elements,
-                                                FileTemplate* prototype, const int32_t* paired) {
+FieldDescriptor FieldDescriptor::template_array(std::vector<FileTemplate*>* elements, FileTemplate* prototype,
+                                                const int32_t* paired) {
     FieldDescriptor f;
     f.kind = FieldKind::TemplateArray;
     f.element_size = 4;
@@ -297,8 +296,8 @@ std::string absolute_path(std::string path) { return make_absolute_path(std::mov
 FileTemplate* SpriteTemplate::create() { return new SpriteTemplate(); }
 
 void SpriteTemplate::declare_fields() {
-    fields.push_back(FieldDescriptor::fixed(
-        {float_value(&position[0]), float_value(&position[1]), float_value(&position[2])}));
+    fields.push_back(
+        FieldDescriptor::fixed({float_value(&position[0]), float_value(&position[1]), float_value(&position[2])}));
     fields.push_back(FieldDescriptor::fixed({float_value(&alpha)}));
     fields.push_back(FieldDescriptor::fixed({float_value(&rotation)}));
     fields.push_back(FieldDescriptor::fixed({bool_value(&playing)}));
@@ -313,8 +312,7 @@ void SpriteTemplate::declare_fields() {
     fields.push_back(FieldDescriptor::fixed({int32_value(&tile_height)}));
     fields.push_back(FieldDescriptor::fixed({float_value(&width)}));
     fields.push_back(FieldDescriptor::fixed({float_value(&height)}));
-    fields.push_back(
-        FieldDescriptor::fixed({float_value(&rotation_center.x), float_value(&rotation_center.y)}));
+    fields.push_back(FieldDescriptor::fixed({float_value(&rotation_center.x), float_value(&rotation_center.y)}));
     fields.push_back(FieldDescriptor::fixed({float_value(&scale)}));
     fields.push_back(FieldDescriptor::string(&texture_path));
     fields.push_back(FieldDescriptor::fixed({bool_value(&visible)}));
@@ -420,8 +418,8 @@ void ParticleEventTemplate::declare_fields() {
     ParticleEffectSettings& s = settings;
     auto range = [](FloatRange& r) { return FieldDescriptor::fixed({float_value(&r.min), float_value(&r.max)}); };
     fields.push_back(FieldDescriptor::fixed({int32_value(&prototype_count)}));
-    fields.push_back(FieldDescriptor::template_array(&prototype_templates, new ParticleSpriteTemplate(),
-                                                     &prototype_count));
+    fields.push_back(
+        FieldDescriptor::template_array(&prototype_templates, new ParticleSpriteTemplate(), &prototype_count));
     fields.push_back(range(s.alpha));
     fields.push_back(range(s.ejection_angle));
     fields.push_back(FieldDescriptor::fixed({int32_value(&s.position.x), int32_value(&s.position.y)}));
@@ -433,8 +431,7 @@ void ParticleEventTemplate::declare_fields() {
     fields.push_back(range(s.ejection_force));
     fields.push_back(FieldDescriptor::fixed({float_value(&s.friction)}));
     fields.push_back(FieldDescriptor::fixed({float_value(&s.gravity_to_center)}));
-    fields.push_back(
-        FieldDescriptor::fixed({int32_value(&s.gravity_center.x), int32_value(&s.gravity_center.y)}));
+    fields.push_back(FieldDescriptor::fixed({int32_value(&s.gravity_center.x), int32_value(&s.gravity_center.y)}));
     fields.push_back(FieldDescriptor::fixed({float_value(&s.life_time)}));
     fields.push_back(range(s.mass_factor));
     fields.push_back(FieldDescriptor::fixed({bool_value(&s.is_static)}));
@@ -448,8 +445,8 @@ void ParticleEventTemplate::apply_read_data() {
         for (CParticleSprite* old : settings.prototypes) delete old;
         settings.prototypes.clear();
         // The count ahead of the records was checked against them; take no more than were read.
-        const std::size_t n = std::min<std::size_t>(std::size_t(std::max(prototype_count, 0)),
-                                                     prototype_templates.size());
+        const std::size_t n =
+            std::min<std::size_t>(std::size_t(std::max(prototype_count, 0)), prototype_templates.size());
         for (std::size_t i = 0; i < n; ++i) {
             auto* record = static_cast<ParticleSpriteTemplate*>(prototype_templates[i]);
             auto* particle = new CParticleSprite();
@@ -487,8 +484,8 @@ void ParticleFileTemplate::declare_fields() {
     name_count = int32_t(names.size());
 
     fields.push_back(FieldDescriptor::fixed({int32_value(&event_count)}));
-    fields.push_back(FieldDescriptor::template_array(
-        &event_templates, new ParticleEventTemplate(texture_manager), &event_count));
+    fields.push_back(
+        FieldDescriptor::template_array(&event_templates, new ParticleEventTemplate(texture_manager), &event_count));
     fields.push_back(FieldDescriptor::fixed({int32_value(&name_count)}));
     fields.push_back(FieldDescriptor::string_array(&names, &name_count));
 }

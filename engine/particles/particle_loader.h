@@ -58,8 +58,8 @@ struct FieldDescriptor {
     static FieldDescriptor string(std::string* text);
     static FieldDescriptor string_array(std::vector<std::string>* texts, const int32_t* paired);
     static FieldDescriptor nested(FileTemplate* nested);
-    static FieldDescriptor template_array(std::vector<FileTemplate*>* elements,
-                                          FileTemplate* prototype, const int32_t* paired);
+    static FieldDescriptor template_array(std::vector<FileTemplate*>* elements, FileTemplate* prototype,
+                                          const int32_t* paired);
 };
 
 FixedPart int32_value(int32_t* v);

@@ -106,9 +106,8 @@ bool save_file(FileTemplate& t, std::string path) {
     // file as it was, and the file is replaced in one step.
     ByteBuffer bytes;
     bool ok = write_template(t, bytes) &&
-              platform::write_file_whole(
-                  platform::native_path(absolute_path(path)),
-                  std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+              platform::write_file_whole(platform::native_path(absolute_path(path)),
+                                         std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (ok) {
         log_message(LogLevel::Status, "File " + path + " written successfully.", log_class_name_of(t));
     } else {

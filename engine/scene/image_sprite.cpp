@@ -279,8 +279,7 @@ void CImageSprite::draw_pieces(ITexture* image) {
     const float du = imw > 0 ? bx / float(imw) : 0.0f;
     const float dv = imh > 0 ? by / float(imh) : 0.0f;
 
-    auto piece = [this](float x0, float x1, float y0, float y1, float ul, float ur, float vt,
-                        float vb) {
+    auto piece = [this](float x0, float x1, float y0, float y1, float ul, float ur, float vt, float vb) {
         fquad3d local({x0, y1, 0}, {x1, y1, 0}, {x1, y0, 0}, {x0, y0, 0});
         draw_textured_quad(quad3d_to_global(local), TextureRect{ul, vt, ur, vb});
     };

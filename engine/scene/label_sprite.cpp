@@ -78,8 +78,7 @@ void CLabelSprite::render_text() {
         SDL_Rect old = {Sint16(inked_.x), Sint16(inked_.y), Uint16(inked_.w), Uint16(inked_.h)};
         if (!is_empty(inked_)) SDL_FillRect(text_surface, &old, 0);
     } else {
-        text_surface = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000, 0x0000FF00,
-                                            0x000000FF, 0xFF000000);
+        text_surface = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
         if (!text_surface) return;
         SDL_FillRect(text_surface, nullptr, 0);
         upload_whole_ = true;
@@ -91,11 +90,10 @@ void CLabelSprite::render_text() {
         area.w = std::min(text_box.width >= 1 ? int(text_box.width) : 0, w);
         area.h = std::min(text_box.height >= 1 ? int(text_box.height) : 0, h);
         if (multiline) {
-            font->render_multiline(text_color, &area, vertical_alignment, horizontal_alignment,
-                                   line_spacing, text_surface, text);
+            font->render_multiline(text_color, &area, vertical_alignment, horizontal_alignment, line_spacing,
+                                   text_surface, text);
         } else {
-            font->render_line(text_color, &area, vertical_alignment, horizontal_alignment,
-                              text_surface, text);
+            font->render_line(text_color, &area, vertical_alignment, horizontal_alignment, text_surface, text);
         }
         // Where the text went; when nothing was placed the area is still the box, which holds
         // at most clear pixels.
@@ -196,8 +194,7 @@ void CLabelSprite::draw_label_text(SDL_Surface* screen) {
     const float vtop = float(CViewport::window_height - viewport[1] - viewport[3]);
 
     const TextBox b = text_box;
-    const QuadBounds region =
-        quad_bounds(quad_to_global(fquad2d::from_rect(b.x, b.y, b.width, b.height)));
+    const QuadBounds region = quad_bounds(quad_to_global(fquad2d::from_rect(b.x, b.y, b.width, b.height)));
     if (!(region.x < vx + vw && region.y < vtop + vh && vx < region.x + region.width &&
           vtop < region.y + region.height)) {
         return;
@@ -212,8 +209,7 @@ void CLabelSprite::draw_label_text(SDL_Surface* screen) {
     const int ch = int(std::ceil(bottom)) - cy;
     if (CViewport::setup_projection(cx, cy, cw, ch, float(cx), float(cy), float(cw), float(ch))) {
         draw_text(screen);
-        CViewport::setup_projection(viewport[0], int(vtop), viewport[2], viewport[3], vx, vtop, vw,
-                                    vh);
+        CViewport::setup_projection(viewport[0], int(vtop), viewport[2], viewport[3], vx, vtop, vw, vh);
     }
 }
 
@@ -233,15 +229,15 @@ void CLabelSprite::draw_text(SDL_Surface*) {
         bool locked = SDL_MUSTLOCK(text_surface) && SDL_LockSurface(text_surface) == 0;
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         if (upload_whole_) {
-            glTexImage2D(GL_TEXTURE_2D, 0, 4, text_surface->w, text_surface->h, 0, GL_BGRA,
-                         GL_UNSIGNED_BYTE, text_surface->pixels);
+            glTexImage2D(GL_TEXTURE_2D, 0, 4, text_surface->w, text_surface->h, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+                         text_surface->pixels);
         } else if (!is_empty(changed_)) {
             // The texture holds the surface as it was: only the changed rows and columns go.
             glPixelStorei(GL_UNPACK_ROW_LENGTH, text_surface->pitch / 4);
             glPixelStorei(GL_UNPACK_SKIP_PIXELS, changed_.x);
             glPixelStorei(GL_UNPACK_SKIP_ROWS, changed_.y);
-            glTexSubImage2D(GL_TEXTURE_2D, 0, changed_.x, changed_.y, changed_.w, changed_.h, GL_BGRA,
-                            GL_UNSIGNED_BYTE, text_surface->pixels);
+            glTexSubImage2D(GL_TEXTURE_2D, 0, changed_.x, changed_.y, changed_.w, changed_.h, GL_BGRA, GL_UNSIGNED_BYTE,
+                            text_surface->pixels);
             glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
             glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
             glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
@@ -262,7 +258,6 @@ void CLabelSprite::draw_text(SDL_Surface*) {
     ScopedScissor clip(window_rect_of(near_text).grown(1));
     if (clip.empty()) return;
     const TextBox b = text_box;
-    fquad3d quad = quad3d_to_global(
-        fquad3d::from_rect(b.x, b.y, float(text_surface->w), float(text_surface->h), 0));
+    fquad3d quad = quad3d_to_global(fquad3d::from_rect(b.x, b.y, float(text_surface->w), float(text_surface->h), 0));
     draw_textured_quad(quad, TextureRect{0, 0, 1, 1});
 }

@@ -124,8 +124,7 @@ void CSpriteManager::dispose(CSprite* sprite) {
 }
 
 bool CSpriteManager::is_pending_delete(CSprite* sprite) const {
-    return std::find(deferred_deletes.begin(), deferred_deletes.end(), sprite) !=
-           deferred_deletes.end();
+    return std::find(deferred_deletes.begin(), deferred_deletes.end(), sprite) != deferred_deletes.end();
 }
 
 void CSpriteManager::end_pass() {
@@ -190,8 +189,7 @@ void CSpriteManager::check_collisions() {
             if (is_pending_delete(pass[i])) break;
             if (is_pending_delete(pass[j])) continue;
             fvec2d first(0, 0), second(0, 0);
-            if (pass[i]->collides_with(pass[j], first, second) &&
-                pass[i]->on_collision(pass[j], first, second)) {
+            if (pass[i]->collides_with(pass[j], first, second) && pass[i]->on_collision(pass[j], first, second)) {
                 pass[j]->on_collision(pass[i], first, second);
             }
         }

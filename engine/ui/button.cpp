@@ -33,12 +33,10 @@ void CStatefulLabel::set_state(int s) {
     apply_button_appearance(*this, appearances[s]);
 }
 
-ButtonAppearance* CStatefulLabel::get_appearance(int s) {
-    return ButtonState::is_valid(s) ? &appearances[s] : nullptr;
-}
+ButtonAppearance* CStatefulLabel::get_appearance(int s) { return ButtonState::is_valid(s) ? &appearances[s] : nullptr; }
 
-void CStatefulLabel::set_appearance(ColorRGB text_color, CFont* font_, int first, int last,
-                                    float speed, std::string text_) {
+void CStatefulLabel::set_appearance(ColorRGB text_color, CFont* font_, int first, int last, float speed,
+                                    std::string text_) {
     set_appearance(ButtonAppearance{text_color, font_, first, last, speed, std::move(text_)});
 }
 

@@ -3,8 +3,7 @@
 
 #include "engine/ui/button.h"
 
-using CheckboxChangeHandler = void (*)(CInterfaceElement* sender,
-                                       const SDL_MouseButtonEvent* event, int state_before);
+using CheckboxChangeHandler = void (*)(CInterfaceElement* sender, const SDL_MouseButtonEvent* event, int state_before);
 
 // A label with the button's four appearance records that toggles between unchecked (0) and
 // checked (1) on a left-button release inside it; a third state (2) set from outside becomes

@@ -97,8 +97,7 @@ std::string CEdit::set_selection(int start, int length) {
     } else {
         selection_start = start;
     }
-    selection_length = selection_start + length >= text_length ? text_length - selection_start
-                                                                : length;
+    selection_length = selection_start + length >= text_length ? text_length - selection_start : length;
     if (selection_length < 0) selection_length = 0;
     return get_selected_text();
 }

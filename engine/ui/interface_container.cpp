@@ -46,9 +46,7 @@ fquad2d CInterfaceContainer::get_global_quad() {
     return fquad2d::from_rect(float(b.x), float(b.y), float(b.width), float(b.height));
 }
 
-void CInterfaceContainer::set_client_rect(float x, float y, float w, float h) {
-    client_rect = {x, y, w, h};
-}
+void CInterfaceContainer::set_client_rect(float x, float y, float w, float h) { client_rect = {x, y, w, h}; }
 
 FloatRect CInterfaceContainer::get_client_rect() { return client_rect; }
 
@@ -126,9 +124,7 @@ void CInterfaceContainer::remove_all_children() {
     CSpriteManager::remove_all_children();
 }
 
-bool CInterfaceContainer::is_element_child(int index) {
-    return get_element_child(index) != nullptr;
-}
+bool CInterfaceContainer::is_element_child(int index) { return get_element_child(index) != nullptr; }
 
 CInterfaceElement* CInterfaceContainer::get_element_child(int index) {
     return dynamic_cast<CInterfaceElement*>(get_child(index));

@@ -13,9 +13,7 @@ CInterfaceElement::CInterfaceElement(const CInterfaceElement& o)
       horizontal_anchor(o.horizontal_anchor),
       vertical_anchor(o.vertical_anchor) {}
 
-CSprite* CInterfaceElement::sprite_of(CInterfaceElement* element) {
-    return dynamic_cast<CSprite*>(element);
-}
+CSprite* CInterfaceElement::sprite_of(CInterfaceElement* element) { return dynamic_cast<CSprite*>(element); }
 
 void CInterfaceElement::set_parent(CInterfaceElement* p) { parent = p; }
 CInterfaceElement* CInterfaceElement::get_parent() { return parent; }

@@ -61,9 +61,7 @@ bool CListBox::image_shared(int sprite_child, int except) const {
     return false;
 }
 
-CCheckbox* CListBox::row_of(const ListBoxItem& item) {
-    return dynamic_cast<CCheckbox*>(get_child(item.row_child));
-}
+CCheckbox* CListBox::row_of(const ListBoxItem& item) { return dynamic_cast<CCheckbox*>(get_child(item.row_child)); }
 
 int CListBox::add_row() {
     auto* row = new CCheckbox(*row_template);
@@ -309,8 +307,7 @@ void CListBox::select_row(CInterfaceElement* row) {
     select_item(-1);
 }
 
-void CListBox::on_row_click(CInterfaceElement* row, const SDL_MouseButtonEvent* event,
-                            int state_before) {
+void CListBox::on_row_click(CInterfaceElement* row, const SDL_MouseButtonEvent* event, int state_before) {
     auto* list = row ? dynamic_cast<CListBox*>(row->get_parent()) : nullptr;
     auto* box = dynamic_cast<CCheckbox*>(row);
     if (!list || !box || !event) return;

@@ -16,8 +16,7 @@ struct ListBoxItem {
 };
 
 class CListBox;
-using ListBoxSelectHandler = void (*)(CListBox* list, const SDL_MouseButtonEvent* event,
-                                      int item_index);
+using ListBoxSelectHandler = void (*)(CListBox* list, const SDL_MouseButtonEvent* event, int item_index);
 
 // A scrollable list of items, each shown as a row (a copy of the row template check box) with
 // an optional image. One item is selected and its row checked; a click on a row selects it and
@@ -75,8 +74,7 @@ public:
     virtual void clear_items();
 
     // Every row's on_change: a left click selects the row; any click is reported.
-    static void on_row_click(CInterfaceElement* row, const SDL_MouseButtonEvent* event,
-                             int state_before);
+    static void on_row_click(CInterfaceElement* row, const SDL_MouseButtonEvent* event, int state_before);
 
     void on_mouse_button_down(const SDL_MouseButtonEvent& event) override;
     void on_mouse_button_up(const SDL_MouseButtonEvent& event) override;

@@ -13,9 +13,7 @@ CPanel::~CPanel() {
 void CPanel::set_draggable(bool v) { draggable = v; }
 bool CPanel::is_draggable() { return draggable; }
 
-bool CPanel::may_drag() {
-    return is_visible() && is_enabled() && accepts_input() && is_draggable() && has_focus();
-}
+bool CPanel::may_drag() { return is_visible() && is_enabled() && accepts_input() && is_draggable() && has_focus(); }
 
 void CPanel::draw(SDL_Surface* screen) {
     background->set_scale(1.0f);

@@ -118,8 +118,7 @@ float CScrollbar::free_track_length() {
         return get_height() - decrease_button->get_height() - increase_button->get_height() -
                slider_button->get_height();
     }
-    return get_width() - decrease_button->get_width() - increase_button->get_width() -
-           slider_button->get_width();
+    return get_width() - decrease_button->get_width() - increase_button->get_width() - slider_button->get_width();
 }
 
 void CScrollbar::update_layout() {

@@ -4,8 +4,7 @@
 class CButton;
 class CImageSprite;
 
-using ScrollbarChangeHandler = void (*)(CInterfaceElement* sender, float old_value,
-                                        float new_value);
+using ScrollbarChangeHandler = void (*)(CInterfaceElement* sender, float old_value, float new_value);
 
 // A float value between a minimum and a maximum, shown by a slider on a track between a
 // decrease and an increase arrow. Arrows, slider drag, the mouse wheel and arrow or keypad keys

@@ -18,9 +18,7 @@ constexpr int kAlignLeft = 1;
 
 }  // namespace
 
-CTexture* WidgetSkin::image(const char* name) const {
-    return textures->get_texture(true, false, folder + name);
-}
+CTexture* WidgetSkin::image(const char* name) const { return textures->get_texture(true, false, folder + name); }
 
 void WidgetSkin::background(CImageSprite* sprite) const {
     sprite->set_texture(image("background.png"));
@@ -82,8 +80,7 @@ void WidgetSkin::checkbox(CCheckbox* checkbox, float width, std::string text) co
     checkbox->refresh_appearance();
 }
 
-void WidgetSkin::scrollbar(CScrollbar* scrollbar, float width, float height, int slider_length,
-                           bool vertical) const {
+void WidgetSkin::scrollbar(CScrollbar* scrollbar, float width, float height, int slider_length, bool vertical) const {
     scrollbar->set_vertical(vertical);
     scrollbar->set_width(width);
     scrollbar->set_height(height);

@@ -33,8 +33,7 @@ struct WidgetSkin {
     // Always 24 high; the text starts right of the 24-pixel box. Leaves it unchecked.
     void checkbox(CCheckbox* checkbox, float width, std::string text) const;
     // Range 0..100, step 1, value 0; the arrows carry "-" and "+".
-    void scrollbar(CScrollbar* scrollbar, float width, float height, int slider_length,
-                   bool vertical) const;
+    void scrollbar(CScrollbar* scrollbar, float width, float height, int slider_length, bool vertical) const;
     // Vertical, rows 24 high drawn from nearest-filtered frames, a 16-wide scrollbar.
     void list_box(CListBox* list, float width, float height, int slider_length) const;
 

@@ -26,17 +26,11 @@ static_assert(numbered_in_order(), "QG_EVENT_TYPES must list the numbers 0, 1, 2
 
 }  // namespace
 
-uint32_t event_payload_size(uint32_t type) {
-    return event_wiring(type).payload_bytes;
-}
+uint32_t event_payload_size(uint32_t type) { return event_wiring(type).payload_bytes; }
 
-uint32_t event_payload_size(EQGEventType type) {
-    return event_payload_size(uint32_t(type));
-}
+uint32_t event_payload_size(EQGEventType type) { return event_payload_size(uint32_t(type)); }
 
-bool is_creation_event(uint32_t type) {
-    return type < kEventTypeCount && kFacts[type].creation;
-}
+bool is_creation_event(uint32_t type) { return type < kEventTypeCount && kFacts[type].creation; }
 
 void QGEvent::set_type(EQGEventType t) {
     if (t == type) return;

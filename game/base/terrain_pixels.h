@@ -14,8 +14,8 @@
 
 inline bool is_standard_terrain_format(const SDL_Surface* s) {
     const SDL_PixelFormat* f = s->format;
-    return f->BytesPerPixel == 4 && f->Rmask == 0x00FF0000u && f->Gmask == 0x0000FF00u &&
-           f->Bmask == 0x000000FFu && f->Amask == 0xFF000000u;
+    return f->BytesPerPixel == 4 && f->Rmask == 0x00FF0000u && f->Gmask == 0x0000FF00u && f->Bmask == 0x000000FFu &&
+           f->Amask == 0xFF000000u;
 }
 
 class TerrainPixels {

@@ -102,7 +102,11 @@ struct IniKey {
         : file(file_), section(section_), key(key_), fallback(std::move(fallback_)) {}
     template <class F>
     IniKey(const char* file_, const char* section_, const char* key_, Ranged<F> ranged)
-        : file(file_), section(section_), key(key_), fallback(T(ranged.fallback)), least(ranged.least),
+        : file(file_),
+          section(section_),
+          key(key_),
+          fallback(T(ranged.fallback)),
+          least(ranged.least),
           most(ranged.most) {}
 
     // The value the file holds now.
@@ -145,10 +149,10 @@ private:
         return text.str();
     }
     void warn_out_of_range(const std::string& was, const std::string& now) const {
-        log_message(LogLevel::Warning,
-                    std::string(file) + " [" + section + "] " + key + ": " + was + " is out of range, " + now +
-                        " is used.",
-                    "Settings");
+        log_message(
+            LogLevel::Warning,
+            std::string(file) + " [" + section + "] " + key + ": " + was + " is out of range, " + now + " is used.",
+            "Settings");
     }
 };
 

@@ -45,8 +45,8 @@ void load_table(std::vector<Definition>& table, const char* count_section, const
 }  // namespace
 
 void load_player_definition(PlayerDefinition& out, unsigned int index) {
-    static const char* const kAnimationKeys[kPlayerAnimationCount] = {
-        "idleLeft", "idleRight", "walkLeft", "walkRight", "jumpLeft", "jumpRight", "die"};
+    static const char* const kAnimationKeys[kPlayerAnimationCount] = {"idleLeft", "idleRight", "walkLeft", "walkRight",
+                                                                      "jumpLeft", "jumpRight", "die"};
     const std::string section = "player" + std::to_string(index);
     out.texture = ini_read_string(section, "texture", "", kClientIni);
     out.tombstone_texture = ini_read_string(section, "tombstoneTexture", "", kClientIni);
@@ -61,8 +61,7 @@ void load_player_definition(PlayerDefinition& out, unsigned int index) {
 }
 
 void load_player_definitions() {
-    for (unsigned int i = 0; i < kPlayerDefinitionCount; ++i)
-        load_player_definition(player_definitions[i], i);
+    for (unsigned int i = 0; i < kPlayerDefinitionCount; ++i) load_player_definition(player_definitions[i], i);
 }
 
 void load_portal_definition() {

@@ -59,19 +59,19 @@ struct PortalDefinition {
 // A weapon's and an item's fields as rows: type, member, file, key (in the section "weapon" or
 // "item" + index), default. Both share the fields of a pickup lying in the world.
 // "projectileStickOnContat" is spelled so in every file.
-#define BRAWL_PICKUP_FIELDS(X)                                                                    \
-    X(int, type, kServerIni, "type", 0) /* WeaponType or SpecialItemType */                       \
-    X(ivec2d, collider_size, kServerIni, "colliderSize", {})                                      \
-    X(float, gravity_factor, kServerIni, "gravityFactor", 1)                                      \
-    X(float, mass, kServerIni, "mass", 1)                                                         \
-    X(float, bounce, kServerIni, "bounce", 0)                                                     \
-    X(float, friction, kServerIni, "friction", 0)                                                 \
-    X(float, air_friction, kServerIni, "airFriction", 0)                                          \
-    X(float, pickup_cooldown, kServerIni, "pickupCooldown", 1)                                    \
-    X(float, buoyancy, kServerIni, "buoyancy", 1)                                                 \
-    X(bool, allow_item_decay, kServerIni, "allowItemDecay", true)                                 \
-    X(std::string, name, kClientIni, "name", "")                                                  \
-    X(fvec2d, display_size, kClientIni, "displaySize", {})                                        \
+#define BRAWL_PICKUP_FIELDS(X)                                              \
+    X(int, type, kServerIni, "type", 0) /* WeaponType or SpecialItemType */ \
+    X(ivec2d, collider_size, kServerIni, "colliderSize", {})                \
+    X(float, gravity_factor, kServerIni, "gravityFactor", 1)                \
+    X(float, mass, kServerIni, "mass", 1)                                   \
+    X(float, bounce, kServerIni, "bounce", 0)                               \
+    X(float, friction, kServerIni, "friction", 0)                           \
+    X(float, air_friction, kServerIni, "airFriction", 0)                    \
+    X(float, pickup_cooldown, kServerIni, "pickupCooldown", 1)              \
+    X(float, buoyancy, kServerIni, "buoyancy", 1)                           \
+    X(bool, allow_item_decay, kServerIni, "allowItemDecay", true)           \
+    X(std::string, name, kClientIni, "name", "")                            \
+    X(fvec2d, display_size, kClientIni, "displaySize", {})                  \
     X(fvec2d, display_rotation_center, kClientIni, "displayRotationCenter", (fvec2d{0.5f, 0.5f}))
 
 #define BRAWL_WEAPON_FIELDS(X)                                                                          \

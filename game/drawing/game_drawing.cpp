@@ -130,7 +130,8 @@ private:
         if (!weapon && !special_) return;
         const fvec2d size = weapon ? weapon->definition().display_size : special_->definition().display_size;
         sprite->set_size(size.x, size.y);
-        sprite->set_texture(drawing_.texture(weapon ? weapon->definition().weapon_texture : special_->definition().texture));
+        sprite->set_texture(
+            drawing_.texture(weapon ? weapon->definition().weapon_texture : special_->definition().texture));
     }
 
     SpriteHolder<CImageSpriteEx> sprite;
@@ -302,9 +303,11 @@ std::unique_ptr<ObjectLook> GameDrawing::make_look(QGObject& object) {
     if (auto* player = dynamic_cast<QGPlayer*>(&object)) return std::make_unique<PlayerLook>(*this, *player);
     if (auto* item = dynamic_cast<QGItem*>(&object)) return std::make_unique<ItemLook>(*this, *item);
     if (auto* shot = dynamic_cast<QGProjectile*>(&object)) return std::make_unique<ProjectileLook>(*this, *shot);
-    if (auto* tombstone = dynamic_cast<QGTombstone*>(&object)) return std::make_unique<TombstoneLook>(*this, *tombstone);
+    if (auto* tombstone = dynamic_cast<QGTombstone*>(&object))
+        return std::make_unique<TombstoneLook>(*this, *tombstone);
     if (auto* portal = dynamic_cast<QGPortal*>(&object)) return std::make_unique<PortalLook>(*this, *portal);
-    if (auto* sweetroll = dynamic_cast<QGSweetroll*>(&object)) return std::make_unique<SweetrollLook>(*this, *sweetroll);
+    if (auto* sweetroll = dynamic_cast<QGSweetroll*>(&object))
+        return std::make_unique<SweetrollLook>(*this, *sweetroll);
     if (auto* controller = dynamic_cast<QGMatchController*>(&object))
         return std::make_unique<MatchLook>(*this, *controller);
     if (auto* chat = dynamic_cast<QGChat*>(&object)) return std::make_unique<ChatLook>(*this, *chat);

@@ -192,8 +192,7 @@ void LevelLook::on_spawn_effect(const EffectSpawn& spawn) {
 CTexture* LevelLook::cached_terrain_texture() const {
     if (!terrain_texture || !texture_cache_ || texture_cache_->find_texture(kTerrainTextureName) < 0) return nullptr;
     // The entry exists, so this only looks it up.
-    return texture_cache_->get_texture(true, false, kTerrainTextureName) == terrain_texture ? terrain_texture
-                                                                                            : nullptr;
+    return texture_cache_->get_texture(true, false, kTerrainTextureName) == terrain_texture ? terrain_texture : nullptr;
 }
 
 bool LevelLook::texture_holds_surface() const {

@@ -151,8 +151,10 @@ std::vector<PixelRect> coverage_rects(const TerrainCoverage& coverage, const Win
     const int columns = coverage.columns(), rows = coverage.rows();
     if (columns <= 0 || rows <= 0 || viewport[2] <= 0 || viewport[3] <= 0) return rects;
     const double block = TerrainCoverage::kBlock;
-    const int tx0 = int(std::floor(double(viewport[0]) / kTile)), tx1 = int(std::ceil(double(viewport[0] + viewport[2]) / kTile));
-    const int ty0 = int(std::floor(double(viewport[1]) / kTile)), ty1 = int(std::ceil(double(viewport[1] + viewport[3]) / kTile));
+    const int tx0 = int(std::floor(double(viewport[0]) / kTile)),
+              tx1 = int(std::ceil(double(viewport[0] + viewport[2]) / kTile));
+    const int ty0 = int(std::floor(double(viewport[1]) / kTile)),
+              ty1 = int(std::ceil(double(viewport[1] + viewport[3]) / kTile));
     // The blocks whose texels the pixel centres first + 0.5 .. last - 0.5 of an axis show.
     auto blocks = [block](double a, double f, int first, int last, int count, int& b0, int& b1) {
         // Beyond the level only its edge matters (and a view scaled to nothing maps nowhere).
@@ -237,8 +239,8 @@ bool TerrainSprite::keeps_look() {
     const TextureRect r = get_texture_rect();
     return look_ && level_texture_ && program && program->get_id() != 0 && shaders_ &&
            get_shader_program() == program && get_texture() == level_texture_ && get_alpha() == 255 &&
-           get_border_x() == 0 && get_border_y() == 0 && r.left == 0 && r.top == 0 && r.right == 1 &&
-           r.bottom == 1 && look_->texture_holds_surface() && coverage_.width() == level_texture_->get_image_width() &&
+           get_border_x() == 0 && get_border_y() == 0 && r.left == 0 && r.top == 0 && r.right == 1 && r.bottom == 1 &&
+           look_->texture_holds_surface() && coverage_.width() == level_texture_->get_image_width() &&
            coverage_.height() == level_texture_->get_image_height() && get_width() == float(coverage_.width()) &&
            get_height() == float(coverage_.height());
 }
@@ -347,7 +349,8 @@ bool TerrainSprite::covers_what_it_hides(const CSprite& below, std::vector<Pixel
         ITexture* image_texture = image->get_texture();
         CShaderProgram* program = image->get_shader_program();
         if (!label || (program && program->get_id() != 0) || (image_texture && image_texture->is_valid()))
-            nearer.push_back(window_box(image->quad_to_global(fquad2d::from_rect(0, 0, image->get_width(), image->get_height()))));
+            nearer.push_back(
+                window_box(image->quad_to_global(fquad2d::from_rect(0, 0, image->get_width(), image->get_height()))));
         fquad2d text;
         if (label && label->text_footprint(text)) nearer.push_back(window_box(text));
     }

@@ -36,7 +36,9 @@ public:
 
 private:
     static constexpr uint8_t kShows = 1, kHides = 2;
-    std::size_t index(int column, int row) const { return std::size_t(row) * std::size_t(columns_) + std::size_t(column); }
+    std::size_t index(int column, int row) const {
+        return std::size_t(row) * std::size_t(columns_) + std::size_t(column);
+    }
     void classify(SDL_Surface* surface, int column0, int row0, int column1, int row1);
 
     int width_ = 0, height_ = 0, columns_ = 0, rows_ = 0;

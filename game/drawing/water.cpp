@@ -65,7 +65,8 @@ void draw_in_bands(CSprite& sprite, SDL_Surface* screen, const WindowMapping& m,
         std::sort(stretches.begin(), stretches.end());
         std::size_t kept = 0;
         for (std::size_t i = 1; i < stretches.size(); ++i) {
-            if (stretches[i].first <= stretches[kept].second) stretches[kept].second = std::max(stretches[kept].second, stretches[i].second);
+            if (stretches[i].first <= stretches[kept].second)
+                stretches[kept].second = std::max(stretches[kept].second, stretches[i].second);
             else stretches[++kept] = stretches[i];
         }
         stretches.resize(kept + 1);
@@ -84,7 +85,10 @@ void draw_in_bands(CSprite& sprite, SDL_Surface* screen, const WindowMapping& m,
 
 Water::Water(CSprite* parent_, CShaderFactory* shaders, int level_width, int level_height, int cell_size,
              SDL_Surface* terrain)
-    : CSprite(parent_), cell_size_(std::max(cell_size, 1)), scale_sprite_(nullptr), water_sprite_(this),
+    : CSprite(parent_),
+      cell_size_(std::max(cell_size, 1)),
+      scale_sprite_(nullptr),
+      water_sprite_(this),
       static_sprite_(this) {
     const unsigned q = unsigned(cell_size_);
     occupancy.set_size(int(unsigned(std::max(level_width, 0)) / q), int(unsigned(std::max(level_height, 0)) / q));
@@ -174,7 +178,8 @@ void Water::fade() {
         const uint64_t x1 = std::min<uint64_t>(uint64_t(cx) + size, side);
         const uint64_t y1 = std::min<uint64_t>(uint64_t(cy) + size, side);
         for (uint64_t yy = cy; yy < y1; ++yy)
-            std::fill(cells_.begin() + std::ptrdiff_t(yy * side + cx), cells_.begin() + std::ptrdiff_t(yy * side + x1), 1);
+            std::fill(cells_.begin() + std::ptrdiff_t(yy * side + cx), cells_.begin() + std::ptrdiff_t(yy * side + x1),
+                      1);
     });
     wet_box_ = {};
     wet_rows_.resize(std::size_t(side_));
@@ -226,11 +231,11 @@ void Water::draw(SDL_Surface* screen) {
 
         double x0, y0, x1, y1;
         water_window.local_box(viewport, x0, y0, x1, y1);
-        const PixelRect cells = WindowMapping::clamped(
-            std::max(std::floor(x0 / cell) - 2, double(wet_box_.x0 - 4)),
-            std::max(std::floor(y0 / cell) - 2, double(wet_box_.y0 - 4)),
-            std::min(std::ceil(x1 / cell) + 2, double(wet_box_.x1 + 5)),
-            std::min(std::ceil(y1 / cell) + 2, double(wet_box_.y1 + 5)), side_, side_);
+        const PixelRect cells =
+            WindowMapping::clamped(std::max(std::floor(x0 / cell) - 2, double(wet_box_.x0 - 4)),
+                                   std::max(std::floor(y0 / cell) - 2, double(wet_box_.y0 - 4)),
+                                   std::min(std::ceil(x1 / cell) + 2, double(wet_box_.x1 + 5)),
+                                   std::min(std::ceil(y1 / cell) + 2, double(wet_box_.y1 + 5)), side_, side_);
 
         // begin_render keeps the bound framebuffer and viewport, end_render binds them again.
         render_texture_->begin_render();

@@ -78,7 +78,7 @@ private:
     int side_ = 1;
     int cell_size_ = 1;
     bool first_frame_ = true;
-    std::vector<uint8_t> cells_;  // occupancy of the current tree, one byte per cell
+    std::vector<uint8_t> cells_;                // occupancy of the current tree, one byte per cell
     SDL_Surface* occupancy_surface_ = nullptr;  // owned by occupancy_texture_
     SDL_Surface* mask_surface_ = nullptr;       // owned by mask_texture_
     CTexture* occupancy_texture_ = nullptr;
@@ -87,8 +87,8 @@ private:
     CShaderProgram* scale_program_ = nullptr;
     CShaderProgram* water_program_ = nullptr;
     CShaderProgram* static_program_ = nullptr;
-    CImageSprite scale_sprite_;   // drawn into the render texture, outside the sprite tree
-    CImageSprite water_sprite_;   // children of this sprite, drawn by it
+    CImageSprite scale_sprite_;  // drawn into the render texture, outside the sprite tree
+    CImageSprite water_sprite_;  // children of this sprite, drawn by it
     CImageSprite static_sprite_;
 
     std::vector<RowRuns> wet_rows_;     // per cell row: its cells with any faded water, from the last fade

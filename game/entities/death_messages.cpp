@@ -52,8 +52,7 @@ std::string death_message_text(const DeathNames& n, const DamageCause& cause) {
     const std::string v = n.victim.value_or("");
     const std::string s = n.source.value_or("");
     switch (cause.type) {
-    case DamageType::Fall:
-        return n.victim ? v + " jumped off a cliff." : "Somebody left a hole in the ground.";
+    case DamageType::Fall: return n.victim ? v + " jumped off a cliff." : "Somebody left a hole in the ground.";
     case DamageType::Drowning:
         return n.victim ? v + " was sent to a watery grave." : "An unknown body was found floating in the water.";
     case DamageType::Impact:

@@ -149,8 +149,7 @@ struct TombstoneRecord {
 template <class S>
 bool serialize(S& s, TombstoneRecord& r) {
     return s.value(r.entity_id) && player_index_field(s, r.player_index) && s.finite(r.position) &&
-           s.value(r.cause.type) &&
-           s.value(r.cause.weapon_definition) && s.value(r.cause.source_player);
+           s.value(r.cause.type) && s.value(r.cause.weapon_definition) && s.value(r.cause.source_player);
 }
 
 // CreateSweetroll and CreatePortal: an id and a position.

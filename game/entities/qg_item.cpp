@@ -29,9 +29,7 @@ QGItem::QGItem(QGGame* game_, unsigned int entity_id_, const ivec2d& collider_si
     lie_loose(position.x, position.y, 0.0f);
 }
 
-QGItem::~QGItem() {
-    leave_holder();
-}
+QGItem::~QGItem() { leave_holder(); }
 
 void QGItem::sync_fields() {
     sync_field(position, default_dvec2d_interpolation);
@@ -73,17 +71,11 @@ void QGItem::write_defined_item_event(QGEvent& event, EQGEventType type, unsigne
                                                          : record_bytes(SpecialItemRecord{r}));
 }
 
-QGPlayer* QGItem::holder() const {
-    return game ? game->get_player(owner) : nullptr;
-}
+QGPlayer* QGItem::holder() const { return game ? game->get_player(owner) : nullptr; }
 
-dvec2d QGItem::collider_centre() const {
-    return position + dvec2d(float(size.x), float(size.y)) * 0.5f;
-}
+dvec2d QGItem::collider_centre() const { return position + dvec2d(float(size.x), float(size.y)) * 0.5f; }
 
-bool QGItem::is_static() const {
-    return is_held() || QGPhysObject::is_static();
-}
+bool QGItem::is_static() const { return is_held() || QGPhysObject::is_static(); }
 
 bool QGItem::collides_with(const QGPhysObject& other) const {
     if (is_held() || !game || !game->is_player_entity(other.entity_id)) return false;
@@ -115,9 +107,7 @@ void QGItem::give_to(QGPlayer* player) {
     if (player->selected_slot + 1 == player->inventory.size()) shown = !(player->respawn_delay > 0.0f);
 }
 
-void QGItem::drop(float x, float y) {
-    drop_with_cooldown(x, y, pickup_cooldown);
-}
+void QGItem::drop(float x, float y) { drop_with_cooldown(x, y, pickup_cooldown); }
 
 void QGItem::drop_with_cooldown(float x, float y, float cooldown) {
     stop_use();
@@ -144,29 +134,20 @@ void QGItem::lie_loose(float x, float y, float cooldown) {
     decay_timer = item_decay_time;
 }
 
-void QGItem::start_use() {
-    in_use = true;
-}
+void QGItem::start_use() { in_use = true; }
 
-void QGItem::stop_use() {
-    in_use = false;
-}
+void QGItem::stop_use() { in_use = false; }
 
-bool QGItem::on_pickup(QGPlayer*) {
-    return true;
-}
+bool QGItem::on_pickup(QGPlayer*) { return true; }
 
 void QGItem::update(float dt) {
     QGPhysObject::update(dt);
     if (QGPlayer* player = holder()) {
         velocity = {0.0f, 0.0f};
-        position = player->position +
-                   dvec2d(float(player->size.x - size.x), float(player->size.y - size.y)) * 0.5f;
+        position = player->position + dvec2d(float(player->size.x - size.x), float(player->size.y - size.y)) * 0.5f;
     } else if (decay_allowed) {
         decay_timer -= dt;
         if (decay_timer < 0.0f && game) game->remove_object(entity_id);
     }
     if (pickup_timer > 0.0f) pickup_timer -= dt;
 }
-
-

@@ -24,22 +24,14 @@ constexpr uint16_t kPlayerMask = 0xfff1;
 constexpr float kJumpCooldown = 0.3f;
 constexpr float kAirTimeBeforeFalling = 0.3f;
 
-ivec2d player_collider() {
-    return {int(player_size.x), int(player_size.y)};
-}
+ivec2d player_collider() { return {int(player_size.x), int(player_size.y)}; }
 
-bool is_jump(EQGPlayerAnimation a) {
-    return a == EQGPlayerAnimation::JumpLeft || a == EQGPlayerAnimation::JumpRight;
-}
+bool is_jump(EQGPlayerAnimation a) { return a == EQGPlayerAnimation::JumpLeft || a == EQGPlayerAnimation::JumpRight; }
 
-bool valid_animation(EQGPlayerAnimation a) {
-    return uint32_t(a) < uint32_t(kPlayerAnimationCount);
-}
+bool valid_animation(EQGPlayerAnimation a) { return uint32_t(a) < uint32_t(kPlayerAnimationCount); }
 
 // Moves v towards target at the rate, as walking, climbing and the sweetroll's pace do.
-float approach(float v, float target, float dt) {
-    return v + (target - v) * dt * player_accel_factor;
-}
+float approach(float v, float target, float dt) { return v + (target - v) * dt * player_accel_factor; }
 
 }  // namespace
 
@@ -98,8 +90,8 @@ void QGPlayer::apply_received_animation(EQGPlayerAnimation received) {
                               (animation == EQGPlayerAnimation::JumpRight && face_direction == Left);
     if (against_face) {
         // Turned in the air: the other jump, held at its last frame.
-        const auto other = animation == EQGPlayerAnimation::JumpLeft ? EQGPlayerAnimation::JumpRight
-                                                                      : EQGPlayerAnimation::JumpLeft;
+        const auto other =
+            animation == EQGPlayerAnimation::JumpLeft ? EQGPlayerAnimation::JumpRight : EQGPlayerAnimation::JumpLeft;
         set_animation(other);
         animation_held = true;
         return;
@@ -121,17 +113,13 @@ void QGPlayer::write_creation_event(QGEvent& event) const {
     event.set_payload(record_bytes(r));
 }
 
-dvec2d QGPlayer::collider_centre() const {
-    return position + dvec2d(float(size.x), float(size.y)) * 0.5f;
-}
+dvec2d QGPlayer::collider_centre() const { return position + dvec2d(float(size.x), float(size.y)) * 0.5f; }
 
 QGItem* QGPlayer::item_in_slot(unsigned int slot) const {
     return slot < inventory.size() ? find_entity<QGItem>(game, inventory[slot]) : nullptr;
 }
 
-bool QGPlayer::is_static() const {
-    return !(health > 0.0f) || respawn_delay > 0.0f || QGPhysObject::is_static();
-}
+bool QGPlayer::is_static() const { return !(health > 0.0f) || respawn_delay > 0.0f || QGPhysObject::is_static(); }
 
 bool QGPlayer::collides_with(const QGPhysObject& other) const {
     if (!(health > 0.0f) || respawn_delay > 0.0f) return false;
@@ -148,7 +136,8 @@ void QGPlayer::on_object_collision(QGPhysObject*, const dvec2d& impact) {
 void QGPlayer::on_terrain_collision(const dvec2d& impact) {
     const float speed = impact.length();
     if (speed > collision_damage_min_speed)
-        change_health({DamageType::Fall, 0, player_index}, -(speed - collision_damage_min_speed) * collision_damage_factor);
+        change_health({DamageType::Fall, 0, player_index},
+                      -(speed - collision_damage_min_speed) * collision_damage_factor);
 }
 
 // --- health, death and respawn (server) ---
@@ -162,8 +151,7 @@ void QGPlayer::change_health(const DamageCause& cause, float delta) {
 
     health += delta;
     if (delta < 0.0f) {
-        if (game->event_handler)
-            game->event_handler->post<EQGEventType::PlayerHit>(IdRecord{player_index}, true);
+        if (game->event_handler) game->event_handler->post<EQGEventType::PlayerHit>(IdRecord{player_index}, true);
         if (cause.type != DamageType::Drowning)
             post_spawn_effect(game, player_hit_effect_id, player_hit_particles, player_hit_particle_time,
                               collider_centre());

@@ -35,4 +35,3 @@ void QGPortal::update(float dt) {
     cooldown_timer -= dt;
     QGPhysObject::update(dt);
 }
-

@@ -65,13 +65,9 @@ void QGProjectile::write_creation_event(QGEvent& event) const {
     event.set_payload(record_bytes(r));
 }
 
-dvec2d QGProjectile::collider_centre() const {
-    return position + dvec2d(float(size.x), float(size.y)) * 0.5f;
-}
+dvec2d QGProjectile::collider_centre() const { return position + dvec2d(float(size.x), float(size.y)) * 0.5f; }
 
-bool QGProjectile::is_static() const {
-    return stuck || QGPhysObject::is_static();
-}
+bool QGProjectile::is_static() const { return stuck || QGPhysObject::is_static(); }
 
 bool QGProjectile::collides_with(const QGPhysObject& other) const {
     if (stuck_to != 0 && other.entity_id == stuck_to) return false;
@@ -80,13 +76,9 @@ bool QGProjectile::collides_with(const QGPhysObject& other) const {
     return (collision_mask & other.collision_group) != 0;
 }
 
-void QGProjectile::on_object_collision(QGPhysObject* other, const dvec2d& impact) {
-    on_contact(impact, other);
-}
+void QGProjectile::on_object_collision(QGPhysObject* other, const dvec2d& impact) { on_contact(impact, other); }
 
-void QGProjectile::on_terrain_collision(const dvec2d& impact) {
-    on_contact(impact, nullptr);
-}
+void QGProjectile::on_terrain_collision(const dvec2d& impact) { on_contact(impact, nullptr); }
 
 void QGProjectile::on_contact(const dvec2d&, QGPhysObject* other) {
     if (exploded_) return;
@@ -107,8 +99,7 @@ void QGProjectile::update(float dt) {
     last_velocity = velocity;
     if (const QGPhysObject* anchor = stuck_to ? find_entity<QGPhysObject>(game, stuck_to) : nullptr)
         position = anchor->position + stuck_offset;
-    else if (!is_static())
-        angle = angle_between(kUp, velocity);
+    else if (!is_static()) angle = angle_between(kUp, velocity);
     // A life time of 0 or less goes off at the first step: no shot stays for ever.
     life_timer -= dt;
     if (life_timer <= 0.0f) explode();
@@ -124,8 +115,8 @@ void QGProjectile::explode() {
     const float speed = last_velocity.length();
     if (speed > 0.0f) point += last_velocity / speed * (0.5f * dvec2d(float(size.x), float(size.y)).length());
     game->explode(point, def.radius);
-    game->affect_objects_near(point, Callback<void, QGPhysObject*, const dvec2d&, float>(this, &QGProjectile::apply_blast),
-                              def.radius);
+    game->affect_objects_near(
+        point, Callback<void, QGPhysObject*, const dvec2d&, float>(this, &QGProjectile::apply_blast), def.radius);
     post_spawn_effect(game, def.explosion_effect_id, def.explosion_particles, def.explosion_particle_time, centre);
     game->play_sound(def.snd_explode);
     game->remove_object(entity_id);
@@ -141,4 +132,3 @@ void QGProjectile::apply_blast(QGPhysObject* target, const dvec2d& direction, fl
     if (WeaponType(def.type) == WeaponType::NoSelfDamage && player->player_index == shooter) return;
     player->change_health({DamageType::Weapon, definition_index, shooter}, -(def.damage * strength));
 }
-

@@ -49,9 +49,7 @@ QGSpecialItem::QGSpecialItem(QGGame* game_, unsigned int entity_id_, unsigned in
     amount = unsigned(std::max(def.default_amount, 0));
 }
 
-unsigned int QGSpecialItem::max_amount() const {
-    return unsigned(std::max(definition().max_amount, 0));
-}
+unsigned int QGSpecialItem::max_amount() const { return unsigned(std::max(definition().max_amount, 0)); }
 
 void QGSpecialItem::sync_fields() {
     QGItem::sync_fields();
@@ -105,9 +103,7 @@ void QGSpecialItem::update(float dt) {
         angle = angle_between(kLeft, player->velocity);
         break;
     }
-    default:
-        angle = angle_between(kLeft, player->aim.get() - collider_centre());
-        break;
+    default: angle = angle_between(kLeft, player->aim.get() - collider_centre()); break;
     }
 }
 
@@ -129,11 +125,8 @@ void QGSpecialItem::use() {
         effect_timer = def.parameter;
         player->set_invisible(true);
         break;
-    case SpecialItemType::Crate:
-        open_crate();
-        break;
-    default:
-        break;
+    case SpecialItemType::Crate: open_crate(); break;
+    default: break;
     }
     game->play_sound(def.snd_use);
     post_spawn_effect(game, def.use_effect_id, def.use_effect_particles, def.use_effect_particle_time,

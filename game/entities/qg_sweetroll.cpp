@@ -34,9 +34,7 @@ QGSweetroll::QGSweetroll(QGGame* game_, unsigned int entity_id_)
     session_message(game, "A challenger appears!");
 }
 
-QGSweetroll::~QGSweetroll() {
-    session_message(game, "A challenger is offended. It will now go lick its paws.");
-}
+QGSweetroll::~QGSweetroll() { session_message(game, "A challenger is offended. It will now go lick its paws."); }
 
 void QGSweetroll::sync_fields() {
     sync_field(position, default_dvec2d_interpolation);
@@ -51,9 +49,7 @@ void QGSweetroll::write_creation_event(QGEvent& event) const {
     event.set_payload(record_bytes(PlacedObjectRecord{entity_id, position}));
 }
 
-dvec2d QGSweetroll::collider_centre() const {
-    return position + dvec2d(float(size.x), float(size.y)) * 0.5f;
-}
+dvec2d QGSweetroll::collider_centre() const { return position + dvec2d(float(size.x), float(size.y)) * 0.5f; }
 
 void QGSweetroll::update(float dt) {
     if (fade_in < 1.0f) fade_in += dt;
@@ -85,8 +81,8 @@ void QGSweetroll::on_object_collision(QGPhysObject* other, const dvec2d&) {
     shooter = projectile ? projectile->shooter : kNobody;
     const dvec2d centre = collider_centre();
     game->explode(centre, kBurstCarveRadius);
-    game->affect_objects_near(centre, Callback<void, QGPhysObject*, const dvec2d&, float>(this, &QGSweetroll::apply_blast),
-                              kBurstReach);
+    game->affect_objects_near(
+        centre, Callback<void, QGPhysObject*, const dvec2d&, float>(this, &QGSweetroll::apply_blast), kBurstReach);
     game->play_sound(kBurstSound);
     post_spawn_effect(game, kBurstEffect, kBurstParticles, kBurstParticleTime, centre);
     leave_timer = 1.0f;

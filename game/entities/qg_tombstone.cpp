@@ -24,8 +24,8 @@ DeathNames names_of(const QGGame* game, unsigned int victim, const DamageCause& 
 
 }  // namespace
 
-QGTombstone::QGTombstone(QGGame* game_, unsigned int entity_id_, unsigned int player_index_,
-                         const DamageCause& cause_, float x, float y)
+QGTombstone::QGTombstone(QGGame* game_, unsigned int entity_id_, unsigned int player_index_, const DamageCause& cause_,
+                         float x, float y)
     : QGPhysObject(game_, entity_id_, {int(player_size.x), int(player_size.y)}, false, player_mass, player_friction,
                    player_air_friction, player_bounce, kTombstoneGroup, kTombstoneMask, player_buoyancy),
       player_index(player_index_),
@@ -60,4 +60,3 @@ void QGTombstone::update(float dt) {
         if (life_timer <= 0.0f && game) game->remove_object(entity_id);
     }
 }
-

@@ -25,7 +25,8 @@ const dvec2d kLeft{-1.0f, 0.0f};
 
 bool QGWeapon::check_definition_index(unsigned int index) {
     if (index < weapon_definition_count()) return true;
-    log_message(LogLevel::FatalError, "Trying to initialize weapon with invalid data index. The program will now crash.",
+    log_message(LogLevel::FatalError,
+                "Trying to initialize weapon with invalid data index. The program will now crash.",
                 log_class_name(typeid(QGWeapon)));
     return false;
 }
@@ -47,9 +48,7 @@ QGWeapon::QGWeapon(QGGame* game_, unsigned int entity_id_, unsigned int index)
     ammo = unsigned(std::max(def.default_ammo, 0));
 }
 
-unsigned int QGWeapon::max_ammo() const {
-    return unsigned(std::max(definition().max_ammo, 0));
-}
+unsigned int QGWeapon::max_ammo() const { return unsigned(std::max(definition().max_ammo, 0)); }
 
 unsigned int QGWeapon::projectiles_per_shot() const {
     return unsigned(std::clamp(definition().projectiles_per_shot, 0, kMaxProjectilesPerShot));
@@ -84,12 +83,14 @@ void QGWeapon::fire() {
         post_spawn_effect(game, def.explosion_effect_id, def.explosion_particles, def.explosion_particle_time,
                           collider_centre());
     } else {
-        const dvec2d start = collider_centre() - dvec2d(float(def.projectile_collider_size.x),
-                                                        float(def.projectile_collider_size.y)) * 0.5f;
+        const dvec2d start =
+            collider_centre() -
+            dvec2d(float(def.projectile_collider_size.x), float(def.projectile_collider_size.y)) * 0.5f;
         for (unsigned int shot = 0; shot < projectiles_per_shot(); ++shot) {
             const float spread = float((random_draw() / double(kRandomMax) - 0.5) * def.projectile_spray_angle);
             const float a = angle + spread;
-            const dvec2d direction = a == 0.0f ? kLeft : dvec2d(-std::cos(a / 180.0f * kPi), std::sin(a / 180.0f * kPi));
+            const dvec2d direction =
+                a == 0.0f ? kLeft : dvec2d(-std::cos(a / 180.0f * kPi), std::sin(a / 180.0f * kPi));
             QGProjectile::create(game, 0, player->player_index, definition_index, start, direction * def.eject_speed);
         }
     }

@@ -136,8 +136,7 @@ SDL_Surface* generate_level_surface(SDL_Surface* surface, bool free_old, const G
 
     if (!surface || surface->w != w || surface->h != h) {
         if (surface && free_old) SDL_FreeSurface(surface);
-        surface = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu,
-                                       0xFF000000u);
+        surface = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u);
         if (!surface) return nullptr;
     }
     parameters.size_x = static_cast<uint32_t>(surface->w);

@@ -22,8 +22,8 @@ struct GeneratorCallbacks {
 
     GeneratorCallbacks() = default;
     // Keeps a clone of each; a null pointer gives an empty entry.
-    GeneratorCallbacks(const PlacementCallback* item, const PlacementCallback* weapon,
-                       const PlacementCallback* crate, const PlacementCallback* portal);
+    GeneratorCallbacks(const PlacementCallback* item, const PlacementCallback* weapon, const PlacementCallback* crate,
+                       const PlacementCallback* portal);
 
     PlacementCallback entries[4];
 };
@@ -60,15 +60,13 @@ struct CellGrid {
 // 32-bit surface is made (the old one is freed first when free_old is set). The parameters are
 // first brought into range (sanitize_level_parameters, silently). Answers the surface generated
 // into, or null when a new surface could not be made. `callbacks` may be null.
-SDL_Surface* generate_level_surface(SDL_Surface* surface, bool free_old,
-                                    const GeneratorCallbacks* callbacks, LevelParameters parameters);
+SDL_Surface* generate_level_surface(SDL_Surface* surface, bool free_old, const GeneratorCallbacks* callbacks,
+                                    LevelParameters parameters);
 
 // The presets fill the whole surface; size_x and size_y of the parameters are the surface's.
 void generate_swamp(const LevelParameters& p, SDL_Surface* surface, const GeneratorCallbacks* callbacks);
-void generate_submarine(const LevelParameters& p, SDL_Surface* surface,
-                        const GeneratorCallbacks* callbacks);
-void generate_skyscraper(const LevelParameters& p, SDL_Surface* surface,
-                         const GeneratorCallbacks* callbacks);
+void generate_submarine(const LevelParameters& p, SDL_Surface* surface, const GeneratorCallbacks* callbacks);
+void generate_skyscraper(const LevelParameters& p, SDL_Surface* surface, const GeneratorCallbacks* callbacks);
 void generate_mountain(const LevelParameters& p, SDL_Surface* surface);
 void generate_cave(const LevelParameters& p, SDL_Surface* surface);
 void generate_hills(const LevelParameters& p, SDL_Surface* surface);

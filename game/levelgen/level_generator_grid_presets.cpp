@@ -52,6 +52,6 @@ void generate_swamp(const LevelParameters& p, SDL_Surface* surface, const Genera
     paint_cell_grid(grid, surface, callbacks);
 
     int r = random_draw();
-    request(callbacks, GeneratorCallbacks::Weapon, static_cast<int>((w - 64) * 0.5),
-            static_cast<int>(h * 0.4 - 64), 64, 64, r);
+    request(callbacks, GeneratorCallbacks::Weapon, static_cast<int>((w - 64) * 0.5), static_cast<int>(h * 0.4 - 64), 64,
+            64, r);
 }

@@ -15,8 +15,8 @@ namespace levelgen_detail {
 
 // The random number is drawn by the caller before this test, so that a peer whose delegates do
 // nothing draws the same sequence.
-inline void request(const GeneratorCallbacks* callbacks, GeneratorCallbacks::Entry entry, int x, int y, int w,
-             int h, int r) {
+inline void request(const GeneratorCallbacks* callbacks, GeneratorCallbacks::Entry entry, int x, int y, int w, int h,
+                    int r) {
     if (callbacks && callbacks->entries[entry].is_valid()) callbacks->entries[entry](x, y, w, h, r);
 }
 

@@ -110,9 +110,9 @@ void generate_mountain(const LevelParameters& p, SDL_Surface* surface) {
         float fx = static_cast<float>(x) * columns_per_pixel;
         int i0 = std::min(static_cast<int>(fx), N - 1);
         int i1 = std::min(i0 + 1, N - 1);
-        float v = static_cast<float>(heights[std::size_t(i0)]) +
-                  static_cast<float>(heights[std::size_t(i1)] - heights[std::size_t(i0)]) *
-                      (fx - static_cast<float>(i0));
+        float v =
+            static_cast<float>(heights[std::size_t(i0)]) +
+            static_cast<float>(heights[std::size_t(i1)] - heights[std::size_t(i0)]) * (fx - static_cast<float>(i0));
         ground[std::size_t(x)] = fh - v;
         rock[std::size_t(x)] = fh - v * p.solid_threshold;
     }

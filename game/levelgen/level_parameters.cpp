@@ -31,8 +31,7 @@ std::string float_text(float v) {
 void report(bool log, const char* field, const std::string& was, const std::string& now) {
     if (!log) return;
     log_message(LogLevel::Warning,
-                std::string("Level parameter ") + field + " " + was + " is out of range, using " + now,
-                "");
+                std::string("Level parameter ") + field + " " + was + " is out of range, using " + now, "");
 }
 
 int fix_unit_float(float& v, float fallback, const char* field, bool log) {
@@ -80,6 +79,4 @@ std::string background_name_for(uint32_t gen, const std::vector<std::string>& na
     return index < names.size() ? names[index] : std::string();
 }
 
-bool sweetroll_draw_hits(int draw, int chance_of_sweetroll) {
-    return draw % chance_of_sweetroll == 0;
-}
+bool sweetroll_draw_hits(int draw, int chance_of_sweetroll) { return draw % chance_of_sweetroll == 0; }

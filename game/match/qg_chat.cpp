@@ -92,8 +92,9 @@ bool QGChat::read_lines(ByteBuffer& in, std::list<Line>& out) const {
     for (Line& line : record.lines) line.second = clean_text(line.second);
     out = std::move(record.lines);
     if (record.dropped)
-        log_message(LogLevel::Warning, "Dropped " + std::to_string(record.dropped) + " chat lines beyond " +
-                                           std::to_string(record.keep) + " in one packet.",
+        log_message(LogLevel::Warning,
+                    "Dropped " + std::to_string(record.dropped) + " chat lines beyond " + std::to_string(record.keep) +
+                        " in one packet.",
                     log_class_name_of(*this));
     return true;
 }

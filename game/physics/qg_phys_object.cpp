@@ -17,9 +17,7 @@ using namespace terrain_sweep;
 
 namespace {
 
-SDL_Surface* terrain_of(const QGPhysObject& o) {
-    return o.game ? o.game->terrain_surface() : nullptr;
-}
+SDL_Surface* terrain_of(const QGPhysObject& o) { return o.game ? o.game->terrain_surface() : nullptr; }
 
 // The level's solid mask while the level's surface is the terrain.
 const SolidMask* level_mask_of(const QGPhysObject& o) {
@@ -40,9 +38,7 @@ void measure_submersion(QGPhysObject& o, int w, int h) {
 }
 
 // Whether an upward speed vy (after a landing) lifts the box less than a pixel under the pull.
-bool on_floor_row_rebound(float vy, float pull) {
-    return pull > 0.0f && vy <= 0.0f && vy * vy < 2.0f * pull;
-}
+bool on_floor_row_rebound(float vy, float pull) { return pull > 0.0f && vy <= 0.0f && vy * vy < 2.0f * pull; }
 
 // Whether the terrain pass would stop the object sinking kRestDrop rows from where it stands:
 // the downward sweep of such a drop, run without moving anything.
@@ -86,8 +82,7 @@ int separation_side(const QGPhysObject& a, const QGPhysObject& b, float& depth) 
 
 // Two moving objects share the separation in inverse proportion to their masses, and each
 // takes its share of the rebound; a goes towards lower coordinates when a_back.
-void share_separation(QGPhysObject& a, QGPhysObject& b, bool vertical, bool a_back, float depth, float speed,
-                      float e) {
+void share_separation(QGPhysObject& a, QGPhysObject& b, bool vertical, bool a_back, float depth, float speed, float e) {
     const float sum = a.mass + b.mass;
     // Masses that cancel out would give no finite share; they split the separation evenly.
     const float wa = (sum != 0.0f && std::isfinite(sum)) ? b.mass / sum : 0.5f;
@@ -161,9 +156,9 @@ bool settle_after_sweep(QGPhysObject& o, const TerrainSweep& s) {
 
 int to_pixel_coordinate(float v) { return std::clamp(saturate_cast<int>(v), -kPixelLimit, kPixelLimit); }
 
-QGPhysObject::QGPhysObject(QGGame* game_, unsigned int entity_id_, const ivec2d& size_, bool is_static_,
-                           float mass_, float friction_, float air_friction_, float bounce_,
-                           unsigned short collision_group_, unsigned short collision_mask_, float buoyancy_)
+QGPhysObject::QGPhysObject(QGGame* game_, unsigned int entity_id_, const ivec2d& size_, bool is_static_, float mass_,
+                           float friction_, float air_friction_, float bounce_, unsigned short collision_group_,
+                           unsigned short collision_mask_, float buoyancy_)
     : QGObject(game_, entity_id_, false),
       size(size_),
       mass(mass_ == 0.0f || std::isnan(mass_) ? 1.0f : mass_),
@@ -177,9 +172,7 @@ QGPhysObject::QGPhysObject(QGGame* game_, unsigned int entity_id_, const ivec2d&
 
 void QGPhysObject::admitted() { game->add_pending_physics(this); }
 
-void QGPhysObject::sync_fields() {
-    sync_field(position, default_dvec2d_interpolation);
-}
+void QGPhysObject::sync_fields() { sync_field(position, default_dvec2d_interpolation); }
 
 void QGPhysObject::write_creation_event(QGEvent& event) const {
     PhysObjectRecord r;

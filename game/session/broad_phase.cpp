@@ -183,7 +183,6 @@ void BroadPhase::unfile(size_t k) {
     filed_[k] = Range{};
 }
 
-
 void BroadPhase::refile(size_t k) {
     filed_key_[k] = key_of(*list_[k]);
     if (in_cells(k, filed_[k])) return;

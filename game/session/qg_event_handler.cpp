@@ -18,9 +18,7 @@ uint32_t u32_at(const QGEvent& event, size_t offset) {
 
 }  // namespace
 
-uint32_t event_entity_id(const QGEvent& event) {
-    return u32_at(event, 0);
-}
+uint32_t event_entity_id(const QGEvent& event) { return u32_at(event, 0); }
 
 QGEventHandler::QGEventHandler(QGGame* game_, unsigned int entity_id_) : QGObject(game_, entity_id_, true) {}
 
@@ -43,9 +41,7 @@ size_t QGEventHandler::listener_count(EQGEventType type) const {
     return size_t(std::count_if(listeners_[t].begin(), listeners_[t].end(), [](const auto& l) { return l->active; }));
 }
 
-void QGEventHandler::enqueue(const QGEvent& event) {
-    queue.push_back(event);
-}
+void QGEventHandler::enqueue(const QGEvent& event) { queue.push_back(event); }
 
 void QGEventHandler::write_creation_event(QGEvent& event) const {
     event.set_type(EQGEventType::None);

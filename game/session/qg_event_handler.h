@@ -80,10 +80,8 @@ public:
         queue_event(T, record_bytes(record), delayed);
     }
     template <EQGEventType T>
-        requires std::is_same_v<EventRecord<T>, NoPayload>
-    void post(bool delayed = false) {
-        queue_event(T, ByteBuffer(), delayed);
-    }
+    requires std::is_same_v<EventRecord<T>, NoPayload>
+    void post(bool delayed = false) { queue_event(T, ByteBuffer(), delayed); }
     // Queues a copy of a built event (creation records carry their own type and flag).
     void enqueue(const QGEvent& event);
 
@@ -93,9 +91,7 @@ public:
     template <EQGEventType T, class F>
     [[nodiscard]] EventSubscription subscribe(F listener) {
         auto entry = std::make_shared<EventListener>();
-        entry->call = [f = std::move(listener)](const void* record) {
-            f(*static_cast<const EventRecord<T>*>(record));
-        };
+        entry->call = [f = std::move(listener)](const void* record) { f(*static_cast<const EventRecord<T>*>(record)); };
         return add_listener(uint32_t(T), std::move(entry));
     }
     // The type's listeners whose subscriptions last.

@@ -265,7 +265,7 @@ bool read_tile_stream(std::span<const unsigned char> bytes, std::span<const Colo
 
     BitReader in(bytes.data(), bytes.size(), 5);
     // The next node: a split, a broken node, else the leaf's code.
-    auto read_node = [&]() __attribute__((always_inline)) -> int {
+    auto read_node = [&]() __attribute__((always_inline))->int {
         unsigned code;
         if (in.left() >= std::size_t(b) + 1) [[likely]] {  // the flag and a code in one read
             const unsigned v = in.peek(b + 1);
@@ -364,7 +364,7 @@ bool decode_map_chunk(std::span<const unsigned char> bytes, ColorQuadtree& tree,
     const bool whole = read_tile_stream(
         bytes, palette, [&](const PendingNode& p) { return result.split(p.node); },
         [&](const PendingNode& p, unsigned code) { result.make_leaf(p.node, colour(code)); },
-        [&](const PendingNode&, ColorQuadtree::Index c, const unsigned (&codes)[4]) {
+        [&](const PendingNode&, ColorQuadtree::Index c, const unsigned(&codes)[4]) {
             for (int k = 0; k < 4; ++k) result.make_leaf(c + k, colour(codes[k]));
         },
         why);
@@ -413,15 +413,14 @@ ColorQuadtree build_map_tile(SDL_Surface* surface, const MapTile& tile) {
     tree.set_depth(cells.depth());
     cells.walk([&](ColorQuadtree::Index node) { return tree.split(node); },
                [&](ColorQuadtree::Index node, uint32_t number) { tree.make_leaf(node, colour(number)); },
-               [&](ColorQuadtree::Index node, const uint32_t (&px)[4]) {
+               [&](ColorQuadtree::Index node, const uint32_t(&px)[4]) {
                    const ColorQuadtree::Index c = tree.split(node);
                    for (int k = 0; k < 4; ++k) tree.make_leaf(c + k, colour(px[k]));
                });
     return tree;
 }
 
-std::vector<unsigned char> encode_map_tile(SDL_Surface* surface, ivec2d offset,
-                                           std::span<const ColorRGBA> palette) {
+std::vector<unsigned char> encode_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const ColorRGBA> palette) {
     MapTile tile;
     if (!surface || !map_tile_at(offset, surface->w, surface->h, tile)) return {};
     TileWriter out(tile.depth(), palette.size());
@@ -434,7 +433,7 @@ std::vector<unsigned char> encode_map_tile(SDL_Surface* surface, ivec2d offset,
             return ColorQuadtree::Index(0);
         },
         [&](ColorQuadtree::Index, uint32_t number) { out.leaf(std::min(number, n)); },
-        [&](ColorQuadtree::Index, const uint32_t (&px)[4]) {
+        [&](ColorQuadtree::Index, const uint32_t(&px)[4]) {
             const unsigned codes[4] = {std::min(px[0], n), std::min(px[1], n), std::min(px[2], n), std::min(px[3], n)};
             out.split_into_leaves(codes);
         });
@@ -444,8 +443,8 @@ std::vector<unsigned char> encode_map_tile(SDL_Surface* surface, ivec2d offset,
 bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigned char> bytes,
                     std::span<const ColorRGBA> palette, std::string* error) {
     auto reject = [&](const std::string& why) {
-        log_message(LogLevel::Warning, "Map tile at " + std::to_string(offset.x) + ", " +
-                                           std::to_string(offset.y) + " rejected: " + why,
+        log_message(LogLevel::Warning,
+                    "Map tile at " + std::to_string(offset.x) + ", " + std::to_string(offset.y) + " rejected: " + why,
                     "");
         if (error) *error = why;
         return false;
@@ -465,8 +464,7 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
     uint32_t mapped[256];  // by leaf code
     if (std::string problem = palette_problem(palette.size()); !problem.empty()) return reject(problem);
     const TerrainPixels format(surface);
-    for (std::size_t i = 0; i <= palette.size(); ++i)
-        mapped[i] = format.map(palette[std::min(i, palette.size() - 1)]);
+    for (std::size_t i = 0; i <= palette.size(); ++i) mapped[i] = format.map(palette[std::min(i, palette.size() - 1)]);
     std::string why;
     const bool whole = read_tile_stream(
         bytes, palette, [](const PendingNode&) { return ColorQuadtree::Index(0); },
@@ -488,7 +486,7 @@ bool apply_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const unsigne
             else
                 for (uint32_t y = 0; y < rows; ++y, row += w) std::fill_n(row, cols, value);
         },
-        [&](const PendingNode& p, ColorQuadtree::Index, const unsigned (&four)[4]) {
+        [&](const PendingNode& p, ColorQuadtree::Index, const unsigned(&four)[4]) {
             if (p.x + 1 < w && p.y + 1 < h) {
                 uint32_t* top = tile_values + std::size_t(p.y) * w + p.x;
                 top[0] = mapped[four[0]];

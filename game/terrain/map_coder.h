@@ -49,8 +49,7 @@ bool next_map_tile(ivec2d& offset, int level_width, int level_height);
 ColorQuadtree build_map_tile(SDL_Surface* surface, const MapTile& tile);
 
 // The stream of the surface's tile at `offset`; empty when the offset is no tile of the surface.
-std::vector<unsigned char> encode_map_tile(SDL_Surface* surface, ivec2d offset,
-                                           std::span<const ColorRGBA> palette);
+std::vector<unsigned char> encode_map_tile(SDL_Surface* surface, ivec2d offset, std::span<const ColorRGBA> palette);
 
 // Decodes a received tile into the surface. Everything is checked first: the offset against the
 // surface, the stream's depth against the tile, every read against the stream's end; a rejected

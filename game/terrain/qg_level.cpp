@@ -28,8 +28,7 @@ unsigned int pick(int r, std::size_t n) {
 
 // The definitions whose collider fits the box, one picked by r and centred in the box.
 template <typename Definitions>
-std::optional<LevelPlacement> choose_fitting(const Definitions& table, int x, int y, int width, int height,
-                                             int r) {
+std::optional<LevelPlacement> choose_fitting(const Definitions& table, int x, int y, int width, int height, int r) {
     std::vector<unsigned int> candidates;
     for (std::size_t i = 0; i < table.size(); ++i) {
         const ivec2d size = table[i].collider_size;

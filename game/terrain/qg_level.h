@@ -25,7 +25,6 @@ public:
     virtual void clear_static_cell(int x, int y) = 0;
 };
 
-
 // What the level places in a free box of the generator: a definition of its table and the
 // object's top-left corner.
 struct LevelPlacement {

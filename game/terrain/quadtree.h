@@ -109,8 +109,8 @@ public:
             }
             uint32_t half = uint32_t(1) << (it.height - 1);
             for (int k = 3; k >= 0; --k)
-                stack.push_back({s.children + k, it.x + uint32_t(k & 1) * half, it.y + uint32_t(k >> 1) * half,
-                                 it.height - 1});
+                stack.push_back(
+                    {s.children + k, it.x + uint32_t(k & 1) * half, it.y + uint32_t(k >> 1) * half, it.height - 1});
         }
     }
 
@@ -165,14 +165,12 @@ public:
     // The water stream: the depth in 5 bits, then the nodes in pre-order (1 for a split node,
     // 0 and the value bit for a leaf), most significant bit first; the last byte is padded with
     // zero bits, and a stream ending on a byte boundary gets one more zero byte.
-    std::vector<unsigned char> serialize() const
-        requires std::is_same_v<T, bool>;
+    std::vector<unsigned char> serialize() const requires std::is_same_v<T, bool>;
     // Rebuilds the tree from such a stream. Answers false when the stream ended before the last
     // node (the nodes read so far stay) or asked to split a single cell; an empty stream leaves
     // a reset tree of depth 0. With expected_depth >= 0, a stream of another depth is refused
     // from its first byte, before anything is built: a deeper one could claim any size.
-    bool deserialize(const std::vector<unsigned char>& bytes, int expected_depth = -1)
-        requires std::is_same_v<T, bool>;
+    bool deserialize(const std::vector<unsigned char>& bytes, int expected_depth = -1) requires std::is_same_v<T, bool>;
 
 private:
     struct Slot {
@@ -180,9 +178,7 @@ private:
         Index children = kNone;  // first of the four children, or none for a leaf
     };
 
-    static std::size_t child_index(uint32_t x, uint32_t y, int d) {
-        return ((x >> d) & 1u) + 2u * ((y >> d) & 1u);
-    }
+    static std::size_t child_index(uint32_t x, uint32_t y, int d) { return ((x >> d) & 1u) + 2u * ((y >> d) & 1u); }
 
     void clear_to(const T& v) {
         nodes_.assign(1, Slot{v, kNone});
@@ -353,9 +349,7 @@ private:
 };
 
 template <typename T>
-std::vector<unsigned char> Quadtree<T>::serialize() const
-    requires std::is_same_v<T, bool>
-{
+std::vector<unsigned char> Quadtree<T>::serialize() const requires std::is_same_v<T, bool> {
     BitWriter out(depth_, 5);
     std::vector<Index> stack{0};
     while (!stack.empty()) {
@@ -372,9 +366,8 @@ std::vector<unsigned char> Quadtree<T>::serialize() const
 }
 
 template <typename T>
-bool Quadtree<T>::deserialize(const std::vector<unsigned char>& bytes, int expected_depth)
-    requires std::is_same_v<T, bool>
-{
+bool Quadtree<T>::deserialize(const std::vector<unsigned char>& bytes,
+                              int expected_depth) requires std::is_same_v<T, bool> {
     reset();
     depth_ = 0;
     if (bytes.empty()) return false;

@@ -151,8 +151,8 @@ private:
             const __m128i v = _mm_loadu_si128(at);
             const __m128i is_destructible = _mm_cmpeq_epi32(v, destructible);
             const __m128i is_indestructible = _mm_andnot_si128(is_destructible, _mm_cmpeq_epi32(v, indestructible));
-            const __m128i flip = _mm_or_si128(_mm_and_si128(is_destructible, to_air),
-                                              _mm_and_si128(is_indestructible, to_weakened));
+            const __m128i flip =
+                _mm_or_si128(_mm_and_si128(is_destructible, to_air), _mm_and_si128(is_indestructible, to_weakened));
             _mm_storeu_si128(at, _mm_xor_si128(v, flip));
         }
         for (; x < x1; ++x) row[x] = carved(row[x]);
@@ -191,9 +191,7 @@ PixelRect unite(const PixelRect& a, const PixelRect& b) {
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
-bool finite_blast(const Explosion& e) {
-    return std::isfinite(e.x) && std::isfinite(e.y) && std::isfinite(e.radius);
-}
+bool finite_blast(const Explosion& e) { return std::isfinite(e.x) && std::isfinite(e.y) && std::isfinite(e.radius); }
 
 // Back from a chain's own explosion: its effects, then the pixel's own epilogue; the scan goes
 // on with the next pixel.
@@ -209,8 +207,7 @@ void resume_after_chain(Disc& disc, const ExplosionHooks* hooks, bool pixel_hook
 
 // Carves the disc's pixels from its scan position on, in column order. Answers true, waiting,
 // when it stopped at a chain that is to explode on its own first.
-bool scan_disc(Disc& disc, Carver& carver, ExplosionSummary& summary, bool nested_chains,
-               const ExplosionHooks* hooks) {
+bool scan_disc(Disc& disc, Carver& carver, ExplosionSummary& summary, bool nested_chains, const ExplosionHooks* hooks) {
     const bool pixel_hook = hooks && hooks->pixel_carved.is_valid();
     // In double precision, so that no square of a finite blast overflows.
     const double cx = disc.blast.x, cy = disc.blast.y;

@@ -222,9 +222,9 @@ void WaterObject::update(float) {
     const auto start = std::chrono::steady_clock::now();
     compute_forces(threads);
     integrate(threads);
-    time_force_pass(threads, n, double(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                           std::chrono::steady_clock::now() - start)
-                                           .count()));
+    time_force_pass(
+        threads, n,
+        double(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count()));
     publish_occupancy();
 }
 

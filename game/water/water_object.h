@@ -21,10 +21,10 @@ constexpr float kCellLimit = 4096.0f;
 // The simulation's settings, config\server.ini [physics], as rows: type, member, key, default,
 // least and greatest usable value. A value outside (or not a number) is replaced by the default
 // when loaded.
-#define SPH_WATER_SETTINGS(X)                                                                        \
-    X(float, particle_size, "particleSize", 16.0f, 1, kCellLimit) /* interaction radius h, pixels */ \
-    X(float, grid_size, "particleGridSize", 16.0f, 1, kCellLimit) /* neighbour-grid cell, pixels */  \
-    X(int, quadtree_size, "particleQuadtreeSize", 8, 1, int(kCellLimit)) /* occupancy cell, pixels */\
+#define SPH_WATER_SETTINGS(X)                                                                               \
+    X(float, particle_size, "particleSize", 16.0f, 1, kCellLimit)        /* interaction radius h, pixels */ \
+    X(float, grid_size, "particleGridSize", 16.0f, 1, kCellLimit)        /* neighbour-grid cell, pixels */  \
+    X(int, quadtree_size, "particleQuadtreeSize", 8, 1, int(kCellLimit)) /* occupancy cell, pixels */       \
     X(int, max_particles, "maxWaterParticles", 1024, 0, kParticleLimit)
 
 struct WaterSettings {

@@ -75,6 +75,4 @@ std::string public_address_text(const sf::IpAddress& address) {
     return address.toString();
 }
 
-std::string public_address_text() {
-    return public_address_text(lookup_public_address());
-}
+std::string public_address_text() { return public_address_text(lookup_public_address()); }

@@ -2,9 +2,7 @@
 
 #include "platform/clock.h"
 
-int64_t network_time_ms() {
-    return int64_t(platform::monotonic_ms());
-}
+int64_t network_time_ms() { return int64_t(platform::monotonic_ms()); }
 
 namespace {
 

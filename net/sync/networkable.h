@@ -58,13 +58,21 @@ namespace net_detail {
 template <size_t N>
 struct UnsignedOfSize;
 template <>
-struct UnsignedOfSize<1> { using type = uint8_t; };
+struct UnsignedOfSize<1> {
+    using type = uint8_t;
+};
 template <>
-struct UnsignedOfSize<2> { using type = uint16_t; };
+struct UnsignedOfSize<2> {
+    using type = uint16_t;
+};
 template <>
-struct UnsignedOfSize<4> { using type = uint32_t; };
+struct UnsignedOfSize<4> {
+    using type = uint32_t;
+};
 template <>
-struct UnsignedOfSize<8> { using type = uint64_t; };
+struct UnsignedOfSize<8> {
+    using type = uint64_t;
+};
 
 inline void write_le(ByteBuffer& b, uint8_t v) { b.write_u8(v); }
 inline void write_le(ByteBuffer& b, uint16_t v) { b.write_u16_le(v); }
@@ -121,8 +129,7 @@ inline const uint8_t* claim_counted(ByteBuffer& b, size_t item_size, uint32_t& n
 }
 
 template <typename T>
-inline constexpr bool is_raw_scalar =
-    (std::is_arithmetic_v<T> && !std::is_same_v<T, bool>) || std::is_enum_v<T>;
+inline constexpr bool is_raw_scalar = (std::is_arithmetic_v<T> && !std::is_same_v<T, bool>) || std::is_enum_v<T>;
 
 // Whether the scalar has the size here that it has in the 32-bit layout the wire keeps. long and
 // unsigned long (so also int64_t, uint64_t and size_t, which are long types here) are 4 bytes
@@ -344,8 +351,7 @@ protected:
                 Codec::skip(received_state);
             }
             break;
-        default:
-            break;
+        default: break;
         }
     }
 

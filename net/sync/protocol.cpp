@@ -9,9 +9,7 @@
 
 #include "engine/core/logger.h"
 
-void print_net_line(const std::string& line) {
-    std::cout << (line + "\n") << std::flush;
-}
+void print_net_line(const std::string& line) { std::cout << (line + "\n") << std::flush; }
 
 ByteBuffer make_keep_alive_packet(PacketKind kind, int64_t time_ms) {
     ByteBuffer p;
@@ -93,8 +91,8 @@ std::vector<ByteBuffer> Protocol::split_sync_packet(const ByteBuffer& packet, si
         size_t end = sync_record_end(p, pos, size);
         if (end == 0) break;
         // Whole records while they fit; the first one goes in even when it does not.
-        for (size_t next; end < size && (next = sync_record_end(p, end, size)) != 0 &&
-                          sync_header_size + (next - pos) <= max_size;)
+        for (size_t next;
+             end < size && (next = sync_record_end(p, end, size)) != 0 && sync_header_size + (next - pos) <= max_size;)
             end = next;
         ByteBuffer& part = parts.emplace_back();
         part.append(p, sync_header_size);
@@ -134,10 +132,10 @@ void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& send
     // The structure is checked as a whole first, so a cut, padded or garbage packet applies
     // nothing at all rather than the records in front of the damage.
     if (!is_well_formed_sync_packet(packet)) {
-        log_message(LogLevel::Warning,
-                    "Dropped a malformed sync packet of " + std::to_string(packet.size()) + " bytes from " +
-                        sender.to_string(),
-                    log_class_name_of(*this));
+        log_message(
+            LogLevel::Warning,
+            "Dropped a malformed sync packet of " + std::to_string(packet.size()) + " bytes from " + sender.to_string(),
+            log_class_name_of(*this));
         return;
     }
     packet.rewind();

@@ -24,10 +24,8 @@ bool Connection::read(ByteBuffer& in) {
 
 std::string address_text(const sf::IpAddress& address) {
     uint32_t a = address.toInteger();
-    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." +
-           std::to_string((a >> 8) & 0xFF) + "." + std::to_string(a & 0xFF);
+    return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." + std::to_string((a >> 8) & 0xFF) +
+           "." + std::to_string(a & 0xFF);
 }
 
-std::string Connection::to_string() const {
-    return address_text(address) + ":" + std::to_string(port);
-}
+std::string Connection::to_string() const { return address_text(address) + ":" + std::to_string(port); }

@@ -4,15 +4,11 @@
 
 void SendPace::observe(const PathReport& path, int64_t now_ms) {
     const int64_t queue_us = path.round_trip_us - path.min_round_trip_us;
-    if (queue_us > queue_limit_us || path.unsent_bytes > unsent_limit)
-        congested(now_ms, path.round_trip_us / 1000);
-    else
-        clear_ = queue_us < queue_clear_us;
+    if (queue_us > queue_limit_us || path.unsent_bytes > unsent_limit) congested(now_ms, path.round_trip_us / 1000);
+    else clear_ = queue_us < queue_clear_us;
 }
 
-void SendPace::send_failed(int64_t now_ms) {
-    congested(now_ms, 0);
-}
+void SendPace::send_failed(int64_t now_ms) { congested(now_ms, 0); }
 
 void SendPace::congested(int64_t now_ms, int64_t round_trip_ms) {
     clear_ = false;

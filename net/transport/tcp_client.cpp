@@ -56,8 +56,7 @@ bool TcpClient::handshake(const sf::IpAddress& address, unsigned short port, int
 }
 
 void TcpClient::disconnect() {
-    if (connected && on_disconnect.is_valid())
-        on_disconnect(this, connection_id, link.local_port(), link.remote());
+    if (connected && on_disconnect.is_valid()) on_disconnect(this, connection_id, link.local_port(), link.remote());
     link.disconnect();
     forget_peer(link.remote());
     inbox.clear();

@@ -23,9 +23,7 @@ int64_t clock_ms(const NetClock* clock) {
 
 }  // namespace
 
-TcpLink::TcpLink() {
-    socket.setBlocking(false);
-}
+TcpLink::TcpLink() { socket.setBlocking(false); }
 
 void TcpLink::reset_streams() {
     out_.clear();
@@ -38,7 +36,7 @@ void TcpLink::reset_streams() {
 }
 
 sf::Socket::Status TcpLink::connect(const sf::IpAddress& address, unsigned short port, int64_t timeout_ms,
-                                   const NetClock* clock) {
+                                    const NetClock* clock) {
     reset_streams();
     const int64_t deadline = clock_ms(clock) + timeout_ms;
     socket.setBlocking(false);
@@ -52,8 +50,7 @@ sf::Socket::Status TcpLink::connect(const sf::IpAddress& address, unsigned short
         socklen_t size = sizeof error;
         if (::getsockopt(socket.getHandle(), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
             status = sf::Socket::Error;
-        else
-            status = sf::Socket::Done;
+        else status = sf::Socket::Done;
     }
     if (status == sf::Socket::Done) remote_ = Connection(socket.getRemoteAddress(), socket.getRemotePort());
     else socket.disconnect();

@@ -20,9 +20,7 @@ private:
     TcpServer& server_;
 };
 
-TcpServer::TcpServer() : pending(std::make_unique<TcpLink>()) {
-    listener.setBlocking(false);
-}
+TcpServer::TcpServer() : pending(std::make_unique<TcpLink>()) { listener.setBlocking(false); }
 
 TcpServer::~TcpServer() {
     listener.close();

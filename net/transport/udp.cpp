@@ -31,13 +31,9 @@ void SentRecords::pick(const ByteBuffer& packet, uint32_t refresh_sends, ByteBuf
     ++sends_;
 }
 
-Udp::Udp() : datagram_(sf::UdpSocket::MaxDatagramSize) {
-    socket.setBlocking(false);
-}
+Udp::Udp() : datagram_(sf::UdpSocket::MaxDatagramSize) { socket.setBlocking(false); }
 
-Udp::~Udp() {
-    socket.unbind();
-}
+Udp::~Udp() { socket.unbind(); }
 
 bool Udp::bind(unsigned short port) {
     if (socket.bind(port) != sf::Socket::Done) {
@@ -47,13 +43,9 @@ bool Udp::bind(unsigned short port) {
     return true;
 }
 
-void Udp::unbind() {
-    socket.unbind();
-}
+void Udp::unbind() { socket.unbind(); }
 
-void Udp::add_peer(const Connection& peer) {
-    peers.insert(peer);
-}
+void Udp::add_peer(const Connection& peer) { peers.insert(peer); }
 
 void Udp::remove_peer(const Connection& peer) {
     peers.erase(peer);

@@ -197,8 +197,8 @@ int main(int argc, char** argv) {
     std::printf("%dx%d window, level %dx%d, %zu players, %zu water particles, an explosion every 20 frames\n",
                 CGameBase::window_width, CGameBase::window_height, session ? session->level_width() : 0,
                 session ? session->level_height() : 0, players, water);
-    std::printf("frames %d: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms\n", frames,
-                percentile(times, 0.5), percentile(times, 0.99), percentile(times, 1.0));
+    std::printf("frames %d: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms\n", frames, percentile(times, 0.5),
+                percentile(times, 0.99), percentile(times, 1.0));
     std::printf("CPU time per frame (all threads): median %.2f ms, of the main thread %.2f ms\n",
                 percentile(cpu_times, 0.5), percentile(main_times, 0.5));
     client.on_shutdown();

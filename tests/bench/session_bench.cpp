@@ -36,8 +36,8 @@ void set_materials() {
 
 // Hills of earth over rock, a water basin, a few ladders and floating rock ledges.
 SDL_Surface* make_terrain() {
-    SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, kWidth, kHeight, 32, 0x00FF0000u, 0x0000FF00u,
-                                          0x000000FFu, 0xFF000000u);
+    SDL_Surface* s =
+        SDL_CreateRGBSurface(SDL_SWSURFACE, kWidth, kHeight, 32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u);
     auto put = [s](int x, int y, ColorRGBA c) {
         uint32_t v = c.to_pixel();
         std::memcpy(static_cast<uint8_t*>(s->pixels) + y * s->pitch + x * 4, &v, 4);
@@ -70,7 +70,8 @@ struct World {
         };
         for (int i = 0; i < count; ++i) {
             const ivec2d size{8 + next(33), 8 + next(33)};
-            auto* o = game->spawn<QGPhysObject>(0, size, false, 0.5f + next(40) / 10.0f, 2.0f, 0.1f, next(50) / 100.0f, uint16_t(1 << (1 + next(3))), 0xffff, 0.5f);
+            auto* o = game->spawn<QGPhysObject>(0, size, false, 0.5f + next(40) / 10.0f, 2.0f, 0.1f, next(50) / 100.0f,
+                                                uint16_t(1 << (1 + next(3))), 0xffff, 0.5f);
             o->position = {float(next(kWidth - 48)), float(next(500))};
             o->velocity = {float(next(400) - 200), float(next(200) - 100)};
             spawn.push_back({o, o->position, o->velocity});

@@ -121,7 +121,8 @@ void BM_TileEncode(benchmark::State& state) {
     SurfacePtr level = tile_level();
     std::size_t size = 0;
     for (auto _ : state) {
-        std::vector<unsigned char> bytes = encode_map_tile(level.get(), tile_offset(int(state.range(0))), material_colors);
+        std::vector<unsigned char> bytes =
+            encode_map_tile(level.get(), tile_offset(int(state.range(0))), material_colors);
         size = bytes.size();
         benchmark::DoNotOptimize(bytes);
     }

@@ -84,8 +84,8 @@ TEST(MainMenu, LayoutAndDrawing) {
     QCMainMenu* menu = main_menu();
     // The 200 x 400 panel is centred in the 800 x 600 window; its client area starts at 310, 110.
     const std::pair<CInterfaceElement*, IntRect> layout[] = {
-        {menu->name_edit, {310, 134, 180, 24}},     {menu->join_button, {310, 259, 180, 24}},
-        {menu->host_button, {310, 293, 180, 24}},   {menu->settings_button, {310, 432, 180, 24}},
+        {menu->name_edit, {310, 134, 180, 24}},   {menu->join_button, {310, 259, 180, 24}},
+        {menu->host_button, {310, 293, 180, 24}}, {menu->settings_button, {310, 432, 180, 24}},
         {menu->exit_button, {310, 466, 180, 24}},
     };
     for (const auto& [widget, expected] : layout) {
@@ -241,7 +241,7 @@ TEST(HostMenu, ChecksAndTheServerItStarts) {
 
     struct Values {
         const char *name, *port, *time, *lives;
-    } refused[] = {{"", "4200", "5", "5"},    {"A", "4200", "", "5"},  {"A", "0", "5", "5"},
+    } refused[] = {{"", "4200", "5", "5"},   {"A", "4200", "", "5"},  {"A", "0", "5", "5"},
                    {"A", "65536", "5", "5"}, {"A", "4200", "5", "0"}, {"A", "4200", "5", "abc"}};
     for (const Values& v : refused) {
         retype(host->name_edit, v.name);
@@ -270,7 +270,15 @@ TEST(HostMenu, ChecksAndTheServerItStarts) {
     click(host->host_button);
     ASSERT_TRUE(frames_until([&] { return std::filesystem::exists(record); }));
     using namespace std::string_literals;
-    EXPECT_EQ(file_text(record), "4464\0" "5\0" "-1\0" "0.000000\0" "2.500000\0" "false\0" "true\0"s + name + '\0');
+    EXPECT_EQ(file_text(record),
+              "4464\0"
+              "5\0"
+              "-1\0"
+              "0.000000\0"
+              "2.500000\0"
+              "false\0"
+              "true\0"s +
+                  name + '\0');
     EXPECT_EQ(std::make_tuple(config("host", "name"), config("host", "port"), config("host", "players"),
                               config("host", "time"), config("host", "lives"), config("host", "respawnTime")),
               std::make_tuple(name, std::string("70000"), std::string("5"), std::string("abc"), std::string("-1"),
@@ -325,7 +333,8 @@ TEST(JoinMenu, ListsAnnouncedServersAndChecksWhatIsTyped) {
     EXPECT_EQ(join->ip_edit->get_text(), "127.0.0.1");
     EXPECT_EQ(join->port_edit->get_text(), "4321");
     click_at(list.x + 100, list.y + 17);
-    EXPECT_EQ(std::make_pair(config("join", "ip"), config("join", "port")), std::make_pair(std::string("127.0.0.1"), std::string("4321")));
+    EXPECT_EQ(std::make_pair(config("join", "ip"), config("join", "port")),
+              std::make_pair(std::string("127.0.0.1"), std::string("4321")));
     ASSERT_NE(top<QCGamePlay>(), nullptr);
     game().close_top_state();
     frame();

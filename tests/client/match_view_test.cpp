@@ -53,7 +53,8 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     MatchSettings rules;
     rules.time_limit = 5.0f;
     server.game->spawn<QGMatchController>(0, rules);
-    auto* play = dynamic_cast<QCGamePlay*>(game().join(sf::IpAddress(127, 0, 0, 1), server.port, Callback<void, bool>()));
+    auto* play =
+        dynamic_cast<QCGamePlay*>(game().join(sf::IpAddress(127, 0, 0, 1), server.port, Callback<void, bool>()));
     ASSERT_NE(play, nullptr);
     ASSERT_TRUE(server.accept_players(1));
     server.activate();
@@ -99,7 +100,7 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     session_test::ListenerLog aims;
     aims.listen(*server.game->event_handler, EQGEventType::Aim);
     server.game->get_player(0)->set_aim(PlayerAim{0, -1000.0f, -1000.0f});
-    for (int i = 0; i < 16; ++i) i < 3 || i > 12 ? (server.game->update(0.016f), frame()) : frame();
+    for (int i = 0; i < 16; ++i) i<3 || i> 12 ? (server.game->update(0.016f), frame()) : frame();
     EXPECT_LE(aims.types.size(), 1u);  // the aim went once, not on every frame until the server's echo
     ready_time = saved_ready_time;
     server.game.reset();  // the server goes: back to the menus

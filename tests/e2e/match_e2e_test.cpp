@@ -147,8 +147,8 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     EXPECT_EQ(session->local_player_id, 0u);
 
     // The bot joins as the second player once the host holds connection 0.
-    process_test::ChildProcess bot({std::string(BRAWL_RUN_DIR) + "/brawl_bot", "127.0.0.1", std::to_string(port),
-                                    "Bot", "false", "7", "120"});
+    process_test::ChildProcess bot(
+        {std::string(BRAWL_RUN_DIR) + "/brawl_bot", "127.0.0.1", std::to_string(port), "Bot", "false", "7", "120"});
 
     QCLevelGen* generator = top<QCLevelGen>();
     retype(generator->width_edit, "1280");
@@ -201,8 +201,7 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     const float middle = float(session->level_width()) / 2;
     std::sort(free.begin(), free.end(),
               [&](fvec2d a, fvec2d b) { return std::abs(a.x - middle) < std::abs(b.x - middle); });
-    const auto apart =
-        std::find_if(free.begin(), free.end(), [&](fvec2d p) { return std::abs(p.x - free[0].x) > 80; });
+    const auto apart = std::find_if(free.begin(), free.end(), [&](fvec2d p) { return std::abs(p.x - free[0].x) > 80; });
     ASSERT_NE(apart, free.end());
     const fvec2d spawns[] = {free[0], *apart};
     drag_marker(select, select->markers[0], spawns[0]);
@@ -249,7 +248,8 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     const Screenshot match("match");
     const IntRect level_area = screen_rect(look_of<LevelLook>(session->level)->terrain_sprite);
     std::set<uint32_t> colours;
-    match.count(level_area, [&](assets::Rgba c) { return colours.insert(uint32_t(c.r) << 16 | c.g << 8 | c.b).second; });
+    match.count(level_area,
+                [&](assets::Rgba c) { return colours.insert(uint32_t(c.r) << 16 | c.g << 8 | c.b).second; });
     EXPECT_GT(colours.size(), 20u);
     const ColorRGB mine = me->definition().color;
     auto near_mine = [&](assets::Rgba c) {

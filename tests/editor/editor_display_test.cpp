@@ -189,7 +189,7 @@ TEST_F(EditorTest, PreviewDrawsTheSelectedEventsParticles) {
         glReadPixels(0, 0, CGameBase::window_width, CGameBase::window_height, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         int lit = 0;
-        for (int y = 80; y < CGameBase::window_height - 80; ++y) {  // rows between the control rows
+        for (int y = 80; y < CGameBase::window_height - 80; ++y) {     // rows between the control rows
             for (int x = 0; x < CGameBase::window_width - 340; ++x) {  // left of the panels
                 const uint8_t* px = &p[(std::size_t(y) * CGameBase::window_width + x) * 4];
                 lit += px[0] + px[1] + px[2] > 60;
@@ -347,8 +347,8 @@ TEST_F(EditorTest, PreviewControlsResizeAndLabels) {
     EXPECT_EQ(CGameBase::window_width, 1100);
     EXPECT_EQ(app.gui_root->get_width(), 1100.0f);
     EXPECT_EQ(app.gui_root->get_height(), 700.0f);
-    for (CInterfaceContainer* panel : std::initializer_list<CInterfaceContainer*>{
-             app.prototype_editor, app.event_editor, app.event_list_panel}) {
+    for (CInterfaceContainer* panel :
+         std::initializer_list<CInterfaceContainer*>{app.prototype_editor, app.event_editor, app.event_list_panel}) {
         EXPECT_EQ(panel->get_height(), 680.0f);
     }
     EXPECT_EQ(app.event_list_panel->event_list->get_height(), 568.0f);

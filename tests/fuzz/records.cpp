@@ -15,22 +15,14 @@ void read_one(ByteBuffer& in) {
 
 using Reader = void (*)(ByteBuffer&);
 constexpr Reader kReaders[] = {
-    read_one<GameParameters>,
-    read_one<JoinRequest>,
-    read_one<SpawnPositions>,
-    read_one<EffectSpawn>,
-    read_one<SoundRequest>,
-    read_one<PlayerRecord>,
-    read_one<PlayerInput>,
-    read_one<PlayerAim>,
-    read_one<ItemRecord>,
-    read_one<WeaponRecord>,
-    read_one<ProjectileRecord>,
-    read_one<TombstoneRecord>,
-    read_one<PlacedObjectRecord>,
-    read_one<MatchSettings>,
-    read_one<LevelCreation>,
-    [](ByteBuffer& in) { Connection().read(in); },
+    read_one<GameParameters>,     read_one<JoinRequest>,
+    read_one<SpawnPositions>,     read_one<EffectSpawn>,
+    read_one<SoundRequest>,       read_one<PlayerRecord>,
+    read_one<PlayerInput>,        read_one<PlayerAim>,
+    read_one<ItemRecord>,         read_one<WeaponRecord>,
+    read_one<ProjectileRecord>,   read_one<TombstoneRecord>,
+    read_one<PlacedObjectRecord>, read_one<MatchSettings>,
+    read_one<LevelCreation>,      [](ByteBuffer& in) { Connection().read(in); },
     read_one<SpecialItemRecord>,
 };
 

@@ -107,9 +107,9 @@ TEST(PlatformIni, CrlfSystemPathsAndLongValues) {
 TEST(PlatformIni, SectionKeys) {
     ScratchDir dir;
     std::string path = dir.write("sample.ini", kSample);
-    EXPECT_EQ(ini_get_section_keys("system", path),
-              (std::vector<std::string>{"Width", "height", "name", "single", "half", "mixed", "empty", "blanks",
-                                        "eq"}));
+    EXPECT_EQ(
+        ini_get_section_keys("system", path),
+        (std::vector<std::string>{"Width", "height", "name", "single", "half", "mixed", "empty", "blanks", "eq"}));
     EXPECT_EQ(ini_get_section_keys("Spaced Section", path), (std::vector<std::string>{"k"}));
     EXPECT_TRUE(ini_get_section_keys("empty section", path).empty());
     EXPECT_TRUE(ini_get_section_keys("nosection", path).empty());
@@ -229,8 +229,8 @@ TEST(PlatformIni, WriteKeepsModeAndFollowsLinks) {
     ASSERT_EQ(stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     // No temporary file is left beside it.
-    auto entries = std::distance(std::filesystem::directory_iterator(dir.path()),
-                                 std::filesystem::directory_iterator());
+    auto entries =
+        std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator());
     EXPECT_EQ(entries, 2);
 }
 
@@ -238,7 +238,8 @@ TEST(PlatformIni, ConcurrentWritersLoseNothing) {
     ScratchDir dir;
     std::string path = dir.file("threads.ini");
     auto writer = [&](const std::string& prefix) {
-        for (int i = 0; i < 40; ++i) ASSERT_TRUE(ini_set_string("s", prefix + std::to_string(i), std::to_string(i), path));
+        for (int i = 0; i < 40; ++i)
+            ASSERT_TRUE(ini_set_string("s", prefix + std::to_string(i), std::to_string(i), path));
     };
     std::thread a(writer, "a"), b(writer, "b");
     a.join();

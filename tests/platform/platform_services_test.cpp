@@ -144,8 +144,11 @@ TEST(PlatformProcess, StartProgramDetachedWithArguments) {
     std::string script =
         "{ echo $$; printf '%s|' \"$@\"; echo; readlink /proc/$$/fd/0; "
         "cut -d' ' -f6 /proc/$$/stat; "
-        "if [ -e /proc/$$/fd/" + std::to_string(leaked) + " ]; then echo leak; else echo clean; fi; "
-        "} > " + out + ".tmp && mv " + out + ".tmp " + out;
+        "if [ -e /proc/$$/fd/" +
+        std::to_string(leaked) +
+        " ]; then echo leak; else echo clean; fi; "
+        "} > " +
+        out + ".tmp && mv " + out + ".tmp " + out;
     int pid = platform::start_program("/bin/sh", {"-c", script, "sh", "a b", "c\"d", ""});
     close(leaked);
     ASSERT_GT(pid, 0);
@@ -176,7 +179,9 @@ TEST(PlatformProcess, StartProgramFailures) {
     EXPECT_EQ(platform::start_program("no_such_program_4711.exe", {"x"}), -1);
     ScratchDir dir;
     // Executable bit but nothing exec can run: the failure is reported, not a pid.
-    std::string bogus = dir.write("bogus", "\x7f" "ELF garbage");
+    std::string bogus = dir.write("bogus",
+                                  "\x7f"
+                                  "ELF garbage");
     chmod(bogus.c_str(), 0755);
     EXPECT_EQ(platform::start_program(bogus, {}), -1);
 }
@@ -239,8 +244,10 @@ TEST(PlatformDialogs, DialogToolGetsLiteralArguments) {
     EXPECT_EQ(platform::file_dialog(request), "/levels/my level.vml");
     EXPECT_EQ(dir.read("args"),
               "--file-selection\n--save\n--confirm-overwrite\n--title=Save as... $(touch injected)\n"
-              "--filename=" + dir.path() + "/ani/\n--file-filter=All | *.a *.b\n"
-              "--file-filter=Level Files (*.vml) | *.vml\n");
+              "--filename=" +
+                  dir.path() +
+                  "/ani/\n--file-filter=All | *.a *.b\n"
+                  "--file-filter=Level Files (*.vml) | *.vml\n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("injected")));
 
     // A chosen name with an extension keeps it; an open dialog adds nothing.

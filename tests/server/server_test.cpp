@@ -103,8 +103,8 @@ ByteBuffer events_packet(const std::vector<std::pair<EQGEventType, ByteBuffer>>&
 TEST(ServerArguments, RejectedStartsShowTheUsageAndExitWithMinusOneBeforeAnythingElseAFailedOneWithZero) {
     const std::vector<std::string> good = {kServer, "4200", "2", "5", "5", "5", "false", "false", "T"};
     // Argument n replaced by the text; n 8 removed: seven arguments.
-    const std::vector<std::pair<size_t, std::string>> rejected = {
-        {8, ""}, {1, "0"}, {1, "port"}, {1, "65536"}, {2, "0"}, {2, "17"}, {2, "-1"}, {2, "two"}};
+    const std::vector<std::pair<size_t, std::string>> rejected = {{8, ""},  {1, "0"},  {1, "port"}, {1, "65536"},
+                                                                  {2, "0"}, {2, "17"}, {2, "-1"},   {2, "two"}};
     // Valid arguments with the port taken: the failed start ends with 0.
     sf::TcpListener taken;
     ASSERT_EQ(taken.listen(0), sf::Socket::Done);
@@ -129,9 +129,9 @@ TEST(ServerArguments, AcceptedValuesAreReadAsTheCommandLineGivesThem) {
     const char* odd[] = {"srv", "70000", "16", "x", "5min", "zz", "True", "true", "", "ignored"};
     HostParameters p;
     ASSERT_TRUE(parse_host_parameters(10, odd, p));
-    EXPECT_EQ(std::tie(p.port, p.num_players, p.lives, p.match_time, p.respawn_time, p.teams, p.friendly_fire,
-                       p.server_name),
-              std::make_tuple(4464, 16, 0, 5.0f, 0.0f, false, true, std::string()));
+    EXPECT_EQ(
+        std::tie(p.port, p.num_players, p.lives, p.match_time, p.respawn_time, p.teams, p.friendly_fire, p.server_name),
+        std::make_tuple(4464, 16, 0, 5.0f, 0.0f, false, true, std::string()));
     // Teams and friendly fire are on for exactly "true".
     for (const char* text : {"False", "yes", "1", "TRUE", "true "}) {
         odd[6] = odd[7] = text;
@@ -238,7 +238,8 @@ TEST_F(ServerProcess, TwoBotsPlayATimedMatchToItsResultWhileAHostileClientIsDrop
     ASSERT_TRUE(server->wait_for_output("All players connected. Starting game...", 20000)) << server->output();
     const std::pair<ChildProcess*, std::string> bots[] = {{host, "Bot Alice: "}, {guest.get(), "Bot Bob: "}};
     // The host's bot sent the level parameters; both peers generate the server's level.
-    for (const auto& [b, name] : bots) EXPECT_TRUE(b->wait_for_output(name + "level 1024 x 512.", 20000)) << b->output();
+    for (const auto& [b, name] : bots)
+        EXPECT_TRUE(b->wait_for_output(name + "level 1024 x 512.", 20000)) << b->output();
 
     // A client that sends everything a client must not, then a length no frame may have.
     TcpLink hostile;
@@ -256,15 +257,16 @@ TEST_F(ServerProcess, TwoBotsPlayATimedMatchToItsResultWhileAHostileClientIsDrop
     for (int i = 0; i < 12; ++i) wild_level.write_f32_le(i % 2 ? NAN : -1e30f);
     for (const ByteBuffer& packet :
          {cut, other_kind, huge_count,
-          events_packet({{EQGEventType::StartGame, {}}, {EQGEventType::MatchOver, {}},
-                         {EQGEventType::Input, input_for_player_0}, {EQGEventType::GenerateLevel, wild_level},
+          events_packet({{EQGEventType::StartGame, {}},
+                         {EQGEventType::MatchOver, {}},
+                         {EQGEventType::Input, input_for_player_0},
+                         {EQGEventType::GenerateLevel, wild_level},
                          {EQGEventType::SetSpawnPositions, net_test::buffer_of(std::vector<uint8_t>(132, 0xFF))}}),
           make_keep_alive_packet(PacketKind::Ping, 4242)})
         ASSERT_EQ(hostile.send(packet), sf::Socket::Done);
     // Packets of a client that is dropped are forgotten: the pong shows the server read these.
     const ByteBuffer pong = make_keep_alive_packet(PacketKind::Pong, 4242);
-    for (ByteBuffer any; any.bytes() != pong.bytes();)
-        ASSERT_EQ(hostile.receive_within(any, 20000), sf::Socket::Done);
+    for (ByteBuffer any; any.bytes() != pong.bytes();) ASSERT_EQ(hostile.receive_within(any, 20000), sf::Socket::Done);
     const uint8_t endless[8] = {0xFF, 0xFF, 0xFF, 0xF0, 1, 2, 3, 4};
     size_t sent = 0;
     ASSERT_EQ(hostile.socket.send(endless, sizeof endless, sent), sf::Socket::Done);

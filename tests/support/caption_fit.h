@@ -22,8 +22,8 @@ inline void collect_cut_captions(CSprite* sprite, std::vector<std::string>& cut)
             // separators) sit in boxes cut to their size.
             const float room = box.width - 2.0f * float(label->get_border_x()) - 2.0f;
             if (line.size() > 1 && (float(size.x) > room || float(size.y) > box.height))
-                cut.push_back("\"" + line + "\" " + std::to_string(size.x) + "x" + std::to_string(size.y) +
-                              " in " + std::to_string(int(box.width)) + "x" + std::to_string(int(box.height)));
+                cut.push_back("\"" + line + "\" " + std::to_string(size.x) + "x" + std::to_string(size.y) + " in " +
+                              std::to_string(int(box.width)) + "x" + std::to_string(int(box.height)));
             if (!label->is_multiline()) break;
         }
     }

@@ -31,8 +31,8 @@ public:
         process_test::lay_out_run_folder(scratch->path(), {"config.ini", "config"});
         ASSERT_EQ(chdir(scratch->path().c_str()), 0);
         // A stored volume beyond the range must be clamped, not narrowed.
-        ASSERT_TRUE(ini_write_int("system", "volume", 300, kUserIni) && ini_write_int("system", "resX", 800, kUserIni) &&
-                    ini_write_int("system", "resY", 600, kUserIni));
+        ASSERT_TRUE(ini_write_int("system", "volume", 300, kUserIni) &&
+                    ini_write_int("system", "resX", 800, kUserIni) && ini_write_int("system", "resY", 600, kUserIni));
         load_settings();
         platform::set_message_box_handler([](const platform::MessageBoxRequest& request) {
             boxes.push_back(request);

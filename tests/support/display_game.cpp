@@ -67,9 +67,7 @@ void ProbeGame::on_key_pressed(const SDL_Event& e) { calls.push_back("pressed " 
 void ProbeGame::on_key_repeat(const SDL_Event& e) { calls.push_back("repeat " + key_name(e)); }
 void ProbeGame::on_key_released(const SDL_Event& e) { calls.push_back("released " + key_name(e)); }
 
-void ProbeGame::on_joy_axis_motion(const SDL_Event& e) {
-    calls.push_back("axis " + std::to_string(e.jaxis.value));
-}
+void ProbeGame::on_joy_axis_motion(const SDL_Event& e) { calls.push_back("axis " + std::to_string(e.jaxis.value)); }
 void ProbeGame::on_joy_axis_pressed(const SDL_Event&, bool positive) {
     calls.push_back(positive ? "axis pressed +" : "axis pressed -");
 }
@@ -79,8 +77,8 @@ void ProbeGame::on_joy_axis_released(const SDL_Event&, bool positive) {
 
 void ProbeGame::on_resize(const SDL_Event& e) {
     // The render target still has the old size while this hook runs.
-    calls.push_back("resize " + std::to_string(e.resize.w) + "x" + std::to_string(e.resize.h) +
-                    " from " + std::to_string(window_width) + "x" + std::to_string(window_height));
+    calls.push_back("resize " + std::to_string(e.resize.w) + "x" + std::to_string(e.resize.h) + " from " +
+                    std::to_string(window_width) + "x" + std::to_string(window_height));
 }
 
 void ProbeGame::run_some_frames(int frames) {
@@ -117,9 +115,7 @@ ColorRGBA framebuffer_pixel(GLuint framebuffer, int x, int y, int height) {
     return {p[0], p[1], p[2], p[3]};
 }
 
-ColorRGBA scene_pixel(int x, int y) {
-    return framebuffer_pixel(game().framebuffer, x, y, CGameBase::window_height);
-}
+ColorRGBA scene_pixel(int x, int y) { return framebuffer_pixel(game().framebuffer, x, y, CGameBase::window_height); }
 
 // Mesa's software rasteriser keeps the back buffer after a swap; the front buffer of an Xvfb
 // window cannot be read back.
@@ -154,8 +150,8 @@ void draw_texture(ITexture& texture, float x, float y, float w, float h) {
 }
 
 bool near(ColorRGBA a, ColorRGBA e, int tolerance) {
-    return std::abs(a.r - e.r) <= tolerance && std::abs(a.g - e.g) <= tolerance &&
-           std::abs(a.b - e.b) <= tolerance && std::abs(a.a - e.a) <= tolerance;
+    return std::abs(a.r - e.r) <= tolerance && std::abs(a.g - e.g) <= tolerance && std::abs(a.b - e.b) <= tolerance &&
+           std::abs(a.a - e.a) <= tolerance;
 }
 
 bool near_rgb(ColorRGBA a, ColorRGBA e, int tolerance) {

@@ -61,13 +61,11 @@ inline void write_all_stacks() {
         if (tid <= 0 || tid == gettid()) continue;
         std::string name;
         std::getline(std::ifstream("/proc/self/task/" + std::to_string(tid) + "/comm"), name);
-        write_text("--- thread " + std::to_string(tid) + " (" + name +
-                   (tid == getpid() ? ", main" : "") + "):\n");
+        write_text("--- thread " + std::to_string(tid) + " (" + name + (tid == getpid() ? ", main" : "") + "):\n");
         stack_written = false;
         if (tgkill(getpid(), tid, signal_number) != 0) continue;
         // A thread that blocks the signal never answers.
-        for (int i = 0; i < 200 && !stack_written; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 200 && !stack_written; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (!stack_written) write_text("(no answer)\n");
     }
     closedir(tasks);
@@ -86,12 +84,11 @@ public:
         backtrace(frames, 1);  // loads the unwinder now, not inside a signal handler
         thread_ = std::thread([this, limit] {
             std::unique_lock<std::mutex> lock(mutex_);
-            if (done_.wait_for(lock, std::chrono::duration<double>(limit), [this] { return finished_; }))
-                return;
+            if (done_.wait_for(lock, std::chrono::duration<double>(limit), [this] { return finished_; })) return;
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%g", limit);
-            const std::string failure = "Display watchdog: " + step_ + " has not finished after " +
-                                        seconds + " s; is the X server answering? Stacks of every thread:\n";
+            const std::string failure = "Display watchdog: " + step_ + " has not finished after " + seconds +
+                                        " s; is the X server answering? Stacks of every thread:\n";
             watchdog_detail::write_text(failure);
             watchdog_detail::write_all_stacks();
             watchdog_detail::write_text("FAILED: " + failure.substr(0, failure.find(';')) + ".\n");

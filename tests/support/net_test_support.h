@@ -158,9 +158,7 @@ inline ByteBuffer data_packet(uint32_t tag) {
 
 using test_support::ScopedEnv;
 
-inline ByteBuffer buffer_of(const std::vector<uint8_t>& bytes) {
-    return ByteBuffer(bytes.data(), bytes.size());
-}
+inline ByteBuffer buffer_of(const std::vector<uint8_t>& bytes) { return ByteBuffer(bytes.data(), bytes.size()); }
 
 inline std::string hex(const std::vector<uint8_t>& bytes) {
     static const char* digits = "0123456789ABCDEF";
@@ -192,8 +190,7 @@ inline bool eventually(const std::function<bool()>& done, const std::function<vo
 inline bool connect_client(TcpServer& server, TcpClient& client, float timeout_s = 20.0f) {
     std::atomic<bool> opened{false};
     const size_t before = server.clients.size();
-    std::thread connector(
-        [&] { opened = client.open(sf::IpAddress::LocalHost, server.listening_port(), timeout_s); });
+    std::thread connector([&] { opened = client.open(sf::IpAddress::LocalHost, server.listening_port(), timeout_s); });
     eventually([&] { return server.clients.size() > before; }, [&] { server.accept_client(); });
     connector.join();
     return opened && server.clients.size() == before + 1;

@@ -39,8 +39,7 @@ inline void lay_out_run_folder(const std::string& to, std::initializer_list<std:
         const fs::path target = fs::path(to) / name;
         if (std::find(copied.begin(), copied.end(), name) != copied.end())
             fs::copy(entry.path(), target, fs::copy_options::recursive);
-        else if (name.find(".log") == std::string::npos)
-            fs::create_symlink(entry.path(), target);
+        else if (name.find(".log") == std::string::npos) fs::create_symlink(entry.path(), target);
     }
 }
 

@@ -102,8 +102,7 @@ class RecordingPhys : public QGPhysObject {
 public:
     RecordingPhys(QGGame* game, unsigned int id, Journal* journal, ivec2d size, bool is_static = false,
                   float mass = 1.0f, float bounce = 0.0f, unsigned short group = 1, unsigned short mask = 0xffff)
-        : QGPhysObject(game, id, size, is_static, mass, 0.0f, 0.0f, bounce, group, mask, 0.0f),
-          journal_(journal) {}
+        : QGPhysObject(game, id, size, is_static, mass, 0.0f, 0.0f, bounce, group, mask, 0.0f), journal_(journal) {}
     ~RecordingPhys() override {
         if (deleted_flag) *deleted_flag = true;
     }
@@ -212,7 +211,10 @@ inline ByteBuffer u32_payload(uint32_t v) {
 class Beacon : public QGObject {
 public:
     Beacon(QGGame* game, unsigned int id) : QGObject(game, id, true) {}
-    void sync_fields() override { writes += mode == Write; sync_field(value); }
+    void sync_fields() override {
+        writes += mode == Write;
+        sync_field(value);
+    }
     void write_creation_event(QGEvent& event) const override {
         event.set_type(EQGEventType::PlayerHit);
         event.set_payload(u32_payload(entity_id));

@@ -15,7 +15,10 @@ public:
     FakeTexture(int w, int h) : w_(w), h_(h) { valid = true; }
     int32_t get_image_width() override { return w_; }
     int32_t get_image_height() override { return h_; }
-    void resize(int w, int h) { w_ = w; h_ = h; }
+    void resize(int w, int h) {
+        w_ = w;
+        h_ = h;
+    }
 
 private:
     int w_, h_;
@@ -39,8 +42,7 @@ public:
         if (on_update) on_update();
     }
     fquad2d get_global_quad() override {
-        return fquad2d::from_rect(get_absolute_x(), get_absolute_y(), get_absolute_width(),
-                                  get_absolute_height());
+        return fquad2d::from_rect(get_absolute_x(), get_absolute_y(), get_absolute_width(), get_absolute_height());
     }
     const std::string& name() const { return name_; }
 

@@ -33,8 +33,7 @@ struct SurfaceDeleter {
 using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
 
 inline SurfacePtr make_surface(int w, int h, ColorRGBA fill = {}) {
-    SurfacePtr s(SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu,
-                                      0xFF000000u));
+    SurfacePtr s(SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u));
     if (s) SDL_FillRect(s.get(), nullptr, fill.to_pixel());
     return s;
 }

@@ -16,10 +16,10 @@
 
 namespace terrain_test {
 
+using surface_test::make_surface;
 using surface_test::set_material_colors;
 using surface_test::SurfaceDeleter;
 using surface_test::SurfacePtr;
-using surface_test::make_surface;
 
 inline ColorRGBA pixel(SDL_Surface* s, int x, int y) {
     uint32_t v;

@@ -72,8 +72,7 @@ inline SDL_Event key_up(SDLKey sym, int mods = KMOD_NONE) { return key(SDL_KEYUP
 // A label (hit where it is drawn, anchored) that journals the input it gets under its name.
 class ProbeWidget : public CLabel {
 public:
-    ProbeWidget(CInterfaceElement* parent, std::string name, std::vector<std::string>* journal,
-                int* deleted = nullptr)
+    ProbeWidget(CInterfaceElement* parent, std::string name, std::vector<std::string>* journal, int* deleted = nullptr)
         : CLabel(parent, nullptr), name_(std::move(name)), journal_(journal), deleted_(deleted) {}
     ~ProbeWidget() override {
         if (deleted_) ++*deleted_;
@@ -92,21 +91,11 @@ public:
     void on_mouse_motion(const SDL_MouseMotionEvent& e) override {
         log("motion " + std::to_string(e.x) + "," + std::to_string(e.y));
     }
-    void on_mouse_button_down(const SDL_MouseButtonEvent& e) override {
-        log("down " + std::to_string(int(e.button)));
-    }
-    void on_mouse_button_up(const SDL_MouseButtonEvent& e) override {
-        log("up " + std::to_string(int(e.button)));
-    }
-    void on_key_pressed(const SDL_KeyboardEvent& e) override {
-        log("key " + std::to_string(int(e.keysym.sym)));
-    }
-    void on_key_repeat(const SDL_KeyboardEvent& e) override {
-        log("repeat " + std::to_string(int(e.keysym.sym)));
-    }
-    void on_key_released(const SDL_KeyboardEvent& e) override {
-        log("release " + std::to_string(int(e.keysym.sym)));
-    }
+    void on_mouse_button_down(const SDL_MouseButtonEvent& e) override { log("down " + std::to_string(int(e.button))); }
+    void on_mouse_button_up(const SDL_MouseButtonEvent& e) override { log("up " + std::to_string(int(e.button))); }
+    void on_key_pressed(const SDL_KeyboardEvent& e) override { log("key " + std::to_string(int(e.keysym.sym))); }
+    void on_key_repeat(const SDL_KeyboardEvent& e) override { log("repeat " + std::to_string(int(e.keysym.sym))); }
+    void on_key_released(const SDL_KeyboardEvent& e) override { log("release " + std::to_string(int(e.keysym.sym))); }
 
     // Places and sizes the probe in one go.
     ProbeWidget* at(float x, float y, float w, float h) {

@@ -218,24 +218,28 @@ const std::vector<SoundRecipe>& sound_recipes() {
     static const std::vector<SoundRecipe> recipes = {
         {"explosion.wav", {{W::Noise, 0, 0.8f, 2000, 200, 0, 4, 1.0f}, {W::Sine, 0, 0.8f, 60, 35, 0, 5, 0.6f}}},
         {"jump.wav", {{W::Square, 0, 0.15f, 220, 520, 0.005f, 8, 0.5f}}},
-        {"spawn.wav", {{W::Sine, 0, 0.12f, 440, 440, 0.005f, 4, 0.6f},
-                       {W::Sine, 0.1f, 0.12f, 554, 554, 0.005f, 4, 0.6f},
-                       {W::Sine, 0.2f, 0.2f, 659, 659, 0.005f, 5, 0.6f}}},
+        {"spawn.wav",
+         {{W::Sine, 0, 0.12f, 440, 440, 0.005f, 4, 0.6f},
+          {W::Sine, 0.1f, 0.12f, 554, 554, 0.005f, 4, 0.6f},
+          {W::Sine, 0.2f, 0.2f, 659, 659, 0.005f, 5, 0.6f}}},
         {"death.wav", {{W::Saw, 0, 0.5f, 400, 90, 0.01f, 3, 0.6f, 8, 0.05f}}},
         {"sweetroll_jump.wav", {{W::Sine, 0, 0.2f, 600, 1100, 0.003f, 8, 0.7f}}},
-        {"sweetroll_burst.wav", {{W::Noise, 0, 0.6f, 6000, 1500, 0, 6, 0.8f}, {W::Sine, 0, 0.4f, 300, 150, 0, 8, 0.5f}}},
+        {"sweetroll_burst.wav",
+         {{W::Noise, 0, 0.6f, 6000, 1500, 0, 6, 0.8f}, {W::Sine, 0, 0.4f, 300, 150, 0, 8, 0.5f}}},
         {"blaster.wav", {{W::Square, 0, 0.15f, 1400, 300, 0.002f, 12, 0.6f}}},
-        {"rocket_launch.wav", {{W::Noise, 0, 0.4f, 300, 3000, 0.04f, 3, 0.9f}, {W::Saw, 0, 0.4f, 80, 160, 0.04f, 3, 0.3f}}},
+        {"rocket_launch.wav",
+         {{W::Noise, 0, 0.4f, 300, 3000, 0.04f, 3, 0.9f}, {W::Saw, 0, 0.4f, 80, 160, 0.04f, 3, 0.3f}}},
         {"throw.wav", {{W::Noise, 0, 0.2f, 800, 2500, 0.06f, 6, 0.7f}}},
         {"shotgun.wav", {{W::Noise, 0, 0.3f, 5000, 400, 0, 10, 1.0f}, {W::Sine, 0, 0.3f, 90, 50, 0, 9, 0.6f}}},
         // Played about twelve times a second while the jetpack fires: shorter than 80 ms.
         {"jetpack.wav", {{W::Noise, 0, 0.07f, 900, 700, 0.005f, 2, 0.8f}}},
-        {"drill.wav", {{W::Saw, 0, 0.12f, 110, 120, 0.005f, 1, 0.6f, 30, 0.1f}, {W::Noise, 0, 0.12f, 3000, 3000, 0.005f, 1, 0.2f}}},
+        {"drill.wav",
+         {{W::Saw, 0, 0.12f, 110, 120, 0.005f, 1, 0.6f, 30, 0.1f}, {W::Noise, 0, 0.12f, 3000, 3000, 0.005f, 1, 0.2f}}},
         {"pop.wav", {{W::Sine, 0, 0.15f, 900, 250, 0, 25, 0.9f}}},
         {"heal.wav", {{W::Sine, 0, 0.2f, 660, 660, 0.01f, 4, 0.6f}, {W::Sine, 0.15f, 0.25f, 990, 990, 0.01f, 4, 0.5f}}},
         {"cloak.wav", {{W::Sine, 0, 0.4f, 1200, 400, 0.02f, 3, 0.6f, 12, 0.08f}}},
-        {"crate_open.wav", {{W::Saw, 0, 0.2f, 180, 140, 0.01f, 2, 0.4f, 25, 0.15f},
-                            {W::Noise, 0.18f, 0.12f, 600, 200, 0, 20, 0.9f}}},
+        {"crate_open.wav",
+         {{W::Saw, 0, 0.2f, 180, 140, 0.01f, 2, 0.4f, 25, 0.15f}, {W::Noise, 0.18f, 0.12f, 600, 200, 0, 20, 0.9f}}},
         {"portal_enter.wav", {{W::Sine, 0, 0.5f, 200, 900, 0.02f, 1, 0.6f, 10, 0.1f}}},
         {"portal_exit.wav", {{W::Sine, 0, 0.5f, 900, 200, 0.02f, 1, 0.6f, 10, 0.1f}}},
     };
@@ -264,9 +268,11 @@ int main(int argc, char** argv) {
 
     // Images the engine's test suites load.
     check(assets::write_png_rgba(run + "/gfx/test/quadrants.png", quadrant_texture()), "gfx/test/quadrants.png");
-    check(assets::write_png_rgb(run + "/gfx/test/odd_width_rgb.png", odd_width_texture()), "gfx/test/odd_width_rgb.png");
+    check(assets::write_png_rgb(run + "/gfx/test/odd_width_rgb.png", odd_width_texture()),
+          "gfx/test/odd_width_rgb.png");
     check(assets::write_png_palette(run + "/gfx/test/palette.png", palette_texture()), "gfx/test/palette.png");
-    check(assets::write_png_rgba(run + "/gfx/test/npot_100x60.png", gradient_texture(100, 60)), "gfx/test/npot_100x60.png");
+    check(assets::write_png_rgba(run + "/gfx/test/npot_100x60.png", gradient_texture(100, 60)),
+          "gfx/test/npot_100x60.png");
     check(assets::write_png_rgba(run + "/gfx/test/bordered.png", bordered_texture()), "gfx/test/bordered.png");
 
     uint32_t seed = 1;

@@ -33,8 +33,7 @@ bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 // libpng reports errors through longjmp, so nothing with a destructor lives in this frame.
 bool write_png_rows(const std::string& path, int width, int height, int color_type,
-                    const std::vector<png_color>& palette, const std::vector<uint8_t>& rows,
-                    std::size_t row_bytes) {
+                    const std::vector<png_color>& palette, const std::vector<uint8_t>& rows, std::size_t row_bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
@@ -43,8 +42,8 @@ bool write_png_rows(const std::string& path, int width, int height, int color_ty
     volatile bool ok = false;  // survives the longjmp
     if (png && info && setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, file);
-        png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, color_type,
-                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, color_type, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         if (color_type == PNG_COLOR_TYPE_PALETTE) {
             png_set_PLTE(png, info, palette.data(), int(palette.size()));
         }
@@ -74,8 +73,7 @@ bool write_png_rgb(const std::string& path, const Image& image) {
     std::vector<uint8_t> rows;
     rows.reserve(image.pixels.size() * 3);
     for (const Rgba& p : image.pixels) rows.insert(rows.end(), {p.r, p.g, p.b});
-    return write_png_rows(path, image.width, image.height, PNG_COLOR_TYPE_RGB, {}, rows,
-                          std::size_t(image.width) * 3);
+    return write_png_rows(path, image.width, image.height, PNG_COLOR_TYPE_RGB, {}, rows, std::size_t(image.width) * 3);
 }
 
 bool write_png_palette(const std::string& path, const Image& image) {

@@ -19,9 +19,7 @@ struct Image {
 
     Image(int w, int h) : width(w), height(h), pixels(std::size_t(w) * std::size_t(h)) {}
     Rgba& at(int x, int y) { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
-    const Rgba& at(int x, int y) const {
-        return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)];
-    }
+    const Rgba& at(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
 };
 
 // PNG colour types the game loads: 8-bit RGBA, 8-bit RGB (alpha dropped) and 8-bit palette

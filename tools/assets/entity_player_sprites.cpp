@@ -37,8 +37,8 @@ const Look kLooks[4] = {
 // limb, 1 the near one.
 struct Pose {
     float hip_x = 32, hip_y = 40;
-    float lean = 0;       // torso, positive forward
-    float turn = 0;       // whole body about the hip, positive forward
+    float lean = 0;  // torso, positive forward
+    float turn = 0;  // whole body about the hip, positive forward
     float thigh[2] = {-6, 6};
     float knee[2] = {4, 4};  // bend: the shin turns back by this much
     float arm[2] = {-8, 10};
@@ -56,7 +56,7 @@ Vec down_dir(float deg) { return {std::sin(deg * kDeg), std::cos(deg * kDeg)}; }
 
 void draw_head(Canvas& c, Vec centre, Vec up, const Look& look, bool dead_eyes) {
     const float r = 8.5f;
-    Vec fwd{-up.y, up.x};  // facing side, perpendicular to up
+    Vec fwd{-up.y, up.x};   // facing side, perpendicular to up
     if (look.style == 2) {  // ponytail behind the head
         Vec tail = centre + up * 2.0f + fwd * -9.5f;
         c.lit_ellipse(tail.x, tail.y + 2.0f, 3.0f, 5.0f, look.hair);

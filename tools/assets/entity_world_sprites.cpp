@@ -119,9 +119,9 @@ Image portal_sheet() {
     for (int i = 0; i < 8; ++i) {
         float turn = 2.0f * kPi * float(i) / 8.0f;
         Canvas idle(image, i * w, 0, w, h), enter(image, i * w, h, w, h), exit(image, i * w, 2 * h, w, h);
-        draw_portal(idle, turn, 0.0f);                                // 0-7: loops
-        draw_portal(enter, turn * 2.0f, float(i) / 7.0f);            // 8-15: spins up, floods
-        draw_portal(exit, turn * 2.0f, 1.0f - float(i) / 7.0f);      // 16-23: fades back
+        draw_portal(idle, turn, 0.0f);                           // 0-7: loops
+        draw_portal(enter, turn * 2.0f, float(i) / 7.0f);        // 8-15: spins up, floods
+        draw_portal(exit, turn * 2.0f, 1.0f - float(i) / 7.0f);  // 16-23: fades back
     }
     bleed_edges(image);
     return image;

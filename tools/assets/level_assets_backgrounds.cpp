@@ -192,14 +192,16 @@ Image background_skyscraper() {
             rect_pixels(x0, top, x1, kBgH, canvas.brush(layer.colour));
             if (dice.next() < 0.35f) {  // a stepped crown or an antenna
                 rect_pixels(x0 + int(w * 0.25f), top - 14, x1 - int(w * 0.25f), top, canvas.brush(layer.colour));
-                rect_pixels(int(x + w * 0.5f) - 1, top - 44, int(x + w * 0.5f) + 1, top - 14, canvas.brush(layer.colour));
+                rect_pixels(int(x + w * 0.5f) - 1, top - 44, int(x + w * 0.5f) + 1, top - 14,
+                            canvas.brush(layer.colour));
             }
             if (layer.windows) {
                 uint32_t building = uint32_t(x0 + 1000);
                 for (int wy = top + 8; wy < kBgH - 6; wy += 10) {
                     for (int wx = x0 + 5; wx + 4 < x1 - 3; wx += 8) {
                         float lit = hash01(wx, wy, seed + building);
-                        if (lit < 0.42f) rect_pixels(wx, wy, wx + 4, wy + 5, canvas.brush({255, 214, 130}, 0.55f + lit));
+                        if (lit < 0.42f)
+                            rect_pixels(wx, wy, wx + 4, wy + 5, canvas.brush({255, 214, 130}, 0.55f + lit));
                     }
                 }
             }
@@ -240,13 +242,15 @@ Image background_mountain() {
                 float line = r.base - r.amplitude * 0.5f;
                 if (top >= line) continue;
                 float depth = std::fmin((line - top) * 0.6f, 26.0f + 22.0f * fbm(x / 9.0f, 3.0f, 3, s));
-                for (int y = std::max(0, int(top)); y < int(top + depth); ++y) canvas.blend(x, y, {244, 246, 250}, 0.85f);
+                for (int y = std::max(0, int(top)); y < int(top + depth); ++y)
+                    canvas.blend(x, y, {244, 246, 250}, 0.85f);
             }
         }
         // Haze at the foot of each range.
         for (int y = 0; y < kBgH; ++y)
             for (int x = 0; x < kBgW; ++x)
-                if (y >= profile(x)) canvas.blend(x, y, {214, 228, 238}, 0.35f * smoothstep(r.base - 120.0f, r.base + 60.0f, float(y)));
+                if (y >= profile(x))
+                    canvas.blend(x, y, {214, 228, 238}, 0.35f * smoothstep(r.base - 120.0f, r.base + 60.0f, float(y)));
     }
     return canvas.image();
 }
@@ -268,7 +272,8 @@ Image background_cave() {
         float b = dice.next();
         canvas.blend(x, y, {236, 236, 255}, 0.3f + 0.7f * b);
         if (b > 0.93f) {
-            for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) canvas.blend(x + dx, y + dy, {236, 236, 255}, 0.4f);
+            for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}})
+                canvas.blend(x + dx, y + dy, {236, 236, 255}, 0.4f);
         }
     }
     // Distant floating rocks: lumpy, flat on top, tapering below.
@@ -332,12 +337,15 @@ Image background_hills() {
         }
     }
     // Rolling hills, far to near.
-    canvas.fill_below([&](int x) { return 340.0f + 50.0f * std::sin(x / 160.0f) + 40.0f * fbm(x / 120.0f, 1.0f, 4, seed + 1); },
-                      {126, 176, 150});
-    canvas.fill_below([&](int x) { return 400.0f + 36.0f * std::sin(x / 110.0f + 2.0f) + 30.0f * fbm(x / 90.0f, 2.0f, 4, seed + 2); },
-                      {88, 156, 80});
-    canvas.fill_below([&](int x) { return 460.0f + 20.0f * std::sin(x / 70.0f + 4.0f) + 18.0f * fbm(x / 60.0f, 3.0f, 3, seed + 3); },
-                      {62, 128, 52});
+    canvas.fill_below(
+        [&](int x) { return 340.0f + 50.0f * std::sin(x / 160.0f) + 40.0f * fbm(x / 120.0f, 1.0f, 4, seed + 1); },
+        {126, 176, 150});
+    canvas.fill_below(
+        [&](int x) { return 400.0f + 36.0f * std::sin(x / 110.0f + 2.0f) + 30.0f * fbm(x / 90.0f, 2.0f, 4, seed + 2); },
+        {88, 156, 80});
+    canvas.fill_below(
+        [&](int x) { return 460.0f + 20.0f * std::sin(x / 70.0f + 4.0f) + 18.0f * fbm(x / 60.0f, 3.0f, 3, seed + 3); },
+        {62, 128, 52});
     return canvas.image();
 }
 

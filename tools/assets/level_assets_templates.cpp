@@ -151,7 +151,7 @@ constexpr int kSwampW = 250, kSwampH = 266;
 Image swamp_hut() {
     Image image = blank(kSwampW, kSwampH);
     for (int x : {38, 94, 150, 206}) fill_rect(image, x, 158, x + 6, kSwampH, kSolid);  // stilts
-    fill_rect(image, 18, 150, 234, 158, kSolid);                                         // platform
+    fill_rect(image, 18, 150, 234, 158, kSolid);                                        // platform
     // Walls: a door on the left, a window on the right.
     fill_rect(image, 46, 78, 52, 114, kSolid);
     fill_rect(image, 198, 78, 204, 150, kSolid);
@@ -191,7 +191,7 @@ Image swamp_dead_tree() {
 Image swamp_jetty() {
     Image image = blank(kSwampW, kSwampH);
     for (int x : {8, 66, 124, 182, 238}) fill_rect(image, x, 218, x + 6, kSwampH, kSolid);  // piles
-    fill_rect(image, 0, 210, kSwampW, 218, kSolid);                                        // deck
+    fill_rect(image, 0, 210, kSwampW, 218, kSolid);                                         // deck
     // A lantern on a post at the end of the pier.
     fill_rect(image, 226, 140, 230, 210, kSolid);
     fill_rect(image, 220, 128, 236, 142, kSolid);
@@ -278,11 +278,15 @@ void torpedo(Image& image, int x0, int x1, int axis, int radius, int nose) {
     fill_rect(image, x0 + radius / 2, axis - radius, body_end, axis + radius, kSolid);
     fill_ellipse(image, float(x0 + radius / 2), float(axis), float(radius) * 0.8f, float(radius), kSolid);
     // Tail fins and the propeller.
-    fill_polygon(image, {{float(x0), float(axis - radius - 8)}, {float(x0 + 3 * radius), float(axis - radius + 1)},
-                         {float(x0 + radius), float(axis - radius + 1)}},
+    fill_polygon(image,
+                 {{float(x0), float(axis - radius - 8)},
+                  {float(x0 + 3 * radius), float(axis - radius + 1)},
+                  {float(x0 + radius), float(axis - radius + 1)}},
                  kSolid);
-    fill_polygon(image, {{float(x0), float(axis + radius + 8)}, {float(x0 + 3 * radius), float(axis + radius - 1)},
-                         {float(x0 + radius), float(axis + radius - 1)}},
+    fill_polygon(image,
+                 {{float(x0), float(axis + radius + 8)},
+                  {float(x0 + 3 * radius), float(axis + radius - 1)},
+                  {float(x0 + radius), float(axis + radius - 1)}},
                  kSolid);
     fill_rect(image, x0, axis - radius + 3, x0 + 3, axis + radius - 3, kSolid);
     ellipse_pixels(float(body_end), float(axis), float(nose), float(radius), [&](int x, int y) {
@@ -294,7 +298,8 @@ void torpedo(Image& image, int x0, int x1, int axis, int radius, int nose) {
 Image torpedo_cradle() {
     Image image = blank(kTorpedoW, kTorpedoH);
     fill_rect(image, 18, 60, 182, 64, kSolid);  // base plate
-    for (int x : {40, 140}) fill_polygon(image, {{float(x - 4), 61}, {float(x + 24), 61}, {float(x + 16), 44}, {float(x + 4), 44}}, kSolid);
+    for (int x : {40, 140})
+        fill_polygon(image, {{float(x - 4), 61}, {float(x + 24), 61}, {float(x + 16), 44}, {float(x + 4), 44}}, kSolid);
     torpedo(image, 4, 198, 32, 11, 20);
     return image;
 }
@@ -302,7 +307,7 @@ Image torpedo_cradle() {
 Image torpedo_rack() {
     Image image = blank(kTorpedoW, kTorpedoH);
     for (int x : {46, 150}) fill_rect(image, x, 2, x + 4, kTorpedoH, kSolid);  // uprights
-    fill_rect(image, 40, 22, 160, 25, kSolid);                                   // shelves
+    fill_rect(image, 40, 22, 160, 25, kSolid);                                 // shelves
     fill_rect(image, 40, 59, 160, 64, kSolid);
     torpedo(image, 14, 190, 15, 7, 14);
     torpedo(image, 14, 190, 52, 7, 14);
@@ -377,7 +382,7 @@ Image standing_barrels() {
 Image standing_console() {
     Image image = blank(kStandingW, kStandingH);
     fill_polygon(image, {{8, 100}, {8, 62}, {20, 50}, {52, 50}, {52, 100}}, kSolid);  // desk
-    fill_rect(image, 14, 40, 46, 43, kSolid);                                        // screen
+    fill_rect(image, 14, 40, 46, 43, kSolid);                                         // screen
     fill_rect(image, 14, 20, 17, 43, kSolid);
     fill_rect(image, 43, 20, 46, 43, kSolid);
     fill_rect(image, 14, 20, 46, 23, kSolid);

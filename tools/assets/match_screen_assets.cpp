@@ -30,7 +30,8 @@ void stamp_player(Image& image, const Image& sheet, int frame, Rgba tint, int sc
         for (int x = 0; x < tile; ++x) {
             Rgba p = sheet.at(fx + x, fy + y);
             if (p.a == 0) continue;
-            if (p.r == p.g && p.g == p.b) p = {uint8_t(p.r * tint.r / 255), uint8_t(p.g * tint.g / 255), uint8_t(p.b * tint.b / 255), 255};
+            if (p.r == p.g && p.g == p.b)
+                p = {uint8_t(p.r * tint.r / 255), uint8_t(p.g * tint.g / 255), uint8_t(p.b * tint.b / 255), 255};
             for (int sy = 0; sy < scale; ++sy)
                 for (int sx = 0; sx < scale; ++sx) {
                     int px = left + x * scale + sx, py = top + y * scale + sy;
@@ -71,7 +72,7 @@ Image load_screen() {
     };
     Image red = entity_sprites::player_sheet(0), blue = entity_sprites::player_sheet(1);
     stamp_player(image, red, 4 + 8 + 3, rgba(220, 40, 40), scale, 150, ground(246) - 64 * scale - 40);  // jumping right
-    stamp_player(image, blue, 16 + 2, rgba(40, 100, 235), scale, 940, ground(1036) - 64 * scale + 2);  // walking left
+    stamp_player(image, blue, 16 + 2, rgba(40, 100, 235), scale, 940, ground(1036) - 64 * scale + 2);   // walking left
     // A rocket streaking left over the gap, with its smoke trail.
     Image rocket = entity_sprites::projectile_rocket();
     for (int i = 0; i < 14; ++i) {

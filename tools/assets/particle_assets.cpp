@@ -28,8 +28,7 @@ Image soft_blob(int size, Rgba inner, Rgba outer, float hardness) {
             float r = std::sqrt(dx * dx + dy * dy);
             float t = clamp01(r);
             float a = std::pow(clamp01(1.0f - r), 1.0f / hardness);
-            image.at(x, y) = {byte_of(inner.r + (outer.r - inner.r) * t),
-                              byte_of(inner.g + (outer.g - inner.g) * t),
+            image.at(x, y) = {byte_of(inner.r + (outer.r - inner.r) * t), byte_of(inner.g + (outer.g - inner.g) * t),
                               byte_of(inner.b + (outer.b - inner.b) * t), byte_of(a * inner.a)};
         }
     }
@@ -120,8 +119,7 @@ Image flame() {
             float a = std::pow(clamp01(1 - r), 0.8f);
             // White-blue core, orange rim.
             float t = clamp01(r * 1.4f);
-            image.at(x, y) = {byte_of(200 + 55 * t), byte_of(230 - 110 * t), byte_of(255 - 225 * t),
-                              byte_of(255 * a)};
+            image.at(x, y) = {byte_of(200 + 55 * t), byte_of(230 - 110 * t), byte_of(255 - 225 * t), byte_of(255 * a)};
         }
     }
     return image;
@@ -141,13 +139,11 @@ struct EffectRecipe {
     ParticleEffectSettings settings;
 };
 
-ParticleEffectSettings make_settings(FloatRange spawn_dx, FloatRange spawn_dy, FloatRange size,
-                                     float growth, FloatRange angle, FloatRange alpha,
-                                     FloatRange force, FloatRange spin, fvec2d gravity,
-                                     float friction, float life, float fade_in, float fade_out) {
-    return ParticleEffectSettings({0, 0}, spawn_dx, spawn_dy, size, growth, angle, alpha, force, spin,
-                                  {0.9f, 1.1f}, gravity, {0, 0}, 0, friction, life, fade_in,
-                                  fade_out, nullptr, false);
+ParticleEffectSettings make_settings(FloatRange spawn_dx, FloatRange spawn_dy, FloatRange size, float growth,
+                                     FloatRange angle, FloatRange alpha, FloatRange force, FloatRange spin,
+                                     fvec2d gravity, float friction, float life, float fade_in, float fade_out) {
+    return ParticleEffectSettings({0, 0}, spawn_dx, spawn_dy, size, growth, angle, alpha, force, spin, {0.9f, 1.1f},
+                                  gravity, {0, 0}, 0, friction, life, fade_in, fade_out, nullptr, false);
 }
 
 std::vector<EffectRecipe> effect_recipes() {
@@ -169,43 +165,43 @@ std::vector<EffectRecipe> effect_recipes() {
         // 0: fire and smoke thrown out all round, slowing down, sinking a little.
         {"explosion",
          {{fire, 24, 24, 1}, {fire, 18, 18, 1}, {smoke, 26, 26, 1.5f}, {spark, 8, 8, 0.5f}},
-         make_settings({-6, 6}, {-6, 6}, {0.8f, 1.5f}, 1.2f, {0, 360}, {200, 255}, {80, 260},
-                       {-180, 180}, {0, 60}, 150, 0.6f, 0, 0.4f)},
+         make_settings({-6, 6}, {-6, 6}, {0.8f, 1.5f}, 1.2f, {0, 360}, {200, 255}, {80, 260}, {-180, 180}, {0, 60}, 150,
+                       0.6f, 0, 0.4f)},
         // 1: a short spray of red droplets that fall.
         {"hit",
          {{blood, 7, 7, 1}, {blood, 5, 5, 1}},
-         make_settings({-3, 3}, {-3, 3}, {0.7f, 1.3f}, 0, {-70, 70}, {220, 255}, {60, 170},
-                       {0, 0}, {0, 450}, 20, 0.4f, 0, 0.2f)},
+         make_settings({-3, 3}, {-3, 3}, {0.7f, 1.3f}, 0, {-70, 70}, {220, 255}, {60, 170}, {0, 0}, {0, 450}, 20, 0.4f,
+                       0, 0.2f)},
         // 2: a dust puff with dirt crumbs.
         {"small blast",
          {{dust, 14, 14, 1}, {dirt, 5, 5, 0.6f}},
-         make_settings({-3, 3}, {-3, 3}, {0.8f, 1.3f}, 0.6f, {0, 360}, {180, 240}, {30, 110},
-                       {-90, 90}, {0, 200}, 60, 0.4f, 0, 0.25f)},
+         make_settings({-3, 3}, {-3, 3}, {0.8f, 1.3f}, 0.6f, {0, 360}, {180, 240}, {30, 110}, {-90, 90}, {0, 200}, 60,
+                       0.4f, 0, 0.25f)},
         // 3: small flames thrown downwards, shrinking.
         {"exhaust",
          {{flame_image, 10, 10, 1}},
-         make_settings({-2, 2}, {-1, 1}, {0.7f, 1.1f}, -0.5f, {165, 195}, {200, 255}, {80, 150},
-                       {-60, 60}, {0, 0}, 0, 0.3f, 0, 0.2f)},
+         make_settings({-2, 2}, {-1, 1}, {0.7f, 1.1f}, -0.5f, {165, 195}, {200, 255}, {80, 150}, {-60, 60}, {0, 0}, 0,
+                       0.3f, 0, 0.2f)},
         // 4: green plus signs and sparkles rising.
         {"heal",
          {{plus, 10, 10, 1}, {star, 9, 9, 1}},
-         make_settings({-16, 16}, {-20, 10}, {0.8f, 1.3f}, 0, {-20, 20}, {200, 255}, {20, 50},
-                       {-45, 45}, {0, -40}, 10, 0.8f, 0.1f, 0.4f)},
+         make_settings({-16, 16}, {-20, 10}, {0.8f, 1.3f}, 0, {-20, 20}, {200, 255}, {20, 50}, {-45, 45}, {0, -40}, 10,
+                       0.8f, 0.1f, 0.4f)},
         // 5: a grey puff of smoke.
         {"cloak",
          {{mist, 24, 24, 1}},
-         make_settings({-10, 10}, {-14, 14}, {0.8f, 1.5f}, 1.0f, {0, 360}, {120, 180}, {10, 50},
-                       {-60, 60}, {0, -10}, 30, 0.7f, 0.1f, 0.5f)},
+         make_settings({-10, 10}, {-14, 14}, {0.8f, 1.5f}, 1.0f, {0, 360}, {120, 180}, {10, 50}, {-60, 60}, {0, -10},
+                       30, 0.7f, 0.1f, 0.5f)},
         // 6: hearts, sweets and crumbs flying out.
         {"sweetroll burst",
          {{heart_image, 12, 12, 1}, {candy_image, 10, 10, 1}, {roll, 6, 6, 0.7f}},
-         make_settings({-8, 8}, {-8, 8}, {0.8f, 1.4f}, 0, {0, 360}, {230, 255}, {100, 240},
-                       {-360, 360}, {0, 300}, 20, 1.0f, 0, 0.4f)},
+         make_settings({-8, 8}, {-8, 8}, {0.8f, 1.4f}, 0, {0, 360}, {230, 255}, {100, 240}, {-360, 360}, {0, 300}, 20,
+                       1.0f, 0, 0.4f)},
         // 7: wooden splinters thrown up, spinning and falling.
         {"crate",
          {{wood, 14, 7, 1}, {wood, 10, 5, 0.8f}},
-         make_settings({-16, 16}, {-10, 10}, {0.8f, 1.3f}, 0, {-70, 70}, {230, 255}, {150, 300},
-                       {-540, 540}, {0, 600}, 10, 0.8f, 0, 0.3f)},
+         make_settings({-16, 16}, {-10, 10}, {0.8f, 1.3f}, 0, {-70, 70}, {230, 255}, {150, 300}, {-540, 540}, {0, 600},
+                       10, 0.8f, 0, 0.3f)},
     };
 }
 

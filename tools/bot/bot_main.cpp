@@ -10,8 +10,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     BotOptions options;
     if (!parse_bot_options(argc, argv, options)) {
-        std::cout << "Usage: brawl_bot <server address> <port> <name> <host: true|false> <seed> <seconds>"
-                  << std::endl;
+        std::cout << "Usage: brawl_bot <server address> <port> <name> <host: true|false> <seed> <seconds>" << std::endl;
         return 2;
     }
     log_set_level(LogLevel::Warning);

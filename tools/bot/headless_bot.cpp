@@ -58,17 +58,11 @@ HeadlessBot::HeadlessBot(const BotOptions& options) : options_(options) {}
 
 HeadlessBot::~HeadlessBot() = default;
 
-void HeadlessBot::on_connected(bool ok) {
-    connect_result_ = ok ? 1 : 0;
-}
+void HeadlessBot::on_connected(bool ok) { connect_result_ = ok ? 1 : 0; }
 
-void HeadlessBot::on_disconnected() {
-    lost_connection_ = true;
-}
+void HeadlessBot::on_disconnected() { lost_connection_ = true; }
 
-void HeadlessBot::on_match_over() {
-    std::cout << "Bot " << options_.name << ": match over." << std::endl;
-}
+void HeadlessBot::on_match_over() { std::cout << "Bot " << options_.name << ": match over." << std::endl; }
 
 bool HeadlessBot::run() {
     random_seed(options_.seed);

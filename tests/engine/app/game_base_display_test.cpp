@@ -60,8 +60,7 @@ TEST_F(GameBaseTest, FrameLoopOrderAndTimeSteps) {
     game().run_some_frames(3);
     ASSERT_EQ(game().update_dts.size(), 3u);
     EXPECT_EQ(game().renders, 3);
-    EXPECT_EQ(game().calls, (std::vector<std::string>{"update", "render", "update", "render",
-                                                      "update", "render"}));
+    EXPECT_EQ(game().calls, (std::vector<std::string>{"update", "render", "update", "render", "update", "render"}));
     // Each later step is the limited duration of the frame before: about 1/60 s.
     EXPECT_GE(game().update_dts[1], 0.015f);
     EXPECT_GE(game().update_dts[2], 0.015f);
@@ -76,8 +75,7 @@ TEST_F(GameBaseTest, RunCallsTheHooksAroundTheFirstFrames) {
     for (const std::string& call : first.calls) {
         if (call != "active") calls.push_back(call);
     }
-    EXPECT_EQ(calls, (std::vector<std::string>{"start", "update", "render", "update",
-                                                     "render", "shutdown"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"start", "update", "render", "update", "render", "shutdown"}));
     ASSERT_EQ(first.dts.size(), 2u);
     EXPECT_EQ(first.dts[0], 0.0f);
     EXPECT_GE(first.dts[1], 0.05f);  // the start-up hook counts into the first frame
@@ -109,8 +107,8 @@ TEST_F(GameBaseTest, KeyPressRepeatAndRelease) {
     EXPECT_FALSE(game().key_down[SDLK_a]);
     game().dispatch_event(key_event(SDL_KEYDOWN, SDLK_a));
     std::string a = std::to_string(int(SDLK_a));
-    EXPECT_EQ(game().calls, (std::vector<std::string>{"pressed " + a, "repeat " + a, "repeat " + a,
-                                                      "released " + a, "pressed " + a}));
+    EXPECT_EQ(game().calls, (std::vector<std::string>{"pressed " + a, "repeat " + a, "repeat " + a, "released " + a,
+                                                      "pressed " + a}));
     game().dispatch_event(key_event(SDL_KEYUP, SDLK_a));
 }
 
@@ -121,9 +119,8 @@ TEST_F(GameBaseTest, JoystickAxisCrossings) {
     game().dispatch_event(axis_event(0, 1, -10000));
     game().dispatch_event(axis_event(0, 1, 9999));
     EXPECT_EQ(game().calls,
-              (std::vector<std::string>{"axis pressed +", "axis 12000", "axis -15000",
-                                        "axis released -", "axis 0", "axis pressed -",
-                                        "axis -10000", "axis released -", "axis 9999"}));
+              (std::vector<std::string>{"axis pressed +", "axis 12000", "axis -15000", "axis released -", "axis 0",
+                                        "axis pressed -", "axis -10000", "axis released -", "axis 9999"}));
 }
 
 // The framework opens no joystick, so its table starts empty: an event of a joystick or an axis
@@ -132,8 +129,7 @@ TEST_F(GameBaseTest, JoystickWithoutTableEntry) {
     CGameBase::joystick_axes.clear();
     game().dispatch_event(axis_event(7, 200, -32768));
     game().dispatch_event(axis_event(7, 200, 0));
-    EXPECT_EQ(game().calls, (std::vector<std::string>{"axis pressed -", "axis -32768",
-                                                      "axis released -", "axis 0"}));
+    EXPECT_EQ(game().calls, (std::vector<std::string>{"axis pressed -", "axis -32768", "axis released -", "axis 0"}));
     ASSERT_GE(CGameBase::joystick_axes.size(), 8u);
     ASSERT_GE(CGameBase::joystick_axes[7].size(), 201u);
     EXPECT_EQ(CGameBase::joystick_axes[7][200], 0);
@@ -147,8 +143,8 @@ TEST_F(GameBaseTest, OtherEventsReachTheirHooks) {
         e.type = type;
         game().dispatch_event(e);
     }
-    EXPECT_EQ(game().calls, (std::vector<std::string>{"active", "mouse motion", "mouse down",
-                                                      "mouse up", "hat", "joy down", "joy up"}));
+    EXPECT_EQ(game().calls, (std::vector<std::string>{"active", "mouse motion", "mouse down", "mouse up", "hat",
+                                                      "joy down", "joy up"}));
     EXPECT_FALSE(game().quit_requested);
     e.type = SDL_QUIT;
     game().dispatch_event(e);
@@ -196,7 +192,7 @@ TEST_F(GameBaseTest, SetWindowSizeGoesThroughTheEventQueue) {
 TEST_F(GameBaseTest, SetupProjectionClipsToTheWindow) {
     GLint before[4];
     glGetIntegerv(GL_VIEWPORT, before);
-    EXPECT_FALSE(CGameBase::setup_projection(-100, 0, 50, 50, 0, 0, 0, 0));  // wholly left
+    EXPECT_FALSE(CGameBase::setup_projection(-100, 0, 50, 50, 0, 0, 0, 0));     // wholly left
     EXPECT_FALSE(CGameBase::setup_projection(0, kHeight, 50, 50, 0, 0, 0, 0));  // wholly below
     GLint after[4];
     glGetIntegerv(GL_VIEWPORT, after);
@@ -233,8 +229,9 @@ TEST_F(GameBaseTest, WindowTitleAndIcon) {
     game().set_window_icon("dravix.ico");
     EXPECT_TRUE(log.contains("STATUS in class display::ProbeGame: Window Icon set to dravix.ico."));
     game().set_window_icon("ico\\missing.ico");
-    EXPECT_TRUE(log.contains("ERROR in class display::ProbeGame: Tried to set icon but failed to "
-                             "locate ico\\missing.ico."));
+    EXPECT_TRUE(
+        log.contains("ERROR in class display::ProbeGame: Tried to set icon but failed to "
+                     "locate ico\\missing.ico."));
     game().set_window_icon("snd\\pop.wav");  // there, but no image
     EXPECT_TRUE(log.contains("Tried to set icon but failed to load snd\\pop.wav"));
     game().set_window_title("Vendrake Engine App");
@@ -248,8 +245,7 @@ TEST_F(GameBaseTest, FactoriesAndAudioAreMadeOnFirstAccess) {
     int new_shaders = game().shader_factory ? 0 : 1;
     CAudio* audio = CGameBase::get_audio();
     EXPECT_EQ(CGameBase::get_audio(), audio);
-    EXPECT_EQ(log.count("STATUS in class CGameBase: Instantiating Audio Manager on first access..."),
-              new_audio);
+    EXPECT_EQ(log.count("STATUS in class CGameBase: Instantiating Audio Manager on first access..."), new_audio);
     EXPECT_EQ(game().get_font_factory(), game().get_font_factory());
     EXPECT_EQ(game().get_shader_factory(), game().get_shader_factory());
     EXPECT_EQ(log.count("Instantiating Font Factory on first access..."), new_fonts);

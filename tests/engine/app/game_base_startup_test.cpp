@@ -52,8 +52,7 @@ void open_game(const StartupCase& c) {
 TEST_F(StartupTest, FailuresAreReportedAndEndStartUp) {
     const StartupCase cases[] = {
         {"SDL_VIDEODRIVER", "dummy", false, 1, "FATAL ERROR in class CGameBase: Unable to set video mode: "},
-        {"SDL_VIDEODRIVER", "no_such_driver", false, 1,
-         "FATAL ERROR in class CGameBase: Unable to initialize SDL: "},
+        {"SDL_VIDEODRIVER", "no_such_driver", false, 1, "FATAL ERROR in class CGameBase: Unable to initialize SDL: "},
         {"MESA_GL_VERSION_OVERRIDE", "1.0", true, 1,
          "ERROR in class CGameBase: Failed to initialize GLEW, won't be able to use shaders. "
          "Error: .*\n.*FATAL ERROR in class CGameBase: Framebuffer objects are not available, "

@@ -92,8 +92,7 @@ TEST(Files, DialogsReturnTheAnswerOrEmptyOnCancel) {
     EXPECT_EQ(open_file_dialog("levels", "Level Files (*.vml)|*.vml", "vml", "Open"), "");
     EXPECT_FALSE(seen.save);
     EXPECT_EQ(seen.filter, "Level Files (*.vml)|*.vml");
-    EXPECT_EQ(save_file_dialog("levels", "Level Files (*.vml)|*.vml", "vml", "Save"),
-              "/tmp/level.vml");
+    EXPECT_EQ(save_file_dialog("levels", "Level Files (*.vml)|*.vml", "vml", "Save"), "/tmp/level.vml");
     EXPECT_TRUE(seen.save);
     EXPECT_EQ(seen.title, "Save");
     platform::set_file_dialog_handler(nullptr);

@@ -25,7 +25,9 @@ TEST(Geometry, AngleOfParallelVectorsIsNeverNaN) {
     const struct {
         fvec2d v;
         float same, opposite;
-    } cases[] = {{{0.1f, 0.4f}, 0.5f, -2.0f}, {{0.1f, 1.1f}, 3.0f, -3.0f}, {{0.1f, 0.5f}, 7.0f, -7.0f},
+    } cases[] = {{{0.1f, 0.4f}, 0.5f, -2.0f},
+                 {{0.1f, 1.1f}, 3.0f, -3.0f},
+                 {{0.1f, 0.5f}, 7.0f, -7.0f},
                  {{3.3f, 7.7f}, 3.0f, -2.0f}};
     for (const auto& c : cases) {
         fvec2d v = c.v;

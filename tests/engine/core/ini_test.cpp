@@ -72,8 +72,7 @@ TEST_F(IniTest, FloatsAndTheirDefaultText) {
 TEST_F(IniTest, BoolsAreTrueOnlyForOneOrLowercaseTrue) {
     EXPECT_TRUE(ini_read_bool("values", "t1", false, path));
     EXPECT_TRUE(ini_read_bool("values", "t2", false, path));
-    for (const char* key : {"f1", "f2", "f3", "f4"})
-        EXPECT_FALSE(ini_read_bool("values", key, true, path)) << key;
+    for (const char* key : {"f1", "f2", "f3", "f4"}) EXPECT_FALSE(ini_read_bool("values", key, true, path)) << key;
     EXPECT_TRUE(ini_read_bool("values", "missing", true, path));
     EXPECT_FALSE(ini_read_bool("values", "missing", false, path));
     EXPECT_FALSE(ini_read_bool("values", "empty", true, path));  // present but empty

@@ -51,8 +51,7 @@ TEST_F(LoggerTest, LevelFilterKeepsForcedLines) {
     log_message(LogLevel::FatalError, "f", "");
     log_message(LogLevel::Forced, "x", "");
     log_message(LogLevel::None, "plain", "");
-    EXPECT_EQ(lines(), (std::vector<std::string>{"WARNING: w", "ERROR: e", "FATAL ERROR: f",
-                                                 "FORCED: x"}));
+    EXPECT_EQ(lines(), (std::vector<std::string>{"WARNING: w", "ERROR: e", "FATAL ERROR: f", "FORCED: x"}));
 }
 
 TEST_F(LoggerTest, LineFormatsByLevelAndClass) {
@@ -62,16 +61,15 @@ TEST_F(LoggerTest, LineFormatsByLevelAndClass) {
     log_message(LogLevel::Error, "bad", "");
     log_message(LogLevel::None, "hello", "class CThing");
     log_message(LogLevel::None, "bare", "");
-    EXPECT_EQ(lines(), (std::vector<std::string>{"STATUS in class CFPSControl: Instance initialized.",
-                                                 "ERROR: bad", "class CThing: hello", "bare"}));
+    EXPECT_EQ(lines(), (std::vector<std::string>{"STATUS in class CFPSControl: Instance initialized.", "ERROR: bad",
+                                                 "class CThing: hello", "bare"}));
 }
 
 TEST_F(LoggerTest, EnableTwiceWritesOnceAndLevelLineShowsNumberOnly) {
     log_enable();
     log_enable();
     log_set_level(LogLevel::Warning);
-    EXPECT_EQ(lines(), (std::vector<std::string>{"FORCED: Logging enabled...",
-                                                 "FORCED: Logging level set to 2"}));
+    EXPECT_EQ(lines(), (std::vector<std::string>{"FORCED: Logging enabled...", "FORCED: Logging level set to 2"}));
 }
 
 TEST_F(LoggerTest, ClassNameIsDemangledRuntimeType) {
@@ -86,13 +84,12 @@ TEST_F(LoggerTest, FileIsEmptiedOnlyByTheFirstOpen) {
     std::string path = dir.write("game.log", "old contents\n");
     log_set_file_path(path);  // first open of the run: empties
     log_enable();
-    log_enable_file();        // reopens for appending, does not empty again
+    log_enable_file();  // reopens for appending, does not empty again
     log_message(LogLevel::Error, "one", "");
     log_set_file_path(path);  // a later call appends
     log_message(LogLevel::Error, "two", "");
     EXPECT_EQ(dir.read("game.log"), "FORCED: File logging enabled, writing to " + path +
-                                        "...\nERROR: one\nFORCED: Log file path set to " + path +
-                                        ".\nERROR: two\n");
+                                        "...\nERROR: one\nFORCED: Log file path set to " + path + ".\nERROR: two\n");
 }
 
 TEST_F(LoggerTest, LinesFromTwoThreadsNeverInterleave) {
@@ -107,8 +104,7 @@ TEST_F(LoggerTest, LinesFromTwoThreadsNeverInterleave) {
     t2.join();
     auto all = lines();
     ASSERT_EQ(all.size(), 1000u);
-    for (const auto& l : all)
-        EXPECT_TRUE(l == "ERROR in class T: " + a || l == "ERROR in class T: " + b) << l;
+    for (const auto& l : all) EXPECT_TRUE(l == "ERROR in class T: " + a || l == "ERROR in class T: " + b) << l;
 }
 
 TEST_F(LoggerTest, WithoutTheConsoleLinesGoToTheFileOnly) {
@@ -138,13 +134,14 @@ TEST_F(LoggerTest, LinesAPeerCausesAreLimitedPerPeerAndKindAndTheRestCounted) {
     log_enable();
     log_set_peer_limits({3, 1000});
     for (int i = 0; i < 40; ++i)
-        log_peer_message("1.2.3.4:5", 100 + i, LogLevel::Warning, i % 2 ? "Bad record " + std::to_string(i) : "Odd", "");
+        log_peer_message("1.2.3.4:5", 100 + i, LogLevel::Warning, i % 2 ? "Bad record " + std::to_string(i) : "Odd",
+                         "");
     log_peer_message("6.7.8.9:10", 1100, LogLevel::Warning, "Bad record 5", "");
     log_peer_message("1.2.3.4:5", 1200, LogLevel::Warning, "Odd", "");  // a new window: the count, the line
     ASSERT_EQ(lines().size(), 1u + 3 + 3 + 1 + 2);
     EXPECT_NE(lines()[8].find("17"), std::string::npos);
     LogPeerScope scope("1.2.3.4:5", 1050);
     log_message(LogLevel::Warning, "Bad record 1", "");  // counted: its window began at 101
-    log_forget_peer("1.2.3.4:5");                         // the other kind's count
+    log_forget_peer("1.2.3.4:5");                        // the other kind's count
     EXPECT_EQ(lines().size(), 11u);
 }

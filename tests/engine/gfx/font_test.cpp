@@ -72,8 +72,12 @@ TEST_F(FontTest, MissingFileOrEmptyTextDrawsAndMovesNothing) {
     EXPECT_TRUE(none.x == 0 && none.y == 0);
     make_target(64, 32);
     // An unloaded font with text, and a loaded one with none, leave the area and the target alone.
-    const struct { CFont* font; const char *line, *lines; int align, spacing; TextArea area; } rows[] = {
-        {font, "abc", "a\nb", 1, 2, {1, 2, 30, 20}}, {&this->font, "", "", 0, 4, {3, 4, 50, 20}}};
+    const struct {
+        CFont* font;
+        const char *line, *lines;
+        int align, spacing;
+        TextArea area;
+    } rows[] = {{font, "abc", "a\nb", 1, 2, {1, 2, 30, 20}}, {&this->font, "", "", 0, 4, {3, 4, 50, 20}}};
     for (const auto& row : rows) {
         TextArea area = row.area;
         row.font->render_line(255, 255, 255, &area, row.align, row.align, target, row.line);

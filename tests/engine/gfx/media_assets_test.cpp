@@ -20,7 +20,7 @@ TEST(MediaAssets, WindowIconLoadsThroughSdlImage) {
     ASSERT_NE(icon, nullptr) << IMG_GetError();
     EXPECT_EQ(icon->w, 32);
     EXPECT_EQ(icon->h, 32);
-    EXPECT_EQ(get_surface_pixel(icon, 0, 0).a, 0);     // clear corner
+    EXPECT_EQ(get_surface_pixel(icon, 0, 0).a, 0);      // clear corner
     EXPECT_EQ(get_surface_pixel(icon, 16, 16).a, 255);  // opaque middle
     SDL_FreeSurface(icon);
 }

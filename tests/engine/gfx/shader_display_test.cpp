@@ -19,16 +19,11 @@ protected:
     void TearDown() override { game().reset_probe(); }
 
     static CShaderFactory& factory() { return *game().get_shader_factory(); }
-    static CShader* postprocess_frag() {
-        return factory().get_shader(GL_FRAGMENT_SHADER, "shader\\postprocess.frag");
-    }
-    static CShader* postprocess_vert() {
-        return factory().get_shader(GL_VERTEX_SHADER, "shader\\postprocess.vert");
-    }
+    static CShader* postprocess_frag() { return factory().get_shader(GL_FRAGMENT_SHADER, "shader\\postprocess.frag"); }
+    static CShader* postprocess_vert() { return factory().get_shader(GL_VERTEX_SHADER, "shader\\postprocess.vert"); }
 
     // The post-process set up as the client does: damage texture, fade, scene on "texture".
-    static CShaderProgram* post_process(const std::vector<CShader*>& shaders, ITexture* damage,
-                                        float fade) {
+    static CShaderProgram* post_process(const std::vector<CShader*>& shaders, ITexture* damage, float fade) {
         CShaderProgram* program = factory().get_program(factory().create_program(shaders));
         if (!program || program->get_id() == 0) return nullptr;
         program->set_texture("texture_damage", damage);
@@ -75,8 +70,9 @@ TEST_F(ShaderDisplayTest, LinkingWithAMissingShader) {
 
     int partial = factory().create_program({postprocess_frag(), nullptr});
     EXPECT_NE(factory().get_program(partial)->get_id(), 0u);
-    EXPECT_TRUE(log.contains("WARNING in class CShaderProgram: Not all shaders specified for program "
-                             "creation were valid. Trying to build the program without them..."));
+    EXPECT_TRUE(
+        log.contains("WARNING in class CShaderProgram: Not all shaders specified for program "
+                     "creation were valid. Trying to build the program without them..."));
     EXPECT_TRUE(log.contains("STATUS in class CShaderProgram: Shader program linked successfully."));
 
     int none = factory().create_program({nullptr});
@@ -102,8 +98,9 @@ TEST_F(ShaderDisplayTest, SamplersUniformsAndTheCurrentProgram) {
     EXPECT_FALSE(program->set_texture("nothing", nullptr));
     EXPECT_TRUE(program->set_texture("texture_damage", nullptr));
     EXPECT_FALSE(program->set_uniform("no_such_value", 1.0f));
-    EXPECT_TRUE(log.contains("WARNING in class CShaderProgram: Tried to set value of non-existent "
-                             "variable no_such_value."));
+    EXPECT_TRUE(
+        log.contains("WARNING in class CShaderProgram: Tried to set value of non-existent "
+                     "variable no_such_value."));
 
     // Setting a value through a temporary bind leaves another program current.
     CShaderProgram* other = factory().get_program(factory().create_program({postprocess_vert(), postprocess_frag()}));
@@ -180,8 +177,8 @@ TEST_F(ShaderDisplayTest, PostProcessIsAppliedToThePresentedFrame) {
     ASSERT_TRUE(overlay->is_valid());
     game().on_render = [] { fill_rect(0, 0, kWidth, kHeight, kGrey); };
 
-    for (auto shaders : {std::vector<CShader*>{postprocess_frag()},
-                         std::vector<CShader*>{postprocess_vert(), postprocess_frag()}}) {
+    for (auto shaders :
+         {std::vector<CShader*>{postprocess_frag()}, std::vector<CShader*>{postprocess_vert(), postprocess_frag()}}) {
         CShaderProgram* program = post_process(shaders, overlay, 0.0f);
         ASSERT_NE(program, nullptr);
         ASSERT_GE(game().post_process_texture_unit, 0);
@@ -194,15 +191,15 @@ TEST_F(ShaderDisplayTest, PostProcessIsAppliedToThePresentedFrame) {
         const struct {
             int x, y;
             ColorRGBA quadrant;
-        } probes[] = {{40, 40, {0, 0, 255, 255}},      // window top-left: image bottom-left
+        } probes[] = {{40, 40, {0, 0, 255, 255}},       // window top-left: image bottom-left
                       {280, 40, {255, 255, 255, 255}},  // top-right: bottom-right
                       {40, 200, {255, 0, 0, 255}},      // bottom-left: top-left
                       {280, 200, {0, 255, 0, 255}}};    // bottom-right: top-right
         for (const auto& probe : probes) {
             const ColorRGBA expected = flashed(kGrey, probe.quadrant, 0.5f);
             EXPECT_TRUE(near_rgb(window_pixel(probe.x, probe.y), expected, 3))
-                << probe.x << "," << probe.y << " " << describe(window_pixel(probe.x, probe.y))
-                << " expected " << describe(expected);
+                << probe.x << "," << probe.y << " " << describe(window_pixel(probe.x, probe.y)) << " expected "
+                << describe(expected);
         }
         // The scene itself is untouched by the pass.
         EXPECT_TRUE(near(scene_pixel(40, 40), kGrey));

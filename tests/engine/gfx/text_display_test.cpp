@@ -55,7 +55,7 @@ TEST_F(TextDisplayTest, BlockWithAnEmptyLineRenderedIntoTheScene) {
     };
     game().run_some_frames(1);
     EXPECT_EQ(area.h, 3 * line + 4);
-    EXPECT_GT(lit(20, 20, 100, line), 10);            // first line
-    EXPECT_EQ(lit(20, 20 + line + 4, 100, line - 4), 0);  // the empty one
+    EXPECT_GT(lit(20, 20, 100, line), 10);                 // first line
+    EXPECT_EQ(lit(20, 20 + line + 4, 100, line - 4), 0);   // the empty one
     EXPECT_GT(lit(20, 20 + 2 * line + 4, 150, line), 10);  // third line
 }

@@ -24,8 +24,7 @@ void write_bmp(const std::string& path, int w, int h, uint8_t red) {
 
 SDL_Surface* make_surface(int bits) {
     if (bits == 8) return SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 8, 0, 0, 0, 0);
-    return SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 32, 0x00FF0000, 0x0000FF00, 0x000000FF,
-                                0xFF000000);
+    return SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
 }
 
 }  // namespace

@@ -134,8 +134,7 @@ TEST_F(TextureDisplayTest, UnusualPitchUploads) {
     CTexture* texture = manager.get_texture(false, false, "gfx\\test\\quadrants.png");
     static std::vector<uint8_t> pixels(20 * 3);
     for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i * 11);
-    SDL_Surface* odd = SDL_CreateRGBSurfaceFrom(pixels.data(), 5, 3, 24, 20, 0x0000FF, 0x00FF00,
-                                                0xFF0000, 0);
+    SDL_Surface* odd = SDL_CreateRGBSurfaceFrom(pixels.data(), 5, 3, 24, 20, 0x0000FF, 0x00FF00, 0xFF0000, 0);
     ASSERT_NE(odd, nullptr);
     texture->set_surface(odd);
     ASSERT_TRUE(texture->is_valid());
@@ -148,7 +147,8 @@ TEST_F(TextureDisplayTest, ReuploadsFollowTheSurfaceAndItsSize) {
     auto rgb = [](int w, int h, uint8_t seed) {
         SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 24, 0x0000FF, 0x00FF00, 0xFF0000, 0);
         for (int y = 0; y < h; ++y)
-            for (int i = 0; i < w * 3; ++i) static_cast<uint8_t*>(s->pixels)[y * s->pitch + i] = uint8_t(seed + y * 31 + i);
+            for (int i = 0; i < w * 3; ++i)
+                static_cast<uint8_t*>(s->pixels)[y * s->pitch + i] = uint8_t(seed + y * 31 + i);
         return s;
     };
     CTexture texture(rgb(8, 4, 0));

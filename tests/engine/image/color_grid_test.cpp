@@ -85,8 +85,7 @@ TEST(SurfacePixel, ReadsPaletteSixteenBitAndThirtyTwoBit) {
     EXPECT_EQ(get_surface_pixel(s16, 0, 0), rgba(0, 0, 0));
     SDL_FreeSurface(s16);
 
-    SDL_Surface* s32 = SDL_CreateRGBSurface(SDL_SWSURFACE, 2, 2, 32, 0x00FF0000, 0x0000FF00,
-                                            0x000000FF, 0xFF000000);
+    SDL_Surface* s32 = SDL_CreateRGBSurface(SDL_SWSURFACE, 2, 2, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
     ASSERT_NE(s32, nullptr);
     static_cast<Uint32*>(s32->pixels)[s32->pitch / 4 + 1] = rgba(1, 2, 3, 4).to_pixel();
     EXPECT_EQ(get_surface_pixel(s32, 1, 1), rgba(1, 2, 3, 4));

@@ -33,9 +33,7 @@ int32_t add(CParticleEngine& engine, ParticleEffectSettings& settings) {
     return index;
 }
 
-std::size_t live(CParticleEngine& engine, int32_t index) {
-    return engine.get_effect(index)->particles.size();
-}
+std::size_t live(CParticleEngine& engine, int32_t index) { return engine.get_effect(index)->particles.size(); }
 
 // One fixed effect in an engine of its own; the engine goes before the settings it points to.
 struct Rig {
@@ -141,8 +139,11 @@ TEST(ParticleEngine, EjectionImpulseDependsOnAngleAndMass) {
     Rig rig;
     rig.fx.settings.ejection_force = {100, 100};
     // mass, angle: velocity, rotation; a negative mass is thrown the same way
-    const struct { float mass, angle; fvec2d velocity; float rotation; } rows[] = {
-        {2, 0, {0, -50}, 0}, {2, 90, {50, 0}, -90}, {-2, 90, {50, 0}, -90}};
+    const struct {
+        float mass, angle;
+        fvec2d velocity;
+        float rotation;
+    } rows[] = {{2, 0, {0, -50}, 0}, {2, 90, {50, 0}, -90}, {-2, 90, {50, 0}, -90}};
     for (const auto& row : rows) {
         rig.fx.prototype->set_mass(row.mass);
         rig.fx.settings.ejection_angle = {row.angle, row.angle};
@@ -229,7 +230,10 @@ TEST(ParticleEngine, GravityFrictionAndThePullToTheCentre) {
     EXPECT_FLOAT_EQ(p->get_y(), -5 + 25);  // moved by the new velocity
 
     // Friction slows along the motion; one that would reverse it, or any on a massless particle, stops it.
-    const struct { float mass, friction; fvec2d after; } rows[] = {{1, 20, {1.8f, 2.4f}}, {1, 100, {0, 0}}, {0, 1, {0, 0}}};
+    const struct {
+        float mass, friction;
+        fvec2d after;
+    } rows[] = {{1, 20, {1.8f, 2.4f}}, {1, 100, {0, 0}}, {0, 1, {0, 0}}};
     for (const auto& row : rows) {
         p->set_mass(row.mass);
         p->set_velocity({3, 4});

@@ -38,11 +38,11 @@ public:
     // The 113 bytes after the prototypes of a record holding the settings' defaults.
     Golden& default_event_tail() {
         range(255, 255).range(0, 0).i32(0).i32(0);  // alpha, ejection angle, position
-        range(0, 0).range(0, 0).f32(0).f32(0);       // spawn dx, spawn dy, gravity
-        f32(0).f32(0).range(0, 0).f32(0);            // fade in, fade out, ejection force, friction
-        f32(0).i32(0).i32(0).f32(1);                 // gravity to centre, gravity centre, life time
-        range(1, 1).u8(0).range(0, 0);               // mass factor, static, rotation speed
-        return range(1, 1).f32(0);                   // size factor, scale factor
+        range(0, 0).range(0, 0).f32(0).f32(0);      // spawn dx, spawn dy, gravity
+        f32(0).f32(0).range(0, 0).f32(0);           // fade in, fade out, ejection force, friction
+        f32(0).i32(0).i32(0).f32(1);                // gravity to centre, gravity centre, life time
+        range(1, 1).u8(0).range(0, 0);              // mass factor, static, rotation speed
+        return range(1, 1).f32(0);                  // size factor, scale factor
     }
     // A default particle's record, with the given texture path.
     Golden& default_prototype(const std::string& path) {
@@ -93,9 +93,9 @@ std::string one_prototype_bytes() {
 
 // A document that uses every field with values other than the defaults.
 void fill_rich_document(ParticleFileTemplate& doc, CTextureManager& textures) {
-    ParticleEffectSettings fire({3, -4}, {-1.5f, 2}, {0, 7}, {0.5f, 2}, 1.25f, {10, 350}, {100, 200},
-                                {30, 90}, {-45, 45}, {0.75f, 1.5f}, {0.5f, 98}, {-12, 640}, 3.5f,
-                                11, 0.8f, 0.1f, 0.3f, nullptr, true);
+    ParticleEffectSettings fire({3, -4}, {-1.5f, 2}, {0, 7}, {0.5f, 2}, 1.25f, {10, 350}, {100, 200}, {30, 90},
+                                {-45, 45}, {0.75f, 1.5f}, {0.5f, 98}, {-12, 640}, 3.5f, 11, 0.8f, 0.1f, 0.3f, nullptr,
+                                true);
     auto* spark = new CParticleSprite();
     spark->set_texture(textures.get_texture(true, false, "gfx\\test\\quadrants.png"));
     spark->set_tile_width(16);
@@ -166,7 +166,8 @@ class Inner : public FileTemplate {
 public:
     FileTemplate* create() override { return new Inner(); }
     void declare_fields() override { fields.push_back(FieldDescriptor::fixed({int32_value(&value)})); }
-    void apply_read_data() override {} void release_data() override {}
+    void apply_read_data() override {}
+    void release_data() override {}
     int32_t value = 0;
 };
 
@@ -181,7 +182,8 @@ public:
         fields.push_back(unknown);
         fields.push_back(FieldDescriptor::string(&label));
     }
-    void apply_read_data() override {} void release_data() override {}
+    void apply_read_data() override {}
+    void release_data() override {}
     std::vector<uint8_t> shorts;
     Inner inner;
     std::string label;
@@ -315,7 +317,8 @@ TEST(ParticleFile, LoadingACutOrMissingFileLogsTheFailure) {
         Held held;
         EXPECT_FALSE(load_from_file(held.doc, path));
         held.expect_unchanged("cut at " + std::to_string(cut));
-        EXPECT_TRUE(log.contains("ERROR in class ParticleLoader::ParticleFileTemplate: Failed to load from file " + path));
+        EXPECT_TRUE(
+            log.contains("ERROR in class ParticleLoader::ParticleFileTemplate: Failed to load from file " + path));
     }
     std::string good = dir.write("good.vp", std::string(16, '\0'));
     ParticleFileTemplate doc(nullptr);
@@ -329,7 +332,11 @@ TEST(ParticleFile, LoadingACutOrMissingFileLogsTheFailure) {
 
 TEST(ParticleFile, CountsAndLengthsThatCannotBeTrueAreRefused) {
     test_support::LogCapture log;
-    struct Case { const char* what; std::string bytes; const char* logged; };
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* logged;
+    };
     const std::string one_prototype = one_prototype_bytes();
     const std::size_t path = 16 + 74;
     ASSERT_EQ(one_prototype[path], 1);
@@ -342,7 +349,8 @@ TEST(ParticleFile, CountsAndLengthsThatCannotBeTrueAreRefused) {
     const std::vector<Case> cases = {
         {"huge event count", Golden().counts(0x7FFFFFFF, 0x7FFFFFFF).str(), "needs more than"},
         {"negative event count", Golden().counts(-1, -1).counts(0, 0).str(), "is negative"},
-        {"event copies differ", Golden().counts(1, 2).bare_event().bare_event().counts(0, 0).str(), "differs from the count"},
+        {"event copies differ", Golden().counts(1, 2).bare_event().bare_event().counts(0, 0).str(),
+         "differs from the count"},
         {"event copies differ, fewer", Golden().counts(2, 1).bare_event().counts(0, 0).str(), "differs from the count"},
         {"huge prototype count", Golden().counts(1, 1).counts(1 << 28, 1 << 28).default_event_tail().counts(0, 0).str(),
          "needs more than"},
@@ -360,7 +368,9 @@ TEST(ParticleFile, CountsAndLengthsThatCannotBeTrueAreRefused) {
     for (const Case& c : cases) {
         log.clear();
         expect_read_refused(c.bytes, c.what);
-        if (c.logged) { EXPECT_TRUE(log.contains(c.logged)) << c.what << ": " << log.text(); }
+        if (c.logged) {
+            EXPECT_TRUE(log.contains(c.logged)) << c.what << ": " << log.text();
+        }
     }
 }
 
@@ -389,15 +399,16 @@ TEST(ParticleFile, SaveFileReportsWhatHappened) {
     Held held;
     std::string path = dir.file("effects.vp");
     EXPECT_TRUE(save_file(held.doc, path));
-    EXPECT_TRUE(log.contains("STATUS in class ParticleLoader::ParticleFileTemplate: File " + path +
-                             " written successfully."));
+    EXPECT_TRUE(
+        log.contains("STATUS in class ParticleLoader::ParticleFileTemplate: File " + path + " written successfully."));
     OwnedDoc back(nullptr);
     ASSERT_TRUE(load_from_file(back, path));
     EXPECT_EQ(back.event_names, std::vector<std::string>{"old"});
     EXPECT_EQ(back.events[0].prototypes[0]->get_mass(), 9);
     std::string nowhere = dir.file("no_such_folder/effects.vp");
     EXPECT_FALSE(save_file(held.doc, nowhere));
-    EXPECT_TRUE(log.contains("ERROR in class ParticleLoader::ParticleFileTemplate: Failed to write to file " + nowhere));
+    EXPECT_TRUE(
+        log.contains("ERROR in class ParticleLoader::ParticleFileTemplate: Failed to write to file " + nowhere));
     held.expect_unchanged("after saving");
 }
 

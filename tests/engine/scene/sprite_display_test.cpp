@@ -51,11 +51,10 @@ protected:
     CTextureManager textures_;
 };
 
-#define EXPECT_PIXEL(x, y, colour)                                                    \
-    do {                                                                              \
-        ColorRGBA seen = scene_pixel(x, y);                                           \
-        EXPECT_TRUE(near_rgb(seen, colour, 8)) << "at (" << (x) << ", " << (y)        \
-                                               << "): " << describe(seen);            \
+#define EXPECT_PIXEL(x, y, colour)                                                                         \
+    do {                                                                                                   \
+        ColorRGBA seen = scene_pixel(x, y);                                                                \
+        EXPECT_TRUE(near_rgb(seen, colour, 8)) << "at (" << (x) << ", " << (y) << "): " << describe(seen); \
     } while (0)
 
 }  // namespace
@@ -186,7 +185,7 @@ TEST_F(SpriteDisplayTest, HigherDepthStaysInFront) {
     CImageSprite* front = make(0, 20, 0.5f);  // red, added first
     manager.add_child(front);
     manager.add_child(make(1, 50, -0.5f));  // green, overlapping on its left half
-    show(manager);  // the depth test keeps the red one in front
+    show(manager);                          // the depth test keeps the red one in front
     EXPECT_PIXEL(65, 50, kRed);
     EXPECT_PIXEL(100, 50, kGreen);
 
@@ -330,9 +329,9 @@ public:
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         const TextBox b = text_box;
-        draw_textured_quad(quad3d_to_global(fquad3d::from_rect(b.x, b.y, float(text_surface->w),
-                                                                float(text_surface->h), 0)),
-                           TextureRect{0, 0, 1, 1});
+        draw_textured_quad(
+            quad3d_to_global(fquad3d::from_rect(b.x, b.y, float(text_surface->w), float(text_surface->h), 0)),
+            TextureRect{0, 0, 1, 1});
     }
 
 private:
@@ -363,7 +362,11 @@ TEST_F(SpriteDisplayTest, LabelFrameEqualsTheWholeSurfaceDrawnAfterEveryTextChan
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         return pixels;
     };
-    struct Look { const char* text; int horizontal; bool multiline; };
+    struct Look {
+        const char* text;
+        int horizontal;
+        bool multiline;
+    };
     for (const Look& look : {Look{"Player 3: 100 HP", 0, false}, Look{"P3: 5 HP", 0, false}, Look{"", 0, false},
                              Look{"first line\nand a longer second one", 2, true}, Look{"a\n\nb", 1, true},
                              Look{"WWWWWWWWWWWWWWWWWWWWWWWWWWW", 0, false}, Look{"back", 1, false}}) {

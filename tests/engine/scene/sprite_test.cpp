@@ -183,8 +183,7 @@ TEST_F(SpriteTree, PointConversionsAreInverseThroughAChainOfScales) {
     for (fvec2d p : {fvec2d(0, 0), fvec2d(10, 20), fvec2d(-33.5f, 7.25f)})
         expect_near(child.point_to_local(child.point_to_global(p)), p.x, p.y);
     // A local point of the child is scaled by every ancestor and moved by their positions.
-    expect_near(child.point_to_global({2, 0}), 13 + 0.5f * (40 + 3 * (-5 + 1.25f * 2)),
-                -7 + 0.5f * (22 + 3 * 9));
+    expect_near(child.point_to_global({2, 0}), 13 + 0.5f * (40 + 3 * (-5 + 1.25f * 2)), -7 + 0.5f * (22 + 3 * 9));
 }
 
 TEST_F(SpriteTree, QuadConversionsCarryTheDepth) {
@@ -437,7 +436,7 @@ TEST(RotatableSprite, OwnSettersRefreshTheOutlineAncestorsDoNot) {
     CImageSpriteEx parent;
     CImageSpriteEx s(&parent);
     EXPECT_EQ(s.get_transformed_quad().c[1], fvec2d(0, 0));  // not computed before a change
-    s.set_width(-1);  // refused, but the outline is refreshed
+    s.set_width(-1);                                         // refused, but the outline is refreshed
     EXPECT_EQ(s.get_width(), 1);
     EXPECT_EQ(s.get_transformed_quad().c[1], fvec2d(1, 1));
     parent.set_x(100);

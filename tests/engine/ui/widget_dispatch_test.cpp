@@ -33,8 +33,7 @@ public:
 
 class ContainerTest : public ::testing::Test {
 protected:
-    ProbeWidget* probe(CInterfaceContainer* parent, const std::string& name, float x, float y,
-                       float w, float h) {
+    ProbeWidget* probe(CInterfaceContainer* parent, const std::string& name, float x, float y, float w, float h) {
         auto* p = new ProbeWidget(parent, name, &journal, &deleted);
         p->at(x, y, w, h);
         parent->add_child(p);

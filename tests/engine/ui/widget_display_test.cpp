@@ -28,8 +28,8 @@ using namespace test_support;
 namespace {
 
 // Frame colours of the generated client skin.
-const ColorRGBA kButtonFill[4] = {{190, 196, 206, 255}, {214, 224, 242, 255},
-                                  {150, 160, 182, 255}, {162, 162, 162, 255}};
+const ColorRGBA kButtonFill[4] = {
+    {190, 196, 206, 255}, {214, 224, 242, 255}, {150, 160, 182, 255}, {162, 162, 162, 255}};
 const ColorRGBA kPanelFill{228, 225, 218, 255}, kBlack{0, 0, 0, 255};
 const ColorRGBA kBoxFill{250, 250, 250, 255}, kBoxMark{36, 120, 60, 255}, kBoxThird{150, 150, 150, 255};
 const ColorRGBA kRowNormal{240, 240, 234, 255}, kRowSelected{52, 84, 150, 255};
@@ -42,7 +42,11 @@ void expect_pixel(int x, int y, ColorRGBA colour) {
         << "at (" << x << ", " << y << "): " << describe(seen) << " expected " << describe(colour);
 }
 // The trace gives the caller's line.
-#define EXPECT_PIXEL(x, y, colour) { SCOPED_TRACE("pixel"); expect_pixel(int(x), int(y), colour); }
+#define EXPECT_PIXEL(x, y, colour)            \
+    {                                         \
+        SCOPED_TRACE("pixel");                \
+        expect_pixel(int(x), int(y), colour); \
+    }
 
 int clicks = 0;
 CInterfaceElement* last_sender = nullptr;
@@ -59,9 +63,7 @@ void record_check(CInterfaceElement* sender, const SDL_MouseButtonEvent* e, int 
 
 using Selection = std::pair<int, int>;  // button, item
 std::vector<Selection> selections;
-void record_select(CListBox*, const SDL_MouseButtonEvent* e, int item) {
-    selections.push_back({int(e->button), item});
-}
+void record_select(CListBox*, const SDL_MouseButtonEvent* e, int item) { selections.push_back({int(e->button), item}); }
 
 std::vector<float> values;
 void record_value(CInterfaceElement*, float, float new_value) { values.push_back(new_value); }
@@ -259,8 +261,8 @@ TEST_F(WidgetDisplayTest, ACheckboxTogglesWithTheLeftButtonAndReportsEveryReleas
     // The right button reports the state it found and leaves it.
     click(60, 70, SDL_BUTTON_RIGHT);
     click(60, 70);
-    EXPECT_EQ(check_changes, (std::vector<CheckChange>{{SDL_BUTTON_LEFT, 0, 1}, {SDL_BUTTON_RIGHT, 1, 1},
-                                                       {SDL_BUTTON_LEFT, 1, 0}}));
+    EXPECT_EQ(check_changes,
+              (std::vector<CheckChange>{{SDL_BUTTON_LEFT, 0, 1}, {SDL_BUTTON_RIGHT, 1, 1}, {SDL_BUTTON_LEFT, 1, 0}}));
     // The third state, set from outside, becomes checked.
     box->apply_state(2);
     frame();
@@ -294,10 +296,10 @@ TEST_F(WidgetDisplayTest, ChildrenAreClippedToTheClientRect) {
     wide->CSprite::set_x(-30);
     panel->add_child(wide);
     frame();
-    EXPECT_PIXEL(60, 62, kButtonFill[0]);    // inside the client rect
-    EXPECT_PIXEL(45, 62, kPanelFill);        // left of it: the background, not the button
-    EXPECT_PIXEL(135, 62, kPanelFill);       // right of it
-    EXPECT_PIXEL(200, 62, kBlack);           // beyond the panel
+    EXPECT_PIXEL(60, 62, kButtonFill[0]);  // inside the client rect
+    EXPECT_PIXEL(45, 62, kPanelFill);      // left of it: the background, not the button
+    EXPECT_PIXEL(135, 62, kPanelFill);     // right of it
+    EXPECT_PIXEL(200, 62, kBlack);         // beyond the panel
     // A client rect outside the window draws no child at all.
     panel->set_client_rect(400, 10, 80, 40);
     frame();
@@ -328,8 +330,10 @@ TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
     panel->add_child(button);  // at the client rect's corner: 60..100, 60..84
     // A press on the child button is the button's, and the right button on the background
     // starts no drag either.
-    const struct { int x0, y0, x1; Uint8 button; } no_drags[] = {{70, 70, 80, SDL_BUTTON_LEFT},
-                                                                  {150, 110, 160, SDL_BUTTON_RIGHT}};
+    const struct {
+        int x0, y0, x1;
+        Uint8 button;
+    } no_drags[] = {{70, 70, 80, SDL_BUTTON_LEFT}, {150, 110, 160, SDL_BUTTON_RIGHT}};
     for (auto [x0, y0, x1, button] : no_drags) {
         press_and_move(x0, y0, x1, y0, button);
         EXPECT_FLOAT_EQ(panel->get_absolute_x(), 50) << x0;
@@ -398,7 +402,10 @@ TEST_F(WidgetDisplayTest, DraggingTheSliderMovesTheValueAlongTheTrack) {
     send(mouse_motion(50, 110));
     send(mouse_down(50, 110));
     // 100 pixels of 168 for a range of 84; off the bar the drag goes on.
-    const struct { int x, y; float value; } drags[] = {{150, 110, 50}, {300, 110, 84}, {100, 200, 25}};
+    const struct {
+        int x, y;
+        float value;
+    } drags[] = {{150, 110, 50}, {300, 110, 84}, {100, 200, 25}};
     for (auto [x, y, value] : drags) {
         send(mouse_motion(x, y, SDL_BUTTON(1)));
         EXPECT_FLOAT_EQ(bar->get_value(), value) << x << ", " << y;

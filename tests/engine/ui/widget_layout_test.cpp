@@ -34,9 +34,7 @@ struct ValueChange {
     bool operator==(const ValueChange&) const = default;
 };
 std::vector<ValueChange> changes;
-void record_change(CInterfaceElement*, float old_value, float new_value) {
-    changes.push_back({old_value, new_value});
-}
+void record_change(CInterfaceElement*, float old_value, float new_value) { changes.push_back({old_value, new_value}); }
 
 void expect_floats(std::initializer_list<float> seen, std::initializer_list<float> want) {
     ASSERT_EQ(seen.size(), want.size());
@@ -44,10 +42,10 @@ void expect_floats(std::initializer_list<float> seen, std::initializer_list<floa
     for (float s : seen) EXPECT_FLOAT_EQ(s, *w++);
 }
 // The trace gives the caller's line.
-#define EXPECT_FLOATS(...)             \
-    {                                  \
-        SCOPED_TRACE("floats");        \
-        expect_floats(__VA_ARGS__);    \
+#define EXPECT_FLOATS(...)          \
+    {                               \
+        SCOPED_TRACE("floats");     \
+        expect_floats(__VA_ARGS__); \
     }
 
 CCheckbox* row_at(CListBox* list, int child) { return dynamic_cast<CCheckbox*>(list->get_child(child)); }
@@ -143,12 +141,11 @@ TEST(ScrollbarValue, RoundsToTheStepAndStaysInItsRange) {
     const struct {
         float minimum, step, asked, kept;
     } cases[] = {
-        {0, 3, 10, 9}, {0, 3, 5, 6}, {0, 3, -3, 0},
-        {0, 4, 10, 8},                // nearer to 12 than to 8 on a grid of 4, but 12 is past the end
-        {0, 4, 100, 8},
-        {1, 0.25f, 2.4f, 2.5f},       // counted from the minimum
-        {1, 0, 7.3f, 7.3f},           // step 0: clamped only
-        {1, 0, 50, 10}, {1, 0, nan, 10},
+        {0, 3, 10, 9},      {0, 3, 5, 6},
+        {0, 3, -3, 0},      {0, 4, 10, 8},           // nearer to 12 than to 8 on a grid of 4, but 12 is past the end
+        {0, 4, 100, 8},     {1, 0.25f, 2.4f, 2.5f},  // counted from the minimum
+        {1, 0, 7.3f, 7.3f},                          // step 0: clamped only
+        {1, 0, 50, 10},     {1, 0, nan, 10},
     };
     for (const auto& c : cases) {
         bar.set_minimum(c.minimum);
@@ -299,8 +296,7 @@ TEST_F(ListTest, TheScrollbarCoversWhatDoesNotFit) {
     list->update_layout();
     CScrollbar* bar = list->get_scrollbar();
     EXPECT_EQ(std::pair(list->get_content_length(), bar->is_enabled()), std::pair(96, true));
-    EXPECT_FLOATS({bar->get_minimum(), bar->get_maximum(), bar->get_width(), bar->get_height()},
-                  {0, 32, 24, 64});
+    EXPECT_FLOATS({bar->get_minimum(), bar->get_maximum(), bar->get_width(), bar->get_height()}, {0, 32, 24, 64});
     EXPECT_EQ(bar->get_anchored_bounds().x, 200 - 24);
     bar->set_value(20);
     list->remove_item(2);
@@ -379,7 +375,7 @@ TEST_F(ListTest, ArrowKeysWrapAroundAndKeysNeverReport) {
     EXPECT_EQ(list->get_selected_item(), -1);
     fill(4);
     // Right is not this list's axis; a repeat (SDLK_UNKNOWN here) moves like a press.
-    const std::pair<SDLKey, int> steps[] = {{SDLK_DOWN, 0}, {SDLK_UP, 3},    {SDLK_DOWN, 0},
+    const std::pair<SDLKey, int> steps[] = {{SDLK_DOWN, 0},    {SDLK_UP, 3},    {SDLK_DOWN, 0},
                                             {SDLK_UNKNOWN, 1}, {SDLK_RIGHT, 1}, {SDLK_RETURN, 1}};
     for (auto [key, selected] : steps) {
         if (key == SDLK_UNKNOWN) root.on_key_repeat(key_down(SDLK_DOWN).key);
@@ -424,8 +420,7 @@ TEST_F(ListTest, KeepingTheAspectFitsAnImageIntoItsBox) {
     image->set_texture(&wide);
     ASSERT_TRUE(list->set_item_sprite(1, image));
     list->update_layout();
-    EXPECT_FLOATS({image->get_width(), image->get_height(), image->get_x(), image->get_y()},
-                  {32, 16, 4, 6 + 32 + 8});
+    EXPECT_FLOATS({image->get_width(), image->get_height(), image->get_x(), image->get_y()}, {32, 16, 4, 6 + 32 + 8});
     list->set_keep_sprite_aspect(false);
     list->update_layout();
     EXPECT_FLOATS({image->get_width(), image->get_height()}, {32, 32});
@@ -437,7 +432,8 @@ TEST_F(ListTest, ImagesAreOwnedSharedAndFreedWithTheirLastItem) {
     auto* shared = new CountedImage(list, &deleted);
     ASSERT_TRUE(list->set_item_sprite(0, shared));
     ASSERT_TRUE(list->set_item_sprite(1, shared));
-    EXPECT_EQ(std::pair(list->get_item_sprite(0), list->get_item_sprite(1)), (std::pair<CImageSprite*, CImageSprite*>(shared, shared)));
+    EXPECT_EQ(std::pair(list->get_item_sprite(0), list->get_item_sprite(1)),
+              (std::pair<CImageSprite*, CImageSprite*>(shared, shared)));
     list->remove_item(0);
     EXPECT_EQ(std::pair(deleted, list->get_item_sprite(0)), (std::pair<int, CImageSprite*>(0, shared)));
     list->remove_item(0);
@@ -536,8 +532,8 @@ TEST_F(EditTest, SelectionsAreClampedToTheText) {
         int start, length;
         const char* text;
         int kept_start, kept_length;
-    } cases[] = {{1, 3, "ell", 1, 3}, {-2, 4, "he", 0, 2},  {9, 3, "", 5, 0},
-                 {3, 10, "lo", 3, 2}, {-4, 1, "", 0, 0},    {2, -2, "", -1, 0}};
+    } cases[] = {{1, 3, "ell", 1, 3}, {-2, 4, "he", 0, 2}, {9, 3, "", 5, 0},
+                 {3, 10, "lo", 3, 2}, {-4, 1, "", 0, 0},   {2, -2, "", -1, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.start) + "+" + std::to_string(c.length));
         EXPECT_EQ(edit->set_selection(c.start, c.length), c.text);
@@ -554,7 +550,8 @@ TEST_F(EditTest, ReplacingTheSelectionReportsOnceAndPlacesTheCaret) {
     edit->set_on_text_change(&count_text_change);
     edit->set_selection(1, 3);
     edit->replace_selection("ipp", false);
-    EXPECT_EQ(std::pair(edit->get_text(), edit->get_selected_text()), std::pair(std::string("hippo"), std::string("ipp")));
+    EXPECT_EQ(std::pair(edit->get_text(), edit->get_selected_text()),
+              std::pair(std::string("hippo"), std::string("ipp")));
     edit->set_selection(5, 0);
     edit->replace_selection("s", true);
     EXPECT_EQ(std::pair(edit->get_text(), edit->get_selection_start()), std::pair(std::string("hippos"), 6));
@@ -587,8 +584,8 @@ TEST_F(EditTest, CharacterPositionsFollowTheAlignment) {
 
 TEST_F(EditTest, APointNearestTheCaretPlaceIsFound) {
     const FloatRect e = edit->get_char_position(1, 1);  // the letter e
-    const std::pair<int, int> cases[] = {{int(e.x + e.width * 0.8f), 2}, {int(e.x + e.width * 0.2f) + 1, 1},
-                                         {-10, 0}, {190, 5}};
+    const std::pair<int, int> cases[] = {
+        {int(e.x + e.width * 0.8f), 2}, {int(e.x + e.width * 0.2f) + 1, 1}, {-10, 0}, {190, 5}};
     for (auto [x, index] : cases) EXPECT_EQ(edit->get_char_index_at(x), index) << x;
 }
 

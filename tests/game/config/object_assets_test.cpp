@@ -69,8 +69,8 @@ TEST_F(ObjectAssets, WeaponsAndItemsHaveTheirImages) {
 
 TEST_F(ObjectAssets, PortalAndSweetrollSheetsHoldTheirFrames) {
     int portal = frames(portal_definition.texture, portal_definition.tile_size);
-    for (const PortalAnimation& a : {portal_definition.idle_animation, portal_definition.enter_animation,
-                                     portal_definition.exit_animation}) {
+    for (const PortalAnimation& a :
+         {portal_definition.idle_animation, portal_definition.enter_animation, portal_definition.exit_animation}) {
         EXPECT_LE(a.first_frame, a.last_frame);
         EXPECT_LT(a.last_frame, portal);
     }

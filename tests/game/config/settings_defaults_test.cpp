@@ -19,7 +19,9 @@ ivec2d sample(ivec2d, int row) { return {row, -row}; }
 ColorRGB sample(ColorRGB, int row) { return {uint8_t(row), 1, 2}; }
 ColorRGBA sample(ColorRGBA, int row) { return {uint8_t(row), 1, 2, 3}; }
 template <class T>
-std::vector<T> sample(const std::vector<T>&, int row) { return {sample(T(), row), sample(T(), -row)}; }
+std::vector<T> sample(const std::vector<T>&, int row) {
+    return {sample(T(), row), sample(T(), -row)};
+}
 
 // Stores a value the way the game's files spell it.
 template <class T>
@@ -50,7 +52,10 @@ TEST(SettingsTable, MissingFilesKeepEveryDefaultAndWrittenKeysOverrideEveryRow) 
     ASSERT_EQ(chdir(folder.path().c_str()), 0);  // before the first ini read fixes the folder
     load_settings();
 #define EXPECT_DEFAULT(type, name, file, section, key, fallback) \
-    { const type expected = fallback; EXPECT_EQ(name, expected) << #name; }
+    {                                                            \
+        const type expected = fallback;                          \
+        EXPECT_EQ(name, expected) << #name;                      \
+    }
     BRAWL_SETTINGS(EXPECT_DEFAULT)
     EXPECT_TRUE(background_names.empty() && weapon_definitions.empty() && item_definitions.empty());
     EXPECT_EQ(player_definitions[15].tile_size, (ivec2d{64, 64}));
@@ -64,7 +69,10 @@ TEST(SettingsTable, MissingFilesKeepEveryDefaultAndWrittenKeysOverrideEveryRow) 
     load_settings();
     row = 0;
 #define EXPECT_SAMPLE(type, name, file, section, key, fallback) \
-    { const type d = fallback; EXPECT_EQ(name, sample(d, ++row)) << #name; }
+    {                                                           \
+        const type d = fallback;                                \
+        EXPECT_EQ(name, sample(d, ++row)) << #name;             \
+    }
     BRAWL_SETTINGS(EXPECT_SAMPLE)
     EXPECT_TRUE(equal_material_colors().empty());
 }

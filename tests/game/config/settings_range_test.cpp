@@ -13,7 +13,9 @@
 namespace {
 
 template <class T>
-constexpr bool kMayHaveRange = (std::is_arithmetic_v<T> && !std::is_same_v<T, bool>) || requires(T t) { t.x; };
+constexpr bool kMayHaveRange = (std::is_arithmetic_v<T> && !std::is_same_v<T, bool>) || requires(T t) {
+    t.x;
+};
 
 // The value `by` beyond one end of the key's range (each half of a pair alike); none when that
 // end is open.

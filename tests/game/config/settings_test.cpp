@@ -40,8 +40,7 @@ TEST_F(ShippedSettings, GameplayValuesMakeAGame) {
 }
 
 TEST_F(ShippedSettings, FontsNamedByTheConfigurationExist) {
-    for (const std::string* font : {&menu_font, &match_info_font, &inventory_font, &message_font,
-                                    &player_label_font}) {
+    for (const std::string* font : {&menu_font, &match_info_font, &inventory_font, &message_font, &player_label_font}) {
         ASSERT_FALSE(font->empty());
         EXPECT_TRUE(platform::file_exists(*font)) << *font;
     }

@@ -42,9 +42,14 @@ TEST(TerrainLook, KeptLookAndCulledBackgroundDrawTheFramePlainSpritesDraw) {
     session->flush_registrations();
     LevelLook& look = *look_of<LevelLook>(level);
     // Every material, as a map tile brings it.
-    const struct { int x, y, w, h; ColorRGBA c; } patches[] = {
-        {40, 120, 60, 40, color_explosive}, {150, 100, 20, 120, color_ladder}, {200, 150, 90, 50, color_staticwater},
-        {330, 90, 70, 70, color_indestructible}, {420, 180, 40, 76, color_air}};
+    const struct {
+        int x, y, w, h;
+        ColorRGBA c;
+    } patches[] = {{40, 120, 60, 40, color_explosive},
+                   {150, 100, 20, 120, color_ladder},
+                   {200, 150, 90, 50, color_staticwater},
+                   {330, 90, 70, 70, color_indestructible},
+                   {420, 180, 40, 76, color_air}};
     for (const auto& p : patches) {
         session_test::fill(level->surface(), p.x, p.y, p.w, p.h, p.c);
         drawing.terrain_changed(*level, {p.x, p.y, p.w, p.h});
@@ -82,7 +87,8 @@ TEST(TerrainLook, KeptLookAndCulledBackgroundDrawTheFramePlainSpritesDraw) {
     label->set_text_box(0, 0, 300, 24), label->set_text_color({255, 255, 0});
     label->set_text("Player 3: 100 HP");
     for (CImageSprite* s : {nearer, static_cast<CImageSprite*>(label)}) s->set_visible(false);
-    for (CImageSprite* s : {plain_terrain, plain_background, holder, between, nearer, static_cast<CImageSprite*>(label)})
+    for (CImageSprite* s :
+         {plain_terrain, plain_background, holder, between, nearer, static_cast<CImageSprite*>(label)})
         view.add_child(s);
 
     // And one nearer drawn before the whole view.
@@ -101,7 +107,10 @@ TEST(TerrainLook, KeptLookAndCulledBackgroundDrawTheFramePlainSpritesDraw) {
         game().run_some_frames(1);
         return scene();
     };
-    struct View { float scale, x, y; const char* what; };
+    struct View {
+        float scale, x, y;
+        const char* what;
+    };
     for (const View& v : {View{0.625f, 0, 0, "fitted"}, View{0.9f, 201.3f, 130.7f, "zoomed out, off the pixel grid"},
                           View{1.0f, 160.0f, 120.0f, "one pixel a texel"}, View{1.37f, 333.2f, 101.9f, "zoomed in"}}) {
         view.set_scale(v.scale);

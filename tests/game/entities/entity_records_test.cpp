@@ -193,9 +193,13 @@ TEST_F(Records, DeathWordsNameWhoIsKnown) {
         {{std::nullopt, "S", false}, gun, "<Anonymous>: Killed", "S [Gun] <Anonymous>"},
         {{"V", "V", true}, gun, "V: Committed suicide", "V committed suicide."},
         {{"V", "S", false}, {DamageType::Sweetroll, 0, 1}, "V: Sweetened", "V met S's weaponized kitten."},
-        {{std::nullopt, std::nullopt, false}, {DamageType::Impact, 0, 1}, "<Anonymous>: Splattered",
+        {{std::nullopt, std::nullopt, false},
+         {DamageType::Impact, 0, 1},
+         "<Anonymous>: Splattered",
          "Somebody, somewhere committed a murder right now."},
-        {{"V", std::nullopt, true}, {DamageType(9), 0, 0}, "V: Deceased",
+        {{"V", std::nullopt, true},
+         {DamageType(9), 0, 0},
+         "V: Deceased",
          "Something died, apparently... we're not quite sure what or who or how."},
     };
     sweetroll_messages.clear();
@@ -267,7 +271,8 @@ TEST_F(Records, ADrawingClientBuildsEveryLookWithoutAWindow) {
                                        QGSpecialItem::create(server.get(), 0, kCrate),
                                        QGProjectile::create(server.get(), 0, 1, kTriple, {5, 5}, {0, -9}),
                                        server->spawn<QGTombstone>(0, 0, DamageCause{DamageType::Weapon, kGun, 1}, 3, 4),
-                                       server->spawn<QGPortal>(0), server->spawn<QGSweetroll>(0)};
+                                       server->spawn<QGPortal>(0),
+                                       server->spawn<QGSweetroll>(0)};
         (void)shooter;
         for (QGObject* o : made) {
             QGEvent record;

@@ -57,8 +57,10 @@ TEST_F(Rules, DamageIsIgnoredOrTakenAsTheRulesSay) {
     };
     const Case cases[] = {
         {"plain hit", {}, by_p1, -30.0f, 70.0f, 1, 1, 0},
-        {"spawn protection", [](ServerWorld& w) { w.players[0]->spawn_protection = 1.0f; }, by_p1, -30.0f, 100.0f, 0, 0, 0},
-        {"waiting to respawn", [](ServerWorld& w) { w.players[0]->respawn_delay = 1.0f; }, by_p1, -30.0f, 100.0f, 0, 0, 0},
+        {"spawn protection", [](ServerWorld& w) { w.players[0]->spawn_protection = 1.0f; }, by_p1, -30.0f, 100.0f, 0, 0,
+         0},
+        {"waiting to respawn", [](ServerWorld& w) { w.players[0]->respawn_delay = 1.0f; }, by_p1, -30.0f, 100.0f, 0, 0,
+         0},
         {"dead", [](ServerWorld& w) { w.players[0]->health = 0.0f; }, by_p1, -30.0f, 0.0f, 0, 0, 0},
         {"team mate without friendly fire", teams(false), by_p1, -30.0f, 100.0f, 0, 0, 0},
         {"team mate kills with friendly fire", teams(true), by_p1, -150.0f, player_health, 1, 1, 0},
@@ -115,7 +117,9 @@ TEST_F(Rules, DyingDropsTheSelectedItemRemovesTheRestAndRespawnsUntilTheLivesRun
         for (int death = 0; death < 3; ++death) q->change_health({DamageType::Fall, 0, 0}, -500.0f);
         EXPECT_EQ(q->spawned, lives == 0);
         EXPECT_EQ(q->lives, 0);
-        if (lives) { EXPECT_EQ(q->velocity, dvec2d(0.0f, 0.0f)); }
+        if (lives) {
+            EXPECT_EQ(q->velocity, dvec2d(0.0f, 0.0f));
+        }
     }
 }
 
@@ -162,7 +166,8 @@ TEST_F(Rules, PickUpMergeFireAndDropCountAmmunitionRight) {
         int default_ammo, max_ammo, per_shot;
         size_t projectiles;
         bool removed;
-    } shots[] = {{1, 5, 1, 1, true}, {0, 0, 2, 2, false}, {3, 5, 0, 0, false}, {-4, 5, 1, 0, false}, {-1, -1, -3, 0, false}};
+    } shots[] = {
+        {1, 5, 1, 1, true}, {0, 0, 2, 2, false}, {3, 5, 0, 0, false}, {-4, 5, 1, 0, false}, {-1, -1, -3, 0, false}};
     for (const Shot& s : shots) {
         SCOPED_TRACE(testing::Message() << s.default_ammo << "/" << s.max_ammo << "/" << s.per_shot);
         ServerWorld v(1);
@@ -329,8 +334,8 @@ TEST_F(Rules, BlastsFallOffWithDistanceAndSpareOnlyTheShooterOfANoSelfDamageWeap
         // edge half the radius away.
         const dvec2d point = shooter->collider_centre() - dvec2d(1.0f, 0.0f);
         const float half_diagonal = 0.5f * dvec2d(float(other->size.x), float(other->size.y)).length();
-        other->position = other->position + point - other->collider_centre() +
-                          dvec2d(half_diagonal + 0.5f * def.radius, 0.0f);
+        other->position =
+            other->position + point - other->collider_centre() + dvec2d(half_diagonal + 0.5f * def.radius, 0.0f);
         const ivec2d shot = def.projectile_collider_size;
         QGProjectile::create(w.game.get(), 0, 0, kTriple, point - dvec2d(float(shot.x), float(shot.y)) * 0.5f, {})
             ->explode();
@@ -359,9 +364,9 @@ TEST_F(Rules, SpawnPointFarthestFromTheNearestOpponent) {
 }
 
 TEST_F(Rules, JoinMakesOnePlayerPerFreeSlotWithItsTeam) {
-    for (auto [count, teams, expected] : {std::tuple{4u, true, std::vector<unsigned>{0, 0, 1, 1}},
-                                          std::tuple{3u, true, std::vector<unsigned>{0, 1, 1}},
-                                          std::tuple{3u, false, std::vector<unsigned>{0, 1, 2}}})
+    for (auto [count, teams, expected] :
+         {std::tuple{4u, true, std::vector<unsigned>{0, 0, 1, 1}}, std::tuple{3u, true, std::vector<unsigned>{0, 1, 1}},
+          std::tuple{3u, false, std::vector<unsigned>{0, 1, 2}}})
         for (unsigned int id = 0; id < count; ++id) EXPECT_EQ(join_team(id, count, teams), expected[id]);
     auto game = make_server_session();
     game->match_running = false, game->rules.player_count = 2;

@@ -33,8 +33,8 @@ protected:
         ASSERT_TRUE(server.start(2));
         // One at a time, so the first client is connection 0.
         for (int i = 0; i < 2; ++i) {
-            clients[i] = std::make_unique<QGGame>(nullptr, server.port, sf::IpAddress::LocalHost,
-                                                  results[i].callback(), &clock);
+            clients[i] =
+                std::make_unique<QGGame>(nullptr, server.port, sf::IpAddress::LocalHost, results[i].callback(), &clock);
             ASSERT_TRUE(server.accept_players(size_t(i) + 1));
             ASSERT_TRUE(eventually([&] { return clients[i]->active.load(); }));
         }

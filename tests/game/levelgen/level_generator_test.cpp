@@ -155,13 +155,15 @@ TEST_F(Generator, MountainWithoutOctavesIsFlatAndDrawsNothing) {
     EXPECT_EQ(after, random_draw());
     for (int x = 0; x < s->w; x += 7)
         for (int y = 0; y < s->h; ++y)
-            ASSERT_EQ(pixel(s.get(), x, y), y < 128 ? color_air : y < 192 ? color_destructible : color_indestructible)
+            ASSERT_EQ(pixel(s.get(), x, y), y < 128   ? color_air
+                                            : y < 192 ? color_destructible
+                                                      : color_indestructible)
                 << x << ", " << y;
 }
 
 TEST_F(Generator, SwampWithoutTemplatesIsGroundWaterAndSky) {
     LevelParameters p = params(0, 640, 600);
-    p.offset_y = 0.2f;  // ground band 10 + 100 rows
+    p.offset_y = 0.2f;     // ground band 10 + 100 rows
     p.water_level = 0.2f;  // 30 rows of water on it
     Recorders rec;
     GeneratorCallbacks cb = rec.callbacks();
@@ -188,7 +190,8 @@ TEST_F(Generator, SwampWithoutTemplatesIsGroundWaterAndSky) {
 
 TEST_F(Generator, SubmarineWithoutTemplatesHasHullOutsideWaterDecksAndLadders) {
     SurfacePtr s = generate(params(1, 2048, 1536, 3));
-    for (ColorRGBA c : {color_staticwater, color_destructible, color_air, color_ladder}) EXPECT_GT(count(s.get(), c), 0);
+    for (ColorRGBA c : {color_staticwater, color_destructible, color_air, color_ladder})
+        EXPECT_GT(count(s.get(), c), 0);
     for (ColorRGBA c : {color_explosive, color_indestructible}) EXPECT_EQ(count(s.get(), c), 0);
     // Above the top line the outside is air: the top-right corner.
     EXPECT_EQ(pixel(s.get(), 2040, 5), color_air);
@@ -234,9 +237,13 @@ TEST_F(GeneratorWithTemplates, TemplateListsRewriteKeyColoursAndKeepFailedEntrie
     // Grey trunk, red barrel, an object slot staying green, anything else, blue; red is no key
     // colour for the background.
     const ColorGrid &tree = t.swamp[0], &hut = t.swamp[1], &bg = t.swamp_background[0];
-    for (auto [grid, x, y, want] : {std::tuple{&tree, 40, 100, color_destructible}, {&tree, 5, 250, color_explosive},
-                                    {&tree, 70, 250, kGreen}, {&tree, 80, 150, color_air}, {&hut, 50, 220, color_water},
-                                    {&bg, 0, 20, color_air}, {&bg, 0, 120, color_water}})
+    for (auto [grid, x, y, want] : {std::tuple{&tree, 40, 100, color_destructible},
+                                    {&tree, 5, 250, color_explosive},
+                                    {&tree, 70, 250, kGreen},
+                                    {&tree, 80, 150, color_air},
+                                    {&hut, 50, 220, color_water},
+                                    {&bg, 0, 20, color_air},
+                                    {&bg, 0, 120, color_water}})
         EXPECT_EQ(grid->at(x, y), want) << x << ", " << y;
 }
 
@@ -249,24 +256,32 @@ TEST_F(GeneratorWithTemplates, StampingSkipsTheFirstRowAndColumnAndEmptyListsDra
     EXPECT_EQ(first, random_draw());  // the empty list drew nothing
 
     std::vector<ColorGrid> list(1, ColorGrid(10, 10));
-    for (int i = 0; i < 100; ++i) list[0].at(i % 10, i / 10) = (i % 10 + i / 10) % 2 ? color_destructible : color_explosive;
+    for (int i = 0; i < 100; ++i)
+        list[0].at(i % 10, i / 10) = (i % 10 + i / 10) % 2 ? color_destructible : color_explosive;
     list[0].at(9, 9) = kGreen, list[0].at(8, 9) = color_water;
     list[0].at(7, 9) = color_air;  // leaves the cell as it was
     grid.set(2, 4, GeneratorCell::Ladder);
     stamp_random_template(-5, -5, grid, list);
-    for (int i = 0; i < 40; ++i) EXPECT_TRUE(grid.is(i, 0, GeneratorCell::Air) && grid.is(0, i, GeneratorCell::Air)) << i;
+    for (int i = 0; i < 40; ++i)
+        EXPECT_TRUE(grid.is(i, 0, GeneratorCell::Air) && grid.is(0, i, GeneratorCell::Air)) << i;
     // (1, 1) and (1, 2) hold the template's (6, 6) and (6, 7).
-    for (auto [x, y, cell] : {std::tuple{4, 4, GeneratorCell::ObjectSlot}, {3, 4, GeneratorCell::Water},
-                              {2, 4, GeneratorCell::Ladder}, {1, 1, GeneratorCell::Explosive},
-                              {1, 2, GeneratorCell::Destructible}, {5, 5, GeneratorCell::Air}})
+    for (auto [x, y, cell] : {std::tuple{4, 4, GeneratorCell::ObjectSlot},
+                              {3, 4, GeneratorCell::Water},
+                              {2, 4, GeneratorCell::Ladder},
+                              {1, 1, GeneratorCell::Explosive},
+                              {1, 2, GeneratorCell::Destructible},
+                              {5, 5, GeneratorCell::Air}})
         EXPECT_TRUE(grid.is(x, y, cell)) << x << ", " << y;
 }
 
 TEST_F(Generator, PainterRequestsCratesColumnByColumnWithOneDrawEach) {
     CellGrid grid(8, 6);
-    for (auto [x, y, cell] : {std::tuple{5, 1, GeneratorCell::ObjectSlot}, {2, 3, GeneratorCell::ObjectSlot},
-                              {2, 1, GeneratorCell::ObjectSlot}, {0, 0, GeneratorCell::Outside},
-                              {1, 0, GeneratorCell::Ladder}, {7, 5, GeneratorCell::Indestructible}})
+    for (auto [x, y, cell] : {std::tuple{5, 1, GeneratorCell::ObjectSlot},
+                              {2, 3, GeneratorCell::ObjectSlot},
+                              {2, 1, GeneratorCell::ObjectSlot},
+                              {0, 0, GeneratorCell::Outside},
+                              {1, 0, GeneratorCell::Ladder},
+                              {7, 5, GeneratorCell::Indestructible}})
         grid.set(x, y, cell);
     Recorders rec;
     GeneratorCallbacks cb = rec.callbacks();
@@ -277,8 +292,8 @@ TEST_F(Generator, PainterRequestsCratesColumnByColumnWithOneDrawEach) {
     std::vector<Call> want;
     for (auto [x, y] : {std::pair{2, 1}, {2, 3}, {5, 1}}) want.push_back({x - 20, y - 64, 64, 64, random_draw()});
     EXPECT_EQ(rec.crate.calls, want);
-    for (auto [x, y, c] : {std::tuple{2, 1, color_air}, {0, 0, color_staticwater}, {1, 0, color_ladder},
-                           {7, 5, color_indestructible}})
+    for (auto [x, y, c] :
+         {std::tuple{2, 1, color_air}, {0, 0, color_staticwater}, {1, 0, color_ladder}, {7, 5, color_indestructible}})
         EXPECT_EQ(pixel(s.get(), x, y), c) << x << ", " << y;
     EXPECT_EQ(count(s.get(), color_air), 8 * 6 - 3);
 }
@@ -315,9 +330,8 @@ TEST_F(GeneratorWithTemplates, GoldenHashesPerPreset) {
         uint64_t hash;
         int next_draw;
     } golden[] = {
-        {0, 3, 0x8403354812f6ab89ull, 6946}, {1, 1, 0xb994858251bc2a12ull, 11956},
-        {2, 1, 0xaad7af0ea5dd0383ull, 4268}, {3, 7, 0x615bc98b3ad92383ull, 22754},
-        {4, 3, 0x610d8897849a6b8cull, 4268}, {5, 4, 0xa00dd25b13c886cfull, 4268},
+        {0, 3, 0x8403354812f6ab89ull, 6946},  {1, 1, 0xb994858251bc2a12ull, 11956}, {2, 1, 0xaad7af0ea5dd0383ull, 4268},
+        {3, 7, 0x615bc98b3ad92383ull, 22754}, {4, 3, 0x610d8897849a6b8cull, 4268},  {5, 4, 0xa00dd25b13c886cfull, 4268},
     };
     for (const auto& g : golden) {
         LevelParameters p = level_test::hills(1024, 768, 20240601);

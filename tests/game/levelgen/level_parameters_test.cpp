@@ -132,7 +132,7 @@ TEST(LevelParameters, PresetsBeyondTheListAreHills) {
 }
 
 TEST(LevelParameters, BackgroundLookupNeverIndexesPastTheList) {
-    std::vector<std::string> names = {"gfx\\swamp.png", "gfx\\sub.png", "gfx\\sky.png",
+    std::vector<std::string> names = {"gfx\\swamp.png",    "gfx\\sub.png",  "gfx\\sky.png",
                                       "gfx\\mountain.png", "gfx\\cave.png", "gfx\\hills.png"};
     EXPECT_EQ(background_name_for(1, names), "gfx\\sub.png");
     EXPECT_EQ(background_name_for(9, names), "gfx\\hills.png");

@@ -25,17 +25,25 @@ protected:
 
 TEST(MatchController, FormatTime) {
     const std::pair<float, const char*> rows[] = {
-        {3725.5f, "01:02:05:50"}, {59.25f, "00:00:59:25"}, {0.0f, "00:00:00:00"}, {-0.04f, "00:00:00:00"},
-        {-3725.5f, "00:00:00:00"}, {NAN, "00:00:00:00"}, {1e30f, "99:59:59:99"}, {INFINITY, "99:59:59:99"}};
+        {3725.5f, "01:02:05:50"},  {59.25f, "00:00:59:25"}, {0.0f, "00:00:00:00"},  {-0.04f, "00:00:00:00"},
+        {-3725.5f, "00:00:00:00"}, {NAN, "00:00:00:00"},    {1e30f, "99:59:59:99"}, {INFINITY, "99:59:59:99"}};
     for (auto [seconds, text] : rows) EXPECT_EQ(QGMatchController::format_time(seconds), text) << seconds;
 }
 
 TEST_F(MatchRules, WinCheckByPlayersLivesAndTeams) {
-    const struct { int32_t lives; bool teams; Players players; bool over; } rows[] = {
-        {0, false, {{0, 100}, {1, 0}}, false},       {0, false, {{0, 100}}, true},
-        {0, false, {}, true},                        {3, false, {{0, 100}, {1, 100}, {2, 0}}, false},
-        {3, false, {{0, 100}, {1, 0}}, true},        {1, true, {{0, 100}, {1, 100}}, false},
-        {1, true, {{0, 100}, {0, 9}, {1, 0}}, true}, {1, true, {{0, 100}, {5, 100}}, true}};
+    const struct {
+        int32_t lives;
+        bool teams;
+        Players players;
+        bool over;
+    } rows[] = {{0, false, {{0, 100}, {1, 0}}, false},
+                {0, false, {{0, 100}}, true},
+                {0, false, {}, true},
+                {3, false, {{0, 100}, {1, 100}, {2, 0}}, false},
+                {3, false, {{0, 100}, {1, 0}}, true},
+                {1, true, {{0, 100}, {1, 100}}, false},
+                {1, true, {{0, 100}, {0, 9}, {1, 0}}, true},
+                {1, true, {{0, 100}, {5, 100}}, true}};
     for (const auto& row : rows) {
         start_session(row.lives, row.teams, row.players);
         auto* controller = game->spawn<QGMatchController>(0, MatchSettings{});
@@ -78,9 +86,16 @@ ByteBuffer chat_record(uint32_t count, uint32_t written, uint32_t length, const 
 }
 
 TEST_F(MatchRules, ChatTakesBoundedLinesInTheSendersName) {
-    const struct { uint32_t count, written, length; std::string text; size_t kept, kept_length; } rows[] = {
-        {20, 20, 2, "hi", QGChat::kMaxLinesFromClient, 2}, {1, 1, 5000, std::string(5000, 'x'), 1, 200},
-        {1, 1, 4, "a\x01\nb", 1, 2}, {1000000, 1, 2, "hi", 0, 0}, {1, 1, 5000, "hi", 0, 0}, {1, 1, 0, "", 0, 0}};
+    const struct {
+        uint32_t count, written, length;
+        std::string text;
+        size_t kept, kept_length;
+    } rows[] = {{20, 20, 2, "hi", QGChat::kMaxLinesFromClient, 2},
+                {1, 1, 5000, std::string(5000, 'x'), 1, 200},
+                {1, 1, 4, "a\x01\nb", 1, 2},
+                {1000000, 1, 2, "hi", 0, 0},
+                {1, 1, 5000, "hi", 0, 0},
+                {1, 1, 0, "", 0, 0}};
     start_session(0, false, {});
     auto* chat = game->spawn<QGChat>(0);
     for (const auto& row : rows) {
@@ -121,7 +136,13 @@ TEST_F(MatchRules, AWatcherRegistersOnceAndADrawingClientShowsTheMatchAndTheBox)
     ASSERT_TRUE(label && label->is_visible());
     // The label follows the phase and timer the server sends and the rules the client holds.
     using S = QGMatchController::State;
-    const struct { S state; float timer, minutes; int lives; bool teams, friendly_fire; const char* text; } rows[] = {
+    const struct {
+        S state;
+        float timer, minutes;
+        int lives;
+        bool teams, friendly_fire;
+        const char* text;
+    } rows[] = {
         {S::Countdown, 2.5f, 0.0f, 3, false, false, "Last Man Standing\nMatch starting in 3..."},
         {S::Running, 61.25f, 5.0f, 1, true, true,
          "Team Sudden Death - Timed\nFriendly Fire enabled.\nTime Remaining: 00:01:01:25\nPlayers Remaining: 0"},

@@ -11,7 +11,10 @@ using namespace level_test;
 
 namespace {
 
-struct Messages { std::vector<std::string> lines; void add(const std::string& line) { lines.push_back(line); } };
+struct Messages {
+    std::vector<std::string> lines;
+    void add(const std::string& line) { lines.push_back(line); }
+};
 
 QGMatchController& controller_of(QGGame& game) {
     for (auto& [id, object] : game.objects())
@@ -24,8 +27,8 @@ protected:
     // Connects the next participant; ids follow the order of the calls.
     QGGame& join(ListenerLog* heard = nullptr) {
         const size_t i = clients.size();
-        clients.push_back(std::make_unique<QGGame>(nullptr, server.port, sf::IpAddress::LocalHost,
-                                                   results[i].callback(), &clock));
+        clients.push_back(
+            std::make_unique<QGGame>(nullptr, server.port, sf::IpAddress::LocalHost, results[i].callback(), &clock));
         QGGame& client = *clients.back();
         client.message_hook = Callback<void, const std::string&>(&said[i], &Messages::add);
         for (uint32_t t = 0; heard && t < kEventTypeCount; ++t) heard->listen(*client.event_handler, EQGEventType(t));
@@ -39,7 +42,9 @@ protected:
         server.game->update(dt);
         for (auto& client : clients) client->update(dt);
     }
-    bool until(const std::function<bool()>& done, float dt = 0.1f) { return eventually(done, [&] { step(dt); }); }
+    bool until(const std::function<bool()>& done, float dt = 0.1f) {
+        return eventually(done, [&] { step(dt); });
+    }
 
     ManualNetClock clock{9'000'000};
     LoopbackServer server{clock};

@@ -199,8 +199,8 @@ TEST_F(PhysicsTest, PixelMaterialsAndTheLadderProbe) {
     EXPECT_FALSE(o->on_ladder);
     EXPECT_FALSE(o->overlaps_terrain(10, 5, 4, 4, true));
     EXPECT_TRUE(o->on_ladder);
-    for (ColorRGBA solid : {color_earth, color_rock, color_destructible, color_indestructible, color_explosive,
-                            ColorRGBA{1, 2, 3, 4}})
+    for (ColorRGBA solid :
+         {color_earth, color_rock, color_destructible, color_indestructible, color_explosive, ColorRGBA{1, 2, 3, 4}})
         EXPECT_TRUE(o->is_solid_pixel(solid, false));
     // Without bit 0 in the mask nothing is solid and the terrain pass does nothing.
     o->collision_mask = 0xfffe;
@@ -223,8 +223,8 @@ TEST_F(PhysicsTest, PixelMaterialsAndTheLadderProbe) {
 
 TEST_F(PhysicsTest, BoxesAreShiftedIntoTheSurface) {
     auto surface = make_surface(20, 20);
-    fill(surface.get(), 0, 0, 1, 1, color_rock);     // top-left corner
-    fill(surface.get(), 19, 19, 1, 1, color_rock);   // bottom-right corner
+    fill(surface.get(), 0, 0, 1, 1, color_rock);    // top-left corner
+    fill(surface.get(), 19, 19, 1, 1, color_rock);  // bottom-right corner
     game->terrain().set_surface(surface.get());
     auto* o = box({4, 4});
     EXPECT_TRUE(o->overlaps_terrain(-50, -50, 3, 3, false));
@@ -302,8 +302,8 @@ TEST_F(PhysicsTest, MissingOrTooSmallSurfacesAreNeverReadOutside) {
     fill(tiny.get(), 0, 0, 8, 6, color_rock);
     game->terrain().set_surface(tiny.get());
     EXPECT_TRUE(o->overlaps_terrain(0, 0, 30, 30, true));
-    const dvec2d moves[][2] = {{{0, 0}, {40, 40}},   {{40, 40}, {-40, -40}}, {{-5, 3}, {3, -5}},
-                               {{2, 2}, {2.5, 90}},  {{7, 1}, {-60, 1}},     {{1e9f, -1e9f}, {-1e9f, 1e9f}},
+    const dvec2d moves[][2] = {{{0, 0}, {40, 40}},  {{40, 40}, {-40, -40}}, {{-5, 3}, {3, -5}},
+                               {{2, 2}, {2.5, 90}}, {{7, 1}, {-60, 1}},     {{1e9f, -1e9f}, {-1e9f, 1e9f}},
                                {{0, 0}, {NAN, 3}}};
     for (const auto& m : moves) {
         o->velocity = {50, -50};

@@ -18,7 +18,7 @@ class Explosions : public LevelTest {
 protected:
     void SetUp() override {
         LevelTest::SetUp();
-        saved_ = {default_explosion_radius,   default_explosion_force, default_explosion_damage,
+        saved_ = {default_explosion_radius, default_explosion_force, default_explosion_damage,
                   default_explosion_particle_time};
         saved_ints_ = {default_explosion_effect_id, default_explosion_particles, default_snd_explode};
         default_explosion_radius = 20.0f;
@@ -92,13 +92,10 @@ struct Affected {
     }
 };
 
-
 // The water's side of a blast.
 class WaterProbe : public LevelWater {
 public:
-    void add_explosion(const dvec2d& centre, float radius) override {
-        blasts.push_back({centre.x, centre.y, radius});
-    }
+    void add_explosion(const dvec2d& centre, float radius) override { blasts.push_back({centre.x, centre.y, radius}); }
     void clear_static_cell(int, int) override { ++cleared; }
     std::vector<Explosion> blasts;
     int cleared = 0;
@@ -209,7 +206,7 @@ TEST_F(Explosions, ClientCarvingAloneLeavesTheChainsDiscToTheServer) {
     paint(28, 18, 3, 4, color_explosive);
     client->explode({27.0f, 19.0f}, 2.0f);
     EXPECT_TRUE(client->event_handler->queue.empty());
-    EXPECT_EQ(client->get_pixel(30, 21), color_air);       // flooded
+    EXPECT_EQ(client->get_pixel(30, 21), color_air);           // flooded
     EXPECT_EQ(client->get_pixel(28, 17), color_destructible);  // only the server's nested disc takes it
     server->explode({27.0f, 19.0f}, 2.0f);
     EXPECT_EQ(server->get_pixel(28, 17), color_air);

@@ -34,10 +34,7 @@ WeaponDefinition weapon_of(int w, int h) {
     return d;
 }
 
-
-bool listens_for_effects(QGGame& g) {
-    return g.event_handler->listener_count(EQGEventType::SpawnEffect) > 0;
-}
+bool listens_for_effects(QGGame& g) { return g.event_handler->listener_count(EQGEventType::SpawnEffect) > 0; }
 
 class Level : public LevelTest {
 protected:
@@ -80,11 +77,17 @@ protected:
         return level;
     }
     // As the server's removal does, at the end of a step.
-    void remove_level() { game->remove_object(game->level->entity_id); game->flush_removals(); }
+    void remove_level() {
+        game->remove_object(game->level->entity_id);
+        game->flush_removals();
+    }
     CTexture* dummy_texture(bool read_only = false, bool reload = false) {
         return view->get_texture_manager()->get_texture(read_only, reload, "gfx/dummy.png");
     }
-    void set_view(float w, float h) { view->set_width(w); view->set_height(h); }
+    void set_view(float w, float h) {
+        view->set_width(w);
+        view->set_height(h);
+    }
 
     std::unique_ptr<CSpriteManager> view;
     std::unique_ptr<CShaderFactory> shaders;
@@ -472,8 +475,10 @@ TEST_F(DrawingClient, DummyCachedReadOnlyIsMadeWritableForTheLevel) {
 
 TEST_F(DrawingClient, PresetsBeyondTheBackgroundListShowNoPicture) {
     // A preset past the list, and any preset of an empty list.
-    const struct { std::vector<std::string> names; int gen; } cases[] = {
-        {{"gfx\\bg_swamp.png", "gfx\\bg_submarine.png"}, 99}, {{}, 2}};
+    const struct {
+        std::vector<std::string> names;
+        int gen;
+    } cases[] = {{{"gfx\\bg_swamp.png", "gfx\\bg_submarine.png"}, 99}, {{}, 2}};
     unsigned int id = 50;
     for (const auto& c : cases) {
         background_names = c.names;
@@ -487,8 +492,10 @@ TEST_F(DrawingClient, PresetsBeyondTheBackgroundListShowNoPicture) {
 TEST_F(DrawingClient, WholeLevelIsFittedIntoTheViewAndCentred) {
     set_view(1024.0f, 768.0f);
     // 1024 / 768 <= 2048 / 1024: the widths decide; for a tall level the heights.
-    const struct { uint32_t w, h; float scale, x, y; } cases[] = {
-        {2048, 1024, 0.5f, 0, 128}, {256, 1024, 0.75f, (1024.0f - 192.0f) * 0.5f, 0}};
+    const struct {
+        uint32_t w, h;
+        float scale, x, y;
+    } cases[] = {{2048, 1024, 0.5f, 0, 128}, {256, 1024, 0.75f, (1024.0f - 192.0f) * 0.5f, 0}};
     unsigned int id = 50;
     for (const auto& c : cases) {
         make_level(hills(c.w, c.h), id++);
@@ -506,8 +513,9 @@ TEST_F(DrawingClient, FocusCentresThePointButNeverShowsBeyondTheLevel) {
     view->set_x(0.0f);
     view->set_y(0.0f);
     // The view's edges stay within the level's.
-    const struct { float x, y, view_x, view_y; } cases[] = {
-        {100, 500, 0, -200}, {1000, 500, -600, -200}, {2000, 1000, 800 - 2048, 600 - 1024}};
+    const struct {
+        float x, y, view_x, view_y;
+    } cases[] = {{100, 500, 0, -200}, {1000, 500, -600, -200}, {2000, 1000, 800 - 2048, 600 - 1024}};
     for (const auto& c : cases) {
         look(level).focus_view(c.x, c.y);
         EXPECT_FLOAT_EQ(view->get_x(), c.view_x) << c.x;
@@ -534,8 +542,10 @@ TEST_F(DrawingClient, OwnLivingPlayerIsFollowedDuringTheMatchOtherwiseTheLevelIs
     const dvec2d followed_centre = player->collider_centre();
     const float health = player->health;
     // Followed: the point mid-view; from the step after death, and after the match, the whole level.
-    const struct { bool alive, running; float scale; } cases[] = {
-        {true, true, 2.0f}, {false, true, 800.0f / 2048.0f}, {true, false, 800.0f / 2048.0f}};
+    const struct {
+        bool alive, running;
+        float scale;
+    } cases[] = {{true, true, 2.0f}, {false, true, 800.0f / 2048.0f}, {true, false, 800.0f / 2048.0f}};
     for (const auto& c : cases) {
         player->health = c.alive ? health : 0.0f;
         game->match_running = c.running;

@@ -16,8 +16,7 @@ using namespace level_test;
 namespace {
 
 std::unique_ptr<QGGame> connect_client(unsigned short port, ConnectResult& result, const NetClock& clock) {
-    return std::make_unique<QGGame>(nullptr, port, sf::IpAddress::LocalHost, result.callback(),
-                                    &clock);
+    return std::make_unique<QGGame>(nullptr, port, sf::IpAddress::LocalHost, result.callback(), &clock);
 }
 
 struct StatusLine {
@@ -31,7 +30,8 @@ struct StatusLine {
 // A server object that poses as a map synchronizer for one client and sends it garbage.
 class HostileSynchronizer : public QGObject {
 public:
-    HostileSynchronizer(QGGame* game, unsigned int id, unsigned int target_) : QGObject(game, id, true), target(target_) {}
+    HostileSynchronizer(QGGame* game, unsigned int id, unsigned int target_)
+        : QGObject(game, id, true), target(target_) {}
     void write_creation_event(QGEvent& event) const override {
         event.set_type(EQGEventType::CreateMapSynchronizer);
         ByteBuffer b;
@@ -46,11 +46,29 @@ public:
         out.write_i32_le(variant == 3 ? 512 : 0);
         out.write_i32_le(0);
         switch (variant) {
-        case 0: out.write_u32_be(2); out.write_u8(0x38); out.write_u8(0x00); break;  // wrong depth
-        case 1: out.write_u32_be(1); out.write_u8(0x41); break;                     // cut short
-        case 2: out.write_u32_be(2); out.write_u8(0x43); out.write_u8(0xC0); break;  // code 15
-        case 3: out.write_u32_be(2); out.write_u8(0x40); out.write_u8(0x00); break;  // outside the level
-        case 4: out.write_u32_be(0x7FFFFFFF); out.write_u8(0x40); break;            // count beyond the record
+        case 0:
+            out.write_u32_be(2);
+            out.write_u8(0x38);
+            out.write_u8(0x00);
+            break;  // wrong depth
+        case 1:
+            out.write_u32_be(1);
+            out.write_u8(0x41);
+            break;  // cut short
+        case 2:
+            out.write_u32_be(2);
+            out.write_u8(0x43);
+            out.write_u8(0xC0);
+            break;  // code 15
+        case 3:
+            out.write_u32_be(2);
+            out.write_u8(0x40);
+            out.write_u8(0x00);
+            break;  // outside the level
+        case 4:
+            out.write_u32_be(0x7FFFFFFF);
+            out.write_u8(0x40);
+            break;  // count beyond the record
         default:
             out.write_u32_be(32);
             for (int i = 0; i < 32; ++i) out.write_u8(uint8_t(0x47 + 31 * i + 17 * sent));
@@ -199,8 +217,7 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
               dynamic_cast<TcpClient&>(*spectator->tcp_transport()).link.bytes_received());
     // The removal reaches the clients after their latency and clears the status line.
     ASSERT_TRUE(eventually([&] { return spectator_status.shown.size() == 2; }, all));
-    EXPECT_EQ(spectator_status.shown,
-              (std::vector<std::string>{"Syncing current map state with server...", ""}));
+    EXPECT_EQ(spectator_status.shown, (std::vector<std::string>{"Syncing current map state with server...", ""}));
     EXPECT_FALSE(spectator->holds_id(sync_id));
     EXPECT_EQ(surface_hash(spectator->terrain_surface()), surface_hash(server.game->terrain_surface()));
 

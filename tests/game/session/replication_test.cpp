@@ -41,7 +41,11 @@ protected:
     }
 
 private:
-    struct Held { int64_t due; Connection to; std::vector<uint8_t> bytes; };
+    struct Held {
+        int64_t due;
+        Connection to;
+        std::vector<uint8_t> bytes;
+    };
     bool chance(double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < p; }
     void release_due() {
         std::shuffle(held_.begin(), held_.end(), rng_);
@@ -56,19 +60,22 @@ private:
 
 class SessionPair : public LevelTest {
 protected:
-    void TearDown() override { client.reset(); LevelTest::TearDown(); }
+    void TearDown() override {
+        client.reset();
+        LevelTest::TearDown();
+    }
 
     // With lossy, the server's datagrams go through a LossyUdp, which lossy then points to.
     void connect(LossyUdp** lossy = nullptr) {
         std::function<std::unique_ptr<Udp>()> make_udp;
-        if (lossy) make_udp = [lossy] {
-            auto udp = std::make_unique<LossyUdp>();
-            *lossy = udp.get();
-            return std::unique_ptr<Udp>(std::move(udp));
-        };
+        if (lossy)
+            make_udp = [lossy] {
+                auto udp = std::make_unique<LossyUdp>();
+                *lossy = udp.get();
+                return std::unique_ptr<Udp>(std::move(udp));
+            };
         ASSERT_TRUE(server.start(1, 3, make_udp));
-        client = std::make_unique<QGGame>(nullptr, server.port, sf::IpAddress::LocalHost,
-                                          result.callback(), &clock);
+        client = std::make_unique<QGGame>(nullptr, server.port, sf::IpAddress::LocalHost, result.callback(), &clock);
         ASSERT_TRUE(server.accept_players(1));
         ASSERT_TRUE(eventually([&] { return client->active.load(); }));
         server.activate();

@@ -56,16 +56,36 @@ TEST(QGEventTest, SetTypeSizesThePayloadAndCopiesAreDeep) {
 
 TEST(QGEventTest, EveryRecordMeasuresTheSizeTheWireFixes) {
     const std::pair<T, uint32_t> sizes[] = {
-        {T::None, 0},                   {T::CreateObject, 4},         {T::CreatePhysObject, 56},
-        {T::CreatePlayer, 44},          {T::RemoveObject, 4},         {T::GenerateLevel, 52},
-        {T::Explode, 12},               {T::JoinGame, 20},            {T::SetupGame, 16},
-        {T::SetSpawnPositions, 132},    {T::StartGame, 0},            {T::Input, 12},
-        {T::Aim, 12},                   {T::CreateItem, 56},          {T::CreateWeapon, 20},
-        {T::CreateProjectile, 28},      {T::CreateSpecialItem, 20},   {T::CreateTombstone, 28},
-        {T::CreateMatchController, 24}, {T::SpawnEffect, 24},         {T::PlaySound, 8},
-        {T::Pause, 0},                  {T::Resume, 0},               {T::MatchOver, 0},
-        {T::CreateWaterObject, 4},      {T::CreateSweetroll, 12},     {T::PlayerHit, 4},
-        {T::CreateMapSynchronizer, 8},  {T::CreateChat, 4},           {T::CreatePortal, 12},
+        {T::None, 0},
+        {T::CreateObject, 4},
+        {T::CreatePhysObject, 56},
+        {T::CreatePlayer, 44},
+        {T::RemoveObject, 4},
+        {T::GenerateLevel, 52},
+        {T::Explode, 12},
+        {T::JoinGame, 20},
+        {T::SetupGame, 16},
+        {T::SetSpawnPositions, 132},
+        {T::StartGame, 0},
+        {T::Input, 12},
+        {T::Aim, 12},
+        {T::CreateItem, 56},
+        {T::CreateWeapon, 20},
+        {T::CreateProjectile, 28},
+        {T::CreateSpecialItem, 20},
+        {T::CreateTombstone, 28},
+        {T::CreateMatchController, 24},
+        {T::SpawnEffect, 24},
+        {T::PlaySound, 8},
+        {T::Pause, 0},
+        {T::Resume, 0},
+        {T::MatchOver, 0},
+        {T::CreateWaterObject, 4},
+        {T::CreateSweetroll, 12},
+        {T::PlayerHit, 4},
+        {T::CreateMapSynchronizer, 8},
+        {T::CreateChat, 4},
+        {T::CreatePortal, 12},
     };
     ASSERT_EQ(std::size(sizes), kEventTypeCount);
     for (auto [type, bytes] : sizes) EXPECT_EQ(event_payload_size(type), bytes) << "type " << uint32_t(type);
@@ -163,8 +183,8 @@ TEST(Dispatcher, ClientIgnoresCreationRecordsForHeldOrInvalidIds) {
 TEST(Dispatcher, ListenerRunsAfterTheActionAndForTypesWithoutOne) {
     auto client = make_headless_client_session();
     SeenAtListener seen{client.get()};
-    auto listening = client->event_handler->subscribe<T::CreatePhysObject>(
-        [&](const PhysObjectRecord& r) { seen.on_event(r); });
+    auto listening =
+        client->event_handler->subscribe<T::CreatePhysObject>([&](const PhysObjectRecord& r) { seen.on_event(r); });
     ListenerLog effects;
     effects.listen(*client->event_handler, T::SpawnEffect);
     effects.listen(*client->event_handler, T::None);
@@ -290,10 +310,10 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     EXPECT_TRUE(log.contains("Ignored event type 4 from connection 1."));
     // The host's client (connection 0) chooses the level and the spawn points.
     seen.types.clear();
-    receive_client_record(*server->event_handler,
-                          record_of({make_event(T::GenerateLevel, {}), make_event(T::SetSpawnPositions, {}),
-                                     make_event(T::Pause, {})}),
-                          0);
+    receive_client_record(
+        *server->event_handler,
+        record_of({make_event(T::GenerateLevel, {}), make_event(T::SetSpawnPositions, {}), make_event(T::Pause, {})}),
+        0);
     EXPECT_EQ(seen.types, (std::vector<uint32_t>{5, 9}));
     // Without a known sender nothing is accepted.
     seen.types.clear();
@@ -352,8 +372,7 @@ TEST_F(ReceivedRecords, AnEventWithTheWrongPayloadSizeIsDroppedAlone) {
     record.write_u32_le(4);
     record.write_u32_le(77);
     record.write_u32_le(22);
-    for (const std::vector<uint8_t>& payload :
-         {std::vector<uint8_t>{0xEF, 0xBE, 0xAD, 0xDE}, {1, 0}, {1, 2, 3}, {}}) {
+    for (const std::vector<uint8_t>& payload : {std::vector<uint8_t>{0xEF, 0xBE, 0xAD, 0xDE}, {1, 0}, {1, 2, 3}, {}}) {
         record.write_u8(0);
         record.write_u32_be(uint32_t(payload.size()));
         for (uint8_t byte : payload) record.write_u8(byte);

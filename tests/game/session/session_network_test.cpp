@@ -110,8 +110,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
         client->update(0.034f);
     };
     ASSERT_TRUE(eventually(
-        [&] { return client->find_object(box_id) && client->find_object(beacon_id) && !joins.types.empty(); },
-        pump));
+        [&] { return client->find_object(box_id) && client->find_object(beacon_id) && !joins.types.empty(); }, pump));
 
     // The join request: the connection id and the name the main menu stores.
     ASSERT_EQ(joins.payloads.size(), 1u);
@@ -161,8 +160,8 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     box->position = {140.0f, 90.0f};
     clock.advance(34);
     server.game->update(0.034f);
-    ASSERT_TRUE(eventually([&] { return received_position(*copy) == dvec2d(140.0f, 90.0f); },
-                           [&] { client->update(0.0f); }));
+    ASSERT_TRUE(
+        eventually([&] { return received_position(*copy) == dvec2d(140.0f, 90.0f); }, [&] { client->update(0.0f); }));
     EXPECT_EQ(copy->position, dvec2d(100.0f, 50.0f));
     clock.advance(34);  // the spacing of the server's packets
     client->update(0.034f);
@@ -173,8 +172,8 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     clock.advance(34);
     server.game->update(0.034f);
     EXPECT_EQ(server.game->find_object(box_id), nullptr);
-    ASSERT_TRUE(eventually([&] { return !client->event_handler->delayed_events.empty(); },
-                           [&] { client->update(0.0f); }));
+    ASSERT_TRUE(
+        eventually([&] { return !client->event_handler->delayed_events.empty(); }, [&] { client->update(0.0f); }));
     EXPECT_EQ(client->event_handler->delayed_events.front().due_ms, clock.now_ms() + 66);
     clock.advance(65);
     client->update(0.0f);
@@ -189,10 +188,11 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     client->disconnect_hook = Callback<void>(&lost, &Flag::hit);
     client.reset();
     EXPECT_EQ(lost.hits.load(), 0);
-    ASSERT_TRUE(eventually([&] { return server.game->quit.load(); }, [&] {
-        clock.advance(34);
-        server.game->update(0.034f);
-    }));
+    ASSERT_TRUE(eventually([&] { return server.game->quit.load(); },
+                           [&] {
+                               clock.advance(34);
+                               server.game->update(0.034f);
+                           }));
 }
 
 TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
@@ -215,16 +215,17 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
     ConnectResult spectator_result;
     auto spectator = connect_client(server.port, spectator_result, clock);
     ListenerLog order;
-    for (EQGEventType t : {EQGEventType::None, EQGEventType::CreateObject, EQGEventType::CreatePhysObject,
-                           EQGEventType::SetupGame, EQGEventType::SetSpawnPositions, EQGEventType::StartGame,
-                           EQGEventType::Pause, EQGEventType::Resume})
+    for (EQGEventType t :
+         {EQGEventType::None, EQGEventType::CreateObject, EQGEventType::CreatePhysObject, EQGEventType::SetupGame,
+          EQGEventType::SetSpawnPositions, EQGEventType::StartGame, EQGEventType::Pause, EQGEventType::Resume})
         order.listen(*spectator->event_handler, t);
 
     testing::internal::CaptureStdout();
-    ASSERT_TRUE(eventually([&] { return server.tcp->clients.size() == 2; }, [&] {
-        clock.advance(34);
-        server.game->update(0.034f);
-    }));
+    ASSERT_TRUE(eventually([&] { return server.tcp->clients.size() == 2; },
+                           [&] {
+                               clock.advance(34);
+                               server.game->update(0.034f);
+                           }));
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("A spectator joins the game."), std::string::npos);
     ASSERT_TRUE(eventually([&] { return spectator->active.load(); }));
@@ -258,8 +259,8 @@ TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLev
     server.activate();
 
     ListenerLog heard;
-    for (EQGEventType type : {EQGEventType::GenerateLevel, EQGEventType::SetSpawnPositions, EQGEventType::Input,
-                              EQGEventType::Aim})
+    for (EQGEventType type :
+         {EQGEventType::GenerateLevel, EQGEventType::SetSpawnPositions, EQGEventType::Input, EQGEventType::Aim})
         heard.listen(*server.game->event_handler, type);
     LogCapture log;
     // What the guest may not do, then its own input last: once that arrived, all of it did.
@@ -268,28 +269,30 @@ TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLev
     guest->event_handler->post<EQGEventType::Input>(PlayerInput{0});
     guest->event_handler->post<EQGEventType::Aim>(PlayerAim{0});
     guest->event_handler->post<EQGEventType::Input>(PlayerInput{1});
-    ASSERT_TRUE(eventually([&] { return !heard.types.empty(); }, [&] {
-        clock.advance(34);
-        guest->update(0.034f);
-        host->update(0.034f);
-        server.game->update(0.034f);
-    }));
+    ASSERT_TRUE(eventually([&] { return !heard.types.empty(); },
+                           [&] {
+                               clock.advance(34);
+                               guest->update(0.034f);
+                               host->update(0.034f);
+                               server.game->update(0.034f);
+                           }));
     EXPECT_EQ(heard.types, (std::vector<uint32_t>{uint32_t(EQGEventType::Input)}));
     ASSERT_EQ(heard.payloads.size(), 1u);
     EXPECT_EQ(heard.payloads[0][0], 1u);
-    for (EQGEventType type : {EQGEventType::GenerateLevel, EQGEventType::SetSpawnPositions, EQGEventType::Input,
-                              EQGEventType::Aim})
+    for (EQGEventType type :
+         {EQGEventType::GenerateLevel, EQGEventType::SetSpawnPositions, EQGEventType::Input, EQGEventType::Aim})
         EXPECT_TRUE(log.contains("Ignored event type " + std::to_string(uint32_t(type)) + " from connection 1."))
             << log.text();
     EXPECT_EQ(server.game->level, nullptr);
 
     // The host's aim at its own player is taken.
     host->event_handler->post<EQGEventType::Aim>(PlayerAim{0});
-    ASSERT_TRUE(eventually([&] { return heard.types.size() == 2; }, [&] {
-        clock.advance(34);
-        host->update(0.034f);
-        server.game->update(0.034f);
-    }));
+    ASSERT_TRUE(eventually([&] { return heard.types.size() == 2; },
+                           [&] {
+                               clock.advance(34);
+                               host->update(0.034f);
+                               server.game->update(0.034f);
+                           }));
     EXPECT_EQ(heard.types[1], uint32_t(EQGEventType::Aim));
     EXPECT_EQ(heard.payloads[1][0], 0u);
     guest.reset();
@@ -348,9 +351,9 @@ TEST(ConnectThread, LeavingDuringAConnectionAttemptEndsItWithoutCallingTheOwner)
     sf::TcpSocket accepted;
     const FullListener full;
     const std::pair<unsigned short, std::function<bool()>> stages[] = {
-        {closed_port(), {}},
-        {full.port, {}},
-        {mute.getLocalPort(), [&] { return mute.accept(accepted) == sf::Socket::Done; }}};
+        {closed_port(), {}}, {full.port, {}}, {mute.getLocalPort(), [&] {
+                                                   return mute.accept(accepted) == sf::Socket::Done;
+                                               }}};
     for (const auto& [port, reached] : stages) {
         if (port == 0) continue;  // the kernel kept answering connects
         auto attempt = std::make_unique<Attempt>();

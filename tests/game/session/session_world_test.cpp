@@ -56,7 +56,9 @@ protected:
     RecordingObject* record(QGGame& game, unsigned int id = 0) { return game.spawn<RecordingObject>(id, &journal); }
     // Turns true when the object is deleted.
     template <class T>
-    const bool& watch(T* o) { return *(o->deleted_flag = &deleted_.emplace_back(false)); }
+    const bool& watch(T* o) {
+        return *(o->deleted_flag = &deleted_.emplace_back(false));
+    }
 
     Journal journal;
     SurfacePtr terrain;
@@ -247,15 +249,16 @@ TEST_F(WorldStep, CollisionPassMatchesEveryPairInListOrderOverAPile) {
         ivec2d size{2 + next(20), 2 + next(20)};
         if (i % 97 == 0) size = {next(3) - 1, -next(5)};
         if (i == 200) size = {600, 12};
-        auto* o = game->spawn<QGPhysObject>(0, size, next(8) == 0, 0.5f + next(30) / 10.0f, 1.0f, 0.1f, next(90) / 100.0f, uint16_t(1 << next(3)), 0xffff, 0.0f);
+        auto* o = game->spawn<QGPhysObject>(0, size, next(8) == 0, 0.5f + next(30) / 10.0f, 1.0f, 0.1f,
+                                            next(90) / 100.0f, uint16_t(1 << next(3)), 0xffff, 0.0f);
         o->position = {float(next(300)), float(next(200))};
         o->velocity = {float(next(200) - 100), float(next(200) - 100)};
     }
     game->update(0.0f);
     auto twin_of = [](const QGPhysObject* o) {
-        auto twin = std::make_unique<QGPhysObject>(nullptr, 0, o->size, o->static_flag, o->mass, o->friction,
-                                                   o->air_friction, o->bounce, o->collision_group, o->collision_mask,
-                                                   o->buoyancy);
+        auto twin =
+            std::make_unique<QGPhysObject>(nullptr, 0, o->size, o->static_flag, o->mass, o->friction, o->air_friction,
+                                           o->bounce, o->collision_group, o->collision_mask, o->buoyancy);
         twin->position = o->position;
         twin->velocity = o->velocity;
         return twin;
@@ -358,7 +361,8 @@ TEST_F(Registration, CommittedIdIsReplacedAtTheNextCommit) {
     ASSERT_EQ(game->reliable_objects().count(20), 1u);
     LogCapture log;
     auto* new_one = record(*game, 20);
-    EXPECT_TRUE(log.contains("Re-registering EntityID 20. Replacing existing object, this may cause access violations."));
+    EXPECT_TRUE(
+        log.contains("Re-registering EntityID 20. Replacing existing object, this may cause access violations."));
     // The old object stays until the commit, outside every walk over the registry.
     EXPECT_FALSE(old_deleted);
     EXPECT_EQ(game->find_object(20), old_one);

@@ -208,8 +208,8 @@ TEST_F(LevelAssets, FoldersListSortedAndLoadThroughTheGeneratorWithTheirSizes) {
             // After the rewrite only materials and slots remain, and something is stamped.
             long stamped = 0;
             for (const ColorRGBA& c : list[i].cells()) {
-                bool known = c == color_air || c == color_water || c == color_destructible ||
-                             c == color_explosive || c == kGreen;
+                bool known = c == color_air || c == color_water || c == color_destructible || c == color_explosive ||
+                             c == kGreen;
                 EXPECT_TRUE(known) << f.name << "\\" << names[i];
                 if (!known) break;
                 stamped += !(c == color_air);

@@ -109,9 +109,9 @@ TEST_F(MapCoder, SmallTilesCodeToExactBytes) {
         ColorQuadtree back;
         decode_map_chunk(c.expected, back, c.palette);
         EXPECT_TRUE(back == tile_of(c.side, c.side, [&](int x, int y) {
-            const ColorRGBA sent = c.colour(x, y);
-            return std::ranges::find(c.palette, sent) != c.palette.end() ? sent : c.palette.back();
-        }));
+                        const ColorRGBA sent = c.colour(x, y);
+                        return std::ranges::find(c.palette, sent) != c.palette.end() ? sent : c.palette.back();
+                    }));
     }
     for (auto [n, bits] : {std::pair{1, 1}, {3, 2}, {9, 4}, {254, 8}}) EXPECT_EQ(palette_code_bits(n), bits) << n;
 }
@@ -182,9 +182,9 @@ TEST_F(MapCoder, HostileStreamsAreRefusedAndLeaveTheTree) {
     }
     decode_map_chunk(bytes({0x0C, 0x22, 0x1A, 0x40}), t, palette());  // codes 1, 2, 3 and 9
     EXPECT_TRUE(t == tile_of(2, 2, [](int x, int y) {
-        const ColorRGBA c[4] = {color_earth, color_rock, color_destructible, color_explosive};
-        return c[x + 2 * y];
-    }));
+                    const ColorRGBA c[4] = {color_earth, color_rock, color_destructible, color_explosive};
+                    return c[x + 2 * y];
+                }));
     // Trailing bytes after the last node are ignored.
     ColorQuadtree back;
     decode_map_chunk(bytes({0x40, 0x00, 0xFF, 0xFF}), back, palette());
@@ -287,11 +287,13 @@ TEST_F(MapCoder, RejectedTilesLeaveTheLevelUnchanged) {
         ivec2d at;
         std::vector<unsigned char> b;
     } refused[] = {
-        {{512, 0}, air8},  {{-256, 0}, air8}, {{10, 0}, air8},  // outside, no tile corner
-        {{0, 0}, bytes({0xF8, 0x00})},                           // depth 31
-        {{0, 0}, bytes({0x44})},                                 // cut off
+        {{512, 0}, air8},
+        {{-256, 0}, air8},
+        {{10, 0}, air8},                // outside, no tile corner
+        {{0, 0}, bytes({0xF8, 0x00})},  // depth 31
+        {{0, 0}, bytes({0x44})},        // cut off
         {{0, 0}, {}},
-        {{0, 0}, bytes({0x43, 0xC0})},                           // bad code, last for `why`
+        {{0, 0}, bytes({0x43, 0xC0})},  // bad code, last for `why`
     };
     for (const auto& r : refused) EXPECT_FALSE(apply_map_tile(client.get(), r.at, r.b, palette(), &why));
     EXPECT_NE(why.find("accessing element at position 15"), std::string::npos);

@@ -36,9 +36,9 @@ struct HookLog {
     long pixels = 0;
     void on_pixel(int, int) { ++pixels; }
     void on_disc(const Explosion& e, const PixelRect& box) {
-        order.push_back("disc " + std::to_string(saturate_cast<int>(e.x)) + "," + std::to_string(saturate_cast<int>(e.y)) +
-                        " r" + std::to_string(saturate_cast<int>(std::round(e.radius * 10))) + " box " +
-                        std::to_string(box.width));
+        order.push_back(
+            "disc " + std::to_string(saturate_cast<int>(e.x)) + "," + std::to_string(saturate_cast<int>(e.y)) + " r" +
+            std::to_string(saturate_cast<int>(std::round(e.radius * 10))) + " box " + std::to_string(box.width));
     }
     void on_chain(const ChainReaction& c) {
         order.push_back("chain " + std::to_string(c.x) + "," + std::to_string(c.y) + " n" + std::to_string(c.pixels));
@@ -62,7 +62,7 @@ TEST_F(Carving, BlastOverEarthLeavesADiscOfAir) {
     EXPECT_GT(air, 300);  // about pi * 100
     EXPECT_LT(air, 330);
     EXPECT_EQ(pixel(s.get(), 50, 40), color_air);
-    EXPECT_EQ(pixel(s.get(), 50, 30), color_air);  // on the rim, inside the box
+    EXPECT_EQ(pixel(s.get(), 50, 30), color_air);           // on the rim, inside the box
     EXPECT_EQ(pixel(s.get(), 50, 50), color_destructible);  // the box ends before x + r
     EXPECT_EQ(pixel(s.get(), 58, 48), color_destructible);  // a corner of the box
     EXPECT_EQ(sum.changed, (PixelRect{40, 30, 20, 20}));
@@ -91,9 +91,8 @@ TEST_F(Carving, OtherMaterialsAreLeftAlone) {
 
 TEST_F(Carving, DegenerateBlastsChangeNothing) {
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    const Explosion blasts[] = {{20, 20, 0},     {20, 20, -5},   {-50, 20, 10},  {20, 500, 10},
-                                {nan, 20, 10},   {20, 20, nan},  {20, 20, inf},  {-inf, 0, 5},
-                                {1e30f, 1e30f, 1e30f}};
+    const Explosion blasts[] = {{20, 20, 0},   {20, 20, -5},  {-50, 20, 10}, {20, 500, 10},        {nan, 20, 10},
+                                {20, 20, nan}, {20, 20, inf}, {-inf, 0, 5},  {1e30f, 1e30f, 1e30f}};
     for (const Explosion& e : blasts) {
         SurfacePtr s = make_surface(40, 40, color_destructible);
         HookLog log;
@@ -274,10 +273,9 @@ TEST_F(Carving, DiscsCarveTheSameWhateverTheHooks) {
     const ColorRGBA mix[] = {color_destructible, color_indestructible, color_air, color_water};
     for (int y = 0; y < 61; ++y)
         for (int x = 0; x < 97; ++x) put(ground.get(), x, y, mix[random_below(4)]);
-    const Explosion blasts[] = {{48, 30, 20},        {48.5f, 30.5f, 20},  {0, 0, 15},
-                                {96.9f, 60.9f, 33.3f}, {-10, 30, 12.5f},  {50, 70, 10.01f},
-                                {40.2f, 7.7f, 0.5f},  {30, 30, 1},         {48, 30, 1000},
-                                {12.25f, 50.75f, 7.071f}};
+    const Explosion blasts[] = {{48, 30, 20},     {48.5f, 30.5f, 20},      {0, 0, 15},          {96.9f, 60.9f, 33.3f},
+                                {-10, 30, 12.5f}, {50, 70, 10.01f},        {40.2f, 7.7f, 0.5f}, {30, 30, 1},
+                                {48, 30, 1000},   {12.25f, 50.75f, 7.071f}};
     int changed = 0;
     for (const Explosion& e : blasts) {
         SurfacePtr rows = make_surface(97, 61), columns = make_surface(97, 61);

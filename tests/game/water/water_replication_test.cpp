@@ -13,8 +13,7 @@ TEST_F(LevelTest, TheClientKeepsTheServersOccupancyAndBlastsStirTheWater) {
     LoopbackServer server{clock};
     ConnectResult result;
     ASSERT_TRUE(server.start(1));
-    auto player = std::make_unique<QGGame>(nullptr, server.port, sf::IpAddress::LocalHost,
-                                           result.callback(), &clock);
+    auto player = std::make_unique<QGGame>(nullptr, server.port, sf::IpAddress::LocalHost, result.callback(), &clock);
     ASSERT_TRUE(server.accept_players(1));
     ASSERT_TRUE(eventually([&] { return player->active.load(); }));
     server.activate();
@@ -58,7 +57,8 @@ TEST_F(LevelTest, TheClientKeepsTheServersOccupancyAndBlastsStirTheWater) {
     const Quadtree<bool> agreed = kept.occupancy();
     const uint8_t d = uint8_t(served.occupancy().depth());
     for (std::vector<uint8_t> record : {std::vector<uint8_t>{0, 0, 0, 1, uint8_t((d + 1) << 3)},
-                                        {0, 0, 0, 1, uint8_t(d << 3 | 0x04)}, {0, 0, 0, 9, uint8_t(d << 3)}}) {
+                                        {0, 0, 0, 1, uint8_t(d << 3 | 0x04)},
+                                        {0, 0, 0, 9, uint8_t(d << 3)}}) {
         ByteBuffer packet(record.data(), record.size());
         kept.mode = Networkable::Read;
         kept.current_packet = &packet;

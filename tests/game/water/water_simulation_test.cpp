@@ -60,8 +60,10 @@ TEST(WaterSimulation, SourcesFillOnlyEmptyCellsUntilTheTableIsFull) {
 
 TEST(WaterSimulation, WallsReflectAndHalveTheSpeed) {
     // x, y, vx, vy, and where it ends on the wall's axis; gravity adds 9.81 * 0.04 to vy.
-    for (auto [x, y, vx, vy, end] : {std::array{120.f, 32.f, 500.f, 0.f, 127.f}, {4.f, 32.f, -500.f, 0.f, 1.f},
-                                     {64.f, 60.f, 0.f, 400.f, 63.f}, {64.f, 3.f, 0.f, -400.f, 1.f}}) {
+    for (auto [x, y, vx, vy, end] : {std::array{120.f, 32.f, 500.f, 0.f, 127.f},
+                                     {4.f, 32.f, -500.f, 0.f, 1.f},
+                                     {64.f, 60.f, 0.f, 400.f, 63.f},
+                                     {64.f, 3.f, 0.f, -400.f, 1.f}}) {
         WaterLevel level(128, 64);
         sph::WaterObject& w = level.build();
         ASSERT_TRUE(w.add_particle(x, y));
@@ -108,8 +110,11 @@ TEST(WaterSimulation, FaultsNeitherMakeNumbersNorLoopOutsideTheGrid) {
     w.update(0.016f);
     EXPECT_EQ(w.particles.x[4], 200.0f);  // an infinite speed takes it nowhere
     EXPECT_EQ(w.particles.vx[4], 0.0f);
-    for (auto [x, y, r] : {std::tuple{1e30f, -1e30f, 50.0f}, {5e9f, 5e9f, 1e9f}, {100.0f, 60.0f, INFINITY},
-                           {NAN, 60.0f, 10.0f}, {100.0f, 60.0f, 1e30f}})
+    for (auto [x, y, r] : {std::tuple{1e30f, -1e30f, 50.0f},
+                           {5e9f, 5e9f, 1e9f},
+                           {100.0f, 60.0f, INFINITY},
+                           {NAN, 60.0f, 10.0f},
+                           {100.0f, 60.0f, 1e30f}})
         w.add_explosion({x, y}, r);
     for (int s = 0; s < 20; ++s) w.update(0.016f);
     for (int i : {0, 1, 2, 4}) EXPECT_TRUE(std::isfinite(w.particles.x[i]) && std::isfinite(w.particles.vx[i]));
@@ -169,8 +174,8 @@ TEST(WaterSimulation, AParallelStepGivesTheBitsOfASingleThreadStep) {
         omp_set_num_threads(4);
         many.update(0.016f);
         const sph::ParticleArrays &a = one.particles, &b = many.particles;
-        ASSERT_TRUE(same(a.x, b.x) && same(a.y, b.y) && same(a.vx, b.vx) && same(a.vy, b.vy) &&
-                    same(a.fx, b.fx) && same(a.fy, b.fy))
+        ASSERT_TRUE(same(a.x, b.x) && same(a.y, b.y) && same(a.vx, b.vx) && same(a.vy, b.vy) && same(a.fx, b.fx) &&
+                    same(a.fy, b.fy))
             << "step " << s;
         ASSERT_EQ(one.occupancy_bytes, many.occupancy_bytes);
     }

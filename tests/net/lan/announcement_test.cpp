@@ -26,8 +26,7 @@ TEST(Announcement, DatagramLayoutIsByteExact) {
 
     // Cut, padded, or for another object: not an announcement.
     std::vector<uint8_t> bytes = d.bytes();
-    for (size_t n = 0; n < bytes.size(); ++n)
-        EXPECT_FALSE(decode_announcement(ByteBuffer(bytes.data(), n), name, c));
+    for (size_t n = 0; n < bytes.size(); ++n) EXPECT_FALSE(decode_announcement(ByteBuffer(bytes.data(), n), name, c));
     // Object 5; a name one byte shorter than its record.
     for (auto [at, value] : {std::pair{15, 5}, {23, 3}}) {
         std::vector<uint8_t> changed = bytes;

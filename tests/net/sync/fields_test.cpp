@@ -17,19 +17,19 @@ void run_pass(Networkable& object, int mode, ByteBuffer* packet) {
 }
 
 const char* sample_bytes =
-    "FE FF FF FF "                                       // int -2, raw
-    "04 03 02 01 "                                       // unsigned 0x01020304, raw
-    "00 00 C0 3F "                                       // float 1.5
-    "00 00 B4 C2 "                                       // float -90
-    "00 00 80 3F 00 00 00 40 "                           // dvec2d (1, 2)
-    "03 00 00 00 FF FF FF FF "                           // ivec2d (3, -1)
-    "01 "                                                // bool
-    "01 00 00 00 "                                       // 4-byte enum
-    "00 00 00 02 61 62 "                                 // string "ab"
-    "00 00 00 02 00 00 00 01 00 00 01 02 "               // vector<unsigned> {1, 258}
-    "00 00 00 01 09 "                                    // vector<unsigned char> {9}
-    "0A 00 00 07 CC 10 00 00 "                           // Connection 10.0.0.7:4300
-    "07 00 00 00";                                       // PrivateWrite<unsigned>
+    "FE FF FF FF "                          // int -2, raw
+    "04 03 02 01 "                          // unsigned 0x01020304, raw
+    "00 00 C0 3F "                          // float 1.5
+    "00 00 B4 C2 "                          // float -90
+    "00 00 80 3F 00 00 00 40 "              // dvec2d (1, 2)
+    "03 00 00 00 FF FF FF FF "              // ivec2d (3, -1)
+    "01 "                                   // bool
+    "01 00 00 00 "                          // 4-byte enum
+    "00 00 00 02 61 62 "                    // string "ab"
+    "00 00 00 02 00 00 00 01 00 00 01 02 "  // vector<unsigned> {1, 258}
+    "00 00 00 01 09 "                       // vector<unsigned char> {9}
+    "0A 00 00 07 CC 10 00 00 "              // Connection 10.0.0.7:4300
+    "07 00 00 00";                          // PrivateWrite<unsigned>
 
 // A vector and a string that carry delegates (which only count their calls).
 class Counted : public Networkable {

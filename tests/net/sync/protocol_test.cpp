@@ -45,8 +45,8 @@ TEST(Protocol, SyncPacketHasTheHeaderAndOneRecordPerObjectThatWrote) {
     ASSERT_TRUE(t.send_objects(map));
     ASSERT_EQ(t.sent.size(), 1u);
     EXPECT_EQ(hex(t.sent[0].bytes()),
-              "00 00 00 00 05 04 03 02 01 00 00 00 "          // kind 0, send time
-              "00 00 00 03 00 00 00 08 01 00 00 00 00 00 00 40 "  // id 3, 8 bytes
+              "00 00 00 00 05 04 03 02 01 00 00 00 "               // kind 0, send time
+              "00 00 00 03 00 00 00 08 01 00 00 00 00 00 00 40 "   // id 3, 8 bytes
               "00 00 00 09 00 00 00 08 FF FF FF FF 00 00 00 3F");  // id 9 (the silent 5 has none)
     EXPECT_TRUE(Protocol::is_well_formed_sync_packet(t.sent[0]));
     // Nothing to say: no packet at all, but the call still counts as a send.
@@ -160,20 +160,21 @@ TEST(Protocol, InterpolationRunsBetweenTheTwoNewestUpdatesOverOneInterval) {
     Pair p(0, 10.0f, true);
     NetworkableMap map{{4, &p}};
     // At each time a packet with a new b may arrive; then the b shown.
-    struct Step { int64_t at; bool arrives; float received, shown; };
+    struct Step {
+        int64_t at;
+        bool arrives;
+        float received, shown;
+    };
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const Step steps[] = {
-        {10000, true, 20.0f, 10.0f},   // the first update starts from the value shown
-        {10020, false, 0.0f, 15.0f},   // half an interval
-        {10040, false, 0.0f, 20.0f},   // one interval: the newest value
-        {10100, false, 0.0f, 25.0f},   // a stall extrapolates half an interval at most
-        {10100, true, 30.0f, 20.0f},   // the next update starts from the last received, not the shown
-        {10120, false, 0.0f, 25.0f},
-        {10150, true, 40.0f, 30.0f},   // a packet on every frame still moves on
-        {10200, true, 50.0f, 40.0f},
-        {10200, true, nan, 40.0f},     // no number: the field keeps what it shows
-        {10300, false, 0.0f, 40.0f},
-        {10300, true, 60.0f, 60.0f},   // and takes the next number at once
+        {10000, true, 20.0f, 10.0f},  // the first update starts from the value shown
+        {10020, false, 0.0f, 15.0f},  // half an interval
+        {10040, false, 0.0f, 20.0f},  // one interval: the newest value
+        {10100, false, 0.0f, 25.0f},  // a stall extrapolates half an interval at most
+        {10100, true, 30.0f, 20.0f},  // the next update starts from the last received, not the shown
+        {10120, false, 0.0f, 25.0f}, {10150, true, 40.0f, 30.0f},  // a packet on every frame still moves on
+        {10200, true, 50.0f, 40.0f}, {10200, true, nan, 40.0f},    // no number: the field keeps what it shows
+        {10300, false, 0.0f, 40.0f}, {10300, true, 60.0f, 60.0f},  // and takes the next number at once
         {10340, false, 0.0f, 60.0f},
     };
     int64_t sent = 1;
@@ -203,7 +204,9 @@ TEST(Protocol, InterpolationRunsBetweenTheTwoNewestUpdatesOverOneInterval) {
 
 TEST(Protocol, DefaultInterpolationStoresOnlyFiniteValues) {
     const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
-    struct Case { float old_value, new_value, t, expected; };  // the field shows 7 before
+    struct Case {
+        float old_value, new_value, t, expected;
+    };  // the field shows 7 before
     const Case cases[] = {
         {1.0f, 3.0f, 0.5f, 2.0f}, {inf, 4.0f, 0.5f, 4.0f}, {nan, 4.0f, 0.0f, 4.0f},
         {1.0f, 3.0f, inf, 3.0f},  {0.0f, inf, 0.5f, 7.0f}, {0.0f, nan, 1.0f, 7.0f},
@@ -228,10 +231,10 @@ TEST(Protocol, MalformedSyncPacketsAreDroppedWhole) {
     const std::vector<uint8_t> good = sync_packet(50, {{1, &source}, {2, &source}}).bytes();
     ASSERT_EQ(good.size(), 12u + 2 * 16u);
     std::vector<std::vector<uint8_t>> bad(3, good);
-    bad[0].insert(bad[0].end(), {0, 0, 0});                     // long
+    bad[0].insert(bad[0].end(), {0, 0, 0});                    // long
     bad[1][16] = bad[1][17] = bad[1][18] = bad[1][19] = 0xFF;  // byte count of 4 GB
-    bad[2][19] = 9;                                             // a count one past the record
-    for (size_t n = 0; n < good.size(); ++n)                    // short, and cut records
+    bad[2][19] = 9;                                            // a count one past the record
+    for (size_t n = 0; n < good.size(); ++n)                   // short, and cut records
         if (n != 12 && n != 28) bad.emplace_back(good.begin(), good.begin() + std::ptrdiff_t(n));
     for (const auto& bytes : bad) {
         Pair one, two;

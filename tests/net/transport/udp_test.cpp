@@ -12,9 +12,7 @@ namespace {
 
 const sf::IpAddress localhost = sf::IpAddress::LocalHost;
 
-Connection endpoint_of(const Udp& udp) {
-    return Connection(localhost, udp.local_port());
-}
+Connection endpoint_of(const Udp& udp) { return Connection(localhost, udp.local_port()); }
 
 void bind_free(std::initializer_list<Udp*> udps) {
     for (Udp* udp : udps) {
@@ -40,9 +38,7 @@ size_t drain(Udp& udp) {
 }
 
 // Gives a deferred network softirq a moment on a loaded machine.
-void settle() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
+void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }
 
 // Sends announcements the way the server's announcer does: from a Udp of its own to the
 // announcement target address, which the loopback-only mode keeps on this machine.
@@ -209,10 +205,11 @@ TEST(UdpReplication, ServerToClientDropsStaleDataAndInterpolates) {
     }
 
     bool saw_stale = false;
-    EXPECT_TRUE(eventually([&] { return on_client.hp == 3; }, [&] {
-        client.receive_objects(client_objects);
-        saw_stale = saw_stale || on_client.hp == 2;
-    }));
+    EXPECT_TRUE(eventually([&] { return on_client.hp == 3; },
+                           [&] {
+                               client.receive_objects(client_objects);
+                               saw_stale = saw_stale || on_client.hp == 2;
+                           }));
     EXPECT_FALSE(saw_stale);
     EXPECT_EQ(on_client.name, "ab");
     EXPECT_EQ(client.newest_timestamps[3][endpoint_of(server)], 1033);
@@ -395,8 +392,8 @@ TEST(UdpReplication, EachPeerGetsWhatChangedAtThePaceOfItsPath) {
     // Receives until the packet sent now is in; answers its time and the mover's value then.
     auto received_now = [&](Udp& client, NetworkableMap& map) {
         const int64_t at = clock.now_ms();
-        EXPECT_TRUE(eventually([&] { return client.newest_timestamps[1][from] == at; },
-                               [&] { client.receive_objects(map); }));
+        EXPECT_TRUE(
+            eventually([&] { return client.newest_timestamps[1][from] == at; }, [&] { client.receive_objects(map); }));
         return std::pair{at, mover.position.x};
     };
 
