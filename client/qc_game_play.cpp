@@ -21,7 +21,7 @@
 #include "game/entities/entity_records.h"
 #include "game/entities/qg_player.h"
 #include "game/match/qg_chat.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 

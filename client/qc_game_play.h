@@ -12,7 +12,7 @@
 #include "engine/core/callback.h"
 #include "engine/core/geometry.h"
 #include "game/entities/entity_records.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 
 class CImageSprite;
 class CLabelSprite;

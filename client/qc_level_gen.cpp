@@ -21,7 +21,7 @@
 #include "engine/ui/scrollbar.h"
 #include "game/config/settings.h"
 #include "game/levelgen/level_generator.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "platform/dialogs.h"
 

@@ -14,7 +14,7 @@
 #include "game/drawing/game_drawing.h"
 #include "game/config/settings.h"
 #include "game/entities/qg_player.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 

@@ -14,9 +14,9 @@ class ByteBuffer;
 // server simulates; clients receive the position and interpolate it. Always on the UDP channel.
 class QGPhysObject : public QGObject {
 public:
-    QGPhysObject(QGGame* game, unsigned int entity_id, const ivec2d& size, bool is_static, float mass, float friction,
-                 float air_friction, float bounce, unsigned short collision_group, unsigned short collision_mask,
-                 float buoyancy);
+    QGPhysObject(GameSession* game, unsigned int entity_id, const ivec2d& size, bool is_static, float mass,
+                 float friction, float air_friction, float bounce, unsigned short collision_group,
+                 unsigned short collision_mask, float buoyancy);
 
     // Joins the physics list of the next commit.
     void admitted() override;

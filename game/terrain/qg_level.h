@@ -60,7 +60,7 @@ struct LevelObject {
 class QGLevel : public QGObject {
 public:
     // Becomes the session's level and terrain.
-    QGLevel(QGGame* game, unsigned int entity_id, LevelParameters parameters);
+    QGLevel(GameSession* game, unsigned int entity_id, LevelParameters parameters);
     ~QGLevel() override;
 
     // GenerateLevel: the level's entity id, then its parameters.
@@ -86,7 +86,7 @@ public:
     terrain_sweep::SolidMask solid_mask;
     float sweetroll_timer = 2.0f;
     // The objects the generator placed, in its order, for the session to build once the level
-    // stands (QGGame::generate_level); empty after that and on a client.
+    // stands (the session's generate_level); empty after that and on a client.
     std::vector<LevelObject> placements;
 
 private:

@@ -27,7 +27,7 @@
 #include "game/entities/qg_player.h"
 #include "game/match/qg_chat.h"
 #include "game/match/qg_match_controller.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 #include "game/water/water_object.h"

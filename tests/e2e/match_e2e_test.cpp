@@ -33,7 +33,7 @@
 #include "game/drawing/game_drawing.h"
 #include "game/entities/qg_player.h"
 #include "game/entities/qg_weapon.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 #include "support/client_game.h"
