@@ -13,6 +13,7 @@
 #include "game/base/game_session.h"
 #include "game/terrain/qg_level.h"
 
+using namespace solid_terrain;
 using namespace terrain_sweep;
 
 namespace {
@@ -227,10 +228,7 @@ bool QGPhysObject::is_solid_pixel(const ColorRGBA& pixel, bool climbing) {
     return is_solid_colour(pixel);
 }
 
-bool QGPhysObject::is_solid_colour(const ColorRGBA& pixel) {
-    return !(pixel == material_colors[int(Material::Ladder)] || pixel == material_colors[int(Material::Air)] ||
-             pixel == material_colors[int(Material::Water)] || pixel == material_colors[int(Material::StaticWater)]);
-}
+bool QGPhysObject::is_solid_colour(const ColorRGBA& pixel) { return solid_terrain::is_solid_colour(pixel); }
 
 void QGPhysObject::on_object_collision(QGPhysObject*, const dvec2d&) {}
 

@@ -32,7 +32,7 @@ public:
     // A pure test of the colour apart from that flag, the same for every object that meets the
     // terrain at all, so that the level's solid mask can hold it once for all of them.
     bool is_solid_pixel(const ColorRGBA& pixel, bool climbing);
-    static bool is_solid_colour(const ColorRGBA& pixel);
+    static bool is_solid_colour(const ColorRGBA& pixel);  // the terrain's rule: solid_terrain::is_solid_colour
     virtual void on_object_collision(QGPhysObject* other, const dvec2d& impact);
     virtual void on_terrain_collision(const dvec2d& impact);
 

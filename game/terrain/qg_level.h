@@ -7,9 +7,9 @@
 #include "engine/core/geometry.h"
 #include "game/levelgen/level_generator.h"
 #include "game/levelgen/level_parameters.h"
-#include "game/physics/terrain_sweep.h"
 #include "game/base/qg_object.h"
 #include "game/base/session_records.h"
+#include "game/terrain/solid_mask.h"
 #include "game/terrain/terrain_carver.h"
 
 class QGEventHandler;
@@ -83,7 +83,7 @@ public:
     LevelWater* water = nullptr;
     LevelParameters parameters;
     // The surface's solid pixels for the physics; whatever writes the surface updates it.
-    terrain_sweep::SolidMask solid_mask;
+    solid_terrain::SolidMask solid_mask;
     float sweetroll_timer = 2.0f;
     // The objects the generator placed, in its order, for the session to build once the level
     // stands (the session's generate_level); empty after that and on a client.
