@@ -70,7 +70,7 @@ QCSpawnSelect::~QCSpawnSelect() {
     if (instance == this) instance = nullptr;
 }
 
-QGGame* QCSpawnSelect::session() { return game_screen ? game_screen->client_game : nullptr; }
+QGGame* QCSpawnSelect::session() { return game_screen ? game_screen->client_game.get() : nullptr; }
 
 fvec2d QCSpawnSelect::to_level(fvec2d point) {
     QGGame* match = session();

@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
     }
     QGGame* session = nullptr;
     for (QCGameState* state : client.states)
-        if (auto* play = dynamic_cast<QCGamePlay*>(state)) session = play->client_game;
+        if (auto* play = dynamic_cast<QCGamePlay*>(state)) session = play->client_game.get();
     std::size_t players = 0, water = 0;
     if (session)
         for (QGPlayer* player : session->players()) players += player != nullptr;

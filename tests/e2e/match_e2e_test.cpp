@@ -143,7 +143,7 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     ASSERT_EQ(game().states.size(), 4u);
     QCGamePlay* play = dynamic_cast<QCGamePlay*>(*std::next(game().states.begin(), 2));
     ASSERT_NE(play, nullptr);
-    QGGame* session = play->client_game;
+    QGGame* session = play->client_game.get();
     EXPECT_EQ(session->local_player_id, 0u);
 
     // The bot joins as the second player once the host holds connection 0.
