@@ -21,7 +21,7 @@
 #include "game/entities/entity_records.h"
 #include "game/entities/qg_player.h"
 #include "game/match/qg_chat.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 
@@ -100,7 +100,8 @@ QCGamePlay::QCGamePlay(CTextureManager* textures, QCGame* owner, sf::IpAddress a
 
     world_sprites = new CSpriteManager(this, textures);
     drawing = std::make_unique<GameDrawing>(world_sprites, game->get_shader_factory(), game->get_font_factory());
-    client_game = new QGGame(drawing.get(), port, address, Callback<void, bool>(this, &QCGamePlay::on_connect_result));
+    client_game = std::make_unique<QGGame>(drawing.get(), port, address,
+                                           Callback<void, bool>(this, &QCGamePlay::on_connect_result));
 
     QGEventHandler& events = *client_game->event_handler;
     using T = EQGEventType;
@@ -120,7 +121,7 @@ QCGamePlay::QCGamePlay(CTextureManager* textures, QCGame* owner, sf::IpAddress a
     client_game->message_hook = Callback<void, const std::string&>(this, &QCGamePlay::add_message);
     client_game->status_hook = Callback<void, const std::string&>(this, &QCGamePlay::set_status_message);
 
-    inventory = new QCInventory(this, client_game);
+    inventory = new QCInventory(this, client_game.get());
     add_child(inventory);
 }
 
@@ -128,8 +129,7 @@ QCGamePlay::~QCGamePlay() {
     game->set_damage_fade(0.0f);
     // The session's objects give their sprites back to the world sprite manager, which the
     // container deletes afterwards.
-    delete client_game;
-    client_game = nullptr;
+    client_game.reset();
 }
 
 bool QCGamePlay::takes_input_when_inactive() { return client_game && client_game->match_running; }
@@ -238,7 +238,7 @@ void QCGamePlay::on_key_pressed(const SDL_KeyboardEvent& event) {
     QCGameState::on_key_pressed(event);
     if (!client_game || !client_game->match_running) return;
     const SDLKey key = event.keysym.sym;
-    if (key == SDLK_TAB && !client_game->paused) game->push_state<QCScoreboard>(client_game);
+    if (key == SDLK_TAB && !client_game->paused) game->push_state<QCScoreboard>(client_game.get());
     if (!playing_player()) return;
     if (auto* chat = look_of<ChatLook>(client_game->chat)) {
         if (key == SDLK_RETURN) chat->set_open(!chat->is_open());
@@ -302,7 +302,7 @@ void QCGamePlay::on_game_setup() {
 void QCGamePlay::on_match_over() {
     // A held Tab shows the scoreboard already.
     const bool tab_held = game->key_down.size() > std::size_t(SDLK_TAB) && game->key_down[SDLK_TAB];
-    if (!tab_held) game->push_state<QCScoreboard>(client_game);
+    if (!tab_held) game->push_state<QCScoreboard>(client_game.get());
 }
 
 void QCGamePlay::on_play_sound(const SoundRequest& request) {

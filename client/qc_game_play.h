@@ -12,7 +12,7 @@
 #include "engine/core/callback.h"
 #include "engine/core/geometry.h"
 #include "game/entities/entity_records.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 
 class CImageSprite;
 class CLabelSprite;
@@ -73,7 +73,8 @@ public:
 
     // The session's drawing side, which outlives it.
     std::unique_ptr<GameDrawing> drawing;
-    QGGame* client_game = nullptr;
+    // The screen's session; it goes before the world sprites its objects draw into.
+    std::unique_ptr<QGGame> client_game;
     std::vector<EventSubscription> subscriptions;
     Callback<void, bool> result_callback;
     bool open_level_generator = false;

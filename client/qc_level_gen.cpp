@@ -21,7 +21,7 @@
 #include "engine/ui/scrollbar.h"
 #include "game/config/settings.h"
 #include "game/levelgen/level_generator.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "platform/dialogs.h"
 
@@ -306,7 +306,7 @@ void QCLevelGen::send_and_close() {
     LevelCreation record;
     record.parameters = parameters();
     log_message(LogLevel::Status, "Sending level parameters to server...", "Level Generator");
-    QGGame* client = game_screen ? game_screen->client_game : nullptr;
+    QGGame* client = game_screen ? game_screen->client_game.get() : nullptr;
     if (client && client->event_handler) {
         client->event_handler->post<EQGEventType::GenerateLevel>(record);
     }

@@ -14,7 +14,7 @@
 #include "game/drawing/game_drawing.h"
 #include "game/config/settings.h"
 #include "game/entities/qg_player.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 
@@ -70,7 +70,7 @@ QCSpawnSelect::~QCSpawnSelect() {
     if (instance == this) instance = nullptr;
 }
 
-QGGame* QCSpawnSelect::session() { return game_screen ? game_screen->client_game : nullptr; }
+QGGame* QCSpawnSelect::session() { return game_screen ? game_screen->client_game.get() : nullptr; }
 
 fvec2d QCSpawnSelect::to_level(fvec2d point) {
     QGGame* match = session();

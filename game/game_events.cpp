@@ -9,7 +9,7 @@
 #include "game/match/qg_chat.h"
 #include "game/match/qg_match_controller.h"
 #include "game/physics/qg_phys_object.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 #include "game/terrain/qg_map_synchronizer.h"
@@ -40,23 +40,23 @@ void remove_object_action(QGEventHandler& handler, const QGEvent& event) {
 void setup_game_action(QGEventHandler& handler, const QGEvent& event) {
     // The server sets its game up itself; it only sends the record.
     GameParameters params;
-    if (!handler.game->is_server && event.read(params)) handler.game->setup_game(params);
+    if (!handler.game->is_server && event.read(params)) QGGame::of(*handler.game).setup_game(params);
 }
 
 void set_spawn_positions_action(QGEventHandler& handler, const QGEvent& event) {
     SpawnPositions record;
-    if (event.read(record)) handler.game->set_spawn_positions(record);
+    if (event.read(record)) QGGame::of(*handler.game).set_spawn_positions(record);
 }
 
-void start_game_action(QGEventHandler& handler, const QGEvent&) { handler.game->start_game(); }
+void start_game_action(QGEventHandler& handler, const QGEvent&) { QGGame::of(*handler.game).start_game(); }
 
 void pause_action(QGEventHandler& handler, const QGEvent&) {
-    handler.game->paused = true;
+    QGGame::of(*handler.game).paused = true;
     if (handler.game->is_server) handler.post<EQGEventType::Pause>();
 }
 
 void resume_action(QGEventHandler& handler, const QGEvent&) {
-    handler.game->paused = false;
+    QGGame::of(*handler.game).paused = false;
     if (handler.game->is_server) handler.post<EQGEventType::Resume>();
 }
 

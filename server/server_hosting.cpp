@@ -3,7 +3,7 @@
 #include <iostream>
 #include <memory>
 
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "net/transport/tcp_server.h"
 #include "net/transport/udp.h"

@@ -3,7 +3,7 @@
 #include "game/base/drawing_services.h"
 #include "game/base/qg_event.h"
 
-QGObject::QGObject(QGGame* game_, unsigned int entity_id_, bool reliable_)
+QGObject::QGObject(GameSession* game_, unsigned int entity_id_, bool reliable_)
     : game(game_), entity_id(entity_id_), reliable(reliable_) {}
 
 QGObject::~QGObject() = default;

@@ -4,7 +4,7 @@
 
 #include "net/sync/networkable.h"
 
-class QGGame;
+class GameSession;
 class QGEvent;
 class ObjectLook;
 
@@ -12,12 +12,12 @@ class ObjectLook;
 // an entity id, travels on the reliable (TCP) or the unreliable (UDP) channel and can describe
 // itself as a creation record from which the peers rebuild it.
 //
-// The session makes its objects (QGGame::spawn): it builds one whole, takes it into its registry,
+// The session makes its objects (GameSession::spawn): it builds one whole, takes it into its registry,
 // which owns it from then on, and gives it its look. An object built directly belongs to its
 // builder, and the session does not know it.
 class QGObject : public Networkable {
 public:
-    QGObject(QGGame* game, unsigned int entity_id, bool reliable);
+    QGObject(GameSession* game, unsigned int entity_id, bool reliable);
     ~QGObject() override;
 
     QGObject(const QGObject&) = delete;
@@ -55,7 +55,7 @@ public:
     // The look the session's drawing services built for the object once it was whole.
     void set_look(std::unique_ptr<ObjectLook> look);
 
-    QGGame* game;
+    GameSession* game;
     unsigned int entity_id;
     bool reliable;
 

@@ -5,7 +5,7 @@
 #include "engine/scene/label_sprite.h"
 #include "game/drawing/sprite_holder.h"
 #include "game/base/drawing_services.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/base/qg_object.h"
 
 class CEdit;

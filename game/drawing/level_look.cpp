@@ -17,7 +17,7 @@
 #include "game/drawing/terrain_look.h"
 #include "game/drawing/water.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/entities/qg_player.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
@@ -117,7 +117,7 @@ namespace {
 
 // The local player's centre while it is alive in a running match.
 bool followed_player(const QGLevel& level, dvec2d& centre) {
-    const QGGame* game = level.game;
+    const GameSession* game = level.game;
     if (!game || !game->match_running) return false;
     const QGPlayer* player = game->get_player(game->local_player_id);
     if (!player) return false;
@@ -209,7 +209,7 @@ void LevelLook::refresh_texture(const PixelRect& area) {
 // --- water ---
 
 WaterLook::WaterLook(const GameDrawing& drawing, const sph::WaterObject& water) {
-    QGGame* game = water.game;
+    GameSession* game = water.game;
     auto* level = look_of<LevelLook>(game->level);
     CSprite* parent = level ? static_cast<CSprite*>(level->terrain_sprite) : static_cast<CSprite*>(drawing.sprites);
     SDL_Surface* terrain = game->level ? game->level->surface() : game->terrain_surface();

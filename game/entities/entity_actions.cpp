@@ -13,8 +13,8 @@
 #include "game/entities/qg_tombstone.h"
 #include "game/entities/qg_weapon.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_event_handler.h"
-#include "game/session/qg_game.h"
+#include "game/base/qg_event_handler.h"
+#include "game/base/game_session.h"
 #include "game/terrain/qg_level.h"
 
 unsigned int join_team(unsigned int player_id, unsigned int player_count, bool teams) {
@@ -32,7 +32,7 @@ void create_player_action(QGEventHandler& handler, const QGEvent& event) {
 }
 
 void join_game_action(QGEventHandler& handler, const QGEvent& event) {
-    QGGame* game = handler.game;
+    GameSession* game = handler.game;
     if (!game->is_server) return;
     JoinRequest request;
     if (!event.read(request)) return;

@@ -1,13 +1,13 @@
 #include "game/entities/entity_support.h"
 
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/base/session_records.h"
 
-void session_message(QGGame* game, const std::string& text) {
+void session_message(GameSession* game, const std::string& text) {
     if (game && game->event_handler && game->message_hook.is_valid()) game->message_hook(text);
 }
 
-void post_spawn_effect(QGGame* game, int effect_id, int particles, float particle_time, const dvec2d& at) {
+void post_spawn_effect(GameSession* game, int effect_id, int particles, float particle_time, const dvec2d& at) {
     if (!game || !game->event_handler) return;
     EffectSpawn effect;
     effect.effect_id = effect_id;

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "engine/core/geometry.h"
-#include "game/session/qg_game.h"
+#include "game/base/game_session.h"
 #include "game/base/qg_object.h"
 
 // Small services the object classes of this folder share.
@@ -10,7 +10,7 @@
 // The object with the id, committed or still waiting for the next commit (an item given in
 // the step it was built is found too), as the wanted class; null when there is none.
 template <typename T>
-T* find_entity(const QGGame* game, unsigned int id) {
+T* find_entity(const GameSession* game, unsigned int id) {
     if (!game || id == 0) return nullptr;
     if (QGObject* object = game->find_object(id)) return dynamic_cast<T*>(object);
     for (QGObject* object : game->pending_objects())
@@ -20,7 +20,7 @@ T* find_entity(const QGGame* game, unsigned int id) {
 
 // Hands a line to the session's message hook. Nothing while the session is being torn down
 // (its event handler is gone then): the screen behind the hook may be going away too.
-void session_message(QGGame* game, const std::string& text);
+void session_message(GameSession* game, const std::string& text);
 
 // Announces a particle effect at the point to the clients (delayed by their latency).
-void post_spawn_effect(QGGame* game, int effect_id, int particles, float particle_time, const dvec2d& at);
+void post_spawn_effect(GameSession* game, int effect_id, int particles, float particle_time, const dvec2d& at);

@@ -7,7 +7,7 @@
 #include "game/entities/entity_support.h"
 #include "game/entities/qg_player.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_game.h"
+#include "game/base/game_session.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ constexpr uint16_t kItemMask = 3;  // the terrain and players
 
 }  // namespace
 
-QGItem::QGItem(QGGame* game_, unsigned int entity_id_, const ivec2d& collider_size, float mass_, float friction_,
+QGItem::QGItem(GameSession* game_, unsigned int entity_id_, const ivec2d& collider_size, float mass_, float friction_,
                float air_friction_, float bounce_, float pickup_cooldown_, float buoyancy_,
                const dvec2d& rotation_center_, bool decay_allowed_)
     : QGPhysObject(game_, entity_id_, collider_size, false, mass_, friction_, air_friction_, bounce_, kItemGroup,
@@ -91,7 +91,7 @@ void QGItem::give_to(QGPlayer* player) {
     if (!player || player->player_index == owner) return;
     if (player->inventory.size() >= size_t(inventory_capacity) || is_held()) return;
     // Taking the item may use it up; one that was still waiting for its commit is gone then.
-    QGGame* session = game;
+    GameSession* session = game;
     const unsigned int id = entity_id;
     const bool joins = on_pickup(player);
     if (session && !session->holds_id(id)) return;

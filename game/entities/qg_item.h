@@ -15,7 +15,7 @@ class QGPlayer;
 // gone.
 class QGItem : public QGPhysObject {
 public:
-    QGItem(QGGame* game, unsigned int entity_id, const ivec2d& collider_size, float mass, float friction,
+    QGItem(GameSession* game, unsigned int entity_id, const ivec2d& collider_size, float mass, float friction,
            float air_friction, float bounce, float pickup_cooldown, float buoyancy, const dvec2d& rotation_center,
            bool decay_allowed);
     // Leaves its holder's inventory (without any virtual call: the derived parts are gone).

@@ -13,8 +13,8 @@
 #include "game/entities/qg_tombstone.h"
 #include "game/entities/qg_weapon.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_event_handler.h"
-#include "game/session/qg_game.h"
+#include "game/base/qg_event_handler.h"
+#include "game/base/game_session.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ float approach(float v, float target, float dt) { return v + (target - v) * dt *
 
 }  // namespace
 
-QGPlayer::QGPlayer(QGGame* game_, unsigned int entity_id_, unsigned int player_index_, unsigned int team_,
+QGPlayer::QGPlayer(GameSession* game_, unsigned int entity_id_, unsigned int player_index_, unsigned int team_,
                    const std::string& name_)
     : QGPhysObject(game_, entity_id_, player_collider(), false, player_mass, player_friction, player_air_friction,
                    player_bounce, kPlayerGroup, kPlayerMask, player_buoyancy),
@@ -62,7 +62,7 @@ void QGPlayer::admitted() {
 QGPlayer::~QGPlayer() {
     session_message(game, name + " left the game.");
     // A player deleted before its commit still has its slot.
-    if (game) game->registry().drop_player(this);
+    if (game) game->drop_player(this);
 }
 
 void QGPlayer::sync_fields() {

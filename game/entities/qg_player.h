@@ -20,7 +20,7 @@ public:
 
     // A player index of 16 or more becomes 0. Placed at (100, 100); it takes its slot of the
     // session's player table once the session has it.
-    QGPlayer(QGGame* game, unsigned int entity_id, unsigned int player_index, unsigned int team,
+    QGPlayer(GameSession* game, unsigned int entity_id, unsigned int player_index, unsigned int team,
              const std::string& name);
     ~QGPlayer() override;
 

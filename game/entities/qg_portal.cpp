@@ -3,7 +3,7 @@
 #include "game/config/object_definitions.h"
 #include "game/entities/entity_records.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_game.h"
+#include "game/base/game_session.h"
 
 std::map<unsigned int, QGPortal*> all_portals;
 
@@ -14,7 +14,7 @@ constexpr uint16_t kPortalMask = 2;  // players
 
 }  // namespace
 
-QGPortal::QGPortal(QGGame* game_, unsigned int entity_id_)
+QGPortal::QGPortal(GameSession* game_, unsigned int entity_id_)
     : QGPhysObject(game_, entity_id_, portal_definition.collider_size, true, 1.0f, 1.0f, 1.0f, 0.0f, kPortalGroup,
                    kPortalMask, 0.0f) {
     all_portals[entity_id] = this;

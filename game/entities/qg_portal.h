@@ -14,7 +14,7 @@ extern std::map<unsigned int, QGPortal*> all_portals;
 // cooldown counts down, and nothing else of the portal's definition is acted on yet.
 class QGPortal : public QGPhysObject {
 public:
-    QGPortal(QGGame* game, unsigned int entity_id);
+    QGPortal(GameSession* game, unsigned int entity_id);
     ~QGPortal() override;
 
     // CreatePortal.

@@ -7,7 +7,7 @@
 #include "game/entities/entity_support.h"
 #include "game/entities/qg_player.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_game.h"
+#include "game/base/game_session.h"
 
 namespace {
 
@@ -24,13 +24,13 @@ bool QGProjectile::check_definition_index(unsigned int index) {
     return false;
 }
 
-QGProjectile* QGProjectile::create(QGGame* game, unsigned int entity_id, unsigned int shooter,
+QGProjectile* QGProjectile::create(GameSession* game, unsigned int entity_id, unsigned int shooter,
                                    unsigned int weapon_definition, const dvec2d& position, const dvec2d& velocity) {
     if (!check_definition_index(weapon_definition)) return nullptr;
     return game ? game->spawn<QGProjectile>(entity_id, shooter, weapon_definition, position, velocity) : nullptr;
 }
 
-QGProjectile::QGProjectile(QGGame* game_, unsigned int entity_id_, unsigned int shooter_, unsigned int index,
+QGProjectile::QGProjectile(GameSession* game_, unsigned int entity_id_, unsigned int shooter_, unsigned int index,
                            const dvec2d& position_, const dvec2d& velocity_)
     : QGPhysObject(game_, entity_id_, weapon_definitions[index].projectile_collider_size, false,
                    weapon_definitions[index].projectile_mass, weapon_definitions[index].projectile_friction,

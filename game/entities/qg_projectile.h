@@ -9,7 +9,7 @@
 class QGProjectile : public QGPhysObject {
 public:
     // Builds the projectile of the weapon definition; null (logged) when the index names none.
-    static QGProjectile* create(QGGame* game, unsigned int entity_id, unsigned int shooter,
+    static QGProjectile* create(GameSession* game, unsigned int entity_id, unsigned int shooter,
                                 unsigned int weapon_definition, const dvec2d& position, const dvec2d& velocity);
     static bool check_definition_index(unsigned int index);
 
@@ -47,8 +47,8 @@ public:
 
 protected:
     // Built by the session, through create().
-    friend class QGGame;
-    QGProjectile(QGGame* game, unsigned int entity_id, unsigned int shooter, unsigned int weapon_definition,
+    friend class GameSession;
+    QGProjectile(GameSession* game, unsigned int entity_id, unsigned int shooter, unsigned int weapon_definition,
                  const dvec2d& position, const dvec2d& velocity);
 
 private:

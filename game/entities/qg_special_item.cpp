@@ -12,7 +12,7 @@
 #include "game/entities/qg_sweetroll.h"
 #include "game/entities/qg_weapon.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_game.h"
+#include "game/base/game_session.h"
 
 namespace {
 
@@ -33,12 +33,12 @@ bool QGSpecialItem::check_definition_index(unsigned int index) {
     return false;
 }
 
-QGSpecialItem* QGSpecialItem::create(QGGame* game, unsigned int entity_id, unsigned int definition_index) {
+QGSpecialItem* QGSpecialItem::create(GameSession* game, unsigned int entity_id, unsigned int definition_index) {
     if (!check_definition_index(definition_index)) return nullptr;
     return game ? game->spawn<QGSpecialItem>(entity_id, definition_index) : nullptr;
 }
 
-QGSpecialItem::QGSpecialItem(QGGame* game_, unsigned int entity_id_, unsigned int index)
+QGSpecialItem::QGSpecialItem(GameSession* game_, unsigned int entity_id_, unsigned int index)
     : QGItem(game_, entity_id_, item_definitions[index].collider_size, item_definitions[index].mass,
              item_definitions[index].friction, item_definitions[index].air_friction, item_definitions[index].bounce,
              item_definitions[index].pickup_cooldown, item_definitions[index].buoyancy,
@@ -172,7 +172,7 @@ bool QGSpecialItem::on_pickup(QGPlayer* player) {
     if (def.activate_on_pickup) {
         // Used once on touch by the toucher, never kept.
         const unsigned int before = owner;
-        QGGame* session = game;
+        GameSession* session = game;
         const unsigned int id = entity_id;
         set_owner(player->player_index);
         use();

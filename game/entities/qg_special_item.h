@@ -8,7 +8,7 @@
 class QGSpecialItem : public QGItem {
 public:
     // Builds the item of the definition; null (logged) when the index names no definition.
-    static QGSpecialItem* create(QGGame* game, unsigned int entity_id, unsigned int definition_index);
+    static QGSpecialItem* create(GameSession* game, unsigned int entity_id, unsigned int definition_index);
     static bool check_definition_index(unsigned int index);
 
     void sync_fields() override;
@@ -37,8 +37,8 @@ public:
 
 protected:
     // Built by the session, through create().
-    friend class QGGame;
-    QGSpecialItem(QGGame* game, unsigned int entity_id, unsigned int definition_index);
+    friend class GameSession;
+    QGSpecialItem(GameSession* game, unsigned int entity_id, unsigned int definition_index);
 
 private:
     // The crate's release: a sweetroll, a weapon or an item at the crate, by chance.

@@ -7,7 +7,7 @@
 #include "game/entities/qg_player.h"
 #include "game/entities/qg_projectile.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_game.h"
+#include "game/base/game_session.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ constexpr unsigned int kNobody = 16;
 
 }  // namespace
 
-QGSweetroll::QGSweetroll(QGGame* game_, unsigned int entity_id_)
+QGSweetroll::QGSweetroll(GameSession* game_, unsigned int entity_id_)
     : QGPhysObject(game_, entity_id_, {kSide, kSide}, false, 1.0f, 1.0f, 0.1f, 0.3f, kSweetrollGroup, kSweetrollMask,
                    1.0f) {
     session_message(game, "A challenger appears!");

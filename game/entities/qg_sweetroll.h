@@ -6,7 +6,7 @@
 // the terrain and hurts the players around it, fades out and leaves.
 class QGSweetroll : public QGPhysObject {
 public:
-    QGSweetroll(QGGame* game, unsigned int entity_id);
+    QGSweetroll(GameSession* game, unsigned int entity_id);
     ~QGSweetroll() override;
 
     void sync_fields() override;

@@ -7,14 +7,14 @@
 #include "game/entities/entity_support.h"
 #include "game/entities/qg_player.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_game.h"
+#include "game/base/game_session.h"
 
 namespace {
 
 constexpr uint16_t kTombstoneGroup = 0;
 constexpr uint16_t kTombstoneMask = 1;  // the terrain only
 
-DeathNames names_of(const QGGame* game, unsigned int victim, const DamageCause& cause) {
+DeathNames names_of(const GameSession* game, unsigned int victim, const DamageCause& cause) {
     DeathNames names;
     if (const QGPlayer* p = game ? game->get_player(victim) : nullptr) names.victim = p->name;
     if (const QGPlayer* p = game ? game->get_player(cause.source_player) : nullptr) names.source = p->name;
@@ -24,8 +24,8 @@ DeathNames names_of(const QGGame* game, unsigned int victim, const DamageCause& 
 
 }  // namespace
 
-QGTombstone::QGTombstone(QGGame* game_, unsigned int entity_id_, unsigned int player_index_, const DamageCause& cause_,
-                         float x, float y)
+QGTombstone::QGTombstone(GameSession* game_, unsigned int entity_id_, unsigned int player_index_,
+                         const DamageCause& cause_, float x, float y)
     : QGPhysObject(game_, entity_id_, {int(player_size.x), int(player_size.y)}, false, player_mass, player_friction,
                    player_air_friction, player_bounce, kTombstoneGroup, kTombstoneMask, player_buoyancy),
       player_index(player_index_),

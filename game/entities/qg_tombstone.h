@@ -10,7 +10,7 @@
 // about the death to the message feed.
 class QGTombstone : public QGPhysObject {
 public:
-    QGTombstone(QGGame* game, unsigned int entity_id, unsigned int player_index, const DamageCause& cause, float x,
+    QGTombstone(GameSession* game, unsigned int entity_id, unsigned int player_index, const DamageCause& cause, float x,
                 float y);
 
     // CreateTombstone.

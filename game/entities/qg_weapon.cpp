@@ -11,7 +11,7 @@
 #include "game/entities/qg_player.h"
 #include "game/entities/qg_projectile.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_game.h"
+#include "game/base/game_session.h"
 
 namespace {
 
@@ -31,12 +31,12 @@ bool QGWeapon::check_definition_index(unsigned int index) {
     return false;
 }
 
-QGWeapon* QGWeapon::create(QGGame* game, unsigned int entity_id, unsigned int definition_index) {
+QGWeapon* QGWeapon::create(GameSession* game, unsigned int entity_id, unsigned int definition_index) {
     if (!check_definition_index(definition_index)) return nullptr;
     return game ? game->spawn<QGWeapon>(entity_id, definition_index) : nullptr;
 }
 
-QGWeapon::QGWeapon(QGGame* game_, unsigned int entity_id_, unsigned int index)
+QGWeapon::QGWeapon(GameSession* game_, unsigned int entity_id_, unsigned int index)
     : QGItem(game_, entity_id_, weapon_definitions[index].collider_size, weapon_definitions[index].mass,
              weapon_definitions[index].friction, weapon_definitions[index].air_friction,
              weapon_definitions[index].bounce, weapon_definitions[index].pickup_cooldown,

@@ -9,7 +9,7 @@
 class QGWeapon : public QGItem {
 public:
     // Builds the weapon of the definition; null (logged) when the index names no definition.
-    static QGWeapon* create(QGGame* game, unsigned int entity_id, unsigned int definition_index);
+    static QGWeapon* create(GameSession* game, unsigned int entity_id, unsigned int definition_index);
     // Whether the index names a weapon definition; logs the refusal when it does not.
     static bool check_definition_index(unsigned int index);
 
@@ -34,6 +34,6 @@ public:
 
 protected:
     // The index must name a definition (create checks it). Built by the session, through create().
-    friend class QGGame;
-    QGWeapon(QGGame* game, unsigned int entity_id, unsigned int definition_index);
+    friend class GameSession;
+    QGWeapon(GameSession* game, unsigned int entity_id, unsigned int definition_index);
 };

@@ -7,7 +7,7 @@
 #include "engine/core/logger.h"
 #include "game/entities/qg_player.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/base/record_stream.h"
 
@@ -42,12 +42,12 @@ std::string clean_text(const std::string& text) {
 
 }  // namespace
 
-QGChat::QGChat(QGGame* game_, unsigned int entity_id_) : QGObject(game_, entity_id_, true) {
-    if (game) game->chat = this;
+QGChat::QGChat(GameSession* game_, unsigned int entity_id_) : QGObject(game_, entity_id_, true) {
+    if (game) QGGame::of(*game).chat = this;
 }
 
 QGChat::~QGChat() {
-    if (game && game->chat == this) game->chat = nullptr;
+    if (game && QGGame::of(*game).chat == this) QGGame::of(*game).chat = nullptr;
 }
 
 void QGChat::write_creation_event(QGEvent& event) const {

@@ -30,7 +30,7 @@ public:
     static constexpr size_t kMaxLineLength = 200;
 
     // Reliable; becomes the session's chat.
-    QGChat(QGGame* game, unsigned int entity_id);
+    QGChat(GameSession* game, unsigned int entity_id);
     ~QGChat() override;
 
     // Write (both sides) sends the queue once and empties it; Read on a client shows the lines.

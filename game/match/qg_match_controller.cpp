@@ -8,7 +8,7 @@
 #include "game/config/settings.h"
 #include "game/entities/qg_player.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 
 namespace {
@@ -18,7 +18,7 @@ constexpr float kMaxShownSeconds = 359999.0f;
 
 }  // namespace
 
-QGMatchController::QGMatchController(QGGame* game_, unsigned int entity_id_, const MatchSettings& settings_)
+QGMatchController::QGMatchController(GameSession* game_, unsigned int entity_id_, const MatchSettings& settings_)
     : QGObject(game_, entity_id_, false), settings(settings_), timer(ready_time) {}
 
 void QGMatchController::sync_fields() {
@@ -57,7 +57,7 @@ void QGMatchController::update(float dt) {
     case State::Countdown:
         if (timer > 0.0f) return;
         enter(State::Running, settings.time_limit * 60.0f);
-        game->paused = false;
+        session().paused = false;
         game->event_handler->post<EQGEventType::Resume>();
         return;
     case State::Running:
@@ -66,7 +66,7 @@ void QGMatchController::update(float dt) {
     case State::GameOver:
         if (timer > 0.0f) return;
         enter(State::Closing, result_display_time);
-        game->paused = true;
+        session().paused = true;
         // The clients' MatchOver listener opens the scoreboard.
         game->event_handler->post<EQGEventType::Pause>();
         game->event_handler->post<EQGEventType::MatchOver>();
@@ -74,34 +74,36 @@ void QGMatchController::update(float dt) {
     case State::Closing:
         if (timer > 0.0f) return;
         game->match_running = false;
-        game->quit = true;
+        session().quit = true;
         return;
     }
 }
 
+QGGame& QGMatchController::session() const { return QGGame::of(*game); }
+
 int QGMatchController::living_players() const {
     int alive = 0;
-    const size_t slots = std::min<size_t>(game->rules.player_count, game->players().size());
+    const size_t slots = std::min<size_t>(game->rules.player_count, session().players().size());
     for (size_t i = 0; i < slots; ++i)
-        if (game->players()[i] && game->players()[i]->health > 0.0f) ++alive;
+        if (session().players()[i] && session().players()[i]->health > 0.0f) ++alive;
     return alive;
 }
 
 bool QGMatchController::match_decided() const {
     const GameRules& rules = game->rules;
     if (rules.player_count == 0) return true;
-    const size_t slots = std::min<size_t>(rules.player_count, game->players().size());
+    const size_t slots = std::min<size_t>(rules.player_count, session().players().size());
     if (rules.lives < 1) {
         size_t present = 0;
         for (size_t i = 0; i < slots; ++i)
-            if (game->players()[i]) ++present;
+            if (session().players()[i]) ++present;
         return present < 2;
     }
     if (!rules.teams) return living_players() < 2;
     // Teams other than the two the join hands out count for neither.
     bool team_alive[2] = {false, false};
     for (size_t i = 0; i < slots; ++i) {
-        const QGPlayer* player = game->players()[i];
+        const QGPlayer* player = session().players()[i];
         if (player && player->health > 0.0f && player->team < 2) team_alive[player->team] = true;
     }
     return !(team_alive[0] && team_alive[1]);

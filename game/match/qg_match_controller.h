@@ -9,6 +9,8 @@
 #include "game/base/record_stream.h"
 #include "game/base/qg_object.h"
 
+class QGGame;
+
 class QGEventHandler;
 
 // The host's choices for the match, as the server's hosting hands them in and as they travel in
@@ -63,7 +65,7 @@ public:
     };
 
     // On the unreliable channel, in the countdown, with the ready time on the timer.
-    QGMatchController(QGGame* game, unsigned int entity_id, const MatchSettings& settings);
+    QGMatchController(GameSession* game, unsigned int entity_id, const MatchSettings& settings);
 
     // The timer (interpolated), then the state.
     void sync_fields() override;
@@ -94,6 +96,8 @@ private:
     void enter(State next, float seconds);
     // The default float interpolation, held to finite values: the timer comes from the network.
     void interpolate_timer(float& out, const float& old_value, const float& new_value, float t);
+    // The session, which the controller pauses, resumes and ends.
+    QGGame& session() const;
     int living_players() const;
 };
 

@@ -10,9 +10,10 @@
 #include "game/config/settings.h"
 #include "game/physics/terrain_sweep.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_game.h"
+#include "game/base/game_session.h"
 #include "game/terrain/qg_level.h"
 
+using namespace solid_terrain;
 using namespace terrain_sweep;
 
 namespace {
@@ -31,9 +32,8 @@ constexpr int kRestDrop = 2;
 
 // The fraction of the box (w x h) the level's water covers.
 void measure_submersion(QGPhysObject& o, int w, int h) {
-    const bool has_water = o.game && o.game->terrain().has_water_coverage();
-    const float covered =
-        has_water ? o.game->terrain().water_coverage(o.position.x, o.position.y, float(w), float(h)) : 0.0f;
+    const bool has_water = o.game && o.game->has_water_coverage();
+    const float covered = has_water ? o.game->water_coverage(o.position.x, o.position.y, float(w), float(h)) : 0.0f;
     o.submersion = std::isnan(covered) ? 0.0f : std::clamp(covered, 0.0f, 1.0f);
 }
 
@@ -156,9 +156,9 @@ bool settle_after_sweep(QGPhysObject& o, const TerrainSweep& s) {
 
 int to_pixel_coordinate(float v) { return std::clamp(saturate_cast<int>(v), -kPixelLimit, kPixelLimit); }
 
-QGPhysObject::QGPhysObject(QGGame* game_, unsigned int entity_id_, const ivec2d& size_, bool is_static_, float mass_,
-                           float friction_, float air_friction_, float bounce_, unsigned short collision_group_,
-                           unsigned short collision_mask_, float buoyancy_)
+QGPhysObject::QGPhysObject(GameSession* game_, unsigned int entity_id_, const ivec2d& size_, bool is_static_,
+                           float mass_, float friction_, float air_friction_, float bounce_,
+                           unsigned short collision_group_, unsigned short collision_mask_, float buoyancy_)
     : QGObject(game_, entity_id_, false),
       size(size_),
       mass(mass_ == 0.0f || std::isnan(mass_) ? 1.0f : mass_),
@@ -228,10 +228,7 @@ bool QGPhysObject::is_solid_pixel(const ColorRGBA& pixel, bool climbing) {
     return is_solid_colour(pixel);
 }
 
-bool QGPhysObject::is_solid_colour(const ColorRGBA& pixel) {
-    return !(pixel == material_colors[int(Material::Ladder)] || pixel == material_colors[int(Material::Air)] ||
-             pixel == material_colors[int(Material::Water)] || pixel == material_colors[int(Material::StaticWater)]);
-}
+bool QGPhysObject::is_solid_colour(const ColorRGBA& pixel) { return solid_terrain::is_solid_colour(pixel); }
 
 void QGPhysObject::on_object_collision(QGPhysObject*, const dvec2d&) {}
 

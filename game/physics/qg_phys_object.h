@@ -14,9 +14,9 @@ class ByteBuffer;
 // server simulates; clients receive the position and interpolate it. Always on the UDP channel.
 class QGPhysObject : public QGObject {
 public:
-    QGPhysObject(QGGame* game, unsigned int entity_id, const ivec2d& size, bool is_static, float mass, float friction,
-                 float air_friction, float bounce, unsigned short collision_group, unsigned short collision_mask,
-                 float buoyancy);
+    QGPhysObject(GameSession* game, unsigned int entity_id, const ivec2d& size, bool is_static, float mass,
+                 float friction, float air_friction, float bounce, unsigned short collision_group,
+                 unsigned short collision_mask, float buoyancy);
 
     // Joins the physics list of the next commit.
     void admitted() override;
@@ -32,7 +32,7 @@ public:
     // A pure test of the colour apart from that flag, the same for every object that meets the
     // terrain at all, so that the level's solid mask can hold it once for all of them.
     bool is_solid_pixel(const ColorRGBA& pixel, bool climbing);
-    static bool is_solid_colour(const ColorRGBA& pixel);
+    static bool is_solid_colour(const ColorRGBA& pixel);  // the terrain's rule: solid_terrain::is_solid_colour
     virtual void on_object_collision(QGPhysObject* other, const dvec2d& impact);
     virtual void on_terrain_collision(const dvec2d& impact);
 

@@ -2,7 +2,7 @@
 
 #include "engine/core/logger.h"
 #include "game/config/settings.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/base/qg_object.h"
 #include "net/transport/tcp_client.h"

@@ -13,7 +13,7 @@
 #include "game/entities/qg_sweetroll.h"
 #include "game/entities/qg_weapon.h"
 #include "game/levelgen/level_parameters.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 #include "game/water/water_object.h"

@@ -6,7 +6,7 @@
 #include "engine/core/logger.h"
 #include "game/entities/qg_player.h"
 #include "game/physics/qg_phys_object.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/base/qg_object.h"
 

@@ -7,7 +7,7 @@
 #include "game/physics/qg_phys_object.h"
 #include "game/session/client_session.h"
 #include "game/base/drawing_services.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/base/qg_object.h"
 #include "game/session/server_session.h"
 #include "game/terrain/terrain_carver.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/core/logger.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/base/qg_object.h"
 #include "game/terrain/qg_map_synchronizer.h"

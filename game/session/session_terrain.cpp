@@ -9,7 +9,7 @@
 #include "game/entities/qg_player.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/base/drawing_services.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 #include "game/terrain/terrain_carver.h"

@@ -11,8 +11,8 @@
 #include "game/config/object_definitions.h"
 #include "game/config/settings.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_event_handler.h"
-#include "game/session/qg_game.h"
+#include "game/base/qg_event_handler.h"
+#include "game/base/game_session.h"
 #include "game/terrain/qg_map_synchronizer.h"
 
 namespace {
@@ -72,7 +72,7 @@ std::optional<dvec2d> choose_portal_position(int x, int y, int width, int height
 
 // --- QGLevel ---
 
-QGLevel::QGLevel(QGGame* game_, unsigned int entity_id_, LevelParameters parameters_)
+QGLevel::QGLevel(GameSession* game_, unsigned int entity_id_, LevelParameters parameters_)
     : QGObject(game_, entity_id_, false), parameters(parameters_) {
     PlacementCallback item(this, &QGLevel::place_random_item);
     PlacementCallback weapon(this, &QGLevel::place_random_weapon);
@@ -86,7 +86,7 @@ QGLevel::QGLevel(QGGame* game_, unsigned int entity_id_, LevelParameters paramet
     solid_mask.build(surface_);
     if (!game) return;
     game->level = this;
-    game->terrain().set_surface(surface_);
+    game->set_terrain_surface(surface_);
 }
 
 QGLevel::~QGLevel() {
@@ -94,7 +94,7 @@ QGLevel::~QGLevel() {
     drop_look();
     if (game) {
         if (game->level == this) game->level = nullptr;
-        game->terrain().forget_surface(surface_);
+        game->forget_terrain_surface(surface_);
     }
     if (surface_) SDL_FreeSurface(surface_);
     surface_ = nullptr;

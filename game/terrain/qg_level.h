@@ -7,9 +7,9 @@
 #include "engine/core/geometry.h"
 #include "game/levelgen/level_generator.h"
 #include "game/levelgen/level_parameters.h"
-#include "game/physics/terrain_sweep.h"
 #include "game/base/qg_object.h"
 #include "game/base/session_records.h"
+#include "game/terrain/solid_mask.h"
 #include "game/terrain/terrain_carver.h"
 
 class QGEventHandler;
@@ -60,7 +60,7 @@ struct LevelObject {
 class QGLevel : public QGObject {
 public:
     // Becomes the session's level and terrain.
-    QGLevel(QGGame* game, unsigned int entity_id, LevelParameters parameters);
+    QGLevel(GameSession* game, unsigned int entity_id, LevelParameters parameters);
     ~QGLevel() override;
 
     // GenerateLevel: the level's entity id, then its parameters.
@@ -83,10 +83,10 @@ public:
     LevelWater* water = nullptr;
     LevelParameters parameters;
     // The surface's solid pixels for the physics; whatever writes the surface updates it.
-    terrain_sweep::SolidMask solid_mask;
+    solid_terrain::SolidMask solid_mask;
     float sweetroll_timer = 2.0f;
     // The objects the generator placed, in its order, for the session to build once the level
-    // stands (QGGame::generate_level); empty after that and on a client.
+    // stands (the session's generate_level); empty after that and on a client.
     std::vector<LevelObject> placements;
 
 private:

@@ -6,11 +6,11 @@
 #include "game/config/settings.h"
 #include "game/base/drawing_services.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_game.h"
+#include "game/base/game_session.h"
 #include "game/terrain/map_coder.h"
 #include "game/terrain/qg_level.h"
 
-QGMapSynchronizer::QGMapSynchronizer(QGGame* game_, unsigned int entity_id_, unsigned int target_)
+QGMapSynchronizer::QGMapSynchronizer(GameSession* game_, unsigned int entity_id_, unsigned int target_)
     : QGObject(game_, entity_id_, true), target(target_) {
     if (!game || game->is_server) return;
     if (game->status_hook.is_valid()) {

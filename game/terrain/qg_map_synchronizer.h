@@ -28,7 +28,7 @@ bool serialize(S& s, MapSynchronizerRecord& r) {
 class QGMapSynchronizer : public QGObject {
 public:
     // Every client shows "Syncing current map state with server..." in the status line.
-    QGMapSynchronizer(QGGame* game, unsigned int entity_id, unsigned int target);
+    QGMapSynchronizer(GameSession* game, unsigned int entity_id, unsigned int target);
     // Clears the status line it set.
     ~QGMapSynchronizer() override;
     // A client's synchronizer reads the stream from the step it arrives in, before its commit.

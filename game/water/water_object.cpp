@@ -19,8 +19,8 @@
 #include "game/config/settings.h"
 #include "game/base/drawing_services.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_event_handler.h"
-#include "game/session/qg_game.h"
+#include "game/base/qg_event_handler.h"
+#include "game/base/game_session.h"
 #include "game/base/terrain_pixels.h"
 
 namespace sph {
@@ -93,10 +93,10 @@ void ParticleArrays::resize(std::size_t n) {
 
 // --- construction ---
 
-WaterObject::WaterObject(QGGame* game_, unsigned int entity_id_, QGLevel* level)
+WaterObject::WaterObject(GameSession* game_, unsigned int entity_id_, QGLevel* level)
     : WaterObject(game_, entity_id_, level, WaterSettings::load()) {}
 
-WaterObject::WaterObject(QGGame* game_, unsigned int entity_id_, QGLevel* level, WaterSettings settings)
+WaterObject::WaterObject(GameSession* game_, unsigned int entity_id_, QGLevel* level, WaterSettings settings)
     : QGObject(game_, entity_id_, true), settings_(settings) {
     settings_.sanitize();
     SDL_Surface* terrain = level ? level->surface() : (game ? game->terrain_surface() : nullptr);
@@ -119,7 +119,7 @@ WaterObject::WaterObject(QGGame* game_, unsigned int entity_id_, QGLevel* level,
     if (game) {
         Callback<float, float, float, float, float> coverage;
         if (server_) coverage = Callback<float, float, float, float, float>(this, &WaterObject::coverage);
-        terrain_link_ = game->terrain().attach_water(this, std::move(coverage));
+        terrain_link_ = game->attach_water(this, std::move(coverage));
     }
     if (server_) setup_server(terrain);
 }
@@ -607,7 +607,7 @@ void WaterObject::update_sprite() {
 // --- the dispatcher's entry ---
 
 void create_water_object_action(QGEventHandler& handler, const QGEvent& event) {
-    QGGame* game = handler.game;
+    GameSession* game = handler.game;
     if (!game || !game->level) {
         log_message(LogLevel::Warning, "Ignored a water object without a level.", log_class_name_of(handler));
         return;

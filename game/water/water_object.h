@@ -73,8 +73,8 @@ class WaterObject : public QGObject, public LevelWater {
 public:
     // The terrain is the level's surface (the session's terrain when level is null). Settings
     // are read from the ini.
-    WaterObject(QGGame* game, unsigned int entity_id, QGLevel* level);
-    WaterObject(QGGame* game, unsigned int entity_id, QGLevel* level, WaterSettings settings);
+    WaterObject(GameSession* game, unsigned int entity_id, QGLevel* level);
+    WaterObject(GameSession* game, unsigned int entity_id, QGLevel* level, WaterSettings settings);
     ~WaterObject() override;
 
     // The occupancy bytes: u32 count and the bytes, no interpolation.

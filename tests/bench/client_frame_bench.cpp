@@ -27,7 +27,7 @@
 #include "game/entities/qg_player.h"
 #include "game/match/qg_chat.h"
 #include "game/match/qg_match_controller.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 #include "game/water/water_object.h"
@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
     }
     QGGame* session = nullptr;
     for (QCGameState* state : client.states)
-        if (auto* play = dynamic_cast<QCGamePlay*>(state)) session = play->client_game;
+        if (auto* play = dynamic_cast<QCGamePlay*>(state)) session = play->client_game.get();
     std::size_t players = 0, water = 0;
     if (session)
         for (QGPlayer* player : session->players()) players += player != nullptr;

@@ -22,7 +22,7 @@
 #include "game/entities/qg_player.h"
 #include "game/entities/qg_projectile.h"
 #include "game/entities/qg_weapon.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "net/sync/protocol.h"
 #include "support/session_test_support.h"

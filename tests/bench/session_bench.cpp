@@ -16,7 +16,7 @@
 
 #include "game/config/settings.h"
 #include "game/physics/qg_phys_object.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "net/transport/udp.h"
 #include "support/session_test_support.h"

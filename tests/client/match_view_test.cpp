@@ -79,7 +79,7 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     SpawnPositions spawns;
     spawns.count = 2, spawns.positions[0] = {1024.0f, 420.0f}, spawns.positions[1] = {990.0f, 420.0f};
     server.game->set_spawn_positions(spawns);
-    QGGame* session = play->client_game;
+    QGGame* session = play->client_game.get();
     ASSERT_TRUE(run_until([&] { return session->match_running && !session->paused; }));
     // The camera follows: the world has moved to the left of the window.
     ASSERT_TRUE(run_until([&] { return play->world_sprites->get_absolute_x() < -300.0f; }));

@@ -33,7 +33,7 @@
 #include "game/drawing/game_drawing.h"
 #include "game/entities/qg_player.h"
 #include "game/entities/qg_weapon.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/terrain/qg_level.h"
 #include "support/client_game.h"
@@ -143,7 +143,7 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     ASSERT_EQ(game().states.size(), 4u);
     QCGamePlay* play = dynamic_cast<QCGamePlay*>(*std::next(game().states.begin(), 2));
     ASSERT_NE(play, nullptr);
-    QGGame* session = play->client_game;
+    QGGame* session = play->client_game.get();
     EXPECT_EQ(session->local_player_id, 0u);
 
     // The bot joins as the second player once the host holds connection 0.

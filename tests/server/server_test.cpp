@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "game/config/settings.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "net/transport/tcp_link.h"
 #include "server/broadcaster.h"
@@ -42,13 +42,13 @@ struct StepPassClock : PassClock {
 // Each update takes the given milliseconds of the loop's clock, notes the step and the tick it
 // began at, and ends the loop after the given number of passes.
 struct PassCounter : QGObject {
-    PassCounter(QGGame* game, unsigned int id, StepPassClock& clock, uint32_t work_ms, int passes)
+    PassCounter(GameSession* game, unsigned int id, StepPassClock& clock, uint32_t work_ms, int passes)
         : QGObject(game, id, false), clock(clock), work_ms(work_ms), left(passes) {}
     void update(float dt) override {
         steps.push_back(dt);
         starts.push_back(clock.now);
         clock.now += work_ms;
-        if (--left == 0) game->quit = true;
+        if (--left == 0) QGGame::of(*game).quit = true;
     }
     StepPassClock& clock;
     uint32_t work_ms;

@@ -21,7 +21,7 @@
 #include "game/match/qg_match_controller.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/base/qg_event.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/base/qg_object.h"
 #include "game/terrain/qg_level.h"
@@ -75,7 +75,7 @@ using Journal = std::vector<std::string>;
 
 class RecordingObject : public QGObject {
 public:
-    RecordingObject(QGGame* game, unsigned int id, Journal* journal, bool reliable = false)
+    RecordingObject(GameSession* game, unsigned int id, Journal* journal, bool reliable = false)
         : QGObject(game, id, reliable), journal_(journal) {}
     ~RecordingObject() override {
         if (deleted_flag) *deleted_flag = true;
@@ -100,7 +100,7 @@ private:
 // A physics object that records its updates and collisions.
 class RecordingPhys : public QGPhysObject {
 public:
-    RecordingPhys(QGGame* game, unsigned int id, Journal* journal, ivec2d size, bool is_static = false,
+    RecordingPhys(GameSession* game, unsigned int id, Journal* journal, ivec2d size, bool is_static = false,
                   float mass = 1.0f, float bounce = 0.0f, unsigned short group = 1, unsigned short mask = 0xffff)
         : QGPhysObject(game, id, size, is_static, mass, 0.0f, 0.0f, bounce, group, mask, 0.0f), journal_(journal) {}
     ~RecordingPhys() override {
@@ -210,7 +210,7 @@ inline ByteBuffer u32_payload(uint32_t v) {
 // that has no action, so a client builds its copy from that event's listener (BeaconBuilder).
 class Beacon : public QGObject {
 public:
-    Beacon(QGGame* game, unsigned int id) : QGObject(game, id, true) {}
+    Beacon(GameSession* game, unsigned int id) : QGObject(game, id, true) {}
     void sync_fields() override {
         writes += mode == Write;
         sync_field(value);

@@ -11,7 +11,7 @@
 #include "game/config/settings.h"
 #include "game/entities/entity_records.h"
 #include "game/levelgen/level_parameters.h"
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/base/session_records.h"
 #include "net/transport/tcp_client.h"

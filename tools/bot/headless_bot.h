@@ -6,7 +6,7 @@
 
 #include <SFML/Network/IpAddress.hpp>
 
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 
 class QGGame;
 

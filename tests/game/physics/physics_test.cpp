@@ -281,7 +281,7 @@ TEST_F(PhysicsTest, SolidMaskFindsTheFirstSolidRowBelowAnyStart) {
     auto surface = make_surface(1, 200);
     const std::set<int> rows = {0, 62, 64, 70, 128, 129, 190};
     for (int y : rows) fill(surface.get(), 0, y, 1, 1, color_rock);
-    terrain_sweep::SolidMask mask;
+    solid_terrain::SolidMask mask;
     mask.build(surface.get());
     for (int y = 0; y < 200; ++y) {
         const auto first = rows.lower_bound(y);  // below the limit 150, or the limit

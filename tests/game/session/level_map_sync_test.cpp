@@ -197,7 +197,7 @@ TEST_F(MapSync, HostileTilesAreRejectedAndTheClientGoesOn) {
     std::memcpy(expected->pixels, client->terrain_surface()->pixels, size_t(client->terrain_surface()->pitch) * 290);
     EXPECT_TRUE(apply_map_tile(expected.get(), {0, 0}, good, material_colors));
     EXPECT_EQ(surface_hash(client->terrain_surface()), surface_hash(expected.get()));
-    terrain_sweep::SolidMask fresh;  // the physics sees the tile's craters too
+    solid_terrain::SolidMask fresh;  // the physics sees the tile's craters too
     fresh.build(client->terrain_surface());
     for (int i = 0; i < 1 << 16; ++i)
         ASSERT_EQ(client->level->solid_mask.next_solid(i & 255, i >> 8, 290), fresh.next_solid(i & 255, i >> 8, 290));

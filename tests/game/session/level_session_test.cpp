@@ -30,7 +30,7 @@ struct StatusLine {
 // A server object that poses as a map synchronizer for one client and sends it garbage.
 class HostileSynchronizer : public QGObject {
 public:
-    HostileSynchronizer(QGGame* game, unsigned int id, unsigned int target_)
+    HostileSynchronizer(GameSession* game, unsigned int id, unsigned int target_)
         : QGObject(game, id, true), target(target_) {}
     void write_creation_event(QGEvent& event) const override {
         event.set_type(EQGEventType::CreateMapSynchronizer);

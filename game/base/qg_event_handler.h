@@ -72,7 +72,7 @@ public:
         QGEvent event;
     };
 
-    QGEventHandler(QGGame* game, unsigned int entity_id);
+    QGEventHandler(GameSession* game, unsigned int entity_id);
 
     // Queues an event of the type with its record (types without a payload take none).
     template <EQGEventType T>

@@ -1,11 +1,11 @@
-#include "game/session/qg_event_handler.h"
+#include "game/base/qg_event_handler.h"
 
 #include <algorithm>
 #include <iostream>
 #include <utility>
 
 #include "engine/core/logger.h"
-#include "game/session/qg_game.h"
+#include "game/base/game_session.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ uint32_t u32_at(const QGEvent& event, size_t offset) {
 
 uint32_t event_entity_id(const QGEvent& event) { return u32_at(event, 0); }
 
-QGEventHandler::QGEventHandler(QGGame* game_, unsigned int entity_id_) : QGObject(game_, entity_id_, true) {}
+QGEventHandler::QGEventHandler(GameSession* game_, unsigned int entity_id_) : QGObject(game_, entity_id_, true) {}
 
 void QGEventHandler::queue_event(EQGEventType type, const ByteBuffer& payload, bool delayed_flag) {
     QGEvent event(type, delayed_flag);
