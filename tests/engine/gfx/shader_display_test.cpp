@@ -225,12 +225,7 @@ TEST_F(ShaderDisplayTest, PassThroughFrameEqualsTheFrameThroughTheProgramAtFadeZ
         fill_rect(150, 100, 120, 90, {200, 120, 40, 128});
         fill_rect(30, 180, 200, 40, {250, 250, 250, 2});
     };
-    auto window = [] {
-        std::vector<uint8_t> pixels(std::size_t(kWidth) * kHeight * 4);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        return pixels;
-    };
+    const auto window = [] { return scene_frame(true); };
     CShaderProgram* program = post_process({postprocess_frag()}, overlay, 0.0f);
     ASSERT_NE(program, nullptr);
     game().run_some_frames(1);

@@ -356,11 +356,7 @@ TEST_F(SpriteDisplayTest, LabelFrameEqualsTheWholeSurfaceDrawnAfterEveryTextChan
     auto frame_of = [&](CLabelSprite& drawn) {
         game().on_render = [&] { backdrop.draw(game().screen), drawn.draw(game().screen); };
         game().run_some_frames(1);
-        std::vector<uint8_t> pixels(std::size_t(kWidth) * kHeight * 4);
-        glBindFramebuffer(GL_FRAMEBUFFER, game().framebuffer);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        return pixels;
+        return scene_frame();
     };
     struct Look {
         const char* text;

@@ -16,19 +16,6 @@
 
 using namespace display;
 
-namespace {
-
-std::vector<uint8_t> scene() {
-    std::vector<uint8_t> pixels(std::size_t(kWidth) * kHeight * 4);
-    glBindFramebuffer(GL_FRAMEBUFFER, game().framebuffer);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    return pixels;
-}
-
-}  // namespace
-
 TEST(TerrainLook, KeptLookAndCulledBackgroundDrawTheFramePlainSpritesDraw) {
     game().reset_probe();
     load_settings();
@@ -105,7 +92,7 @@ TEST(TerrainLook, KeptLookAndCulledBackgroundDrawTheFramePlainSpritesDraw) {
             view.draw(game().screen);
         };
         game().run_some_frames(1);
-        return scene();
+        return scene_frame();
     };
     struct View {
         float scale, x, y;

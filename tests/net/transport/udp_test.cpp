@@ -65,15 +65,6 @@ bool update_until(Browser& browser, const std::function<bool()>& done) {
     return eventually(done, [&] { browser.update(); });
 }
 
-// Counts the datagrams to each port and loses as many as it is told to for a port.
-struct LossyUdp : Udp {
-    std::map<unsigned short, int> sent, lose;
-    bool send_datagram(const uint8_t* data, size_t size, const Connection& to) override {
-        ++sent[to.port];
-        return lose[to.port]-- > 0 || Udp::send_datagram(data, size, to);
-    }
-};
-
 // Reports a queue on the paths to the peers in `congested`, and clear paths elsewhere.
 struct TestPaths : PathMonitor {
     std::set<Connection> congested;
@@ -83,12 +74,15 @@ struct TestPaths : PathMonitor {
     }
 };
 
-// Notes the size of every datagram it hands to the socket.
+// Notes every datagram it hands to the socket (its size, and a count per port) and loses as
+// many as it is told to for a port.
 struct MeasuredUdp : Udp {
     std::vector<size_t> sizes;
+    std::map<unsigned short, int> sent, lose;
     bool send_datagram(const uint8_t* data, size_t size, const Connection& to) override {
         sizes.push_back(size);
-        return Udp::send_datagram(data, size, to);
+        ++sent[to.port];
+        return lose[to.port]-- > 0 || Udp::send_datagram(data, size, to);
     }
 };
 
@@ -367,7 +361,7 @@ TEST(UdpReplication, LargeSyncPacketsTravelAsWholeRecordsInDatagramsOfOnePacket)
 
 TEST(UdpReplication, EachPeerGetsWhatChangedAtThePaceOfItsPath) {
     ManualNetClock clock(10000);
-    LossyUdp server;
+    MeasuredUdp server;
     Udp near, far;
     for (Udp* udp : {static_cast<Udp*>(&server), &near, &far}) {
         udp->set_clock(clock);
