@@ -263,14 +263,7 @@ TEST(HostMenu, ChecksAndTheServerItStarts) {
     ASSERT_TRUE(frames_until([&] { return std::filesystem::exists(record); }));
     using namespace std::string_literals;
     EXPECT_EQ(file_text(record),
-              "4464\0"
-              "5\0"
-              "-1\0"
-              "0.000000\0"
-              "2.500000\0"
-              "false\0"
-              "true\0"s +
-                  name + '\0');
+              "4464\0"s + "5\0"s + "-1\0"s + "0.000000\0"s + "2.500000\0"s + "false\0"s + "true\0"s + name + '\0');
     EXPECT_EQ(std::make_tuple(config("host", "name"), config("host", "port"), config("host", "players"),
                               config("host", "time"), config("host", "lives"), config("host", "respawnTime")),
               std::make_tuple(name, std::string("70000"), std::string("5"), std::string("abc"), std::string("-1"),
