@@ -227,9 +227,7 @@ TEST(PlatformIni, WriteKeepsModeAndFollowsLinks) {
     ASSERT_EQ(stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     // No temporary file is left beside it.
-    auto entries =
-        std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator());
-    EXPECT_EQ(entries, 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 2);
 }
 
 TEST(PlatformIni, ConcurrentWritersLoseNothing) {
