@@ -21,10 +21,9 @@
 
 QCHostMenu* QCHostMenu::instance = nullptr;
 
-#define BRAWL_HOST_MENU_SETTING(type, name, file, section, key, fallback) \
-    const IniKey<type> HostMenuSettings::name{file, section, key, fallback};
-BRAWL_HOST_MENU_SETTINGS(BRAWL_HOST_MENU_SETTING)
-#undef BRAWL_HOST_MENU_SETTING
+namespace HostMenuSettings {
+BRAWL_HOST_MENU_SETTINGS(BRAWL_DEFINE_INI_KEY)
+}  // namespace HostMenuSettings
 
 namespace {
 
@@ -60,7 +59,7 @@ const char* bool_text(bool value) { return value ? "true" : "false"; }
 QCHostMenu::QCHostMenu(CTextureManager* textures, QCGame* owner) : QCGameState(textures, owner) {
     instance = this;
     CFont* font = game->get_font_factory()->get_font(menu_font_size, menu_font);
-    using stored = HostMenuSettings;
+    namespace stored = HostMenuSettings;
 
     CPanel* panel = new CPanel(this, textures);
     skin_panel(panel, textures, 300, 430);
@@ -172,7 +171,7 @@ std::vector<std::string> QCHostMenu::server_arguments() {
 }
 
 void QCHostMenu::save_settings() {
-    using stored = HostMenuSettings;
+    namespace stored = HostMenuSettings;
     IniBatch batch;
     stored::name.write(batch, name_edit->get_text());
     stored::port.write(batch, port_edit->get_text());

@@ -25,11 +25,9 @@ class CScrollbar;
     X(std::string, lives, kUserIni, "host", "lives", "5")           \
     X(std::string, respawn_time, kUserIni, "host", "respawnTime", "5")
 
-struct HostMenuSettings {
-#define BRAWL_HOST_MENU_SETTING(type, name, file, section, key, fallback) static const IniKey<type> name;
-    BRAWL_HOST_MENU_SETTINGS(BRAWL_HOST_MENU_SETTING)
-#undef BRAWL_HOST_MENU_SETTING
-};
+namespace HostMenuSettings {
+BRAWL_HOST_MENU_SETTINGS(BRAWL_DECLARE_INI_KEY)
+}  // namespace HostMenuSettings
 
 // Setting up and hosting a match: the settings last used (config.ini [host]) are checked, the
 // server program is started beside the client with them as its eight arguments, the settings

@@ -36,6 +36,19 @@ bool CViewport::setup_projection(int x, int y, int width, int height, float view
     return true;
 }
 
+WindowPoint window_point(const double* projection, const double* modelview, const int* viewport, double x, double y,
+                         double z) {
+    double eye[4], clip[4];
+    for (int r = 0; r < 4; ++r)
+        eye[r] = modelview[r] * x + modelview[4 + r] * y + modelview[8 + r] * z + modelview[12 + r];
+    for (int r = 0; r < 4; ++r)
+        clip[r] = projection[r] * eye[0] + projection[4 + r] * eye[1] + projection[8 + r] * eye[2] +
+                  projection[12 + r] * eye[3];
+    const double w = clip[3] != 0.0 ? clip[3] : 1.0;
+    return {viewport[0] + (clip[0] / w + 1.0) * 0.5 * viewport[2],
+            viewport[1] + (clip[1] / w + 1.0) * 0.5 * viewport[3]};
+}
+
 WindowRect window_rect_of(const fquad2d& quad) {
     GLdouble projection[16], modelview[16];
     GLint viewport[4];
@@ -44,16 +57,7 @@ WindowRect window_rect_of(const fquad2d& quad) {
     glGetIntegerv(GL_VIEWPORT, viewport);
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     for (int i = 0; i < 4; ++i) {
-        const double p[4] = {quad.c[i].x, quad.c[i].y, 0.0, 1.0};
-        double eye[4], clip[4];
-        for (int r = 0; r < 4; ++r)
-            eye[r] = modelview[r] * p[0] + modelview[4 + r] * p[1] + modelview[8 + r] * p[2] + modelview[12 + r] * p[3];
-        for (int r = 0; r < 4; ++r)
-            clip[r] = projection[r] * eye[0] + projection[4 + r] * eye[1] + projection[8 + r] * eye[2] +
-                      projection[12 + r] * eye[3];
-        const double w = clip[3] != 0.0 ? clip[3] : 1.0;
-        const double x = viewport[0] + (clip[0] / w + 1.0) * 0.5 * viewport[2];
-        const double y = viewport[1] + (clip[1] / w + 1.0) * 0.5 * viewport[3];
+        const auto [x, y] = window_point(projection, modelview, viewport, quad.c[i].x, quad.c[i].y, 0.0);
         if (i == 0 || x < x0) x0 = x;
         if (i == 0 || x > x1) x1 = x;
         if (i == 0 || y < y0) y0 = y;

@@ -25,6 +25,14 @@ public:
     static int window_height;
 };
 
+// Where the point (x, y, z) of modelview coordinates lands in window pixels (GL's, y up) under
+// the given matrices (column-major) and viewport.
+struct WindowPoint {
+    double x, y;
+};
+WindowPoint window_point(const double* projection, const double* modelview, const int* viewport, double x, double y,
+                         double z);
+
 // The window pixels that a quad of coordinates of the current modelview covers under the current
 // projection and viewport: the bounds of its corners, rounded outwards.
 WindowRect window_rect_of(const fquad2d& quad);

@@ -57,13 +57,6 @@ private:
     bool blend_, depth_, scissor_on_;
 };
 
-PixelRect united(const PixelRect& a, const PixelRect& b) {
-    if (a.empty()) return b;
-    if (b.empty()) return a;
-    const int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
-    return {x0, y0, std::max(a.x + a.width, b.x + b.width) - x0, std::max(a.y + a.height, b.y + b.height) - y0};
-}
-
 // The window pixels a quad of global coordinates may touch, with a pixel to spare.
 PixelRect window_box(const fquad2d& global) {
     const WindowRect r = window_rect_of(global).grown(1);
@@ -231,7 +224,7 @@ void TerrainSprite::forget_look() {
 void TerrainSprite::surface_changed(const PixelRect& area) {
     if (!look_ || !level_texture_) return;
     coverage_.update(level_texture_->get_surface(), area);
-    stale_ = united(stale_, area);
+    stale_ = unite(stale_, area);
 }
 
 bool TerrainSprite::keeps_look() {
@@ -365,8 +358,6 @@ void BackgroundSprite::draw_image(SDL_Surface* screen) {
     // Its level pixels must be the terrain's, and the terrain sure to cover what it hides.
     const bool culled = depth_test && get_parent() == terrain_ && get_x() == 0 && get_y() == 0 && get_scale() == 1 &&
                         get_width() == terrain_->get_width() && get_height() == terrain_->get_height() &&
-                        float(terrain_->coverage().width()) == get_width() &&
-                        float(terrain_->coverage().height()) == get_height() &&
                         terrain_->covers_what_it_hides(*this, nearer_);
     if (!culled) {
         CImageSprite::draw_image(screen);

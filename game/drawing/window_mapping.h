@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
+#include "engine/gfx/viewport.h"
 #include "engine/scene/sprite.h"
 #include "game/terrain/terrain_carver.h"
 
@@ -20,18 +20,10 @@ struct WindowMapping {
         const double z = sprite.get_absolute_z();
         auto window = [&](fvec2d local) {
             const fvec2d g = sprite.point_to_global(local);
-            double eye[4], clip[4];
-            for (int r = 0; r < 4; ++r)
-                eye[r] = modelview[r] * g.x + modelview[4 + r] * g.y + modelview[8 + r] * z + modelview[12 + r];
-            for (int r = 0; r < 4; ++r)
-                clip[r] = projection[r] * eye[0] + projection[4 + r] * eye[1] + projection[8 + r] * eye[2] +
-                          projection[12 + r] * eye[3];
-            const double w = clip[3] != 0.0 ? clip[3] : 1.0;
-            return std::pair<double, double>{viewport[0] + (clip[0] / w + 1.0) * 0.5 * viewport[2],
-                                             viewport[1] + (clip[1] / w + 1.0) * 0.5 * viewport[3]};
+            return window_point(projection, modelview, viewport, g.x, g.y, z);
         };
-        const auto o = window({0, 0}), x = window({1, 0}), y = window({0, 1});
-        return {o.first, x.first - o.first, o.second, y.second - o.second};
+        const WindowPoint o = window({0, 0}), x = window({1, 0}), y = window({0, 1});
+        return {o.x, x.x - o.x, o.y, y.y - o.y};
     }
 
     // The local box the window rectangle shows.
@@ -47,12 +39,5 @@ struct WindowMapping {
         auto fit = [](double v, int most) { return v > 0.0 ? int(std::min(v, double(most))) : 0; };
         const int x0 = fit(left, w), x1 = fit(right, w), y0 = fit(bottom, h), y1 = fit(top, h);
         return {x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0)};
-    }
-
-    // The window rows (or columns) first <= p < end whose pixel centres map into local l0 <= l < l1
-    // on the axis of offset a and factor f. Neighbouring stretches split the pixels between them.
-    static std::pair<double, double> pixels_of(double a, double f, double l0, double l1) {
-        if (f > 0) return {std::ceil(a + f * l0 - 0.5), std::ceil(a + f * l1 - 0.5)};
-        return {std::floor(a + f * l1 - 0.5) + 1, std::floor(a + f * l0 - 0.5) + 1};
     }
 };

@@ -68,11 +68,10 @@ void QGChat::sync_fields() {
         ChatRecord record;
         record.lines.swap(lines);
         write_record(*current_packet, record);
-    } else if (mode == Read && game) {
+    } else if (mode == Read && game && !game->is_server) {
+        // The server reads a client's lines only with their sender (read_client_fields).
         std::list<Line> received;
-        if (!read_lines(*current_packet, received)) return;
-        if (game->is_server) accept_from_client(std::move(received), std::nullopt);
-        else show(received);
+        if (read_lines(*current_packet, received)) show(received);
     }
 }
 
@@ -99,16 +98,15 @@ bool QGChat::read_lines(ByteBuffer& in, std::list<Line>& out) const {
     return true;
 }
 
-void QGChat::accept_from_client(std::list<Line>&& received, std::optional<unsigned int> sender) {
+void QGChat::accept_from_client(std::list<Line>&& received, unsigned int sender) {
     // A line speaks for the connection it came on; the id it names is only its claim.
-    if (!sender) return;
     for (Line& line : received) {
         if (line.second.empty()) continue;
         if (lines.size() >= kMaxLinesFromServer) {
             log_message(LogLevel::Warning, "Dropped a chat line: the queue is full.", log_class_name_of(*this));
             break;
         }
-        lines.emplace_back(*sender, std::move(line.second));
+        lines.emplace_back(sender, std::move(line.second));
     }
 }
 

@@ -50,7 +50,7 @@ public:
 private:
     // Decodes one packet's queue; false when its structure is broken (nothing is taken then).
     bool read_lines(ByteBuffer& in, std::list<Line>& out) const;
-    void accept_from_client(std::list<Line>&& received, std::optional<unsigned int> sender);
+    void accept_from_client(std::list<Line>&& received, unsigned int sender);
     void show(const std::list<Line>& received) const;
 };
 

@@ -225,21 +225,20 @@ bool QGPhysObject::collides_with(const QGPhysObject& other) const {
 bool QGPhysObject::is_solid_pixel(const ColorRGBA& pixel, bool climbing) {
     if ((collision_mask & 1) == 0) return false;
     if (climbing && pixel == material_colors[int(Material::Ladder)]) on_ladder = true;
-    return is_solid_colour(pixel);
+    return solid_terrain::is_solid_colour(pixel);
 }
-
-bool QGPhysObject::is_solid_colour(const ColorRGBA& pixel) { return solid_terrain::is_solid_colour(pixel); }
 
 void QGPhysObject::on_object_collision(QGPhysObject*, const dvec2d&) {}
 
 void QGPhysObject::on_terrain_collision(const dvec2d&) {}
 
 bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool climbing) {
-    return overlaps_terrain(x, y, width, height, climbing, false);
+    TerrainView view(terrain_of(*this));
+    return overlaps_terrain(view, nullptr, x, y, width, height, climbing);
 }
 
-bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool climbing, bool probe_only) {
-    TerrainView view(terrain_of(*this));
+bool QGPhysObject::overlaps_terrain(TerrainView& view, const SolidMask* probe_mask, int x, int y, int width, int height,
+                                    bool climbing) {
     const int W = view.width, H = view.height;
     // Without bit 0 in the mask no pixel counts.
     if (W == 0 || H == 0 || width <= 0 || height <= 0 || (collision_mask & 1) == 0) return false;
@@ -250,10 +249,7 @@ bool QGPhysObject::overlaps_terrain(int x, int y, int width, int height, bool cl
     y0 = std::max(y0, 0);
     const int x1 = int(std::min<int64_t>(int64_t(x0) + width, W));
     const int y1 = int(std::min<int64_t>(int64_t(y0) + height, H));
-    if (probe_only) {
-        const SolidMask* mask = level_mask_of(*this);
-        if (mask && !mask->may_hold_ladder(x0, x1, y0, y1)) return false;
-    }
+    if (probe_mask && !probe_mask->may_hold_ladder(x0, x1, y0, y1)) return false;
     // The first solid pixel ends the test; a ladder pixel before it sets on_ladder.
     const BoxScan r = scan_box(view, climbing, x0, x1, y0, y1);
     if (r.ladder_x < x1 && (r.ladder_x < r.solid_x || (r.ladder_x == r.solid_x && r.ladder_y < r.solid_y)))
@@ -314,11 +310,12 @@ bool QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     if (px == nx && py == ny) return false;
 
     // The ladder probe counts only for its effect on on_ladder.
-    o->overlaps_terrain(nx, ny, w, h, true, true);
+    if (!view) view.emplace(surface);
+    const SolidMask* const mask = level_mask_of(*o);
+    o->overlaps_terrain(*view, mask, nx, ny, w, h, true);
     measure_submersion(*o, w, h);
 
-    if (!view) view.emplace(surface);
-    TerrainSweep sweep{*view, level_mask_of(*o), w, h, px, py, nx, ny};
+    TerrainSweep sweep{*view, mask, w, h, px, py, nx, ny};
     sweep.sweep_horizontal();
     sweep.sweep_vertical();
     return (sweep.blocked_x() || sweep.blocked_y()) && settle_after_sweep(*o, sweep);

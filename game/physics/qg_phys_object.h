@@ -8,6 +8,10 @@
 
 struct SDL_Surface;
 class ByteBuffer;
+namespace solid_terrain {
+class TerrainView;
+class SolidMask;
+}  // namespace solid_terrain
 
 // An axis-aligned box that moves under gravity, buoyancy and drag, collides with other
 // physics objects and with the terrain pixels, and reports impacts to its subclasses. Only the
@@ -32,7 +36,6 @@ public:
     // A pure test of the colour apart from that flag, the same for every object that meets the
     // terrain at all, so that the level's solid mask can hold it once for all of them.
     bool is_solid_pixel(const ColorRGBA& pixel, bool climbing);
-    static bool is_solid_colour(const ColorRGBA& pixel);  // the terrain's rule: solid_terrain::is_solid_colour
     virtual void on_object_collision(QGPhysObject* other, const dvec2d& impact);
     virtual void on_terrain_collision(const dvec2d& impact);
 
@@ -71,9 +74,11 @@ public:
     bool can_climb = false;
 
 private:
-    // probe_only: run for its effect on on_ladder alone (the answer then means nothing), which a
-    // box without ladder pixels cannot have.
-    bool overlaps_terrain(int x, int y, int width, int height, bool climbing, bool probe_only);
+    // The box test over a view of the terrain. With a mask it runs for its effect on on_ladder
+    // alone (the answer then means nothing), which a box the mask knows holds no ladder pixel
+    // cannot have.
+    bool overlaps_terrain(solid_terrain::TerrainView& view, const solid_terrain::SolidMask* probe_mask, int x, int y,
+                          int width, int height, bool climbing);
 };
 
 // The physics object's creation record (CreatePhysObject).

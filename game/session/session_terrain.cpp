@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "game/config/settings.h"
+#include "game/entities/entity_support.h"
 #include "game/entities/qg_player.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/base/drawing_services.h"
@@ -67,15 +68,8 @@ void SessionTerrain::on_chain_finished(const ChainReaction& chain) {
     const ChainEffectLayout layout = chain_effect_layout(chain.pixels, default_explosion_radius);
     for (int i = 0; i < layout.count; ++i) {
         const fvec2d at = draw_chain_effect_position(chain, layout.spread);
-        if (game_.event_handler) {
-            EffectSpawn effect;
-            effect.effect_id = default_explosion_effect_id;
-            effect.particles = default_explosion_particles;
-            effect.particle_time = default_explosion_particle_time;
-            effect.x = at.x;
-            effect.y = at.y;
-            game_.event_handler->post<EQGEventType::SpawnEffect>(effect, true);
-        }
+        post_spawn_effect(&game_, default_explosion_effect_id, default_explosion_particles,
+                          default_explosion_particle_time, dvec2d(at.x, at.y));
         affect_objects_near(at, Callback<void, QGPhysObject*, const dvec2d&, float>(this, &SessionTerrain::push_object),
                             default_explosion_radius);
     }

@@ -183,14 +183,6 @@ struct Disc {
     ChainReaction chain;
 };
 
-PixelRect unite(const PixelRect& a, const PixelRect& b) {
-    if (a.empty()) return b;
-    if (b.empty()) return a;
-    int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
-    int x1 = std::max(a.x + a.width, b.x + b.width), y1 = std::max(a.y + a.height, b.y + b.height);
-    return {x0, y0, x1 - x0, y1 - y0};
-}
-
 bool finite_blast(const Explosion& e) { return std::isfinite(e.x) && std::isfinite(e.y) && std::isfinite(e.radius); }
 
 // Back from a chain's own explosion: its effects, then the pixel's own epilogue; the scan goes

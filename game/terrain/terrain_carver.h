@@ -1,6 +1,7 @@
 #pragma once
 #include <SDL/SDL.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <vector>
 
@@ -30,6 +31,14 @@ struct PixelRect {
     bool empty() const { return width <= 0 || height <= 0; }
     bool operator==(const PixelRect&) const = default;
 };
+
+// The smallest rectangle holding both; an empty one adds nothing.
+inline PixelRect unite(const PixelRect& a, const PixelRect& b) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    const int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+    return {x0, y0, std::max(a.x + a.width, b.x + b.width) - x0, std::max(a.y + a.height, b.y + b.height) - y0};
+}
 
 // A chain of explosive pixels set off at (x, y): `pixels` were turned to air, and on the server
 // it explodes again around its first pixel with radius pixels / 10.

@@ -1,10 +1,8 @@
 // The client's screens in the window, driven as a player drives them.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -32,6 +30,7 @@
 #include "net/transport/udp.h"
 #include "support/caption_fit.h"
 #include "support/client_game.h"
+#include "support/test_support.h"
 
 using namespace client_test;
 
@@ -175,14 +174,7 @@ TEST(SettingsWindow, ApplyCountdownConfirmAndCancel) {
     retype(window->width_edit, "640");
     const std::string file = run_folder() + "/config.ini";
     const std::string before = file_text(file);
-    rlimit limits, tiny;
-    getrlimit(RLIMIT_FSIZE, &limits);
-    tiny = {16, limits.rlim_max};
-    auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &tiny);
-    window->on_button(window->confirm_button, nullptr);
-    setrlimit(RLIMIT_FSIZE, &limits);
-    std::signal(SIGXFSZ, old_handler);
+    test_support::with_file_size_limit(16, [&] { window->on_button(window->confirm_button, nullptr); });
     EXPECT_EQ(file_text(file), before);
     frame(2.0f);
     EXPECT_EQ(QCSettingsWindow::instance, window);
@@ -271,14 +263,7 @@ TEST(HostMenu, ChecksAndTheServerItStarts) {
     ASSERT_TRUE(frames_until([&] { return std::filesystem::exists(record); }));
     using namespace std::string_literals;
     EXPECT_EQ(file_text(record),
-              "4464\0"
-              "5\0"
-              "-1\0"
-              "0.000000\0"
-              "2.500000\0"
-              "false\0"
-              "true\0"s +
-                  name + '\0');
+              "4464\0"s + "5\0"s + "-1\0"s + "0.000000\0"s + "2.500000\0"s + "false\0"s + "true\0"s + name + '\0');
     EXPECT_EQ(std::make_tuple(config("host", "name"), config("host", "port"), config("host", "players"),
                               config("host", "time"), config("host", "lives"), config("host", "respawnTime")),
               std::make_tuple(name, std::string("70000"), std::string("5"), std::string("abc"), std::string("-1"),

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <GL/glew.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <deque>
 #include <fstream>
@@ -308,14 +306,7 @@ TEST_F(EditorTest, FailedSaveKeepsTheOldFileAndTheName) {
 
     click(app.event_list_panel->add_button);
     // Files may not grow past the old size: the new document cannot be written.
-    rlimit old_limit{};
-    getrlimit(RLIMIT_FSIZE, &old_limit);
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old_limit;
-    small.rlim_cur = old_bytes.size();
-    setrlimit(RLIMIT_FSIZE, &small);
-    click(app.save_button);
-    setrlimit(RLIMIT_FSIZE, &old_limit);
+    with_file_size_limit(old_bytes.size(), [&] { click(app.save_button); });
 
     EXPECT_EQ(dialogs.boxes, (std::vector<std::string>{"Error: Failed to write to file " + name}));
     EXPECT_EQ(file_bytes(path), old_bytes);

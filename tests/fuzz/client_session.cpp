@@ -36,11 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     GameDrawing drawing(&sprites, window->get_shader_factory(), window->get_font_factory());
     auto game = session_test::make_headless_client_session(&clock, &drawing);
     game->event_handler->delay_ms = 66;
-    auto tcp_owned = std::make_unique<net_test::MemoryTcp>();
-    auto udp_owned = std::make_unique<net_test::InMemory<Udp>>();
-    auto* tcp = tcp_owned.get();
-    auto* udp = udp_owned.get();
-    game->install_transports(std::move(tcp_owned), std::move(udp_owned));
+    auto* tcp = new net_test::MemoryTcp();
+    auto* udp = new net_test::InMemory<Udp>();
+    game->install_transports(std::unique_ptr<Tcp>(tcp), std::unique_ptr<Udp>(udp));
     const auto frame = [&](float dt, bool drawn) {
         clock.advance(int64_t(dt * 1000));
         game->update(dt);

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <thread>
 
@@ -229,9 +227,7 @@ TEST(PlatformIni, WriteKeepsModeAndFollowsLinks) {
     ASSERT_EQ(stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     // No temporary file is left beside it.
-    auto entries =
-        std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator());
-    EXPECT_EQ(entries, 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 2);
 }
 
 TEST(PlatformIni, ConcurrentWritersLoseNothing) {
@@ -282,15 +278,7 @@ TEST(PlatformIni, SeveralKeysInOneWriteAsOneByOne) {
 
     // A file-size limit stands in for a full disk: the temporary copy cannot be written whole.
     const std::string kept = dir.write("kept.ini", "[level]\nseed=1\n");
-    rlimit limits{}, tiny{};
-    getrlimit(RLIMIT_FSIZE, &limits);
-    tiny = {20, limits.rlim_max};
-    auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &tiny);
-    const bool written = platform::ini_set_strings(keys, kept);
-    setrlimit(RLIMIT_FSIZE, &limits);
-    std::signal(SIGXFSZ, old_handler);
-    EXPECT_FALSE(written);
+    test_support::with_file_size_limit(20, [&] { EXPECT_FALSE(platform::ini_set_strings(keys, kept)); });
     EXPECT_EQ(dir.read("kept.ini"), "[level]\nseed=1\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 4);
 }

@@ -103,16 +103,30 @@ void ProbeGame::reset_probe() {
     quit_requested = false;
 }
 
-ColorRGBA framebuffer_pixel(GLuint framebuffer, int x, int y, int height) {
+namespace {
+
+void read_framebuffer(GLuint framebuffer, int x, int y, int w, int h, uint8_t* out) {
     GLint previous = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     if (framebuffer == 0) glReadBuffer(GL_BACK);
-    uint8_t p[4] = {0, 0, 0, 0};
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, height - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    glReadPixels(x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, out);
     glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previous));
+}
+
+}  // namespace
+
+ColorRGBA framebuffer_pixel(GLuint framebuffer, int x, int y, int height) {
+    uint8_t p[4] = {0, 0, 0, 0};
+    read_framebuffer(framebuffer, x, height - 1 - y, 1, 1, p);
     return {p[0], p[1], p[2], p[3]};
+}
+
+std::vector<uint8_t> scene_frame(bool window) {
+    std::vector<uint8_t> pixels(std::size_t(kWidth) * kHeight * 4);
+    read_framebuffer(window ? 0 : game().framebuffer, 0, 0, kWidth, kHeight, pixels.data());
+    return pixels;
 }
 
 ColorRGBA scene_pixel(int x, int y) { return framebuffer_pixel(game().framebuffer, x, y, CGameBase::window_height); }

@@ -69,6 +69,8 @@ ColorRGBA scene_pixel(int x, int y);
 ColorRGBA window_pixel(int x, int y);
 // Pixel (x, y) of a framebuffer whose first row is the bottom one, counted from the top.
 ColorRGBA framebuffer_pixel(GLuint framebuffer, int x, int y, int height);
+// The whole scene, or the window's back buffer, as RGBA rows (bottom first), to compare frames.
+std::vector<uint8_t> scene_frame(bool window = false);
 
 void fill_rect(float x, float y, float w, float h, ColorRGBA colour);
 // The texture upright: its first row at the top of the rectangle.

@@ -230,19 +230,6 @@ struct BeaconBuilder {
     EventSubscription built;
 };
 
-// Subscribes to a type named at run time: the listener gets the type and its record's bytes.
-inline EventSubscription subscribe_bytes(QGEventHandler& handler, EQGEventType type,
-                                         std::function<void(uint32_t, std::vector<uint8_t>)> f) {
-    switch (type) {
-#define SUBSCRIBE_BYTES(name, number, Record, creation, sender, action) \
-    case EQGEventType::name:                                            \
-        return handler.subscribe<EQGEventType::name>([f](const Record& r) { f(number, record_bytes(r).bytes()); });
-        QG_EVENT_TYPES(SUBSCRIBE_BYTES)
-#undef SUBSCRIBE_BYTES
-    }
-    return {};
-}
-
 // Polls a condition, doing `step` between tests, for up to timeout_ms of real time: only a bound
 // on a failing test, with room for a machine loaded many times over.
 inline bool eventually(const std::function<bool()>& done, const std::function<void()>& step = {},
@@ -328,11 +315,16 @@ struct ListenerLog {
     std::vector<std::vector<uint8_t>> payloads;
     std::vector<EventSubscription> subscriptions;
 
+    // The type comes at run time, a subscription names its record at compile time: a case per row.
     void listen(QGEventHandler& handler, EQGEventType type) {
-        subscriptions.push_back(subscribe_bytes(handler, type, [this](uint32_t t, std::vector<uint8_t> bytes) {
-            types.push_back(t);
-            payloads.push_back(std::move(bytes));
-        }));
+        switch (type) {
+#define LISTEN(name, number, Record, creation, sender, action)                \
+    case EQGEventType::name:                                                  \
+        return subscriptions.push_back(handler.subscribe<EQGEventType::name>( \
+            [this](const Record& r) { types.push_back(number), payloads.push_back(record_bytes(r).bytes()); }));
+            QG_EVENT_TYPES(LISTEN)
+#undef LISTEN
+        }
     }
 };
 

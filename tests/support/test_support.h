@@ -1,7 +1,10 @@
 #pragma once
-// Helpers shared by the suites: a scratch folder that is removed again, and a check that work
-// ends.
+// Helpers shared by the suites: a scratch folder that is removed again, a check that work ends,
+// and a disk that is full.
+#include <sys/resource.h>
+
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -78,6 +81,19 @@ inline bool ends_within(std::function<void()> work, int seconds = 20) {
     auto done = task->get_future();
     std::thread([task] { (*task)(); }).detach();
     return done.wait_for(std::chrono::seconds(seconds)) == std::future_status::ready;
+}
+
+// Runs the work while this process may write no file beyond `bytes` (a full disk, for the
+// writes of the work): a write past it fails instead of ending the process.
+inline void with_file_size_limit(rlim_t bytes, const std::function<void()>& work) {
+    rlimit limits{};
+    getrlimit(RLIMIT_FSIZE, &limits);
+    const rlimit tiny{bytes, limits.rlim_max};
+    auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &tiny);
+    work();
+    setrlimit(RLIMIT_FSIZE, &limits);
+    std::signal(SIGXFSZ, old_handler);
 }
 
 }  // namespace test_support

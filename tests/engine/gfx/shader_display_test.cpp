@@ -99,8 +99,7 @@ TEST_F(ShaderDisplayTest, SamplersUniformsAndTheCurrentProgram) {
     EXPECT_TRUE(program->set_texture("texture_damage", nullptr));
     EXPECT_FALSE(program->set_uniform("no_such_value", 1.0f));
     EXPECT_TRUE(
-        log.contains("WARNING in class CShaderProgram: Tried to set value of non-existent "
-                     "variable no_such_value."));
+        log.contains("WARNING in class CShaderProgram: Tried to set value of non-existent variable no_such_value."));
 
     // Setting a value through a temporary bind leaves another program current.
     CShaderProgram* other = factory().get_program(factory().create_program({postprocess_vert(), postprocess_frag()}));
@@ -225,21 +224,15 @@ TEST_F(ShaderDisplayTest, PassThroughFrameEqualsTheFrameThroughTheProgramAtFadeZ
         fill_rect(150, 100, 120, 90, {200, 120, 40, 128});
         fill_rect(30, 180, 200, 40, {250, 250, 250, 2});
     };
-    auto window = [] {
-        std::vector<uint8_t> pixels(std::size_t(kWidth) * kHeight * 4);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        return pixels;
-    };
     CShaderProgram* program = post_process({postprocess_frag()}, overlay, 0.0f);
     ASSERT_NE(program, nullptr);
     game().run_some_frames(1);
-    const std::vector<uint8_t> through = window();
+    const std::vector<uint8_t> through = scene_frame(true);
     program->set_uniform("damagefade", 0.7f);  // a stale fade is not shown either
     game().post_process_passes_through = true;
     game().run_some_frames(1);
-    EXPECT_TRUE(window() == through);
+    EXPECT_TRUE(scene_frame(true) == through);
     game().post_process_passes_through = false;
     game().run_some_frames(1);
-    EXPECT_FALSE(window() == through);
+    EXPECT_FALSE(scene_frame(true) == through);
 }

@@ -1,6 +1,7 @@
 // Sprites, labels and particles drawn into the scene, checked pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "engine/gfx/font.h"
@@ -324,14 +325,12 @@ public:
         if (!text_surface) return;
         if (texture_ == 0) glGenTextures(1, &texture_);
         glBindTexture(GL_TEXTURE_2D, texture_);
-        glTexImage2D(GL_TEXTURE_2D, 0, 4, text_surface->w, text_surface->h, 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                     text_surface->pixels);
+        const int w = text_surface->w, h = text_surface->h;
+        glTexImage2D(GL_TEXTURE_2D, 0, 4, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, text_surface->pixels);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        const TextBox b = text_box;
-        draw_textured_quad(
-            quad3d_to_global(fquad3d::from_rect(b.x, b.y, float(text_surface->w), float(text_surface->h), 0)),
-            TextureRect{0, 0, 1, 1});
+        const fquad3d quad = fquad3d::from_rect(text_box.x, text_box.y, float(w), float(h), 0);
+        draw_textured_quad(quad3d_to_global(quad), TextureRect{0, 0, 1, 1});
     }
 
 private:
@@ -341,41 +340,26 @@ private:
 TEST_F(SpriteDisplayTest, LabelFrameEqualsTheWholeSurfaceDrawnAfterEveryTextChange) {
     CFont* font = game().get_font_factory()->get_font(14, "fnt\\DejaVuSans.ttf");
     CImageSprite backdrop, view;
-    backdrop.set_texture(quadrants());
-    backdrop.set_size(float(kWidth), float(kHeight));
-    view.set_position(7.5f, 11.25f);
-    view.set_scale(1.3f);  // a world view scaling its labels, off the pixel grid
+    backdrop.set_texture(quadrants()), backdrop.set_size(float(kWidth), float(kHeight));
+    view.set_position(7.5f, 11.25f), view.set_scale(1.3f);  // a world view scaling its labels, off the pixel grid
     CLabelSprite label(&view, font);
     WholeSurfaceLabel reference(&view, font);
     CLabelSprite* const both[] = {&label, &reference};
-    for (CLabelSprite* l : both) {
-        l->set_position(20.4f, 30.7f);
-        l->set_text_box(0, 0, 180, 60);
-        l->set_text_color({250, 240, 10});
-    }
+    for (CLabelSprite* l : both)
+        l->set_position(20.4f, 30.7f), l->set_text_box(0, 0, 180, 60), l->set_text_color({250, 240, 10});
     auto frame_of = [&](CLabelSprite& drawn) {
         game().on_render = [&] { backdrop.draw(game().screen), drawn.draw(game().screen); };
         game().run_some_frames(1);
-        std::vector<uint8_t> pixels(std::size_t(kWidth) * kHeight * 4);
-        glBindFramebuffer(GL_FRAMEBUFFER, game().framebuffer);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        return pixels;
+        return scene_frame();
     };
-    struct Look {
-        const char* text;
-        int horizontal;
-        bool multiline;
-    };
-    for (const Look& look : {Look{"Player 3: 100 HP", 0, false}, Look{"P3: 5 HP", 0, false}, Look{"", 0, false},
-                             Look{"first line\nand a longer second one", 2, true}, Look{"a\n\nb", 1, true},
-                             Look{"WWWWWWWWWWWWWWWWWWWWWWWWWWW", 0, false}, Look{"back", 1, false}}) {
-        for (CLabelSprite* l : both) {
-            l->set_multiline(look.multiline);
-            l->set_horizontal_alignment(look.horizontal);
-            l->set_text(look.text);
-        }
-        EXPECT_TRUE(frame_of(label) == frame_of(reference)) << "after \"" << look.text << "\"";
+    using Look = std::tuple<const char*, int, bool>;  // text, horizontal alignment, multiline
+    for (auto [text, horizontal, multiline] :
+         {Look{"Player 3: 100 HP", 0, false}, Look{"P3: 5 HP", 0, false}, Look{"", 0, false},
+          Look{"first line\nand a longer second one", 2, true}, Look{"a\n\nb", 1, true},
+          Look{"WWWWWWWWWWWWWWWWWWWWWWWWWWW", 0, false}, Look{"back", 1, false}}) {
+        for (CLabelSprite* l : both)
+            l->set_multiline(multiline), l->set_horizontal_alignment(horizontal), l->set_text(text);
+        EXPECT_TRUE(frame_of(label) == frame_of(reference)) << "after \"" << text << "\"";
     }
 }
 

@@ -330,10 +330,8 @@ TEST_F(WidgetDisplayTest, ADraggablePanelFollowsTheMouseFromItsFreeArea) {
     panel->add_child(button);  // at the client rect's corner: 60..100, 60..84
     // A press on the child button is the button's, and the right button on the background
     // starts no drag either.
-    const struct {
-        int x0, y0, x1;
-        Uint8 button;
-    } no_drags[] = {{70, 70, 80, SDL_BUTTON_LEFT}, {150, 110, 160, SDL_BUTTON_RIGHT}};
+    const std::tuple<int, int, int, Uint8> no_drags[] = {{70, 70, 80, SDL_BUTTON_LEFT},
+                                                         {150, 110, 160, SDL_BUTTON_RIGHT}};
     for (auto [x0, y0, x1, button] : no_drags) {
         press_and_move(x0, y0, x1, y0, button);
         EXPECT_FLOAT_EQ(panel->get_absolute_x(), 50) << x0;
@@ -402,10 +400,7 @@ TEST_F(WidgetDisplayTest, DraggingTheSliderMovesTheValueAlongTheTrack) {
     send(mouse_motion(50, 110));
     send(mouse_down(50, 110));
     // 100 pixels of 168 for a range of 84; off the bar the drag goes on.
-    const struct {
-        int x, y;
-        float value;
-    } drags[] = {{150, 110, 50}, {300, 110, 84}, {100, 200, 25}};
+    const std::tuple<int, int, float> drags[] = {{150, 110, 50}, {300, 110, 84}, {100, 200, 25}};
     for (auto [x, y, value] : drags) {
         send(mouse_motion(x, y, SDL_BUTTON(1)));
         EXPECT_FLOAT_EQ(bar->get_value(), value) << x << ", " << y;

@@ -51,11 +51,7 @@ TEST(SettingsTable, MissingFilesKeepEveryDefaultAndWrittenKeysOverrideEveryRow) 
     test_support::ScratchDir folder;
     ASSERT_EQ(chdir(folder.path().c_str()), 0);  // before the first ini read fixes the folder
     load_settings();
-#define EXPECT_DEFAULT(type, name, file, section, key, fallback) \
-    {                                                            \
-        const type expected = fallback;                          \
-        EXPECT_EQ(name, expected) << #name;                      \
-    }
+#define EXPECT_DEFAULT(type, name, file, section, key, fallback) EXPECT_EQ(name, type(fallback)) << #name;
     BRAWL_SETTINGS(EXPECT_DEFAULT)
     EXPECT_TRUE(background_names.empty() && weapon_definitions.empty() && item_definitions.empty());
     EXPECT_EQ(player_definitions[15].tile_size, (ivec2d{64, 64}));
@@ -68,11 +64,7 @@ TEST(SettingsTable, MissingFilesKeepEveryDefaultAndWrittenKeysOverrideEveryRow) 
     BRAWL_SETTINGS(WRITE_SAMPLE)
     load_settings();
     row = 0;
-#define EXPECT_SAMPLE(type, name, file, section, key, fallback) \
-    {                                                           \
-        const type d = fallback;                                \
-        EXPECT_EQ(name, sample(d, ++row)) << #name;             \
-    }
+#define EXPECT_SAMPLE(type, name, file, section, key, fallback) EXPECT_EQ(name, sample(type(fallback), ++row)) << #name;
     BRAWL_SETTINGS(EXPECT_SAMPLE)
     EXPECT_TRUE(equal_material_colors().empty());
 }

@@ -23,21 +23,17 @@ template <class T>
 std::optional<T> beyond(const IniKey<T>& key, bool below, double by) {
     const double v = below ? key.least - by : key.most + by;
     if (!std::isfinite(v)) return std::nullopt;
-    if constexpr (std::is_arithmetic_v<T>) {
-        return T(v);
-    } else {
-        T pair{};
-        pair.x = pair.y = decltype(pair.x)(v);
-        return pair;
-    }
+    T value{};
+    if constexpr (std::is_arithmetic_v<T>) value = T(v);
+    else value.x = value.y = decltype(value.x)(v);
+    return value;
 }
 
 template <class T>
 void write_beyond(const IniKey<T>& key, bool below) {
     if constexpr (kMayHaveRange<T>) {
-        if (auto v = beyond(key, below, 1)) {
-            EXPECT_TRUE(key.store(*v)) << key.key;
-        }
+        const std::optional<T> v = beyond(key, below, 1);
+        EXPECT_TRUE(!v || key.store(*v)) << key.key;
     }
 }
 
@@ -45,10 +41,9 @@ void write_beyond(const IniKey<T>& key, bool below) {
 template <class T>
 int expect_at_bound(const IniKey<T>& key, bool below, const T* loaded = nullptr) {
     if constexpr (kMayHaveRange<T>) {
-        if (auto bound = beyond(key, below, 0)) {
-            EXPECT_TRUE(key.read() == *bound && (!loaded || *loaded == *bound)) << key.key;
-            return 1;
-        }
+        const std::optional<T> bound = beyond(key, below, 0);
+        EXPECT_TRUE(!bound || (key.read() == *bound && (!loaded || *loaded == *bound))) << key.key;
+        return bound.has_value();
     }
     return 0;
 }

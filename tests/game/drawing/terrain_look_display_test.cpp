@@ -2,6 +2,8 @@
 // not cover it, give the very frame that plain sprites with the same texture and program give.
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine/gfx/font.h"
@@ -16,19 +18,6 @@
 
 using namespace display;
 
-namespace {
-
-std::vector<uint8_t> scene() {
-    std::vector<uint8_t> pixels(std::size_t(kWidth) * kHeight * 4);
-    glBindFramebuffer(GL_FRAMEBUFFER, game().framebuffer);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    return pixels;
-}
-
-}  // namespace
-
 TEST(TerrainLook, KeptLookAndCulledBackgroundDrawTheFramePlainSpritesDraw) {
     game().reset_probe();
     load_settings();
@@ -42,89 +31,74 @@ TEST(TerrainLook, KeptLookAndCulledBackgroundDrawTheFramePlainSpritesDraw) {
     session->flush_registrations();
     LevelLook& look = *look_of<LevelLook>(level);
     // Every material, as a map tile brings it.
-    const struct {
-        int x, y, w, h;
-        ColorRGBA c;
-    } patches[] = {{40, 120, 60, 40, color_explosive},
-                   {150, 100, 20, 120, color_ladder},
-                   {200, 150, 90, 50, color_staticwater},
-                   {330, 90, 70, 70, color_indestructible},
-                   {420, 180, 40, 76, color_air}};
-    for (const auto& p : patches) {
-        session_test::fill(level->surface(), p.x, p.y, p.w, p.h, p.c);
-        drawing.terrain_changed(*level, {p.x, p.y, p.w, p.h});
+    const std::pair<PixelRect, ColorRGBA> patches[] = {{{40, 120, 60, 40}, color_explosive},
+                                                       {{150, 100, 20, 120}, color_ladder},
+                                                       {{200, 150, 90, 50}, color_staticwater},
+                                                       {{330, 90, 70, 70}, color_indestructible},
+                                                       {{420, 180, 40, 76}, color_air}};
+    for (const auto& [r, c] : patches) {
+        session_test::fill(level->surface(), r.x, r.y, r.width, r.height, c);
+        drawing.terrain_changed(*level, r);
     }
 
     // The same level drawn by plain sprites, each next to the one it stands in for in the draw
     // order; a sprite at alpha 0 draws nothing.
-    CImageSprite* plain_terrain = new CImageSprite(&view);
-    plain_terrain->set_texture(look.terrain_texture);
+    auto sprite = [&](CSprite* parent, ITexture* texture, PixelRect r, float z, float alpha = 255) {
+        auto* s = new CImageSprite(parent);
+        s->set_texture(texture), s->set_position(r.x, r.y), s->set_size(r.width, r.height);
+        s->set_z(z), s->set_alpha(alpha);
+        view.add_child(s);
+        return s;
+    };
+    auto* plain_terrain = sprite(&view, look.terrain_texture, {0, 0, 512, 256}, 0);
     plain_terrain->set_shader_program(look.terrain_sprite->get_shader_program());
-    plain_terrain->set_size(512, 256);
-    CImageSprite* plain_background = new CImageSprite(plain_terrain);
-    plain_background->set_texture(look.background_sprite->get_texture());
-    plain_background->set_size(512, 256);
-    plain_background->set_z(-0.999f);
+    auto* plain_background = sprite(plain_terrain, look.background_sprite->get_texture(), {0, 0, 512, 256}, -0.999f);
     // See-through things between the background and the terrain, and one drawn before the
     // terrain that lies nearer: the terrain's depth test leaves the background showing there.
     CTextureManager textures;
     CTexture* quadrants = textures.get_texture(true, false, "gfx\\test\\quadrants.png");
-    CImageSprite* holder = new CImageSprite(&view);  // no image: draws nothing itself
-    holder->set_z(0.5f);
-    CImageSprite* between = new CImageSprite(plain_terrain);
-    CImageSprite* nearer = new CImageSprite(holder);
-    for (CImageSprite* s : {between, nearer}) {
-        s->set_texture(quadrants);
-        s->set_alpha(120);
-        s->set_size(90, 60);
-        s->set_z(-0.4f);
-    }
-    between->set_position(180, 80), nearer->set_position(110, 150);
+    auto* holder = sprite(&view, nullptr, {}, 0.5f);  // no image: draws nothing itself
+    sprite(plain_terrain, quadrants, {180, 80, 90, 60}, -0.4f, 120);
+    auto* nearer = sprite(holder, quadrants, {110, 150, 90, 60}, -0.4f, 120);
     // A name label drawn there too: only its text keeps the terrain out.
     CFontFactory fonts;
     auto* label = new CLabelSprite(holder, fonts.get_font(14, "fnt\\DejaVuSans.ttf"));
-    label->set_position(300, 228), label->set_z(-0.4f);
-    label->set_text_box(0, 0, 300, 24), label->set_text_color({255, 255, 0});
-    label->set_text("Player 3: 100 HP");
-    for (CImageSprite* s : {nearer, static_cast<CImageSprite*>(label)}) s->set_visible(false);
-    for (CImageSprite* s :
-         {plain_terrain, plain_background, holder, between, nearer, static_cast<CImageSprite*>(label)})
-        view.add_child(s);
-
+    label->set_position(300, 228), label->set_z(-0.4f), label->set_text_box(0, 0, 300, 24);
+    label->set_text_color({255, 255, 0}), label->set_text("Player 3: 100 HP");
+    view.add_child(label);
     // And one nearer drawn before the whole view.
     CImageSprite first;
     first.set_texture(quadrants), first.set_alpha(120), first.set_size(70, 50), first.set_z(0.3f);
     first.set_position(200, 150);
-    bool first_drawn = false;
 
-    auto frame = [&](bool kept) {
-        for (CImageSprite* s : {look.terrain_sprite, look.background_sprite}) s->set_alpha(kept ? 255 : 0);
-        for (CImageSprite* s : {plain_terrain, plain_background}) s->set_alpha(kept ? 0 : 255);
-        game().on_render = [&] {
-            if (first_drawn) first.draw(game().screen);
-            view.draw(game().screen);
-        };
-        game().run_some_frames(1);
-        return scene();
+    // The kept look and the plain sprites draw the same frame.
+    auto same_frame = [&](bool nearer_shown, bool first_drawn) {
+        nearer->set_visible(nearer_shown), label->set_visible(nearer_shown);
+        std::vector<uint8_t> frames[2];
+        for (bool kept : {false, true}) {
+            for (CImageSprite* s : {look.terrain_sprite, look.background_sprite}) s->set_alpha(kept ? 255 : 0);
+            for (CImageSprite* s : {plain_terrain, plain_background}) s->set_alpha(kept ? 0 : 255);
+            game().on_render = [&] {
+                if (first_drawn) first.draw(game().screen);
+                view.draw(game().screen);
+            };
+            game().run_some_frames(1);
+            frames[kept] = scene_frame();
+        }
+        return frames[0] == frames[1];
     };
-    struct View {
-        float scale, x, y;
-        const char* what;
-    };
-    for (const View& v : {View{0.625f, 0, 0, "fitted"}, View{0.9f, 201.3f, 130.7f, "zoomed out, off the pixel grid"},
-                          View{1.0f, 160.0f, 120.0f, "one pixel a texel"}, View{1.37f, 333.2f, 101.9f, "zoomed in"}}) {
-        view.set_scale(v.scale);
-        if (v.x > 0) look.focus_view(v.x, v.y);
+    using View = std::tuple<float, float, float, const char*>;
+    for (auto [scale, x, y, what] :
+         {View{0.625f, 0, 0, "fitted"}, View{0.9f, 201.3f, 130.7f, "zoomed out, off the pixel grid"},
+          View{1.0f, 160.0f, 120.0f, "one pixel a texel"}, View{1.37f, 333.2f, 101.9f, "zoomed in"}}) {
+        view.set_scale(scale);
+        if (x > 0) look.focus_view(x, y);
         else look.fit_view();
-        EXPECT_TRUE(frame(true) == frame(false)) << v.what;
-        session->explode({v.x + 20.0f, 140.0f}, 25.0f);  // carved: the kept look follows
-        EXPECT_TRUE(frame(true) == frame(false)) << v.what << ", after a blast";
-        for (CImageSprite* s : {nearer, static_cast<CImageSprite*>(label)}) s->set_visible(true);
-        EXPECT_TRUE(frame(true) == frame(false)) << v.what << ", something nearer drawn before the terrain";
-        for (CImageSprite* s : {nearer, static_cast<CImageSprite*>(label)}) s->set_visible(false);
-        first_drawn = true;
-        EXPECT_TRUE(frame(true) == frame(false)) << v.what << ", something nearer drawn before the level";
-        first_drawn = false;
+        EXPECT_TRUE(same_frame(false, false)) << what;
+        session->explode({x + 20.0f, 140.0f}, 25.0f);  // carved: the kept look follows
+        EXPECT_TRUE(same_frame(false, false)) << what << ", after a blast";
+        EXPECT_TRUE(same_frame(true, false)) << what << ", something nearer drawn before the terrain";
+        EXPECT_TRUE(same_frame(false, true)) << what << ", something nearer drawn before the level";
     }
     session.reset();
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));

@@ -57,10 +57,8 @@ TEST_F(Rules, DamageIsIgnoredOrTakenAsTheRulesSay) {
     };
     const Case cases[] = {
         {"plain hit", {}, by_p1, -30.0f, 70.0f, 1, 1, 0},
-        {"spawn protection", [](ServerWorld& w) { w.players[0]->spawn_protection = 1.0f; }, by_p1, -30.0f, 100.0f, 0, 0,
-         0},
-        {"waiting to respawn", [](ServerWorld& w) { w.players[0]->respawn_delay = 1.0f; }, by_p1, -30.0f, 100.0f, 0, 0,
-         0},
+        {"spawn protection", [](auto& w) { w.players[0]->spawn_protection = 1.0f; }, by_p1, -30.0f, 100.0f, 0, 0, 0},
+        {"waiting to respawn", [](auto& w) { w.players[0]->respawn_delay = 1.0f; }, by_p1, -30.0f, 100.0f, 0, 0, 0},
         {"dead", [](ServerWorld& w) { w.players[0]->health = 0.0f; }, by_p1, -30.0f, 0.0f, 0, 0, 0},
         {"team mate without friendly fire", teams(false), by_p1, -30.0f, 100.0f, 0, 0, 0},
         {"team mate kills with friendly fire", teams(true), by_p1, -150.0f, player_health, 1, 1, 0},

@@ -64,6 +64,7 @@ class GeneratorWithTemplates : public Generator {
 };
 
 bool is_open(ColorRGBA c) { return c == color_air || c == color_water; }
+using Cell = std::tuple<int, int, GeneratorCell>;  // x, y and what is there
 
 }  // namespace
 
@@ -155,9 +156,7 @@ TEST_F(Generator, MountainWithoutOctavesIsFlatAndDrawsNothing) {
     EXPECT_EQ(after, random_draw());
     for (int x = 0; x < s->w; x += 7)
         for (int y = 0; y < s->h; ++y)
-            ASSERT_EQ(pixel(s.get(), x, y), y < 128   ? color_air
-                                            : y < 192 ? color_destructible
-                                                      : color_indestructible)
+            ASSERT_EQ(pixel(s.get(), x, y), y < 128 ? color_air : (y < 192 ? color_destructible : color_indestructible))
                 << x << ", " << y;
 }
 
@@ -190,8 +189,7 @@ TEST_F(Generator, SwampWithoutTemplatesIsGroundWaterAndSky) {
 
 TEST_F(Generator, SubmarineWithoutTemplatesHasHullOutsideWaterDecksAndLadders) {
     SurfacePtr s = generate(params(1, 2048, 1536, 3));
-    for (ColorRGBA c : {color_staticwater, color_destructible, color_air, color_ladder})
-        EXPECT_GT(count(s.get(), c), 0);
+    for (auto c : {color_staticwater, color_destructible, color_air, color_ladder}) EXPECT_GT(count(s.get(), c), 0);
     for (ColorRGBA c : {color_explosive, color_indestructible}) EXPECT_EQ(count(s.get(), c), 0);
     // Above the top line the outside is air: the top-right corner.
     EXPECT_EQ(pixel(s.get(), 2040, 5), color_air);
@@ -237,13 +235,11 @@ TEST_F(GeneratorWithTemplates, TemplateListsRewriteKeyColoursAndKeepFailedEntrie
     // Grey trunk, red barrel, an object slot staying green, anything else, blue; red is no key
     // colour for the background.
     const ColorGrid &tree = t.swamp[0], &hut = t.swamp[1], &bg = t.swamp_background[0];
-    for (auto [grid, x, y, want] : {std::tuple{&tree, 40, 100, color_destructible},
-                                    {&tree, 5, 250, color_explosive},
-                                    {&tree, 70, 250, kGreen},
-                                    {&tree, 80, 150, color_air},
-                                    {&hut, 50, 220, color_water},
-                                    {&bg, 0, 20, color_air},
-                                    {&bg, 0, 120, color_water}})
+    using Probe = std::tuple<const ColorGrid*, int, int, ColorRGBA>;
+    for (auto [grid, x, y, want] :
+         {Probe{&tree, 40, 100, color_destructible}, Probe{&tree, 5, 250, color_explosive},
+          Probe{&tree, 70, 250, kGreen}, Probe{&tree, 80, 150, color_air}, Probe{&hut, 50, 220, color_water},
+          Probe{&bg, 0, 20, color_air}, Probe{&bg, 0, 120, color_water}})
         EXPECT_EQ(grid->at(x, y), want) << x << ", " << y;
 }
 
@@ -265,23 +261,17 @@ TEST_F(GeneratorWithTemplates, StampingSkipsTheFirstRowAndColumnAndEmptyListsDra
     for (int i = 0; i < 40; ++i)
         EXPECT_TRUE(grid.is(i, 0, GeneratorCell::Air) && grid.is(0, i, GeneratorCell::Air)) << i;
     // (1, 1) and (1, 2) hold the template's (6, 6) and (6, 7).
-    for (auto [x, y, cell] : {std::tuple{4, 4, GeneratorCell::ObjectSlot},
-                              {3, 4, GeneratorCell::Water},
-                              {2, 4, GeneratorCell::Ladder},
-                              {1, 1, GeneratorCell::Explosive},
-                              {1, 2, GeneratorCell::Destructible},
-                              {5, 5, GeneratorCell::Air}})
+    for (auto [x, y, cell] : {Cell{4, 4, GeneratorCell::ObjectSlot}, Cell{3, 4, GeneratorCell::Water},
+                              Cell{2, 4, GeneratorCell::Ladder}, Cell{1, 1, GeneratorCell::Explosive},
+                              Cell{1, 2, GeneratorCell::Destructible}, Cell{5, 5, GeneratorCell::Air}})
         EXPECT_TRUE(grid.is(x, y, cell)) << x << ", " << y;
 }
 
 TEST_F(Generator, PainterRequestsCratesColumnByColumnWithOneDrawEach) {
     CellGrid grid(8, 6);
-    for (auto [x, y, cell] : {std::tuple{5, 1, GeneratorCell::ObjectSlot},
-                              {2, 3, GeneratorCell::ObjectSlot},
-                              {2, 1, GeneratorCell::ObjectSlot},
-                              {0, 0, GeneratorCell::Outside},
-                              {1, 0, GeneratorCell::Ladder},
-                              {7, 5, GeneratorCell::Indestructible}})
+    for (auto [x, y, cell] : {Cell{5, 1, GeneratorCell::ObjectSlot}, Cell{2, 3, GeneratorCell::ObjectSlot},
+                              Cell{2, 1, GeneratorCell::ObjectSlot}, Cell{0, 0, GeneratorCell::Outside},
+                              Cell{1, 0, GeneratorCell::Ladder}, Cell{7, 5, GeneratorCell::Indestructible}})
         grid.set(x, y, cell);
     Recorders rec;
     GeneratorCallbacks cb = rec.callbacks();

@@ -38,7 +38,6 @@ bool listens_for_effects(QGGame& g) { return g.event_handler->listener_count(EQG
 
 class Level : public LevelTest {
 protected:
-    void SetUp() override { LevelTest::SetUp(); }
     void TearDown() override {
         chance_of_sweetroll = chance_before_;
         background_names = backgrounds_before_;
@@ -77,17 +76,11 @@ protected:
         return level;
     }
     // As the server's removal does, at the end of a step.
-    void remove_level() {
-        game->remove_object(game->level->entity_id);
-        game->flush_removals();
-    }
+    void remove_level() { game->remove_object(game->level->entity_id), game->flush_removals(); }
     CTexture* dummy_texture(bool read_only = false, bool reload = false) {
         return view->get_texture_manager()->get_texture(read_only, reload, "gfx/dummy.png");
     }
-    void set_view(float w, float h) {
-        view->set_width(w);
-        view->set_height(h);
-    }
+    void set_view(float w, float h) { view->set_width(w), view->set_height(h); }
 
     std::unique_ptr<CSpriteManager> view;
     std::unique_ptr<CShaderFactory> shaders;
@@ -254,17 +247,11 @@ TEST_F(Level, OnlyTheServerPlacesAndBothSidesDrawTheSameNumbers) {
     auto server = make_server_session();
     auto* on_server = server->spawn<QGLevel>(0, swamp);
     // The swamp asks for one weapon in the 64-pixel box at (288, 128); its green slots for crates.
-    size_t weapons = 0, crates = 0, weapon_at = 0;
-    for (const LevelObject& o : on_server->placements) {
-        if (o.kind != LevelObjectKind::Weapon) {
-            EXPECT_EQ(o.placement.definition, 0u);
-            ++crates;
-        } else if (++weapons == 1) {
-            weapon_at = crates;
-            expect_placed(o, LevelObjectKind::Weapon, {288.0f + 16.0f, 128.0f + 16.0f});
-        }
-    }
-    ASSERT_EQ(weapons, 1u);
+    const std::vector<LevelObject> placed = on_server->placements;
+    for (const LevelObject& o : placed) EXPECT_EQ(o.placement.definition, 0u);
+    ASSERT_EQ(std::ranges::count(placed, LevelObjectKind::Weapon, &LevelObject::kind), 1);
+    const auto weapon = std::ranges::find(placed, LevelObjectKind::Weapon, &LevelObject::kind);
+    EXPECT_EQ(weapon->placement.position, dvec2d(288.0f + 16.0f, 128.0f + 16.0f));
     const int after_server = random_draw();
     auto client = make_headless_client_session();
     auto* on_client = client->spawn<QGLevel>(5, swamp);
@@ -288,17 +275,15 @@ TEST_F(Level, OnlyTheServerPlacesAndBothSidesDrawTheSameNumbers) {
     // A session builds what its level placed, in that order after the level, then the water.
     auto session = make_server_session();
     session->flush_registrations();
-    LevelCreation record;
-    record.parameters = swamp;
-    session->generate_level(record);
+    session->generate_level(creation(swamp));
     ASSERT_NE(session->level, nullptr);
     EXPECT_TRUE(session->level->placements.empty());
     ASSERT_NE(session->level->water, nullptr);
     std::vector<QGObject*> made(session->pending_objects().begin(), session->pending_objects().end());
-    ASSERT_EQ(made.size(), weapons + crates + 2);
+    ASSERT_EQ(made.size(), placed.size() + 2);
     EXPECT_EQ(made.front(), session->level);
     EXPECT_EQ(made.back(), dynamic_cast<QGObject*>(session->level->water));
-    EXPECT_EQ(dynamic_cast<QGWeapon*>(made[weapon_at + 1])->position, dvec2d(288.0f + 16.0f, 128.0f + 16.0f));
+    EXPECT_EQ(dynamic_cast<QGWeapon*>(made[weapon - placed.begin() + 1])->position, weapon->placement.position);
 }
 
 TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {

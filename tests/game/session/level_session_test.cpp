@@ -45,34 +45,15 @@ public:
         const int variant = sent++ % 6;
         out.write_i32_le(variant == 3 ? 512 : 0);
         out.write_i32_le(0);
-        switch (variant) {
-        case 0:
-            out.write_u32_be(2);
-            out.write_u8(0x38);
-            out.write_u8(0x00);
-            break;  // wrong depth
-        case 1:
-            out.write_u32_be(1);
-            out.write_u8(0x41);
-            break;  // cut short
-        case 2:
-            out.write_u32_be(2);
-            out.write_u8(0x43);
-            out.write_u8(0xC0);
-            break;  // code 15
-        case 3:
-            out.write_u32_be(2);
-            out.write_u8(0x40);
-            out.write_u8(0x00);
-            break;  // outside the level
-        case 4:
-            out.write_u32_be(0x7FFFFFFF);
-            out.write_u8(0x40);
-            break;  // count beyond the record
-        default:
+        // The count and the codes: wrong depth, cut short, code 15, outside the level, a count beyond the record.
+        const std::pair<uint32_t, std::vector<uint8_t>> streams[] = {
+            {2, {0x38, 0x00}}, {1, {0x41}}, {2, {0x43, 0xC0}}, {2, {0x40, 0x00}}, {0x7FFFFFFF, {0x40}}};
+        if (variant < 5) {
+            out.write_u32_be(streams[variant].first);
+            for (uint8_t code : streams[variant].second) out.write_u8(code);
+        } else {
             out.write_u32_be(32);
             for (int i = 0; i < 32; ++i) out.write_u8(uint8_t(0x47 + 31 * i + 17 * sent));
-            break;
         }
     }
     unsigned int target;

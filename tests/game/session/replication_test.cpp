@@ -65,16 +65,9 @@ protected:
         LevelTest::TearDown();
     }
 
-    // With lossy, the server's datagrams go through a LossyUdp, which lossy then points to.
-    void connect(LossyUdp** lossy = nullptr) {
-        std::function<std::unique_ptr<Udp>()> make_udp;
-        if (lossy)
-            make_udp = [lossy] {
-                auto udp = std::make_unique<LossyUdp>();
-                *lossy = udp.get();
-                return std::unique_ptr<Udp>(std::move(udp));
-            };
-        ASSERT_TRUE(server.start(1, 3, make_udp));
+    // With lossy, the server's datagrams go through a LossyUdp (server.udp).
+    void connect(bool lossy = false) {
+        ASSERT_TRUE(server.start(1, 3, [lossy] { return std::unique_ptr<Udp>(lossy ? new LossyUdp() : new Udp()); }));
         client = std::make_unique<QGGame>(nullptr, server.port, sf::IpAddress::LocalHost, result.callback(), &clock);
         ASSERT_TRUE(server.accept_players(1));
         ASSERT_TRUE(eventually([&] { return client->active.load(); }));
@@ -154,8 +147,8 @@ TEST_F(SessionPair, ServerStallingMostOfTheTimeIsFollowedWithoutRunningAway) {
 }
 
 TEST_F(SessionPair, ClientConvergesAcrossALossyReorderingNetwork) {
-    LossyUdp* lossy = nullptr;
-    connect(&lossy);
+    connect(true);
+    auto* lossy = static_cast<LossyUdp*>(server.udp);
     client->event_handler->post<EQGEventType::GenerateLevel>(creation(hills(256, 256, 3)));
     ASSERT_TRUE(eventually([&] { return server.game->level && client->level; }, [&] { pump(); }));
     // Enough boxes that each send takes several datagrams.

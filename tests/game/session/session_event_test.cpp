@@ -55,40 +55,26 @@ TEST(QGEventTest, SetTypeSizesThePayloadAndCopiesAreDeep) {
 }
 
 TEST(QGEventTest, EveryRecordMeasuresTheSizeTheWireFixes) {
-    const std::pair<T, uint32_t> sizes[] = {
-        {T::None, 0},
-        {T::CreateObject, 4},
-        {T::CreatePhysObject, 56},
-        {T::CreatePlayer, 44},
-        {T::RemoveObject, 4},
-        {T::GenerateLevel, 52},
-        {T::Explode, 12},
-        {T::JoinGame, 20},
-        {T::SetupGame, 16},
-        {T::SetSpawnPositions, 132},
-        {T::StartGame, 0},
-        {T::Input, 12},
-        {T::Aim, 12},
-        {T::CreateItem, 56},
-        {T::CreateWeapon, 20},
-        {T::CreateProjectile, 28},
-        {T::CreateSpecialItem, 20},
-        {T::CreateTombstone, 28},
-        {T::CreateMatchController, 24},
-        {T::SpawnEffect, 24},
-        {T::PlaySound, 8},
-        {T::Pause, 0},
-        {T::Resume, 0},
-        {T::MatchOver, 0},
-        {T::CreateWaterObject, 4},
-        {T::CreateSweetroll, 12},
-        {T::PlayerHit, 4},
-        {T::CreateMapSynchronizer, 8},
-        {T::CreateChat, 4},
-        {T::CreatePortal, 12},
+    const std::pair<uint32_t, std::vector<T>> sizes[] = {
+        {0, {T::None, T::StartGame, T::Pause, T::Resume, T::MatchOver}},
+        {4, {T::CreateObject, T::RemoveObject, T::CreateWaterObject, T::PlayerHit, T::CreateChat}},
+        {8, {T::PlaySound, T::CreateMapSynchronizer}},
+        {12, {T::Explode, T::Input, T::Aim, T::CreateSweetroll, T::CreatePortal}},
+        {16, {T::SetupGame}},
+        {20, {T::JoinGame, T::CreateWeapon, T::CreateSpecialItem}},
+        {24, {T::CreateMatchController, T::SpawnEffect}},
+        {28, {T::CreateProjectile, T::CreateTombstone}},
+        {44, {T::CreatePlayer}},
+        {52, {T::GenerateLevel}},
+        {56, {T::CreatePhysObject, T::CreateItem}},
+        {132, {T::SetSpawnPositions}},
     };
-    ASSERT_EQ(std::size(sizes), kEventTypeCount);
-    for (auto [type, bytes] : sizes) EXPECT_EQ(event_payload_size(type), bytes) << "type " << uint32_t(type);
+    size_t listed = 0;
+    for (const auto& [bytes, types] : sizes) {
+        listed += types.size();
+        for (T type : types) EXPECT_EQ(event_payload_size(type), bytes) << "type " << uint32_t(type);
+    }
+    EXPECT_EQ(listed, kEventTypeCount);
     EXPECT_EQ(event_payload_size(kEventTypeCount), 0u);
 }
 

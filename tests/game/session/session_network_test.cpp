@@ -109,6 +109,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
         server.game->update(0.034f);
         client->update(0.034f);
     };
+    const auto client_frame = [&] { client->update(0.0f); };
     ASSERT_TRUE(eventually(
         [&] { return client->find_object(box_id) && client->find_object(beacon_id) && !joins.types.empty(); }, pump));
 
@@ -160,8 +161,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     box->position = {140.0f, 90.0f};
     clock.advance(34);
     server.game->update(0.034f);
-    ASSERT_TRUE(
-        eventually([&] { return received_position(*copy) == dvec2d(140.0f, 90.0f); }, [&] { client->update(0.0f); }));
+    ASSERT_TRUE(eventually([&] { return received_position(*copy) == dvec2d(140.0f, 90.0f); }, client_frame));
     EXPECT_EQ(copy->position, dvec2d(100.0f, 50.0f));
     clock.advance(34);  // the spacing of the server's packets
     client->update(0.034f);
@@ -172,8 +172,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     clock.advance(34);
     server.game->update(0.034f);
     EXPECT_EQ(server.game->find_object(box_id), nullptr);
-    ASSERT_TRUE(
-        eventually([&] { return !client->event_handler->delayed_events.empty(); }, [&] { client->update(0.0f); }));
+    ASSERT_TRUE(eventually([&] { return !client->event_handler->delayed_events.empty(); }, client_frame));
     EXPECT_EQ(client->event_handler->delayed_events.front().due_ms, clock.now_ms() + 66);
     clock.advance(65);
     client->update(0.0f);
@@ -188,11 +187,8 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     client->disconnect_hook = Callback<void>(&lost, &Flag::hit);
     client.reset();
     EXPECT_EQ(lost.hits.load(), 0);
-    ASSERT_TRUE(eventually([&] { return server.game->quit.load(); },
-                           [&] {
-                               clock.advance(34);
-                               server.game->update(0.034f);
-                           }));
+    ASSERT_TRUE(
+        eventually([&] { return server.game->quit.load(); }, [&] { clock.advance(34), server.game->update(0.034f); }));
 }
 
 TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
@@ -222,10 +218,7 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
 
     testing::internal::CaptureStdout();
     ASSERT_TRUE(eventually([&] { return server.tcp->clients.size() == 2; },
-                           [&] {
-                               clock.advance(34);
-                               server.game->update(0.034f);
-                           }));
+                           [&] { clock.advance(34), server.game->update(0.034f); }));
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("A spectator joins the game."), std::string::npos);
     ASSERT_TRUE(eventually([&] { return spectator->active.load(); }));
@@ -269,13 +262,13 @@ TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLev
     guest->event_handler->post<EQGEventType::Input>(PlayerInput{0});
     guest->event_handler->post<EQGEventType::Aim>(PlayerAim{0});
     guest->event_handler->post<EQGEventType::Input>(PlayerInput{1});
-    ASSERT_TRUE(eventually([&] { return !heard.types.empty(); },
-                           [&] {
-                               clock.advance(34);
-                               guest->update(0.034f);
-                               host->update(0.034f);
-                               server.game->update(0.034f);
-                           }));
+    const auto frame = [&] {
+        clock.advance(34);
+        guest->update(0.034f);
+        host->update(0.034f);
+        server.game->update(0.034f);
+    };
+    ASSERT_TRUE(eventually([&] { return !heard.types.empty(); }, frame));
     EXPECT_EQ(heard.types, (std::vector<uint32_t>{uint32_t(EQGEventType::Input)}));
     ASSERT_EQ(heard.payloads.size(), 1u);
     EXPECT_EQ(heard.payloads[0][0], 1u);
@@ -287,12 +280,7 @@ TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLev
 
     // The host's aim at its own player is taken.
     host->event_handler->post<EQGEventType::Aim>(PlayerAim{0});
-    ASSERT_TRUE(eventually([&] { return heard.types.size() == 2; },
-                           [&] {
-                               clock.advance(34);
-                               host->update(0.034f);
-                               server.game->update(0.034f);
-                           }));
+    ASSERT_TRUE(eventually([&] { return heard.types.size() == 2; }, frame));
     EXPECT_EQ(heard.types[1], uint32_t(EQGEventType::Aim));
     EXPECT_EQ(heard.payloads[1][0], 0u);
     guest.reset();
@@ -301,15 +289,11 @@ TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLev
 
 TEST(SenderAttribution, AClientLimitsTheLinesItsServerCausesPerKind) {
     LogCapture log;
-    const auto lines = [&log] {
-        const std::string text = log.text();
-        return size_t(std::count(text.begin(), text.end(), '\n'));
-    };
+    const auto lines = [&log] { return size_t(std::ranges::count(log.text(), '\n')); };
     ManualNetClock clock(1000);
     auto client = make_headless_client_session(&clock);
-    auto owned = std::make_unique<net_test::MemoryTcp>();
-    auto* tcp = owned.get();
-    client->install_transports(std::move(owned), nullptr);
+    auto* tcp = new net_test::MemoryTcp();
+    client->install_transports(std::unique_ptr<Tcp>(tcp), nullptr);
     const uint8_t junk[] = {9, 9, 9};
     tcp->arriving.assign(100, {Connection(localhost, 4200), ByteBuffer(junk, 3)});
     const size_t before = lines();
@@ -350,10 +334,9 @@ TEST(ConnectThread, LeavingDuringAConnectionAttemptEndsItWithoutCallingTheOwner)
     ASSERT_EQ(mute.listen(0, localhost), sf::Socket::Done);
     sf::TcpSocket accepted;
     const FullListener full;
+    const auto accepted_one = [&] { return mute.accept(accepted) == sf::Socket::Done; };
     const std::pair<unsigned short, std::function<bool()>> stages[] = {
-        {closed_port(), {}}, {full.port, {}}, {mute.getLocalPort(), [&] {
-                                                   return mute.accept(accepted) == sf::Socket::Done;
-                                               }}};
+        {closed_port(), {}}, {full.port, {}}, {mute.getLocalPort(), accepted_one}};
     for (const auto& [port, reached] : stages) {
         if (port == 0) continue;  // the kernel kept answering connects
         auto attempt = std::make_unique<Attempt>();

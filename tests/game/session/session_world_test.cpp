@@ -55,10 +55,7 @@ protected:
     }
     RecordingObject* record(QGGame& game, unsigned int id = 0) { return game.spawn<RecordingObject>(id, &journal); }
     // Turns true when the object is deleted.
-    template <class T>
-    const bool& watch(T* o) {
-        return *(o->deleted_flag = &deleted_.emplace_back(false));
-    }
+    const bool& watch(auto* o) { return *(o->deleted_flag = &deleted_.emplace_back(false)); }
 
     Journal journal;
     SurfacePtr terrain;

@@ -44,9 +44,8 @@ TEST(TcpLimits, AnOversizedFrameOrASilentPeerClosesTheConnectionWithALineNamingT
         for (Protocol* p : {static_cast<Protocol*>(&server), static_cast<Protocol*>(&client)}) p->set_clock(clock);
         client.link.max_frame_bytes = 1024;
         ASSERT_TRUE(server.listen_start(0, 0) && connect_client(server, client));
-        const std::string named = oversized
-                                      ? client.link.remote().to_string()
-                                      : Connection(sf::IpAddress::LocalHost, client.link.local_port()).to_string();
+        const Connection local(sf::IpAddress::LocalHost, client.link.local_port());
+        const std::string named = (oversized ? client.link.remote() : local).to_string();
         if (oversized) server.send(ByteBuffer(std::vector<uint8_t>(2048).data(), 2048));
         else clock.advance(server.timeout_ms);
         EXPECT_TRUE(eventually([&] { return !client.connected && server.clients.empty(); },

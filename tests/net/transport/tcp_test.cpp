@@ -343,24 +343,20 @@ TEST(TcpKeepAlive, PingsAreAnsweredToTheirSenderAndBothSidesMeasureLatency) {
     server.next_keep_alive_ms = std::numeric_limits<int64_t>::max();
     c0.receive();  // ping {1, 1000}
     clock0.set(1040);
-    EXPECT_TRUE(eventually([&] { return c0.latency_ms == 20; },
-                           [&] {
-                               server.receive();
-                               c0.receive();
-                           }));
+    auto pump = [&] {
+        server.receive();
+        c0.receive();
+        c1.receive();
+    };
+    EXPECT_TRUE(eventually([&] { return c0.latency_ms == 20; }, pump));
     EXPECT_EQ(c0.last_receive_ms, 1040);
 
     // The server's own pings, sent to everyone at 50000, come back to it as pongs.
     server.next_keep_alive_ms = 0;
     server.keep_alive();
     server_clock.set(50060);
-    EXPECT_TRUE(
-        eventually([&] { return server.clients.at(0).latency_ms == 30 && server.clients.at(1).latency_ms == 30; },
-                   [&] {
-                       c0.receive();
-                       c1.receive();
-                       server.receive();
-                   }));
+    EXPECT_TRUE(eventually(
+        [&] { return server.clients.at(0).latency_ms == 30 && server.clients.at(1).latency_ms == 30; }, pump));
     EXPECT_EQ(server.clients.at(1).last_receive_ms, 50060);
     EXPECT_EQ(c1.latency_ms, 0);  // the pong for client 0 went to client 0 only
     EXPECT_TRUE(server.inbox.empty());
@@ -562,15 +558,13 @@ TEST(TcpServerWalk, ClientsDroppedDuringAWalkAreRemovedAfterIt) {
     EXPECT_NE(out.find("Client (2) disconnected: "), std::string::npos);
 
     // Client 0 heard both hooks' messages.
-    NetworkableMap none;
     size_t notices = 0;
-    EXPECT_TRUE(eventually([&] { return notices == 2; },
-                           [&] {
-                               c0.receive();
-                               for (auto& [from, p] : c0.inbox)
-                                   notices += (p == data_packet(1001) || p == data_packet(1002));
-                               c0.inbox.clear();
-                           }));
+    auto count_notices = [&] {
+        c0.receive();
+        for (auto& [from, p] : c0.inbox) notices += (p == data_packet(1001) || p == data_packet(1002));
+        c0.inbox.clear();
+    };
+    EXPECT_TRUE(eventually([&] { return notices == 2; }, count_notices));
 
     // A send to all that finds a client gone reports it and removes the client after the walk.
     ::shutdown(server.clients.at(0).link->socket.getHandle(), SHUT_WR);
