@@ -24,6 +24,21 @@ void store_finite(F& out, F value, F new_value) {
 
 }  // namespace
 
+void Networkable::run_pass(int pass_mode, ByteBuffer* packet) {
+    if (pass_mode == Read) {
+        fields_met = false;
+        delegate_fields_ = 0;
+    } else if (pass_mode == Interpolate) {
+        interpolations_left_ = delegate_fields_;
+        previous_state.rewind();
+        received_state.rewind();
+    }
+    mode = pass_mode;
+    current_packet = packet;
+    sync_fields();
+    mode = Idle;
+}
+
 void interpolate_linear(short& out, const short& old_value, const short& new_value, float t) {
     out = lerp_integer<short>(old_value, new_value, t);
 }

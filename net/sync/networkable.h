@@ -318,9 +318,14 @@ public:
     // update; 0 while unknown.
     int64_t update_spacing_ms = 0;
     float interpolation_factor = 0.0f;
-    // Set by a Snapshot pass without a packet that met a field: an update that replaces an
-    // earlier one only needs to know whether its snapshot would hold anything.
+    // Set by a Read pass that met a field: the update after it only needs to know whether its
+    // snapshot would hold anything, which is the same field list.
     bool fields_met = false;
+
+    // One pass over the field list in the mode given, writing or reading the packet given (an
+    // Interpolate pass reads previous_state and received_state from their start); the mode is
+    // Idle afterwards.
+    void run_pass(int pass_mode, ByteBuffer* packet);
 
 protected:
     // The per-field step. A field with a valid delegate is not set by Read; the Interpolate
@@ -334,16 +339,23 @@ protected:
         case Write:
         case Snapshot:
             if (current_packet) Codec::write(*current_packet, value);
-            else fields_met = true;
             break;
         case Read:
             if (!current_packet) break;
-            if (callback.is_valid()) Codec::skip(*current_packet);
-            else Codec::read(*current_packet, value);
+            fields_met = true;
+            if (callback.is_valid()) {
+                Codec::skip(*current_packet);
+                ++delegate_fields_;
+            } else {
+                Codec::read(*current_packet, value);
+            }
             break;
         case Interpolate:
+            // Behind the last delegate field nothing is left to interpolate.
+            if (interpolations_left_ == 0) break;
             if (callback.is_valid()) {
                 interpolate_field(value, callback);
+                --interpolations_left_;
             } else {
                 current_packet = &previous_state;
                 Codec::skip(previous_state);
@@ -375,6 +387,12 @@ protected:
     bool read_field(T& value) {
         return current_packet && net_detail::FieldCodec<T>::read(*current_packet, value);
     }
+
+private:
+    // The delegate fields the last Read pass met, and those the Interpolate pass has yet to meet
+    // (the field list names the same fields in every pass).
+    uint32_t delegate_fields_ = 0;
+    uint32_t interpolations_left_ = 0;
 };
 
 // Linear interpolation out = old + (new - old) * t, t not clamped. Integer results are

@@ -38,10 +38,7 @@ void Protocol::build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffe
         size_t header = out.size();
         out.write_u32_be(id);
         out.write_u32_be(0);
-        object->mode = Networkable::Write;
-        object->current_packet = &out;
-        object->sync_fields();
-        object->mode = Networkable::Idle;
+        object->run_pass(Networkable::Write, &out);
         size_t n = out.size() - header - 8;
         if (n == 0 || n > std::numeric_limits<uint32_t>::max()) out.truncate(header);
         else out.overwrite_u32_be(header + 4, uint32_t(n));
@@ -107,24 +104,21 @@ void Protocol::receive_objects(NetworkableMap& objects) {
     for (auto& [sender, packet] : inbox) apply_sync_packet(objects, sender, packet);
     inbox.clear();
 
+    // One frame, one time for every object.
+    const int64_t now = now_ms();
     for (auto& [id, object] : objects) {
         if (!object || object->previous_state.empty()) continue;
-        object->mode = Networkable::Interpolate;
         // One spacing of the sender's packets from the older to the newer update, so that a client
         // receiving a packet every spacing moves on evenly and arrives as the next one comes in.
         float factor = 1.0f;
         if (send_interval_ms > 0) {
             const int64_t spacing = std::clamp(object->update_spacing_ms, send_interval_ms,
                                                max_update_spacing_intervals * send_interval_ms);
-            int64_t age = now_ms() - object->last_receive_ms;
+            const int64_t age = now - object->last_receive_ms;
             factor = age <= 0 ? 0.0f : std::min(float(age) / float(spacing), max_interpolation_factor);
         }
         object->interpolation_factor = factor;
-        object->previous_state.rewind();
-        object->received_state.rewind();
-        object->current_packet = &object->received_state;
-        object->sync_fields();
-        object->mode = Networkable::Idle;
+        object->run_pass(Networkable::Interpolate, &object->received_state);
     }
 }
 
@@ -204,15 +198,12 @@ void Protocol::apply_record(Networkable& object, ByteBuffer& packet, uint32_t si
     // The interpolation runs between the two newest updates; only the first one starts from the
     // values shown. Starting every update from the values shown would freeze a client that applies
     // a packet each frame (the factor is 0 each time) and would build on every extrapolation.
-    // After the first, a snapshot only tells whether there is anything to interpolate: its fields
-    // are met, not written.
+    // After the first, a snapshot would only tell whether there is anything to interpolate, which
+    // the read of the update before already met.
     const bool first = object.received_state.empty();
-    object.mode = Networkable::Snapshot;
-    object.fields_met = false;
     object.previous_state.clear();
-    object.current_packet = first ? &object.previous_state : nullptr;
-    object.sync_fields();
-    if (!first && object.fields_met) std::swap(object.previous_state, object.received_state);
+    if (first) object.run_pass(Networkable::Snapshot, &object.previous_state);
+    else if (object.fields_met) std::swap(object.previous_state, object.received_state);
 
     // The record gets a buffer of its own, so a field list that reads too much or too little
     // cannot disturb the records behind it.
@@ -222,10 +213,7 @@ void Protocol::apply_record(Networkable& object, ByteBuffer& packet, uint32_t si
     object.last_receive_ms = now;
     object.update_spacing_ms = spacing;
 
-    object.mode = Networkable::Read;
-    object.current_packet = &object.received_state;
-    object.sync_fields();
-    object.mode = Networkable::Idle;
+    object.run_pass(Networkable::Read, &object.received_state);
 }
 
 void Protocol::forget_peer(const Connection& peer) {

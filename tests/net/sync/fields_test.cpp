@@ -9,12 +9,7 @@ using namespace net_test;
 namespace {
 
 // Runs one pass the way the transports do.
-void run_pass(Networkable& object, int mode, ByteBuffer* packet) {
-    object.mode = mode;
-    object.current_packet = packet;
-    object.sync_fields();
-    object.mode = Networkable::Idle;
-}
+void run_pass(Networkable& object, int mode, ByteBuffer* packet) { object.run_pass(mode, packet); }
 
 const char* sample_bytes =
     "FE FF FF FF "                          // int -2, raw
