@@ -32,11 +32,18 @@ QGItem::QGItem(GameSession* game_, unsigned int entity_id_, const ivec2d& collid
 QGItem::~QGItem() { leave_holder(); }
 
 void QGItem::sync_fields() {
+    // Where a held item is, and mostly how it is turned, follows its holder's record, from which
+    // receivers place it: a change in those alone need not go out to them.
+    const QGPlayer* rides_on = mode == Write ? holder() : nullptr;
+    const size_t position_at = write_position();
     sync_field(position, default_dvec2d_interpolation);
+    if (rides_on) mark_derived(position_at);
     sync_field(owner);
     sync_field(in_use);
     sync_field(shown);
+    const size_t angle_at = write_position();
     sync_field(angle, default_angle_interpolation);
+    if (rides_on && holder_angle(*rides_on)) mark_derived(angle_at);
     sync_field(rotation_center, default_dvec2d_interpolation);
 }
 
@@ -74,6 +81,12 @@ void QGItem::write_defined_item_event(QGEvent& event, EQGEventType type, unsigne
 QGPlayer* QGItem::holder() const { return game ? game->get_player(owner) : nullptr; }
 
 dvec2d QGItem::collider_centre() const { return position + dvec2d(float(size.x), float(size.y)) * 0.5f; }
+
+dvec2d QGItem::place_on(const QGPlayer& player) const {
+    return player.position + dvec2d(float(player.size.x - size.x), float(player.size.y - size.y)) * 0.5f;
+}
+
+std::optional<float> QGItem::holder_angle(const QGPlayer&) const { return std::nullopt; }
 
 bool QGItem::is_static() const { return is_held() || QGPhysObject::is_static(); }
 
@@ -144,10 +157,19 @@ void QGItem::update(float dt) {
     QGPhysObject::update(dt);
     if (QGPlayer* player = holder()) {
         velocity = {0.0f, 0.0f};
-        position = player->position + dvec2d(float(player->size.x - size.x), float(player->size.y - size.y)) * 0.5f;
+        position = place_on(*player);
     } else if (decay_allowed) {
         decay_timer -= dt;
         if (decay_timer < 0.0f && game) game->remove_object(entity_id);
     }
     if (pickup_timer > 0.0f) pickup_timer -= dt;
+}
+
+void QGItem::update_sprite() {
+    // Records of a held item come seldom (see sync_fields), and what they carry is old by the
+    // time it would be drawn: a weapon drawn from the inventory would sweep in from there.
+    const QGPlayer* player = holder();
+    if (!player) return;
+    position = place_on(*player);
+    if (const auto held_at = holder_angle(*player)) angle = *held_at;
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <optional>
+
 #include "game/physics/qg_phys_object.h"
 #include "game/base/qg_event.h"
 #include "game/base/session_records.h"
@@ -25,6 +27,8 @@ public:
     // CreateItem.
     void write_creation_event(QGEvent& event) const override;
     void update(float dt) override;
+    // Client: a held item rides with its holder as the server places it, every frame.
+    void update_sprite() override;
     // Held items do not move on their own.
     bool is_static() const override;
     // Loose items touch the terrain and players only.
@@ -45,6 +49,11 @@ public:
     QGPlayer* holder() const;
     bool is_held() const { return holder() != nullptr; }
     dvec2d collider_centre() const;
+    // Where the item rides on the holder: centred on it.
+    dvec2d place_on(const QGPlayer& holder) const;
+    // The angle at which the holder holds the item, when the holder's record alone decides it
+    // (so a receiver can work it out); none when the item turns by what only the server knows.
+    virtual std::optional<float> holder_angle(const QGPlayer& holder) const;
 
     PrivateWrite<unsigned int, QGItem> owner;
     PrivateWrite<bool, QGItem> in_use;

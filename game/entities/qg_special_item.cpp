@@ -80,7 +80,6 @@ void QGSpecialItem::update(float dt) {
     switch (type()) {
     case SpecialItemType::Heal:
         if (may_use) use();
-        angle = 0.0f;
         break;
     case SpecialItemType::Invisibility:
         if (effect_timer > 0.0f) {
@@ -92,18 +91,25 @@ void QGSpecialItem::update(float dt) {
         } else if (may_use) {
             use();
         }
-        angle = 0.0f;
         break;
-    case SpecialItemType::SpeedLimit: {
+    case SpecialItemType::SpeedLimit:
         if (player->selected_item() == this) {
             const float limit = definition().parameter * collision_damage_min_speed;
             player->velocity.x = std::clamp(player->velocity.x, -limit, limit);
             player->velocity.y = std::clamp(player->velocity.y, -limit, limit);
         }
-        angle = angle_between(kLeft, player->velocity);
         break;
+    default: break;
     }
-    default: angle = angle_between(kLeft, player->aim.get() - collider_centre()); break;
+    angle = holder_angle(*player).value_or(angle_between(kLeft, player->velocity));
+}
+
+std::optional<float> QGSpecialItem::holder_angle(const QGPlayer& player) const {
+    switch (type()) {
+    case SpecialItemType::Heal:
+    case SpecialItemType::Invisibility: return 0.0f;
+    case SpecialItemType::SpeedLimit: return std::nullopt;
+    default: return angle_between(kLeft, player.aim.get() - collider_centre());
     }
 }
 

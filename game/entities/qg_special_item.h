@@ -20,6 +20,9 @@ public:
     // Dropping a running invisibility shows the holder again.
     void drop_with_cooldown(float x, float y, float cooldown) override;
     bool on_pickup(QGPlayer* player) override;
+    // Level for heal and invisibility, towards the aim point for the rest; the speed limit turns
+    // with its holder's velocity, which only the server knows.
+    std::optional<float> holder_angle(const QGPlayer& holder) const override;
 
     // Server: the item's effect, when it is held and has an amount left.
     void use();

@@ -69,8 +69,12 @@ void QGWeapon::update(float dt) {
     QGPlayer* player = holder();
     if (!player) return;
     if (fire_timer <= 0.0f && in_use && !(player->respawn_delay > 0.0f)) fire();
-    if (WeaponType(definition().type) != WeaponType::Thrust)
-        angle = angle_between(kLeft, player->aim.get() - collider_centre());
+    if (const auto held_at = holder_angle(*player)) angle = *held_at;
+}
+
+std::optional<float> QGWeapon::holder_angle(const QGPlayer& player) const {
+    if (WeaponType(definition().type) == WeaponType::Thrust) return std::nullopt;
+    return angle_between(kLeft, player.aim.get() - collider_centre());
 }
 
 void QGWeapon::fire() {

@@ -18,6 +18,8 @@ public:
     void write_creation_event(QGEvent& event) const override;
     void update(float dt) override;
     bool on_pickup(QGPlayer* player) override;
+    // Towards the holder's aim point; a thrust weapon keeps its angle.
+    std::optional<float> holder_angle(const QGPlayer& holder) const override;
 
     // Server: one shot (or thrust), when there is ammunition and a holder.
     void fire();

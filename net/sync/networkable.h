@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "engine/core/byte_buffer.h"
@@ -321,6 +322,9 @@ public:
     // Set by a Read pass that met a field: the update after it only needs to know whether its
     // snapshot would hold anything, which is the same field list.
     bool fields_met = false;
+    // Set around a Write pass by a builder that keeps them: where the object lists the byte ranges
+    // of the packet that a receiver works out from other records (see mark_derived).
+    std::vector<std::pair<size_t, size_t>>* derived_ranges = nullptr;
 
     // One pass over the field list in the mode given, writing or reading the packet given (an
     // Interpolate pass reads previous_state and received_state from their start); the mode is
@@ -379,6 +383,15 @@ protected:
         current_packet = &received_state;
         Codec::read(received_state, new_value);
         callback(value, old_value, new_value, interpolation_factor);
+    }
+
+    // In a Write pass, where the next field's bytes go.
+    size_t write_position() const { return mode == Write && current_packet ? current_packet->size() : 0; }
+    // In a Write pass, marks the bytes written since `from` as ones the receiver works out from
+    // other records: they go out as written, but a change in them alone need not go out.
+    void mark_derived(size_t from) {
+        if (mode == Write && current_packet && derived_ranges && from < current_packet->size())
+            derived_ranges->emplace_back(from, current_packet->size());
     }
 
     // Decodes one field from current_packet; the field is unchanged when its bytes are not

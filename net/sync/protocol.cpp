@@ -27,29 +27,51 @@ void Protocol::set_send_interval(float seconds) {
     if (next_send_ms - now > send_interval_ms) next_send_ms = now + send_interval_ms;
 }
 
-void Protocol::build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffer& out) {
+void Protocol::build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffer& out, ByteBuffer* keys) {
     out.clear();
     out.write_u32_le(uint32_t(PacketKind::Data));
     out.write_i64_le(now);
+    // Gathered for the keys only.
+    std::vector<std::pair<size_t, size_t>> ranges;
     for (auto& [id, object] : objects) {
         if (!object) continue;
         // The record is written in place: header first, its byte count filled in afterwards,
         // and taken back when the object wrote nothing.
         size_t header = out.size();
+        const size_t marked = ranges.size();
         out.write_u32_be(id);
         out.write_u32_be(0);
+        object->derived_ranges = keys ? &ranges : nullptr;
         object->run_pass(Networkable::Write, &out);
+        object->derived_ranges = nullptr;
         size_t n = out.size() - header - 8;
-        if (n == 0 || n > std::numeric_limits<uint32_t>::max()) out.truncate(header);
-        else out.overwrite_u32_be(header + 4, uint32_t(n));
+        if (n == 0 || n > std::numeric_limits<uint32_t>::max()) {
+            out.truncate(header);
+            ranges.resize(marked);
+        } else {
+            out.overwrite_u32_be(header + 4, uint32_t(n));
+        }
     }
+    if (!keys) return;
+    keys->clear();
+    if (ranges.empty()) return;
+    // Marks come in packet order, each within the record being written.
+    static constexpr uint8_t zeros[64] = {};
+    size_t copied = 0;
+    for (auto [from, to] : ranges) {
+        from = std::max(from, copied);
+        keys->append(out.data() + copied, from - copied);
+        for (size_t at = from; at < to; at += sizeof zeros) keys->append(zeros, std::min(sizeof zeros, to - at));
+        copied = std::max(copied, to);
+    }
+    keys->append(out.data() + copied, out.size() - copied);
 }
 
 bool Protocol::send_objects(NetworkableMap& objects) {
     int64_t now = now_ms();
     if (now < next_send_ms) return false;
-    build_sync_packet(objects, now, outgoing_);
-    if (outgoing_.size() > sync_header_size) send(outgoing_);
+    build_sync_packet(objects, now, outgoing_, &outgoing_keys_);
+    if (outgoing_.size() > sync_header_size) send_sync(outgoing_, outgoing_keys_);
     next_send_ms = now + send_interval_ms;
     return true;
 }

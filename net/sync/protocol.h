@@ -37,6 +37,12 @@ public:
     // Sends one packet to this transport's peer or peers. False when it could not be handed
     // to the network (a packet that a stream transport has queued counts as handed over).
     virtual bool send(const ByteBuffer& packet) = 0;
+    // Sends a sync packet with its change keys beside it (see build_sync_packet): a transport that
+    // leaves out what a peer already has compares the keys; the packet goes out as it is.
+    virtual bool send_sync(const ByteBuffer& packet, const ByteBuffer& keys) {
+        (void)keys;
+        return send(packet);
+    }
     // Takes waiting packets from the network, handles transport packets itself and files every
     // other packet in the inbox under its sender.
     virtual void receive() = 0;
@@ -64,8 +70,10 @@ public:
     int64_t now_ms() const { return clock_->now_ms(); }
 
     // Appends the sync packet of the objects for the send time now to out (which is cleared
-    // first); objects that write nothing get no record.
-    static void build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffer& out);
+    // first); objects that write nothing get no record. With keys, also its change keys: the same
+    // bytes, but 0 where an object marked them as worked out by the receiver from other records;
+    // empty when no object did.
+    static void build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffer& out, ByteBuffer* keys = nullptr);
     // True when the packet is a sync header of kind Data followed by whole records (id, byte
     // count, bytes) to its very end.
     static bool is_well_formed_sync_packet(const ByteBuffer& packet);
@@ -98,7 +106,7 @@ private:
 
     const NetClock* clock_ = &NetClock::system();
     std::map<Connection, SenderPackets> sender_packets_;
-    ByteBuffer outgoing_;
+    ByteBuffer outgoing_, outgoing_keys_;
 };
 
 // The transport, the connection id, the local TCP port and the peer.

@@ -6,9 +6,11 @@
 
 #include "engine/core/logger.h"
 
-void SentRecords::pick(const ByteBuffer& packet, uint32_t refresh_sends, ByteBuffer& out) {
+void SentRecords::pick(const ByteBuffer& packet, const ByteBuffer& keys, uint32_t refresh_sends, ByteBuffer& out) {
     // The packet is a well-formed sync packet: every record header and its bytes are there.
     const uint8_t* p = packet.data();
+    // The keys have the packet's records at the same places.
+    const uint8_t* key = keys.size() == packet.size() ? keys.data() : p;
     out.clear();
     out.append(p, sync_header_size);
     next_entries_.clear();
@@ -16,7 +18,7 @@ void SentRecords::pick(const ByteBuffer& packet, uint32_t refresh_sends, ByteBuf
     size_t k = 0;
     for (size_t pos = sync_header_size; pos < packet.size();) {
         const uint32_t id = net_detail::load_u32_be(p + pos), n = net_detail::load_u32_be(p + pos + 4);
-        const uint8_t* bytes = p + pos + 8;
+        const uint8_t* bytes = key + pos + 8;
         while (k < entries_.size() && entries_[k].id < id) ++k;
         const bool same = k < entries_.size() && entries_[k].id == id && entries_[k].size == n &&
                           (n == 0 || std::memcmp(bytes_.data() + entries_[k].offset, bytes, n) == 0);
@@ -58,11 +60,13 @@ float Udp::peer_stretch(const Connection& peer) const {
     return it == peer_states_.end() ? 1.0f : it->second.pace.stretch();
 }
 
-bool Udp::send(const ByteBuffer& packet) {
+bool Udp::send(const ByteBuffer& packet) { return send_sync(packet, ByteBuffer()); }
+
+bool Udp::send_sync(const ByteBuffer& packet, const ByteBuffer& keys) {
     const bool per_peer = refresh_sends != 0 || path_monitor;
     if (!per_peer && packet.size() <= datagram_limit) return send_to_peers(packet.data(), packet.size(), nullptr);
     const bool sync = is_well_formed_sync_packet(packet);
-    return per_peer && sync ? send_per_peer(packet) : send_whole(packet, sync, nullptr);
+    return per_peer && sync ? send_per_peer(packet, keys) : send_whole(packet, sync, nullptr);
 }
 
 bool Udp::send_whole(const ByteBuffer& packet, bool sync, const Connection* only) {
@@ -73,7 +77,7 @@ bool Udp::send_whole(const ByteBuffer& packet, bool sync, const Connection* only
     return all_sent;
 }
 
-bool Udp::send_per_peer(const ByteBuffer& packet) {
+bool Udp::send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys) {
     // Peers taken out of the set directly leave their state behind; it goes here.
     for (auto it = peer_states_.begin(); it != peer_states_.end();)
         it = peers.count(it->first) ? std::next(it) : peer_states_.erase(it);
@@ -88,7 +92,7 @@ bool Udp::send_per_peer(const ByteBuffer& packet) {
         }
         const ByteBuffer* out = &packet;
         if (refresh_sends != 0) {
-            state.sent.pick(packet, refresh_sends, picked_);
+            state.sent.pick(packet, keys, refresh_sends, picked_);
             out = &picked_;
         }
         // Nothing changed for this peer: no packet, as for a map with nothing to write.

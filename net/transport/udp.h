@@ -15,8 +15,9 @@ public:
     // receiver's older and newer values are then equal, so it holds the object where it
     // stopped), and every record on its turn, one packet in refresh_sends, so that what a lost
     // datagram carried comes again. Records are expected in ascending id, as the sender's map
-    // lists them; one out of order is sent.
-    void pick(const ByteBuffer& packet, uint32_t refresh_sends, ByteBuffer& out);
+    // lists them; one out of order is sent. With keys of the packet's size (its change keys, see
+    // Protocol::build_sync_packet), records are compared by their keys and sent as they are.
+    void pick(const ByteBuffer& packet, const ByteBuffer& keys, uint32_t refresh_sends, ByteBuffer& out);
 
 private:
     struct Entry {
@@ -53,6 +54,7 @@ public:
     // One datagram (or one per part) per peer, in peer order. False when any could not be sent
     // (a datagram that is lost is not retried: the next sync packet carries the state again).
     bool send(const ByteBuffer& packet) override;
+    bool send_sync(const ByteBuffer& packet, const ByteBuffer& keys) override;
     void receive() override;
 
     sf::UdpSocket socket;
@@ -87,7 +89,7 @@ private:
     bool send_whole(const ByteBuffer& packet, bool sync, const Connection* only);
     bool send_to_peers(const uint8_t* data, size_t size, const Connection* only);
     // One sync packet per peer that is due, of the records it needs.
-    bool send_per_peer(const ByteBuffer& packet);
+    bool send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys);
 
     std::vector<uint8_t> datagram_;
     bool reported_oversize_ = false;

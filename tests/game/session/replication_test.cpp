@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "game/entities/qg_player.h"
+#include "game/entities/qg_weapon.h"
 #include "support/level_test_support.h"
 
 using namespace session_test;
@@ -173,4 +175,40 @@ TEST_F(SessionPair, ClientConvergesAcrossALossyReorderingNetwork) {
             return surface_hash(client->terrain_surface()) == surface_hash(server.game->terrain_surface());
         },
         [&] { pump(); }));
+}
+
+// A held weapon rides on its holder's copy in every client frame though its record goes out only
+// on the refresh's turns; a change whose datagrams are lost comes with the refresh.
+TEST_F(SessionPair, HeldWeaponFollowsItsHolderWithoutItsRecords) {
+    connect(true);
+    auto* lossy = static_cast<LossyUdp*>(server.udp);
+    lossy->loss = lossy->duplicate = lossy->hold = 0.0;
+    server.udp->refresh_sends = 8;  // as the server's hosting sets it
+    server.game->match_running = true;
+    server.game->paused = false;
+    auto* holder = server.game->spawn<QGPlayer>(0, 0, 0, "Holder");
+    auto* weapon = QGWeapon::create(server.game.get(), 0, 0);
+    weapon->give_to(holder);
+    QGItem* copy = nullptr;
+    ASSERT_TRUE(eventually(
+        [&] { return (copy = dynamic_cast<QGItem*>(client->find_object(weapon->entity_id))) && copy->holder(); },
+        [&] { pump(); }));
+    const auto& arrivals = client->udp_transport()->newest_timestamps[weapon->entity_id];
+    int records = 0;
+    for (int64_t last = arrivals.begin()->second, frame = 0; frame < 48; ++frame, last = arrivals.begin()->second) {
+        holder->position = {holder->position.x + 7.0f, 40.0f};
+        holder->set_aim({0, float(frame * 13 % 300), 90.0f});
+        pump();
+        records += arrivals.begin()->second != last;
+        const QGPlayer& seen = *copy->holder();
+        const dvec2d off =
+            copy->collider_centre() - seen.position - dvec2d(float(seen.size.x), float(seen.size.y)) * 0.5f;
+        EXPECT_LT(std::hypot(off.x, off.y), 0.01f) << "frame " << frame;
+    }
+    EXPECT_LE(records, 48 / 8 + 1);
+    lossy->loss = 1.0;
+    weapon->shown = !copy->shown;
+    for (int frame = 0; frame < 2; ++frame) pump();
+    lossy->loss = 0.0;
+    EXPECT_TRUE(eventually([&] { return copy->shown == weapon->shown; }, [&] { pump(); }));
 }
