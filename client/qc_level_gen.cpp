@@ -178,19 +178,19 @@ void QCLevelGen::on_window_resized(const SDL_ResizeEvent& event) {
 void QCLevelGen::update(float dt) {
     QCGameState::update(dt);
     if (!preview_wanted) return;
-    if (int64_t(requested_.size_x) * requested_.size_y <= kLivePreviewPixels) {
-        make_preview(requested_);
+    if (int64_t(requested_preview.size_x) * requested_preview.size_y <= kLivePreviewPixels) {
+        make_preview(requested_preview);
     } else if (!generating_label->is_visible()) {
         generating_label->set_visible(true);  // drawn before the frame that stops for the preview
     } else {
         unchanged_seconds += dt;
-        if (unchanged_seconds >= kSettleSeconds) make_preview(requested_);
+        if (unchanged_seconds >= kSettleSeconds) make_preview(requested_preview);
     }
 }
 
 void QCLevelGen::request_preview() {
     // Taken now: by the time a large preview is made, an edit may hold a half-typed number.
-    requested_ = preview_parameters();
+    requested_preview = preview_parameters();
     preview_wanted = true;
     unchanged_seconds = 0;
 }

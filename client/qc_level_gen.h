@@ -103,7 +103,7 @@ private:
     void make_preview(LevelParameters p);
 
     // The controls as the last change left them, for the preview that waits for them to settle.
-    LevelParameters requested_;
+    LevelParameters requested_preview;
     bool preview_wanted = false;
     float unchanged_seconds = 0;
 };

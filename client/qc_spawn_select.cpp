@@ -126,9 +126,9 @@ bool QCSpawnSelect::marker_blocks_done(CImageSprite* marker) {
 
 void QCSpawnSelect::show_markers() {
     for (CImageSprite* marker : markers) {
-        auto* look = static_cast<MarkerSprite*>(marker);
-        look->tint = marker_is_free(marker) ? kPlainTint : kOnTerrainTint;
-        look->set_alpha(marker == held_marker ? kHeldAlpha : 255.0f);
+        if (auto* look = dynamic_cast<MarkerSprite*>(marker))
+            look->tint = marker_is_free(marker) ? kPlainTint : kOnTerrainTint;
+        marker->set_alpha(marker == held_marker ? kHeldAlpha : 255.0f);
     }
 }
 
