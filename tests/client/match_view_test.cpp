@@ -28,8 +28,7 @@ using namespace client_test;
 namespace {
 
 void save_window(const std::string& name) {
-    // One read of the whole window: a read per pixel takes long enough on a loaded machine for
-    // the server's side of the match to give up on the client.
+    // One read: read by pixel, a loaded machine took seconds, long enough to lose the server.
     assets::Image shot(CGameBase::window_width, CGameBase::window_height);
     std::vector<uint8_t> rgba(shot.pixels.size() * 4);
     read_window(rgba.data());
@@ -121,10 +120,9 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
 
     server.game->paused = true;  // the view comes to rest
     for (int i = 0; i < 20; ++i) server.game->update(0.016f), frame();
-    // The own player stays in the middle of the window, where the scoreboard opens; the other
-    // player stands beside it, their names one above the other.
-    const PlayerLook* own = look_of<PlayerLook>(session->get_player(session->local_player_id));
-    const PlayerLook* other = look_of<PlayerLook>(session->get_player(1 - session->local_player_id));
+    // The other player stands beside the own one, which stays in the middle, under the scoreboard.
+    const PlayerLook *own = look_of<PlayerLook>(session->get_player(0)),
+                     *other = look_of<PlayerLook>(session->get_player(1));
     ASSERT_TRUE(own && other);
     const IntRect plate = own->plate->get_absolute_bounds(), beside = other->plate->get_absolute_bounds();
     EXPECT_TRUE(plate.y + plate.height <= beside.y || beside.y + beside.height <= plate.y) << "the names overlap";
