@@ -178,19 +178,19 @@ void QCLevelGen::on_window_resized(const SDL_ResizeEvent& event) {
 void QCLevelGen::update(float dt) {
     QCGameState::update(dt);
     if (!preview_wanted) return;
-    const ivec2d size =
-        preview_size(uint32_t(preset_list->get_selected_item()), width_edit->get_text(), height_edit->get_text());
-    if (int64_t(size.x) * size.y <= kLivePreviewPixels) {
-        regenerate_preview();
+    if (int64_t(requested_preview.size_x) * requested_preview.size_y <= kLivePreviewPixels) {
+        make_preview(requested_preview);
     } else if (!generating_label->is_visible()) {
         generating_label->set_visible(true);  // drawn before the frame that stops for the preview
     } else {
         unchanged_seconds += dt;
-        if (unchanged_seconds >= kSettleSeconds) regenerate_preview();
+        if (unchanged_seconds >= kSettleSeconds) make_preview(requested_preview);
     }
 }
 
 void QCLevelGen::request_preview() {
+    // Taken now: by the time a large preview is made, an edit may hold a half-typed number.
+    requested_preview = preview_parameters();
     preview_wanted = true;
     unchanged_seconds = 0;
 }
@@ -265,13 +265,19 @@ ivec2d QCLevelGen::preview_size(uint32_t gen, const std::string& width_text, con
     return {std::max(1, int(w)), std::max(1, int(h))};
 }
 
-void QCLevelGen::regenerate_preview() {
-    preview_wanted = false;
-    generating_label->set_visible(false);
+LevelParameters QCLevelGen::preview_parameters() {
     LevelParameters p = parameters();
     const ivec2d size = preview_size(p.gen, width_edit->get_text(), height_edit->get_text());
     p.size_x = uint32_t(size.x);
     p.size_y = uint32_t(size.y);
+    return p;
+}
+
+void QCLevelGen::regenerate_preview() { make_preview(preview_parameters()); }
+
+void QCLevelGen::make_preview(LevelParameters p) {
+    preview_wanted = false;
+    generating_label->set_visible(false);
     // Empty placement callbacks: the preview places nothing.
     const GeneratorCallbacks callbacks;
     SDL_Surface* surface = generate_level_surface(preview_texture.get_surface(), false, &callbacks, p);

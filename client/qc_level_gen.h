@@ -25,7 +25,8 @@ class QCGamePlay;
 // generated on the frame thread (the generator draws from the process-wide random generator,
 // which only the main thread may use). Changes made within one frame regenerate it once; a
 // preview too large to make every frame waits until the controls have been left alone, with a
-// notice over the old one, so that dragging a slider stays smooth.
+// notice over the old one, so that dragging a slider stays smooth. A waiting preview shows the
+// controls as they were at the change that asked for it, not a text typed since.
 class QCLevelGen : public QCGameState {
 public:
     // Previews of up to this many pixels follow every change: each preset makes one in a few
@@ -53,6 +54,9 @@ public:
     void save_level_dialog();
     void regenerate_preview();
     void fit_preview();
+    // What a preview of the controls as they stand is made from: the level "Done" would send,
+    // at the preview's size.
+    LevelParameters preview_parameters();
 
     // What the controls describe, as "Done" sends it: texts read as leading integers (0 when
     // none), the preset selected (-1 when none), the bars' values.
@@ -96,7 +100,10 @@ public:
 private:
     void send_and_close();
     void request_preview();
+    void make_preview(LevelParameters p);
 
+    // The controls as the last change left them, for the preview that waits for them to settle.
+    LevelParameters requested_preview;
     bool preview_wanted = false;
     float unchanged_seconds = 0;
 };

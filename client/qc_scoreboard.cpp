@@ -1,5 +1,7 @@
 #include "client/qc_scoreboard.h"
 
+#include <GL/glew.h>
+
 #include <algorithm>
 
 #include "client/client_skins.h"
@@ -17,6 +19,27 @@
 namespace {
 
 constexpr float kRowPitch = 34;
+// The players' colours read on a dark ground, the headings' dark text on a light one.
+constexpr ColorRGB kRowsGround{14, 18, 30};
+constexpr ColorRGB kHeadGround{226, 224, 218};
+
+// A plain opaque rectangle under the cells, at the cells' place in the panel: the level, and the
+// own player that the camera keeps in the middle of the window, must not show through the table.
+class Ground : public CLabel {
+public:
+    Ground(CInterfaceElement* parent, ColorRGB colour) : CLabel(parent, nullptr), colour_(colour) {}
+    void draw_image(SDL_Surface*) override {
+        AnchoredPlacement placed(*this, *this);
+        glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+        glDisable(GL_TEXTURE_2D);
+        glColor4ub(colour_.r, colour_.g, colour_.b, 255);
+        draw_pieces(nullptr);
+        glPopAttrib();
+    }
+
+private:
+    ColorRGB colour_;
+};
 
 }  // namespace
 
@@ -41,6 +64,17 @@ QCScoreboard::QCScoreboard(CTextureManager* textures, QCGame* owner, QGGame* ses
         panel->add_child(label);
         return label;
     };
+    const std::vector<Row> rows = match ? ranked_rows(*match) : std::vector<Row>();
+    // The grounds first, so the cells draw over them; each covers its rows and the gaps between.
+    auto ground = [&](ColorRGB colour, float y, float height) {
+        auto* g = new Ground(panel, colour);
+        g->set_size(200, height);
+        g->CSprite::set_y(y);
+        panel->add_child(g);
+    };
+    ground(kHeadGround, -5, 2 * kRowPitch);
+    if (!rows.empty()) ground(kRowsGround, 2 * kRowPitch - 5, float(rows.size()) * kRowPitch);
+
     constexpr int kLeft = 1, kCentred = 0, kRight = 2;
     int64_t ping = 0;
     if (auto* tcp = match ? dynamic_cast<TcpClient*>(match->tcp_transport()) : nullptr) ping = tcp->latency_ms;
@@ -50,7 +84,6 @@ QCScoreboard::QCScoreboard(CTextureManager* textures, QCGame* owner, QGGame* ses
     cell("Kills", 45, 110, kRowPitch, kCentred);
     cell("Lives", 45, 155, kRowPitch, kCentred);
 
-    const std::vector<Row> rows = match ? ranked_rows(*match) : std::vector<Row>();
     const bool teams = match && match->rules.teams;
     float y = 2 * kRowPitch;
     for (const Row& row : rows) {

@@ -1,5 +1,7 @@
 #include "client/qc_spawn_select.h"
 
+#include <GL/glew.h>
+
 #include <algorithm>
 
 #include "client/client_skins.h"
@@ -19,6 +21,25 @@
 #include "game/terrain/qg_level.h"
 
 QCSpawnSelect* QCSpawnSelect::instance = nullptr;
+
+namespace {
+
+constexpr ColorRGB kPlainTint{255, 255, 255};
+constexpr ColorRGB kOnTerrainTint{255, 70, 70};
+constexpr float kHeldAlpha = 128;
+
+// The marker's picture, tinted while it stands on terrain.
+class MarkerSprite : public CImageSprite {
+public:
+    using CImageSprite::CImageSprite;
+    void draw_image(SDL_Surface* screen) override {
+        glColor4d(tint.r / 255.0, tint.g / 255.0, tint.b / 255.0, get_alpha() / 255.0);
+        CImageSprite::draw_image(screen);
+    }
+    ColorRGB tint = kPlainTint;
+};
+
+}  // namespace
 
 QCSpawnSelect::QCSpawnSelect(CTextureManager* textures, QCGame* owner, QCGamePlay* screen)
     : QCGameState(textures, owner), game_screen(screen) {
@@ -51,7 +72,7 @@ QCSpawnSelect::QCSpawnSelect(CTextureManager* textures, QCGame* owner, QCGamePla
     const float level_width = float(match->level_width());
     const float level_height = float(match->level_height());
     for (unsigned int i = 0; i < count; ++i) {
-        auto* marker = new CImageSprite(this);
+        auto* marker = new MarkerSprite(this);
         marker->set_scale(scale);
         marker->set_texture(textures ? textures->get_texture(true, false, "gfx\\spawn.png") : nullptr);
         marker->set_size(player_size.x, player_size.y);
@@ -64,6 +85,7 @@ QCSpawnSelect::QCSpawnSelect(CTextureManager* textures, QCGame* owner, QCGamePla
         add_child(marker);
         markers.push_back(marker);
     }
+    show_markers();
 }
 
 QCSpawnSelect::~QCSpawnSelect() {
@@ -98,15 +120,28 @@ bool QCSpawnSelect::marker_is_free(CImageSprite* marker) {
     return !host->overlaps_terrain(int(at.x), int(at.y), int(player_size.x), int(player_size.y), false);
 }
 
+bool QCSpawnSelect::marker_blocks_done(CImageSprite* marker) {
+    return marker == held_marker || !marker_is_free(marker);
+}
+
+void QCSpawnSelect::show_markers() {
+    for (CImageSprite* marker : markers) {
+        if (auto* look = dynamic_cast<MarkerSprite*>(marker))
+            look->tint = marker_is_free(marker) ? kPlainTint : kOnTerrainTint;
+        marker->set_alpha(marker == held_marker ? kHeldAlpha : 255.0f);
+    }
+}
+
 void QCSpawnSelect::on_mouse_button_down(const SDL_MouseButtonEvent& event) {
     QCGameState::on_mouse_button_down(event);
     for (CImageSprite* marker : markers) {
         const IntRect r = marker->get_absolute_bounds();
         if (event.x >= r.x && event.x <= r.x + r.width && event.y >= r.y && event.y <= r.y + r.height) {
             held_marker = marker;
-            return;
+            break;
         }
     }
+    show_markers();
 }
 
 void QCSpawnSelect::on_mouse_motion(const SDL_MouseMotionEvent& event) {
@@ -128,11 +163,13 @@ void QCSpawnSelect::on_mouse_motion(const SDL_MouseMotionEvent& event) {
     const fvec2d on_screen = to_screen(at);
     held_marker->set_absolute_x(on_screen.x);
     held_marker->set_absolute_y(on_screen.y);
+    show_markers();
 }
 
 void QCSpawnSelect::on_mouse_button_up(const SDL_MouseButtonEvent& event) {
     QCGameState::on_mouse_button_up(event);
     if (held_marker && marker_is_free(held_marker)) held_marker = nullptr;
+    show_markers();
 }
 
 void QCSpawnSelect::on_done(CInterfaceElement* sender, const SDL_MouseButtonEvent*) {
@@ -144,8 +181,9 @@ void QCSpawnSelect::on_done(CInterfaceElement* sender, const SDL_MouseButtonEven
     QGGame* match = screen->session();
     // Without markers the server would have no spawn point to give anybody.
     if (!match || !match->event_handler || screen->markers.empty()) return;
+    // A marker on the mouse is not placed yet, wherever the click on "Done" left it.
     for (CImageSprite* marker : screen->markers)
-        if (!screen->marker_is_free(marker)) return;
+        if (screen->marker_blocks_done(marker)) return;
 
     screen->game->close_top_state();
     SpawnPositions record;

@@ -13,7 +13,8 @@ class QGGame;
 // The host's choice of where the players start: one marker per player slot over the level,
 // dragged with the mouse to free ground, and "Done", which sends the markers' level positions
 // to the server (which starts the match with them) and closes the screen. A marker dropped over
-// solid terrain stays on the mouse; "Done" with any marker on solid terrain does nothing.
+// solid terrain stays on the mouse; "Done" waits while any marker is on solid terrain or still on
+// the mouse, and each such marker shows it: red on terrain, faded while on the mouse.
 class QCSpawnSelect : public QCGameState {
 public:
     QCSpawnSelect(CTextureManager* textures, QCGame* game, QCGamePlay* game_screen);
@@ -32,6 +33,8 @@ public:
     // Whether a player box at the marker's level position, truncated, touches no solid pixel.
     // False when the host's own player is not there to test with.
     bool marker_is_free(CImageSprite* marker);
+    // Whether the marker keeps "Done" from acting: on solid terrain or still on the mouse.
+    bool marker_blocks_done(CImageSprite* marker);
 
     QCGamePlay* game_screen = nullptr;
     std::vector<CImageSprite*> markers;
@@ -44,4 +47,6 @@ public:
 private:
     QGGame* session();
     fvec2d marker_level_position(CImageSprite* marker);
+    // Dresses every marker for whether it keeps "Done" from acting.
+    void show_markers();
 };

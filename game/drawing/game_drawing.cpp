@@ -5,6 +5,8 @@
 #include <GL/glew.h>
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "engine/gfx/font.h"
 #include "engine/gfx/shader.h"
@@ -99,6 +101,65 @@ void keep_label_size(CImageSprite* sprite, CLabelSprite* label, CImageSprite* pl
     const float shift = left < lowest ? lowest - left : right > highest ? highest - right : 0.0f;
     label->set_x(label_x + shift * label_scale);
     plate->set_x(label_x + inset_x + shift * label_scale);
+}
+
+// The sprite's place for the player's collider.
+fvec2d sprite_origin(const QGPlayer& p, CImageSprite* sprite) {
+    return {p.position.x + (float(p.size.x) - sprite->get_width()) * 0.5f - player_collision_offset.x,
+            p.position.y + (float(p.size.y) - sprite->get_height()) * 0.5f - player_collision_offset.y};
+}
+
+// An invisible player is seen only by its own participant.
+bool player_shown(const QGPlayer& p) {
+    return p.spawned && !(p.invisible && p.game->local_player_id != p.player_index);
+}
+
+struct PlateBox {
+    float x = 0, y = 0, width = 0, height = 0;
+    float pixel = 1;  // a pixel of the window in the world's units
+    bool overlaps(const PlateBox& o, float lift, float other_lift) const {
+        return x < o.x + o.width && o.x < x + width && y - lift < o.y - other_lift + o.height &&
+               o.y - other_lift < y - lift + height;
+    }
+};
+
+// Where keep_label_size puts the plate of a shown player's label before any lift, in the world's
+// units, from the rules' position: another player's look may not have moved yet this step.
+std::optional<PlateBox> name_plate(const QGPlayer& p) {
+    const auto* look = look_of<PlayerLook>(&p);
+    if (!look || !player_shown(p) || !look->plate->is_visible()) return std::nullopt;
+    const float scale = look->sprite->get_absolute_scale();
+    const float s = scale > 0.0f ? 1.0f / scale : 1.0f;
+    const fvec2d at = sprite_origin(p, look->sprite.get());
+    const float width = look->plate->get_width() * s, height = look->plate->get_height() * s;
+    const float label_height = look->label->get_height() * s;
+    return PlateBox{at.x + (look->sprite->get_width() - width) * 0.5f,
+                    at.y - label_height + (label_height - height) * 0.5f, width, height, s};
+}
+
+// How many plate heights the player's label rises so that it covers no label of a lower player
+// index: players side by side get their names stacked, the lowest index nearest its sprite.
+int name_row(const QGPlayer& self) {
+    constexpr int kMostRows = int(kMaxPlayers);
+    std::vector<std::pair<PlateBox, float>> placed;
+    for (unsigned int i = 0; i < self.game->rules.player_count; ++i) {
+        const QGPlayer* p = self.game->get_player(i);
+        const std::optional<PlateBox> box = p ? name_plate(*p) : std::nullopt;
+        if (!box) {
+            if (p == &self) return 0;
+            continue;
+        }
+        const float pitch = box->height + box->pixel;
+        int row = 0;
+        for (std::size_t k = 0; k < placed.size() && row < kMostRows; ++k) {
+            if (!box->overlaps(placed[k].first, float(row) * pitch, placed[k].second)) continue;
+            ++row;
+            k = std::size_t(-1);  // the lifted plate is tried against every placed one again
+        }
+        if (p == &self) return row;
+        placed.emplace_back(*box, float(row) * pitch);
+    }
+    return 0;
 }
 
 // An item's picture turned about its rotation centre; a weapon or special item shows its
@@ -372,14 +433,20 @@ void PlayerLook::update() {
         program_->set_uniform("invisible", shown_invisible_);
     }
     const QGPlayer& p = player_;
-    sprite->set_x(p.position.x + (float(p.size.x) - sprite->get_width()) * 0.5f - player_collision_offset.x);
-    sprite->set_y(p.position.y + (float(p.size.y) - sprite->get_height()) * 0.5f - player_collision_offset.y);
-    // An invisible player is seen only by its own participant.
-    const bool visible = p.spawned && !(p.invisible && p.game->local_player_id != p.player_index);
+    const fvec2d at = sprite_origin(p, sprite.get());
+    sprite->set_x(at.x);
+    sprite->set_y(at.y);
+    const bool visible = player_shown(p);
     sprite->set_visible(visible);
     if (visible && program_) program_->set_uniform("spawnProtectionTime", p.spawn_protection);
     set_label_text(label.get(), plate.get(), p.label_text());
     keep_label_size(sprite.get(), label.get(), plate.get());  // after the sprite has moved
+    if (const int row = visible ? name_row(p) : 0) {
+        // Plate heights and a pixel between them, at the label's scale.
+        const float lift = float(row) * (plate->get_height() + 1.0f) * label->get_scale();
+        label->set_y(label->get_y() - lift);
+        plate->set_y(plate->get_y() - lift);
+    }
 }
 
 // --- chat ---

@@ -7,17 +7,20 @@
 
 #include "client/qc_game_play.h"
 #include "client/qc_level_gen.h"
+#include "client/qc_scoreboard.h"
 #include "client/qc_spawn_select.h"
 #include "engine/scene/sprite_manager.h"
 #include "engine/ui/button.h"
 #include "engine/ui/edit.h"
 #include "game/config/settings.h"
+#include "game/drawing/game_drawing.h"
 #include "game/entities/qg_player.h"
 #include "game/levelgen/level_generator.h"
 #include "game/match/qg_match_controller.h"
 #include "game/session/qg_game.h"
 #include "support/client_game.h"
 #include "support/session_test_support.h"
+#include "support/widget_test_support.h"
 #include "tools/assets/asset_writers.h"
 
 using namespace client_test;
@@ -25,11 +28,12 @@ using namespace client_test;
 namespace {
 
 void save_window(const std::string& name) {
+    // One read: read by pixel, a loaded machine took seconds, long enough to lose the server.
     assets::Image shot(CGameBase::window_width, CGameBase::window_height);
-    for (int i = 0; i < shot.width * shot.height; ++i) {
-        const ColorRGBA c = pixel(i % shot.width, i / shot.width);
-        shot.pixels[std::size_t(i)] = {c.r, c.g, c.b, 255};
-    }
+    std::vector<uint8_t> rgba(shot.pixels.size() * 4);
+    read_window(rgba.data());
+    for (std::size_t i = 0; i < shot.pixels.size(); ++i)
+        shot.pixels[i] = {rgba[i * 4], rgba[i * 4 + 1], rgba[i * 4 + 2], 255};
     std::filesystem::create_directories(BRAWL_CLIENT_SHOTS);
     assets::write_png_rgb(std::string(BRAWL_CLIENT_SHOTS) + "/" + name + ".png", shot);
 }
@@ -74,6 +78,25 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     QCLevelGen::instance->height_edit->set_text("1024");
     QCLevelGen::on_button(QCLevelGen::instance->done_button, nullptr);
     ASSERT_TRUE(run_until([] { return QCSpawnSelect::instance != nullptr; }));
+    // A marker on the mouse or on the ground keeps "Done" from acting, and shows it.
+    QCSpawnSelect* spawn = QCSpawnSelect::instance;
+    auto drag = [spawn](CImageSprite* marker, int dy, bool release) {
+        const IntRect r = marker->get_absolute_bounds();
+        SDL_Event move = test_support::mouse_motion(r.x, r.y);
+        move.motion.yrel = Sint16(dy);
+        spawn->on_mouse_button_down(test_support::mouse_down(r.x + 2, r.y + 2).button);
+        spawn->on_mouse_motion(move.motion);
+        if (release) spawn->on_mouse_button_up(test_support::mouse_up(r.x, r.y).button);
+    };
+    for (CImageSprite* marker : spawn->markers) drag(marker, -4000, true);  // the level's top: air
+    drag(spawn->markers[0], 0, false);
+    QCSpawnSelect::on_done(spawn->done_button, nullptr);
+    EXPECT_FALSE(spawn->is_finished()) << "Done took a marker still on the mouse";
+    drag(spawn->markers[0], 4000, true);  // the level's bottom: ground
+    frame();
+    const IntRect marker = spawn->markers[0]->get_absolute_bounds();
+    const ColorRGBA head = pixel(marker.x + marker.width / 2, marker.y + marker.height * 13 / 56);
+    EXPECT_GT(head.r - head.g, 40) << "a marker on the ground looks like a free one";
     game().close_top_state();
     // The players start in the middle of the level, far from its top left corner.
     SpawnPositions spawns;
@@ -97,6 +120,26 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
 
     server.game->paused = true;  // the view comes to rest
     for (int i = 0; i < 20; ++i) server.game->update(0.016f), frame();
+    // The other player stands beside the own one, which stays in the middle, under the scoreboard.
+    const PlayerLook *own = look_of<PlayerLook>(session->get_player(0)),
+                     *other = look_of<PlayerLook>(session->get_player(1));
+    ASSERT_TRUE(own && other);
+    const IntRect plate = own->plate->get_absolute_bounds(), beside = other->plate->get_absolute_bounds();
+    EXPECT_TRUE(plate.y + plate.height <= beside.y || beside.y + beside.height <= plate.y) << "the names overlap";
+    game().push_state<QCScoreboard>(session);
+    std::vector<ColorRGBA> seen[2];
+    for (bool shown : {false, true}) {
+        own->label->set_visible(shown), own->plate->set_visible(shown), frame();
+        for (int i = 0; i < plate.width * plate.height; ++i)
+            seen[shown].push_back(pixel(plate.x + i % plate.width, plate.y + i / plate.width));
+    }
+    save_window("match_scoreboard");
+    int through = 0;
+    for (std::size_t i = 0; i < seen[0].size(); ++i)
+        through += std::abs(seen[0][i].r - seen[1][i].r) + std::abs(seen[0][i].g - seen[1][i].g) > 40;
+    EXPECT_LT(through, 10) << "the own name label shows over the scoreboard";
+    game().close_top_state();
+    frame();
     session_test::ListenerLog aims;
     aims.listen(*server.game->event_handler, EQGEventType::Aim);
     server.game->get_player(0)->set_aim(PlayerAim{0, -1000.0f, -1000.0f});
@@ -114,10 +157,12 @@ TEST(LevelGenerator, PreviewIsTheLevelSentAndALargeOneWaitsForTheControls) {
     click(screen->seed_edit);  // the height edit loses the focus; this frame shows the notice
     CLabelSprite* notice = screen->generating_label;
     EXPECT_GT(pixels_like({int(notice->get_x()), int(notice->get_y()), 240, 40}, {230, 230, 230}), 20);
+    const LevelParameters asked = screen->parameters();
+    retype(screen->height_edit, "3");  // half typed: the waiting preview keeps what was asked
     frame(QCLevelGen::kSettleSeconds);
     EXPECT_FALSE(notice->is_visible());
     save_window("level_generator_swamp");
-    SDL_Surface* level = generate_level_surface(nullptr, false, nullptr, screen->parameters());
+    SDL_Surface* level = generate_level_surface(nullptr, false, nullptr, asked);
     SDL_Surface* preview = screen->preview_texture.get_surface();
     ASSERT_TRUE(level && level->w == preview->w && level->h == preview->h);  // Swamp at full size
     EXPECT_EQ(SDL_memcmp(level->pixels, preview->pixels, std::size_t(level->pitch) * level->h), 0);

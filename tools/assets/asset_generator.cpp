@@ -1,5 +1,7 @@
 // Lays out the generated part of the run folder: images under gfx/, sounds under snd/, the
 // window icon and the particle effects. Usage: brawl_assets <run folder>
+#include <SDL/SDL_mixer.h>
+
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -205,10 +207,14 @@ std::vector<float> synthesize(const SoundRecipe& recipe, uint32_t seed) {
             out[first + i] += value * envelope * layer.gain;
         }
     }
+    // The mixer adds its channels and cuts what leaves the sample range: with every sound peaking
+    // below full scale over the channel count, even all channels at their peaks at once do not
+    // clip (a little margin kept for rounding).
+    const float loudest = 0.96f / float(MIX_CHANNELS);
     float peak = 0;
     for (float s : out) peak = std::fmax(peak, std::fabs(s));
     if (peak > 0) {
-        for (float& s : out) s *= 0.8f / peak;
+        for (float& s : out) s *= loudest / peak;
     }
     return out;
 }

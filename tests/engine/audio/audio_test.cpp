@@ -3,6 +3,7 @@
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -226,6 +227,13 @@ TEST_F(AudioTest, ConfiguredSoundsLoad) {
     ASSERT_FALSE(keys.empty());
     for (const std::string& key : keys) {
         EXPECT_GE(audio->load_sound("snd\\" + key), 0) << key;
+        // Even every channel of the mixer at the sound's peak at once stays inside the samples' range.
+        Mix_Chunk* chunk = Mix_LoadWAV(("snd/" + key).c_str());
+        ASSERT_NE(chunk, nullptr) << key;
+        const auto* s = reinterpret_cast<const Sint16*>(chunk->abuf);
+        const auto loudest = std::minmax_element(s, s + chunk->alen / 2);
+        EXPECT_LT(std::max(-int(*loudest.first), int(*loudest.second)) * Mix_AllocateChannels(-1), 32767) << key;
+        Mix_FreeChunk(chunk);
     }
 }
 
