@@ -6,6 +6,7 @@
 #include "client/client_main.h"
 #include "client/host_lookup.h"
 #include "client/qc_game.h"
+#include "support/test_support.h"
 
 TEST(ClientArguments, AddressAndPortOnlyTogether) {
     const std::vector<std::vector<const char*>> argvs = {{"brawl_client", "127.0.0.1", "4200"},
@@ -22,17 +23,12 @@ TEST(ClientArguments, AddressAndPortOnlyTogether) {
     }
 }
 
-// A client game made outside the program's main (a benchmark) opens only X11 too: an X server it
-// cannot reach is named, not handed over to a text-mode driver that cannot open the window.
+// A client game made outside the program's main (a benchmark) opens only X11 too: an unreachable
+// X server is named, not handed to a text-mode driver that cannot open the window.
 TEST(ClientStartDeathTest, UnreachableDisplayIsNamed) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            unsetenv("SDL_VIDEODRIVER");
-            setenv("DISPLAY", ":65000", 1);
-            QCGame game(sf::IpAddress::None, 0);
-        },
-        ::testing::ExitedWithCode(1), ":65000");
+    test_support::ScopedEnv display("DISPLAY", ":65000"), driver("SDL_VIDEODRIVER", nullptr);
+    EXPECT_EXIT(QCGame(sf::IpAddress::None, 0), ::testing::ExitedWithCode(1), ":65000");
 }
 
 namespace {
