@@ -45,6 +45,10 @@ QCGame::~QCGame() {
 }
 
 std::pair<int, int> QCGame::startup_window_size() {
+    // This runs before the framework's constructor: without the X11 driver pinned first, an X
+    // server that refuses one connection (a busy or full one) hands SDL to a text-mode driver,
+    // which cannot open the window, instead of being tried again.
+    require_display();
     if (display_width == 0 && SDL_WasInit(SDL_INIT_VIDEO) == 0) start_video();
     if (display_width == 0) {
         if (const SDL_VideoInfo* info = SDL_GetVideoInfo()) {

@@ -23,9 +23,17 @@ brawl_install_deps() {
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
+    # Installing is apt-get's work and needs root: as another user through sudo, when there is one.
     local sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null 2>&1; then
+            echo "$(basename "$0"): missing Debian packages, which only root can install (there is no sudo):" \
+                "as root, run 'apt-get install ${missing[*]}', then start it again." >&2
+            exit 1
+        fi
+        sudo="sudo"
+    fi
+    echo "Installing as root${sudo:+ (through sudo)}: ${missing[*]}"
     $sudo apt-get update -q
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }

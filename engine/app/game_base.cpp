@@ -65,7 +65,13 @@ CGameBase::CGameBase(int width, int height, bool fullscreen, bool resizable) {
     if (resizable) fullscreen = false;
     log_message(LogLevel::Status, "Initializing SDL...", log_class_name_of(*this));
     if (!start_video()) {
-        fail_startup(std::string("Unable to initialize SDL: ") + SDL_GetError(), 1);
+        const char* driver = std::getenv("SDL_VIDEODRIVER");
+        const char* display = std::getenv("DISPLAY");
+        std::string advice;
+        if (driver && std::strcmp(driver, "x11") == 0 && display)
+            advice = std::string("The X display \"") + display +
+                     "\" cannot be reached: set DISPLAY to one you can reach, or run under a desktop or Xvfb.";
+        fail_startup(std::string("Unable to initialize SDL: ") + SDL_GetError(), 1, advice);
     }
     log_message(LogLevel::Status, "SDL initialization successful.", log_class_name_of(*this));
 
@@ -134,8 +140,9 @@ CGameBase::~CGameBase() {
     log_message(LogLevel::Status, "Instance removed.", log_class_name_of(*this));
 }
 
-void CGameBase::fail_startup(const std::string& message, int exit_code) {
+void CGameBase::fail_startup(const std::string& message, int exit_code, const std::string& advice) {
     log_message(LogLevel::FatalError, message, log_class_name_of(*this));
+    if (!advice.empty()) std::fprintf(stderr, "%s\n", advice.c_str());
     if (TTF_WasInit()) TTF_Quit();
     SDL_Quit();
     std::exit(exit_code);

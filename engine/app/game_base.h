@@ -107,6 +107,8 @@ protected:
     void init_gl();
 
 private:
-    [[noreturn]] void fail_startup(const std::string& message, int exit_code);
+    // Logs the message, then writes the advice (when any) as one line on standard error, which
+    // reaches the terminal even when the log goes only to a file.
+    [[noreturn]] void fail_startup(const std::string& message, int exit_code, const std::string& advice = {});
     void specify_render_target_storage(int width, int height);
 };

@@ -51,12 +51,19 @@ CAudio::~CAudio() {
 
 bool CAudio::is_open() const { return mixer_open; }
 
+// The level-4 line above reads as if the program ended; it goes on, silent.
+void CAudio::report_silence() {
+    log_message(LogLevel::Warning, "No sound device could be opened: the game runs without sound.",
+                log_class_name_of(*this));
+}
+
 void CAudio::init() {
     if (!SDL_WasInit(SDL_INIT_AUDIO)) {
         if (SDL_Init(SDL_INIT_AUDIO) != 0) {
             log_message(LogLevel::FatalError,
                         std::string("Failed to initialize SDL Audio, SDL reports: ") + SDL_GetError(),
                         log_class_name_of(*this));
+            report_silence();
             return;
         }
         log_message(LogLevel::Status, "SDL Audio initialized successfully.", log_class_name_of(*this));
@@ -66,6 +73,7 @@ void CAudio::init() {
             log_message(LogLevel::FatalError,
                         std::string("Failed to initialize SDL Mixer, SDL reports: ") + SDL_GetError(),
                         log_class_name_of(*this));
+            report_silence();
             return;
         }
         mixer_open = true;

@@ -61,6 +61,7 @@ public:
     uint8_t volume = 0;
 
 private:
+    void report_silence();
     struct SoundEntry {
         std::string name;
         Mix_Chunk* chunk = nullptr;

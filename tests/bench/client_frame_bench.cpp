@@ -18,6 +18,7 @@
 #include "client/qc_level_gen.h"
 #include "client/qc_spawn_select.h"
 #include "engine/gfx/gl_support.h"
+#include "engine/core/logger.h"
 #include "engine/core/random.h"
 #include "engine/ui/button.h"
 #include "engine/ui/edit.h"
@@ -165,6 +166,9 @@ double percentile(std::vector<double> values, double p) {
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 1200;
     const std::string dump_folder = argc > 2 ? argv[2] : "";
+    // A start-up failure ends the process: it says why on the console.
+    log_enable();
+    log_set_level(LogLevel::Error);
     load_settings();
     QCGame client(sf::IpAddress::None, 0);
     client.on_start();

@@ -5,6 +5,8 @@
 
 #include "client/client_main.h"
 #include "client/host_lookup.h"
+#include "client/qc_game.h"
+#include "support/test_support.h"
 
 TEST(ClientArguments, AddressAndPortOnlyTogether) {
     const std::vector<std::vector<const char*>> argvs = {{"brawl_client", "127.0.0.1", "4200"},
@@ -19,6 +21,14 @@ TEST(ClientArguments, AddressAndPortOnlyTogether) {
         ClientArguments parsed = parse_client_arguments(int(argvs[i].size()), const_cast<char**>(argvs[i].data()));
         EXPECT_EQ(std::make_pair(parsed.server_address, parsed.server_port), expected[i]) << i;
     }
+}
+
+// A client game made outside the program's main (a benchmark) opens only X11 too: an unreachable
+// X server is named, not handed to a text-mode driver that cannot open the window.
+TEST(ClientStartDeathTest, UnreachableDisplayIsNamed) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    test_support::ScopedEnv display("DISPLAY", ":65000"), driver("SDL_VIDEODRIVER", nullptr);
+    EXPECT_EXIT(QCGame(sf::IpAddress::None, 0), ::testing::ExitedWithCode(1), ":65000");
 }
 
 namespace {
