@@ -103,9 +103,9 @@ void ObjectRegistry::destroy_pending(std::list<QGObject*>::iterator it) {
     free(object);
 }
 
-void ObjectRegistry::destroy(QGObject* object) {
+void ObjectRegistry::destroy(QGObject* object, bool out_of_physics) {
     const unsigned int id = object->entity_id;
-    for (auto p = physics_objects_.begin(); p != physics_objects_.end(); ++p) {
+    for (auto p = physics_objects_.begin(); !out_of_physics && p != physics_objects_.end(); ++p) {
         if (static_cast<QGObject*>(*p) == object) {
             physics_objects_.erase(p);
             break;
@@ -136,9 +136,15 @@ void ObjectRegistry::remove_queued() {
     // Removals requested by destructors wait for the next step.
     std::set<unsigned int> ids;
     ids.swap(removal_queue_);
+    // Out of the physics list in one pass, before any is deleted: a frame may remove a hundred
+    // thousand objects.
+    std::unordered_set<const QGObject*> doomed;
+    for (unsigned int id : ids)
+        if (auto found = objects_.find(id); found != objects_.end()) doomed.insert(found->second);
+    std::erase_if(physics_objects_, [&](QGPhysObject* p) { return doomed.count(static_cast<QGObject*>(p)) != 0; });
     for (unsigned int id : ids) {
         auto found = objects_.find(id);
-        if (found != objects_.end()) destroy(found->second);
+        if (found != objects_.end()) destroy(found->second, true);
     }
 }
 

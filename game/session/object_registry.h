@@ -81,8 +81,9 @@ public:
     void enter_reliable(unsigned int id, QGObject* object);
 
 private:
-    // Takes a committed object out of every container and deletes it.
-    void destroy(QGObject* object);
+    // Takes a committed object out of every container (the physics list unless it is out of it
+    // already) and deletes it.
+    void destroy(QGObject* object, bool out_of_physics = false);
     // Deletes an object the registry holds, once it is out of every container.
     void free(const QGObject* object);
     // Takes a pending object out of the pending containers and deletes it.
