@@ -208,7 +208,7 @@ TEST(Dispatcher, AFrameOfManyCreationRecordsIsBuiltWhole) {
     std::vector<QGEvent> events;
     for (uint32_t id = 2; id < 300002; ++id) events.push_back(make_event(T::CreateObject, u32_payload(id)));
     auto frame = std::make_shared<ByteBuffer>(record_of(events));
-    EXPECT_TRUE(test_support::ends_within([client, frame] { receive_record(*client->event_handler, *frame); }, 60));
+    ASSERT_TRUE(test_support::ends_within([client, frame] { receive_record(*client->event_handler, *frame); }, 60));
     client->update(0.0f);
     EXPECT_EQ(client->objects().size(), 300001u);
 }
