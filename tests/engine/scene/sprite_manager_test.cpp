@@ -195,8 +195,7 @@ TEST(SpriteManager, NoChildKeepsARemovedSiblingAsParent) {
     nested->get_absolute_x();  // walks the chain: must not touch the deleted sprite
 }
 
-// A frame may bring 300,000 sprites and finish half of them (a hostile server's records): none
-// costs a walk over the others (that took minutes), and none stays nested under a finished one.
+// 300,000 sprites in a frame, half finished: none walks the others (minutes so), none keeps a gone parent.
 TEST(SpriteManager, ManySpritesComeAndGoAtOnce) {
     auto m = std::make_shared<CSpriteManager>();
     ASSERT_TRUE(test_support::ends_within(

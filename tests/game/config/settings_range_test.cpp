@@ -2,8 +2,6 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <functional>
-#include <tuple>
 #include <optional>
 
 #include "client/client_settings.h"

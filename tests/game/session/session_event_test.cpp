@@ -188,8 +188,7 @@ TEST(Dispatcher, ListenerRunsAfterTheActionAndForTypesWithoutOne) {
     EXPECT_EQ(effects.payloads[0][0], 0xAB);
 }
 
-// An ended subscription lets go of its listener (and what it holds of a gone owner) at once; one
-// ended by an earlier listener of the same dispatch is not called.
+// An ended subscription is not called, even later in the same dispatch, and lets go of its owner.
 TEST(Dispatcher, AnEndedSubscriptionIsNotCalledAndLetsGoOfItsListener) {
     auto client = make_headless_client_session();
     auto owner = std::make_shared<int>(0);
@@ -201,8 +200,7 @@ TEST(Dispatcher, AnEndedSubscriptionIsNotCalledAndLetsGoOfItsListener) {
     EXPECT_EQ(owner.use_count(), 1);
 }
 
-// A hostile server's frame of creation records: each costs a look-up, not a walk over the objects
-// not yet committed (300,000 took minutes so). The bound only asks that it ends.
+// A hostile server's frame of creation records: each costs no walk over the others (minutes so).
 TEST(Dispatcher, AFrameOfManyCreationRecordsIsBuiltWhole) {
     std::shared_ptr<QGGame> client = make_headless_client_session();
     std::vector<QGEvent> events;
