@@ -53,6 +53,7 @@ int server_main(int argc, char** argv) {
 
     // Warnings that peers cause are limited besides.
     log_set_file_limit(kProgramLogLimitBytes);
+    log_set_console_limit(kProgramLogLimitBytes);
     log_set_file_path("server.log");
     log_enable_file();
     log_set_level(LogLevel::Warning);

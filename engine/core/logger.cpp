@@ -2,7 +2,9 @@
 
 #include <cxxabi.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +35,13 @@ struct LogState {
     uint64_t file_limit = 0;
     uint64_t file_bytes = 0;
     bool file_ended = false;
+    // The same for standard output: the log's lines and the printed ones.
+    uint64_t console_limit = 0;
+    uint64_t console_bytes = 0;
+    bool console_ended = false;
+    // When the earliest window with lines left out is over (INT64_MAX: none is open).
+    int64_t next_count_due = INT64_MAX;
+    bool counts_at_exit = false;
     LogPeerLimits peer_limits;
     struct PeerKind {
         int64_t window_start = 0;
@@ -91,6 +100,18 @@ void write_file_line_locked(LogState& s, const std::string& line) {
     if (!fits || !s.log_file) s.file_ended = true;
 }
 
+// Standard output, bounded as the file is: many peers together can cause lines at any rate.
+void write_console_locked(LogState& s, const std::string& line) {
+    if (s.console_ended) return;
+    const std::string closing = "FORCED: Standard output reached its size limit of " + std::to_string(s.console_limit) +
+                                " bytes; log and client lines are no longer printed.";
+    const bool fits = s.console_limit == 0 || s.console_bytes + line.size() + closing.size() + 2 <= s.console_limit;
+    const std::string& text = fits ? line : closing;
+    *s.out << (text + "\n") << std::flush;
+    s.console_bytes += text.size() + 1;
+    if (!fits) s.console_ended = true;
+}
+
 void write_line_locked(LogState& s, LogLevel lv, const std::string& message, const std::string& class_name) {
     if (!s.logging_enabled) return;
     int level = static_cast<int>(lv);
@@ -106,10 +127,7 @@ void write_line_locked(LogState& s, LogLevel lv, const std::string& message, con
     } else {
         line = class_name.empty() ? message : class_name + ": " + message;
     }
-    if (s.console_output) {
-        *s.out << line << '\n';
-        s.out->flush();
-    }
+    if (s.console_output) write_console_locked(s, line);
     if (s.file_logging_enabled) write_file_line_locked(s, line);
 }
 
@@ -125,13 +143,11 @@ std::string kind_of(const std::string& class_name, const std::string& message) {
     return kind;
 }
 
-void print_line_locked(const std::string& line) { std::cout << (line + "\n") << std::flush; }
-
 void write_left_out_locked(LogState& s, const std::string& peer, LogState::PeerKind& k) {
     if (k.left_out == 0) return;
     const std::string text = "Left out " + std::to_string(k.left_out) + " similar line" + (k.left_out == 1 ? "" : "s") +
                              " caused by " + peer + "; the last: " + k.last_left_out;
-    if (k.printed) print_line_locked(text);
+    if (k.printed) write_console_locked(s, text);
     else write_line_locked(s, k.level, text, k.class_name);
     k.left_out = 0;
     k.last_left_out.clear();
@@ -150,6 +166,31 @@ void prune_peer_kinds_locked(LogState& s, int64_t now_ms) {
         }
         if (s.peer_kinds.size() <= kMaxPeerKinds / 2) return;
     }
+}
+
+// Writes the counts of the windows over by now_ms (all of them at INT64_MAX), so that a flood
+// that stops still says what it left out.
+void write_due_counts_locked(LogState& s, int64_t now_ms) {
+    if (now_ms < s.next_count_due) return;
+    s.next_count_due = INT64_MAX;
+    for (auto& [key, k] : s.peer_kinds) {
+        if (k.left_out == 0) continue;
+        const int64_t due = k.window_start + s.peer_limits.window_ms;
+        if (now_ms >= due || now_ms < k.window_start) {
+            write_left_out_locked(s, key.first, k);
+            k.window_start = now_ms;
+            k.written = 0;
+        } else {
+            s.next_count_due = std::min(s.next_count_due, due);
+        }
+    }
+}
+
+void write_all_counts_at_exit() {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.next_count_due = INT64_MIN;
+    write_due_counts_locked(s, INT64_MAX);
 }
 
 // A printed line has no level and no class: it counts as a warning of its own kind.
@@ -172,14 +213,17 @@ void write_peer_line_locked(LogState& s, const std::string& peer, int64_t now_ms
     }
     if (k.written < s.peer_limits.per_window) {
         ++k.written;
-        if (printed) print_line_locked(message);
+        if (printed) write_console_locked(s, message);
         else write_line_locked(s, level, message, class_name);
     } else {
         ++k.left_out;
         k.level = level;
         k.class_name = class_name;
         k.last_left_out = message.substr(0, kMaxRememberedBytes);
+        s.next_count_due = std::min(s.next_count_due, k.window_start + s.peer_limits.window_ms);
+        if (!s.counts_at_exit) s.counts_at_exit = std::atexit(write_all_counts_at_exit) == 0;
     }
+    write_due_counts_locked(s, now_ms);
     prune_peer_kinds_locked(s, now_ms);
 }
 
@@ -201,6 +245,14 @@ void log_peer_message(const std::string& peer, int64_t now_ms, LogLevel level, s
     std::lock_guard<std::mutex> lock(s.mutex);
     write_peer_line_locked(s, peer, now_ms, level, message, class_name);
 }
+
+void print_console_line(const std::string& line) {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    write_console_locked(s, line);
+}
+
+void log_write_left_out() { write_all_counts_at_exit(); }
 
 void print_peer_line(const std::string& peer, int64_t now_ms, const std::string& line) {
     LogState& s = state();
@@ -235,6 +287,12 @@ void log_set_file_limit(uint64_t max_bytes) {
     LogState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.file_limit = max_bytes;
+}
+
+void log_set_console_limit(uint64_t max_bytes) {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.console_limit = max_bytes;
 }
 
 void log_enable() {
@@ -303,6 +361,10 @@ void log_reset_for_tests() {
     s.file_limit = 0;
     s.file_bytes = 0;
     s.file_ended = false;
+    s.console_limit = 0;
+    s.console_bytes = 0;
+    s.console_ended = false;
+    s.next_count_due = INT64_MAX;
     s.peer_limits = LogPeerLimits();
     s.peer_kinds.clear();
 }

@@ -29,12 +29,19 @@ void log_set_file_limit(uint64_t max_bytes);
 // The cap of the programs' log files: a peer can cause warnings at any rate for as long as it
 // stays connected.
 constexpr uint64_t kProgramLogLimitBytes = 16 * 1024 * 1024;
+// Caps what goes to standard output through here (the log's console lines and the printed
+// lines below) at max_bytes (0: no cap), ended by one closing line as the file is: many peers
+// together cause lines at any rate, however each one is limited.
+void log_set_console_limit(uint64_t max_bytes);
+// Prints one line on standard output, outside the log, within the console's cap.
+void print_console_line(const std::string& line);
 
 // Lines that a peer's input causes, at any rate the peer chooses: within a window of
 // window_ms, at most per_window warning lines per peer and kind (the reporting class and the
 // message with its numbers left out) are written; the lines left out are counted and the count
-// is written when the peer's next line of that kind comes in a later window, or when the peer
-// is forgotten. Statuses pass unlimited, errors and worse are limited as warnings.
+// is written with the next line of any peer once that window is over, when the peer is
+// forgotten, and at the latest when the program exits. Statuses pass unlimited, errors and worse
+// are limited as warnings.
 struct LogPeerLimits {
     uint32_t per_window = 10;
     int64_t window_ms = 10000;
@@ -49,6 +56,8 @@ void log_peer_message(const std::string& peer, int64_t now_ms, LogLevel level, s
 void print_peer_line(const std::string& peer, int64_t now_ms, const std::string& line);
 // Writes the counts still open for the peer and forgets it (a connection that closed).
 void log_forget_peer(const std::string& peer);
+// Writes every count still open, of every peer (done at exit too).
+void log_write_left_out();
 
 // While one lives, every log_message of this thread is taken as caused by the peer, as
 // log_peer_message; within nested scopes the innermost one counts.

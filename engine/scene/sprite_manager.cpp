@@ -41,16 +41,20 @@ int CSpriteManager::add_child(CSprite* sprite) {
     // A sprite nested under a sibling keeps that parent.
     CSprite* current = sprite->get_parent();
     if (!current || find_child(current) < 0) sprite->set_parent(this);
-    auto empty = std::find(children.begin(), children.end(), nullptr);
     int index;
-    if (empty != children.end()) {
-        *empty = sprite;
-        index = int(empty - children.begin());
+    if (!empty_slots_.empty()) {
+        index = *empty_slots_.begin();
+        empty_slots_.erase(empty_slots_.begin());
+        children[std::size_t(index)] = sprite;
+        rebuild_draw_list();
     } else {
+        // Behind every other child: last in the draw list too. A frame may bring a hundred
+        // thousand new objects, each with its sprites.
         children.push_back(sprite);
         index = int(children.size()) - 1;
+        draw_list.push_back(sprite);
     }
-    rebuild_draw_list();
+    slot_of_[sprite] = index;
     return index;
 }
 
@@ -81,32 +85,40 @@ void CSpriteManager::remove_child(int index) {
     }
     children[std::size_t(index)] = nullptr;
     if (child) {
-        detach(child);
+        slot_of_.erase(child);
+        empty_slots_.insert(index);
+        if (removing_finished_) finished_.insert(child);
+        else detach(child);
         dispose(child);
     }
-    rebuild_draw_list();
+    if (!removing_finished_) rebuild_draw_list();
 }
 
 void CSpriteManager::remove_all_children() {
-    while (!children.empty()) {
-        CSprite* child = children.front();
-        children.erase(children.begin());
-        if (child) {
-            detach(child);
-            dispose(child);
-        }
+    // Every child goes, so first none stays nested under a sibling. Then slot by slot, each
+    // emptied before its child goes: a destructor that looks a sibling up or removes it finds it
+    // where it was, and a child added meanwhile goes behind the others.
+    for (CSprite* child : children)
+        if (child && slot_of_.count(child->get_parent())) child->set_parent(this);
+    empty_slots_.clear();
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        CSprite* child = children[i];
+        if (!child) continue;
+        children[i] = nullptr;
+        slot_of_.erase(child);
+        dispose(child);
     }
+    children.clear();
     if (release_textures && texture_manager) texture_manager->unload_all();
     draw_list.clear();
+    slot_of_.clear();
+    empty_slots_.clear();
     log_message(LogLevel::Status, "All Sprites removed.", log_class_name_of(*this));
 }
 
 int CSpriteManager::find_child(CSprite* sprite) {
-    if (!sprite) return -1;
-    for (std::size_t i = 0; i < children.size(); ++i) {
-        if (children[i] == sprite) return int(i);
-    }
-    return -1;
+    auto found = slot_of_.find(sprite);
+    return found == slot_of_.end() ? -1 : found->second;
 }
 
 void CSpriteManager::detach(CSprite* sprite) {
@@ -173,9 +185,19 @@ void CSpriteManager::update(float dt) {
     for (CSprite* sprite : pass) {
         if (!is_pending_delete(sprite)) sprite->update(dt);
     }
+    // Finished children leave together: one walk for the siblings nested under them and one new
+    // draw list, however many finish in a frame. Their deletion waits for the pass's end.
+    removing_finished_ = true;
     for (int i = 0; i < int(children.size()); ++i) {
         CSprite* child = children[std::size_t(i)];
         if (child && child->is_finished()) remove_child(i);
+    }
+    removing_finished_ = false;
+    if (!finished_.empty()) {
+        for (CSprite* other : children)
+            if (other && finished_.count(other->get_parent())) other->set_parent(this);
+        finished_.clear();
+        rebuild_draw_list();
     }
     end_pass();
 }

@@ -1,4 +1,7 @@
 #pragma once
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/scene/sprite.h"
@@ -76,4 +79,10 @@ private:
 
     int updating = 0;
     std::vector<CSprite*> deferred_deletes;
+    // Each child's slot, and the empty slots, lowest first: an added child costs no walk.
+    std::unordered_map<const CSprite*, int> slot_of_;
+    std::set<int> empty_slots_;
+    // While update takes the finished children out: the ones taken so far.
+    bool removing_finished_ = false;
+    std::unordered_set<const CSprite*> finished_;
 };

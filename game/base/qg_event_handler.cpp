@@ -29,16 +29,15 @@ void QGEventHandler::queue_event(EQGEventType type, const ByteBuffer& payload, b
 }
 
 EventSubscription QGEventHandler::add_listener(uint32_t type, std::shared_ptr<EventListener> listener) {
-    EventListeners& listeners = listeners_[type];
-    std::erase_if(listeners, [](const auto& l) { return !l->active; });
+    EventListeners& listeners = (*listeners_)[type];
     listeners.push_back(listener);
-    return EventSubscription(listener);
+    return EventSubscription(listener, std::shared_ptr<EventListeners>(listeners_, &listeners));
 }
 
 size_t QGEventHandler::listener_count(EQGEventType type) const {
     const uint32_t t = uint32_t(type);
     if (t >= kEventTypeCount) return 0;
-    return size_t(std::count_if(listeners_[t].begin(), listeners_[t].end(), [](const auto& l) { return l->active; }));
+    return (*listeners_)[t].size();
 }
 
 void QGEventHandler::enqueue(const QGEvent& event) { queue.push_back(event); }
@@ -134,9 +133,9 @@ void QGEventHandler::dispatch(const QGEvent& event) {
     if (!game->is_server && is_creation_event(type) && !creation_id_is_new(event)) return;
     const EventWiring& wiring = event_wiring(type);
     if (wiring.action) wiring.action(*this, event);
-    if (listeners_[type].empty() || !wiring.notify) return;
+    if ((*listeners_)[type].empty() || !wiring.notify) return;
     // A copy: a listener may subscribe or end subscriptions while they run.
-    const EventListeners listeners = listeners_[type];
+    const EventListeners listeners = (*listeners_)[type];
     wiring.notify(event, listeners);
 }
 

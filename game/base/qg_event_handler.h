@@ -40,19 +40,28 @@ public:
         if (this != &other) {
             reset();
             listener_ = std::move(other.listener_);
+            list_ = std::move(other.list_);
         }
         return *this;
     }
     ~EventSubscription() { reset(); }
+    // The listener leaves its type's list at once, and with it what it holds of its owner; a
+    // dispatch under way skips it.
     void reset() {
-        if (auto listener = listener_.lock()) listener->active = false;
+        if (auto listener = listener_.lock()) {
+            listener->active = false;
+            if (auto list = list_.lock()) std::erase(*list, listener);
+        }
         listener_.reset();
+        list_.reset();
     }
 
 private:
     friend class QGEventHandler;
-    explicit EventSubscription(std::weak_ptr<EventListener> listener) : listener_(std::move(listener)) {}
+    EventSubscription(std::weak_ptr<EventListener> listener, std::weak_ptr<EventListeners> list)
+        : listener_(std::move(listener)), list_(std::move(list)) {}
     std::weak_ptr<EventListener> listener_;
+    std::weak_ptr<EventListeners> list_;
 };
 
 // The one object (entity id 1 on every side, reliable channel) that carries the events: it
@@ -134,7 +143,9 @@ private:
     // Whether a client may build the object of a creation record.
     bool creation_id_is_new(const QGEvent& event) const;
 
-    std::array<EventListeners, kEventTypeCount> listeners_;
+    // Shared with the subscriptions, which may outlive the handler.
+    std::shared_ptr<std::array<EventListeners, kEventTypeCount>> listeners_ =
+        std::make_shared<std::array<EventListeners, kEventTypeCount>>();
 };
 
 // The entity id a creation record (or a removal) starts with; 0 when the payload is shorter.

@@ -95,8 +95,8 @@ constexpr int kMaterialCount = 0 BRAWL_MATERIALS(BRAWL_MATERIAL_ONE, );
     X(std::vector<int>, crate_items, kServerIni, "gameplay", "crateItem", {})                                      \
     X(int, inventory_capacity, kServerIni, "player_common", "inventoryCapacity", within(10, 0, kNoMax))            \
     X(float, spawn_protection_time, kServerIni, "player_common", "spawnProtectionTime", within(100.0f, 0, kNoMax)) \
-    /* every 2 seconds a sweetroll comes with a chance of 1 in this */                                             \
-    X(int, chance_of_sweetroll, kServerIni, "physics", "chanceOfSweetroll", within(50, 1, kNoMax))                 \
+    /* every 2 seconds a sweetroll comes with a chance of 1 in this; 0: never */                                   \
+    X(int, chance_of_sweetroll, kServerIni, "physics", "chanceOfSweetroll", within(50, 0, kNoMax))                 \
     X(int, default_snd_explode, kClientIni, "game", "defaultSndExplode", -1)                                       \
     X(float, default_explosion_force, kServerIni, "physics", "defaultExplosionForce", 0)                           \
     X(float, default_explosion_damage, kServerIni, "physics", "defaultExplosionDamage", 0)                         \

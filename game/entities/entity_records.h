@@ -11,19 +11,20 @@
 // The payloads of the player's events and of the creation records of players, items, weapons,
 // projectiles, tombstones, portals and sweetrolls, each one field list in its wire layout. The
 // field lists are where untrusted values are checked, each field's range where it is listed: a
-// record whose floats are not finite, whose player index names no player slot, whose definition
-// index names no definition, whose input kind is none of the kinds or whose sizes are out of
-// range is refused, and nothing downstream checks again.
+// record whose floats are not finite, whose own player (a player's, an input's, an aim's) names
+// no player slot, whose definition index names no definition, whose input kind is none of the
+// kinds or whose sizes are out of range is refused, and nothing downstream checks again.
 
 template <class S>
 bool player_index_field(S& s, uint32_t& index) {
     return s.index(index, kMaxPlayers);
 }
 
-// A carried item's holder: a player slot, or kNoPlayerIndex for nobody.
+// A player named by a creation record (a holder, a shooter, a victim): any number, and one that
+// names no player slot (kNoPlayerIndex among them) names nobody; every use looks the player up.
 template <class S>
-bool owner_field(S& s, uint32_t& owner) {
-    return s.value(owner) && s.check(owner < kMaxPlayers || owner == kNoPlayerIndex, "the owner names nobody.");
+bool named_player_field(S& s, uint32_t& index) {
+    return s.value(index);
 }
 
 // CreatePlayer.
@@ -41,8 +42,8 @@ bool serialize(S& s, PlayerRecord& r) {
            player_index_field(s, r.player_index) && s.value(r.team) && s.text(r.name, 16);
 }
 
-// What an Input record does: a key pressed (value 1) or released (value 0), or the inventory slot
-// to select (value: the slot, at most kMaxInputSlot; beyond the inventory its last one).
+// What an Input record does: a key pressed (any value but 0) or released (value 0), or the
+// inventory slot to select (value: the slot; beyond the inventory its last one).
 enum class InputKind : uint32_t {
     Left = 1,
     Right = 2,
@@ -52,9 +53,6 @@ enum class InputKind : uint32_t {
     Use = 6,
     SelectSlot = 7,
 };
-// The highest slot an input may name: the one byte the value held once.
-constexpr uint32_t kMaxInputSlot = 255;
-
 // Input.
 struct PlayerInput {
     uint32_t player_index = 0;
@@ -64,7 +62,7 @@ struct PlayerInput {
 template <class S>
 bool serialize(S& s, PlayerInput& r) {
     return player_index_field(s, r.player_index) && s.value(r.kind, InputKind::Left, InputKind::SelectSlot) &&
-           s.value(r.value, 0u, r.kind == InputKind::SelectSlot ? kMaxInputSlot : 1u);
+           s.value(r.value);
 }
 
 // Aim: the world point the player aims at.
@@ -97,7 +95,7 @@ bool serialize(S& s, ItemRecord& r) {
     return s.value(r.entity_id) && s.finite(r.position) &&
            s.value(r.collider_size, {0, 0}, {kMaxRecordColliderSide, kMaxRecordColliderSide}) &&
            s.finite(r.rotation_center) && s.finite(r.mass) && s.finite(r.friction) && s.finite(r.air_friction) &&
-           s.finite(r.bounce) && s.finite(r.pickup_cooldown) && s.finite(r.buoyancy) && owner_field(s, r.owner);
+           s.finite(r.bounce) && s.finite(r.pickup_cooldown) && s.finite(r.buoyancy) && named_player_field(s, r.owner);
 }
 
 // An object made from a definition of its table: CreateWeapon (WeaponRecord, the weapon
@@ -113,7 +111,7 @@ struct SpecialItemRecord : DefinedItemRecord {};
 template <class S>
 bool defined_item_fields(S& s, DefinedItemRecord& r, size_t definitions) {
     return s.value(r.entity_id) && s.finite(r.position) && s.index(r.definition, definitions) &&
-           owner_field(s, r.owner);
+           named_player_field(s, r.owner);
 }
 template <class S>
 bool serialize(S& s, WeaponRecord& r) {
@@ -135,7 +133,7 @@ struct ProjectileRecord {
 template <class S>
 bool serialize(S& s, ProjectileRecord& r) {
     return s.value(r.entity_id) && s.finite(r.position) && s.finite(r.velocity) &&
-           s.index(r.weapon_definition, weapon_definition_count()) && player_index_field(s, r.shooter);
+           s.index(r.weapon_definition, weapon_definition_count()) && named_player_field(s, r.shooter);
 }
 
 // CreateTombstone. Any cause number is kept: an unknown type, weapon or source reads as an unknown
@@ -148,7 +146,7 @@ struct TombstoneRecord {
 };
 template <class S>
 bool serialize(S& s, TombstoneRecord& r) {
-    return s.value(r.entity_id) && player_index_field(s, r.player_index) && s.finite(r.position) &&
+    return s.value(r.entity_id) && named_player_field(s, r.player_index) && s.finite(r.position) &&
            s.value(r.cause.type) && s.value(r.cause.weapon_definition) && s.value(r.cause.source_player);
 }
 

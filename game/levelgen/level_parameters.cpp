@@ -79,4 +79,6 @@ std::string background_name_for(uint32_t gen, const std::vector<std::string>& na
     return index < names.size() ? names[index] : std::string();
 }
 
-bool sweetroll_draw_hits(int draw, int chance_of_sweetroll) { return draw % chance_of_sweetroll == 0; }
+bool sweetroll_draw_hits(int draw, int chance_of_sweetroll) {
+    return chance_of_sweetroll > 0 && draw % chance_of_sweetroll == 0;
+}

@@ -96,5 +96,5 @@ int sanitize_level_parameters(LevelParameters& p, bool log = true);
 std::string background_name_for(uint32_t gen, const std::vector<std::string>& names);
 
 // The level's sweetroll draw: a draw r makes a sweetroll when r modulo the configured chance is
-// 0. The chance is at least 1, as the setting's range makes it.
+// 0. A chance of 0 (or less) makes none, and is never divided by.
 bool sweetroll_draw_hits(int draw, int chance_of_sweetroll);

@@ -41,6 +41,7 @@ QGObject* ObjectRegistry::add(std::unique_ptr<QGObject> taken) {
                     log_class_name_of(game_));
     }
     pending_objects_.push_back(object);
+    ++pending_ids_.try_emplace(id, PendingId{std::prev(pending_objects_.end())}).first->second.count;
     hold(std::move(taken));
     return object;
 }
@@ -82,25 +83,29 @@ const std::vector<QGObject*>& ObjectRegistry::commit(bool server) {
     }
     for (QGPhysObject* object : pending_physics_) physics_objects_.push_back(object);
     pending_objects_.clear();
+    pending_ids_.clear();
     pending_physics_.clear();
     return committed_now_;
 }
 
 void ObjectRegistry::destroy_pending(std::list<QGObject*>::iterator it) {
     QGObject* object = *it;
-    pending_objects_.erase(it);
-    for (auto p = pending_physics_.begin(); p != pending_physics_.end(); ++p) {
-        if (static_cast<QGObject*>(*p) == object) {
-            pending_physics_.erase(p);
-            break;
-        }
+    if (auto held = pending_ids_.find(object->entity_id); held != pending_ids_.end()) {
+        if (--held->second.count == 0) pending_ids_.erase(held);
+        else if (held->second.first == it)
+            // Only a second object under one id is walked for.
+            held->second.first = std::find_if(std::next(it), pending_objects_.end(), [object](const QGObject* o) {
+                return o->entity_id == object->entity_id;
+            });
     }
+    pending_objects_.erase(it);
+    if (auto* physics = dynamic_cast<QGPhysObject*>(object)) pending_physics_.erase(physics);
     free(object);
 }
 
-void ObjectRegistry::destroy(QGObject* object) {
+void ObjectRegistry::destroy(QGObject* object, bool out_of_physics) {
     const unsigned int id = object->entity_id;
-    for (auto p = physics_objects_.begin(); p != physics_objects_.end(); ++p) {
+    for (auto p = physics_objects_.begin(); !out_of_physics && p != physics_objects_.end(); ++p) {
         if (static_cast<QGObject*>(*p) == object) {
             physics_objects_.erase(p);
             break;
@@ -131,18 +136,22 @@ void ObjectRegistry::remove_queued() {
     // Removals requested by destructors wait for the next step.
     std::set<unsigned int> ids;
     ids.swap(removal_queue_);
+    // Out of the physics list in one pass, before any is deleted: a frame may remove a hundred
+    // thousand objects.
+    std::unordered_set<const QGObject*> doomed;
+    for (unsigned int id : ids)
+        if (auto found = objects_.find(id); found != objects_.end()) doomed.insert(found->second);
+    std::erase_if(physics_objects_, [&](QGPhysObject* p) { return doomed.count(static_cast<QGObject*>(p)) != 0; });
     for (unsigned int id : ids) {
         auto found = objects_.find(id);
-        if (found != objects_.end()) destroy(found->second);
+        if (found != objects_.end()) destroy(found->second, true);
     }
 }
 
 bool ObjectRegistry::remove(unsigned int id) {
-    for (auto it = pending_objects_.begin(); it != pending_objects_.end(); ++it) {
-        if ((*it)->entity_id == id) {
-            destroy_pending(it);
-            return true;
-        }
+    if (auto held = pending_ids_.find(id); held != pending_ids_.end()) {
+        destroy_pending(held->second.first);
+        return true;
     }
     // A second removal of the same id within a step is the same removal.
     return objects_.count(id) && removal_queue_.insert(id).second;
@@ -151,6 +160,7 @@ bool ObjectRegistry::remove(unsigned int id) {
 void ObjectRegistry::clear() {
     objects_.clear();
     pending_objects_.clear();
+    pending_ids_.clear();
     pending_physics_.clear();
     physics_objects_.clear();
     reliable_objects_.clear();
@@ -168,11 +178,7 @@ QGObject* ObjectRegistry::find(unsigned int id) const {
     return found == objects_.end() ? nullptr : found->second;
 }
 
-bool ObjectRegistry::holds(unsigned int id) const {
-    if (objects_.count(id)) return true;
-    return std::any_of(pending_objects_.begin(), pending_objects_.end(),
-                       [id](const QGObject* o) { return o->entity_id == id; });
-}
+bool ObjectRegistry::holds(unsigned int id) const { return objects_.count(id) || pending_ids_.count(id); }
 
 QGPlayer* ObjectRegistry::player(unsigned int index) const {
     return index < players_.size() ? players_[index] : nullptr;

@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -80,8 +81,9 @@ public:
     void enter_reliable(unsigned int id, QGObject* object);
 
 private:
-    // Takes a committed object out of every container and deletes it.
-    void destroy(QGObject* object);
+    // Takes a committed object out of every container (the physics list unless it is out of it
+    // already) and deletes it.
+    void destroy(QGObject* object, bool out_of_physics = false);
     // Deletes an object the registry holds, once it is out of every container.
     void free(const QGObject* object);
     // Takes a pending object out of the pending containers and deletes it.
@@ -92,6 +94,13 @@ private:
     std::vector<QGPhysObject*> physics_objects_;
     std::vector<QGPlayer*> players_;
     std::list<QGObject*> pending_objects_;
+    // The first pending object of each id and how many hold it: a creation record asks for every
+    // object it builds, and a hostile server sends a hundred thousand in a frame.
+    struct PendingId {
+        std::list<QGObject*>::iterator first;
+        unsigned int count = 0;
+    };
+    std::unordered_map<unsigned int, PendingId> pending_ids_;
     std::set<QGPhysObject*> pending_physics_;
     std::set<unsigned int> removal_queue_;
     NetworkableMap reliable_objects_;

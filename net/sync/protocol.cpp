@@ -1,7 +1,6 @@
 #include "net/sync/protocol.h"
 
 #include <algorithm>
-#include <iostream>
 #include <iterator>
 #include <limits>
 #include <tuple>
@@ -9,7 +8,7 @@
 
 #include "engine/core/logger.h"
 
-void print_net_line(const std::string& line) { std::cout << (line + "\n") << std::flush; }
+void print_net_line(const std::string& line) { print_console_line(line); }
 
 ByteBuffer make_keep_alive_packet(PacketKind kind, int64_t time_ms) {
     ByteBuffer p;

@@ -161,9 +161,9 @@ void TcpServer::register_client(unsigned int id, std::unique_ptr<TcpLink> link) 
     client.link = std::move(link);
 
     const Connection remote = client.link->remote();
-    // A flood of newcomers from one address prints a few of these lines and counts the rest.
-    print_peer_line(address_text(remote.address), now_ms(),
-                    "New client (" + std::to_string(id) + ") connected: " + remote.to_string());
+    // It answered its id: a player, and players behind one router share an address. Its lines
+    // print whole; the console's cap bounds connections that come and go at any rate.
+    print_net_line("New client (" + std::to_string(id) + ") connected: " + remote.to_string());
     if (on_connect.is_valid()) on_connect(this, id, client.link->local_port(), remote);
     if (clients.size() == max_clients && on_full.is_valid()) on_full(this);
 }
@@ -273,8 +273,7 @@ void TcpServer::disconnect_client(unsigned int id, TcpLink& link) {
     if (id < next_id_hint) next_id_hint = id;
     ids_in_use.erase(id);
     forget_peer(remote);
-    print_peer_line(address_text(remote.address), now_ms(),
-                    "Client (" + std::to_string(id) + ") disconnected: " + remote.to_string());
+    print_net_line("Client (" + std::to_string(id) + ") disconnected: " + remote.to_string());
 }
 
 void TcpServer::remove_dropped() {

@@ -6,6 +6,7 @@
 #include "engine/scene/sprite_manager.h"
 #include "support/media_test_support.h"
 #include "support/sprite_test_support.h"
+#include "support/test_support.h"
 
 using test_support::ProbeSprite;
 
@@ -192,6 +193,20 @@ TEST(SpriteManager, NoChildKeepsARemovedSiblingAsParent) {
     m.remove_child(m.find_child(holder));
     EXPECT_EQ(nested->get_parent(), &m);
     nested->get_absolute_x();  // walks the chain: must not touch the deleted sprite
+}
+
+// 300,000 sprites in a frame, half finished: none walks the others (minutes so), none keeps a gone parent.
+TEST(SpriteManager, ManySpritesComeAndGoAtOnce) {
+    auto m = std::make_shared<CSpriteManager>();
+    ASSERT_TRUE(test_support::ends_within(
+        [m] {
+            for (int i = 0; i < 300000; ++i) m->add_child(new CImageSprite(i % 2 ? m->get_child(i - 1) : nullptr));
+            for (int i = 0; i < 300000; i += 2) m->get_child(i)->set_finished(true);
+            m->update(0.0f);
+        },
+        60));
+    EXPECT_EQ(m->get_draw_list().size(), 150000u);
+    EXPECT_EQ(m->get_draw_list().back()->get_parent(), m.get());
 }
 
 TEST(SpriteManager, SharedTexturesAreUnloadedWithTheirLastUser) {

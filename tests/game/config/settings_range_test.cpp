@@ -82,4 +82,17 @@ TEST(SettingRanges, ValuesBeyondEveryRowComeBackInRange) {
         SPH_WATER_SETTINGS(EXPECT_WATER)
     }
     EXPECT_GT(checked, 20);
+
+    // The bounds that keep a divisor from 0 or an allocation in reason, as numbers written here.
+    const std::tuple<const char*, const char*, const char*, const char*, float, std::function<float()>> pins[] = {
+        {kServerIni, "physics", "chanceOfSweetroll", "-3", 0.0f, [] { return chance_of_sweetroll; }},
+        {kClientIni, "game", "cameraViewportHeight", "0", 1.0f, [] { return camera_viewport_height; }},
+        {kClientIni, "player_common", "labelSizeY", "1e9", 4096.0f, [] { return player_label_size.y; }},
+        {kServerIni, "physics", "particleGridSize", "0", 16.0f, [] { return sph::WaterSettings::load().grid_size; }},
+        {kServerIni, "physics", "maxWaterParticles", "2000000", 1024.0f,
+         [] { return sph::WaterSettings::load().max_particles; }}};
+    for (const auto& [file, section, key, written, held, read] : pins)
+        ASSERT_TRUE(ini_write_string(section, key, written, file));
+    load_settings();
+    for (const auto& [file, section, key, written, held, read] : pins) EXPECT_EQ(read(), held) << key;
 }

@@ -142,9 +142,11 @@ TEST(LevelParameters, BackgroundLookupNeverIndexesPastTheList) {
     EXPECT_EQ(background_name_for(0, {}), "");
 }
 
-// A chance below 1 never gets here: the setting's range brings it to 1 (settings tests).
+// A host who writes 0 means none: nothing is divided by it.
 TEST(LevelParameters, SweetrollDrawHitsWhenTheChanceDividesIt) {
+    volatile int none = 0;
     EXPECT_TRUE(sweetroll_draw_hits(100, 50));
     EXPECT_FALSE(sweetroll_draw_hits(101, 50));
     EXPECT_TRUE(sweetroll_draw_hits(12345, 1));
+    EXPECT_FALSE(sweetroll_draw_hits(0, none));
 }

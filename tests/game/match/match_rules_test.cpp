@@ -30,6 +30,16 @@ TEST(MatchController, FormatTime) {
     for (auto [seconds, text] : rows) EXPECT_EQ(QGMatchController::format_time(seconds), text) << seconds;
 }
 
+// Health and timer come from the server: a NaN or 2^31 shows as a number held to its range.
+TEST_F(MatchRules, TheLabelAndTheCountdownHoldHostileNumbersToTheirRange) {
+    start_session(0, false, {{0, 100}});
+    auto* controller = game->spawn<QGMatchController>(0, MatchSettings{});
+    volatile float nan = NAN, two31 = 2147483648.0f;
+    game->get_player(0)->health = two31, controller->timer = nan;
+    EXPECT_EQ(game->get_player(0)->label_text(), "p: 2147483647 HP");
+    EXPECT_NE(controller->info_text().find("starting in 0..."), std::string::npos) << controller->info_text();
+}
+
 TEST_F(MatchRules, WinCheckByPlayersLivesAndTeams) {
     const struct {
         int32_t lives;

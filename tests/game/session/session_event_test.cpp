@@ -5,6 +5,7 @@
 #include "game/base/session_records.h"
 #include "game/terrain/qg_level.h"
 #include "support/net_test_support.h"
+#include "support/test_support.h"
 
 using namespace session_test;
 using net_test::hex;
@@ -187,6 +188,29 @@ TEST(Dispatcher, ListenerRunsAfterTheActionAndForTypesWithoutOne) {
     EXPECT_EQ(effects.payloads[0][0], 0xAB);
 }
 
+// An ended subscription is not called, even later in the same dispatch, and lets go of its owner.
+TEST(Dispatcher, AnEndedSubscriptionIsNotCalledAndLetsGoOfItsListener) {
+    auto client = make_headless_client_session();
+    auto owner = std::make_shared<int>(0);
+    EventSubscription later;
+    auto first = client->event_handler->subscribe<T::PlayerHit>([&](const IdRecord&) { later.reset(); });
+    later = client->event_handler->subscribe<T::PlayerHit>([owner](const IdRecord&) { ++*owner; });
+    client->event_handler->dispatch(make_event(T::PlayerHit, u32_payload(1)));
+    EXPECT_EQ(*owner, 0);
+    EXPECT_EQ(owner.use_count(), 1);
+}
+
+// A hostile server's frame of creation records: each costs no walk over the others (minutes so).
+TEST(Dispatcher, AFrameOfManyCreationRecordsIsBuiltWhole) {
+    std::shared_ptr<QGGame> client = make_headless_client_session();
+    std::vector<QGEvent> events;
+    for (uint32_t id = 2; id < 300002; ++id) events.push_back(make_event(T::CreateObject, u32_payload(id)));
+    auto frame = std::make_shared<ByteBuffer>(record_of(events));
+    ASSERT_TRUE(test_support::ends_within([client, frame] { receive_record(*client->event_handler, *frame); }, 60));
+    client->update(0.0f);
+    EXPECT_EQ(client->objects().size(), 300001u);
+}
+
 TEST(Dispatcher, PauseAndResumeOnTheServerAreRepostedEachTime) {
     auto server = make_server_session();
     server->update(0.0f);
@@ -347,6 +371,19 @@ TEST_F(ReceivedRecords, CountsAndSizesAreBoundedByTheRecord) {
         EXPECT_TRUE(seen.types.empty());
         EXPECT_TRUE(client->paused);
     }
+}
+
+// A reader allocates for no more elements than the bytes left hold: 64 bytes, 8 of 8 bytes, not 9.
+TEST(RecordStreams, AClaimedCountIsHeldToTheElementsTheBytesLeftHold) {
+    struct Watched : std::vector<uint64_t> {
+        size_t most = 0;
+        void resize(size_t n) { most = std::max(most, n); }
+    } c;
+    ByteBuffer in;
+    in.write_u32_be(9), in.append(std::vector<uint8_t>(64).data(), 64);
+    RecordStream<RecordMode::Read> s(in);
+    EXPECT_FALSE(s.count(c, 8));
+    EXPECT_EQ(c.most, 0u);
 }
 
 TEST_F(ReceivedRecords, AnEventWithTheWrongPayloadSizeIsDroppedAlone) {
