@@ -1,6 +1,7 @@
 #include "game/water/water_object.h"
 
 #include <SDL/SDL.h>
+#include <emmintrin.h>
 #include <omp.h>
 
 #include <algorithm>
@@ -286,7 +287,7 @@ void WaterObject::time_force_pass(int threads, int n, double ns) {
 void WaterObject::compute_forces(int threads) {
     sort_by_cell();
 #pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
-    for (int k = 0; k < int(run_.size()); ++k) find_pairs(int(run_[std::size_t(k)].i));
+    for (int k = 0; k < int(run_i_.size() - kRunPad); ++k) find_pairs(run_i_[kRunPad + std::size_t(k)]);
     add_pair_forces();
 }
 
@@ -297,14 +298,22 @@ void WaterObject::sort_by_cell() {
     for (std::size_t i = 0; i < p.size(); ++i)
         if (p.cell_x[i] >= 0) ++run_start_[cell_index(p.cell_x[i], p.cell_y[i])];
     std::partial_sum(run_start_.begin(), run_start_.end(), run_start_.begin());
-    run_.resize(run_start_.back());
+    const std::size_t places = kRunPad + run_start_.back();
+    run_i_.resize(places);
+    run_x_.resize(places);
+    run_y_.resize(places);
+    std::fill_n(run_i_.begin(), kRunPad, -1);
+    std::fill_n(run_x_.begin(), kRunPad, NAN);
+    std::fill_n(run_y_.begin(), kRunPad, NAN);
     for (std::size_t i = 0; i < p.size(); ++i) {
         if (p.cell_x[i] < 0) {
             p.neighbours[i].clear();  // outside the grid: no pairs
             continue;
         }
-        Run& r = run_[--run_start_[cell_index(p.cell_x[i], p.cell_y[i])]];
-        r = {uint32_t(i), p.x[i], p.y[i]};
+        const std::size_t k = kRunPad + --run_start_[cell_index(p.cell_x[i], p.cell_y[i])];
+        run_i_[k] = int32_t(i);
+        run_x_[k] = p.x[i];
+        run_y_[k] = p.y[i];
     }
 }
 
@@ -320,33 +329,47 @@ void WaterObject::find_pairs(int i) {
     float density = 0.0f, near_density = 0.0f;
     // The partners of higher index in the order every sum over them adds: the neighbour cells
     // from the last to the first, each cell's particles in ascending order. A row's cells are
-    // one stretch of runs, walked backwards.
+    // one stretch of runs, walked backwards four places at a time: the distances and indexes of
+    // four are tested together (as the same float operations, so the same bits), and the pairs
+    // among them taken from the last place to the first.
     const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
+    const __m128 xi4 = _mm_set1_ps(xi), yi4 = _mm_set1_ps(yi), h2_4 = _mm_set1_ps(h2);
+    const __m128i i4 = _mm_set1_epi32(i);
     for (int oy = std::min(cy + 1, grid_h_ - 1); oy >= std::max(cy - 1, 0); --oy) {
-        const Run* first = run_.data() + run_start_[cell_index(x0, oy)];
-        for (const Run* run = run_.data() + run_start_[cell_index(x1, oy) + 1]; run-- != first;) {
-            const std::size_t j = run->i;
-            if (j <= pi) continue;
-            const float dx = xi - run->x, dy = yi - run->y;
-            const float d2 = dx * dx + dy * dy;
-            if (!(d2 < h2)) continue;
-            Neighbour& r = list.emplace_back();
-            r.j = uint32_t(j);
-            const float d = std::sqrt(d2);
-            r.q = d / h;
-            r.w = 1.0f - r.q;
-            // Two particles at one point are told apart along x rather than by 0 / 0.
-            r.nx = d > 0.0f ? dx / d : 1.0f;
-            r.ny = d > 0.0f ? dy / d : 0.0f;
-            const float u = (vxi - p.vx[j]) * r.nx + (vyi - p.vy[j]) * r.ny;
-            if (u > 0.0f) {
-                const float impulse = (u / (u + 10.0f)) * r.w * 100.0f * 0.5f;
-                r.viscous = true;
-                r.vis_x = impulse * r.nx;
-                r.vis_y = impulse * r.ny;
+        const std::ptrdiff_t first = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
+        for (std::ptrdiff_t end = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]); end > first; end -= 4) {
+            const std::size_t at = std::size_t(end - 4 + std::ptrdiff_t(kRunPad));
+            const __m128 dx4 = _mm_sub_ps(xi4, _mm_loadu_ps(run_x_.data() + at));
+            const __m128 dy4 = _mm_sub_ps(yi4, _mm_loadu_ps(run_y_.data() + at));
+            const __m128 d2_4 = _mm_add_ps(_mm_mul_ps(dx4, dx4), _mm_mul_ps(dy4, dy4));
+            const __m128i j4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run_i_.data() + at));
+            const __m128 hit = _mm_and_ps(_mm_cmplt_ps(d2_4, h2_4), _mm_castsi128_ps(_mm_cmpgt_epi32(j4, i4)));
+            // Places before the stretch's first belong to other cells.
+            unsigned lanes = unsigned(_mm_movemask_ps(hit)) & (0xFu << std::max<std::ptrdiff_t>(4 - (end - first), 0));
+            while (lanes != 0) {
+                const unsigned lane = 31u - unsigned(__builtin_clz(lanes));
+                lanes &= ~(1u << lane);
+                const std::size_t j = std::size_t(run_i_[at + lane]);
+                const float dx = xi - run_x_[at + lane], dy = yi - run_y_[at + lane];
+                const float d2 = dx * dx + dy * dy;
+                Neighbour& r = list.emplace_back();
+                r.j = uint32_t(j);
+                const float d = std::sqrt(d2);
+                r.q = d / h;
+                r.w = 1.0f - r.q;
+                // Two particles at one point are told apart along x rather than by 0 / 0.
+                r.nx = d > 0.0f ? dx / d : 1.0f;
+                r.ny = d > 0.0f ? dy / d : 0.0f;
+                const float u = (vxi - p.vx[j]) * r.nx + (vyi - p.vy[j]) * r.ny;
+                if (u > 0.0f) {
+                    const float impulse = (u / (u + 10.0f)) * r.w * 100.0f * 0.5f;
+                    r.viscous = true;
+                    r.vis_x = impulse * r.nx;
+                    r.vis_y = impulse * r.ny;
+                }
+                density += r.w * r.w * r.w;
+                near_density += r.w * r.w * r.w * r.w;
             }
-            density += r.w * r.w * r.w;
-            near_density += r.w * r.w * r.w * r.w;
         }
     }
     const float pressure = (0.01f * density) * 2.0f * (0.01f * near_density);

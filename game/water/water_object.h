@@ -180,12 +180,12 @@ private:
     bool blasts_pending_ = false;
 
     // The particles of the grid cells in cell order, each cell's run descending, with their
-    // places; cell c's run starts at run_start_[c] and ends where the next one starts.
-    struct Run {
-        uint32_t i;
-        float x, y;
-    };
-    std::vector<Run> run_;
+    // places, one array per quantity; cell c's run starts at run_start_[c] and ends where the
+    // next one starts. Run place k is element kRunPad + k: the pad in front lets the pair search
+    // read four places ending at any place without leaving the arrays (it matches no particle).
+    static constexpr std::size_t kRunPad = 4;
+    std::vector<int32_t> run_i_;
+    std::vector<float> run_x_, run_y_;
     std::vector<uint32_t> run_start_;
     // Occupancy cells marked in the current step (server): a bit per cell, in the tree's Morton
     // order.
