@@ -436,26 +436,28 @@ void WaterObject::find_pairs(int i, PairStore& store) {
 
 void WaterObject::add_pair_forces() {
     // In index order, so that each particle has had its lower partners' shares, in their order,
-    // before it adds gravity and its own pairs' viscosity, then their pressure.
+    // before it adds gravity and its own pairs' viscosity, then their pressure. A partner gets
+    // the pair's viscosity, then its pressure, and no other pair of the particle touches it (a
+    // particle's partners differ): so each partner takes its two in one go.
     ParticleArrays& p = particles;
+    float* fx = p.fx.data();
+    float* fy = p.fy.data();
     for (std::size_t i = 0; i < p.size(); ++i) {
-        p.fy[i] += kGravity;
         const PairStore& s = pair_stores_[pair_store_[i]];
         const std::size_t first = pair_first_[i], end = first + pair_count_[i];
         const uint32_t* j = s.j.data();
         const uint8_t* viscous = s.viscous.data();
         const float *vis_x = s.vis_x.data(), *vis_y = s.vis_y.data();
         const float *pres_x = s.pres_x.data(), *pres_y = s.pres_y.data();
-        float* fx = p.fx.data();
-        float* fy = p.fy.data();
+        // A pair that does not approach holds a viscosity of +0, which takes nothing from a sum.
+        float fxi = fx[i], fyi = fy[i] + kGravity;
+        for (std::size_t k = first; k < end; ++k) fxi -= vis_x[k], fyi -= vis_y[k];
+        for (std::size_t k = first; k < end; ++k) fxi -= pres_x[k], fyi -= pres_y[k];
+        fx[i] = fxi, fy[i] = fyi;
         for (std::size_t k = first; k < end; ++k) {
-            if (!viscous[k]) continue;
-            fx[i] -= vis_x[k], fy[i] -= vis_y[k];
-            fx[j[k]] += vis_x[k], fy[j[k]] += vis_y[k];
-        }
-        for (std::size_t k = first; k < end; ++k) {
-            fx[i] -= pres_x[k], fy[i] -= pres_y[k];
-            fx[j[k]] += pres_x[k], fy[j[k]] += pres_y[k];
+            const uint32_t partner = j[k];
+            if (viscous[k]) fx[partner] += vis_x[k], fy[partner] += vis_y[k];
+            fx[partner] += pres_x[k], fy[partner] += pres_y[k];
         }
     }
 }
