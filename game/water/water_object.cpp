@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <numeric>
 #include <string>
 
@@ -96,7 +95,6 @@ void PairStore::make_room(std::size_t n) {
     if (wanted <= j.size()) return;
     const std::size_t grown = std::max(wanted, 2 * j.size());
     j.resize(grown);
-    viscous.resize(grown);
     for (auto* v : {&q, &nx, &ny, &vis_x, &vis_y, &pres_x, &pres_y}) v->resize(grown);
 }
 
@@ -355,15 +353,15 @@ void WaterObject::find_pairs(int i, PairStore& store) {
     // offset (dx, dy) and vis the partner's velocity.
     const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
     const int y0 = std::max(cy - 1, 0), y1 = std::min(cy + 1, grid_h_ - 1);
-    // Room for every place of the three stretches.
-    std::size_t places = 0;
-    for (int oy = y0; oy <= y1; ++oy) places += run_start_[cell_index(x1, oy) + 1] - run_start_[cell_index(x0, oy)];
-    store.make_room(places);
     const __m128 xi4 = _mm_set1_ps(xi), yi4 = _mm_set1_ps(yi), h2_4 = _mm_set1_ps(h2);
     const __m128i i4 = _mm_set1_epi32(i);
     for (int oy = y1; oy >= y0; --oy) {
         const std::ptrdiff_t first = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
-        for (std::ptrdiff_t end = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]); end > first; end -= 4) {
+        const std::ptrdiff_t last = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
+        // Room for every place of the stretch.
+        if (end_pair + std::size_t(last - first) + 8 > store.j.size())
+            store.make_room(end_pair - store.size + std::size_t(last - first));
+        for (std::ptrdiff_t end = last; end > first; end -= 4) {
             const std::size_t at = std::size_t(end - 4 + std::ptrdiff_t(kRunPad));
             const __m128 dx4 = _mm_sub_ps(xi4, _mm_loadu_ps(run_x_.data() + at));
             const __m128 dy4 = _mm_sub_ps(yi4, _mm_loadu_ps(run_y_.data() + at));
@@ -416,11 +414,6 @@ void WaterObject::find_pairs(int i, PairStore& store) {
         // The density terms w^3 and w^4 wait in the pressure's place until they are summed.
         _mm_storeu_ps(&store.pres_x[k], w3);
         _mm_storeu_ps(&store.pres_y[k], _mm_mul_ps(w3, w));
-        // One byte per lane: 0 or 1.
-        const uint32_t viscous = uint32_t(_mm_cvtsi128_si32(
-            _mm_packs_epi16(_mm_packs_epi32(_mm_srli_epi32(_mm_castps_si128(approach), 31), _mm_setzero_si128()),
-                            _mm_setzero_si128())));
-        std::memcpy(&store.viscous[k], &viscous, 4);
     }
     float density = 0.0f, near_density = 0.0f;
     for (std::size_t k = first_pair; k < end_pair; ++k) density += store.pres_x[k], near_density += store.pres_y[k];
@@ -451,15 +444,15 @@ __attribute__((target("avx2"))) void WaterObject::find_pairs_wide(int i, PairSto
     // find_pairs eight places and pairs at a time, with the same operations in every lane.
     const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
     const int y0 = std::max(cy - 1, 0), y1 = std::min(cy + 1, grid_h_ - 1);
-    // Room for every place of the three stretches.
-    std::size_t places = 0;
-    for (int oy = y0; oy <= y1; ++oy) places += run_start_[cell_index(x1, oy) + 1] - run_start_[cell_index(x0, oy)];
-    store.make_room(places);
     const __m256 xi4 = _mm256_set1_ps(xi), yi4 = _mm256_set1_ps(yi), h2_4 = _mm256_set1_ps(h2);
     const __m256i i4 = _mm256_set1_epi32(i);
     for (int oy = y1; oy >= y0; --oy) {
         const std::ptrdiff_t first = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
-        for (std::ptrdiff_t end = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]); end > first; end -= 8) {
+        const std::ptrdiff_t last = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
+        // Room for every place of the stretch.
+        if (end_pair + std::size_t(last - first) + 8 > store.j.size())
+            store.make_room(end_pair - store.size + std::size_t(last - first));
+        for (std::ptrdiff_t end = last; end > first; end -= 8) {
             const std::size_t at = std::size_t(end - 8 + std::ptrdiff_t(kRunPad));
             const __m256 dx4 = _mm256_sub_ps(xi4, _mm256_loadu_ps(run_x_.data() + at));
             const __m256 dy4 = _mm256_sub_ps(yi4, _mm256_loadu_ps(run_y_.data() + at));
@@ -516,9 +509,6 @@ __attribute__((target("avx2"))) void WaterObject::find_pairs_wide(int i, PairSto
         // The density terms w^3 and w^4 wait in the pressure's place until they are summed.
         _mm256_storeu_ps(&store.pres_x[k], w3);
         _mm256_storeu_ps(&store.pres_y[k], _mm256_mul_ps(w3, w));
-        // One byte per lane: 0 or 1.
-        const unsigned approaching = unsigned(_mm256_movemask_ps(approach));
-        for (unsigned l = 0; l < 8; ++l) store.viscous[k + l] = uint8_t((approaching >> l) & 1u);
     }
     float density = 0.0f, near_density = 0.0f;
     for (std::size_t k = first_pair; k < end_pair; ++k) density += store.pres_x[k], near_density += store.pres_y[k];
@@ -550,17 +540,17 @@ void WaterObject::add_pair_forces() {
         const PairStore& s = pair_stores_[pair_store_[i]];
         const std::size_t first = pair_first_[i], end = first + pair_count_[i];
         const uint32_t* j = s.j.data();
-        const uint8_t* viscous = s.viscous.data();
         const float *vis_x = s.vis_x.data(), *vis_y = s.vis_y.data();
         const float *pres_x = s.pres_x.data(), *pres_y = s.pres_y.data();
-        // A pair that does not approach holds a viscosity of +0, which takes nothing from a sum.
+        // A pair that does not approach holds a viscosity of +0, which changes no sum: a force
+        // starts each step at +0, and a sum of floats that starts at +0 is never -0.
         float fxi = fx[i], fyi = fy[i] + kGravity;
         for (std::size_t k = first; k < end; ++k) fxi -= vis_x[k], fyi -= vis_y[k];
         for (std::size_t k = first; k < end; ++k) fxi -= pres_x[k], fyi -= pres_y[k];
         fx[i] = fxi, fy[i] = fyi;
         for (std::size_t k = first; k < end; ++k) {
             const uint32_t partner = j[k];
-            if (viscous[k]) fx[partner] += vis_x[k], fy[partner] += vis_y[k];
+            fx[partner] += vis_x[k], fy[partner] += vis_y[k];
             fx[partner] += pres_x[k], fy[partner] += pres_y[k];
         }
     }

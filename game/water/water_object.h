@@ -44,8 +44,7 @@ struct PairStore {
     std::vector<uint32_t> j;
     std::vector<float> q;
     std::vector<float> nx, ny;          // unit vector from j towards i
-    std::vector<uint8_t> viscous;       // whether the pair approaches (the viscosity term applies)
-    std::vector<float> vis_x, vis_y;    // I * n
+    std::vector<float> vis_x, vis_y;    // I * n, +0 when the pair does not approach
     std::vector<float> pres_x, pres_y;  // m * n
     std::size_t size = 0;
 
