@@ -1,6 +1,7 @@
 #include "game/water/water_object.h"
 
 #include <SDL/SDL.h>
+#include <immintrin.h>
 #include <omp.h>
 
 #include <algorithm>
@@ -82,13 +83,19 @@ int WaterSettings::sanitize() {
 void ParticleArrays::reserve(std::size_t n) {
     for (auto* v : {&cell_x, &cell_y}) v->reserve(n);
     for (auto* v : {&x, &y, &prev_x, &prev_y, &vx, &vy, &fx, &fy}) v->reserve(n);
-    neighbours.reserve(n);
 }
 
 void ParticleArrays::resize(std::size_t n) {
     for (auto* v : {&cell_x, &cell_y}) v->resize(n, -1);
     for (auto* v : {&x, &y, &prev_x, &prev_y, &vx, &vy, &fx, &fy}) v->resize(n, 0.0f);
-    neighbours.resize(n);
+}
+
+void PairStore::make_room(std::size_t n) {
+    const std::size_t wanted = size + n + 8;
+    if (wanted <= j.size()) return;
+    const std::size_t grown = std::max(wanted, 2 * j.size());
+    j.resize(grown);
+    for (auto* v : {&q, &nx, &ny, &vis_x, &vis_y, &pres_x, &pres_y}) v->resize(grown);
 }
 
 // --- construction ---
@@ -285,8 +292,17 @@ void WaterObject::time_force_pass(int threads, int n, double ns) {
 
 void WaterObject::compute_forces(int threads) {
     sort_by_cell();
+    if (pair_stores_.size() < std::size_t(threads)) pair_stores_.resize(std::size_t(threads));
+    for (PairStore& store : pair_stores_) store.size = 0;
+    const int placed = int(run_i_.size() - kRunPad);
+    static const bool wide = __builtin_cpu_supports("avx2");
 #pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
-    for (int k = 0; k < int(run_.size()); ++k) find_pairs(int(run_[std::size_t(k)].i));
+    for (int k = 0; k < placed; ++k) {
+        const int i = run_i_[kRunPad + std::size_t(k)];
+        PairStore& store = pair_stores_[std::size_t(omp_get_thread_num())];
+        if (wide) find_pairs_wide(i, store);
+        else find_pairs(i, store);
+    }
     add_pair_forces();
 }
 
@@ -297,82 +313,251 @@ void WaterObject::sort_by_cell() {
     for (std::size_t i = 0; i < p.size(); ++i)
         if (p.cell_x[i] >= 0) ++run_start_[cell_index(p.cell_x[i], p.cell_y[i])];
     std::partial_sum(run_start_.begin(), run_start_.end(), run_start_.begin());
-    run_.resize(run_start_.back());
+    const std::size_t places = kRunPad + run_start_.back();
+    run_i_.resize(places);
+    run_x_.resize(places);
+    run_y_.resize(places);
+    std::fill_n(run_i_.begin(), kRunPad, -1);
+    std::fill_n(run_x_.begin(), kRunPad, NAN);
+    std::fill_n(run_y_.begin(), kRunPad, NAN);
+    pair_store_.resize(p.size());
+    pair_first_.resize(p.size());
+    pair_count_.resize(p.size());
     for (std::size_t i = 0; i < p.size(); ++i) {
         if (p.cell_x[i] < 0) {
-            p.neighbours[i].clear();  // outside the grid: no pairs
+            pair_store_[i] = 0, pair_first_[i] = 0, pair_count_[i] = 0;  // outside the grid: no pairs
             continue;
         }
-        Run& r = run_[--run_start_[cell_index(p.cell_x[i], p.cell_y[i])]];
-        r = {uint32_t(i), p.x[i], p.y[i]};
+        const std::size_t k = kRunPad + --run_start_[cell_index(p.cell_x[i], p.cell_y[i])];
+        run_i_[k] = int32_t(i);
+        run_x_[k] = p.x[i];
+        run_y_[k] = p.y[i];
     }
 }
 
-void WaterObject::find_pairs(int i) {
+void WaterObject::find_pairs(int i, PairStore& store) {
     const float h = settings_.particle_size;
     const float h2 = h * h;
-    ParticleArrays& p = particles;
+    const ParticleArrays& p = particles;
     const std::size_t pi = std::size_t(i);
-    std::vector<Neighbour>& list = p.neighbours[pi];
-    list.clear();
     const int cx = p.cell_x[pi], cy = p.cell_y[pi];
     const float xi = p.x[pi], yi = p.y[pi], vxi = p.vx[pi], vyi = p.vy[pi];
-    float density = 0.0f, near_density = 0.0f;
+    const std::size_t first_pair = store.size;
+    std::size_t end_pair = first_pair;
     // The partners of higher index in the order every sum over them adds: the neighbour cells
     // from the last to the first, each cell's particles in ascending order. A row's cells are
-    // one stretch of runs, walked backwards.
+    // one stretch of runs, walked backwards four places at a time: the distances and indexes of
+    // four are tested together, and the pairs among them taken from the last place to the first.
+    // Every quantity below is made by the float operations one pair at a time would take, four
+    // lanes at a time, so with the same bits. Until the records are made, q holds d^2, n the
+    // offset (dx, dy) and vis the partner's velocity.
     const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
-    for (int oy = std::min(cy + 1, grid_h_ - 1); oy >= std::max(cy - 1, 0); --oy) {
-        const Run* first = run_.data() + run_start_[cell_index(x0, oy)];
-        for (const Run* run = run_.data() + run_start_[cell_index(x1, oy) + 1]; run-- != first;) {
-            const std::size_t j = run->i;
-            if (j <= pi) continue;
-            const float dx = xi - run->x, dy = yi - run->y;
-            const float d2 = dx * dx + dy * dy;
-            if (!(d2 < h2)) continue;
-            Neighbour& r = list.emplace_back();
-            r.j = uint32_t(j);
-            const float d = std::sqrt(d2);
-            r.q = d / h;
-            r.w = 1.0f - r.q;
-            // Two particles at one point are told apart along x rather than by 0 / 0.
-            r.nx = d > 0.0f ? dx / d : 1.0f;
-            r.ny = d > 0.0f ? dy / d : 0.0f;
-            const float u = (vxi - p.vx[j]) * r.nx + (vyi - p.vy[j]) * r.ny;
-            if (u > 0.0f) {
-                const float impulse = (u / (u + 10.0f)) * r.w * 100.0f * 0.5f;
-                r.viscous = true;
-                r.vis_x = impulse * r.nx;
-                r.vis_y = impulse * r.ny;
+    const int y0 = std::max(cy - 1, 0), y1 = std::min(cy + 1, grid_h_ - 1);
+    const __m128 xi4 = _mm_set1_ps(xi), yi4 = _mm_set1_ps(yi), h2_4 = _mm_set1_ps(h2);
+    const __m128i i4 = _mm_set1_epi32(i);
+    for (int oy = y1; oy >= y0; --oy) {
+        const std::ptrdiff_t first = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
+        const std::ptrdiff_t last = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
+        // Room for every place of the stretch.
+        if (end_pair + std::size_t(last - first) + 8 > store.j.size())
+            store.make_room(end_pair - store.size + std::size_t(last - first));
+        for (std::ptrdiff_t end = last; end > first; end -= 4) {
+            const std::size_t at = std::size_t(end - 4 + std::ptrdiff_t(kRunPad));
+            const __m128 dx4 = _mm_sub_ps(xi4, _mm_loadu_ps(run_x_.data() + at));
+            const __m128 dy4 = _mm_sub_ps(yi4, _mm_loadu_ps(run_y_.data() + at));
+            const __m128 d2_4 = _mm_add_ps(_mm_mul_ps(dx4, dx4), _mm_mul_ps(dy4, dy4));
+            const __m128i j4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run_i_.data() + at));
+            const __m128 hit = _mm_and_ps(_mm_cmplt_ps(d2_4, h2_4), _mm_castsi128_ps(_mm_cmpgt_epi32(j4, i4)));
+            // Places before the stretch's first belong to other cells.
+            unsigned lanes = unsigned(_mm_movemask_ps(hit)) & (0xFu << std::max<std::ptrdiff_t>(4 - (end - first), 0));
+            if (lanes == 0) continue;
+            alignas(16) float dx[4], dy[4], d2[4];
+            _mm_store_ps(dx, dx4);
+            _mm_store_ps(dy, dy4);
+            _mm_store_ps(d2, d2_4);
+            while (lanes != 0) {
+                const unsigned lane = 31u - unsigned(__builtin_clz(lanes));
+                lanes ^= 1u << lane;
+                const uint32_t j = uint32_t(run_i_[at + lane]);
+                store.j[end_pair] = j;
+                store.q[end_pair] = d2[lane];
+                store.nx[end_pair] = dx[lane];
+                store.ny[end_pair] = dy[lane];
+                store.vis_x[end_pair] = p.vx[j];
+                store.vis_y[end_pair] = p.vy[j];
+                ++end_pair;
             }
-            density += r.w * r.w * r.w;
-            near_density += r.w * r.w * r.w * r.w;
         }
     }
-    const float pressure = (0.01f * density) * 2.0f * (0.01f * near_density);
-    for (Neighbour& r : list) {
-        const float m = ((r.q - 1.0f) * 0.5f + pressure) * 175.0f;
-        r.pres_x = m * r.nx;
-        r.pres_y = m * r.ny;
+    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), h4 = _mm_set1_ps(h);
+    for (std::size_t k = first_pair; k < end_pair; k += 4) {
+        const __m128 d = _mm_sqrt_ps(_mm_loadu_ps(&store.q[k]));
+        const __m128 q = _mm_div_ps(d, h4);
+        const __m128 w = _mm_sub_ps(one, q);
+        // Two particles at one point are told apart along x rather than by 0 / 0.
+        const __m128 apart = _mm_cmpgt_ps(d, zero);
+        const __m128 nx =
+            _mm_or_ps(_mm_and_ps(apart, _mm_div_ps(_mm_loadu_ps(&store.nx[k]), d)), _mm_andnot_ps(apart, one));
+        const __m128 ny = _mm_and_ps(apart, _mm_div_ps(_mm_loadu_ps(&store.ny[k]), d));
+        const __m128 u = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vxi), _mm_loadu_ps(&store.vis_x[k])), nx),
+                                    _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vyi), _mm_loadu_ps(&store.vis_y[k])), ny));
+        const __m128 approach = _mm_cmpgt_ps(u, zero);
+        const __m128 impulse =
+            _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(_mm_div_ps(u, _mm_add_ps(u, _mm_set1_ps(10.0f))), w), _mm_set1_ps(100.0f)),
+                       _mm_set1_ps(0.5f));
+        const __m128 w3 = _mm_mul_ps(_mm_mul_ps(w, w), w);
+        _mm_storeu_ps(&store.q[k], q);
+        _mm_storeu_ps(&store.nx[k], nx);
+        _mm_storeu_ps(&store.ny[k], ny);
+        _mm_storeu_ps(&store.vis_x[k], _mm_and_ps(approach, _mm_mul_ps(impulse, nx)));
+        _mm_storeu_ps(&store.vis_y[k], _mm_and_ps(approach, _mm_mul_ps(impulse, ny)));
+        // The density terms w^3 and w^4 wait in the pressure's place until they are summed.
+        _mm_storeu_ps(&store.pres_x[k], w3);
+        _mm_storeu_ps(&store.pres_y[k], _mm_mul_ps(w3, w));
     }
+    float density = 0.0f, near_density = 0.0f;
+    for (std::size_t k = first_pair; k < end_pair; ++k) density += store.pres_x[k], near_density += store.pres_y[k];
+    const float pressure = (0.01f * density) * 2.0f * (0.01f * near_density);
+    const __m128 pressure4 = _mm_set1_ps(pressure);
+    for (std::size_t k = first_pair; k < end_pair; k += 4) {
+        const __m128 m =
+            _mm_mul_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(&store.q[k]), one), _mm_set1_ps(0.5f)), pressure4),
+                       _mm_set1_ps(175.0f));
+        _mm_storeu_ps(&store.pres_x[k], _mm_mul_ps(m, _mm_loadu_ps(&store.nx[k])));
+        _mm_storeu_ps(&store.pres_y[k], _mm_mul_ps(m, _mm_loadu_ps(&store.ny[k])));
+    }
+    pair_store_[pi] = uint32_t(&store - pair_stores_.data());
+    pair_first_[pi] = uint32_t(first_pair);
+    pair_count_[pi] = uint32_t(end_pair - first_pair);
+    store.size = end_pair;
+}
+
+__attribute__((target("avx2"))) void WaterObject::find_pairs_wide(int i, PairStore& store) {
+    const float h = settings_.particle_size;
+    const float h2 = h * h;
+    const ParticleArrays& p = particles;
+    const std::size_t pi = std::size_t(i);
+    const int cx = p.cell_x[pi], cy = p.cell_y[pi];
+    const float xi = p.x[pi], yi = p.y[pi], vxi = p.vx[pi], vyi = p.vy[pi];
+    const std::size_t first_pair = store.size;
+    std::size_t end_pair = first_pair;
+    // find_pairs eight places and pairs at a time, with the same operations in every lane.
+    const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
+    const int y0 = std::max(cy - 1, 0), y1 = std::min(cy + 1, grid_h_ - 1);
+    const __m256 xi4 = _mm256_set1_ps(xi), yi4 = _mm256_set1_ps(yi), h2_4 = _mm256_set1_ps(h2);
+    const __m256i i4 = _mm256_set1_epi32(i);
+    for (int oy = y1; oy >= y0; --oy) {
+        const std::ptrdiff_t first = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
+        const std::ptrdiff_t last = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
+        // Room for every place of the stretch.
+        if (end_pair + std::size_t(last - first) + 8 > store.j.size())
+            store.make_room(end_pair - store.size + std::size_t(last - first));
+        for (std::ptrdiff_t end = last; end > first; end -= 8) {
+            const std::size_t at = std::size_t(end - 8 + std::ptrdiff_t(kRunPad));
+            const __m256 dx4 = _mm256_sub_ps(xi4, _mm256_loadu_ps(run_x_.data() + at));
+            const __m256 dy4 = _mm256_sub_ps(yi4, _mm256_loadu_ps(run_y_.data() + at));
+            const __m256 d2_4 = _mm256_add_ps(_mm256_mul_ps(dx4, dx4), _mm256_mul_ps(dy4, dy4));
+            const __m256i j4 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_i_.data() + at));
+            const __m256 hit =
+                _mm256_and_ps(_mm256_cmp_ps(d2_4, h2_4, _CMP_LT_OQ), _mm256_castsi256_ps(_mm256_cmpgt_epi32(j4, i4)));
+            // Places before the stretch's first belong to other cells.
+            unsigned lanes =
+                unsigned(_mm256_movemask_ps(hit)) & (0xFFu << std::max<std::ptrdiff_t>(8 - (end - first), 0));
+            if (lanes == 0) continue;
+            alignas(32) float dx[8], dy[8], d2[8];
+            _mm256_store_ps(dx, dx4);
+            _mm256_store_ps(dy, dy4);
+            _mm256_store_ps(d2, d2_4);
+            while (lanes != 0) {
+                const unsigned lane = 31u - unsigned(__builtin_clz(lanes));
+                lanes ^= 1u << lane;
+                const uint32_t j = uint32_t(run_i_[at + lane]);
+                store.j[end_pair] = j;
+                store.q[end_pair] = d2[lane];
+                store.nx[end_pair] = dx[lane];
+                store.ny[end_pair] = dy[lane];
+                store.vis_x[end_pair] = p.vx[j];
+                store.vis_y[end_pair] = p.vy[j];
+                ++end_pair;
+            }
+        }
+    }
+    const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f), h4 = _mm256_set1_ps(h);
+    for (std::size_t k = first_pair; k < end_pair; k += 8) {
+        const __m256 d = _mm256_sqrt_ps(_mm256_loadu_ps(&store.q[k]));
+        const __m256 q = _mm256_div_ps(d, h4);
+        const __m256 w = _mm256_sub_ps(one, q);
+        // Two particles at one point are told apart along x rather than by 0 / 0.
+        const __m256 apart = _mm256_cmp_ps(d, zero, _CMP_GT_OQ);
+        const __m256 nx = _mm256_or_ps(_mm256_and_ps(apart, _mm256_div_ps(_mm256_loadu_ps(&store.nx[k]), d)),
+                                       _mm256_andnot_ps(apart, one));
+        const __m256 ny = _mm256_and_ps(apart, _mm256_div_ps(_mm256_loadu_ps(&store.ny[k]), d));
+        const __m256 u =
+            _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(vxi), _mm256_loadu_ps(&store.vis_x[k])), nx),
+                          _mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(vyi), _mm256_loadu_ps(&store.vis_y[k])), ny));
+        const __m256 approach = _mm256_cmp_ps(u, zero, _CMP_GT_OQ);
+        const __m256 impulse =
+            _mm256_mul_ps(_mm256_mul_ps(_mm256_mul_ps(_mm256_div_ps(u, _mm256_add_ps(u, _mm256_set1_ps(10.0f))), w),
+                                        _mm256_set1_ps(100.0f)),
+                          _mm256_set1_ps(0.5f));
+        const __m256 w3 = _mm256_mul_ps(_mm256_mul_ps(w, w), w);
+        _mm256_storeu_ps(&store.q[k], q);
+        _mm256_storeu_ps(&store.nx[k], nx);
+        _mm256_storeu_ps(&store.ny[k], ny);
+        _mm256_storeu_ps(&store.vis_x[k], _mm256_and_ps(approach, _mm256_mul_ps(impulse, nx)));
+        _mm256_storeu_ps(&store.vis_y[k], _mm256_and_ps(approach, _mm256_mul_ps(impulse, ny)));
+        // The density terms w^3 and w^4 wait in the pressure's place until they are summed.
+        _mm256_storeu_ps(&store.pres_x[k], w3);
+        _mm256_storeu_ps(&store.pres_y[k], _mm256_mul_ps(w3, w));
+    }
+    float density = 0.0f, near_density = 0.0f;
+    for (std::size_t k = first_pair; k < end_pair; ++k) density += store.pres_x[k], near_density += store.pres_y[k];
+    const float pressure = (0.01f * density) * 2.0f * (0.01f * near_density);
+    const __m256 pressure4 = _mm256_set1_ps(pressure);
+    for (std::size_t k = first_pair; k < end_pair; k += 8) {
+        const __m256 m = _mm256_mul_ps(
+            _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(&store.q[k]), one), _mm256_set1_ps(0.5f)),
+                          pressure4),
+            _mm256_set1_ps(175.0f));
+        _mm256_storeu_ps(&store.pres_x[k], _mm256_mul_ps(m, _mm256_loadu_ps(&store.nx[k])));
+        _mm256_storeu_ps(&store.pres_y[k], _mm256_mul_ps(m, _mm256_loadu_ps(&store.ny[k])));
+    }
+    pair_store_[pi] = uint32_t(&store - pair_stores_.data());
+    pair_first_[pi] = uint32_t(first_pair);
+    pair_count_[pi] = uint32_t(end_pair - first_pair);
+    store.size = end_pair;
 }
 
 void WaterObject::add_pair_forces() {
     // In index order, so that each particle has had its lower partners' shares, in their order,
-    // before it adds gravity and its own pairs' viscosity, then their pressure.
+    // before it adds gravity and its own pairs' viscosity, then their pressure. A partner gets
+    // the pair's viscosity, then its pressure, and no other pair of the particle touches it (a
+    // particle's partners differ): so each partner takes its two in one go.
     ParticleArrays& p = particles;
+    float* fx = p.fx.data();
+    float* fy = p.fy.data();
     for (std::size_t i = 0; i < p.size(); ++i) {
-        p.fy[i] += kGravity;
-        for (const Neighbour& r : p.neighbours[i]) {
-            if (!r.viscous) continue;
-            p.fx[i] -= r.vis_x, p.fy[i] -= r.vis_y;
-            p.fx[r.j] += r.vis_x, p.fy[r.j] += r.vis_y;
-        }
-        for (const Neighbour& r : p.neighbours[i]) {
-            p.fx[i] -= r.pres_x, p.fy[i] -= r.pres_y;
-            p.fx[r.j] += r.pres_x, p.fy[r.j] += r.pres_y;
+        const PairStore& s = pair_stores_[pair_store_[i]];
+        const std::size_t first = pair_first_[i], end = first + pair_count_[i];
+        const uint32_t* j = s.j.data();
+        const float *vis_x = s.vis_x.data(), *vis_y = s.vis_y.data();
+        const float *pres_x = s.pres_x.data(), *pres_y = s.pres_y.data();
+        // A pair that does not approach holds a viscosity of +0, which changes no sum: a force
+        // starts each step at +0, and a sum of floats that starts at +0 is never -0.
+        float fxi = fx[i], fyi = fy[i] + kGravity;
+        for (std::size_t k = first; k < end; ++k) fxi -= vis_x[k], fyi -= vis_y[k];
+        for (std::size_t k = first; k < end; ++k) fxi -= pres_x[k], fyi -= pres_y[k];
+        fx[i] = fxi, fy[i] = fyi;
+        for (std::size_t k = first; k < end; ++k) {
+            const uint32_t partner = j[k];
+            fx[partner] += vis_x[k], fy[partner] += vis_y[k];
+            fx[partner] += pres_x[k], fy[partner] += pres_y[k];
         }
     }
+}
+
+std::size_t WaterObject::pair_count() const {
+    return std::accumulate(pair_count_.begin(), pair_count_.end(), std::size_t(0));
 }
 
 void WaterObject::integrate(int threads) {

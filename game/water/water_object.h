@@ -37,22 +37,25 @@ struct WaterSettings {
     int sanitize();
 };
 
-// One particle pair within the interaction radius, found from the lower index i, with its
-// contributions to the forces of both.
-struct Neighbour {
-    uint32_t j = 0;
-    float q = 0, w = 0;
-    float nx = 0, ny = 0;          // unit vector from j towards i
-    bool viscous = false;          // whether the pair approaches (the viscosity term applies)
-    float vis_x = 0, vis_y = 0;    // I * n
-    float pres_x = 0, pres_y = 0;  // m * n
+// The particle pairs within the interaction radius that one thread of the force pass found, each
+// from its lower index i, one array per quantity: a particle's pairs are one stretch of them, in
+// the order its sums add them. Past the stretches the arrays keep room for a group of eight.
+struct PairStore {
+    std::vector<uint32_t> j;
+    std::vector<float> q;
+    std::vector<float> nx, ny;          // unit vector from j towards i
+    std::vector<float> vis_x, vis_y;    // I * n, +0 when the pair does not approach
+    std::vector<float> pres_x, pres_y;  // m * n
+    std::size_t size = 0;
+
+    // Room for n more pairs and a group of eight beyond them.
+    void make_room(std::size_t n);
 };
 
 // The particles, one array per quantity; index = particle number.
 struct ParticleArrays {
     std::vector<int32_t> cell_x, cell_y;
     std::vector<float> x, y, prev_x, prev_y, vx, vy, fx, fy;
-    std::vector<std::vector<Neighbour>> neighbours;  // each particle's in the order its sums add them
 
     std::size_t size() const { return x.size(); }
     void reserve(std::size_t n);
@@ -118,6 +121,8 @@ public:
     int32_t cell_head(int cx, int cy) const;
     // Source points in list order.
     const std::vector<ivec2d>& sources() const { return sources_; }
+    // The pairs the last step's force pass found.
+    std::size_t pair_count() const;
 
     ParticleArrays particles;
     // The serialized current occupancy tree: what is sent.
@@ -140,7 +145,9 @@ private:
     int force_threads(int n);
     void time_force_pass(int threads, int n, double ns);
     void sort_by_cell();
-    void find_pairs(int i);
+    void find_pairs(int i, PairStore& store);
+    // The same on a processor with AVX2, eight lanes at a time.
+    void find_pairs_wide(int i, PairStore& store);
     void add_pair_forces();
     // Moves the particles (parallel) and files them in their cells.
     void integrate(int threads);
@@ -180,13 +187,17 @@ private:
     bool blasts_pending_ = false;
 
     // The particles of the grid cells in cell order, each cell's run descending, with their
-    // places; cell c's run starts at run_start_[c] and ends where the next one starts.
-    struct Run {
-        uint32_t i;
-        float x, y;
-    };
-    std::vector<Run> run_;
+    // places, one array per quantity; cell c's run starts at run_start_[c] and ends where the
+    // next one starts. Run place k is element kRunPad + k: the pad in front lets the pair search
+    // read eight places ending at any place without leaving the arrays (it matches no particle).
+    static constexpr std::size_t kRunPad = 8;
+    std::vector<int32_t> run_i_;
+    std::vector<float> run_x_, run_y_;
     std::vector<uint32_t> run_start_;
+    // The force pass's pairs: a store per thread, and each particle's store, first pair and count.
+    std::vector<PairStore> pair_stores_;
+    std::vector<uint32_t> pair_store_;
+    std::vector<uint32_t> pair_first_, pair_count_;
     // Occupancy cells marked in the current step (server): a bit per cell, in the tree's Morton
     // order.
     std::vector<uint64_t> marked_;

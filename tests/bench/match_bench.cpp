@@ -1,5 +1,6 @@
 // One server world step of a match: 16 players in two teams with their loadouts on a 2048 x 1024
-// level whose basin holds 1024 water particles, with the match controller and the chat; on one
+// level whose basin holds 256 x 256 pixels of water, with the shipped water settings
+// (config/server.ini: run it from the run folder), the match controller and the chat; on one
 // thread and on every core (0). The countdown is over and the players have landed beside the
 // basin before the timing starts.
 //   match_bench --benchmark_min_time=2
@@ -21,8 +22,7 @@ void BM_MatchStep(benchmark::State& state) {
     level.paint(880, 560, 16, 340, color_indestructible);  // a basin keeps the pool together
     level.paint(1152, 560, 16, 340, color_indestructible);
     level.paint(896, 900 - 256, 256, 256, color_water);
-    sph::WaterSettings settings;
-    settings.max_particles = 1024;
+    const sph::WaterSettings settings = sph::WaterSettings::load();
     QGLevel& held = session_test::make_level_of(*level.game, level.surface.get());  // as a match's server holds it
     sph::WaterObject& water = *level.game->spawn<sph::WaterObject>(0, &held, settings);
     held.water = &water;

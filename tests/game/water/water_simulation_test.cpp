@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "game/levelgen/level_parameters.h"
+#include "game/terrain/qg_level.h"
 #include "support/water_test_support.h"
 
 using namespace water_test;
@@ -179,4 +181,18 @@ TEST(WaterSimulation, AParallelStepGivesTheBitsOfASingleThreadStep) {
             << "step " << s;
         ASSERT_EQ(one.occupancy_bytes, many.occupancy_bytes);
     }
+}
+
+// The shipped settings seed a default-size Hills level under full water whole, as its preview
+// shows it: the table holds every lattice point of its lakes.
+TEST(WaterSimulation, TheShippedTableHoldsTheLakesOfAFullHillsLevel) {
+    WaterLevel base(0, 0);
+    LevelParameters raised;
+    raised.gen = uint32_t(GeneratorPreset::Hills), raised.water_level = 1.0f;
+    QGLevel* level = base.game->spawn<QGLevel>(0, raised);
+    sph::WaterSettings shipped = sph::WaterSettings::load(), unlimited = shipped;
+    unlimited.max_particles = sph::kParticleLimit;
+    const std::size_t lakes = base.game->spawn<sph::WaterObject>(0, level, unlimited)->particles.size();
+    ASSERT_GT(lakes, std::size_t(shipped.max_particles) / 2);
+    EXPECT_EQ(base.game->spawn<sph::WaterObject>(0, level, shipped)->particles.size(), lakes);
 }
