@@ -5,7 +5,10 @@
 void SendPace::observe(const PathReport& path, int64_t now_ms) {
     const int64_t queue_us = std::max(path.round_trip_us, path.unacknowledged_us) - path.min_round_trip_us;
     reliable_waiting_ = path.unsent_bytes > reliable_waiting_bytes;
-    if (queue_us > queue_limit_us || path.unsent_bytes > unsent_limit) congested(now_ms, path.round_trip_us / 1000);
+    // Past what the receivers follow, only for a reliable stream that is held up itself.
+    if ((queue_us > queue_limit_us || path.unsent_bytes > unsent_limit) &&
+        (stretch_ < receiver_stretch || reliable_waiting_))
+        congested(now_ms, path.round_trip_us / 1000);
     else clear_ = queue_us < queue_clear_us;
 }
 

@@ -34,8 +34,8 @@ public:
 class SendPace {
 public:
     // The stretch goes past what a receiver's interpolation follows (receiver_stretch; the
-    // receiver then holds the newest state until the next packet), up to a packet every second
-    // and a half at the game's interval.
+    // receiver then holds the newest state until the next packet) while the reliable stream has
+    // bytes waiting, up to a packet every second and a half at the game's interval.
     static constexpr float max_stretch = 48.0f;
     static constexpr float receiver_stretch = float(Protocol::max_update_spacing_intervals);
     // A queue of more than this on the round trip is congestion; below the clear mark the

@@ -115,7 +115,10 @@ void HeadlessBot::watch_state(float dt) {
     if (setup_players_ == 0 || !udp) return;
     state_gap_s_ += dt;
     if (udp->bytes_received != state_bytes_) {
-        if (state_seen_) longest_state_gap_s_ = std::max(longest_state_gap_s_, state_gap_s_);
+        if (state_seen_ && state_gap_s_ > longest_state_gap_s_) {
+            longest_state_gap_s_ = state_gap_s_;
+            longest_state_gap_end_s_ = played_s_;
+        }
         state_seen_ = true;
         state_bytes_ = udp->bytes_received;
         state_gap_s_ = 0.0f;
@@ -186,7 +189,8 @@ std::string HeadlessBot::summary() const {
       << setup_players_ << " players, level " << level_width_ << " x " << level_height_ << ", " << inputs_sent_
       << " inputs sent, " << bytes << " bytes received in " << played_s_ << " s ("
       << (played_s_ > 0.0f ? uint64_t(double(bytes) / played_s_) : 0) << " bytes/s), longest gap between state packets "
-      << (state_seen_ ? std::max(longest_state_gap_s_, state_gap_s_) : played_s_) << " s"
+      << (state_seen_ ? std::max(longest_state_gap_s_, state_gap_s_) : played_s_) << " s (ending at "
+      << (state_gap_s_ > longest_state_gap_s_ ? played_s_ : longest_state_gap_end_s_) << " s of play)"
       << (lost_connection_ ? ", the server closed the connection" : "");
     return s.str();
 }

@@ -39,7 +39,8 @@ public:
     // the connection. False when the connection could not be opened.
     bool run();
     // One line on what the bot saw: its connection id, the set-up, the level, the bytes it
-    // received per second and the longest time it went without a state packet.
+    // received per second and the longest time it went without a state packet, with the time of
+    // play at which that gap ended.
     std::string summary() const;
 
 private:
@@ -74,4 +75,6 @@ private:
     bool state_seen_ = false;
     float state_gap_s_ = 0.0f;
     float longest_state_gap_s_ = 0.0f;
+    // When that gap ended, in seconds of play.
+    float longest_state_gap_end_s_ = 0.0f;
 };
