@@ -26,7 +26,7 @@ void SendPace::congested(int64_t now_ms, int64_t round_trip_ms) {
 bool SendPace::ready(int64_t now_ms) {
     // More than an interval ahead only when the clock went back: not waited for.
     if (next_ms_ - now_ms > interval_ms_) next_ms_ = now_ms;
-    return now_ms >= next_ms_ && !reliable_waiting_;
+    return now_ms >= next_ms_ && (!reliable_waiting_ || now_ms - next_ms_ >= reliable_wait_ms);
 }
 
 void SendPace::sent(int64_t now_ms, int64_t base_interval_ms) {

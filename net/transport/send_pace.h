@@ -30,7 +30,7 @@ public:
 // it by a sixteenth per packet (by half beyond receiver_stretch), back to the transport's own
 // interval. The state then leaves room
 // for the reliable stream on the same link instead of starving it, and while the reliable stream
-// to the peer has more than a packet's worth waiting, no state goes to it at all.
+// to the peer has more than a packet's worth waiting, its state waits (up to a second).
 class SendPace {
 public:
     // The stretch goes past what a receiver's interpolation follows (receiver_stretch; the
@@ -44,8 +44,10 @@ public:
     static constexpr int64_t queue_clear_us = 50'000;
     // Unsent bytes beyond this: the reliable stream is not getting through.
     static constexpr uint64_t unsent_limit = 16 * 1024;
-    // More unsent bytes than a packet's worth: the reliable stream waits, and the state with it.
+    // More unsent bytes than a packet's worth: the reliable stream waits, and the state with it,
+    // but no longer than reliable_wait_ms past its due time.
     static constexpr uint64_t reliable_waiting_bytes = 1200;
+    static constexpr int64_t reliable_wait_ms = 1000;
 
     void observe(const PathReport& path, int64_t now_ms);
     // A packet for the peer could not be handed to the network: the path is full.
