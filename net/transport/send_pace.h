@@ -24,13 +24,13 @@ public:
     virtual bool path_to(const Connection& peer, PathReport& out) const = 0;
 };
 
-// How often state packets go to one peer. A path that shows a queue (its round trip, or the wait
-// for an acknowledgement, well above the lowest round trip seen) or data that cannot get out stretches the interval between packets to
-// twice, at most once per round trip so that one queue is answered once; a clear path shortens
-// it by a sixteenth per packet (by half beyond receiver_stretch), back to the transport's own
-// interval. The state then leaves room
-// for the reliable stream on the same link instead of starving it, and while the reliable stream
-// to the peer has more than a packet's worth waiting, its state waits (up to a second).
+// How often state packets go to one peer. A path that shows a queue (its round trip, or the
+// wait for an acknowledgement, well above the lowest round trip seen) or data that cannot get out
+// stretches the interval between packets to twice, at most once per round trip so that one queue
+// is answered once; a clear path shortens it by a sixteenth per packet (by half beyond
+// receiver_stretch), back to the transport's own interval. The state then leaves room for the
+// reliable stream on the same link instead of starving it, and while the reliable stream to the
+// peer has more than a packet's worth waiting, the peer's state waits (up to a second).
 class SendPace {
 public:
     // The stretch goes past what a receiver's interpolation follows (receiver_stretch; the
@@ -53,7 +53,7 @@ public:
     // A packet for the peer could not be handed to the network: the path is full.
     void send_failed(int64_t now_ms);
     // True when a packet is due to the peer now: its time has come and its reliable stream has
-    // nothing waiting.
+    // nothing waiting, or has kept it waiting for reliable_wait_ms.
     bool ready(int64_t now_ms);
     // When the next packet became or becomes due; the peer served first is the one waiting longest.
     int64_t due_ms() const { return next_ms_; }

@@ -50,8 +50,8 @@ public:
     // Forgets the peer with its waiting packets and newest send times.
     void remove_peer(const Connection& peer);
 
-    // One datagram (or one per part) per peer. False when any could not be sent
-    // (a datagram that is lost is not retried: the next sync packet carries the state again).
+    // One datagram (or one per part) per peer. False when any could not be sent (a datagram
+    // that is lost is not retried: the next sync packet carries the state again).
     bool send(const ByteBuffer& packet) override;
     void receive() override;
 
