@@ -133,10 +133,13 @@ void Protocol::receive_objects(NetworkableMap& objects) {
         // receiving a packet every spacing moves on evenly and arrives as the next one comes in.
         float factor = 1.0f;
         if (send_interval_ms > 0) {
-            const int64_t spacing = std::clamp(object->update_spacing_ms, send_interval_ms,
-                                               max_update_spacing_intervals * send_interval_ms);
+            const int64_t longest = max_update_spacing_intervals * send_interval_ms;
+            const int64_t spacing = std::clamp(object->update_spacing_ms, send_interval_ms, longest);
+            // Packets further apart than that are not followed: the newest state is held until
+            // the next one, since carrying it on would overshoot and jump back.
+            const float most = object->update_spacing_ms > longest ? 1.0f : max_interpolation_factor;
             const int64_t age = now - object->last_receive_ms;
-            factor = age <= 0 ? 0.0f : std::min(float(age) / float(spacing), max_interpolation_factor);
+            factor = age <= 0 ? 0.0f : std::min(float(age) / float(spacing), most);
         }
         object->interpolation_factor = factor;
         object->run_pass(Networkable::Interpolate, &object->received_state);

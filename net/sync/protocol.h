@@ -62,7 +62,8 @@ public:
     static constexpr float max_interpolation_factor = 1.5f;
     // The spacing is the send interval, or the spacing of the sender's packets when they come
     // further apart (a sender that thins its packets to a congested peer), up to this many
-    // send intervals.
+    // send intervals; packets further apart still are followed to their newest values in this
+    // time, which are then held, not carried on.
     static constexpr int64_t max_update_spacing_intervals = 8;
 
     void set_clock(const NetClock& clock) { clock_ = &clock; }

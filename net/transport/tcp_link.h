@@ -67,8 +67,9 @@ public:
     bool frame_refused() const { return frame_refused_; }
     // Bytes of whole and partial frames received so far, length fields included.
     uint64_t bytes_received() const { return bytes_received_; }
-    // The kernel's view of the path (round trips, bytes it has not sent) with our own queue
-    // added; false when the socket cannot tell (not connected).
+    // The kernel's view of the path (round trips, bytes it has not sent, how long the newest
+    // bytes sent wait for their acknowledgement) with our own queue added to the unsent bytes;
+    // false when the socket cannot tell (not connected).
     bool path(PathReport& out) const;
 
     // Longest frame accepted from the peer; 0 = no limit.

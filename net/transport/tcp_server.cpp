@@ -3,6 +3,10 @@
 #include "engine/core/logger.h"
 #include "platform/clock.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <string>
 
@@ -34,6 +38,9 @@ bool TcpServer::listen_start(unsigned short port, unsigned int client_count) {
         print_net_line("TcpError! listen_start on port " + std::to_string(port) + " failed.");
         return false;
     }
+    // Inherited by the connections accepted, and announced to the clients in the handshake.
+    const int segment = max_segment_bytes;
+    ::setsockopt(listener.getHandle(), IPPROTO_TCP, TCP_MAXSEG, &segment, sizeof segment);
     max_clients = 0;
     blocking_accept = true;
     while (clients.size() < client_count && !wait_cancelled()) accept_client();

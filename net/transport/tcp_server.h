@@ -12,6 +12,12 @@
 #include "net/sync/protocol.h"
 #include "net/transport/tcp_link.h"
 
+// sf::TcpListener with its descriptor in reach, for the options its connections inherit.
+class ListenSocket : public sf::TcpListener {
+public:
+    using sf::TcpListener::getHandle;
+};
+
 // One accepted client of a TcpServer.
 struct ConnectedClient {
     // The accept's time, then each pong's.
@@ -83,7 +89,11 @@ public:
 
     unsigned short listening_port() const { return listener.getLocalPort(); }
 
-    sf::TcpListener listener;
+    ListenSocket listener;
+    // Longest segment on the clients' connections, both ways: a segment as large as loopback
+    // allows (64 KiB) is lost for good on a shaped path whose burst is smaller, and the stream
+    // behind it with it; this fits one packet of any path.
+    static constexpr int max_segment_bytes = 1200;
     std::unique_ptr<TcpLink> pending;
     std::map<unsigned int, ConnectedClient> clients;
     unsigned int max_clients = 0;

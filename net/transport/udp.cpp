@@ -1,5 +1,6 @@
 #include "net/transport/udp.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -82,13 +83,36 @@ bool Udp::send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys) {
     for (auto it = peer_states_.begin(); it != peer_states_.end();)
         it = peers.count(it->first) ? std::next(it) : peer_states_.erase(it);
     const int64_t now = now_ms();
-    bool all_sent = true;
+    // The peers that are due, the list turned by one more place at every send and then put in
+    // the order of their due times: when the link takes only the first datagrams, no peer is
+    // first every time, and the one that waited longest goes first.
+    due_.clear();
+    float packets_per_send = 0.0f;
     for (const Connection& peer : peers) {
         PeerState& state = peer_states_[peer];
         if (path_monitor) {
             PathReport path;
             if (path_monitor->path_to(peer, path)) state.pace.observe(path, now);
-            if (!state.pace.due(now, send_interval_ms)) continue;
+            packets_per_send += 1.0f / state.pace.stretch();
+            if (!state.pace.ready(now)) continue;
+        }
+        due_.push_back({&peer, &state});
+    }
+    if (!due_.empty()) std::rotate(due_.begin(), due_.begin() + std::ptrdiff_t(turn_++ % due_.size()), due_.end());
+    if (path_monitor) {
+        std::stable_sort(due_.begin(), due_.end(),
+                         [](const Due& a, const Due& b) { return a.state->pace.due_ms() < b.state->pace.due_ms(); });
+        // The packets of one send are as many as the peers' paces ask for on average (one more
+        // may go, owed by the next send), so that peers whose stretched turns fall together go
+        // over a few sends instead of in one burst.
+        send_credit_ = std::min(send_credit_ + packets_per_send, packets_per_send + 1.0f);
+    }
+    bool all_sent = true;
+    for (const Due& due : due_) {
+        PeerState& state = *due.state;
+        if (path_monitor) {
+            if (send_credit_ <= 0.0f) break;
+            state.pace.sent(now, send_interval_ms);
         }
         const ByteBuffer* out = &packet;
         if (refresh_sends != 0) {
@@ -97,7 +121,8 @@ bool Udp::send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys) {
         }
         // Nothing changed for this peer: no packet, as for a map with nothing to write.
         if (out->size() <= sync_header_size) continue;
-        if (!send_whole(*out, true, &peer)) {
+        if (path_monitor) send_credit_ -= 1.0f;
+        if (!send_whole(*out, true, due.peer)) {
             all_sent = false;
             state.pace.send_failed(now);
         }

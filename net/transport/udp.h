@@ -51,8 +51,8 @@ public:
     // Forgets the peer with its waiting packets and newest send times.
     void remove_peer(const Connection& peer);
 
-    // One datagram (or one per part) per peer, in peer order. False when any could not be sent
-    // (a datagram that is lost is not retried: the next sync packet carries the state again).
+    // One datagram (or one per part) per peer. False when any could not be sent (a datagram
+    // that is lost is not retried: the next sync packet carries the state again).
     bool send(const ByteBuffer& packet) override;
     bool send_sync(const ByteBuffer& packet, const ByteBuffer& keys) override;
     void receive() override;
@@ -95,4 +95,13 @@ private:
     bool reported_oversize_ = false;
     std::map<Connection, PeerState> peer_states_;
     ByteBuffer picked_;
+    struct Due {
+        const Connection* peer;
+        PeerState* state;
+    };
+    std::vector<Due> due_;
+    // Moves the peer that is looked at first on by one at every send.
+    size_t turn_ = 0;
+    // Packets that paced peers may still be sent, topped up at every send.
+    float send_credit_ = 0.0f;
 };

@@ -1,5 +1,6 @@
 #include "tools/bot/headless_bot.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -103,9 +104,25 @@ void HeadlessBot::step(float dt) {
         std::cout << "Bot " << options_.name << ": level " << level_width_ << " x " << level_height_ << "."
                   << std::endl;
     }
+    watch_state(dt);
     if (options_.host && setup_players_ > 0 && !level_sent_) send_level_parameters();
     if (options_.host && level_width_ > 0 && !spawns_sent_) send_spawn_positions();
     play(dt);
+}
+
+void HeadlessBot::watch_state(float dt) {
+    const Udp* udp = game_->udp_transport();
+    if (setup_players_ == 0 || !udp) return;
+    state_gap_s_ += dt;
+    if (udp->bytes_received != state_bytes_) {
+        if (state_seen_ && state_gap_s_ > longest_state_gap_s_) {
+            longest_state_gap_s_ = state_gap_s_;
+            longest_state_gap_end_s_ = played_s_;
+        }
+        state_seen_ = true;
+        state_bytes_ = udp->bytes_received;
+        state_gap_s_ = 0.0f;
+    }
 }
 
 void HeadlessBot::send_level_parameters() {
@@ -171,7 +188,9 @@ std::string HeadlessBot::summary() const {
     s << "Bot " << options_.name << ": connection " << (game_ ? game_->local_player_id : 0) << ", set-up for "
       << setup_players_ << " players, level " << level_width_ << " x " << level_height_ << ", " << inputs_sent_
       << " inputs sent, " << bytes << " bytes received in " << played_s_ << " s ("
-      << (played_s_ > 0.0f ? uint64_t(double(bytes) / played_s_) : 0) << " bytes/s)"
+      << (played_s_ > 0.0f ? uint64_t(double(bytes) / played_s_) : 0) << " bytes/s), longest gap between state packets "
+      << (state_seen_ ? std::max(longest_state_gap_s_, state_gap_s_) : played_s_) << " s (ending at "
+      << (state_gap_s_ > longest_state_gap_s_ ? played_s_ : longest_state_gap_end_s_) << " s of play)"
       << (lost_connection_ ? ", the server closed the connection" : "");
     return s.str();
 }

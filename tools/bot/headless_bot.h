@@ -38,8 +38,9 @@ public:
     // Connects and plays for the given time from the game's set-up on, or until the server ends
     // the connection. False when the connection could not be opened.
     bool run();
-    // One line on what the bot saw: its connection id, the set-up, the level, and the bytes it
-    // received per second.
+    // One line on what the bot saw: its connection id, the set-up, the level, the bytes it
+    // received per second and the longest time it went without a state packet, with the time of
+    // play at which that gap ended.
     std::string summary() const;
 
 private:
@@ -52,6 +53,8 @@ private:
     void send_spawn_positions();
     void play(float dt);
     uint64_t bytes_received() const;
+    // Notes the arrival of state packets, for the longest gap between them.
+    void watch_state(float dt);
 
     BotOptions options_;
     std::unique_ptr<QGGame> game_;
@@ -66,4 +69,12 @@ private:
     uint32_t setup_players_ = 0;
     int level_width_ = 0;
     int level_height_ = 0;
+    // Datagram bytes seen at the previous step, and the time since more came; counted from the
+    // first state packet after the set-up.
+    uint64_t state_bytes_ = 0;
+    bool state_seen_ = false;
+    float state_gap_s_ = 0.0f;
+    float longest_state_gap_s_ = 0.0f;
+    // When that gap ended, in seconds of play.
+    float longest_state_gap_end_s_ = 0.0f;
 };

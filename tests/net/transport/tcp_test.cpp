@@ -361,6 +361,9 @@ TEST(TcpKeepAlive, PingsAreAnsweredToTheirSenderAndBothSidesMeasureLatency) {
     EXPECT_EQ(c1.latency_ms, 0);  // the pong for client 0 went to client 0 only
     EXPECT_TRUE(server.inbox.empty());
     EXPECT_TRUE(c1.inbox.empty());
+    PathReport path;
+    ASSERT_TRUE(server.path_to(Connection(localhost, c0.link.local_port()), path));
+    EXPECT_TRUE(path.min_round_trip_us > 0 && path.min_round_trip_us <= path.round_trip_us);
 }
 
 TEST(TcpKeepAlive, ReceiveTimeOutDropsASilentPeerOnlyWhenSet) {
