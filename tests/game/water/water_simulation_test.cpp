@@ -157,9 +157,9 @@ TEST(WaterSimulation, ASmallPoolFollowsItsReferenceTrace) {
 TEST(WaterSimulation, AParallelStepGivesTheBitsOfASingleThreadStep) {
     // Enough particles for a team of eight: a small pass runs on fewer threads whatever is asked.
     WaterLevel level(2048, 1024);
-    level.paint(0, 900, 2048, 124, color_destructible);
+    level.paint(0, 720, 2048, 112, color_destructible);
     level.paint(20, 80, 1940, 640, color_water);
-    level.paint(1970, 640, 40, 80, color_staticwater);
+    level.paint(970, 320, 40, 80, color_staticwater);
     sph::WaterObject& one = level.build({16, 16, 8, 20000});
     sph::WaterObject& many = level.build({16, 16, 8, 20000});
     ASSERT_GE(one.particles.size(), 8u * 2048u);
