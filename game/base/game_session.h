@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -116,6 +117,10 @@ public:
     virtual int64_t now_ms() const = 0;
     // A client's drawing side, which outlives the session; null on the server and headless.
     virtual DrawingServices* drawing() const = 0;
+    // Runs work, which must touch nothing but its own data (a level's surface), to its end. A
+    // connected client answers the server's pings meanwhile: work that lasts seconds (a large
+    // level on a busy machine) would otherwise get it dropped once the server's match runs.
+    virtual void run_keeping_connection(const std::function<void()>& work) { work(); }
 
     bool is_server = false;
     QGEventHandler* event_handler = nullptr;

@@ -85,6 +85,10 @@ void ClientSession::exchange() {
     if (udp_) udp_->receive_objects(game_.unreliable_objects());
 }
 
+void ClientSession::answer_pings() {
+    if (auto* client = dynamic_cast<TcpClient*>(tcp_.get())) client->answer_pings();
+}
+
 void ClientSession::collect_client_fields_objects() {
     client_fields_objects_.clear();
     for (auto& [id, networkable] : game_.reliable_objects()) {

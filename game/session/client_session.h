@@ -26,6 +26,7 @@ public:
     void on_disconnect(Protocol* protocol, unsigned int connection_id, unsigned short local_port,
                        Connection remote) override;
     void shut_down() override;
+    void answer_pings() override;
     // What the client's log names its server by.
     std::string server_peer() const;
 

@@ -39,6 +39,9 @@ public:
     virtual void shut_down();
     // Deletes the transports, which closes their connections.
     void close_transports();
+    // While the step is busy for long: a client answers the server's pings (the server has
+    // nothing to answer).
+    virtual void answer_pings() {}
 
     Tcp* tcp() const { return tcp_.get(); }
     Udp* udp() const { return udp_.get(); }

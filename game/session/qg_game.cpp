@@ -1,6 +1,7 @@
 #include "game/session/qg_game.h"
 
 #include <chrono>
+#include <future>
 
 #include "engine/core/logger.h"
 #include "game/entities/qg_player.h"
@@ -11,6 +12,13 @@
 #include "game/base/qg_object.h"
 #include "game/session/server_session.h"
 #include "game/terrain/terrain_carver.h"
+
+namespace {
+
+// How often a client busy with long work answers pings: well within the keep-alive interval.
+constexpr int kBusyPingMs = 50;
+
+}  // namespace
 
 QGGame::QGGame(DrawingServices* drawing, unsigned short port, sf::IpAddress server, Callback<void, bool> on_connected,
                const NetClock* clock, std::string join_name)
@@ -85,6 +93,18 @@ void QGGame::update(float dt) {
     }
 
     flush_removals();
+}
+
+void QGGame::run_keeping_connection(const std::function<void()>& work) {
+    if (is_server || !net_->tcp()) {
+        work();
+        return;
+    }
+    // The work runs on a thread of its own while this one answers pings; the join orders what
+    // it wrote before everything after.
+    std::future<void> done = std::async(std::launch::async, work);
+    while (done.wait_for(std::chrono::milliseconds(kBusyPingMs)) != std::future_status::ready) net_->answer_pings();
+    done.get();
 }
 
 bool QGGame::register_object(std::unique_ptr<QGObject> object) {

@@ -173,6 +173,7 @@ public:
     // The handed-in clock, else the steady clock.
     int64_t now_ms() const override;
     DrawingServices* drawing() const override { return drawing_; }
+    void run_keeping_connection(const std::function<void()>& work) override;
 
     // The state every object reads (is_server, event_handler, local_player_id, rules,
     // match_running, spawn_positions, level and the message and status hooks) is GameSession's.

@@ -79,11 +79,16 @@ QGLevel::QGLevel(GameSession* game_, unsigned int entity_id_, LevelParameters pa
     PlacementCallback crate(this, &QGLevel::place_crate);
     PlacementCallback portal(this, &QGLevel::place_portal);
     GeneratorCallbacks callbacks(&item, &weapon, &crate, &portal);
-    surface_ = generate_level_surface(nullptr, false, &callbacks, parameters);
+    // Touches only this level (and the generator's random numbers, which nothing else draws meanwhile).
+    auto generate = [&] {
+        surface_ = generate_level_surface(nullptr, false, &callbacks, parameters);
+        solid_mask.build(surface_);
+    };
+    if (game) game->run_keeping_connection(generate);
+    else generate();
     if (!surface_) {
         log_message(LogLevel::Error, "Failed to create the level surface.", log_class_name_of(*this));
     }
-    solid_mask.build(surface_);
     if (!game) return;
     game->level = this;
     game->set_terrain_surface(surface_);

@@ -3,6 +3,7 @@
 #include "engine/core/logger.h"
 #include "platform/clock.h"
 
+#include <optional>
 #include <string>
 
 TcpClient::~TcpClient() {
@@ -60,6 +61,8 @@ void TcpClient::disconnect() {
     link.disconnect();
     forget_peer(link.remote());
     inbox.clear();
+    held_.clear();
+    held_bytes_ = 0;
     newest_timestamps.clear();
     latency_ms = 0;
     connected = false;
@@ -82,6 +85,10 @@ void TcpClient::receive() {
         disconnect();
         return;
     }
+    // What answer_pings read ahead came first on the stream.
+    for (ByteBuffer& held : held_) inbox.emplace(link.remote(), std::move(held));
+    held_.clear();
+    held_bytes_ = 0;
     uint32_t taken = 0;
     sf::Socket::Status status;
     ByteBuffer packet;
@@ -115,4 +122,24 @@ void TcpClient::receive() {
         return;
     }
     keep_alive();
+}
+
+void TcpClient::answer_pings() {
+    if (!connected) return;
+    // Straight to the link: a send that finds the connection gone must not disconnect here, in
+    // the middle of the step that called.
+    // A server that floods the stream meanwhile is read no further than the cap; it gets its
+    // pongs again from the next receive on.
+    ByteBuffer packet;
+    while (held_bytes_ < kMaxHeldBytes && link.receive(packet) == sf::Socket::Done) {
+        std::optional<ByteBuffer> pong;
+        if (take_ping(packet, pong)) {
+            if (pong) link.send(*pong);
+        } else if (!handle_pong(packet, last_receive_ms, latency_ms)) {
+            held_bytes_ += packet.size();
+            held_.push_back(std::move(packet));
+        }
+        packet = ByteBuffer();
+    }
+    if (std::optional<ByteBuffer> ping = due_keep_alive()) link.send(*ping);
 }

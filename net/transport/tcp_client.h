@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include <SFML/Network/IpAddress.hpp>
 
@@ -27,6 +28,11 @@ public:
 
     bool send(const ByteBuffer& packet) override;
     void receive() override;
+    // For a caller busy for seconds between receives (generating a large level): answers the
+    // server's pings and sends the keep-alive, so that the server, whose time-out runs once the
+    // match starts, does not take the client for gone. Every other frame is held, in order, for
+    // the next receive. Never disconnects: a failure is left for the next receive to find.
+    void answer_pings();
 
     TcpLink link;
     std::atomic<bool> connected{false};
@@ -40,4 +46,9 @@ private:
     // Receives the id and echoes it by deadline_ms on the transport's clock.
     bool handshake(const sf::IpAddress& address, unsigned short port, int64_t deadline_ms);
     static std::string endpoint_text(const sf::IpAddress& address, unsigned short port);
+
+    // Frames answer_pings read ahead of the next receive, and their bytes.
+    static constexpr size_t kMaxHeldBytes = 64 * 1024 * 1024;
+    std::vector<ByteBuffer> held_;
+    size_t held_bytes_ = 0;
 };

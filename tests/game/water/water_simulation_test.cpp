@@ -157,14 +157,14 @@ TEST(WaterSimulation, ASmallPoolFollowsItsReferenceTrace) {
 }
 
 TEST(WaterSimulation, AParallelStepGivesTheBitsOfASingleThreadStep) {
-    // Enough particles for a team of two: a small pass runs on one thread whatever is asked.
-    WaterLevel level(1024, 512);
-    level.paint(0, 400, 1024, 112, color_destructible);
-    level.paint(20, 80, 940, 320, color_water);
+    // Enough particles for a team of eight: a small pass runs on fewer threads whatever is asked.
+    WaterLevel level(2048, 1024);
+    level.paint(0, 720, 2048, 112, color_destructible);
+    level.paint(20, 80, 1940, 640, color_water);
     level.paint(970, 320, 40, 80, color_staticwater);
-    sph::WaterObject& one = level.build({16, 16, 8, 8192});
-    sph::WaterObject& many = level.build({16, 16, 8, 8192});
-    ASSERT_GT(one.particles.size(), 4096u);
+    sph::WaterObject& one = level.build({16, 16, 8, 20000});
+    sph::WaterObject& many = level.build({16, 16, 8, 20000});
+    ASSERT_GE(one.particles.size(), 8u * 2048u);
     auto same = [](const std::vector<float>& a, const std::vector<float>& b) {
         return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
     };
@@ -173,7 +173,7 @@ TEST(WaterSimulation, AParallelStepGivesTheBitsOfASingleThreadStep) {
             for (sph::WaterObject* w : {&one, &many}) w->add_explosion({150, 240}, 60);
         omp_set_num_threads(1);
         one.update(0.016f);
-        omp_set_num_threads(4);
+        omp_set_num_threads(8);
         many.update(0.016f);
         const sph::ParticleArrays &a = one.particles, &b = many.particles;
         ASSERT_TRUE(same(a.x, b.x) && same(a.y, b.y) && same(a.vx, b.vx) && same(a.vy, b.vy) && same(a.fx, b.fx) &&

@@ -402,6 +402,28 @@ TEST(TcpKeepAlive, ReceiveTimeOutDropsASilentPeerOnlyWhenSet) {
     EXPECT_EQ(server.clients.count(quiet.connection_id), 0u);
 }
 
+TEST(TcpKeepAlive, ABusyClientAnswersPingsAndKeepsTheFramesBetweenThemInOrder) {
+    ManualNetClock server_clock(0), client_clock(0);
+    TcpServer server;
+    server.set_clock(server_clock);
+    server.timeout_ms = 5000;
+    ASSERT_TRUE(server.listen_start(0, 0));
+    TcpClient client;
+    client.set_clock(client_clock);
+    ASSERT_TRUE(connect_client(server, client));
+    // Six seconds of the server's pings, each behind a frame, while the client only answers pings.
+    std::vector<uint32_t> sent, got;
+    for (int64_t t = 1000; t <= 6000; t += 1000) {
+        server_clock.set(t);
+        server.send_to_client(client.connection_id, data_packet(sent.emplace_back(uint32_t(t))));
+        ASSERT_TRUE(eventually([&] { return server.clients.at(client.connection_id).last_receive_ms == t; },
+                               [&] { client.answer_pings(), server.receive(); }));
+    }
+    client.receive();
+    for (auto& [from, packet] : client.inbox) EXPECT_TRUE(packet.skip(12) && packet.read_u32_be(got.emplace_back()));
+    EXPECT_EQ(got, sent);
+}
+
 TEST(TcpReplication, AnObjectTravelsEachWayAndPacketsKeepTheirSender) {
     TcpServer server;
     ASSERT_TRUE(server.listen_start(0, 0));
