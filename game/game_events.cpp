@@ -40,24 +40,32 @@ void remove_object_action(QGEventHandler& handler, const QGEvent& event) {
 void setup_game_action(QGEventHandler& handler, const QGEvent& event) {
     // The server sets its game up itself; it only sends the record.
     GameParameters params;
-    if (!handler.game->is_server && event.read(params)) QGGame::of(*handler.game).setup_game(params);
+    QGGame* game = QGGame::of(handler.game);
+    if (game && !game->is_server && event.read(params)) game->setup_game(params);
 }
 
 void set_spawn_positions_action(QGEventHandler& handler, const QGEvent& event) {
     SpawnPositions record;
-    if (event.read(record)) QGGame::of(*handler.game).set_spawn_positions(record);
+    QGGame* game = QGGame::of(handler.game);
+    if (game && event.read(record)) game->set_spawn_positions(record);
 }
 
-void start_game_action(QGEventHandler& handler, const QGEvent&) { QGGame::of(*handler.game).start_game(); }
+void start_game_action(QGEventHandler& handler, const QGEvent&) {
+    if (QGGame* game = QGGame::of(handler.game)) game->start_game();
+}
 
 void pause_action(QGEventHandler& handler, const QGEvent&) {
-    QGGame::of(*handler.game).paused = true;
-    if (handler.game->is_server) handler.post<EQGEventType::Pause>();
+    QGGame* game = QGGame::of(handler.game);
+    if (!game) return;
+    game->paused = true;
+    if (game->is_server) handler.post<EQGEventType::Pause>();
 }
 
 void resume_action(QGEventHandler& handler, const QGEvent&) {
-    QGGame::of(*handler.game).paused = false;
-    if (handler.game->is_server) handler.post<EQGEventType::Resume>();
+    QGGame* game = QGGame::of(handler.game);
+    if (!game) return;
+    game->paused = false;
+    if (game->is_server) handler.post<EQGEventType::Resume>();
 }
 
 template <class Record>

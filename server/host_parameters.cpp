@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "game/base/session_records.h"
+
 const char* const kServerUsage =
     "Invalid launch parameters.\n"
     "Usage: server.exe <port> <num players> <num lives> <time> <respawn time> <teams><friendly fire> <server "
@@ -18,8 +20,6 @@ const char* const kServerUsage =
     "Press any key to exit...";
 
 namespace {
-
-constexpr int kMaxPlayers = 16;
 
 // atoi's reading (leading blanks, a sign, digits) without its undefined overflow: the value is
 // taken modulo 2^32 as a signed 32-bit number, which is what atoi gives on this system.
@@ -48,7 +48,7 @@ bool parse_host_parameters(int argc, const char* const* argv, HostParameters& ou
     p.friendly_fire = std::string(argv[7]) == "true";
     p.server_name = argv[8];
     if (p.port == 0) return false;
-    if (static_cast<uint32_t>(p.num_players) - 1u >= static_cast<uint32_t>(kMaxPlayers)) return false;
+    if (static_cast<uint32_t>(p.num_players) - 1u >= kMaxPlayers) return false;
     out = p;
     return true;
 }

@@ -38,7 +38,7 @@ bool ServerHosting::host(QGGame& game, const HostParameters& params) {
     Udp* udp = udp_owned.get();
     TcpServer* tcp = tcp_owned.get();
     // Send interval, packets per receive, no receive time-out and the connection hooks.
-    game.install_transports(std::move(tcp_owned), std::move(udp_owned));
+    game.network().install_transports(std::move(tcp_owned), std::move(udp_owned));
     // A client sends only its own requests, a few hundred bytes per packet.
     tcp->max_client_frame_bytes = 256 * 1024;
     // The state goes to each client as what changed for it, at the pace its path carries, so that

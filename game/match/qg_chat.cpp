@@ -43,11 +43,12 @@ std::string clean_text(const std::string& text) {
 }  // namespace
 
 QGChat::QGChat(GameSession* game_, unsigned int entity_id_) : QGObject(game_, entity_id_, true) {
-    if (game) QGGame::of(*game).chat = this;
+    if (QGGame* session = QGGame::of(game)) session->chat = this;
 }
 
 QGChat::~QGChat() {
-    if (game && QGGame::of(*game).chat == this) QGGame::of(*game).chat = nullptr;
+    QGGame* session = QGGame::of(game);
+    if (session && session->chat == this) session->chat = nullptr;
 }
 
 void QGChat::write_creation_event(QGEvent& event) const {

@@ -57,7 +57,7 @@ void QGMatchController::update(float dt) {
     case State::Countdown:
         if (timer > 0.0f) return;
         enter(State::Running, settings.time_limit * 60.0f);
-        session().paused = false;
+        if (QGGame* s = session()) s->paused = false;
         game->event_handler->post<EQGEventType::Resume>();
         return;
     case State::Running:
@@ -66,7 +66,7 @@ void QGMatchController::update(float dt) {
     case State::GameOver:
         if (timer > 0.0f) return;
         enter(State::Closing, result_display_time);
-        session().paused = true;
+        if (QGGame* s = session()) s->paused = true;
         // The clients' MatchOver listener opens the scoreboard.
         game->event_handler->post<EQGEventType::Pause>();
         game->event_handler->post<EQGEventType::MatchOver>();
@@ -74,36 +74,35 @@ void QGMatchController::update(float dt) {
     case State::Closing:
         if (timer > 0.0f) return;
         game->match_running = false;
-        session().quit = true;
+        if (QGGame* s = session()) s->quit = true;
         return;
     }
 }
 
-QGGame& QGMatchController::session() const { return QGGame::of(*game); }
+QGGame* QGMatchController::session() const { return QGGame::of(game); }
 
 int QGMatchController::living_players() const {
     int alive = 0;
-    const size_t slots = std::min<size_t>(game->rules.player_count, session().players().size());
-    for (size_t i = 0; i < slots; ++i)
-        if (session().players()[i] && session().players()[i]->health > 0.0f) ++alive;
+    // A slot outside the table holds no one.
+    for (unsigned int i = 0; i < game->rules.player_count; ++i)
+        if (const QGPlayer* player = game->get_player(i); player && player->health > 0.0f) ++alive;
     return alive;
 }
 
 bool QGMatchController::match_decided() const {
     const GameRules& rules = game->rules;
     if (rules.player_count == 0) return true;
-    const size_t slots = std::min<size_t>(rules.player_count, session().players().size());
     if (rules.lives < 1) {
         size_t present = 0;
-        for (size_t i = 0; i < slots; ++i)
-            if (session().players()[i]) ++present;
+        for (unsigned int i = 0; i < rules.player_count; ++i)
+            if (game->get_player(i)) ++present;
         return present < 2;
     }
     if (!rules.teams) return living_players() < 2;
     // Teams other than the two the join hands out count for neither.
     bool team_alive[2] = {false, false};
-    for (size_t i = 0; i < slots; ++i) {
-        const QGPlayer* player = session().players()[i];
+    for (unsigned int i = 0; i < rules.player_count; ++i) {
+        const QGPlayer* player = game->get_player(i);
         if (player && player->health > 0.0f && player->team < 2) team_alive[player->team] = true;
     }
     return !(team_alive[0] && team_alive[1]);

@@ -96,8 +96,8 @@ private:
     void enter(State next, float seconds);
     // The default float interpolation, held to finite values: the timer comes from the network.
     void interpolate_timer(float& out, const float& old_value, const float& new_value, float t);
-    // The session, which the controller pauses, resumes and ends.
-    QGGame& session() const;
+    // The session, which the controller pauses, resumes and ends; null when it is no QGGame.
+    QGGame* session() const;
     int living_players() const;
 };
 

@@ -209,10 +209,3 @@ QGPlayer* ObjectRegistry::player_with_entity(unsigned int entity_id) const {
         if (slot && static_cast<const void*>(slot) == whole) return slot;
     return nullptr;
 }
-
-unsigned int ObjectRegistry::entity_of_player(const QGPlayer* player) const {
-    const void* wanted = static_cast<const void*>(player);
-    for (auto& [id, object] : objects_)
-        if (dynamic_cast<const void*>(object) == wanted) return id;
-    return 0;
-}

@@ -59,8 +59,6 @@ public:
     void size_player_table(size_t count) { players_.resize(count, nullptr); }
     // The player of the table whose object has this entity id, or null.
     QGPlayer* player_with_entity(unsigned int entity_id) const;
-    // The entity id of the object in a player slot (0 when not found).
-    unsigned int entity_of_player(const QGPlayer* player) const;
 
     // The next entity id of this server session (the first is 1; ids are never reused).
     unsigned int issue_id() { return ++next_entity_id_; }

@@ -45,7 +45,9 @@ struct LevelObject;
 // object registry, the collision pass, the terrain, the match set-up and the network side, a
 // client's or the server's) and runs the world step update(): object updates, collisions, the
 // commit of new objects, the network exchange and the removal of dead objects, always in that
-// order.
+// order. One road per caller: the objects ask the GameSession; the programs use the session's own
+// names below and, for anything else a part does, the part itself (registry(), terrain(),
+// match_setup(), network()).
 class QGGame final : public GameSession {
 public:
     // Selects the server constructor.
@@ -72,8 +74,9 @@ public:
     QGGame(const QGGame&) = delete;
     QGGame& operator=(const QGGame&) = delete;
 
-    // The session of an object of the layers above this one: every GameSession is a QGGame.
-    static QGGame& of(GameSession& session) { return static_cast<QGGame&>(session); }
+    // The session of an object of the layers above this one (the match, the event table), which
+    // hold only the GameSession they were made with: null when that is no QGGame.
+    static QGGame* of(GameSession* session) { return dynamic_cast<QGGame*>(session); }
 
     // The world step; dt is the time since the previous step in seconds.
     void update(float dt);
@@ -89,15 +92,8 @@ public:
     void flush_removals() { registry_.remove_queued(); }
     void remove_object(unsigned int id) override;
     QGObject* find_object(unsigned int id) const override { return registry_.find(id); }
-    bool holds_id(unsigned int id) const override { return registry_.holds(id); }
     QGPlayer* get_player(unsigned int index) const override { return registry_.player(index); }
     void register_player(QGPlayer* player) override;
-    void drop_player(const QGPlayer* player) override { registry_.drop_player(player); }
-    QGPlayer* player_with_entity(unsigned int entity_id) const override {
-        return registry_.player_with_entity(entity_id);
-    }
-    void add_pending_physics(QGPhysObject* object) override { registry_.add_physics(object); }
-    unsigned int issue_entity_id() override { return registry_.issue_id(); }
     unsigned int next_entity_id() const { return registry_.next_entity_id(); }
 
     const std::map<unsigned int, QGObject*>& objects() const { return registry_.objects(); }
@@ -114,9 +110,7 @@ public:
     // --- the match set-up ---
 
     void setup_game(const GameParameters& params) { match_.setup_game(params); }
-    GameParameters current_parameters() const { return match_.current_parameters(); }
     void generate_level(const LevelCreation& record) override { match_.generate_level(record); }
-    void build_level_object(const LevelObject& object) override { match_.build_level_object(object); }
     void set_spawn_positions(const SpawnPositions& record) { match_.set_spawn_positions(record); }
     void start_game() { match_.start_game(); }
     dvec2d choose_spawn_position(const QGPlayer* player) const override { return match_.choose_spawn_position(player); }
@@ -124,10 +118,6 @@ public:
 
     // --- the network side ---
 
-    // Takes ownership of the transports and gives them the session's settings.
-    void install_transports(std::unique_ptr<Tcp> tcp, std::unique_ptr<Udp> udp) {
-        net_->install_transports(std::move(tcp), std::move(udp));
-    }
     // The TCP transport's connection hooks.
     void on_connect(Protocol* protocol, unsigned int connection_id, unsigned short local_port, Connection remote) {
         net_->on_connect(protocol, connection_id, local_port, remote);
@@ -155,17 +145,6 @@ public:
     ColorRGBA get_pixel(int x, int y) const { return terrain_.get_pixel(x, y); }
     void set_pixel(int x, int y, ColorRGBA colour) { terrain_.set_pixel(x, y, colour); }
     static bool is_destructible_colour(const ColorRGBA& colour);
-    SDL_Surface* terrain_surface() const override { return terrain_.surface(); }
-    void set_terrain_surface(SDL_Surface* surface) override { terrain_.set_surface(surface); }
-    void forget_terrain_surface(SDL_Surface* surface) override { terrain_.forget_surface(surface); }
-    [[nodiscard]] ScopedLink attach_water(sph::WaterObject* water,
-                                          Callback<float, float, float, float, float> coverage) override {
-        return terrain_.attach_water(water, std::move(coverage));
-    }
-    bool has_water_coverage() const override { return terrain_.has_water_coverage(); }
-    float water_coverage(float x, float y, float width, float height) const override {
-        return terrain_.water_coverage(x, y, width, height);
-    }
     SessionTerrain& terrain() { return terrain_; }
     const SessionTerrain& terrain() const { return terrain_; }
 
@@ -188,6 +167,27 @@ public:
     Callback<void> disconnect_hook;
 
 private:
+    // What only the objects ask, through GameSession; the programs ask the parts.
+    bool holds_id(unsigned int id) const override { return registry_.holds(id); }
+    void drop_player(const QGPlayer* player) override { registry_.drop_player(player); }
+    QGPlayer* player_with_entity(unsigned int entity_id) const override {
+        return registry_.player_with_entity(entity_id);
+    }
+    void add_pending_physics(QGPhysObject* object) override { registry_.add_physics(object); }
+    unsigned int issue_entity_id() override { return registry_.issue_id(); }
+    void build_level_object(const LevelObject& object) override { match_.build_level_object(object); }
+    SDL_Surface* terrain_surface() const override { return terrain_.surface(); }
+    void set_terrain_surface(SDL_Surface* surface) override { terrain_.set_surface(surface); }
+    void forget_terrain_surface(SDL_Surface* surface) override { terrain_.forget_surface(surface); }
+    [[nodiscard]] ScopedLink attach_water(sph::WaterObject* water,
+                                          Callback<float, float, float, float, float> coverage) override {
+        return terrain_.attach_water(water, std::move(coverage));
+    }
+    bool has_water_coverage() const override { return terrain_.has_water_coverage(); }
+    float water_coverage(float x, float y, float width, float height) const override {
+        return terrain_.water_coverage(x, y, width, height);
+    }
+
     // A client's event handler, held by the registry until its id is known.
     void hold_event_handler();
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/core/logger.h"
+#include "game/entities/qg_player.h"
 #include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/base/qg_object.h"
@@ -135,7 +136,7 @@ void ServerSession::on_disconnect(Protocol*, unsigned int connection_id, unsigne
     spectators_.erase(connection_id);
     stop_map_synchronizers(connection_id);
     if (QGPlayer* player = game_.get_player(connection_id)) {
-        if (unsigned int id = game_.registry().entity_of_player(player)) game_.remove_object(id);
+        game_.remove_object(player->entity_id);
     }
     // The host's client leaving before the start, or the last player leaving, ends the
     // session. The leaving player's slot is still occupied until the removal is committed.

@@ -101,7 +101,7 @@ void SessionTerrain::push_object(QGPhysObject* object, const dvec2d& direction, 
     const dvec2d impulse = direction * (strength * default_explosion_force);
     // A massless object would fly off to infinity.
     if (!object->is_static() && object->mass > 0.0f) object->velocity += impulse / object->mass;
-    if (QGPlayer* player = game_.player_with_entity(object->entity_id)) {
+    if (QGPlayer* player = game_.registry().player_with_entity(object->entity_id)) {
         DamageCause cause;
         cause.type = DamageType::Environment;
         player->change_health(cause, -(default_explosion_damage * strength));

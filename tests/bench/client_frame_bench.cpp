@@ -73,7 +73,7 @@ bool set_up(Bench& b) {
     auto udp_owned = std::make_unique<Udp>();
     TcpServer* tcp = tcp_owned.get();
     Udp* udp = udp_owned.get();
-    b.server.install_transports(std::move(tcp_owned), std::move(udp_owned));
+    b.server.network().install_transports(std::move(tcp_owned), std::move(udp_owned));
     b.server.setup_game({kPlayers, 3, 1.0f, 0, 0, {0, 0}});
     if (!tcp->listen_start(0, 0) || !udp->bind(tcp->listening_port())) return fail("no port");
     ready_time = 0.0f;

@@ -147,7 +147,7 @@ void BM_ServerStep_WithUdpSync(benchmark::State& state) {
     sink.bind(0);
     udp->bind(0);
     udp->add_peer(Connection(sf::IpAddress::LocalHost, sink.local_port()));
-    world.game->install_transports(nullptr, std::move(owned));
+    world.game->network().install_transports(nullptr, std::move(owned));
     udp->set_send_interval(0.0f);
     for (auto _ : state) {
         world.game->update(kDt);

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     game->event_handler->delay_ms = 66;
     auto* tcp = new net_test::MemoryTcp();
     auto* udp = new net_test::InMemory<Udp>();
-    game->install_transports(std::unique_ptr<Tcp>(tcp), std::unique_ptr<Udp>(udp));
+    game->network().install_transports(std::unique_ptr<Tcp>(tcp), std::unique_ptr<Udp>(udp));
     const auto frame = [&](float dt, bool drawn) {
         clock.advance(int64_t(dt * 1000));
         game->update(dt);

@@ -48,7 +48,8 @@ struct PassCounter : QGObject {
         steps.push_back(dt);
         starts.push_back(clock.now);
         clock.now += work_ms;
-        if (--left == 0) QGGame::of(*game).quit = true;
+        if (--left > 0) return;
+        if (QGGame* session = QGGame::of(game)) session->quit = true;
     }
     StepPassClock& clock;
     uint32_t work_ms;

@@ -260,7 +260,7 @@ public:
             auto udp_owned = make_udp ? make_udp() : std::make_unique<Udp>();
             tcp = tcp_owned.get();
             udp = udp_owned.get();
-            game->install_transports(std::move(tcp_owned), std::move(udp_owned));
+            game->network().install_transports(std::move(tcp_owned), std::move(udp_owned));
             GameParameters params;
             params.player_count = player_count;
             params.lives = lives;

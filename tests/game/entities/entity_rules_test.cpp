@@ -209,7 +209,7 @@ TEST_F(Rules, ItemsOutliveTheirHolderAndLeaveItsInventoryWhenTheyGo) {
     const unsigned int ids[] = {heal->entity_id, w.players[1]->entity_id, gun->entity_id};
     for (unsigned int id : ids) g->remove_object(id);
     w.step();
-    for (unsigned int id : ids) EXPECT_FALSE(g->holds_id(id));
+    for (unsigned int id : ids) EXPECT_FALSE(g->registry().holds(id));
     EXPECT_EQ(g->get_player(1), nullptr);
 }
 
@@ -272,7 +272,7 @@ TEST_F(Rules, DrowningLifeTimeAndInvisibilityCountTheStepTime) {
         for (float t = 2.0f * dt; t < 4.0f; t += dt) {
             w.step(dt);
             if (!seen_at && !hider->invisible) seen_at = t;
-            if (!shot_gone_at && !w.game->holds_id(shot)) shot_gone_at = t;
+            if (!shot_gone_at && !w.game->registry().holds(shot)) shot_gone_at = t;
         }
         EXPECT_NEAR(seen_at, dt + 1.5f, 1.5f * dt);
         EXPECT_NEAR(shot_gone_at, weapon_definitions[kTriple].projectile_life_time, 1.5f * dt);

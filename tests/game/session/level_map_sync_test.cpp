@@ -112,10 +112,10 @@ TEST_F(MapSync, ServerSendsTheLevelTileByTileThenRemovesTheSynchronizer) {
         ASSERT_EQ(n, record.remaining());
         EXPECT_EQ(offset, expected[i]);
         std::vector<unsigned char> bytes(record.read_pointer(), record.read_pointer() + n);
-        EXPECT_EQ(bytes, encode_map_tile(server->terrain_surface(), offset, material_colors));
+        EXPECT_EQ(bytes, encode_map_tile(server->terrain().surface(), offset, material_colors));
         ASSERT_TRUE(apply_map_tile(copy.get(), offset, bytes, material_colors));
     }
-    EXPECT_EQ(surface_hash(copy.get()), surface_hash(server->terrain_surface()));
+    EXPECT_EQ(surface_hash(copy.get()), surface_hash(server->terrain().surface()));
     EXPECT_EQ(server->removal_queue().count(id), 1u);
     EXPECT_EQ(event_types(*server->event_handler), (std::vector<uint32_t>{4}));
     // Once done it writes nothing more, and goes at the end of the step.
@@ -138,7 +138,7 @@ TEST_F(MapSync, SynchronizerRemovedBeforeItsCommitLeavesNoEntryBehind) {
         EXPECT_EQ(client->find_object(70), nullptr);
         client->remove_object(70);
         EXPECT_EQ(client->reliable_objects().count(70), 0u);
-        EXPECT_FALSE(client->holds_id(70));
+        EXPECT_FALSE(client->registry().holds(70));
         client->update(0.0f);  // the send and receive walk the map: nothing dangles there
         EXPECT_EQ(status.shown, (std::vector<std::string>{"Syncing current map state with server...", ""}));
     }
@@ -147,8 +147,8 @@ TEST_F(MapSync, SynchronizerRemovedBeforeItsCommitLeavesNoEntryBehind) {
 TEST_F(MapSync, HostileTilesAreRejectedAndTheClientGoesOn) {
     auto* receiver = client->spawn<QGMapSynchronizer>(90, 3);
     client->flush_registrations();
-    const uint64_t before = surface_hash(client->terrain_surface());
-    const std::vector<unsigned char> good = encode_map_tile(server->terrain_surface(), {0, 0}, material_colors);
+    const uint64_t before = surface_hash(client->terrain().surface());
+    const std::vector<unsigned char> good = encode_map_tile(server->terrain().surface(), {0, 0}, material_colors);
     ASSERT_GT(good.size(), 4u);
 
     LogCapture log;
@@ -177,7 +177,7 @@ TEST_F(MapSync, HostileTilesAreRejectedAndTheClientGoesOn) {
     stub.write_i32_le(0);
     hostile.push_back(stub);
     for (const ByteBuffer& record : hostile) read_pass(*receiver, record);
-    EXPECT_EQ(surface_hash(client->terrain_surface()), before);
+    EXPECT_EQ(surface_hash(client->terrain().surface()), before);
     EXPECT_TRUE(log.contains("rejected"));
     EXPECT_TRUE(log.contains("Dropped a map tile record that is cut short."));
 
@@ -194,11 +194,12 @@ TEST_F(MapSync, HostileTilesAreRejectedAndTheClientGoesOn) {
     // A good tile still goes through afterwards.
     read_pass(*receiver, tile_record({0, 0}, good));
     SurfacePtr expected = make_surface(300, 290);
-    std::memcpy(expected->pixels, client->terrain_surface()->pixels, size_t(client->terrain_surface()->pitch) * 290);
+    std::memcpy(expected->pixels, client->terrain().surface()->pixels,
+                size_t(client->terrain().surface()->pitch) * 290);
     EXPECT_TRUE(apply_map_tile(expected.get(), {0, 0}, good, material_colors));
-    EXPECT_EQ(surface_hash(client->terrain_surface()), surface_hash(expected.get()));
+    EXPECT_EQ(surface_hash(client->terrain().surface()), surface_hash(expected.get()));
     solid_terrain::SolidMask fresh;  // the physics sees the tile's craters too
-    fresh.build(client->terrain_surface());
+    fresh.build(client->terrain().surface());
     for (int i = 0; i < 1 << 16; ++i)
         ASSERT_EQ(client->level->solid_mask.next_solid(i & 255, i >> 8, 290), fresh.next_solid(i & 255, i >> 8, 290));
 

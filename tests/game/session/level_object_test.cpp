@@ -167,7 +167,7 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     auto* level = game->spawn<QGLevel>(0, p);
     EXPECT_EQ(game->level, level);
     ASSERT_NE(level->surface(), nullptr);
-    EXPECT_EQ(game->terrain_surface(), level->surface());
+    EXPECT_EQ(game->terrain().surface(), level->surface());
     EXPECT_TRUE(game->level_width() == 300 && game->level_height() == 200);
     EXPECT_EQ(level->look(), nullptr);
     EXPECT_EQ(level->water, nullptr);  // the session's generate_level builds it
@@ -186,7 +186,7 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     // The surface goes with the level.
     game->remove_object(level->entity_id);
     game->update(0.0f);
-    EXPECT_TRUE(game->level == nullptr && game->terrain_surface() == nullptr);
+    EXPECT_TRUE(game->level == nullptr && game->terrain().surface() == nullptr);
     EXPECT_EQ(game->level_width(), 0);
 }
 
@@ -428,7 +428,7 @@ TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurfac
     EXPECT_EQ(reloaded, look(level).terrain_texture);
     EXPECT_NE(reloaded->get_surface(), surface);
     EXPECT_FALSE(look(level).texture_holds_surface());
-    EXPECT_EQ(game->terrain_surface(), surface);
+    EXPECT_EQ(game->terrain().surface(), surface);
     EXPECT_EQ(surface_hash(level->surface()), before);  // a freed surface stops the sanitizer here
     game->explode({100.0f, 60.0f}, 20.0f);
     EXPECT_NE(surface_hash(level->surface()), before);
@@ -441,10 +441,10 @@ TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurfac
     look(second).terrain_sprite->set_texture(nullptr);
     ASSERT_TRUE(view->get_texture_manager()->unload_texture("gfx/dummy.png"));
     EXPECT_FALSE(look(second).texture_holds_surface());
-    EXPECT_TRUE(game->terrain_surface() == second->surface() && surface_hash(second->surface()) == before);
+    EXPECT_TRUE(game->terrain().surface() == second->surface() && surface_hash(second->surface()) == before);
     game->explode({100.0f, 60.0f}, 20.0f);
     remove_level();
-    EXPECT_EQ(game->terrain_surface(), nullptr);
+    EXPECT_EQ(game->terrain().surface(), nullptr);
 }
 
 TEST_F(DrawingClient, DummyCachedReadOnlyIsMadeWritableForTheLevel) {

@@ -102,8 +102,8 @@ protected:
 
     // The same explosive block painted into both copies: the presets used here have none.
     void paint_on_both(int x, int y, int w, int h, ColorRGBA c) {
-        fill(server.game->terrain_surface(), x, y, w, h, c);
-        fill(player->terrain_surface(), x, y, w, h, c);
+        fill(server.game->terrain().surface(), x, y, w, h, c);
+        fill(player->terrain().surface(), x, y, w, h, c);
     }
 
     ManualNetClock clock{7'000'000};
@@ -118,7 +118,7 @@ protected:
 TEST_F(LevelLoopback, ServerBlastsLeaveTheClientsSurfaceIdentical) {
     default_explosion_radius = 16.0f;
     host_generates(hills(512, 256, 11));
-    EXPECT_EQ(surface_hash(player->terrain_surface()), surface_hash(server.game->terrain_surface()));
+    EXPECT_EQ(surface_hash(player->terrain().surface()), surface_hash(server.game->terrain().surface()));
 
     paint_on_both(100, 100, 40, 6, color_explosive);
     paint_on_both(139, 106, 3, 30, color_explosive);
@@ -127,27 +127,27 @@ TEST_F(LevelLoopback, ServerBlastsLeaveTheClientsSurfaceIdentical) {
     heard.listen(*player->event_handler, EQGEventType::SpawnEffect);
     heard.listen(*player->event_handler, EQGEventType::PlaySound);
 
-    const uint64_t before = surface_hash(server.game->terrain_surface());
+    const uint64_t before = surface_hash(server.game->terrain().surface());
     random_seed(3);
     server.game->explode({98.0f, 103.0f}, 6.0f);  // sets the block off: a chain of 330 pixels
     server.game->explode({330.0f, 150.0f}, 20.0f);
     server.game->explode({330.0f, 150.0f}, 20.0f);
     server.game->explode({500.0f, 250.0f}, 30.0f);  // over the corner
     server.game->explode({250.0f, 60.0f}, 12.5f);
-    ASSERT_NE(surface_hash(server.game->terrain_surface()), before);
+    ASSERT_NE(surface_hash(server.game->terrain().surface()), before);
     // The whole chain went, far beyond the blast that set it off.
     EXPECT_EQ(server.game->get_pixel(140, 135), color_air);
     EXPECT_EQ(server.game->get_pixel(139, 100), color_air);
 
     ASSERT_TRUE(eventually(
         [&] {
-            return surface_hash(player->terrain_surface()) == surface_hash(server.game->terrain_surface()) &&
+            return surface_hash(player->terrain().surface()) == surface_hash(server.game->terrain().surface()) &&
                    std::count(heard.types.begin(), heard.types.end(), 19u) > 0;
         },
         [&] { pump(); }));
     EXPECT_EQ(std::count(heard.types.begin(), heard.types.end(), 20u), 1);
     for (int i = 0; i < 5; ++i) pump();
-    EXPECT_EQ(surface_hash(player->terrain_surface()), surface_hash(server.game->terrain_surface()));
+    EXPECT_EQ(surface_hash(player->terrain().surface()), surface_hash(server.game->terrain().surface()));
 }
 
 TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
@@ -159,11 +159,11 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
     server.game->explode({300.0f, 200.0f}, 40.0f);
     server.game->explode({590.0f, 290.0f}, 30.0f);
     const auto same_terrain = [&](QGGame& client) {
-        return surface_hash(client.terrain_surface()) == surface_hash(server.game->terrain_surface());
+        return surface_hash(client.terrain().surface()) == surface_hash(server.game->terrain().surface());
     };
     ASSERT_TRUE(eventually([&] { return same_terrain(*player); }, [&] { pump(); }));
     // A mark only the player has: tiles meant for somebody else must not touch it.
-    fill(player->terrain_surface(), 10, 10, 5, 5, color_ladder);
+    fill(player->terrain().surface(), 10, 10, 5, 5, color_ladder);
 
     const TcpLink& player_link = dynamic_cast<TcpClient&>(*player->tcp_transport()).link;
     const uint64_t player_before = player_link.bytes_received();
@@ -190,8 +190,8 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
     };
     ASSERT_TRUE(eventually(
         [&] {
-            return spectator->level && !server.game->holds_id(sync_id) &&
-                   surface_hash(spectator->terrain_surface()) == surface_hash(server.game->terrain_surface());
+            return spectator->level && !server.game->registry().holds(sync_id) &&
+                   surface_hash(spectator->terrain().surface()) == surface_hash(server.game->terrain().surface());
         },
         all));
     EXPECT_LT((player_link.bytes_received() - player_before) * 4,  // the tiles went to the spectator alone
@@ -199,12 +199,12 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
     // The removal reaches the clients after their latency and clears the status line.
     ASSERT_TRUE(eventually([&] { return spectator_status.shown.size() == 2; }, all));
     EXPECT_EQ(spectator_status.shown, (std::vector<std::string>{"Syncing current map state with server...", ""}));
-    EXPECT_FALSE(spectator->holds_id(sync_id));
-    EXPECT_EQ(surface_hash(spectator->terrain_surface()), surface_hash(server.game->terrain_surface()));
+    EXPECT_FALSE(spectator->registry().holds(sync_id));
+    EXPECT_EQ(surface_hash(spectator->terrain().surface()), surface_hash(server.game->terrain().surface()));
 
     // The player built the synchronizer too, showed and cleared the same line, and kept its own
     // pixels.
-    ASSERT_TRUE(eventually([&] { return !player->holds_id(sync_id); }, all));
+    ASSERT_TRUE(eventually([&] { return !player->registry().holds(sync_id); }, all));
     EXPECT_EQ(player_status.shown, spectator_status.shown);
     EXPECT_EQ(player->get_pixel(12, 12), color_ladder);
 
@@ -228,13 +228,13 @@ TEST_F(LevelLoopback, SpectatorBeforeTheLevelGetsNoMapStream) {
 
 TEST_F(LevelLoopback, HostileMapStreamIsRejectedAndTheClientGoesOn) {
     host_generates(hills(256, 256, 8));
-    const uint64_t map = surface_hash(player->terrain_surface());
+    const uint64_t map = surface_hash(player->terrain().surface());
     auto* hostile = server.game->spawn<HostileSynchronizer>(0, 0);
     LogCapture log;
     ASSERT_TRUE(eventually([&] { return hostile->sent >= 24; }, [&] { pump(); }));
     for (int i = 0; i < 3; ++i) pump();
     EXPECT_NE(find_synchronizer(*player), nullptr);
-    EXPECT_EQ(surface_hash(player->terrain_surface()), map);
+    EXPECT_EQ(surface_hash(player->terrain().surface()), map);
     EXPECT_TRUE(log.contains("rejected"));
     EXPECT_TRUE(player->active.load());
     EXPECT_FALSE(player->quit.load());
@@ -244,10 +244,10 @@ TEST_F(LevelLoopback, HostileMapStreamIsRejectedAndTheClientGoesOn) {
     server.game->explode({128.0f, 128.0f}, 40.0f);
     ASSERT_TRUE(eventually(
         [&] {
-            return surface_hash(player->terrain_surface()) == surface_hash(server.game->terrain_surface()) &&
+            return surface_hash(player->terrain().surface()) == surface_hash(server.game->terrain().surface()) &&
                    find_synchronizer(*player) == nullptr;
         },
         [&] { pump(); }));
-    EXPECT_NE(surface_hash(player->terrain_surface()), map);
+    EXPECT_NE(surface_hash(player->terrain().surface()), map);
     EXPECT_EQ(player_status.shown, (std::vector<std::string>{"Syncing current map state with server...", ""}));
 }

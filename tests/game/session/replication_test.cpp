@@ -172,7 +172,7 @@ TEST_F(SessionPair, ClientConvergesAcrossALossyReorderingNetwork) {
         [&] {
             for (auto& [box, copy] : boxes)
                 if (!(copy->position == box->position)) return false;
-            return surface_hash(client->terrain_surface()) == surface_hash(server.game->terrain_surface());
+            return surface_hash(client->terrain().surface()) == surface_hash(server.game->terrain().surface());
         },
         [&] { pump(); }));
 }

@@ -20,7 +20,7 @@ struct SeenAtListener {
     int calls = 0;
     void on_event(const PhysObjectRecord& r) {
         id = r.entity_id;
-        held = game->holds_id(id), ++calls;
+        held = game->registry().holds(id), ++calls;
     }
 };
 ByteBuffer phys_record(uint32_t id) {
@@ -312,8 +312,8 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     // Only the sender's own input, aim and join got through.
     EXPECT_EQ(seen.types, (std::vector<uint32_t>{11, 12, 7}));
     EXPECT_EQ(server->find_object(victim_id), victim);
-    EXPECT_FALSE(server->holds_id(98));
-    EXPECT_FALSE(server->holds_id(99));
+    EXPECT_FALSE(server->registry().holds(98));
+    EXPECT_FALSE(server->registry().holds(99));
     EXPECT_EQ(server->objects().size(), 2u);
     EXPECT_FALSE(server->paused);
     EXPECT_TRUE(server->event_handler->queue.empty());

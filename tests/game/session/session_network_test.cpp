@@ -293,7 +293,7 @@ TEST(SenderAttribution, AClientLimitsTheLinesItsServerCausesPerKind) {
     ManualNetClock clock(1000);
     auto client = make_headless_client_session(&clock);
     auto* tcp = new net_test::MemoryTcp();
-    client->install_transports(std::unique_ptr<Tcp>(tcp), nullptr);
+    client->network().install_transports(std::unique_ptr<Tcp>(tcp), nullptr);
     const uint8_t junk[] = {9, 9, 9};
     tcp->arriving.assign(100, {Connection(localhost, 4200), ByteBuffer(junk, 3)});
     const size_t before = lines();

@@ -378,7 +378,7 @@ TEST_F(Registration, TwoPendingObjectsWithOneIdCommitOnlyTheFirst) {
     const bool& b_deleted = watch(record(*game, 31));
     auto* first = game->spawn<QGPhysObject>(40, ivec2d{2, 2}, false, 1, 0, 0, 0, 1, 1, 0);
     game->spawn<QGPhysObject>(40, ivec2d{3, 3}, false, 1, 0, 0, 0, 1, 1, 0);
-    EXPECT_TRUE(game->holds_id(31));
+    EXPECT_TRUE(game->registry().holds(31));
     EXPECT_EQ(game->find_object(31), nullptr);
     game->update(0.0f);
     EXPECT_EQ(game->find_object(31), a);
