@@ -16,8 +16,10 @@
 #include "server/broadcaster.h"
 #include "server/dedicated_server.h"
 #include "server/host_parameters.h"
+#include "server/server_hosting.h"
 #include "support/net_test_support.h"
 #include "support/process_test_support.h"
+#include "support/session_test_support.h"
 #include "support/test_support.h"
 
 using process_test::ChildProcess;
@@ -176,6 +178,25 @@ TEST(ServerLoop, PassesStepTheWorldByTheTimeSinceThePreviousPassAtMostTwoPer16Ms
         // No time lost or counted twice across the wrap.
         EXPECT_NEAR(stepped * 1000.0, double(uint32_t(counter->starts.back() - counter->starts.front())), 0.01) << work;
     }
+}
+
+// The shipped hosting paces each client's state by its TCP path and sends it what changed.
+TEST(ServerHosting, HostedStateFollowsEachClientsPathAndLeavesOutWhatDidNotChange) {
+    HostParameters params;
+    params.port = process_test::free_port();
+    params.num_players = 1;
+    params.server_name = "Wiring";
+    QGGame game(QGGame::ServerSide{});
+    ServerHosting hosting;
+    auto hosted = std::async(std::launch::async, [&] { return hosting.host(game, params); });
+    session_test::ConnectResult joined;
+    QGGame client(nullptr, params.port, sf::IpAddress::LocalHost, joined.callback());
+    if (hosted.wait_for(std::chrono::seconds(60)) != std::future_status::ready) game.quit = true;
+    ASSERT_TRUE(hosted.get()) << "the client never joined the hosted server";
+    Udp* udp = game.udp_transport();
+    ASSERT_NE(udp, nullptr);
+    EXPECT_EQ(udp->path_monitor, static_cast<const PathMonitor*>(dynamic_cast<TcpServer*>(game.tcp_transport())));
+    EXPECT_GT(udp->refresh_sends, 1u);
 }
 
 TEST(Broadcaster, AnnouncesAtMostFiveTimesASecondWithABoundedNameUntilStopped) {
