@@ -122,8 +122,9 @@ void ServerSession::on_connect(Protocol*, unsigned int connection_id, unsigned s
     if (connection_id < game_.rules.player_count && !game_.match_running) return;
     // A connection watches once: its snapshot and map stream are not sent again.
     if (!spectators_.insert(connection_id).second) return;
-    print_peer_line(address_text(remote.address), game_.now_ms(), "A spectator joins the game.");
-    send_spectator_snapshot(connection_id, remote);
+    // It answered its id as a player does: its lines print whole, within the console's cap.
+    print_net_line("A spectator joins the game.");
+    send_spectator_snapshot(connection_id);
 }
 
 void ServerSession::on_disconnect(Protocol*, unsigned int connection_id, unsigned short, Connection remote) {
@@ -159,7 +160,7 @@ void ServerSession::stop_map_synchronizers(unsigned int connection_id) {
         if (sync->target == connection_id) sync->stop();
 }
 
-void ServerSession::send_spectator_snapshot(unsigned int connection_id, const Connection& remote) {
+void ServerSession::send_spectator_snapshot(unsigned int connection_id) {
     auto* server = dynamic_cast<TcpServer*>(tcp_.get());
     if (!server) return;
 
@@ -174,7 +175,7 @@ void ServerSession::send_spectator_snapshot(unsigned int connection_id, const Co
     // The level's record made the newcomer generate the level as it began; the explosions since
     // reach it tile by tile.
     if (game_.level) {
-        print_peer_line(address_text(remote.address), game_.now_ms(), "Sending current map to spectator...");
+        print_net_line("Sending current map to spectator...");
         game_.spawn<QGMapSynchronizer>(0, connection_id);
     }
 }

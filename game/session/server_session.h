@@ -21,9 +21,8 @@ public:
                        Connection remote) override;
 
     // Sends a newcomer that cannot play the current state of the game, to it alone; when a
-    // level exists, a map synchronizer then streams the current terrain to it. The lines it prints
-    // are limited per address of the remote end.
-    void send_spectator_snapshot(unsigned int connection_id, const Connection& remote);
+    // level exists, a map synchronizer then streams the current terrain to it.
+    void send_spectator_snapshot(unsigned int connection_id);
     // Applies a sync packet the client on the connection sent to the objects whose fields clients
     // may write, in the client's name; records older than the newest applied from it are skipped.
     void on_frame(unsigned int client, ByteBuffer& packet);
