@@ -183,20 +183,17 @@ TEST(ServerLoop, PassesStepTheWorldByTheTimeSinceThePreviousPassAtMostTwoPer16Ms
 // The shipped hosting paces each client's state by its TCP path and sends it what changed.
 TEST(ServerHosting, HostedStateFollowsEachClientsPathAndLeavesOutWhatDidNotChange) {
     HostParameters params;
-    params.port = process_test::free_port();
-    params.num_players = 1;
-    params.server_name = "Wiring";
+    params.port = process_test::free_port(), params.num_players = 1;
     QGGame game(QGGame::ServerSide{});
     ServerHosting hosting;
     auto hosted = std::async(std::launch::async, [&] { return hosting.host(game, params); });
     session_test::ConnectResult joined;
     QGGame client(nullptr, params.port, sf::IpAddress::LocalHost, joined.callback());
     if (hosted.wait_for(std::chrono::seconds(60)) != std::future_status::ready) game.quit = true;
-    ASSERT_TRUE(hosted.get()) << "the client never joined the hosted server";
-    Udp* udp = game.udp_transport();
-    ASSERT_NE(udp, nullptr);
-    EXPECT_EQ(udp->path_monitor, static_cast<const PathMonitor*>(dynamic_cast<TcpServer*>(game.tcp_transport())));
-    EXPECT_GT(udp->refresh_sends, 1u);
+    ASSERT_TRUE(hosted.get() && game.udp_transport()) << "the client never joined the hosted server";
+    const Udp& udp = *game.udp_transport();
+    EXPECT_EQ(udp.path_monitor, static_cast<const PathMonitor*>(dynamic_cast<TcpServer*>(game.tcp_transport())));
+    EXPECT_GT(udp.refresh_sends, 1u);
 }
 
 TEST(Broadcaster, AnnouncesAtMostFiveTimesASecondWithABoundedNameUntilStopped) {
