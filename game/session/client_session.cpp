@@ -38,9 +38,11 @@ void ClientSession::shut_down() {
 }
 
 std::string ClientSession::server_peer() const {
-    const auto* client = dynamic_cast<const TcpClient*>(tcp_.get());
-    return client ? client->link.remote().to_string() : "the server";
+    const TcpClient* tcp_client = client();
+    return tcp_client ? tcp_client->link.remote().to_string() : "the server";
 }
+
+void ClientSession::transports_installed() { client_ = dynamic_cast<TcpClient*>(tcp_.get()); }
 
 bool ClientSession::connect(unsigned short port, sf::IpAddress server, Callback<void, bool> result) {
     enter_event_handler();
@@ -86,7 +88,7 @@ void ClientSession::exchange() {
 }
 
 void ClientSession::answer_pings() {
-    if (auto* client = dynamic_cast<TcpClient*>(tcp_.get())) client->answer_pings();
+    if (TcpClient* tcp_client = client()) tcp_client->answer_pings();
 }
 
 void ClientSession::collect_client_fields_objects() {

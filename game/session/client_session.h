@@ -6,6 +6,8 @@
 
 #include "game/session/network_session.h"
 
+class TcpClient;
+
 // A client's network side: connects on a thread of its own and joins under its name.
 class ClientSession : public NetworkSession {
 public:
@@ -31,6 +33,10 @@ public:
     std::string server_peer() const;
 
 private:
+    // The session keeps the TCP transport typed as the client it is.
+    void transports_installed() override;
+    // The TCP transport as the client it is; null without one (an offline session).
+    TcpClient* client() const { return tcp_ ? client_ : nullptr; }
     void post_join_request(unsigned int connection_id);
     // The reliable objects whose fields a client may write: the server reads nothing else.
     void collect_client_fields_objects();
@@ -39,6 +45,7 @@ private:
 
     std::string join_name_;
     NetworkableMap client_fields_objects_;
+    TcpClient* client_ = nullptr;
     bool shut_down_ = false;
     std::thread connect_thread_;
 };

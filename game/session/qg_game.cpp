@@ -25,7 +25,10 @@ QGGame::QGGame(DrawingServices* drawing, unsigned short port, sf::IpAddress serv
     : clock_(clock), drawing_(drawing), registry_(*this), terrain_(*this), match_(*this) {
     is_server = false;
     hold_event_handler();
-    net_ = std::make_unique<ClientSession>(*this, clock, port, server, std::move(on_connected), std::move(join_name));
+    auto client =
+        std::make_unique<ClientSession>(*this, clock, port, server, std::move(on_connected), std::move(join_name));
+    client_net_ = client.get();
+    net_ = std::move(client);
 }
 
 QGGame::QGGame(ServerSide, const NetClock* clock) : clock_(clock), registry_(*this), terrain_(*this), match_(*this) {
@@ -39,7 +42,9 @@ QGGame::QGGame(Offline, DrawingServices* drawing, const NetClock* clock)
     : clock_(clock), drawing_(drawing), registry_(*this), terrain_(*this), match_(*this) {
     is_server = false;
     hold_event_handler();
-    net_ = std::make_unique<ClientSession>(*this, clock);
+    auto client = std::make_unique<ClientSession>(*this, clock);
+    client_net_ = client.get();
+    net_ = std::move(client);
 }
 
 void QGGame::hold_event_handler() {
@@ -65,8 +70,7 @@ void QGGame::update(float dt) {
     // What a client's step logs comes of what its server sent: limited per kind as a server
     // limits each client's lines.
     std::optional<LogPeerScope> from_server;
-    if (auto* client = is_server ? nullptr : dynamic_cast<ClientSession*>(net_.get()))
-        from_server.emplace(client->server_peer(), now_ms());
+    if (client_net_) from_server.emplace(client_net_->server_peer(), now_ms());
 
     if (match_running) {
         if (is_server) {

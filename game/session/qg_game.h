@@ -33,6 +33,7 @@ class QGPlayer;
 class QGEventHandler;
 class QGChat;
 class QGLevel;
+class ClientSession;
 class DrawingServices;
 class Udp;
 struct SDL_Surface;
@@ -198,4 +199,6 @@ private:
     SessionTerrain terrain_;
     MatchSetup match_;
     std::unique_ptr<NetworkSession> net_;
+    // The client half of net_, on a client; null on the server.
+    ClientSession* client_net_ = nullptr;
 };

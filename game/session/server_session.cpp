@@ -21,25 +21,25 @@ void ServerSession::exchange() {
     }
     if (udp_) udp_->send_objects(game_.unreliable_objects());
     // Late joiners become spectators (on_connect decides).
-    if (auto* server = dynamic_cast<TcpServer*>(tcp_.get())) server->accept_client();
+    if (TcpServer* tcp_server = server()) tcp_server->accept_client();
 }
 
 void ServerSession::send_reliable() {
-    auto* server = dynamic_cast<TcpServer*>(tcp_.get());
-    if (!tcp_->send_objects(game_.reliable_objects()) || !server) return;
+    TcpServer* tcp_server = server();
+    if (!tcp_->send_objects(game_.reliable_objects()) || !tcp_server) return;
     // Behind the packet to all, which carried their creation records.
     const int64_t now = tcp_->now_ms();
     for (auto& [id, object] : game_.registry().one_client_objects()) {
         NetworkableMap only{{id, object}};
         Protocol::build_sync_packet(only, now, one_client_packet_);
         if (one_client_packet_.size() > sync_header_size)
-            server->send_to_client(*object->recipient(), one_client_packet_);
+            tcp_server->send_to_client(*object->recipient(), one_client_packet_);
     }
 }
 
 void ServerSession::receive_from_clients() {
-    auto* server = dynamic_cast<TcpServer*>(tcp_.get());
-    if (!server) {
+    TcpServer* tcp_server = server();
+    if (!tcp_server) {
         tcp_->receive();
         for (auto& [from, packet] : tcp_->inbox)
             log_peer_message(from.to_string(), game_.now_ms(), LogLevel::Warning,
@@ -49,7 +49,7 @@ void ServerSession::receive_from_clients() {
         return;
     }
     // With the frames that came while the hosting waited for the players.
-    server->receive();
+    tcp_server->receive();
     // The clients in the order of their addresses, each one's frames as they came.
     std::stable_sort(frames_.begin(), frames_.end(),
                      [](const Frame& a, const Frame& b) { return a.remote < b.remote; });
@@ -65,8 +65,9 @@ void ServerSession::receive_from_clients() {
 }
 
 void ServerSession::transports_installed() {
-    if (auto* server = dynamic_cast<TcpServer*>(tcp_.get()))
-        server->on_frame = [this](unsigned int client, const Connection& remote, ByteBuffer& packet) {
+    server_ = dynamic_cast<TcpServer*>(tcp_.get());
+    if (server_)
+        server_->on_frame = [this](unsigned int client, const Connection& remote, ByteBuffer& packet) {
             keep_frame(client, remote, packet);
         };
 }
@@ -161,16 +162,16 @@ void ServerSession::stop_map_synchronizers(unsigned int connection_id) {
 }
 
 void ServerSession::send_spectator_snapshot(unsigned int connection_id) {
-    auto* server = dynamic_cast<TcpServer*>(tcp_.get());
-    if (!server) return;
+    TcpServer* tcp_server = server();
+    if (!tcp_server) return;
 
     QGEventHandler snapshot(&game_, 1);
     game_.match_setup().post_snapshot(snapshot);
 
     // One packet to this connection alone, at once.
     NetworkableMap only{{1u, &snapshot}};
-    Protocol::build_sync_packet(only, server->now_ms(), one_client_packet_);
-    server->send_to_client(connection_id, one_client_packet_);
+    Protocol::build_sync_packet(only, tcp_server->now_ms(), one_client_packet_);
+    tcp_server->send_to_client(connection_id, one_client_packet_);
 
     // The level's record made the newcomer generate the level as it began; the explosions since
     // reach it tile by tile.

@@ -6,6 +6,8 @@
 
 #include "game/session/network_session.h"
 
+class TcpServer;
+
 // The dedicated server's network side.
 class ServerSession : public NetworkSession {
 public:
@@ -37,8 +39,10 @@ private:
         bool gone = false;
     };
 
-    // The TCP server hands every frame a client sent to keep_frame.
+    // The TCP server hands every frame a client sent to keep_frame; the session keeps it typed.
     void transports_installed() override;
+    // The TCP transport as the server it is; null without one (a test's plain transport).
+    TcpServer* server() const { return tcp_ ? server_ : nullptr; }
     // Keeps a frame a client sent until the step applies it.
     void keep_frame(unsigned int client, const Connection& remote, ByteBuffer& packet);
     void send_reliable();
@@ -48,6 +52,7 @@ private:
     // Stops the map synchronizers that stream to the connection, which has gone.
     void stop_map_synchronizers(unsigned int connection_id);
 
+    TcpServer* server_ = nullptr;
     std::vector<Frame> frames_;
     // Per client and object, the newest send time applied so far.
     std::map<std::pair<unsigned int, unsigned int>, int64_t> newest_;
