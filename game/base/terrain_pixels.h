@@ -74,7 +74,7 @@ public:
 
 private:
     uint8_t* address(int x, int y) const {
-        return pixels_ + std::size_t(y) * std::size_t(pitch_) + std::size_t(x) * bytes_;
+        return pixels_ + std::size_t(y) * std::size_t(pitch_) + std::size_t(x) * std::size_t(bytes_);
     }
 
     SDL_Surface* surface_;

@@ -53,7 +53,7 @@ void load_player_definition(PlayerDefinition& out, unsigned int index) {
     out.visual_size = ini_read_float_pair(section, "visualSize", {64, 64}, kClientIni);
     out.tile_size = ini_read_int_pair(section, "tileSize", {64, 64}, kClientIni);
     ini_read_rgb(out.color, section, "color", kClientIni);
-    for (int i = 0; i < kPlayerAnimationCount; ++i)
+    for (std::size_t i = 0; i < std::size_t(kPlayerAnimationCount); ++i)
         ini_read_animation(out.animations[i], section, kAnimationKeys[i], kClientIni);
     out.snd_spawn = ini_read_int(section, "sndSpawn", -1, kClientIni);
     out.snd_die = ini_read_int(section, "sndDie", -1, kClientIni);

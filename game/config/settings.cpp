@@ -35,14 +35,14 @@ void load_settings() {
 }
 
 bool is_material(const ColorRGBA& pixel, Material material) {
-    return pixel == material_colors[static_cast<int>(material)];
+    return pixel == material_colors[static_cast<std::size_t>(material)];
 }
 
 std::vector<std::pair<Material, Material>> equal_material_colors() {
     std::vector<std::pair<Material, Material>> pairs;
     for (int i = 0; i < kMaterialCount; ++i)
         for (int j = i + 1; j < kMaterialCount; ++j)
-            if (material_colors[i] == material_colors[j])
+            if (material_colors[std::size_t(i)] == material_colors[std::size_t(j)])
                 pairs.emplace_back(static_cast<Material>(i), static_cast<Material>(j));
     return pairs;
 }

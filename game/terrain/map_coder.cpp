@@ -523,7 +523,7 @@ int report_equal_material_colors() {
 #undef BRAWL_MATERIAL_SECTION
     auto pairs = equal_material_colors();
     for (const auto& [a, b] : pairs) {
-        const ColorRGBA& c = material_colors[static_cast<int>(a)];
+        const ColorRGBA& c = material_colors[static_cast<std::size_t>(a)];
         log_message(LogLevel::Warning,
                     std::string("Material colours ") + kNames[static_cast<int>(a)] + " and " +
                         kNames[static_cast<int>(b)] + " are equal (" + std::to_string(c.r) + ", " +
