@@ -42,7 +42,9 @@ std::string clean_text(const std::string& text) {
 
 }  // namespace
 
-QGChat::QGChat(GameSession* game_, unsigned int entity_id_) : QGObject(game_, entity_id_, true) {
+QGChat::QGChat(GameSession* game_, unsigned int entity_id_) : QGObject(game_, entity_id_, true) {}
+
+void QGChat::admitted() {
     if (QGGame* session = QGGame::of(game)) session->chat = this;
 }
 

@@ -29,9 +29,10 @@ public:
     static constexpr size_t kMaxLinesFromServer = 64;
     static constexpr size_t kMaxLineLength = 200;
 
-    // Reliable; becomes the session's chat.
+    // Reliable; once admitted it is the session's chat.
     QGChat(GameSession* game, unsigned int entity_id);
     ~QGChat() override;
+    void admitted() override;
 
     // Write (both sides) sends the queue once and empties it; Read on a client shows the lines.
     void sync_fields() override;

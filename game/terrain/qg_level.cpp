@@ -89,7 +89,9 @@ QGLevel::QGLevel(GameSession* game_, unsigned int entity_id_, LevelParameters pa
     if (!surface_) {
         log_message(LogLevel::Error, "Failed to create the level surface.", log_class_name_of(*this));
     }
-    if (!game) return;
+}
+
+void QGLevel::admitted() {
     game->level = this;
     game->set_terrain_surface(surface_);
 }

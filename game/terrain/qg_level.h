@@ -59,9 +59,10 @@ struct LevelObject {
 // The level owns its surface and frees it exactly once, when it goes, after its look.
 class QGLevel : public QGObject {
 public:
-    // Becomes the session's level and terrain.
+    // Generates the terrain; once admitted it is the session's level and terrain.
     QGLevel(GameSession* game, unsigned int entity_id, LevelParameters parameters);
     ~QGLevel() override;
+    void admitted() override;
 
     // GenerateLevel: the level's entity id, then its parameters.
     void write_creation_event(QGEvent& event) const override;
