@@ -39,6 +39,8 @@ struct LogState {
     uint64_t console_limit = 0;
     uint64_t console_bytes = 0;
     bool console_ended = false;
+    // The line that ends standard output at its limit, made when the limit is set.
+    std::string console_closing;
     // When the earliest window with lines left out is over (INT64_MAX: none is open).
     int64_t next_count_due = INT64_MAX;
     bool counts_at_exit = false;
@@ -103,10 +105,9 @@ void write_file_line_locked(LogState& s, const std::string& line) {
 // Standard output, bounded as the file is: many peers together can cause lines at any rate.
 void write_console_locked(LogState& s, const std::string& line) {
     if (s.console_ended) return;
-    const std::string closing = "FORCED: Standard output reached its size limit of " + std::to_string(s.console_limit) +
-                                " bytes; log and client lines are no longer printed.";
-    const bool fits = s.console_limit == 0 || s.console_bytes + line.size() + closing.size() + 2 <= s.console_limit;
-    const std::string& text = fits ? line : closing;
+    const bool fits =
+        s.console_limit == 0 || s.console_bytes + line.size() + s.console_closing.size() + 2 <= s.console_limit;
+    const std::string& text = fits ? line : s.console_closing;
     *s.out << (text + "\n") << std::flush;
     s.console_bytes += text.size() + 1;
     if (!fits) s.console_ended = true;
@@ -293,6 +294,8 @@ void log_set_console_limit(uint64_t max_bytes) {
     LogState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.console_limit = max_bytes;
+    s.console_closing = "FORCED: Standard output reached its size limit of " + std::to_string(max_bytes) +
+                        " bytes; log and client lines are no longer printed.";
 }
 
 void log_enable() {
@@ -364,6 +367,7 @@ void log_reset_for_tests() {
     s.console_limit = 0;
     s.console_bytes = 0;
     s.console_ended = false;
+    s.console_closing.clear();
     s.next_count_due = INT64_MAX;
     s.peer_limits = LogPeerLimits();
     s.peer_kinds.clear();
