@@ -168,21 +168,6 @@ void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& send
             log_class_name_of(*this));
 }
 
-bool Protocol::is_newest(uint32_t object_id, const Connection& sender, int64_t sent, NewestTimes::iterator& hint) {
-    auto times =
-        hint != newest_times_.end() && hint->first == object_id ? hint : newest_times_.try_emplace(hint, object_id);
-    hint = std::next(times);
-    // Most objects hear from one sender only.
-    auto& senders = times->second;
-    auto entry = senders.begin();
-    bool inserted = false;
-    if (!(senders.size() == 1 && entry->first == sender)) std::tie(entry, inserted) = senders.try_emplace(sender, sent);
-    if (inserted) return true;
-    if (sent < entry->second) return false;
-    entry->second = sent;
-    return true;
-}
-
 std::optional<int64_t> Protocol::newest_send_time(uint32_t object_id, const Connection& sender) const {
     auto times = newest_times_.find(object_id);
     if (times == newest_times_.end()) return std::nullopt;

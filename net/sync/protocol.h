@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <tuple>
 #include <optional>
 #include <string>
 #include <utility>
@@ -136,6 +137,23 @@ private:
     std::map<Connection, SenderPackets> sender_packets_;
     ByteBuffer outgoing_, outgoing_keys_;
 };
+
+// Inline: it runs for every record of every packet.
+inline bool Protocol::is_newest(uint32_t object_id, const Connection& sender, int64_t sent,
+                                NewestTimes::iterator& hint) {
+    auto times =
+        hint != newest_times_.end() && hint->first == object_id ? hint : newest_times_.try_emplace(hint, object_id);
+    hint = std::next(times);
+    // Most objects hear from one sender only.
+    auto& senders = times->second;
+    auto entry = senders.begin();
+    bool inserted = false;
+    if (!(senders.size() == 1 && entry->first == sender)) std::tie(entry, inserted) = senders.try_emplace(sender, sent);
+    if (inserted) return true;
+    if (sent < entry->second) return false;
+    entry->second = sent;
+    return true;
+}
 
 template <class Find, class Apply>
 bool Protocol::walk_sync_packet(const Connection& sender, ByteBuffer& packet, Find&& find, Apply&& apply) {
