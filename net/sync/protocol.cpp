@@ -122,8 +122,8 @@ std::vector<ByteBuffer> Protocol::split_sync_packet(const ByteBuffer& packet, si
 
 void Protocol::receive_objects(NetworkableMap& objects) {
     receive();
-    for (auto& [sender, packet] : inbox_) apply_sync_packet(objects, sender, packet);
-    inbox_.clear();
+    for (auto& [sender, packet] : inbox) apply_sync_packet(objects, sender, packet);
+    inbox.clear();
 
     // One frame, one time for every object.
     const int64_t now = now_ms();
@@ -169,8 +169,8 @@ void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& send
 }
 
 std::optional<int64_t> Protocol::newest_send_time(uint32_t object_id, const Connection& sender) const {
-    auto times = newest_times_.find(object_id);
-    if (times == newest_times_.end()) return std::nullopt;
+    auto times = newest_timestamps.find(object_id);
+    if (times == newest_timestamps.end()) return std::nullopt;
     auto entry = times->second.find(sender);
     if (entry == times->second.end()) return std::nullopt;
     return entry->second;
@@ -212,18 +212,18 @@ void Protocol::apply_record(Networkable& object, const uint8_t* bytes, uint32_t 
 }
 
 void Protocol::forget_peer(const Connection& peer) {
-    inbox_.erase(peer);
+    inbox.erase(peer);
     sender_packets_.erase(peer);
-    for (auto it = newest_times_.begin(); it != newest_times_.end();) {
+    for (auto it = newest_timestamps.begin(); it != newest_timestamps.end();) {
         it->second.erase(peer);
-        if (it->second.empty()) it = newest_times_.erase(it);
+        if (it->second.empty()) it = newest_timestamps.erase(it);
         else ++it;
     }
 }
 
 void Protocol::forget_received() {
-    inbox_.clear();
-    newest_times_.clear();
+    inbox.clear();
+    newest_timestamps.clear();
 }
 
 void Tcp::keep_alive() {

@@ -46,7 +46,7 @@ public:
         return send(packet);
     }
     // Takes waiting packets from the network, handles transport packets itself and files every
-    // other packet in the inbox under its sender.
+    // other packet among the waiting packets under its sender (file_packet).
     virtual void receive() = 0;
 
     // Builds and sends one sync packet once the send interval has elapsed. False when it is
@@ -66,9 +66,9 @@ public:
     bool walk_sync_packet(const Connection& sender, ByteBuffer& packet, Find&& find, Apply&& apply);
 
     // The packets received and not yet applied, under their senders.
-    const std::multimap<Connection, ByteBuffer>& waiting_packets() const { return inbox_; }
+    const std::multimap<Connection, ByteBuffer>& waiting_packets() const { return inbox; }
     // Hands the waiting packets over; none wait afterwards.
-    std::multimap<Connection, ByteBuffer> take_waiting_packets() { return std::exchange(inbox_, {}); }
+    std::multimap<Connection, ByteBuffer> take_waiting_packets() { return std::exchange(inbox, {}); }
     // The newest send time of a record applied from the sender to the object; none before the first.
     std::optional<int64_t> newest_send_time(uint32_t object_id, const Connection& sender) const;
 
@@ -107,14 +107,13 @@ public:
 
 protected:
     // Files a packet taken from the network under its sender until it is applied.
-    void file_packet(const Connection& sender, ByteBuffer packet) { inbox_.emplace(sender, std::move(packet)); }
+    void file_packet(const Connection& sender, ByteBuffer packet) { inbox.emplace(sender, std::move(packet)); }
     // Forgets a peer: its waiting packets and its newest send times.
     void forget_peer(const Connection& peer);
     // Forgets every waiting packet and every newest send time.
     void forget_received();
 
 private:
-    // Per object and sender, the newest send time applied so far.
     using NewestTimes = std::map<uint32_t, std::map<Connection, int64_t>>;
 
     void apply_sync_packet(NetworkableMap& objects, const Connection& sender, ByteBuffer& packet);
@@ -132,8 +131,10 @@ private:
     };
 
     const NetClock* clock_ = &NetClock::system();
-    std::multimap<Connection, ByteBuffer> inbox_;
-    NewestTimes newest_times_;
+    // Received packets waiting to be applied, under their senders.
+    std::multimap<Connection, ByteBuffer> inbox;
+    // Per object and sender, the newest send time applied so far.
+    NewestTimes newest_timestamps;
     std::map<Connection, SenderPackets> sender_packets_;
     ByteBuffer outgoing_, outgoing_keys_;
 };
@@ -141,8 +142,9 @@ private:
 // Inline: it runs for every record of every packet.
 inline bool Protocol::is_newest(uint32_t object_id, const Connection& sender, int64_t sent,
                                 NewestTimes::iterator& hint) {
-    auto times =
-        hint != newest_times_.end() && hint->first == object_id ? hint : newest_times_.try_emplace(hint, object_id);
+    auto times = hint != newest_timestamps.end() && hint->first == object_id
+                     ? hint
+                     : newest_timestamps.try_emplace(hint, object_id);
     hint = std::next(times);
     // Most objects hear from one sender only.
     auto& senders = times->second;
@@ -167,7 +169,7 @@ bool Protocol::walk_sync_packet(const Connection& sender, ByteBuffer& packet, Fi
     const bool check_stale = sender.address != sf::IpAddress::Broadcast;
     // Unknown senders' packets, of any number of senders, have no spacing.
     const int64_t spacing = check_stale ? note_send_time(sender, sent) : 0;
-    auto hint = newest_times_.begin();
+    auto hint = newest_timestamps.begin();
     while (!packet.at_end()) {
         // The packet was checked whole above: every record header is there.
         const uint8_t* header = packet.read_pointer();
