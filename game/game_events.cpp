@@ -68,35 +68,59 @@ void resume_action(QGEventHandler& handler, const QGEvent&) {
     if (game->is_server) handler.post<EQGEventType::Resume>();
 }
 
-template <class Record>
-bool sender_allows(EventSenderRule rule, const QGEvent&, uint32_t sender) {
-    return rule.kind == EventSenderRule::Host && sender == 0;
-}
-
-// The sender's id is a field of the record as its field list reads it.
-template <class Record, class Named>
-bool sender_allows(OwnIdRule<Named> rule, const QGEvent& event, uint32_t sender) {
-    static_assert(std::is_same_v<Record, Named>, "the sender field must be one of the row's record");
-    Record record;
-    return event.read(record) && record.*rule.field == sender;
-}
+// The rule of the server-only and host-only types asks for no field of the record.
+bool sender_allows(EventSenderRule rule, uint32_t sender) { return rule.kind == EventSenderRule::Host && sender == 0; }
 
 template <class Record>
-void notify_listeners(const QGEvent& event, const EventListeners& listeners) {
-    Record record;
-    if (!event.read(record)) return;
+void notify_listeners(const Record& record, const EventListeners& live) {
+    if (live.empty()) return;
+    // A copy: a listener may subscribe or end subscriptions while they run.
+    const EventListeners listeners = live;
     for (const auto& listener : listeners)
         if (listener->active) listener->call(&record);
+}
+
+// One event of a row: its payload is decoded once, for whichever of the sender rule, the action
+// and the listeners needs the record.
+template <class Record, class Rule, class Action>
+bool deliver_event(QGEventHandler& handler, const QGEvent& event, const uint32_t* sender, const EventListeners& live,
+                   Rule rule, Action action) {
+    constexpr bool own_id_rule = !std::is_same_v<Rule, EventSenderRule>;
+    constexpr bool typed_action = std::is_invocable_v<Action, QGEventHandler&, const Record&>;
+    if constexpr (own_id_rule || typed_action) {
+        // The sender's id is a field of the record as its field list reads it; a record it
+        // refuses reaches nothing.
+        Record record;
+        const bool read = event.read(record);
+        if constexpr (own_id_rule) {
+            static_assert(std::is_same_v<Rule, OwnIdRule<Record>>, "the sender field must be one of the row's record");
+            if (sender && !(read && record.*rule.field == *sender)) return false;
+        } else {
+            if (sender && !sender_allows(rule, *sender)) return false;
+        }
+        if (!read) return true;
+        if constexpr (typed_action) action(handler, record);
+        else if constexpr (!std::is_null_pointer_v<Action>) action(handler, event);
+        notify_listeners(record, live);
+    } else {
+        if (sender && !sender_allows(rule, *sender)) return false;
+        if constexpr (!std::is_null_pointer_v<Action>) action(handler, event);
+        if (live.empty()) return true;
+        Record record;
+        if (event.read(record)) notify_listeners(record, live);
+    }
+    return true;
 }
 
 }  // namespace
 
 const EventWiring& event_wiring(uint32_t type) {
     static const std::array<EventWiring, kEventTypeCount> table{{
-#define QG_EVENT_WIRING(name, number, Record, creation, sender, action)                              \
-    {uint32_t(record_size<Record>()), EventAction(action),                                           \
-     [](const QGEvent& event, uint32_t from) { return sender_allows<Record>(sender, event, from); }, \
-     &notify_listeners<Record>},
+#define QG_EVENT_WIRING(name, number, Record, creation, sender, action)                                    \
+    {uint32_t(record_size<Record>()),                                                                      \
+     [](QGEventHandler& handler, const QGEvent& event, const uint32_t* from, const EventListeners& live) { \
+         return deliver_event<Record>(handler, event, from, live, sender, action);                         \
+     }},
         QG_EVENT_TYPES(QG_EVENT_WIRING)
 #undef QG_EVENT_WIRING
     }};

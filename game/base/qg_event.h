@@ -109,20 +109,18 @@ struct EventListener {
 };
 using EventListeners = std::vector<std::shared_ptr<EventListener>>;
 
-// What the dispatcher does for one event type, mostly building the object a creation record
-// describes; types without one reach only their listener.
-using EventAction = void (*)(QGEventHandler& handler, const QGEvent& event);
-
-// The game library's part of a type: the size its record measures, its action, its sender rule
-// (whether a client with that connection id may send the event) and the hand-over of its decoded
-// record to listeners. Defined above the session (game/game_events.cpp), where the records and
-// actions are known; linking the session links it, so it is there before any session runs.
-// Empty for a number outside the table.
+// The game library's part of a type: the size its record measures, and the delivery of an event
+// whose payload has that size. Delivery asks the type's sender rule first when a sender is given
+// (the server's case: whether the client with that connection id may send the event; false, and
+// nothing done, when not), then runs the type's action (mostly building the object a creation
+// record describes) and hands the decoded record to the live listeners, decoding the payload once.
+// Defined above the session (game/game_events.cpp), where the records and actions are known;
+// linking the session links it, so it is there before any session runs. Empty for a number
+// outside the table.
 struct EventWiring {
     uint32_t payload_bytes = 0;
-    EventAction action = nullptr;
-    bool (*client_may_send)(const QGEvent& event, uint32_t sender) = nullptr;
-    void (*notify)(const QGEvent& event, const EventListeners& listeners) = nullptr;
+    bool (*deliver)(QGEventHandler& handler, const QGEvent& event, const uint32_t* sender,
+                    const EventListeners& listeners) = nullptr;
 };
 const EventWiring& event_wiring(uint32_t type);
 

@@ -84,28 +84,20 @@ void QGEventHandler::read_queue(ByteBuffer& in, std::optional<unsigned int> send
 
 void QGEventHandler::deliver(QGEvent&& event, std::optional<unsigned int> sender) {
     if (game && game->is_server) {
-        if (!client_may_send(event, sender)) {
+        const uint32_t from = sender.value_or(0);
+        if (!sender || !act_on(event, &from))
             log_message(LogLevel::Warning,
                         "Ignored event type " + std::to_string(uint32_t(event.type)) + " from connection " +
                             (sender ? std::to_string(*sender) : std::string("?")) + ".",
                         log_class_name_of(*this));
-            return;
-        }
-        dispatch(event);
         return;
     }
     if (!event.delayed.get()) {
-        dispatch(event);
+        act_on(event, nullptr);
         return;
     }
     const int64_t now = game ? game->now_ms() : 0;
     delayed_events.push_back({now + delay_ms, std::move(event)});
-}
-
-bool QGEventHandler::client_may_send(const QGEvent& event, std::optional<unsigned int> sender) {
-    if (!sender) return false;
-    const EventWiring& wiring = event_wiring(uint32_t(event.type));
-    return wiring.client_may_send && wiring.client_may_send(event, *sender);
 }
 
 bool QGEventHandler::creation_id_is_new(const QGEvent& event) const {
@@ -128,15 +120,18 @@ void QGEventHandler::dispatch(const QGEvent& event) {
                     log_class_name_of(*this));
         return;
     }
-    if (!game) return;
-    // The server issues its own ids; a client builds each object once.
-    if (!game->is_server && is_creation_event(type) && !creation_id_is_new(event)) return;
+    act_on(event, nullptr);
+}
+
+bool QGEventHandler::act_on(const QGEvent& event, const uint32_t* sender) {
+    const uint32_t type = uint32_t(event.type);
     const EventWiring& wiring = event_wiring(type);
-    if (wiring.action) wiring.action(*this, event);
-    if ((*listeners_)[type].empty() || !wiring.notify) return;
-    // A copy: a listener may subscribe or end subscriptions while they run.
-    const EventListeners listeners = (*listeners_)[type];
-    wiring.notify(event, listeners);
+    // A number outside the table: the server refuses it, a client does nothing.
+    if (!wiring.deliver) return !sender;
+    if (!game) return true;
+    // The server issues its own ids; a client builds each object once.
+    if (!game->is_server && is_creation_event(type) && !creation_id_is_new(event)) return true;
+    return wiring.deliver(*this, event, sender, (*listeners_)[type]);
 }
 
 void QGEventHandler::update(float) {
@@ -146,6 +141,7 @@ void QGEventHandler::update(float) {
     while (!delayed_events.empty() && delayed_events.front().due_ms <= now) {
         QGEvent event = std::move(delayed_events.front().event);
         delayed_events.pop_front();
-        dispatch(event);
+        // Its size was checked as it arrived.
+        act_on(event, nullptr);
     }
 }

@@ -138,8 +138,9 @@ private:
 
     // One received event that passed the checks of its record.
     void deliver(QGEvent&& event, std::optional<unsigned int> sender);
-    // Whether the server may act on the event from the connection it came from.
-    static bool client_may_send(const QGEvent& event, std::optional<unsigned int> sender);
+    // The type's action, then its listeners, for an event of its type's size; with a sender (on
+    // the server), only when that client may send it: false, and nothing done, when not.
+    bool act_on(const QGEvent& event, const uint32_t* sender);
     // Whether a client may build the object of a creation record.
     bool creation_id_is_new(const QGEvent& event) const;
 

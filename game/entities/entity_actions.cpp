@@ -31,11 +31,9 @@ void create_player_action(QGEventHandler& handler, const QGEvent& event) {
     player->velocity = r.velocity;
 }
 
-void join_game_action(QGEventHandler& handler, const QGEvent& event) {
+void join_game_action(QGEventHandler& handler, const JoinRequest& request) {
     GameSession* game = handler.game;
     if (!game->is_server) return;
-    JoinRequest request;
-    if (!event.read(request)) return;
     const unsigned int id = request.player_id;
     if (id >= game->rules.player_count || game->match_running) return;
     // One player per connection: a repeated request changes nothing.
@@ -47,15 +45,11 @@ void join_game_action(QGEventHandler& handler, const QGEvent& event) {
     game->spawn<QGPlayer>(0, id, join_team(id, game->rules.player_count, game->rules.teams), request.name);
 }
 
-void input_action(QGEventHandler& handler, const QGEvent& event) {
-    PlayerInput input;
-    if (!event.read(input)) return;
+void input_action(QGEventHandler& handler, const PlayerInput& input) {
     if (QGPlayer* player = handler.game->get_player(input.player_index)) player->apply_input(input);
 }
 
-void aim_action(QGEventHandler& handler, const QGEvent& event) {
-    PlayerAim aim;
-    if (!event.read(aim)) return;
+void aim_action(QGEventHandler& handler, const PlayerAim& aim) {
     if (QGPlayer* player = handler.game->get_player(aim.player_index)) player->set_aim(aim);
 }
 

@@ -41,11 +41,10 @@ void ServerSession::receive_from_clients() {
     TcpServer* tcp_server = server();
     if (!tcp_server) {
         tcp_->receive();
-        for (auto& [from, packet] : tcp_->inbox)
+        for (auto& [from, packet] : tcp_->take_waiting_packets())
             log_peer_message(from.to_string(), game_.now_ms(), LogLevel::Warning,
                              "Dropped packets from " + from.to_string() + ", which is no client.",
                              log_class_name_of(game_));
-        tcp_->inbox.clear();
         return;
     }
     // With the frames that came while the hosting waited for the players.
@@ -59,7 +58,7 @@ void ServerSession::receive_from_clients() {
         LogPeerScope scope(frames_[i].remote.to_string(), game_.now_ms());
         const unsigned int client = frames_[i].client;
         for (; i < frames_.size() && frames_[i].client == client; ++i)
-            if (!frames_[i].gone) on_frame(client, frames_[i].packet);
+            if (!frames_[i].gone) on_frame(client, frames_[i].remote, frames_[i].packet);
     }
     frames_.clear();
 }
@@ -76,45 +75,28 @@ void ServerSession::keep_frame(unsigned int client, const Connection& remote, By
     frames_.push_back({client, remote, std::move(packet)});
 }
 
-void ServerSession::on_frame(unsigned int client, ByteBuffer& packet) {
-    // The structure is checked as a whole first, so a cut, padded or garbage packet applies
-    // nothing at all rather than the records in front of the damage.
-    if (!Protocol::is_well_formed_sync_packet(packet)) {
+void ServerSession::on_frame(unsigned int client, const Connection& remote, ByteBuffer& packet) {
+    // Frames come through the TCP transport, which keeps the newest send times per sender.
+    if (!tcp_) return;
+    const NetworkableMap& objects = game_.reliable_objects();
+    // Clients may write only the fields that carry their requests; the rest of the world is the
+    // server's.
+    const auto find = [&](uint32_t id) -> QGObject* {
+        auto found = objects.find(id);
+        auto* object = found == objects.end() ? nullptr : dynamic_cast<QGObject*>(found->second);
+        return object && object->accepts_client_fields() ? object : nullptr;
+    };
+    const auto apply = [client](QGObject& object, const uint8_t* bytes, uint32_t size, int64_t) {
+        // The record gets a buffer of its own, so a field list that reads too much or too little
+        // cannot disturb the records behind it.
+        ByteBuffer record(bytes, size);
+        object.read_client_fields(record, client);
+    };
+    if (!tcp_->walk_sync_packet(remote, packet, find, apply))
         log_message(LogLevel::Warning,
                     "Dropped a malformed sync packet of " + std::to_string(packet.size()) + " bytes from client " +
                         std::to_string(client),
                     log_class_name_of(game_));
-        return;
-    }
-    packet.rewind();
-    int64_t sent = 0;
-    // The packet was checked whole above: the header and every record header are there.
-    if (!packet.skip(4) || !packet.read_i64_le(sent)) return;
-    while (!packet.at_end()) {
-        uint32_t id = 0, size = 0;
-        if (!packet.read_u32_be(id) || !packet.read_u32_be(size)) return;
-        // Clients may write only the fields that carry their requests; the rest of the world is
-        // the server's.
-        auto found = game_.reliable_objects().find(id);
-        auto* object = found == game_.reliable_objects().end() ? nullptr : dynamic_cast<QGObject*>(found->second);
-        if (!object || !object->accepts_client_fields() || !is_newest(client, id, sent)) {
-            packet.skip(size);
-            continue;
-        }
-        // The record gets a buffer of its own, so a field list that reads too much or too little
-        // cannot disturb the records behind it.
-        ByteBuffer record(packet.read_pointer(), size);
-        packet.skip(size);
-        object->read_client_fields(record, client);
-    }
-}
-
-bool ServerSession::is_newest(unsigned int client, unsigned int object_id, int64_t sent) {
-    auto [entry, inserted] = newest_.try_emplace({client, object_id}, sent);
-    if (inserted) return true;
-    if (sent < entry->second) return false;
-    entry->second = sent;
-    return true;
 }
 
 void ServerSession::on_connect(Protocol*, unsigned int connection_id, unsigned short, Connection remote) {
@@ -130,10 +112,9 @@ void ServerSession::on_connect(Protocol*, unsigned int connection_id, unsigned s
 
 void ServerSession::on_disconnect(Protocol*, unsigned int connection_id, unsigned short, Connection remote) {
     if (udp_) udp_->remove_peer(remote);
-    // What it sent and has not been applied goes with it, and so do its send times.
+    // What it sent and has not been applied goes with it (the transport forgets its send times).
     for (Frame& frame : frames_)
         if (frame.client == connection_id) frame.gone = true;
-    std::erase_if(newest_, [connection_id](const auto& entry) { return entry.first.first == connection_id; });
     log_forget_peer(remote.to_string());
     spectators_.erase(connection_id);
     stop_map_synchronizers(connection_id);

@@ -1,7 +1,5 @@
 #pragma once
-#include <map>
 #include <set>
-#include <utility>
 #include <vector>
 
 #include "game/session/network_session.h"
@@ -25,9 +23,10 @@ public:
     // Sends a newcomer that cannot play the current state of the game, to it alone; when a
     // level exists, a map synchronizer then streams the current terrain to it.
     void send_spectator_snapshot(unsigned int connection_id);
-    // Applies a sync packet the client on the connection sent to the objects whose fields clients
-    // may write, in the client's name; records older than the newest applied from it are skipped.
-    void on_frame(unsigned int client, ByteBuffer& packet);
+    // Applies a sync packet the client on the connection (from remote) sent to the objects whose
+    // fields clients may write, in the client's name; records older than the newest applied from
+    // it are skipped. Without a TCP transport, which keeps those send times, nothing is applied.
+    void on_frame(unsigned int client, const Connection& remote, ByteBuffer& packet);
 
 private:
     // A frame one client sent, kept until the step applies it.
@@ -47,15 +46,11 @@ private:
     void keep_frame(unsigned int client, const Connection& remote, ByteBuffer& packet);
     void send_reliable();
     void receive_from_clients();
-    // Whether a record sent at `sent` is no older than the newest one applied from the client.
-    bool is_newest(unsigned int client, unsigned int object_id, int64_t sent);
     // Stops the map synchronizers that stream to the connection, which has gone.
     void stop_map_synchronizers(unsigned int connection_id);
 
     TcpServer* server_ = nullptr;
     std::vector<Frame> frames_;
-    // Per client and object, the newest send time applied so far.
-    std::map<std::pair<unsigned int, unsigned int>, int64_t> newest_;
     ByteBuffer one_client_packet_;
     // The connections that watch without a player and have had their snapshot.
     std::set<unsigned int> spectators_;

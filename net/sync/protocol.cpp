@@ -147,61 +147,33 @@ void Protocol::receive_objects(NetworkableMap& objects) {
 }
 
 void Protocol::apply_sync_packet(NetworkableMap& objects, const Connection& sender, ByteBuffer& packet) {
-    // The structure is checked as a whole first, so a cut, padded or garbage packet applies
-    // nothing at all rather than the records in front of the damage.
-    if (!is_well_formed_sync_packet(packet)) {
+    // The records of one packet arrived together.
+    const int64_t now = now_ms();
+    // Records come in id order as the sender's map lists them, so the object is most often the
+    // entry after the previous record's: tried first, searched otherwise.
+    auto hint = objects.begin();
+    const auto find = [&](uint32_t id) -> Networkable* {
+        auto it = hint != objects.end() && hint->first == id ? hint : objects.find(id);
+        if (it == objects.end() || !it->second) return nullptr;
+        hint = std::next(it);
+        return it->second;
+    };
+    const auto apply = [&](Networkable& object, const uint8_t* bytes, uint32_t size, int64_t spacing) {
+        apply_record(object, bytes, size, now, spacing);
+    };
+    if (!walk_sync_packet(sender, packet, find, apply))
         log_message(
             LogLevel::Warning,
             "Dropped a malformed sync packet of " + std::to_string(packet.size()) + " bytes from " + sender.to_string(),
             log_class_name_of(*this));
-        return;
-    }
-    packet.rewind();
-    int64_t sent = 0;
-    // Checked whole above: the header is there.
-    if (!packet.skip(4) || !packet.read_i64_le(sent)) return;
-    // Unknown senders (filed under the broadcast address) are not checked for staleness, and
-    // their packets, of any number of senders, have no spacing.
-    const bool check_stale = sender.address != sf::IpAddress::Broadcast;
-    const int64_t spacing = check_stale ? note_send_time(sender, sent) : 0;
-    // The records of one packet arrived together.
-    const int64_t now = now_ms();
-    // Records come in id order as the sender's map lists them, so the object and its send times
-    // are most often the entries after the previous record's: tried first, searched otherwise.
-    auto object_hint = objects.begin();
-    auto times_hint = newest_timestamps.begin();
-    while (!packet.at_end()) {
-        // The packet was checked whole above: every record header is there.
-        const uint8_t* header = packet.read_pointer();
-        const uint32_t id = net_detail::load_u32_be(header), n = net_detail::load_u32_be(header + 4);
-        packet.skip(8);
-        auto it = object_hint != objects.end() && object_hint->first == id ? object_hint : objects.find(id);
-        if (it == objects.end() || !it->second) {
-            packet.skip(n);
-            continue;
-        }
-        object_hint = std::next(it);
-        if (check_stale) {
-            auto times = times_hint != newest_timestamps.end() && times_hint->first == id
-                             ? times_hint
-                             : newest_timestamps.try_emplace(times_hint, id);
-            times_hint = std::next(times);
-            // Most objects hear from one sender only.
-            auto& senders = times->second;
-            auto entry = senders.begin();
-            bool inserted = false;
-            if (!(senders.size() == 1 && entry->first == sender))
-                std::tie(entry, inserted) = senders.try_emplace(sender, sent);
-            if (!inserted) {
-                if (sent < entry->second) {
-                    packet.skip(n);
-                    continue;
-                }
-                entry->second = sent;
-            }
-        }
-        apply_record(*it->second, packet, n, now, spacing);
-    }
+}
+
+std::optional<int64_t> Protocol::newest_send_time(uint32_t object_id, const Connection& sender) const {
+    auto times = newest_timestamps.find(object_id);
+    if (times == newest_timestamps.end()) return std::nullopt;
+    auto entry = times->second.find(sender);
+    if (entry == times->second.end()) return std::nullopt;
+    return entry->second;
 }
 
 int64_t Protocol::note_send_time(const Connection& sender, int64_t sent) {
@@ -217,7 +189,7 @@ int64_t Protocol::note_send_time(const Connection& sender, int64_t sent) {
     return packets.spacing_ms;
 }
 
-void Protocol::apply_record(Networkable& object, ByteBuffer& packet, uint32_t size, int64_t now, int64_t spacing) {
+void Protocol::apply_record(Networkable& object, const uint8_t* bytes, uint32_t size, int64_t now, int64_t spacing) {
     // An object that snapshots nothing has nothing to interpolate.
     // The interpolation runs between the two newest updates; only the first one starts from the
     // values shown. Starting every update from the values shown would freeze a client that applies
@@ -232,8 +204,7 @@ void Protocol::apply_record(Networkable& object, ByteBuffer& packet, uint32_t si
     // The record gets a buffer of its own, so a field list that reads too much or too little
     // cannot disturb the records behind it.
     object.received_state.clear();
-    object.received_state.append(packet.read_pointer(), size);
-    packet.skip(size);
+    object.received_state.append(bytes, size);
     object.last_receive_ms = now;
     object.update_spacing_ms = spacing;
 
@@ -248,6 +219,11 @@ void Protocol::forget_peer(const Connection& peer) {
         if (it->second.empty()) it = newest_timestamps.erase(it);
         else ++it;
     }
+}
+
+void Protocol::forget_received() {
+    inbox.clear();
+    newest_timestamps.clear();
 }
 
 void Tcp::keep_alive() {

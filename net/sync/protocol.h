@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <tuple>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/core/byte_buffer.h"
@@ -44,15 +46,31 @@ public:
         return send(packet);
     }
     // Takes waiting packets from the network, handles transport packets itself and files every
-    // other packet in the inbox under its sender.
+    // other packet among the waiting packets under its sender (file_packet).
     virtual void receive() = 0;
 
     // Builds and sends one sync packet once the send interval has elapsed. False when it is
     // too early, else true (also when no object had anything to send).
     bool send_objects(NetworkableMap& objects);
-    // Receives, applies every inbox packet to the objects (dropping stale records), empties
-    // the inbox and runs the interpolate pass.
+    // Receives, applies every waiting packet to the objects (dropping stale records), empties
+    // the waiting packets and runs the interpolate pass.
     void receive_objects(NetworkableMap& objects);
+    // Walks a sync packet received from the sender. It is checked whole first: when it is not a
+    // well-formed sync packet, false, and nothing is handed on. Otherwise each record, in packet
+    // order, whose object find(id) names (a pointer; null for none) and which is no older than the
+    // newest one applied from the sender to that object goes to apply(object, bytes, size, spacing):
+    // its bytes (the caller reads them from a buffer of its own) and how far the packet came after
+    // the sender's previous one. Senders filed under the broadcast address are not checked for
+    // staleness and have no spacing.
+    template <class Find, class Apply>
+    bool walk_sync_packet(const Connection& sender, ByteBuffer& packet, Find&& find, Apply&& apply);
+
+    // The packets received and not yet applied, under their senders.
+    const std::multimap<Connection, ByteBuffer>& waiting_packets() const { return inbox; }
+    // Hands the waiting packets over; none wait afterwards.
+    std::multimap<Connection, ByteBuffer> take_waiting_packets() { return std::exchange(inbox, {}); }
+    // The newest send time of a record applied from the sender to the object; none before the first.
+    std::optional<int64_t> newest_send_time(uint32_t object_id, const Connection& sender) const;
 
     void set_send_interval(float seconds);
     // Milliseconds by which delayed events are held back: two send intervals.
@@ -84,21 +102,28 @@ public:
 
     // Packets taken from the network per receive call (per client on the server); 0 = no cap.
     uint32_t max_packets_per_receive = 0;
-    std::multimap<Connection, ByteBuffer> inbox;
-    // Per object and sender, the newest send time applied so far.
-    std::map<uint32_t, std::map<Connection, int64_t>> newest_timestamps;
     int64_t send_interval_ms = 50;
     int64_t next_send_ms = 0;
 
 protected:
+    // Files a packet taken from the network under its sender until it is applied.
+    void file_packet(const Connection& sender, ByteBuffer packet) { inbox.emplace(sender, std::move(packet)); }
     // Forgets a peer: its waiting packets and its newest send times.
     void forget_peer(const Connection& peer);
+    // Forgets every waiting packet and every newest send time.
+    void forget_received();
 
 private:
+    using NewestTimes = std::map<uint32_t, std::map<Connection, int64_t>>;
+
     void apply_sync_packet(NetworkableMap& objects, const Connection& sender, ByteBuffer& packet);
-    void apply_record(Networkable& object, ByteBuffer& packet, uint32_t size, int64_t now, int64_t spacing);
+    void apply_record(Networkable& object, const uint8_t* bytes, uint32_t size, int64_t now, int64_t spacing);
     // Notes a packet's send time; answers how far it came after the sender's previous one.
     int64_t note_send_time(const Connection& sender, int64_t sent);
+    // Whether a record sent at `sent` is no older than the newest one applied from the sender to
+    // the object; it is noted as the newest then. Records come in id order, so the object's entry
+    // is most often the one after the previous record's (hint): tried first, searched otherwise.
+    bool is_newest(uint32_t object_id, const Connection& sender, int64_t sent, NewestTimes::iterator& hint);
 
     struct SenderPackets {
         int64_t newest_sent = 0;
@@ -106,9 +131,57 @@ private:
     };
 
     const NetClock* clock_ = &NetClock::system();
+    // Received packets waiting to be applied, under their senders.
+    std::multimap<Connection, ByteBuffer> inbox;
+    // Per object and sender, the newest send time applied so far.
+    NewestTimes newest_timestamps;
     std::map<Connection, SenderPackets> sender_packets_;
     ByteBuffer outgoing_, outgoing_keys_;
 };
+
+// Inline: it runs for every record of every packet.
+inline bool Protocol::is_newest(uint32_t object_id, const Connection& sender, int64_t sent,
+                                NewestTimes::iterator& hint) {
+    auto times = hint != newest_timestamps.end() && hint->first == object_id
+                     ? hint
+                     : newest_timestamps.try_emplace(hint, object_id);
+    hint = std::next(times);
+    // Most objects hear from one sender only.
+    auto& senders = times->second;
+    auto entry = senders.begin();
+    bool inserted = false;
+    if (!(senders.size() == 1 && entry->first == sender)) std::tie(entry, inserted) = senders.try_emplace(sender, sent);
+    if (inserted) return true;
+    if (sent < entry->second) return false;
+    entry->second = sent;
+    return true;
+}
+
+template <class Find, class Apply>
+bool Protocol::walk_sync_packet(const Connection& sender, ByteBuffer& packet, Find&& find, Apply&& apply) {
+    // The structure is checked as a whole first, so a cut, padded or garbage packet applies
+    // nothing at all rather than the records in front of the damage.
+    if (!is_well_formed_sync_packet(packet)) return false;
+    packet.rewind();
+    int64_t sent = 0;
+    // Checked whole above: the header is there.
+    if (!packet.skip(4) || !packet.read_i64_le(sent)) return false;
+    const bool check_stale = sender.address != sf::IpAddress::Broadcast;
+    // Unknown senders' packets, of any number of senders, have no spacing.
+    const int64_t spacing = check_stale ? note_send_time(sender, sent) : 0;
+    auto hint = newest_timestamps.begin();
+    while (!packet.at_end()) {
+        // The packet was checked whole above: every record header is there.
+        const uint8_t* header = packet.read_pointer();
+        const uint32_t id = net_detail::load_u32_be(header), size = net_detail::load_u32_be(header + 4);
+        packet.skip(8);
+        auto* object = find(id);
+        if (object && (!check_stale || is_newest(id, sender, sent, hint)))
+            apply(*object, packet.read_pointer(), size, spacing);
+        packet.skip(size);
+    }
+    return true;
+}
 
 // The transport, the connection id, the local TCP port and the peer.
 using ConnectionCallback = Callback<void, Protocol*, unsigned int, unsigned short, Connection>;

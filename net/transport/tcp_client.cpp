@@ -60,10 +60,9 @@ void TcpClient::disconnect() {
     if (connected && on_disconnect.is_valid()) on_disconnect(this, connection_id, link.local_port(), link.remote());
     link.disconnect();
     forget_peer(link.remote());
-    inbox.clear();
+    forget_received();
     held_.clear();
     held_bytes_ = 0;
-    newest_timestamps.clear();
     latency_ms = 0;
     connected = false;
 }
@@ -86,7 +85,7 @@ void TcpClient::receive() {
         return;
     }
     // What answer_pings read ahead came first on the stream.
-    for (ByteBuffer& held : held_) inbox.emplace(link.remote(), std::move(held));
+    for (ByteBuffer& held : held_) file_packet(link.remote(), std::move(held));
     held_.clear();
     held_bytes_ = 0;
     uint32_t taken = 0;
@@ -94,7 +93,7 @@ void TcpClient::receive() {
     ByteBuffer packet;
     while ((status = link.receive(packet)) == sf::Socket::Done) {
         if (!handle_ping(packet) && !handle_pong(packet, last_receive_ms, latency_ms))
-            inbox.emplace(link.remote(), std::move(packet));
+            file_packet(link.remote(), std::move(packet));
         // Answering a ping can find the connection gone.
         if (!connected) return;
         packet = ByteBuffer();

@@ -238,7 +238,7 @@ void TcpServer::receive() {
                     if (pong) send_to(id, client, *pong);
                 } else if (!handle_pong(packet, client.last_receive_ms, client.latency_ms)) {
                     if (on_frame) on_frame(id, link.remote(), packet);
-                    else inbox.emplace(link.remote(), std::move(packet));
+                    else file_packet(link.remote(), std::move(packet));
                 }
                 packet = ByteBuffer();
                 if (client.dropped) break;

@@ -159,9 +159,9 @@ void Udp::receive() {
         if (socket.receive(datagram_.data(), datagram_.size(), received, address, port) != sf::Socket::Done) break;
         bytes_received += received;
         Connection sender(address, port);
-        if (peers.count(sender)) inbox.emplace(sender, ByteBuffer(datagram_.data(), received));
+        if (peers.count(sender)) file_packet(sender, ByteBuffer(datagram_.data(), received));
         else if (accept_unknown_senders)
-            inbox.emplace(Connection(sf::IpAddress::Broadcast, port), ByteBuffer(datagram_.data(), received));
+            file_packet(Connection(sf::IpAddress::Broadcast, port), ByteBuffer(datagram_.data(), received));
         if (max_packets_per_receive != 0 && ++taken >= max_packets_per_receive) break;
     }
 }

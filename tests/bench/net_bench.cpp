@@ -64,7 +64,7 @@ public:
         last_size = packet.size();
         return true;
     }
-    void receive() override { inbox.emplace(sender, incoming); }
+    void receive() override { file_packet(sender, incoming); }
     size_t last_size = 0;
     ByteBuffer incoming;
     Connection sender{sf::IpAddress(10, 0, 0, 1), 4200};

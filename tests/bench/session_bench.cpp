@@ -153,7 +153,7 @@ void BM_ServerStep_WithUdpSync(benchmark::State& state) {
         world.game->update(kDt);
         state.PauseTiming();
         sink.receive();
-        sink.inbox.clear();
+        sink.take_waiting_packets();
         state.ResumeTiming();
     }
 }

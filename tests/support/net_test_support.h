@@ -114,7 +114,7 @@ public:
         return true;
     }
     void receive() override {
-        for (auto& [from, packet] : arriving) this->inbox.emplace(from, packet);
+        for (auto& [from, packet] : arriving) this->file_packet(from, packet);
         arriving.clear();
     }
 

@@ -193,13 +193,15 @@ TEST_F(SessionPair, HeldWeaponFollowsItsHolderWithoutItsRecords) {
     ASSERT_TRUE(eventually(
         [&] { return (copy = dynamic_cast<QGItem*>(client->find_object(weapon->entity_id))) && copy->holder(); },
         [&] { pump(); }));
-    const auto& arrivals = client->udp_transport()->newest_timestamps[weapon->entity_id];
+    Udp& channel = *client->udp_transport();
+    const auto arrival = [&] { return channel.newest_send_time(weapon->entity_id, *channel.peers.begin()); };
     int records = 0;
-    for (int64_t last = arrivals.begin()->second, frame = 0; frame < 48; ++frame, last = arrivals.begin()->second) {
+    auto last = arrival();
+    for (int frame = 0; frame < 48; ++frame, last = arrival()) {
         holder->position = {holder->position.x + 7.0f, 40.0f};
         holder->set_aim({0, float(frame * 13 % 300), 90.0f});
         pump();
-        records += arrivals.begin()->second != last;
+        records += arrival() != last;
         const QGPlayer& seen = *copy->holder();
         const dvec2d off =
             copy->collider_centre() - seen.position - dvec2d(float(seen.size.x), float(seen.size.y)) * 0.5f;

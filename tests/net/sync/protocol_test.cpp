@@ -95,7 +95,7 @@ TEST(Protocol, StaleRecordsAreDroppedPerObjectAndSender) {
     t.receive_objects(map);
     EXPECT_EQ(a.a, 100);  // the older packet lost object 1...
     EXPECT_EQ(b.a, 91);   // ...but object 2 was new to it
-    EXPECT_TRUE(t.inbox.empty());
+    EXPECT_TRUE(t.waiting_packets().empty());
     // Equal times are both applied; another sender keeps its own newest time; unknown senders
     // (the broadcast key) are never stale.
     const Connection stranger(sf::IpAddress::Broadcast, 5000);
@@ -105,9 +105,9 @@ TEST(Protocol, StaleRecordsAreDroppedPerObjectAndSender) {
         t.receive_objects(map);
         EXPECT_EQ(a.a, value);
     }
-    EXPECT_EQ(t.newest_timestamps[1][alice], 100);
-    EXPECT_EQ(t.newest_timestamps[1][bob], 5);
-    EXPECT_EQ(t.newest_timestamps[1].count(stranger), 0u);
+    EXPECT_EQ(t.newest_send_time(1, alice), 100);
+    EXPECT_EQ(t.newest_send_time(1, bob), 5);
+    EXPECT_FALSE(t.newest_send_time(1, stranger));
 }
 
 TEST(Protocol, RecordsApplyInPacketOrderWhateverTheirIds) {
@@ -124,7 +124,7 @@ TEST(Protocol, RecordsApplyInPacketOrderWhateverTheirIds) {
     t.arriving.push_back({alice, packet});
     t.receive_objects(map);
     EXPECT_EQ(std::vector<int32_t>({one.a, two.a, three.a}), std::vector<int32_t>({11, 20, 31}));
-    EXPECT_EQ(t.newest_timestamps.size(), 3u);  // none for the missing 4 or the unknown 9
+    for (unsigned id : {4, 9}) EXPECT_FALSE(t.newest_send_time(id, alice));  // the missing 4, the unknown 9
 }
 
 TEST(Protocol, UnknownIdsAreSkippedAndEachRecordIsReadFromItsOwnBytes) {
@@ -244,7 +244,7 @@ TEST(Protocol, MalformedSyncPacketsAreDroppedWhole) {
         t.receive_objects(map);
         EXPECT_EQ(one.a, 0) << hex(bytes);
         EXPECT_EQ(two.a, 0) << hex(bytes);
-        EXPECT_TRUE(t.newest_timestamps.empty());
+        EXPECT_FALSE(t.newest_send_time(1, alice) || t.newest_send_time(2, alice));
         EXPECT_TRUE(one.previous_state.empty());
     }
     // Random damage of every kind never crashes and never reads outside the packet (the

@@ -27,14 +27,12 @@ void link(Udp& a, Udp& b) {
 }
 
 bool receive_until(Udp& udp, size_t n) {
-    return eventually([&] { return udp.inbox.size() >= n; }, [&] { udp.receive(); });
+    return eventually([&] { return udp.waiting_packets().size() >= n; }, [&] { udp.receive(); });
 }
 
 size_t drain(Udp& udp) {
     udp.receive();
-    size_t n = udp.inbox.size();
-    udp.inbox.clear();
-    return n;
+    return udp.take_waiting_packets().size();
 }
 
 // Gives a deferred network softirq a moment on a loaded machine.
@@ -137,15 +135,14 @@ TEST(Udp, StrangersAreDroppedOrFiledUnderTheBroadcastKey) {
     known.send(data_packet(2));  // sent after the stranger's: once it is in, so was the other
     EXPECT_TRUE(receive_until(receiver, 1));
     receiver.receive();
-    ASSERT_EQ(receiver.inbox.size(), 1u);
-    EXPECT_EQ(receiver.inbox.begin()->first, endpoint_of(known));
-    receiver.inbox.clear();
+    ASSERT_EQ(receiver.waiting_packets().size(), 1u);
+    EXPECT_EQ(receiver.take_waiting_packets().begin()->first, endpoint_of(known));
 
     receiver.accept_unknown_senders = true;
     stranger.send(data_packet(3));
     EXPECT_TRUE(receive_until(receiver, 1));
-    EXPECT_EQ(receiver.inbox.begin()->first, Connection(sf::IpAddress::Broadcast, stranger.local_port()));
-    EXPECT_EQ(receiver.inbox.begin()->second, data_packet(3));
+    EXPECT_EQ(receiver.waiting_packets().begin()->first, Connection(sf::IpAddress::Broadcast, stranger.local_port()));
+    EXPECT_EQ(receiver.waiting_packets().begin()->second, data_packet(3));
 }
 
 TEST(Udp, OneReceiveTakesAtMostTheCap) {
@@ -156,11 +153,11 @@ TEST(Udp, OneReceiveTakesAtMostTheCap) {
     for (uint32_t i = 0; i < 80; ++i) sender.send(data_packet(i));
     settle();
     receiver.receive();
-    EXPECT_EQ(receiver.inbox.size(), 50u);
+    EXPECT_EQ(receiver.waiting_packets().size(), 50u);
     receiver.receive();
-    ASSERT_EQ(receiver.inbox.size(), 80u);
+    ASSERT_EQ(receiver.waiting_packets().size(), 80u);
     uint32_t i = 0;
-    for (auto& [from, packet] : receiver.inbox) EXPECT_EQ(packet, data_packet(i++));
+    for (auto& [from, packet] : receiver.waiting_packets()) EXPECT_EQ(packet, data_packet(i++));
 }
 
 TEST(Udp, RemovingAPeerForgetsItsPacketsAndNewestTimes) {
@@ -168,22 +165,27 @@ TEST(Udp, RemovingAPeerForgetsItsPacketsAndNewestTimes) {
     bind_free({&receiver, &a, &b});
     link(receiver, a);
     link(receiver, b);
-    receiver.newest_timestamps = {{1, {{endpoint_of(a), 5}, {endpoint_of(b), 6}}}, {2, {{endpoint_of(a), 7}}}};
+    Thing sent = sample_thing(), one, two;
+    NetworkableMap objects{{1, &one}, {2, &two}}, both{{1, &sent}, {2, &sent}};
+    ByteBuffer packet;
+    for (auto [from, at] : {std::pair{&a, 7}, {&b, 6}})
+        Protocol::build_sync_packet(both, at, packet), from->send(packet);
+    const auto newest = [&](unsigned id, const Udp& from) { return receiver.newest_send_time(id, endpoint_of(from)); };
+    EXPECT_TRUE(eventually([&] { return newest(2, a) && newest(2, b); }, [&] { receiver.receive_objects(objects); }));
 
     a.send(data_packet(1));
     b.send(data_packet(2));
     EXPECT_TRUE(receive_until(receiver, 2));
     receiver.remove_peer(endpoint_of(a));
-    ASSERT_EQ(receiver.inbox.size(), 1u);
-    EXPECT_EQ(receiver.inbox.begin()->first, endpoint_of(b));
-    EXPECT_EQ(receiver.newest_timestamps.size(), 1u);
-    EXPECT_EQ(receiver.newest_timestamps[1].size(), 1u);
-    EXPECT_EQ(receiver.newest_timestamps[1][endpoint_of(b)], 6);
+    ASSERT_EQ(receiver.waiting_packets().size(), 1u);
+    EXPECT_EQ(receiver.waiting_packets().begin()->first, endpoint_of(b));
+    EXPECT_FALSE(newest(1, a) || newest(2, a));
+    EXPECT_EQ(newest(1, b), 6);
 
     a.send(data_packet(3));
     b.send(data_packet(4));
     EXPECT_TRUE(receive_until(receiver, 2));
-    for (auto& [from, packet] : receiver.inbox) EXPECT_EQ(from, endpoint_of(b));
+    for (auto& [from, packet] : receiver.waiting_packets()) EXPECT_EQ(from, endpoint_of(b));
 }
 
 TEST(UdpReplication, ServerToClientDropsStaleDataAndInterpolates) {
@@ -219,7 +221,7 @@ TEST(UdpReplication, ServerToClientDropsStaleDataAndInterpolates) {
     EXPECT_TRUE(eventually([&] { return on_client.hp == 3; }, receive));
     EXPECT_FALSE(saw_stale);
     EXPECT_EQ(on_client.name, "ab");
-    EXPECT_EQ(client.newest_timestamps[3][endpoint_of(server)], 1033);
+    EXPECT_EQ(client.newest_send_time(3, endpoint_of(server)), 1033);
 
     // From the older update to the newer in one interval, then extrapolated half an interval at most.
     EXPECT_FLOAT_EQ(on_client.speed, 20.0f);
@@ -400,7 +402,7 @@ TEST(UdpReplication, EachPeerGetsWhatChangedAtThePaceOfItsPath) {
     auto received_now = [&](Udp& client, NetworkableMap& map) {
         const int64_t at = clock.now_ms();
         EXPECT_TRUE(
-            eventually([&] { return client.newest_timestamps[1][from] == at; }, [&] { client.receive_objects(map); }));
+            eventually([&] { return client.newest_send_time(1, from) == at; }, [&] { client.receive_objects(map); }));
         return std::pair{at, mover.position.x};
     };
 
