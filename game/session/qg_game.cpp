@@ -11,7 +11,6 @@
 #include "game/base/qg_event_handler.h"
 #include "game/base/qg_object.h"
 #include "game/session/server_session.h"
-#include "game/terrain/terrain_carver.h"
 
 namespace {
 
@@ -151,5 +150,3 @@ void QGGame::play_sound(int sound_id) {
     request.sound_id = sound_id;
     event_handler->post<EQGEventType::PlaySound>(request);
 }
-
-bool QGGame::is_destructible_colour(const ColorRGBA& colour) { return ::is_destructible_colour(colour); }

@@ -143,7 +143,6 @@ public:
     int level_height() const { return terrain_.height(); }
     ColorRGBA get_pixel(int x, int y) const { return terrain_.get_pixel(x, y); }
     void set_pixel(int x, int y, ColorRGBA colour) { terrain_.set_pixel(x, y, colour); }
-    static bool is_destructible_colour(const ColorRGBA& colour);
     SessionTerrain& terrain() { return terrain_; }
     const SessionTerrain& terrain() const { return terrain_; }
 
