@@ -77,9 +77,6 @@ public:
     // The ping to every client.
     void keep_alive() override;
 
-    // Runs the on_disconnect hook, closes the link, frees the id and forgets the client's
-    // packets; the caller erases the record afterwards.
-    void disconnect_client(unsigned int id, TcpLink& link);
     void disconnect_all();
     // The path under the connection of the client at that address and port.
     bool path_to(const Connection& peer, PathReport& out) const override;
@@ -130,6 +127,9 @@ private:
     // of time.
     void advance_handshakes();
     void register_client(unsigned int id, std::unique_ptr<TcpLink> link);
+    // Runs the on_disconnect hook, closes the link, frees the id and forgets the client's
+    // packets; the caller erases the record afterwards.
+    void disconnect_client(unsigned int id, TcpLink& link);
     void remove_dropped();
 
     ListenSocket listener;
