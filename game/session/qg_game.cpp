@@ -49,7 +49,9 @@ QGGame::QGGame(Offline, DrawingServices* drawing, const NetClock* clock)
 void QGGame::hold_event_handler() {
     // The handler's id comes with the connection: the client's network side enters it under id
     // 1, the id it has on every side. The registry owns it meanwhile.
-    event_handler = static_cast<QGEventHandler*>(registry_.hold(std::make_unique<QGEventHandler>(this, 0)));
+    auto handler = std::make_unique<QGEventHandler>(this, 0);
+    event_handler = handler.get();
+    registry_.hold(std::move(handler));
 }
 
 QGGame::~QGGame() {
