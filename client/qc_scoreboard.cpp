@@ -119,7 +119,7 @@ std::vector<QCScoreboard::Row> QCScoreboard::ranked_rows(const QGGame& session) 
     return rows;
 }
 
-void QCScoreboard::rank(std::vector<Row>& rows, const GameRules& rules) {
+void QCScoreboard::rank(std::vector<Row>& rows, const GameParameters& rules) {
     const bool lives_in_play = rules.lives > 0;
     if (!rules.teams) {
         std::sort(rows.begin(), rows.end(), lives_in_play ? compare_lives_then_kills : compare_kills_then_lives);

@@ -5,7 +5,7 @@
 #include "client/qc_game_state.h"
 
 class QGGame;
-struct GameRules;
+struct GameParameters;
 
 // The score table over the gameplay screen: every player of the match with kills and lives,
 // ranked by the match's rules, and the client's ping. A snapshot taken when it opens. Releasing
@@ -38,7 +38,7 @@ public:
     // order the rules rank them: with lives in play lives first, else kills first; with teams
     // the team's totals before the player's own numbers.
     static std::vector<Row> ranked_rows(const QGGame& match);
-    static void rank(std::vector<Row>& rows, const GameRules& rules);
+    static void rank(std::vector<Row>& rows, const GameParameters& rules);
     // The row's caption: the team number (from 1) before the name when the match has teams.
     static std::string row_name(const Row& row, bool teams);
 

@@ -12,6 +12,7 @@
 #include "engine/core/geometry.h"
 #include "engine/core/scoped_link.h"
 #include "game/base/qg_object.h"
+#include "game/base/session_records.h"
 #include "net/sync/protocol.h"
 
 class QGPhysObject;
@@ -25,15 +26,6 @@ struct LevelObject;
 namespace sph {
 class WaterObject;
 }
-
-// The rules of the match, as set up from GameParameters.
-struct GameRules {
-    uint32_t player_count = 0;
-    int32_t lives = 0;
-    float respawn_time = 0.0f;
-    bool teams = false;
-    bool friendly_fire = false;
-};
 
 // What a game object may ask of the session it belongs to: make, find and remove objects, the
 // player table, the terrain, the match's set-up, sound, the clock and the drawing side, with the
@@ -55,8 +47,9 @@ public:
     // Takes a whole object into the registry, which owns it from then on, and builds its look in
     // a session with drawing services. False when it was refused (null, id 0): it is freed.
     virtual bool register_object(std::unique_ptr<QGObject> object) = 0;
-    // Removes one object: a pending one at once, a committed one at the end of the step. On
-    // the server the removal is posted to the clients, delayed by their UDP latency.
+    // Removes one object, never the event handler: a pending one at once, a committed one at
+    // the end of the step. On the server the removal is posted to the clients, which apply it
+    // only once their UDP latency has passed.
     virtual void remove_object(unsigned int id) = 0;
     // The committed object with the id, or null (pending objects are not found).
     virtual QGObject* find_object(unsigned int id) const = 0;
@@ -73,8 +66,8 @@ public:
 
     // The slot's player, or null outside the table.
     virtual QGPlayer* get_player(unsigned int index) const = 0;
-    // Puts the player into the table at its player index, growing the table (never beyond 16
-    // slots) or replacing the slot's player.
+    // Puts the player into the table at its player index, growing the table when the index lies
+    // beyond it (the records keep indexes below kMaxPlayers), or replacing the slot's player.
     virtual void register_player(QGPlayer* player) = 0;
     // Empties the player's slot while it holds the player.
     virtual void drop_player(const QGPlayer* player) = 0;
@@ -126,7 +119,8 @@ public:
     QGEventHandler* event_handler = nullptr;
     // On a client the connection id of the handshake, which is also its player index.
     unsigned int local_player_id = 0;
-    GameRules rules;
+    // The rules of the match as the set-up gave them, the flags 0 or 1; zero until then.
+    GameParameters rules;
     bool match_running = false;
     std::vector<dvec2d> spawn_positions;
     QGLevel* level = nullptr;

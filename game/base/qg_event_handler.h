@@ -106,7 +106,8 @@ public:
     // The type's listeners whose subscriptions last.
     size_t listener_count(EQGEventType type) const;
 
-    // The type's action, then its listeners. Types outside 0 to 29 do nothing.
+    // The type's action, then its listeners. A type outside the event table or a payload of the
+    // wrong size does nothing, and neither does, on a client, a creation record of an id held.
     void dispatch(const QGEvent& event);
 
     // The wire form of the queue; Snapshot and Interpolate do nothing.

@@ -146,8 +146,8 @@ extern std::vector<std::string> background_names;
 
 // Reads every setting and the object definitions from the ini files under the working
 // directory. Safe to call again (tests do): every value is reset first. Programs then call
-// report_equal_material_colors() (game/terrain/map_coder.h). The level's event actions need no
-// call: they are part of the dispatcher's default action table (game/base/qg_event_handler.h).
+// report_equal_material_colors() (game/terrain/map_coder.h). The event actions need no set-up:
+// each is a row of the event table (game/base/qg_event.h).
 void load_settings();
 
 // Whether the pixel has exactly the material's colour.

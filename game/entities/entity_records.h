@@ -13,7 +13,8 @@
 // field lists are where untrusted values are checked, each field's range where it is listed: a
 // record whose floats are not finite, whose own player (a player's, an input's, an aim's) names
 // no player slot, whose definition index names no definition, whose input kind is none of the
-// kinds or whose sizes are out of range is refused, and nothing downstream checks again.
+// kinds or whose sizes are out of range is refused. A player the record only names (a holder,
+// a shooter) may be any number: it is looked up where it is used.
 
 template <class S>
 bool player_index_field(S& s, uint32_t& index) {

@@ -90,7 +90,7 @@ int QGMatchController::living_players() const {
 }
 
 bool QGMatchController::match_decided() const {
-    const GameRules& rules = game->rules;
+    const GameParameters& rules = game->rules;
     if (rules.player_count == 0) return true;
     if (rules.lives < 1) {
         size_t present = 0;
@@ -137,7 +137,7 @@ std::string QGMatchController::mode_text(int32_t lives, float time_limit, bool t
 }
 
 std::string QGMatchController::info_text() const {
-    const GameRules& rules = game->rules;
+    const GameParameters& rules = game->rules;
     std::string text = mode_text(rules.lives, settings.time_limit, rules.teams, settings.friendly_fire);
     // Whole seconds still to count, as the countdown shows them: 3, 2, 1.
     const auto whole = [this] {

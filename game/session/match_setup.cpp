@@ -31,25 +31,14 @@ void place(QGPlayer& player, const dvec2d& point) {
 
 }  // namespace
 
-GameParameters MatchSetup::current_parameters() const {
-    const GameRules& rules = game_.rules;
-    GameParameters p;
-    p.player_count = rules.player_count;
-    p.lives = rules.lives;
-    p.respawn_time = rules.respawn_time;
-    p.teams = rules.teams ? 1 : 0;
-    p.friendly_fire = rules.friendly_fire ? 1 : 0;
-    return p;
-}
-
 void MatchSetup::setup_game(const GameParameters& params) {
     game_.registry().size_player_table(params.player_count);
-    GameRules& rules = game_.rules;
-    rules.player_count = params.player_count;
-    rules.lives = params.lives;
-    rules.respawn_time = params.respawn_time;
+    GameParameters& rules = game_.rules;
+    rules = params;
+    // Any byte but 0 sets a flag; stored as 0 or 1, as a spectator's snapshot repeats them.
     rules.teams = params.teams != 0;
     rules.friendly_fire = params.friendly_fire != 0;
+    rules.padding[0] = rules.padding[1] = 0;
     game_.quit = false;
     if (game_.is_server) {
         std::cout << "Performing initial game setup." << std::endl;
@@ -146,7 +135,7 @@ dvec2d MatchSetup::choose_spawn_position(const QGPlayer* player) const {
     // The point farthest from its nearest opponent; earlier points win ties, and without any
     // opponent the first point is taken.
     const std::vector<QGPlayer*>& players = game_.players();
-    const GameRules& rules = game_.rules;
+    const GameParameters& rules = game_.rules;
     dvec2d best = spawn_positions[pick];
     float best_distance = 0.0f;
     for (const dvec2d& point : spawn_positions) {
@@ -166,7 +155,7 @@ dvec2d MatchSetup::choose_spawn_position(const QGPlayer* player) const {
 }
 
 void MatchSetup::post_snapshot(QGEventHandler& snapshot) const {
-    snapshot.post<EQGEventType::SetupGame>(current_parameters());
+    snapshot.post<EQGEventType::SetupGame>(game_.rules);
     const std::vector<dvec2d>& spawn_positions = game_.spawn_positions;
     if (game_.match_running) {
         // The record holds 16 points; a longer list sends its first 16.

@@ -17,7 +17,6 @@ public:
     // Sizes the player table, stores the rules and clears quit; the server posts the record. The
     // player count is 1 to kMaxPlayers: the record's field list and the host's arguments hold it.
     void setup_game(const GameParameters& params);
-    GameParameters current_parameters() const;
     // Builds the level from the parameters (brought into range first, as they come from the
     // host's client or the network), once per session: a later record is ignored.
     void generate_level(const LevelCreation& record);

@@ -11,7 +11,6 @@
 #include "game/base/qg_event_handler.h"
 #include "game/base/qg_object.h"
 #include "game/session/server_session.h"
-#include "game/terrain/terrain_carver.h"
 
 namespace {
 
@@ -50,7 +49,9 @@ QGGame::QGGame(Offline, DrawingServices* drawing, const NetClock* clock)
 void QGGame::hold_event_handler() {
     // The handler's id comes with the connection: the client's network side enters it under id
     // 1, the id it has on every side. The registry owns it meanwhile.
-    event_handler = static_cast<QGEventHandler*>(registry_.hold(std::make_unique<QGEventHandler>(this, 0)));
+    auto handler = std::make_unique<QGEventHandler>(this, 0);
+    event_handler = handler.get();
+    registry_.hold(std::move(handler));
 }
 
 QGGame::~QGGame() {
@@ -151,5 +152,3 @@ void QGGame::play_sound(int sound_id) {
     request.sound_id = sound_id;
     event_handler->post<EQGEventType::PlaySound>(request);
 }
-
-bool QGGame::is_destructible_colour(const ColorRGBA& colour) { return ::is_destructible_colour(colour); }

@@ -95,7 +95,6 @@ public:
     QGObject* find_object(unsigned int id) const override { return registry_.find(id); }
     QGPlayer* get_player(unsigned int index) const override { return registry_.player(index); }
     void register_player(QGPlayer* player) override;
-    unsigned int next_entity_id() const { return registry_.next_entity_id(); }
 
     const std::map<unsigned int, QGObject*>& objects() const { return registry_.objects(); }
     const std::vector<QGPhysObject*>& physics_objects() const { return registry_.physics_objects(); }
@@ -128,7 +127,6 @@ public:
     }
     Tcp* tcp_transport() const { return net_->tcp(); }
     Udp* udp_transport() const { return net_->udp(); }
-    unsigned short game_port() const { return net_->game_port(); }
     NetworkSession& network() { return *net_; }
 
     // --- the terrain ---
@@ -145,7 +143,6 @@ public:
     int level_height() const { return terrain_.height(); }
     ColorRGBA get_pixel(int x, int y) const { return terrain_.get_pixel(x, y); }
     void set_pixel(int x, int y, ColorRGBA colour) { terrain_.set_pixel(x, y, colour); }
-    static bool is_destructible_colour(const ColorRGBA& colour);
     SessionTerrain& terrain() { return terrain_; }
     const SessionTerrain& terrain() const { return terrain_; }
 

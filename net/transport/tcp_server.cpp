@@ -204,11 +204,6 @@ bool TcpServer::send_to_client(unsigned int id, const ByteBuffer& packet) {
 }
 
 bool TcpServer::send(const ByteBuffer& packet) {
-    if (!send_to_all) return send_to_client(current_sender, packet);
-    return send_to_every_client(packet);
-}
-
-bool TcpServer::send_to_every_client(const ByteBuffer& packet) {
     Walk walk(*this);
     bool all_sent = true;
     for (auto& [id, client] : clients) {
@@ -270,7 +265,7 @@ void TcpServer::receive() {
 }
 
 void TcpServer::keep_alive() {
-    if (std::optional<ByteBuffer> ping = due_keep_alive()) send_to_every_client(*ping);
+    if (std::optional<ByteBuffer> ping = due_keep_alive()) send(*ping);
 }
 
 void TcpServer::disconnect_client(unsigned int id, TcpLink& link) {
@@ -313,6 +308,11 @@ void TcpServer::disconnect_all() {
     clients.clear();
     dropped_ids_.clear();
     --walk_depth_;
+}
+
+const ConnectedClient* TcpServer::client(unsigned int id) const {
+    auto it = clients.find(id);
+    return it == clients.end() ? nullptr : &it->second;
 }
 
 bool TcpServer::path_to(const Connection& peer, PathReport& out) const {

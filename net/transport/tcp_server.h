@@ -65,10 +65,7 @@ public:
     void accept_client();
     // True once the blocking wait has been told to stop.
     bool wait_cancelled() const { return cancel_wait && cancel_wait->load(); }
-    // The lowest id at or above next_id_hint that is neither in use nor offered to a newcomer;
-    // the hint moves up over the ids in use.
-    unsigned int next_free_id();
-
+    // Sends to every client that is not dropped; false when any send failed.
     bool send(const ByteBuffer& packet) override;
     // Sends to the client with the id alone; false when it is not connected or the send failed.
     bool send_to_client(unsigned int id, const ByteBuffer& packet);
@@ -80,26 +77,22 @@ public:
     // The ping to every client.
     void keep_alive() override;
 
-    // Runs the on_disconnect hook, closes the link, frees the id and forgets the client's
-    // packets; the caller erases the record afterwards.
-    void disconnect_client(unsigned int id, TcpLink& link);
     void disconnect_all();
     // The path under the connection of the client at that address and port.
     bool path_to(const Connection& peer, PathReport& out) const override;
 
     unsigned short listening_port() const { return listener.getLocalPort(); }
+    // The clients registered (newcomers still in the id exchange are not).
+    size_t client_count() const { return clients.size(); }
+    // The registered client with the id, or null.
+    const ConnectedClient* client(unsigned int id) const;
 
-    ListenSocket listener;
     // Longest segment on the clients' connections, both ways: a segment as large as loopback
     // allows (64 KiB) is lost for good on a shaped path whose burst is smaller, and the stream
     // behind it with it; this fits one packet of any path.
     static constexpr int max_segment_bytes = 1200;
-    std::unique_ptr<TcpLink> pending;
-    std::map<unsigned int, ConnectedClient> clients;
+    // Accepts nothing more once this many clients are connected; 0: no limit.
     unsigned int max_clients = 0;
-    unsigned int next_id_hint = 0;
-    std::set<unsigned int> ids_in_use;
-    bool blocking_accept = false;
     // Ends a blocking wait when set (the session's quit flag); null: the wait has no way out.
     const std::atomic<bool>* cancel_wait = nullptr;
     // Connections taken from the listener in one accept call: a burst of silent connections is
@@ -107,13 +100,10 @@ public:
     unsigned int max_accepts_per_call = 64;
     // Measured on the transport's clock.
     sf::Time handshake_timeout = sf::seconds(1);
-    std::vector<PendingHandshake> handshakes;
     // Bytes that may wait in one client's outgoing queue; a client beyond it is dropped.
     size_t max_queued_bytes = 8 * 1024 * 1024;
     // Longest frame a client may send; 0 = no limit.
     uint32_t max_client_frame_bytes = 0;
-    bool send_to_all = true;
-    unsigned int current_sender = 0;
     Callback<void, TcpServer*> on_full;
     // A data frame a client sent: its connection id, its address and the packet.
     std::function<void(unsigned int client, const Connection& remote, ByteBuffer& packet)> on_frame;
@@ -122,8 +112,9 @@ private:
     class Walk;
     friend class Walk;
 
-    // Sends to every client that is not dropped; false when any send failed.
-    bool send_to_every_client(const ByteBuffer& packet);
+    // The lowest id at or above next_id_hint that is neither in use nor offered to a newcomer;
+    // the hint moves up over the ids in use.
+    unsigned int next_free_id();
     // Sends on one client's link; marks it dropped when the socket is gone.
     bool send_to(unsigned int id, ConnectedClient& client, const ByteBuffer& packet);
     void mark_dropped(unsigned int id, ConnectedClient& client);
@@ -136,8 +127,21 @@ private:
     // of time.
     void advance_handshakes();
     void register_client(unsigned int id, std::unique_ptr<TcpLink> link);
+    // Runs the on_disconnect hook, closes the link, frees the id and forgets the client's
+    // packets; the caller erases the record afterwards.
+    void disconnect_client(unsigned int id, TcpLink& link);
     void remove_dropped();
 
+    ListenSocket listener;
+    // Takes the next accepted connection.
+    std::unique_ptr<TcpLink> pending;
+    std::map<unsigned int, ConnectedClient> clients;
+    // Every id below it is in use.
+    unsigned int next_id_hint = 0;
+    std::set<unsigned int> ids_in_use;
+    // Only while listen_start waits for its clients.
+    bool blocking_accept = false;
+    std::vector<PendingHandshake> handshakes;
     int walk_depth_ = 0;
     bool removing_ = false;
     std::set<unsigned int> dropped_ids_;

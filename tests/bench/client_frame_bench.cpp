@@ -83,7 +83,7 @@ bool set_up(Bench& b) {
     auto* play = dynamic_cast<QCGamePlay*>(
         b.client->join(sf::IpAddress(127, 0, 0, 1), tcp->listening_port(), Callback<void, bool>()));
     const auto end = Clock::now() + std::chrono::seconds(10);
-    while (tcp->clients.empty() && Clock::now() < end) {
+    while (tcp->client_count() == 0 && Clock::now() < end) {
         tcp->accept_client();
         b.client_frame();
     }

@@ -44,7 +44,7 @@ namespace {
 using Row = QCScoreboard::Row;
 
 std::vector<unsigned int> order(std::vector<Row> rows, int lives, bool teams) {
-    GameRules rules;
+    GameParameters rules;
     rules.lives = lives;
     rules.teams = teams;
     QCScoreboard::rank(rows, rules);

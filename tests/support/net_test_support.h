@@ -189,11 +189,11 @@ inline bool eventually(const std::function<bool()>& done, const std::function<vo
 // server accepts on this one. True when the client is connected and registered.
 inline bool connect_client(TcpServer& server, TcpClient& client, float timeout_s = 20.0f) {
     std::atomic<bool> opened{false};
-    const size_t before = server.clients.size();
+    const size_t before = server.client_count();
     std::thread connector([&] { opened = client.open(sf::IpAddress::LocalHost, server.listening_port(), timeout_s); });
-    eventually([&] { return server.clients.size() > before; }, [&] { server.accept_client(); });
+    eventually([&] { return server.client_count() > before; }, [&] { server.accept_client(); });
     connector.join();
-    return opened && server.clients.size() == before + 1;
+    return opened && server.client_count() == before + 1;
 }
 
 }  // namespace net_test

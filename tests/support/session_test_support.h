@@ -275,7 +275,7 @@ public:
 
     // Accepts until count clients are connected (their connect threads must be running).
     bool accept_players(size_t count) {
-        return eventually([&] { return tcp->clients.size() >= count; }, [&] { tcp->accept_client(); });
+        return eventually([&] { return tcp->client_count() >= count; }, [&] { tcp->accept_client(); });
     }
 
     // Accepts until count clients are connected and waits until the client session has joined.

@@ -326,7 +326,4 @@ TEST_F(Explosions, PixelAccessStaysInsideTheLevel) {
     server->set_pixel(3, 48, color_ladder);
     EXPECT_EQ(server->get_pixel(-1, 4), color_air);
     EXPECT_EQ(server->get_pixel(64, 0), color_air);
-    EXPECT_TRUE(QGGame::is_destructible_colour(color_destructible));
-    EXPECT_TRUE(QGGame::is_destructible_colour(color_explosive));
-    EXPECT_FALSE(QGGame::is_destructible_colour(color_indestructible));
 }

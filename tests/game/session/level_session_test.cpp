@@ -172,7 +172,7 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
     StatusLine spectator_status;
     spectator->status_hook = spectator_status.callback();
     testing::internal::CaptureStdout();
-    ASSERT_TRUE(eventually([&] { return server.tcp->clients.size() == 2; }, [&] { pump(); }));
+    ASSERT_TRUE(eventually([&] { return server.tcp->client_count() == 2; }, [&] { pump(); }));
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("A spectator joins the game."), std::string::npos);
     EXPECT_NE(out.find("Sending current map to spectator..."), std::string::npos);
@@ -219,7 +219,7 @@ TEST_F(LevelLoopback, SpectatorBeforeTheLevelGetsNoMapStream) {
     ConnectResult spectator_result;
     auto spectator = connect_client(server.port, spectator_result, clock);
     testing::internal::CaptureStdout();
-    ASSERT_TRUE(eventually([&] { return server.tcp->clients.size() == 2; }, [&] { pump(); }));
+    ASSERT_TRUE(eventually([&] { return server.tcp->client_count() == 2; }, [&] { pump(); }));
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.find("Sending current map to spectator..."), std::string::npos);
     EXPECT_EQ(find_synchronizer(*server.game), nullptr);

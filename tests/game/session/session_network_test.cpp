@@ -69,7 +69,7 @@ std::unique_ptr<QGGame> connect_client(unsigned short port, ConnectResult& resul
 // A client session joined to the server as its next connection; the server is then activated.
 std::unique_ptr<QGGame> joined_client(LoopbackServer& server, ConnectResult& result, const NetClock& clock) {
     auto client = connect_client(server.port, result, clock);
-    if (!server.admit(*client, server.tcp->clients.size() + 1)) return nullptr;
+    if (!server.admit(*client, server.tcp->client_count() + 1)) return nullptr;
     server.activate();
     return client;
 }
@@ -217,7 +217,7 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
         order.listen(*spectator->event_handler, t);
 
     testing::internal::CaptureStdout();
-    ASSERT_TRUE(eventually([&] { return server.tcp->clients.size() == 2; },
+    ASSERT_TRUE(eventually([&] { return server.tcp->client_count() == 2; },
                            [&] { clock.advance(34), server.game->update(0.034f); }));
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("A spectator joins the game."), std::string::npos);
@@ -364,7 +364,7 @@ TEST(ConnectThread, FiveSecondsOfSilenceEndTheConnectionOnlyOnceTheMatchRuns) {
         Flag lost;
         client->disconnect_hook = Callback<void>(&lost, &Flag::hit);
         QGGame& listener = server_listens ? *server.game : *client;
-        const auto connected = [&] { return server_listens ? !server.tcp->clients.empty() : lost.hits == 0; };
+        const auto connected = [&] { return server_listens ? server.tcp->client_count() != 0 : lost.hits == 0; };
         const auto silence = [&](int64_t ms, int64_t step) {
             for (; ms > 0; ms -= step) {
                 clock.advance(step);
@@ -381,8 +381,8 @@ TEST(ConnectThread, FiveSecondsOfSilenceEndTheConnectionOnlyOnceTheMatchRuns) {
         };
         ASSERT_TRUE(eventually(
             [&] {
-                return server_listens ? answered_now(server.tcp->clients.begin()->second)
-                                      : answered_now(static_cast<TcpClient&>(*client->tcp_transport()));
+                return server_listens ? answered_now(*server.tcp->client(client->local_player_id))
+                                      : answered_now(dynamic_cast<TcpClient&>(*client->tcp_transport()));
             },
             [&] {
                 server.game->update(0.0f);

@@ -3,14 +3,13 @@
 #include <cstring>
 #include <deque>
 
+#include "game/entities/qg_player.h"
 #include "support/session_test_support.h"
 
 using namespace session_test;
 
 namespace {
 
-// A player's body: any complete object stands in for a player in the table.
-QGPhysObject* body(QGGame& game) { return game.spawn<QGPhysObject>(0, ivec2d{4, 4}, false, 1, 0, 0, 0, 2, 0xfff1, 0); }
 std::string updated(unsigned int id) { return "update " + std::to_string(id); }
 
 class WorldStep : public ::testing::Test {
@@ -36,15 +35,12 @@ protected:
         game->terrain().set_surface(terrain.get());
         return game;
     }
-    // A running server with a player table of `slots`, a body in each of `seats`.
+    // A running server with a player table of `slots`, a player in each of `seats`.
     static std::unique_ptr<QGGame> seated_server(size_t slots, std::initializer_list<size_t> seats) {
         auto game = make_server_session();
         game->registry().size_player_table(slots);
-        std::vector<QGPhysObject*> bodies;
-        for (size_t i = 0; i < seats.size(); ++i) bodies.push_back(body(*game));
+        for (size_t seat : seats) game->spawn<QGPlayer>(0, unsigned(seat), 0u, "P" + std::to_string(seat));
         game->update(0.0f);
-        for (size_t i = 0; i < seats.size(); ++i)
-            game->registry().put_player(unsigned(seats.begin()[i]), reinterpret_cast<QGPlayer*>(bodies[i]));
         return game;
     }
     // What one step ran.
@@ -394,7 +390,7 @@ TEST_F(Registration, PlayerSlotIsClearedWhenThePlayerGoes) {
     QGPlayer* player = game->players()[1];
     EXPECT_EQ(game->get_player(1), player);
     EXPECT_EQ(game->get_player(7), nullptr);
-    game->remove_object(reinterpret_cast<QGPhysObject*>(player)->entity_id);
+    game->remove_object(player->entity_id);
     game->update(0.0f);
     EXPECT_EQ(game->players()[1], nullptr);
     EXPECT_TRUE(game->physics_objects().empty());
@@ -429,7 +425,7 @@ TEST_F(SessionFlow, ServerDisconnectRulesEndTheSession) {
     }
     // During the match a player leaving is removed; the session goes on while others remain.
     auto game = seated_server(3, {0, 2});
-    const unsigned int p2_id = reinterpret_cast<QGPhysObject*>(game->players()[2])->entity_id;
+    const unsigned int p2_id = game->players()[2]->entity_id;
     game->on_disconnect(nullptr, 2, 0, Connection());
     EXPECT_FALSE(game->quit);
     EXPECT_TRUE(game->match_running);

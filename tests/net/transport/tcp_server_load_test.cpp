@@ -51,7 +51,7 @@ TEST(TcpLimits, AnOversizedFrameOrASilentPeerClosesTheConnectionWithALineNamingT
         const std::string named = (oversized ? client.link.remote() : local).to_string();
         if (oversized) server.send(ByteBuffer(std::vector<uint8_t>(2048).data(), 2048));
         else clock.advance(server.timeout_ms);
-        EXPECT_TRUE(eventually([&] { return !client.connected && server.clients.empty(); },
+        EXPECT_TRUE(eventually([&] { return !client.connected && server.client_count() == 0; },
                                [&] { server.receive(), client.receive(); }));
         EXPECT_NE(log.str().find(named), std::string::npos) << log.str();
     }
