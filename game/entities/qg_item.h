@@ -5,6 +5,8 @@
 #include "game/base/qg_event.h"
 #include "game/base/session_records.h"
 
+struct DefinedItemRecord;
+
 class QGPlayer;
 
 // Everything a player can carry: a physics object that lies in the world until a player
@@ -74,6 +76,8 @@ protected:
     void leave_holder();
     // The loose state at the point: the common part of every drop.
     void lie_loose(float x, float y, float cooldown);
-    // The creation record of an item built from a definition (weapons and special items).
-    void write_defined_item_event(QGEvent& event, EQGEventType type, unsigned int definition) const;
+    // The fields of the creation record of an item built from a definition (weapons and special
+    // items); the two records list the same fields, their readers check the index against
+    // different tables.
+    DefinedItemRecord defined_item_record(unsigned int definition) const;
 };

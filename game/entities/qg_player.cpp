@@ -108,9 +108,7 @@ void QGPlayer::write_creation_event(QGEvent& event) const {
     r.player_index = player_index;
     r.team = team;
     r.name = name;
-    event.set_type(EQGEventType::CreatePlayer);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(r));
+    event.set_record<EQGEventType::CreatePlayer>(r);
 }
 
 dvec2d QGPlayer::collider_centre() const { return position + dvec2d(float(size.x), float(size.y)) * 0.5f; }

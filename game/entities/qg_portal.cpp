@@ -26,9 +26,7 @@ QGPortal::~QGPortal() {
 }
 
 void QGPortal::write_creation_event(QGEvent& event) const {
-    event.set_type(EQGEventType::CreatePortal);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(PlacedObjectRecord{entity_id, position}));
+    event.set_record<EQGEventType::CreatePortal>(PlacedObjectRecord{entity_id, position});
 }
 
 void QGPortal::update(float dt) {

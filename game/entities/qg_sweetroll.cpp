@@ -44,9 +44,7 @@ void QGSweetroll::sync_fields() {
 }
 
 void QGSweetroll::write_creation_event(QGEvent& event) const {
-    event.set_type(EQGEventType::CreateSweetroll);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(PlacedObjectRecord{entity_id, position}));
+    event.set_record<EQGEventType::CreateSweetroll>(PlacedObjectRecord{entity_id, position});
 }
 
 dvec2d QGSweetroll::collider_centre() const { return position + dvec2d(float(size.x), float(size.y)) * 0.5f; }

@@ -44,9 +44,7 @@ void QGTombstone::write_creation_event(QGEvent& event) const {
     r.player_index = player_index;
     r.position = position;
     r.cause = cause;
-    event.set_type(EQGEventType::CreateTombstone);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(r));
+    event.set_record<EQGEventType::CreateTombstone>(r);
 }
 
 void QGTombstone::death_message() {

@@ -188,9 +188,7 @@ void QGPhysObject::write_creation_event(QGEvent& event) const {
     r.buoyancy = buoyancy;
     r.collision_group = collision_group;
     r.collision_mask = collision_mask;
-    event.set_type(EQGEventType::CreatePhysObject);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(r));
+    event.set_record<EQGEventType::CreatePhysObject>(r);
 }
 
 void QGPhysObject::update(float dt) {
