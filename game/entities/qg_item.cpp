@@ -29,6 +29,12 @@ QGItem::QGItem(GameSession* game_, unsigned int entity_id_, const ivec2d& collid
     lie_loose(position.x, position.y, 0.0f);
 }
 
+QGItem::QGItem(GameSession* game_, unsigned int entity_id_, const ItemRecord& r)
+    : QGItem(game_, entity_id_, r.collider_size, r.mass, r.friction, r.air_friction, r.bounce, r.pickup_cooldown,
+             r.buoyancy, r.rotation_center, true) {
+    position = r.position;
+}
+
 QGItem::~QGItem() { leave_holder(); }
 
 void QGItem::sync_fields() {

@@ -6,6 +6,7 @@
 #include "game/base/session_records.h"
 
 struct DefinedItemRecord;
+struct ItemRecord;
 
 class QGPlayer;
 
@@ -22,6 +23,8 @@ public:
     QGItem(GameSession* game, unsigned int entity_id, const ivec2d& collider_size, float mass, float friction,
            float air_friction, float bounce, float pickup_cooldown, float buoyancy, const dvec2d& rotation_center,
            bool decay_allowed);
+    // The item its creation record describes; the holder it names takes it once it is registered.
+    QGItem(GameSession* game, unsigned int entity_id, const ItemRecord& record);
     // Leaves its holder's inventory (without any virtual call: the derived parts are gone).
     ~QGItem() override;
 

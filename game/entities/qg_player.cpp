@@ -54,6 +54,13 @@ QGPlayer::QGPlayer(GameSession* game_, unsigned int entity_id_, unsigned int pla
                 log_class_name_of(*this));
 }
 
+QGPlayer::QGPlayer(GameSession* game_, unsigned int entity_id_, const PlayerRecord& r)
+    : QGPlayer(game_, entity_id_, r.player_index, r.team, r.name) {
+    position = r.position;
+    previous_position = r.position;
+    velocity = r.velocity;
+}
+
 void QGPlayer::admitted() {
     QGPhysObject::admitted();
     game->register_player(this);

@@ -20,6 +20,11 @@ QGPortal::QGPortal(GameSession* game_, unsigned int entity_id_)
     all_portals[entity_id] = this;
 }
 
+QGPortal::QGPortal(GameSession* game_, unsigned int entity_id_, const PlacedObjectRecord& r)
+    : QGPortal(game_, entity_id_) {
+    position = r.position;
+}
+
 QGPortal::~QGPortal() {
     auto entry = all_portals.find(entity_id);
     if (entry != all_portals.end() && entry->second == this) all_portals.erase(entry);

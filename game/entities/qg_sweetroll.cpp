@@ -34,6 +34,11 @@ QGSweetroll::QGSweetroll(GameSession* game_, unsigned int entity_id_)
     session_message(game, "A challenger appears!");
 }
 
+QGSweetroll::QGSweetroll(GameSession* game_, unsigned int entity_id_, const PlacedObjectRecord& r)
+    : QGSweetroll(game_, entity_id_) {
+    position = r.position;
+}
+
 QGSweetroll::~QGSweetroll() { session_message(game, "A challenger is offended. It will now go lick its paws."); }
 
 void QGSweetroll::sync_fields() {

@@ -38,6 +38,9 @@ QGTombstone::QGTombstone(GameSession* game_, unsigned int entity_id_, unsigned i
     death_message();
 }
 
+QGTombstone::QGTombstone(GameSession* game_, unsigned int entity_id_, const TombstoneRecord& r)
+    : QGTombstone(game_, entity_id_, r.player_index, r.cause, r.position.x, r.position.y) {}
+
 void QGTombstone::write_creation_event(QGEvent& event) const {
     TombstoneRecord r;
     r.entity_id = entity_id;
