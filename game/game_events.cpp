@@ -25,12 +25,7 @@ void create_object_action(QGEventHandler& handler, const QGEvent& event) {
 void create_phys_object_action(QGEventHandler& handler, const QGEvent& event) {
     PhysObjectRecord r;
     if (!event.read(r)) return;
-    auto* object =
-        handler.game->spawn<QGPhysObject>(r.entity_id, r.size, r.is_static, r.mass, r.friction, r.air_friction,
-                                          r.bounce, r.collision_group, r.collision_mask, r.buoyancy);
-    if (!object) return;
-    object->position = r.position;
-    object->velocity = r.velocity;
+    handler.game->spawn<QGPhysObject>(r.entity_id, r);
 }
 
 void remove_object_action(QGEventHandler& handler, const QGEvent& event) {

@@ -144,9 +144,14 @@ public:
     void set_type(EQGEventType t);
     void set_delayed(bool d) { delayed = d; }
 
-    // Copies the bytes into the payload: at most the payload's size, the rest stays zero.
-    void set_payload(const void* bytes, size_t n);
-    void set_payload(const ByteBuffer& bytes) { set_payload(bytes.data(), bytes.size()); }
+    // The type with its record and the delayed flag. The record is the one the event table names
+    // for the type, so a record of another type does not compile.
+    template <EQGEventType T>
+    void set_record(const EventRecord<T>& record, bool delayed_flag = false) {
+        set_type(T);
+        set_delayed(delayed_flag);
+        set_payload(record_bytes(record));
+    }
 
     uint32_t size() const { return uint32_t(data.size()); }
     // A buffer over a copy of the payload, for decoding.
@@ -161,4 +166,11 @@ public:
     EQGEventType type = EQGEventType::None;
     PrivateWrite<bool, QGEvent> delayed;
     std::vector<uint8_t> data;
+
+private:
+    // The handler queues records it has measured already.
+    friend class QGEventHandler;
+    // Copies the bytes into the payload: at most the payload's size, the rest stays zero.
+    void set_payload(const void* bytes, size_t n);
+    void set_payload(const ByteBuffer& bytes) { set_payload(bytes.data(), bytes.size()); }
 };

@@ -9,9 +9,7 @@ QGObject::QGObject(GameSession* game_, unsigned int entity_id_, bool reliable_)
 QGObject::~QGObject() = default;
 
 void QGObject::write_creation_event(QGEvent& event) const {
-    event.set_type(EQGEventType::CreateObject);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(IdRecord{entity_id}));
+    event.set_record<EQGEventType::CreateObject>(IdRecord{entity_id});
 }
 
 void QGObject::update(float) {}

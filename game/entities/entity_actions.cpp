@@ -24,11 +24,7 @@ unsigned int join_team(unsigned int player_id, unsigned int player_count, bool t
 void create_player_action(QGEventHandler& handler, const QGEvent& event) {
     PlayerRecord r;
     if (!event.read(r)) return;
-    QGPlayer* player = handler.game->spawn<QGPlayer>(r.entity_id, r.player_index, r.team, r.name);
-    if (!player) return;
-    player->position = r.position;
-    player->previous_position = r.position;
-    player->velocity = r.velocity;
+    handler.game->spawn<QGPlayer>(r.entity_id, r);
 }
 
 void join_game_action(QGEventHandler& handler, const JoinRequest& request) {
@@ -56,10 +52,8 @@ void aim_action(QGEventHandler& handler, const PlayerAim& aim) {
 void create_item_action(QGEventHandler& handler, const QGEvent& event) {
     ItemRecord r;
     if (!event.read(r)) return;
-    QGItem* item = handler.game->spawn<QGItem>(r.entity_id, r.collider_size, r.mass, r.friction, r.air_friction,
-                                               r.bounce, r.pickup_cooldown, r.buoyancy, r.rotation_center, true);
+    QGItem* item = handler.game->spawn<QGItem>(r.entity_id, r);
     if (!item) return;
-    item->position = r.position;
     if (QGPlayer* player = handler.game->get_player(r.owner)) item->give_to(player);
 }
 
@@ -92,17 +86,17 @@ void create_projectile_action(QGEventHandler& handler, const QGEvent& event) {
 void create_tombstone_action(QGEventHandler& handler, const QGEvent& event) {
     TombstoneRecord r;
     if (!event.read(r)) return;
-    handler.game->spawn<QGTombstone>(r.entity_id, r.player_index, r.cause, r.position.x, r.position.y);
+    handler.game->spawn<QGTombstone>(r.entity_id, r);
 }
 
 void create_sweetroll_action(QGEventHandler& handler, const QGEvent& event) {
     PlacedObjectRecord r;
     if (!event.read(r)) return;
-    if (QGSweetroll* sweetroll = handler.game->spawn<QGSweetroll>(r.entity_id)) sweetroll->position = r.position;
+    handler.game->spawn<QGSweetroll>(r.entity_id, r);
 }
 
 void create_portal_action(QGEventHandler& handler, const QGEvent& event) {
     PlacedObjectRecord r;
     if (!event.read(r)) return;
-    if (QGPortal* portal = handler.game->spawn<QGPortal>(r.entity_id)) portal->position = r.position;
+    handler.game->spawn<QGPortal>(r.entity_id, r);
 }

@@ -29,6 +29,12 @@ QGItem::QGItem(GameSession* game_, unsigned int entity_id_, const ivec2d& collid
     lie_loose(position.x, position.y, 0.0f);
 }
 
+QGItem::QGItem(GameSession* game_, unsigned int entity_id_, const ItemRecord& r)
+    : QGItem(game_, entity_id_, r.collider_size, r.mass, r.friction, r.air_friction, r.bounce, r.pickup_cooldown,
+             r.buoyancy, r.rotation_center, true) {
+    position = r.position;
+}
+
 QGItem::~QGItem() { leave_holder(); }
 
 void QGItem::sync_fields() {
@@ -60,22 +66,16 @@ void QGItem::write_creation_event(QGEvent& event) const {
     r.pickup_cooldown = pickup_cooldown;
     r.buoyancy = buoyancy;
     r.owner = owner;
-    event.set_type(EQGEventType::CreateItem);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(r));
+    event.set_record<EQGEventType::CreateItem>(r);
 }
 
-void QGItem::write_defined_item_event(QGEvent& event, EQGEventType type, unsigned int definition) const {
+DefinedItemRecord QGItem::defined_item_record(unsigned int definition) const {
     DefinedItemRecord r;
     r.entity_id = entity_id;
     r.position = position;
     r.definition = definition;
     r.owner = owner;
-    event.set_type(type);
-    event.set_delayed(false);
-    // Both records list the same fields; their readers check the index against different tables.
-    event.set_payload(type == EQGEventType::CreateWeapon ? record_bytes(WeaponRecord{r})
-                                                         : record_bytes(SpecialItemRecord{r}));
+    return r;
 }
 
 QGPlayer* QGItem::holder() const { return game ? game->get_player(owner) : nullptr; }

@@ -5,6 +5,9 @@
 #include "game/base/qg_event.h"
 #include "game/base/session_records.h"
 
+struct DefinedItemRecord;
+struct ItemRecord;
+
 class QGPlayer;
 
 // Everything a player can carry: a physics object that lies in the world until a player
@@ -20,6 +23,8 @@ public:
     QGItem(GameSession* game, unsigned int entity_id, const ivec2d& collider_size, float mass, float friction,
            float air_friction, float bounce, float pickup_cooldown, float buoyancy, const dvec2d& rotation_center,
            bool decay_allowed);
+    // The item its creation record describes; the holder it names takes it once it is registered.
+    QGItem(GameSession* game, unsigned int entity_id, const ItemRecord& record);
     // Leaves its holder's inventory (without any virtual call: the derived parts are gone).
     ~QGItem() override;
 
@@ -74,6 +79,8 @@ protected:
     void leave_holder();
     // The loose state at the point: the common part of every drop.
     void lie_loose(float x, float y, float cooldown);
-    // The creation record of an item built from a definition (weapons and special items).
-    void write_defined_item_event(QGEvent& event, EQGEventType type, unsigned int definition) const;
+    // The fields of the creation record of an item built from a definition (weapons and special
+    // items); the two records list the same fields, their readers check the index against
+    // different tables.
+    DefinedItemRecord defined_item_record(unsigned int definition) const;
 };

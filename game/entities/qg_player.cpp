@@ -54,6 +54,13 @@ QGPlayer::QGPlayer(GameSession* game_, unsigned int entity_id_, unsigned int pla
                 log_class_name_of(*this));
 }
 
+QGPlayer::QGPlayer(GameSession* game_, unsigned int entity_id_, const PlayerRecord& r)
+    : QGPlayer(game_, entity_id_, r.player_index, r.team, r.name) {
+    position = r.position;
+    previous_position = r.position;
+    velocity = r.velocity;
+}
+
 void QGPlayer::admitted() {
     QGPhysObject::admitted();
     game->register_player(this);
@@ -108,9 +115,7 @@ void QGPlayer::write_creation_event(QGEvent& event) const {
     r.player_index = player_index;
     r.team = team;
     r.name = name;
-    event.set_type(EQGEventType::CreatePlayer);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(r));
+    event.set_record<EQGEventType::CreatePlayer>(r);
 }
 
 dvec2d QGPlayer::collider_centre() const { return position + dvec2d(float(size.x), float(size.y)) * 0.5f; }

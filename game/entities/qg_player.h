@@ -8,6 +8,8 @@
 #include "game/base/qg_event.h"
 #include "game/base/session_records.h"
 
+struct PlayerRecord;
+
 class QGItem;
 
 // The character one participant steers: a physics object with health, lives, kills, an
@@ -22,6 +24,8 @@ public:
     // session's player table once the session has it.
     QGPlayer(GameSession* game, unsigned int entity_id, unsigned int player_index, unsigned int team,
              const std::string& name);
+    // The player its creation record describes.
+    QGPlayer(GameSession* game, unsigned int entity_id, const PlayerRecord& record);
     ~QGPlayer() override;
 
     // Joins the physics list and takes its slot of the player table.

@@ -20,15 +20,18 @@ QGPortal::QGPortal(GameSession* game_, unsigned int entity_id_)
     all_portals[entity_id] = this;
 }
 
+QGPortal::QGPortal(GameSession* game_, unsigned int entity_id_, const PlacedObjectRecord& r)
+    : QGPortal(game_, entity_id_) {
+    position = r.position;
+}
+
 QGPortal::~QGPortal() {
     auto entry = all_portals.find(entity_id);
     if (entry != all_portals.end() && entry->second == this) all_portals.erase(entry);
 }
 
 void QGPortal::write_creation_event(QGEvent& event) const {
-    event.set_type(EQGEventType::CreatePortal);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(PlacedObjectRecord{entity_id, position}));
+    event.set_record<EQGEventType::CreatePortal>(PlacedObjectRecord{entity_id, position});
 }
 
 void QGPortal::update(float dt) {

@@ -3,6 +3,8 @@
 
 #include "game/physics/qg_phys_object.h"
 
+struct PlacedObjectRecord;
+
 class QGPortal;
 
 // Every live portal of the process by entity id: a portal enters itself on construction and
@@ -15,6 +17,8 @@ extern std::map<unsigned int, QGPortal*> all_portals;
 class QGPortal : public QGPhysObject {
 public:
     QGPortal(GameSession* game, unsigned int entity_id);
+    // The portal its creation record places.
+    QGPortal(GameSession* game, unsigned int entity_id, const PlacedObjectRecord& record);
     ~QGPortal() override;
 
     // CreatePortal.

@@ -60,9 +60,7 @@ void QGProjectile::write_creation_event(QGEvent& event) const {
     r.velocity = velocity;
     r.weapon_definition = definition_index;
     r.shooter = shooter;
-    event.set_type(EQGEventType::CreateProjectile);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(r));
+    event.set_record<EQGEventType::CreateProjectile>(r);
 }
 
 dvec2d QGProjectile::collider_centre() const { return position + dvec2d(float(size.x), float(size.y)) * 0.5f; }

@@ -58,7 +58,7 @@ void QGSpecialItem::sync_fields() {
 }
 
 void QGSpecialItem::write_creation_event(QGEvent& event) const {
-    write_defined_item_event(event, EQGEventType::CreateSpecialItem, definition_index);
+    event.set_record<EQGEventType::CreateSpecialItem>(SpecialItemRecord{defined_item_record(definition_index)});
 }
 
 bool QGSpecialItem::collides_with(const QGPhysObject& other) const {

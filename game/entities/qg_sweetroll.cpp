@@ -34,6 +34,11 @@ QGSweetroll::QGSweetroll(GameSession* game_, unsigned int entity_id_)
     session_message(game, "A challenger appears!");
 }
 
+QGSweetroll::QGSweetroll(GameSession* game_, unsigned int entity_id_, const PlacedObjectRecord& r)
+    : QGSweetroll(game_, entity_id_) {
+    position = r.position;
+}
+
 QGSweetroll::~QGSweetroll() { session_message(game, "A challenger is offended. It will now go lick its paws."); }
 
 void QGSweetroll::sync_fields() {
@@ -44,9 +49,7 @@ void QGSweetroll::sync_fields() {
 }
 
 void QGSweetroll::write_creation_event(QGEvent& event) const {
-    event.set_type(EQGEventType::CreateSweetroll);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(PlacedObjectRecord{entity_id, position}));
+    event.set_record<EQGEventType::CreateSweetroll>(PlacedObjectRecord{entity_id, position});
 }
 
 dvec2d QGSweetroll::collider_centre() const { return position + dvec2d(float(size.x), float(size.y)) * 0.5f; }

@@ -1,12 +1,16 @@
 #pragma once
 #include "game/physics/qg_phys_object.h"
 
+struct PlacedObjectRecord;
+
 // A wandering creature from crates and the level's random spawns: it fades in, walks about,
 // jumps now and then, and when a projectile hits it, it bursts once with a blast that carves
 // the terrain and hurts the players around it, fades out and leaves.
 class QGSweetroll : public QGPhysObject {
 public:
     QGSweetroll(GameSession* game, unsigned int entity_id);
+    // The sweetroll its creation record places.
+    QGSweetroll(GameSession* game, unsigned int entity_id, const PlacedObjectRecord& record);
     ~QGSweetroll() override;
 
     void sync_fields() override;

@@ -38,15 +38,16 @@ QGTombstone::QGTombstone(GameSession* game_, unsigned int entity_id_, unsigned i
     death_message();
 }
 
+QGTombstone::QGTombstone(GameSession* game_, unsigned int entity_id_, const TombstoneRecord& r)
+    : QGTombstone(game_, entity_id_, r.player_index, r.cause, r.position.x, r.position.y) {}
+
 void QGTombstone::write_creation_event(QGEvent& event) const {
     TombstoneRecord r;
     r.entity_id = entity_id;
     r.player_index = player_index;
     r.position = position;
     r.cause = cause;
-    event.set_type(EQGEventType::CreateTombstone);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(r));
+    event.set_record<EQGEventType::CreateTombstone>(r);
 }
 
 void QGTombstone::death_message() {

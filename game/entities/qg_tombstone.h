@@ -4,6 +4,8 @@
 #include "game/physics/qg_phys_object.h"
 #include "game/base/session_records.h"
 
+struct TombstoneRecord;
+
 // What a dead player leaves where it stood: a small body that falls onto the terrain and lies
 // there for the tombstone life time (0 or less: until removed otherwise). Clients show the
 // player's tombstone image with a caption naming the player and the cause, and send one line
@@ -12,6 +14,8 @@ class QGTombstone : public QGPhysObject {
 public:
     QGTombstone(GameSession* game, unsigned int entity_id, unsigned int player_index, const DamageCause& cause, float x,
                 float y);
+    // The tombstone its creation record describes.
+    QGTombstone(GameSession* game, unsigned int entity_id, const TombstoneRecord& record);
 
     // CreateTombstone.
     void write_creation_event(QGEvent& event) const override;

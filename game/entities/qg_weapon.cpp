@@ -60,7 +60,7 @@ void QGWeapon::sync_fields() {
 }
 
 void QGWeapon::write_creation_event(QGEvent& event) const {
-    write_defined_item_event(event, EQGEventType::CreateWeapon, definition_index);
+    event.set_record<EQGEventType::CreateWeapon>(WeaponRecord{defined_item_record(definition_index)});
 }
 
 void QGWeapon::update(float dt) {

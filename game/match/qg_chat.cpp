@@ -54,9 +54,7 @@ QGChat::~QGChat() {
 }
 
 void QGChat::write_creation_event(QGEvent& event) const {
-    event.set_type(EQGEventType::CreateChat);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(IdRecord{entity_id}));
+    event.set_record<EQGEventType::CreateChat>(IdRecord{entity_id});
 }
 
 void QGChat::say(const std::string& text) {

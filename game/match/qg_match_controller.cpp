@@ -40,9 +40,7 @@ void QGMatchController::interpolate_timer(float& out, const float& old_value, co
 }
 
 void QGMatchController::write_creation_event(QGEvent& event) const {
-    event.set_type(EQGEventType::CreateMatchController);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(MatchControllerRecord{entity_id, settings}));
+    event.set_record<EQGEventType::CreateMatchController>(MatchControllerRecord{entity_id, settings});
 }
 
 void QGMatchController::enter(State next, float seconds) {

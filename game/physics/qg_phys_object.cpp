@@ -170,6 +170,13 @@ QGPhysObject::QGPhysObject(GameSession* game_, unsigned int entity_id_, const iv
       collision_mask(collision_mask_),
       static_flag(is_static_) {}
 
+QGPhysObject::QGPhysObject(GameSession* game_, unsigned int entity_id_, const PhysObjectRecord& r)
+    : QGPhysObject(game_, entity_id_, r.size, r.is_static, r.mass, r.friction, r.air_friction, r.bounce,
+                   r.collision_group, r.collision_mask, r.buoyancy) {
+    position = r.position;
+    velocity = r.velocity;
+}
+
 void QGPhysObject::admitted() { game->add_pending_physics(this); }
 
 void QGPhysObject::sync_fields() { sync_field(position, default_dvec2d_interpolation); }
@@ -188,9 +195,7 @@ void QGPhysObject::write_creation_event(QGEvent& event) const {
     r.buoyancy = buoyancy;
     r.collision_group = collision_group;
     r.collision_mask = collision_mask;
-    event.set_type(EQGEventType::CreatePhysObject);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(r));
+    event.set_record<EQGEventType::CreatePhysObject>(r);
 }
 
 void QGPhysObject::update(float dt) {

@@ -6,6 +6,8 @@
 #include "game/base/record_stream.h"
 #include "game/base/session_records.h"
 
+struct PhysObjectRecord;
+
 struct SDL_Surface;
 class ByteBuffer;
 namespace solid_terrain {
@@ -21,6 +23,8 @@ public:
     QGPhysObject(GameSession* game, unsigned int entity_id, const ivec2d& size, bool is_static, float mass,
                  float friction, float air_friction, float bounce, unsigned short collision_group,
                  unsigned short collision_mask, float buoyancy);
+    // The object its creation record describes (the id comes through spawn, as for every object).
+    QGPhysObject(GameSession* game, unsigned int entity_id, const PhysObjectRecord& record);
 
     // Joins the physics list of the next commit.
     void admitted() override;

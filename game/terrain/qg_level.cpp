@@ -108,12 +108,10 @@ QGLevel::~QGLevel() {
 }
 
 void QGLevel::write_creation_event(QGEvent& event) const {
-    event.set_type(EQGEventType::GenerateLevel);
-    event.set_delayed(false);
     LevelCreation record;
     record.level_entity_id = entity_id;
     record.parameters = parameters;
-    event.set_payload(record_bytes(record));
+    event.set_record<EQGEventType::GenerateLevel>(record);
 }
 
 void QGLevel::update(float dt) {

@@ -36,9 +36,7 @@ QGMapSynchronizer::~QGMapSynchronizer() {
 }
 
 void QGMapSynchronizer::write_creation_event(QGEvent& event) const {
-    event.set_type(EQGEventType::CreateMapSynchronizer);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(MapSynchronizerRecord{entity_id, target}));
+    event.set_record<EQGEventType::CreateMapSynchronizer>(MapSynchronizerRecord{entity_id, target});
 }
 
 void QGMapSynchronizer::sync_fields() {

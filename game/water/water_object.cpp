@@ -768,9 +768,7 @@ void WaterObject::sync_fields() {
 }
 
 void WaterObject::write_creation_event(QGEvent& event) const {
-    event.set_type(EQGEventType::CreateWaterObject);
-    event.set_delayed(false);
-    event.set_payload(record_bytes(IdRecord{entity_id}));
+    event.set_record<EQGEventType::CreateWaterObject>(IdRecord{entity_id});
 }
 
 const Quadtree<bool>& WaterObject::occupancy() const { return occupancy_tree_; }

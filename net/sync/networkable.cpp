@@ -39,6 +39,17 @@ void Networkable::run_pass(int pass_mode, ByteBuffer* packet) {
     mode = Idle;
 }
 
+bool Networkable::holds_every_field(const uint8_t* record, size_t size) {
+    check_record_ = record;
+    check_size_ = size;
+    check_at_ = 0;
+    mode = Check;
+    sync_fields();
+    mode = Idle;
+    check_record_ = nullptr;
+    return check_at_ <= size;
+}
+
 void interpolate_linear(short& out, const short& old_value, const short& new_value, float t) {
     out = lerp_integer<short>(old_value, new_value, t);
 }

@@ -165,6 +165,7 @@ struct FieldCodec<T, std::enable_if_t<is_raw_scalar<T>>> {
         return true;
     }
     static bool skip(ByteBuffer& b) { return b.skip(sizeof(T)); }
+    static constexpr size_t fixed_bytes = sizeof(T);
 };
 
 // One byte, 1 or 0; any byte but 0 reads as true.
@@ -173,6 +174,7 @@ struct FieldCodec<bool> {
     static void write(ByteBuffer& b, const bool& v) { b.write_bool(v); }
     static bool read(ByteBuffer& b, bool& v) { return b.read_bool(v); }
     static bool skip(ByteBuffer& b) { return b.skip(1); }
+    static constexpr size_t fixed_bytes = 1;
 };
 
 // x then y, each a raw 4-byte value.
@@ -191,6 +193,7 @@ struct FieldCodec<dvec2d> {
         return true;
     }
     static bool skip(ByteBuffer& b) { return b.skip(8); }
+    static constexpr size_t fixed_bytes = 8;
 };
 
 template <>
@@ -208,6 +211,7 @@ struct FieldCodec<ivec2d> {
         return true;
     }
     static bool skip(ByteBuffer& b) { return b.skip(8); }
+    static constexpr size_t fixed_bytes = 8;
 };
 
 // Steps over a 32-bit big-endian count and count items of item_size bytes; fails, moving
@@ -237,6 +241,7 @@ struct FieldCodec<std::vector<unsigned int>> {
         return true;
     }
     static bool skip(ByteBuffer& b) { return skip_counted(b, 4); }
+    static constexpr size_t item_bytes = 4;
 };
 
 // Count as u32 big-endian, then the bytes.
@@ -254,6 +259,7 @@ struct FieldCodec<std::vector<unsigned char>> {
         return true;
     }
     static bool skip(ByteBuffer& b) { return skip_counted(b, 1); }
+    static constexpr size_t item_bytes = 1;
 };
 
 // Length as u32 big-endian, then the bytes, no terminator.
@@ -270,6 +276,7 @@ struct FieldCodec<std::string> {
         return true;
     }
     static bool skip(ByteBuffer& b) { return skip_counted(b, 1); }
+    static constexpr size_t item_bytes = 1;
 };
 
 template <>
@@ -277,6 +284,7 @@ struct FieldCodec<Connection> {
     static void write(ByteBuffer& b, const Connection& v) { v.write(b); }
     static bool read(ByteBuffer& b, Connection& v) { return v.read(b); }
     static bool skip(ByteBuffer& b) { return b.skip(Connection::wire_size); }
+    static constexpr size_t fixed_bytes = Connection::wire_size;
 };
 
 template <typename T, typename Owner>
@@ -285,6 +293,27 @@ struct FieldCodec<PrivateWrite<T, Owner>> {
     static bool read(ByteBuffer& b, PrivateWrite<T, Owner>& v) { return FieldCodec<T>::read(b, v.value_); }
     static bool skip(ByteBuffer& b) { return FieldCodec<T>::skip(b); }
 };
+
+// What a Check pass steps over: a codec's fixed_bytes, or its count (u32 big-endian) and that
+// many items of item_bytes. A position past the record stays past it.
+template <typename T>
+struct WireOf {
+    using type = T;
+};
+template <typename T, typename Owner>
+struct WireOf<PrivateWrite<T, Owner>> {
+    using type = T;
+};
+template <typename T>
+inline size_t step_over(const uint8_t* record, size_t size, size_t at) {
+    using Codec = FieldCodec<typename WireOf<T>::type>;
+    if constexpr (requires { Codec::item_bytes; }) {
+        if (at > size || size - at < 4) return SIZE_MAX / 2;
+        return at + 4 + size_t(load_u32_be(record + at)) * Codec::item_bytes;
+    } else {
+        return at + Codec::fixed_bytes;
+    }
+}
 
 }  // namespace net_detail
 
@@ -299,6 +328,8 @@ public:
         Snapshot = 2,
         Read = 3,
         Interpolate = 4,
+        // Not a transport's pass: steps over every field to see that a record holds them all.
+        Check = 5,
     };
 
     Networkable() = default;
@@ -330,6 +361,9 @@ public:
     // Interpolate pass reads previous_state and received_state from their start); the mode is
     // Idle afterwards.
     void run_pass(int pass_mode, ByteBuffer* packet);
+    // Whether the record's `size` bytes hold every field of the list (a longer record does too),
+    // by a Check pass. A record that does not is refused whole: a Read pass would apply its front.
+    bool holds_every_field(const uint8_t* record, size_t size);
 
 protected:
     // The per-field step. A field with a valid delegate is not set by Read; the Interpolate
@@ -354,6 +388,7 @@ protected:
                 Codec::read(*current_packet, value);
             }
             break;
+        case Check: check_at_ = net_detail::step_over<T>(check_record_, check_size_, check_at_); break;
         case Interpolate:
             // Behind the last delegate field nothing is left to interpolate.
             if (interpolations_left_ == 0) break;
@@ -406,6 +441,10 @@ private:
     // (the field list names the same fields in every pass).
     uint32_t delegate_fields_ = 0;
     uint32_t interpolations_left_ = 0;
+    // The Check pass's record and where its next field starts.
+    const uint8_t* check_record_ = nullptr;
+    size_t check_size_ = 0;
+    size_t check_at_ = 0;
 };
 
 // Linear interpolation out = old + (new - old) * t, t not clamped. Integer results are

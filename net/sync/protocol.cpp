@@ -190,6 +190,8 @@ int64_t Protocol::note_send_time(const Connection& sender, int64_t sent) {
 }
 
 void Protocol::apply_record(Networkable& object, const uint8_t* bytes, uint32_t size, int64_t now, int64_t spacing) {
+    // A record short of a field is refused whole, before it displaces the states kept.
+    if (!object.holds_every_field(bytes, size)) return;
     // An object that snapshots nothing has nothing to interpolate.
     // The interpolation runs between the two newest updates; only the first one starts from the
     // values shown. Starting every update from the values shown would freeze a client that applies

@@ -5,6 +5,7 @@
 #include <SFML/Network/TcpListener.hpp>
 #include <SFML/Network/UdpSocket.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 #include <thread>
@@ -91,8 +92,9 @@ protected:
 ByteBuffer events_packet(const std::vector<std::pair<EQGEventType, ByteBuffer>>& events) {
     QGEventHandler writer(nullptr, 1);
     for (const auto& [type, payload] : events) {
+        // Bytes no field list would write: laid in the payload as they stand.
         QGEvent event(type);
-        event.set_payload(payload);
+        std::copy_n(payload.data(), std::min(payload.size(), event.data.size()), event.data.begin());
         writer.enqueue(event);
     }
     NetworkableMap objects{{1u, &writer}};

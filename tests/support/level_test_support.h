@@ -44,8 +44,8 @@ inline LevelCreation creation(const LevelParameters& p, uint32_t id = 0) {
 }
 
 inline QGEvent level_event(const LevelCreation& c) {
-    QGEvent e(EQGEventType::GenerateLevel);
-    e.set_payload(record_bytes(c));
+    QGEvent e;
+    e.set_record<EQGEventType::GenerateLevel>(c);
     return e;
 }
 

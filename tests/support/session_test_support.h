@@ -5,6 +5,7 @@
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -187,9 +188,11 @@ inline ByteBuffer record_of(const std::vector<QGEvent>& events) {
     return out;
 }
 
+// An event whose payload starts with the bytes (cut to the type's size, the rest zero): records
+// no field list would write.
 inline QGEvent make_event(EQGEventType type, const ByteBuffer& payload, bool delayed = false) {
     QGEvent e(type, delayed);
-    e.set_payload(payload);
+    std::copy_n(payload.data(), std::min(payload.size(), e.data.size()), e.data.begin());
     return e;
 }
 
@@ -216,8 +219,7 @@ public:
         sync_field(value);
     }
     void write_creation_event(QGEvent& event) const override {
-        event.set_type(EQGEventType::PlayerHit);
-        event.set_payload(u32_payload(entity_id));
+        event.set_record<EQGEventType::PlayerHit>(IdRecord{entity_id});
     }
     int32_t value = 0;
     int writes = 0;

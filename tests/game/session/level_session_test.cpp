@@ -33,11 +33,7 @@ public:
     HostileSynchronizer(GameSession* game, unsigned int id, unsigned int target_)
         : QGObject(game, id, true), target(target_) {}
     void write_creation_event(QGEvent& event) const override {
-        event.set_type(EQGEventType::CreateMapSynchronizer);
-        ByteBuffer b;
-        b.write_u32_le(entity_id);
-        b.write_u32_le(target);
-        event.set_payload(b);
+        event.set_record<EQGEventType::CreateMapSynchronizer>(MapSynchronizerRecord{entity_id, target});
     }
     void sync_fields() override {
         if (mode != Write || !current_packet) return;

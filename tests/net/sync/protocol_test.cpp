@@ -147,9 +147,35 @@ TEST(Protocol, UnknownIdsAreSkippedAndEachRecordIsReadFromItsOwnBytes) {
     MemoryTransport t;
     t.arriving.push_back({alice, packet});
     t.receive_objects(in);
-    EXPECT_EQ(two.x, 22);
-    EXPECT_EQ(two.y, 55);  // its missing bytes leave the field as it was
+    EXPECT_EQ(two.x, 0);  // short of a field: refused whole
+    EXPECT_EQ(two.y, 55);
     EXPECT_EQ(three.x, 33);
+}
+
+TEST(Protocol, ARecordShortOfAnyByteChangesNothing) {
+    // Every cut of a record of every field kind, counted ones too, with and without delegates.
+    for (const bool smooth : {false, true}) {
+        Thing sender = sample_thing();
+        NetworkableMap out{{1, &sender}};
+        ByteBuffer whole;
+        Protocol::build_sync_packet(out, 10, whole);
+        const size_t record_at = 20;
+        for (size_t n = 0; n < whole.size() - record_at; ++n) {
+            ByteBuffer cut(whole.data(), record_at + n);
+            cut.overwrite_u32_be(record_at - 4, uint32_t(n));
+            Thing receiver;
+            receiver.smooth = smooth;
+            receiver.name = "kept";
+            NetworkableMap in{{1, &receiver}};
+            MemoryTransport t;
+            t.arriving.push_back({alice, cut});
+            t.receive_objects(in);
+            Thing untouched;
+            untouched.name = "kept";
+            expect_same_fields(receiver, untouched);
+            EXPECT_TRUE(receiver.previous_state.empty() && receiver.received_state.empty()) << n;
+        }
+    }
 }
 
 TEST(Protocol, InterpolationRunsBetweenTheTwoNewestUpdatesOverOneInterval) {
