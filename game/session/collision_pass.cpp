@@ -1,5 +1,7 @@
 #include "game/session/collision_pass.h"
 
+#include <algorithm>
+
 #include "game/physics/qg_phys_object.h"
 
 void CollisionPass::run(const std::vector<QGPhysObject*>& physics_objects) {
@@ -32,7 +34,8 @@ void CollisionPass::run(const std::vector<QGPhysObject*>& physics_objects) {
                     break;
                 }
                 broad_phase_.refresh(j);
-                if (broad_phase_.left_cells(i)) {
+                if (broad_phase_.left_query(std::min(ax, ax1), std::min(ay, ay1), std::max(ax, ax1),
+                                            std::max(ay, ay1))) {
                     again = true;
                     break;
                 }
