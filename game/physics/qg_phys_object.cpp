@@ -257,12 +257,14 @@ bool QGPhysObject::overlaps_terrain(TerrainView& view, const SolidMask* probe_ma
     return r.solid_x < x1;
 }
 
-bool QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
-    // The box test first: it is the cheap reject of almost every pair, and neither test has
-    // an effect.
-    if (!boxes_overlap(*a, *b)) return false;
-    const bool a_hits = a->collides_with(*b);
-    const bool b_hits = b->collides_with(*a);
+namespace {
+
+// The pair response; Plain when both objects are of the base class, whose contact reactions
+// do nothing and whose tests are the base ones.
+template <bool Plain>
+bool respond_to_pair(QGPhysObject* a, QGPhysObject* b) {
+    const bool a_hits = Plain ? a->QGPhysObject::collides_with(*b) : a->collides_with(*b);
+    const bool b_hits = Plain ? b->QGPhysObject::collides_with(*a) : b->collides_with(*a);
     if (!a_hits && !b_hits) return false;
 
     float depth;
@@ -270,12 +272,14 @@ bool QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
     const bool vertical = side >= 2, a_back = side % 2 == 0;
     const dvec2d impact = vertical ? dvec2d(0.0f, std::fabs(a->velocity.y - b->velocity.y))
                                    : dvec2d(std::fabs(a->velocity.x - b->velocity.x), 0.0f);
-    if (a_hits) a->on_object_collision(b, impact);
-    if (b_hits) b->on_object_collision(a, impact);
+    if (!Plain) {
+        if (a_hits) a->on_object_collision(b, impact);
+        if (b_hits) b->on_object_collision(a, impact);
+    }
 
     if (!a_hits || !b_hits) return true;
-    const bool a_static = a->is_static();
-    const bool b_static = b->is_static();
+    const bool a_static = Plain ? a->QGPhysObject::is_static() : a->is_static();
+    const bool b_static = Plain ? b->QGPhysObject::is_static() : b->is_static();
     if (a_static && b_static) return true;
     if (side == 2) a->on_ground = true;
     if (side == 3) b->on_ground = true;
@@ -285,6 +289,17 @@ bool QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
     else push_off(*b, *a, vertical, !a_back, e);
     return true;
 }
+
+}  // namespace
+
+bool QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
+    // The box test first: it is the cheap reject of almost every pair, and neither test has
+    // an effect.
+    if (!boxes_overlap(*a, *b)) return false;
+    return respond_to_pair<false>(a, b);
+}
+
+bool QGPhysObject::collide_plain_pair(QGPhysObject* a, QGPhysObject* b) { return respond_to_pair<true>(a, b); }
 
 bool QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     if ((o->collision_mask & 1) == 0) return false;

@@ -30,20 +30,26 @@ int BroadPhase::to_cell(float v, float origin, float inv_cell, float count, bool
     return c < 0.0f ? 0 : int(count) - 1;
 }
 
-// The slot of an object whose hull is b, filed by the corner of its position.
-BroadPhase::Slot BroadPhase::slot_of(const Box& b, const QGPhysObject& o) const {
-    if (!(b.x0 <= b.x1)) return kUnfiled;
-    if (o.size.x < 0 || o.size.y < 0 || o.size.x > extent_ || o.size.y > extent_) return kLoose;
-    bool outside = false;
-    const int cx = to_cell(b.x0, origin_x_, inv_cell_, cells_x_, outside);
-    const int cy = to_cell(b.y0, origin_y_, inv_cell_, cells_y_, outside);
-    return cy * grid_w_ + cx + (outside ? kOutside : 0);
-}
-
+// Run for every object once a pass and after every pair response.
 void BroadPhase::refresh(size_t k) {
-    const Box b = box_of(k);
-    boxes_[k] = b;
-    const Slot s = slot_of(b, *list_[k]);
+    const QGPhysObject& o = *list_[k];
+    const float x = o.position.x, y = o.position.y;
+    const int w = o.size.x, h = o.size.y;
+    Slot s = kUnfiled;
+    if (std::isfinite(x) && std::isfinite(y)) {
+        const float x1 = x + float(w), y1 = y + float(h);
+        boxes_[k] = {std::min(x, x1), std::min(y, y1), std::max(x, x1), std::max(y, y1)};
+        if (w < 0 || h < 0 || w > extent_ || h > extent_) {
+            s = kLoose;
+        } else {
+            bool outside = false;
+            const int cx = to_cell(x, origin_x_, inv_cell_, cells_x_, outside);
+            const int cy = to_cell(y, origin_y_, inv_cell_, cells_y_, outside);
+            s = cy * grid_w_ + cx + (outside ? kOutside : 0);
+        }
+    } else {
+        boxes_[k] = Box{};
+    }
     if (s != filed_[k]) refile(k, s);
 }
 
@@ -129,8 +135,7 @@ void BroadPhase::lay_out() {
     for (size_t c = 0; c < cells; ++c) cells_[c].clear();
 
     for (size_t k = 0; k < n; ++k) {
-        boxes_[k] = box_of(k);
-        file(k, slot_of(boxes_[k], *list_[k]));
+        refresh(k);
     }
     laid_out_misfits_ = misfits_;
 }
@@ -144,7 +149,9 @@ void BroadPhase::file(size_t k, Slot s) {
         return;
     }
     misfits_ += (s & kOutside) != 0;
-    cells_[size_t(s & ~kOutside)].push_back(uint32_t(k));
+    // Ascending, so that a query stops at the objects it does not want.
+    std::vector<uint32_t>& v = cells_[size_t(s & ~kOutside)];
+    v.insert(std::upper_bound(v.begin(), v.end(), uint32_t(k)), uint32_t(k));
 }
 
 void BroadPhase::unfile(size_t k) {
@@ -153,9 +160,7 @@ void BroadPhase::unfile(size_t k) {
     misfits_ -= s == kLoose || (s & kOutside) != 0;
     std::vector<uint32_t>& v = s == kLoose ? loose_ : cells_[size_t(s & ~kOutside)];
     auto at = std::find(v.begin(), v.end(), uint32_t(k));
-    if (at == v.end()) return;
-    *at = v.back();
-    v.pop_back();
+    if (at != v.end()) v.erase(at);
 }
 
 void BroadPhase::refile(size_t k, Slot s) {
@@ -178,9 +183,10 @@ const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
     const Box* boxes = boxes_.data();
     auto take = [&](uint32_t k) {
         const Box& o = boxes[k];
-        if (k > after && o.x0 < q.x1 && q.x0 < o.x1 && o.y0 < q.y1 && q.y0 < o.y1) found_.push_back(k);
+        if (o.x0 < q.x1 && q.x0 < o.x1 && o.y0 < q.y1 && q.y0 < o.y1) found_.push_back(k);
     };
-    for (uint32_t k : loose_) take(k);
+    for (uint32_t k : loose_)
+        if (k > after) take(k);
     // A filed box that meets the query's has its corner at most its extent before the query's
     // least coordinate, and before its greatest.
     bool outside = false;
@@ -190,8 +196,10 @@ const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
     const int y1 = to_cell(q.y1, origin_y_, inv_cell_, cells_y_, outside);
     for (int y = y0; y <= y1; ++y) {
         const std::vector<uint32_t>* row = &cells_[size_t(y) * size_t(grid_w_)];
-        for (int x = x0; x <= x1; ++x)
-            for (uint32_t k : row[x]) take(k);
+        for (int x = x0; x <= x1; ++x) {
+            const uint32_t* first = row[x].data();
+            for (const uint32_t* at = first + row[x].size(); at != first && at[-1] > after;) take(*--at);
+        }
     }
     std::sort(found_.begin(), found_.end());
     return found_;

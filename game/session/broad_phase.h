@@ -52,7 +52,6 @@ private:
     };
     Box box_of(size_t k) const;
     void lay_out();
-    Slot slot_of(const Box& b, const QGPhysObject& o) const;
     // The grid column (row) of a coordinate: monotonic, a coordinate past the grid gives its
     // border column (row) and sets outside.
     static int to_cell(float v, float origin, float inv_cell, float count, bool& outside);
