@@ -154,7 +154,11 @@ bool settle_after_sweep(QGPhysObject& o, const TerrainSweep& s) {
 
 }  // namespace
 
-int to_pixel_coordinate(float v) { return std::clamp(saturate_cast<int>(v), -kPixelLimit, kPixelLimit); }
+int to_pixel_coordinate(float v) {
+    // The common case first: well inside the limit the plain truncation is the answer.
+    if (std::fabs(v) < float(kPixelLimit)) return int(v);
+    return std::clamp(saturate_cast<int>(v), -kPixelLimit, kPixelLimit);
+}
 
 QGPhysObject::QGPhysObject(GameSession* game_, unsigned int entity_id_, const ivec2d& size_, bool is_static_,
                            float mass_, float friction_, float air_friction_, float bounce_,

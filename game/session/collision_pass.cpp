@@ -45,7 +45,7 @@ void CollisionPass::run(const std::vector<QGPhysObject*>& physics_objects) {
                 }
             }
         }
-        if (!a->is_static()) {
+        if (!(a_plain ? a->QGPhysObject::is_static() : a->is_static())) {
             const bool reacted = QGPhysObject::collide_with_terrain(a);
             if (reacted && !broad_phase_.plain(i)) broad_phase_.refresh_from(i + 1);
         }
