@@ -39,7 +39,7 @@ void BroadPhase::refresh(size_t k) {
     if (std::isfinite(x) && std::isfinite(y)) {
         const float x1 = x + float(w), y1 = y + float(h);
         boxes_[k] = {std::min(x, x1), std::min(y, y1), std::max(x, x1), std::max(y, y1)};
-        if (w < 0 || h < 0 || w > extent_ || h > extent_) {
+        if (uint32_t(w) > uint32_t(extent_) || uint32_t(h) > uint32_t(extent_)) {  // also a negative size
             s = kLoose;
         } else {
             bool outside = false;
@@ -104,6 +104,7 @@ void BroadPhase::lay_out() {
             if (e <= limit) extent = std::max(extent, int(e));
     }
     extent_ = extent;
+    found_.resize(n);  // a query finds each object at most once
     reach_ = float(extent) + 2.0f;
 
     float min_x = 0.0f, min_y = 0.0f, max_x = 0.0f, max_y = 0.0f;
@@ -168,22 +169,23 @@ void BroadPhase::refile(size_t k, Slot s) {
     file(k, s);
 }
 
-const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
+std::span<const uint32_t> BroadPhase::candidates(size_t i, size_t after) {
     if (stale_from_ < n_) {
         for (size_t k = stale_from_; k < n_; ++k) refresh(k);
         stale_from_ = n_;
     }
-    found_.clear();
     const Box b = box_of(i);
     queried_ = {b.x0 - kQueryMargin, b.y0 - kQueryMargin, b.x1 + kQueryMargin, b.y1 + kQueryMargin};
     const Box q = queried_;
-    if (!(q.x0 <= q.x1)) return found_;
+    if (!(q.x0 <= q.x1)) return {};
+    uint32_t* const first_found = found_.data();
+    uint32_t* out = first_found;
     // A box meets the query's box where its hull does; a box that overlaps the asking one by
     // the pair test meets the wider query box.
     const Box* boxes = boxes_.data();
     auto take = [&](uint32_t k) {
         const Box& o = boxes[k];
-        if (o.x0 < q.x1 && q.x0 < o.x1 && o.y0 < q.y1 && q.y0 < o.y1) found_.push_back(k);
+        if (o.x0 < q.x1 && q.x0 < o.x1 && o.y0 < q.y1 && q.y0 < o.y1) *out++ = k;
     };
     for (uint32_t k : loose_)
         if (k > after) take(k);
@@ -201,6 +203,6 @@ const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
             for (const uint32_t* at = first + row[x].size(); at != first && at[-1] > after;) take(*--at);
         }
     }
-    std::sort(found_.begin(), found_.end());
-    return found_;
+    std::sort(first_found, out);
+    return {first_found, size_t(out - first_found)};
 }

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <vector>
 
 class QGPhysObject;
@@ -26,7 +27,7 @@ public:
     void refresh_from(size_t k) { stale_from_ = k < stale_from_ ? k : stale_from_; }
     // Objects after list position `after` whose cells meet the box of object i, ascending.
     // The list stays valid until the next call.
-    const std::vector<uint32_t>& candidates(size_t i, size_t after);
+    std::span<const uint32_t> candidates(size_t i, size_t after);
     // Whether a box, given by its least and greatest coordinates, has left what the last
     // candidates() call covered.
     bool left_query(float x0, float y0, float x1, float y1) const {
@@ -73,6 +74,6 @@ private:
     std::vector<Box> boxes_;                     // each object's hull when last refreshed
     size_t misfits_ = 0, laid_out_misfits_ = 0;  // loose or outside, now and at lay_out()
     std::vector<uint8_t> plain_;
-    Box queried_;  // the last query's box: the asking object's hull widened by kQueryMargin
-    std::vector<uint32_t> found_;
+    Box queried_;                  // the last query's box: the asking object's hull widened by kQueryMargin
+    std::vector<uint32_t> found_;  // room for every object: a query writes without checks
 };
