@@ -18,8 +18,11 @@ constexpr float kFar = 4194304.0f;  // 2^22
 // responses seldom take it out of what it was given.
 constexpr float kQueryMargin = 4.0f;
 
-// A box this many times the typical one is kept loose rather than made the cells' size.
-constexpr int kMaxExtentToTypical = 4;
+// A box this many times the typical one is kept loose rather than made the cells' size, unless
+// that would leave more than about one box in sixteen loose; a box beyond kMaxFiledExtent is
+// always loose, which keeps the reach exact.
+constexpr uint64_t kMaxExtentToTypical = 4;
+constexpr uint64_t kMaxFiledExtent = 1 << 20;
 
 }  // namespace
 
@@ -87,8 +90,8 @@ void BroadPhase::lay_out() {
     loose_.clear();
     misfits_ = 0;
 
-    // The cells' size is the largest box that is not far beyond the typical (the median) one;
-    // the grid spans the corners of the boxes as they stand.
+    // The cells' size is the largest box that is not far beyond the typical (the median) one,
+    // or not among the largest sixteenth; the grid spans the corners of the boxes as they stand.
     found_.clear();
     for (size_t k = 0; k < n; ++k) {
         plain_[k] = typeid(*list_[k]) == typeid(QGPhysObject);
@@ -99,7 +102,15 @@ void BroadPhase::lay_out() {
     if (!found_.empty()) {
         auto mid = found_.begin() + found_.size() / 2;
         std::nth_element(found_.begin(), mid, found_.end());
-        const uint32_t limit = std::max<uint32_t>(*mid, 1) * kMaxExtentToTypical;
+        uint64_t limit = std::max<uint64_t>(*mid, 1) * kMaxExtentToTypical;
+        const size_t loose_share = found_.size() / 16 + 8;
+        if (size_t(std::count_if(found_.begin(), found_.end(), [limit](uint32_t e) { return e > limit; })) >
+            loose_share) {
+            auto high = found_.end() - std::min(loose_share, found_.size());
+            std::nth_element(found_.begin(), high, found_.end());
+            limit = *high;
+        }
+        limit = std::min(limit, kMaxFiledExtent);
         for (uint32_t e : found_)
             if (e <= limit) extent = std::max(extent, int(e));
     }

@@ -25,8 +25,8 @@ public:
     // Code that may have moved any object from k on has run: they are checked before the next
     // candidates() call.
     void refresh_from(size_t k) { stale_from_ = k < stale_from_ ? k : stale_from_; }
-    // Objects after list position `after` whose cells meet the box of object i, ascending.
-    // The list stays valid until the next call.
+    // Objects after list position `after` whose boxes meet object i's box widened by a small
+    // margin, ascending. The list stays valid until the next call.
     std::span<const uint32_t> candidates(size_t i, size_t after);
     // Whether a box, given by its least and greatest coordinates, has left what the last
     // candidates() call covered.
