@@ -18,6 +18,13 @@ using namespace terrain_sweep;
 
 namespace {
 
+// to_pixel_coordinate(), inline for the hot paths of this file: well inside the limit the
+// plain truncation is the answer.
+inline int pixel_of(float v) {
+    if (std::fabs(v) < float(kPixelLimit)) return int(v);
+    return std::clamp(saturate_cast<int>(v), -kPixelLimit, kPixelLimit);
+}
+
 SDL_Surface* terrain_of(const QGPhysObject& o) { return o.game ? o.game->terrain_surface() : nullptr; }
 
 // The level's solid mask while the level's surface is the terrain.
@@ -48,7 +55,7 @@ bool rests_on_terrain(QGPhysObject& o) {
     if (!view.present()) return false;
     const int w = box_extent(o.size.x), h = box_extent(o.size.y);
     auto clamp_x = [&view](int64_t v) { return clamp_to(clamp_extent(v), view.width); };
-    const int x = to_pixel_coordinate(o.position.x), y = to_pixel_coordinate(o.position.y);
+    const int x = pixel_of(o.position.x), y = pixel_of(o.position.y);
     const int L = clamp_x(x), R = clamp_x(int64_t(x) + w);
     int fl = clamp_x(int64_t(L) - kRestDrop), fr = clamp_x(int64_t(R) + kRestDrop);
     for (int row = y + h; row < y + h + kRestDrop; ++row) {
@@ -154,7 +161,7 @@ bool settle_after_sweep(QGPhysObject& o, const TerrainSweep& s) {
 
 }  // namespace
 
-int to_pixel_coordinate(float v) { return std::clamp(saturate_cast<int>(v), -kPixelLimit, kPixelLimit); }
+int to_pixel_coordinate(float v) { return pixel_of(v); }
 
 QGPhysObject::QGPhysObject(GameSession* game_, unsigned int entity_id_, const ivec2d& size_, bool is_static_,
                            float mass_, float friction_, float air_friction_, float bounce_,
@@ -216,8 +223,8 @@ void QGPhysObject::update(float dt) {
     velocity += velocity * (-k) * dt;
     // The contact flags hold only while the object stays on the same whole pixel; the
     // collision passes set them again.
-    if (to_pixel_coordinate(position.x) != to_pixel_coordinate(previous_position.x) ||
-        to_pixel_coordinate(position.y) != to_pixel_coordinate(previous_position.y)) {
+    if (pixel_of(position.x) != pixel_of(previous_position.x) ||
+        pixel_of(position.y) != pixel_of(previous_position.y)) {
         on_ground = false;
         on_ladder = false;
     }
@@ -262,12 +269,14 @@ bool QGPhysObject::overlaps_terrain(TerrainView& view, const SolidMask* probe_ma
     return r.solid_x < x1;
 }
 
-bool QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
-    // The box test first: it is the cheap reject of almost every pair, and neither test has
-    // an effect.
-    if (!boxes_overlap(*a, *b)) return false;
-    const bool a_hits = a->collides_with(*b);
-    const bool b_hits = b->collides_with(*a);
+namespace {
+
+// The pair response; Plain when both objects are of the base class, whose contact reactions
+// do nothing and whose tests are the base ones.
+template <bool Plain>
+bool respond_to_pair(QGPhysObject* a, QGPhysObject* b) {
+    const bool a_hits = Plain ? a->QGPhysObject::collides_with(*b) : a->collides_with(*b);
+    const bool b_hits = Plain ? b->QGPhysObject::collides_with(*a) : b->collides_with(*a);
     if (!a_hits && !b_hits) return false;
 
     float depth;
@@ -275,12 +284,14 @@ bool QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
     const bool vertical = side >= 2, a_back = side % 2 == 0;
     const dvec2d impact = vertical ? dvec2d(0.0f, std::fabs(a->velocity.y - b->velocity.y))
                                    : dvec2d(std::fabs(a->velocity.x - b->velocity.x), 0.0f);
-    if (a_hits) a->on_object_collision(b, impact);
-    if (b_hits) b->on_object_collision(a, impact);
+    if (!Plain) {
+        if (a_hits) a->on_object_collision(b, impact);
+        if (b_hits) b->on_object_collision(a, impact);
+    }
 
     if (!a_hits || !b_hits) return true;
-    const bool a_static = a->is_static();
-    const bool b_static = b->is_static();
+    const bool a_static = Plain ? a->QGPhysObject::is_static() : a->is_static();
+    const bool b_static = Plain ? b->QGPhysObject::is_static() : b->is_static();
     if (a_static && b_static) return true;
     if (side == 2) a->on_ground = true;
     if (side == 3) b->on_ground = true;
@@ -290,6 +301,17 @@ bool QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
     else push_off(*b, *a, vertical, !a_back, e);
     return true;
 }
+
+}  // namespace
+
+bool QGPhysObject::collide_pair(QGPhysObject* a, QGPhysObject* b) {
+    // The box test first: it is the cheap reject of almost every pair, and neither test has
+    // an effect.
+    if (!boxes_overlap(*a, *b)) return false;
+    return respond_to_pair<false>(a, b);
+}
+
+bool QGPhysObject::collide_plain_pair(QGPhysObject* a, QGPhysObject* b) { return respond_to_pair<true>(a, b); }
 
 bool QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     if ((o->collision_mask & 1) == 0) return false;
@@ -310,8 +332,8 @@ bool QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     if (prev.x + float(w) >= float(width)) prev.x = float(width - w - 1);
     if (prev.y < 0.0f) prev.y = 0.0f;
     if (prev.y + float(h) >= float(height)) prev.y = float(height - h - 1);
-    const int px = to_pixel_coordinate(o->previous_position.x), py = to_pixel_coordinate(o->previous_position.y);
-    const int nx = to_pixel_coordinate(o->position.x), ny = to_pixel_coordinate(o->position.y);
+    const int px = pixel_of(o->previous_position.x), py = pixel_of(o->previous_position.y);
+    const int nx = pixel_of(o->position.x), ny = pixel_of(o->position.y);
     if (px == nx && py == ny) return false;
 
     // The ladder probe counts only for its effect on on_ladder.

@@ -52,6 +52,9 @@ public:
     // on_terrain_collision), the only code of a pass that may move objects other than its own.
     static bool collide_pair(QGPhysObject* a, QGPhysObject* b);
     static bool collide_with_terrain(QGPhysObject* o);
+    // collide_pair() of two objects of this very class whose boxes are known to overlap: the
+    // same response, without the calls to overrides they cannot have.
+    static bool collide_plain_pair(QGPhysObject* a, QGPhysObject* b);
 
     // The cheap reject of the pair pass: whether the two boxes overlap at all.
     static bool boxes_overlap(const QGPhysObject& a, const QGPhysObject& b) {

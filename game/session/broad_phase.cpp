@@ -1,39 +1,67 @@
 #include "game/session/broad_phase.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <typeinfo>
 
 #include "game/physics/qg_phys_object.h"
 
 namespace {
 
-// An object spanning more cells than this is met by a walk over the list instead.
-constexpr int kMaxCellsPerObject = 64;
+// The grid is laid over corners within this distance of the origin, where a float is exact to
+// a quarter of a pixel: a query's reach of two pixels past the largest box then covers every
+// rounding of the exact test. Corners farther out lie in the border cells.
+constexpr float kFar = 4194304.0f;  // 2^22
 
-struct Box {
-    float x0, y0, x1, y1;  // x0 <= x1, y0 <= y1
-    bool present;
-};
+// How far a query looks past the asking object's box, so that the small moves of its pair
+// responses seldom take it out of what it was given.
+constexpr float kQueryMargin = 4.0f;
 
-// The closed hull of the box the pair test sees. A box that overlaps another one by that test
-// meets it in this hull, whatever the sign of its size. A finite position gives finite ends.
-inline Box box_of(const QGPhysObject& o) {
-    const float x = o.position.x, y = o.position.y;
-    const float x1 = x + float(o.size.x), y1 = y + float(o.size.y);
-    return {std::min(x, x1), std::min(y, y1), std::max(x, x1), std::max(y, y1), std::isfinite(x) && std::isfinite(y)};
-}
+// A box this many times the typical one is kept loose rather than made the cells' size, unless
+// that would leave more than about one box in sixteen loose; a box beyond kMaxFiledExtent is
+// always loose, which keeps the reach exact.
+constexpr uint64_t kMaxExtentToTypical = 4;
+constexpr uint64_t kMaxFiledExtent = 1 << 20;
 
 }  // namespace
 
-BroadPhase::Key BroadPhase::key_of(const QGPhysObject& o) {
-    return {std::bit_cast<uint64_t>(o.position), std::bit_cast<uint64_t>(o.size)};
+int BroadPhase::to_cell(float v, float origin, float inv_cell, float count, bool& outside) {
+    const float c = (v - origin) * inv_cell;
+    if (c >= 0.0f && c < count) return int(c);
+    outside = true;
+    return c < 0.0f ? 0 : int(count) - 1;
 }
 
-// A box that kept its bits keeps its cells: most calls end in one compare.
+// Run for every object once a pass and after every pair response.
 void BroadPhase::refresh(size_t k) {
-    if (!(key_of(*list_[k]) == filed_key_[k])) refile(k);
+    const QGPhysObject& o = *list_[k];
+    const float x = o.position.x, y = o.position.y;
+    const int w = o.size.x, h = o.size.y;
+    Slot s = kUnfiled;
+    if (std::isfinite(x) && std::isfinite(y)) {
+        const float x1 = x + float(w), y1 = y + float(h);
+        boxes_[k] = {std::min(x, x1), std::min(y, y1), std::max(x, x1), std::max(y, y1)};
+        if (uint32_t(w) > uint32_t(extent_) || uint32_t(h) > uint32_t(extent_)) {  // also a negative size
+            s = kLoose;
+        } else {
+            bool outside = false;
+            const int cx = to_cell(x, origin_x_, inv_cell_, cells_x_, outside);
+            const int cy = to_cell(y, origin_y_, inv_cell_, cells_y_, outside);
+            s = cy * grid_w_ + cx + (outside ? kOutside : 0);
+        }
+    } else {
+        boxes_[k] = Box{};
+    }
+    if (s != filed_[k]) refile(k, s);
+}
+
+BroadPhase::Box BroadPhase::box_of(size_t k) const {
+    const QGPhysObject& o = *list_[k];
+    const float x = o.position.x, y = o.position.y;
+    if (!(std::isfinite(x) && std::isfinite(y))) return {};
+    const float x1 = x + float(o.size.x), y1 = y + float(o.size.y);
+    return {std::min(x, x1), std::min(y, y1), std::max(x, x1), std::max(y, y1)};
 }
 
 void BroadPhase::build(QGPhysObject* const* list, size_t n) {
@@ -56,37 +84,54 @@ void BroadPhase::build(QGPhysObject* const* list, size_t n) {
 
 void BroadPhase::lay_out() {
     const size_t n = n_;
-    filed_.assign(n, Range{});
-    filed_key_.resize(n);
+    filed_.assign(n, kUnfiled);
+    boxes_.resize(n);
     plain_.resize(n);
-    seen_.assign(n, 0);
-    stamp_ = 0;
-    wide_.clear();
+    loose_.clear();
     misfits_ = 0;
 
-    // Cells about the size of a typical object, over the boxes as they stand; a box that moves
-    // outside later is filed in the border cells.
-    float min_x = 0.0f, min_y = 0.0f, max_x = 0.0f, max_y = 0.0f;
-    bool any = false;
+    // The cells' size is the largest box that is not far beyond the typical (the median) one,
+    // or not among the largest sixteenth; the grid spans the corners of the boxes as they stand.
     found_.clear();
     for (size_t k = 0; k < n; ++k) {
         plain_[k] = typeid(*list_[k]) == typeid(QGPhysObject);
-        const Box b = box_of(*list_[k]);
-        if (!b.present) continue;
-        min_x = any ? std::min(min_x, b.x0) : b.x0;
-        min_y = any ? std::min(min_y, b.y0) : b.y0;
-        max_x = any ? std::max(max_x, b.x1) : b.x1;
-        max_y = any ? std::max(max_y, b.y1) : b.y1;
-        any = true;
-        const float extent = std::max(b.x1 - b.x0, b.y1 - b.y0);
-        found_.push_back(uint32_t(std::clamp(extent, 1.0f, 65536.0f)));
+        const QGPhysObject& o = *list_[k];
+        if (o.size.x >= 0 && o.size.y >= 0) found_.push_back(uint32_t(std::max(o.size.x, o.size.y)));
     }
-    double cell = 1.0;
+    int extent = 0;
     if (!found_.empty()) {
         auto mid = found_.begin() + found_.size() / 2;
         std::nth_element(found_.begin(), mid, found_.end());
-        cell = double(*mid);
+        uint64_t limit = std::max<uint64_t>(*mid, 1) * kMaxExtentToTypical;
+        const size_t loose_share = found_.size() / 16 + 8;
+        if (size_t(std::count_if(found_.begin(), found_.end(), [limit](uint32_t e) { return e > limit; })) >
+            loose_share) {
+            auto high = found_.end() - std::min(loose_share, found_.size());
+            std::nth_element(found_.begin(), high, found_.end());
+            limit = *high;
+        }
+        limit = std::min(limit, kMaxFiledExtent);
+        for (uint32_t e : found_)
+            if (e <= limit) extent = std::max(extent, int(e));
     }
+    extent_ = extent;
+    found_.resize(n);  // a query finds each object at most once
+    reach_ = float(extent) + 2.0f;
+
+    float min_x = 0.0f, min_y = 0.0f, max_x = 0.0f, max_y = 0.0f;
+    bool any = false;
+    for (size_t k = 0; k < n; ++k) {
+        const QGPhysObject& o = *list_[k];
+        const float x = o.position.x, y = o.position.y;
+        if (!(std::fabs(x) <= kFar && std::fabs(y) <= kFar)) continue;
+        if (o.size.x < 0 || o.size.y < 0 || o.size.x > extent || o.size.y > extent) continue;
+        min_x = any ? std::min(min_x, x) : x;
+        min_y = any ? std::min(min_y, y) : y;
+        max_x = any ? std::max(max_x, x) : x;
+        max_y = any ? std::max(max_y, y) : y;
+        any = true;
+    }
+    double cell = double(reach_);
     const double span_x = double(max_x) - double(min_x), span_y = double(max_y) - double(min_y);
     const double cell_limit = 4.0 * double(n) + 256.0;
     while ((std::floor(span_x / cell) + 1.0) * (std::floor(span_y / cell) + 1.0) > cell_limit) cell *= 2.0;
@@ -97,138 +142,78 @@ void BroadPhase::lay_out() {
     grid_h_ = int(std::floor(span_y / cell)) + 1;
     cells_x_ = float(grid_w_);
     cells_y_ = float(grid_h_);
-    bounds_found_ = find_bounds(x_bounds_, origin_x_, grid_w_) && find_bounds(y_bounds_, origin_y_, grid_h_);
     const size_t cells = size_t(grid_w_) * size_t(grid_h_);
     if (cells_.size() < cells) cells_.resize(cells);
     for (size_t c = 0; c < cells; ++c) cells_[c].clear();
 
     for (size_t k = 0; k < n; ++k) {
-        filed_key_[k] = key_of(*list_[k]);
-        file(k, range_of(k));
+        refresh(k);
     }
     laid_out_misfits_ = misfits_;
 }
 
-BroadPhase::Range BroadPhase::range_of(size_t k) const {
-    const Box b = box_of(*list_[k]);
-    Range r;
-    if (!b.present) return r;
-    // Monotonic in the coordinate, so hulls that meet get cell ranges that meet; past the grid
-    // lie its border cells.
-    auto to_cell = [this, &r](float v, float origin, float count, int last) {
-        const float c = cell_coordinate(v, origin);
-        if (c >= 0.0f && c < count) return int(c);
-        r.outside = true;
-        return c < 0.0f ? 0 : last;
-    };
-    r.x0 = to_cell(b.x0, origin_x_, cells_x_, grid_w_ - 1);
-    r.x1 = to_cell(b.x1, origin_x_, cells_x_, grid_w_ - 1);
-    r.y0 = to_cell(b.y0, origin_y_, cells_y_, grid_h_ - 1);
-    r.y1 = to_cell(b.y1, origin_y_, cells_y_, grid_h_ - 1);
-    r.wide = (r.x1 - r.x0 + 1) * (r.y1 - r.y0 + 1) > kMaxCellsPerObject;
-    return r;
-}
-
-bool BroadPhase::find_bounds(std::vector<float>& bounds, float origin, int count) const {
-    // The cell coordinate grows with the coordinate, so each bound is the least float whose cell
-    // coordinate reaches the cell's number; it lies a few steps from the product's estimate.
-    bounds.resize(size_t(count) + 1);
-    for (int c = 0; c <= count; ++c) {
-        auto reaches = [&](float v) { return cell_coordinate(v, origin) >= float(c); };
-        float v = float(double(origin) + double(c) / double(inv_cell_));
-        int steps = 0;
-        while (!reaches(v))
-            if (++steps > 64 || !std::isfinite(v = std::nextafter(v, INFINITY))) return false;
-        for (float below; reaches(below = std::nextafter(v, -INFINITY));)
-            if (++steps > 64 || !std::isfinite(v = below)) return false;
-        bounds[size_t(c)] = v;
-    }
-    return true;
-}
-
-bool BroadPhase::in_cells(size_t k, const Range& r) const {
-    // A coordinate in [bound(c), bound(c + 1)) has cell c, inside the grid.
-    if (!bounds_found_ || r.outside || r.wide || r.x1 < r.x0) return false;
-    const Box b = box_of(*list_[k]);
-    const float* xs = x_bounds_.data();
-    const float* ys = y_bounds_.data();
-    return b.present && xs[r.x0] <= b.x0 && b.x0 < xs[r.x0 + 1] && xs[r.x1] <= b.x1 && b.x1 < xs[r.x1 + 1] &&
-           ys[r.y0] <= b.y0 && b.y0 < ys[r.y0 + 1] && ys[r.y1] <= b.y1 && b.y1 < ys[r.y1 + 1];
-}
-
-void BroadPhase::file(size_t k, const Range& r) {
-    filed_[k] = r;
-    misfits_ += r.wide || r.outside;
-    if (r.wide) {
-        wide_.push_back(uint32_t(k));
+void BroadPhase::file(size_t k, Slot s) {
+    filed_[k] = s;
+    if (s == kUnfiled) return;
+    if (s == kLoose) {
+        loose_.push_back(uint32_t(k));
+        ++misfits_;
         return;
     }
-    for (int y = r.y0; y <= r.y1; ++y)
-        for (int x = r.x0; x <= r.x1; ++x) cell(x, y).push_back(uint32_t(k));
+    misfits_ += (s & kOutside) != 0;
+    // Ascending, so that a query stops at the objects it does not want.
+    std::vector<uint32_t>& v = cells_[size_t(s & ~kOutside)];
+    v.insert(std::upper_bound(v.begin(), v.end(), uint32_t(k)), uint32_t(k));
 }
 
 void BroadPhase::unfile(size_t k) {
-    const Range& r = filed_[k];
-    auto drop = [k](std::vector<uint32_t>& v) {
-        auto at = std::find(v.begin(), v.end(), uint32_t(k));
-        if (at == v.end()) return;
-        *at = v.back();
-        v.pop_back();
-    };
-    misfits_ -= r.wide || r.outside;
-    if (r.wide) drop(wide_);
-    else
-        for (int y = r.y0; y <= r.y1; ++y)
-            for (int x = r.x0; x <= r.x1; ++x) drop(cell(x, y));
-    filed_[k] = Range{};
+    const Slot s = filed_[k];
+    if (s == kUnfiled) return;
+    misfits_ -= s == kLoose || (s & kOutside) != 0;
+    std::vector<uint32_t>& v = s == kLoose ? loose_ : cells_[size_t(s & ~kOutside)];
+    auto at = std::find(v.begin(), v.end(), uint32_t(k));
+    if (at != v.end()) v.erase(at);
 }
 
-void BroadPhase::refile(size_t k) {
-    filed_key_[k] = key_of(*list_[k]);
-    if (in_cells(k, filed_[k])) return;
-    const Range r = range_of(k);
-    if (r == filed_[k]) return;
+void BroadPhase::refile(size_t k, Slot s) {
     unfile(k);
-    file(k, r);
+    file(k, s);
 }
 
-bool BroadPhase::left_cells(size_t i) const {
-    return !(key_of(*list_[i]) == queried_key_) && !in_cells(i, queried_) && !(range_of(i) == queried_);
-}
-
-const std::vector<uint32_t>& BroadPhase::candidates(size_t i, size_t after) {
+std::span<const uint32_t> BroadPhase::candidates(size_t i, size_t after) {
     if (stale_from_ < n_) {
-        // The hot loop after every reaction that may move others; refile() keeps these arrays in place.
-        QGPhysObject* const* list = list_;
-        const Key* filed = filed_key_.data();
-        for (size_t k = stale_from_, n = n_; k < n; ++k)
-            if (!(key_of(*list[k]) == filed[k])) refile(k);
+        for (size_t k = stale_from_; k < n_; ++k) refresh(k);
         stale_from_ = n_;
     }
-    found_.clear();
-    queried_key_ = key_of(*list_[i]);
-    // The grid is up to date with i's box as built or refreshed: its filed cells are its range.
-    queried_ = queried_key_ == filed_key_[i] ? filed_[i] : range_of(i);
-    const Range& r = queried_;
-    if (r.wide) {
-        for (size_t k = after + 1; k < n_; ++k) found_.push_back(uint32_t(k));
-        return found_;
-    }
-    if (r.x1 < r.x0) return found_;
-    if (++stamp_ == 0) {  // the grid lives on for the session: a wrapped stamp must not match old marks
-        std::fill(seen_.begin(), seen_.end(), 0);
-        stamp_ = 1;
-    }
-    auto take = [&](const std::vector<uint32_t>& v) {
-        for (uint32_t k : v) {
-            if (k <= after || seen_[k] == stamp_) continue;
-            seen_[k] = stamp_;
-            found_.push_back(k);
-        }
+    const Box b = box_of(i);
+    queried_ = {b.x0 - kQueryMargin, b.y0 - kQueryMargin, b.x1 + kQueryMargin, b.y1 + kQueryMargin};
+    const Box q = queried_;
+    if (!(q.x0 <= q.x1)) return {};
+    uint32_t* const first_found = found_.data();
+    uint32_t* out = first_found;
+    // A box meets the query's box where its hull does; a box that overlaps the asking one by
+    // the pair test meets the wider query box.
+    const Box* boxes = boxes_.data();
+    auto take = [&](uint32_t k) {
+        const Box& o = boxes[k];
+        if (o.x0 < q.x1 && q.x0 < o.x1 && o.y0 < q.y1 && q.y0 < o.y1) *out++ = k;
     };
-    take(wide_);
-    for (int y = r.y0; y <= r.y1; ++y)
-        for (int x = r.x0; x <= r.x1; ++x) take(cell(x, y));
-    std::sort(found_.begin(), found_.end());
-    return found_;
+    for (uint32_t k : loose_)
+        if (k > after) take(k);
+    // A filed box that meets the query's has its corner at most its extent before the query's
+    // least coordinate, and before its greatest.
+    bool outside = false;
+    const int x0 = to_cell(q.x0 - reach_, origin_x_, inv_cell_, cells_x_, outside);
+    const int x1 = to_cell(q.x1, origin_x_, inv_cell_, cells_x_, outside);
+    const int y0 = to_cell(q.y0 - reach_, origin_y_, inv_cell_, cells_y_, outside);
+    const int y1 = to_cell(q.y1, origin_y_, inv_cell_, cells_y_, outside);
+    for (int y = y0; y <= y1; ++y) {
+        const std::vector<uint32_t>* row = &cells_[size_t(y) * size_t(grid_w_)];
+        for (int x = x0; x <= x1; ++x) {
+            const uint32_t* first = row[x].data();
+            for (const uint32_t* at = first + row[x].size(); at != first && at[-1] > after;) take(*--at);
+        }
+    }
+    std::sort(first_found, out);
+    return {first_found, size_t(out - first_found)};
 }
