@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <string>
 
 #include "engine/core/logger.h"
@@ -79,9 +78,6 @@ bool Udp::send_whole(const ByteBuffer& packet, bool sync, const Connection* only
 }
 
 bool Udp::send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys) {
-    // Peers taken out of the set directly leave their state behind; it goes here.
-    for (auto it = peer_states_.begin(); it != peer_states_.end();)
-        it = peers_.count(it->first) ? std::next(it) : peer_states_.erase(it);
     const int64_t now = now_ms();
     // The peers that are due, the list turned by one more place at every send and then put in
     // the order of their due times: when the link takes only the first datagrams, no peer is

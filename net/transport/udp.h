@@ -97,6 +97,7 @@ private:
     uint64_t bytes_received_ = 0;
     std::vector<uint8_t> datagram_;
     bool reported_oversize_ = false;
+    // Of peers sent to; only remove_peer takes a peer away, and its state with it.
     std::map<Connection, PeerState> peer_states_;
     ByteBuffer picked_;
     struct Due {
