@@ -232,7 +232,7 @@ TEST(TcpWire, HandshakePingPongAndDataBytesOnTheStream) {
     EXPECT_EQ(client.last_receive_ms(), 10040);
 
     raw_send(raw, framed(make_keep_alive_packet(PacketKind::Ping, 777)));
-    ASSERT_TRUE(eventually([&] { return bytes_waiting(client.link().socket.getHandle()) >= 16; }));
+    ASSERT_TRUE(eventually([&] { return bytes_waiting(client.link().handle()) >= 16; }));
     client.receive();
     EXPECT_EQ(hex(raw_read(raw, 16)), "00 00 00 0C 02 00 00 00 09 03 00 00 00 00 00 00");
 
@@ -443,7 +443,7 @@ TEST(TcpReceiveCap, OneReceiveTakesAtMostTheCapPerClient) {
 
     for (uint32_t i = 0; i < 60; ++i) ASSERT_TRUE(client.send(data_packet(i)));
     const int expected = 60 * int(4 + data_packet(0).size());
-    const int fd = server.client(0)->link->socket.getHandle();
+    const int fd = server.client(0)->link->handle();
     ASSERT_TRUE(eventually([&] { return bytes_waiting(fd) == expected; }));
     server.receive();
     EXPECT_EQ(server.waiting_packets().size(), 50u);
@@ -453,7 +453,7 @@ TEST(TcpReceiveCap, OneReceiveTakesAtMostTheCapPerClient) {
     for (auto& [from, packet] : server.waiting_packets()) EXPECT_EQ(packet, data_packet(i++));
 
     for (uint32_t k = 0; k < 60; ++k) ASSERT_TRUE(server.send(data_packet(k)));
-    const int client_fd = client.link().socket.getHandle();
+    const int client_fd = client.link().handle();
     ASSERT_TRUE(eventually([&] { return bytes_waiting(client_fd) == expected; }));
     client.next_keep_alive_ms = std::numeric_limits<int64_t>::max();
     client.receive();
@@ -506,7 +506,7 @@ TEST(TcpSend, FailuresAreReportedNotAnsweredAsSuccess) {
     EXPECT_EQ(server.client_count(), 1u);
 
     // A socket that can no longer write answers a send with failure and the link is dropped.
-    ::shutdown(client.link().socket.getHandle(), SHUT_WR);
+    ::shutdown(client.link().handle(), SHUT_WR);
     EXPECT_FALSE(client.send(data_packet(2)));
     EXPECT_FALSE(client.connected());
     EXPECT_EQ(dropped.calls.size(), 1u);
@@ -547,9 +547,9 @@ TEST(TcpServerWalk, ClientsDroppedDuringAWalkAreRemovedAfterIt) {
     // the receive walk stands on client 1) finds it gone. Client 2 simply closes.
     server.next_keep_alive_ms = std::numeric_limits<int64_t>::max();  // only the ping answer sends
     c1.receive();                                                     // sends a ping
-    ::shutdown(server.client(1)->link->socket.getHandle(), SHUT_WR);
+    ::shutdown(server.client(1)->link->handle(), SHUT_WR);
     c2.disconnect();
-    const int fd1 = server.client(1)->link->socket.getHandle();
+    const int fd1 = server.client(1)->link->handle();
     ASSERT_TRUE(eventually([&] { return bytes_waiting(fd1) >= 16; }));
     CaptureStdout();
     EXPECT_TRUE(eventually([&] { return server.client_count() == 1; }, [&] { server.receive(); }));
@@ -571,7 +571,7 @@ TEST(TcpServerWalk, ClientsDroppedDuringAWalkAreRemovedAfterIt) {
     EXPECT_TRUE(eventually([&] { return notices == 2; }, count_notices));
 
     // A send to all that finds a client gone reports it and removes the client after the walk.
-    ::shutdown(server.client(0)->link->socket.getHandle(), SHUT_WR);
+    ::shutdown(server.client(0)->link->handle(), SHUT_WR);
     EXPECT_FALSE(server.send(data_packet(7)));
     EXPECT_EQ(server.client_count(), 0u);
     EXPECT_EQ(hook.ids.size(), 3u);
@@ -655,9 +655,9 @@ TEST(TcpSend, AClientThatNeverReadsIsDroppedAtTheQueueCapAndOneThatVanishesIsJus
         if (vanish) {
             // Closed with data unread and no linger: the peer resets the connection.
             ASSERT_TRUE(server.send(big));
-            EXPECT_TRUE(eventually([&] { return bytes_waiting(client.link().socket.getHandle()) > 0; }));
+            EXPECT_TRUE(eventually([&] { return bytes_waiting(client.link().handle()) > 0; }));
             const linger reset{1, 0};
-            setsockopt(client.link().socket.getHandle(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            setsockopt(client.link().handle(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
             client.disconnect();
         }
         size_t most_queued = 0;
