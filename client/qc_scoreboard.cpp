@@ -77,7 +77,7 @@ QCScoreboard::QCScoreboard(CTextureManager* textures, QCGame* owner, QGGame* ses
 
     constexpr int kLeft = 1, kCentred = 0, kRight = 2;
     int64_t ping = 0;
-    if (auto* tcp = match ? dynamic_cast<TcpClient*>(match->tcp_transport()) : nullptr) ping = tcp->latency_ms;
+    if (auto* tcp = match ? dynamic_cast<TcpClient*>(match->tcp_transport()) : nullptr) ping = tcp->latency_ms();
     cell("Score", 100, 0, 0, kLeft);
     cell("Ping: " + std::to_string(ping) + "ms", 100, 100, 0, kRight);
     cell("Player", 110, 0, kRowPitch, kLeft);

@@ -39,7 +39,7 @@ void ClientSession::shut_down() {
 
 std::string ClientSession::server_peer() const {
     const TcpClient* tcp_client = client();
-    return tcp_client ? tcp_client->link.remote().to_string() : "the server";
+    return tcp_client ? tcp_client->link().remote().to_string() : "the server";
 }
 
 void ClientSession::transports_installed() { client_ = dynamic_cast<TcpClient*>(tcp_.get()); }

@@ -49,7 +49,7 @@ void NetworkSession::install_transports(std::unique_ptr<Tcp> tcp, std::unique_pt
         p->set_send_interval(kSendInterval);
         p->max_packets_per_receive = kPacketsPerReceive;
     }
-    if (auto* client = dynamic_cast<TcpClient*>(tcp_.get())) client->link.max_frame_bytes = kMaxServerFrameBytes;
+    if (auto* client = dynamic_cast<TcpClient*>(tcp_.get())) client->max_frame_bytes = kMaxServerFrameBytes;
     if (tcp_) {
         // A long level generation must not end the connection.
         tcp_->timeout_ms = 0;

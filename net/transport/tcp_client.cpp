@@ -7,7 +7,7 @@
 #include <string>
 
 TcpClient::~TcpClient() {
-    if (connected) disconnect();
+    if (connected_) disconnect();
 }
 
 std::string TcpClient::endpoint_text(const sf::IpAddress& address, unsigned short port) {
@@ -15,7 +15,8 @@ std::string TcpClient::endpoint_text(const sf::IpAddress& address, unsigned shor
 }
 
 bool TcpClient::open(const sf::IpAddress& address, unsigned short port, float timeout_s) {
-    if (connected) disconnect();
+    if (connected_) disconnect();
+    link_.max_frame_bytes = max_frame_bytes;
     const int64_t start = now_ms();
     float limit_ms = timeout_s > 0.0f ? timeout_s * 1000.0f : 0.0f;
     if (!(limit_ms < 2.0e9f)) limit_ms = 2.0e9f;
@@ -25,7 +26,7 @@ bool TcpClient::open(const sf::IpAddress& address, unsigned short port, float ti
     // the attempt at once. The loop ends at the time-out.
     for (;;) {
         int64_t left = limit - (now_ms() - start);
-        if (link.connect(address, port, left, &clock()) == sf::Socket::Done) break;
+        if (link_.connect(address, port, left, &clock()) == sf::Socket::Done) break;
         if (now_ms() - start >= limit) {
             print_net_line("TcpError! open on " + endpoint_text(address, port) + " failed.");
             return false;
@@ -41,35 +42,35 @@ bool TcpClient::handshake(const sf::IpAddress& address, unsigned short port, int
     // The id packet is sent back unchanged; it must hold at least the id.
     ByteBuffer id_packet;
     uint32_t id = 0;
-    if (link.receive_within(id_packet, deadline_ms - now_ms(), &clock()) != sf::Socket::Done ||
-        !id_packet.read_u32_be(id) || link.send(id_packet) != sf::Socket::Done ||
-        !link.flush_within(deadline_ms - now_ms(), &clock())) {
-        link.disconnect();
+    if (link_.receive_within(id_packet, deadline_ms - now_ms(), &clock()) != sf::Socket::Done ||
+        !id_packet.read_u32_be(id) || link_.send(id_packet) != sf::Socket::Done ||
+        !link_.flush_within(deadline_ms - now_ms(), &clock())) {
+        link_.disconnect();
         print_net_line("TcpError! handshake on " + endpoint_text(address, port) + " failed.");
         return false;
     }
-    connection_id = id;
-    last_receive_ms = now_ms();
-    latency_ms = 0;
-    connected = true;
-    if (on_connect.is_valid()) on_connect(this, connection_id, link.local_port(), link.remote());
+    connection_id_ = id;
+    last_receive_ms_ = now_ms();
+    latency_ms_ = 0;
+    connected_ = true;
+    if (on_connect.is_valid()) on_connect(this, connection_id_, link_.local_port(), link_.remote());
     return true;
 }
 
 void TcpClient::disconnect() {
-    if (connected && on_disconnect.is_valid()) on_disconnect(this, connection_id, link.local_port(), link.remote());
-    link.disconnect();
-    forget_peer(link.remote());
+    if (connected_ && on_disconnect.is_valid()) on_disconnect(this, connection_id_, link_.local_port(), link_.remote());
+    link_.disconnect();
+    forget_peer(link_.remote());
     forget_received();
     held_.clear();
     held_bytes_ = 0;
-    latency_ms = 0;
-    connected = false;
+    latency_ms_ = 0;
+    connected_ = false;
 }
 
 bool TcpClient::send(const ByteBuffer& packet) {
-    if (!connected) return false;
-    sf::Socket::Status status = link.send(packet);
+    if (!connected_) return false;
+    sf::Socket::Status status = link_.send(packet);
     if (status == sf::Socket::Disconnected) {
         disconnect();
         return false;
@@ -78,24 +79,24 @@ bool TcpClient::send(const ByteBuffer& packet) {
 }
 
 void TcpClient::receive() {
-    if (!connected) return;
+    if (!connected_) return;
     // Bytes a previous send could not hand over go first.
-    if (link.flush() == sf::Socket::Disconnected) {
+    if (link_.flush() == sf::Socket::Disconnected) {
         disconnect();
         return;
     }
     // What answer_pings read ahead came first on the stream.
-    for (ByteBuffer& held : held_) file_packet(link.remote(), std::move(held));
+    for (ByteBuffer& held : held_) file_packet(link_.remote(), std::move(held));
     held_.clear();
     held_bytes_ = 0;
     uint32_t taken = 0;
     sf::Socket::Status status;
     ByteBuffer packet;
-    while ((status = link.receive(packet)) == sf::Socket::Done) {
-        if (!handle_ping(packet) && !handle_pong(packet, last_receive_ms, latency_ms))
-            file_packet(link.remote(), std::move(packet));
+    while ((status = link_.receive(packet)) == sf::Socket::Done) {
+        if (!handle_ping(packet) && !handle_pong(packet, last_receive_ms_, latency_ms_))
+            file_packet(link_.remote(), std::move(packet));
         // Answering a ping can find the connection gone.
-        if (!connected) return;
+        if (!connected_) return;
         packet = ByteBuffer();
         if (max_packets_per_receive != 0 && ++taken >= max_packets_per_receive) break;
     }
@@ -103,19 +104,19 @@ void TcpClient::receive() {
         disconnect();
         return;
     }
-    if (link.frame_refused()) {
+    if (link_.frame_refused()) {
         // Nothing behind an unframeable length can be read as packets any more.
         log_message(LogLevel::Warning,
-                    "Closed the connection to " + link.remote().to_string() + ": it sent a frame longer than " +
-                        std::to_string(link.max_frame_bytes) + " bytes.",
+                    "Closed the connection to " + link_.remote().to_string() + ": it sent a frame longer than " +
+                        std::to_string(link_.max_frame_bytes) + " bytes.",
                     log_class_name_of(*this));
         disconnect();
         return;
     }
-    if (timeout_ms != 0 && now_ms() - last_receive_ms >= timeout_ms) {
+    if (timeout_ms != 0 && now_ms() - last_receive_ms_ >= timeout_ms) {
         log_message(LogLevel::Warning,
-                    "Closed the connection to " + link.remote().to_string() + ": nothing came back from it for " +
-                        std::to_string(now_ms() - last_receive_ms) + " ms.",
+                    "Closed the connection to " + link_.remote().to_string() + ": nothing came back from it for " +
+                        std::to_string(now_ms() - last_receive_ms_) + " ms.",
                     log_class_name_of(*this));
         disconnect();
         return;
@@ -124,21 +125,21 @@ void TcpClient::receive() {
 }
 
 void TcpClient::answer_pings() {
-    if (!connected) return;
+    if (!connected_) return;
     // Straight to the link: a send that finds the connection gone must not disconnect here, in
     // the middle of the step that called.
     // A server that floods the stream meanwhile is read no further than the cap; it gets its
     // pongs again from the next receive on.
     ByteBuffer packet;
-    while (held_bytes_ < kMaxHeldBytes && link.receive(packet) == sf::Socket::Done) {
+    while (held_bytes_ < kMaxHeldBytes && link_.receive(packet) == sf::Socket::Done) {
         std::optional<ByteBuffer> pong;
         if (take_ping(packet, pong)) {
-            if (pong) link.send(*pong);
-        } else if (!handle_pong(packet, last_receive_ms, latency_ms)) {
+            if (pong) link_.send(*pong);
+        } else if (!handle_pong(packet, last_receive_ms_, latency_ms_)) {
             held_bytes_ += packet.size();
             held_.push_back(std::move(packet));
         }
         packet = ByteBuffer();
     }
-    if (std::optional<ByteBuffer> ping = due_keep_alive()) link.send(*ping);
+    if (std::optional<ByteBuffer> ping = due_keep_alive()) link_.send(*ping);
 }

@@ -10,7 +10,7 @@
 
 // The client's end of the reliable channel: opens the connection with a time-out, learns its
 // connection id in the handshake, answers and sends pings, and drops the connection, with a
-// log line naming the reason, on a socket error, on a frame longer than link.max_frame_bytes or
+// log line naming the reason, on a socket error, on a frame longer than max_frame_bytes or
 // when no pong arrived for the receive time-out.
 //
 // open may run on a connect thread of its own (it touches only this object, the clock and
@@ -34,18 +34,28 @@ public:
     // the next receive. Never disconnects: a failure is left for the next receive to find.
     void answer_pings();
 
-    TcpLink link;
-    std::atomic<bool> connected{false};
-    uint32_t connection_id = 0;
-    // The handshake's time and every pong's since; the receive time-out counts from it.
-    int64_t last_receive_ms = 0;
-    // Half the round trip of the last ping.
-    int64_t latency_ms = 0;
+    // The connection as it stands: its link (ports, bytes received, queue), the id learnt in the
+    // handshake, the time of the handshake and of every pong since (the receive time-out counts
+    // from it), and half the round trip of the last ping.
+    const TcpLink& link() const { return link_; }
+    bool connected() const { return connected_; }
+    uint32_t connection_id() const { return connection_id_; }
+    int64_t last_receive_ms() const { return last_receive_ms_; }
+    int64_t latency_ms() const { return latency_ms_; }
+
+    // Longest frame accepted from the server, from the next open on; 0 = no limit.
+    uint32_t max_frame_bytes = 0;
 
 private:
     // Receives the id and echoes it by deadline_ms on the transport's clock.
     bool handshake(const sf::IpAddress& address, unsigned short port, int64_t deadline_ms);
     static std::string endpoint_text(const sf::IpAddress& address, unsigned short port);
+
+    TcpLink link_;
+    std::atomic<bool> connected_{false};
+    uint32_t connection_id_ = 0;
+    int64_t last_receive_ms_ = 0;
+    int64_t latency_ms_ = 0;
 
     // Frames answer_pings read ahead of the next receive, and their bytes.
     static constexpr size_t kMaxHeldBytes = 64 * 1024 * 1024;

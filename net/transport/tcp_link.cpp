@@ -31,7 +31,7 @@ void back_off_on_loss(int handle) {
 
 }  // namespace
 
-TcpLink::TcpLink() { socket.setBlocking(false); }
+TcpLink::TcpLink() { socket_.setBlocking(false); }
 
 void TcpLink::reset_streams() {
     out_.clear();
@@ -47,8 +47,8 @@ sf::Socket::Status TcpLink::connect(const sf::IpAddress& address, unsigned short
                                     const NetClock* clock) {
     reset_streams();
     const int64_t deadline = clock_ms(clock) + timeout_ms;
-    socket.setBlocking(false);
-    sf::Socket::Status status = socket.connect(address, port);
+    socket_.setBlocking(false);
+    sf::Socket::Status status = socket_.connect(address, port);
     // The connection is under way; it is waited for in slices, so the clock is read between them.
     while (status == sf::Socket::NotReady) {
         const int64_t left = deadline - clock_ms(clock);
@@ -56,33 +56,36 @@ sf::Socket::Status TcpLink::connect(const sf::IpAddress& address, unsigned short
         if (!wait(POLLOUT, std::min(left, wait_slice_ms))) continue;
         int error = 0;
         socklen_t size = sizeof error;
-        if (::getsockopt(socket.getHandle(), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
+        if (::getsockopt(socket_.getHandle(), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
             status = sf::Socket::Error;
         else status = sf::Socket::Done;
     }
     if (status == sf::Socket::Done) {
-        remote_ = Connection(socket.getRemoteAddress(), socket.getRemotePort());
-        back_off_on_loss(socket.getHandle());
-    } else socket.disconnect();
+        remote_ = Connection(socket_.getRemoteAddress(), socket_.getRemotePort());
+        back_off_on_loss(socket_.getHandle());
+    } else socket_.disconnect();
     return status;
 }
 
-void TcpLink::accepted() {
+sf::Socket::Status TcpLink::accept(sf::TcpListener& listener) {
+    const sf::Socket::Status status = listener.accept(socket_);
+    if (status != sf::Socket::Done) return status;
     reset_streams();
-    socket.setBlocking(false);
-    remote_ = Connection(socket.getRemoteAddress(), socket.getRemotePort());
-    back_off_on_loss(socket.getHandle());
+    socket_.setBlocking(false);
+    remote_ = Connection(socket_.getRemoteAddress(), socket_.getRemotePort());
+    back_off_on_loss(socket_.getHandle());
+    return status;
 }
 
 void TcpLink::disconnect() {
-    socket.disconnect();
+    socket_.disconnect();
     reset_streams();
 }
 
 sf::Socket::Status TcpLink::flush() {
     while (out_pos_ < out_.size()) {
         size_t sent = 0;
-        sf::Socket::Status status = socket.send(out_.data() + out_pos_, out_.size() - out_pos_, sent);
+        sf::Socket::Status status = socket_.send(out_.data() + out_pos_, out_.size() - out_pos_, sent);
         out_pos_ += std::min(sent, out_.size() - out_pos_);
         if (status == sf::Socket::Done) continue;
         if (status == sf::Socket::Partial || status == sf::Socket::NotReady) {
@@ -130,7 +133,7 @@ sf::Socket::Status TcpLink::send(const ByteBuffer& packet) {
 bool TcpLink::path(PathReport& out) const {
     tcp_info info{};
     socklen_t size = sizeof info;
-    const int handle = socket.getHandle();
+    const int handle = socket_.getHandle();
     if (handle < 0 || ::getsockopt(handle, IPPROTO_TCP, TCP_INFO, &info, &size) != 0) return false;
     // An older kernel fills less; the fields it leaves out stay zero and read as a clear path.
     out.round_trip_us = info.tcpi_rtt;
@@ -143,7 +146,7 @@ bool TcpLink::path(PathReport& out) const {
 
 bool TcpLink::wait(short events, int64_t timeout_ms) {
     pollfd fd{};
-    fd.fd = socket.getHandle();
+    fd.fd = socket_.getHandle();
     fd.events = events;
     int ms = int(std::clamp<int64_t>(timeout_ms, 0, std::numeric_limits<int>::max()));
     return ::poll(&fd, 1, ms) > 0;
@@ -165,7 +168,7 @@ sf::Socket::Status TcpLink::receive(ByteBuffer& packet) {
     if (frame_refused_) return sf::Socket::Error;
     while (header_got_ < 4) {
         size_t got = 0;
-        sf::Socket::Status status = socket.receive(header_ + header_got_, 4 - header_got_, got);
+        sf::Socket::Status status = socket_.receive(header_ + header_got_, 4 - header_got_, got);
         if (status != sf::Socket::Done) return status;
         header_got_ += got;
         bytes_received_ += got;
@@ -184,7 +187,7 @@ sf::Socket::Status TcpLink::receive(ByteBuffer& packet) {
         size_t chunk = std::min<size_t>(body_size_ - have, receive_chunk);
         body_.resize(have + chunk);
         size_t got = 0;
-        sf::Socket::Status status = socket.receive(body_.data() + have, chunk, got);
+        sf::Socket::Status status = socket_.receive(body_.data() + have, chunk, got);
         const size_t taken = status == sf::Socket::Done ? std::min(got, chunk) : 0;
         body_.resize(have + taken);
         bytes_received_ += taken;

@@ -1,4 +1,5 @@
 #pragma once
+#include <SFML/Network/TcpListener.hpp>
 #include <SFML/Network/TcpSocket.hpp>
 #include <cstdint>
 #include <vector>
@@ -52,15 +53,15 @@ public:
     // attempt calls it once and then waits for the socket to become writable.
     sf::Socket::Status connect(const sf::IpAddress& address, unsigned short port, int64_t timeout_ms,
                                const NetClock* clock = nullptr);
-    // Takes over a socket that a listener has just accepted into socket.
-    void accepted();
+    // Accepts the connection waiting at the listener into this link: Done when one was taken.
+    sf::Socket::Status accept(sf::TcpListener& listener);
 
     // Closes the connection and drops queued and half-received bytes.
     void disconnect();
 
     // The peer as it was when the connection was made (still known after a disconnect).
     const Connection& remote() const { return remote_; }
-    unsigned short local_port() const { return socket.getLocalPort(); }
+    unsigned short local_port() const { return socket_.getLocalPort(); }
     size_t queued_bytes() const { return out_.size() - out_pos_; }
     // Memory held for the packet being received (a length field alone does not grow it).
     size_t receive_capacity() const { return body_.capacity(); }
@@ -71,16 +72,17 @@ public:
     // bytes sent wait for their acknowledgement) with our own queue added to the unsent bytes;
     // false when the socket cannot tell (not connected).
     bool path(PathReport& out) const;
+    // The socket's descriptor, for options and waits beyond the link's own.
+    sf::SocketHandle handle() const { return socket_.getHandle(); }
 
     // Longest frame accepted from the peer; 0 = no limit.
     uint32_t max_frame_bytes = 0;
-
-    LinkSocket socket;
 
 private:
     void reset_streams();
     bool wait(short events, int64_t timeout_ms);
 
+    LinkSocket socket_;
     std::vector<uint8_t> out_;
     size_t out_pos_ = 0;
     uint8_t header_[4] = {};

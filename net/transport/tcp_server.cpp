@@ -90,8 +90,7 @@ void TcpServer::start_handshakes() {
 
 bool TcpServer::start_handshake() {
     if (max_clients != 0 && clients.size() + handshakes.size() >= max_clients) return false;
-    if (listener.accept(pending->socket) != sf::Socket::Done) return false;
-    pending->accepted();
+    if (pending->accept(listener) != sf::Socket::Done) return false;
     pending->max_frame_bytes = max_client_frame_bytes;
 
     PendingHandshake handshake;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <string>
 
 #include "engine/core/logger.h"
@@ -34,24 +33,24 @@ void SentRecords::pick(const ByteBuffer& packet, const ByteBuffer& keys, uint32_
     ++sends_;
 }
 
-Udp::Udp() : datagram_(sf::UdpSocket::MaxDatagramSize) { socket.setBlocking(false); }
+Udp::Udp() : datagram_(sf::UdpSocket::MaxDatagramSize) { socket_.setBlocking(false); }
 
-Udp::~Udp() { socket.unbind(); }
+Udp::~Udp() { socket_.unbind(); }
 
 bool Udp::bind(unsigned short port) {
-    if (socket.bind(port) != sf::Socket::Done) {
+    if (socket_.bind(port) != sf::Socket::Done) {
         print_net_line("UdpError! bind on port " + std::to_string(port) + " failed.");
         return false;
     }
     return true;
 }
 
-void Udp::unbind() { socket.unbind(); }
+void Udp::unbind() { socket_.unbind(); }
 
-void Udp::add_peer(const Connection& peer) { peers.insert(peer); }
+void Udp::add_peer(const Connection& peer) { peers_.insert(peer); }
 
 void Udp::remove_peer(const Connection& peer) {
-    peers.erase(peer);
+    peers_.erase(peer);
     peer_states_.erase(peer);
     forget_peer(peer);
 }
@@ -79,16 +78,13 @@ bool Udp::send_whole(const ByteBuffer& packet, bool sync, const Connection* only
 }
 
 bool Udp::send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys) {
-    // Peers taken out of the set directly leave their state behind; it goes here.
-    for (auto it = peer_states_.begin(); it != peer_states_.end();)
-        it = peers.count(it->first) ? std::next(it) : peer_states_.erase(it);
     const int64_t now = now_ms();
     // The peers that are due, the list turned by one more place at every send and then put in
     // the order of their due times: when the link takes only the first datagrams, no peer is
     // first every time, and the one that waited longest goes first.
     due_.clear();
     float packets_per_send = 0.0f;
-    for (const Connection& peer : peers) {
+    for (const Connection& peer : peers_) {
         PeerState& state = peer_states_[peer];
         if (path_monitor) {
             PathReport path;
@@ -141,13 +137,13 @@ bool Udp::send_to_peers(const uint8_t* data, size_t size, const Connection* only
     }
     if (only) return send_datagram(data, size, *only);
     bool all_sent = true;
-    for (const Connection& peer : peers)
+    for (const Connection& peer : peers_)
         if (!send_datagram(data, size, peer)) all_sent = false;
     return all_sent;
 }
 
 bool Udp::send_datagram(const uint8_t* data, size_t size, const Connection& to) {
-    return socket.send(data, size, to.address, to.port) == sf::Socket::Done;
+    return socket_.send(data, size, to.address, to.port) == sf::Socket::Done;
 }
 
 void Udp::receive() {
@@ -156,10 +152,10 @@ void Udp::receive() {
         size_t received = 0;
         sf::IpAddress address;
         unsigned short port = 0;
-        if (socket.receive(datagram_.data(), datagram_.size(), received, address, port) != sf::Socket::Done) break;
-        bytes_received += received;
+        if (socket_.receive(datagram_.data(), datagram_.size(), received, address, port) != sf::Socket::Done) break;
+        bytes_received_ += received;
         Connection sender(address, port);
-        if (peers.count(sender)) file_packet(sender, ByteBuffer(datagram_.data(), received));
+        if (peers_.count(sender)) file_packet(sender, ByteBuffer(datagram_.data(), received));
         else if (accept_unknown_senders)
             file_packet(Connection(sf::IpAddress::Broadcast, port), ByteBuffer(datagram_.data(), received));
         if (max_packets_per_receive != 0 && ++taken >= max_packets_per_receive) break;

@@ -45,9 +45,11 @@ public:
     // Binds the socket to the port (0: a free one, see local_port).
     bool bind(unsigned short port);
     void unbind();
-    unsigned short local_port() const { return socket.getLocalPort(); }
+    unsigned short local_port() const { return socket_.getLocalPort(); }
 
     void add_peer(const Connection& peer);
+    // The peers: where packets go, and whose datagrams are filed as theirs.
+    const std::set<Connection>& peers() const { return peers_; }
     // Forgets the peer with its waiting packets and newest send times.
     void remove_peer(const Connection& peer);
 
@@ -57,11 +59,10 @@ public:
     bool send_sync(const ByteBuffer& packet, const ByteBuffer& keys) override;
     void receive() override;
 
-    sf::UdpSocket socket;
-    std::set<Connection> peers;
-    bool accept_unknown_senders = false;
     // Bytes of every datagram received so far.
-    uint64_t bytes_received = 0;
+    uint64_t bytes_received() const { return bytes_received_; }
+
+    bool accept_unknown_senders = false;
     // Sync packets are cut into datagrams of at most this many bytes, so that each fits one IP
     // packet: a datagram split into IP fragments is lost when any fragment is.
     size_t datagram_limit = 1200;
@@ -91,8 +92,12 @@ private:
     // One sync packet per peer that is due, of the records it needs.
     bool send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys);
 
+    sf::UdpSocket socket_;
+    std::set<Connection> peers_;
+    uint64_t bytes_received_ = 0;
     std::vector<uint8_t> datagram_;
     bool reported_oversize_ = false;
+    // Of peers sent to; only remove_peer takes a peer away, and its state with it.
     std::map<Connection, PeerState> peer_states_;
     ByteBuffer picked_;
     struct Due {

@@ -13,9 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TcpLink link;
     link.max_frame_bytes = 1 << 16;
     if (peer.connect(sf::IpAddress::LocalHost, listener.getLocalPort()) != sf::Socket::Done ||
-        listener.accept(link.socket) != sf::Socket::Done)
+        link.accept(listener) != sf::Socket::Done)
         std::abort();
-    link.accepted();
     if (size > 0 && peer.send(data, size) != sf::Socket::Done) std::abort();
     peer.disconnect();
     net_test::MemoryTcp keep_alive;

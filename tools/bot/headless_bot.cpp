@@ -114,13 +114,13 @@ void HeadlessBot::watch_state(float dt) {
     const Udp* udp = game_->udp_transport();
     if (setup_players_ == 0 || !udp) return;
     state_gap_s_ += dt;
-    if (udp->bytes_received != state_bytes_) {
+    if (udp->bytes_received() != state_bytes_) {
         if (state_seen_ && state_gap_s_ > longest_state_gap_s_) {
             longest_state_gap_s_ = state_gap_s_;
             longest_state_gap_end_s_ = played_s_;
         }
         state_seen_ = true;
-        state_bytes_ = udp->bytes_received;
+        state_bytes_ = udp->bytes_received();
         state_gap_s_ = 0.0f;
     }
 }
@@ -176,8 +176,8 @@ void HeadlessBot::play(float dt) {
 uint64_t HeadlessBot::bytes_received() const {
     uint64_t total = 0;
     if (game_ && game_->active) {
-        if (auto* tcp = dynamic_cast<const TcpClient*>(game_->tcp_transport())) total += tcp->link.bytes_received();
-        if (game_->udp_transport()) total += game_->udp_transport()->bytes_received;
+        if (auto* tcp = dynamic_cast<const TcpClient*>(game_->tcp_transport())) total += tcp->link().bytes_received();
+        if (game_->udp_transport()) total += game_->udp_transport()->bytes_received();
     }
     return total;
 }

@@ -145,7 +145,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     for (int i = 0; i < 5; ++i) pump();
     EXPECT_EQ(beacon->value, 8);
     EXPECT_EQ(beacon_copy->writes, 0);  // nor even sent
-    EXPECT_EQ(dynamic_cast<TcpClient*>(client->tcp_transport())->link.max_frame_bytes, 32u << 20);
+    EXPECT_EQ(dynamic_cast<TcpClient*>(client->tcp_transport())->link().max_frame_bytes, 32u << 20);
 
     // A client cannot remove or pause what is not its own.
     client->event_handler->post<EQGEventType::RemoveObject>(IdRecord{beacon_id});
@@ -376,13 +376,15 @@ TEST(ConnectThread, FiveSecondsOfSilenceEndTheConnectionOnlyOnceTheMatchRuns) {
         silence(60'000, 60'000);
         ASSERT_TRUE(connected()) << server_listens;
         // Both step until the listener has the pong to the ping it sent now, and with it all others.
-        const auto answered_now = [&](const auto& end) {
-            return end.last_receive_ms == clock.now_ms() && end.latency_ms == 0;
+        const auto answered_now = [&](int64_t last_receive_ms, int64_t latency_ms) {
+            return last_receive_ms == clock.now_ms() && latency_ms == 0;
         };
         ASSERT_TRUE(eventually(
             [&] {
-                return server_listens ? answered_now(*server.tcp->client(client->local_player_id))
-                                      : answered_now(dynamic_cast<TcpClient&>(*client->tcp_transport()));
+                const ConnectedClient* c = server.tcp->client(client->local_player_id);
+                const auto& tcp = dynamic_cast<const TcpClient&>(*client->tcp_transport());
+                return server_listens ? answered_now(c->last_receive_ms, c->latency_ms)
+                                      : answered_now(tcp.last_receive_ms(), tcp.latency_ms());
             },
             [&] {
                 server.game->update(0.0f);
@@ -395,6 +397,6 @@ TEST(ConnectThread, FiveSecondsOfSilenceEndTheConnectionOnlyOnceTheMatchRuns) {
         EXPECT_FALSE(connected()) << server_listens;
         // A client that lost its server leaves the match and forgets the server's UDP side.
         EXPECT_TRUE(server_listens ||
-                    (lost.hits == 1 && !client->match_running && client->udp_transport()->peers.empty()));
+                    (lost.hits == 1 && !client->match_running && client->udp_transport()->peers().empty()));
     }
 }

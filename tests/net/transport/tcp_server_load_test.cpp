@@ -45,13 +45,13 @@ TEST(TcpLimits, AnOversizedFrameOrASilentPeerClosesTheConnectionWithALineNamingT
         TcpServer server;
         TcpClient client;
         for (Protocol* p : {static_cast<Protocol*>(&server), static_cast<Protocol*>(&client)}) p->set_clock(clock);
-        client.link.max_frame_bytes = 1024;
+        client.max_frame_bytes = 1024;
         ASSERT_TRUE(server.listen_start(0, 0) && connect_client(server, client));
-        const Connection local(sf::IpAddress::LocalHost, client.link.local_port());
-        const std::string named = (oversized ? client.link.remote() : local).to_string();
+        const Connection local(sf::IpAddress::LocalHost, client.link().local_port());
+        const std::string named = (oversized ? client.link().remote() : local).to_string();
         if (oversized) server.send(ByteBuffer(std::vector<uint8_t>(2048).data(), 2048));
         else clock.advance(server.timeout_ms);
-        EXPECT_TRUE(eventually([&] { return !client.connected && server.client_count() == 0; },
+        EXPECT_TRUE(eventually([&] { return !client.connected() && server.client_count() == 0; },
                                [&] { server.receive(), client.receive(); }));
         EXPECT_NE(log.str().find(named), std::string::npos) << log.str();
     }

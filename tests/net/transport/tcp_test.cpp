@@ -88,28 +88,28 @@ TEST(TcpHandshake, IdsGoLowestFreeFirstAndAFreedIdIsGivenAgain) {
     ASSERT_TRUE(connect_client(server, c1));
     ASSERT_TRUE(connect_client(server, c2));
     std::string out = GetCapturedStdout();
-    EXPECT_EQ(c0.connection_id, 0u);
-    EXPECT_EQ(c1.connection_id, 1u);
-    EXPECT_EQ(c2.connection_id, 2u);
-    EXPECT_NE(out.find("New client (0) connected: 127.0.0.1:" + std::to_string(c0.link.local_port()) + "\n"),
+    EXPECT_EQ(c0.connection_id(), 0u);
+    EXPECT_EQ(c1.connection_id(), 1u);
+    EXPECT_EQ(c2.connection_id(), 2u);
+    EXPECT_NE(out.find("New client (0) connected: 127.0.0.1:" + std::to_string(c0.link().local_port()) + "\n"),
               std::string::npos)
         << out;
 
     // Both hooks see the id, their own port and the other end.
     ASSERT_EQ(client_connects.calls.size(), 1u);
     EXPECT_EQ(client_connects.calls[0].id, 0u);
-    EXPECT_EQ(client_connects.calls[0].local_port, c0.link.local_port());
+    EXPECT_EQ(client_connects.calls[0].local_port, c0.link().local_port());
     EXPECT_EQ(client_connects.calls[0].remote, Connection(localhost, port));
     ASSERT_EQ(server_connects.calls.size(), 3u);
     EXPECT_EQ(server_connects.calls[2].id, 2u);
     EXPECT_EQ(server_connects.calls[2].local_port, port);
-    EXPECT_EQ(server_connects.calls[2].remote, Connection(localhost, c2.link.local_port()));
+    EXPECT_EQ(server_connects.calls[2].remote, Connection(localhost, c2.link().local_port()));
     EXPECT_EQ(server.client(0)->latency_ms, 0);
 
     // Client 1 leaves: its id is the next one given, then 3.
-    const unsigned short c1_port = c1.link.local_port();
+    const unsigned short c1_port = c1.link().local_port();
     c1.disconnect();
-    EXPECT_FALSE(c1.connected);
+    EXPECT_FALSE(c1.connected());
     CaptureStdout();
     EXPECT_TRUE(eventually([&] { return server.client_count() == 2; }, [&] { server.receive(); }));
     out = GetCapturedStdout();
@@ -120,14 +120,14 @@ TEST(TcpHandshake, IdsGoLowestFreeFirstAndAFreedIdIsGivenAgain) {
     TcpClient c3, c4;
     ASSERT_TRUE(connect_client(server, c3));
     ASSERT_TRUE(connect_client(server, c4));
-    EXPECT_EQ(c3.connection_id, 1u);
-    EXPECT_EQ(c4.connection_id, 3u);
+    EXPECT_EQ(c3.connection_id(), 1u);
+    EXPECT_EQ(c4.connection_id(), 3u);
 
     // The same client object can be opened again and gets the lowest free id.
     c0.disconnect();
     EXPECT_TRUE(eventually([&] { return !server.client(0); }, [&] { server.receive(); }));
     ASSERT_TRUE(connect_client(server, c1));
-    EXPECT_EQ(c1.connection_id, 0u);
+    EXPECT_EQ(c1.connection_id(), 0u);
 }
 
 TEST(TcpOpen, FailsOnceTheTransportsClockPassesTheTimeOutWhenNobodyListens) {
@@ -145,7 +145,7 @@ TEST(TcpOpen, FailsOnceTheTransportsClockPassesTheTimeOutWhenNobodyListens) {
         EXPECT_GE(clock.now_ms(), int64_t(limit * 1000.0f)) << limit;
         EXPECT_NE(said.find(std::to_string(port)), std::string::npos) << said;  // one line names the attempt
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-        EXPECT_FALSE(client.connected);
+        EXPECT_FALSE(client.connected());
     }
 }
 
@@ -173,7 +173,7 @@ TEST(TcpOpen, HandshakeFailsWithoutAWholeIdPacket) {
     connector.join();
     EXPECT_FALSE(opened);
     EXPECT_NE(GetCapturedStdout().find("TcpError! handshake on"), std::string::npos);
-    EXPECT_FALSE(client.connected);
+    EXPECT_FALSE(client.connected());
 }
 
 TEST(TcpOpen, HandshakeWaitsAFullTimeOutAfterALateConnect) {
@@ -199,8 +199,8 @@ TEST(TcpOpen, HandshakeWaitsAFullTimeOutAfterALateConnect) {
     std::this_thread::sleep_for(std::chrono::milliseconds(4 * wait_slice_ms));
     raw_send(peer, {0, 0, 0, 4, 0, 0, 0, 7});
     connector.join();
-    EXPECT_TRUE(opened && client.connected);
-    EXPECT_EQ(client.connection_id, 7u);
+    EXPECT_TRUE(opened && client.connected());
+    EXPECT_EQ(client.connection_id(), 7u);
     EXPECT_EQ(raw_read(peer, 8), (std::vector<uint8_t>{0, 0, 0, 4, 0, 0, 0, 7}));
 }
 
@@ -220,19 +220,19 @@ TEST(TcpWire, HandshakePingPongAndDataBytesOnTheStream) {
     EXPECT_EQ(hex(raw_read(raw, 8)), "00 00 00 04 00 00 00 03");  // the id comes back unchanged
     connector.join();
     ASSERT_TRUE(opened);
-    EXPECT_EQ(client.connection_id, 3u);
-    EXPECT_EQ(client.last_receive_ms, 10000);
+    EXPECT_EQ(client.connection_id(), 3u);
+    EXPECT_EQ(client.last_receive_ms(), 10000);
 
     client.receive();  // the first keep-alive ping goes out at once
     EXPECT_EQ(hex(raw_read(raw, 16)), "00 00 00 0C 01 00 00 00 10 27 00 00 00 00 00 00");
 
     raw_send(raw, framed(make_keep_alive_packet(PacketKind::Pong, 10000)));
     clock.set(10040);
-    EXPECT_TRUE(eventually([&] { return client.latency_ms == 20; }, [&] { client.receive(); }));
-    EXPECT_EQ(client.last_receive_ms, 10040);
+    EXPECT_TRUE(eventually([&] { return client.latency_ms() == 20; }, [&] { client.receive(); }));
+    EXPECT_EQ(client.last_receive_ms(), 10040);
 
     raw_send(raw, framed(make_keep_alive_packet(PacketKind::Ping, 777)));
-    ASSERT_TRUE(eventually([&] { return bytes_waiting(client.link.socket.getHandle()) >= 16; }));
+    ASSERT_TRUE(eventually([&] { return bytes_waiting(client.link().handle()) >= 16; }));
     client.receive();
     EXPECT_EQ(hex(raw_read(raw, 16)), "00 00 00 0C 02 00 00 00 09 03 00 00 00 00 00 00");
 
@@ -244,17 +244,17 @@ TEST(TcpWire, HandshakePingPongAndDataBytesOnTheStream) {
     // A frame that claims 4 GB: the client holds what arrived, not what was claimed.
     raw_send(raw, {0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     for (int i = 0; i < 20; ++i) client.receive();
-    EXPECT_TRUE(client.connected);
+    EXPECT_TRUE(client.connected());
     EXPECT_EQ(client.waiting_packets().size(), 1u);
-    EXPECT_LT(client.link.receive_capacity(), size_t(1) << 20);
+    EXPECT_LT(client.link().receive_capacity(), size_t(1) << 20);
 
     raw.disconnect();
-    EXPECT_TRUE(eventually([&] { return !client.connected; }, [&] { client.receive(); }));
+    EXPECT_TRUE(eventually([&] { return !client.connected(); }, [&] { client.receive(); }));
     ASSERT_EQ(dropped.calls.size(), 1u);
     EXPECT_EQ(dropped.calls[0].id, 3u);
     EXPECT_EQ(dropped.calls[0].remote, Connection(localhost, listener.getLocalPort()));
     EXPECT_TRUE(client.waiting_packets().empty());
-    EXPECT_EQ(client.latency_ms, 0);
+    EXPECT_EQ(client.latency_ms(), 0);
 }
 
 TEST(TcpAccept, ANewcomerWithoutTheRightEchoIsNotRegistered) {
@@ -293,7 +293,7 @@ TEST(TcpAccept, ANewcomerWithoutTheRightEchoIsNotRegistered) {
 
     TcpClient honest;
     ASSERT_TRUE(connect_client(server, honest));
-    EXPECT_EQ(honest.connection_id, 0u);
+    EXPECT_EQ(honest.connection_id(), 0u);
 }
 
 TEST(TcpAccept, ANewcomerStillShakingHandsHoldsItsPlaceUnderTheCap) {
@@ -331,8 +331,8 @@ TEST(TcpKeepAlive, PingsAreAnsweredToTheirSenderAndBothSidesMeasureLatency) {
         c0.receive();
         c1.receive();
     };
-    EXPECT_TRUE(eventually([&] { return c0.latency_ms == 20; }, pump));
-    EXPECT_EQ(c0.last_receive_ms, 1040);
+    EXPECT_TRUE(eventually([&] { return c0.latency_ms() == 20; }, pump));
+    EXPECT_EQ(c0.last_receive_ms(), 1040);
 
     // The server's own pings, sent to everyone at 50000, come back to it as pongs.
     server.next_keep_alive_ms = 0;
@@ -341,11 +341,11 @@ TEST(TcpKeepAlive, PingsAreAnsweredToTheirSenderAndBothSidesMeasureLatency) {
     EXPECT_TRUE(
         eventually([&] { return server.client(0)->latency_ms == 30 && server.client(1)->latency_ms == 30; }, pump));
     EXPECT_EQ(server.client(1)->last_receive_ms, 50060);
-    EXPECT_EQ(c1.latency_ms, 0);  // the pong for client 0 went to client 0 only
+    EXPECT_EQ(c1.latency_ms(), 0);  // the pong for client 0 went to client 0 only
     EXPECT_TRUE(server.waiting_packets().empty());
     EXPECT_TRUE(c1.waiting_packets().empty());
     PathReport path;
-    ASSERT_TRUE(server.path_to(Connection(localhost, c0.link.local_port()), path));
+    ASSERT_TRUE(server.path_to(Connection(localhost, c0.link().local_port()), path));
     EXPECT_TRUE(path.min_round_trip_us > 0 && path.min_round_trip_us <= path.round_trip_us);
 }
 
@@ -363,10 +363,10 @@ TEST(TcpKeepAlive, ReceiveTimeOutDropsASilentPeerOnlyWhenSet) {
 
     client_clock.set(4999);
     client.receive();
-    EXPECT_TRUE(client.connected);
+    EXPECT_TRUE(client.connected());
     client_clock.set(5000);
     client.receive();
-    EXPECT_FALSE(client.connected);
+    EXPECT_FALSE(client.connected());
     ASSERT_EQ(dropped.calls.size(), 1u);
     EXPECT_EQ(dropped.calls[0].id, 0u);
 
@@ -376,13 +376,13 @@ TEST(TcpKeepAlive, ReceiveTimeOutDropsASilentPeerOnlyWhenSet) {
     ASSERT_TRUE(connect_client(server, quiet));
     server_clock.set(1000000);
     server.receive();
-    EXPECT_TRUE(server.client(quiet.connection_id));
+    EXPECT_TRUE(server.client(quiet.connection_id()));
     server.timeout_ms = 5000;
     CaptureStdout();
     server.receive();
-    EXPECT_NE(GetCapturedStdout().find("Client (" + std::to_string(quiet.connection_id) + ") disconnected"),
+    EXPECT_NE(GetCapturedStdout().find("Client (" + std::to_string(quiet.connection_id()) + ") disconnected"),
               std::string::npos);
-    EXPECT_FALSE(server.client(quiet.connection_id));
+    EXPECT_FALSE(server.client(quiet.connection_id()));
 }
 
 TEST(TcpKeepAlive, ABusyClientAnswersPingsAndKeepsTheFramesBetweenThemInOrder) {
@@ -398,8 +398,8 @@ TEST(TcpKeepAlive, ABusyClientAnswersPingsAndKeepsTheFramesBetweenThemInOrder) {
     std::vector<uint32_t> sent, got;
     for (int64_t t = 1000; t <= 6000; t += 1000) {
         server_clock.set(t);
-        server.send_to_client(client.connection_id, data_packet(sent.emplace_back(uint32_t(t))));
-        ASSERT_TRUE(eventually([&] { return server.client(client.connection_id)->last_receive_ms == t; },
+        server.send_to_client(client.connection_id(), data_packet(sent.emplace_back(uint32_t(t))));
+        ASSERT_TRUE(eventually([&] { return server.client(client.connection_id())->last_receive_ms == t; },
                                [&] { client.answer_pings(), server.receive(); }));
     }
     client.receive();
@@ -429,7 +429,7 @@ TEST(TcpReplication, AnObjectTravelsEachWayAndPacketsKeepTheirSender) {
     ASSERT_TRUE(client.send_objects(up));
     EXPECT_TRUE(eventually([&] { return at_server.name == "up"; }, [&] { server.receive_objects(down); }));
     EXPECT_EQ(at_server.hp, 1234);
-    EXPECT_TRUE(server.newest_send_time(6, Connection(localhost, client.link.local_port())));
+    EXPECT_TRUE(server.newest_send_time(6, Connection(localhost, client.link().local_port())));
 }
 
 TEST(TcpReceiveCap, OneReceiveTakesAtMostTheCapPerClient) {
@@ -443,7 +443,7 @@ TEST(TcpReceiveCap, OneReceiveTakesAtMostTheCapPerClient) {
 
     for (uint32_t i = 0; i < 60; ++i) ASSERT_TRUE(client.send(data_packet(i)));
     const int expected = 60 * int(4 + data_packet(0).size());
-    const int fd = server.client(0)->link->socket.getHandle();
+    const int fd = server.client(0)->link->handle();
     ASSERT_TRUE(eventually([&] { return bytes_waiting(fd) == expected; }));
     server.receive();
     EXPECT_EQ(server.waiting_packets().size(), 50u);
@@ -453,7 +453,7 @@ TEST(TcpReceiveCap, OneReceiveTakesAtMostTheCapPerClient) {
     for (auto& [from, packet] : server.waiting_packets()) EXPECT_EQ(packet, data_packet(i++));
 
     for (uint32_t k = 0; k < 60; ++k) ASSERT_TRUE(server.send(data_packet(k)));
-    const int client_fd = client.link.socket.getHandle();
+    const int client_fd = client.link().handle();
     ASSERT_TRUE(eventually([&] { return bytes_waiting(client_fd) == expected; }));
     client.next_keep_alive_ms = std::numeric_limits<int64_t>::max();
     client.receive();
@@ -475,7 +475,7 @@ TEST(TcpSend, APartialSendIsCompletedAndTheStreamStaysInOrder) {
     for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = uint8_t(i * 7 + (i >> 16));
     const ByteBuffer big(std::move(pattern));
     ASSERT_TRUE(client.send(big));
-    ASSERT_GT(client.link.queued_bytes(), 0u);  // the socket took only part of it
+    ASSERT_GT(client.link().queued_bytes(), 0u);  // the socket took only part of it
     ASSERT_TRUE(client.send(data_packet(1)));
 
     EXPECT_TRUE(eventually([&] { return server.waiting_packets().size() == 2; },
@@ -488,7 +488,7 @@ TEST(TcpSend, APartialSendIsCompletedAndTheStreamStaysInOrder) {
     auto it = server.waiting_packets().begin();
     EXPECT_TRUE(it->second == big);
     EXPECT_EQ(std::next(it)->second, data_packet(1));
-    EXPECT_EQ(client.link.queued_bytes(), 0u);
+    EXPECT_EQ(client.link().queued_bytes(), 0u);
 }
 
 TEST(TcpSend, FailuresAreReportedNotAnsweredAsSuccess) {
@@ -506,9 +506,9 @@ TEST(TcpSend, FailuresAreReportedNotAnsweredAsSuccess) {
     EXPECT_EQ(server.client_count(), 1u);
 
     // A socket that can no longer write answers a send with failure and the link is dropped.
-    ::shutdown(client.link.socket.getHandle(), SHUT_WR);
+    ::shutdown(client.link().handle(), SHUT_WR);
     EXPECT_FALSE(client.send(data_packet(2)));
-    EXPECT_FALSE(client.connected);
+    EXPECT_FALSE(client.connected());
     EXPECT_EQ(dropped.calls.size(), 1u);
     EXPECT_FALSE(client.send(data_packet(3)));
 }
@@ -547,9 +547,9 @@ TEST(TcpServerWalk, ClientsDroppedDuringAWalkAreRemovedAfterIt) {
     // the receive walk stands on client 1) finds it gone. Client 2 simply closes.
     server.next_keep_alive_ms = std::numeric_limits<int64_t>::max();  // only the ping answer sends
     c1.receive();                                                     // sends a ping
-    ::shutdown(server.client(1)->link->socket.getHandle(), SHUT_WR);
+    ::shutdown(server.client(1)->link->handle(), SHUT_WR);
     c2.disconnect();
-    const int fd1 = server.client(1)->link->socket.getHandle();
+    const int fd1 = server.client(1)->link->handle();
     ASSERT_TRUE(eventually([&] { return bytes_waiting(fd1) >= 16; }));
     CaptureStdout();
     EXPECT_TRUE(eventually([&] { return server.client_count() == 1; }, [&] { server.receive(); }));
@@ -571,7 +571,7 @@ TEST(TcpServerWalk, ClientsDroppedDuringAWalkAreRemovedAfterIt) {
     EXPECT_TRUE(eventually([&] { return notices == 2; }, count_notices));
 
     // A send to all that finds a client gone reports it and removes the client after the walk.
-    ::shutdown(server.client(0)->link->socket.getHandle(), SHUT_WR);
+    ::shutdown(server.client(0)->link->handle(), SHUT_WR);
     EXPECT_FALSE(server.send(data_packet(7)));
     EXPECT_EQ(server.client_count(), 0u);
     EXPECT_EQ(hook.ids.size(), 3u);
@@ -637,11 +637,11 @@ TEST(TcpAccept, TheIdExchangeNeverStallsTheCallerAndASilentNewcomerIsClosedAfter
     EXPECT_TRUE(eventually([&] { return honest_in && mute_closed_at >= 0; }, serve, 20000));
     opener.join();
     // A caller that waited for the silent one would have freed id 1 before the honest one came in.
-    EXPECT_TRUE(honest_in && honest.connection_id == 2u);
+    EXPECT_TRUE(honest_in && honest.connection_id() == 2u);
     EXPECT_GE(mute_closed_at, 1999);
     // The id the silent newcomer was offered is free again.
     ASSERT_TRUE(connect_client(server, late));
-    EXPECT_EQ(late.connection_id, 1u);
+    EXPECT_EQ(late.connection_id(), 1u);
 }
 
 TEST(TcpSend, AClientThatNeverReadsIsDroppedAtTheQueueCapAndOneThatVanishesIsJustDropped) {
@@ -655,16 +655,16 @@ TEST(TcpSend, AClientThatNeverReadsIsDroppedAtTheQueueCapAndOneThatVanishesIsJus
         if (vanish) {
             // Closed with data unread and no linger: the peer resets the connection.
             ASSERT_TRUE(server.send(big));
-            EXPECT_TRUE(eventually([&] { return bytes_waiting(client.link.socket.getHandle()) > 0; }));
+            EXPECT_TRUE(eventually([&] { return bytes_waiting(client.link().handle()) > 0; }));
             const linger reset{1, 0};
-            setsockopt(client.link.socket.getHandle(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-            client.link.socket.disconnect();
+            setsockopt(client.link().handle(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            client.disconnect();
         }
         size_t most_queued = 0;
         for (int i = 0; i < 2000 && server.client_count() != 0; ++i) {
             server.send(big);
             server.receive();
-            if (const ConnectedClient* c = server.client(client.connection_id))
+            if (const ConnectedClient* c = server.client(client.connection_id()))
                 most_queued = std::max(most_queued, c->link->queued_bytes());
         }
         EXPECT_EQ(server.client_count(), 0u) << vanish;

@@ -103,16 +103,16 @@ TEST(Udp, PeersAreVisitedByPortAndAddedOnce) {
     Udp sender;
     sender.add_peer(Connection(localhost, 5000));
     sender.add_peer(Connection(localhost, 4200));
-    ASSERT_EQ(sender.peers.size(), 2u);
-    EXPECT_EQ(sender.peers.begin()->port, 4200);
-    EXPECT_EQ(std::next(sender.peers.begin())->port, 5000);
+    ASSERT_EQ(sender.peers().size(), 2u);
+    EXPECT_EQ(sender.peers().begin()->port, 4200);
+    EXPECT_EQ(std::next(sender.peers().begin())->port, 5000);
 
     Udp receiver, lone;
     bind_free({&receiver});
     receiver.accept_unknown_senders = true;
     lone.add_peer(endpoint_of(receiver));
     lone.add_peer(endpoint_of(receiver));
-    EXPECT_EQ(lone.peers.size(), 1u);
+    EXPECT_EQ(lone.peers().size(), 1u);
     EXPECT_TRUE(lone.send(data_packet(1)));
     size_t got = 0;
     EXPECT_TRUE(eventually([&] { return got >= 1; }, [&] { got += drain(receiver); }));
@@ -239,7 +239,7 @@ TEST(Browser, ListsAServerRenamesItInPlaceAndForgetsItAfterItsLife) {
     EXPECT_EQ(browser.entry_life_ms, 2000);
     ASSERT_NE(browser.local_port(), 0);
     Announcer announcer(browser.local_port());
-    EXPECT_EQ(announcer.udp.peers.begin()->address, sf::IpAddress::LocalHost);
+    EXPECT_EQ(announcer.udp.peers().begin()->address, sf::IpAddress::LocalHost);
 
     announcer.announce("Arena", arena);
     ASSERT_TRUE(update_until(browser, [&] { return listed(browser).size() == 1; }));
