@@ -40,6 +40,16 @@ void Networkable::run_pass(int pass_mode, ByteBuffer* packet) {
 }
 
 bool Networkable::holds_every_field(const uint8_t* record, size_t size) {
+    if (shape_.known) {
+        size_t at = 0;
+        for (unsigned i = 0; i < shape_.counted; ++i) {
+            at += shape_.lead[i];
+            if (at > size || size - at < 4) return false;
+            at += 4 + size_t(net_detail::load_u32_be(record + at)) * shape_.item[i];
+        }
+        return at <= size && size - at >= shape_.lead[shape_.counted];
+    }
+    if (!shape_.walks) shape_ = Shape{};
     check_record_ = record;
     check_size_ = size;
     check_at_ = 0;
@@ -47,6 +57,7 @@ bool Networkable::holds_every_field(const uint8_t* record, size_t size) {
     sync_fields();
     mode = Idle;
     check_record_ = nullptr;
+    shape_.known = !shape_.walks;
     return check_at_ <= size;
 }
 
