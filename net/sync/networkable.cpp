@@ -39,16 +39,7 @@ void Networkable::run_pass(int pass_mode, ByteBuffer* packet) {
     mode = Idle;
 }
 
-bool Networkable::holds_every_field(const uint8_t* record, size_t size) {
-    if (shape_.known) {
-        size_t at = 0;
-        for (unsigned i = 0; i < shape_.counted; ++i) {
-            at += shape_.lead[i];
-            if (at > size || size - at < 4) return false;
-            at += 4 + size_t(net_detail::load_u32_be(record + at)) * shape_.item[i];
-        }
-        return at <= size && size - at >= shape_.lead[shape_.counted];
-    }
+bool Networkable::walk_fields(const uint8_t* record, size_t size) {
     if (!shape_.walks) shape_ = Shape{};
     check_record_ = record;
     check_size_ = size;

@@ -423,7 +423,17 @@ public:
     // Whether the record's `size` bytes hold every field of the list (a longer record does too)
     // and every value within its field's range, by a Check pass. A record that does not is
     // refused whole: a Read pass would apply its front.
-    bool holds_every_field(const uint8_t* record, size_t size);
+    // Inlined: it runs for every record received.
+    bool holds_every_field(const uint8_t* record, size_t size) {
+        if (!shape_.known) return walk_fields(record, size);
+        size_t at = 0;
+        for (unsigned i = 0; i < shape_.counted; ++i) {
+            at += shape_.lead[i];
+            if (at > size || size - at < 4) return false;
+            at += 4 + size_t(net_detail::load_u32_be(record + at)) * shape_.item[i];
+        }
+        return at <= size && size - at >= shape_.lead[shape_.counted];
+    }
 
 protected:
     // The per-field step. A field with a valid delegate is not set by Read; the Interpolate
@@ -526,6 +536,8 @@ private:
         bool known = false;
         bool walks = false;
     };
+    // holds_every_field by a Check pass, which learns the shape when it can.
+    bool walk_fields(const uint8_t* record, size_t size);
     template <typename T>
     [[gnu::always_inline]] inline void learn_shape() {
         using Codec = net_detail::FieldCodec<typename net_detail::WireOf<T>::type>;
