@@ -153,8 +153,7 @@ TEST(Protocol, UnknownIdsAreSkippedAndEachRecordIsReadFromItsOwnBytes) {
 }
 
 TEST(Protocol, ARecordShortOfAnyByteChangesNothing) {
-    // Every cut of a record of every field kind, counted ones too, with and without delegates,
-    // also once a whole record has gone before (the field list's layout is known then).
+    // Every cut of a record of every field kind, with and without delegates, after a whole one or not.
     for (const int variant : {0, 1, 2, 3}) {
         const bool smooth = variant & 1, after_whole = variant & 2;
         Thing sender = sample_thing();
@@ -184,8 +183,7 @@ TEST(Protocol, ARecordShortOfAnyByteChangesNothing) {
 }
 
 TEST(Protocol, ARecordWithAValueOutsideItsRangeChangesNothing) {
-    class Ranged : public Networkable {
-    public:
+    struct Ranged : Networkable {
         std::vector<unsigned int> ids{4};
         dvec2d position{1.0f, 2.0f};
         Facing facing = Facing::Right;
@@ -211,7 +209,6 @@ TEST(Protocol, ARecordWithAValueOutsideItsRangeChangesNothing) {
         t.arriving[1].second.overwrite_u32_be(20 + at, __builtin_bswap32(bad));  // little-endian on the wire
         t.receive_objects(in);
         EXPECT_EQ(receiver.ids, std::vector<unsigned int>{4}) << at;
-        EXPECT_EQ(receiver.received_state.data()[7], 4);
     }
 }
 
