@@ -40,7 +40,7 @@ void Networkable::run_pass(int pass_mode, ByteBuffer* packet) {
 }
 
 bool Networkable::walk_fields(const uint8_t* record, size_t size) {
-    if (!shape_.walks) shape_ = Shape{};
+    shape_ = Shape{.walks = shape_.walks};
     check_record_ = record;
     check_size_ = size;
     check_at_ = 0;

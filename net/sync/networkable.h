@@ -422,8 +422,7 @@ public:
     void run_pass(int pass_mode, ByteBuffer* packet);
     // Whether the record's `size` bytes hold every field of the list (a longer record does too)
     // and every value within its field's range, by a Check pass. A record that does not is
-    // refused whole: a Read pass would apply its front.
-    // Inlined: it runs for every record received.
+    // refused whole: a Read pass would apply its front. Inlined: it runs for every record received.
     bool holds_every_field(const uint8_t* record, size_t size) {
         if (!shape_.known) return walk_fields(record, size);
         size_t at = 0;
