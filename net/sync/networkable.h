@@ -425,13 +425,14 @@ public:
     // refused whole: a Read pass would apply its front. Inlined: it runs for every record received.
     bool holds_every_field(const uint8_t* record, size_t size) {
         if (!shape_.known) return walk_fields(record, size);
+        // Each step adds less than 2^41 to the position: no sum here wraps.
         size_t at = 0;
         for (unsigned i = 0; i < shape_.counted; ++i) {
-            at += shape_.lead[i];
-            if (at > size || size - at < 4) return false;
-            at += 4 + size_t(net_detail::load_u32_be(record + at)) * shape_.item[i];
+            at += shape_.lead[i] + 4;
+            if (at > size) return false;
+            at += size_t(net_detail::load_u32_be(record + at - 4)) * shape_.item[i];
         }
-        return at <= size && size - at >= shape_.lead[shape_.counted];
+        return at + shape_.lead[shape_.counted] <= size;
     }
 
 protected:
