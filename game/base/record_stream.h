@@ -45,13 +45,22 @@ public:
     // A value that must be a number (a float, or both coordinates of a point).
     template <class T>
     bool finite(T& v) {
-        return value(v) && check(is_finite(v), "a value is not a number.");
+        return value(v, Finite{});
     }
     // A value within [min, max]: integers, floats (NaN lies outside every range), both coordinates
     // of a point, enumerations by their numbers.
     template <class T>
     bool value(T& v, const T& min, const T& max) {
-        return value(v) && check(within(v, min, max), "a value lies outside its range.");
+        return value(v, Within<T>{min, max});
+    }
+    // A value within a range declared once for every field list that carries the value
+    // (a synchronised field's among them).
+    template <class T, class Range>
+    requires net_detail::is_range<Range>
+    bool value(T& v, const Range& range) {
+        return value(v) &&
+               check(net_detail::admits(range, v),
+                     std::is_same_v<Range, Finite> ? "a value is not a number." : "a value lies outside its range.");
     }
     // An index into a table of `entries` entries.
     bool index(uint32_t& v, size_t entries) {
@@ -153,17 +162,6 @@ public:
     }
 
 private:
-    template <class T>
-    static bool within(const T& v, const T& min, const T& max) {
-        if constexpr (std::is_enum_v<T>) {
-            using U = std::underlying_type_t<T>;
-            return U(min) <= U(v) && U(v) <= U(max);
-        } else if constexpr (std::is_arithmetic_v<T>) {
-            return min <= v && v <= max;
-        } else {
-            return within(v.x, min.x, max.x) && within(v.y, min.y, max.y);
-        }
-    }
     // A count (u32, network byte order) of items of at least min_bytes each, which a reader
     // checks against the bytes left.
     bool claim_count(uint32_t& n, size_t min_bytes) {
@@ -172,8 +170,6 @@ private:
             return check(n <= buffer_->remaining() / min_bytes, "a count claims more than the bytes left hold.");
         return true;
     }
-    static bool is_finite(float v) { return std::isfinite(v); }
-    static bool is_finite(const dvec2d& v) { return std::isfinite(v.x) && std::isfinite(v.y); }
     bool counted(size_t n) {
         if (ok_) size_ += n;
         return ok_;

@@ -12,6 +12,9 @@
 // write and measure each, and declare every field's range. The fixed-width structs keep their
 // payload's layout (explicit padding) so that the two stay easy to compare.
 
+// Where an object is, in its creation record and its state record alike: both coordinates numbers.
+inline constexpr Finite kPositionRange{};
+
 // Most collider side (of an object, a carried item) a creation record may claim, in pixels.
 constexpr int32_t kMaxRecordColliderSide = 4096;
 

@@ -16,6 +16,12 @@
 // kinds or whose sizes are out of range is refused. A player the record only names (a holder,
 // a shooter) may be any number: it is looked up where it is used.
 
+// Ranges the creation or event records and the objects' state records declare for the same
+// value: the point a player aims at, the point an item turns about, a player's animation.
+inline constexpr Finite kAimRange{};
+inline constexpr Finite kRotationCenterRange{};
+inline constexpr Within kPlayerAnimations{EQGPlayerAnimation::IdleLeft, EQGPlayerAnimation::Die};
+
 template <class S>
 bool player_index_field(S& s, uint32_t& index) {
     return s.index(index, kMaxPlayers);
@@ -39,7 +45,7 @@ struct PlayerRecord {
 };
 template <class S>
 bool serialize(S& s, PlayerRecord& r) {
-    return s.value(r.entity_id) && s.finite(r.position) && s.finite(r.velocity) &&
+    return s.value(r.entity_id) && s.value(r.position, kPositionRange) && s.finite(r.velocity) &&
            player_index_field(s, r.player_index) && s.value(r.team) && s.text(r.name, 16);
 }
 
@@ -74,7 +80,7 @@ struct PlayerAim {
 };
 template <class S>
 bool serialize(S& s, PlayerAim& r) {
-    return player_index_field(s, r.player_index) && s.finite(r.x) && s.finite(r.y);
+    return player_index_field(s, r.player_index) && s.value(r.x, kAimRange) && s.value(r.y, kAimRange);
 }
 
 // CreateItem: a plain carried item described by its physics values.
@@ -93,10 +99,11 @@ struct ItemRecord {
 };
 template <class S>
 bool serialize(S& s, ItemRecord& r) {
-    return s.value(r.entity_id) && s.finite(r.position) &&
+    return s.value(r.entity_id) && s.value(r.position, kPositionRange) &&
            s.value(r.collider_size, {0, 0}, {kMaxRecordColliderSide, kMaxRecordColliderSide}) &&
-           s.finite(r.rotation_center) && s.finite(r.mass) && s.finite(r.friction) && s.finite(r.air_friction) &&
-           s.finite(r.bounce) && s.finite(r.pickup_cooldown) && s.finite(r.buoyancy) && named_player_field(s, r.owner);
+           s.value(r.rotation_center, kRotationCenterRange) && s.finite(r.mass) && s.finite(r.friction) &&
+           s.finite(r.air_friction) && s.finite(r.bounce) && s.finite(r.pickup_cooldown) && s.finite(r.buoyancy) &&
+           named_player_field(s, r.owner);
 }
 
 // An object made from a definition of its table: CreateWeapon (WeaponRecord, the weapon
@@ -111,7 +118,7 @@ struct WeaponRecord : DefinedItemRecord {};
 struct SpecialItemRecord : DefinedItemRecord {};
 template <class S>
 bool defined_item_fields(S& s, DefinedItemRecord& r, size_t definitions) {
-    return s.value(r.entity_id) && s.finite(r.position) && s.index(r.definition, definitions) &&
+    return s.value(r.entity_id) && s.value(r.position, kPositionRange) && s.index(r.definition, definitions) &&
            named_player_field(s, r.owner);
 }
 template <class S>
@@ -133,7 +140,7 @@ struct ProjectileRecord {
 };
 template <class S>
 bool serialize(S& s, ProjectileRecord& r) {
-    return s.value(r.entity_id) && s.finite(r.position) && s.finite(r.velocity) &&
+    return s.value(r.entity_id) && s.value(r.position, kPositionRange) && s.finite(r.velocity) &&
            s.index(r.weapon_definition, weapon_definition_count()) && named_player_field(s, r.shooter);
 }
 
@@ -147,7 +154,7 @@ struct TombstoneRecord {
 };
 template <class S>
 bool serialize(S& s, TombstoneRecord& r) {
-    return s.value(r.entity_id) && named_player_field(s, r.player_index) && s.finite(r.position) &&
+    return s.value(r.entity_id) && named_player_field(s, r.player_index) && s.value(r.position, kPositionRange) &&
            s.value(r.cause.type) && s.value(r.cause.weapon_definition) && s.value(r.cause.source_player);
 }
 
@@ -158,5 +165,5 @@ struct PlacedObjectRecord {
 };
 template <class S>
 bool serialize(S& s, PlacedObjectRecord& r) {
-    return s.value(r.entity_id) && s.finite(r.position);
+    return s.value(r.entity_id) && s.value(r.position, kPositionRange);
 }

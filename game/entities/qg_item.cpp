@@ -42,7 +42,7 @@ void QGItem::sync_fields() {
     // receivers place it: a change in those alone need not go out to them.
     const QGPlayer* rides_on = mode == Write ? holder() : nullptr;
     const size_t position_at = write_position();
-    sync_field(position, default_dvec2d_interpolation);
+    sync_field(position, kPositionRange, default_dvec2d_interpolation);
     if (rides_on) mark_derived(position_at);
     sync_field(owner);
     sync_field(in_use);
@@ -50,7 +50,7 @@ void QGItem::sync_fields() {
     const size_t angle_at = write_position();
     sync_field(angle, default_angle_interpolation);
     if (rides_on && holder_angle(*rides_on)) mark_derived(angle_at);
-    sync_field(rotation_center, default_dvec2d_interpolation);
+    sync_field(rotation_center, kRotationCenterRange, default_dvec2d_interpolation);
 }
 
 void QGItem::write_creation_event(QGEvent& event) const {

@@ -73,20 +73,20 @@ QGPlayer::~QGPlayer() {
 }
 
 void QGPlayer::sync_fields() {
-    sync_field(position, default_dvec2d_interpolation);
+    sync_field(position, kPositionRange, default_dvec2d_interpolation);
     sync_field(spawned);
     sync_field(health, default_float_interpolation);
     sync_field(lives);
     sync_field(kills);
-    sync_field(aim);
+    sync_field(aim, kAimRange);
     sync_field(inventory);
     sync_field(selected_slot);
-    sync_field(face_direction);
+    sync_field(face_direction, Within{Left, Right});
     sync_field(spawn_protection);
     bool received_invisible = invisible;
     EQGPlayerAnimation received_animation = animation;
     sync_field(received_invisible);
-    sync_field(received_animation);
+    sync_field(received_animation, kPlayerAnimations);
     if (mode != Read) return;
     set_invisible(received_invisible);
     apply_received_animation(received_animation);

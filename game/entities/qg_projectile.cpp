@@ -49,7 +49,7 @@ QGProjectile::QGProjectile(GameSession* game_, unsigned int entity_id_, unsigned
 }
 
 void QGProjectile::sync_fields() {
-    sync_field(position, default_dvec2d_interpolation);
+    sync_field(position, kPositionRange, default_dvec2d_interpolation);
     sync_field(angle, default_angle_interpolation);
 }
 

@@ -42,7 +42,7 @@ QGSweetroll::QGSweetroll(GameSession* game_, unsigned int entity_id_, const Plac
 QGSweetroll::~QGSweetroll() { session_message(game, "A challenger is offended. It will now go lick its paws."); }
 
 void QGSweetroll::sync_fields() {
-    sync_field(position, default_dvec2d_interpolation);
+    sync_field(position, kPositionRange, default_dvec2d_interpolation);
     sync_field(fade_in);
     sync_field(direction);
     sync_field(leave_timer);

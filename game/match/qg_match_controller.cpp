@@ -24,8 +24,8 @@ QGMatchController::QGMatchController(GameSession* game_, unsigned int entity_id_
 void QGMatchController::sync_fields() {
     sync_field(timer, InterpolationCallback<float>(this, &QGMatchController::interpolate_timer));
     int32_t wire_state = int32_t(state);
-    sync_field(wire_state);
-    // Only the four phases are taken from the network.
+    // Only the four phases are taken from the network: a record with another is refused whole.
+    sync_field(wire_state, Within{int32_t(State::Countdown), int32_t(State::Closing)});
     if (mode == Read && wire_state >= 0 && wire_state <= int32_t(State::Closing)) state = State(wire_state);
 }
 

@@ -186,7 +186,7 @@ QGPhysObject::QGPhysObject(GameSession* game_, unsigned int entity_id_, const Ph
 
 void QGPhysObject::admitted() { game->add_pending_physics(this); }
 
-void QGPhysObject::sync_fields() { sync_field(position, default_dvec2d_interpolation); }
+void QGPhysObject::sync_fields() { sync_field(position, kPositionRange, default_dvec2d_interpolation); }
 
 void QGPhysObject::write_creation_event(QGEvent& event) const {
     PhysObjectRecord r;

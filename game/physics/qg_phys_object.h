@@ -105,7 +105,7 @@ struct PhysObjectRecord {
 };
 template <class S>
 bool serialize(S& s, PhysObjectRecord& r) {
-    return s.value(r.entity_id) && s.finite(r.position) &&
+    return s.value(r.entity_id) && s.value(r.position, kPositionRange) &&
            s.value(r.size, {0, 0}, {kMaxRecordColliderSide, kMaxRecordColliderSide}) && s.value(r.is_static) &&
            s.pad(3) && s.finite(r.velocity) && s.finite(r.mass) && s.finite(r.friction) && s.finite(r.air_friction) &&
            s.finite(r.bounce) && s.finite(r.buoyancy) && s.value(r.collision_group) && s.value(r.collision_mask);

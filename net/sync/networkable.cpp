@@ -39,7 +39,8 @@ void Networkable::run_pass(int pass_mode, ByteBuffer* packet) {
     mode = Idle;
 }
 
-bool Networkable::holds_every_field(const uint8_t* record, size_t size) {
+bool Networkable::walk_fields(const uint8_t* record, size_t size) {
+    shape_ = Shape{.walks = shape_.walks};
     check_record_ = record;
     check_size_ = size;
     check_at_ = 0;
@@ -47,6 +48,7 @@ bool Networkable::holds_every_field(const uint8_t* record, size_t size) {
     sync_fields();
     mode = Idle;
     check_record_ = nullptr;
+    shape_.known = !shape_.walks;
     return check_at_ <= size;
 }
 

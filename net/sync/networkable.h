@@ -1,5 +1,7 @@
 #pragma once
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -17,7 +19,41 @@
 template <typename T>
 using InterpolationCallback = Callback<void, T&, const T&, const T&, float>;
 
+// The values a field may take, declared where a field list names the field (a synchronised
+// field's list or a record's): a received value outside them refuses its whole record.
+// A number: a float, or both coordinates of a point.
+struct Finite {};
+// [min, max]: integers, floats (NaN lies outside every range), both coordinates of a point,
+// enumerations by their numbers.
+template <typename T>
+struct Within {
+    T min;
+    T max;
+};
+
 namespace net_detail {
+template <typename R>
+inline constexpr bool is_range = false;
+template <>
+inline constexpr bool is_range<Finite> = true;
+template <typename T>
+inline constexpr bool is_range<Within<T>> = true;
+
+inline bool admits(Finite, float v) { return std::isfinite(v); }
+inline bool admits(Finite, const dvec2d& v) { return std::isfinite(v.x) && std::isfinite(v.y); }
+template <typename T>
+bool admits(const Within<T>& r, const T& v) {
+    if constexpr (std::is_enum_v<T>) {
+        using U = std::underlying_type_t<T>;
+        return U(r.min) <= U(v) && U(v) <= U(r.max);
+    } else if constexpr (std::is_arithmetic_v<T>) {
+        return r.min <= v && v <= r.max;
+    } else {
+        return admits(Within<decltype(v.x)>{r.min.x, r.max.x}, v.x) &&
+               admits(Within<decltype(v.y)>{r.min.y, r.max.y}, v.y);
+    }
+}
+
 // The bytes one synchronised field contributes to a packet: write, read (target unchanged when
 // the bytes are not there) and skip (step over without decoding).
 template <typename T, typename Enable = void>
@@ -165,6 +201,15 @@ struct FieldCodec<T, std::enable_if_t<is_raw_scalar<T>>> {
         return true;
     }
     static bool skip(ByteBuffer& b) { return b.skip(sizeof(T)); }
+    // The value in the fixed_bytes at p.
+    static T load(const uint8_t* p) {
+        uint8_t bytes[sizeof(T)];
+        std::memcpy(bytes, p, sizeof(T));
+        if constexpr (std::endian::native == std::endian::big) std::reverse(bytes, bytes + sizeof(T));
+        T v;
+        std::memcpy(&v, bytes, sizeof(T));
+        return v;
+    }
     static constexpr size_t fixed_bytes = sizeof(T);
 };
 
@@ -187,10 +232,15 @@ struct FieldCodec<dvec2d> {
     static bool read(ByteBuffer& b, dvec2d& v) {
         const uint8_t* p = claim(b, 8);
         if (!p) return false;
+        v = load(p);
+        return true;
+    }
+    static dvec2d load(const uint8_t* p) {
         const uint32_t x = load_u32_le(p), y = load_u32_le(p + 4);
+        dvec2d v;
         std::memcpy(&v.x, &x, 4);
         std::memcpy(&v.y, &y, 4);
-        return true;
+        return v;
     }
     static bool skip(ByteBuffer& b) { return b.skip(8); }
     static constexpr size_t fixed_bytes = 8;
@@ -315,6 +365,15 @@ inline size_t step_over(const uint8_t* record, size_t size, size_t at) {
     }
 }
 
+// Like step_over, for a field of fixed size whose value must lie within range: a value outside
+// it moves the position past every record.
+template <typename T, typename Range>
+inline size_t step_within(const uint8_t* record, size_t size, size_t at, const Range& range) {
+    using Codec = FieldCodec<typename WireOf<T>::type>;
+    if (at > size || size - at < Codec::fixed_bytes) return SIZE_MAX / 2;
+    return admits(range, Codec::load(record + at)) ? at + Codec::fixed_bytes : SIZE_MAX / 2;
+}
+
 }  // namespace net_detail
 
 // An object whose state travels between server and clients. sync_fields lists the synchronised
@@ -361,9 +420,20 @@ public:
     // Interpolate pass reads previous_state and received_state from their start); the mode is
     // Idle afterwards.
     void run_pass(int pass_mode, ByteBuffer* packet);
-    // Whether the record's `size` bytes hold every field of the list (a longer record does too),
-    // by a Check pass. A record that does not is refused whole: a Read pass would apply its front.
-    bool holds_every_field(const uint8_t* record, size_t size);
+    // Whether the record's `size` bytes hold every field of the list (a longer record does too)
+    // and every value within its field's range, by a Check pass. A record that does not is
+    // refused whole: a Read pass would apply its front. Inlined: it runs for every record received.
+    bool holds_every_field(const uint8_t* record, size_t size) {
+        if (!shape_.known) return walk_fields(record, size);
+        // Each step adds less than 2^41 to the position: no sum here wraps.
+        size_t at = 0;
+        for (unsigned i = 0; i < shape_.counted; ++i) {
+            at += shape_.lead[i] + 4;
+            if (at > size) return false;
+            at += size_t(net_detail::load_u32_be(record + at - 4)) * shape_.item[i];
+        }
+        return at + shape_.lead[shape_.counted] <= size;
+    }
 
 protected:
     // The per-field step. A field with a valid delegate is not set by Read; the Interpolate
@@ -388,7 +458,10 @@ protected:
                 Codec::read(*current_packet, value);
             }
             break;
-        case Check: check_at_ = net_detail::step_over<T>(check_record_, check_size_, check_at_); break;
+        case Check:
+            check_at_ = net_detail::step_over<T>(check_record_, check_size_, check_at_);
+            learn_shape<T>();
+            break;
         case Interpolate:
             // Behind the last delegate field nothing is left to interpolate.
             if (interpolations_left_ == 0) break;
@@ -403,6 +476,20 @@ protected:
             }
             break;
         default: break;
+        }
+    }
+
+    // A field whose received value must lie within range (Finite, Within): a Check pass refuses
+    // the record when it does not; every other pass is the plain field's.
+    template <typename T, typename Range>
+    requires net_detail::is_range<Range>
+    [[gnu::always_inline]] inline void sync_field(T& value, const Range& range,
+                                                  const InterpolationCallback<std::type_identity_t<T>>& callback = {}) {
+        if (mode == Check) {
+            check_at_ = net_detail::step_within<T>(check_record_, check_size_, check_at_, range);
+            shape_.walks = true;
+        } else {
+            sync_field(value, callback);
         }
     }
 
@@ -437,6 +524,31 @@ protected:
     }
 
 private:
+    // What a Check pass learns of the field list (the same list in every pass): the fixed bytes
+    // before each counted field and behind the last, and each counted field's item size. Once
+    // known, a record is checked against it without a pass; a list with a range, or with more
+    // counted fields than it holds, is walked every time.
+    struct Shape {
+        static constexpr unsigned max_counted = 3;
+        uint32_t lead[max_counted + 1] = {};
+        uint8_t item[max_counted] = {};
+        uint8_t counted = 0;
+        bool known = false;
+        bool walks = false;
+    };
+    // holds_every_field by a Check pass, which learns the shape when it can.
+    bool walk_fields(const uint8_t* record, size_t size);
+    template <typename T>
+    [[gnu::always_inline]] inline void learn_shape() {
+        using Codec = net_detail::FieldCodec<typename net_detail::WireOf<T>::type>;
+        if constexpr (requires { Codec::item_bytes; }) {
+            if (shape_.counted < Shape::max_counted) shape_.item[shape_.counted++] = uint8_t(Codec::item_bytes);
+            else shape_.walks = true;
+        } else {
+            shape_.lead[shape_.counted] += uint32_t(Codec::fixed_bytes);
+        }
+    }
+
     // The delegate fields the last Read pass met, and those the Interpolate pass has yet to meet
     // (the field list names the same fields in every pass).
     uint32_t delegate_fields_ = 0;
@@ -445,6 +557,7 @@ private:
     const uint8_t* check_record_ = nullptr;
     size_t check_size_ = 0;
     size_t check_at_ = 0;
+    Shape shape_;
 };
 
 // Linear interpolation out = old + (new - old) * t, t not clamped. Integer results are

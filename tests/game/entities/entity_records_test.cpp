@@ -5,6 +5,7 @@
 #include "support/entity_test_support.h"
 #include "support/terrain_test_support.h"
 
+#include <bit>
 #include <cstring>
 
 #include "engine/gfx/shader.h"
@@ -46,6 +47,15 @@ bool refused(R record, Spoil spoil) {
     spoil(record);
     ByteBuffer bad = record_bytes(record);
     return !read_record(bad, back) && bad.ok() && bad.at_end();
+}
+
+// Whether the object's state record is whole, and refused with the 4 bytes at `at` made `bits`.
+bool state_refused(Networkable& o, size_t at, uint32_t bits) {
+    ByteBuffer record;
+    o.run_pass(Networkable::Write, &record);
+    const bool whole = o.holds_every_field(record.data(), record.size());
+    record.overwrite_u32_be(at, __builtin_bswap32(bits));
+    return whole && !o.holds_every_field(record.data(), record.size());
 }
 
 TEST_F(Records, EveryFieldWithARangeRefusesWhatLiesOutsideIt) {
@@ -102,6 +112,11 @@ TEST_F(Records, EveryFieldWithARangeRefusesWhatLiesOutsideIt) {
     auto* p = server->spawn<QGPlayer>(0, 0, 0, "P");
     p->give_default_loadout();
     EXPECT_EQ(p->inventory.size(), 1u);
+    const uint32_t bad_bits = std::bit_cast<uint32_t>(nan);
+    for (auto [at, bits] : {std::pair<size_t, uint32_t>{4, bad_bits}, {25, bad_bits}, {41, 2}, {50, 7}})
+        EXPECT_TRUE(state_refused(*p, at, bits)) << at;
+    EXPECT_FALSE(state_refused(*p, 37, 5));  // a slot past the inventory is read
+    EXPECT_TRUE(state_refused(*QGWeapon::create(server.get(), 0, kGun), 22, bad_bits));
 }
 
 TEST_F(Records, NamesTravelInSixteenBytesWithTheirEnd) {

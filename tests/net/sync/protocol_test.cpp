@@ -153,8 +153,9 @@ TEST(Protocol, UnknownIdsAreSkippedAndEachRecordIsReadFromItsOwnBytes) {
 }
 
 TEST(Protocol, ARecordShortOfAnyByteChangesNothing) {
-    // Every cut of a record of every field kind, counted ones too, with and without delegates.
-    for (const bool smooth : {false, true}) {
+    // Every cut of a record of every field kind, with and without delegates, after a whole one or not.
+    for (const int variant : {0, 1, 2, 3}) {
+        const bool smooth = variant & 1, after_whole = variant & 2;
         Thing sender = sample_thing();
         NetworkableMap out{{1, &sender}};
         ByteBuffer whole;
@@ -167,14 +168,47 @@ TEST(Protocol, ARecordShortOfAnyByteChangesNothing) {
             receiver.smooth = smooth;
             receiver.name = "kept";
             NetworkableMap in{{1, &receiver}};
+            ManualNetClock clock(1000);
             MemoryTransport t;
+            t.set_clock(clock);
+            if (after_whole) t.arriving.push_back({alice, whole});
+            t.receive_objects(in);
+            const Thing untouched = receiver;
             t.arriving.push_back({alice, cut});
             t.receive_objects(in);
-            Thing untouched;
-            untouched.name = "kept";
             expect_same_fields(receiver, untouched);
-            EXPECT_TRUE(receiver.previous_state.empty() && receiver.received_state.empty()) << n;
+            EXPECT_EQ(receiver.received_state.size(), untouched.received_state.size()) << n;
         }
+    }
+}
+
+TEST(Protocol, ARecordWithAValueOutsideItsRangeChangesNothing) {
+    struct Ranged : Networkable {
+        std::vector<unsigned int> ids{4};
+        dvec2d position{1.0f, 2.0f};
+        Facing facing = Facing::Right;
+        int32_t state = 3;
+        void sync_fields() override {
+            sync_field(ids);
+            sync_field(position, Finite{}, default_dvec2d_interpolation);
+            sync_field(facing, Within{Facing::Left, Facing::Right});
+            sync_field(state, Within{0, 3});
+        }
+    };
+    // Where in the record, what value (NaN, infinity); the record's new id must not land either.
+    const std::pair<size_t, uint32_t> rows[] = {{8, 0x7fc00000}, {12, 0x7f800000},   {16, uint32_t(-2)},
+                                                {16, 2},         {20, uint32_t(-1)}, {20, 4}};
+    for (auto [at, bad] : rows) {
+        Ranged sender, receiver;
+        NetworkableMap out{{1, &sender}}, in{{1, &receiver}};
+        MemoryTransport t;
+        t.arriving.resize(2, {alice, ByteBuffer()});
+        Protocol::build_sync_packet(out, 10, t.arriving[0].second);
+        sender.ids = {9};
+        Protocol::build_sync_packet(out, 20, t.arriving[1].second);
+        t.arriving[1].second.overwrite_u32_be(20 + at, __builtin_bswap32(bad));  // little-endian on the wire
+        t.receive_objects(in);
+        EXPECT_EQ(receiver.ids, std::vector<unsigned int>{4}) << at;
     }
 }
 
