@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "engine/core/byte_buffer.h"
 #include "engine/core/random.h"
 #include "game/config/settings.h"
 #include "game/entities/entity_records.h"
+#include "game/entities/qg_player.h"
 #include "game/levelgen/level_parameters.h"
 #include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
@@ -92,7 +95,26 @@ bool HeadlessBot::run() {
         (setup_players_ > 0 ? played_s_ : waited_s) += dt;
         std::this_thread::sleep_for(std::chrono::duration<float>(kStepSeconds));
     }
+    if (!lost_connection_) measure_view();
     return true;
+}
+
+void HeadlessBot::measure_view() {
+    std::vector<double> distances;
+    for (QGPlayer* player : game_->players()) {
+        if (!player || player->received_state.empty()) continue;
+        // The received values at full weight are the newest state; the bot ends here, so the
+        // player may keep them.
+        const dvec2d shown = player->position;
+        player->interpolation_factor = 1.0f;
+        player->run_pass(Networkable::Interpolate, &player->received_state);
+        distances.push_back(std::hypot(player->position.x - shown.x, player->position.y - shown.y));
+    }
+    view_players_ = distances.size();
+    if (distances.empty()) return;
+    std::sort(distances.begin(), distances.end());
+    view_median_px_ = distances[distances.size() / 2];
+    view_max_px_ = distances.back();
 }
 
 void HeadlessBot::step(float dt) {
@@ -191,6 +213,8 @@ std::string HeadlessBot::summary() const {
       << (played_s_ > 0.0f ? uint64_t(double(bytes) / played_s_) : 0) << " bytes/s), longest gap between state packets "
       << (state_seen_ ? std::max(longest_state_gap_s_, state_gap_s_) : played_s_) << " s (ending at "
       << (state_gap_s_ > longest_state_gap_s_ ? played_s_ : longest_state_gap_end_s_) << " s of play)"
+      << "; at the end, " << view_players_ << " players shown within " << view_median_px_ << " px (median), "
+      << view_max_px_ << " px (most) of the newest state, received " << state_gap_s_ << " s before"
       << (lost_connection_ ? ", the server closed the connection" : "");
     return s.str();
 }
