@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -58,6 +59,8 @@ public:
     // the peer is due again at the next send, still counting its wait from the last packet that
     // left.
     void send_failed(int64_t now_ms);
+    // The packet counted by sent() did not go (nothing in it): the peer is due again at once.
+    void not_sent(int64_t now_ms);
     // True when a packet is due to the peer now: its time has come and its reliable stream has
     // nothing waiting, or its last packet went max_gap_ms ago.
     bool ready(int64_t now_ms);
@@ -68,6 +71,10 @@ public:
     void sent(int64_t now_ms, int64_t base_interval_ms);
 
     float stretch() const { return stretch_; }
+    // The packets per send of the transport that this pace asks for on average.
+    float packets_per_send(int64_t base_interval_ms) const {
+        return std::max(1.0f / stretch_, float(base_interval_ms) / float(max_gap_ms));
+    }
 
 private:
     void congested(int64_t now_ms, int64_t round_trip_ms);

@@ -102,7 +102,7 @@ bool Udp::send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys) {
         if (path_monitor) {
             PathReport path;
             if (path_monitor->path_to(peer, path)) state.pace.observe(path, now);
-            packets_per_send += 1.0f / state.pace.stretch();
+            packets_per_send += state.pace.packets_per_send(send_interval_ms);
             if (!state.pace.ready(now)) continue;
         }
         due_.push_back({&peer, &state});
@@ -128,12 +128,17 @@ bool Udp::send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys) {
             state.sent.pick(packet, keys, refresh_sends, picked_);
             out = &picked_;
         }
-        // Nothing changed for this peer: no packet, as for a map with nothing to write.
-        if (out->size() <= sync_header_size) continue;
-        if (path_monitor) send_credit_ -= 1.0f;
-        if (!send_whole(*out, true, due.peer)) {
+        // Nothing changed for this peer: no packet, as for a map with nothing to write; a paced
+        // peer is looked at again at the next send, until a record's refresh comes.
+        if (out->size() <= sync_header_size) {
+            if (path_monitor) state.pace.not_sent(now);
+            continue;
+        }
+        if (send_whole(*out, true, due.peer)) {
+            if (path_monitor) send_credit_ -= 1.0f;
+        } else {
             all_sent = false;
-            state.pace.send_failed(now);
+            if (path_monitor) state.pace.send_failed(now);
         }
     }
     return all_sent;

@@ -32,6 +32,10 @@ constexpr float kSetupWaitSeconds = 120.0f;
 // generates it quickly.
 constexpr uint32_t kLevelWidth = 1024;
 constexpr uint32_t kLevelHeight = 512;
+// The bot's last seconds of play, without input; the host's bot, which scripts/load_test keeps
+// on for longer than the others, is still from where they are.
+constexpr float kQuietSeconds = 4.0f;
+constexpr float kHostStaysSeconds = 5.0f;
 
 bool solid(const ColorRGBA& c) {
     return !(is_material(c, Material::Air) || is_material(c, Material::Water) ||
@@ -178,6 +182,19 @@ void HeadlessBot::play(float dt) {
     // A spectator (or a player not yet in the game) has nothing to steer: the server would
     // refuse every record.
     if (setup_players_ == 0 || !game_->get_player(game_->local_player_id)) return;
+    // The last seconds it stands still, so that what it shows of the players at the end can be
+    // held against where they stay on the server.
+    if (played_s_ + kQuietSeconds + (options_.host ? kHostStaysSeconds : 0.0f) >= options_.play_seconds) {
+        for (uint32_t kind = uint32_t(InputKind::Left); kind <= uint32_t(InputKind::Up) && !quiet_; ++kind) {
+            PlayerInput release{game_->local_player_id};
+            release.kind = InputKind(kind);
+            release.value = 0;
+            game_->event_handler->post<EQGEventType::Input>(release);
+        }
+        if (!quiet_) walked_bytes_ = bytes_received(), walked_s_ = played_s_;
+        quiet_ = true;
+        return;
+    }
     next_action_s_ -= dt;
     if (next_action_s_ > 0.0f) return;
     next_action_s_ = 0.1f;
@@ -207,10 +224,13 @@ uint64_t HeadlessBot::bytes_received() const {
 std::string HeadlessBot::summary() const {
     std::ostringstream s;
     const uint64_t bytes = bytes_received();
+    // The rate is that of the match while the bot moved.
+    const float rate_s = quiet_ ? walked_s_ : played_s_;
     s << "Bot " << options_.name << ": connection " << (game_ ? game_->local_player_id : 0) << ", set-up for "
       << setup_players_ << " players, level " << level_width_ << " x " << level_height_ << ", " << inputs_sent_
       << " inputs sent, " << bytes << " bytes received in " << played_s_ << " s ("
-      << (played_s_ > 0.0f ? uint64_t(double(bytes) / played_s_) : 0) << " bytes/s), longest gap between state packets "
+      << (rate_s > 0.0f ? uint64_t(double(quiet_ ? walked_bytes_ : bytes) / rate_s) : 0)
+      << " bytes/s), longest gap between state packets "
       << (state_seen_ ? std::max(longest_state_gap_s_, state_gap_s_) : played_s_) << " s (ending at "
       << (state_gap_s_ > longest_state_gap_s_ ? played_s_ : longest_state_gap_end_s_) << " s of play)"
       << "; at the end, " << view_players_ << " players shown within " << view_median_px_ << " px (median), "

@@ -39,7 +39,7 @@ public:
     // the connection. False when the connection could not be opened.
     bool run();
     // One line on what the bot saw: its connection id, the set-up, the level, the bytes it
-    // received per second and the longest time it went without a state packet, with the time of
+    // received per second while it moved and the longest time it went without a state packet, with the time of
     // play at which that gap ended; at the end of play, how far the players it showed were from
     // the newest state it had for them, and how old that state was.
     std::string summary() const;
@@ -67,6 +67,10 @@ private:
     bool level_sent_ = false;
     bool spawns_sent_ = false;
     float next_action_s_ = 0.0f;
+    // Standing still at the end; the bytes received and the time played until then.
+    bool quiet_ = false;
+    uint64_t walked_bytes_ = 0;
+    float walked_s_ = 0.0f;
     float played_s_ = 0.0f;
     uint32_t inputs_sent_ = 0;
     uint32_t setup_players_ = 0;
