@@ -62,7 +62,7 @@ bool Udp::bind(unsigned short port) {
         return false;
     }
     // A datagram that a queue of this machine (a shaper on the way out) has no room for is then
-    // a failed send instead of one that vanishes: the peer's state goes again at the next send.
+    // a failed send instead of one that vanishes, and the peer's state goes again shortly.
     const int on = 1;
     ::setsockopt(socket.getHandle(), IPPROTO_IP, IP_RECVERR, &on, sizeof on);
     return true;
