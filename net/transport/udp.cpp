@@ -11,8 +11,7 @@
 
 #include "engine/core/logger.h"
 
-void SentRecords::pick(const ByteBuffer& packet, const ByteBuffer& keys, uint32_t refresh_sends, ByteBuffer& out,
-                       size_t limit) {
+void SentRecords::pick(const ByteBuffer& packet, const ByteBuffer& keys, uint32_t refresh_sends, ByteBuffer& out) {
     // The packet is a well-formed sync packet: every record header and its bytes are there.
     const uint8_t* p = packet.data();
     // The keys have the packet's records at the same places.
@@ -21,31 +20,18 @@ void SentRecords::pick(const ByteBuffer& packet, const ByteBuffer& keys, uint32_
     out.append(p, sync_header_size);
     next_entries_.clear();
     next_bytes_.clear();
-    picked_.clear();
     size_t k = 0;
     for (size_t pos = sync_header_size; pos < packet.size();) {
         const uint32_t id = net_detail::load_u32_be(p + pos), n = net_detail::load_u32_be(p + pos + 4);
         const uint8_t* bytes = key + pos + 8;
         while (k < entries_.size() && entries_[k].id < id) ++k;
-        const bool known = k < entries_.size() && entries_[k].id == id;
-        const bool same = known && !entries_[k].withheld && entries_[k].size == n &&
+        const bool same = k < entries_.size() && entries_[k].id == id && entries_[k].size == n &&
                           (n == 0 || std::memcmp(bytes_.data() + entries_[k].offset, bytes, n) == 0);
         const bool refresh = refresh_sends != 0 && (sends_ + id) % refresh_sends == 0;
-        // What was held back last time goes first.
-        if (!same || !entries_[k].repeated || refresh)
-            picked_.push_back({pos, next_entries_.size(), !(known && entries_[k].withheld)});
-        next_entries_.push_back({id, next_bytes_.size(), n, same, false});
+        if (!same || !entries_[k].repeated || refresh) out.append(p + pos, 8 + size_t(n));
+        next_entries_.push_back({id, next_bytes_.size(), n, same});
         next_bytes_.insert(next_bytes_.end(), bytes, bytes + n);
         pos += 8 + size_t(n);
-    }
-    std::stable_sort(picked_.begin(), picked_.end(),
-                     [](const Picked& a, const Picked& b) { return a.later < b.later; });
-    for (const Picked& record : picked_) {
-        const size_t size = 8 + size_t(net_detail::load_u32_be(p + record.pos + 4));
-        // Beyond the limit a record waits for the next packet, as one that has changed.
-        if (limit != 0 && out.size() + size > limit && out.size() > sync_header_size)
-            next_entries_[record.entry].withheld = true;
-        else out.append(p + record.pos, size);
     }
     entries_.swap(next_entries_);
     bytes_.swap(next_bytes_);
@@ -139,10 +125,7 @@ bool Udp::send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys) {
         }
         const ByteBuffer* out = &packet;
         if (refresh_sends != 0) {
-            // A peer thinned past what receivers follow gets one datagram a packet: its link is
-            // what the reliable stream is waiting on.
-            const bool thinned = path_monitor && state.pace.stretch() > SendPace::receiver_stretch;
-            state.sent.pick(packet, keys, refresh_sends, picked_, thinned ? datagram_limit : 0);
+            state.sent.pick(packet, keys, refresh_sends, picked_);
             out = &picked_;
         }
         // Nothing changed for this peer: no packet, as for a map with nothing to write; a paced

@@ -17,10 +17,7 @@ public:
     // datagram carried comes again. Records are expected in ascending id, as the sender's map
     // lists them; one out of order is sent. With keys of the packet's size (its change keys, see
     // Protocol::build_sync_packet), records are compared by their keys and sent as they are.
-    // With a limit, the packet takes records up to that many bytes, those held back last time
-    // first; the others wait for the next packet.
-    void pick(const ByteBuffer& packet, const ByteBuffer& keys, uint32_t refresh_sends, ByteBuffer& out,
-              size_t limit = 0);
+    void pick(const ByteBuffer& packet, const ByteBuffer& keys, uint32_t refresh_sends, ByteBuffer& out);
 
 private:
     struct Entry {
@@ -29,14 +26,7 @@ private:
         uint32_t size = 0;
         // Sent twice or more with these bytes.
         bool repeated = false;
-        // Left out of the last packet for its limit.
-        bool withheld = false;
     };
-    struct Picked {
-        size_t pos, entry;
-        bool later;
-    };
-    std::vector<Picked> picked_;
     std::vector<Entry> entries_, next_entries_;
     std::vector<uint8_t> bytes_, next_bytes_;
     uint32_t sends_ = 0;

@@ -127,18 +127,6 @@ TEST(UdpReplication, PeersWhoseTurnsFallTogetherAreServedOverSeveralSends) {
     EXPECT_LE(longest, SendPace::max_gap_ms + 33);
 }
 
-TEST(SentRecords, ALimitedPacketTakesWhatWasHeldBackFirst) {
-    ByteBuffer packet = data_packet(0), out;
-    volatile uint32_t size = 500;
-    for (uint32_t id = 1; id <= 3; ++id)
-        packet.write_u32_be(id), packet.write_u32_be(size), packet.append(std::vector<uint8_t>(size).data(), size);
-    SentRecords sent;
-    sent.pick(packet, ByteBuffer(), 0, out, 1200);
-    EXPECT_EQ(out.size(), sync_header_size + 8 + 2 * (8 + size));
-    sent.pick(packet, ByteBuffer(), 0, out, 1200);
-    EXPECT_EQ(net_detail::load_u32_be(out.data() + sync_header_size), 3u);
-}
-
 TEST(Udp, APeerWhosePortClosedCostsTheOthersNoDatagram) {
     Udp sender, receiver, gone;
     bind_free({&sender, &receiver, &gone});
