@@ -15,7 +15,6 @@ void SendPace::observe(const PathReport& path, int64_t now_ms) {
 void SendPace::send_failed(int64_t now_ms) {
     congested(now_ms, 0);
     not_sent(now_ms);
-    next_ms_ = now_ms + retry_ms;
 }
 
 void SendPace::not_sent(int64_t now_ms) {

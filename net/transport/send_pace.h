@@ -53,13 +53,10 @@ public:
     // More unsent bytes than a packet's worth: the reliable stream waits, and the state with it,
     // up to max_gap_ms after the peer's last packet.
     static constexpr uint64_t reliable_waiting_bytes = 1200;
-    // A queue that had no room takes a while to have some again; trying at every send would
-    // take the room the reliable stream's repeats need as soon as it is there.
-    static constexpr int64_t retry_ms = 100;
 
     void observe(const PathReport& path, int64_t now_ms);
     // The packet just sent to the peer could not be handed to the network: the path is full, and
-    // the peer is due again after retry_ms, still counting its wait from the last packet that
+    // the peer is due again at the next send, still counting its wait from the last packet that
     // left.
     void send_failed(int64_t now_ms);
     // The packet counted by sent() did not go (nothing in it): the peer is due again at once.
