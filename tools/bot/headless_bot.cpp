@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "engine/core/byte_buffer.h"
 #include "engine/core/random.h"
 #include "game/config/settings.h"
 #include "game/entities/entity_records.h"
+#include "game/entities/qg_player.h"
 #include "game/levelgen/level_parameters.h"
 #include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
@@ -29,6 +32,10 @@ constexpr float kSetupWaitSeconds = 120.0f;
 // generates it quickly.
 constexpr uint32_t kLevelWidth = 1024;
 constexpr uint32_t kLevelHeight = 512;
+// The bot's last seconds of play, without input; the host's bot, which scripts/load_test keeps
+// on for longer than the others, is still from where they are.
+constexpr float kQuietSeconds = 4.0f;
+constexpr float kHostStaysSeconds = 5.0f;
 
 bool solid(const ColorRGBA& c) {
     return !(is_material(c, Material::Air) || is_material(c, Material::Water) ||
@@ -92,7 +99,26 @@ bool HeadlessBot::run() {
         (setup_players_ > 0 ? played_s_ : waited_s) += dt;
         std::this_thread::sleep_for(std::chrono::duration<float>(kStepSeconds));
     }
+    if (!lost_connection_) measure_view();
     return true;
+}
+
+void HeadlessBot::measure_view() {
+    std::vector<double> distances;
+    for (QGPlayer* player : game_->players()) {
+        if (!player || player->received_state.empty()) continue;
+        // The received values at full weight are the newest state; the bot ends here, so the
+        // player may keep them.
+        const dvec2d shown = player->position;
+        player->interpolation_factor = 1.0f;
+        player->run_pass(Networkable::Interpolate, &player->received_state);
+        distances.push_back(std::hypot(player->position.x - shown.x, player->position.y - shown.y));
+    }
+    view_players_ = distances.size();
+    if (distances.empty()) return;
+    std::sort(distances.begin(), distances.end());
+    view_median_px_ = distances[distances.size() / 2];
+    view_max_px_ = distances.back();
 }
 
 void HeadlessBot::step(float dt) {
@@ -156,6 +182,19 @@ void HeadlessBot::play(float dt) {
     // A spectator (or a player not yet in the game) has nothing to steer: the server would
     // refuse every record.
     if (setup_players_ == 0 || !game_->get_player(game_->local_player_id)) return;
+    // The last seconds it stands still, so that what it shows of the players at the end can be
+    // held against where they stay on the server.
+    if (played_s_ + kQuietSeconds + (options_.host ? kHostStaysSeconds : 0.0f) >= options_.play_seconds) {
+        for (uint32_t kind = uint32_t(InputKind::Left); kind <= uint32_t(InputKind::Up) && !quiet_; ++kind) {
+            PlayerInput release{game_->local_player_id};
+            release.kind = InputKind(kind);
+            release.value = 0;
+            game_->event_handler->post<EQGEventType::Input>(release);
+        }
+        if (!quiet_) walked_bytes_ = bytes_received(), walked_s_ = played_s_;
+        quiet_ = true;
+        return;
+    }
     next_action_s_ -= dt;
     if (next_action_s_ > 0.0f) return;
     next_action_s_ = 0.1f;
@@ -185,12 +224,17 @@ uint64_t HeadlessBot::bytes_received() const {
 std::string HeadlessBot::summary() const {
     std::ostringstream s;
     const uint64_t bytes = bytes_received();
+    // The rate is that of the match while the bot moved.
+    const float rate_s = quiet_ ? walked_s_ : played_s_;
     s << "Bot " << options_.name << ": connection " << (game_ ? game_->local_player_id : 0) << ", set-up for "
       << setup_players_ << " players, level " << level_width_ << " x " << level_height_ << ", " << inputs_sent_
       << " inputs sent, " << bytes << " bytes received in " << played_s_ << " s ("
-      << (played_s_ > 0.0f ? uint64_t(double(bytes) / played_s_) : 0) << " bytes/s), longest gap between state packets "
+      << (rate_s > 0.0f ? uint64_t(double(quiet_ ? walked_bytes_ : bytes) / rate_s) : 0)
+      << " bytes/s), longest gap between state packets "
       << (state_seen_ ? std::max(longest_state_gap_s_, state_gap_s_) : played_s_) << " s (ending at "
       << (state_gap_s_ > longest_state_gap_s_ ? played_s_ : longest_state_gap_end_s_) << " s of play)"
+      << "; at the end, " << view_players_ << " players shown within " << view_median_px_ << " px (median), "
+      << view_max_px_ << " px (most) of the newest state, received " << state_gap_s_ << " s before"
       << (lost_connection_ ? ", the server closed the connection" : "");
     return s.str();
 }

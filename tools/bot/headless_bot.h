@@ -39,8 +39,9 @@ public:
     // the connection. False when the connection could not be opened.
     bool run();
     // One line on what the bot saw: its connection id, the set-up, the level, the bytes it
-    // received per second and the longest time it went without a state packet, with the time of
-    // play at which that gap ended.
+    // received per second while it moved and the longest time it went without a state packet, with the time of
+    // play at which that gap ended; at the end of play, how far the players it showed were from
+    // the newest state it had for them, and how old that state was.
     std::string summary() const;
 
 private:
@@ -55,6 +56,8 @@ private:
     uint64_t bytes_received() const;
     // Notes the arrival of state packets, for the longest gap between them.
     void watch_state(float dt);
+    // How far the players as this bot shows them are from the newest state received for them.
+    void measure_view();
 
     BotOptions options_;
     std::unique_ptr<QGGame> game_;
@@ -64,6 +67,10 @@ private:
     bool level_sent_ = false;
     bool spawns_sent_ = false;
     float next_action_s_ = 0.0f;
+    // Standing still at the end; the bytes received and the time played until then.
+    bool quiet_ = false;
+    uint64_t walked_bytes_ = 0;
+    float walked_s_ = 0.0f;
     float played_s_ = 0.0f;
     uint32_t inputs_sent_ = 0;
     uint32_t setup_players_ = 0;
@@ -77,4 +84,8 @@ private:
     float longest_state_gap_s_ = 0.0f;
     // When that gap ended, in seconds of play.
     float longest_state_gap_end_s_ = 0.0f;
+    // At the end of play: the players measured, and the median and largest distance in pixels.
+    size_t view_players_ = 0;
+    double view_median_px_ = 0.0;
+    double view_max_px_ = 0.0;
 };
