@@ -12,9 +12,9 @@ class QGPhysObject;
 // positions, so a query needs only to cover every box the object could overlap.
 // Each object is filed in the one cell of its box's corner of least coordinates, and cells are
 // at least as large as the boxes filed in them, so a query looks one box extent back from the
-// box it asks about. A box of another size (larger, empty or inverted) is kept in a loose list
-// that every query takes whole. Boxes with a coordinate that is not finite overlap nothing and
-// are not filed. The grid is kept from pass to pass: an object moves only when its corner
+// box it asks about. A box larger than the cells or inverted (a negative size) is kept in a loose
+// list that every query takes whole; an empty one is filed like any other. Boxes with a
+// coordinate that is not finite overlap nothing and are not filed. The grid is kept from pass to pass: an object moves only when its corner
 // changes cells.
 class BroadPhase {
 public:

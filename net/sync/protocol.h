@@ -58,9 +58,10 @@ public:
     // Walks a sync packet received from the sender. It is checked whole first: when it is not a
     // well-formed sync packet, false, and nothing is handed on. Otherwise each record, in packet
     // order, whose object find(id) names (a pointer; null for none) and which is no older than the
-    // newest one applied from the sender to that object goes to apply(object, bytes, size, spacing):
-    // its bytes (the caller reads them from a buffer of its own) and how far the packet came after
-    // the sender's previous one. Senders filed under the broadcast address are not checked for
+    // newest one handed on from the sender for that object goes to apply(object, bytes, size,
+    // spacing): its bytes (the caller reads them from a buffer of its own) and how far the packet
+    // came after the sender's previous one. Its send time is the newest from then on, whether apply
+    // takes the record or refuses it. Senders filed under the broadcast address are not checked for
     // staleness and have no spacing.
     template <class Find, class Apply>
     bool walk_sync_packet(const Connection& sender, ByteBuffer& packet, Find&& find, Apply&& apply);
@@ -69,7 +70,7 @@ public:
     const std::multimap<Connection, ByteBuffer>& waiting_packets() const { return inbox; }
     // Hands the waiting packets over; none wait afterwards.
     std::multimap<Connection, ByteBuffer> take_waiting_packets() { return std::exchange(inbox, {}); }
-    // The newest send time of a record applied from the sender to the object; none before the first.
+    // The newest send time of a record handed on from the sender for the object; none before the first.
     std::optional<int64_t> newest_send_time(uint32_t object_id, const Connection& sender) const;
 
     void set_send_interval(float seconds);
@@ -120,7 +121,7 @@ private:
     void apply_record(Networkable& object, const uint8_t* bytes, uint32_t size, int64_t now, int64_t spacing);
     // Notes a packet's send time; answers how far it came after the sender's previous one.
     int64_t note_send_time(const Connection& sender, int64_t sent);
-    // Whether a record sent at `sent` is no older than the newest one applied from the sender to
+    // Whether a record sent at `sent` is no older than the newest one handed on from the sender for
     // the object; it is noted as the newest then. Records come in id order, so the object's entry
     // is most often the one after the previous record's (hint): tried first, searched otherwise.
     bool is_newest(uint32_t object_id, const Connection& sender, int64_t sent, NewestTimes::iterator& hint);
@@ -133,7 +134,7 @@ private:
     const NetClock* clock_ = &NetClock::system();
     // Received packets waiting to be applied, under their senders.
     std::multimap<Connection, ByteBuffer> inbox;
-    // Per object and sender, the newest send time applied so far.
+    // Per object and sender, the newest send time handed on so far.
     NewestTimes newest_timestamps;
     std::map<Connection, SenderPackets> sender_packets_;
     ByteBuffer outgoing_, outgoing_keys_;

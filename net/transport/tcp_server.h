@@ -91,7 +91,7 @@ public:
     // allows (64 KiB) is lost for good on a shaped path whose burst is smaller, and the stream
     // behind it with it; this fits one packet of any path.
     static constexpr int max_segment_bytes = 1200;
-    // Accepts nothing more once this many clients are connected; 0: no limit.
+    // Takes no newcomer once this many clients are connected or in the id exchange; 0: no limit.
     unsigned int max_clients = 0;
     // Ends a blocking wait when set (the session's quit flag); null: the wait has no way out.
     const std::atomic<bool>* cancel_wait = nullptr;

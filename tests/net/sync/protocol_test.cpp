@@ -124,6 +124,7 @@ TEST(Protocol, RecordsApplyInPacketOrderWhateverTheirIds) {
     t.arriving.push_back({alice, packet});
     t.receive_objects(map);
     EXPECT_EQ(std::vector<int32_t>({one.a, two.a, three.a}), std::vector<int32_t>({11, 20, 31}));
+    for (unsigned id : {1, 2, 3}) EXPECT_EQ(t.newest_send_time(id, alice), 50);
     for (unsigned id : {4, 9}) EXPECT_FALSE(t.newest_send_time(id, alice));  // the missing 4, the unknown 9
 }
 
