@@ -12,15 +12,7 @@ void SendPace::observe(const PathReport& path, int64_t now_ms) {
     else clear_ = queue_us < queue_clear_us;
 }
 
-void SendPace::send_failed(int64_t now_ms) {
-    congested(now_ms, 0);
-    not_sent(now_ms);
-}
-
-void SendPace::not_sent(int64_t now_ms) {
-    last_sent_ms_ = previous_sent_ms_;
-    next_ms_ = now_ms;
-}
+void SendPace::send_failed(int64_t now_ms) { congested(now_ms, 0); }
 
 void SendPace::congested(int64_t now_ms, int64_t round_trip_ms) {
     clear_ = false;
@@ -34,8 +26,7 @@ void SendPace::congested(int64_t now_ms, int64_t round_trip_ms) {
 bool SendPace::ready(int64_t now_ms) {
     // More than an interval ahead only when the clock went back: not waited for.
     if (next_ms_ - now_ms > interval_ms_) next_ms_ = now_ms;
-    if (now_ms < last_sent_ms_) last_sent_ms_ = now_ms;
-    return now_ms >= next_ms_ && (!reliable_waiting_ || now_ms - last_sent_ms_ >= max_gap_ms);
+    return now_ms >= next_ms_ && (!reliable_waiting_ || now_ms - next_ms_ >= reliable_wait_ms);
 }
 
 void SendPace::sent(int64_t now_ms, int64_t base_interval_ms) {
@@ -43,9 +34,7 @@ void SendPace::sent(int64_t now_ms, int64_t base_interval_ms) {
     // halves per packet there, so that a cleared link is served again within seconds.
     if (clear_ && now_ms >= hold_until_ms_)
         stretch_ = std::max(1.0f, stretch_ > receiver_stretch ? stretch_ / 2.0f : stretch_ * (15.0f / 16.0f));
-    interval_ms_ = std::min(int64_t(float(std::max<int64_t>(base_interval_ms, 0)) * stretch_), max_gap_ms);
-    previous_sent_ms_ = last_sent_ms_;
-    last_sent_ms_ = now_ms;
+    interval_ms_ = int64_t(float(std::max<int64_t>(base_interval_ms, 0)) * stretch_);
     // The phase is kept, so that the mean spacing is the interval even though the transport's
     // sends fall between; a stall is not caught up with a burst.
     next_ms_ = std::max(next_ms_ + interval_ms_, now_ms + interval_ms_ / 2);

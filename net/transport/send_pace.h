@@ -1,7 +1,5 @@
 #pragma once
-#include <algorithm>
 #include <cstdint>
-#include <limits>
 
 #include "net/sync/protocol.h"
 #include "net/transport/connection.h"
@@ -32,17 +30,13 @@ public:
 // is answered once; a clear path shortens it by a sixteenth per packet (by half beyond
 // receiver_stretch), back to the transport's own interval. The state then leaves room for the
 // reliable stream on the same link instead of starving it, and while the reliable stream to the
-// peer has more than a packet's worth waiting, the peer's state waits. However thin the path, no
-// peer goes longer than max_gap_ms without a packet.
+// peer has more than a packet's worth waiting, the peer's state waits (up to a second).
 class SendPace {
 public:
     // The stretch goes past what a receiver's interpolation follows (receiver_stretch; the
     // receiver then holds the newest state until the next packet) while the reliable stream has
-    // bytes waiting, up to about a packet a second at the game's interval.
-    static constexpr float max_stretch = 32.0f;
-    // The longest a peer waits for state, whatever the stretch, the interval or the reliable
-    // stream: a lost datagram still leaves it within two seconds of the last state it got.
-    static constexpr int64_t max_gap_ms = 1000;
+    // bytes waiting, up to a packet every second and a half at the game's interval.
+    static constexpr float max_stretch = 48.0f;
     static constexpr float receiver_stretch = float(Protocol::max_update_spacing_intervals);
     // A queue of more than this on the round trip is congestion; below the clear mark the
     // path is clear; in between the pace holds.
@@ -51,18 +45,15 @@ public:
     // Unsent bytes beyond this: the reliable stream is not getting through.
     static constexpr uint64_t unsent_limit = 16 * 1024;
     // More unsent bytes than a packet's worth: the reliable stream waits, and the state with it,
-    // up to max_gap_ms after the peer's last packet.
+    // but no longer than reliable_wait_ms past its due time.
     static constexpr uint64_t reliable_waiting_bytes = 1200;
+    static constexpr int64_t reliable_wait_ms = 1000;
 
     void observe(const PathReport& path, int64_t now_ms);
-    // The packet just sent to the peer could not be handed to the network: the path is full, and
-    // the peer is due again at the next send, still counting its wait from the last packet that
-    // left.
+    // A packet for the peer could not be handed to the network: the path is full.
     void send_failed(int64_t now_ms);
-    // The packet counted by sent() did not go (nothing in it): the peer is due again at once.
-    void not_sent(int64_t now_ms);
     // True when a packet is due to the peer now: its time has come and its reliable stream has
-    // nothing waiting, or its last packet went max_gap_ms ago.
+    // nothing waiting, or has kept it waiting for reliable_wait_ms.
     bool ready(int64_t now_ms);
     // When the next packet became or becomes due; the peer served first is the one waiting longest.
     int64_t due_ms() const { return next_ms_; }
@@ -71,10 +62,6 @@ public:
     void sent(int64_t now_ms, int64_t base_interval_ms);
 
     float stretch() const { return stretch_; }
-    // The packets per send of the transport that this pace asks for on average.
-    float packets_per_send(int64_t base_interval_ms) const {
-        return std::max(1.0f / stretch_, float(base_interval_ms) / float(max_gap_ms));
-    }
 
 private:
     void congested(int64_t now_ms, int64_t round_trip_ms);
@@ -82,11 +69,6 @@ private:
     float stretch_ = 1.0f;
     int64_t interval_ms_ = 0;
     int64_t next_ms_ = 0;
-    // The last packet that left, and the one before it (back to when a send fails); long ago
-    // before the first.
-    static constexpr int64_t never_ms = std::numeric_limits<int64_t>::min() / 2;
-    int64_t last_sent_ms_ = never_ms;
-    int64_t previous_sent_ms_ = never_ms;
     // No second reaction before the first one can show.
     int64_t hold_until_ms_ = 0;
     bool clear_ = true;

@@ -1,10 +1,6 @@
 #include "net/transport/udp.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -46,10 +42,6 @@ bool Udp::bind(unsigned short port) {
         print_net_line("UdpError! bind on port " + std::to_string(port) + " failed.");
         return false;
     }
-    // A datagram that a queue of this machine (a shaper on the way out) has no room for is then
-    // a failed send instead of one that vanishes, and the peer's state goes again shortly.
-    const int on = 1;
-    ::setsockopt(socket_.getHandle(), IPPROTO_IP, IP_RECVERR, &on, sizeof on);
     return true;
 }
 
@@ -71,7 +63,6 @@ float Udp::peer_stretch(const Connection& peer) const {
 bool Udp::send(const ByteBuffer& packet) { return send_sync(packet, ByteBuffer()); }
 
 bool Udp::send_sync(const ByteBuffer& packet, const ByteBuffer& keys) {
-    drop_reported_errors();
     const bool per_peer = refresh_sends != 0 || path_monitor;
     if (!per_peer && packet.size() <= datagram_limit) return send_to_peers(packet.data(), packet.size(), nullptr);
     const bool sync = is_well_formed_sync_packet(packet);
@@ -98,7 +89,7 @@ bool Udp::send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys) {
         if (path_monitor) {
             PathReport path;
             if (path_monitor->path_to(peer, path)) state.pace.observe(path, now);
-            packets_per_send += state.pace.packets_per_send(send_interval_ms);
+            packets_per_send += 1.0f / state.pace.stretch();
             if (!state.pace.ready(now)) continue;
         }
         due_.push_back({&peer, &state});
@@ -124,17 +115,12 @@ bool Udp::send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys) {
             state.sent.pick(packet, keys, refresh_sends, picked_);
             out = &picked_;
         }
-        // Nothing changed for this peer: no packet, as for a map with nothing to write; a paced
-        // peer is looked at again at the next send, until a record's refresh comes.
-        if (out->size() <= sync_header_size) {
-            if (path_monitor) state.pace.not_sent(now);
-            continue;
-        }
-        if (send_whole(*out, true, due.peer)) {
-            if (path_monitor) send_credit_ -= 1.0f;
-        } else {
+        // Nothing changed for this peer: no packet, as for a map with nothing to write.
+        if (out->size() <= sync_header_size) continue;
+        if (path_monitor) send_credit_ -= 1.0f;
+        if (!send_whole(*out, true, due.peer)) {
             all_sent = false;
-            if (path_monitor) state.pace.send_failed(now);
+            state.pace.send_failed(now);
         }
     }
     return all_sent;
@@ -157,31 +143,10 @@ bool Udp::send_to_peers(const uint8_t* data, size_t size, const Connection* only
 }
 
 bool Udp::send_datagram(const uint8_t* data, size_t size, const Connection& to) {
-    if (socket_.send(data, size, to.address, to.port) == sf::Socket::Done) return true;
-    // An error the network reported for an earlier datagram (a peer's port closed) fails the
-    // first send after it, whichever peer that goes to; a full queue fails every one.
-    return errno != ENOBUFS && errno != EAGAIN && socket_.send(data, size, to.address, to.port) == sf::Socket::Done;
-}
-
-void Udp::drop_reported_errors() {
-    const int handle = socket_.getHandle();
-    if (handle < 0) return;
-    // Bounded: errors keep coming while datagrams go to a peer that has gone.
-    for (int i = 0; i < 256; ++i) {
-        uint8_t data[64];
-        uint8_t control[256];
-        iovec part{data, sizeof data};
-        msghdr message{};
-        message.msg_iov = &part;
-        message.msg_iovlen = 1;
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        if (::recvmsg(handle, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) return;
-    }
+    return socket_.send(data, size, to.address, to.port) == sf::Socket::Done;
 }
 
 void Udp::receive() {
-    drop_reported_errors();
     uint32_t taken = 0;
     for (;;) {
         size_t received = 0;

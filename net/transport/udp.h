@@ -32,12 +32,6 @@ private:
     uint32_t sends_ = 0;
 };
 
-// A datagram socket whose descriptor the transport can set options on.
-class DatagramSocket : public sf::UdpSocket {
-public:
-    using sf::UdpSocket::getHandle;
-};
-
 // The unreliable channel: each packet goes as one datagram to every peer, a sync packet longer
 // than datagram_limit as several sync packets of whole records; datagrams received are filed
 // under their sender, or under {broadcast address, sender's port} for senders that are not peers
@@ -97,11 +91,8 @@ private:
     bool send_to_peers(const uint8_t* data, size_t size, const Connection* only);
     // One sync packet per peer that is due, of the records it needs.
     bool send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys);
-    // Reads off the errors the network reported for datagrams sent (a peer's port closed), which
-    // would otherwise fail the next send or receive and fill the receive buffer.
-    void drop_reported_errors();
 
-    DatagramSocket socket_;
+    sf::UdpSocket socket_;
     std::set<Connection> peers_;
     uint64_t bytes_received_ = 0;
     std::vector<uint8_t> datagram_;

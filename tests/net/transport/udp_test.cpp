@@ -112,29 +112,14 @@ TEST(UdpReplication, PeersWhoseTurnsFallTogetherAreServedOverSeveralSends) {
     Thing mover;
     NetworkableMap objects{{1, &mover}};
     size_t most = 0;  // equally thinned, all would be due at the same sends
-    int64_t longest = 0;
-    std::map<unsigned short, int64_t> last;
+    std::set<unsigned short> served;
     for (int i = 0; i < 600; ++i, server.order.clear(), clock.advance(33), ++mover.hp) {
         server.send_objects(objects);
         most = std::max(most, i < 100 ? 0 : server.order.size());
-        for (unsigned short port : server.order)
-            longest = std::max(longest, (i < 100 ? 0 : clock.now_ms()) - std::exchange(last[port], clock.now_ms()));
+        served.insert(server.order.begin(), server.order.end());
     }
     EXPECT_LE(most, 2u);
-    EXPECT_EQ(last.size(), 8u);
-    EXPECT_LE(longest, SendPace::max_gap_ms + 33);
-}
-
-TEST(Udp, APeerWhosePortClosedCostsTheOthersNoDatagram) {
-    Udp sender, receiver, gone;
-    bind_free({&sender, &receiver, &gone});
-    // Visited first, so that its port's refusal is back before the other peer's turn.
-    sender.add_peer(endpoint_of(gone));
-    sender.add_peer(Connection(sf::IpAddress(127, 0, 0, 2), receiver.local_port()));
-    receiver.add_peer(endpoint_of(sender));
-    gone.unbind();
-    for (int i = 0; i < 4; ++i) sender.send(data_packet(uint32_t(i)));
-    EXPECT_TRUE(receive_until(receiver, 4));
+    EXPECT_EQ(served.size(), 8u);
 }
 
 TEST(Udp, PeersAreVisitedByPortAndAddedOnce) {
