@@ -19,6 +19,7 @@ class CTextureManager;
 class ITexture;
 class QGChat;
 class QGPlayer;
+class TerrainSprite;
 namespace sph {
 class Water;
 }  // namespace sph
@@ -136,6 +137,9 @@ public:
     CTexture* terrain_texture = nullptr;
 
 private:
+    // The terrain sprite as built, typed: it keeps the look's cache.
+    TerrainSprite* terrain_ = nullptr;
+
     void build_terrain();
     void build_effects();
     // The terrain texture while the cache still holds it (unloading it there deletes it), else null.

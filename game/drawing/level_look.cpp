@@ -39,7 +39,7 @@ LevelLook::LevelLook(const GameDrawing& drawing, QGLevel& level) : drawing_(draw
 }
 
 LevelLook::~LevelLook() {
-    static_cast<TerrainSprite*>(terrain_sprite)->forget_look();
+    terrain_->forget_look();
     for (CSprite* sprite : {static_cast<CSprite*>(terrain_sprite), static_cast<CSprite*>(background_sprite),
                             static_cast<CSprite*>(particle_engine)})
         sprite->set_finished(true);
@@ -53,6 +53,7 @@ void LevelLook::build_terrain() {
     SDL_Surface* surface = level_.surface();
 
     auto* terrain = new TerrainSprite();
+    terrain_ = terrain;
     terrain_sprite = terrain;
     view->add_child(terrain_sprite);
     float w = static_cast<float>(level_.width()), h = static_cast<float>(level_.height());
@@ -203,7 +204,7 @@ bool LevelLook::texture_holds_surface() const {
 void LevelLook::refresh_texture(const PixelRect& area) {
     if (area.empty() || !texture_holds_surface()) return;
     terrain_texture->update_area(area.x, area.y, area.width, area.height);
-    static_cast<TerrainSprite*>(terrain_sprite)->surface_changed(area);
+    terrain_->surface_changed(area);
 }
 
 // --- water ---
