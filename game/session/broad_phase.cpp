@@ -100,13 +100,13 @@ void BroadPhase::lay_out() {
     }
     int extent = 0;
     if (!found_.empty()) {
-        auto mid = found_.begin() + found_.size() / 2;
+        auto mid = found_.begin() + std::ptrdiff_t(found_.size() / 2);
         std::nth_element(found_.begin(), mid, found_.end());
         uint64_t limit = std::max<uint64_t>(*mid, 1) * kMaxExtentToTypical;
         const size_t loose_share = found_.size() / 16 + 8;
         if (size_t(std::count_if(found_.begin(), found_.end(), [limit](uint32_t e) { return e > limit; })) >
             loose_share) {
-            auto high = found_.end() - std::min(loose_share, found_.size());
+            auto high = found_.end() - std::ptrdiff_t(std::min(loose_share, found_.size()));
             std::nth_element(found_.begin(), high, found_.end());
             limit = *high;
         }

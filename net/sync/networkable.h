@@ -30,6 +30,9 @@ struct Within {
     T min;
     T max;
 };
+// Spelled out for compilers without deduction from an aggregate's members (clang before 17).
+template <typename T>
+Within(T, T) -> Within<T>;
 
 namespace net_detail {
 template <typename R>
