@@ -187,13 +187,6 @@ void write_due_counts_locked(LogState& s, int64_t now_ms) {
     }
 }
 
-void write_all_counts_at_exit() {
-    LogState& s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.next_count_due = INT64_MIN;
-    write_due_counts_locked(s, INT64_MAX);
-}
-
 // A printed line has no level and no class: it counts as a warning of its own kind.
 void write_peer_line_locked(LogState& s, const std::string& peer, int64_t now_ms, LogLevel level,
                             const std::string& message, const std::string& class_name, bool printed = false) {
@@ -222,7 +215,7 @@ void write_peer_line_locked(LogState& s, const std::string& peer, int64_t now_ms
         k.class_name = class_name;
         k.last_left_out = message.substr(0, kMaxRememberedBytes);
         s.next_count_due = std::min(s.next_count_due, k.window_start + s.peer_limits.window_ms);
-        if (!s.counts_at_exit) s.counts_at_exit = std::atexit(write_all_counts_at_exit) == 0;
+        if (!s.counts_at_exit) s.counts_at_exit = std::atexit(log_write_left_out) == 0;
     }
     write_due_counts_locked(s, now_ms);
     prune_peer_kinds_locked(s, now_ms);
@@ -253,7 +246,11 @@ void print_console_line(const std::string& line) {
     write_console_locked(s, line);
 }
 
-void log_write_left_out() { write_all_counts_at_exit(); }
+void log_write_left_out() {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    write_due_counts_locked(s, INT64_MAX);
+}
 
 void print_peer_line(const std::string& peer, int64_t now_ms, const std::string& line) {
     LogState& s = state();
