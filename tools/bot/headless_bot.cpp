@@ -185,13 +185,15 @@ void HeadlessBot::play(float dt) {
     // The last seconds it stands still, so that what it shows of the players at the end can be
     // held against where they stay on the server.
     if (played_s_ + kQuietSeconds + (options_.host ? kHostStaysSeconds : 0.0f) >= options_.play_seconds) {
-        for (uint32_t kind = uint32_t(InputKind::Left); kind <= uint32_t(InputKind::Up) && !quiet_; ++kind) {
+        if (quiet_) return;
+        for (uint32_t kind = uint32_t(InputKind::Left); kind <= uint32_t(InputKind::Up); ++kind) {
             PlayerInput release{game_->local_player_id};
             release.kind = InputKind(kind);
             release.value = 0;
             game_->event_handler->post<EQGEventType::Input>(release);
         }
-        if (!quiet_) walked_bytes_ = bytes_received(), walked_s_ = played_s_;
+        walked_bytes_ = bytes_received();
+        walked_s_ = played_s_;
         quiet_ = true;
         return;
     }
