@@ -92,12 +92,7 @@ protected:
 // The sync packet of one event handler record holding the events.
 ByteBuffer events_packet(const std::vector<std::pair<EQGEventType, ByteBuffer>>& events) {
     QGEventHandler writer(nullptr, 1);
-    for (const auto& [type, payload] : events) {
-        // Bytes no field list would write: laid in the payload as they stand.
-        QGEvent event(type);
-        std::copy_n(payload.data(), std::min(payload.size(), event.data.size()), event.data.begin());
-        writer.enqueue(event);
-    }
+    for (const auto& [type, payload] : events) writer.enqueue(session_test::make_event(type, payload));
     NetworkableMap objects{{1u, &writer}};
     ByteBuffer packet;
     Protocol::build_sync_packet(objects, 1, packet);
