@@ -18,9 +18,10 @@ using namespace terrain_sweep;
 
 namespace {
 
-// to_pixel_coordinate(), inline for the hot paths of this file: well inside the limit the
+// Whole pixels of a world coordinate, truncated towards zero and held to a range every pixel
+// computation can add sizes to without overflowing (NaN counts as 0). Well inside the limit the
 // plain truncation is the answer.
-inline int pixel_of(float v) {
+inline int to_pixel_coordinate(float v) {
     if (std::fabs(v) < float(kPixelLimit)) return int(v);
     return std::clamp(saturate_cast<int>(v), -kPixelLimit, kPixelLimit);
 }
@@ -55,7 +56,7 @@ bool rests_on_terrain(QGPhysObject& o) {
     if (!view.present()) return false;
     const int w = box_extent(o.size.x), h = box_extent(o.size.y);
     auto clamp_x = [&view](int64_t v) { return clamp_to(clamp_extent(v), view.width); };
-    const int x = pixel_of(o.position.x), y = pixel_of(o.position.y);
+    const int x = to_pixel_coordinate(o.position.x), y = to_pixel_coordinate(o.position.y);
     const int L = clamp_x(x), R = clamp_x(int64_t(x) + w);
     int fl = clamp_x(int64_t(L) - kRestDrop), fr = clamp_x(int64_t(R) + kRestDrop);
     for (int row = y + h; row < y + h + kRestDrop; ++row) {
@@ -161,8 +162,6 @@ bool settle_after_sweep(QGPhysObject& o, const TerrainSweep& s) {
 
 }  // namespace
 
-int to_pixel_coordinate(float v) { return pixel_of(v); }
-
 QGPhysObject::QGPhysObject(GameSession* game_, unsigned int entity_id_, const ivec2d& size_, bool is_static_,
                            float mass_, float friction_, float air_friction_, float bounce_,
                            unsigned short collision_group_, unsigned short collision_mask_, float buoyancy_)
@@ -223,8 +222,8 @@ void QGPhysObject::update(float dt) {
     velocity += velocity * (-k) * dt;
     // The contact flags hold only while the object stays on the same whole pixel; the
     // collision passes set them again.
-    if (pixel_of(position.x) != pixel_of(previous_position.x) ||
-        pixel_of(position.y) != pixel_of(previous_position.y)) {
+    if (to_pixel_coordinate(position.x) != to_pixel_coordinate(previous_position.x) ||
+        to_pixel_coordinate(position.y) != to_pixel_coordinate(previous_position.y)) {
         on_ground = false;
         on_ladder = false;
     }
@@ -332,8 +331,8 @@ bool QGPhysObject::collide_with_terrain(QGPhysObject* o) {
     if (prev.x + float(w) >= float(width)) prev.x = float(width - w - 1);
     if (prev.y < 0.0f) prev.y = 0.0f;
     if (prev.y + float(h) >= float(height)) prev.y = float(height - h - 1);
-    const int px = pixel_of(o->previous_position.x), py = pixel_of(o->previous_position.y);
-    const int nx = pixel_of(o->position.x), ny = pixel_of(o->position.y);
+    const int px = to_pixel_coordinate(o->previous_position.x), py = to_pixel_coordinate(o->previous_position.y);
+    const int nx = to_pixel_coordinate(o->position.x), ny = to_pixel_coordinate(o->position.y);
     if (px == nx && py == ny) return false;
 
     // The ladder probe counts only for its effect on on_ladder.

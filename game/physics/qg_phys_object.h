@@ -110,7 +110,3 @@ bool serialize(S& s, PhysObjectRecord& r) {
            s.pad(3) && s.finite(r.velocity) && s.finite(r.mass) && s.finite(r.friction) && s.finite(r.air_friction) &&
            s.finite(r.bounce) && s.finite(r.buoyancy) && s.value(r.collision_group) && s.value(r.collision_mask);
 }
-
-// Whole pixels of a world coordinate, truncated towards zero and held to a range every pixel
-// computation can add sizes to without overflowing (NaN counts as 0).
-int to_pixel_coordinate(float v);

@@ -36,22 +36,19 @@ int BroadPhase::to_cell(float v, float origin, float inv_cell, float count, bool
 // Run for every object once a pass and after every pair response.
 void BroadPhase::refresh(size_t k) {
     const QGPhysObject& o = *list_[k];
-    const float x = o.position.x, y = o.position.y;
-    const int w = o.size.x, h = o.size.y;
+    const Box b = box_of(k);
+    boxes_[k] = b;
     Slot s = kUnfiled;
-    if (std::isfinite(x) && std::isfinite(y)) {
-        const float x1 = x + float(w), y1 = y + float(h);
-        boxes_[k] = {std::min(x, x1), std::min(y, y1), std::max(x, x1), std::max(y, y1)};
-        if (uint32_t(w) > uint32_t(extent_) || uint32_t(h) > uint32_t(extent_)) {  // also a negative size
+    if (!std::isnan(b.x0)) {
+        if (uint32_t(o.size.x) > uint32_t(extent_) || uint32_t(o.size.y) > uint32_t(extent_)) {  // also a negative size
             s = kLoose;
         } else {
+            // Of a box of no negative size, the least corner is its position.
             bool outside = false;
-            const int cx = to_cell(x, origin_x_, inv_cell_, cells_x_, outside);
-            const int cy = to_cell(y, origin_y_, inv_cell_, cells_y_, outside);
+            const int cx = to_cell(b.x0, origin_x_, inv_cell_, cells_x_, outside);
+            const int cy = to_cell(b.y0, origin_y_, inv_cell_, cells_y_, outside);
             s = cy * grid_w_ + cx + (outside ? kOutside : 0);
         }
-    } else {
-        boxes_[k] = Box{};
     }
     if (s != filed_[k]) refile(k, s);
 }
