@@ -27,6 +27,8 @@ public:
     void disconnect();
 
     bool send(const ByteBuffer& packet) override;
+    // Without the records the server already has (see TcpLink::send_sync).
+    bool send_sync(const ByteBuffer& packet, const ByteBuffer& keys) override;
     void receive() override;
     // For a caller busy for seconds between receives (generating a large level): answers the
     // server's pings and sends the keep-alive, so that the server, whose time-out runs once the
@@ -49,6 +51,8 @@ public:
 private:
     // Receives the id and echoes it by deadline_ms on the transport's clock.
     bool handshake(const sf::IpAddress& address, unsigned short port, int64_t deadline_ms);
+    // A sync packet with its keys goes through the link's record filter.
+    bool send_on_link(const ByteBuffer& packet, const ByteBuffer* keys);
     static std::string endpoint_text(const sf::IpAddress& address, unsigned short port);
 
     TcpLink link_;
