@@ -37,7 +37,7 @@ public:
     void answer_pings();
 
     // The connection as it stands: its link (ports, bytes received, queue), the id learnt in the
-    // handshake, the time of the handshake and of every pong since (the receive time-out counts
+    // handshake, the time of the handshake and of every frame since (the receive time-out counts
     // from it), and half the round trip of the last ping.
     const TcpLink& link() const { return link_; }
     bool connected() const { return connected_; }

@@ -240,6 +240,9 @@ void TcpServer::receive() {
             sf::Socket::Status status;
             ByteBuffer packet;
             while ((status = link.receive(packet)) == sf::Socket::Done) {
+                // Whatever arrives shows the client there, though our ping may still be queued
+                // behind the stream to it on a congested link.
+                client.last_receive_ms = now_ms();
                 // A ping is answered to this client only.
                 std::optional<ByteBuffer> pong;
                 if (take_ping(packet, pong)) {

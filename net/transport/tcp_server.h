@@ -20,7 +20,7 @@ public:
 
 // One accepted client of a TcpServer.
 struct ConnectedClient {
-    // The accept's time, then each pong's.
+    // The accept's time, then each frame's (a pong's or any other).
     int64_t last_receive_ms = 0;
     // Half the round trip of the last ping; 0 until the first pong.
     int64_t latency_ms = 0;
