@@ -30,11 +30,22 @@ void ServerSession::send_reliable() {
     // Behind the packet to all, which carried their creation records.
     const int64_t now = tcp_->now_ms();
     for (auto& [id, object] : game_.registry().one_client_objects()) {
+        // A joiner's map goes a tile at a time, the next once the last has left this machine:
+        // its keep-alives are not queued behind the whole map, and the link it shares is not
+        // flooded at once.
+        if (backed_up(*tcp_server, *object->recipient())) continue;
         NetworkableMap only{{id, object}};
         Protocol::build_sync_packet(only, now, one_client_packet_);
         if (one_client_packet_.size() > sync_header_size)
             tcp_server->send_to_client(*object->recipient(), one_client_packet_);
     }
+}
+
+bool ServerSession::backed_up(const TcpServer& tcp_server, unsigned int client) {
+    const ConnectedClient* connected = tcp_server.client(client);
+    PathReport path;
+    return connected && connected->link && connected->link->path(path) &&
+           path.unsent_bytes > SendPace::reliable_waiting_bytes;
 }
 
 void ServerSession::receive_from_clients() {

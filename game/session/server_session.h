@@ -45,6 +45,8 @@ private:
     // Keeps a frame a client sent until the step applies it.
     void keep_frame(unsigned int client, const Connection& remote, ByteBuffer& packet);
     void send_reliable();
+    // The client's connection holds more than a packet that has not left yet.
+    static bool backed_up(const TcpServer& tcp_server, unsigned int client);
     void receive_from_clients();
     // Stops the map synchronizers that stream to the connection, which has gone.
     void stop_map_synchronizers(unsigned int connection_id);

@@ -68,9 +68,15 @@ void TcpClient::disconnect() {
     connected_ = false;
 }
 
-bool TcpClient::send(const ByteBuffer& packet) {
+bool TcpClient::send(const ByteBuffer& packet) { return send_on_link(packet, nullptr); }
+
+bool TcpClient::send_sync(const ByteBuffer& packet, const ByteBuffer& keys) {
+    return send_on_link(packet, is_well_formed_sync_packet(packet) ? &keys : nullptr);
+}
+
+bool TcpClient::send_on_link(const ByteBuffer& packet, const ByteBuffer* keys) {
     if (!connected_) return false;
-    sf::Socket::Status status = link_.send(packet);
+    sf::Socket::Status status = keys ? link_.send_sync(packet, *keys) : link_.send(packet);
     if (status == sf::Socket::Disconnected) {
         disconnect();
         return false;
@@ -93,6 +99,8 @@ void TcpClient::receive() {
     sf::Socket::Status status;
     ByteBuffer packet;
     while ((status = link_.receive(packet)) == sf::Socket::Done) {
+        // Any frame shows the server there (a pong waits for our ping's round trip).
+        last_receive_ms_ = now_ms();
         if (!handle_ping(packet) && !handle_pong(packet, last_receive_ms_, latency_ms_))
             file_packet(link_.remote(), std::move(packet));
         // Answering a ping can find the connection gone.
@@ -132,6 +140,7 @@ void TcpClient::answer_pings() {
     // pongs again from the next receive on.
     ByteBuffer packet;
     while (held_bytes_ < kMaxHeldBytes && link_.receive(packet) == sf::Socket::Done) {
+        last_receive_ms_ = now_ms();
         std::optional<ByteBuffer> pong;
         if (take_ping(packet, pong)) {
             if (pong) link_.send(*pong);

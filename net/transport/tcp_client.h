@@ -27,6 +27,8 @@ public:
     void disconnect();
 
     bool send(const ByteBuffer& packet) override;
+    // Without the records the server already has (see TcpLink::send_sync).
+    bool send_sync(const ByteBuffer& packet, const ByteBuffer& keys) override;
     void receive() override;
     // For a caller busy for seconds between receives (generating a large level): answers the
     // server's pings and sends the keep-alive, so that the server, whose time-out runs once the
@@ -35,7 +37,7 @@ public:
     void answer_pings();
 
     // The connection as it stands: its link (ports, bytes received, queue), the id learnt in the
-    // handshake, the time of the handshake and of every pong since (the receive time-out counts
+    // handshake, the time of the handshake and of every frame since (the receive time-out counts
     // from it), and half the round trip of the last ping.
     const TcpLink& link() const { return link_; }
     bool connected() const { return connected_; }
@@ -49,6 +51,8 @@ public:
 private:
     // Receives the id and echoes it by deadline_ms on the transport's clock.
     bool handshake(const sf::IpAddress& address, unsigned short port, int64_t deadline_ms);
+    // A sync packet with its keys goes through the link's record filter.
+    bool send_on_link(const ByteBuffer& packet, const ByteBuffer* keys);
     static std::string endpoint_text(const sf::IpAddress& address, unsigned short port);
 
     TcpLink link_;

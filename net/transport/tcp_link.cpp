@@ -23,10 +23,15 @@ int64_t clock_ms(const NetClock* clock) {
 
 // A congestion control that backs off on loss. The system's may be one that does not (BBR), which
 // on a path whose lowest round trip was measured at loopback speed keeps its queue full with
-// retransmissions, and the keep-alives behind them run into the time-out.
-void back_off_on_loss(int handle) {
+// retransmissions, and the keep-alives behind them run into the time-out. The game's streams are
+// thin (a few small frames in flight), so a loss is repaired by a retransmission time-out; doubled
+// at every loss, two or three losses in a row would outlast the receive time-out, where linear
+// time-outs try again every round trip or so.
+void set_congestion_options(int handle) {
     static const char name[] = "cubic";
     ::setsockopt(handle, IPPROTO_TCP, TCP_CONGESTION, name, sizeof name - 1);
+    const int on = 1;
+    ::setsockopt(handle, IPPROTO_TCP, TCP_THIN_LINEAR_TIMEOUTS, &on, sizeof on);
 }
 
 }  // namespace
@@ -41,6 +46,7 @@ void TcpLink::reset_streams() {
     body_.clear();
     body_.shrink_to_fit();
     frame_refused_ = false;
+    sent_.forget();
 }
 
 sf::Socket::Status TcpLink::connect(const sf::IpAddress& address, unsigned short port, int64_t timeout_ms,
@@ -62,7 +68,7 @@ sf::Socket::Status TcpLink::connect(const sf::IpAddress& address, unsigned short
     }
     if (status == sf::Socket::Done) {
         remote_ = Connection(socket_.getRemoteAddress(), socket_.getRemotePort());
-        back_off_on_loss(socket_.getHandle());
+        set_congestion_options(socket_.getHandle());
     } else socket_.disconnect();
     return status;
 }
@@ -73,7 +79,7 @@ sf::Socket::Status TcpLink::accept(sf::TcpListener& listener) {
     reset_streams();
     socket_.setBlocking(false);
     remote_ = Connection(socket_.getRemoteAddress(), socket_.getRemotePort());
-    back_off_on_loss(socket_.getHandle());
+    set_congestion_options(socket_.getHandle());
     return status;
 }
 
@@ -128,6 +134,15 @@ sf::Socket::Status TcpLink::send(const ByteBuffer& packet) {
         return status;
     }
     return sf::Socket::Done;
+}
+
+sf::Socket::Status TcpLink::send_sync(const ByteBuffer& packet, const ByteBuffer& keys) {
+    sent_.pick(packet, keys, 0, picked_);
+    if (picked_.size() <= sync_header_size) return sf::Socket::Done;
+    const sf::Socket::Status status = send(picked_);
+    // A frame taken back never reached the peer.
+    if (status != sf::Socket::Done) sent_.forget();
+    return status;
 }
 
 bool TcpLink::path(PathReport& out) const {

@@ -8,6 +8,7 @@
 #include "net/sync/net_clock.h"
 #include "net/transport/connection.h"
 #include "net/transport/send_pace.h"
+#include "net/transport/sent_records.h"
 
 // The longest single wait of the *_within calls and of connect; between waits the clock is read.
 constexpr int64_t wait_slice_ms = 50;
@@ -32,6 +33,10 @@ public:
     // Queues one framed packet and sends as much of the queue as the socket takes. Done when
     // the packet was sent or queued; Disconnected or Error when the socket failed.
     sf::Socket::Status send(const ByteBuffer& packet);
+    // Sends a well-formed sync packet without the records this connection already carried (see
+    // SentRecords; keys as for Protocol::send_sync): the stream loses nothing, so an unchanged
+    // object costs the link nothing, and a packet left with no record is not sent (Done).
+    sf::Socket::Status send_sync(const ByteBuffer& packet, const ByteBuffer& keys);
     // Sends queued bytes. Done when nothing is left, NotReady when some still wait,
     // Disconnected or Error when the socket failed.
     sf::Socket::Status flush();
@@ -91,5 +96,7 @@ private:
     std::vector<uint8_t> body_;
     bool frame_refused_ = false;
     uint64_t bytes_received_ = 0;
+    SentRecords sent_;
+    ByteBuffer picked_;
     Connection remote_;
 };

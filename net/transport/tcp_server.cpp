@@ -109,6 +109,14 @@ bool TcpServer::start_handshake() {
     return true;
 }
 
+int64_t TcpServer::echo_allowance_ms(const TcpLink& link) {
+    // The id and its echo cross the path once each way, and a path that queues seconds (a thin
+    // uplink in use) would otherwise turn every newcomer away however patient it is.
+    PathReport path;
+    if (!link.path(path)) return 0;
+    return std::clamp<int64_t>(path.round_trip_us / 500, 0, max_echo_allowance_ms);
+}
+
 void TcpServer::advance_handshakes() {
     const int64_t now = now_ms();
     for (size_t i = 0; i < handshakes.size();) {
@@ -130,7 +138,7 @@ void TcpServer::advance_handshakes() {
             } else if (got != sf::Socket::NotReady) {
                 state = Failed;
                 why = link.frame_refused() ? "sent an oversized frame" : "left";
-            } else if (now >= h.deadline_ms) {
+            } else if (now >= h.deadline_ms + echo_allowance_ms(link)) {
                 state = Failed;
                 why = "did not echo its id in time";
             }
@@ -180,9 +188,9 @@ void TcpServer::mark_dropped(unsigned int id, ConnectedClient& client) {
     dropped_ids_.insert(id);
 }
 
-bool TcpServer::send_to(unsigned int id, ConnectedClient& client, const ByteBuffer& packet) {
+bool TcpServer::send_to(unsigned int id, ConnectedClient& client, const ByteBuffer& packet, const ByteBuffer* keys) {
     if (client.dropped || !client.link) return false;
-    sf::Socket::Status status = client.link->send(packet);
+    sf::Socket::Status status = keys ? client.link->send_sync(packet, *keys) : client.link->send(packet);
     if (status == sf::Socket::Disconnected) mark_dropped(id, client);
     if (status == sf::Socket::Done && client.link->queued_bytes() > max_queued_bytes) {
         // A client that does not read would make the queue grow without bound.
@@ -202,12 +210,18 @@ bool TcpServer::send_to_client(unsigned int id, const ByteBuffer& packet) {
     return it != clients.end() && send_to(it->first, it->second, packet);
 }
 
-bool TcpServer::send(const ByteBuffer& packet) {
+bool TcpServer::send(const ByteBuffer& packet) { return send_to_every_client(packet, nullptr); }
+
+bool TcpServer::send_sync(const ByteBuffer& packet, const ByteBuffer& keys) {
+    return send_to_every_client(packet, is_well_formed_sync_packet(packet) ? &keys : nullptr);
+}
+
+bool TcpServer::send_to_every_client(const ByteBuffer& packet, const ByteBuffer* keys) {
     Walk walk(*this);
     bool all_sent = true;
     for (auto& [id, client] : clients) {
         if (client.dropped) continue;
-        if (!send_to(id, client, packet)) all_sent = false;
+        if (!send_to(id, client, packet, keys)) all_sent = false;
     }
     return all_sent;
 }
@@ -226,6 +240,9 @@ void TcpServer::receive() {
             sf::Socket::Status status;
             ByteBuffer packet;
             while ((status = link.receive(packet)) == sf::Socket::Done) {
+                // Whatever arrives shows the client there, though our ping may still be queued
+                // behind the stream to it on a congested link.
+                client.last_receive_ms = now_ms();
                 // A ping is answered to this client only.
                 std::optional<ByteBuffer> pong;
                 if (take_ping(packet, pong)) {

@@ -20,7 +20,7 @@ public:
 
 // One accepted client of a TcpServer.
 struct ConnectedClient {
-    // The accept's time, then each pong's.
+    // The accept's time, then each frame's (a pong's or any other).
     int64_t last_receive_ms = 0;
     // Half the round trip of the last ping; 0 until the first pong.
     int64_t latency_ms = 0;
@@ -67,6 +67,9 @@ public:
     bool wait_cancelled() const { return cancel_wait && cancel_wait->load(); }
     // Sends to every client that is not dropped; false when any send failed.
     bool send(const ByteBuffer& packet) override;
+    // A sync packet to every client, each getting the records its connection has not carried yet
+    // (see TcpLink::send_sync).
+    bool send_sync(const ByteBuffer& packet, const ByteBuffer& keys) override;
     // Sends to the client with the id alone; false when it is not connected or the send failed.
     bool send_to_client(unsigned int id, const ByteBuffer& packet);
     // Reads what every client sent (at most max_packets_per_receive frames each), answers each
@@ -98,8 +101,10 @@ public:
     // Connections taken from the listener in one accept call: a burst of silent connections is
     // worked off in a few calls, so a real newcomer behind it is not kept waiting for seconds.
     unsigned int max_accepts_per_call = 64;
-    // Measured on the transport's clock.
+    // Measured on the transport's clock; the newcomer's connection's round trip, twice, is
+    // waited beyond it (up to max_echo_allowance_ms).
     sf::Time handshake_timeout = sf::seconds(1);
+    static constexpr int64_t max_echo_allowance_ms = 8000;
     // Bytes that may wait in one client's outgoing queue; a client beyond it is dropped.
     size_t max_queued_bytes = 8 * 1024 * 1024;
     // Longest frame a client may send; 0 = no limit.
@@ -116,7 +121,9 @@ private:
     // the hint moves up over the ids in use.
     unsigned int next_free_id();
     // Sends on one client's link; marks it dropped when the socket is gone.
-    bool send_to(unsigned int id, ConnectedClient& client, const ByteBuffer& packet);
+    // With keys, a sync packet through the link's record filter.
+    bool send_to(unsigned int id, ConnectedClient& client, const ByteBuffer& packet, const ByteBuffer* keys = nullptr);
+    bool send_to_every_client(const ByteBuffer& packet, const ByteBuffer* keys);
     void mark_dropped(unsigned int id, ConnectedClient& client);
     // Accepts one waiting connection and offers it its id; false when none was waiting or no
     // more may be taken.
@@ -126,6 +133,7 @@ private:
     // Registers the newcomers that echoed their ids and closes those that failed or ran out
     // of time.
     void advance_handshakes();
+    static int64_t echo_allowance_ms(const TcpLink& link);
     void register_client(unsigned int id, std::unique_ptr<TcpLink> link);
     // Runs the on_disconnect hook, closes the link, frees the id and forgets the client's
     // packets; the caller erases the record afterwards.

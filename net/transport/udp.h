@@ -6,31 +6,7 @@
 
 #include "net/sync/protocol.h"
 #include "net/transport/send_pace.h"
-
-// The records of the sync packets last sent to one peer, to leave out what it already has.
-class SentRecords {
-public:
-    // Puts into out the header of the sync packet and those of its records that go to the peer:
-    // a record whose bytes differ from the last ones sent, an unchanged one once more (the
-    // receiver's older and newer values are then equal, so it holds the object where it
-    // stopped), and every record on its turn, one packet in refresh_sends, so that what a lost
-    // datagram carried comes again. Records are expected in ascending id, as the sender's map
-    // lists them; one out of order is sent. With keys of the packet's size (its change keys, see
-    // Protocol::build_sync_packet), records are compared by their keys and sent as they are.
-    void pick(const ByteBuffer& packet, const ByteBuffer& keys, uint32_t refresh_sends, ByteBuffer& out);
-
-private:
-    struct Entry {
-        uint32_t id = 0;
-        size_t offset = 0;
-        uint32_t size = 0;
-        // Sent twice or more with these bytes.
-        bool repeated = false;
-    };
-    std::vector<Entry> entries_, next_entries_;
-    std::vector<uint8_t> bytes_, next_bytes_;
-    uint32_t sends_ = 0;
-};
+#include "net/transport/sent_records.h"
 
 // The unreliable channel: each packet goes as one datagram to every peer, a sync packet longer
 // than datagram_limit as several sync packets of whole records; datagrams received are filed

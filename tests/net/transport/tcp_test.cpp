@@ -383,6 +383,29 @@ TEST(TcpKeepAlive, ReceiveTimeOutDropsASilentPeerOnlyWhenSet) {
     EXPECT_NE(GetCapturedStdout().find("Client (" + std::to_string(quiet.connection_id()) + ") disconnected"),
               std::string::npos);
     EXPECT_FALSE(server.client(quiet.connection_id()));
+
+    // Heard from, though no pong came back yet (the ping waits behind a congested stream): each
+    // end keeps the other a time-out from its last frame. One client only listens, one only talks.
+    TcpClient listener, talker;
+    listener.set_clock(client_clock);
+    talker.set_clock(client_clock);
+    ASSERT_TRUE(connect_client(server, listener) && connect_client(server, talker));
+    const auto alive_at = [&](ManualNetClock& clock, int64_t ms, Protocol& end) {
+        clock.set(ms);
+        end.receive();
+        return &end == &server ? server.client(talker.connection_id()) != nullptr : listener.connected();
+    };
+    const ByteBuffer frame(std::vector<uint8_t>{0, 0, 0, 7});
+    ASSERT_TRUE(server.send_to_client(listener.connection_id(), frame));
+    EXPECT_TRUE(alive_at(client_clock, 9000, listener) &&
+                eventually([&] { return !listener.waiting_packets().empty(); }, [&] { listener.receive(); }));
+    EXPECT_TRUE(alive_at(client_clock, 13'999, listener));
+    EXPECT_FALSE(alive_at(client_clock, 14'000, listener));
+    ASSERT_TRUE(talker.send(frame));
+    EXPECT_TRUE(alive_at(server_clock, 1'004'000, server) &&
+                eventually([&] { return !server.waiting_packets().empty(); }, [&] { server.receive(); }));
+    EXPECT_TRUE(alive_at(server_clock, 1'008'999, server));
+    EXPECT_FALSE(alive_at(server_clock, 1'009'000, server));
 }
 
 TEST(TcpKeepAlive, ABusyClientAnswersPingsAndKeepsTheFramesBetweenThemInOrder) {
@@ -430,6 +453,36 @@ TEST(TcpReplication, AnObjectTravelsEachWayAndPacketsKeepTheirSender) {
     EXPECT_TRUE(eventually([&] { return at_server.name == "up"; }, [&] { server.receive_objects(down); }));
     EXPECT_EQ(at_server.hp, 1234);
     EXPECT_TRUE(server.newest_send_time(6, Connection(localhost, client.link().local_port())));
+}
+
+// The hp of the first record of each packet that reaches the transport, until n have come.
+std::vector<int32_t> first_record_hps(Protocol& receiver, size_t n) {
+    std::vector<int32_t> hps;
+    eventually([&] { return hps.size() >= n; },
+               [&] {
+                   receiver.receive();
+                   for (auto& [from, packet] : receiver.take_waiting_packets())
+                       EXPECT_TRUE(packet.skip(20) && packet.read_i32_le(hps.emplace_back()));
+               });
+    return hps;
+}
+
+TEST(TcpReplication, EachConnectionCarriesARecordWhenItChangesAndOnceMoreThenNothing) {
+    TcpServer server;
+    ASSERT_TRUE(server.listen_start(0, 0));
+    TcpClient first;
+    ASSERT_TRUE(connect_client(server, first));
+    Thing thing = sample_thing();
+    NetworkableMap objects{{5, &thing}};
+    const auto send = [&](Protocol& from, std::vector<int32_t> hps) {
+        from.set_send_interval(0.0f);
+        for (int32_t hp : hps) thing.hp = hp, from.send_objects(objects);
+    };
+    send(server, {10, 10, 10, 10, 11, 11, 11});
+    EXPECT_EQ(first_record_hps(first, 4), (std::vector<int32_t>{10, 10, 11, 11}));
+    // The client's stream to the server likewise.
+    send(first, {11, 11, 11, 12});
+    EXPECT_EQ(first_record_hps(server, 3), (std::vector<int32_t>{11, 11, 12}));
 }
 
 TEST(TcpReceiveCap, OneReceiveTakesAtMostTheCapPerClient) {
