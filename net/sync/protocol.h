@@ -209,7 +209,7 @@ public:
     ConnectionCallback on_disconnect;
     int64_t keep_alive_interval_ms = 1000;
     int64_t next_keep_alive_ms = 0;
-    // A connection from which no pong arrived for this long is dropped; 0 = never.
+    // A connection from which nothing arrived for this long is dropped; 0 = never.
     int64_t timeout_ms = 5000;
 };
 

@@ -169,7 +169,7 @@ void TcpServer::register_client(unsigned int id, std::unique_ptr<TcpLink> link) 
     while (ids_in_use.count(next_id_hint)) ++next_id_hint;
     ++registrations_;
     ConnectedClient& client = clients[id];
-    client.last_receive_ms = now_ms();
+    client.last_receive_ms = client.last_pong_ms = now_ms();
     client.latency_ms = 0;
     client.dropped = false;
     client.link = std::move(link);
@@ -247,7 +247,7 @@ void TcpServer::receive() {
                 std::optional<ByteBuffer> pong;
                 if (take_ping(packet, pong)) {
                     if (pong) send_to(id, client, *pong);
-                } else if (!handle_pong(packet, client.last_receive_ms, client.latency_ms)) {
+                } else if (!handle_pong(packet, client.last_pong_ms, client.latency_ms)) {
                     if (on_frame) on_frame(id, link.remote(), packet);
                     else file_packet(link.remote(), std::move(packet));
                 }
@@ -272,6 +272,12 @@ void TcpServer::receive() {
                             "Dropped client " + std::to_string(id) + " (" + link.remote().to_string() +
                                 "): nothing came back from it for " +
                                 std::to_string(now_ms() - client.last_receive_ms) + " ms.",
+                            log_class_name_of(*this));
+                mark_dropped(id, client);
+            } else if (timeout_ms != 0 && now_ms() - client.last_pong_ms >= timeout_ms * unanswered_ping_timeouts) {
+                log_message(LogLevel::Warning,
+                            "Dropped client " + std::to_string(id) + " (" + link.remote().to_string() +
+                                "): it answered no ping for " + std::to_string(now_ms() - client.last_pong_ms) + " ms.",
                             log_class_name_of(*this));
                 mark_dropped(id, client);
             }

@@ -22,6 +22,8 @@ public:
 struct ConnectedClient {
     // The accept's time, then each frame's (a pong's or any other).
     int64_t last_receive_ms = 0;
+    // The accept's time, then each pong's: a client that talks but reads nothing is dropped too.
+    int64_t last_pong_ms = 0;
     // Half the round trip of the last ping; 0 until the first pong.
     int64_t latency_ms = 0;
     std::unique_ptr<TcpLink> link;
@@ -105,6 +107,9 @@ public:
     // waited beyond it (up to max_echo_allowance_ms).
     sf::Time handshake_timeout = sf::seconds(1);
     static constexpr int64_t max_echo_allowance_ms = 8000;
+    // A client that answered no ping for this many receive time-outs is dropped, however much it
+    // sends: far beyond what a congested link delays a pong.
+    static constexpr int64_t unanswered_ping_timeouts = 6;
     // Bytes that may wait in one client's outgoing queue; a client beyond it is dropped.
     size_t max_queued_bytes = 8 * 1024 * 1024;
     // Longest frame a client may send; 0 = no limit.
