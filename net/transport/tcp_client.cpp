@@ -51,6 +51,7 @@ bool TcpClient::handshake(const sf::IpAddress& address, unsigned short port, int
     }
     connection_id_ = id;
     last_receive_ms_ = now_ms();
+    bytes_seen_ = link_.bytes_received();
     latency_ms_ = 0;
     connected_ = true;
     if (on_connect.is_valid()) on_connect(this, connection_id_, link_.local_port(), link_.remote());
@@ -99,8 +100,6 @@ void TcpClient::receive() {
     sf::Socket::Status status;
     ByteBuffer packet;
     while ((status = link_.receive(packet)) == sf::Socket::Done) {
-        // Any frame shows the server there (a pong waits for our ping's round trip).
-        last_receive_ms_ = now_ms();
         if (!handle_ping(packet) && !handle_pong(packet, last_receive_ms_, latency_ms_))
             file_packet(link_.remote(), std::move(packet));
         // Answering a ping can find the connection gone.
@@ -121,6 +120,7 @@ void TcpClient::receive() {
         disconnect();
         return;
     }
+    note_arrivals();
     if (timeout_ms != 0 && now_ms() - last_receive_ms_ >= timeout_ms) {
         log_message(LogLevel::Warning,
                     "Closed the connection to " + link_.remote().to_string() + ": nothing came back from it for " +
@@ -140,7 +140,6 @@ void TcpClient::answer_pings() {
     // pongs again from the next receive on.
     ByteBuffer packet;
     while (held_bytes_ < kMaxHeldBytes && link_.receive(packet) == sf::Socket::Done) {
-        last_receive_ms_ = now_ms();
         std::optional<ByteBuffer> pong;
         if (take_ping(packet, pong)) {
             if (pong) link_.send(*pong);
@@ -150,5 +149,12 @@ void TcpClient::answer_pings() {
         }
         packet = ByteBuffer();
     }
+    note_arrivals();
     if (std::optional<ByteBuffer> ping = due_keep_alive()) link_.send(*ping);
+}
+
+void TcpClient::note_arrivals() {
+    if (link_.bytes_received() == bytes_seen_) return;
+    bytes_seen_ = link_.bytes_received();
+    last_receive_ms_ = now_ms();
 }

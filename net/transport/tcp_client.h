@@ -37,8 +37,8 @@ public:
     void answer_pings();
 
     // The connection as it stands: its link (ports, bytes received, queue), the id learnt in the
-    // handshake, the time of the handshake and of every frame since (the receive time-out counts
-    // from it), and half the round trip of the last ping.
+    // handshake, the time of the handshake and of every receive since that found bytes (the
+    // receive time-out counts from it), and half the round trip of the last ping.
     const TcpLink& link() const { return link_; }
     bool connected() const { return connected_; }
     uint32_t connection_id() const { return connection_id_; }
@@ -51,6 +51,9 @@ public:
 private:
     // Receives the id and echoes it by deadline_ms on the transport's clock.
     bool handshake(const sf::IpAddress& address, unsigned short port, int64_t deadline_ms);
+    // Bytes from the server, a part of a long frame too, show it there (a pong waits for our
+    // ping's round trip, and behind a map tile on a thin link).
+    void note_arrivals();
     // A sync packet with its keys goes through the link's record filter.
     bool send_on_link(const ByteBuffer& packet, const ByteBuffer* keys);
     static std::string endpoint_text(const sf::IpAddress& address, unsigned short port);
@@ -59,6 +62,7 @@ private:
     std::atomic<bool> connected_{false};
     uint32_t connection_id_ = 0;
     int64_t last_receive_ms_ = 0;
+    uint64_t bytes_seen_ = 0;
     int64_t latency_ms_ = 0;
 
     // Frames answer_pings read ahead of the next receive, and their bytes.

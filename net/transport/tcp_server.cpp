@@ -173,6 +173,7 @@ void TcpServer::register_client(unsigned int id, std::unique_ptr<TcpLink> link) 
     client.latency_ms = 0;
     client.dropped = false;
     client.link = std::move(link);
+    client.bytes_seen = client.link->bytes_received();
 
     const Connection remote = client.link->remote();
     // It answered its id: a player, and players behind one router share an address. Its lines
@@ -240,9 +241,6 @@ void TcpServer::receive() {
             sf::Socket::Status status;
             ByteBuffer packet;
             while ((status = link.receive(packet)) == sf::Socket::Done) {
-                // Whatever arrives shows the client there, though our ping may still be queued
-                // behind the stream to it on a congested link.
-                client.last_receive_ms = now_ms();
                 // A ping is answered to this client only.
                 std::optional<ByteBuffer> pong;
                 if (take_ping(packet, pong)) {
@@ -254,6 +252,12 @@ void TcpServer::receive() {
                 packet = ByteBuffer();
                 if (client.dropped) break;
                 if (max_packets_per_receive != 0 && ++taken >= max_packets_per_receive) break;
+            }
+            // Whatever arrives shows the client there, a part of a long frame too, though our
+            // ping may still be queued behind the stream to it on a congested link.
+            if (link.bytes_received() != client.bytes_seen) {
+                client.bytes_seen = link.bytes_received();
+                client.last_receive_ms = now_ms();
             }
             if (client.dropped) continue;
             if (link.frame_refused()) {
