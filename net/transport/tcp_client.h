@@ -28,7 +28,7 @@ public:
 
     bool send(const ByteBuffer& packet) override;
     // Without the records the server already has (see TcpLink::send_sync).
-    bool send_sync(const ByteBuffer& packet, const ByteBuffer& keys) override;
+    bool send_sync(const ByteBuffer& packet, const ChangeKeys& keys) override;
     void receive() override;
     // For a caller busy for seconds between receives (generating a large level): answers the
     // server's pings and sends the keep-alive, so that the server, whose time-out runs once the
@@ -55,7 +55,7 @@ private:
     // ping's round trip, and behind a map tile on a thin link).
     void note_arrivals();
     // A sync packet with its keys goes through the link's record filter.
-    bool send_on_link(const ByteBuffer& packet, const ByteBuffer* keys);
+    bool send_on_link(const ByteBuffer& packet, const ChangeKeys* keys);
     static std::string endpoint_text(const sf::IpAddress& address, unsigned short port);
 
     TcpLink link_;

@@ -33,9 +33,9 @@ float Udp::peer_stretch(const Connection& peer) const {
     return it == peer_states_.end() ? 1.0f : it->second.pace.stretch();
 }
 
-bool Udp::send(const ByteBuffer& packet) { return send_sync(packet, ByteBuffer()); }
+bool Udp::send(const ByteBuffer& packet) { return send_sync(packet, ChangeKeys()); }
 
-bool Udp::send_sync(const ByteBuffer& packet, const ByteBuffer& keys) {
+bool Udp::send_sync(const ByteBuffer& packet, const ChangeKeys& keys) {
     const bool per_peer = refresh_sends != 0 || path_monitor;
     if (!per_peer && packet.size() <= datagram_limit) return send_to_peers(packet.data(), packet.size(), nullptr);
     const bool sync = is_well_formed_sync_packet(packet);
@@ -50,7 +50,7 @@ bool Udp::send_whole(const ByteBuffer& packet, bool sync, const Connection* only
     return all_sent;
 }
 
-bool Udp::send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys) {
+bool Udp::send_per_peer(const ByteBuffer& packet, const ChangeKeys& keys) {
     const int64_t now = now_ms();
     // The peers that are due, the list turned by one more place at every send and then put in
     // the order of their due times: when the link takes only the first datagrams, no peer is
