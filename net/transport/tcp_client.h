@@ -35,6 +35,9 @@ public:
     // match starts, does not take the client for gone. Every other frame is held, in order, for
     // the next receive. Never disconnects: a failure is left for the next receive to find.
     void answer_pings();
+    // The server was heard from otherwise (its state on the unreliable channel): the receive
+    // time-out counts from now.
+    void heard_from_server() { last_receive_ms_ = now_ms(); }
 
     // The connection as it stands: its link (ports, bytes received, queue), the id learnt in the
     // handshake, the time of the handshake and of every receive since that found bytes (the

@@ -126,11 +126,12 @@ void Udp::receive() {
         sf::IpAddress address;
         unsigned short port = 0;
         if (socket_.receive(datagram_.data(), datagram_.size(), received, address, port) != sf::Socket::Done) break;
-        bytes_received_ += received;
         Connection sender(address, port);
-        if (peers_.count(sender)) file_packet(sender, ByteBuffer(datagram_.data(), received));
+        const bool from_peer = peers_.count(sender) != 0;
+        if (from_peer) file_packet(sender, ByteBuffer(datagram_.data(), received));
         else if (accept_unknown_senders)
             file_packet(Connection(sf::IpAddress::Broadcast, port), ByteBuffer(datagram_.data(), received));
+        if (from_peer || accept_unknown_senders) bytes_received_ += received;
         if (max_packets_per_receive != 0 && ++taken >= max_packets_per_receive) break;
     }
 }

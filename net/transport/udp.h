@@ -35,7 +35,7 @@ public:
     bool send_sync(const ByteBuffer& packet, const ChangeKeys& keys) override;
     void receive() override;
 
-    // Bytes of every datagram received so far.
+    // Bytes of the datagrams taken so far (a stranger's are not, unless they are accepted).
     uint64_t bytes_received() const { return bytes_received_; }
 
     bool accept_unknown_senders = false;
