@@ -57,6 +57,7 @@ void QGEventHandler::write_queue(ByteBuffer& out) {
     if (queue.empty()) return;
     EventQueueRecord record;
     record.events.swap(queue);
+    wrote_news = true;
     write_record(out, record);
 }
 

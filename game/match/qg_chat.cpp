@@ -68,6 +68,7 @@ void QGChat::sync_fields() {
     if (mode == Write) {
         ChatRecord record;
         record.lines.swap(lines);
+        wrote_news = !record.lines.empty();
         write_record(*current_packet, record);
     } else if (mode == Read && game && !game->is_server) {
         // The server reads a client's lines only with their sender (read_client_fields).

@@ -84,7 +84,13 @@ void ClientSession::exchange() {
         client_fields_objects_.clear();
         tcp_->receive_objects(game_.reliable_objects());
     }
-    if (udp_) udp_->receive_objects(game_.unreliable_objects());
+    if (!udp_) return;
+    const uint64_t before = udp_->bytes_received();
+    udp_->receive_objects(game_.unreliable_objects());
+    // The server's state shows it there while its stream is held up (a map tile crossing a thin
+    // link takes longer than the time-out).
+    TcpClient* tcp_client = client();
+    if (tcp_client && udp_->bytes_received() != before) tcp_client->heard_from_server();
 }
 
 void ClientSession::answer_pings() {

@@ -408,6 +408,9 @@ public:
     // This object's bytes of the last accepted update.
     ByteBuffer received_state;
     int64_t last_receive_ms = 0;
+    // Set by a Write pass that handed over what happened since the last packet (taking it out of
+    // the object) rather than a state: two records alike are then two pieces of news.
+    bool wrote_news = false;
     // How far apart, by their send times, the sender's packets came with the last accepted
     // update; 0 while unknown.
     int64_t update_spacing_ms = 0;

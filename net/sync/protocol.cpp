@@ -26,12 +26,13 @@ void Protocol::set_send_interval(float seconds) {
     if (next_send_ms - now > send_interval_ms) next_send_ms = now + send_interval_ms;
 }
 
-void Protocol::build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffer& out, ByteBuffer* keys) {
+void Protocol::build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffer& out, ChangeKeys* keys) {
     out.clear();
     out.write_u32_le(uint32_t(PacketKind::Data));
     out.write_i64_le(now);
     // Gathered for the keys only.
     std::vector<std::pair<size_t, size_t>> ranges;
+    if (keys) keys->news.clear();
     for (auto& [id, object] : objects) {
         if (!object) continue;
         // The record is written in place: header first, its byte count filled in afterwards,
@@ -41,6 +42,7 @@ void Protocol::build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffe
         out.write_u32_be(id);
         out.write_u32_be(0);
         object->derived_ranges = keys ? &ranges : nullptr;
+        object->wrote_news = false;
         object->run_pass(Networkable::Write, &out);
         object->derived_ranges = nullptr;
         size_t n = out.size() - header - 8;
@@ -49,21 +51,22 @@ void Protocol::build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffe
             ranges.resize(marked);
         } else {
             out.overwrite_u32_be(header + 4, uint32_t(n));
+            if (keys && object->wrote_news) keys->news.push_back(id);
         }
     }
     if (!keys) return;
-    keys->clear();
+    keys->bytes.clear();
     if (ranges.empty()) return;
     // Marks come in packet order, each within the record being written.
     static constexpr uint8_t zeros[64] = {};
     size_t copied = 0;
     for (auto [from, to] : ranges) {
         from = std::max(from, copied);
-        keys->append(out.data() + copied, from - copied);
-        for (size_t at = from; at < to; at += sizeof zeros) keys->append(zeros, std::min(sizeof zeros, to - at));
+        keys->bytes.append(out.data() + copied, from - copied);
+        for (size_t at = from; at < to; at += sizeof zeros) keys->bytes.append(zeros, std::min(sizeof zeros, to - at));
         copied = std::max(copied, to);
     }
-    keys->append(out.data() + copied, out.size() - copied);
+    keys->bytes.append(out.data() + copied, out.size() - copied);
 }
 
 bool Protocol::send_objects(NetworkableMap& objects) {

@@ -27,6 +27,15 @@ constexpr size_t sync_header_size = 12;
 // Ping and pong: kind and a time.
 constexpr size_t keep_alive_packet_size = 12;
 
+// What a transport that leaves out the records a peer already has compares (see
+// Protocol::build_sync_packet): the packet's bytes with 0 where an object marked them as worked out
+// by the receiver from other records (empty when no object did), and the ids, ascending, of the
+// records that report news rather than a state, which are never left out however alike they are.
+struct ChangeKeys {
+    ByteBuffer bytes;
+    std::vector<uint32_t> news;
+};
+
 // The transport under all networked state: turns an object map into one sync packet per send
 // interval, and the sync packets its concrete transport received into updates of those objects.
 class Protocol {
@@ -41,7 +50,7 @@ public:
     virtual bool send(const ByteBuffer& packet) = 0;
     // Sends a sync packet with its change keys beside it (see build_sync_packet): a transport that
     // leaves out what a peer already has compares the keys; the packet goes out as it is.
-    virtual bool send_sync(const ByteBuffer& packet, const ByteBuffer& keys) {
+    virtual bool send_sync(const ByteBuffer& packet, const ChangeKeys& keys) {
         (void)keys;
         return send(packet);
     }
@@ -90,10 +99,8 @@ public:
     int64_t now_ms() const { return clock_->now_ms(); }
 
     // Appends the sync packet of the objects for the send time now to out (which is cleared
-    // first); objects that write nothing get no record. With keys, also its change keys: the same
-    // bytes, but 0 where an object marked them as worked out by the receiver from other records;
-    // empty when no object did.
-    static void build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffer& out, ByteBuffer* keys = nullptr);
+    // first); objects that write nothing get no record. With keys, also its change keys.
+    static void build_sync_packet(NetworkableMap& objects, int64_t now, ByteBuffer& out, ChangeKeys* keys = nullptr);
     // True when the packet is a sync header of kind Data followed by whole records (id, byte
     // count, bytes) to its very end.
     static bool is_well_formed_sync_packet(const ByteBuffer& packet);
@@ -137,7 +144,8 @@ private:
     // Per object and sender, the newest send time handed on so far.
     NewestTimes newest_timestamps;
     std::map<Connection, SenderPackets> sender_packets_;
-    ByteBuffer outgoing_, outgoing_keys_;
+    ByteBuffer outgoing_;
+    ChangeKeys outgoing_keys_;
 };
 
 // Inline: it runs for every record of every packet.

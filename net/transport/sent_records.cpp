@@ -2,13 +2,12 @@
 
 #include <cstring>
 
-#include "net/sync/protocol.h"
-
-void SentRecords::pick(const ByteBuffer& packet, const ByteBuffer& keys, uint32_t refresh_sends, ByteBuffer& out) {
+void SentRecords::pick(const ByteBuffer& packet, const ChangeKeys& keys, uint32_t refresh_sends, ByteBuffer& out) {
     // The packet is a well-formed sync packet: every record header and its bytes are there.
     const uint8_t* p = packet.data();
     // The keys have the packet's records at the same places.
-    const uint8_t* key = keys.size() == packet.size() ? keys.data() : p;
+    const uint8_t* key = keys.bytes.size() == packet.size() ? keys.bytes.data() : p;
+    auto news = keys.news.begin();
     out.clear();
     out.append(p, sync_header_size);
     next_entries_.clear();
@@ -17,6 +16,13 @@ void SentRecords::pick(const ByteBuffer& packet, const ByteBuffer& keys, uint32_
     for (size_t pos = sync_header_size; pos < packet.size();) {
         const uint32_t id = net_detail::load_u32_be(p + pos), n = net_detail::load_u32_be(p + pos + 4);
         const uint8_t* bytes = key + pos + 8;
+        while (news != keys.news.end() && *news < id) ++news;
+        if (news != keys.news.end() && *news == id) {
+            // Not kept: the next news goes whatever it holds.
+            out.append(p + pos, 8 + size_t(n));
+            pos += 8 + size_t(n);
+            continue;
+        }
         while (k < entries_.size() && entries_[k].id < id) ++k;
         const bool same = k < entries_.size() && entries_[k].id == id && entries_[k].size == n &&
                           (n == 0 || std::memcmp(bytes_.data() + entries_[k].offset, bytes, n) == 0);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/core/byte_buffer.h"
+#include "net/sync/protocol.h"
 
 // The records of the sync packets last sent to one peer, to leave out what it already has.
 class SentRecords {
@@ -12,9 +13,9 @@ public:
     // receiver's older and newer values are then equal, so it holds the object where it
     // stopped), and every record on its turn, one packet in refresh_sends, so that what a lost
     // datagram carried comes again. Records are expected in ascending id, as the sender's map
-    // lists them; one out of order is sent. With keys of the packet's size (its change keys, see
-    // Protocol::build_sync_packet), records are compared by their keys and sent as they are.
-    void pick(const ByteBuffer& packet, const ByteBuffer& keys, uint32_t refresh_sends, ByteBuffer& out);
+    // lists them; one out of order is sent. With key bytes of the packet's size (its change keys, see
+    // ChangeKeys), records are compared by their keys and sent as they are; news always goes.
+    void pick(const ByteBuffer& packet, const ChangeKeys& keys, uint32_t refresh_sends, ByteBuffer& out);
     // The peer may have missed what was picked last (a new connection, a send that failed):
     // everything goes again.
     void forget();

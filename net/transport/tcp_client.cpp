@@ -71,11 +71,11 @@ void TcpClient::disconnect() {
 
 bool TcpClient::send(const ByteBuffer& packet) { return send_on_link(packet, nullptr); }
 
-bool TcpClient::send_sync(const ByteBuffer& packet, const ByteBuffer& keys) {
+bool TcpClient::send_sync(const ByteBuffer& packet, const ChangeKeys& keys) {
     return send_on_link(packet, is_well_formed_sync_packet(packet) ? &keys : nullptr);
 }
 
-bool TcpClient::send_on_link(const ByteBuffer& packet, const ByteBuffer* keys) {
+bool TcpClient::send_on_link(const ByteBuffer& packet, const ChangeKeys* keys) {
     if (!connected_) return false;
     sf::Socket::Status status = keys ? link_.send_sync(packet, *keys) : link_.send(packet);
     if (status == sf::Socket::Disconnected) {

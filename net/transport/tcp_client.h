@@ -28,13 +28,16 @@ public:
 
     bool send(const ByteBuffer& packet) override;
     // Without the records the server already has (see TcpLink::send_sync).
-    bool send_sync(const ByteBuffer& packet, const ByteBuffer& keys) override;
+    bool send_sync(const ByteBuffer& packet, const ChangeKeys& keys) override;
     void receive() override;
     // For a caller busy for seconds between receives (generating a large level): answers the
     // server's pings and sends the keep-alive, so that the server, whose time-out runs once the
     // match starts, does not take the client for gone. Every other frame is held, in order, for
     // the next receive. Never disconnects: a failure is left for the next receive to find.
     void answer_pings();
+    // The server was heard from otherwise (its state on the unreliable channel): the receive
+    // time-out counts from now.
+    void heard_from_server() { last_receive_ms_ = now_ms(); }
 
     // The connection as it stands: its link (ports, bytes received, queue), the id learnt in the
     // handshake, the time of the handshake and of every receive since that found bytes (the
@@ -55,7 +58,7 @@ private:
     // ping's round trip, and behind a map tile on a thin link).
     void note_arrivals();
     // A sync packet with its keys goes through the link's record filter.
-    bool send_on_link(const ByteBuffer& packet, const ByteBuffer* keys);
+    bool send_on_link(const ByteBuffer& packet, const ChangeKeys* keys);
     static std::string endpoint_text(const sf::IpAddress& address, unsigned short port);
 
     TcpLink link_;

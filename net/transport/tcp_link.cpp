@@ -136,7 +136,7 @@ sf::Socket::Status TcpLink::send(const ByteBuffer& packet) {
     return sf::Socket::Done;
 }
 
-sf::Socket::Status TcpLink::send_sync(const ByteBuffer& packet, const ByteBuffer& keys) {
+sf::Socket::Status TcpLink::send_sync(const ByteBuffer& packet, const ChangeKeys& keys) {
     sent_.pick(packet, keys, 0, picked_);
     if (picked_.size() <= sync_header_size) return sf::Socket::Done;
     const sf::Socket::Status status = send(picked_);

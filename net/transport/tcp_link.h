@@ -36,7 +36,7 @@ public:
     // Sends a well-formed sync packet without the records this connection already carried (see
     // SentRecords; keys as for Protocol::send_sync): the stream loses nothing, so an unchanged
     // object costs the link nothing, and a packet left with no record is not sent (Done).
-    sf::Socket::Status send_sync(const ByteBuffer& packet, const ByteBuffer& keys);
+    sf::Socket::Status send_sync(const ByteBuffer& packet, const ChangeKeys& keys);
     // Sends queued bytes. Done when nothing is left, NotReady when some still wait,
     // Disconnected or Error when the socket failed.
     sf::Socket::Status flush();

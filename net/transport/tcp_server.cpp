@@ -189,7 +189,7 @@ void TcpServer::mark_dropped(unsigned int id, ConnectedClient& client) {
     dropped_ids_.insert(id);
 }
 
-bool TcpServer::send_to(unsigned int id, ConnectedClient& client, const ByteBuffer& packet, const ByteBuffer* keys) {
+bool TcpServer::send_to(unsigned int id, ConnectedClient& client, const ByteBuffer& packet, const ChangeKeys* keys) {
     if (client.dropped || !client.link) return false;
     sf::Socket::Status status = keys ? client.link->send_sync(packet, *keys) : client.link->send(packet);
     if (status == sf::Socket::Disconnected) mark_dropped(id, client);
@@ -213,11 +213,11 @@ bool TcpServer::send_to_client(unsigned int id, const ByteBuffer& packet) {
 
 bool TcpServer::send(const ByteBuffer& packet) { return send_to_every_client(packet, nullptr); }
 
-bool TcpServer::send_sync(const ByteBuffer& packet, const ByteBuffer& keys) {
+bool TcpServer::send_sync(const ByteBuffer& packet, const ChangeKeys& keys) {
     return send_to_every_client(packet, is_well_formed_sync_packet(packet) ? &keys : nullptr);
 }
 
-bool TcpServer::send_to_every_client(const ByteBuffer& packet, const ByteBuffer* keys) {
+bool TcpServer::send_to_every_client(const ByteBuffer& packet, const ChangeKeys* keys) {
     Walk walk(*this);
     bool all_sent = true;
     for (auto& [id, client] : clients) {

@@ -72,7 +72,7 @@ public:
     bool send(const ByteBuffer& packet) override;
     // A sync packet to every client, each getting the records its connection has not carried yet
     // (see TcpLink::send_sync).
-    bool send_sync(const ByteBuffer& packet, const ByteBuffer& keys) override;
+    bool send_sync(const ByteBuffer& packet, const ChangeKeys& keys) override;
     // Sends to the client with the id alone; false when it is not connected or the send failed.
     bool send_to_client(unsigned int id, const ByteBuffer& packet);
     // Reads what every client sent (at most max_packets_per_receive frames each), answers each
@@ -128,8 +128,8 @@ private:
     unsigned int next_free_id();
     // Sends on one client's link; marks it dropped when the socket is gone.
     // With keys, a sync packet through the link's record filter.
-    bool send_to(unsigned int id, ConnectedClient& client, const ByteBuffer& packet, const ByteBuffer* keys = nullptr);
-    bool send_to_every_client(const ByteBuffer& packet, const ByteBuffer* keys);
+    bool send_to(unsigned int id, ConnectedClient& client, const ByteBuffer& packet, const ChangeKeys* keys = nullptr);
+    bool send_to_every_client(const ByteBuffer& packet, const ChangeKeys* keys);
     void mark_dropped(unsigned int id, ConnectedClient& client);
     // Accepts one waiting connection and offers it its id; false when none was waiting or no
     // more may be taken.

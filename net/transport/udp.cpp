@@ -33,9 +33,9 @@ float Udp::peer_stretch(const Connection& peer) const {
     return it == peer_states_.end() ? 1.0f : it->second.pace.stretch();
 }
 
-bool Udp::send(const ByteBuffer& packet) { return send_sync(packet, ByteBuffer()); }
+bool Udp::send(const ByteBuffer& packet) { return send_sync(packet, ChangeKeys()); }
 
-bool Udp::send_sync(const ByteBuffer& packet, const ByteBuffer& keys) {
+bool Udp::send_sync(const ByteBuffer& packet, const ChangeKeys& keys) {
     const bool per_peer = refresh_sends != 0 || path_monitor;
     if (!per_peer && packet.size() <= datagram_limit) return send_to_peers(packet.data(), packet.size(), nullptr);
     const bool sync = is_well_formed_sync_packet(packet);
@@ -50,7 +50,7 @@ bool Udp::send_whole(const ByteBuffer& packet, bool sync, const Connection* only
     return all_sent;
 }
 
-bool Udp::send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys) {
+bool Udp::send_per_peer(const ByteBuffer& packet, const ChangeKeys& keys) {
     const int64_t now = now_ms();
     // The peers that are due, the list turned by one more place at every send and then put in
     // the order of their due times: when the link takes only the first datagrams, no peer is
@@ -126,11 +126,12 @@ void Udp::receive() {
         sf::IpAddress address;
         unsigned short port = 0;
         if (socket_.receive(datagram_.data(), datagram_.size(), received, address, port) != sf::Socket::Done) break;
-        bytes_received_ += received;
         Connection sender(address, port);
-        if (peers_.count(sender)) file_packet(sender, ByteBuffer(datagram_.data(), received));
+        const bool from_peer = peers_.count(sender) != 0;
+        if (from_peer) file_packet(sender, ByteBuffer(datagram_.data(), received));
         else if (accept_unknown_senders)
             file_packet(Connection(sf::IpAddress::Broadcast, port), ByteBuffer(datagram_.data(), received));
+        if (from_peer || accept_unknown_senders) bytes_received_ += received;
         if (max_packets_per_receive != 0 && ++taken >= max_packets_per_receive) break;
     }
 }

@@ -32,10 +32,10 @@ public:
     // One datagram (or one per part) per peer. False when any could not be sent (a datagram
     // that is lost is not retried: the next sync packet carries the state again).
     bool send(const ByteBuffer& packet) override;
-    bool send_sync(const ByteBuffer& packet, const ByteBuffer& keys) override;
+    bool send_sync(const ByteBuffer& packet, const ChangeKeys& keys) override;
     void receive() override;
 
-    // Bytes of every datagram received so far.
+    // Bytes of the datagrams taken so far (a stranger's are not, unless they are accepted).
     uint64_t bytes_received() const { return bytes_received_; }
 
     bool accept_unknown_senders = false;
@@ -66,7 +66,7 @@ private:
     bool send_whole(const ByteBuffer& packet, bool sync, const Connection* only);
     bool send_to_peers(const uint8_t* data, size_t size, const Connection* only);
     // One sync packet per peer that is due, of the records it needs.
-    bool send_per_peer(const ByteBuffer& packet, const ByteBuffer& keys);
+    bool send_per_peer(const ByteBuffer& packet, const ChangeKeys& keys);
 
     sf::UdpSocket socket_;
     std::set<Connection> peers_;

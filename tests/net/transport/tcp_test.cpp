@@ -489,6 +489,13 @@ TEST(TcpReplication, EachConnectionCarriesARecordWhenItChangesAndOnceMoreThenNot
     // The client's stream to the server likewise.
     send(first, {11, 11, 11, 12});
     EXPECT_EQ(first_record_hps(server, 3), (std::vector<int32_t>{11, 11, 12}));
+    // News goes every time, however alike.
+    struct News : Thing {
+        void sync_fields() override { Thing::sync_fields(), wrote_news = mode == Write; }
+    } news;
+    NetworkableMap news_map{{7, &news}};
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(server.send_objects(news_map));
+    EXPECT_EQ(first_record_hps(first, 3), (std::vector<int32_t>{0, 0, 0}));
 }
 
 TEST(TcpReceiveCap, OneReceiveTakesAtMostTheCapPerClient) {
