@@ -65,7 +65,6 @@ private:
     std::atomic<bool> connected_{false};
     uint32_t connection_id_ = 0;
     int64_t last_receive_ms_ = 0;
-    uint64_t bytes_seen_ = 0;
     int64_t latency_ms_ = 0;
 
     // Frames answer_pings read ahead of the next receive, and their bytes.

@@ -145,6 +145,12 @@ sf::Socket::Status TcpLink::send_sync(const ByteBuffer& packet, const ChangeKeys
     return status;
 }
 
+bool TcpLink::took_bytes() {
+    if (bytes_received_ == bytes_seen_) return false;
+    bytes_seen_ = bytes_received_;
+    return true;
+}
+
 bool TcpLink::path(PathReport& out) const {
     tcp_info info{};
     socklen_t size = sizeof info;

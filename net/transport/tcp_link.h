@@ -73,6 +73,8 @@ public:
     bool frame_refused() const { return frame_refused_; }
     // Bytes of whole and partial frames received so far, length fields included.
     uint64_t bytes_received() const { return bytes_received_; }
+    // True when bytes (of a whole frame or a part of one) came since the last call.
+    bool took_bytes();
     // The kernel's view of the path (round trips, bytes it has not sent, how long the newest
     // bytes sent wait for their acknowledgement) with our own queue added to the unsent bytes;
     // false when the socket cannot tell (not connected).
@@ -96,6 +98,7 @@ private:
     std::vector<uint8_t> body_;
     bool frame_refused_ = false;
     uint64_t bytes_received_ = 0;
+    uint64_t bytes_seen_ = 0;
     SentRecords sent_;
     ByteBuffer picked_;
     Connection remote_;

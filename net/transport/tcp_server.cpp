@@ -173,7 +173,7 @@ void TcpServer::register_client(unsigned int id, std::unique_ptr<TcpLink> link) 
     client.latency_ms = 0;
     client.dropped = false;
     client.link = std::move(link);
-    client.bytes_seen = client.link->bytes_received();
+    client.link->took_bytes();  // the id's echo
 
     const Connection remote = client.link->remote();
     // It answered its id: a player, and players behind one router share an address. Its lines
@@ -255,10 +255,7 @@ void TcpServer::receive() {
             }
             // Whatever arrives shows the client there, a part of a long frame too, though our
             // ping may still be queued behind the stream to it on a congested link.
-            if (link.bytes_received() != client.bytes_seen) {
-                client.bytes_seen = link.bytes_received();
-                client.last_receive_ms = now_ms();
-            }
+            if (link.took_bytes()) client.last_receive_ms = now_ms();
             if (client.dropped) continue;
             if (link.frame_refused()) {
                 // Nothing behind an unframeable length can be read as packets any more.

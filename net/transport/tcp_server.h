@@ -22,7 +22,6 @@ public:
 struct ConnectedClient {
     // The accept's time, then that of each receive that found bytes from the client.
     int64_t last_receive_ms = 0;
-    uint64_t bytes_seen = 0;
     // The accept's time, then each pong's: a client that talks but reads nothing is dropped too.
     int64_t last_pong_ms = 0;
     // Half the round trip of the last ping; 0 until the first pong.
