@@ -24,9 +24,16 @@ void SendPace::congested(int64_t now_ms, int64_t round_trip_ms) {
 }
 
 bool SendPace::ready(int64_t now_ms) {
-    // More than an interval ahead only when the clock went back: not waited for.
+    // More than an interval ahead, or a packet sent in the future, only when the clock went
+    // back: not waited for.
     if (next_ms_ - now_ms > interval_ms_) next_ms_ = now_ms;
-    return now_ms >= next_ms_ && (!reliable_waiting_ || now_ms - next_ms_ >= reliable_wait_ms);
+    last_sent_ms_ = std::min(last_sent_ms_, now_ms);
+    return now_ms >= next_ms_ && (!reliable_waiting_ || now_ms - last_sent_ms_ >= longest_gap_ms);
+}
+
+float SendPace::share(int64_t base_interval_ms) const {
+    if (base_interval_ms <= 0) return 1.0f / stretch_;
+    return 1.0f / std::min(stretch_, float(longest_gap_ms) / float(base_interval_ms));
 }
 
 void SendPace::sent(int64_t now_ms, int64_t base_interval_ms) {
@@ -34,7 +41,8 @@ void SendPace::sent(int64_t now_ms, int64_t base_interval_ms) {
     // halves per packet there, so that a cleared link is served again within seconds.
     if (clear_ && now_ms >= hold_until_ms_)
         stretch_ = std::max(1.0f, stretch_ > receiver_stretch ? stretch_ / 2.0f : stretch_ * (15.0f / 16.0f));
-    interval_ms_ = int64_t(float(std::max<int64_t>(base_interval_ms, 0)) * stretch_);
+    interval_ms_ = std::min(int64_t(float(std::max<int64_t>(base_interval_ms, 0)) * stretch_), longest_gap_ms);
+    last_sent_ms_ = now_ms;
     // The phase is kept, so that the mean spacing is the interval even though the transport's
     // sends fall between; a stall is not caught up with a burst.
     next_ms_ = std::max(next_ms_ + interval_ms_, now_ms + interval_ms_ / 2);

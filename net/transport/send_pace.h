@@ -30,13 +30,18 @@ public:
 // is answered once; a clear path shortens it by a sixteenth per packet (by half beyond
 // receiver_stretch), back to the transport's own interval. The state then leaves room for the
 // reliable stream on the same link instead of starving it, and while the reliable stream to the
-// peer has more than a packet's worth waiting, the peer's state waits (up to a second).
+// peer has more than a packet's worth waiting, the peer's state waits. However stretched and
+// however long its reliable stream holds it up, a peer waits no more than longest_gap_ms for its
+// next packet: thinned evenly, every peer still sees the match move.
 class SendPace {
 public:
     // The stretch goes past what a receiver's interpolation follows (receiver_stretch; the
     // receiver then holds the newest state until the next packet) while the reliable stream has
-    // bytes waiting, up to a packet every second and a half at the game's interval.
+    // bytes waiting; the interval it gives goes no further than longest_gap_ms.
     static constexpr float max_stretch = 48.0f;
+    // Short enough that a peer whose packet is lost on a full queue, the next one meeting a
+    // longer queue, still goes less than two seconds without state.
+    static constexpr int64_t longest_gap_ms = 750;
     static constexpr float receiver_stretch = float(Protocol::max_update_spacing_intervals);
     // A queue of more than this on the round trip is congestion; below the clear mark the
     // path is clear; in between the pace holds.
@@ -44,16 +49,15 @@ public:
     static constexpr int64_t queue_clear_us = 50'000;
     // Unsent bytes beyond this: the reliable stream is not getting through.
     static constexpr uint64_t unsent_limit = 16 * 1024;
-    // More unsent bytes than a packet's worth: the reliable stream waits, and the state with it,
-    // but no longer than reliable_wait_ms past its due time.
+    // More unsent bytes than a packet's worth: the reliable stream goes first, and the state
+    // waits, up to longest_gap_ms after the last packet.
     static constexpr uint64_t reliable_waiting_bytes = 1200;
-    static constexpr int64_t reliable_wait_ms = 1000;
 
     void observe(const PathReport& path, int64_t now_ms);
     // A packet for the peer could not be handed to the network: the path is full.
     void send_failed(int64_t now_ms);
     // True when a packet is due to the peer now: its time has come and its reliable stream has
-    // nothing waiting, or has kept it waiting for reliable_wait_ms.
+    // nothing waiting, or the last packet went longest_gap_ms ago.
     bool ready(int64_t now_ms);
     // When the next packet became or becomes due; the peer served first is the one waiting longest.
     int64_t due_ms() const { return next_ms_; }
@@ -62,6 +66,8 @@ public:
     void sent(int64_t now_ms, int64_t base_interval_ms);
 
     float stretch() const { return stretch_; }
+    // The packets the peer takes per send of a transport whose interval is base_interval_ms.
+    float share(int64_t base_interval_ms) const;
 
 private:
     void congested(int64_t now_ms, int64_t round_trip_ms);
@@ -69,6 +75,7 @@ private:
     float stretch_ = 1.0f;
     int64_t interval_ms_ = 0;
     int64_t next_ms_ = 0;
+    int64_t last_sent_ms_ = 0;
     // No second reaction before the first one can show.
     int64_t hold_until_ms_ = 0;
     bool clear_ = true;

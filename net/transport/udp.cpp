@@ -62,7 +62,7 @@ bool Udp::send_per_peer(const ByteBuffer& packet, const ChangeKeys& keys) {
         if (path_monitor) {
             PathReport path;
             if (path_monitor->path_to(peer, path)) state.pace.observe(path, now);
-            packets_per_send += 1.0f / state.pace.stretch();
+            packets_per_send += state.pace.share(send_interval_ms);
             if (!state.pace.ready(now)) continue;
         }
         due_.push_back({&peer, &state});
