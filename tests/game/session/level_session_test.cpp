@@ -210,6 +210,20 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
     spectator.reset();
 }
 
+TEST_F(LevelLoopback, AJoinerThatReadsNothingIsSentNoMoreOfItsMapThanItsConnectionHolds) {
+    host_generates(hills(2048, 1024, 5));
+    SDL_Surface* s = server.game->terrain().surface();  // a checkerboard: tiles of tens of kilobytes
+    for (int i = 0; i < s->w * s->h; ++i)
+        static_cast<uint32_t*>(s->pixels)[i] = ((i + i / s->w) % 2 ? color_destructible : color_air).to_pixel();
+    ConnectResult joined;
+    auto spectator = connect_client(server.port, joined, clock);
+    ASSERT_TRUE(eventually([&] { return server.tcp->client_count() == 2 && spectator->active.load(); }, [&] { pump(); }));
+    for (int i = 0; i < 60; ++i) pump();  // the spectator reads nothing meanwhile
+    EXPECT_NE(find_synchronizer(*server.game), nullptr);
+    EXPECT_TRUE(eventually([&] { return surface_hash(spectator->terrain().surface()) == surface_hash(s); },
+                           [&] { pump(), spectator->update(0.034f); }));
+}
+
 TEST_F(LevelLoopback, SpectatorBeforeTheLevelGetsNoMapStream) {
     server.game->match_running = true;
     ConnectResult spectator_result;
