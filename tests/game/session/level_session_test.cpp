@@ -217,7 +217,8 @@ TEST_F(LevelLoopback, AJoinerThatReadsNothingIsSentNoMoreOfItsMapThanItsConnecti
         static_cast<uint32_t*>(s->pixels)[i] = ((i + i / s->w) % 2 ? color_destructible : color_air).to_pixel();
     ConnectResult joined;
     auto spectator = connect_client(server.port, joined, clock);
-    ASSERT_TRUE(eventually([&] { return server.tcp->client_count() == 2 && spectator->active.load(); }, [&] { pump(); }));
+    ASSERT_TRUE(
+        eventually([&] { return server.tcp->client_count() == 2 && spectator->active.load(); }, [&] { pump(); }));
     for (int i = 0; i < 60; ++i) pump();  // the spectator reads nothing meanwhile
     EXPECT_NE(find_synchronizer(*server.game), nullptr);
     EXPECT_TRUE(eventually([&] { return surface_hash(spectator->terrain().surface()) == surface_hash(s); },
