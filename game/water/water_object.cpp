@@ -44,6 +44,33 @@ bool blocks_water(const ColorRGBA& c) {
     return c == color_destructible || c == color_explosive || c == color_indestructible || c == color_staticwater;
 }
 
+// The pairs of the lanes set in `lanes` (the places at `run_i` and their offsets and d^2 as the
+// vector test left them), from the last lane to the first, filed at end_pair with the partner's
+// velocity. Scalar, so that both vector widths share it.
+inline void take_lanes(unsigned lanes, const int32_t* run_i, const float* dx, const float* dy, const float* d2,
+                       const ParticleArrays& p, PairStore& store, std::size_t& end_pair) {
+    while (lanes != 0) {
+        const unsigned lane = 31u - unsigned(__builtin_clz(lanes));
+        lanes ^= 1u << lane;
+        const uint32_t j = uint32_t(run_i[lane]);
+        store.j[end_pair] = j;
+        store.q[end_pair] = d2[lane];
+        store.nx[end_pair] = dx[lane];
+        store.ny[end_pair] = dy[lane];
+        store.vis_x[end_pair] = p.vx[j];
+        store.vis_y[end_pair] = p.vy[j];
+        ++end_pair;
+    }
+}
+
+// The pressure of a particle from the density terms its pairs hold in the pressure's place,
+// summed in their order.
+inline float pair_pressure(const PairStore& store, std::size_t first_pair, std::size_t end_pair) {
+    float density = 0.0f, near_density = 0.0f;
+    for (std::size_t k = first_pair; k < end_pair; ++k) density += store.pres_x[k], near_density += store.pres_y[k];
+    return (0.01f * density) * 2.0f * (0.01f * near_density);
+}
+
 }  // namespace
 
 void restart_with_passive_omp_wait(char** argv) {
@@ -375,18 +402,7 @@ void WaterObject::find_pairs(int i, PairStore& store) {
             _mm_store_ps(dx, dx4);
             _mm_store_ps(dy, dy4);
             _mm_store_ps(d2, d2_4);
-            while (lanes != 0) {
-                const unsigned lane = 31u - unsigned(__builtin_clz(lanes));
-                lanes ^= 1u << lane;
-                const uint32_t j = uint32_t(run_i_[at + lane]);
-                store.j[end_pair] = j;
-                store.q[end_pair] = d2[lane];
-                store.nx[end_pair] = dx[lane];
-                store.ny[end_pair] = dy[lane];
-                store.vis_x[end_pair] = p.vx[j];
-                store.vis_y[end_pair] = p.vy[j];
-                ++end_pair;
-            }
+            take_lanes(lanes, run_i_.data() + at, dx, dy, d2, p, store, end_pair);
         }
     }
     const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), h4 = _mm_set1_ps(h);
@@ -415,9 +431,7 @@ void WaterObject::find_pairs(int i, PairStore& store) {
         _mm_storeu_ps(&store.pres_x[k], w3);
         _mm_storeu_ps(&store.pres_y[k], _mm_mul_ps(w3, w));
     }
-    float density = 0.0f, near_density = 0.0f;
-    for (std::size_t k = first_pair; k < end_pair; ++k) density += store.pres_x[k], near_density += store.pres_y[k];
-    const float pressure = (0.01f * density) * 2.0f * (0.01f * near_density);
+    const float pressure = pair_pressure(store, first_pair, end_pair);
     const __m128 pressure4 = _mm_set1_ps(pressure);
     for (std::size_t k = first_pair; k < end_pair; k += 4) {
         const __m128 m =
@@ -426,6 +440,10 @@ void WaterObject::find_pairs(int i, PairStore& store) {
         _mm_storeu_ps(&store.pres_x[k], _mm_mul_ps(m, _mm_loadu_ps(&store.nx[k])));
         _mm_storeu_ps(&store.pres_y[k], _mm_mul_ps(m, _mm_loadu_ps(&store.ny[k])));
     }
+    file_pairs(pi, store, first_pair, end_pair);
+}
+
+void WaterObject::file_pairs(std::size_t pi, PairStore& store, std::size_t first_pair, std::size_t end_pair) {
     pair_store_[pi] = uint32_t(&store - pair_stores_.data());
     pair_first_[pi] = uint32_t(first_pair);
     pair_count_[pi] = uint32_t(end_pair - first_pair);
@@ -468,18 +486,7 @@ __attribute__((target("avx2"))) void WaterObject::find_pairs_wide(int i, PairSto
             _mm256_store_ps(dx, dx4);
             _mm256_store_ps(dy, dy4);
             _mm256_store_ps(d2, d2_4);
-            while (lanes != 0) {
-                const unsigned lane = 31u - unsigned(__builtin_clz(lanes));
-                lanes ^= 1u << lane;
-                const uint32_t j = uint32_t(run_i_[at + lane]);
-                store.j[end_pair] = j;
-                store.q[end_pair] = d2[lane];
-                store.nx[end_pair] = dx[lane];
-                store.ny[end_pair] = dy[lane];
-                store.vis_x[end_pair] = p.vx[j];
-                store.vis_y[end_pair] = p.vy[j];
-                ++end_pair;
-            }
+            take_lanes(lanes, run_i_.data() + at, dx, dy, d2, p, store, end_pair);
         }
     }
     const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f), h4 = _mm256_set1_ps(h);
@@ -510,9 +517,7 @@ __attribute__((target("avx2"))) void WaterObject::find_pairs_wide(int i, PairSto
         _mm256_storeu_ps(&store.pres_x[k], w3);
         _mm256_storeu_ps(&store.pres_y[k], _mm256_mul_ps(w3, w));
     }
-    float density = 0.0f, near_density = 0.0f;
-    for (std::size_t k = first_pair; k < end_pair; ++k) density += store.pres_x[k], near_density += store.pres_y[k];
-    const float pressure = (0.01f * density) * 2.0f * (0.01f * near_density);
+    const float pressure = pair_pressure(store, first_pair, end_pair);
     const __m256 pressure4 = _mm256_set1_ps(pressure);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
         const __m256 m = _mm256_mul_ps(
@@ -522,10 +527,7 @@ __attribute__((target("avx2"))) void WaterObject::find_pairs_wide(int i, PairSto
         _mm256_storeu_ps(&store.pres_x[k], _mm256_mul_ps(m, _mm256_loadu_ps(&store.nx[k])));
         _mm256_storeu_ps(&store.pres_y[k], _mm256_mul_ps(m, _mm256_loadu_ps(&store.ny[k])));
     }
-    pair_store_[pi] = uint32_t(&store - pair_stores_.data());
-    pair_first_[pi] = uint32_t(first_pair);
-    pair_count_[pi] = uint32_t(end_pair - first_pair);
-    store.size = end_pair;
+    file_pairs(pi, store, first_pair, end_pair);
 }
 
 void WaterObject::add_pair_forces() {

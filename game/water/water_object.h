@@ -148,6 +148,8 @@ private:
     void find_pairs(int i, PairStore& store);
     // The same on a processor with AVX2, eight lanes at a time.
     void find_pairs_wide(int i, PairStore& store);
+    // Notes where particle pi's pairs stand in the store, and closes its stretch.
+    void file_pairs(std::size_t pi, PairStore& store, std::size_t first_pair, std::size_t end_pair);
     void add_pair_forces();
     // Moves the particles (parallel) and files them in their cells.
     void integrate(int threads);
