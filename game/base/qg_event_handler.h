@@ -93,6 +93,14 @@ public:
     void post(bool delayed = false) { queue_event(T, ByteBuffer(), delayed); }
     // Queues a copy of a built event (creation records carry their own type and flag).
     void enqueue(const QGEvent& event);
+    // Server: queues an event that only the client on the connection acts on (news of its own
+    // player). It goes to that client alone, behind the next packet to all: the others would
+    // read it and do nothing, and on a thin link that reading costs the state they need.
+    template <EQGEventType T>
+    void post_to(unsigned int connection, const EventRecord<T>& record, bool delayed = false) {
+        addressed.push_back({connection, {}});
+        addressed.back().event.set_record<T>(record, delayed);
+    }
 
     // Calls the listener with the type's record for every event of the type dispatched, after
     // the type's action, until the subscription ends. A type may have several listeners; they
@@ -130,6 +138,12 @@ public:
     void read_queue(ByteBuffer& in, std::optional<unsigned int> sender = std::nullopt);
 
     std::vector<QGEvent> queue;
+    // What post_to queued, in posting order, until the server sends it.
+    struct AddressedEvent {
+        unsigned int connection;
+        QGEvent event;
+    };
+    std::vector<AddressedEvent> addressed;
     std::list<DelayedEvent> delayed_events;
     int64_t delay_ms = 0;
 

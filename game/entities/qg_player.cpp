@@ -156,7 +156,9 @@ void QGPlayer::change_health(const DamageCause& cause, float delta) {
 
     health += delta;
     if (delta < 0.0f) {
-        if (game->event_handler) game->event_handler->post<EQGEventType::PlayerHit>(IdRecord{player_index}, true);
+        // Only the victim's own client shows a hit (a drowning player is hit every step).
+        if (game->event_handler)
+            game->event_handler->post_to<EQGEventType::PlayerHit>(player_index, IdRecord{player_index}, true);
         if (cause.type != DamageType::Drowning)
             post_spawn_effect(game, player_hit_effect_id, player_hit_particles, player_hit_particle_time,
                               collider_centre());

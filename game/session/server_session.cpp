@@ -29,6 +29,7 @@ void ServerSession::send_reliable() {
     if (!tcp_->send_objects(game_.reliable_objects()) || !tcp_server) return;
     // Behind the packet to all, which carried their creation records.
     const int64_t now = tcp_->now_ms();
+    send_addressed_events(*tcp_server, now);
     for (auto& [id, object] : game_.registry().one_client_objects()) {
         // A joiner's map goes a tile at a time, the next once the last has left this machine:
         // its keep-alives are not queued behind the whole map, and the link it shares is not
@@ -38,6 +39,24 @@ void ServerSession::send_reliable() {
         Protocol::build_sync_packet(only, now, one_client_packet_);
         if (one_client_packet_.size() > sync_header_size)
             tcp_server->send_to_client(*object->recipient(), one_client_packet_);
+    }
+}
+
+void ServerSession::send_addressed_events(TcpServer& tcp_server, int64_t now) {
+    QGEventHandler* handler = game_.event_handler;
+    if (!handler || handler->addressed.empty()) return;
+    std::vector<QGEventHandler::AddressedEvent> events = std::move(handler->addressed);
+    handler->addressed.clear();
+    // Each client's events in the order they were posted, in one packet of the handler's record.
+    std::ranges::stable_sort(events, {}, &QGEventHandler::AddressedEvent::connection);
+    QGEventHandler one(&game_, handler->entity_id);
+    for (auto from = events.begin(); from != events.end();) {
+        const unsigned int connection = from->connection;
+        for (; from != events.end() && from->connection == connection; ++from)
+            one.queue.push_back(std::move(from->event));
+        NetworkableMap only{{one.entity_id, &one}};
+        Protocol::build_sync_packet(only, now, one_client_packet_);
+        tcp_server.send_to_client(connection, one_client_packet_);
     }
 }
 

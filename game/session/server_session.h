@@ -45,6 +45,8 @@ private:
     // Keeps a frame a client sent until the step applies it.
     void keep_frame(unsigned int client, const Connection& remote, ByteBuffer& packet);
     void send_reliable();
+    // The events posted for one client each (QGEventHandler::post_to), a packet to each.
+    void send_addressed_events(TcpServer& tcp_server, int64_t now);
     // The client's connection holds more than a packet that has not left yet.
     static bool backed_up(const TcpServer& tcp_server, unsigned int client);
     void receive_from_clients();

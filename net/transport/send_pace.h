@@ -15,6 +15,8 @@ struct PathReport {
     // sent is acknowledged): a queue shows here at once, where the smoothed round trip follows
     // it only over several samples.
     int64_t unacknowledged_us = 0;
+    // How long a lost segment waits to be sent again.
+    int64_t retransmit_timeout_us = 0;
 };
 
 // Answers what the path to a peer looks like now; false when it knows nothing of that peer.

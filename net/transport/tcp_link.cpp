@@ -162,6 +162,7 @@ bool TcpLink::path(PathReport& out) const {
     out.unsent_bytes = uint64_t(info.tcpi_notsent_bytes) + queued_bytes();
     // Acknowledgements are cumulative: while anything is unacknowledged, the newest bytes are.
     out.unacknowledged_us = info.tcpi_unacked ? int64_t(info.tcpi_last_data_sent) * 1000 : 0;
+    out.retransmit_timeout_us = info.tcpi_rto;
     return true;
 }
 

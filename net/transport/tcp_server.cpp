@@ -111,10 +111,11 @@ bool TcpServer::start_handshake() {
 
 int64_t TcpServer::echo_allowance_ms(const TcpLink& link) {
     // The id and its echo cross the path once each way, and a path that queues seconds (a thin
-    // uplink in use) would otherwise turn every newcomer away however patient it is.
+    // uplink in use) would otherwise turn every newcomer away however patient it is. On such a
+    // path the queue also drops now and then: the id or the echo may have to be sent again.
     PathReport path;
     if (!link.path(path)) return 0;
-    return std::clamp<int64_t>(path.round_trip_us / 500, 0, max_echo_allowance_ms);
+    return std::clamp<int64_t>((2 * path.round_trip_us + path.retransmit_timeout_us) / 1000, 0, max_echo_allowance_ms);
 }
 
 void TcpServer::advance_handshakes() {

@@ -103,8 +103,8 @@ public:
     // Connections taken from the listener in one accept call: a burst of silent connections is
     // worked off in a few calls, so a real newcomer behind it is not kept waiting for seconds.
     unsigned int max_accepts_per_call = 64;
-    // Measured on the transport's clock; the newcomer's connection's round trip, twice, is
-    // waited beyond it (up to max_echo_allowance_ms).
+    // Measured on the transport's clock; the newcomer's connection's round trip, twice, and its
+    // retransmission time-out are waited beyond it (up to max_echo_allowance_ms).
     sf::Time handshake_timeout = sf::seconds(1);
     static constexpr int64_t max_echo_allowance_ms = 8000;
     // A client that answered no ping for this many receive time-outs is dropped, however much it

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "game/base/session_records.h"
+#include "game/entities/qg_player.h"
 #include "support/net_test_support.h"
 #include "support/test_support.h"
 
@@ -237,7 +238,7 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
     player.reset();
 }
 
-TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLevel) {
+TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerHearsOnlyItsOwnHitsAndCannotChooseTheLevel) {
     ManualNetClock clock(4'000'000);
     LoopbackServer server(clock);
     ASSERT_TRUE(server.start(2));
@@ -283,6 +284,19 @@ TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerAndCannotChooseTheLev
     ASSERT_TRUE(eventually([&] { return heard.types.size() == 2; }, frame));
     EXPECT_EQ(heard.types[1], uint32_t(EQGEventType::Aim));
     EXPECT_EQ(heard.payloads[1][0], 0u);
+
+    // A hit is news for the victim's own client alone (delayed news is shown while a match runs).
+    ListenerLog hits[2];
+    for (unsigned int i : {1u, 0u}) {
+        QGGame& client = i ? *guest : *host;
+        hits[i].listen(*client.event_handler, EQGEventType::PlayerHit);
+        client.match_running = true;
+        server.game->get_player(i)->spawn_protection = 0.0f;
+        server.game->get_player(i)->change_health({DamageType::Drowning, 0, i}, -1.0f);
+    }
+    ASSERT_TRUE(eventually([&] { return !hits[0].types.empty() && !hits[1].types.empty(); }, frame));
+    for (int i = 0; i < 5; ++i) frame();
+    for (uint8_t i : {0, 1}) EXPECT_EQ(hits[i].payloads, (std::vector<std::vector<uint8_t>>{{i, 0, 0, 0}}));
     guest.reset();
     host.reset();
 }
