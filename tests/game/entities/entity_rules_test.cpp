@@ -75,8 +75,7 @@ TEST_F(Rules, DamageIsIgnoredOrTakenAsTheRulesSay) {
         w.game->event_handler->queue.clear();
         w.players[0]->change_health(c.cause, c.delta);
         EXPECT_EQ(w.players[0]->health, c.health_after);
-        // A hit is news for the victim's own client only.
-        EXPECT_EQ(w.game->event_handler->addressed.size(), c.hits);
+        EXPECT_EQ(w.game->event_handler->addressed.size(), c.hits);  // for the victim's client alone
         EXPECT_EQ(count_of(*w.game, EQGEventType::SpawnEffect), c.effects);
         EXPECT_EQ(w.players[1]->kills, c.source_kills);
     }

@@ -284,13 +284,11 @@ TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerHearsOnlyItsOwnHitsAn
     ASSERT_TRUE(eventually([&] { return heard.types.size() == 2; }, frame));
     EXPECT_EQ(heard.types[1], uint32_t(EQGEventType::Aim));
     EXPECT_EQ(heard.payloads[1][0], 0u);
-
     // A hit is news for the victim's own client alone (delayed news is shown while a match runs).
     ListenerLog hits[2];
     for (unsigned int i : {1u, 0u}) {
-        QGGame& client = i ? *guest : *host;
-        hits[i].listen(*client.event_handler, EQGEventType::PlayerHit);
-        client.match_running = true;
+        (i ? guest : host)->match_running = true;
+        hits[i].listen(*(i ? guest : host)->event_handler, EQGEventType::PlayerHit);
         server.game->get_player(i)->spawn_protection = 0.0f;
         server.game->get_player(i)->change_health({DamageType::Drowning, 0, i}, -1.0f);
     }
