@@ -35,11 +35,15 @@ void ServerSession::send_reliable() {
         // its keep-alives are not queued behind the whole map, and the link it shares is not
         // flooded at once.
         if (backed_up(*tcp_server, *object->recipient())) continue;
-        NetworkableMap only{{id, object}};
-        Protocol::build_sync_packet(only, now, one_client_packet_);
-        if (one_client_packet_.size() > sync_header_size)
-            tcp_server->send_to_client(*object->recipient(), one_client_packet_);
+        send_alone(*tcp_server, id, *object, *object->recipient(), now);
     }
+}
+
+void ServerSession::send_alone(TcpServer& tcp_server, unsigned int id, Networkable& object, unsigned int connection,
+                               int64_t now) {
+    NetworkableMap only{{id, &object}};
+    Protocol::build_sync_packet(only, now, one_client_packet_);
+    if (one_client_packet_.size() > sync_header_size) tcp_server.send_to_client(connection, one_client_packet_);
 }
 
 void ServerSession::send_addressed_events(TcpServer& tcp_server, int64_t now) {
@@ -54,9 +58,7 @@ void ServerSession::send_addressed_events(TcpServer& tcp_server, int64_t now) {
         const unsigned int connection = from->connection;
         for (; from != events.end() && from->connection == connection; ++from)
             one.queue.push_back(std::move(from->event));
-        NetworkableMap only{{one.entity_id, &one}};
-        Protocol::build_sync_packet(only, now, one_client_packet_);
-        tcp_server.send_to_client(connection, one_client_packet_);
+        send_alone(tcp_server, one.entity_id, one, connection, now);
     }
 }
 
@@ -180,9 +182,7 @@ void ServerSession::send_spectator_snapshot(unsigned int connection_id) {
     game_.match_setup().post_snapshot(snapshot);
 
     // One packet to this connection alone, at once.
-    NetworkableMap only{{1u, &snapshot}};
-    Protocol::build_sync_packet(only, tcp_server->now_ms(), one_client_packet_);
-    tcp_server->send_to_client(connection_id, one_client_packet_);
+    send_alone(*tcp_server, 1u, snapshot, connection_id, tcp_server->now_ms());
 
     // The level's record made the newcomer generate the level as it began; the explosions since
     // reach it tile by tile.

@@ -45,6 +45,9 @@ private:
     // Keeps a frame a client sent until the step applies it.
     void keep_frame(unsigned int client, const Connection& remote, ByteBuffer& packet);
     void send_reliable();
+    // A packet holding only the object's record, to the one connection; none when the object
+    // wrote nothing.
+    void send_alone(TcpServer& tcp_server, unsigned int id, Networkable& object, unsigned int connection, int64_t now);
     // The events posted for one client each (QGEventHandler::post_to), a packet to each.
     void send_addressed_events(TcpServer& tcp_server, int64_t now);
     // The client's connection holds more than a packet that has not left yet.
