@@ -188,7 +188,7 @@ void QCGamePlay::on_disconnected() {
 
 QGPlayer* QCGamePlay::playing_player() {
     if (!client_game || !client_game->match_running) return nullptr;
-    return client_game->get_player(client_game->local_player_id);
+    return client_game->registry().get_player(client_game->local_player_id);
 }
 
 void QCGamePlay::update(float dt) {

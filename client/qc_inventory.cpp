@@ -46,7 +46,7 @@ QCInventory::QCInventory(QCGamePlay* screen, QGGame* game)
 
 std::string QCInventory::slot_line(QGGame& game, unsigned int slot, unsigned int entity_id, bool selected) {
     std::string line = (slot < 10 ? std::to_string(slot + 1) : std::string("0")) + ". ";
-    QGObject* object = game.find_object(entity_id);
+    QGObject* object = game.registry().find_object(entity_id);
     std::string name;
     bool known = false;
     bool counted = false;
@@ -72,7 +72,7 @@ void QCInventory::update(float dt) {
     CLabel::update(dt);
     QGGame* game = client_game;
     if (!game || !game->match_running) return;
-    QGPlayer* player = game->get_player(game->local_player_id);
+    QGPlayer* player = game->registry().get_player(game->local_player_id);
     if (!player) return;
 
     std::string text;

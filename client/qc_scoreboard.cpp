@@ -77,7 +77,7 @@ QCScoreboard::QCScoreboard(CTextureManager* textures, QCGame* owner, QGGame* ses
 
     constexpr int kLeft = 1, kCentred = 0, kRight = 2;
     int64_t ping = 0;
-    if (auto* tcp = match ? dynamic_cast<TcpClient*>(match->tcp_transport()) : nullptr) ping = tcp->latency_ms();
+    if (auto* tcp = match ? dynamic_cast<TcpClient*>(match->network().tcp()) : nullptr) ping = tcp->latency_ms();
     cell("Score", 100, 0, 0, kLeft);
     cell("Ping: " + std::to_string(ping) + "ms", 100, 100, 0, kRight);
     cell("Player", 110, 0, kRowPitch, kLeft);
@@ -111,7 +111,7 @@ std::string QCScoreboard::row_name(const Row& row, bool teams) {
 std::vector<QCScoreboard::Row> QCScoreboard::ranked_rows(const QGGame& session) {
     std::vector<Row> rows;
     for (unsigned int i = 0; i < session.rules.player_count; ++i) {
-        const QGPlayer* player = session.get_player(i);
+        const QGPlayer* player = session.registry().get_player(i);
         if (!player) continue;
         rows.push_back({player->player_index, player->team, player->kills, player->lives, player->name});
     }

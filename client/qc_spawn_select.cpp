@@ -69,8 +69,8 @@ QCSpawnSelect::QCSpawnSelect(CTextureManager* textures, QCGame* owner, QCGamePla
     const unsigned int count = std::min(match->rules.player_count, kMaxSpawnPositions);
     const auto* level = look_of<LevelLook>(match->level);
     const float scale = level ? level->terrain_sprite->get_absolute_scale() : 1.0f;
-    const float level_width = float(match->level_width());
-    const float level_height = float(match->level_height());
+    const float level_width = float(match->terrain().width());
+    const float level_height = float(match->terrain().height());
     for (unsigned int i = 0; i < count; ++i) {
         auto* marker = new MarkerSprite(this);
         marker->set_scale(scale);
@@ -114,7 +114,7 @@ fvec2d QCSpawnSelect::marker_level_position(CImageSprite* marker) {
 
 bool QCSpawnSelect::marker_is_free(CImageSprite* marker) {
     QGGame* match = session();
-    QGPlayer* host = match ? match->get_player(0) : nullptr;
+    QGPlayer* host = match ? match->registry().get_player(0) : nullptr;
     if (!host) return false;
     const fvec2d at = marker_level_position(marker);
     return !host->overlaps_terrain(int(at.x), int(at.y), int(player_size.x), int(player_size.y), false);
@@ -151,10 +151,10 @@ void QCSpawnSelect::on_mouse_motion(const SDL_MouseMotionEvent& event) {
     held_marker->set_absolute_y(held_marker->get_absolute_y() + float(event.yrel));
     fvec2d at = marker_level_position(held_marker);
     QGGame* match = session();
-    if (match && match->level_width() > 0) {
+    if (match && match->terrain().width() > 0) {
         // The whole box stays on the level.
-        const float level_width = float(match->level_width());
-        const float level_height = float(match->level_height());
+        const float level_width = float(match->terrain().width());
+        const float level_height = float(match->terrain().height());
         at.x = std::max(at.x, 0.0f);
         if (at.x + player_size.x > level_width) at.x = level_width - player_size.x;
         at.y = std::max(at.y, 0.0f);

@@ -36,17 +36,17 @@ void setup_game_action(QGEventHandler& handler, const QGEvent& event) {
     // The server sets its game up itself; it only sends the record.
     GameParameters params;
     QGGame* game = QGGame::of(handler.game);
-    if (game && !game->is_server && event.read(params)) game->setup_game(params);
+    if (game && !game->is_server && event.read(params)) game->match_setup().setup_game(params);
 }
 
 void set_spawn_positions_action(QGEventHandler& handler, const QGEvent& event) {
     SpawnPositions record;
     QGGame* game = QGGame::of(handler.game);
-    if (game && event.read(record)) game->set_spawn_positions(record);
+    if (game && event.read(record)) game->match_setup().set_spawn_positions(record);
 }
 
 void start_game_action(QGEventHandler& handler, const QGEvent&) {
-    if (QGGame* game = QGGame::of(handler.game)) game->start_game();
+    if (QGGame* game = QGGame::of(handler.game)) game->match_setup().start_game();
 }
 
 void pause_action(QGEventHandler& handler, const QGEvent&) {

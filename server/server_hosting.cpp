@@ -53,7 +53,7 @@ bool ServerHosting::host(QGGame& game, const HostParameters& params) {
     rules_record.respawn_time = params.respawn_time;
     rules_record.teams = params.teams ? 1 : 0;
     rules_record.friendly_fire = params.friendly_fire ? 1 : 0;
-    game.setup_game(rules_record);
+    game.match_setup().setup_game(rules_record);
 
     // Room for the suffix, so the full name keeps it.
     const std::string name =
@@ -80,7 +80,7 @@ bool ServerHosting::host(QGGame& game, const HostParameters& params) {
 
     std::cout << "All players connected. Starting game..." << std::endl;
     // The set-up record waiting in the handler's queue goes out with the loop's first send.
-    game.reliable_objects()[game.event_handler->entity_id] = game.event_handler;
+    game.registry().reliable_objects()[game.event_handler->entity_id] = game.event_handler;
     game.quit = false;
     game.active = true;
     return true;

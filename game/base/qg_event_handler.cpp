@@ -103,7 +103,7 @@ void QGEventHandler::deliver(QGEvent&& event, std::optional<unsigned int> sender
 
 bool QGEventHandler::creation_id_is_new(const QGEvent& event) const {
     const uint32_t id = event_entity_id(event);
-    if (id != 0 && !game->holds_id(id)) return true;
+    if (id != 0 && !game->registry().holds(id)) return true;
     log_message(LogLevel::Warning,
                 "Ignored a creation record (type " + std::to_string(uint32_t(event.type)) + ") for EntityID " +
                     std::to_string(id) + ", which is " + (id == 0 ? "invalid." : "already taken."),

@@ -143,7 +143,7 @@ int name_row(const QGPlayer& self) {
     constexpr int kMostRows = int(kMaxPlayers);
     std::vector<std::pair<PlateBox, float>> placed;
     for (unsigned int i = 0; i < self.game->rules.player_count; ++i) {
-        const QGPlayer* p = self.game->get_player(i);
+        const QGPlayer* p = self.game->registry().get_player(i);
         const std::optional<PlateBox> box = p ? name_plate(*p) : std::nullopt;
         if (!box) {
             if (p == &self) return 0;

@@ -120,7 +120,7 @@ namespace {
 bool followed_player(const QGLevel& level, dvec2d& centre) {
     const GameSession* game = level.game;
     if (!game || !game->match_running) return false;
-    const QGPlayer* player = game->get_player(game->local_player_id);
+    const QGPlayer* player = game->registry().get_player(game->local_player_id);
     if (!player) return false;
     centre = player->collider_centre();
     return player->health > 0.0f;
@@ -213,7 +213,7 @@ WaterLook::WaterLook(const GameDrawing& drawing, const sph::WaterObject& water) 
     GameSession* game = water.game;
     auto* level = look_of<LevelLook>(game->level);
     CSprite* parent = level ? static_cast<CSprite*>(level->terrain_sprite) : static_cast<CSprite*>(drawing.sprites);
-    SDL_Surface* terrain = game->level ? game->level->surface() : game->terrain_surface();
+    SDL_Surface* terrain = game->level ? game->level->surface() : game->terrain().surface();
     renderer = new sph::Water(parent, drawing.shaders, water.level_width(), water.level_height(),
                               water.settings().quadtree_size, terrain);
     drawing.sprites->add_child(renderer);

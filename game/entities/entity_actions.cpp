@@ -33,7 +33,7 @@ void join_game_action(QGEventHandler& handler, const JoinRequest& request) {
     const unsigned int id = request.player_id;
     if (id >= game->rules.player_count || game->match_running) return;
     // One player per connection: a repeated request changes nothing.
-    if (game->get_player(id)) {
+    if (game->registry().get_player(id)) {
         log_message(LogLevel::Warning, "Ignored a second join request for player " + std::to_string(id) + ".",
                     log_class_name_of(handler));
         return;
@@ -42,11 +42,11 @@ void join_game_action(QGEventHandler& handler, const JoinRequest& request) {
 }
 
 void input_action(QGEventHandler& handler, const PlayerInput& input) {
-    if (QGPlayer* player = handler.game->get_player(input.player_index)) player->apply_input(input);
+    if (QGPlayer* player = handler.game->registry().get_player(input.player_index)) player->apply_input(input);
 }
 
 void aim_action(QGEventHandler& handler, const PlayerAim& aim) {
-    if (QGPlayer* player = handler.game->get_player(aim.player_index)) player->set_aim(aim);
+    if (QGPlayer* player = handler.game->registry().get_player(aim.player_index)) player->set_aim(aim);
 }
 
 void create_item_action(QGEventHandler& handler, const QGEvent& event) {
@@ -54,7 +54,7 @@ void create_item_action(QGEventHandler& handler, const QGEvent& event) {
     if (!event.read(r)) return;
     QGItem* item = handler.game->spawn<QGItem>(r.entity_id, r);
     if (!item) return;
-    if (QGPlayer* player = handler.game->get_player(r.owner)) item->give_to(player);
+    if (QGPlayer* player = handler.game->registry().get_player(r.owner)) item->give_to(player);
 }
 
 void create_weapon_action(QGEventHandler& handler, const QGEvent& event) {
@@ -64,7 +64,7 @@ void create_weapon_action(QGEventHandler& handler, const QGEvent& event) {
     if (!weapon) return;
     weapon->position = r.position;
     if (handler.game->is_server)
-        if (QGPlayer* player = handler.game->get_player(r.owner)) weapon->give_to(player);
+        if (QGPlayer* player = handler.game->registry().get_player(r.owner)) weapon->give_to(player);
 }
 
 void create_special_item_action(QGEventHandler& handler, const QGEvent& event) {
@@ -74,7 +74,7 @@ void create_special_item_action(QGEventHandler& handler, const QGEvent& event) {
     if (!item) return;
     item->position = r.position;
     if (handler.game->is_server)
-        if (QGPlayer* player = handler.game->get_player(r.owner)) item->give_to(player);
+        if (QGPlayer* player = handler.game->registry().get_player(r.owner)) item->give_to(player);
 }
 
 void create_projectile_action(QGEventHandler& handler, const QGEvent& event) {

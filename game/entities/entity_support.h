@@ -12,8 +12,8 @@
 template <typename T>
 T* find_entity(const GameSession* game, unsigned int id) {
     if (!game || id == 0) return nullptr;
-    if (QGObject* object = game->find_object(id)) return dynamic_cast<T*>(object);
-    for (QGObject* object : game->pending_objects())
+    if (QGObject* object = game->registry().find_object(id)) return dynamic_cast<T*>(object);
+    for (QGObject* object : game->registry().pending_objects())
         if (object->entity_id == id) return dynamic_cast<T*>(object);
     return nullptr;
 }

@@ -78,7 +78,7 @@ DefinedItemRecord QGItem::defined_item_record(unsigned int definition) const {
     return r;
 }
 
-QGPlayer* QGItem::holder() const { return game ? game->get_player(owner) : nullptr; }
+QGPlayer* QGItem::holder() const { return game ? game->registry().get_player(owner) : nullptr; }
 
 dvec2d QGItem::collider_centre() const { return position + dvec2d(float(size.x), float(size.y)) * 0.5f; }
 
@@ -91,13 +91,13 @@ std::optional<float> QGItem::holder_angle(const QGPlayer&) const { return std::n
 bool QGItem::is_static() const { return is_held() || QGPhysObject::is_static(); }
 
 bool QGItem::collides_with(const QGPhysObject& other) const {
-    if (is_held() || !game || !game->is_player_entity(other.entity_id)) return false;
+    if (is_held() || !game || !game->registry().is_player_entity(other.entity_id)) return false;
     return (collision_mask & other.collision_group) != 0;
 }
 
 void QGItem::on_object_collision(QGPhysObject* other, const dvec2d&) {
     if (is_held() || pickup_timer > 0.0f || !other || !game) return;
-    if (QGPlayer* player = game->player_with_entity(other->entity_id)) give_to(player);
+    if (QGPlayer* player = game->registry().player_with_entity(other->entity_id)) give_to(player);
 }
 
 void QGItem::give_to(QGPlayer* player) {
@@ -107,7 +107,7 @@ void QGItem::give_to(QGPlayer* player) {
     GameSession* session = game;
     const unsigned int id = entity_id;
     const bool joins = on_pickup(player);
-    if (session && !session->holds_id(id)) return;
+    if (session && !session->registry().holds(id)) return;
     if (!joins) {
         pickup_timer = pickup_cooldown;
         return;

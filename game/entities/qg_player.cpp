@@ -63,13 +63,13 @@ QGPlayer::QGPlayer(GameSession* game_, unsigned int entity_id_, const PlayerReco
 
 void QGPlayer::admitted() {
     QGPhysObject::admitted();
-    game->register_player(this);
+    game->registry().register_player(this);
 }
 
 QGPlayer::~QGPlayer() {
     session_message(game, name + " left the game.");
     // A player deleted before its commit still has its slot.
-    if (game) game->drop_player(this);
+    if (game) game->registry().drop_player(this);
 }
 
 void QGPlayer::sync_fields() {
@@ -150,7 +150,7 @@ void QGPlayer::on_terrain_collision(const dvec2d& impact) {
 void QGPlayer::change_health(const DamageCause& cause, float delta) {
     if (!game || !game->is_server || !std::isfinite(delta)) return;
     if (!(health > 0.0f) || respawn_delay > 0.0f || spawn_protection > 0.0f) return;
-    QGPlayer* source = cause.source_player != player_index ? game->get_player(cause.source_player) : nullptr;
+    QGPlayer* source = cause.source_player != player_index ? game->registry().get_player(cause.source_player) : nullptr;
     const bool team_mate = source && game->rules.teams && source->team == team;
     if (team_mate && !game->rules.friendly_fire) return;
 
@@ -204,7 +204,7 @@ void QGPlayer::die(const DamageCause& cause) {
 
 void QGPlayer::respawn() {
     health = player_health;
-    position = game ? game->choose_spawn_position(this) : dvec2d();
+    position = game ? game->match_setup().choose_spawn_position(this) : dvec2d();
     previous_position = position;
     velocity = {0.0f, 0.0f};
     if (game && game->rules.respawn_time > 0.0f) respawn_delay = game->rules.respawn_time;

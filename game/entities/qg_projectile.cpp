@@ -69,7 +69,7 @@ bool QGProjectile::is_static() const { return stuck || QGPhysObject::is_static()
 
 bool QGProjectile::collides_with(const QGPhysObject& other) const {
     if (stuck_to != 0 && other.entity_id == stuck_to) return false;
-    if (const QGPlayer* own = game ? game->get_player(shooter) : nullptr)
+    if (const QGPlayer* own = game ? game->registry().get_player(shooter) : nullptr)
         if (static_cast<const QGPhysObject*>(own) == &other) return false;
     return (collision_mask & other.collision_group) != 0;
 }
@@ -112,8 +112,8 @@ void QGProjectile::explode() {
     dvec2d point = centre;
     const float speed = last_velocity.length();
     if (speed > 0.0f) point += last_velocity / speed * (0.5f * dvec2d(float(size.x), float(size.y)).length());
-    game->explode(point, def.radius);
-    game->affect_objects_near(
+    game->terrain().explode(point, def.radius);
+    game->terrain().affect_objects_near(
         point, Callback<void, QGPhysObject*, const dvec2d&, float>(this, &QGProjectile::apply_blast), def.radius);
     post_spawn_effect(game, def.explosion_effect_id, def.explosion_particles, def.explosion_particle_time, centre);
     game->play_sound(def.snd_explode);
@@ -125,7 +125,7 @@ void QGProjectile::apply_blast(QGPhysObject* target, const dvec2d& direction, fl
     const WeaponDefinition& def = definition();
     const dvec2d impulse = direction * (strength * def.force);
     if (!target->is_static() && target->mass > 0.0f) target->velocity += impulse / target->mass;
-    QGPlayer* player = game->player_with_entity(target->entity_id);
+    QGPlayer* player = game->registry().player_with_entity(target->entity_id);
     if (!player) return;
     if (WeaponType(def.type) == WeaponType::NoSelfDamage && player->player_index == shooter) return;
     player->change_health({DamageType::Weapon, definition_index, shooter}, -(def.damage * strength));

@@ -182,7 +182,7 @@ bool QGSpecialItem::on_pickup(QGPlayer* player) {
         const unsigned int id = entity_id;
         set_owner(player->player_index);
         use();
-        if (session && session->holds_id(id)) set_owner(before);
+        if (session && session->registry().holds(id)) set_owner(before);
         return false;
     }
     for (unsigned int id : player->inventory) {

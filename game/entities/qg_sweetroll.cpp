@@ -83,8 +83,8 @@ void QGSweetroll::on_object_collision(QGPhysObject* other, const dvec2d&) {
     const auto* projectile = dynamic_cast<const QGProjectile*>(other);
     shooter = projectile ? projectile->shooter : kNobody;
     const dvec2d centre = collider_centre();
-    game->explode(centre, kBurstCarveRadius);
-    game->affect_objects_near(
+    game->terrain().explode(centre, kBurstCarveRadius);
+    game->terrain().affect_objects_near(
         centre, Callback<void, QGPhysObject*, const dvec2d&, float>(this, &QGSweetroll::apply_blast), kBurstReach);
     game->play_sound(kBurstSound);
     post_spawn_effect(game, kBurstEffect, kBurstParticles, kBurstParticleTime, centre);
@@ -95,6 +95,6 @@ void QGSweetroll::apply_blast(QGPhysObject* target, const dvec2d& direction_, fl
     if (!target || !game) return;
     const dvec2d impulse = direction_ * (strength * kBurstForce);
     if (!target->is_static() && target->mass > 0.0f) target->velocity += impulse / target->mass;
-    if (QGPlayer* player = game->player_with_entity(target->entity_id))
+    if (QGPlayer* player = game->registry().player_with_entity(target->entity_id))
         player->change_health({DamageType::Sweetroll, 0, shooter}, -(strength * kBurstDamage));
 }

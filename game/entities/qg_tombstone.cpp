@@ -16,8 +16,8 @@ constexpr uint16_t kTombstoneMask = 1;  // the terrain only
 
 DeathNames names_of(const GameSession* game, unsigned int victim, const DamageCause& cause) {
     DeathNames names;
-    if (const QGPlayer* p = game ? game->get_player(victim) : nullptr) names.victim = p->name;
-    if (const QGPlayer* p = game ? game->get_player(cause.source_player) : nullptr) names.source = p->name;
+    if (const QGPlayer* p = game ? game->registry().get_player(victim) : nullptr) names.victim = p->name;
+    if (const QGPlayer* p = game ? game->registry().get_player(cause.source_player) : nullptr) names.source = p->name;
     names.self = cause.source_player == victim;
     return names;
 }

@@ -115,7 +115,7 @@ void QGChat::accept_from_client(std::list<Line>&& received, unsigned int sender)
 void QGChat::show(const std::list<Line>& received) const {
     if (!game->message_hook.is_valid()) return;
     for (const Line& line : received) {
-        const QGPlayer* player = game->get_player(line.first);
+        const QGPlayer* player = game->registry().get_player(line.first);
         game->message_hook((player ? "[" + player->name + "] " : std::string("[Spectator] ")) + line.second);
     }
 }

@@ -83,7 +83,7 @@ int QGMatchController::living_players() const {
     int alive = 0;
     // A slot outside the table holds no one.
     for (unsigned int i = 0; i < game->rules.player_count; ++i)
-        if (const QGPlayer* player = game->get_player(i); player && player->health > 0.0f) ++alive;
+        if (const QGPlayer* player = game->registry().get_player(i); player && player->health > 0.0f) ++alive;
     return alive;
 }
 
@@ -93,14 +93,14 @@ bool QGMatchController::match_decided() const {
     if (rules.lives < 1) {
         size_t present = 0;
         for (unsigned int i = 0; i < rules.player_count; ++i)
-            if (game->get_player(i)) ++present;
+            if (game->registry().get_player(i)) ++present;
         return present < 2;
     }
     if (!rules.teams) return living_players() < 2;
     // Teams other than the two the join hands out count for neither.
     bool team_alive[2] = {false, false};
     for (unsigned int i = 0; i < rules.player_count; ++i) {
-        const QGPlayer* player = game->get_player(i);
+        const QGPlayer* player = game->registry().get_player(i);
         if (player && player->health > 0.0f && player->team < 2) team_alive[player->team] = true;
     }
     return !(team_alive[0] && team_alive[1]);

@@ -26,7 +26,7 @@ inline int to_pixel_coordinate(float v) {
     return std::clamp(saturate_cast<int>(v), -kPixelLimit, kPixelLimit);
 }
 
-SDL_Surface* terrain_of(const QGPhysObject& o) { return o.game ? o.game->terrain_surface() : nullptr; }
+SDL_Surface* terrain_of(const QGPhysObject& o) { return o.game ? o.game->terrain().surface() : nullptr; }
 
 // The level's solid mask while the level's surface is the terrain.
 const SolidMask* level_mask_of(const QGPhysObject& o) {
@@ -40,8 +40,9 @@ constexpr int kRestDrop = 2;
 
 // The fraction of the box (w x h) the level's water covers.
 void measure_submersion(QGPhysObject& o, int w, int h) {
-    const bool has_water = o.game && o.game->has_water_coverage();
-    const float covered = has_water ? o.game->water_coverage(o.position.x, o.position.y, float(w), float(h)) : 0.0f;
+    const bool has_water = o.game && o.game->terrain().has_water_coverage();
+    const float covered =
+        has_water ? o.game->terrain().water_coverage(o.position.x, o.position.y, float(w), float(h)) : 0.0f;
     o.submersion = std::isnan(covered) ? 0.0f : std::clamp(covered, 0.0f, 1.0f);
 }
 
@@ -183,7 +184,7 @@ QGPhysObject::QGPhysObject(GameSession* game_, unsigned int entity_id_, const Ph
     velocity = r.velocity;
 }
 
-void QGPhysObject::admitted() { game->add_pending_physics(this); }
+void QGPhysObject::admitted() { game->registry().add_physics(this); }
 
 void QGPhysObject::sync_fields() { sync_field(position, kPositionRange, default_dvec2d_interpolation); }
 

@@ -82,11 +82,11 @@ void ClientSession::exchange() {
         collect_client_fields_objects();
         tcp_->send_objects(client_fields_objects_);
         client_fields_objects_.clear();
-        tcp_->receive_objects(game_.reliable_objects());
+        tcp_->receive_objects(game_.registry().reliable_objects());
     }
     if (!udp_) return;
     const uint64_t before = udp_->bytes_received();
-    udp_->receive_objects(game_.unreliable_objects());
+    udp_->receive_objects(game_.registry().unreliable_objects());
     // The server's state shows it there while its stream is held up (a map tile crossing a thin
     // link takes longer than the time-out).
     TcpClient* tcp_client = client();
@@ -99,7 +99,7 @@ void ClientSession::answer_pings() {
 
 void ClientSession::collect_client_fields_objects() {
     client_fields_objects_.clear();
-    for (auto& [id, networkable] : game_.reliable_objects()) {
+    for (auto& [id, networkable] : game_.registry().reliable_objects()) {
         auto* object = dynamic_cast<QGObject*>(networkable);
         if (object && object->accepts_client_fields()) client_fields_objects_.emplace(id, networkable);
     }

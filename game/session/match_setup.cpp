@@ -94,7 +94,7 @@ void MatchSetup::set_spawn_positions(const SpawnPositions& record) {
     if (starting) {
         std::cout << "Setting player spawn positions." << std::endl;
         std::vector<dvec2d> free_points = spawn_positions;
-        const std::vector<QGPlayer*>& players = game_.players();
+        const std::vector<QGPlayer*>& players = game_.registry().players();
         const uint32_t player_count = game_.rules.player_count;
         // Players share points only when there are not enough of them.
         const bool distinct = player_count <= spawn_positions.size();
@@ -117,10 +117,10 @@ void MatchSetup::set_spawn_positions(const SpawnPositions& record) {
 void MatchSetup::start_game() {
     const bool already = game_.match_running;
     game_.match_running = true;
-    if (Tcp* tcp = game_.tcp_transport()) tcp->timeout_ms = kMatchReceiveTimeoutMs;
+    if (Tcp* tcp = game_.network().tcp()) tcp->timeout_ms = kMatchReceiveTimeoutMs;
     if (!game_.is_server || already) return;
     std::cout << "Starting game." << std::endl;
-    const std::vector<QGPlayer*>& players = game_.players();
+    const std::vector<QGPlayer*>& players = game_.registry().players();
     for (size_t i = 0; i < game_.rules.player_count && i < players.size(); ++i)
         if (players[i]) players[i]->enter_match();
     game_.event_handler->post<EQGEventType::StartGame>();
@@ -134,7 +134,7 @@ dvec2d MatchSetup::choose_spawn_position(const QGPlayer* player) const {
 
     // The point farthest from its nearest opponent; earlier points win ties, and without any
     // opponent the first point is taken.
-    const std::vector<QGPlayer*>& players = game_.players();
+    const std::vector<QGPlayer*>& players = game_.registry().players();
     const GameParameters& rules = game_.rules;
     dvec2d best = spawn_positions[pick];
     float best_distance = 0.0f;
@@ -167,7 +167,7 @@ void MatchSetup::post_snapshot(QGEventHandler& snapshot) const {
         }
         snapshot.post<EQGEventType::SetSpawnPositions>(spawns);
     }
-    for (auto& [id, object] : game_.objects()) {
+    for (auto& [id, object] : game_.registry().objects()) {
         QGEvent creation;
         object->write_creation_event(creation);
         snapshot.enqueue(creation);

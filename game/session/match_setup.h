@@ -1,5 +1,6 @@
 #pragma once
 #include "engine/core/geometry.h"
+#include "game/base/session_parts.h"
 #include "game/base/session_records.h"
 
 class QGEventHandler;
@@ -10,7 +11,7 @@ struct LevelObject;
 
 // The session's road into the match: the rules from the set-up record, the level, the spawn
 // positions from the host's client and the start; and the state a late joiner is sent.
-class MatchSetup {
+class MatchSetup final : public MatchAccess {
 public:
     explicit MatchSetup(QGGame& game) : game_(game) {}
 
@@ -19,9 +20,9 @@ public:
     void setup_game(const GameParameters& params);
     // Builds the level from the parameters (brought into range first, as they come from the
     // host's client or the network), once per session: a later record is ignored.
-    void generate_level(const LevelCreation& record);
+    void generate_level(const LevelCreation& record) override;
     // Server: builds an object the level asks for (its placements, the sweetroll) and registers it.
-    void build_level_object(const LevelObject& object);
+    void build_level_object(const LevelObject& object) override;
     // Replaces the spawn list with the record's points (at most 16). The server then places every
     // waiting player on a point of its own (when there are enough; without any point, where
     // choose_spawn_position puts it), passes the record on and starts the match. A match that
@@ -32,7 +33,7 @@ public:
     void start_game();
     // The spawn point farthest from the player's nearest opponent (a random one without a
     // player); (0, 0) without spawn points.
-    dvec2d choose_spawn_position(const QGPlayer* player) const;
+    dvec2d choose_spawn_position(const QGPlayer* player) const override;
     // What a late joiner needs to follow the game: the set-up, the spawn points and the start of
     // a running match, every object's creation record and the pause state.
     void post_snapshot(QGEventHandler& snapshot) const;

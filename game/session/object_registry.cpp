@@ -173,18 +173,20 @@ void ObjectRegistry::clear() {
     while (!owned_.empty()) free(owned_.begin()->first);
 }
 
-QGObject* ObjectRegistry::find(unsigned int id) const {
+QGObject* ObjectRegistry::find_object(unsigned int id) const {
     auto found = objects_.find(id);
     return found == objects_.end() ? nullptr : found->second;
 }
 
 bool ObjectRegistry::holds(unsigned int id) const { return objects_.count(id) || pending_ids_.count(id); }
 
-QGPlayer* ObjectRegistry::player(unsigned int index) const {
+QGPlayer* ObjectRegistry::get_player(unsigned int index) const {
     return index < players_.size() ? players_[index] : nullptr;
 }
 
-void ObjectRegistry::put_player(unsigned int index, QGPlayer* player) {
+void ObjectRegistry::register_player(QGPlayer* player) {
+    if (!player) return;
+    const unsigned int index = player->player_index;
     if (index >= players_.size()) {
         log_message(LogLevel::Warning, "Tried to register player with out-of-range ID, resizing player array.",
                     log_class_name_of(game_));
@@ -201,7 +203,7 @@ void ObjectRegistry::drop_player(const QGPlayer* player) {
 }
 
 QGPlayer* ObjectRegistry::player_with_entity(unsigned int entity_id) const {
-    const QGObject* object = find(entity_id);
+    const QGObject* object = find_object(entity_id);
     if (!object) return nullptr;
     // A player slot holds the player object itself, which is also the most derived object.
     const void* whole = dynamic_cast<const void*>(object);

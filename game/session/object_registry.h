@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "game/base/session_parts.h"
 #include "net/sync/protocol.h"
 
 class QGGame;
@@ -19,7 +20,7 @@ class QGPlayer;
 // at a commit and leave at a removal, both between the walks of the world step, so no walk over
 // these containers ever sees them change. The registry owns every object it takes and deletes
 // each one exactly once, when it leaves or when the session ends.
-class ObjectRegistry {
+class ObjectRegistry final : public RegistryAccess {
 public:
     explicit ObjectRegistry(QGGame& game) : game_(game) {}
     ~ObjectRegistry() { clear(); }
@@ -32,7 +33,7 @@ public:
     // Takes the object without registering it (a client's event handler, until its id is known).
     QGObject* hold(std::unique_ptr<QGObject> object);
     // Puts a new physics object into the list of the next commit.
-    void add_physics(QGPhysObject* object);
+    void add_physics(QGPhysObject* object) override;
     // Commits the objects queued since the last commit and answers them, in registration order.
     // On the server a reliable object meant for one connection goes to its own map.
     const std::vector<QGObject*>& commit(bool server);
@@ -44,34 +45,38 @@ public:
     // Deletes every object, the containers emptied first so that no destructor finds the others.
     void clear();
 
-    QGObject* find(unsigned int id) const;
-    bool holds(unsigned int id) const;
+    // The committed object with the id, or null (pending objects are not found).
+    QGObject* find_object(unsigned int id) const override;
+    // Whether the id is committed or pending.
+    bool holds(unsigned int id) const override;
     // Every object with the type, committed or pending.
     template <class T>
     std::vector<T*> all_of() const;
 
-    QGPlayer* player(unsigned int index) const;
-    // Puts the player into the table's slot, growing the table or replacing the slot's player.
-    void put_player(unsigned int index, QGPlayer* player);
+    // The slot's player, or null outside the table.
+    QGPlayer* get_player(unsigned int index) const override;
+    // Puts the player into the table at its player index, growing the table when the index lies
+    // beyond it (the records keep indexes below kMaxPlayers), or replacing the slot's player.
+    void register_player(QGPlayer* player) override;
     // Empties the player's slot while it holds the player.
-    void drop_player(const QGPlayer* player);
+    void drop_player(const QGPlayer* player) override;
     // The table with one slot per player of the match, new slots empty.
     void size_player_table(size_t count) { players_.resize(count, nullptr); }
     // The player of the table whose object has this entity id, or null.
-    QGPlayer* player_with_entity(unsigned int entity_id) const;
+    QGPlayer* player_with_entity(unsigned int entity_id) const override;
 
     // The next entity id of this server session (the first is 1; ids are never reused).
-    unsigned int issue_id() { return ++next_entity_id_; }
+    unsigned int issue_id() override { return ++next_entity_id_; }
     unsigned int next_entity_id() const { return next_entity_id_; }
 
     const std::map<unsigned int, QGObject*>& objects() const { return objects_; }
     const std::vector<QGPhysObject*>& physics_objects() const { return physics_objects_; }
     // By player index; a slot may be null. Each entry is the player object itself.
     const std::vector<QGPlayer*>& players() const { return players_; }
-    const std::list<QGObject*>& pending_objects() const { return pending_objects_; }
+    const std::list<QGObject*>& pending_objects() const override { return pending_objects_; }
     const std::set<QGPhysObject*>& pending_physics() const { return pending_physics_; }
     const std::set<unsigned int>& removal_queue() const { return removal_queue_; }
-    NetworkableMap& reliable_objects() { return reliable_objects_; }
+    NetworkableMap& reliable_objects() override { return reliable_objects_; }
     NetworkableMap& unreliable_objects() { return unreliable_objects_; }
     // Server: the reliable objects whose records are for one connection only.
     const std::map<unsigned int, QGObject*>& one_client_objects() const { return one_client_objects_; }

@@ -75,13 +75,13 @@ void QGGame::update(float dt) {
 
     if (match_running) {
         if (is_server) {
-            for (auto& [id, object] : objects()) {
+            for (auto& [id, object] : registry_.objects()) {
                 if (paused && !object->updates_while_paused()) continue;
                 object->update(dt);
             }
-            if (!paused) collisions_.run(physics_objects());
+            if (!paused) collisions_.run(registry_.physics_objects());
         } else {
-            for (auto& [id, object] : objects())
+            for (auto& [id, object] : registry_.objects())
                 if (object->updates_on_client()) object->update(dt);
         }
     }
@@ -91,13 +91,13 @@ void QGGame::update(float dt) {
     net_->exchange();
 
     if (!is_server) {
-        for (auto& [id, object] : objects()) {
+        for (auto& [id, object] : registry_.objects()) {
             object->update_sprite();
             if (ObjectLook* look = object->look()) look->update();
         }
     }
 
-    flush_removals();
+    registry_.remove_queued();
 }
 
 void QGGame::run_keeping_connection(const std::function<void()>& work) {
@@ -140,10 +140,6 @@ void QGGame::remove_object(unsigned int id) {
     }
     if (!registry_.remove(id)) return;
     if (is_server && event_handler) event_handler->post<EQGEventType::RemoveObject>(IdRecord{id}, true);
-}
-
-void QGGame::register_player(QGPlayer* player) {
-    if (player) registry_.put_player(player->player_index, player);
 }
 
 void QGGame::play_sound(int sound_id) {

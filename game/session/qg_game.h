@@ -46,9 +46,7 @@ struct LevelObject;
 // object registry, the collision pass, the terrain, the match set-up and the network side, a
 // client's or the server's) and runs the world step update(): object updates, collisions, the
 // commit of new objects, the network exchange and the removal of dead objects, always in that
-// order. One road per caller: the objects ask the GameSession; the programs use the session's own
-// names below and, for anything else a part does, the part itself (registry(), terrain(),
-// match_setup(), network()).
+// order. What a part does is reached through the part, by the objects and the programs alike.
 class QGGame final : public GameSession {
 public:
     // Selects the server constructor.
@@ -82,69 +80,26 @@ public:
     // The world step; dt is the time since the previous step in seconds.
     void update(float dt);
 
-    // --- the object registry ---
-
     // Objects are made with spawn (GameSession), which registers them here.
     bool register_object(std::unique_ptr<QGObject> object) override;
     // Commits the objects registered since the last commit; the server posts their creation
     // records, sent with this step's packet.
     void flush_registrations();
-    // Deletes the objects queued for removal.
-    void flush_removals() { registry_.remove_queued(); }
     void remove_object(unsigned int id) override;
-    QGObject* find_object(unsigned int id) const override { return registry_.find(id); }
-    QGPlayer* get_player(unsigned int index) const override { return registry_.player(index); }
-    void register_player(QGPlayer* player) override;
 
-    const std::map<unsigned int, QGObject*>& objects() const { return registry_.objects(); }
-    const std::vector<QGPhysObject*>& physics_objects() const { return registry_.physics_objects(); }
-    const std::vector<QGPlayer*>& players() const { return registry_.players(); }
-    const std::list<QGObject*>& pending_objects() const override { return registry_.pending_objects(); }
-    const std::set<QGPhysObject*>& pending_physics() const { return registry_.pending_physics(); }
-    const std::set<unsigned int>& removal_queue() const { return registry_.removal_queue(); }
-    NetworkableMap& reliable_objects() override { return registry_.reliable_objects(); }
-    NetworkableMap& unreliable_objects() { return registry_.unreliable_objects(); }
-    ObjectRegistry& registry() { return registry_; }
-    const ObjectRegistry& registry() const { return registry_; }
-
-    // --- the match set-up ---
-
-    void setup_game(const GameParameters& params) { match_.setup_game(params); }
-    void generate_level(const LevelCreation& record) override { match_.generate_level(record); }
-    void set_spawn_positions(const SpawnPositions& record) { match_.set_spawn_positions(record); }
-    void start_game() { match_.start_game(); }
-    dvec2d choose_spawn_position(const QGPlayer* player) const override { return match_.choose_spawn_position(player); }
-    MatchSetup& match_setup() { return match_; }
-
-    // --- the network side ---
-
-    // The TCP transport's connection hooks.
-    void on_connect(Protocol* protocol, unsigned int connection_id, unsigned short local_port, Connection remote) {
-        net_->on_connect(protocol, connection_id, local_port, remote);
-    }
-    void on_disconnect(Protocol* protocol, unsigned int connection_id, unsigned short local_port, Connection remote) {
-        net_->on_disconnect(protocol, connection_id, local_port, remote);
-    }
-    Tcp* tcp_transport() const { return net_->tcp(); }
-    Udp* udp_transport() const { return net_->udp(); }
+    // The parts, each the one road to what it does: the objects, the physics list, the player
+    // table and the channels' maps (find_object, get_player, objects, players, reliable_objects
+    // ...) in the registry; setup_game, generate_level, set_spawn_positions, start_game and
+    // choose_spawn_position in the match set-up; on_connect, on_disconnect and the transports
+    // in the network side; explode, affect_objects_near, push_object and the pixels in the
+    // terrain.
+    ObjectRegistry& registry() override { return registry_; }
+    const ObjectRegistry& registry() const override { return registry_; }
+    MatchSetup& match_setup() override { return match_; }
+    const MatchSetup& match_setup() const override { return match_; }
     NetworkSession& network() { return *net_; }
-
-    // --- the terrain ---
-
-    void explode(const dvec2d& centre, float radius) override { terrain_.explode(centre, radius); }
-    void affect_objects_near(const dvec2d& point, Callback<void, QGPhysObject*, const dvec2d&, float> callback,
-                             float radius) override {
-        terrain_.affect_objects_near(point, std::move(callback), radius);
-    }
-    void push_object(QGPhysObject* object, const dvec2d& direction, float strength) {
-        terrain_.push_object(object, direction, strength);
-    }
-    int level_width() const { return terrain_.width(); }
-    int level_height() const { return terrain_.height(); }
-    ColorRGBA get_pixel(int x, int y) const { return terrain_.get_pixel(x, y); }
-    void set_pixel(int x, int y, ColorRGBA colour) { terrain_.set_pixel(x, y, colour); }
-    SessionTerrain& terrain() { return terrain_; }
-    const SessionTerrain& terrain() const { return terrain_; }
+    SessionTerrain& terrain() override { return terrain_; }
+    const SessionTerrain& terrain() const override { return terrain_; }
 
     void play_sound(int sound_id) override;
     // The handed-in clock, else the steady clock.
@@ -165,27 +120,6 @@ public:
     Callback<void> disconnect_hook;
 
 private:
-    // What only the objects ask, through GameSession; the programs ask the parts.
-    bool holds_id(unsigned int id) const override { return registry_.holds(id); }
-    void drop_player(const QGPlayer* player) override { registry_.drop_player(player); }
-    QGPlayer* player_with_entity(unsigned int entity_id) const override {
-        return registry_.player_with_entity(entity_id);
-    }
-    void add_pending_physics(QGPhysObject* object) override { registry_.add_physics(object); }
-    unsigned int issue_entity_id() override { return registry_.issue_id(); }
-    void build_level_object(const LevelObject& object) override { match_.build_level_object(object); }
-    SDL_Surface* terrain_surface() const override { return terrain_.surface(); }
-    void set_terrain_surface(SDL_Surface* surface) override { terrain_.set_surface(surface); }
-    void forget_terrain_surface(SDL_Surface* surface) override { terrain_.forget_surface(surface); }
-    [[nodiscard]] ScopedLink attach_water(sph::WaterObject* water,
-                                          Callback<float, float, float, float, float> coverage) override {
-        return terrain_.attach_water(water, std::move(coverage));
-    }
-    bool has_water_coverage() const override { return terrain_.has_water_coverage(); }
-    float water_coverage(float x, float y, float width, float height) const override {
-        return terrain_.water_coverage(x, y, width, height);
-    }
-
     // A client's event handler, held by the registry until its id is known.
     void hold_event_handler();
 

@@ -19,14 +19,14 @@ void ServerSession::exchange() {
         send_reliable();
         receive_from_clients();
     }
-    if (udp_) udp_->send_objects(game_.unreliable_objects());
+    if (udp_) udp_->send_objects(game_.registry().unreliable_objects());
     // Late joiners become spectators (on_connect decides).
     if (TcpServer* tcp_server = server()) tcp_server->accept_client();
 }
 
 void ServerSession::send_reliable() {
     TcpServer* tcp_server = server();
-    if (!tcp_->send_objects(game_.reliable_objects()) || !tcp_server) return;
+    if (!tcp_->send_objects(game_.registry().reliable_objects()) || !tcp_server) return;
     // Behind the packet to all, which carried their creation records.
     const int64_t now = tcp_->now_ms();
     send_addressed_events(*tcp_server, now);
@@ -110,7 +110,7 @@ void ServerSession::keep_frame(unsigned int client, const Connection& remote, By
 void ServerSession::on_frame(unsigned int client, const Connection& remote, ByteBuffer& packet) {
     // Frames come through the TCP transport, which keeps the newest send times per sender.
     if (!tcp_) return;
-    const NetworkableMap& objects = game_.reliable_objects();
+    const NetworkableMap& objects = game_.registry().reliable_objects();
     // Clients may write only the fields that carry their requests; the rest of the world is the
     // server's.
     const auto find = [&](uint32_t id) -> QGObject* {
@@ -150,7 +150,7 @@ void ServerSession::on_disconnect(Protocol*, unsigned int connection_id, unsigne
     log_forget_peer(remote.to_string());
     spectators_.erase(connection_id);
     stop_map_synchronizers(connection_id);
-    if (QGPlayer* player = game_.get_player(connection_id)) {
+    if (QGPlayer* player = game_.registry().get_player(connection_id)) {
         game_.remove_object(player->entity_id);
     }
     // The host's client leaving before the start, or the last player leaving, ends the
@@ -158,7 +158,7 @@ void ServerSession::on_disconnect(Protocol*, unsigned int connection_id, unsigne
     // While the hosting still waits for its players no one has joined yet, so only the host's
     // client counts; the others' places are taken again by the next newcomers.
     bool others = false;
-    const std::vector<QGPlayer*>& players = game_.players();
+    const std::vector<QGPlayer*>& players = game_.registry().players();
     for (size_t i = 0; i < players.size(); ++i)
         if (i != connection_id && players[i]) others = true;
     const bool waiting = !game_.active.load(std::memory_order_acquire);

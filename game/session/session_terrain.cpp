@@ -82,7 +82,7 @@ void SessionTerrain::affect_objects_near(const dvec2d& point,
     // A blast that reaches nothing (or is not a number) divides by nothing either.
     if (!(radius > 0.0f) || !std::isfinite(radius)) return;
     // The callback may build or remove objects; those wait for the commit, so the list stays.
-    const std::vector<QGPhysObject*> candidates = game_.physics_objects();
+    const std::vector<QGPhysObject*> candidates = game_.registry().physics_objects();
     for (QGPhysObject* object : candidates) {
         const dvec2d half(static_cast<float>(object->size.x) * 0.5f, static_cast<float>(object->size.y) * 0.5f);
         const dvec2d offset = object->position + half - point;

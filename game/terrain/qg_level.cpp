@@ -93,7 +93,7 @@ QGLevel::QGLevel(GameSession* game_, unsigned int entity_id_, LevelParameters pa
 
 void QGLevel::admitted() {
     game->level = this;
-    game->set_terrain_surface(surface_);
+    game->terrain().set_surface(surface_);
 }
 
 QGLevel::~QGLevel() {
@@ -101,7 +101,7 @@ QGLevel::~QGLevel() {
     drop_look();
     if (game) {
         if (game->level == this) game->level = nullptr;
-        game->forget_terrain_surface(surface_);
+        game->terrain().forget_surface(surface_);
     }
     if (surface_) SDL_FreeSurface(surface_);
     surface_ = nullptr;
@@ -131,8 +131,8 @@ void QGLevel::spawn_sweetroll() {
     if (game->spawn_positions.empty()) return;
     LevelObject sweetroll;
     sweetroll.kind = LevelObjectKind::Sweetroll;
-    sweetroll.placement.position = game->choose_spawn_position(nullptr);
-    game->build_level_object(sweetroll);
+    sweetroll.placement.position = game->match_setup().choose_spawn_position(nullptr);
+    game->match_setup().build_level_object(sweetroll);
 }
 
 bool QGLevel::place_random_item(int x, int y, int width, int height, int r) {
@@ -162,12 +162,12 @@ bool QGLevel::place(LevelObjectKind kind, const std::optional<LevelPlacement>& p
 
 void generate_level_action(QGEventHandler& handler, const QGEvent& event) {
     LevelCreation record;
-    if (event.read(record)) handler.game->generate_level(record);
+    if (event.read(record)) handler.game->match_setup().generate_level(record);
 }
 
 void explode_action(QGEventHandler& handler, const QGEvent& event) {
     Explosion blast;
-    if (event.read(blast)) handler.game->explode({blast.x, blast.y}, blast.radius);
+    if (event.read(blast)) handler.game->terrain().explode({blast.x, blast.y}, blast.radius);
 }
 
 void create_map_synchronizer_action(QGEventHandler& handler, const QGEvent& event) {

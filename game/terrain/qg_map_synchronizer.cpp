@@ -21,7 +21,7 @@ QGMapSynchronizer::QGMapSynchronizer(GameSession* game_, unsigned int entity_id_
 
 void QGMapSynchronizer::admitted() {
     if (game->is_server) return;
-    game->reliable_objects()[entity_id] = this;
+    game->registry().reliable_objects()[entity_id] = this;
     attached_early_ = true;
 }
 
@@ -29,8 +29,9 @@ QGMapSynchronizer::~QGMapSynchronizer() {
     if (!game) return;
     if (attached_early_) {
         // Removed before its commit: the session does not know the early entry.
-        auto found = game->reliable_objects().find(entity_id);
-        if (found != game->reliable_objects().end() && found->second == this) game->reliable_objects().erase(found);
+        auto found = game->registry().reliable_objects().find(entity_id);
+        if (found != game->registry().reliable_objects().end() && found->second == this)
+            game->registry().reliable_objects().erase(found);
     }
     if (status_shown_ && game->status_hook.is_valid()) game->status_hook("");
 }

@@ -133,7 +133,7 @@ WaterObject::WaterObject(GameSession* game_, unsigned int entity_id_, QGLevel* l
 WaterObject::WaterObject(GameSession* game_, unsigned int entity_id_, QGLevel* level, WaterSettings settings)
     : QGObject(game_, entity_id_, true), settings_(settings) {
     settings_.sanitize();
-    SDL_Surface* terrain = level ? level->surface() : (game ? game->terrain_surface() : nullptr);
+    SDL_Surface* terrain = level ? level->surface() : (game ? game->terrain().surface() : nullptr);
     if (terrain) {
         width_ = std::max(terrain->w, 0);
         height_ = std::max(terrain->h, 0);
@@ -153,7 +153,7 @@ WaterObject::WaterObject(GameSession* game_, unsigned int entity_id_, QGLevel* l
     if (game) {
         Callback<float, float, float, float, float> coverage;
         if (server_) coverage = Callback<float, float, float, float, float>(this, &WaterObject::coverage);
-        terrain_link_ = game->attach_water(this, std::move(coverage));
+        terrain_link_ = game->terrain().attach_water(this, std::move(coverage));
     }
     if (server_) setup_server(terrain);
 }
@@ -750,8 +750,8 @@ void WaterObject::add_explosion(const dvec2d& centre, float radius) {
 }
 
 void WaterObject::clear_static_cell(int x, int y) {
-    if (!server_ || !game || !game->terrain_surface()) return;
-    SDL_Surface* terrain = game->terrain_surface();
+    if (!server_ || !game || !game->terrain().surface()) return;
+    SDL_Surface* terrain = game->terrain().surface();
     if (x < 0 || y < 0 || x >= width_ || y >= height_ || x >= terrain->w || y >= terrain->h) return;
     ColorRGBA c;
     {

@@ -74,7 +74,7 @@ bool set_up(Bench& b) {
     TcpServer* tcp = tcp_owned.get();
     Udp* udp = udp_owned.get();
     b.server.network().install_transports(std::move(tcp_owned), std::move(udp_owned));
-    b.server.setup_game({kPlayers, 3, 1.0f, 0, 0, {0, 0}});
+    b.server.match_setup().setup_game({kPlayers, 3, 1.0f, 0, 0, {0, 0}});
     if (!tcp->listen_start(0, 0) || !udp->bind(tcp->listening_port())) return fail("no port");
     ready_time = 0.0f;
     b.server.spawn<QGMatchController>(0, MatchSettings{});
@@ -87,7 +87,7 @@ bool set_up(Bench& b) {
         tcp->accept_client();
         b.client_frame();
     }
-    b.server.reliable_objects()[b.server.event_handler->entity_id] = b.server.event_handler;
+    b.server.registry().reliable_objects()[b.server.event_handler->entity_id] = b.server.event_handler;
     b.server.active = true;
     // The other fifteen play on the server itself.
     for (unsigned i = 1; i < kPlayers; ++i) b.server.spawn<QGPlayer>(0, i, i, "Player " + std::to_string(i));
@@ -107,14 +107,14 @@ bool set_up(Bench& b) {
     // Spawn points spread over the level's width, on the surface.
     SpawnPositions spawns;
     spawns.count = kPlayers;
-    QGPlayer* probe = b.server.get_player(1);
+    QGPlayer* probe = b.server.registry().get_player(1);
     for (unsigned i = 0; i < kPlayers; ++i) {
         const int x = int(64 + i * (2048 - 192) / (kPlayers - 1));
         int y = 0;
         while (y + 66 < 1024 && !probe->overlaps_terrain(x, y + 2, 64, 64, false)) y += 2;
         spawns.positions[i] = {float(x), float(std::max(0, y - 4))};
     }
-    b.server.set_spawn_positions(spawns);
+    b.server.match_setup().set_spawn_positions(spawns);
     if (!b.run_until([&] { return play->client_game->match_running && !play->client_game->paused; }))
         return fail("the match did not start");
     return true;
@@ -124,13 +124,13 @@ bool set_up(Bench& b) {
 void stir(Bench& b, int frame) {
     if (frame % 30 == 0) {
         for (unsigned i = 1; i < kPlayers; ++i) {
-            QGPlayer* player = b.server.get_player(i);
+            QGPlayer* player = b.server.registry().get_player(i);
             if (!player) continue;
             player->apply_input({i, InputKind(1 + random_below(3)), uint32_t(random_below(2))});
         }
     }
     if (frame % 20 == 0 && b.server.level)
-        b.server.explode({float(random_below(2048)), float(400 + random_below(500))}, 40.0f);
+        b.server.terrain().explode({float(random_below(2048)), float(400 + random_below(500))}, 40.0f);
 }
 
 // The scene the last frame drew (the post-process pass only blends the damage flash over it).
@@ -195,12 +195,12 @@ int main(int argc, char** argv) {
         if (auto* play = dynamic_cast<QCGamePlay*>(state)) session = play->client_game.get();
     std::size_t players = 0, water = 0;
     if (session)
-        for (QGPlayer* player : session->players()) players += player != nullptr;
-    for (auto& [id, object] : bench.server.objects())
+        for (QGPlayer* player : session->registry().players()) players += player != nullptr;
+    for (auto& [id, object] : bench.server.registry().objects())
         if (auto* w = dynamic_cast<sph::WaterObject*>(object)) water = w->particles.size();
     std::printf("%dx%d window, level %dx%d, %zu players, %zu water particles, an explosion every 20 frames\n",
-                CGameBase::window_width, CGameBase::window_height, session ? session->level_width() : 0,
-                session ? session->level_height() : 0, players, water);
+                CGameBase::window_width, CGameBase::window_height, session ? session->terrain().width() : 0,
+                session ? session->terrain().height() : 0, players, water);
     std::printf("frames %d: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms\n", frames, percentile(times, 0.5),
                 percentile(times, 0.99), percentile(times, 1.0));
     std::printf("CPU time per frame (all threads): median %.2f ms, of the main thread %.2f ms\n",

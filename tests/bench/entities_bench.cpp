@@ -103,7 +103,7 @@ struct Fight {
 
     size_t projectiles() const {
         size_t n = 0;
-        for (QGPhysObject* o : game->physics_objects()) n += dynamic_cast<QGProjectile*>(o) != nullptr;
+        for (QGPhysObject* o : game->registry().physics_objects()) n += dynamic_cast<QGProjectile*>(o) != nullptr;
         return n;
     }
 
@@ -121,9 +121,9 @@ struct Fight {
         }
         game->update(kDt);
         if (steps % 2 == 0) {
-            Protocol::build_sync_packet(game->unreliable_objects(), steps, packet);
+            Protocol::build_sync_packet(game->registry().unreliable_objects(), steps, packet);
             bytes += packet.size();
-            Protocol::build_sync_packet(game->reliable_objects(), steps, packet);
+            Protocol::build_sync_packet(game->registry().reliable_objects(), steps, packet);
             bytes += packet.size();
         }
         ++steps;
@@ -149,7 +149,7 @@ void BM_ServerStep_SixteenPlayersFiring(benchmark::State& state) {
     const double seconds = double(fight.steps) * kDt;
     state.counters["projectiles"] = double(flying) / double(fight.steps);
     state.counters["bytes_per_s_per_client"] = seconds > 0 ? double(fight.bytes) / seconds : 0.0;
-    state.counters["objects"] = double(fight.game->objects().size());
+    state.counters["objects"] = double(fight.game->registry().objects().size());
 }
 BENCHMARK(BM_ServerStep_SixteenPlayersFiring)->Unit(benchmark::kMicrosecond);
 

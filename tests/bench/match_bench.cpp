@@ -28,7 +28,7 @@ void BM_MatchStep(benchmark::State& state) {
     held.water = &water;
     QGGame& game = *level.game;
     game.match_running = false;
-    game.setup_game({16, 3, 1.0f, 1, 0, {0, 0}});
+    game.match_setup().setup_game({16, 3, 1.0f, 1, 0, {0, 0}});
     ready_time = 0.0f;
     game.spawn<QGMatchController>(0, MatchSettings{});
     game.spawn<QGChat>(0);
@@ -36,7 +36,7 @@ void BM_MatchStep(benchmark::State& state) {
     SpawnPositions spawns;
     spawns.count = 16;
     for (unsigned i = 0; i < 16; ++i) spawns.positions[i] = {40.0f + 100.0f * float(i) + (i < 8 ? 0 : 460.0f), 780.0f};
-    game.set_spawn_positions(spawns);
+    game.match_setup().set_spawn_positions(spawns);
     omp_set_num_threads(threads);
     for (int i = 0; i < 120; ++i) game.update(kDt);
     for (auto _ : state) {
@@ -44,9 +44,9 @@ void BM_MatchStep(benchmark::State& state) {
         game.event_handler->queue.clear();
     }
     int alive = 0;
-    for (QGPlayer* player : game.players()) alive += player && player->health > 0.0f;
+    for (QGPlayer* player : game.registry().players()) alive += player && player->health > 0.0f;
     state.counters["particles"] = double(water.particles.size());
-    state.counters["objects"] = double(game.objects().size());
+    state.counters["objects"] = double(game.registry().objects().size());
     state.counters["alive"] = alive;
     state.counters["threads"] = threads;
 }

@@ -101,7 +101,7 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     // The players start in the middle of the level, far from its top left corner.
     SpawnPositions spawns;
     spawns.count = 2, spawns.positions[0] = {1024.0f, 420.0f}, spawns.positions[1] = {990.0f, 420.0f};
-    server.game->set_spawn_positions(spawns);
+    server.game->match_setup().set_spawn_positions(spawns);
     QGGame* session = play->client_game.get();
     ASSERT_TRUE(run_until([&] { return session->match_running && !session->paused; }));
     // The camera follows: the world has moved to the left of the window.
@@ -121,8 +121,8 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     server.game->paused = true;  // the view comes to rest
     for (int i = 0; i < 20; ++i) server.game->update(0.016f), frame();
     // The other player stands beside the own one, which stays in the middle, under the scoreboard.
-    const PlayerLook *own = look_of<PlayerLook>(session->get_player(0)),
-                     *other = look_of<PlayerLook>(session->get_player(1));
+    const PlayerLook *own = look_of<PlayerLook>(session->registry().get_player(0)),
+                     *other = look_of<PlayerLook>(session->registry().get_player(1));
     ASSERT_TRUE(own && other);
     const IntRect plate = own->plate->get_absolute_bounds(), beside = other->plate->get_absolute_bounds();
     EXPECT_TRUE(plate.y + plate.height <= beside.y || beside.y + beside.height <= plate.y) << "the names overlap";
@@ -142,7 +142,7 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     frame();
     session_test::ListenerLog aims;
     aims.listen(*server.game->event_handler, EQGEventType::Aim);
-    server.game->get_player(0)->set_aim(PlayerAim{0, -1000.0f, -1000.0f});
+    server.game->registry().get_player(0)->set_aim(PlayerAim{0, -1000.0f, -1000.0f});
     for (int i = 0; i < 16; ++i) i<3 || i> 12 ? (server.game->update(0.016f), frame()) : frame();
     EXPECT_LE(aims.types.size(), 1u);  // the aim went once, not on every frame until the server's echo
     ready_time = saved_ready_time;

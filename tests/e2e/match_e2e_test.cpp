@@ -182,23 +182,23 @@ TEST(Match, HostAndBotPlayToTheScoreboard) {
     // "Done" waits. Then both go onto free places just above the ground, apart, near the middle:
     // the camera then shows either player away from the match panel in the level's corner.
     QCSpawnSelect* select = top<QCSpawnSelect>();
-    QGPlayer* me = session->get_player(0);
+    QGPlayer* me = session->registry().get_player(0);
     ASSERT_TRUE(me && select->markers.size() == 2u);
     auto at = [&](int i) {
         return select->to_level({select->markers[i]->get_absolute_x(), select->markers[i]->get_absolute_y()});
     };
     drag_marker(select, select->markers[0], {5000, 5000});
-    EXPECT_NEAR(at(0).x, float(session->level_width()) - player_size.x, 0.01);
-    EXPECT_NEAR(at(0).y, float(session->level_height()) - player_size.y, 0.01);
+    EXPECT_NEAR(at(0).x, float(session->terrain().width()) - player_size.x, 0.01);
+    EXPECT_NEAR(at(0).y, float(session->terrain().height()) - player_size.y, 0.01);
     EXPECT_EQ(select->held_marker, select->markers[0]);  // the bottom is ground
     click(select->done_button);
     EXPECT_EQ(top<QCSpawnSelect>(), select);
     std::vector<fvec2d> free;
-    for (int y = 8; y + 72 <= session->level_height(); y += 16)
-        for (int x = 8; x + 72 <= session->level_width(); x += 16)
+    for (int y = 8; y + 72 <= session->terrain().height(); y += 16)
+        for (int x = 8; x + 72 <= session->terrain().width(); x += 16)
             if (!me->overlaps_terrain(x - 4, y - 4, 72, 72, false) && me->overlaps_terrain(x, y + 68, 64, 64, false))
                 free.push_back({float(x), float(y)});
-    const float middle = float(session->level_width()) / 2;
+    const float middle = float(session->terrain().width()) / 2;
     std::sort(free.begin(), free.end(),
               [&](fvec2d a, fvec2d b) { return std::abs(a.x - middle) < std::abs(b.x - middle); });
     const auto apart = std::find_if(free.begin(), free.end(), [&](fvec2d p) { return std::abs(p.x - free[0].x) > 80; });

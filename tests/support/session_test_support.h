@@ -267,7 +267,7 @@ public:
             params.player_count = player_count;
             params.lives = lives;
             params.respawn_time = 2.5f;
-            game->setup_game(params);
+            game->match_setup().setup_game(params);
             if (!tcp->listen_start(0, 0)) continue;
             port = tcp->listening_port();
             if (udp->bind(port)) return true;
@@ -286,7 +286,7 @@ public:
     }
 
     void activate() {
-        game->reliable_objects()[game->event_handler->entity_id] = game->event_handler;
+        game->registry().reliable_objects()[game->event_handler->entity_id] = game->event_handler;
         game->quit = false;
         game->active = true;
     }

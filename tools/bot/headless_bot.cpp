@@ -105,7 +105,7 @@ bool HeadlessBot::run() {
 
 void HeadlessBot::measure_view() {
     std::vector<double> distances;
-    for (QGPlayer* player : game_->players()) {
+    for (QGPlayer* player : game_->registry().players()) {
         if (!player || player->received_state.empty()) continue;
         // The received values at full weight are the newest state; the bot ends here, so the
         // player may keep them.
@@ -125,8 +125,8 @@ void HeadlessBot::step(float dt) {
     game_->update(dt);
     if (game_->rules.player_count > 0) setup_players_ = game_->rules.player_count;
     if (game_->level && level_width_ == 0) {
-        level_width_ = game_->level_width();
-        level_height_ = game_->level_height();
+        level_width_ = game_->terrain().width();
+        level_height_ = game_->terrain().height();
         std::cout << "Bot " << options_.name << ": level " << level_width_ << " x " << level_height_ << "."
                   << std::endl;
     }
@@ -137,7 +137,7 @@ void HeadlessBot::step(float dt) {
 }
 
 void HeadlessBot::watch_state(float dt) {
-    const Udp* udp = game_->udp_transport();
+    const Udp* udp = game_->network().udp();
     if (setup_players_ == 0 || !udp) return;
     state_gap_s_ += dt;
     if (udp->bytes_received() != state_bytes_) {
@@ -170,7 +170,7 @@ void HeadlessBot::send_spawn_positions() {
     for (uint32_t i = 0; i < spawns.count; ++i) {
         const int x = int((i + 1) * uint32_t(level_width_) / (spawns.count + 1));
         int y = 0;
-        while (y < level_height_ && !solid(game_->get_pixel(x, y))) ++y;
+        while (y < level_height_ && !solid(game_->terrain().get_pixel(x, y))) ++y;
         spawns.positions[i].x = float(x);
         spawns.positions[i].y = float(std::max(0, y - player_h - 2));
     }
@@ -181,7 +181,7 @@ void HeadlessBot::send_spawn_positions() {
 void HeadlessBot::play(float dt) {
     // A spectator (or a player not yet in the game) has nothing to steer: the server would
     // refuse every record.
-    if (setup_players_ == 0 || !game_->get_player(game_->local_player_id)) return;
+    if (setup_players_ == 0 || !game_->registry().get_player(game_->local_player_id)) return;
     // The last seconds it stands still, so that what it shows of the players at the end can be
     // held against where they stay on the server.
     if (played_s_ + kQuietSeconds + (options_.host ? kHostStaysSeconds : 0.0f) >= options_.play_seconds) {
@@ -217,8 +217,8 @@ void HeadlessBot::play(float dt) {
 uint64_t HeadlessBot::bytes_received() const {
     uint64_t total = 0;
     if (game_ && game_->active) {
-        if (auto* tcp = dynamic_cast<const TcpClient*>(game_->tcp_transport())) total += tcp->link().bytes_received();
-        if (game_->udp_transport()) total += game_->udp_transport()->bytes_received();
+        if (auto* tcp = dynamic_cast<const TcpClient*>(game_->network().tcp())) total += tcp->link().bytes_received();
+        if (game_->network().udp()) total += game_->network().udp()->bytes_received();
     }
     return total;
 }

@@ -95,7 +95,7 @@ TEST(TerrainLook, KeptLookAndCulledBackgroundDrawTheFramePlainSpritesDraw) {
         if (x > 0) look.focus_view(x, y);
         else look.fit_view();
         EXPECT_TRUE(same_frame(false, false)) << what;
-        session->explode({x + 20.0f, 140.0f}, 25.0f);  // carved: the kept look follows
+        session->terrain().explode({x + 20.0f, 140.0f}, 25.0f);  // carved: the kept look follows
         EXPECT_TRUE(same_frame(false, false)) << what << ", after a blast";
         EXPECT_TRUE(same_frame(true, false)) << what << ", something nearer drawn before the terrain";
         EXPECT_TRUE(same_frame(false, true)) << what << ", something nearer drawn before the level";

@@ -32,9 +32,9 @@ QGEvent event_of(EQGEventType type, const Record& r) {
 }
 
 size_t objects_after(QGGame& game, const QGEvent& event) {
-    const size_t before = game.pending_objects().size();
+    const size_t before = game.registry().pending_objects().size();
     game.event_handler->dispatch(event);
-    return game.pending_objects().size() - before;
+    return game.registry().pending_objects().size() - before;
 }
 
 // The record as its writer sends it is read back; with the one field spoiled, its field list
@@ -131,8 +131,8 @@ TEST_F(Records, NamesTravelInSixteenBytesWithTheirEnd) {
     std::memset(record.data.data() + 28, 'x', 16);
     auto client = make_headless_client_session();
     client->event_handler->dispatch(record);
-    ASSERT_NE(client->get_player(0), nullptr);
-    EXPECT_EQ(client->get_player(0)->name, std::string(16, 'x'));
+    ASSERT_NE(client->registry().get_player(0), nullptr);
+    EXPECT_EQ(client->registry().get_player(0)->name, std::string(16, 'x'));
 }
 
 TEST_F(Records, AProjectileTouchingAnObjectAndTheTerrainInOneStepGoesOffOnce) {
@@ -147,7 +147,7 @@ TEST_F(Records, AProjectileTouchingAnObjectAndTheTerrainInOneStepGoesOffOnce) {
     size_t blasts = 0;
     for (const QGEvent& e : w.game->event_handler->queue) blasts += e.type == EQGEventType::Explode;
     EXPECT_EQ(blasts, 1u);
-    EXPECT_EQ(w.game->removal_queue().count(shot->entity_id), 1u);
+    EXPECT_EQ(w.game->registry().removal_queue().count(shot->entity_id), 1u);
 }
 
 TEST_F(Records, PortalsLeaveTheRegistryAndSessionsSharingAnIdKeepTheirs) {
@@ -159,7 +159,7 @@ TEST_F(Records, PortalsLeaveTheRegistryAndSessionsSharingAnIdKeepTheirs) {
     portal->write_creation_event(record);
     client->event_handler->dispatch(record);
     client->flush_registrations();
-    auto* copy = dynamic_cast<QGPortal*>(client->find_object(id));
+    auto* copy = dynamic_cast<QGPortal*>(client->registry().find_object(id));
     ASSERT_NE(copy, nullptr);
     ASSERT_EQ(all_portals.count(id), 1u);
     server->remove_object(id);  // still pending there: deleted at once
@@ -185,8 +185,8 @@ TEST_F(Records, ItemsUsedOnTouchAndHealsAtFullHealth) {
     p->health = player_max_health;
     w.game->event_handler->queue.clear();
     heal->give_to(p);
-    EXPECT_EQ(w.game->find_object(heal->entity_id), heal);
-    EXPECT_TRUE(w.game->removal_queue().empty());
+    EXPECT_EQ(w.game->registry().find_object(heal->entity_id), heal);
+    EXPECT_TRUE(w.game->registry().removal_queue().empty());
     EXPECT_EQ(heal->use_timer, item_definitions[kHeal].use_timeout);
     EXPECT_EQ(heal->pickup_timer, heal->pickup_cooldown);
     EXPECT_EQ(heal->owner, kNoPlayerIndex);
@@ -258,7 +258,7 @@ TEST_F(Records, ADrawingClientBuildsEveryLookWithoutAWindow) {
         r.team = 40;  // no such team colour: its own colour
         r.name = "Drawn";
         client->event_handler->dispatch(event_of(EQGEventType::CreatePlayer, r));
-        QGPlayer* p = client->get_player(1);
+        QGPlayer* p = client->registry().get_player(1);
         auto* look = look_of<PlayerLook>(p);
         ASSERT_TRUE(look);
         EXPECT_EQ(look->label->get_text(), "[41] Drawn: 100 HP");

@@ -19,8 +19,8 @@ namespace {
 template <class T>
 size_t objects_of(const QGGame& game) {
     size_t n = 0;
-    for (QGObject* o : game.pending_objects()) n += dynamic_cast<T*>(o) != nullptr;
-    for (const auto& [id, o] : game.objects()) n += dynamic_cast<T*>(o) != nullptr;
+    for (QGObject* o : game.registry().pending_objects()) n += dynamic_cast<T*>(o) != nullptr;
+    for (const auto& [id, o] : game.registry().objects()) n += dynamic_cast<T*>(o) != nullptr;
     return n;
 }
 
@@ -97,7 +97,7 @@ TEST_F(Rules, DyingDropsTheSelectedItemRemovesTheRestAndRespawnsUntilTheLivesRun
     p->change_health({DamageType::Fall, 0, 0}, -500.0f);
     // Each carried item handled once: the gun lies where it was, the others go.
     EXPECT_TRUE(gun->owner == kNoPlayerIndex && gun->shown);
-    EXPECT_EQ(w.game->removal_queue(), (std::set<unsigned int>{triple_id, heal->entity_id}));
+    EXPECT_EQ(w.game->registry().removal_queue(), (std::set<unsigned int>{triple_id, heal->entity_id}));
     EXPECT_EQ(count_of(*w.game, EQGEventType::RemoveObject), 2u);
     // Respawned at once (no respawn time) at the spawn point, with a fresh loadout.
     EXPECT_EQ(p->lives, 2);
@@ -106,7 +106,7 @@ TEST_F(Rules, DyingDropsTheSelectedItemRemovesTheRestAndRespawnsUntilTheLivesRun
     ASSERT_EQ(p->inventory.size(), 1u);
     EXPECT_NE(p->inventory[0], triple_id);
     w.step();
-    EXPECT_EQ(w.game->find_object(gun->entity_id), gun);
+    EXPECT_EQ(w.game->registry().find_object(gun->entity_id), gun);
 
     // The last life: the player stays down where it fell; without a lives limit it always returns.
     for (int lives : {3, 0}) {
@@ -176,7 +176,7 @@ TEST_F(Rules, PickUpMergeFireAndDropCountAmmunitionRight) {
         v.game->event_handler->queue.clear();
         weapon->fire();
         EXPECT_EQ(objects_of<QGProjectile>(*v.game), s.projectiles);
-        EXPECT_EQ(v.game->removal_queue().count(weapon->entity_id), size_t(s.removed));
+        EXPECT_EQ(v.game->registry().removal_queue().count(weapon->entity_id), size_t(s.removed));
         // Nothing wraps round: a negative count is no ammunition and no pellets.
         EXPECT_LE(weapon->ammo, 5u);
         const bool fired = s.default_ammo > 0 || s.max_ammo <= 0;
@@ -198,7 +198,7 @@ TEST_F(Rules, ItemsOutliveTheirHolderAndLeaveItsInventoryWhenTheyGo) {
     // A holder that goes first: the item is loose and its end reaches no player.
     g->remove_object(w.players[0]->entity_id);
     w.step();
-    EXPECT_EQ(g->get_player(0), nullptr);
+    EXPECT_EQ(g->registry().get_player(0), nullptr);
     EXPECT_FALSE(second->is_held() || second->is_static());
     g->remove_object(second->entity_id);
     w.step();
@@ -210,7 +210,7 @@ TEST_F(Rules, ItemsOutliveTheirHolderAndLeaveItsInventoryWhenTheyGo) {
     for (unsigned int id : ids) g->remove_object(id);
     w.step();
     for (unsigned int id : ids) EXPECT_FALSE(g->registry().holds(id));
-    EXPECT_EQ(g->get_player(1), nullptr);
+    EXPECT_EQ(g->registry().get_player(1), nullptr);
 }
 
 // Dead and waiting, a player holding its new loadout and the trigger fires and uses nothing; it
@@ -345,20 +345,20 @@ TEST_F(Rules, BlastsFallOffWithDistanceAndSpareOnlyTheShooterOfANoSelfDamageWeap
 TEST_F(Rules, SpawnPointFarthestFromTheNearestOpponent) {
     ServerWorld w(3);
     QGGame* g = w.game.get();
-    EXPECT_EQ(g->choose_spawn_position(w.players[0]), dvec2d(0.0f, 0.0f));
+    EXPECT_EQ(g->match_setup().choose_spawn_position(w.players[0]), dvec2d(0.0f, 0.0f));
     g->spawn_positions = {{0.0f, 0.0f}, {100.0f, 0.0f}, {300.0f, 0.0f}};
     w.players[1]->position = {290.0f, 0.0f};
     w.players[2]->position = {10.0f, 0.0f};
     // Both others count: the middle point is farthest from its nearest one.
-    EXPECT_EQ(g->choose_spawn_position(w.players[0]), dvec2d(100.0f, 0.0f));
+    EXPECT_EQ(g->match_setup().choose_spawn_position(w.players[0]), dvec2d(100.0f, 0.0f));
     // With teams, the mate near the middle point does not count.
     g->rules.teams = true;
     w.players[0]->team = 0, w.players[1]->team = 1, w.players[2]->team = 0;
-    EXPECT_EQ(g->choose_spawn_position(w.players[0]), dvec2d(0.0f, 0.0f));
+    EXPECT_EQ(g->match_setup().choose_spawn_position(w.players[0]), dvec2d(0.0f, 0.0f));
     // Without an opponent the first point wins.
     w.players[1]->team = 0;
-    EXPECT_EQ(g->choose_spawn_position(w.players[0]), dvec2d(0.0f, 0.0f));
-    EXPECT_EQ(g->choose_spawn_position(nullptr).y, 0.0f);
+    EXPECT_EQ(g->match_setup().choose_spawn_position(w.players[0]), dvec2d(0.0f, 0.0f));
+    EXPECT_EQ(g->match_setup().choose_spawn_position(nullptr).y, 0.0f);
 }
 
 TEST_F(Rules, JoinMakesOnePlayerPerFreeSlotWithItsTeam) {
@@ -379,12 +379,12 @@ TEST_F(Rules, JoinMakesOnePlayerPerFreeSlotWithItsTeam) {
     join(1, "Sixteen chars!!!");  // no NUL in the field: read within its 16 bytes
     join(1, "again");
     join(2, "beyond");
-    ASSERT_NE(game->get_player(1), nullptr);
-    EXPECT_EQ(game->get_player(1)->name, "Sixteen chars!!!");
+    ASSERT_NE(game->registry().get_player(1), nullptr);
+    EXPECT_EQ(game->registry().get_player(1)->name, "Sixteen chars!!!");
     EXPECT_EQ(objects_of<QGPlayer>(*game), 1u);
     game->match_running = true;
     join(0, "late");
-    EXPECT_EQ(game->get_player(0), nullptr);
+    EXPECT_EQ(game->registry().get_player(0), nullptr);
 }
 
 }  // namespace

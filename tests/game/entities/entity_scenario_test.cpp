@@ -21,7 +21,7 @@ constexpr int kWidth = 640, kHeight = 240, kFloor = 200;
 template <typename T>
 std::vector<T*> all_of(const QGGame& game) {
     std::vector<T*> out;
-    for (auto& [id, object] : game.objects())
+    for (auto& [id, object] : game.registry().objects())
         if (auto* t = dynamic_cast<T*>(object)) out.push_back(t);
     return out;
 }
@@ -92,11 +92,11 @@ TEST_F(Fight, PickUpShootDieRespawnAndASweetrollBurstsOnce) {
     // The join requests make the players, which reach both clients.
     ASSERT_TRUE(pump_until([&] {
         for (auto& c : clients)
-            if (!c->get_player(0) || !c->get_player(1)) return false;
+            if (!c->registry().get_player(0) || !c->registry().get_player(1)) return false;
         return true;
     }));
-    QGPlayer* shooter = host.get_player(0);
-    QGPlayer* target = host.get_player(1);
+    QGPlayer* shooter = host.registry().get_player(0);
+    QGPlayer* target = host.registry().get_player(1);
     ASSERT_TRUE(shooter && target);
     EXPECT_EQ(target->team, 1u);  // teams off: the own index
 
@@ -118,7 +118,7 @@ TEST_F(Fight, PickUpShootDieRespawnAndASweetrollBurstsOnce) {
     input(shooter, InputKind::Right, 0);
     ASSERT_EQ(shooter->inventory.size(), 2u);
     EXPECT_EQ(shooter->inventory[1], gun->entity_id);
-    ASSERT_TRUE(pump_until([&] { return clients[1]->get_player(0)->inventory.size() == 2; }));
+    ASSERT_TRUE(pump_until([&] { return clients[1]->registry().get_player(0)->inventory.size() == 2; }));
 
     // Select it, aim at the target and pull the trigger once.
     const uint64_t untouched = terrain_test::surface_hash(terrains[0].get());
@@ -156,7 +156,7 @@ TEST_F(Fight, PickUpShootDieRespawnAndASweetrollBurstsOnce) {
     EXPECT_NEAR(step_count - died_at, respawn_steps, 1);
     EXPECT_EQ(target->health, player_health);
     ASSERT_EQ(target->inventory.size(), 1u);
-    ASSERT_TRUE(pump_until([&] { return clients[0]->get_player(1)->spawned; }));
+    ASSERT_TRUE(pump_until([&] { return clients[0]->registry().get_player(1)->spawned; }));
 
     // Three pellets along one line hit a sweetroll in the same step: one burst, which kills the
     // wounded target beside it for the shooter.
@@ -174,7 +174,7 @@ TEST_F(Fight, PickUpShootDieRespawnAndASweetrollBurstsOnce) {
     input(shooter, InputKind::Use, 0);
     ASSERT_TRUE(pump_until([&] { return sweetroll->is_leaving(); }));
     for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(pump_until([&] { return !clients[i]->find_object(sweetroll_id); }));
+        ASSERT_TRUE(pump_until([&] { return !clients[i]->registry().find_object(sweetroll_id); }));
         const std::vector<float> r = radii(i);
         EXPECT_EQ(std::count(r.begin(), r.end(), 100.0f), 1);
         EXPECT_TRUE(messages[i].has("A challenger appears!"));
@@ -183,7 +183,7 @@ TEST_F(Fight, PickUpShootDieRespawnAndASweetrollBurstsOnce) {
     }
     EXPECT_EQ(shooter->kills, 2);
     EXPECT_EQ(target->lives, 1);
-    EXPECT_EQ(host.find_object(sweetroll_id), nullptr);
+    EXPECT_EQ(host.registry().find_object(sweetroll_id), nullptr);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ class MatchRules : public level_test::LevelTest {
 protected:
     void start_session(int32_t lives, bool teams, const Players& players) {
         game = make_server_session();
-        game->setup_game({uint32_t(players.size()), lives, 0.0f, teams, 0, {0, 0}});
+        game->match_setup().setup_game({uint32_t(players.size()), lives, 0.0f, teams, 0, {0, 0}});
         for (unsigned i = 0; i < players.size(); ++i)
             (game->spawn<QGPlayer>(0, i, players[i].first, "p"))->health = players[i].second;
     }
@@ -35,8 +35,8 @@ TEST_F(MatchRules, TheLabelAndTheCountdownHoldHostileNumbersToTheirRange) {
     start_session(0, false, {{0, 100}});
     auto* controller = game->spawn<QGMatchController>(0, MatchSettings{});
     volatile float nan = NAN, two31 = 2147483648.0f;
-    game->get_player(0)->health = two31, controller->timer = nan;
-    EXPECT_EQ(game->get_player(0)->label_text(), "p: 2147483647 HP");
+    game->registry().get_player(0)->health = two31, controller->timer = nan;
+    EXPECT_EQ(game->registry().get_player(0)->label_text(), "p: 2147483647 HP");
     EXPECT_NE(controller->info_text().find("starting in 0..."), std::string::npos) << controller->info_text();
 }
 
@@ -70,16 +70,17 @@ TEST_F(MatchRules, SpawnPlacementIsBoundedAndAlwaysDefined) {
         SpawnPositions record;
         record.count = claimed;
         for (uint32_t i = 0; i < kMaxSpawnPositions; ++i) record.positions[i] = {10.0f * float(i) + 5.0f, 7.0f};
-        for (int twice = 0; twice < 2; ++twice) game->set_spawn_positions(record);  // the second replaces the first
+        for (int twice = 0; twice < 2; ++twice)
+            game->match_setup().set_spawn_positions(record);  // the second replaces the first
         ASSERT_EQ(game->spawn_positions.size(), kept);
         std::set<std::pair<float, float>> used;
-        for (QGPlayer* player : game->players()) {
+        for (QGPlayer* player : game->registry().players()) {
             used.insert({player->position.x, player->position.y});
             EXPECT_EQ(std::count(game->spawn_positions.begin(), game->spawn_positions.end(), player->position) > 0,
                       kept > 0);
         }
         EXPECT_EQ(used.size(), kept ? std::min(players, kept) : 1u);  // distinct, shared, or all at (0, 0)
-        EXPECT_TRUE(game->match_running && game->players()[0]->spawned);
+        EXPECT_TRUE(game->match_running && game->registry().players()[0]->spawned);
     }
 }
 
@@ -134,7 +135,7 @@ TEST_F(MatchRules, AClientSaysLinesOfAtMost200PrintableCharacters) {
 TEST_F(MatchRules, AWatcherRegistersOnceAndADrawingClientShowsTheMatchAndTheBox) {
     start_session(3, false, {});
     testing::internal::CaptureStdout();
-    for (int i = 0; i < 2; ++i) game->on_connect(nullptr, 4, 0, Connection());
+    for (int i = 0; i < 2; ++i) game->network().on_connect(nullptr, 4, 0, Connection());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "A spectator joins the game.\n");
     CSpriteManager view;  // no window: the label and the box are built but not drawn
     GameDrawing drawing(&view, nullptr, nullptr);

@@ -17,7 +17,7 @@ struct Messages {
 };
 
 QGMatchController& controller_of(QGGame& game) {
-    for (auto& [id, object] : game.objects())
+    for (auto& [id, object] : game.registry().objects())
         if (auto* found = dynamic_cast<QGMatchController*>(object)) return *found;
     throw std::runtime_error("no match controller");
 }
@@ -62,7 +62,8 @@ TEST_F(WholeMatch, SetUpCountdownTimedRunResultAndClose) {
     server.game->spawn<QGMatchController>(0, MatchSettings{{}, {}, 0, 0.05f, false, false});  // three seconds
     server.game->spawn<QGChat>(0);
     server.activate();
-    ASSERT_TRUE(until([&] { return other.chat && other.get_player(0) && host.get_player(1); }, 0));
+    ASSERT_TRUE(
+        until([&] { return other.chat && other.registry().get_player(0) && host.registry().get_player(1); }, 0));
     // The host's client sends the level, then the spawn points, which start the match.
     host.event_handler->post<EQGEventType::GenerateLevel>(creation(hills(320, 160)));
     ASSERT_TRUE(until([&] { return other.level != nullptr; }, 0));
@@ -70,11 +71,11 @@ TEST_F(WholeMatch, SetUpCountdownTimedRunResultAndClose) {
     spawns.count = 3;
     spawns.positions[1] = {150.0f, 30.0f}, spawns.positions[2] = {280.0f, 40.0f};
     host.event_handler->post<EQGEventType::SetSpawnPositions>(spawns);
-    ASSERT_TRUE(until([&] { return host.match_running && other.get_player(1)->spawned; }, 0));
+    ASSERT_TRUE(until([&] { return host.match_running && other.registry().get_player(1)->spawned; }, 0));
     EXPECT_EQ(controller_of(host).info_text(), "Free for All\nMatch starting in 1...");
     // A spectator during the countdown: its first packet is the snapshot, in this order.
     std::vector<uint32_t> expected{8, 9};  // SetupGame, SetSpawnPositions, the records, StartGame, Pause
-    for (auto& [id, object] : server.game->objects()) {
+    for (auto& [id, object] : server.game->registry().objects()) {
         QGEvent creation_record;
         object->write_creation_event(creation_record);
         expected.push_back(uint32_t(creation_record.type));
@@ -85,7 +86,7 @@ TEST_F(WholeMatch, SetUpCountdownTimedRunResultAndClose) {
     ASSERT_TRUE(until([&] { return !heard.types.empty(); }, 0));
     heard.types.resize(std::max(heard.types.size(), expected.size()));
     EXPECT_EQ(std::vector<uint32_t>(heard.types.begin(), heard.types.begin() + long(expected.size())), expected);
-    EXPECT_TRUE(watcher.match_running && watcher.paused && !watcher.get_player(2));
+    EXPECT_TRUE(watcher.match_running && watcher.paused && !watcher.registry().get_player(2));
     // A player's line, and a spectator's line that claims to be the host's, reach everybody.
     host.chat->say("gg");
     watcher.chat->lines.emplace_back(0, "I am the host");

@@ -129,9 +129,10 @@ TEST_F(PhysicsTest, WalkingRightStepsUpALowStepButAHighWallStops) {
 
     // A wall 40 rows high in a level, painted through the session as the game writes its terrain.
     game->spawn<QGLevel>(0, LevelParameters{5, 7, 120, 100});  // the hills preset places nothing
+    SessionTerrain& terrain = game->terrain();
     for (int y = 0; y < 100; ++y)
         for (int x = 0; x < 120; ++x)
-            game->set_pixel(x, y, y >= 60 ? color_earth : x >= 40 && y >= 20 ? color_destructible : color_air);
+            terrain.set_pixel(x, y, y >= 60 ? color_earth : x >= 40 && y >= 20 ? color_destructible : color_air);
     auto* blocked = box({10, 10}, 0.5f);
     blocked->velocity = {30.0f, 0.0f};
     move(blocked, {28.0f, 49.0f}, {31.5f, 49.0f});
@@ -149,7 +150,7 @@ TEST_F(PhysicsTest, WalkingRightStepsUpALowStepButAHighWallStops) {
     EXPECT_LE(diagonal->position.y + 10.0f, 60.0f);
     EXPECT_FALSE(diagonal->overlaps_terrain(29, int(diagonal->position.y), 10, 10, false));
 
-    game->explode({50.0f, 50.0f}, 25.0f);  // a blast through the wall opens the way
+    terrain.explode({50.0f, 50.0f}, 25.0f);  // a blast through the wall opens the way
     move(blocked, {29.0f, 49.0f}, {33.5f, 49.0f});
     EXPECT_EQ(blocked->position, dvec2d(33.5f, 49.0f));
 }
@@ -216,7 +217,8 @@ TEST_F(PhysicsTest, PixelMaterialsAndTheLadderProbe) {
     move(climber, {11.0f, 5.0f}, {11.0f, 7.0f});
     EXPECT_TRUE(climber->on_ladder);
     game->spawn<QGLevel>(0, LevelParameters{5, 7, 50, 50});  // also in a level painted after its mask was built
-    for (int p = 0; p < 2500; ++p) game->set_pixel(p % 50, p / 50, p % 50 / 5 == 2 ? color_ladder : color_air);
+    for (int p = 0; p < 2500; ++p)
+        game->terrain().set_pixel(p % 50, p / 50, p % 50 / 5 == 2 ? color_ladder : color_air);
     move(climber = box({4, 4}), {11.0f, 5.0f}, {11.0f, 7.0f});
     EXPECT_TRUE(climber->on_ladder);
 }

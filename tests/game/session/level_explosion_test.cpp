@@ -105,14 +105,14 @@ public:
 
 TEST_F(Explosions, DiscOfDestructibleTerrainBecomesAirAndIsPostedToTheClients) {
     paint(0, 0, 64, 48, color_destructible);
-    server->explode({30.0f, 20.0f}, 10.0f);
-    EXPECT_EQ(server->get_pixel(30, 20), color_air);
-    EXPECT_EQ(server->get_pixel(30, 11), color_air);
-    EXPECT_EQ(server->get_pixel(30, 9), color_destructible);
-    EXPECT_EQ(server->get_pixel(20, 20), color_air);           // the rim: distance exactly 10
-    EXPECT_EQ(server->get_pixel(40, 20), color_destructible);  // the box ends before x + r
-    EXPECT_EQ(server->get_pixel(37, 27), color_air);
-    EXPECT_EQ(server->get_pixel(38, 27), color_destructible);
+    server->terrain().explode({30.0f, 20.0f}, 10.0f);
+    EXPECT_EQ(server->terrain().get_pixel(30, 20), color_air);
+    EXPECT_EQ(server->terrain().get_pixel(30, 11), color_air);
+    EXPECT_EQ(server->terrain().get_pixel(30, 9), color_destructible);
+    EXPECT_EQ(server->terrain().get_pixel(20, 20), color_air);           // the rim: distance exactly 10
+    EXPECT_EQ(server->terrain().get_pixel(40, 20), color_destructible);  // the box ends before x + r
+    EXPECT_EQ(server->terrain().get_pixel(37, 27), color_air);
+    EXPECT_EQ(server->terrain().get_pixel(38, 27), color_destructible);
     ASSERT_EQ(event_types(*server->event_handler), (std::vector<uint32_t>{6}));
     const QGEvent& posted = server->event_handler->queue[0];
     EXPECT_FALSE(posted.delayed.get());
@@ -128,12 +128,12 @@ TEST_F(Explosions, DiscOfDestructibleTerrainBecomesAirAndIsPostedToTheClients) {
 
 TEST_F(Explosions, IndestructibleTerrainTakesTwoBlasts) {
     paint(0, 0, 64, 48, color_indestructible);
-    server->explode({32.0f, 24.0f}, 10.0f);
-    EXPECT_EQ(server->get_pixel(32, 24), color_destructible);
-    EXPECT_EQ(server->get_pixel(32, 13), color_indestructible);
-    server->explode({32.0f, 24.0f}, 10.0f);
-    EXPECT_EQ(server->get_pixel(32, 24), color_air);
-    EXPECT_EQ(server->get_pixel(22, 24), color_air);
+    server->terrain().explode({32.0f, 24.0f}, 10.0f);
+    EXPECT_EQ(server->terrain().get_pixel(32, 24), color_destructible);
+    EXPECT_EQ(server->terrain().get_pixel(32, 13), color_indestructible);
+    server->terrain().explode({32.0f, 24.0f}, 10.0f);
+    EXPECT_EQ(server->terrain().get_pixel(32, 24), color_air);
+    EXPECT_EQ(server->terrain().get_pixel(22, 24), color_air);
     deliver_to_client();
     EXPECT_EQ(surface_hash(client_surface.get()), surface_hash(server_surface.get()));
 }
@@ -153,7 +153,7 @@ TEST_F(Explosions, ChainExplodesAgainWithEffectsPushesAndSoundAndTheClientEndsTh
     server->event_handler->queue.clear();
 
     random_seed(5);
-    server->explode({27.0f, 19.0f}, 2.0f);
+    server->terrain().explode({27.0f, 19.0f}, 2.0f);
     // The chain of 12 pixels went first: its own disc of radius 1.2 around its first pixel, one
     // effect (ceil(1.2 / 20) squared), the sound; then the blast itself.
     ASSERT_EQ(event_types(*server->event_handler), (std::vector<uint32_t>{6, 19, 20, 6}));
@@ -183,8 +183,8 @@ TEST_F(Explosions, ChainExplodesAgainWithEffectsPushesAndSoundAndTheClientEndsTh
 
     // The whole block went; the diagonal neighbour stayed.
     for (int x = 28; x < 31; ++x)
-        for (int y = 18; y < 22; ++y) EXPECT_EQ(server->get_pixel(x, y), color_air) << x << "," << y;
-    EXPECT_EQ(server->get_pixel(31, 22), color_explosive);
+        for (int y = 18; y < 22; ++y) EXPECT_EQ(server->terrain().get_pixel(x, y), color_air) << x << "," << y;
+    EXPECT_EQ(server->terrain().get_pixel(31, 22), color_explosive);
 
     // The effect pushed the nearby object away from it and, being a player, hurt it.
     EXPECT_GT(near->velocity.x, 0.0f);
@@ -204,24 +204,24 @@ TEST_F(Explosions, ChainExplodesAgainWithEffectsPushesAndSoundAndTheClientEndsTh
 TEST_F(Explosions, ClientCarvingAloneLeavesTheChainsDiscToTheServer) {
     paint(0, 0, 64, 48, color_destructible);
     paint(28, 18, 3, 4, color_explosive);
-    client->explode({27.0f, 19.0f}, 2.0f);
+    client->terrain().explode({27.0f, 19.0f}, 2.0f);
     EXPECT_TRUE(client->event_handler->queue.empty());
-    EXPECT_EQ(client->get_pixel(30, 21), color_air);           // flooded
-    EXPECT_EQ(client->get_pixel(28, 17), color_destructible);  // only the server's nested disc takes it
-    server->explode({27.0f, 19.0f}, 2.0f);
-    EXPECT_EQ(server->get_pixel(28, 17), color_air);
+    EXPECT_EQ(client->terrain().get_pixel(30, 21), color_air);           // flooded
+    EXPECT_EQ(client->terrain().get_pixel(28, 17), color_destructible);  // only the server's nested disc takes it
+    server->terrain().explode({27.0f, 19.0f}, 2.0f);
+    EXPECT_EQ(server->terrain().get_pixel(28, 17), color_air);
 }
 
 TEST_F(Explosions, BlastsThatAreNotNumbersOrOutsideTheLevelChangeNothing) {
     paint(0, 0, 64, 48, color_destructible);
     const uint64_t before = surface_hash(server_surface.get());
-    server->explode({std::nanf(""), 10.0f}, 10.0f);
-    server->explode({10.0f, 10.0f}, std::numeric_limits<float>::infinity());
+    server->terrain().explode({std::nanf(""), 10.0f}, 10.0f);
+    server->terrain().explode({10.0f, 10.0f}, std::numeric_limits<float>::infinity());
     EXPECT_TRUE(server->event_handler->queue.empty());
-    server->explode({10.0f, 10.0f}, 0.0f);
-    server->explode({10.0f, 10.0f}, -5.0f);
-    server->explode({-100.0f, -100.0f}, 20.0f);
-    server->explode({500.0f, 20.0f}, 20.0f);
+    server->terrain().explode({10.0f, 10.0f}, 0.0f);
+    server->terrain().explode({10.0f, 10.0f}, -5.0f);
+    server->terrain().explode({-100.0f, -100.0f}, 20.0f);
+    server->terrain().explode({500.0f, 20.0f}, 20.0f);
     EXPECT_EQ(surface_hash(server_surface.get()), before);
     // Received from the network, a blast that is not a number carves nothing either.
     Explosion hostile{std::nanf(""), std::nanf(""), 1e30f};
@@ -230,16 +230,16 @@ TEST_F(Explosions, BlastsThatAreNotNumbersOrOutsideTheLevelChangeNothing) {
     // Without a level there is nothing to carve.
     server->terrain().set_surface(nullptr);
     server->event_handler->queue.clear();
-    server->explode({10.0f, 10.0f}, 10.0f);
+    server->terrain().explode({10.0f, 10.0f}, 10.0f);
     EXPECT_TRUE(server->event_handler->queue.empty());
-    EXPECT_EQ(server->level_width(), 0);
+    EXPECT_EQ(server->terrain().width(), 0);
 }
 
 TEST_F(Explosions, WaterHearsOfEveryDiscAndEveryCarvedPixel) {
     WaterProbe probe;
     auto* level = server->spawn<QGLevel>(0, hills(128, 64));
     level->water = &probe;
-    server->explode({60.0f, 40.0f}, 5.0f);
+    server->terrain().explode({60.0f, 40.0f}, 5.0f);
     ASSERT_EQ(probe.blasts.size(), 1u);
     EXPECT_EQ(probe.blasts[0].x, 60.0f);
     EXPECT_EQ(probe.blasts[0].radius, 5.0f);
@@ -264,7 +264,7 @@ TEST_F(Explosions, ObjectsNearAPointAreReachedByTheirBoxes) {
     server->flush_registrations();
 
     Affected seen;
-    server->affect_objects_near({100.0f, 100.0f}, seen.callback(), 20.0f);
+    server->terrain().affect_objects_near({100.0f, 100.0f}, seen.callback(), 20.0f);
     ASSERT_EQ(seen.objects.size(), 2u);
     // In the order of the physics list (objects committed together come in address order).
     const size_t o = seen.objects[0] == overlapping ? 0 : 1, h = 1 - o;
@@ -274,22 +274,18 @@ TEST_F(Explosions, ObjectsNearAPointAreReachedByTheirBoxes) {
     EXPECT_EQ(seen.objects[h], halfway);
     EXPECT_FLOAT_EQ(seen.strengths[h], 0.5f);
     EXPECT_EQ(seen.directions[h], dvec2d(-1.0f, 0.0f));
-    const size_t first = size_t(std::find(server->physics_objects().begin(), server->physics_objects().end(),
-                                          static_cast<QGPhysObject*>(seen.objects[0])) -
-                                server->physics_objects().begin());
-    const size_t second = size_t(std::find(server->physics_objects().begin(), server->physics_objects().end(),
-                                           static_cast<QGPhysObject*>(seen.objects[1])) -
-                                 server->physics_objects().begin());
-    EXPECT_LT(first, second);
+    const std::vector<QGPhysObject*>& list = server->registry().physics_objects();
+    EXPECT_LT(std::find(list.begin(), list.end(), seen.objects[0]),
+              std::find(list.begin(), list.end(), seen.objects[1]));
 
     // A reach of 0 (the configured default radius) touches nothing and divides by nothing.
     Affected none;
-    server->affect_objects_near({100.0f, 100.0f}, none.callback(), 0.0f);
-    server->affect_objects_near({100.0f, 100.0f}, none.callback(), std::nanf(""));
-    server->affect_objects_near({100.0f, 100.0f}, Callback<void, QGPhysObject*, const dvec2d&, float>(), 20.0f);
+    server->terrain().affect_objects_near({100.0f, 100.0f}, none.callback(), 0.0f);
+    server->terrain().affect_objects_near({100.0f, 100.0f}, none.callback(), std::nanf(""));
+    server->terrain().affect_objects_near({100.0f, 100.0f}, {}, 20.0f);
     EXPECT_TRUE(none.objects.empty());
     // Only the server pushes.
-    client->affect_objects_near({100.0f, 100.0f}, none.callback(), 20.0f);
+    client->terrain().affect_objects_near({100.0f, 100.0f}, none.callback(), 20.0f);
     EXPECT_TRUE(none.objects.empty());
 }
 
@@ -299,11 +295,11 @@ TEST_F(Explosions, DefaultPushMovesByMassSparesStaticAndMasslessObjects) {
     auto* massless = server->spawn<RecordingPhys>(0, nullptr, ivec2d{4, 4}, false, 1.0f);
     massless->mass = 0.0f;
     server->flush_registrations();
-    server->push_object(light, {0.0f, -1.0f}, 0.5f);
+    server->terrain().push_object(light, {0.0f, -1.0f}, 0.5f);
     EXPECT_EQ(light->velocity, dvec2d(0.0f, -25.0f));
-    server->push_object(fixed, {0.0f, -1.0f}, 0.5f);
+    server->terrain().push_object(fixed, {0.0f, -1.0f}, 0.5f);
     EXPECT_EQ(fixed->velocity, dvec2d(0.0f, 0.0f));
-    server->push_object(massless, {0.0f, -1.0f}, 0.5f);
+    server->terrain().push_object(massless, {0.0f, -1.0f}, 0.5f);
     EXPECT_EQ(massless->velocity, dvec2d(0.0f, 0.0f));
 
     // A player takes the blast's damage as well.
@@ -311,19 +307,19 @@ TEST_F(Explosions, DefaultPushMovesByMassSparesStaticAndMasslessObjects) {
     auto* player = server->spawn<QGPlayer>(0, 2, 0, "Pushed");
     player->spawn_protection = 0.0f;
     server->flush_registrations();
-    EXPECT_TRUE(server->is_player_entity(player->entity_id));
-    EXPECT_FALSE(server->is_player_entity(light->entity_id));
+    EXPECT_TRUE(server->registry().is_player_entity(player->entity_id));
+    EXPECT_FALSE(server->registry().is_player_entity(light->entity_id));
     const float health = player->health;
-    server->push_object(player, {1.0f, 0.0f}, 0.25f);
+    server->terrain().push_object(player, {1.0f, 0.0f}, 0.25f);
     EXPECT_FLOAT_EQ(health - player->health, 2.5f);
 }
 
 TEST_F(Explosions, PixelAccessStaysInsideTheLevel) {
-    server->set_pixel(3, 4, color_ladder);
-    EXPECT_EQ(server->get_pixel(3, 4), color_ladder);
-    server->set_pixel(-1, 4, color_ladder);
-    server->set_pixel(64, 4, color_ladder);
-    server->set_pixel(3, 48, color_ladder);
-    EXPECT_EQ(server->get_pixel(-1, 4), color_air);
-    EXPECT_EQ(server->get_pixel(64, 0), color_air);
+    server->terrain().set_pixel(3, 4, color_ladder);
+    EXPECT_EQ(server->terrain().get_pixel(3, 4), color_ladder);
+    server->terrain().set_pixel(-1, 4, color_ladder);
+    server->terrain().set_pixel(64, 4, color_ladder);
+    server->terrain().set_pixel(3, 48, color_ladder);
+    EXPECT_EQ(server->terrain().get_pixel(-1, 4), color_air);
+    EXPECT_EQ(server->terrain().get_pixel(64, 0), color_air);
 }

@@ -65,8 +65,8 @@ protected:
         server->spawn<QGLevel>(0, hills(300, 290));
         server->flush_registrations();
         // Blasts in two tiles, so the server's map differs from a fresh one.
-        server->explode({20.0f, 200.0f}, 30.0f);
-        server->explode({280.0f, 280.0f}, 25.0f);
+        server->terrain().explode({20.0f, 200.0f}, 30.0f);
+        server->terrain().explode({280.0f, 280.0f}, 25.0f);
         server->event_handler->queue.clear();
 
         client = make_headless_client_session();
@@ -95,14 +95,14 @@ TEST_F(MapSync, ServerSendsTheLevelTileByTileThenRemovesTheSynchronizer) {
     ASSERT_TRUE(in.read_u32_le(target));
     EXPECT_EQ(id, sync->entity_id);
     EXPECT_EQ(target, 3u);
-    EXPECT_EQ(server->find_object(id), sync);
+    EXPECT_EQ(server->registry().find_object(id), sync);
     server->event_handler->queue.clear();
 
     // Rows of tiles from the top-left: two of 256 and 44 pixels in each of two rows.
     const std::vector<ivec2d> expected{{0, 0}, {256, 0}, {0, 256}, {256, 256}};
     SurfacePtr copy = make_surface(300, 290);
     for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_TRUE(server->removal_queue().empty()) << i;
+        EXPECT_TRUE(server->registry().removal_queue().empty()) << i;
         ByteBuffer record = write_pass(*sync);
         ivec2d offset;
         uint32_t n = 0;
@@ -116,12 +116,12 @@ TEST_F(MapSync, ServerSendsTheLevelTileByTileThenRemovesTheSynchronizer) {
         ASSERT_TRUE(apply_map_tile(copy.get(), offset, bytes, material_colors));
     }
     EXPECT_EQ(surface_hash(copy.get()), surface_hash(server->terrain().surface()));
-    EXPECT_EQ(server->removal_queue().count(id), 1u);
+    EXPECT_EQ(server->registry().removal_queue().count(id), 1u);
     EXPECT_EQ(event_types(*server->event_handler), (std::vector<uint32_t>{4}));
     // Once done it writes nothing more, and goes at the end of the step.
     EXPECT_TRUE(write_pass(*sync).empty());
-    server->flush_removals();
-    EXPECT_EQ(server->find_object(id), nullptr);
+    server->registry().remove_queued();
+    EXPECT_EQ(server->registry().find_object(id), nullptr);
 }
 
 TEST_F(MapSync, SynchronizerRemovedBeforeItsCommitLeavesNoEntryBehind) {
@@ -134,10 +134,10 @@ TEST_F(MapSync, SynchronizerRemovedBeforeItsCommitLeavesNoEntryBehind) {
             b.write_u32_le(target);
             return make_event(EQGEventType::CreateMapSynchronizer, b);
         }());
-        ASSERT_EQ(client->reliable_objects().count(70), 1u);
-        EXPECT_EQ(client->find_object(70), nullptr);
+        ASSERT_EQ(client->registry().reliable_objects().count(70), 1u);
+        EXPECT_EQ(client->registry().find_object(70), nullptr);
         client->remove_object(70);
-        EXPECT_EQ(client->reliable_objects().count(70), 0u);
+        EXPECT_EQ(client->registry().reliable_objects().count(70), 0u);
         EXPECT_FALSE(client->registry().holds(70));
         client->update(0.0f);  // the send and receive walk the map: nothing dangles there
         EXPECT_EQ(status.shown, (std::vector<std::string>{"Syncing current map state with server...", ""}));
@@ -215,11 +215,11 @@ TEST_F(MapSync, TheStreamsOfAConnectionThatLeftStopAndGo) {
     auto* gone = server->spawn<QGMapSynchronizer>(0, 3);
     auto* staying = server->spawn<QGMapSynchronizer>(0, 4);
     server->flush_registrations();
-    const size_t before = server->objects().size();
+    const size_t before = server->registry().objects().size();
     server->spawn<QGMapSynchronizer>(0, 3);  // not committed yet
-    server->on_disconnect(nullptr, 3, 0, Connection());
-    EXPECT_TRUE(write_pass(*gone).empty() && server->pending_objects().empty());
-    server->flush_removals();
-    EXPECT_EQ(server->objects().size(), before - 1);
+    server->network().on_disconnect(nullptr, 3, 0, Connection());
+    EXPECT_TRUE(write_pass(*gone).empty() && server->registry().pending_objects().empty());
+    server->registry().remove_queued();
+    EXPECT_EQ(server->registry().objects().size(), before - 1);
     EXPECT_FALSE(write_pass(*staying).empty());
 }

@@ -76,7 +76,7 @@ protected:
         return level;
     }
     // As the server's removal does, at the end of a step.
-    void remove_level() { game->remove_object(game->level->entity_id), game->flush_removals(); }
+    void remove_level() { game->remove_object(game->level->entity_id), game->registry().remove_queued(); }
     CTexture* dummy_texture(bool read_only = false, bool reload = false) {
         return view->get_texture_manager()->get_texture(read_only, reload, "gfx/dummy.png");
     }
@@ -168,15 +168,15 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     EXPECT_EQ(game->level, level);
     ASSERT_NE(level->surface(), nullptr);
     EXPECT_EQ(game->terrain().surface(), level->surface());
-    EXPECT_TRUE(game->level_width() == 300 && game->level_height() == 200);
+    EXPECT_TRUE(game->terrain().width() == 300 && game->terrain().height() == 200);
     EXPECT_EQ(level->look(), nullptr);
     EXPECT_EQ(level->water, nullptr);  // the session's generate_level builds it
     EXPECT_EQ(level->sweetroll_timer, 2.0f);
     EXPECT_FALSE(level->updates_while_paused() || level->reliable);
     // The server issued the id; every client builds its copy from the record.
     game->update(0.0f);
-    ASSERT_EQ(game->find_object(level->entity_id), level);
-    EXPECT_EQ(game->unreliable_objects().count(level->entity_id), 1u);
+    ASSERT_EQ(game->registry().find_object(level->entity_id), level);
+    EXPECT_EQ(game->registry().unreliable_objects().count(level->entity_id), 1u);
     auto records = events_of(*game->event_handler, EQGEventType::GenerateLevel);
     ASSERT_EQ(records.size(), 1u);
     LevelCreation record;
@@ -187,7 +187,7 @@ TEST_F(Level, ServerLevelBecomesTheSessionsTerrainAndItsRecordCarriesItsParamete
     game->remove_object(level->entity_id);
     game->update(0.0f);
     EXPECT_TRUE(game->level == nullptr && game->terrain().surface() == nullptr);
-    EXPECT_EQ(game->level_width(), 0);
+    EXPECT_EQ(game->terrain().width(), 0);
 }
 
 TEST_F(Level, GeneratedLevelParametersAreBroughtIntoRangeAndASecondRecordIsIgnored) {
@@ -198,18 +198,18 @@ TEST_F(Level, GeneratedLevelParametersAreBroughtIntoRangeAndASecondRecordIsIgnor
     hostile.water_level = std::nanf("");
     hostile.octaves = 1000;
     hostile.scale_y = -3.0f;
-    game->generate_level(creation(hostile, 77));
+    game->match_setup().generate_level(creation(hostile, 77));
     ASSERT_NE(game->level, nullptr);
     LevelParameters expected = hostile;
     EXPECT_GT(sanitize_level_parameters(expected, false), 0);
     EXPECT_EQ(game->level->parameters, expected);
-    EXPECT_EQ(game->level_width(), 4096);
+    EXPECT_EQ(game->terrain().width(), 4096);
     EXPECT_NE(game->level->entity_id, 77u);
     EXPECT_TRUE(log.contains("Received level parameters, generating...") && log.contains("Level generation finished."));
     QGLevel* first = game->level;
-    game->generate_level(creation(hills(64, 64)));
-    EXPECT_TRUE(game->level == first && game->level_width() == 4096);
-    EXPECT_EQ(game->pending_objects().size(), 3u);  // the event handler, the one level and its water
+    game->match_setup().generate_level(creation(hills(64, 64)));
+    EXPECT_TRUE(game->level == first && game->terrain().width() == 4096);
+    EXPECT_EQ(game->registry().pending_objects().size(), 3u);  // the event handler, the one level and its water
 }
 
 TEST_F(Level, HeadlessClientBuildsTheLevelFromItsRecordWithTheServersSurfaceAndNoLook) {
@@ -222,14 +222,14 @@ TEST_F(Level, HeadlessClientBuildsTheLevelFromItsRecordWithTheServersSurfaceAndN
     EXPECT_EQ(client->level->entity_id, 9u);
     EXPECT_EQ(surface_hash(client->level->surface()), surface_hash(reference.get()));
     client->update(0.0f);
-    EXPECT_EQ(client->find_object(9), client->level);
+    EXPECT_EQ(client->registry().find_object(9), client->level);
     EXPECT_EQ(client->level->look(), nullptr);
     EXPECT_FALSE(listens_for_effects(*client));
     client->event_handler->dispatch(effect_event(0, 5));  // plays nowhere
     // A record for an id the client holds builds nothing.
     LogCapture log;
     client->event_handler->dispatch(level_event(creation(hills(64, 64), 9)));
-    EXPECT_EQ(client->level_width(), 400);
+    EXPECT_EQ(client->terrain().width(), 400);
     EXPECT_TRUE(log.contains("Ignored a creation record (type 5) for EntityID 9"));
 }
 
@@ -275,11 +275,12 @@ TEST_F(Level, OnlyTheServerPlacesAndBothSidesDrawTheSameNumbers) {
     // A session builds what its level placed, in that order after the level, then the water.
     auto session = make_server_session();
     session->flush_registrations();
-    session->generate_level(creation(swamp));
+    session->match_setup().generate_level(creation(swamp));
     ASSERT_NE(session->level, nullptr);
     EXPECT_TRUE(session->level->placements.empty());
     ASSERT_NE(session->level->water, nullptr);
-    std::vector<QGObject*> made(session->pending_objects().begin(), session->pending_objects().end());
+    std::vector<QGObject*> made(session->registry().pending_objects().begin(),
+                                session->registry().pending_objects().end());
     ASSERT_EQ(made.size(), placed.size() + 2);
     EXPECT_EQ(made.front(), session->level);
     EXPECT_EQ(made.back(), dynamic_cast<QGObject*>(session->level->water));
@@ -297,7 +298,7 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
         built.clear();
         game->flush_registrations();
         for (int i = 0; i < steps; ++i) level->update(dt);
-        for (QGObject* o : game->pending_objects())
+        for (QGObject* o : game->registry().pending_objects())
             if (auto* sweetroll = dynamic_cast<QGSweetroll*>(o)) built.push_back(sweetroll->position);
     };
 
@@ -329,7 +330,7 @@ TEST_F(Level, ServerDrawsForASweetrollEveryTwoSecondsWithTheConfiguredChance) {
     game->paused = true;
     game->update(1.0f);
     EXPECT_EQ(level->sweetroll_timer, 0.5f);
-    EXPECT_TRUE(game->pending_objects().empty());
+    EXPECT_TRUE(game->registry().pending_objects().empty());
 }
 
 // --- drawing ---
@@ -404,7 +405,7 @@ TEST_F(DrawingClient, LevelGivesTheTextureItsOwnImageBackAndFreesNothingTwice) {
     QGLevel* second = make_level(hills(320, 160), 51);
     EXPECT_EQ(look(second).terrain_texture, dummy);
     EXPECT_EQ(dummy->get_image_width(), 320);
-    game->explode({100.0f, 100.0f}, 30.0f);
+    game->terrain().explode({100.0f, 100.0f}, 30.0f);
     EXPECT_EQ(dummy->get_surface(), second->surface());
     // Alone, the terrain sprite takes the entry with it (the manager frees the image the level
     // gave back), and a third level gets an entry of its own. A double free would show under
@@ -430,7 +431,7 @@ TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurfac
     EXPECT_FALSE(look(level).texture_holds_surface());
     EXPECT_EQ(game->terrain().surface(), surface);
     EXPECT_EQ(surface_hash(level->surface()), before);  // a freed surface stops the sanitizer here
-    game->explode({100.0f, 60.0f}, 20.0f);
+    game->terrain().explode({100.0f, 60.0f}, 20.0f);
     EXPECT_NE(surface_hash(level->surface()), before);
     remove_level();
     view->update(0.0f);
@@ -442,7 +443,7 @@ TEST_F(DrawingClient, TextureReloadedOrUnloadedWhileTheLevelLivesLeavesItsSurfac
     ASSERT_TRUE(view->get_texture_manager()->unload_texture("gfx/dummy.png"));
     EXPECT_FALSE(look(second).texture_holds_surface());
     EXPECT_TRUE(game->terrain().surface() == second->surface() && surface_hash(second->surface()) == before);
-    game->explode({100.0f, 60.0f}, 20.0f);
+    game->terrain().explode({100.0f, 60.0f}, 20.0f);
     remove_level();
     EXPECT_EQ(game->terrain().surface(), nullptr);
 }

@@ -57,9 +57,9 @@ public:
 };
 
 QGMapSynchronizer* find_synchronizer(QGGame& game) {
-    for (auto& [id, object] : game.objects())
+    for (auto& [id, object] : game.registry().objects())
         if (auto* s = dynamic_cast<QGMapSynchronizer*>(object)) return s;
-    for (QGObject* object : game.pending_objects())
+    for (QGObject* object : game.registry().pending_objects())
         if (auto* s = dynamic_cast<QGMapSynchronizer*>(object)) return s;
     return nullptr;
 }
@@ -125,15 +125,15 @@ TEST_F(LevelLoopback, ServerBlastsLeaveTheClientsSurfaceIdentical) {
 
     const uint64_t before = surface_hash(server.game->terrain().surface());
     random_seed(3);
-    server.game->explode({98.0f, 103.0f}, 6.0f);  // sets the block off: a chain of 330 pixels
-    server.game->explode({330.0f, 150.0f}, 20.0f);
-    server.game->explode({330.0f, 150.0f}, 20.0f);
-    server.game->explode({500.0f, 250.0f}, 30.0f);  // over the corner
-    server.game->explode({250.0f, 60.0f}, 12.5f);
+    server.game->terrain().explode({98.0f, 103.0f}, 6.0f);  // sets the block off: a chain of 330 pixels
+    server.game->terrain().explode({330.0f, 150.0f}, 20.0f);
+    server.game->terrain().explode({330.0f, 150.0f}, 20.0f);
+    server.game->terrain().explode({500.0f, 250.0f}, 30.0f);  // over the corner
+    server.game->terrain().explode({250.0f, 60.0f}, 12.5f);
     ASSERT_NE(surface_hash(server.game->terrain().surface()), before);
     // The whole chain went, far beyond the blast that set it off.
-    EXPECT_EQ(server.game->get_pixel(140, 135), color_air);
-    EXPECT_EQ(server.game->get_pixel(139, 100), color_air);
+    EXPECT_EQ(server.game->terrain().get_pixel(140, 135), color_air);
+    EXPECT_EQ(server.game->terrain().get_pixel(139, 100), color_air);
 
     ASSERT_TRUE(eventually(
         [&] {
@@ -151,9 +151,9 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
     server.game->match_running = true;
     // Blasts in the first tile (which travels with the synchronizer's own record), in the
     // middle, and in the last, partial tile.
-    server.game->explode({30.0f, 40.0f}, 25.0f);
-    server.game->explode({300.0f, 200.0f}, 40.0f);
-    server.game->explode({590.0f, 290.0f}, 30.0f);
+    server.game->terrain().explode({30.0f, 40.0f}, 25.0f);
+    server.game->terrain().explode({300.0f, 200.0f}, 40.0f);
+    server.game->terrain().explode({590.0f, 290.0f}, 30.0f);
     const auto same_terrain = [&](QGGame& client) {
         return surface_hash(client.terrain().surface()) == surface_hash(server.game->terrain().surface());
     };
@@ -161,7 +161,7 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
     // A mark only the player has: tiles meant for somebody else must not touch it.
     fill(player->terrain().surface(), 10, 10, 5, 5, color_ladder);
 
-    const TcpLink& player_link = dynamic_cast<TcpClient&>(*player->tcp_transport()).link();
+    const TcpLink& player_link = dynamic_cast<TcpClient&>(*player->network().tcp()).link();
     const uint64_t player_before = player_link.bytes_received();
     ConnectResult spectator_result;
     auto spectator = connect_client(server.port, spectator_result, clock);
@@ -191,7 +191,7 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
         },
         all));
     EXPECT_LT((player_link.bytes_received() - player_before) * 4,  // the tiles went to the spectator alone
-              dynamic_cast<TcpClient&>(*spectator->tcp_transport()).link().bytes_received());
+              dynamic_cast<TcpClient&>(*spectator->network().tcp()).link().bytes_received());
     // The removal reaches the clients after their latency and clears the status line.
     ASSERT_TRUE(eventually([&] { return spectator_status.shown.size() == 2; }, all));
     EXPECT_EQ(spectator_status.shown, (std::vector<std::string>{"Syncing current map state with server...", ""}));
@@ -202,10 +202,10 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
     // pixels.
     ASSERT_TRUE(eventually([&] { return !player->registry().holds(sync_id); }, all));
     EXPECT_EQ(player_status.shown, spectator_status.shown);
-    EXPECT_EQ(player->get_pixel(12, 12), color_ladder);
+    EXPECT_EQ(player->terrain().get_pixel(12, 12), color_ladder);
 
     // From now on the spectator follows the blasts like everybody else.
-    server.game->explode({150.0f, 150.0f}, 20.0f);
+    server.game->terrain().explode({150.0f, 150.0f}, 20.0f);
     ASSERT_TRUE(eventually([&] { return same_terrain(*spectator); }, all));
     spectator.reset();
 }
@@ -252,7 +252,7 @@ TEST_F(LevelLoopback, HostileMapStreamIsRejectedAndTheClientGoesOn) {
 
     // The connection still carries the game.
     server.game->remove_object(hostile->entity_id);
-    server.game->explode({128.0f, 128.0f}, 40.0f);
+    server.game->terrain().explode({128.0f, 128.0f}, 40.0f);
     ASSERT_TRUE(eventually(
         [&] {
             return surface_hash(player->terrain().surface()) == surface_hash(server.game->terrain().surface()) &&

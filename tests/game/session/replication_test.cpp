@@ -87,7 +87,7 @@ protected:
         auto* box = server.game->spawn<QGPhysObject>(0, ivec2d{4, 4}, false, 1, 0, 0, 0, 1, 1, 0);
         box->position = at;
         QGPhysObject* copy = nullptr;
-        eventually([&] { return (copy = dynamic_cast<QGPhysObject*>(client->find_object(box->entity_id))); },
+        eventually([&] { return (copy = dynamic_cast<QGPhysObject*>(client->registry().find_object(box->entity_id))); },
                    [&] { pump(); });
         return {box, copy};
     }
@@ -98,7 +98,7 @@ protected:
         const int64_t before = server.udp->next_send_ms;
         server.game->update(dt);
         if (server.udp->next_send_ms == before) return false;
-        Udp& udp = *client->udp_transport();
+        Udp& udp = *client->network().udp();
         EXPECT_TRUE(eventually([&] { return !udp.waiting_packets().empty(); }, [&] { udp.receive(); }, 10000));
         return true;
     }
@@ -160,7 +160,7 @@ TEST_F(SessionPair, ClientConvergesAcrossALossyReorderingNetwork) {
     for (int frame = 0; frame < 120; ++frame) {
         for (auto& [box, copy] : boxes)
             box->position = {box->position.x + float(rng() % 7) - 3.0f, box->position.y + float(rng() % 5) - 2.0f};
-        if (frame % 30 == 10) server.game->explode({float(rng() % 256), float(rng() % 256)}, 20.0f);
+        if (frame % 30 == 10) server.game->terrain().explode({float(rng() % 256), float(rng() % 256)}, 20.0f);
         pump();
     }
     EXPECT_GT(lossy->lost, 50);
@@ -189,9 +189,11 @@ TEST_F(SessionPair, HeldWeaponFollowsItsHolderWithoutItsRecords) {
     weapon->give_to(holder);
     QGItem* copy = nullptr;
     ASSERT_TRUE(eventually(
-        [&] { return (copy = dynamic_cast<QGItem*>(client->find_object(weapon->entity_id))) && copy->holder(); },
+        [&] {
+            return (copy = dynamic_cast<QGItem*>(client->registry().find_object(weapon->entity_id))) && copy->holder();
+        },
         [&] { pump(); }));
-    Udp& channel = *client->udp_transport();
+    Udp& channel = *client->network().udp();
     const auto arrival = [&] { return channel.newest_send_time(weapon->entity_id, *channel.peers().begin()); };
     int records = 0;
     auto last = arrival();

@@ -130,16 +130,16 @@ TEST(EventHandlerWire, ClientBuildsObjectsFromTheServersRecords) {
     auto client = make_headless_client_session();
     receive_record(*client->event_handler, wire);
     client->update(0.0f);
-    auto* copy = dynamic_cast<QGPhysObject*>(client->find_object(o->entity_id));
+    auto* copy = dynamic_cast<QGPhysObject*>(client->registry().find_object(o->entity_id));
     ASSERT_NE(copy, nullptr);
     QGEvent original, copied;
     o->write_creation_event(original);
     copy->write_creation_event(copied);
     EXPECT_EQ(hex(copied.data), hex(original.data));
-    EXPECT_EQ(client->unreliable_objects().count(o->entity_id), 1u);
-    EXPECT_EQ(client->physics_objects().size(), 1u);
-    ASSERT_NE(client->find_object(plain->entity_id), nullptr);
-    EXPECT_FALSE(client->find_object(plain->entity_id)->reliable);
+    EXPECT_EQ(client->registry().unreliable_objects().count(o->entity_id), 1u);
+    EXPECT_EQ(client->registry().physics_objects().size(), 1u);
+    ASSERT_NE(client->registry().find_object(plain->entity_id), nullptr);
+    EXPECT_FALSE(client->registry().find_object(plain->entity_id)->reliable);
 }
 
 TEST(Dispatcher, ClientIgnoresCreationRecordsForHeldOrInvalidIds) {
@@ -153,19 +153,19 @@ TEST(Dispatcher, ClientIgnoresCreationRecordsForHeldOrInvalidIds) {
     client->event_handler->dispatch(make_event(T::CreateObject, u32_payload(50)));
     client->event_handler->dispatch(make_event(T::CreateObject, u32_payload(0)));
     client->update(0.0f);
-    EXPECT_EQ(client->objects().size(), 2u);  // the handler and object 50
-    EXPECT_NE(dynamic_cast<QGPhysObject*>(client->find_object(50)), nullptr);
-    EXPECT_EQ(client->physics_objects().size(), 1u);
+    EXPECT_EQ(client->registry().objects().size(), 2u);  // the handler and object 50
+    EXPECT_NE(dynamic_cast<QGPhysObject*>(client->registry().find_object(50)), nullptr);
+    EXPECT_EQ(client->registry().physics_objects().size(), 1u);
     EXPECT_TRUE(log.contains("Ignored a creation record (type 2) for EntityID 50, which is already taken."));
     EXPECT_TRUE(log.contains("for EntityID 0, which is invalid."));
     // No record of any other type that names the held id replaces its object.
-    QGObject* held = client->find_object(50);
+    QGObject* held = client->registry().find_object(50);
     for (uint32_t t = 1; t < kEventTypeCount; ++t) {
         QGEvent e = make_event(T(t), u32_payload(50));
         if (e.size() < 4 || e.type == T::RemoveObject) continue;
         client->event_handler->dispatch(e);
         client->update(0.0f);
-        EXPECT_EQ(client->find_object(50), held) << "type " << t;
+        EXPECT_EQ(client->registry().find_object(50), held) << "type " << t;
     }
 }
 
@@ -210,7 +210,7 @@ TEST(Dispatcher, AFrameOfManyCreationRecordsIsBuiltWhole) {
     auto frame = std::make_shared<ByteBuffer>(record_of(events));
     ASSERT_TRUE(test_support::ends_within([client, frame] { receive_record(*client->event_handler, *frame); }, 60));
     client->update(0.0f);
-    EXPECT_EQ(client->objects().size(), 300001u);
+    EXPECT_EQ(client->registry().objects().size(), 300001u);
 }
 
 TEST(Dispatcher, PauseAndResumeOnTheServerAreRepostedEachTime) {
@@ -237,12 +237,12 @@ TEST(Dispatcher, ClientAppliesSetupGameAndRefusesAnOversizedTable) {
     GameParameters p;
     p.player_count = 3, p.teams = 1;
     client->event_handler->dispatch(make_event(T::SetupGame, record_bytes(p)));
-    EXPECT_EQ(client->players().size(), 3u);
+    EXPECT_EQ(client->registry().players().size(), 3u);
     EXPECT_TRUE(client->rules.teams);
     LogCapture log;
     p.player_count = 0xFFFFFFF0u;
     client->event_handler->dispatch(make_event(T::SetupGame, record_bytes(p)));
-    EXPECT_EQ(client->players().size(), 3u);
+    EXPECT_EQ(client->registry().players().size(), 3u);
     EXPECT_EQ(client->rules.player_count, 3u);
     // The server ignores a received set-up.
     auto server = make_server_session();
@@ -265,7 +265,7 @@ TEST(DelayedEvents, ClientHoldsThemByTheDelayServerDispatchesAtOnce) {
     for (auto [step, due] : {std::pair{65, false}, {1, true}}) {
         clock.advance(step);
         client->update(0.0f);
-        EXPECT_EQ(client->find_object(70), due ? nullptr : target);
+        EXPECT_EQ(client->registry().find_object(70), due ? nullptr : target);
         EXPECT_EQ(hits.types, due ? std::vector<uint32_t>{26} : std::vector<uint32_t>{});
     }
     EXPECT_TRUE(client->event_handler->delayed_events.empty());
@@ -313,10 +313,10 @@ TEST(ServerGate, ClientsMayOnlySendTheirOwnRequests) {
     server->update(0.0f);
     // Only the sender's own input, aim and join got through.
     EXPECT_EQ(seen.types, (std::vector<uint32_t>{11, 12, 7}));
-    EXPECT_EQ(server->find_object(victim_id), victim);
+    EXPECT_EQ(server->registry().find_object(victim_id), victim);
     EXPECT_FALSE(server->registry().holds(98));
     EXPECT_FALSE(server->registry().holds(99));
-    EXPECT_EQ(server->objects().size(), 2u);
+    EXPECT_EQ(server->registry().objects().size(), 2u);
     EXPECT_FALSE(server->paused);
     EXPECT_TRUE(server->event_handler->queue.empty());
     EXPECT_TRUE(log.contains("Ignored event type 4 from connection 1."));

@@ -92,7 +92,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     EXPECT_TRUE(result.value.load());
     EXPECT_EQ(client->local_player_id, 0u);
     EXPECT_EQ(client->event_handler->entity_id, 1u);
-    EXPECT_EQ(client->find_object(1), client->event_handler);
+    EXPECT_EQ(client->registry().find_object(1), client->event_handler);
     EXPECT_EQ(client->event_handler->delay_ms, 66);
     server.activate();
     // The client's handler runs its delayed events only while a match runs.
@@ -112,7 +112,11 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     };
     const auto client_frame = [&] { client->update(0.0f); };
     ASSERT_TRUE(eventually(
-        [&] { return client->find_object(box_id) && client->find_object(beacon_id) && !joins.types.empty(); }, pump));
+        [&] {
+            return client->registry().find_object(box_id) && client->registry().find_object(beacon_id) &&
+                   !joins.types.empty();
+        },
+        pump));
 
     // The join request: the connection id and the name the main menu stores.
     ASSERT_EQ(joins.payloads.size(), 1u);
@@ -126,16 +130,16 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     EXPECT_EQ(client->rules.lives, 3);
     EXPECT_EQ(client->rules.respawn_time, 2.5f);
 
-    auto* copy = dynamic_cast<QGPhysObject*>(client->find_object(box_id));
+    auto* copy = dynamic_cast<QGPhysObject*>(client->registry().find_object(box_id));
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->size, (ivec2d{8, 12}));
     EXPECT_EQ(copy->mass, 2.0f);
     EXPECT_EQ(copy->collision_mask, 0xfff1);
     EXPECT_EQ(copy->position, dvec2d(100.0f, 50.0f));
-    EXPECT_EQ(client->unreliable_objects().count(box_id), 1u);
-    auto* beacon_copy = dynamic_cast<Beacon*>(client->find_object(beacon_id));
+    EXPECT_EQ(client->registry().unreliable_objects().count(box_id), 1u);
+    auto* beacon_copy = dynamic_cast<Beacon*>(client->registry().find_object(beacon_id));
     ASSERT_NE(beacon_copy, nullptr);
-    EXPECT_EQ(client->reliable_objects().count(beacon_id), 1u);
+    EXPECT_EQ(client->registry().reliable_objects().count(beacon_id), 1u);
 
     // Reliable fields over TCP.
     ASSERT_TRUE(eventually([&] { return beacon_copy->value == 7; }, pump));
@@ -146,14 +150,14 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     for (int i = 0; i < 5; ++i) pump();
     EXPECT_EQ(beacon->value, 8);
     EXPECT_EQ(beacon_copy->writes, 0);  // nor even sent
-    EXPECT_EQ(dynamic_cast<TcpClient*>(client->tcp_transport())->link().max_frame_bytes, 32u << 20);
+    EXPECT_EQ(dynamic_cast<TcpClient*>(client->network().tcp())->link().max_frame_bytes, 32u << 20);
 
     // A client cannot remove or pause what is not its own.
     client->event_handler->post<EQGEventType::RemoveObject>(IdRecord{beacon_id});
     client->event_handler->post<EQGEventType::Pause>();
     server.game->paused = false;
     for (int i = 0; i < 5; ++i) pump();
-    EXPECT_EQ(server.game->find_object(beacon_id), beacon);
+    EXPECT_EQ(server.game->registry().find_object(beacon_id), beacon);
     EXPECT_FALSE(server.game->paused);
 
     // Unreliable fields over UDP, interpolated over one spacing of the server's packets.
@@ -172,16 +176,16 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     server.game->remove_object(box_id);
     clock.advance(34);
     server.game->update(0.034f);
-    EXPECT_EQ(server.game->find_object(box_id), nullptr);
+    EXPECT_EQ(server.game->registry().find_object(box_id), nullptr);
     ASSERT_TRUE(eventually([&] { return !client->event_handler->delayed_events.empty(); }, client_frame));
     EXPECT_EQ(client->event_handler->delayed_events.front().due_ms, clock.now_ms() + 66);
     clock.advance(65);
     client->update(0.0f);
-    EXPECT_EQ(client->find_object(box_id), copy);
+    EXPECT_EQ(client->registry().find_object(box_id), copy);
     clock.advance(1);
     client->update(0.0f);
-    EXPECT_EQ(client->find_object(box_id), nullptr);
-    EXPECT_EQ(client->unreliable_objects().count(box_id), 0u);
+    EXPECT_EQ(client->registry().find_object(box_id), nullptr);
+    EXPECT_EQ(client->registry().unreliable_objects().count(box_id), 0u);
 
     // The client leaving ends the server's session: no player remains.
     Flag lost;
@@ -207,7 +211,7 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
         server.game->update(0.034f);
         player->update(0.034f);
     };
-    ASSERT_TRUE(eventually([&] { return player->find_object(plain->entity_id) != nullptr; }, pump_player));
+    ASSERT_TRUE(eventually([&] { return player->registry().find_object(plain->entity_id) != nullptr; }, pump_player));
 
     ConnectResult spectator_result;
     auto spectator = connect_client(server.port, spectator_result, clock);
@@ -224,15 +228,15 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
     EXPECT_NE(out.find("A spectator joins the game."), std::string::npos);
     ASSERT_TRUE(eventually([&] { return spectator->active.load(); }));
     EXPECT_EQ(spectator->local_player_id, 1u);
-    ASSERT_TRUE(eventually([&] { return spectator->find_object(box->entity_id) != nullptr; },
+    ASSERT_TRUE(eventually([&] { return spectator->registry().find_object(box->entity_id) != nullptr; },
                            [&] { spectator->update(0.0f); }));
     // Set-up, the creation records in id order (handler, box, plain object), then the pause.
     EXPECT_EQ(order.types, (std::vector<uint32_t>{8, 0, 2, 1, 21}));
     EXPECT_EQ(spectator->rules.player_count, 1u);
     EXPECT_TRUE(spectator->paused);
-    EXPECT_NE(spectator->find_object(plain->entity_id), nullptr);
+    EXPECT_NE(spectator->registry().find_object(plain->entity_id), nullptr);
     // The player, who already had it all, got none of it again.
-    EXPECT_EQ(player->objects().size(), 3u);
+    EXPECT_EQ(player->registry().objects().size(), 3u);
 
     spectator.reset();
     player.reset();
@@ -289,8 +293,8 @@ TEST(SenderAttribution, ASecondClientSteersOnlyItsOwnPlayerHearsOnlyItsOwnHitsAn
     for (unsigned int i : {1u, 0u}) {
         (i ? guest : host)->match_running = true;
         hits[i].listen(*(i ? guest : host)->event_handler, EQGEventType::PlayerHit);
-        server.game->get_player(i)->spawn_protection = 0.0f;
-        server.game->get_player(i)->change_health({DamageType::Drowning, 0, i}, -1.0f);
+        server.game->registry().get_player(i)->spawn_protection = 0.0f;
+        server.game->registry().get_player(i)->change_health({DamageType::Drowning, 0, i}, -1.0f);
     }
     ASSERT_TRUE(eventually([&] { return !hits[0].types.empty() && !hits[1].types.empty(); }, frame));
     for (int i = 0; i < 5; ++i) frame();
@@ -330,8 +334,8 @@ TEST(ConnectThread, FailedConnectionIsReportedOnce) {
     EXPECT_FALSE(client->active.load());
     auto* waiting = client->spawn<QGObject>(5, false);
     client->update(0.1f);
-    EXPECT_EQ(client->find_object(5), nullptr);
-    EXPECT_EQ(client->pending_objects().front(), waiting);
+    EXPECT_EQ(client->registry().find_object(5), nullptr);
+    EXPECT_EQ(client->registry().pending_objects().front(), waiting);
 }
 
 TEST(ConnectThread, LeavingDuringAConnectionAttemptEndsItWithoutCallingTheOwner) {
@@ -400,7 +404,7 @@ TEST(ConnectThread, FiveSecondsOfSilenceEndTheConnectionOnlyOnceTheMatchRuns) {
         ASSERT_TRUE(eventually(
             [&] {
                 const ConnectedClient* c = server.tcp->client(client->local_player_id);
-                const auto& tcp = dynamic_cast<const TcpClient&>(*client->tcp_transport());
+                const auto& tcp = dynamic_cast<const TcpClient&>(*client->network().tcp());
                 return server_listens ? answered_now(c->last_receive_ms, c->latency_ms)
                                       : answered_now(tcp.last_receive_ms(), tcp.latency_ms());
             },
@@ -408,13 +412,13 @@ TEST(ConnectThread, FiveSecondsOfSilenceEndTheConnectionOnlyOnceTheMatchRuns) {
                 server.game->update(0.0f);
                 client->update(0.0f);
             }));
-        listener.start_game();
+        listener.match_setup().start_game();
         silence(4900, 100);
         EXPECT_TRUE(connected()) << server_listens;
         silence(100, 100);
         EXPECT_EQ(connected(), state_only) << variant;
         // A client that lost its server leaves the match and forgets the server's UDP side.
         EXPECT_TRUE(server_listens || state_only ||
-                    (lost.hits == 1 && !client->match_running && client->udp_transport()->peers().empty()));
+                    (lost.hits == 1 && !client->match_running && client->network().udp()->peers().empty()));
     }
 }

@@ -69,14 +69,14 @@ TEST_F(WorldStep, IdleUntilActiveThenCommitsWhatWaited) {
     game->active = false;
     auto* a = record(*game);
     EXPECT_TRUE(stepped(*game, 0.1f).empty());
-    EXPECT_EQ(game->find_object(a->entity_id), nullptr);
-    EXPECT_EQ(game->pending_objects().size(), 2u);  // the event handler and a
+    EXPECT_EQ(game->registry().find_object(a->entity_id), nullptr);
+    EXPECT_EQ(game->registry().pending_objects().size(), 2u);  // the event handler and a
     game->active = true;
     // Committed by the first active step, not updated in it.
     EXPECT_TRUE(stepped(*game, 0.1f).empty());
-    EXPECT_EQ(game->find_object(a->entity_id), a);
-    EXPECT_EQ(game->unreliable_objects().count(a->entity_id), 1u);
-    EXPECT_EQ(game->reliable_objects().count(game->event_handler->entity_id), 1u);
+    EXPECT_EQ(game->registry().find_object(a->entity_id), a);
+    EXPECT_EQ(game->registry().unreliable_objects().count(a->entity_id), 1u);
+    EXPECT_EQ(game->registry().reliable_objects().count(game->event_handler->entity_id), 1u);
     EXPECT_EQ(stepped(*game, 0.1f), Journal{updated(a->entity_id)});
 }
 
@@ -90,7 +90,7 @@ TEST_F(WorldStep, ServerIssuesIdsFromOneAndIgnoresRequestedIds) {
     EXPECT_EQ(outside.entity_id, 9u);
     QGEventHandler private_handler(game.get(), 1);
     EXPECT_EQ(private_handler.entity_id, 1u);
-    EXPECT_EQ(game->pending_objects().size(), 3u);
+    EXPECT_EQ(game->registry().pending_objects().size(), 3u);
 }
 
 TEST_F(WorldStep, ObjectsRunInIdOrderAndPauseRules) {
@@ -105,7 +105,7 @@ TEST_F(WorldStep, ObjectsRunInIdOrderAndPauseRules) {
     game->match_running = false;
     auto* d = record(*game);
     EXPECT_TRUE(stepped(*game).empty());
-    EXPECT_EQ(game->find_object(d->entity_id), d);
+    EXPECT_EQ(game->registry().find_object(d->entity_id), d);
 }
 
 TEST_F(WorldStep, ClientRunsOnlyLocalObjectsWhateverThePauseAndCallsEverySpriteHook) {
@@ -128,7 +128,7 @@ TEST_F(WorldStep, ObjectMadeDuringAStepIsCommittedAndAnnouncedInThatStepButNotUp
     game->update(0.0f);
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(journal, Journal{updated(maker->entity_id)});
-    EXPECT_EQ(game->find_object(made->entity_id), made);
+    EXPECT_EQ(game->registry().find_object(made->entity_id), made);
     ASSERT_EQ(event_types(*game->event_handler), (std::vector<uint32_t>{uint32_t(EQGEventType::CreateObject)}));
     EXPECT_EQ(event_entity_id(game->event_handler->queue[0]), made->entity_id);
 }
@@ -145,8 +145,8 @@ TEST_F(WorldStep, RemovalDuringAStepTakesEffectAtItsEnd) {
     // Still updated in the step that removed it.
     EXPECT_EQ(journal, (Journal{updated(first->entity_id), updated(second_id)}));
     EXPECT_TRUE(second_deleted);
-    EXPECT_EQ(game->find_object(second_id), nullptr);
-    EXPECT_EQ(game->unreliable_objects().count(second_id), 0u);
+    EXPECT_EQ(game->registry().find_object(second_id), nullptr);
+    EXPECT_EQ(game->registry().unreliable_objects().count(second_id), 0u);
     // One removal, posted once, delayed.
     ASSERT_EQ(game->event_handler->queue.size(), 1u);
     const QGEvent& removal = game->event_handler->queue[0];
@@ -160,14 +160,14 @@ TEST_F(WorldStep, RemovingAPendingObjectDeletesItAtOnce) {
     auto* phys = game->spawn<RecordingPhys>(0, &journal, ivec2d{4, 4});
     const bool& deleted = watch(phys);
     const unsigned int id = phys->entity_id;
-    ASSERT_EQ(game->pending_physics().size(), 1u);
+    ASSERT_EQ(game->registry().pending_physics().size(), 1u);
     game->remove_object(id);
     EXPECT_TRUE(deleted);
-    EXPECT_TRUE(game->pending_objects().empty());
-    EXPECT_TRUE(game->pending_physics().empty());
+    EXPECT_TRUE(game->registry().pending_objects().empty());
+    EXPECT_TRUE(game->registry().pending_physics().empty());
     game->update(0.0f);
-    EXPECT_EQ(game->find_object(id), nullptr);
-    EXPECT_TRUE(game->physics_objects().empty());
+    EXPECT_EQ(game->registry().find_object(id), nullptr);
+    EXPECT_TRUE(game->registry().physics_objects().empty());
     // The clients still hear of it (they ignore an id they never had).
     ASSERT_FALSE(game->event_handler->queue.empty());
     EXPECT_EQ(game->event_handler->queue[0].type, EQGEventType::RemoveObject);
@@ -180,7 +180,7 @@ TEST_F(WorldStep, UnknownRemovalsAndTheEventHandlerAreLeftAlone) {
     game->remove_object(game->event_handler->entity_id);
     game->update(0.0f);
     EXPECT_TRUE(game->event_handler->queue.empty());
-    EXPECT_EQ(game->find_object(1), game->event_handler);
+    EXPECT_EQ(game->registry().find_object(1), game->event_handler);
     EXPECT_TRUE(log.contains("Refused to remove the event handler"));
 }
 
@@ -188,15 +188,15 @@ TEST_F(WorldStep, PhysicsObjectsJoinTheListAtCommitInAddressOrderAndLeaveOnRemov
     auto game = make_server_session();
     std::vector<QGPhysObject*> made;
     for (int i = 0; i < 5; ++i) made.push_back(game->spawn<RecordingPhys>(0, nullptr, ivec2d{2, 2}));
-    EXPECT_TRUE(game->physics_objects().empty());
+    EXPECT_TRUE(game->registry().physics_objects().empty());
     game->update(0.0f);
     std::vector<QGPhysObject*> by_address = made;
     std::sort(by_address.begin(), by_address.end());
-    EXPECT_EQ(game->physics_objects(), by_address);
+    EXPECT_EQ(game->registry().physics_objects(), by_address);
     game->remove_object(made[2]->entity_id);
     game->update(0.0f);
     by_address.erase(std::find(by_address.begin(), by_address.end(), made[2]));
-    EXPECT_EQ(game->physics_objects(), by_address);
+    EXPECT_EQ(game->registry().physics_objects(), by_address);
 }
 
 TEST_F(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePaused) {
@@ -209,7 +209,7 @@ TEST_F(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePau
     }
     settle(*game);
     std::vector<std::string> names;
-    for (QGPhysObject* p : game->physics_objects()) {
+    for (QGPhysObject* p : game->registry().physics_objects()) {
         names.push_back(std::to_string(p->entity_id));
         p->previous_position = p->position;
         p->position.y += 5.0f;
@@ -220,7 +220,7 @@ TEST_F(WorldStep, CollisionPassMeetsLaterObjectsBeforeTheTerrainAndStopsWhilePau
     game->update(0.0f);
     // Every update first, then per object: its pairs with the later objects, then its terrain.
     Journal expected;
-    for (auto& [id, o] : game->objects())
+    for (auto& [id, o] : game->registry().objects())
         if (id != 1) expected.push_back(updated(id));
     for (size_t i = 0; i < names.size(); ++i) {
         for (size_t j = i + 1; j < names.size(); ++j) {
@@ -257,16 +257,16 @@ TEST_F(WorldStep, CollisionPassMatchesEveryPairInListOrderOverAPile) {
         return twin;
     };
     std::vector<std::unique_ptr<QGPhysObject>> twins;
-    for (QGPhysObject* o : game->physics_objects()) twins.push_back(twin_of(o));
+    for (QGPhysObject* o : game->registry().physics_objects()) twins.push_back(twin_of(o));
     for (int step = 0; step < 60; ++step) {
         // Midway a fifth of the pile is carried far off; later one object leaves the list and another joins.
         for (size_t i = 0; step == 20 && i < twins.size(); i += 5) {
-            game->physics_objects()[i]->position.x += 4000.0f;
+            game->registry().physics_objects()[i]->position.x += 4000.0f;
             twins[i]->position.x += 4000.0f;
         }
         QGPhysObject* joined = nullptr;
         if (step == 40) {
-            game->remove_object(game->physics_objects()[7]->entity_id);
+            game->remove_object(game->registry().physics_objects()[7]->entity_id);
             joined = game->spawn<QGPhysObject>(0, ivec2d{6, 6}, false, 1.0f, 1.0f, 0.1f, 0.5f, 2, 0xffff, 0.0f);
             joined->position = {150.0f, 100.0f};
         }
@@ -276,12 +276,12 @@ TEST_F(WorldStep, CollisionPassMatchesEveryPairInListOrderOverAPile) {
             for (size_t j = i + 1; j < twins.size(); ++j) QGPhysObject::collide_pair(twins[i].get(), twins[j].get());
         if (joined) {
             twins.erase(twins.begin() + 7);
-            const auto& list = game->physics_objects();
+            const auto& list = game->registry().physics_objects();
             twins.insert(twins.begin() + (std::find(list.begin(), list.end(), joined) - list.begin()), twin_of(joined));
         }
-        ASSERT_EQ(game->physics_objects().size(), twins.size());
+        ASSERT_EQ(game->registry().physics_objects().size(), twins.size());
         for (size_t i = 0; i < twins.size(); ++i) {
-            const QGPhysObject& o = *game->physics_objects()[i];
+            const QGPhysObject& o = *game->registry().physics_objects()[i];
             ASSERT_EQ(std::memcmp(&o.position, &twins[i]->position, sizeof o.position), 0) << step << " " << i;
             ASSERT_EQ(std::memcmp(&o.velocity, &twins[i]->velocity, sizeof o.velocity), 0) << step << " " << i;
         }
@@ -343,7 +343,7 @@ TEST_F(Registration, IdZeroIsRefusedOnAClient) {
     LogCapture log;
     EXPECT_EQ(record(*game), nullptr);
     EXPECT_TRUE(log.contains("Tried to register Object with invalid EntityID NULL. Object not registered."));
-    EXPECT_TRUE(game->pending_objects().empty());
+    EXPECT_TRUE(game->registry().pending_objects().empty());
 }
 
 TEST_F(Registration, CommittedIdIsReplacedAtTheNextCommit) {
@@ -351,19 +351,19 @@ TEST_F(Registration, CommittedIdIsReplacedAtTheNextCommit) {
     auto* old_one = game->spawn<RecordingObject>(20, &journal, true);
     const bool& old_deleted = watch(old_one);
     game->update(0.0f);
-    ASSERT_EQ(game->reliable_objects().count(20), 1u);
+    ASSERT_EQ(game->registry().reliable_objects().count(20), 1u);
     LogCapture log;
     auto* new_one = record(*game, 20);
     EXPECT_TRUE(
         log.contains("Re-registering EntityID 20. Replacing existing object, this may cause access violations."));
     // The old object stays until the commit, outside every walk over the registry.
     EXPECT_FALSE(old_deleted);
-    EXPECT_EQ(game->find_object(20), old_one);
+    EXPECT_EQ(game->registry().find_object(20), old_one);
     game->update(0.0f);
     EXPECT_TRUE(old_deleted);
-    EXPECT_EQ(game->find_object(20), new_one);
-    EXPECT_EQ(game->reliable_objects().count(20), 0u);
-    EXPECT_EQ(game->unreliable_objects().count(20), 1u);
+    EXPECT_EQ(game->registry().find_object(20), new_one);
+    EXPECT_EQ(game->registry().reliable_objects().count(20), 0u);
+    EXPECT_EQ(game->registry().unreliable_objects().count(20), 1u);
 }
 
 // Of two pending objects with one id only the first commits; a dropped physics object leaves no list entry.
@@ -375,34 +375,34 @@ TEST_F(Registration, TwoPendingObjectsWithOneIdCommitOnlyTheFirst) {
     auto* first = game->spawn<QGPhysObject>(40, ivec2d{2, 2}, false, 1, 0, 0, 0, 1, 1, 0);
     game->spawn<QGPhysObject>(40, ivec2d{3, 3}, false, 1, 0, 0, 0, 1, 1, 0);
     EXPECT_TRUE(game->registry().holds(31));
-    EXPECT_EQ(game->find_object(31), nullptr);
+    EXPECT_EQ(game->registry().find_object(31), nullptr);
     game->update(0.0f);
-    EXPECT_EQ(game->find_object(31), a);
+    EXPECT_EQ(game->registry().find_object(31), a);
     EXPECT_TRUE(b_deleted);
     EXPECT_TRUE(log.contains("Dropped a second new object with EntityID 31."));
-    ASSERT_EQ(game->physics_objects().size(), 1u);
-    EXPECT_EQ(game->physics_objects()[0], first);
-    EXPECT_EQ(game->find_object(40), first);
+    ASSERT_EQ(game->registry().physics_objects().size(), 1u);
+    EXPECT_EQ(game->registry().physics_objects()[0], first);
+    EXPECT_EQ(game->registry().find_object(40), first);
 }
 
 TEST_F(Registration, PlayerSlotIsClearedWhenThePlayerGoes) {
     auto game = seated_server(3, {1});
-    QGPlayer* player = game->players()[1];
-    EXPECT_EQ(game->get_player(1), player);
-    EXPECT_EQ(game->get_player(7), nullptr);
+    QGPlayer* player = game->registry().players()[1];
+    EXPECT_EQ(game->registry().get_player(1), player);
+    EXPECT_EQ(game->registry().get_player(7), nullptr);
     game->remove_object(player->entity_id);
     game->update(0.0f);
-    EXPECT_EQ(game->players()[1], nullptr);
-    EXPECT_TRUE(game->physics_objects().empty());
+    EXPECT_EQ(game->registry().players()[1], nullptr);
+    EXPECT_TRUE(game->registry().physics_objects().empty());
 }
 
 TEST_F(SessionFlow, SetupGameSizesThePlayerTableAndServerAnnouncesIt) {
     auto game = settled_server();
     game->quit = true;
     testing::internal::CaptureStdout();
-    game->setup_game(GameParameters{4, -1, 3.5f, 1});
+    game->match_setup().setup_game(GameParameters{4, -1, 3.5f, 1});
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Performing initial game setup.\n");
-    EXPECT_EQ(game->players().size(), 4u);
+    EXPECT_EQ(game->registry().players().size(), 4u);
     EXPECT_EQ(game->rules.player_count, 4u);
     EXPECT_EQ(game->rules.lives, -1);
     EXPECT_EQ(game->rules.respawn_time, 3.5f);
@@ -420,20 +420,20 @@ TEST_F(SessionFlow, ServerDisconnectRulesEndTheSession) {
     {
         auto game = seated_server(2, {1});
         game->match_running = false;
-        game->on_disconnect(nullptr, 0, 0, Connection());
+        game->network().on_disconnect(nullptr, 0, 0, Connection());
         EXPECT_TRUE(game->quit);
     }
     // During the match a player leaving is removed; the session goes on while others remain.
     auto game = seated_server(3, {0, 2});
-    const unsigned int p2_id = game->players()[2]->entity_id;
-    game->on_disconnect(nullptr, 2, 0, Connection());
+    const unsigned int p2_id = game->registry().players()[2]->entity_id;
+    game->network().on_disconnect(nullptr, 2, 0, Connection());
     EXPECT_FALSE(game->quit);
     EXPECT_TRUE(game->match_running);
-    EXPECT_EQ(game->removal_queue().count(p2_id), 1u);
+    EXPECT_EQ(game->registry().removal_queue().count(p2_id), 1u);
     game->update(0.0f);
-    EXPECT_EQ(game->players()[2], nullptr);
+    EXPECT_EQ(game->registry().players()[2], nullptr);
     // The last one leaving ends it.
-    game->on_disconnect(nullptr, 0, 0, Connection());
+    game->network().on_disconnect(nullptr, 0, 0, Connection());
     EXPECT_TRUE(game->quit);
     EXPECT_FALSE(game->match_running);
 }

@@ -43,7 +43,7 @@ TEST_F(LevelTest, TheClientKeepsTheServersOccupancyAndBlastsStirTheWater) {
         return sum;
     };
     const float before = spread();
-    server.game->explode({cx, cy}, 40.0f);
+    server.game->terrain().explode({cx, cy}, 40.0f);
     for (int s = 0; s < 3; ++s) pump();
     EXPECT_GT(spread(), before + 10.0f);
 

@@ -23,7 +23,7 @@ TEST(WaterSimulation, WaterPixelsBecomeParticlesAndTheStreamShowsWhereTheyAre) {
     sph::WaterObject& w = level.build();
     EXPECT_EQ(w.particles.size(), 32u);  // 4 lattice rows of 8 points, 8 pixels apart
     for (std::size_t i = 0; i < w.particles.size(); ++i)
-        EXPECT_EQ(level.game->get_pixel(int(w.particles.x[i]), int(w.particles.y[i])), color_water);
+        EXPECT_EQ(level.game->terrain().get_pixel(int(w.particles.x[i]), int(w.particles.y[i])), color_water);
     for (int s = 0; s < 25; ++s) {
         EXPECT_EQ(w.occupancy_bytes, particle_stream(w));
         w.update(0.016f);
@@ -95,7 +95,7 @@ TEST(WaterSimulation, ABlastPushesOnceInTheStepAfterAndFreesStaticWater) {
 
     // Carving frees static water and opens carved ground; indestructible ground stays shut.
     EXPECT_TRUE(w.blocks(50, 110) && w.blocks(50, 95));
-    level.game->set_pixel(50, 95, color_air);
+    level.game->terrain().set_pixel(50, 95, color_air);
     level.paint(60, 95, 1, 1, color_indestructible);
     for (int x : {50, 60}) w.clear_static_cell(x, 95);
     w.clear_static_cell(50, 110);
