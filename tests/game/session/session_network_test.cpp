@@ -87,12 +87,13 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     ConnectResult result;
     auto client = connect_client(server.port, result, clock);
     BeaconBuilder beacons(*client);
+    ObjectRegistry& copies = client->registry();
     ASSERT_TRUE(server.admit(*client, 1));
     EXPECT_EQ(result.calls.load(), 1);
     EXPECT_TRUE(result.value.load());
     EXPECT_EQ(client->local_player_id, 0u);
     EXPECT_EQ(client->event_handler->entity_id, 1u);
-    EXPECT_EQ(client->registry().find_object(1), client->event_handler);
+    EXPECT_EQ(copies.find_object(1), client->event_handler);
     EXPECT_EQ(client->event_handler->delay_ms, 66);
     server.activate();
     // The client's handler runs its delayed events only while a match runs.
@@ -112,11 +113,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     };
     const auto client_frame = [&] { client->update(0.0f); };
     ASSERT_TRUE(eventually(
-        [&] {
-            return client->registry().find_object(box_id) && client->registry().find_object(beacon_id) &&
-                   !joins.types.empty();
-        },
-        pump));
+        [&] { return copies.find_object(box_id) && copies.find_object(beacon_id) && !joins.types.empty(); }, pump));
 
     // The join request: the connection id and the name the main menu stores.
     ASSERT_EQ(joins.payloads.size(), 1u);
@@ -130,16 +127,16 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     EXPECT_EQ(client->rules.lives, 3);
     EXPECT_EQ(client->rules.respawn_time, 2.5f);
 
-    auto* copy = dynamic_cast<QGPhysObject*>(client->registry().find_object(box_id));
+    auto* copy = dynamic_cast<QGPhysObject*>(copies.find_object(box_id));
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->size, (ivec2d{8, 12}));
     EXPECT_EQ(copy->mass, 2.0f);
     EXPECT_EQ(copy->collision_mask, 0xfff1);
     EXPECT_EQ(copy->position, dvec2d(100.0f, 50.0f));
-    EXPECT_EQ(client->registry().unreliable_objects().count(box_id), 1u);
-    auto* beacon_copy = dynamic_cast<Beacon*>(client->registry().find_object(beacon_id));
+    EXPECT_EQ(copies.unreliable_objects().count(box_id), 1u);
+    auto* beacon_copy = dynamic_cast<Beacon*>(copies.find_object(beacon_id));
     ASSERT_NE(beacon_copy, nullptr);
-    EXPECT_EQ(client->registry().reliable_objects().count(beacon_id), 1u);
+    EXPECT_EQ(copies.reliable_objects().count(beacon_id), 1u);
 
     // Reliable fields over TCP.
     ASSERT_TRUE(eventually([&] { return beacon_copy->value == 7; }, pump));
@@ -181,11 +178,11 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     EXPECT_EQ(client->event_handler->delayed_events.front().due_ms, clock.now_ms() + 66);
     clock.advance(65);
     client->update(0.0f);
-    EXPECT_EQ(client->registry().find_object(box_id), copy);
+    EXPECT_EQ(copies.find_object(box_id), copy);
     clock.advance(1);
     client->update(0.0f);
-    EXPECT_EQ(client->registry().find_object(box_id), nullptr);
-    EXPECT_EQ(client->registry().unreliable_objects().count(box_id), 0u);
+    EXPECT_EQ(copies.find_object(box_id), nullptr);
+    EXPECT_EQ(copies.unreliable_objects().count(box_id), 0u);
 
     // The client leaving ends the server's session: no player remains.
     Flag lost;
