@@ -352,17 +352,26 @@ TEST(TcpKeepAlive, PingsAreAnsweredToTheirSenderAndBothSidesMeasureLatency) {
     EXPECT_TRUE(path.min_round_trip_us > 0 && path.min_round_trip_us <= path.round_trip_us);
 }
 
-TEST(TcpKeepAlive, ReceiveTimeOutDropsASilentPeerOnlyWhenSet) {
-    ManualNetClock server_clock(0), client_clock(0);
-    HookLog dropped;
+// A listening server, and clients that join it on a clock of their own; both clocks from 0.
+struct TcpTimeOut : testing::Test {
+    ManualNetClock server_clock{0}, client_clock{0};
     TcpServer server;
-    server.set_clock(server_clock);
+    void SetUp() override {
+        server.set_clock(server_clock);
+        ASSERT_TRUE(server.listen_start(0, 0));
+    }
+    bool join(TcpClient& client) {
+        client.set_clock(client_clock);
+        return connect_client(server, client);
+    }
+};
+
+TEST_F(TcpTimeOut, DropsASilentPeerOnlyWhenSet) {
+    HookLog dropped;
     server.timeout_ms = 0;
-    ASSERT_TRUE(server.listen_start(0, 0));
     TcpClient client;
-    client.set_clock(client_clock);
     client.on_disconnect = dropped.callback();
-    ASSERT_TRUE(connect_client(server, client));
+    ASSERT_TRUE(join(client));
 
     client_clock.set(4999);
     client.receive();
@@ -375,8 +384,7 @@ TEST(TcpKeepAlive, ReceiveTimeOutDropsASilentPeerOnlyWhenSet) {
 
     // The server side: its time-out of 0 never drops; 5000 drops the silent client.
     TcpClient quiet;
-    quiet.set_clock(client_clock);
-    ASSERT_TRUE(connect_client(server, quiet));
+    ASSERT_TRUE(join(quiet));
     server_clock.set(1000000);
     server.receive();
     EXPECT_TRUE(server.client(quiet.connection_id()));
@@ -390,9 +398,7 @@ TEST(TcpKeepAlive, ReceiveTimeOutDropsASilentPeerOnlyWhenSet) {
     // Heard from, though no pong came back yet (the ping waits behind a congested stream): each
     // end keeps the other a time-out from its last frame. One client only listens, one only talks.
     TcpClient listener, talker;
-    listener.set_clock(client_clock);
-    talker.set_clock(client_clock);
-    ASSERT_TRUE(connect_client(server, listener) && connect_client(server, talker));
+    ASSERT_TRUE(join(listener) && join(talker));
     const ByteBuffer frame(std::vector<uint8_t>{0, 0, 0, 7});
     ASSERT_TRUE(server.send_to_client(listener.connection_id(), frame));
     client_clock.set(9000);
@@ -414,15 +420,10 @@ TEST(TcpKeepAlive, ReceiveTimeOutDropsASilentPeerOnlyWhenSet) {
     EXPECT_EQ(ms, 1'032'000);
 }
 
-TEST(TcpKeepAlive, ABusyClientAnswersPingsAndKeepsTheFramesBetweenThemInOrder) {
-    ManualNetClock server_clock(0), client_clock(0);
-    TcpServer server;
-    server.set_clock(server_clock);
+TEST_F(TcpTimeOut, ABusyClientAnswersPingsAndKeepsTheFramesBetweenThemInOrder) {
     server.timeout_ms = 5000;
-    ASSERT_TRUE(server.listen_start(0, 0));
     TcpClient client;
-    client.set_clock(client_clock);
-    ASSERT_TRUE(connect_client(server, client));
+    ASSERT_TRUE(join(client));
     // Six seconds of the server's pings, each behind a frame, while the client only answers pings.
     std::vector<uint32_t> sent, got;
     for (int64_t t = 1000; t <= 6000; t += 1000) {
