@@ -73,10 +73,6 @@ public:
     QGGame(const QGGame&) = delete;
     QGGame& operator=(const QGGame&) = delete;
 
-    // The session of an object of the layers above this one (the match, the event table), which
-    // hold only the GameSession they were made with: null when that is no QGGame.
-    static QGGame* of(GameSession* session) { return dynamic_cast<QGGame*>(session); }
-
     // The world step; dt is the time since the previous step in seconds.
     void update(float dt);
 
@@ -108,10 +104,8 @@ public:
     void run_keeping_connection(const std::function<void()>& work) override;
 
     // The state every object reads (is_server, event_handler, local_player_id, rules,
-    // match_running, spawn_positions, level and the message and status hooks) is GameSession's.
-    bool paused = true;
-    QGChat* chat = nullptr;
-    std::atomic<bool> quit{false};
+    // match_running, spawn_positions, level, paused, quit, the chat and the message and status
+    // hooks) is GameSession's.
     std::atomic<bool> connect_failed{false};
     // The step does nothing until this is set: on a client by the connect thread as its last
     // store (release), on the server by the hosting.

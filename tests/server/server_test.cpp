@@ -53,7 +53,7 @@ struct PassCounter : QGObject {
         starts.push_back(clock.now);
         clock.now += work_ms;
         if (--left > 0) return;
-        if (QGGame* session = QGGame::of(game)) session->quit = true;
+        game->quit = true;
     }
     StepPassClock& clock;
     uint32_t work_ms;
