@@ -94,6 +94,8 @@ public:
     MatchSetup& match_setup() override { return match_; }
     const MatchSetup& match_setup() const override { return match_; }
     NetworkSession& network() { return *net_; }
+    // The client half of the network side; null on the server.
+    ClientSession* client_network() const { return client_net_; }
     SessionTerrain& terrain() override { return terrain_; }
     const SessionTerrain& terrain() const override { return terrain_; }
 
