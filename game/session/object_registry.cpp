@@ -142,7 +142,7 @@ void ObjectRegistry::destroy(QGObject* object, bool out_of_physics) {
     free(object);
 }
 
-void ObjectRegistry::remove_queued() {
+void ObjectRegistry::flush_removals() {
     if (removal_queue_.empty()) return;
     // Removals requested by destructors wait for the next step.
     std::set<unsigned int> ids;

@@ -38,7 +38,7 @@ public:
     // On the server a reliable object meant for one connection goes to its own map.
     const std::vector<QGObject*>& commit(bool server);
     // Deletes the objects queued for removal.
-    void remove_queued();
+    void flush_removals();
     // A pending object is deleted at once, a committed one is queued for removal. False when the
     // id is unknown or already queued.
     bool remove(unsigned int id);

@@ -31,7 +31,6 @@ class QGObject;
 class QGPhysObject;
 class QGPlayer;
 class QGEventHandler;
-class QGChat;
 class QGLevel;
 class ClientSession;
 class DrawingServices;
@@ -84,11 +83,11 @@ public:
     void remove_object(unsigned int id) override;
 
     // The parts, each the one road to what it does: the objects, the physics list, the player
-    // table and the channels' maps (find_object, get_player, objects, players, reliable_objects
-    // ...) in the registry; setup_game, generate_level, set_spawn_positions, start_game and
-    // choose_spawn_position in the match set-up; on_connect, on_disconnect and the transports
-    // in the network side; explode, affect_objects_near, push_object and the pixels in the
-    // terrain.
+    // table, the channels' maps and the removal of dead objects (find_object, get_player, objects,
+    // players, reliable_objects, flush_removals ...) in the registry; setup_game, generate_level,
+    // set_spawn_positions, start_game and choose_spawn_position in the match set-up; on_connect,
+    // on_disconnect and the transports (tcp_transport, udp_transport) in the network side;
+    // explode, affect_objects_near, push_object and the pixels in the terrain.
     ObjectRegistry& registry() override { return registry_; }
     const ObjectRegistry& registry() const override { return registry_; }
     MatchSetup& match_setup() override { return match_; }

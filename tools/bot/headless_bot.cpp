@@ -137,7 +137,7 @@ void HeadlessBot::step(float dt) {
 }
 
 void HeadlessBot::watch_state(float dt) {
-    const Udp* udp = game_->network().udp();
+    const Udp* udp = game_->network().udp_transport();
     if (setup_players_ == 0 || !udp) return;
     state_gap_s_ += dt;
     if (udp->bytes_received() != state_bytes_) {
