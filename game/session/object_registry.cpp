@@ -122,10 +122,9 @@ void ObjectRegistry::destroy(QGObject* object, bool out_of_physics) {
             break;
         }
     }
-    // A player slot holds the player object itself, which is also the most derived object.
-    const void* whole = dynamic_cast<const void*>(object);
+    // A player slot holds the player object itself.
     for (QGPlayer*& slot : players_) {
-        if (slot && static_cast<const void*>(slot) == whole) {
+        if (slot == object) {
             slot = nullptr;
             break;
         }
@@ -217,8 +216,8 @@ void ObjectRegistry::drop_player(const QGPlayer* player) {
 QGPlayer* ObjectRegistry::player_with_entity(unsigned int entity_id) const {
     const QGObject* object = find_object(entity_id);
     if (!object) return nullptr;
-    // A player slot holds the player object itself: the same object as the id's.
+    // A player slot holds the player object itself.
     for (QGPlayer* slot : players_)
-        if (slot && slot == object) return slot;
+        if (slot == object) return slot;
     return nullptr;
 }
