@@ -14,7 +14,7 @@
 #include "game/config/settings.h"
 #include "game/entities/qg_player.h"
 #include "game/session/qg_game.h"
-#include "net/transport/tcp_client.h"
+#include "game/session/client_session.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ QCScoreboard::QCScoreboard(CTextureManager* textures, QCGame* owner, QGGame* ses
 
     constexpr int kLeft = 1, kCentred = 0, kRight = 2;
     int64_t ping = 0;
-    if (auto* tcp = match ? dynamic_cast<TcpClient*>(match->network().tcp()) : nullptr) ping = tcp->latency_ms();
+    if (const ClientSession* net = match ? match->client_network() : nullptr) ping = net->latency_ms();
     cell("Score", 100, 0, 0, kLeft);
     cell("Ping: " + std::to_string(ping) + "ms", 100, 100, 0, kRight);
     cell("Player", 110, 0, kRowPitch, kLeft);

@@ -10,7 +10,7 @@
 #include "game/match/qg_match_controller.h"
 #include "game/physics/qg_phys_object.h"
 #include "game/base/qg_event_handler.h"
-#include "game/session/qg_game.h"
+#include "game/base/game_session.h"
 #include "game/terrain/qg_level.h"
 #include "game/terrain/qg_map_synchronizer.h"
 #include "game/terrain/terrain_carver.h"
@@ -18,49 +18,35 @@
 
 namespace {
 
-void create_object_action(QGEventHandler& handler, const QGEvent& event) {
-    handler.game->spawn<QGObject>(event_entity_id(event), false);
+void create_object_action(QGEventHandler& handler, const IdRecord& record) {
+    handler.game->spawn<QGObject>(record.id, false);
 }
 
-void create_phys_object_action(QGEventHandler& handler, const QGEvent& event) {
-    PhysObjectRecord r;
-    if (!event.read(r)) return;
-    handler.game->spawn<QGPhysObject>(r.entity_id, r);
+void create_phys_object_action(QGEventHandler& handler, const PhysObjectRecord& record) {
+    handler.game->spawn<QGPhysObject>(record.entity_id, record);
 }
 
-void remove_object_action(QGEventHandler& handler, const QGEvent& event) {
-    handler.game->remove_object(event_entity_id(event));
-}
+void remove_object_action(QGEventHandler& handler, const IdRecord& record) { handler.game->remove_object(record.id); }
 
-void setup_game_action(QGEventHandler& handler, const QGEvent& event) {
+void setup_game_action(QGEventHandler& handler, const GameParameters& params) {
     // The server sets its game up itself; it only sends the record.
-    GameParameters params;
-    QGGame* game = QGGame::of(handler.game);
-    if (game && !game->is_server && event.read(params)) game->match_setup().setup_game(params);
+    if (!handler.game->is_server) handler.game->match_setup().setup_game(params);
 }
 
-void set_spawn_positions_action(QGEventHandler& handler, const QGEvent& event) {
-    SpawnPositions record;
-    QGGame* game = QGGame::of(handler.game);
-    if (game && event.read(record)) game->match_setup().set_spawn_positions(record);
+void set_spawn_positions_action(QGEventHandler& handler, const SpawnPositions& record) {
+    handler.game->match_setup().set_spawn_positions(record);
 }
 
-void start_game_action(QGEventHandler& handler, const QGEvent&) {
-    if (QGGame* game = QGGame::of(handler.game)) game->match_setup().start_game();
+void start_game_action(QGEventHandler& handler, const NoPayload&) { handler.game->match_setup().start_game(); }
+
+void pause_action(QGEventHandler& handler, const NoPayload&) {
+    handler.game->paused = true;
+    if (handler.game->is_server) handler.post<EQGEventType::Pause>();
 }
 
-void pause_action(QGEventHandler& handler, const QGEvent&) {
-    QGGame* game = QGGame::of(handler.game);
-    if (!game) return;
-    game->paused = true;
-    if (game->is_server) handler.post<EQGEventType::Pause>();
-}
-
-void resume_action(QGEventHandler& handler, const QGEvent&) {
-    QGGame* game = QGGame::of(handler.game);
-    if (!game) return;
-    game->paused = false;
-    if (game->is_server) handler.post<EQGEventType::Resume>();
+void resume_action(QGEventHandler& handler, const NoPayload&) {
+    handler.game->paused = false;
+    if (handler.game->is_server) handler.post<EQGEventType::Resume>();
 }
 
 // The rule of the server-only and host-only types asks for no field of the record.
@@ -76,34 +62,30 @@ void notify_listeners(const Record& record, const EventListeners& live) {
 }
 
 // One event of a row: its payload is decoded once, for whichever of the sender rule, the action
-// and the listeners needs the record.
+// and the listeners needs the record, and not at all when none does. A record its field list
+// refuses reaches nothing.
 template <class Record, class Rule, class Action>
 bool deliver_event(QGEventHandler& handler, const QGEvent& event, const uint32_t* sender, const EventListeners& live,
                    Rule rule, Action action) {
     constexpr bool own_id_rule = !std::is_same_v<Rule, EventSenderRule>;
-    constexpr bool typed_action = std::is_invocable_v<Action, QGEventHandler&, const Record&>;
-    if constexpr (own_id_rule || typed_action) {
-        // The sender's id is a field of the record as its field list reads it; a record it
-        // refuses reaches nothing.
-        Record record;
-        const bool read = event.read(record);
-        if constexpr (own_id_rule) {
-            static_assert(std::is_same_v<Rule, OwnIdRule<Record>>, "the sender field must be one of the row's record");
-            if (sender && !(read && record.*rule.field == *sender)) return false;
-        } else {
-            if (sender && !sender_allows(rule, *sender)) return false;
-        }
-        if (!read) return true;
-        if constexpr (typed_action) action(handler, record);
-        else if constexpr (!std::is_null_pointer_v<Action>) action(handler, event);
-        notify_listeners(record, live);
-    } else {
+    constexpr bool has_action = !std::is_null_pointer_v<Action>;
+    static_assert(!has_action || std::is_invocable_v<Action, QGEventHandler&, const Record&>,
+                  "an action takes its row's record");
+    if constexpr (!own_id_rule) {
+        // The rule asks for no field: a refused sender's record is not read.
         if (sender && !sender_allows(rule, *sender)) return false;
-        if constexpr (!std::is_null_pointer_v<Action>) action(handler, event);
-        if (live.empty()) return true;
-        Record record;
-        if (event.read(record)) notify_listeners(record, live);
+        if (!has_action && live.empty()) return true;
     }
+    Record record;
+    const bool read = event.read(record);
+    if constexpr (own_id_rule) {
+        // The sender's id is a field of the record as its field list reads it.
+        static_assert(std::is_same_v<Rule, OwnIdRule<Record>>, "the sender field must be one of the row's record");
+        if (sender && !(read && record.*rule.field == *sender)) return false;
+    }
+    if (!read) return true;
+    if constexpr (has_action) action(handler, record);
+    notify_listeners(record, live);
     return true;
 }
 

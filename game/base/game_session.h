@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "game/base/session_records.h"
 
 class QGPlayer;
+class QGChat;
 class QGEventHandler;
 class QGLevel;
 class DrawingServices;
@@ -72,6 +74,12 @@ public:
     bool match_running = false;
     std::vector<dvec2d> spawn_positions;
     QGLevel* level = nullptr;
+    // Only what runs while paused is updated (the match controller pauses and resumes).
+    bool paused = true;
+    // Ends the program's loop: the match is over, or the session cannot go on.
+    std::atomic<bool> quit{false};
+    // The session's chat from its admission on; null before.
+    QGChat* chat = nullptr;
 
     // Client hooks into the gameplay screen.
     Callback<void, const std::string&> message_hook;

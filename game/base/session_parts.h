@@ -9,6 +9,8 @@
 class QGObject;
 class QGPhysObject;
 class QGPlayer;
+struct GameParameters;
+struct SpawnPositions;
 struct SDL_Surface;
 struct LevelCreation;
 struct LevelObject;
@@ -58,9 +60,13 @@ protected:
     ~TerrainAccess() = default;
 };
 
-// The match's set-up as the objects reach it: the level, its objects and the spawn points.
+// The match's set-up as the objects and the event table reach it: the rules, the level, its
+// objects, the spawn points and the start.
 class MatchAccess {
 public:
+    virtual void setup_game(const GameParameters& params) = 0;
+    virtual void set_spawn_positions(const SpawnPositions& record) = 0;
+    virtual void start_game() = 0;
     virtual void generate_level(const LevelCreation& record) = 0;
     virtual void build_level_object(const LevelObject& object) = 0;
     virtual dvec2d choose_spawn_position(const QGPlayer* player) const = 0;

@@ -21,9 +21,7 @@ unsigned int join_team(unsigned int player_id, unsigned int player_count, bool t
     return teams ? (player_id >= player_count / 2 ? 1u : 0u) : player_id;
 }
 
-void create_player_action(QGEventHandler& handler, const QGEvent& event) {
-    PlayerRecord r;
-    if (!event.read(r)) return;
+void create_player_action(QGEventHandler& handler, const PlayerRecord& r) {
     handler.game->spawn<QGPlayer>(r.entity_id, r);
 }
 
@@ -49,17 +47,13 @@ void aim_action(QGEventHandler& handler, const PlayerAim& aim) {
     if (QGPlayer* player = handler.game->registry().get_player(aim.player_index)) player->set_aim(aim);
 }
 
-void create_item_action(QGEventHandler& handler, const QGEvent& event) {
-    ItemRecord r;
-    if (!event.read(r)) return;
+void create_item_action(QGEventHandler& handler, const ItemRecord& r) {
     QGItem* item = handler.game->spawn<QGItem>(r.entity_id, r);
     if (!item) return;
     if (QGPlayer* player = handler.game->registry().get_player(r.owner)) item->give_to(player);
 }
 
-void create_weapon_action(QGEventHandler& handler, const QGEvent& event) {
-    WeaponRecord r;
-    if (!event.read(r)) return;
+void create_weapon_action(QGEventHandler& handler, const WeaponRecord& r) {
     QGWeapon* weapon = QGWeapon::create(handler.game, r.entity_id, r.definition);
     if (!weapon) return;
     weapon->position = r.position;
@@ -67,9 +61,7 @@ void create_weapon_action(QGEventHandler& handler, const QGEvent& event) {
         if (QGPlayer* player = handler.game->registry().get_player(r.owner)) weapon->give_to(player);
 }
 
-void create_special_item_action(QGEventHandler& handler, const QGEvent& event) {
-    SpecialItemRecord r;
-    if (!event.read(r)) return;
+void create_special_item_action(QGEventHandler& handler, const SpecialItemRecord& r) {
     QGSpecialItem* item = QGSpecialItem::create(handler.game, r.entity_id, r.definition);
     if (!item) return;
     item->position = r.position;
@@ -77,26 +69,18 @@ void create_special_item_action(QGEventHandler& handler, const QGEvent& event) {
         if (QGPlayer* player = handler.game->registry().get_player(r.owner)) item->give_to(player);
 }
 
-void create_projectile_action(QGEventHandler& handler, const QGEvent& event) {
-    ProjectileRecord r;
-    if (!event.read(r)) return;
+void create_projectile_action(QGEventHandler& handler, const ProjectileRecord& r) {
     QGProjectile::create(handler.game, r.entity_id, r.shooter, r.weapon_definition, r.position, r.velocity);
 }
 
-void create_tombstone_action(QGEventHandler& handler, const QGEvent& event) {
-    TombstoneRecord r;
-    if (!event.read(r)) return;
+void create_tombstone_action(QGEventHandler& handler, const TombstoneRecord& r) {
     handler.game->spawn<QGTombstone>(r.entity_id, r);
 }
 
-void create_sweetroll_action(QGEventHandler& handler, const QGEvent& event) {
-    PlacedObjectRecord r;
-    if (!event.read(r)) return;
+void create_sweetroll_action(QGEventHandler& handler, const PlacedObjectRecord& r) {
     handler.game->spawn<QGSweetroll>(r.entity_id, r);
 }
 
-void create_portal_action(QGEventHandler& handler, const QGEvent& event) {
-    PlacedObjectRecord r;
-    if (!event.read(r)) return;
+void create_portal_action(QGEventHandler& handler, const PlacedObjectRecord& r) {
     handler.game->spawn<QGPortal>(r.entity_id, r);
 }

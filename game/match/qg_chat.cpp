@@ -7,8 +7,8 @@
 #include "engine/core/logger.h"
 #include "game/entities/qg_player.h"
 #include "game/base/qg_event.h"
+#include "game/base/game_session.h"
 #include "game/base/qg_event_handler.h"
-#include "game/session/qg_game.h"
 #include "game/base/record_stream.h"
 
 namespace {
@@ -45,12 +45,11 @@ std::string clean_text(const std::string& text) {
 QGChat::QGChat(GameSession* game_, unsigned int entity_id_) : QGObject(game_, entity_id_, true) {}
 
 void QGChat::admitted() {
-    if (QGGame* session = QGGame::of(game)) session->chat = this;
+    if (game) game->chat = this;
 }
 
 QGChat::~QGChat() {
-    QGGame* session = QGGame::of(game);
-    if (session && session->chat == this) session->chat = nullptr;
+    if (game && game->chat == this) game->chat = nullptr;
 }
 
 void QGChat::write_creation_event(QGEvent& event) const {
@@ -120,6 +119,4 @@ void QGChat::show(const std::list<Line>& received) const {
     }
 }
 
-void create_chat_action(QGEventHandler& handler, const QGEvent& event) {
-    handler.game->spawn<QGChat>(event_entity_id(event));
-}
+void create_chat_action(QGEventHandler& handler, const IdRecord& record) { handler.game->spawn<QGChat>(record.id); }

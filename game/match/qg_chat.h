@@ -8,6 +8,7 @@
 #include "game/base/qg_object.h"
 
 class QGEventHandler;
+struct IdRecord;
 
 // Carries chat lines between the participants: one object on the reliable channel whose field
 // is a queue of lines. A client queues what its user typed, the next TCP send takes it to the
@@ -56,4 +57,4 @@ private:
 };
 
 // CreateChat: the chat of the record's id.
-void create_chat_action(QGEventHandler& handler, const QGEvent& event);
+void create_chat_action(QGEventHandler& handler, const IdRecord& record);

@@ -8,8 +8,8 @@
 #include "game/config/settings.h"
 #include "game/entities/qg_player.h"
 #include "game/base/qg_event.h"
+#include "game/base/game_session.h"
 #include "game/base/qg_event_handler.h"
-#include "game/session/qg_game.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ void QGMatchController::update(float dt) {
     case State::Countdown:
         if (timer > 0.0f) return;
         enter(State::Running, settings.time_limit * 60.0f);
-        if (QGGame* s = session()) s->paused = false;
+        game->paused = false;
         game->event_handler->post<EQGEventType::Resume>();
         return;
     case State::Running:
@@ -64,7 +64,7 @@ void QGMatchController::update(float dt) {
     case State::GameOver:
         if (timer > 0.0f) return;
         enter(State::Closing, result_display_time);
-        if (QGGame* s = session()) s->paused = true;
+        game->paused = true;
         // The clients' MatchOver listener opens the scoreboard.
         game->event_handler->post<EQGEventType::Pause>();
         game->event_handler->post<EQGEventType::MatchOver>();
@@ -72,12 +72,10 @@ void QGMatchController::update(float dt) {
     case State::Closing:
         if (timer > 0.0f) return;
         game->match_running = false;
-        if (QGGame* s = session()) s->quit = true;
+        game->quit = true;
         return;
     }
 }
-
-QGGame* QGMatchController::session() const { return QGGame::of(game); }
 
 int QGMatchController::living_players() const {
     int alive = 0;
@@ -153,8 +151,6 @@ std::string QGMatchController::info_text() const {
     return text;
 }
 
-void create_match_controller_action(QGEventHandler& handler, const QGEvent& event) {
-    MatchControllerRecord r;
-    if (!event.read(r)) return;
+void create_match_controller_action(QGEventHandler& handler, const MatchControllerRecord& r) {
     handler.game->spawn<QGMatchController>(r.entity_id, r.settings);
 }

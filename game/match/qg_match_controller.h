@@ -9,8 +9,6 @@
 #include "game/base/record_stream.h"
 #include "game/base/qg_object.h"
 
-class QGGame;
-
 class QGEventHandler;
 
 // The host's choices for the match, as the server's hosting hands them in and as they travel in
@@ -96,10 +94,8 @@ private:
     void enter(State next, float seconds);
     // The default float interpolation, held to finite values: the timer comes from the network.
     void interpolate_timer(float& out, const float& old_value, const float& new_value, float t);
-    // The session, which the controller pauses, resumes and ends; null when it is no QGGame.
-    QGGame* session() const;
     int living_players() const;
 };
 
 // CreateMatchController: the controller of the record's id and settings.
-void create_match_controller_action(QGEventHandler& handler, const QGEvent& event);
+void create_match_controller_action(QGEventHandler& handler, const MatchControllerRecord& record);

@@ -79,9 +79,7 @@ bool ClientSession::connect(unsigned short port, sf::IpAddress server, Callback<
 void ClientSession::exchange() {
     if (tcp_) {
         // The server reads nothing else from a client: the rest would cross the link for nothing.
-        collect_client_fields_objects();
-        tcp_->send_objects(client_fields_objects_);
-        client_fields_objects_.clear();
+        tcp_->send_objects(game_.registry().client_writable_objects());
         tcp_->receive_objects(game_.registry().reliable_objects());
     }
     if (!udp_) return;
@@ -97,12 +95,14 @@ void ClientSession::answer_pings() {
     if (TcpClient* tcp_client = client()) tcp_client->answer_pings();
 }
 
-void ClientSession::collect_client_fields_objects() {
-    client_fields_objects_.clear();
-    for (auto& [id, networkable] : game_.registry().reliable_objects()) {
-        auto* object = dynamic_cast<QGObject*>(networkable);
-        if (object && object->accepts_client_fields()) client_fields_objects_.emplace(id, networkable);
-    }
+int64_t ClientSession::latency_ms() const {
+    const TcpClient* tcp_client = client();
+    return tcp_client ? tcp_client->latency_ms() : 0;
+}
+
+uint64_t ClientSession::bytes_received() const {
+    const TcpClient* tcp_client = client();
+    return (tcp_client ? tcp_client->link().bytes_received() : 0) + (udp_ ? udp_->bytes_received() : 0);
 }
 
 void ClientSession::on_connect(Protocol*, unsigned int connection_id, unsigned short local_port, Connection remote) {

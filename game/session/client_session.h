@@ -29,6 +29,10 @@ public:
                        Connection remote) override;
     void shut_down() override;
     void answer_pings() override;
+    // Half the round trip of the newest keep-alive; 0 without a connection.
+    int64_t latency_ms() const;
+    // The bytes received from the server so far, on both channels.
+    uint64_t bytes_received() const;
     // What the client's log names its server by.
     std::string server_peer() const;
 
@@ -38,13 +42,10 @@ private:
     // The TCP transport as the client it is; null without one (an offline session).
     TcpClient* client() const { return tcp_ ? client_ : nullptr; }
     void post_join_request(unsigned int connection_id);
-    // The reliable objects whose fields a client may write: the server reads nothing else.
-    void collect_client_fields_objects();
     // The event handler takes the id it has on every side.
     void enter_event_handler();
 
     std::string join_name_;
-    NetworkableMap client_fields_objects_;
     TcpClient* client_ = nullptr;
     bool shut_down_ = false;
     std::thread connect_thread_;

@@ -117,7 +117,7 @@ void MatchSetup::set_spawn_positions(const SpawnPositions& record) {
 void MatchSetup::start_game() {
     const bool already = game_.match_running;
     game_.match_running = true;
-    if (Tcp* tcp = game_.network().tcp()) tcp->timeout_ms = kMatchReceiveTimeoutMs;
+    if (Tcp* tcp = game_.network().tcp_transport()) tcp->timeout_ms = kMatchReceiveTimeoutMs;
     if (!game_.is_server || already) return;
     std::cout << "Starting game." << std::endl;
     const std::vector<QGPlayer*>& players = game_.registry().players();

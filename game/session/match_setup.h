@@ -17,7 +17,7 @@ public:
 
     // Sizes the player table, stores the rules and clears quit; the server posts the record. The
     // player count is 1 to kMaxPlayers: the record's field list and the host's arguments hold it.
-    void setup_game(const GameParameters& params);
+    void setup_game(const GameParameters& params) override;
     // Builds the level from the parameters (brought into range first, as they come from the
     // host's client or the network), once per session: a later record is ignored.
     void generate_level(const LevelCreation& record) override;
@@ -27,10 +27,10 @@ public:
     // waiting player on a point of its own (when there are enough; without any point, where
     // choose_spawn_position puts it), passes the record on and starts the match. A match that
     // runs already is neither placed nor started again.
-    void set_spawn_positions(const SpawnPositions& record);
+    void set_spawn_positions(const SpawnPositions& record) override;
     // The match runs from now on, with a receive time-out of 5 s. The server brings every
     // waiting player into play with its loadout and tells the clients.
-    void start_game();
+    void start_game() override;
     // The spawn point farthest from the player's nearest opponent (a random one without a
     // player); (0, 0) without spawn points.
     dvec2d choose_spawn_position(const QGPlayer* player) const override;

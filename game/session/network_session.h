@@ -43,8 +43,8 @@ public:
     // nothing to answer).
     virtual void answer_pings() {}
 
-    Tcp* tcp() const { return tcp_.get(); }
-    Udp* udp() const { return udp_.get(); }
+    Tcp* tcp_transport() const { return tcp_.get(); }
+    Udp* udp_transport() const { return udp_.get(); }
     // The game port: on a client the server's port, on the server its own.
     unsigned short game_port() const { return game_port_; }
     void set_game_port(unsigned short port) { game_port_ = port; }

@@ -54,7 +54,17 @@ void ObjectRegistry::add_physics(QGPhysObject* object) {
 
 void ObjectRegistry::enter_reliable(unsigned int id, QGObject* object) {
     objects_[id] = object;
+    add_reliable(id, object);
+}
+
+void ObjectRegistry::add_reliable(unsigned int id, QGObject* object) {
     reliable_objects_[id] = object;
+    if (object->accepts_client_fields()) client_writable_[id] = object;
+    else client_writable_.erase(id);
+}
+
+QGObject* ObjectRegistry::client_writable(unsigned int id) const {
+    return client_writable_.count(id) ? find_object(id) : nullptr;
 }
 
 const std::vector<QGObject*>& ObjectRegistry::commit(bool server) {
@@ -76,7 +86,8 @@ const std::vector<QGObject*>& ObjectRegistry::commit(bool server) {
         if (found != objects_.end() && found->second != object) destroy(found->second);
         objects_[id] = object;
         if (server && object->reliable && object->recipient()) one_client_objects_[id] = object;
-        else (object->reliable ? reliable_objects_ : unreliable_objects_)[id] = object;
+        else if (object->reliable) add_reliable(id, object);
+        else unreliable_objects_[id] = object;
         committed_ids_.insert(id);
         committed_now_.push_back(object);
         ++it;
@@ -111,15 +122,14 @@ void ObjectRegistry::destroy(QGObject* object, bool out_of_physics) {
             break;
         }
     }
-    // A player slot holds the player object itself, which is also the most derived object.
-    const void* whole = dynamic_cast<const void*>(object);
+    // A player slot holds the player object itself.
     for (QGPlayer*& slot : players_) {
-        if (slot && static_cast<const void*>(slot) == whole) {
+        if (slot == object) {
             slot = nullptr;
             break;
         }
     }
-    for (NetworkableMap* map : {&reliable_objects_, &unreliable_objects_}) {
+    for (NetworkableMap* map : {&reliable_objects_, &unreliable_objects_, &client_writable_}) {
         auto found = map->find(id);
         if (found != map->end() && found->second == object) map->erase(found);
     }
@@ -131,7 +141,7 @@ void ObjectRegistry::destroy(QGObject* object, bool out_of_physics) {
     free(object);
 }
 
-void ObjectRegistry::remove_queued() {
+void ObjectRegistry::flush_removals() {
     if (removal_queue_.empty()) return;
     // Removals requested by destructors wait for the next step.
     std::set<unsigned int> ids;
@@ -165,6 +175,7 @@ void ObjectRegistry::clear() {
     physics_objects_.clear();
     reliable_objects_.clear();
     unreliable_objects_.clear();
+    client_writable_.clear();
     one_client_objects_.clear();
     players_.clear();
     removal_queue_.clear();
@@ -205,9 +216,8 @@ void ObjectRegistry::drop_player(const QGPlayer* player) {
 QGPlayer* ObjectRegistry::player_with_entity(unsigned int entity_id) const {
     const QGObject* object = find_object(entity_id);
     if (!object) return nullptr;
-    // A player slot holds the player object itself, which is also the most derived object.
-    const void* whole = dynamic_cast<const void*>(object);
+    // A player slot holds the player object itself.
     for (QGPlayer* slot : players_)
-        if (slot && static_cast<const void*>(slot) == whole) return slot;
+        if (slot == object) return slot;
     return nullptr;
 }

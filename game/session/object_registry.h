@@ -38,7 +38,7 @@ public:
     // On the server a reliable object meant for one connection goes to its own map.
     const std::vector<QGObject*>& commit(bool server);
     // Deletes the objects queued for removal.
-    void remove_queued();
+    void flush_removals();
     // A pending object is deleted at once, a committed one is queued for removal. False when the
     // id is unknown or already queued.
     bool remove(unsigned int id);
@@ -82,8 +82,16 @@ public:
     const std::map<unsigned int, QGObject*>& one_client_objects() const { return one_client_objects_; }
     // A client enters its event handler under the id it has on every side, outside a commit.
     void enter_reliable(unsigned int id, QGObject* object);
+    // The reliable objects whose fields a client may write (the event handler, the chat), kept as
+    // they enter and leave: all a client sends, and all the server reads of it.
+    NetworkableMap& client_writable_objects() { return client_writable_; }
+    // The committed object of the id when a client may write its fields; null otherwise.
+    QGObject* client_writable(unsigned int id) const;
 
 private:
+    // Enters the object into the reliable map, and into the client-writable one when it accepts
+    // a client's fields.
+    void add_reliable(unsigned int id, QGObject* object);
     // Takes a committed object out of every container (the physics list unless it is out of it
     // already) and deletes it.
     void destroy(QGObject* object, bool out_of_physics = false);
@@ -108,6 +116,7 @@ private:
     std::set<unsigned int> removal_queue_;
     NetworkableMap reliable_objects_;
     NetworkableMap unreliable_objects_;
+    NetworkableMap client_writable_;
     std::map<unsigned int, QGObject*> one_client_objects_;
     unsigned int next_entity_id_ = 0;
     // Every object the registry holds, by address: its owner.

@@ -97,11 +97,11 @@ void QGGame::update(float dt) {
         }
     }
 
-    registry_.remove_queued();
+    registry_.flush_removals();
 }
 
 void QGGame::run_keeping_connection(const std::function<void()>& work) {
-    if (is_server || !net_->tcp()) {
+    if (is_server || !net_->tcp_transport()) {
         work();
         return;
     }

@@ -31,7 +31,6 @@ class QGObject;
 class QGPhysObject;
 class QGPlayer;
 class QGEventHandler;
-class QGChat;
 class QGLevel;
 class ClientSession;
 class DrawingServices;
@@ -73,10 +72,6 @@ public:
     QGGame(const QGGame&) = delete;
     QGGame& operator=(const QGGame&) = delete;
 
-    // The session of an object of the layers above this one (the match, the event table), which
-    // hold only the GameSession they were made with: null when that is no QGGame.
-    static QGGame* of(GameSession* session) { return dynamic_cast<QGGame*>(session); }
-
     // The world step; dt is the time since the previous step in seconds.
     void update(float dt);
 
@@ -88,16 +83,18 @@ public:
     void remove_object(unsigned int id) override;
 
     // The parts, each the one road to what it does: the objects, the physics list, the player
-    // table and the channels' maps (find_object, get_player, objects, players, reliable_objects
-    // ...) in the registry; setup_game, generate_level, set_spawn_positions, start_game and
-    // choose_spawn_position in the match set-up; on_connect, on_disconnect and the transports
-    // in the network side; explode, affect_objects_near, push_object and the pixels in the
-    // terrain.
+    // table, the channels' maps and the removal of dead objects (find_object, get_player, objects,
+    // players, reliable_objects, flush_removals ...) in the registry; setup_game, generate_level,
+    // set_spawn_positions, start_game and choose_spawn_position in the match set-up; on_connect,
+    // on_disconnect and the transports (tcp_transport, udp_transport) in the network side;
+    // explode, affect_objects_near, push_object and the pixels in the terrain.
     ObjectRegistry& registry() override { return registry_; }
     const ObjectRegistry& registry() const override { return registry_; }
     MatchSetup& match_setup() override { return match_; }
     const MatchSetup& match_setup() const override { return match_; }
     NetworkSession& network() { return *net_; }
+    // The client half of the network side; null on the server.
+    ClientSession* client_network() const { return client_net_; }
     SessionTerrain& terrain() override { return terrain_; }
     const SessionTerrain& terrain() const override { return terrain_; }
 
@@ -108,10 +105,8 @@ public:
     void run_keeping_connection(const std::function<void()>& work) override;
 
     // The state every object reads (is_server, event_handler, local_player_id, rules,
-    // match_running, spawn_positions, level and the message and status hooks) is GameSession's.
-    bool paused = true;
-    QGChat* chat = nullptr;
-    std::atomic<bool> quit{false};
+    // match_running, spawn_positions, level, paused, quit, the chat and the message and status
+    // hooks) is GameSession's.
     std::atomic<bool> connect_failed{false};
     // The step does nothing until this is set: on a client by the connect thread as its last
     // store (release), on the server by the hosting.

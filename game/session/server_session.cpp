@@ -110,14 +110,10 @@ void ServerSession::keep_frame(unsigned int client, const Connection& remote, By
 void ServerSession::on_frame(unsigned int client, const Connection& remote, ByteBuffer& packet) {
     // Frames come through the TCP transport, which keeps the newest send times per sender.
     if (!tcp_) return;
-    const NetworkableMap& objects = game_.registry().reliable_objects();
     // Clients may write only the fields that carry their requests; the rest of the world is the
     // server's.
-    const auto find = [&](uint32_t id) -> QGObject* {
-        auto found = objects.find(id);
-        auto* object = found == objects.end() ? nullptr : dynamic_cast<QGObject*>(found->second);
-        return object && object->accepts_client_fields() ? object : nullptr;
-    };
+    const ObjectRegistry& registry = game_.registry();
+    const auto find = [&registry](uint32_t id) { return registry.client_writable(id); };
     const auto apply = [client](QGObject& object, const uint8_t* bytes, uint32_t size, int64_t) {
         // The record gets a buffer of its own, so a field list that reads too much or too little
         // cannot disturb the records behind it.

@@ -160,18 +160,14 @@ bool QGLevel::place(LevelObjectKind kind, const std::optional<LevelPlacement>& p
 
 // --- dispatch actions ---
 
-void generate_level_action(QGEventHandler& handler, const QGEvent& event) {
-    LevelCreation record;
-    if (event.read(record)) handler.game->match_setup().generate_level(record);
+void generate_level_action(QGEventHandler& handler, const LevelCreation& record) {
+    handler.game->match_setup().generate_level(record);
 }
 
-void explode_action(QGEventHandler& handler, const QGEvent& event) {
-    Explosion blast;
-    if (event.read(blast)) handler.game->terrain().explode({blast.x, blast.y}, blast.radius);
+void explode_action(QGEventHandler& handler, const Explosion& blast) {
+    handler.game->terrain().explode({blast.x, blast.y}, blast.radius);
 }
 
-void create_map_synchronizer_action(QGEventHandler& handler, const QGEvent& event) {
-    MapSynchronizerRecord r;
-    if (!event.read(r)) return;
+void create_map_synchronizer_action(QGEventHandler& handler, const MapSynchronizerRecord& r) {
     handler.game->spawn<QGMapSynchronizer>(r.entity_id, r.target);
 }

@@ -13,6 +13,7 @@
 #include "game/terrain/terrain_carver.h"
 
 class QGEventHandler;
+struct MapSynchronizerRecord;
 class QGLevel;
 
 // What explosions need of the level's water simulation, which implements it.
@@ -101,6 +102,6 @@ private:
 // The dispatch actions of the level's events: GenerateLevel (the level), Explode (the blast) and
 // CreateMapSynchronizer (a late joiner's terrain stream), wired into the event table by
 // game/game_events.cpp.
-void generate_level_action(QGEventHandler& handler, const QGEvent& event);
-void explode_action(QGEventHandler& handler, const QGEvent& event);
-void create_map_synchronizer_action(QGEventHandler& handler, const QGEvent& event);
+void generate_level_action(QGEventHandler& handler, const LevelCreation& record);
+void explode_action(QGEventHandler& handler, const Explosion& blast);
+void create_map_synchronizer_action(QGEventHandler& handler, const MapSynchronizerRecord& record);

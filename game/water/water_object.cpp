@@ -791,7 +791,7 @@ void WaterObject::update_sprite() {
 
 // --- the dispatcher's entry ---
 
-void create_water_object_action(QGEventHandler& handler, const QGEvent& event) {
+void create_water_object_action(QGEventHandler& handler, const IdRecord& record) {
     GameSession* game = handler.game;
     if (!game || !game->level) {
         log_message(LogLevel::Warning, "Ignored a water object without a level.", log_class_name_of(handler));
@@ -801,7 +801,7 @@ void create_water_object_action(QGEventHandler& handler, const QGEvent& event) {
         log_message(LogLevel::Warning, "Ignored a second water object for the level.", log_class_name_of(handler));
         return;
     }
-    if (auto* water = game->spawn<WaterObject>(event_entity_id(event), game->level)) game->level->water = water;
+    if (auto* water = game->spawn<WaterObject>(record.id, game->level)) game->level->water = water;
 }
 
 }  // namespace sph

@@ -227,6 +227,6 @@ private:
 void restart_with_passive_omp_wait(char** argv);
 
 // CreateWaterObject: a client builds the water of its current level.
-void create_water_object_action(QGEventHandler& handler, const QGEvent& event);
+void create_water_object_action(QGEventHandler& handler, const IdRecord& record);
 
 }  // namespace sph

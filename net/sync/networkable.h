@@ -400,7 +400,9 @@ public:
     // Visits every synchronised field through sync_field, in the class's fixed order.
     virtual void sync_fields() = 0;
 
-    // Set by the transports around each pass.
+    // The pass under way and the packet it writes or reads: run_pass sets both for its pass and
+    // mode back to Idle after it (the Check walk of holds_every_field sets only the mode); the
+    // transports only call run_pass.
     int mode = Idle;
     ByteBuffer* current_packet = nullptr;
     // The field values just before the last accepted update was read.

@@ -53,7 +53,7 @@ struct PassCounter : QGObject {
         starts.push_back(clock.now);
         clock.now += work_ms;
         if (--left > 0) return;
-        if (QGGame* session = QGGame::of(game)) session->quit = true;
+        game->quit = true;
     }
     StepPassClock& clock;
     uint32_t work_ms;
@@ -188,9 +188,10 @@ TEST(ServerHosting, HostedStateFollowsEachClientsPathAndLeavesOutWhatDidNotChang
     session_test::ConnectResult joined;
     QGGame client(nullptr, params.port, sf::IpAddress::LocalHost, joined.callback());
     if (hosted.wait_for(std::chrono::seconds(60)) != std::future_status::ready) game.quit = true;
-    ASSERT_TRUE(hosted.get() && game.network().udp()) << "the client never joined the hosted server";
-    const Udp& udp = *game.network().udp();
-    EXPECT_EQ(udp.path_monitor, static_cast<const PathMonitor*>(dynamic_cast<TcpServer*>(game.network().tcp())));
+    ASSERT_TRUE(hosted.get() && game.network().udp_transport()) << "the client never joined the hosted server";
+    const Udp& udp = *game.network().udp_transport();
+    EXPECT_EQ(udp.path_monitor,
+              static_cast<const PathMonitor*>(dynamic_cast<TcpServer*>(game.network().tcp_transport())));
     EXPECT_GT(udp.refresh_sends, 1u);
 }
 

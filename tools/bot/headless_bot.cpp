@@ -18,7 +18,7 @@
 #include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
 #include "game/base/session_records.h"
-#include "net/transport/tcp_client.h"
+#include "game/session/client_session.h"
 #include "net/transport/udp.h"
 
 namespace {
@@ -137,7 +137,7 @@ void HeadlessBot::step(float dt) {
 }
 
 void HeadlessBot::watch_state(float dt) {
-    const Udp* udp = game_->network().udp();
+    const Udp* udp = game_->network().udp_transport();
     if (setup_players_ == 0 || !udp) return;
     state_gap_s_ += dt;
     if (udp->bytes_received() != state_bytes_) {
@@ -215,12 +215,9 @@ void HeadlessBot::play(float dt) {
 }
 
 uint64_t HeadlessBot::bytes_received() const {
-    uint64_t total = 0;
-    if (game_ && game_->active) {
-        if (auto* tcp = dynamic_cast<const TcpClient*>(game_->network().tcp())) total += tcp->link().bytes_received();
-        if (game_->network().udp()) total += game_->network().udp()->bytes_received();
-    }
-    return total;
+    // The transports are the connect thread's until the session is active.
+    const ClientSession* net = game_ && game_->active ? game_->client_network() : nullptr;
+    return net ? net->bytes_received() : 0;
 }
 
 std::string HeadlessBot::summary() const {

@@ -5,7 +5,6 @@
 #include "support/entity_test_support.h"
 #include "support/terrain_test_support.h"
 
-#include <bit>
 #include <cstring>
 
 #include "engine/gfx/shader.h"
@@ -18,6 +17,9 @@
 #include "game/entities/qg_sweetroll.h"
 #include "game/entities/qg_tombstone.h"
 #include "game/entities/qg_weapon.h"
+#include "game/match/qg_chat.h"
+#include "game/water/water_object.h"
+#include "support/level_test_support.h"
 
 using namespace entity_test;
 using namespace session_test;
@@ -49,13 +51,24 @@ bool refused(R record, Spoil spoil) {
     return !read_record(bad, back) && bad.ok() && bad.at_end();
 }
 
-// Whether the object's state record is whole, and refused with the 4 bytes at `at` made `bits`.
-bool state_refused(Networkable& o, size_t at, uint32_t bits) {
-    ByteBuffer record;
-    o.run_pass(Networkable::Write, &record);
-    const bool whole = o.holds_every_field(record.data(), record.size());
-    record.overwrite_u32_be(at, __builtin_bswap32(bits));
-    return whole && !o.holds_every_field(record.data(), record.size());
+// A state record as a client holds it once a second copy has come: read, and interpolated from it
+// to it.
+void receive_state(Networkable& o, const ByteBuffer& state) {
+    o.previous_state = o.received_state = state;
+    o.run_pass(Networkable::Read, &o.received_state);
+    o.run_pass(Networkable::Interpolate, &o.received_state);
+}
+
+// Whether the object's state record is whole, and refused once `spoil` has put a value out of its
+// field's range into the object; the object reads its whole record back afterwards.
+template <class O, class Spoil>
+bool state_refused(O& o, Spoil spoil) {
+    ByteBuffer good, bad;
+    o.run_pass(Networkable::Write, &good);
+    spoil(o);
+    o.run_pass(Networkable::Write, &bad);
+    receive_state(o, good);
+    return o.holds_every_field(good.data(), good.size()) && !o.holds_every_field(bad.data(), bad.size());
 }
 
 TEST_F(Records, EveryFieldWithARangeRefusesWhatLiesOutsideIt) {
@@ -112,11 +125,53 @@ TEST_F(Records, EveryFieldWithARangeRefusesWhatLiesOutsideIt) {
     auto* p = server->spawn<QGPlayer>(0, 0, 0, "P");
     p->give_default_loadout();
     EXPECT_EQ(p->inventory.size(), 1u);
-    const uint32_t bad_bits = std::bit_cast<uint32_t>(nan);
-    for (auto [at, bits] : {std::pair<size_t, uint32_t>{4, bad_bits}, {25, bad_bits}, {41, 2}, {50, 7}})
-        EXPECT_TRUE(state_refused(*p, at, bits)) << at;
-    EXPECT_FALSE(state_refused(*p, 37, 5));  // a slot past the inventory is read
-    EXPECT_TRUE(state_refused(*QGWeapon::create(server.get(), 0, kGun), 22, bad_bits));
+    EXPECT_TRUE(state_refused(*p, [&](QGPlayer& o) { o.position.y = nan; }));
+    EXPECT_TRUE(state_refused(*p, [&](QGPlayer& o) { o.set_aim({0, 0.0f, nan}); }));
+    EXPECT_TRUE(state_refused(*p, [](QGPlayer& o) { o.face_direction = QGPlayer::FaceDirection(2); }));
+    EXPECT_TRUE(state_refused(*p, [](QGPlayer& o) { o.animation = EQGPlayerAnimation(7); }));
+    // A slot past the inventory is read.
+    EXPECT_FALSE(state_refused(
+        *p, [](QGPlayer& o) { o.inventory.resize(6), o.select_inventory_slot(5), o.inventory.resize(1); }));
+    EXPECT_TRUE(state_refused(*QGWeapon::create(server.get(), 0, kGun), [&](QGItem& o) { o.rotation_center.y = nan; }));
+}
+
+// Every replicated class as a server makes it and a client builds it from its creation record: the
+// copy's creation record and, once it holds the server's state record, its own are the server's.
+TEST_F(Records, EveryReplicatedClassComesBackByteForByte) {
+    auto server = make_server_session();
+    auto client = make_headless_client_session();
+    server->rules.player_count = client->rules.player_count = 2;
+    server->match_setup().generate_level(level_test::creation(level_test::hills(96, 64)));
+    const std::vector<QGObject*> rows = {
+        server->level,
+        server->registry().all_of<sph::WaterObject>().at(0),
+        server->spawn<QGObject>(0, true),
+        server->spawn<QGPhysObject>(0, ivec2d{8, 12}, false, 2.0f, 0.25f, 0.125f, 0.5f, 2, 0xfff1, 1.0f),
+        server->spawn<QGPlayer>(0, 1, 0, "Row"),
+        QGWeapon::create(server.get(), 0, kGun),
+        server->spawn<QGItem>(0, ItemRecord{}),
+        QGSpecialItem::create(server.get(), 0, kCrate),
+        QGProjectile::create(server.get(), 0, 1, kTriple, {5, 5}, {2, -9}),
+        server->spawn<QGTombstone>(0, 0, DamageCause{DamageType::Weapon, kGun, 1}, 3, 4),
+        server->spawn<QGPortal>(0),
+        server->spawn<QGSweetroll>(0),
+        server->spawn<QGMatchController>(0, MatchSettings{}),
+        server->spawn<QGChat>(0)};
+    for (QGObject* o : rows) {
+        QGEvent sent, built;
+        o->write_creation_event(sent);
+        client->event_handler->dispatch(sent);
+        client->flush_registrations();
+        QGObject* copy = client->registry().find_object(o->entity_id);
+        ASSERT_NE(copy, nullptr) << uint32_t(sent.type);
+        copy->write_creation_event(built);
+        ByteBuffer state, shown;
+        o->run_pass(Networkable::Write, &state);
+        receive_state(*copy, state);
+        copy->run_pass(Networkable::Write, &shown);
+        EXPECT_TRUE(built.type == sent.type && built.data == sent.data) << uint32_t(sent.type);
+        EXPECT_EQ(shown.bytes(), state.bytes()) << uint32_t(sent.type);
+    }
 }
 
 TEST_F(Records, NamesTravelInSixteenBytesWithTheirEnd) {

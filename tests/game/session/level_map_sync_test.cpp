@@ -120,7 +120,7 @@ TEST_F(MapSync, ServerSendsTheLevelTileByTileThenRemovesTheSynchronizer) {
     EXPECT_EQ(event_types(*server->event_handler), (std::vector<uint32_t>{4}));
     // Once done it writes nothing more, and goes at the end of the step.
     EXPECT_TRUE(write_pass(*sync).empty());
-    server->registry().remove_queued();
+    server->registry().flush_removals();
     EXPECT_EQ(server->registry().find_object(id), nullptr);
 }
 
@@ -219,7 +219,7 @@ TEST_F(MapSync, TheStreamsOfAConnectionThatLeftStopAndGo) {
     server->spawn<QGMapSynchronizer>(0, 3);  // not committed yet
     server->network().on_disconnect(nullptr, 3, 0, Connection());
     EXPECT_TRUE(write_pass(*gone).empty() && server->registry().pending_objects().empty());
-    server->registry().remove_queued();
+    server->registry().flush_removals();
     EXPECT_EQ(server->registry().objects().size(), before - 1);
     EXPECT_FALSE(write_pass(*staying).empty());
 }

@@ -76,7 +76,7 @@ protected:
         return level;
     }
     // As the server's removal does, at the end of a step.
-    void remove_level() { game->remove_object(game->level->entity_id), game->registry().remove_queued(); }
+    void remove_level() { game->remove_object(game->level->entity_id), game->registry().flush_removals(); }
     CTexture* dummy_texture(bool read_only = false, bool reload = false) {
         return view->get_texture_manager()->get_texture(read_only, reload, "gfx/dummy.png");
     }

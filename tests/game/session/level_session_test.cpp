@@ -161,7 +161,7 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
     // A mark only the player has: tiles meant for somebody else must not touch it.
     fill(player->terrain().surface(), 10, 10, 5, 5, color_ladder);
 
-    const TcpLink& player_link = dynamic_cast<TcpClient&>(*player->network().tcp()).link();
+    const TcpLink& player_link = dynamic_cast<TcpClient&>(*player->network().tcp_transport()).link();
     const uint64_t player_before = player_link.bytes_received();
     ConnectResult spectator_result;
     auto spectator = connect_client(server.port, spectator_result, clock);
@@ -191,7 +191,7 @@ TEST_F(LevelLoopback, LateJoinerReceivesTheCurrentMapTileByTile) {
         },
         all));
     EXPECT_LT((player_link.bytes_received() - player_before) * 4,  // the tiles went to the spectator alone
-              dynamic_cast<TcpClient&>(*spectator->network().tcp()).link().bytes_received());
+              dynamic_cast<TcpClient&>(*spectator->network().tcp_transport()).link().bytes_received());
     // The removal reaches the clients after their latency and clears the status line.
     ASSERT_TRUE(eventually([&] { return spectator_status.shown.size() == 2; }, all));
     EXPECT_EQ(spectator_status.shown, (std::vector<std::string>{"Syncing current map state with server...", ""}));

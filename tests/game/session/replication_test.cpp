@@ -98,7 +98,7 @@ protected:
         const int64_t before = server.udp->next_send_ms;
         server.game->update(dt);
         if (server.udp->next_send_ms == before) return false;
-        Udp& udp = *client->network().udp();
+        Udp& udp = *client->network().udp_transport();
         EXPECT_TRUE(eventually([&] { return !udp.waiting_packets().empty(); }, [&] { udp.receive(); }, 10000));
         return true;
     }
@@ -193,7 +193,7 @@ TEST_F(SessionPair, HeldWeaponFollowsItsHolderWithoutItsRecords) {
             return (copy = dynamic_cast<QGItem*>(client->registry().find_object(weapon->entity_id))) && copy->holder();
         },
         [&] { pump(); }));
-    Udp& channel = *client->network().udp();
+    Udp& channel = *client->network().udp_transport();
     const auto arrival = [&] { return channel.newest_send_time(weapon->entity_id, *channel.peers().begin()); };
     int records = 0;
     auto last = arrival();

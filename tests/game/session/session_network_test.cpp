@@ -147,7 +147,7 @@ TEST(Replication, ServerObjectsReachAHeadlessClientStreamAndLeave) {
     for (int i = 0; i < 5; ++i) pump();
     EXPECT_EQ(beacon->value, 8);
     EXPECT_EQ(beacon_copy->writes, 0);  // nor even sent
-    EXPECT_EQ(dynamic_cast<TcpClient*>(client->network().tcp())->link().max_frame_bytes, 32u << 20);
+    EXPECT_EQ(dynamic_cast<TcpClient*>(client->network().tcp_transport())->link().max_frame_bytes, 32u << 20);
 
     // A client cannot remove or pause what is not its own.
     client->event_handler->post<EQGEventType::RemoveObject>(IdRecord{beacon_id});
@@ -401,7 +401,7 @@ TEST(ConnectThread, FiveSecondsOfSilenceEndTheConnectionOnlyOnceTheMatchRuns) {
         ASSERT_TRUE(eventually(
             [&] {
                 const ConnectedClient* c = server.tcp->client(client->local_player_id);
-                const auto& tcp = dynamic_cast<const TcpClient&>(*client->network().tcp());
+                const auto& tcp = dynamic_cast<const TcpClient&>(*client->network().tcp_transport());
                 return server_listens ? answered_now(c->last_receive_ms, c->latency_ms)
                                       : answered_now(tcp.last_receive_ms(), tcp.latency_ms());
             },
@@ -416,6 +416,6 @@ TEST(ConnectThread, FiveSecondsOfSilenceEndTheConnectionOnlyOnceTheMatchRuns) {
         EXPECT_EQ(connected(), state_only) << variant;
         // A client that lost its server leaves the match and forgets the server's UDP side.
         EXPECT_TRUE(server_listens || state_only ||
-                    (lost.hits == 1 && !client->match_running && client->network().udp()->peers().empty()));
+                    (lost.hits == 1 && !client->match_running && client->network().udp_transport()->peers().empty()));
     }
 }
