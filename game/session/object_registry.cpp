@@ -43,7 +43,19 @@ QGObject* ObjectRegistry::add(std::unique_ptr<QGObject> taken) {
     pending_objects_.push_back(object);
     ++pending_ids_.try_emplace(id, PendingId{std::prev(pending_objects_.end())}).first->second.count;
     hold(std::move(taken));
+    // A client's reliable object takes its records from the receive that builds it on: they
+    // travel with its creation record, and an unchanged one comes again only on its refresh turn.
+    if (!game_.is_server && object->reliable) reliable_objects_[id] = object;
     return object;
+}
+
+void ObjectRegistry::leave_reliable_early(const QGObject* object) {
+    auto found = reliable_objects_.find(object->entity_id);
+    if (found == reliable_objects_.end() || found->second != object) return;
+    // The committed object it stood in for takes its place again.
+    auto committed = objects_.find(object->entity_id);
+    if (committed != objects_.end() && committed->second->reliable) found->second = committed->second;
+    else reliable_objects_.erase(found);
 }
 
 void ObjectRegistry::add_physics(QGPhysObject* object) {
@@ -100,6 +112,7 @@ void ObjectRegistry::destroy_pending(std::list<QGObject*>::iterator it) {
     }
     pending_objects_.erase(it);
     if (auto* physics = dynamic_cast<QGPhysObject*>(object)) pending_physics_.erase(physics);
+    leave_reliable_early(object);
     free(object);
 }
 
