@@ -530,6 +530,13 @@ TEST(TcpReceiveCap, OneReceiveTakesAtMostTheCapPerClient) {
     EXPECT_EQ(client.waiting_packets().size(), 50u);
     client.receive();
     EXPECT_EQ(client.waiting_packets().size(), 60u);
+    client.max_waiting_bytes = 10 * data_packet(0).size();  // flooded while loading, it holds no more
+    for (uint32_t k = 60; k < 90; ++k) ASSERT_TRUE(server.send(data_packet(k)));
+    ASSERT_TRUE(eventually([&] { return bytes_waiting(client_fd) == expected / 2; }));
+    client.answer_pings();
+    EXPECT_EQ(bytes_waiting(client_fd), expected / 3);
+    client.receive();
+    EXPECT_EQ(client.waiting_packets().size(), 70u);
 }
 
 TEST(TcpSend, APartialSendIsCompletedAndTheStreamStaysInOrder) {
