@@ -59,8 +59,7 @@ void ObjectRegistry::leave_reliable_early(const QGObject* object) {
 }
 
 void ObjectRegistry::add_physics(QGPhysObject* object) {
-    if (!object) return;
-    if (std::find(physics_objects_.begin(), physics_objects_.end(), object) != physics_objects_.end()) return;
+    if (!object || listed_physics_.count(object)) return;
     pending_physics_.insert(object);
 }
 
@@ -93,7 +92,10 @@ const std::vector<QGObject*>& ObjectRegistry::commit(bool server) {
         committed_now_.push_back(object);
         ++it;
     }
-    for (QGPhysObject* object : pending_physics_) physics_objects_.push_back(object);
+    for (QGPhysObject* object : pending_physics_) {
+        physics_objects_.push_back(object);
+        listed_physics_.insert(object);
+    }
     pending_objects_.clear();
     pending_ids_.clear();
     pending_physics_.clear();
@@ -120,6 +122,7 @@ void ObjectRegistry::destroy(QGObject* object, bool out_of_physics) {
     const unsigned int id = object->entity_id;
     for (auto p = physics_objects_.begin(); !out_of_physics && p != physics_objects_.end(); ++p) {
         if (static_cast<QGObject*>(*p) == object) {
+            listed_physics_.erase(*p);
             physics_objects_.erase(p);
             break;
         }
@@ -154,7 +157,11 @@ void ObjectRegistry::remove_queued() {
     std::unordered_set<const QGObject*> doomed;
     for (unsigned int id : ids)
         if (auto found = objects_.find(id); found != objects_.end()) doomed.insert(found->second);
-    std::erase_if(physics_objects_, [&](QGPhysObject* p) { return doomed.count(static_cast<QGObject*>(p)) != 0; });
+    std::erase_if(physics_objects_, [&](QGPhysObject* p) {
+        if (!doomed.count(static_cast<QGObject*>(p))) return false;
+        listed_physics_.erase(p);
+        return true;
+    });
     for (unsigned int id : ids) {
         auto found = objects_.find(id);
         if (found != objects_.end()) destroy(found->second, true);
@@ -176,6 +183,7 @@ void ObjectRegistry::clear() {
     pending_ids_.clear();
     pending_physics_.clear();
     physics_objects_.clear();
+    listed_physics_.clear();
     reliable_objects_.clear();
     unreliable_objects_.clear();
     one_client_objects_.clear();

@@ -108,6 +108,8 @@ private:
     };
     std::unordered_map<unsigned int, PendingId> pending_ids_;
     std::set<QGPhysObject*> pending_physics_;
+    // The objects of physics_objects_: a new one is admitted without a walk over the list.
+    std::unordered_set<const QGPhysObject*> listed_physics_;
     std::set<unsigned int> removal_queue_;
     NetworkableMap reliable_objects_;
     NetworkableMap unreliable_objects_;
