@@ -243,6 +243,10 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
     EXPECT_NE(spectator->registry().find_object(plain->entity_id), nullptr);
     // The player, who already had it all, got none of it again.
     EXPECT_EQ(player->registry().objects().size(), 3u);
+    // News goes every time: an effect posted in four packets running (the same record) is seen four times.
+    order.listen(*spectator->event_handler, EQGEventType::SpawnEffect);
+    for (int i = 0; i < 4; ++i) server.game->event_handler->post<EQGEventType::SpawnEffect>({}), pump_player();
+    EXPECT_TRUE(eventually([&] { return order.types.size() == 9; }, [&] { spectator->update(0.0f); }, 2000));
 
     spectator.reset();
     player.reset();
