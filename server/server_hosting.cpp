@@ -11,13 +11,6 @@
 #include "server/host_parameters.h"
 #include "server/match_objects.h"
 
-namespace {
-
-// A record that did not change comes again at least once in this many packets to a client.
-constexpr uint32_t kStateRefreshSends = 8;
-
-}  // namespace
-
 ServerHosting::~ServerHosting() { stop_announcing(); }
 
 void ServerHosting::stop_announcing() {

@@ -15,6 +15,11 @@ constexpr float kSendInterval = 0.033f;
 // water stream of a 4096 x 4096 level, far below what would hurt a client to hold.
 constexpr uint32_t kMaxServerFrameBytes = 32 * 1024 * 1024;
 constexpr uint32_t kPacketsPerReceive = 50;
+// Most a client holds of the server's frames before it applies them: fifty of the longest would
+// be 1.6 GiB. A legitimate server's largest frames, a 256 x 256 map tile of colours outside the
+// palette or a water stream, are under half a MiB, so two of the longest frames still take more
+// than a hundred of those in a step, or many seconds of a step's traffic read ahead while loading.
+constexpr size_t kMaxServerWaitingBytes = size_t(2) * kMaxServerFrameBytes;
 
 }  // namespace
 
@@ -49,7 +54,10 @@ void NetworkSession::install_transports(std::unique_ptr<Tcp> tcp, std::unique_pt
         p->set_send_interval(kSendInterval);
         p->max_packets_per_receive = kPacketsPerReceive;
     }
-    if (auto* client = dynamic_cast<TcpClient*>(tcp_.get())) client->max_frame_bytes = kMaxServerFrameBytes;
+    if (auto* client = dynamic_cast<TcpClient*>(tcp_.get())) {
+        client->max_frame_bytes = kMaxServerFrameBytes;
+        client->max_waiting_bytes = kMaxServerWaitingBytes;
+    }
     if (tcp_) {
         // A long level generation must not end the connection.
         tcp_->timeout_ms = 0;

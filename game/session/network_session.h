@@ -25,7 +25,8 @@ public:
 
     // Takes ownership of the transports and gives them the session's settings: send interval
     // 33 ms, 50 packets per receive, no receive time-out, the transports' clock and the
-    // connection hooks on the TCP transport; a client's link takes frames of at most 32 MiB.
+    // connection hooks on the TCP transport; a client's link takes frames of at most 32 MiB and
+    // holds at most 64 MiB of them waiting.
     void install_transports(std::unique_ptr<Tcp> tcp, std::unique_ptr<Udp> udp);
     // The step's part: both channels, and on the server one accept.
     virtual void exchange() = 0;

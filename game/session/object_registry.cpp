@@ -43,12 +43,23 @@ QGObject* ObjectRegistry::add(std::unique_ptr<QGObject> taken) {
     pending_objects_.push_back(object);
     ++pending_ids_.try_emplace(id, PendingId{std::prev(pending_objects_.end())}).first->second.count;
     hold(std::move(taken));
+    // A client's reliable object takes its records from the receive that builds it on: they
+    // travel with its creation record, and an unchanged one comes again only on its refresh turn.
+    if (!game_.is_server && object->reliable) reliable_objects_[id] = object;
     return object;
 }
 
+void ObjectRegistry::leave_reliable_early(const QGObject* object) {
+    auto found = reliable_objects_.find(object->entity_id);
+    if (found == reliable_objects_.end() || found->second != object) return;
+    // The committed object it stood in for takes its place again.
+    auto committed = objects_.find(object->entity_id);
+    if (committed != objects_.end() && committed->second->reliable) found->second = committed->second;
+    else reliable_objects_.erase(found);
+}
+
 void ObjectRegistry::add_physics(QGPhysObject* object) {
-    if (!object) return;
-    if (std::find(physics_objects_.begin(), physics_objects_.end(), object) != physics_objects_.end()) return;
+    if (!object || listed_physics_.count(object)) return;
     pending_physics_.insert(object);
 }
 
@@ -92,7 +103,10 @@ const std::vector<QGObject*>& ObjectRegistry::commit(bool server) {
         committed_now_.push_back(object);
         ++it;
     }
-    for (QGPhysObject* object : pending_physics_) physics_objects_.push_back(object);
+    for (QGPhysObject* object : pending_physics_) {
+        physics_objects_.push_back(object);
+        listed_physics_.insert(object);
+    }
     pending_objects_.clear();
     pending_ids_.clear();
     pending_physics_.clear();
@@ -111,6 +125,7 @@ void ObjectRegistry::destroy_pending(std::list<QGObject*>::iterator it) {
     }
     pending_objects_.erase(it);
     if (auto* physics = dynamic_cast<QGPhysObject*>(object)) pending_physics_.erase(physics);
+    leave_reliable_early(object);
     free(object);
 }
 
@@ -118,6 +133,7 @@ void ObjectRegistry::destroy(QGObject* object, bool out_of_physics) {
     const unsigned int id = object->entity_id;
     for (auto p = physics_objects_.begin(); !out_of_physics && p != physics_objects_.end(); ++p) {
         if (static_cast<QGObject*>(*p) == object) {
+            listed_physics_.erase(*p);
             physics_objects_.erase(p);
             break;
         }
@@ -151,7 +167,11 @@ void ObjectRegistry::flush_removals() {
     std::unordered_set<const QGObject*> doomed;
     for (unsigned int id : ids)
         if (auto found = objects_.find(id); found != objects_.end()) doomed.insert(found->second);
-    std::erase_if(physics_objects_, [&](QGPhysObject* p) { return doomed.count(static_cast<QGObject*>(p)) != 0; });
+    std::erase_if(physics_objects_, [&](QGPhysObject* p) {
+        if (!doomed.count(static_cast<QGObject*>(p))) return false;
+        listed_physics_.erase(p);
+        return true;
+    });
     for (unsigned int id : ids) {
         auto found = objects_.find(id);
         if (found != objects_.end()) destroy(found->second, true);
@@ -173,6 +193,7 @@ void ObjectRegistry::clear() {
     pending_ids_.clear();
     pending_physics_.clear();
     physics_objects_.clear();
+    listed_physics_.clear();
     reliable_objects_.clear();
     unreliable_objects_.clear();
     client_writable_.clear();

@@ -28,7 +28,8 @@ public:
     ObjectRegistry& operator=(const ObjectRegistry&) = delete;
 
     // Takes the object and queues it for the next commit; null when it was refused (null, id 0),
-    // which frees it.
+    // which frees it. On a client a reliable object is in the reliable map from now on, so that the
+    // records received with its creation reach it.
     QGObject* add(std::unique_ptr<QGObject> object);
     // Takes the object without registering it (a client's event handler, until its id is known).
     QGObject* hold(std::unique_ptr<QGObject> object);
@@ -99,6 +100,8 @@ private:
     void free(const QGObject* object);
     // Takes a pending object out of the pending containers and deletes it.
     void destroy_pending(std::list<QGObject*>::iterator it);
+    // A client's pending reliable object leaves the reliable map it entered before its commit.
+    void leave_reliable_early(const QGObject* object);
 
     QGGame& game_;
     std::map<unsigned int, QGObject*> objects_;
@@ -113,6 +116,8 @@ private:
     };
     std::unordered_map<unsigned int, PendingId> pending_ids_;
     std::set<QGPhysObject*> pending_physics_;
+    // The objects of physics_objects_: a new one is admitted without a walk over the list.
+    std::unordered_set<const QGPhysObject*> listed_physics_;
     std::set<unsigned int> removal_queue_;
     NetworkableMap reliable_objects_;
     NetworkableMap unreliable_objects_;

@@ -19,21 +19,8 @@ QGMapSynchronizer::QGMapSynchronizer(GameSession* game_, unsigned int entity_id_
     }
 }
 
-void QGMapSynchronizer::admitted() {
-    if (game->is_server) return;
-    game->registry().reliable_objects()[entity_id] = this;
-    attached_early_ = true;
-}
-
 QGMapSynchronizer::~QGMapSynchronizer() {
-    if (!game) return;
-    if (attached_early_) {
-        // Removed before its commit: the session does not know the early entry.
-        auto found = game->registry().reliable_objects().find(entity_id);
-        if (found != game->registry().reliable_objects().end() && found->second == this)
-            game->registry().reliable_objects().erase(found);
-    }
-    if (status_shown_ && game->status_hook.is_valid()) game->status_hook("");
+    if (game && status_shown_ && game->status_hook.is_valid()) game->status_hook("");
 }
 
 void QGMapSynchronizer::write_creation_event(QGEvent& event) const {

@@ -11,10 +11,9 @@
 // the target applies them. After the last tile the server removes it, which removes it from the
 // clients too; so it does when its target disconnects before that.
 //
-// On a client the object takes its place among the synchronised objects as soon as it is built:
-// its first tile travels in the same packet as its creation record, and a client that falls
-// behind reads several packets in one step, so waiting for the next commit would lose tiles,
-// which are sent only once.
+// Its first tile travels in the same packet as its creation record, and a client that falls
+// behind reads several packets in one step; tiles are sent only once, so a client's copy reads
+// them from the receive that builds it on, as every reliable object of a client does.
 // CreateMapSynchronizer: the object's id and the connection id of the client it serves.
 struct MapSynchronizerRecord {
     uint32_t entity_id = 0;
@@ -31,8 +30,6 @@ public:
     QGMapSynchronizer(GameSession* game, unsigned int entity_id, unsigned int target);
     // Clears the status line it set.
     ~QGMapSynchronizer() override;
-    // A client's synchronizer reads the stream from the step it arrives in, before its commit.
-    void admitted() override;
 
     // Server, Write: the tile at chunk_offset, then the offset moves on (the last tile removes
     // the object). Client, Read: the target decodes the tile into its level surface and
@@ -53,6 +50,5 @@ private:
 
     bool status_shown_ = false;
     bool finished_ = false;
-    bool attached_early_ = false;
     std::vector<unsigned char> tile_bytes_;
 };

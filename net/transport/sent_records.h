@@ -5,6 +5,11 @@
 #include "engine/core/byte_buffer.h"
 #include "net/sync/protocol.h"
 
+// A record that did not change comes again at least once in this many packets to a peer: what a
+// peer missed of it (a lost datagram, a record read before its object was built) is not missed
+// for good.
+constexpr uint32_t kStateRefreshSends = 8;
+
 // The records of the sync packets last sent to one peer, to leave out what it already has.
 class SentRecords {
 public:

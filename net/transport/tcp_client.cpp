@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 TcpClient::~TcpClient() {
     if (connected_) disconnect();
@@ -50,6 +51,7 @@ bool TcpClient::handshake(const sf::IpAddress& address, unsigned short port, int
         return false;
     }
     connection_id_ = id;
+    told_waiting_ = false;
     last_receive_ms_ = now_ms();
     link_.took_bytes();  // the id
     latency_ms_ = 0;
@@ -95,13 +97,15 @@ void TcpClient::receive() {
     // What answer_pings read ahead came first on the stream.
     for (ByteBuffer& held : held_) file_packet(link_.remote(), std::move(held));
     held_.clear();
-    held_bytes_ = 0;
+    size_t waiting = std::exchange(held_bytes_, 0);
     uint32_t taken = 0;
-    sf::Socket::Status status;
+    sf::Socket::Status status = sf::Socket::NotReady;
     ByteBuffer packet;
-    while ((status = link_.receive(packet)) == sf::Socket::Done) {
-        if (!handle_ping(packet) && !handle_pong(packet, last_receive_ms_, latency_ms_))
+    while (room_to_wait(waiting) && (status = link_.receive(packet)) == sf::Socket::Done) {
+        if (!handle_ping(packet) && !handle_pong(packet, last_receive_ms_, latency_ms_)) {
+            waiting += packet.size();
             file_packet(link_.remote(), std::move(packet));
+        }
         // Answering a ping can find the connection gone.
         if (!connected_) return;
         packet = ByteBuffer();
@@ -139,7 +143,7 @@ void TcpClient::answer_pings() {
     // A server that floods the stream meanwhile is read no further than the cap; it gets its
     // pongs again from the next receive on.
     ByteBuffer packet;
-    while (held_bytes_ < kMaxHeldBytes && link_.receive(packet) == sf::Socket::Done) {
+    while (room_to_wait(held_bytes_) && link_.receive(packet) == sf::Socket::Done) {
         std::optional<ByteBuffer> pong;
         if (take_ping(packet, pong)) {
             if (pong) link_.send(*pong);
@@ -151,6 +155,18 @@ void TcpClient::answer_pings() {
     }
     note_arrivals();
     if (std::optional<ByteBuffer> ping = due_keep_alive()) link_.send(*ping);
+}
+
+bool TcpClient::room_to_wait(size_t waiting) {
+    if (max_waiting_bytes == 0 || waiting < max_waiting_bytes) return true;
+    if (!told_waiting_) {
+        told_waiting_ = true;
+        log_message(LogLevel::Warning,
+                    "The frames of " + link_.remote().to_string() + " waiting to be applied reached " +
+                        std::to_string(max_waiting_bytes) + " bytes; the rest wait in the socket.",
+                    log_class_name_of(*this));
+    }
+    return false;
 }
 
 void TcpClient::note_arrivals() {

@@ -50,6 +50,10 @@ public:
 
     // Longest frame accepted from the server, from the next open on; 0 = no limit.
     uint32_t max_frame_bytes = 0;
+    // Most bytes of the server's frames held waiting to be applied (read ahead by answer_pings,
+    // taken by a receive); 0 = no limit. A receive takes at least one frame; the rest stays in
+    // the socket until the next, and the first time that happens on a connection is logged.
+    size_t max_waiting_bytes = 0;
 
 private:
     // Receives the id and echoes it by deadline_ms on the transport's clock.
@@ -59,6 +63,8 @@ private:
     void note_arrivals();
     // A sync packet with its keys goes through the link's record filter.
     bool send_on_link(const ByteBuffer& packet, const ChangeKeys* keys);
+    // Whether waiting bytes leave room for another frame; when not, says so once a connection.
+    bool room_to_wait(size_t waiting);
     static std::string endpoint_text(const sf::IpAddress& address, unsigned short port);
 
     TcpLink link_;
@@ -68,7 +74,7 @@ private:
     int64_t latency_ms_ = 0;
 
     // Frames answer_pings read ahead of the next receive, and their bytes.
-    static constexpr size_t kMaxHeldBytes = 64 * 1024 * 1024;
     std::vector<ByteBuffer> held_;
     size_t held_bytes_ = 0;
+    bool told_waiting_ = false;
 };

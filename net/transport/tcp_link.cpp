@@ -137,7 +137,7 @@ sf::Socket::Status TcpLink::send(const ByteBuffer& packet) {
 }
 
 sf::Socket::Status TcpLink::send_sync(const ByteBuffer& packet, const ChangeKeys& keys) {
-    sent_.pick(packet, keys, 0, picked_);
+    sent_.pick(packet, keys, kStateRefreshSends, picked_);
     if (picked_.size() <= sync_header_size) return sf::Socket::Done;
     const sf::Socket::Status status = send(picked_);
     // A frame taken back never reached the peer.

@@ -34,8 +34,9 @@ public:
     // the packet was sent or queued; Disconnected or Error when the socket failed.
     sf::Socket::Status send(const ByteBuffer& packet);
     // Sends a well-formed sync packet without the records this connection already carried (see
-    // SentRecords; keys as for Protocol::send_sync): the stream loses nothing, so an unchanged
-    // object costs the link nothing, and a packet left with no record is not sent (Done).
+    // SentRecords; keys as for Protocol::send_sync): an unchanged object costs the link one record
+    // in kStateRefreshSends packets, and a packet left with no record is not sent (Done). A frame
+    // taken back after an error leaves every record to go again.
     sf::Socket::Status send_sync(const ByteBuffer& packet, const ChangeKeys& keys);
     // Sends queued bytes. Done when nothing is left, NotReady when some still wait,
     // Disconnected or Error when the socket failed.

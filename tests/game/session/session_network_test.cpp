@@ -4,6 +4,7 @@
 
 #include <SFML/Network/TcpListener.hpp>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -203,6 +204,7 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
 
     auto* box = server.game->spawn<QGPhysObject>(0, ivec2d{4, 4}, false, 1, 0, 0, 0, 1, 1, 0);
     auto* plain = server.game->spawn<QGObject>(0, false);
+    server.game->spawn<Beacon>(0)->value = 7;
     auto pump_player = [&] {
         clock.advance(34);
         server.game->update(0.034f);
@@ -212,6 +214,7 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
 
     ConnectResult spectator_result;
     auto spectator = connect_client(server.port, spectator_result, clock);
+    BeaconBuilder beacons(*spectator);
     ListenerLog order;
     for (EQGEventType t :
          {EQGEventType::None, EQGEventType::CreateObject, EQGEventType::CreatePhysObject, EQGEventType::SetupGame,
@@ -225,8 +228,14 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
     EXPECT_NE(out.find("A spectator joins the game."), std::string::npos);
     ASSERT_TRUE(eventually([&] { return spectator->active.load(); }));
     EXPECT_EQ(spectator->local_player_id, 1u);
+    // The beacon's record, sent twice after the snapshot, is read with it in one receive and taken.
+    for (int i = 0; i < 2; ++i) clock.advance(34), server.game->update(0.034f);
+    const int sent = server.tcp->client(1)->link->handle();
+    ASSERT_TRUE(eventually([&, unsent = -1]() mutable { return !ioctl(sent, TIOCOUTQ, &unsent) && !unsent; }));
     ASSERT_TRUE(eventually([&] { return spectator->registry().find_object(box->entity_id) != nullptr; },
                            [&] { spectator->update(0.0f); }));
+    auto* beacon = dynamic_cast<Beacon*>(spectator->registry().find_object(plain->entity_id + 1));
+    EXPECT_TRUE(beacon && beacon->value == 7);
     // Set-up, the creation records in id order (handler, box, plain object), then the pause.
     EXPECT_EQ(order.types, (std::vector<uint32_t>{8, 0, 2, 1, 21}));
     EXPECT_EQ(spectator->rules.player_count, 1u);
@@ -234,6 +243,10 @@ TEST(Replication, SpectatorGetsTheStateAloneInOnePacket) {
     EXPECT_NE(spectator->registry().find_object(plain->entity_id), nullptr);
     // The player, who already had it all, got none of it again.
     EXPECT_EQ(player->registry().objects().size(), 3u);
+    // News goes every time: an effect posted in four packets running (the same record) is seen four times.
+    order.listen(*spectator->event_handler, EQGEventType::SpawnEffect);
+    for (int i = 0; i < 4; ++i) server.game->event_handler->post<EQGEventType::SpawnEffect>({}), pump_player();
+    EXPECT_TRUE(eventually([&] { return order.types.size() == 9; }, [&] { spectator->update(0.0f); }, 2000));
 
     spectator.reset();
     player.reset();
