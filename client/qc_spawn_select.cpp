@@ -39,6 +39,8 @@ public:
     ColorRGB tint = kPlainTint;
 };
 
+bool holds(const IntRect& r, int x, int y) { return x >= r.x && x <= r.x + r.width && y >= r.y && y <= r.y + r.height; }
+
 }  // namespace
 
 QCSpawnSelect::QCSpawnSelect(CTextureManager* textures, QCGame* owner, QCGamePlay* screen)
@@ -132,14 +134,34 @@ void QCSpawnSelect::show_markers() {
     }
 }
 
+bool QCSpawnSelect::on_panel(int x, int y) { return holds(panel->get_anchored_absolute_bounds(), x, y); }
+
+void QCSpawnSelect::end_panel_press() {
+    if (!panel_press_) return;
+    if (CImageSprite* picked = panel_press_->picked) {
+        picked->set_absolute_x(panel_press_->picked_from.x);
+        picked->set_absolute_y(panel_press_->picked_from.y);
+    }
+    held_marker = panel_press_->held_before;
+    panel_press_.reset();
+}
+
 void QCSpawnSelect::on_mouse_button_down(const SDL_MouseButtonEvent& event) {
     QCGameState::on_mouse_button_down(event);
+    CImageSprite* held_before = held_marker;
     for (CImageSprite* marker : markers) {
-        const IntRect r = marker->get_absolute_bounds();
-        if (event.x >= r.x && event.x <= r.x + r.width && event.y >= r.y && event.y <= r.y + r.height) {
+        if (holds(marker->get_absolute_bounds(), event.x, event.y)) {
             held_marker = marker;
             break;
         }
+    }
+    // A press on the panel picks a marker under it so that it can be dragged out from there;
+    // a release over the panel undoes the pick.
+    panel_press_.reset();
+    if (on_panel(event.x, event.y)) {
+        CImageSprite* picked = held_marker != held_before ? held_marker : nullptr;
+        panel_press_ = PanelPress{held_before, picked,
+                                  picked ? fvec2d{picked->get_absolute_x(), picked->get_absolute_y()} : fvec2d{}};
     }
     show_markers();
 }
@@ -167,8 +189,14 @@ void QCSpawnSelect::on_mouse_motion(const SDL_MouseMotionEvent& event) {
 }
 
 void QCSpawnSelect::on_mouse_button_up(const SDL_MouseButtonEvent& event) {
-    QCGameState::on_mouse_button_up(event);
-    if (held_marker && marker_is_free(held_marker)) held_marker = nullptr;
+    QCGameState::on_mouse_button_up(event);  // "Done" acts in here
+    if (on_panel(event.x, event.y)) {
+        // What lies under the panel is hidden: free ground there may be open sea.
+        end_panel_press();
+    } else {
+        panel_press_.reset();
+        if (held_marker && marker_is_free(held_marker)) held_marker = nullptr;
+    }
     show_markers();
 }
 
@@ -181,7 +209,9 @@ void QCSpawnSelect::on_done(CInterfaceElement* sender, const SDL_MouseButtonEven
     QGGame* match = screen->session();
     // Without markers the server would have no spawn point to give anybody.
     if (!match || !match->event_handler || screen->markers.empty()) return;
-    // A marker on the mouse is not placed yet, wherever the click on "Done" left it.
+    // A marker the press on "Done" picked up is not on the mouse; one held before the press is
+    // not placed yet, wherever the click left it.
+    screen->end_panel_press();
     for (CImageSprite* marker : screen->markers)
         if (screen->marker_blocks_done(marker)) return;
 

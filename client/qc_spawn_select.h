@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <vector>
 
 #include "client/qc_game_state.h"
@@ -14,7 +15,8 @@ class QGGame;
 // dragged with the mouse to free ground, and "Done", which sends the markers' level positions
 // to the server (which starts the match with them) and closes the screen. A marker dropped over
 // solid terrain stays on the mouse; "Done" waits while any marker is on solid terrain or still on
-// the mouse, and each such marker shows it: red on terrain, faded while on the mouse.
+// the mouse, and each such marker shows it: red on terrain, faded while on the mouse. The panel
+// hides the level under it, so a release over the panel drops nothing there.
 class QCSpawnSelect : public QCGameState {
 public:
     QCSpawnSelect(CTextureManager* textures, QCGame* game, QCGamePlay* game_screen);
@@ -47,6 +49,17 @@ public:
 private:
     QGGame* session();
     fvec2d marker_level_position(CImageSprite* marker);
+    bool on_panel(int x, int y);
+    // Ends a press that began on the panel: the marker it picked goes back to where it lay and
+    // the one on the mouse before the press is on it again.
+    void end_panel_press();
     // Dresses every marker for whether it keeps "Done" from acting.
     void show_markers();
+
+    struct PanelPress {
+        CImageSprite* held_before = nullptr;
+        CImageSprite* picked = nullptr;
+        fvec2d picked_from;
+    };
+    std::optional<PanelPress> panel_press_;
 };

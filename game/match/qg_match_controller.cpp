@@ -13,7 +13,7 @@
 
 namespace {
 
-// From here on the label shows its longest time, 99:59:59:99.
+// From here on the label shows its longest time, 99:59:59:99; a countdown counts from no more.
 constexpr float kMaxShownSeconds = 359999.0f;
 
 }  // namespace
@@ -137,7 +137,7 @@ std::string QGMatchController::info_text() const {
     std::string text = mode_text(rules.lives, settings.time_limit, rules.teams, settings.friendly_fire);
     // Whole seconds still to count, as the countdown shows them: 3, 2, 1.
     const auto whole = [this] {
-        return std::to_string(saturate_cast<long long>(std::clamp(timer + 1.0f, 0.0f, 1e9f)));
+        return std::to_string(saturate_cast<long long>(std::clamp(timer + 1.0f, 0.0f, kMaxShownSeconds)));
     };
     switch (state) {
     case State::Countdown: text += "\nMatch starting in " + whole() + "..."; break;

@@ -12,6 +12,7 @@
 #include "engine/scene/sprite_manager.h"
 #include "engine/ui/button.h"
 #include "engine/ui/edit.h"
+#include "engine/ui/panel.h"
 #include "game/config/settings.h"
 #include "game/drawing/game_drawing.h"
 #include "game/entities/qg_player.h"
@@ -53,7 +54,7 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     const float saved_ready_time = ready_time;
     ready_time = 0.0f;
     session_test::LoopbackServer server(NetClock::system());
-    ASSERT_TRUE(server.start(2));
+    ASSERT_TRUE(server.start(3));
     MatchSettings rules;
     rules.time_limit = 5.0f;
     server.game->spawn<QGMatchController>(0, rules);
@@ -63,6 +64,7 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
     ASSERT_TRUE(server.accept_players(1));
     server.activate();
     server.game->spawn<QGPlayer>(0, 1, 1, "Other");  // plays on the server itself
+    server.game->spawn<QGPlayer>(0, 2, 0, "Third");
     // Only asks that the wait ends; the session's own clock drives the match.
     auto run_until = [&](auto done) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -89,18 +91,40 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
         if (release) spawn->on_mouse_button_up(test_support::mouse_up(r.x, r.y).button);
     };
     for (CImageSprite* marker : spawn->markers) drag(marker, -4000, true);  // the level's top: air
-    drag(spawn->markers[0], 0, false);
-    QCSpawnSelect::on_done(spawn->done_button, nullptr);
-    EXPECT_FALSE(spawn->is_finished()) << "Done took a marker still on the mouse";
-    drag(spawn->markers[0], 4000, true);  // the level's bottom: ground
+    drag(spawn->markers[0], 4000, true);                                    // the level's bottom: ground
     frame();
     const IntRect marker = spawn->markers[0]->get_absolute_bounds();
     const ColorRGBA head = pixel(marker.x + marker.width / 2, marker.y + marker.height * 13 / 56);
     EXPECT_GT(head.r - head.g, 40) << "a marker on the ground looks like a free one";
-    game().close_top_state();
+    drag(spawn->markers[0], -4000, false);  // over air, still on the mouse
+    // Clicks on "Done" through the framework: with a marker on the mouse; with a free one under the
+    // button (the panel moved over the level's air), which the press picks as well.
+    for (CImageSprite* under_done : {static_cast<CImageSprite*>(nullptr), spawn->markers[1]}) {
+        CImageSprite* const held = spawn->held_marker;
+        if (under_done) spawn->panel->set_vertical_anchor(Anchor::Start);
+        if (under_done) spawn->panel->CSprite::set_y(spawn->to_screen({0, 0}).y - 40.0f);
+        const IntRect done = spawn->done_button->get_anchored_absolute_bounds();
+        const int x = done.x + done.width / 2, y = done.y + done.height / 2;
+        if (under_done) under_done->set_absolute_x(float(x - 2)), under_done->set_absolute_y(float(y - 2));
+        for (CImageSprite* m : spawn->markers) ASSERT_TRUE(spawn->marker_is_free(m));
+        for (const SDL_Event& e : {test_support::mouse_down(x, y), test_support::mouse_up(x, y)})
+            game().dispatch_event(e);
+        const std::vector<QGEvent>& queue = play->client_game->event_handler->queue;
+        const bool sent = !queue.empty() && queue.back().type == EQGEventType::SetSpawnPositions;
+        SpawnPositions record;
+        ByteBuffer payload = sent ? queue.back().reader() : ByteBuffer();
+        const fvec2d was = spawn->to_level({float(x - 2), float(y - 2)});
+        EXPECT_EQ(spawn->held_marker, held);
+        EXPECT_EQ(spawn->is_finished(), under_done != nullptr);
+        EXPECT_EQ(read_record(payload, record) && record.positions[1].x == was.x && record.positions[1].y == was.y,
+                  under_done != nullptr);
+        spawn->on_mouse_button_up(test_support::mouse_up(0, 0).button);  // the held marker goes onto the air
+    }
+    play->client_game->event_handler->queue.clear();  // the match starts from the points below
     // The players start in the middle of the level, far from its top left corner.
     SpawnPositions spawns;
-    spawns.count = 2, spawns.positions[0] = {1024.0f, 420.0f}, spawns.positions[1] = {990.0f, 420.0f};
+    spawns.count = 3, spawns.positions[0] = {1024.0f, 420.0f}, spawns.positions[1] = {990.0f, 420.0f};
+    spawns.positions[2] = spawns.positions[0];
     server.game->match_setup().set_spawn_positions(spawns);
     QGGame* session = play->client_game.get();
     ASSERT_TRUE(run_until([&] { return session->match_running && !session->paused; }));
@@ -120,12 +144,15 @@ TEST(MatchView, LabelStaysAtTheTopLeftWhileTheCameraFollowsThePlayer) {
 
     server.game->paused = true;  // the view comes to rest
     for (int i = 0; i < 20; ++i) server.game->update(0.016f), frame();
-    // The other player stands beside the own one, which stays in the middle, under the scoreboard.
-    const PlayerLook *own = look_of<PlayerLook>(session->registry().get_player(0)),
-                     *other = look_of<PlayerLook>(session->registry().get_player(1));
-    ASSERT_TRUE(own && other);
-    const IntRect plate = own->plate->get_absolute_bounds(), beside = other->plate->get_absolute_bounds();
-    EXPECT_TRUE(plate.y + plate.height <= beside.y || beside.y + beside.height <= plate.y) << "the names overlap";
+    // The others stand beside and on the own player, which stays in the middle, under the scoreboard.
+    const PlayerLook* looks[3];
+    for (unsigned i = 0; i < 3; ++i) ASSERT_TRUE(looks[i] = look_of<PlayerLook>(session->registry().get_player(i)));
+    const PlayerLook* own = looks[0];
+    const IntRect plate = own->plate->get_absolute_bounds();
+    for (int i = 0; i < 3; ++i) {
+        const IntRect a = looks[i]->plate->get_absolute_bounds(), b = looks[(i + 1) % 3]->plate->get_absolute_bounds();
+        EXPECT_TRUE(a.y + a.height <= b.y || b.y + b.height <= a.y) << "the names overlap";
+    }
     game().push_state<QCScoreboard>(session);
     std::vector<ColorRGBA> seen[2];
     for (bool shown : {false, true}) {

@@ -159,7 +159,9 @@ TEST_F(MatchRules, AWatcherRegistersOnceAndADrawingClientShowsTheMatchAndTheBox)
          "Team Sudden Death - Timed\nFriendly Fire enabled.\nTime Remaining: 00:01:01:25\nPlayers Remaining: 0"},
         {S::Running, 7.0f, 0.0f, 0, false, false, "Endless Mode"},
         {S::GameOver, 1.0f, 2.0f, 0, true, false, "Team Deathmatch\nFriendly Fire disabled.\nGame over."},
-        {S::Closing, 9.5f, 0.0f, 2, false, false, "Last Man Standing\nGame over. Closing in 10..."}};
+        {S::Closing, 9.5f, 0.0f, 2, false, false, "Last Man Standing\nGame over. Closing in 10..."},
+        {S::Countdown, -5.0f, 0.0f, 0, false, false, "Endless Mode\nMatch starting in 0..."},
+        {S::Closing, 1e12f, 0.0f, 0, false, false, "Endless Mode\nGame over. Closing in 359999..."}};
     for (const auto& row : rows) {
         controller->state = row.state;
         controller->timer = row.timer;
