@@ -16,8 +16,9 @@ brawl_test_packages=(
 )
 # Optional desktop helpers of the programs: file dialogs and the X clipboard.
 brawl_play_packages=(zenity xclip)
-# The ThreadSanitizer build: clang with its runtimes and its OpenMP (libarcher).
-brawl_tsan_packages=(clang-14 libclang-rt-14-dev libomp-14-dev)
+# clang with its runtimes (the sanitizers, libFuzzer) and its OpenMP (libarcher), for the
+# ThreadSanitizer build and the fuzz targets.
+brawl_clang_packages=(clang-14 libclang-rt-14-dev libomp-14-dev)
 
 # brawl_install_deps [package ...]: the base packages and the ones named.
 brawl_install_deps() {
