@@ -14,6 +14,11 @@ brawl_test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth iproute2 util-linux clang-format
 )
+# Optional desktop helpers of the programs: file dialogs and the X clipboard.
+brawl_play_packages=(zenity xclip)
+# clang with its runtimes (the sanitizers, libFuzzer) and its OpenMP (libarcher), for the
+# ThreadSanitizer build and the fuzz targets.
+brawl_clang_packages=(clang-14 libclang-rt-14-dev libomp-14-dev)
 
 # brawl_install_deps [package ...]: the base packages and the ones named.
 brawl_install_deps() {
@@ -34,6 +39,7 @@ brawl_install_deps() {
         sudo="sudo"
     fi
     echo "Installing as root${sudo:+ (through sudo)}: ${missing[*]}"
-    $sudo apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+    # Through env, since sudo drops the caller's environment: debconf asks nothing.
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }

@@ -6,8 +6,13 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <limits>
+#include <string>
+
+#include "engine/core/logger.h"
 
 namespace {
 
@@ -27,9 +32,29 @@ int64_t clock_ms(const NetClock* clock) {
 // thin (a few small frames in flight), so a loss is repaired by a retransmission time-out; doubled
 // at every loss, two or three losses in a row would outlast the receive time-out, where linear
 // time-outs try again every round trip or so.
+//
+// A process without the right to choose freely (a server not run as root) gets only what
+// net.ipv4.tcp_allowed_congestion_control lists, and a refusal would leave the system's default in
+// place; Reno also backs off on loss, and every process may set it.
 void set_congestion_options(int handle) {
-    static const char name[] = "cubic";
-    ::setsockopt(handle, IPPROTO_TCP, TCP_CONGESTION, name, sizeof name - 1);
+    static const char wanted[] = "cubic";
+    static const char fallback[] = "reno";
+    if (::setsockopt(handle, IPPROTO_TCP, TCP_CONGESTION, wanted, sizeof wanted - 1) != 0) {
+        const bool refused = errno == EPERM;
+        ::setsockopt(handle, IPPROTO_TCP, TCP_CONGESTION, fallback, sizeof fallback - 1);
+        // Every connection after the first meets the same refusal.
+        static std::atomic_flag said = ATOMIC_FLAG_INIT;
+        char used[17] = {};
+        socklen_t size = sizeof used - 1;
+        if (!said.test_and_set() && ::getsockopt(handle, IPPROTO_TCP, TCP_CONGESTION, used, &size) == 0)
+            log_message(LogLevel::Warning,
+                        std::string("TCP congestion control ") + wanted +
+                            (refused ? " is not allowed to this process (run as root, or add it to "
+                                       "net.ipv4.tcp_allowed_congestion_control)"
+                                     : " is not available") +
+                            "; the connections use " + used + ".",
+                        "TcpLink");
+    }
     const int on = 1;
     ::setsockopt(handle, IPPROTO_TCP, TCP_THIN_LINEAR_TIMEOUTS, &on, sizeof on);
 }
@@ -151,18 +176,24 @@ bool TcpLink::took_bytes() {
     return true;
 }
 
+PathReport path_report(const tcp_info& info, uint64_t queued_bytes) {
+    // An older kernel fills less; the fields it leaves out stay zero and read as a clear path.
+    PathReport out;
+    out.round_trip_us = info.tcpi_rtt;
+    out.min_round_trip_us = info.tcpi_min_rtt ? info.tcpi_min_rtt : info.tcpi_rtt;
+    out.unsent_bytes = uint64_t(info.tcpi_notsent_bytes) + queued_bytes;
+    // Acknowledgements are cumulative: while anything is unacknowledged, the newest bytes are.
+    out.unacknowledged_us = info.tcpi_unacked ? int64_t(info.tcpi_last_data_sent) * 1000 : 0;
+    out.retransmit_timeout_us = info.tcpi_rto;
+    return out;
+}
+
 bool TcpLink::path(PathReport& out) const {
     tcp_info info{};
     socklen_t size = sizeof info;
     const int handle = socket_.getHandle();
     if (handle < 0 || ::getsockopt(handle, IPPROTO_TCP, TCP_INFO, &info, &size) != 0) return false;
-    // An older kernel fills less; the fields it leaves out stay zero and read as a clear path.
-    out.round_trip_us = info.tcpi_rtt;
-    out.min_round_trip_us = info.tcpi_min_rtt ? info.tcpi_min_rtt : info.tcpi_rtt;
-    out.unsent_bytes = uint64_t(info.tcpi_notsent_bytes) + queued_bytes();
-    // Acknowledgements are cumulative: while anything is unacknowledged, the newest bytes are.
-    out.unacknowledged_us = info.tcpi_unacked ? int64_t(info.tcpi_last_data_sent) * 1000 : 0;
-    out.retransmit_timeout_us = info.tcpi_rto;
+    out = path_report(info, queued_bytes());
     return true;
 }
 

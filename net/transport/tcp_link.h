@@ -10,6 +10,12 @@
 #include "net/transport/send_pace.h"
 #include "net/transport/sent_records.h"
 
+struct tcp_info;
+
+// The pace's view of the path from the kernel's report on a connection (TCP_INFO), with
+// queued_bytes of our own still to go out.
+PathReport path_report(const tcp_info& info, uint64_t queued_bytes);
+
 // The longest single wait of the *_within calls and of connect; between waits the clock is read.
 constexpr int64_t wait_slice_ms = 50;
 

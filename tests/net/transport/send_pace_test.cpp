@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <linux/tcp.h>
 
 #include "net/transport/send_pace.h"
+#include "net/transport/tcp_link.h"
 
 TEST(SendPace, StretchesOncePerRoundTripRecoversBySixteenthsLetsTheReliableStreamGoFirstButNeverWithholdsStateLong) {
     // In turn at t ms: a round trip ('r') or acknowledgement wait ('a') in ms, unsent bytes with a
@@ -15,8 +17,11 @@ TEST(SendPace, StretchesOncePerRoundTripRecoversBySixteenthsLetsTheReliableStrea
     volatile int64_t interval = 33;
     for (const auto& [t, k, value, stretch] : rows) {
         const int64_t us = value * 1000, queued = k == 'u' ? 150'000 : 0;
-        if (k == 'r' || k == 'a' || k == 'u')
-            pace.observe(PathReport{k == 'r' ? us : queued, 0, uint64_t(queued ? value : 0), k == 'a' ? us : 0}, t);
+        tcp_info info{};  // data sent 150 ms ago, unacknowledged in 'a'; half the unsent bytes ours
+        std::tie(info.tcpi_rtt, info.tcpi_min_rtt, info.tcpi_unacked, info.tcpi_last_data_sent,
+                 info.tcpi_notsent_bytes) = std::tuple(uint32_t(k == 'r' ? us : queued), 1u, uint32_t(k == 'a'), 150u,
+                                                       uint32_t(queued ? value / 2 : 0));
+        if (k == 'r' || k == 'a' || k == 'u') pace.observe(path_report(info, queued ? value - value / 2 : 0), t);
         if (k == 'f') pace.send_failed(t);
         EXPECT_TRUE((k != 'd' && k != 'w') || pace.ready(t) == (k == 'd')) << t;
         if (k == 'd') pace.sent(t, interval);

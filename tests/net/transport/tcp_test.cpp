@@ -2,8 +2,12 @@
 
 #include <SFML/Network/SocketSelector.hpp>
 #include <SFML/Network/TcpListener.hpp>
+#include <linux/capability.h>
+#include <linux/tcp.h>
+#include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -315,7 +319,7 @@ TEST(TcpAccept, ANewcomerStillShakingHandsHoldsItsPlaceUnderTheCap) {
     EXPECT_TRUE(raw_read(over, 8, 300).empty());
 }
 
-TEST(TcpKeepAlive, PingsAreAnsweredToTheirSenderAndBothSidesMeasureLatency) {
+TEST(TcpKeepAlive, PingsAreAnsweredToTheirSenderBothSidesMeasureLatencyAndTheLinksCarryTheirOptions) {
     ManualNetClock server_clock(50000), clock0(1000), clock1(1000);
     TcpServer server;
     server.set_clock(server_clock);
@@ -351,6 +355,25 @@ TEST(TcpKeepAlive, PingsAreAnsweredToTheirSenderAndBothSidesMeasureLatency) {
     PathReport path;
     ASSERT_TRUE(server.path_to(Connection(localhost, c0.link().local_port()), path));
     EXPECT_TRUE(path.min_round_trip_us > 0 && path.min_round_trip_us <= path.round_trip_us);
+    TcpLink bare;  // made by a thread without capabilities: it may set only what every user may
+    std::thread([&] {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct none[2] = {};
+        ::syscall(SYS_capset, &header, none);
+        bare.connect(localhost, server.listening_port(), 3000);
+    }).join();
+    for (int fd : {server.client(0)->link->handle(), c0.link().handle(), bare.handle()}) {
+        int segment = 0, thin = 0;
+        char congestion[17] = {};
+        socklen_t size = sizeof segment, name_size = sizeof congestion - 1;
+        ::getsockopt(fd, IPPROTO_TCP, TCP_MAXSEG, &segment, &size);
+        ::getsockopt(fd, IPPROTO_TCP, TCP_THIN_LINEAR_TIMEOUTS, &thin, &size);
+        ::getsockopt(fd, IPPROTO_TCP, TCP_CONGESTION, congestion, &name_size);
+        const std::string cc = congestion;
+        EXPECT_TRUE(segment <= TcpServer::max_segment_bytes && thin == 1 &&
+                    (cc == "cubic" || (fd == bare.handle() && cc == "reno")))
+            << segment << cc;
+    }
 }
 
 // A listening server, and clients that join it on a clock of their own; both clocks from 0.
