@@ -117,6 +117,22 @@ TEST_F(Records, EveryFieldWithARangeRefusesWhatLiesOutsideIt) {
         EXPECT_TRUE(state_refused(*p, at, bits)) << at;
     EXPECT_FALSE(state_refused(*p, 37, 5));  // a slot past the inventory is read
     EXPECT_TRUE(state_refused(*QGWeapon::create(server.get(), 0, kGun), 22, bad_bits));
+
+    // Refused, a record builds nothing and reaches no listener, on a client and in the server's own dispatch.
+    PlayerRecord slot_16;
+    slot_16.entity_id = 45, slot_16.player_index = kMaxPlayers;
+    using T = EQGEventType;
+    const QGEvent spoiled[] = {event_of(T::CreatePlayer, slot_16),
+                               event_of(T::CreateWeapon, WeaponRecord{{46, {}, 2, 0}}),
+                               event_of(T::Input, PlayerInput{0, K(0), 1}), event_of(T::Aim, PlayerAim{0, nan, 0.0f}),
+                               event_of(T::SpawnEffect, EffectSpawn{-1, 10})};
+    auto client = make_headless_client_session();
+    for (QGGame* game : {client.get(), server.get()}) {
+        ListenerLog heard;
+        for (uint32_t t = 0; t < kEventTypeCount; ++t) heard.listen(*game->event_handler, T(t));
+        for (const QGEvent& e : spoiled) EXPECT_EQ(objects_after(*game, e), 0u) << uint32_t(e.type);
+        EXPECT_TRUE(heard.types.empty());
+    }
 }
 
 TEST_F(Records, NamesTravelInSixteenBytesWithTheirEnd) {
