@@ -63,6 +63,8 @@ public:
     bool ready(int64_t now_ms);
     // When the next packet became or becomes due; the peer served first is the one waiting longest.
     int64_t due_ms() const { return next_ms_; }
+    // When the last packet went: of peers due at the same time, the one with the oldest goes first.
+    int64_t last_sent_ms() const { return last_sent_ms_; }
     // A packet goes to the peer now, at a send of the transport whose interval is
     // base_interval_ms; the next one is scheduled.
     void sent(int64_t now_ms, int64_t base_interval_ms);

@@ -53,8 +53,9 @@ bool Udp::send_whole(const ByteBuffer& packet, bool sync, const Connection* only
 bool Udp::send_per_peer(const ByteBuffer& packet, const ChangeKeys& keys) {
     const int64_t now = now_ms();
     // The peers that are due, the list turned by one more place at every send and then put in
-    // the order of their due times: when the link takes only the first datagrams, no peer is
-    // first every time, and the one that waited longest goes first.
+    // the order of their due times, and of their last packets among those due together: when the
+    // link takes only the first datagrams, no peer is first every time, and the one that waited
+    // longest goes first.
     due_.clear();
     float packets_per_send = 0.0f;
     for (const Connection& peer : peers_) {
@@ -69,8 +70,10 @@ bool Udp::send_per_peer(const ByteBuffer& packet, const ChangeKeys& keys) {
     }
     if (!due_.empty()) std::rotate(due_.begin(), due_.begin() + std::ptrdiff_t(turn_++ % due_.size()), due_.end());
     if (path_monitor) {
-        std::stable_sort(due_.begin(), due_.end(),
-                         [](const Due& a, const Due& b) { return a.state->pace.due_ms() < b.state->pace.due_ms(); });
+        std::stable_sort(due_.begin(), due_.end(), [](const Due& a, const Due& b) {
+            const SendPace &x = a.state->pace, &y = b.state->pace;
+            return std::pair(x.due_ms(), x.last_sent_ms()) < std::pair(y.due_ms(), y.last_sent_ms());
+        });
         // The packets of one send are as many as the peers' paces ask for on average (one more
         // may go, owed by the next send), so that peers whose stretched turns fall together go
         // over a few sends instead of in one burst.

@@ -133,6 +133,22 @@ TEST_F(Records, EveryFieldWithARangeRefusesWhatLiesOutsideIt) {
     EXPECT_FALSE(state_refused(
         *p, [](QGPlayer& o) { o.inventory.resize(6), o.select_inventory_slot(5), o.inventory.resize(1); }));
     EXPECT_TRUE(state_refused(*QGWeapon::create(server.get(), 0, kGun), [&](QGItem& o) { o.rotation_center.y = nan; }));
+
+    // Refused, a record builds nothing and reaches no listener, on a client and in the server's own dispatch.
+    PlayerRecord slot_16;
+    slot_16.entity_id = 45, slot_16.player_index = kMaxPlayers;
+    using T = EQGEventType;
+    const QGEvent spoiled[] = {event_of(T::CreatePlayer, slot_16),
+                               event_of(T::CreateWeapon, WeaponRecord{{46, {}, 2, 0}}),
+                               event_of(T::Input, PlayerInput{0, K(0), 1}), event_of(T::Aim, PlayerAim{0, nan, 0.0f}),
+                               event_of(T::SpawnEffect, EffectSpawn{-1, 10})};
+    auto client = make_headless_client_session();
+    for (QGGame* game : {client.get(), server.get()}) {
+        ListenerLog heard;
+        for (uint32_t t = 0; t < kEventTypeCount; ++t) heard.listen(*game->event_handler, T(t));
+        for (const QGEvent& e : spoiled) EXPECT_EQ(objects_after(*game, e), 0u) << uint32_t(e.type);
+        EXPECT_TRUE(heard.types.empty());
+    }
 }
 
 // Every replicated class as a server makes it and a client builds it from its creation record: the

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <numbers>
 #include <random>
 #include <utility>
 #include <vector>
@@ -206,6 +207,10 @@ TEST_F(SessionPair, HeldWeaponFollowsItsHolderWithoutItsRecords) {
         const dvec2d off =
             copy->collider_centre() - seen.position - dvec2d(float(seen.size.x), float(seen.size.y)) * 0.5f;
         EXPECT_LT(std::hypot(off.x, off.y), 0.01f) << "frame " << frame;
+        // It points at the aim of the holder's copy, between its own records too.
+        const dvec2d to_aim = seen.aim.get() - copy->collider_centre();
+        const float turned = copy->angle * std::numbers::pi_v<float> / 180.0f;
+        EXPECT_GT(dvec2d(-std::cos(turned), std::sin(turned)).dot(to_aim), 0.9999f * to_aim.length()) << frame;
     }
     EXPECT_LE(records, 48 / 8 + 1);
     lossy->loss = 1.0;
@@ -213,4 +218,13 @@ TEST_F(SessionPair, HeldWeaponFollowsItsHolderWithoutItsRecords) {
     for (int frame = 0; frame < 2; ++frame) pump();
     lossy->loss = 0.0;
     EXPECT_TRUE(eventually([&] { return copy->shown == weapon->shown; }, [&] { pump(); }));
+    // A thrust weapon follows no aim: its own turn goes out with the next send, every time.
+    weapon_definitions[weapon->definition_index].type = int(WeaponType::Thrust);
+    for (int turn = 1; turn <= 3; ++turn, last = arrival()) {
+        weapon->angle = 20.0f * float(turn);
+        clock.advance(34);
+        ASSERT_TRUE(server_frame(0.034f));
+        client->update(0.034f);
+        EXPECT_NE(arrival(), last) << turn;
+    }
 }

@@ -73,15 +73,16 @@ struct TestPaths : PathMonitor {
 };
 
 // Notes every datagram it hands to the socket (its size, and a count per port) and loses as
-// many as it is told to for a port.
+// many as it is told to for a port, or has the socket refuse them.
 struct MeasuredUdp : Udp {
     std::vector<size_t> sizes;
-    std::map<unsigned short, int> sent, lose;
+    std::map<unsigned short, int> sent, lose, refuse;
     std::vector<unsigned short> order;
     bool send_datagram(const uint8_t* data, size_t size, const Connection& to) override {
         sizes.push_back(size);
         order.push_back(to.port);
         ++sent[to.port];
+        if (refuse[to.port]-- > 0) return false;
         return lose[to.port]-- > 0 || Udp::send_datagram(data, size, to);
     }
 };
@@ -103,19 +104,32 @@ TEST(UdpReplication, PeersTakeTurnsAtBeingFirstAndTurnsThatFallTogetherAreSpread
     // No peer is first at every send, so that a full link loses each peer's packets in turn.
     for (mover.hp = 0; mover.hp < 3; ++mover.hp) server.send_objects(objects);
     EXPECT_EQ(std::set<unsigned short>({server.order.at(0), server.order.at(8), server.order.at(16)}).size(), 3u);
-    // Equally thinned, all would be due at the same sends: they are served over several.
+    // Equally thinned, all would be due at the same sends: they are served over several, the one
+    // that waited longest first. Behind their reliable streams for ten sends, none due, they still
+    // go at most two a send after; and 32 peers at the greatest stretch (from send 400 on) are
+    // each served within 750 ms and one send, as the 8 are at any stretch.
     server.set_send_interval(0.033f);
     server.path_monitor = &paths;
     size_t most = 0;
-    std::set<unsigned short> served;
-    for (int i = 0; i < 600; ++i, clock.advance(33), ++mover.hp) {
+    int64_t longest = 0;
+    std::map<unsigned short, int64_t> last;
+    const std::set<Connection> eight = paths.congested;
+    for (int i = 0; i < 900; ++i, clock.advance(33), ++mover.hp) {
+        for (unsigned short port = first + 8; i == 400 && port < first + 32; ++port)
+            server.add_peer(Connection(localhost, port)), paths.congested.insert(Connection(localhost, port));
+        paths.waiting = i >= 400 ? paths.congested : i >= 300 && i < 310 ? eight : std::set<Connection>();
         server.order.clear();
         server.send_objects(objects);
-        most = std::max(most, i < 100 ? 0 : server.order.size());
-        served.insert(server.order.begin(), server.order.end());
+        for (unsigned short port : server.order) {
+            if (last.count(port) && i >= 100 && (i < 400 || i >= 600))
+                longest = std::max(longest, clock.now_ms() - last[port]);
+            last[port] = clock.now_ms();
+        }
+        most = std::max(most, i < 100 || i >= 400 ? 0 : server.order.size());
     }
     EXPECT_LE(most, 2u);
-    EXPECT_EQ(served.size(), 8u);
+    EXPECT_LE(longest, 750 + 33);
+    EXPECT_EQ(last.size(), 32u);
 }
 
 TEST(Udp, PeersAreVisitedByPortAndAddedOnce) {
@@ -468,4 +482,9 @@ TEST(UdpReplication, EachPeerGetsWhatChangedAtThePaceOfItsPath) {
     server.sent.clear();
     for (int i = 0; i < 8; ++i) tick(10.0f);
     EXPECT_EQ(server.sent[to_far.port], 8);
+    // A datagram the socket refuses stretches that peer's pace alone.
+    server.refuse[to_far.port] = 1;
+    tick(10.0f);
+    EXPECT_GT(server.peer_stretch(to_far), 1.0f);
+    EXPECT_EQ(server.peer_stretch(to_near), 1.0f);
 }
