@@ -143,14 +143,12 @@ TEST(ServerArguments, AcceptedValuesAreReadAsTheCommandLineGivesThem) {
     }
 }
 
-// The program bounds its standard output per window, and the count of a flood's left-out lines
-// still pending at exit is written.
+// The program bounds its standard output; a flood's count still pending at exit is written.
 TEST(ServerLog, AFloodOnStandardOutputIsCutAndItsCountWrittenAtExit) {
     test_support::ScratchDir dir;
     const uint64_t line = 128, printed = kProgramConsoleLimits.bytes_per_window / line;
     EXPECT_EXIT(
         {
-            log_reset_for_tests();
             configure_server_log(dir.file("server.log"));
             log_set_output_for_tests(&std::cerr);
             log_set_clock_for_tests([] { return int64_t(0); });

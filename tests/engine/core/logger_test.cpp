@@ -147,8 +147,6 @@ TEST_F(LoggerTest, LinesAPeerCausesAreLimitedPerPeerAndKindAndTheRestCounted) {
     EXPECT_EQ(lines().size(), 15u);
 }
 
-int64_t console_now = 0;
-
 // A flood is cut to its window's budget and counted when the window ends, lines print again after
 // it; errors and printed lines (longer than what a flood's budget can have left) always go out.
 TEST_F(LoggerTest, APrintedFloodSaysWhatItLeftOutAndStandardOutputIsBoundedPerWindowNotForLife) {
@@ -156,6 +154,7 @@ TEST_F(LoggerTest, APrintedFloodSaysWhatItLeftOutAndStandardOutputIsBoundedPerWi
     for (int i = 0; i < 3; ++i) print_peer_line("1.2.3.4", 10 + i, "Newcomer " + std::to_string(i));
     log_write_left_out();  // as at exit
     EXPECT_EQ(lines().size(), 2u);
+    static int64_t console_now = 0;
     log_set_clock_for_tests([] { return console_now; });
     log_set_console_limits({4096, 1000});
     log_enable();
