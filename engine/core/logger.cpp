@@ -144,7 +144,6 @@ void write_console_locked(LogState& s, const std::string& line, bool bounded) {
     if (!s.counts_at_exit) s.counts_at_exit = std::atexit(log_write_left_out) == 0;
 }
 
-// Errors and worse go out whole unless a peer caused them: many peers can cause those too.
 void write_line_locked(LogState& s, LogLevel lv, const std::string& message, const std::string& class_name,
                        bool from_peer = false) {
     if (!s.logging_enabled) return;
@@ -161,6 +160,7 @@ void write_line_locked(LogState& s, LogLevel lv, const std::string& message, con
     } else {
         line = class_name.empty() ? message : class_name + ": " + message;
     }
+    // Errors and worse go out whole unless a peer caused them: many peers can cause those too.
     const bool bounded = lv != LogLevel::Forced && (from_peer || lv < LogLevel::Error);
     if (s.console_output) write_console_locked(s, line, bounded);
     if (s.file_logging_enabled) write_file_line_locked(s, line);
