@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "engine/core/logger.h"
 #include "game/session/qg_game.h"
 #include "platform/clock.h"
 #include "server/host_parameters.h"
@@ -47,6 +48,8 @@ void DedicatedServer::run() {
                 pass_times_us.push_back(uint32_t(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
             }
         }
+        // A flood of log lines that stopped says what it left out without waiting for the next.
+        log_write_console_count();
         // Measured from the start of the previous pass: with a short step, passes come in pairs.
         const uint32_t elapsed = clock->tick_ms() - last;
         if (elapsed < kServerPassMs) clock->sleep_ms(kServerPassMs - elapsed);

@@ -38,6 +38,16 @@ void print_pass_stats(std::vector<uint32_t> times_us) {
 
 }  // namespace
 
+void configure_server_log(const std::string& path) {
+    // Warnings that peers cause are limited besides.
+    log_set_file_limit(kProgramLogLimitBytes);
+    log_set_console_limits(kProgramConsoleLimits);
+    log_set_file_path(path);
+    log_enable_file();
+    log_set_level(LogLevel::Warning);
+    log_enable();
+}
+
 void print_usage_and_exit() {
     std::cout << kServerUsage << std::flush;
     platform::wait_for_key();
@@ -51,13 +61,7 @@ int server_main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
 
-    // Warnings that peers cause are limited besides.
-    log_set_file_limit(kProgramLogLimitBytes);
-    log_set_console_limit(kProgramLogLimitBytes);
-    log_set_file_path("server.log");
-    log_enable_file();
-    log_set_level(LogLevel::Warning);
-    log_enable();
+    configure_server_log("server.log");
 
     platform::set_console_title("VORTELUNE Server");
 

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/clock.h"
 #include "platform/paths.h"
 
 namespace {
@@ -35,12 +36,14 @@ struct LogState {
     uint64_t file_limit = 0;
     uint64_t file_bytes = 0;
     bool file_ended = false;
-    // The same for standard output: the log's lines and the printed ones.
-    uint64_t console_limit = 0;
-    uint64_t console_bytes = 0;
-    bool console_ended = false;
-    // The line that ends standard output at its limit, made when the limit is set.
-    std::string console_closing;
+    // Standard output's window: open from its first bounded line, with the bytes written in it
+    // and the lines left out.
+    LogConsoleLimits console_limits;
+    bool console_window_open = false;
+    int64_t console_window_start = 0;
+    uint64_t console_window_bytes = 0;
+    uint64_t console_left_out = 0;
+    int64_t (*clock)() = nullptr;
     // When the earliest window with lines left out is over (INT64_MAX: none is open).
     int64_t next_count_due = INT64_MAX;
     bool counts_at_exit = false;
@@ -102,18 +105,47 @@ void write_file_line_locked(LogState& s, const std::string& line) {
     if (!fits || !s.log_file) s.file_ended = true;
 }
 
-// Standard output, bounded as the file is: many peers together can cause lines at any rate.
-void write_console_locked(LogState& s, const std::string& line) {
-    if (s.console_ended) return;
-    const bool fits =
-        s.console_limit == 0 || s.console_bytes + line.size() + s.console_closing.size() + 2 <= s.console_limit;
-    const std::string& text = fits ? line : s.console_closing;
-    *s.out << (text + "\n") << std::flush;
-    s.console_bytes += text.size() + 1;
-    if (!fits) s.console_ended = true;
+int64_t now_locked(const LogState& s) { return s.clock ? s.clock() : int64_t(platform::monotonic_ms()); }
+
+void put_console_locked(LogState& s, const std::string& line) { *s.out << (line + "\n") << std::flush; }
+
+// Closes the console's window once it is over (a clock that went back closes it too; at exit
+// everything does), with the count of what it left out.
+void end_console_window_locked(LogState& s, bool at_exit) {
+    if (!s.console_window_open) return;
+    const int64_t now = now_locked(s);
+    if (!at_exit && now >= s.console_window_start && now - s.console_window_start < s.console_limits.window_ms) return;
+    s.console_window_open = false;
+    if (s.console_left_out == 0) return;
+    put_console_locked(s, "FORCED: Left out " + std::to_string(s.console_left_out) + " line" +
+                              (s.console_left_out == 1 ? "" : "s") + " on standard output: more than " +
+                              std::to_string(s.console_limits.bytes_per_window) + " bytes came within " +
+                              std::to_string(s.console_limits.window_ms) + " ms.");
+    s.console_left_out = 0;
 }
 
-void write_line_locked(LogState& s, LogLevel lv, const std::string& message, const std::string& class_name) {
+// A bounded line goes out while its window has room and is counted otherwise: many peers
+// together can cause lines at any rate, and a bound for the program's life would silence the
+// lines an operator needs most.
+void write_console_locked(LogState& s, const std::string& line, bool bounded) {
+    if (s.console_limits.bytes_per_window == 0) return put_console_locked(s, line);
+    end_console_window_locked(s, false);
+    if (!bounded) return put_console_locked(s, line);
+    if (!s.console_window_open) {
+        s.console_window_open = true;
+        s.console_window_start = now_locked(s);
+        s.console_window_bytes = 0;
+    }
+    if (s.console_window_bytes + line.size() + 1 <= s.console_limits.bytes_per_window) {
+        s.console_window_bytes += line.size() + 1;
+        return put_console_locked(s, line);
+    }
+    ++s.console_left_out;
+    if (!s.counts_at_exit) s.counts_at_exit = std::atexit(log_write_left_out) == 0;
+}
+
+void write_line_locked(LogState& s, LogLevel lv, const std::string& message, const std::string& class_name,
+                       bool from_peer = false) {
     if (!s.logging_enabled) return;
     int level = static_cast<int>(lv);
     if (lv != LogLevel::Forced && level < s.log_level) return;
@@ -128,7 +160,9 @@ void write_line_locked(LogState& s, LogLevel lv, const std::string& message, con
     } else {
         line = class_name.empty() ? message : class_name + ": " + message;
     }
-    if (s.console_output) write_console_locked(s, line);
+    // Errors and worse go out whole unless a peer caused them: many peers can cause those too.
+    const bool bounded = lv != LogLevel::Forced && (from_peer || lv < LogLevel::Error);
+    if (s.console_output) write_console_locked(s, line, bounded);
     if (s.file_logging_enabled) write_file_line_locked(s, line);
 }
 
@@ -148,8 +182,8 @@ void write_left_out_locked(LogState& s, const std::string& peer, LogState::PeerK
     if (k.left_out == 0) return;
     const std::string text = "Left out " + std::to_string(k.left_out) + " similar line" + (k.left_out == 1 ? "" : "s") +
                              " caused by " + peer + "; the last: " + k.last_left_out;
-    if (k.printed) write_console_locked(s, text);
-    else write_line_locked(s, k.level, text, k.class_name);
+    if (k.printed) write_console_locked(s, text, true);
+    else write_line_locked(s, k.level, text, k.class_name, true);
     k.left_out = 0;
     k.last_left_out.clear();
 }
@@ -191,7 +225,7 @@ void write_due_counts_locked(LogState& s, int64_t now_ms) {
 void write_peer_line_locked(LogState& s, const std::string& peer, int64_t now_ms, LogLevel level,
                             const std::string& message, const std::string& class_name, bool printed = false) {
     if (!printed && (level == LogLevel::Forced || static_cast<int>(level) < static_cast<int>(LogLevel::Warning))) {
-        write_line_locked(s, level, message, class_name);
+        write_line_locked(s, level, message, class_name, true);
         return;
     }
     // Lines the level drops cost nothing and count for nothing.
@@ -207,8 +241,8 @@ void write_peer_line_locked(LogState& s, const std::string& peer, int64_t now_ms
     }
     if (k.written < s.peer_limits.per_window) {
         ++k.written;
-        if (printed) write_console_locked(s, message);
-        else write_line_locked(s, level, message, class_name);
+        if (printed) write_console_locked(s, message, true);
+        else write_line_locked(s, level, message, class_name, true);
     } else {
         ++k.left_out;
         k.level = level;
@@ -243,13 +277,20 @@ void log_peer_message(const std::string& peer, int64_t now_ms, LogLevel level, s
 void print_console_line(const std::string& line) {
     LogState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    write_console_locked(s, line);
+    write_console_locked(s, line, false);
 }
 
 void log_write_left_out() {
     LogState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     write_due_counts_locked(s, INT64_MAX);
+    end_console_window_locked(s, true);
+}
+
+void log_write_console_count() {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    end_console_window_locked(s, false);
 }
 
 void print_peer_line(const std::string& peer, int64_t now_ms, const std::string& line) {
@@ -287,12 +328,10 @@ void log_set_file_limit(uint64_t max_bytes) {
     s.file_limit = max_bytes;
 }
 
-void log_set_console_limit(uint64_t max_bytes) {
+void log_set_console_limits(LogConsoleLimits limits) {
     LogState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.console_limit = max_bytes;
-    s.console_closing = "FORCED: Standard output reached its size limit of " + std::to_string(max_bytes) +
-                        " bytes; log and client lines are no longer printed.";
+    s.console_limits = limits;
 }
 
 void log_enable() {
@@ -342,6 +381,12 @@ std::string log_class_name(const std::type_info& type) {
     return std::string("class ") + (status == 0 && demangled ? demangled.get() : type.name());
 }
 
+void log_set_clock_for_tests(int64_t (*now_ms)()) {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.clock = now_ms;
+}
+
 void log_set_output_for_tests(std::ostream* out) {
     LogState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -361,10 +406,10 @@ void log_reset_for_tests() {
     s.file_limit = 0;
     s.file_bytes = 0;
     s.file_ended = false;
-    s.console_limit = 0;
-    s.console_bytes = 0;
-    s.console_ended = false;
-    s.console_closing.clear();
+    s.console_limits = LogConsoleLimits();
+    s.console_window_open = false;
+    s.console_left_out = 0;
+    s.clock = nullptr;
     s.next_count_due = INT64_MAX;
     s.peer_limits = LogPeerLimits();
     s.peer_kinds.clear();

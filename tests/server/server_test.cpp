@@ -11,6 +11,7 @@
 #include <tuple>
 #include <thread>
 
+#include "engine/core/logger.h"
 #include "game/config/settings.h"
 #include "game/base/qg_event_handler.h"
 #include "game/session/qg_game.h"
@@ -18,6 +19,7 @@
 #include "server/broadcaster.h"
 #include "server/dedicated_server.h"
 #include "server/host_parameters.h"
+#include "server/server_main.h"
 #include "server/server_hosting.h"
 #include "support/net_test_support.h"
 #include "support/process_test_support.h"
@@ -139,6 +141,21 @@ TEST(ServerArguments, AcceptedValuesAreReadAsTheCommandLineGivesThem) {
         ASSERT_TRUE(parse_host_parameters(10, odd, p));
         EXPECT_FALSE(p.teams || p.friendly_fire) << text;
     }
+}
+
+// The program bounds its standard output; a flood's count still pending at exit is written.
+TEST(ServerLog, AFloodOnStandardOutputIsCutAndItsCountWrittenAtExit) {
+    test_support::ScratchDir dir;
+    const uint64_t line = 128, printed = kProgramConsoleLimits.bytes_per_window / line;
+    EXPECT_EXIT(
+        {
+            configure_server_log(dir.file("server.log"));
+            log_set_output_for_tests(&std::cerr);
+            log_set_clock_for_tests([] { return int64_t(0); });
+            for (int i = 0; i < 1000; ++i) log_message(LogLevel::Warning, std::string(line - 10, 'x'), "");
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "[^0-9]" + std::to_string(1000 - printed) + "[^0-9]");
 }
 
 TEST(BotArguments, APortOutsideOneTo65535OrAHostFlagOtherThanTrueOrFalseShowsTheUsage) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <thread>
 
@@ -146,12 +147,28 @@ TEST_F(LoggerTest, LinesAPeerCausesAreLimitedPerPeerAndKindAndTheRestCounted) {
     EXPECT_EQ(lines().size(), 15u);
 }
 
-TEST_F(LoggerTest, APrintedFloodSaysWhatItLeftOutAndStandardOutputHasACap) {
+// A flood is cut to its window's budget and counted when the window ends, lines print again after
+// it; errors and printed lines (longer than what a flood's budget can have left) always go out.
+TEST_F(LoggerTest, APrintedFloodSaysWhatItLeftOutAndStandardOutputIsBoundedPerWindowNotForLife) {
     log_set_peer_limits({1, 1000});
     for (int i = 0; i < 3; ++i) print_peer_line("1.2.3.4", 10 + i, "Newcomer " + std::to_string(i));
     log_write_left_out();  // as at exit
     EXPECT_EQ(lines().size(), 2u);
-    log_set_console_limit(4096);
-    for (int i = 0; i < 200; ++i) print_peer_line(std::to_string(i), 20, std::string(40, 'x'));
-    EXPECT_TRUE(out.str().size() <= 4096u && out.str().size() > 3000u) << out.str().size();
+    static int64_t console_now = 0;
+    log_set_clock_for_tests([] { return console_now; });
+    log_set_console_limits({4096, 1000});
+    log_enable();
+    const std::string flood(40, 'x'), always(60, 'y');
+    for (int64_t window : {100, 1100}) {
+        console_now = window, out.str("");
+        for (int i = 0; i < 500; ++i) log_peer_message(std::to_string(i), window, LogLevel::Warning, flood, "");
+        log_message(LogLevel::Error, always, "");
+        print_console_line(always);
+        console_now = window + 999, log_write_console_count();  // not over yet
+        const std::vector<std::string> all = lines();
+        const auto printed = std::count(all.begin(), all.end(), "WARNING: " + flood);
+        ASSERT_TRUE(printed > 0 && printed < 500 && all.end()[-2] == "ERROR: " + always && all.back() == always);
+        console_now = window + 1000, log_write_console_count();
+        EXPECT_NE(lines().back().find(" " + std::to_string(500 - printed) + " "), std::string::npos);
+    }
 }

@@ -33,7 +33,9 @@ protected:
         client.message_hook = Callback<void, const std::string&>(&said[i], &Messages::add);
         for (uint32_t t = 0; heard && t < kEventTypeCount; ++t) heard->listen(*client.event_handler, EQGEventType(t));
         EXPECT_TRUE(server.game->active || server.accept_players(i + 1));
-        EXPECT_TRUE(until([&] { return server.tcp->client_count() > i && client.active.load(); }, 0));
+        // The clock holds still while its connect thread answers its id, however late.
+        EXPECT_TRUE(eventually([&] { return server.tcp->client_count() > i && client.active.load(); },
+                               [&] { server.game->update(0.0f); }));
         return client;
     }
     // dt is game time; the network clock moves 34 ms a step.
