@@ -63,10 +63,35 @@ inline void take_lanes(unsigned lanes, const int32_t* run_i, const float* dx, co
     }
 }
 
+// For each set of lanes (a bit per lane), the lanes in the order the pairs are taken, from the
+// last to the first: what a permutation needs to move them to the front.
+struct LaneOrders {
+    alignas(32) int32_t lanes[256][8] = {};
+    constexpr LaneOrders() {
+        for (unsigned set = 0; set < 256; ++set) {
+            int taken = 0;
+            for (int lane = 7; lane >= 0; --lane)
+                if (set & (1u << lane)) lanes[set][taken++] = lane;
+        }
+    }
+};
+constexpr LaneOrders kLastLaneFirst;
+
+// Each byte with a zero bit put after each of its bits, as a Morton code interleaves them.
+struct SpreadByte {
+    uint16_t bits[256] = {};
+    constexpr SpreadByte() {
+        for (unsigned v = 0; v < 256; ++v)
+            for (unsigned b = 0; b < 8; ++b) bits[v] = uint16_t(bits[v] | ((v >> b) & 1u) << (2 * b));
+    }
+};
+constexpr SpreadByte kSpreadByte;
+
 // The pressure of a particle from the density terms its pairs hold in the pressure's place,
 // summed in their order.
 inline float pair_pressure(const PairStore& store, std::size_t first_pair, std::size_t end_pair) {
     float density = 0.0f, near_density = 0.0f;
+#pragma GCC unroll 2
     for (std::size_t k = first_pair; k < end_pair; ++k) density += store.pres_x[k], near_density += store.pres_y[k];
     return (0.01f * density) * 2.0f * (0.01f * near_density);
 }
@@ -248,6 +273,12 @@ void WaterObject::update(float) {
     previous_time_step_ = time_step_;
     time_step_ = kTimeStep;
     run_sources();
+    // Particles are never taken away: a level that has none has had none, and its occupancy
+    // stays the empty one published at the start.
+    if (particles.size() == 0) {
+        clear_blasts();
+        return;
+    }
     // One team for the parallel passes, of threads that get at least kParallelParticles each,
     // while it is faster than one thread: on a machine whose cores are all busy the team waits for
     // its slowest thread, and a step can take many times as long as on one.
@@ -322,7 +353,7 @@ void WaterObject::compute_forces(int threads) {
     if (pair_stores_.size() < std::size_t(threads)) pair_stores_.resize(std::size_t(threads));
     for (PairStore& store : pair_stores_) store.size = 0;
     const int placed = int(run_i_.size() - kRunPad);
-    static const bool wide = __builtin_cpu_supports("avx2");
+    const bool wide = eight_lanes && __builtin_cpu_supports("avx2");
 #pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
     for (int k = 0; k < placed; ++k) {
         const int i = run_i_[kRunPad + std::size_t(k)];
@@ -334,19 +365,29 @@ void WaterObject::compute_forces(int threads) {
 }
 
 void WaterObject::sort_by_cell() {
-    // A counting sort that fills each cell's run from its end, so that the run descends.
+    // A counting sort that fills each cell's run from its end, so that the run descends. Only
+    // the rows that hold particles and those next to them are counted: the searches read no
+    // other run, nor past where the row after them starts.
     ParticleArrays& p = particles;
-    run_start_.assign(heads_.size() + 1, 0);
+    int first_row = grid_h_, last_row = -1;
+    for (std::size_t i = 0; i < p.size(); ++i)
+        if (p.cell_x[i] >= 0) first_row = std::min(first_row, p.cell_y[i]), last_row = std::max(last_row, p.cell_y[i]);
+    const bool any = first_row <= last_row;
+    const std::size_t lo = any ? cell_index(0, std::max(first_row - 1, 0)) : 0;
+    const std::size_t hi = any ? cell_index(0, std::min(last_row + 2, grid_h_)) : 0;
+    run_start_.resize(heads_.size() + 1);
+    std::fill(run_start_.begin() + std::ptrdiff_t(lo), run_start_.begin() + std::ptrdiff_t(hi) + 1, 0u);
     for (std::size_t i = 0; i < p.size(); ++i)
         if (p.cell_x[i] >= 0) ++run_start_[cell_index(p.cell_x[i], p.cell_y[i])];
-    std::partial_sum(run_start_.begin(), run_start_.end(), run_start_.begin());
-    const std::size_t places = kRunPad + run_start_.back();
+    std::partial_sum(run_start_.begin() + std::ptrdiff_t(lo), run_start_.begin() + std::ptrdiff_t(hi) + 1,
+                     run_start_.begin() + std::ptrdiff_t(lo));
+    const std::size_t places = kRunPad + run_start_[hi];
     run_i_.resize(places);
-    run_x_.resize(places);
-    run_y_.resize(places);
+    for (auto* v : {&run_x_, &run_y_, &run_vx_, &run_vy_}) {
+        v->resize(places);
+        std::fill_n(v->begin(), kRunPad, NAN);
+    }
     std::fill_n(run_i_.begin(), kRunPad, -1);
-    std::fill_n(run_x_.begin(), kRunPad, NAN);
-    std::fill_n(run_y_.begin(), kRunPad, NAN);
     pair_store_.resize(p.size());
     pair_first_.resize(p.size());
     pair_count_.resize(p.size());
@@ -359,6 +400,8 @@ void WaterObject::sort_by_cell() {
         run_i_[k] = int32_t(i);
         run_x_[k] = p.x[i];
         run_y_[k] = p.y[i];
+        run_vx_[k] = p.vx[i];
+        run_vy_[k] = p.vy[i];
     }
 }
 
@@ -450,7 +493,7 @@ void WaterObject::file_pairs(std::size_t pi, PairStore& store, std::size_t first
     store.size = end_pair;
 }
 
-__attribute__((target("avx2"))) void WaterObject::find_pairs_wide(int i, PairStore& store) {
+__attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(int i, PairStore& store) {
     const float h = settings_.particle_size;
     const float h2 = h * h;
     const ParticleArrays& p = particles;
@@ -459,40 +502,56 @@ __attribute__((target("avx2"))) void WaterObject::find_pairs_wide(int i, PairSto
     const float xi = p.x[pi], yi = p.y[pi], vxi = p.vx[pi], vyi = p.vy[pi];
     const std::size_t first_pair = store.size;
     std::size_t end_pair = first_pair;
-    // find_pairs eight places and pairs at a time, with the same operations in every lane.
+    // find_pairs eight places and pairs at a time, with the same operations in every lane; the
+    // pairs of a group of places are moved to the front of the lanes, last place first, and
+    // stored whole: the store keeps room for eight past its last pair.
     const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
     const int y0 = std::max(cy - 1, 0), y1 = std::min(cy + 1, grid_h_ - 1);
-    const __m256 xi4 = _mm256_set1_ps(xi), yi4 = _mm256_set1_ps(yi), h2_4 = _mm256_set1_ps(h2);
-    const __m256i i4 = _mm256_set1_epi32(i);
+    const __m256 xi8 = _mm256_set1_ps(xi), yi8 = _mm256_set1_ps(yi), h2_8 = _mm256_set1_ps(h2);
+    const __m256i i8 = _mm256_set1_epi32(i);
+    const float* run_x = run_x_.data() + kRunPad;
+    const float* run_y = run_y_.data() + kRunPad;
+    const float* run_vx = run_vx_.data() + kRunPad;
+    const float* run_vy = run_vy_.data() + kRunPad;
+    const int32_t* run_i = run_i_.data() + kRunPad;
     for (int oy = y1; oy >= y0; --oy) {
         const std::ptrdiff_t first = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
-        const std::ptrdiff_t last = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
+        std::ptrdiff_t end = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
+        if (end == first) continue;
         // Room for every place of the stretch.
-        if (end_pair + std::size_t(last - first) + 8 > store.j.size())
-            store.make_room(end_pair - store.size + std::size_t(last - first));
-        for (std::ptrdiff_t end = last; end > first; end -= 8) {
-            const std::size_t at = std::size_t(end - 8 + std::ptrdiff_t(kRunPad));
-            const __m256 dx4 = _mm256_sub_ps(xi4, _mm256_loadu_ps(run_x_.data() + at));
-            const __m256 dy4 = _mm256_sub_ps(yi4, _mm256_loadu_ps(run_y_.data() + at));
-            const __m256 d2_4 = _mm256_add_ps(_mm256_mul_ps(dx4, dx4), _mm256_mul_ps(dy4, dy4));
-            const __m256i j4 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_i_.data() + at));
+        if (end_pair + std::size_t(end - first) + 8 > store.j.size())
+            store.make_room(end_pair - store.size + std::size_t(end - first));
+        uint32_t* out_j = store.j.data();
+        float *out_d2 = store.q.data(), *out_dx = store.nx.data(), *out_dy = store.ny.data();
+        float *out_vx = store.vis_x.data(), *out_vy = store.vis_y.data();
+        // The eight places ending at `end`, of which the lanes `valid` belong to the stretch.
+        auto test = [&](unsigned valid) __attribute__((always_inline, target("avx2,popcnt"))) {
+            const std::ptrdiff_t at = end - 8;
+            const __m256 dx = _mm256_sub_ps(xi8, _mm256_loadu_ps(run_x + at));
+            const __m256 dy = _mm256_sub_ps(yi8, _mm256_loadu_ps(run_y + at));
+            const __m256 d2 = _mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy));
+            const __m256i j = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_i + at));
             const __m256 hit =
-                _mm256_and_ps(_mm256_cmp_ps(d2_4, h2_4, _CMP_LT_OQ), _mm256_castsi256_ps(_mm256_cmpgt_epi32(j4, i4)));
-            // Places before the stretch's first belong to other cells.
-            unsigned lanes =
-                unsigned(_mm256_movemask_ps(hit)) & (0xFFu << std::max<std::ptrdiff_t>(8 - (end - first), 0));
-            if (lanes == 0) continue;
-            alignas(32) float dx[8], dy[8], d2[8];
-            _mm256_store_ps(dx, dx4);
-            _mm256_store_ps(dy, dy4);
-            _mm256_store_ps(d2, d2_4);
-            take_lanes(lanes, run_i_.data() + at, dx, dy, d2, p, store, end_pair);
-        }
+                _mm256_and_ps(_mm256_cmp_ps(d2, h2_8, _CMP_LT_OQ), _mm256_castsi256_ps(_mm256_cmpgt_epi32(j, i8)));
+            const unsigned lanes = unsigned(_mm256_movemask_ps(hit)) & valid;
+            if (lanes == 0) return;
+            const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(kLastLaneFirst.lanes[lanes]));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out_j + end_pair), _mm256_permutevar8x32_epi32(j, order));
+            _mm256_storeu_ps(out_d2 + end_pair, _mm256_permutevar8x32_ps(d2, order));
+            _mm256_storeu_ps(out_dx + end_pair, _mm256_permutevar8x32_ps(dx, order));
+            _mm256_storeu_ps(out_dy + end_pair, _mm256_permutevar8x32_ps(dy, order));
+            _mm256_storeu_ps(out_vx + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + at), order));
+            _mm256_storeu_ps(out_vy + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + at), order));
+            end_pair += unsigned(__builtin_popcount(lanes));
+        };
+        for (; end - first >= 8; end -= 8) test(0xFFu);
+        // Places before the stretch's first belong to other cells (or are the pad).
+        if (end > first) test(0xFFu << (8 - (end - first)));
     }
-    const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f), h4 = _mm256_set1_ps(h);
+    const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f), h8 = _mm256_set1_ps(h);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
         const __m256 d = _mm256_sqrt_ps(_mm256_loadu_ps(&store.q[k]));
-        const __m256 q = _mm256_div_ps(d, h4);
+        const __m256 q = _mm256_div_ps(d, h8);
         const __m256 w = _mm256_sub_ps(one, q);
         // Two particles at one point are told apart along x rather than by 0 / 0.
         const __m256 apart = _mm256_cmp_ps(d, zero, _CMP_GT_OQ);
@@ -518,11 +577,11 @@ __attribute__((target("avx2"))) void WaterObject::find_pairs_wide(int i, PairSto
         _mm256_storeu_ps(&store.pres_y[k], _mm256_mul_ps(w3, w));
     }
     const float pressure = pair_pressure(store, first_pair, end_pair);
-    const __m256 pressure4 = _mm256_set1_ps(pressure);
+    const __m256 pressure8 = _mm256_set1_ps(pressure);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
         const __m256 m = _mm256_mul_ps(
             _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(&store.q[k]), one), _mm256_set1_ps(0.5f)),
-                          pressure4),
+                          pressure8),
             _mm256_set1_ps(175.0f));
         _mm256_storeu_ps(&store.pres_x[k], _mm256_mul_ps(m, _mm256_loadu_ps(&store.nx[k])));
         _mm256_storeu_ps(&store.pres_y[k], _mm256_mul_ps(m, _mm256_loadu_ps(&store.ny[k])));
@@ -547,13 +606,17 @@ void WaterObject::add_pair_forces() {
         // A pair that does not approach holds a viscosity of +0, which changes no sum: a force
         // starts each step at +0, and a sum of floats that starts at +0 is never -0.
         float fxi = fx[i], fyi = fy[i] + kGravity;
+#pragma GCC unroll 2
         for (std::size_t k = first; k < end; ++k) fxi -= vis_x[k], fyi -= vis_y[k];
+#pragma GCC unroll 2
         for (std::size_t k = first; k < end; ++k) fxi -= pres_x[k], fyi -= pres_y[k];
         fx[i] = fxi, fy[i] = fyi;
         for (std::size_t k = first; k < end; ++k) {
             const uint32_t partner = j[k];
-            fx[partner] += vis_x[k], fy[partner] += vis_y[k];
-            fx[partner] += pres_x[k], fy[partner] += pres_y[k];
+            float fxj = fx[partner], fyj = fy[partner];
+            fxj += vis_x[k], fyj += vis_y[k];
+            fxj += pres_x[k], fyj += pres_y[k];
+            fx[partner] = fxj, fy[partner] = fyj;
         }
     }
 }
@@ -574,8 +637,13 @@ void WaterObject::integrate(int threads) {
     const int n = int(p.size());
     const bool team = threads > 1;
     // Each particle moves on its own; the cells' last particles, which particles share, are set
-    // in index order: after the team's pass, or as one thread goes.
-    std::fill(heads_.begin(), heads_.end(), -1);
+    // in index order: after the team's pass, or as one thread goes. Only cells that hold a
+    // particle hold a last one.
+    for (std::size_t i = 0; i < p.size(); ++i)
+        if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = -1;
+    const uint64_t* solid = solid_.empty() ? nullptr : solid_.data();
+    const std::size_t row_words = row_words_;
+    const bool stirred = blasts_pending_;
 #pragma omp parallel for schedule(static) num_threads(threads) if (team)
     for (int k = 0; k < n; ++k) {
         const std::size_t i = std::size_t(k);
@@ -592,7 +660,8 @@ void WaterObject::integrate(int threads) {
         vy = (y - p.prev_y[i]) / ts;
         bounce(x, vx, w);
         bounce(y, vy, h);
-        if (x >= 0.0f && y >= 0.0f && x < w && y < h && blocks(int(x), int(y))) {
+        if (x >= 0.0f && y >= 0.0f && x < w && y < h && solid &&
+            (solid[std::size_t(y) * row_words + (std::size_t(x) >> 6)] >> (int(x) & 63)) & 1u) {
             x = p.prev_x[i];
             y = p.prev_y[i];
             vx *= -0.5f;
@@ -611,6 +680,7 @@ void WaterObject::integrate(int threads) {
         if (!cell_of(x, y, cx, cy)) continue;
         if (team) p.cell_x[i] = cx, p.cell_y[i] = cy;
         else link(int32_t(i), cx, cy);
+        if (!stirred) continue;
         const Blast& b = blasts_[cell_index(cx, cy)];
         if (b.radius != 0.0f) {
             const float dx = x - b.x, dy = y - b.y;
@@ -625,18 +695,26 @@ void WaterObject::integrate(int threads) {
     }
     for (std::size_t i = 0; team && i < p.size(); ++i)
         if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = int32_t(i);
-    if (blasts_pending_) {
-        std::fill(blasts_.begin(), blasts_.end(), Blast{});
-        blasts_pending_ = false;
-    }
+    clear_blasts();
 }
 
-void WaterObject::mark_cell(float x, float y, bool shared) {
+void WaterObject::clear_blasts() {
+    // Past as many cells as the grid has, the list stops and the whole grid is cleared.
+    if (blast_cells_.size() >= blasts_.size()) std::fill(blasts_.begin(), blasts_.end(), Blast{});
+    else
+        for (const std::size_t c : blast_cells_) blasts_[c] = Blast{};
+    blast_cells_.clear();
+    blasts_pending_ = false;
+}
+
+inline void WaterObject::mark_cell(float x, float y, bool shared) {
     const float q = float(settings_.quadtree_size);
     const uint32_t side = tree_side();
     if (!(x >= 0.0f && y >= 0.0f && x / q < float(side) && y / q < float(side))) return;
     const uint32_t cx = std::min(uint32_t(x / q), side - 1), cy = std::min(uint32_t(y / q), side - 1);
-    const uint64_t code = Quadtree<bool>::morton(cx, cy);
+    // The tree's Morton code, a byte of each coordinate at a time (a side is at most 4096 cells).
+    const uint64_t code = kSpreadByte.bits[cx & 255] | uint64_t(kSpreadByte.bits[cx >> 8]) << 16 |
+                          uint64_t(kSpreadByte.bits[cy & 255]) << 1 | uint64_t(kSpreadByte.bits[cy >> 8]) << 17;
     const uint64_t bit = uint64_t(1) << (code & 63);
     if (shared) std::atomic_ref<uint64_t>(marked_[code >> 6]).fetch_or(bit, std::memory_order_relaxed);
     else marked_[code >> 6] |= bit;
@@ -664,7 +742,7 @@ void WaterObject::publish_occupancy() {
 
 // --- queries ---
 
-bool WaterObject::cell_of(float x, float y, int& cx, int& cy) const {
+inline bool WaterObject::cell_of(float x, float y, int& cx, int& cy) const {
     const float g = settings_.grid_size;
     // Written so that a value that is not a number fails every test.
     if (!(x >= 0.0f && y >= 0.0f && x / g < float(grid_w_) && y / g < float(grid_h_))) return false;
@@ -744,6 +822,7 @@ void WaterObject::add_explosion(const dvec2d& centre, float radius) {
     scan_cells(centre.x - radius, centre.x + radius, grid_w_, [&](int cx) {
         scan_cells(centre.y - radius, centre.y + radius, grid_h_, [&](int cy) {
             blasts_[cell_index(cx, cy)] = blast;
+            if (blast_cells_.size() < blasts_.size()) blast_cells_.push_back(cell_index(cx, cy));
             blasts_pending_ = true;
         });
     });

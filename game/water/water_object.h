@@ -124,6 +124,10 @@ public:
     // The pairs the last step's force pass found.
     std::size_t pair_count() const;
 
+    // The pair search takes eight lanes at a time where the processor has AVX2, four otherwise;
+    // cleared, it takes four on any processor (both find the same pairs, bit for bit).
+    bool eight_lanes = true;
+
     ParticleArrays particles;
     // The serialized current occupancy tree: what is sent.
     std::vector<unsigned char> occupancy_bytes;
@@ -153,6 +157,8 @@ private:
     void add_pair_forces();
     // Moves the particles (parallel) and files them in their cells.
     void integrate(int threads);
+    // Takes back the blasts written to the grid.
+    void clear_blasts();
     void publish_occupancy();
 
     // The grid cell of a point, false outside the grid (or not a number).
@@ -186,15 +192,17 @@ private:
     std::vector<int32_t> static_flags_;
     std::vector<int32_t> heads_;
     std::vector<Blast> blasts_;
+    // The cells a blast of this step was written to, cleared after the motion.
+    std::vector<std::size_t> blast_cells_;
     bool blasts_pending_ = false;
 
     // The particles of the grid cells in cell order, each cell's run descending, with their
-    // places, one array per quantity; cell c's run starts at run_start_[c] and ends where the
+    // places and velocities, one array per quantity; cell c's run starts at run_start_[c] and ends where the
     // next one starts. Run place k is element kRunPad + k: the pad in front lets the pair search
     // read eight places ending at any place without leaving the arrays (it matches no particle).
     static constexpr std::size_t kRunPad = 8;
     std::vector<int32_t> run_i_;
-    std::vector<float> run_x_, run_y_;
+    std::vector<float> run_x_, run_y_, run_vx_, run_vy_;
     std::vector<uint32_t> run_start_;
     // The force pass's pairs: a store per thread, and each particle's store, first pair and count.
     std::vector<PairStore> pair_stores_;
