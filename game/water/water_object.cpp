@@ -353,13 +353,18 @@ void WaterObject::compute_forces(int threads) {
     if (pair_stores_.size() < std::size_t(threads)) pair_stores_.resize(std::size_t(threads));
     for (PairStore& store : pair_stores_) store.size = 0;
     const int placed = int(run_i_.size() - kRunPad);
-    const bool wide = eight_lanes && __builtin_cpu_supports("avx2");
+    if (eight_lanes && __builtin_cpu_supports("avx2")) {
+        // Each thread takes one stretch of places: a particle's pairs do not depend on which.
+#pragma omp parallel num_threads(threads) if (threads > 1)
+        {
+            const std::size_t t = std::size_t(omp_get_thread_num()), team = std::size_t(omp_get_num_threads());
+            const std::size_t n = std::size_t(placed);
+            find_pairs_wide(n * t / team, n * (t + 1) / team, pair_stores_[t]);
+        }
+    } else {
 #pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
-    for (int k = 0; k < placed; ++k) {
-        const int i = run_i_[kRunPad + std::size_t(k)];
-        PairStore& store = pair_stores_[std::size_t(omp_get_thread_num())];
-        if (wide) find_pairs_wide(i, store);
-        else find_pairs(i, store);
+        for (int k = 0; k < placed; ++k)
+            find_pairs(run_i_[kRunPad + std::size_t(k)], pair_stores_[std::size_t(omp_get_thread_num())]);
     }
     add_pair_forces();
 }
@@ -493,61 +498,86 @@ void WaterObject::file_pairs(std::size_t pi, PairStore& store, std::size_t first
     store.size = end_pair;
 }
 
-__attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(int i, PairStore& store) {
+__attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::size_t begin, std::size_t end_place,
+                                                                         PairStore& store) {
     const float h = settings_.particle_size;
-    const float h2 = h * h;
-    const ParticleArrays& p = particles;
-    const std::size_t pi = std::size_t(i);
-    const int cx = p.cell_x[pi], cy = p.cell_y[pi];
-    const float xi = p.x[pi], yi = p.y[pi], vxi = p.vx[pi], vyi = p.vy[pi];
-    const std::size_t first_pair = store.size;
-    std::size_t end_pair = first_pair;
-    // find_pairs eight places and pairs at a time, with the same operations in every lane; the
-    // pairs of a group of places are moved to the front of the lanes, last place first, and
-    // stored whole: the store keeps room for eight past its last pair.
-    const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
-    const int y0 = std::max(cy - 1, 0), y1 = std::min(cy + 1, grid_h_ - 1);
-    const __m256 xi8 = _mm256_set1_ps(xi), yi8 = _mm256_set1_ps(yi), h2_8 = _mm256_set1_ps(h2);
-    const __m256i i8 = _mm256_set1_epi32(i);
     const float* run_x = run_x_.data() + kRunPad;
     const float* run_y = run_y_.data() + kRunPad;
     const float* run_vx = run_vx_.data() + kRunPad;
     const float* run_vy = run_vy_.data() + kRunPad;
     const int32_t* run_i = run_i_.data() + kRunPad;
-    for (int oy = y1; oy >= y0; --oy) {
-        const std::ptrdiff_t first = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
-        std::ptrdiff_t end = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
-        if (end == first) continue;
-        // Room for every place of the stretch.
-        if (end_pair + std::size_t(end - first) + 8 > store.j.size())
-            store.make_room(end_pair - store.size + std::size_t(end - first));
-        uint32_t* out_j = store.j.data();
-        float *out_d2 = store.q.data(), *out_dx = store.nx.data(), *out_dy = store.ny.data();
-        float *out_vx = store.vis_x.data(), *out_vy = store.vis_y.data();
-        // The eight places ending at `end`, of which the lanes `valid` belong to the stretch.
-        auto test = [&](unsigned valid) __attribute__((always_inline, target("avx2,popcnt"))) {
-            const std::ptrdiff_t at = end - 8;
-            const __m256 dx = _mm256_sub_ps(xi8, _mm256_loadu_ps(run_x + at));
-            const __m256 dy = _mm256_sub_ps(yi8, _mm256_loadu_ps(run_y + at));
-            const __m256 d2 = _mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy));
-            const __m256i j = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_i + at));
-            const __m256 hit =
-                _mm256_and_ps(_mm256_cmp_ps(d2, h2_8, _CMP_LT_OQ), _mm256_castsi256_ps(_mm256_cmpgt_epi32(j, i8)));
-            const unsigned lanes = unsigned(_mm256_movemask_ps(hit)) & valid;
-            if (lanes == 0) return;
-            const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(kLastLaneFirst.lanes[lanes]));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out_j + end_pair), _mm256_permutevar8x32_epi32(j, order));
-            _mm256_storeu_ps(out_d2 + end_pair, _mm256_permutevar8x32_ps(d2, order));
-            _mm256_storeu_ps(out_dx + end_pair, _mm256_permutevar8x32_ps(dx, order));
-            _mm256_storeu_ps(out_dy + end_pair, _mm256_permutevar8x32_ps(dy, order));
-            _mm256_storeu_ps(out_vx + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + at), order));
-            _mm256_storeu_ps(out_vy + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + at), order));
-            end_pair += unsigned(__builtin_popcount(lanes));
-        };
-        for (; end - first >= 8; end -= 8) test(0xFFu);
-        // Places before the stretch's first belong to other cells (or are the pad).
-        if (end > first) test(0xFFu << (8 - (end - first)));
+    const __m256 h2_8 = _mm256_set1_ps(h * h);
+    for (std::size_t k = begin; k < end_place;) {
+        // The particles of one cell share their neighbour rows: each row's cells are one stretch
+        // of places, from the last row to the first.
+        const std::size_t first_i = std::size_t(run_i[k]);
+        const int cx = particles.cell_x[first_i], cy = particles.cell_y[first_i];
+        const std::size_t cell_end = std::min<std::size_t>(run_start_[cell_index(cx, cy) + 1], end_place);
+        const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
+        const int y0 = std::max(cy - 1, 0), y1 = std::min(cy + 1, grid_h_ - 1);
+        std::ptrdiff_t row_first[3], row_end[3];
+        int rows = 0;
+        std::size_t places = 0;
+        for (int oy = y1; oy >= y0; --oy) {
+            row_first[rows] = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
+            row_end[rows] = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
+            places += std::size_t(row_end[rows] - row_first[rows]);
+            ++rows;
+        }
+        for (; k < cell_end; ++k) {
+            const int i = run_i[k];
+            const float xi = run_x[k], yi = run_y[k], vxi = run_vx[k], vyi = run_vy[k];
+            const std::size_t first_pair = store.size;
+            std::size_t end_pair = first_pair;
+            // Room for every place of the rows.
+            if (first_pair + places + 8 > store.j.size()) store.make_room(places);
+            uint32_t* out_j = store.j.data();
+            float *out_d2 = store.q.data(), *out_dx = store.nx.data(), *out_dy = store.ny.data();
+            float *out_vx = store.vis_x.data(), *out_vy = store.vis_y.data();
+            // find_pairs eight places and pairs at a time, with the same operations in every lane;
+            // the pairs of a group of places are moved to the front of the lanes, last place
+            // first, and stored whole: the store keeps room for eight past its last pair.
+            const __m256 xi8 = _mm256_set1_ps(xi), yi8 = _mm256_set1_ps(yi);
+            const __m256i i8 = _mm256_set1_epi32(i);
+            for (int r = 0; r < rows; ++r) {
+                const std::ptrdiff_t first = row_first[r];
+                std::ptrdiff_t end = row_end[r];
+                // The eight places ending at `end`, of which the lanes `valid` belong to the stretch.
+                auto test = [&](unsigned valid) __attribute__((always_inline, target("avx2,popcnt"))) {
+                    const std::ptrdiff_t at = end - 8;
+                    const __m256 dx = _mm256_sub_ps(xi8, _mm256_loadu_ps(run_x + at));
+                    const __m256 dy = _mm256_sub_ps(yi8, _mm256_loadu_ps(run_y + at));
+                    const __m256 d2 = _mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy));
+                    const __m256i j = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_i + at));
+                    const __m256 hit = _mm256_and_ps(_mm256_cmp_ps(d2, h2_8, _CMP_LT_OQ),
+                                                     _mm256_castsi256_ps(_mm256_cmpgt_epi32(j, i8)));
+                    const unsigned lanes = unsigned(_mm256_movemask_ps(hit)) & valid;
+                    if (lanes == 0) return;
+                    const __m256i order =
+                        _mm256_load_si256(reinterpret_cast<const __m256i*>(kLastLaneFirst.lanes[lanes]));
+                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out_j + end_pair),
+                                        _mm256_permutevar8x32_epi32(j, order));
+                    _mm256_storeu_ps(out_d2 + end_pair, _mm256_permutevar8x32_ps(d2, order));
+                    _mm256_storeu_ps(out_dx + end_pair, _mm256_permutevar8x32_ps(dx, order));
+                    _mm256_storeu_ps(out_dy + end_pair, _mm256_permutevar8x32_ps(dy, order));
+                    _mm256_storeu_ps(out_vx + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + at), order));
+                    _mm256_storeu_ps(out_vy + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + at), order));
+                    end_pair += unsigned(__builtin_popcount(lanes));
+                };
+                for (; end - first >= 8; end -= 8) test(0xFFu);
+                // Places before the stretch's first belong to other cells (or are the pad).
+                if (end > first) test(0xFFu << (8 - (end - first)));
+            }
+            close_pairs_wide(std::size_t(i), vxi, vyi, store, first_pair, end_pair);
+        }
     }
+}
+
+// The records of the pairs a search found for particle pi, eight at a time.
+__attribute__((target("avx2"))) void WaterObject::close_pairs_wide(std::size_t pi, float vxi, float vyi,
+                                                                   PairStore& store, std::size_t first_pair,
+                                                                   std::size_t end_pair) {
+    const float h = settings_.particle_size;
     const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f), h8 = _mm256_set1_ps(h);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
         const __m256 d = _mm256_sqrt_ps(_mm256_loadu_ps(&store.q[k]));

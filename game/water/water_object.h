@@ -150,8 +150,12 @@ private:
     void time_force_pass(int threads, int n, double ns);
     void sort_by_cell();
     void find_pairs(int i, PairStore& store);
-    // The same on a processor with AVX2, eight lanes at a time.
-    void find_pairs_wide(int i, PairStore& store);
+    // The same on a processor with AVX2, eight lanes at a time, for the particles at run places
+    // begin..end, a cell at a time.
+    void find_pairs_wide(std::size_t begin, std::size_t end, PairStore& store);
+    // Makes the records of particle pi's pairs from what the wide search left in them.
+    void close_pairs_wide(std::size_t pi, float vxi, float vyi, PairStore& store, std::size_t first_pair,
+                          std::size_t end_pair);
     // Notes where particle pi's pairs stand in the store, and closes its stretch.
     void file_pairs(std::size_t pi, PairStore& store, std::size_t first_pair, std::size_t end_pair);
     void add_pair_forces();
