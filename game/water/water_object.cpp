@@ -507,26 +507,33 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
     const float* run_vy = run_vy_.data() + kRunPad;
     const int32_t* run_i = run_i_.data() + kRunPad;
     const __m256 h2_8 = _mm256_set1_ps(h * h);
+    // The groups of eight places a cell's particles test, in the order they take their pairs:
+    // the first place of the group and the lanes that belong to the row's stretch.
+    struct Group {
+        std::ptrdiff_t at;
+        unsigned lanes;
+    };
+    std::vector<Group> groups;
     for (std::size_t k = begin; k < end_place;) {
         // The particles of one cell share their neighbour rows: each row's cells are one stretch
-        // of places, from the last row to the first.
+        // of places, walked from its end eight places at a time, from the last row to the first.
+        // Places before a stretch's first belong to other cells (or are the pad).
         const std::size_t first_i = std::size_t(run_i[k]);
         const int cx = particles.cell_x[first_i], cy = particles.cell_y[first_i];
         const std::size_t cell_end = std::min<std::size_t>(run_start_[cell_index(cx, cy) + 1], end_place);
         const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
         const int y0 = std::max(cy - 1, 0), y1 = std::min(cy + 1, grid_h_ - 1);
-        std::ptrdiff_t row_first[3], row_end[3];
-        int rows = 0;
+        groups.clear();
         std::size_t places = 0;
         for (int oy = y1; oy >= y0; --oy) {
-            row_first[rows] = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
-            row_end[rows] = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
-            places += std::size_t(row_end[rows] - row_first[rows]);
-            ++rows;
+            const std::ptrdiff_t first = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
+            std::ptrdiff_t end = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
+            places += std::size_t(end - first);
+            for (; end - first >= 8; end -= 8) groups.push_back({end - 8, 0xFFu});
+            if (end > first) groups.push_back({end - 8, 0xFFu << (8 - (end - first))});
         }
         for (; k < cell_end; ++k) {
             const int i = run_i[k];
-            const float xi = run_x[k], yi = run_y[k], vxi = run_vx[k], vyi = run_vy[k];
             const std::size_t first_pair = store.size;
             std::size_t end_pair = first_pair;
             // Room for every place of the rows.
@@ -535,48 +542,39 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
             float *out_d2 = store.q.data(), *out_dx = store.nx.data(), *out_dy = store.ny.data();
             float *out_vx = store.vis_x.data(), *out_vy = store.vis_y.data();
             // find_pairs eight places and pairs at a time, with the same operations in every lane;
-            // the pairs of a group of places are moved to the front of the lanes, last place
-            // first, and stored whole: the store keeps room for eight past its last pair.
-            const __m256 xi8 = _mm256_set1_ps(xi), yi8 = _mm256_set1_ps(yi);
+            // the pairs of a group are moved to the front of the lanes, last place first, and
+            // stored whole: the store keeps room for eight past its last pair.
+            const __m256 xi8 = _mm256_set1_ps(run_x[k]), yi8 = _mm256_set1_ps(run_y[k]);
             const __m256i i8 = _mm256_set1_epi32(i);
-            for (int r = 0; r < rows; ++r) {
-                const std::ptrdiff_t first = row_first[r];
-                std::ptrdiff_t end = row_end[r];
-                // The eight places ending at `end`, of which the lanes `valid` belong to the stretch.
-                auto test = [&](unsigned valid) __attribute__((always_inline, target("avx2,popcnt"))) {
-                    const std::ptrdiff_t at = end - 8;
-                    const __m256 dx = _mm256_sub_ps(xi8, _mm256_loadu_ps(run_x + at));
-                    const __m256 dy = _mm256_sub_ps(yi8, _mm256_loadu_ps(run_y + at));
-                    const __m256 d2 = _mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy));
-                    const __m256i j = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_i + at));
-                    const __m256 hit = _mm256_and_ps(_mm256_cmp_ps(d2, h2_8, _CMP_LT_OQ),
-                                                     _mm256_castsi256_ps(_mm256_cmpgt_epi32(j, i8)));
-                    const unsigned lanes = unsigned(_mm256_movemask_ps(hit)) & valid;
-                    if (lanes == 0) return;
-                    const __m256i order =
-                        _mm256_load_si256(reinterpret_cast<const __m256i*>(kLastLaneFirst.lanes[lanes]));
-                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out_j + end_pair),
-                                        _mm256_permutevar8x32_epi32(j, order));
-                    _mm256_storeu_ps(out_d2 + end_pair, _mm256_permutevar8x32_ps(d2, order));
-                    _mm256_storeu_ps(out_dx + end_pair, _mm256_permutevar8x32_ps(dx, order));
-                    _mm256_storeu_ps(out_dy + end_pair, _mm256_permutevar8x32_ps(dy, order));
-                    _mm256_storeu_ps(out_vx + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + at), order));
-                    _mm256_storeu_ps(out_vy + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + at), order));
-                    end_pair += unsigned(__builtin_popcount(lanes));
-                };
-                for (; end - first >= 8; end -= 8) test(0xFFu);
-                // Places before the stretch's first belong to other cells (or are the pad).
-                if (end > first) test(0xFFu << (8 - (end - first)));
+            for (const Group& g : groups) {
+                const __m256 dx = _mm256_sub_ps(xi8, _mm256_loadu_ps(run_x + g.at));
+                const __m256 dy = _mm256_sub_ps(yi8, _mm256_loadu_ps(run_y + g.at));
+                const __m256 d2 = _mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy));
+                const __m256i j = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_i + g.at));
+                const __m256 hit =
+                    _mm256_and_ps(_mm256_cmp_ps(d2, h2_8, _CMP_LT_OQ), _mm256_castsi256_ps(_mm256_cmpgt_epi32(j, i8)));
+                const unsigned lanes = unsigned(_mm256_movemask_ps(hit)) & g.lanes;
+                if (lanes == 0) continue;
+                const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(kLastLaneFirst.lanes[lanes]));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out_j + end_pair),
+                                    _mm256_permutevar8x32_epi32(j, order));
+                _mm256_storeu_ps(out_d2 + end_pair, _mm256_permutevar8x32_ps(d2, order));
+                _mm256_storeu_ps(out_dx + end_pair, _mm256_permutevar8x32_ps(dx, order));
+                _mm256_storeu_ps(out_dy + end_pair, _mm256_permutevar8x32_ps(dy, order));
+                _mm256_storeu_ps(out_vx + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + g.at), order));
+                _mm256_storeu_ps(out_vy + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + g.at), order));
+                end_pair += unsigned(__builtin_popcount(lanes));
             }
-            close_pairs_wide(std::size_t(i), vxi, vyi, store, first_pair, end_pair);
+            close_pairs_wide(std::size_t(i), run_vx[k], run_vy[k], store, first_pair, end_pair);
         }
     }
 }
 
 // The records of the pairs a search found for particle pi, eight at a time.
-__attribute__((target("avx2"))) void WaterObject::close_pairs_wide(std::size_t pi, float vxi, float vyi,
-                                                                   PairStore& store, std::size_t first_pair,
-                                                                   std::size_t end_pair) {
+__attribute__((always_inline, target("avx2"))) inline void WaterObject::close_pairs_wide(std::size_t pi, float vxi,
+                                                                                         float vyi, PairStore& store,
+                                                                                         std::size_t first_pair,
+                                                                                         std::size_t end_pair) {
     const float h = settings_.particle_size;
     const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f), h8 = _mm256_set1_ps(h);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
@@ -674,36 +672,47 @@ void WaterObject::integrate(int threads) {
     const uint64_t* solid = solid_.empty() ? nullptr : solid_.data();
     const std::size_t row_words = row_words_;
     const bool stirred = blasts_pending_;
+    // The arrays by their own pointers, so that a store to one does not reload another.
+    float* __restrict px = p.x.data();
+    float* __restrict py = p.y.data();
+    float* __restrict pvx = p.vx.data();
+    float* __restrict pvy = p.vy.data();
+    float* __restrict pfx = p.fx.data();
+    float* __restrict pfy = p.fy.data();
+    float* __restrict prev_x = p.prev_x.data();
+    float* __restrict prev_y = p.prev_y.data();
 #pragma omp parallel for schedule(static) num_threads(threads) if (team)
     for (int k = 0; k < n; ++k) {
         const std::size_t i = std::size_t(k);
-        float &x = p.x[i], &y = p.y[i], &vx = p.vx[i], &vy = p.vy[i];
-        vx += p.fx[i] * ts;
-        vy += p.fy[i] * ts;
-        p.fx[i] = 0.0f;
-        p.fy[i] = 0.0f;
-        p.prev_x[i] = x;
-        p.prev_y[i] = y;
+        float x = px[i], y = py[i], vx = pvx[i], vy = pvy[i];
+        vx += pfx[i] * ts;
+        vy += pfy[i] * ts;
+        pfx[i] = 0.0f;
+        pfy[i] = 0.0f;
+        const float x_was = x, y_was = y;
+        prev_x[i] = x_was;
+        prev_y[i] = y_was;
         x += vx * ts;
         y += vy * ts;
-        vx = (x - p.prev_x[i]) / ts;
-        vy = (y - p.prev_y[i]) / ts;
+        vx = (x - x_was) / ts;
+        vy = (y - y_was) / ts;
         bounce(x, vx, w);
         bounce(y, vy, h);
         if (x >= 0.0f && y >= 0.0f && x < w && y < h && solid &&
             (solid[std::size_t(y) * row_words + (std::size_t(x) >> 6)] >> (int(x) & 63)) & 1u) {
-            x = p.prev_x[i];
-            y = p.prev_y[i];
+            x = x_was;
+            y = y_was;
             vx *= -0.5f;
             vy *= -0.5f;
         }
         // A particle that left the numbers goes back to where it was, at rest; one that never
         // had a place takes no part until it has one.
         if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(vx) || !std::isfinite(vy)) {
-            x = p.prev_x[i];
-            y = p.prev_y[i];
+            x = x_was;
+            y = y_was;
             vx = vy = 0.0f;
         }
+        px[i] = x, py[i] = y, pvx[i] = vx, pvy[i] = vy;
         p.cell_x[i] = p.cell_y[i] = -1;
         mark_cell(x, y, team);
         int cx, cy;
@@ -718,8 +727,8 @@ void WaterObject::integrate(int threads) {
             if (d2 > 0.0f && d2 < b.radius * b.radius) {
                 const float dist = std::sqrt(d2);
                 const float strength = (b.radius - dist) / b.radius;
-                p.fx[i] += dx / dist * 2000.0f * strength;
-                p.fy[i] += dy / dist * 2000.0f * strength;
+                pfx[i] += dx / dist * 2000.0f * strength;
+                pfy[i] += dy / dist * 2000.0f * strength;
             }
         }
     }
