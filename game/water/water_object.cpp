@@ -89,10 +89,10 @@ constexpr SpreadByte kSpreadByte;
 
 // The pressure of a particle from the density terms its pairs hold in the pressure's place,
 // summed in their order.
-inline float pair_pressure(const PairStore& store, std::size_t first_pair, std::size_t end_pair) {
+inline float pair_pressure(const float* w3, const float* w4, std::size_t first_pair, std::size_t end_pair) {
     float density = 0.0f, near_density = 0.0f;
 #pragma GCC unroll 2
-    for (std::size_t k = first_pair; k < end_pair; ++k) density += store.pres_x[k], near_density += store.pres_y[k];
+    for (std::size_t k = first_pair; k < end_pair; ++k) density += w3[k], near_density += w4[k];
     return (0.01f * density) * 2.0f * (0.01f * near_density);
 }
 
@@ -479,7 +479,7 @@ void WaterObject::find_pairs(int i, PairStore& store) {
         _mm_storeu_ps(&store.pres_x[k], w3);
         _mm_storeu_ps(&store.pres_y[k], _mm_mul_ps(w3, w));
     }
-    const float pressure = pair_pressure(store, first_pair, end_pair);
+    const float pressure = pair_pressure(store.pres_x.data(), store.pres_y.data(), first_pair, end_pair);
     const __m128 pressure4 = _mm_set1_ps(pressure);
     for (std::size_t k = first_pair; k < end_pair; k += 4) {
         const __m128 m =
@@ -576,43 +576,49 @@ __attribute__((always_inline, target("avx2"))) inline void WaterObject::close_pa
                                                                                          std::size_t first_pair,
                                                                                          std::size_t end_pair) {
     const float h = settings_.particle_size;
+    // The store's arrays by their own pointers, so that a store to one does not reload another.
+    float* __restrict sq = store.q.data();
+    float* __restrict snx = store.nx.data();
+    float* __restrict sny = store.ny.data();
+    float* __restrict svx = store.vis_x.data();
+    float* __restrict svy = store.vis_y.data();
+    float* __restrict spx = store.pres_x.data();
+    float* __restrict spy = store.pres_y.data();
     const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f), h8 = _mm256_set1_ps(h);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
-        const __m256 d = _mm256_sqrt_ps(_mm256_loadu_ps(&store.q[k]));
+        const __m256 d = _mm256_sqrt_ps(_mm256_loadu_ps(sq + k));
         const __m256 q = _mm256_div_ps(d, h8);
         const __m256 w = _mm256_sub_ps(one, q);
         // Two particles at one point are told apart along x rather than by 0 / 0.
         const __m256 apart = _mm256_cmp_ps(d, zero, _CMP_GT_OQ);
-        const __m256 nx = _mm256_or_ps(_mm256_and_ps(apart, _mm256_div_ps(_mm256_loadu_ps(&store.nx[k]), d)),
+        const __m256 nx = _mm256_or_ps(_mm256_and_ps(apart, _mm256_div_ps(_mm256_loadu_ps(snx + k), d)),
                                        _mm256_andnot_ps(apart, one));
-        const __m256 ny = _mm256_and_ps(apart, _mm256_div_ps(_mm256_loadu_ps(&store.ny[k]), d));
-        const __m256 u =
-            _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(vxi), _mm256_loadu_ps(&store.vis_x[k])), nx),
-                          _mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(vyi), _mm256_loadu_ps(&store.vis_y[k])), ny));
+        const __m256 ny = _mm256_and_ps(apart, _mm256_div_ps(_mm256_loadu_ps(sny + k), d));
+        const __m256 u = _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(vxi), _mm256_loadu_ps(svx + k)), nx),
+                                       _mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(vyi), _mm256_loadu_ps(svy + k)), ny));
         const __m256 approach = _mm256_cmp_ps(u, zero, _CMP_GT_OQ);
         const __m256 impulse =
             _mm256_mul_ps(_mm256_mul_ps(_mm256_mul_ps(_mm256_div_ps(u, _mm256_add_ps(u, _mm256_set1_ps(10.0f))), w),
                                         _mm256_set1_ps(100.0f)),
                           _mm256_set1_ps(0.5f));
         const __m256 w3 = _mm256_mul_ps(_mm256_mul_ps(w, w), w);
-        _mm256_storeu_ps(&store.q[k], q);
-        _mm256_storeu_ps(&store.nx[k], nx);
-        _mm256_storeu_ps(&store.ny[k], ny);
-        _mm256_storeu_ps(&store.vis_x[k], _mm256_and_ps(approach, _mm256_mul_ps(impulse, nx)));
-        _mm256_storeu_ps(&store.vis_y[k], _mm256_and_ps(approach, _mm256_mul_ps(impulse, ny)));
+        _mm256_storeu_ps(sq + k, q);
+        _mm256_storeu_ps(snx + k, nx);
+        _mm256_storeu_ps(sny + k, ny);
+        _mm256_storeu_ps(svx + k, _mm256_and_ps(approach, _mm256_mul_ps(impulse, nx)));
+        _mm256_storeu_ps(svy + k, _mm256_and_ps(approach, _mm256_mul_ps(impulse, ny)));
         // The density terms w^3 and w^4 wait in the pressure's place until they are summed.
-        _mm256_storeu_ps(&store.pres_x[k], w3);
-        _mm256_storeu_ps(&store.pres_y[k], _mm256_mul_ps(w3, w));
+        _mm256_storeu_ps(spx + k, w3);
+        _mm256_storeu_ps(spy + k, _mm256_mul_ps(w3, w));
     }
-    const float pressure = pair_pressure(store, first_pair, end_pair);
+    const float pressure = pair_pressure(spx, spy, first_pair, end_pair);
     const __m256 pressure8 = _mm256_set1_ps(pressure);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
         const __m256 m = _mm256_mul_ps(
-            _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(&store.q[k]), one), _mm256_set1_ps(0.5f)),
-                          pressure8),
+            _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(sq + k), one), _mm256_set1_ps(0.5f)), pressure8),
             _mm256_set1_ps(175.0f));
-        _mm256_storeu_ps(&store.pres_x[k], _mm256_mul_ps(m, _mm256_loadu_ps(&store.nx[k])));
-        _mm256_storeu_ps(&store.pres_y[k], _mm256_mul_ps(m, _mm256_loadu_ps(&store.ny[k])));
+        _mm256_storeu_ps(spx + k, _mm256_mul_ps(m, _mm256_loadu_ps(snx + k)));
+        _mm256_storeu_ps(spy + k, _mm256_mul_ps(m, _mm256_loadu_ps(sny + k)));
     }
     file_pairs(pi, store, first_pair, end_pair);
 }
