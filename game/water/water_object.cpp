@@ -627,31 +627,32 @@ void WaterObject::add_pair_forces() {
     // In index order, so that each particle has had its lower partners' shares, in their order,
     // before it adds gravity and its own pairs' viscosity, then their pressure. A partner gets
     // the pair's viscosity, then its pressure, and no other pair of the particle touches it (a
-    // particle's partners differ): so each partner takes its two in one go.
+    // particle's partners differ): so each partner takes its two in one go, as the particle
+    // takes the viscosity.
     ParticleArrays& p = particles;
-    float* fx = p.fx.data();
-    float* fy = p.fy.data();
+    float* __restrict fx = p.fx.data();
+    float* __restrict fy = p.fy.data();
     for (std::size_t i = 0; i < p.size(); ++i) {
         const PairStore& s = pair_stores_[pair_store_[i]];
         const std::size_t first = pair_first_[i], end = first + pair_count_[i];
-        const uint32_t* j = s.j.data();
-        const float *vis_x = s.vis_x.data(), *vis_y = s.vis_y.data();
-        const float *pres_x = s.pres_x.data(), *pres_y = s.pres_y.data();
+        const uint32_t* __restrict j = s.j.data();
+        const float* __restrict vis_x = s.vis_x.data(), * __restrict vis_y = s.vis_y.data();
+        const float* __restrict pres_x = s.pres_x.data(), * __restrict pres_y = s.pres_y.data();
         // A pair that does not approach holds a viscosity of +0, which changes no sum: a force
         // starts each step at +0, and a sum of floats that starts at +0 is never -0.
         float fxi = fx[i], fyi = fy[i] + kGravity;
-#pragma GCC unroll 2
-        for (std::size_t k = first; k < end; ++k) fxi -= vis_x[k], fyi -= vis_y[k];
-#pragma GCC unroll 2
-        for (std::size_t k = first; k < end; ++k) fxi -= pres_x[k], fyi -= pres_y[k];
-        fx[i] = fxi, fy[i] = fyi;
         for (std::size_t k = first; k < end; ++k) {
+            const float vx = vis_x[k], vy = vis_y[k];
+            fxi -= vx, fyi -= vy;
             const uint32_t partner = j[k];
             float fxj = fx[partner], fyj = fy[partner];
-            fxj += vis_x[k], fyj += vis_y[k];
+            fxj += vx, fyj += vy;
             fxj += pres_x[k], fyj += pres_y[k];
             fx[partner] = fxj, fy[partner] = fyj;
         }
+#pragma GCC unroll 2
+        for (std::size_t k = first; k < end; ++k) fxi -= pres_x[k], fyi -= pres_y[k];
+        fx[i] = fxi, fy[i] = fyi;
     }
 }
 
