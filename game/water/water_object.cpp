@@ -234,7 +234,8 @@ void WaterObject::seed_particles(SDL_Surface* terrain) {
         }
         staggered = !staggered;
     }
-    for (std::size_t i = 0; i < particles.size(); ++i) mark_cell(particles.x[i], particles.y[i], false);
+    const Placing at = placing();
+    for (std::size_t i = 0; i < particles.size(); ++i) mark_cell(at, particles.x[i], particles.y[i], false);
 }
 
 void WaterObject::find_static_water(SDL_Surface* terrain) {
@@ -679,6 +680,7 @@ void WaterObject::integrate(int threads) {
     const uint64_t* solid = solid_.empty() ? nullptr : solid_.data();
     const std::size_t row_words = row_words_;
     const bool stirred = blasts_pending_;
+    const Placing at = placing();
     // The arrays by their own pointers, so that a store to one does not reload another.
     float* __restrict px = p.x.data();
     float* __restrict py = p.y.data();
@@ -721,9 +723,9 @@ void WaterObject::integrate(int threads) {
         }
         px[i] = x, py[i] = y, pvx[i] = vx, pvy[i] = vy;
         p.cell_x[i] = p.cell_y[i] = -1;
-        mark_cell(x, y, team);
+        mark_cell(at, x, y, team);
         int cx, cy;
-        if (!cell_of(x, y, cx, cy)) continue;
+        if (!cell_of(at, x, y, cx, cy)) continue;
         if (team) p.cell_x[i] = cx, p.cell_y[i] = cy;
         else link(int32_t(i), cx, cy);
         if (!stirred) continue;
@@ -753,11 +755,15 @@ void WaterObject::clear_blasts() {
     blasts_pending_ = false;
 }
 
-inline void WaterObject::mark_cell(float x, float y, bool shared) {
-    const float q = float(settings_.quadtree_size);
-    const uint32_t side = tree_side();
-    if (!(x >= 0.0f && y >= 0.0f && x / q < float(side) && y / q < float(side))) return;
-    const uint32_t cx = std::min(uint32_t(x / q), side - 1), cy = std::min(uint32_t(y / q), side - 1);
+WaterObject::Placing WaterObject::placing() const {
+    return {settings_.grid_size, float(grid_w_), float(grid_h_), grid_w_, grid_h_, float(settings_.quadtree_size),
+            float(tree_side()),  tree_side()};
+}
+
+inline void WaterObject::mark_cell(const Placing& at, float x, float y, bool shared) {
+    const float q = at.tree_cell;
+    if (!(x >= 0.0f && y >= 0.0f && x / q < at.tree_side && y / q < at.tree_side)) return;
+    const uint32_t cx = std::min(uint32_t(x / q), at.side - 1), cy = std::min(uint32_t(y / q), at.side - 1);
     // The tree's Morton code, a byte of each coordinate at a time (a side is at most 4096 cells).
     const uint64_t code = kSpreadByte.bits[cx & 255] | uint64_t(kSpreadByte.bits[cx >> 8]) << 16 |
                           uint64_t(kSpreadByte.bits[cy & 255]) << 1 | uint64_t(kSpreadByte.bits[cy >> 8]) << 17;
@@ -788,14 +794,16 @@ void WaterObject::publish_occupancy() {
 
 // --- queries ---
 
-inline bool WaterObject::cell_of(float x, float y, int& cx, int& cy) const {
-    const float g = settings_.grid_size;
+inline bool WaterObject::cell_of(const Placing& at, float x, float y, int& cx, int& cy) {
+    const float g = at.grid;
     // Written so that a value that is not a number fails every test.
-    if (!(x >= 0.0f && y >= 0.0f && x / g < float(grid_w_) && y / g < float(grid_h_))) return false;
+    if (!(x >= 0.0f && y >= 0.0f && x / g < at.grid_w && y / g < at.grid_h)) return false;
     cx = int(x / g);
     cy = int(y / g);
-    return cx < grid_w_ && cy < grid_h_;
+    return cx < at.cells_w && cy < at.cells_h;
 }
+
+bool WaterObject::cell_of(float x, float y, int& cx, int& cy) const { return cell_of(placing(), x, y, cx, cy); }
 
 void WaterObject::link(int32_t i, int cx, int cy) {
     heads_[cell_index(cx, cy)] = i;

@@ -165,8 +165,17 @@ private:
     void clear_blasts();
     void publish_occupancy();
 
+    // What placing a point in the grid and in the occupancy tree takes, read once for a pass.
+    struct Placing {
+        float grid, grid_w, grid_h;  // cell side, cells across and down
+        int cells_w, cells_h;
+        float tree_cell, tree_side;  // occupancy cell side, cells a side
+        uint32_t side;
+    };
+    Placing placing() const;
     // The grid cell of a point, false outside the grid (or not a number).
     bool cell_of(float x, float y, int& cx, int& cy) const;
+    static bool cell_of(const Placing& at, float x, float y, int& cx, int& cy);
     void link(int32_t i, int cx, int cy);
     // Calls visit(cell) for each grid column (or row) the stepped scan from..to meets, as the
     // blast and submersion scans walk cells, skipping those outside 0..cells-1.
@@ -174,7 +183,7 @@ private:
     void scan_cells(float from, float to, int cells, Visit&& visit) const;
     // Marks the occupancy cell of a point inside the tree for this step's tree; shared: other threads
     // mark at the same time.
-    void mark_cell(float x, float y, bool shared);
+    void mark_cell(const Placing& at, float x, float y, bool shared);
     // submerged_fraction as the physics' coverage delegate.
     float coverage(float x, float y, float width, float height);
     std::size_t cell_index(int cx, int cy) const { return std::size_t(cy) * std::size_t(grid_w_) + std::size_t(cx); }
