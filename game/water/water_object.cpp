@@ -384,7 +384,7 @@ void WaterObject::sort_by_cell() {
     run_start_.resize(heads_.size() + 1);
     std::fill(run_start_.begin() + std::ptrdiff_t(lo), run_start_.begin() + std::ptrdiff_t(hi) + 1, 0u);
     for (std::size_t i = 0; i < p.size(); ++i)
-        if (p.cell_x[i] >= 0) ++run_start_[cell_index(p.cell_x[i], p.cell_y[i])];
+        if (const int cx = p.cell_x[i]; cx >= 0) ++run_start_[cell_index(cx, p.cell_y[i])];
     std::partial_sum(run_start_.begin() + std::ptrdiff_t(lo), run_start_.begin() + std::ptrdiff_t(hi) + 1,
                      run_start_.begin() + std::ptrdiff_t(lo));
     const std::size_t places = kRunPad + run_start_[hi];
@@ -397,17 +397,26 @@ void WaterObject::sort_by_cell() {
     pair_store_.resize(p.size());
     pair_first_.resize(p.size());
     pair_count_.resize(p.size());
+    // The arrays by their own pointers, so that a store to one does not reload another.
+    const int32_t* __restrict cell_x = p.cell_x.data(), * __restrict cell_y = p.cell_y.data();
+    const float* __restrict x = p.x.data(), * __restrict y = p.y.data();
+    const float* __restrict vx = p.vx.data(), * __restrict vy = p.vy.data();
+    uint32_t* __restrict start = run_start_.data();
+    int32_t* __restrict run_i = run_i_.data() + kRunPad;
+    float* __restrict run_x = run_x_.data() + kRunPad, * __restrict run_y = run_y_.data() + kRunPad;
+    float* __restrict run_vx = run_vx_.data() + kRunPad, * __restrict run_vy = run_vy_.data() + kRunPad;
+    const std::size_t w = std::size_t(grid_w_);
     for (std::size_t i = 0; i < p.size(); ++i) {
-        if (p.cell_x[i] < 0) {
+        if (cell_x[i] < 0) {
             pair_store_[i] = 0, pair_first_[i] = 0, pair_count_[i] = 0;  // outside the grid: no pairs
             continue;
         }
-        const std::size_t k = kRunPad + --run_start_[cell_index(p.cell_x[i], p.cell_y[i])];
-        run_i_[k] = int32_t(i);
-        run_x_[k] = p.x[i];
-        run_y_[k] = p.y[i];
-        run_vx_[k] = p.vx[i];
-        run_vy_[k] = p.vy[i];
+        const std::size_t k = --start[std::size_t(cell_y[i]) * w + std::size_t(cell_x[i])];
+        run_i[k] = int32_t(i);
+        run_x[k] = x[i];
+        run_y[k] = y[i];
+        run_vx[k] = vx[i];
+        run_vy[k] = vy[i];
     }
 }
 
