@@ -524,6 +524,8 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
         unsigned lanes;
     };
     std::vector<Group> groups;
+    std::size_t capacity = store.j.size();
+    PairRows out(store);
     for (std::size_t k = begin; k < end_place;) {
         // The particles of one cell share their neighbour rows: each row's cells are one stretch
         // of places, walked from its end eight places at a time, from the last row to the first.
@@ -547,10 +549,11 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
             const std::size_t first_pair = store.size;
             std::size_t end_pair = first_pair;
             // Room for every place of the rows.
-            if (first_pair + places + 8 > store.j.size()) store.make_room(places);
-            uint32_t* out_j = store.j.data();
-            float *out_d2 = store.q.data(), *out_dx = store.nx.data(), *out_dy = store.ny.data();
-            float *out_vx = store.vis_x.data(), *out_vy = store.vis_y.data();
+            if (first_pair + places + 8 > capacity) {
+                store.make_room(places);
+                capacity = store.j.size();
+                out = PairRows(store);
+            }
             // find_pairs eight places and pairs at a time, with the same operations in every lane;
             // the pairs of a group are moved to the front of the lanes, last place first, and
             // stored whole: the store keeps room for eight past its last pair.
@@ -566,34 +569,35 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
                 const unsigned lanes = unsigned(_mm256_movemask_ps(hit)) & g.lanes;
                 if (lanes == 0) continue;
                 const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(kLastLaneFirst.lanes[lanes]));
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out_j + end_pair),
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.j + end_pair),
                                     _mm256_permutevar8x32_epi32(j, order));
-                _mm256_storeu_ps(out_d2 + end_pair, _mm256_permutevar8x32_ps(d2, order));
-                _mm256_storeu_ps(out_dx + end_pair, _mm256_permutevar8x32_ps(dx, order));
-                _mm256_storeu_ps(out_dy + end_pair, _mm256_permutevar8x32_ps(dy, order));
-                _mm256_storeu_ps(out_vx + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + g.at), order));
-                _mm256_storeu_ps(out_vy + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + g.at), order));
+                _mm256_storeu_ps(out.q + end_pair, _mm256_permutevar8x32_ps(d2, order));
+                _mm256_storeu_ps(out.nx + end_pair, _mm256_permutevar8x32_ps(dx, order));
+                _mm256_storeu_ps(out.ny + end_pair, _mm256_permutevar8x32_ps(dy, order));
+                _mm256_storeu_ps(out.vis_x + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + g.at), order));
+                _mm256_storeu_ps(out.vis_y + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + g.at), order));
                 end_pair += unsigned(__builtin_popcount(lanes));
             }
-            close_pairs_wide(std::size_t(i), run_vx[k], run_vy[k], store, first_pair, end_pair);
+            close_pairs_wide(out, run_vx[k], run_vy[k], first_pair, end_pair);
+            file_pairs(std::size_t(i), store, first_pair, end_pair);
         }
     }
 }
 
 // The records of the pairs a search found for particle pi, eight at a time.
-__attribute__((always_inline, target("avx2"))) inline void WaterObject::close_pairs_wide(std::size_t pi, float vxi,
-                                                                                         float vyi, PairStore& store,
+__attribute__((always_inline, target("avx2"))) inline void WaterObject::close_pairs_wide(const PairRows& rows,
+                                                                                         float vxi, float vyi,
                                                                                          std::size_t first_pair,
-                                                                                         std::size_t end_pair) {
+                                                                                         std::size_t end_pair) const {
     const float h = settings_.particle_size;
-    // The store's arrays by their own pointers, so that a store to one does not reload another.
-    float* __restrict sq = store.q.data();
-    float* __restrict snx = store.nx.data();
-    float* __restrict sny = store.ny.data();
-    float* __restrict svx = store.vis_x.data();
-    float* __restrict svy = store.vis_y.data();
-    float* __restrict spx = store.pres_x.data();
-    float* __restrict spy = store.pres_y.data();
+    // By their own pointers, so that a store to one array does not reload another.
+    float* __restrict sq = rows.q;
+    float* __restrict snx = rows.nx;
+    float* __restrict sny = rows.ny;
+    float* __restrict svx = rows.vis_x;
+    float* __restrict svy = rows.vis_y;
+    float* __restrict spx = rows.pres_x;
+    float* __restrict spy = rows.pres_y;
     const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f), h8 = _mm256_set1_ps(h);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
         const __m256 d = _mm256_sqrt_ps(_mm256_loadu_ps(sq + k));
@@ -630,7 +634,6 @@ __attribute__((always_inline, target("avx2"))) inline void WaterObject::close_pa
         _mm256_storeu_ps(spx + k, _mm256_mul_ps(m, _mm256_loadu_ps(snx + k)));
         _mm256_storeu_ps(spy + k, _mm256_mul_ps(m, _mm256_loadu_ps(sny + k)));
     }
-    file_pairs(pi, store, first_pair, end_pair);
 }
 
 void WaterObject::add_pair_forces() {

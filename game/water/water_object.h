@@ -52,6 +52,22 @@ struct PairStore {
     void make_room(std::size_t n);
 };
 
+// The arrays of a store where they stand until it makes room again.
+struct PairRows {
+    uint32_t* j;
+    float *q, *nx, *ny, *vis_x, *vis_y, *pres_x, *pres_y;
+
+    explicit PairRows(PairStore& s)
+        : j(s.j.data()),
+          q(s.q.data()),
+          nx(s.nx.data()),
+          ny(s.ny.data()),
+          vis_x(s.vis_x.data()),
+          vis_y(s.vis_y.data()),
+          pres_x(s.pres_x.data()),
+          pres_y(s.pres_y.data()) {}
+};
+
 // The particles, one array per quantity; index = particle number.
 struct ParticleArrays {
     std::vector<int32_t> cell_x, cell_y;
@@ -153,9 +169,10 @@ private:
     // The same on a processor with AVX2, eight lanes at a time, for the particles at run places
     // begin..end, a cell at a time.
     void find_pairs_wide(std::size_t begin, std::size_t end, PairStore& store);
-    // Makes the records of particle pi's pairs from what the wide search left in them.
-    void close_pairs_wide(std::size_t pi, float vxi, float vyi, PairStore& store, std::size_t first_pair,
-                          std::size_t end_pair);
+    // Makes the records of the pairs first_pair..end_pair of a particle of velocity (vxi, vyi)
+    // from what the wide search left in them.
+    void close_pairs_wide(const PairRows& rows, float vxi, float vyi, std::size_t first_pair,
+                          std::size_t end_pair) const;
     // Notes where particle pi's pairs stand in the store, and closes its stretch.
     void file_pairs(std::size_t pi, PairStore& store, std::size_t first_pair, std::size_t end_pair);
     void add_pair_forces();
