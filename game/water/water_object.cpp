@@ -63,11 +63,36 @@ inline void take_lanes(unsigned lanes, const int32_t* run_i, const float* dx, co
     }
 }
 
+// For each set of lanes (a bit per lane), the lanes in the order the pairs are taken, from the
+// last to the first: what a permutation needs to move them to the front.
+struct LaneOrders {
+    alignas(32) int32_t lanes[256][8] = {};
+    constexpr LaneOrders() {
+        for (unsigned set = 0; set < 256; ++set) {
+            int taken = 0;
+            for (int lane = 7; lane >= 0; --lane)
+                if (set & (1u << lane)) lanes[set][taken++] = lane;
+        }
+    }
+};
+constexpr LaneOrders kLastLaneFirst;
+
+// Each byte with a zero bit put after each of its bits, as a Morton code interleaves them.
+struct SpreadByte {
+    uint16_t bits[256] = {};
+    constexpr SpreadByte() {
+        for (unsigned v = 0; v < 256; ++v)
+            for (unsigned b = 0; b < 8; ++b) bits[v] = uint16_t(bits[v] | ((v >> b) & 1u) << (2 * b));
+    }
+};
+constexpr SpreadByte kSpreadByte;
+
 // The pressure of a particle from the density terms its pairs hold in the pressure's place,
 // summed in their order.
-inline float pair_pressure(const PairStore& store, std::size_t first_pair, std::size_t end_pair) {
+inline float pair_pressure(const float* w3, const float* w4, std::size_t first_pair, std::size_t end_pair) {
     float density = 0.0f, near_density = 0.0f;
-    for (std::size_t k = first_pair; k < end_pair; ++k) density += store.pres_x[k], near_density += store.pres_y[k];
+#pragma GCC unroll 2
+    for (std::size_t k = first_pair; k < end_pair; ++k) density += w3[k], near_density += w4[k];
     return (0.01f * density) * 2.0f * (0.01f * near_density);
 }
 
@@ -209,7 +234,8 @@ void WaterObject::seed_particles(SDL_Surface* terrain) {
         }
         staggered = !staggered;
     }
-    for (std::size_t i = 0; i < particles.size(); ++i) mark_cell(particles.x[i], particles.y[i], false);
+    const Placing at = placing();
+    for (std::size_t i = 0; i < particles.size(); ++i) mark_cell(at, particles.x[i], particles.y[i], false);
 }
 
 void WaterObject::find_static_water(SDL_Surface* terrain) {
@@ -248,6 +274,12 @@ void WaterObject::update(float) {
     previous_time_step_ = time_step_;
     time_step_ = kTimeStep;
     run_sources();
+    // Particles are never taken away: a level that has none has had none, and its occupancy
+    // stays the empty one published at the start.
+    if (particles.size() == 0) {
+        clear_blasts();
+        return;
+    }
     // One team for the parallel passes, of threads that get at least kParallelParticles each,
     // while it is faster than one thread: on a machine whose cores are all busy the team waits for
     // its slowest thread, and a step can take many times as long as on one.
@@ -322,43 +354,69 @@ void WaterObject::compute_forces(int threads) {
     if (pair_stores_.size() < std::size_t(threads)) pair_stores_.resize(std::size_t(threads));
     for (PairStore& store : pair_stores_) store.size = 0;
     const int placed = int(run_i_.size() - kRunPad);
-    static const bool wide = __builtin_cpu_supports("avx2");
+    if (eight_lanes && __builtin_cpu_supports("avx2")) {
+        // Each thread takes one stretch of places: a particle's pairs do not depend on which.
+#pragma omp parallel num_threads(threads) if (threads > 1)
+        {
+            const std::size_t t = std::size_t(omp_get_thread_num()), team = std::size_t(omp_get_num_threads());
+            const std::size_t n = std::size_t(placed);
+            find_pairs_wide(n * t / team, n * (t + 1) / team, pair_stores_[t]);
+        }
+    } else {
 #pragma omp parallel for schedule(static) num_threads(threads) if (threads > 1)
-    for (int k = 0; k < placed; ++k) {
-        const int i = run_i_[kRunPad + std::size_t(k)];
-        PairStore& store = pair_stores_[std::size_t(omp_get_thread_num())];
-        if (wide) find_pairs_wide(i, store);
-        else find_pairs(i, store);
+        for (int k = 0; k < placed; ++k)
+            find_pairs(run_i_[kRunPad + std::size_t(k)], pair_stores_[std::size_t(omp_get_thread_num())]);
     }
     add_pair_forces();
 }
 
 void WaterObject::sort_by_cell() {
-    // A counting sort that fills each cell's run from its end, so that the run descends.
+    // A counting sort that fills each cell's run from its end, so that the run descends. Only
+    // the rows that hold particles and those next to them are counted: the searches read no
+    // other run, nor past where the row after them starts.
     ParticleArrays& p = particles;
-    run_start_.assign(heads_.size() + 1, 0);
+    int first_row = grid_h_, last_row = -1;
     for (std::size_t i = 0; i < p.size(); ++i)
-        if (p.cell_x[i] >= 0) ++run_start_[cell_index(p.cell_x[i], p.cell_y[i])];
-    std::partial_sum(run_start_.begin(), run_start_.end(), run_start_.begin());
-    const std::size_t places = kRunPad + run_start_.back();
+        if (p.cell_x[i] >= 0) first_row = std::min(first_row, p.cell_y[i]), last_row = std::max(last_row, p.cell_y[i]);
+    const bool any = first_row <= last_row;
+    const std::size_t lo = any ? cell_index(0, std::max(first_row - 1, 0)) : 0;
+    const std::size_t hi = any ? cell_index(0, std::min(last_row + 2, grid_h_)) : 0;
+    run_start_.resize(heads_.size() + 1);
+    std::fill(run_start_.begin() + std::ptrdiff_t(lo), run_start_.begin() + std::ptrdiff_t(hi) + 1, 0u);
+    for (std::size_t i = 0; i < p.size(); ++i)
+        if (const int cx = p.cell_x[i]; cx >= 0) ++run_start_[cell_index(cx, p.cell_y[i])];
+    std::partial_sum(run_start_.begin() + std::ptrdiff_t(lo), run_start_.begin() + std::ptrdiff_t(hi) + 1,
+                     run_start_.begin() + std::ptrdiff_t(lo));
+    const std::size_t places = kRunPad + run_start_[hi];
     run_i_.resize(places);
-    run_x_.resize(places);
-    run_y_.resize(places);
+    for (auto* v : {&run_x_, &run_y_, &run_vx_, &run_vy_}) {
+        v->resize(places);
+        std::fill_n(v->begin(), kRunPad, NAN);
+    }
     std::fill_n(run_i_.begin(), kRunPad, -1);
-    std::fill_n(run_x_.begin(), kRunPad, NAN);
-    std::fill_n(run_y_.begin(), kRunPad, NAN);
     pair_store_.resize(p.size());
     pair_first_.resize(p.size());
     pair_count_.resize(p.size());
+    // The arrays by their own pointers, so that a store to one does not reload another.
+    const int32_t* __restrict cell_x = p.cell_x.data(), * __restrict cell_y = p.cell_y.data();
+    const float* __restrict x = p.x.data(), * __restrict y = p.y.data();
+    const float* __restrict vx = p.vx.data(), * __restrict vy = p.vy.data();
+    uint32_t* __restrict start = run_start_.data();
+    int32_t* __restrict run_i = run_i_.data() + kRunPad;
+    float* __restrict run_x = run_x_.data() + kRunPad, * __restrict run_y = run_y_.data() + kRunPad;
+    float* __restrict run_vx = run_vx_.data() + kRunPad, * __restrict run_vy = run_vy_.data() + kRunPad;
+    const std::size_t w = std::size_t(grid_w_);
     for (std::size_t i = 0; i < p.size(); ++i) {
-        if (p.cell_x[i] < 0) {
+        if (cell_x[i] < 0) {
             pair_store_[i] = 0, pair_first_[i] = 0, pair_count_[i] = 0;  // outside the grid: no pairs
             continue;
         }
-        const std::size_t k = kRunPad + --run_start_[cell_index(p.cell_x[i], p.cell_y[i])];
-        run_i_[k] = int32_t(i);
-        run_x_[k] = p.x[i];
-        run_y_[k] = p.y[i];
+        const std::size_t k = --start[std::size_t(cell_y[i]) * w + std::size_t(cell_x[i])];
+        run_i[k] = int32_t(i);
+        run_x[k] = x[i];
+        run_y[k] = y[i];
+        run_vx[k] = vx[i];
+        run_vy[k] = vy[i];
     }
 }
 
@@ -431,7 +489,7 @@ void WaterObject::find_pairs(int i, PairStore& store) {
         _mm_storeu_ps(&store.pres_x[k], w3);
         _mm_storeu_ps(&store.pres_y[k], _mm_mul_ps(w3, w));
     }
-    const float pressure = pair_pressure(store, first_pair, end_pair);
+    const float pressure = pair_pressure(store.pres_x.data(), store.pres_y.data(), first_pair, end_pair);
     const __m128 pressure4 = _mm_set1_ps(pressure);
     for (std::size_t k = first_pair; k < end_pair; k += 4) {
         const __m128 m =
@@ -450,111 +508,164 @@ void WaterObject::file_pairs(std::size_t pi, PairStore& store, std::size_t first
     store.size = end_pair;
 }
 
-__attribute__((target("avx2"))) void WaterObject::find_pairs_wide(int i, PairStore& store) {
+__attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::size_t begin, std::size_t end_place,
+                                                                         PairStore& store) {
     const float h = settings_.particle_size;
-    const float h2 = h * h;
-    const ParticleArrays& p = particles;
-    const std::size_t pi = std::size_t(i);
-    const int cx = p.cell_x[pi], cy = p.cell_y[pi];
-    const float xi = p.x[pi], yi = p.y[pi], vxi = p.vx[pi], vyi = p.vy[pi];
-    const std::size_t first_pair = store.size;
-    std::size_t end_pair = first_pair;
-    // find_pairs eight places and pairs at a time, with the same operations in every lane.
-    const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
-    const int y0 = std::max(cy - 1, 0), y1 = std::min(cy + 1, grid_h_ - 1);
-    const __m256 xi4 = _mm256_set1_ps(xi), yi4 = _mm256_set1_ps(yi), h2_4 = _mm256_set1_ps(h2);
-    const __m256i i4 = _mm256_set1_epi32(i);
-    for (int oy = y1; oy >= y0; --oy) {
-        const std::ptrdiff_t first = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
-        const std::ptrdiff_t last = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
-        // Room for every place of the stretch.
-        if (end_pair + std::size_t(last - first) + 8 > store.j.size())
-            store.make_room(end_pair - store.size + std::size_t(last - first));
-        for (std::ptrdiff_t end = last; end > first; end -= 8) {
-            const std::size_t at = std::size_t(end - 8 + std::ptrdiff_t(kRunPad));
-            const __m256 dx4 = _mm256_sub_ps(xi4, _mm256_loadu_ps(run_x_.data() + at));
-            const __m256 dy4 = _mm256_sub_ps(yi4, _mm256_loadu_ps(run_y_.data() + at));
-            const __m256 d2_4 = _mm256_add_ps(_mm256_mul_ps(dx4, dx4), _mm256_mul_ps(dy4, dy4));
-            const __m256i j4 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_i_.data() + at));
-            const __m256 hit =
-                _mm256_and_ps(_mm256_cmp_ps(d2_4, h2_4, _CMP_LT_OQ), _mm256_castsi256_ps(_mm256_cmpgt_epi32(j4, i4)));
-            // Places before the stretch's first belong to other cells.
-            unsigned lanes =
-                unsigned(_mm256_movemask_ps(hit)) & (0xFFu << std::max<std::ptrdiff_t>(8 - (end - first), 0));
-            if (lanes == 0) continue;
-            alignas(32) float dx[8], dy[8], d2[8];
-            _mm256_store_ps(dx, dx4);
-            _mm256_store_ps(dy, dy4);
-            _mm256_store_ps(d2, d2_4);
-            take_lanes(lanes, run_i_.data() + at, dx, dy, d2, p, store, end_pair);
+    const float* run_x = run_x_.data() + kRunPad;
+    const float* run_y = run_y_.data() + kRunPad;
+    const float* run_vx = run_vx_.data() + kRunPad;
+    const float* run_vy = run_vy_.data() + kRunPad;
+    const int32_t* run_i = run_i_.data() + kRunPad;
+    const __m256 h2_8 = _mm256_set1_ps(h * h);
+    // The groups of eight places a cell's particles test, in the order they take their pairs:
+    // the first place of the group and the lanes that belong to the row's stretch.
+    struct Group {
+        std::ptrdiff_t at;
+        unsigned lanes;
+    };
+    std::vector<Group> groups;
+    std::size_t capacity = store.j.size();
+    PairRows out(store);
+    for (std::size_t k = begin; k < end_place;) {
+        // The particles of one cell share their neighbour rows: each row's cells are one stretch
+        // of places, walked from its end eight places at a time, from the last row to the first.
+        // Places before a stretch's first belong to other cells (or are the pad).
+        const std::size_t first_i = std::size_t(run_i[k]);
+        const int cx = particles.cell_x[first_i], cy = particles.cell_y[first_i];
+        const std::size_t cell_end = std::min<std::size_t>(run_start_[cell_index(cx, cy) + 1], end_place);
+        const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
+        const int y0 = std::max(cy - 1, 0), y1 = std::min(cy + 1, grid_h_ - 1);
+        groups.clear();
+        std::size_t places = 0;
+        for (int oy = y1; oy >= y0; --oy) {
+            const std::ptrdiff_t first = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
+            std::ptrdiff_t end = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
+            places += std::size_t(end - first);
+            for (; end - first >= 8; end -= 8) groups.push_back({end - 8, 0xFFu});
+            if (end > first) groups.push_back({end - 8, 0xFFu << (8 - (end - first))});
+        }
+        for (; k < cell_end; ++k) {
+            const int i = run_i[k];
+            const std::size_t first_pair = store.size;
+            std::size_t end_pair = first_pair;
+            // Room for every place of the rows.
+            if (first_pair + places + 8 > capacity) {
+                store.make_room(places);
+                capacity = store.j.size();
+                out = PairRows(store);
+            }
+            // find_pairs eight places and pairs at a time, with the same operations in every lane;
+            // the pairs of a group are moved to the front of the lanes, last place first, and
+            // stored whole: the store keeps room for eight past its last pair.
+            const __m256 xi8 = _mm256_set1_ps(run_x[k]), yi8 = _mm256_set1_ps(run_y[k]);
+            const __m256i i8 = _mm256_set1_epi32(i);
+            for (const Group& g : groups) {
+                const __m256 dx = _mm256_sub_ps(xi8, _mm256_loadu_ps(run_x + g.at));
+                const __m256 dy = _mm256_sub_ps(yi8, _mm256_loadu_ps(run_y + g.at));
+                const __m256 d2 = _mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy));
+                const __m256i j = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_i + g.at));
+                const __m256 hit =
+                    _mm256_and_ps(_mm256_cmp_ps(d2, h2_8, _CMP_LT_OQ), _mm256_castsi256_ps(_mm256_cmpgt_epi32(j, i8)));
+                const unsigned lanes = unsigned(_mm256_movemask_ps(hit)) & g.lanes;
+                if (lanes == 0) continue;
+                const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(kLastLaneFirst.lanes[lanes]));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.j + end_pair),
+                                    _mm256_permutevar8x32_epi32(j, order));
+                _mm256_storeu_ps(out.q + end_pair, _mm256_permutevar8x32_ps(d2, order));
+                _mm256_storeu_ps(out.nx + end_pair, _mm256_permutevar8x32_ps(dx, order));
+                _mm256_storeu_ps(out.ny + end_pair, _mm256_permutevar8x32_ps(dy, order));
+                _mm256_storeu_ps(out.vis_x + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + g.at), order));
+                _mm256_storeu_ps(out.vis_y + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + g.at), order));
+                end_pair += unsigned(__builtin_popcount(lanes));
+            }
+            close_pairs_wide(out, run_vx[k], run_vy[k], first_pair, end_pair);
+            file_pairs(std::size_t(i), store, first_pair, end_pair);
         }
     }
-    const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f), h4 = _mm256_set1_ps(h);
+}
+
+// The records of the pairs a search found for particle pi, eight at a time.
+__attribute__((always_inline, target("avx2"))) inline void WaterObject::close_pairs_wide(const PairRows& rows,
+                                                                                         float vxi, float vyi,
+                                                                                         std::size_t first_pair,
+                                                                                         std::size_t end_pair) const {
+    const float h = settings_.particle_size;
+    // By their own pointers, so that a store to one array does not reload another.
+    float* __restrict sq = rows.q;
+    float* __restrict snx = rows.nx;
+    float* __restrict sny = rows.ny;
+    float* __restrict svx = rows.vis_x;
+    float* __restrict svy = rows.vis_y;
+    float* __restrict spx = rows.pres_x;
+    float* __restrict spy = rows.pres_y;
+    const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f), h8 = _mm256_set1_ps(h);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
-        const __m256 d = _mm256_sqrt_ps(_mm256_loadu_ps(&store.q[k]));
-        const __m256 q = _mm256_div_ps(d, h4);
+        const __m256 d = _mm256_sqrt_ps(_mm256_loadu_ps(sq + k));
+        const __m256 q = _mm256_div_ps(d, h8);
         const __m256 w = _mm256_sub_ps(one, q);
         // Two particles at one point are told apart along x rather than by 0 / 0.
         const __m256 apart = _mm256_cmp_ps(d, zero, _CMP_GT_OQ);
-        const __m256 nx = _mm256_or_ps(_mm256_and_ps(apart, _mm256_div_ps(_mm256_loadu_ps(&store.nx[k]), d)),
+        const __m256 nx = _mm256_or_ps(_mm256_and_ps(apart, _mm256_div_ps(_mm256_loadu_ps(snx + k), d)),
                                        _mm256_andnot_ps(apart, one));
-        const __m256 ny = _mm256_and_ps(apart, _mm256_div_ps(_mm256_loadu_ps(&store.ny[k]), d));
-        const __m256 u =
-            _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(vxi), _mm256_loadu_ps(&store.vis_x[k])), nx),
-                          _mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(vyi), _mm256_loadu_ps(&store.vis_y[k])), ny));
+        const __m256 ny = _mm256_and_ps(apart, _mm256_div_ps(_mm256_loadu_ps(sny + k), d));
+        const __m256 u = _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(vxi), _mm256_loadu_ps(svx + k)), nx),
+                                       _mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(vyi), _mm256_loadu_ps(svy + k)), ny));
         const __m256 approach = _mm256_cmp_ps(u, zero, _CMP_GT_OQ);
         const __m256 impulse =
             _mm256_mul_ps(_mm256_mul_ps(_mm256_mul_ps(_mm256_div_ps(u, _mm256_add_ps(u, _mm256_set1_ps(10.0f))), w),
                                         _mm256_set1_ps(100.0f)),
                           _mm256_set1_ps(0.5f));
         const __m256 w3 = _mm256_mul_ps(_mm256_mul_ps(w, w), w);
-        _mm256_storeu_ps(&store.q[k], q);
-        _mm256_storeu_ps(&store.nx[k], nx);
-        _mm256_storeu_ps(&store.ny[k], ny);
-        _mm256_storeu_ps(&store.vis_x[k], _mm256_and_ps(approach, _mm256_mul_ps(impulse, nx)));
-        _mm256_storeu_ps(&store.vis_y[k], _mm256_and_ps(approach, _mm256_mul_ps(impulse, ny)));
+        _mm256_storeu_ps(sq + k, q);
+        _mm256_storeu_ps(snx + k, nx);
+        _mm256_storeu_ps(sny + k, ny);
+        _mm256_storeu_ps(svx + k, _mm256_and_ps(approach, _mm256_mul_ps(impulse, nx)));
+        _mm256_storeu_ps(svy + k, _mm256_and_ps(approach, _mm256_mul_ps(impulse, ny)));
         // The density terms w^3 and w^4 wait in the pressure's place until they are summed.
-        _mm256_storeu_ps(&store.pres_x[k], w3);
-        _mm256_storeu_ps(&store.pres_y[k], _mm256_mul_ps(w3, w));
+        _mm256_storeu_ps(spx + k, w3);
+        _mm256_storeu_ps(spy + k, _mm256_mul_ps(w3, w));
     }
-    const float pressure = pair_pressure(store, first_pair, end_pair);
-    const __m256 pressure4 = _mm256_set1_ps(pressure);
+    const float pressure = pair_pressure(spx, spy, first_pair, end_pair);
+    const __m256 pressure8 = _mm256_set1_ps(pressure);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
         const __m256 m = _mm256_mul_ps(
-            _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(&store.q[k]), one), _mm256_set1_ps(0.5f)),
-                          pressure4),
+            _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(sq + k), one), _mm256_set1_ps(0.5f)), pressure8),
             _mm256_set1_ps(175.0f));
-        _mm256_storeu_ps(&store.pres_x[k], _mm256_mul_ps(m, _mm256_loadu_ps(&store.nx[k])));
-        _mm256_storeu_ps(&store.pres_y[k], _mm256_mul_ps(m, _mm256_loadu_ps(&store.ny[k])));
+        _mm256_storeu_ps(spx + k, _mm256_mul_ps(m, _mm256_loadu_ps(snx + k)));
+        _mm256_storeu_ps(spy + k, _mm256_mul_ps(m, _mm256_loadu_ps(sny + k)));
     }
-    file_pairs(pi, store, first_pair, end_pair);
 }
 
 void WaterObject::add_pair_forces() {
     // In index order, so that each particle has had its lower partners' shares, in their order,
     // before it adds gravity and its own pairs' viscosity, then their pressure. A partner gets
     // the pair's viscosity, then its pressure, and no other pair of the particle touches it (a
-    // particle's partners differ): so each partner takes its two in one go.
+    // particle's partners differ): so each partner takes its two in one go, as the particle
+    // takes the viscosity.
     ParticleArrays& p = particles;
-    float* fx = p.fx.data();
-    float* fy = p.fy.data();
+    float* __restrict fx = p.fx.data();
+    float* __restrict fy = p.fy.data();
     for (std::size_t i = 0; i < p.size(); ++i) {
         const PairStore& s = pair_stores_[pair_store_[i]];
         const std::size_t first = pair_first_[i], end = first + pair_count_[i];
-        const uint32_t* j = s.j.data();
-        const float *vis_x = s.vis_x.data(), *vis_y = s.vis_y.data();
-        const float *pres_x = s.pres_x.data(), *pres_y = s.pres_y.data();
+        const uint32_t* __restrict j = s.j.data();
+        const float* __restrict vis_x = s.vis_x.data(), * __restrict vis_y = s.vis_y.data();
+        const float* __restrict pres_x = s.pres_x.data(), * __restrict pres_y = s.pres_y.data();
         // A pair that does not approach holds a viscosity of +0, which changes no sum: a force
         // starts each step at +0, and a sum of floats that starts at +0 is never -0.
         float fxi = fx[i], fyi = fy[i] + kGravity;
-        for (std::size_t k = first; k < end; ++k) fxi -= vis_x[k], fyi -= vis_y[k];
+        for (std::size_t k = first; k < end; ++k) {
+            const float vx = vis_x[k], vy = vis_y[k];
+            fxi -= vx, fyi -= vy;
+            const uint32_t partner = j[k];
+            float fxj = fx[partner], fyj = fy[partner];
+            fxj += vx, fyj += vy;
+            fxj += pres_x[k], fyj += pres_y[k];
+            fx[partner] = fxj, fy[partner] = fyj;
+        }
+#pragma GCC unroll 2
         for (std::size_t k = first; k < end; ++k) fxi -= pres_x[k], fyi -= pres_y[k];
         fx[i] = fxi, fy[i] = fyi;
-        for (std::size_t k = first; k < end; ++k) {
-            const uint32_t partner = j[k];
-            fx[partner] += vis_x[k], fy[partner] += vis_y[k];
-            fx[partner] += pres_x[k], fy[partner] += pres_y[k];
-        }
     }
 }
 
@@ -574,43 +685,62 @@ void WaterObject::integrate(int threads) {
     const int n = int(p.size());
     const bool team = threads > 1;
     // Each particle moves on its own; the cells' last particles, which particles share, are set
-    // in index order: after the team's pass, or as one thread goes.
-    std::fill(heads_.begin(), heads_.end(), -1);
+    // in index order: after the team's pass, or as one thread goes. Only cells that hold a
+    // particle hold a last one.
+    for (std::size_t i = 0; i < p.size(); ++i)
+        if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = -1;
+    const uint64_t* solid = solid_.empty() ? nullptr : solid_.data();
+    const std::size_t row_words = row_words_;
+    const bool stirred = blasts_pending_;
+    const Placing at = placing();
+    // The arrays by their own pointers, so that a store to one does not reload another.
+    float* __restrict px = p.x.data();
+    float* __restrict py = p.y.data();
+    float* __restrict pvx = p.vx.data();
+    float* __restrict pvy = p.vy.data();
+    float* __restrict pfx = p.fx.data();
+    float* __restrict pfy = p.fy.data();
+    float* __restrict prev_x = p.prev_x.data();
+    float* __restrict prev_y = p.prev_y.data();
 #pragma omp parallel for schedule(static) num_threads(threads) if (team)
     for (int k = 0; k < n; ++k) {
         const std::size_t i = std::size_t(k);
-        float &x = p.x[i], &y = p.y[i], &vx = p.vx[i], &vy = p.vy[i];
-        vx += p.fx[i] * ts;
-        vy += p.fy[i] * ts;
-        p.fx[i] = 0.0f;
-        p.fy[i] = 0.0f;
-        p.prev_x[i] = x;
-        p.prev_y[i] = y;
+        float x = px[i], y = py[i], vx = pvx[i], vy = pvy[i];
+        vx += pfx[i] * ts;
+        vy += pfy[i] * ts;
+        pfx[i] = 0.0f;
+        pfy[i] = 0.0f;
+        const float x_was = x, y_was = y;
+        prev_x[i] = x_was;
+        prev_y[i] = y_was;
         x += vx * ts;
         y += vy * ts;
-        vx = (x - p.prev_x[i]) / ts;
-        vy = (y - p.prev_y[i]) / ts;
+        vx = (x - x_was) / ts;
+        vy = (y - y_was) / ts;
         bounce(x, vx, w);
         bounce(y, vy, h);
-        if (x >= 0.0f && y >= 0.0f && x < w && y < h && blocks(int(x), int(y))) {
-            x = p.prev_x[i];
-            y = p.prev_y[i];
+        if (x >= 0.0f && y >= 0.0f && x < w && y < h && solid &&
+            (solid[std::size_t(y) * row_words + (std::size_t(x) >> 6)] >> (int(x) & 63)) & 1u) {
+            x = x_was;
+            y = y_was;
             vx *= -0.5f;
             vy *= -0.5f;
         }
         // A particle that left the numbers goes back to where it was, at rest; one that never
         // had a place takes no part until it has one.
         if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(vx) || !std::isfinite(vy)) {
-            x = p.prev_x[i];
-            y = p.prev_y[i];
+            x = x_was;
+            y = y_was;
             vx = vy = 0.0f;
         }
+        px[i] = x, py[i] = y, pvx[i] = vx, pvy[i] = vy;
         p.cell_x[i] = p.cell_y[i] = -1;
-        mark_cell(x, y, team);
+        mark_cell(at, x, y, team);
         int cx, cy;
-        if (!cell_of(x, y, cx, cy)) continue;
+        if (!cell_of(at, x, y, cx, cy)) continue;
         if (team) p.cell_x[i] = cx, p.cell_y[i] = cy;
         else link(int32_t(i), cx, cy);
+        if (!stirred) continue;
         const Blast& b = blasts_[cell_index(cx, cy)];
         if (b.radius != 0.0f) {
             const float dx = x - b.x, dy = y - b.y;
@@ -618,25 +748,37 @@ void WaterObject::integrate(int threads) {
             if (d2 > 0.0f && d2 < b.radius * b.radius) {
                 const float dist = std::sqrt(d2);
                 const float strength = (b.radius - dist) / b.radius;
-                p.fx[i] += dx / dist * 2000.0f * strength;
-                p.fy[i] += dy / dist * 2000.0f * strength;
+                pfx[i] += dx / dist * 2000.0f * strength;
+                pfy[i] += dy / dist * 2000.0f * strength;
             }
         }
     }
     for (std::size_t i = 0; team && i < p.size(); ++i)
         if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = int32_t(i);
-    if (blasts_pending_) {
-        std::fill(blasts_.begin(), blasts_.end(), Blast{});
-        blasts_pending_ = false;
-    }
+    clear_blasts();
 }
 
-void WaterObject::mark_cell(float x, float y, bool shared) {
-    const float q = float(settings_.quadtree_size);
-    const uint32_t side = tree_side();
-    if (!(x >= 0.0f && y >= 0.0f && x / q < float(side) && y / q < float(side))) return;
-    const uint32_t cx = std::min(uint32_t(x / q), side - 1), cy = std::min(uint32_t(y / q), side - 1);
-    const uint64_t code = Quadtree<bool>::morton(cx, cy);
+void WaterObject::clear_blasts() {
+    // Past as many cells as the grid has, the list stops and the whole grid is cleared.
+    if (blast_cells_.size() >= blasts_.size()) std::fill(blasts_.begin(), blasts_.end(), Blast{});
+    else
+        for (const std::size_t c : blast_cells_) blasts_[c] = Blast{};
+    blast_cells_.clear();
+    blasts_pending_ = false;
+}
+
+WaterObject::Placing WaterObject::placing() const {
+    return {settings_.grid_size, float(grid_w_), float(grid_h_), grid_w_, grid_h_, float(settings_.quadtree_size),
+            float(tree_side()),  tree_side()};
+}
+
+inline void WaterObject::mark_cell(const Placing& at, float x, float y, bool shared) {
+    const float q = at.tree_cell;
+    if (!(x >= 0.0f && y >= 0.0f && x / q < at.tree_side && y / q < at.tree_side)) return;
+    const uint32_t cx = std::min(uint32_t(x / q), at.side - 1), cy = std::min(uint32_t(y / q), at.side - 1);
+    // The tree's Morton code, a byte of each coordinate at a time (a side is at most 4096 cells).
+    const uint64_t code = kSpreadByte.bits[cx & 255] | uint64_t(kSpreadByte.bits[cx >> 8]) << 16 |
+                          uint64_t(kSpreadByte.bits[cy & 255]) << 1 | uint64_t(kSpreadByte.bits[cy >> 8]) << 17;
     const uint64_t bit = uint64_t(1) << (code & 63);
     if (shared) std::atomic_ref<uint64_t>(marked_[code >> 6]).fetch_or(bit, std::memory_order_relaxed);
     else marked_[code >> 6] |= bit;
@@ -664,14 +806,16 @@ void WaterObject::publish_occupancy() {
 
 // --- queries ---
 
-bool WaterObject::cell_of(float x, float y, int& cx, int& cy) const {
-    const float g = settings_.grid_size;
+inline bool WaterObject::cell_of(const Placing& at, float x, float y, int& cx, int& cy) {
+    const float g = at.grid;
     // Written so that a value that is not a number fails every test.
-    if (!(x >= 0.0f && y >= 0.0f && x / g < float(grid_w_) && y / g < float(grid_h_))) return false;
+    if (!(x >= 0.0f && y >= 0.0f && x / g < at.grid_w && y / g < at.grid_h)) return false;
     cx = int(x / g);
     cy = int(y / g);
-    return cx < grid_w_ && cy < grid_h_;
+    return cx < at.cells_w && cy < at.cells_h;
 }
+
+bool WaterObject::cell_of(float x, float y, int& cx, int& cy) const { return cell_of(placing(), x, y, cx, cy); }
 
 void WaterObject::link(int32_t i, int cx, int cy) {
     heads_[cell_index(cx, cy)] = i;
@@ -744,6 +888,7 @@ void WaterObject::add_explosion(const dvec2d& centre, float radius) {
     scan_cells(centre.x - radius, centre.x + radius, grid_w_, [&](int cx) {
         scan_cells(centre.y - radius, centre.y + radius, grid_h_, [&](int cy) {
             blasts_[cell_index(cx, cy)] = blast;
+            if (blast_cells_.size() < blasts_.size()) blast_cells_.push_back(cell_index(cx, cy));
             blasts_pending_ = true;
         });
     });

@@ -52,6 +52,22 @@ struct PairStore {
     void make_room(std::size_t n);
 };
 
+// The arrays of a store where they stand until it makes room again.
+struct PairRows {
+    uint32_t* j;
+    float *q, *nx, *ny, *vis_x, *vis_y, *pres_x, *pres_y;
+
+    explicit PairRows(PairStore& s)
+        : j(s.j.data()),
+          q(s.q.data()),
+          nx(s.nx.data()),
+          ny(s.ny.data()),
+          vis_x(s.vis_x.data()),
+          vis_y(s.vis_y.data()),
+          pres_x(s.pres_x.data()),
+          pres_y(s.pres_y.data()) {}
+};
+
 // The particles, one array per quantity; index = particle number.
 struct ParticleArrays {
     std::vector<int32_t> cell_x, cell_y;
@@ -124,6 +140,10 @@ public:
     // The pairs the last step's force pass found.
     std::size_t pair_count() const;
 
+    // The pair search takes eight lanes at a time where the processor has AVX2, four otherwise;
+    // cleared, it takes four on any processor (both find the same pairs, bit for bit).
+    bool eight_lanes = true;
+
     ParticleArrays particles;
     // The serialized current occupancy tree: what is sent.
     std::vector<unsigned char> occupancy_bytes;
@@ -146,17 +166,33 @@ private:
     void time_force_pass(int threads, int n, double ns);
     void sort_by_cell();
     void find_pairs(int i, PairStore& store);
-    // The same on a processor with AVX2, eight lanes at a time.
-    void find_pairs_wide(int i, PairStore& store);
+    // The same on a processor with AVX2, eight lanes at a time, for the particles at run places
+    // begin..end, a cell at a time.
+    void find_pairs_wide(std::size_t begin, std::size_t end, PairStore& store);
+    // Makes the records of the pairs first_pair..end_pair of a particle of velocity (vxi, vyi)
+    // from what the wide search left in them.
+    void close_pairs_wide(const PairRows& rows, float vxi, float vyi, std::size_t first_pair,
+                          std::size_t end_pair) const;
     // Notes where particle pi's pairs stand in the store, and closes its stretch.
     void file_pairs(std::size_t pi, PairStore& store, std::size_t first_pair, std::size_t end_pair);
     void add_pair_forces();
     // Moves the particles (parallel) and files them in their cells.
     void integrate(int threads);
+    // Takes back the blasts written to the grid.
+    void clear_blasts();
     void publish_occupancy();
 
+    // What placing a point in the grid and in the occupancy tree takes, read once for a pass.
+    struct Placing {
+        float grid, grid_w, grid_h;  // cell side, cells across and down
+        int cells_w, cells_h;
+        float tree_cell, tree_side;  // occupancy cell side, cells a side
+        uint32_t side;
+    };
+    Placing placing() const;
     // The grid cell of a point, false outside the grid (or not a number).
     bool cell_of(float x, float y, int& cx, int& cy) const;
+    static bool cell_of(const Placing& at, float x, float y, int& cx, int& cy);
     void link(int32_t i, int cx, int cy);
     // Calls visit(cell) for each grid column (or row) the stepped scan from..to meets, as the
     // blast and submersion scans walk cells, skipping those outside 0..cells-1.
@@ -164,7 +200,7 @@ private:
     void scan_cells(float from, float to, int cells, Visit&& visit) const;
     // Marks the occupancy cell of a point inside the tree for this step's tree; shared: other threads
     // mark at the same time.
-    void mark_cell(float x, float y, bool shared);
+    void mark_cell(const Placing& at, float x, float y, bool shared);
     // submerged_fraction as the physics' coverage delegate.
     float coverage(float x, float y, float width, float height);
     std::size_t cell_index(int cx, int cy) const { return std::size_t(cy) * std::size_t(grid_w_) + std::size_t(cx); }
@@ -186,15 +222,17 @@ private:
     std::vector<int32_t> static_flags_;
     std::vector<int32_t> heads_;
     std::vector<Blast> blasts_;
+    // The cells a blast of this step was written to, cleared after the motion.
+    std::vector<std::size_t> blast_cells_;
     bool blasts_pending_ = false;
 
     // The particles of the grid cells in cell order, each cell's run descending, with their
-    // places, one array per quantity; cell c's run starts at run_start_[c] and ends where the
+    // places and velocities, one array per quantity; cell c's run starts at run_start_[c] and ends where the
     // next one starts. Run place k is element kRunPad + k: the pad in front lets the pair search
     // read eight places ending at any place without leaving the arrays (it matches no particle).
     static constexpr std::size_t kRunPad = 8;
     std::vector<int32_t> run_i_;
-    std::vector<float> run_x_, run_y_;
+    std::vector<float> run_x_, run_y_, run_vx_, run_vy_;
     std::vector<uint32_t> run_start_;
     // The force pass's pairs: a store per thread, and each particle's store, first pair and count.
     std::vector<PairStore> pair_stores_;
