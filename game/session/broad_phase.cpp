@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <emmintrin.h>
 #include <typeinfo>
 
 #include "game/physics/qg_phys_object.h"
@@ -24,12 +25,9 @@ constexpr float kQueryMargin = 4.0f;
 constexpr uint64_t kMaxExtentToTypical = 4;
 constexpr uint64_t kMaxFiledExtent = 1 << 20;
 
-// Cells of half the reach: a query reads a row as one run whatever its width in cells, so
-// narrower cells only trim what it reads past the boxes it can meet.
-constexpr double kCellsPerReach = 2.0;
-
 // A filed box whose corner a pair response moves this far at most from where it was filed stays
-// in its cell: a query looks that much farther both ways. Further moves go to the loose list.
+// in its cell, a query looking that much farther both ways; one moved farther is chained from the
+// cell it has come to.
 constexpr float kSlack = 12.0f;
 
 static_assert(sizeof(dvec2d) == sizeof(uint64_t) && sizeof(ivec2d) == sizeof(uint64_t));
@@ -154,7 +152,7 @@ void BroadPhase::file_all() {
     extent_ = extent;
     reach_ = float(extent) + 2.0f;
 
-    double cell = double(reach_) / kCellsPerReach;
+    double cell = double(reach_);
     const double span_x = double(max_x) - double(min_x), span_y = double(max_y) - double(min_y);
     const double cell_limit = 4.0 * double(n) + 256.0;
     while ((std::floor(span_x / cell) + 1.0) * (std::floor(span_y / cell) + 1.0) > cell_limit) cell *= 2.0;
@@ -166,6 +164,9 @@ void BroadPhase::file_all() {
     cells_x_ = float(grid_w_);
     cells_y_ = float(grid_h);
     const size_t cells = size_t(grid_w_) * grid_h;
+    moved_.clear();
+    moved_head_.assign(cells, kNone);
+    moved_rows_.assign(grid_h, 0);
 
     // A counting sort by cell, in list order within each cell.
     first_.assign(cells + 1, 0);
@@ -177,22 +178,36 @@ void BroadPhase::file_all() {
     }
     for (size_t c = 1; c <= cells; ++c) first_[c] += first_[c - 1];
     fill_.assign(first_.begin(), first_.end() - 1);
-    entries_.resize(filed);
+    for (auto* v : {&x0_, &y0_, &x1_, &y1_}) v->resize(filed + 3);
+    k_.resize(filed + 3);
     for (size_t k = 0; k < n; ++k) {
         if (where_[k] != 0) continue;
         const uint32_t at = fill_[cell_[k]]++;
-        entries_[at] = {boxes_[k], uint32_t(k)};
+        set_entry(at, boxes_[k]);
+        k_[at] = uint32_t(k);
         where_[k] = at;
         filed_at_[k] = {boxes_[k].x0, boxes_[k].y0};
     }
 }
 
-// Run for every object after a pair response and for every object after a reaction.
+// Run for an object after each pair response that moved it.
 void BroadPhase::refresh(size_t k) {
     const QGPhysObject& o = *list_[k];
-    const Seen s = seen_of(o);
-    if (s == seen_[k]) return;
-    seen_[k] = s;
+    const uint32_t w = where_[k];
+    if (w < kMoved) {
+        // Filed, so of no negative size: its least corner is its position. Not finite: refiled.
+        const float x = o.position.x, y = o.position.y;
+        const dvec2d at = filed_at_[k];
+        if (std::fabs(x - at.x) <= kSlack && std::fabs(y - at.y) <= kSlack && fits(o)) {
+            set_entry(w, {x, y, x + float(o.size.x), y + float(o.size.y)});
+            return;
+        }
+    }
+    refile(k);
+}
+
+void BroadPhase::refile(size_t k) {
+    const QGPhysObject& o = *list_[k];
     const Box b = box_of(o);
     const uint32_t w = where_[k];
     if (w != kNowhere && (w & kLoose)) {
@@ -200,27 +215,50 @@ void BroadPhase::refresh(size_t k) {
         return;
     }
     const bool nowhere = std::isnan(b.x0);
-    if (w != kNowhere) {
-        const dvec2d at = filed_at_[k];
-        if (!nowhere && fits(o) && std::fabs(b.x0 - at.x) <= kSlack && std::fabs(b.y0 - at.y) <= kSlack) {
-            entries_[w].box = b;
+    const bool fitting = !nowhere && fits(o);
+    if (w & kMoved) {
+        Moved& m = moved_[w & ~kMoved];
+        if (fitting && cell_of(b) == m.cell) {
+            m.box = b;
             return;
         }
-        entries_[w].box = Box{};  // meets nothing
+        m.box = Box{};  // meets nothing
+    } else if (w != kNowhere) {
+        const dvec2d at = filed_at_[k];
+        if (fitting && std::fabs(b.x0 - at.x) <= kSlack && std::fabs(b.y0 - at.y) <= kSlack) {
+            set_entry(w, b);
+            return;
+        }
+        set_entry(w, Box{});
     }
     if (nowhere) {
         where_[k] = kNowhere;
         return;
     }
-    // Out of its cell: the loose list holds it until the next filing.
-    where_[k] = kLoose | uint32_t(loose_.size());
-    loose_.push_back({b, uint32_t(k)});
-    if (loose_.size() > loose_filed_ + 16 + n_ / 16) refile_ = true;
+    if (!fitting) {
+        // Grown beyond the cells or inverted: loose until the next filing.
+        where_[k] = kLoose | uint32_t(loose_.size());
+        loose_.push_back({b, uint32_t(k)});
+        if (loose_.size() > loose_filed_ + 16 + n_ / 16) refile_ = true;
+        return;
+    }
+    const uint32_t c = cell_of(b);
+    where_[k] = kMoved | uint32_t(moved_.size());
+    moved_.push_back({b, uint32_t(k), c, moved_head_[c]});
+    moved_head_[c] = uint32_t(moved_.size() - 1);
+    ++moved_rows_[c / grid_w_];
+    if (moved_.size() > n_ / 4 + 64) refile_ = true;
 }
 
 std::span<const uint32_t> BroadPhase::candidates(size_t i, size_t after) {
     if (stale_from_ < n_) {
-        for (size_t k = stale_from_; k < n_; ++k) refresh(k);
+        // Only what a reaction moved or resized is filed again.
+        for (size_t k = stale_from_; k < n_; ++k) {
+            const Seen now = seen_of(*list_[k]);
+            if (now == seen_[k]) continue;
+            seen_[k] = now;
+            refile(k);
+        }
         stale_from_ = n_;
     }
     if (refile_) file_all();
@@ -233,14 +271,11 @@ std::span<const uint32_t> BroadPhase::candidates(size_t i, size_t after) {
     const uint32_t a = uint32_t(after);
     // A box meets the query's box where its hull does; a box that overlaps the asking one by
     // the pair test meets the wider query box.
-    auto take = [&](const Entry* e, const Entry* end) {
-        for (; e != end; ++e) {
-            const Box& o = e->box;
-            if (e->k > a && o.x0 < q.x1 && q.x0 < o.x1 && o.y0 < q.y1 && q.y0 < o.y1) *out++ = e->k;
-        }
-    };
-    take(loose_.data(), loose_.data() + loose_.size());
-    if (!entries_.empty()) {
+    for (const Entry& e : loose_) {
+        const Box& o = e.box;
+        if (e.k > a && o.x0 < q.x1 && q.x0 < o.x1 && o.y0 < q.y1 && q.y0 < o.y1) *out++ = e.k;
+    }
+    if (!k_.empty()) {
         // A filed box that meets the query's has its corner at most its extent before the
         // query's least coordinate, and before its greatest; its filed corner lies within the
         // slack of that.
@@ -249,10 +284,34 @@ std::span<const uint32_t> BroadPhase::candidates(size_t i, size_t after) {
         const uint32_t x1 = axis_cell(q.x1 + ahead, origin_x_, inv_cell_, cells_x_);
         const uint32_t y0 = axis_cell(q.y0 - back, origin_y_, inv_cell_, cells_y_);
         const uint32_t y1 = axis_cell(q.y1 + ahead, origin_y_, inv_cell_, cells_y_);
-        const Entry* entries = entries_.data();
+        // Four entries at a time; a dead entry's coordinates are not numbers and meet nothing.
+        const __m128 qx0 = _mm_set1_ps(q.x0), qy0 = _mm_set1_ps(q.y0), qx1 = _mm_set1_ps(q.x1), qy1 = _mm_set1_ps(q.y1);
+        const __m128i later = _mm_set1_epi32(int32_t(a));
+        const float *ex0 = x0_.data(), *ey0 = y0_.data(), *ex1 = x1_.data(), *ey1 = y1_.data();
+        const uint32_t* ek = k_.data();
         for (uint32_t y = y0; y <= y1; ++y) {
             const uint32_t* row = first_.data() + size_t(y) * grid_w_;
-            take(entries + row[x0], entries + row[x1 + 1]);
+            const uint32_t end = row[x1 + 1];
+            for (uint32_t at = row[x0]; at < end; at += 4) {
+                const __m128 in_x =
+                    _mm_and_ps(_mm_cmplt_ps(_mm_loadu_ps(ex0 + at), qx1), _mm_cmplt_ps(qx0, _mm_loadu_ps(ex1 + at)));
+                const __m128 in_y =
+                    _mm_and_ps(_mm_cmplt_ps(_mm_loadu_ps(ey0 + at), qy1), _mm_cmplt_ps(qy0, _mm_loadu_ps(ey1 + at)));
+                const __m128i ks = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ek + at));
+                const __m128 after_a = _mm_castsi128_ps(_mm_cmpgt_epi32(ks, later));
+                unsigned bits = unsigned(_mm_movemask_ps(_mm_and_ps(_mm_and_ps(in_x, in_y), after_a)));
+                if (end - at < 4) bits &= (1u << (end - at)) - 1u;
+                for (; bits; bits &= bits - 1) *out++ = ek[at + unsigned(__builtin_ctz(bits))];
+            }
+            if (moved_rows_[y] == 0) continue;
+            const uint32_t* heads = moved_head_.data() + size_t(y) * grid_w_;
+            for (uint32_t x = x0; x <= x1; ++x) {
+                for (uint32_t m = heads[x]; m != kNone; m = moved_[m].next) {
+                    const Box& o = moved_[m].box;
+                    if (moved_[m].k > a && o.x0 < q.x1 && q.x0 < o.x1 && o.y0 < q.y1 && q.y0 < o.y1)
+                        *out++ = moved_[m].k;
+                }
+            }
         }
     }
     // Mostly few: an insertion sort then.

@@ -14,11 +14,12 @@ class QGPhysObject;
 // current positions, so a query needs only to cover every box the object could overlap.
 // Each pass files every object anew, by a counting sort, in the cell of its box's corner of least
 // coordinates, with its box beside it; the cells of a row lie one after another, so a query reads
-// each row it covers as one run. Cells are filled in list order and are no larger than the reach
-// of a query: the largest filed box, which a query looks back from the box it asks about. A box
-// far larger than the typical one or inverted (a negative size) is kept in a loose list that every
-// query takes whole, as is a box that a pair response moves out of its cell during the pass.
-// Boxes with a coordinate that is not finite overlap nothing and are not filed.
+// each row it covers as one run, four boxes at a time. Cells are as large as the reach of a query:
+// the largest filed box, which a query looks back from the box it asks about. A box that moves
+// during the pass is updated where it is filed while its corner stays near where it was filed,
+// and is otherwise chained from the cell it has come to. A box far larger than the typical one or
+// inverted (a negative size) is kept in a loose list that every query takes whole. Boxes with a
+// coordinate that is not finite overlap nothing and are not filed.
 class BroadPhase {
 public:
     // Files the objects list[0..n) by their current boxes.
@@ -57,9 +58,18 @@ private:
         uint64_t position = 0, size = 0;
         bool operator==(const Seen&) const = default;
     };
-    // Where an object's entry is: an index of the cells' entries, or of the loose list with
-    // kLoose added; kNowhere for an object that meets nothing.
+    // An entry of a box a pair response or a reaction has moved out of its cell's slack, chained
+    // from the cell its corner now lies in.
+    struct Moved {
+        Box box;
+        uint32_t k, cell, next;
+    };
+    // Where an object's entry is: an index of the cells' entries, of the moved entries with
+    // kMoved added or of the loose list with kLoose added; kNowhere for an object that meets
+    // nothing.
     static constexpr uint32_t kLoose = 1u << 31;
+    static constexpr uint32_t kMoved = 1u << 30;
+    static constexpr uint32_t kNone = ~0u;
     static constexpr uint32_t kNowhere = ~0u;
 
     static inline Seen seen_of(const QGPhysObject& o);
@@ -70,11 +80,20 @@ private:
     inline uint32_t cell_of(const Box& b) const;
     void choose_limit();
     void file_all();
+    // Files object k by its box as it is now: where it is filed, chained from a new cell, in the
+    // loose list or nowhere.
+    void refile(size_t k);
+    void set_entry(uint32_t at, const Box& b) {
+        x0_[at] = b.x0;
+        y0_[at] = b.y0;
+        x1_[at] = b.x1;
+        y1_[at] = b.y1;
+    }
 
     QGPhysObject* const* list_ = nullptr;
     size_t n_ = 0;
     size_t stale_from_ = 0;
-    bool refile_ = false;  // the loose list has grown: file everything anew
+    bool refile_ = false;  // the loose or moved entries have grown: file everything anew
     bool limit_chosen_ = false;
     uint32_t size_limit_ = 0;  // the largest width or height the cells take
     uint32_t extent_ = 0;      // the largest width or height filed in the cells
@@ -87,11 +106,17 @@ private:
     uint32_t grid_w_ = 1;
     std::vector<uint32_t> first_;  // per cell, its first entry; one more at the end
     std::vector<uint32_t> fill_;
-    std::vector<Entry> entries_;
+    // The cells' entries, a box coordinate or the list position per array, with room for one
+    // four-wide read past the last.
+    std::vector<float> x0_, y0_, x1_, y1_;
+    std::vector<uint32_t> k_;
     std::vector<Entry> loose_;
-    std::vector<uint32_t> where_;   // per object
-    std::vector<uint32_t> cell_;    // per object filed in the cells, its cell
-    std::vector<dvec2d> filed_at_;  // and the corner it was filed by
+    std::vector<Moved> moved_;
+    std::vector<uint32_t> moved_head_;  // per cell, its last moved entry
+    std::vector<uint32_t> moved_rows_;  // per row, its moved entries
+    std::vector<uint32_t> where_;       // per object
+    std::vector<uint32_t> cell_;        // per object filed in the cells, its cell
+    std::vector<dvec2d> filed_at_;      // and the corner it was filed by
     std::vector<Seen> seen_;
     std::vector<Box> boxes_;
     std::vector<uint8_t> plain_;
