@@ -200,6 +200,7 @@ void BroadPhase::refresh(size_t k) {
         const dvec2d at = filed_at_[k];
         if (std::fabs(x - at.x) <= kSlack && std::fabs(y - at.y) <= kSlack && fits(o)) {
             set_entry(w, {x, y, x + float(o.size.x), y + float(o.size.y)});
+            seen_[k] = seen_of(o);
             return;
         }
     }
@@ -208,6 +209,8 @@ void BroadPhase::refresh(size_t k) {
 
 void BroadPhase::refile(size_t k) {
     const QGPhysObject& o = *list_[k];
+    // What the checks after a reaction compare with: the box the entry holds.
+    seen_[k] = seen_of(o);
     const Box b = box_of(o);
     const uint32_t w = where_[k];
     if (w != kNowhere && (w & kLoose)) {
@@ -216,7 +219,7 @@ void BroadPhase::refile(size_t k) {
     }
     const bool nowhere = std::isnan(b.x0);
     const bool fitting = !nowhere && fits(o);
-    if (w & kMoved) {
+    if (w != kNowhere && (w & kMoved)) {
         Moved& m = moved_[w & ~kMoved];
         if (fitting && cell_of(b) == m.cell) {
             m.box = b;
@@ -254,10 +257,7 @@ std::span<const uint32_t> BroadPhase::candidates(size_t i, size_t after) {
     if (stale_from_ < n_) {
         // Only what a reaction moved or resized is filed again.
         for (size_t k = stale_from_; k < n_; ++k) {
-            const Seen now = seen_of(*list_[k]);
-            if (now == seen_[k]) continue;
-            seen_[k] = now;
-            refile(k);
+            if (seen_of(*list_[k]) != seen_[k]) refile(k);
         }
         stale_from_ = n_;
     }

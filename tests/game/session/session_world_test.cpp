@@ -319,6 +319,7 @@ TEST_F(WorldStep, AReactionThatMovesAnotherObjectIsSeenByTheRestOfThePass) {
         auto* cargo = make(game->spawn<RecordingPhys>(0, nullptr, ivec2d{4, 4}), {180, 10});
         carrier->cargo = cargo;
         if (by_terrain) carrier->position = {20, 58};  // into the floor at row 60
+        if (by_terrain) cargo->position = {NAN, NAN};  // filed nowhere until carried
         else touched->position = {22, 20};
         game->update(0.0f);
         EXPECT_EQ(touched->object_collisions, by_terrain ? 0 : 1);
