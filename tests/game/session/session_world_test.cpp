@@ -319,6 +319,7 @@ TEST_F(WorldStep, AReactionThatMovesAnotherObjectIsSeenByTheRestOfThePass) {
         auto* cargo = make(game->spawn<RecordingPhys>(0, nullptr, ivec2d{4, 4}), {180, 10});
         carrier->cargo = cargo;
         if (by_terrain) carrier->position = {20, 58};  // into the floor at row 60
+        if (by_terrain) cargo->position = {NAN, NAN};  // filed nowhere until carried
         else touched->position = {22, 20};
         game->update(0.0f);
         EXPECT_EQ(touched->object_collisions, by_terrain ? 0 : 1);
@@ -326,6 +327,31 @@ TEST_F(WorldStep, AReactionThatMovesAnotherObjectIsSeenByTheRestOfThePass) {
         EXPECT_EQ(cargo->object_collisions, 1);
         EXPECT_EQ(waiting->object_collisions, 1);
     }
+}
+
+// One object goes and another comes in the same step, so the list keeps its length: the reacting
+// object shifted into the place of a plain one still reacts to the plain object before it.
+TEST_F(WorldStep, AReactingObjectShiftedIntoAPlainOnesPlaceStillReacts) {
+    auto game = server_on_floor(200, 100, 60, color_earth);
+    auto plain = [&](dvec2d at) {
+        auto* o = game->spawn<QGPhysObject>(0, ivec2d{4, 4}, true, 1.0f, 1.0f, 0.1f, 0.0f, 1, 0xffff, 0.0f);
+        o->position = o->previous_position = at;
+        game->update(0.0f);
+        return o;
+    };
+    QGPhysObject* first = plain({20, 20});
+    QGPhysObject* going = plain({150, 20});
+    auto* reacting = game->spawn<RecordingPhys>(0, nullptr, ivec2d{4, 4});
+    reacting->position = reacting->previous_position = {60, 20};
+    game->update(0.0f);
+    game->update(0.0f);
+    game->remove_object(going->entity_id);
+    plain({180, 20});
+    ASSERT_EQ(game->registry().physics_objects(),
+              (std::vector<QGPhysObject*>{first, reacting, game->registry().physics_objects()[2]}));
+    reacting->position = {22, 20};
+    game->update(0.0f);
+    EXPECT_EQ(reacting->object_collisions, 1);
 }
 
 TEST_F(WorldStep, OneStaticObjectNeverMeetsTheTerrain) {
