@@ -57,8 +57,8 @@ inline void take_lanes(unsigned lanes, const int32_t* run_i, const float* dx, co
         store.q[end_pair] = d2[lane];
         store.nx[end_pair] = dx[lane];
         store.ny[end_pair] = dy[lane];
-        store.vis_x[end_pair] = p.vx[j];
-        store.vis_y[end_pair] = p.vy[j];
+        store.vj_x[end_pair] = p.vx[j];
+        store.vj_y[end_pair] = p.vy[j];
         ++end_pair;
     }
 }
@@ -87,14 +87,65 @@ struct SpreadByte {
 };
 constexpr SpreadByte kSpreadByte;
 
-// The pressure of a particle from the density terms its pairs hold in the pressure's place,
-// summed in their order.
+// The x and y of eight pairs stored as eight (x, y), in their order.
+__attribute__((always_inline, target("avx2"))) inline void store_pairs(float* at, __m256 x, __m256 y) {
+    const __m256 low = _mm256_unpacklo_ps(x, y), high = _mm256_unpackhi_ps(x, y);
+    _mm256_storeu_ps(at, _mm256_permute2f128_ps(low, high, 0x20));
+    _mm256_storeu_ps(at + 8, _mm256_permute2f128_ps(low, high, 0x31));
+}
+
+// The pressure of a particle from its pairs' density terms, summed in their order.
 inline float pair_pressure(const float* w3, const float* w4, std::size_t first_pair, std::size_t end_pair) {
     float density = 0.0f, near_density = 0.0f;
 #pragma GCC unroll 2
     for (std::size_t k = first_pair; k < end_pair; ++k) density += w3[k], near_density += w4[k];
     return (0.01f * density) * 2.0f * (0.01f * near_density);
 }
+
+// What adding the pairs' forces reads and writes. A force under way is one (x, y) in `forces`.
+struct Forces {
+    const PairStore* stores;
+    const uint32_t *store_of, *first, *count;
+    float* forces;
+    float *fx, *fy;
+};
+
+// In index order, so that each particle has had its lower partners' shares, in their order,
+// before it adds gravity and its own pairs' viscosity, then their pressure. A partner gets the
+// pair's viscosity, then its pressure, and no other pair of the particle touches it (a
+// particle's partners differ): so each partner takes its two in one go, as the particle takes
+// the viscosity. The x and y of a force or a pair's term take the same operation in two lanes;
+// what the other lanes hold is never stored.
+__attribute__((always_inline)) inline void add_forces(const Forces& f, std::size_t n) {
+    const __m128 gravity = _mm_setr_ps(-0.0f, kGravity, -0.0f, -0.0f);
+    for (std::size_t i = 0; i < n; ++i) {
+        const PairStore& s = f.stores[f.store_of[i]];
+        const std::size_t first = f.first[i], end = first + f.count[i];
+        const uint32_t* __restrict j = s.j.data();
+        const float* __restrict vis = s.vis.data();
+        const float* __restrict pres = s.pres.data();
+        double* __restrict forces = reinterpret_cast<double*>(f.forces);
+        // A pair that does not approach holds a viscosity of +0, which changes no sum: a force
+        // starts each step at +0, and a sum of floats that starts at +0 is never -0. Adding -0
+        // changes no x.
+        __m128 fi = _mm_add_ps(_mm_castpd_ps(_mm_load_sd(forces + i)), gravity);
+        for (std::size_t k = first; k < end; ++k) {
+            const __m128 v = _mm_loadu_ps(vis + 2 * k);
+            fi = _mm_sub_ps(fi, v);
+            double* at = forces + j[k];
+            __m128 fj = _mm_castpd_ps(_mm_load_sd(at));
+            fj = _mm_add_ps(_mm_add_ps(fj, v), _mm_loadu_ps(pres + 2 * k));
+            _mm_store_sd(at, _mm_castps_pd(fj));
+        }
+#pragma GCC unroll 4
+        for (std::size_t k = first; k < end; ++k) fi = _mm_sub_ps(fi, _mm_loadu_ps(pres + 2 * k));
+        f.fx[i] = _mm_cvtss_f32(fi);
+        f.fy[i] = _mm_cvtss_f32(_mm_shuffle_ps(fi, fi, 1));
+    }
+}
+
+// The same where the processor has AVX, whose operations read the pairs' terms themselves.
+__attribute__((target("avx2"))) void add_forces_wide(const Forces& f, std::size_t n) { add_forces(f, n); }
 
 }  // namespace
 
@@ -147,7 +198,9 @@ void PairStore::make_room(std::size_t n) {
     if (wanted <= j.size()) return;
     const std::size_t grown = std::max(wanted, 2 * j.size());
     j.resize(grown);
-    for (auto* v : {&q, &nx, &ny, &vis_x, &vis_y, &pres_x, &pres_y}) v->resize(grown);
+    for (auto* v : {&q, &nx, &ny, &vj_x, &vj_y, &w3, &w4}) v->resize(grown);
+    vis.resize(2 * grown);
+    pres.resize(2 * grown);
 }
 
 // --- construction ---
@@ -473,8 +526,8 @@ void WaterObject::find_pairs(int i, PairStore& store) {
         const __m128 nx =
             _mm_or_ps(_mm_and_ps(apart, _mm_div_ps(_mm_loadu_ps(&store.nx[k]), d)), _mm_andnot_ps(apart, one));
         const __m128 ny = _mm_and_ps(apart, _mm_div_ps(_mm_loadu_ps(&store.ny[k]), d));
-        const __m128 u = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vxi), _mm_loadu_ps(&store.vis_x[k])), nx),
-                                    _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vyi), _mm_loadu_ps(&store.vis_y[k])), ny));
+        const __m128 u = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vxi), _mm_loadu_ps(&store.vj_x[k])), nx),
+                                    _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vyi), _mm_loadu_ps(&store.vj_y[k])), ny));
         const __m128 approach = _mm_cmpgt_ps(u, zero);
         const __m128 impulse =
             _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(_mm_div_ps(u, _mm_add_ps(u, _mm_set1_ps(10.0f))), w), _mm_set1_ps(100.0f)),
@@ -483,20 +536,23 @@ void WaterObject::find_pairs(int i, PairStore& store) {
         _mm_storeu_ps(&store.q[k], q);
         _mm_storeu_ps(&store.nx[k], nx);
         _mm_storeu_ps(&store.ny[k], ny);
-        _mm_storeu_ps(&store.vis_x[k], _mm_and_ps(approach, _mm_mul_ps(impulse, nx)));
-        _mm_storeu_ps(&store.vis_y[k], _mm_and_ps(approach, _mm_mul_ps(impulse, ny)));
-        // The density terms w^3 and w^4 wait in the pressure's place until they are summed.
-        _mm_storeu_ps(&store.pres_x[k], w3);
-        _mm_storeu_ps(&store.pres_y[k], _mm_mul_ps(w3, w));
+        const __m128 vis_x = _mm_and_ps(approach, _mm_mul_ps(impulse, nx));
+        const __m128 vis_y = _mm_and_ps(approach, _mm_mul_ps(impulse, ny));
+        _mm_storeu_ps(&store.vis[2 * k], _mm_unpacklo_ps(vis_x, vis_y));
+        _mm_storeu_ps(&store.vis[2 * k + 4], _mm_unpackhi_ps(vis_x, vis_y));
+        _mm_storeu_ps(&store.w3[k], w3);
+        _mm_storeu_ps(&store.w4[k], _mm_mul_ps(w3, w));
     }
-    const float pressure = pair_pressure(store.pres_x.data(), store.pres_y.data(), first_pair, end_pair);
+    const float pressure = pair_pressure(store.w3.data(), store.w4.data(), first_pair, end_pair);
     const __m128 pressure4 = _mm_set1_ps(pressure);
     for (std::size_t k = first_pair; k < end_pair; k += 4) {
         const __m128 m =
             _mm_mul_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(&store.q[k]), one), _mm_set1_ps(0.5f)), pressure4),
                        _mm_set1_ps(175.0f));
-        _mm_storeu_ps(&store.pres_x[k], _mm_mul_ps(m, _mm_loadu_ps(&store.nx[k])));
-        _mm_storeu_ps(&store.pres_y[k], _mm_mul_ps(m, _mm_loadu_ps(&store.ny[k])));
+        const __m128 pres_x = _mm_mul_ps(m, _mm_loadu_ps(&store.nx[k]));
+        const __m128 pres_y = _mm_mul_ps(m, _mm_loadu_ps(&store.ny[k]));
+        _mm_storeu_ps(&store.pres[2 * k], _mm_unpacklo_ps(pres_x, pres_y));
+        _mm_storeu_ps(&store.pres[2 * k + 4], _mm_unpackhi_ps(pres_x, pres_y));
     }
     file_pairs(pi, store, first_pair, end_pair);
 }
@@ -574,8 +630,8 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
                 _mm256_storeu_ps(out.q + end_pair, _mm256_permutevar8x32_ps(d2, order));
                 _mm256_storeu_ps(out.nx + end_pair, _mm256_permutevar8x32_ps(dx, order));
                 _mm256_storeu_ps(out.ny + end_pair, _mm256_permutevar8x32_ps(dy, order));
-                _mm256_storeu_ps(out.vis_x + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + g.at), order));
-                _mm256_storeu_ps(out.vis_y + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + g.at), order));
+                _mm256_storeu_ps(out.vj_x + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + g.at), order));
+                _mm256_storeu_ps(out.vj_y + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + g.at), order));
                 end_pair += unsigned(__builtin_popcount(lanes));
             }
             close_pairs_wide(out, run_vx[k], run_vy[k], first_pair, end_pair);
@@ -594,10 +650,12 @@ __attribute__((always_inline, target("avx2"))) inline void WaterObject::close_pa
     float* __restrict sq = rows.q;
     float* __restrict snx = rows.nx;
     float* __restrict sny = rows.ny;
-    float* __restrict svx = rows.vis_x;
-    float* __restrict svy = rows.vis_y;
-    float* __restrict spx = rows.pres_x;
-    float* __restrict spy = rows.pres_y;
+    float* __restrict svx = rows.vj_x;
+    float* __restrict svy = rows.vj_y;
+    float* __restrict sw3 = rows.w3;
+    float* __restrict sw4 = rows.w4;
+    float* __restrict svis = rows.vis;
+    float* __restrict spres = rows.pres;
     const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f), h8 = _mm256_set1_ps(h);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
         const __m256 d = _mm256_sqrt_ps(_mm256_loadu_ps(sq + k));
@@ -619,54 +677,31 @@ __attribute__((always_inline, target("avx2"))) inline void WaterObject::close_pa
         _mm256_storeu_ps(sq + k, q);
         _mm256_storeu_ps(snx + k, nx);
         _mm256_storeu_ps(sny + k, ny);
-        _mm256_storeu_ps(svx + k, _mm256_and_ps(approach, _mm256_mul_ps(impulse, nx)));
-        _mm256_storeu_ps(svy + k, _mm256_and_ps(approach, _mm256_mul_ps(impulse, ny)));
-        // The density terms w^3 and w^4 wait in the pressure's place until they are summed.
-        _mm256_storeu_ps(spx + k, w3);
-        _mm256_storeu_ps(spy + k, _mm256_mul_ps(w3, w));
+        store_pairs(svis + 2 * k, _mm256_and_ps(approach, _mm256_mul_ps(impulse, nx)),
+                    _mm256_and_ps(approach, _mm256_mul_ps(impulse, ny)));
+        _mm256_storeu_ps(sw3 + k, w3);
+        _mm256_storeu_ps(sw4 + k, _mm256_mul_ps(w3, w));
     }
-    const float pressure = pair_pressure(spx, spy, first_pair, end_pair);
+    const float pressure = pair_pressure(sw3, sw4, first_pair, end_pair);
     const __m256 pressure8 = _mm256_set1_ps(pressure);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
         const __m256 m = _mm256_mul_ps(
             _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(sq + k), one), _mm256_set1_ps(0.5f)), pressure8),
             _mm256_set1_ps(175.0f));
-        _mm256_storeu_ps(spx + k, _mm256_mul_ps(m, _mm256_loadu_ps(snx + k)));
-        _mm256_storeu_ps(spy + k, _mm256_mul_ps(m, _mm256_loadu_ps(sny + k)));
+        store_pairs(spres + 2 * k, _mm256_mul_ps(m, _mm256_loadu_ps(snx + k)),
+                    _mm256_mul_ps(m, _mm256_loadu_ps(sny + k)));
     }
 }
 
 void WaterObject::add_pair_forces() {
-    // In index order, so that each particle has had its lower partners' shares, in their order,
-    // before it adds gravity and its own pairs' viscosity, then their pressure. A partner gets
-    // the pair's viscosity, then its pressure, and no other pair of the particle touches it (a
-    // particle's partners differ): so each partner takes its two in one go, as the particle
-    // takes the viscosity.
     ParticleArrays& p = particles;
-    float* __restrict fx = p.fx.data();
-    float* __restrict fy = p.fy.data();
-    for (std::size_t i = 0; i < p.size(); ++i) {
-        const PairStore& s = pair_stores_[pair_store_[i]];
-        const std::size_t first = pair_first_[i], end = first + pair_count_[i];
-        const uint32_t* __restrict j = s.j.data();
-        const float* __restrict vis_x = s.vis_x.data(), * __restrict vis_y = s.vis_y.data();
-        const float* __restrict pres_x = s.pres_x.data(), * __restrict pres_y = s.pres_y.data();
-        // A pair that does not approach holds a viscosity of +0, which changes no sum: a force
-        // starts each step at +0, and a sum of floats that starts at +0 is never -0.
-        float fxi = fx[i], fyi = fy[i] + kGravity;
-        for (std::size_t k = first; k < end; ++k) {
-            const float vx = vis_x[k], vy = vis_y[k];
-            fxi -= vx, fyi -= vy;
-            const uint32_t partner = j[k];
-            float fxj = fx[partner], fyj = fy[partner];
-            fxj += vx, fyj += vy;
-            fxj += pres_x[k], fyj += pres_y[k];
-            fx[partner] = fxj, fy[partner] = fyj;
-        }
-#pragma GCC unroll 2
-        for (std::size_t k = first; k < end; ++k) fxi -= pres_x[k], fyi -= pres_y[k];
-        fx[i] = fxi, fy[i] = fyi;
-    }
+    const std::size_t n = p.size();
+    forces_.resize(2 * n);
+    for (std::size_t i = 0; i < n; ++i) forces_[2 * i] = p.fx[i], forces_[2 * i + 1] = p.fy[i];
+    const Forces f{pair_stores_.data(), pair_store_.data(), pair_first_.data(), pair_count_.data(),
+                   forces_.data(),      p.fx.data(),        p.fy.data()};
+    if (__builtin_cpu_supports("avx2")) add_forces_wide(f, n);
+    else add_forces(f, n);
 }
 
 std::size_t WaterObject::pair_count() const {

@@ -43,9 +43,12 @@ struct WaterSettings {
 struct PairStore {
     std::vector<uint32_t> j;
     std::vector<float> q;
-    std::vector<float> nx, ny;          // unit vector from j towards i
-    std::vector<float> vis_x, vis_y;    // I * n, +0 when the pair does not approach
-    std::vector<float> pres_x, pres_y;  // m * n
+    std::vector<float> nx, ny;      // unit vector from j towards i
+    std::vector<float> vj_x, vj_y;  // the partner's velocity, while the records are made
+    std::vector<float> w3, w4;      // the density terms, while the records are made
+    // Two floats a pair, x then y, so that the forces add both at once: the viscosity I * n (+0
+    // when the pair does not approach) and the pressure m * n.
+    std::vector<float> vis, pres;
     std::size_t size = 0;
 
     // Room for n more pairs and a group of eight beyond them.
@@ -55,17 +58,19 @@ struct PairStore {
 // The arrays of a store where they stand until it makes room again.
 struct PairRows {
     uint32_t* j;
-    float *q, *nx, *ny, *vis_x, *vis_y, *pres_x, *pres_y;
+    float *q, *nx, *ny, *vj_x, *vj_y, *w3, *w4, *vis, *pres;
 
     explicit PairRows(PairStore& s)
         : j(s.j.data()),
           q(s.q.data()),
           nx(s.nx.data()),
           ny(s.ny.data()),
-          vis_x(s.vis_x.data()),
-          vis_y(s.vis_y.data()),
-          pres_x(s.pres_x.data()),
-          pres_y(s.pres_y.data()) {}
+          vj_x(s.vj_x.data()),
+          vj_y(s.vj_y.data()),
+          w3(s.w3.data()),
+          w4(s.w4.data()),
+          vis(s.vis.data()),
+          pres(s.pres.data()) {}
 };
 
 // The particles, one array per quantity; index = particle number.
@@ -238,6 +243,8 @@ private:
     std::vector<PairStore> pair_stores_;
     std::vector<uint32_t> pair_store_;
     std::vector<uint32_t> pair_first_, pair_count_;
+    // The forces while the pairs' shares are added, x and y of each particle side by side.
+    std::vector<float> forces_;
     // Occupancy cells marked in the current step (server): a bit per cell, in the tree's Morton
     // order.
     std::vector<uint64_t> marked_;
