@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <numeric>
 #include <string>
 
@@ -92,6 +93,32 @@ __attribute__((always_inline, target("avx2"))) inline void store_pairs(float* at
     const __m256 low = _mm256_unpacklo_ps(x, y), high = _mm256_unpackhi_ps(x, y);
     _mm256_storeu_ps(at, _mm256_permute2f128_ps(low, high, 0x20));
     _mm256_storeu_ps(at + 8, _mm256_permute2f128_ps(low, high, 0x31));
+}
+
+// The motion's bounce off an edge (see move_particle), eight lanes at a time.
+__attribute__((always_inline, target("avx2"))) inline void bounce_wide(__m256& at, __m256& speed, __m256 edge,
+                                                                       __m256 inside) {
+    const __m256 zero = _mm256_setzero_ps(), back = _mm256_set1_ps(-0.5f);
+    __m256 c = _mm256_cmp_ps(at, zero, _CMP_LE_OQ);
+    at = _mm256_blendv_ps(at, _mm256_set1_ps(1.0f), c);
+    speed = _mm256_blendv_ps(speed, _mm256_mul_ps(speed, back), c);
+    c = _mm256_cmp_ps(at, edge, _CMP_GE_OQ);
+    at = _mm256_blendv_ps(at, inside, c);
+    speed = _mm256_blendv_ps(speed, _mm256_mul_ps(speed, back), c);
+}
+
+// Bits 0..11 of each lane spread to the even bits, as the tree's Morton code places them.
+__attribute__((always_inline, target("avx2"))) inline __m256i spread_wide(__m256i v) {
+    v = _mm256_and_si256(_mm256_or_si256(v, _mm256_slli_epi32(v, 8)), _mm256_set1_epi32(0x00FF00FF));
+    v = _mm256_and_si256(_mm256_or_si256(v, _mm256_slli_epi32(v, 4)), _mm256_set1_epi32(0x0F0F0F0F));
+    v = _mm256_and_si256(_mm256_or_si256(v, _mm256_slli_epi32(v, 2)), _mm256_set1_epi32(0x33333333));
+    return _mm256_and_si256(_mm256_or_si256(v, _mm256_slli_epi32(v, 1)), _mm256_set1_epi32(0x55555555));
+}
+
+// All ones in the lanes that hold a finite number.
+__attribute__((always_inline, target("avx2"))) inline __m256 finite_wide(__m256 v) {
+    return _mm256_cmp_ps(_mm256_andnot_ps(_mm256_set1_ps(-0.0f), v), _mm256_set1_ps(std::numeric_limits<float>::max()),
+                         _CMP_LE_OQ);
 }
 
 // The pressure of a particle from its pairs' density terms, summed in their order.
@@ -708,89 +735,208 @@ std::size_t WaterObject::pair_count() const {
     return std::accumulate(pair_count_.begin(), pair_count_.end(), std::size_t(0));
 }
 
+struct WaterObject::Motion {
+    float ts, w, h;
+    const uint64_t* solid;  // null without a mask
+    std::size_t row_words;
+    bool stirred, team;
+    Placing at;
+    float* __restrict x, * __restrict y, * __restrict vx, * __restrict vy;
+    float* __restrict fx, * __restrict fy, * __restrict prev_x, * __restrict prev_y;
+    int32_t* __restrict cell_x, * __restrict cell_y;
+};
+
 void WaterObject::integrate(int threads) {
+    ParticleArrays& p = particles;
+    const std::size_t n = p.size();
+    const bool team = threads > 1;
+    // Each particle moves on its own; the cells' last particles, which particles share, are set
+    // in index order: after the team's pass, or as one thread goes. Only cells that hold a
+    // particle hold a last one.
+    for (std::size_t i = 0; i < n; ++i)
+        if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = -1;
+    const Motion m{time_step_,
+                   float(width_),
+                   float(height_),
+                   solid_.empty() ? nullptr : solid_.data(),
+                   row_words_,
+                   blasts_pending_,
+                   team,
+                   placing(),
+                   p.x.data(),
+                   p.y.data(),
+                   p.vx.data(),
+                   p.vy.data(),
+                   p.fx.data(),
+                   p.fy.data(),
+                   p.prev_x.data(),
+                   p.prev_y.data(),
+                   p.cell_x.data(),
+                   p.cell_y.data()};
+    const bool wide = eight_lanes && __builtin_cpu_supports("avx2");
+#pragma omp parallel num_threads(threads) if (team)
+    {
+        const std::size_t t = std::size_t(omp_get_thread_num()), count = std::size_t(omp_get_num_threads());
+        if (wide) move_particles_wide(m, n * t / count, n * (t + 1) / count);
+        else move_particles(m, n * t / count, n * (t + 1) / count);
+    }
+    for (std::size_t i = 0; team && i < n; ++i)
+        if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = int32_t(i);
+    clear_blasts();
+}
+
+void WaterObject::move_particles(const Motion& m, std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) move_particle(m, i);
+}
+
+inline void WaterObject::move_particle(const Motion& m, std::size_t i) {
     // A particle at or past an edge of the level is put back inside at half the speed, reversed.
     auto bounce = [](float& at, float& speed, float edge) {
         if (at <= 0.0f) at = 1.0f, speed *= -0.5f;
         if (at >= edge) at = edge - 1.0f, speed *= -0.5f;
     };
-    const float ts = time_step_;
-    const float w = float(width_), h = float(height_);
-    ParticleArrays& p = particles;
-    const int n = int(p.size());
-    const bool team = threads > 1;
-    // Each particle moves on its own; the cells' last particles, which particles share, are set
-    // in index order: after the team's pass, or as one thread goes. Only cells that hold a
-    // particle hold a last one.
-    for (std::size_t i = 0; i < p.size(); ++i)
-        if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = -1;
-    const uint64_t* solid = solid_.empty() ? nullptr : solid_.data();
-    const std::size_t row_words = row_words_;
-    const bool stirred = blasts_pending_;
-    const Placing at = placing();
-    // The arrays by their own pointers, so that a store to one does not reload another.
-    float* __restrict px = p.x.data();
-    float* __restrict py = p.y.data();
-    float* __restrict pvx = p.vx.data();
-    float* __restrict pvy = p.vy.data();
-    float* __restrict pfx = p.fx.data();
-    float* __restrict pfy = p.fy.data();
-    float* __restrict prev_x = p.prev_x.data();
-    float* __restrict prev_y = p.prev_y.data();
-#pragma omp parallel for schedule(static) num_threads(threads) if (team)
-    for (int k = 0; k < n; ++k) {
-        const std::size_t i = std::size_t(k);
-        float x = px[i], y = py[i], vx = pvx[i], vy = pvy[i];
-        vx += pfx[i] * ts;
-        vy += pfy[i] * ts;
-        pfx[i] = 0.0f;
-        pfy[i] = 0.0f;
-        const float x_was = x, y_was = y;
-        prev_x[i] = x_was;
-        prev_y[i] = y_was;
-        x += vx * ts;
-        y += vy * ts;
-        vx = (x - x_was) / ts;
-        vy = (y - y_was) / ts;
-        bounce(x, vx, w);
-        bounce(y, vy, h);
-        if (x >= 0.0f && y >= 0.0f && x < w && y < h && solid &&
-            (solid[std::size_t(y) * row_words + (std::size_t(x) >> 6)] >> (int(x) & 63)) & 1u) {
-            x = x_was;
-            y = y_was;
-            vx *= -0.5f;
-            vy *= -0.5f;
-        }
-        // A particle that left the numbers goes back to where it was, at rest; one that never
-        // had a place takes no part until it has one.
-        if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(vx) || !std::isfinite(vy)) {
-            x = x_was;
-            y = y_was;
-            vx = vy = 0.0f;
-        }
-        px[i] = x, py[i] = y, pvx[i] = vx, pvy[i] = vy;
-        p.cell_x[i] = p.cell_y[i] = -1;
-        mark_cell(at, x, y, team);
-        int cx, cy;
-        if (!cell_of(at, x, y, cx, cy)) continue;
-        if (team) p.cell_x[i] = cx, p.cell_y[i] = cy;
-        else link(int32_t(i), cx, cy);
-        if (!stirred) continue;
-        const Blast& b = blasts_[cell_index(cx, cy)];
-        if (b.radius != 0.0f) {
-            const float dx = x - b.x, dy = y - b.y;
-            const float d2 = dx * dx + dy * dy;
-            if (d2 > 0.0f && d2 < b.radius * b.radius) {
-                const float dist = std::sqrt(d2);
-                const float strength = (b.radius - dist) / b.radius;
-                pfx[i] += dx / dist * 2000.0f * strength;
-                pfy[i] += dy / dist * 2000.0f * strength;
-            }
+    const float ts = m.ts, w = m.w, h = m.h;
+    float x = m.x[i], y = m.y[i], vx = m.vx[i], vy = m.vy[i];
+    vx += m.fx[i] * ts;
+    vy += m.fy[i] * ts;
+    m.fx[i] = 0.0f;
+    m.fy[i] = 0.0f;
+    const float x_was = x, y_was = y;
+    m.prev_x[i] = x_was;
+    m.prev_y[i] = y_was;
+    x += vx * ts;
+    y += vy * ts;
+    vx = (x - x_was) / ts;
+    vy = (y - y_was) / ts;
+    bounce(x, vx, w);
+    bounce(y, vy, h);
+    if (x >= 0.0f && y >= 0.0f && x < w && y < h && m.solid &&
+        (m.solid[std::size_t(y) * m.row_words + (std::size_t(x) >> 6)] >> (int(x) & 63)) & 1u) {
+        x = x_was;
+        y = y_was;
+        vx *= -0.5f;
+        vy *= -0.5f;
+    }
+    // A particle that left the numbers goes back to where it was, at rest; one that never
+    // had a place takes no part until it has one.
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(vx) || !std::isfinite(vy)) {
+        x = x_was;
+        y = y_was;
+        vx = vy = 0.0f;
+    }
+    m.x[i] = x, m.y[i] = y, m.vx[i] = vx, m.vy[i] = vy;
+    m.cell_x[i] = m.cell_y[i] = -1;
+    mark_cell(m.at, x, y, m.team);
+    int cx, cy;
+    if (cell_of(m.at, x, y, cx, cy)) place_particle(m, i, cx, cy);
+}
+
+inline void WaterObject::place_particle(const Motion& m, std::size_t i, int cx, int cy) {
+    m.cell_x[i] = cx, m.cell_y[i] = cy;
+    if (!m.team) heads_[cell_index(cx, cy)] = int32_t(i);
+    if (!m.stirred) return;
+    const Blast& b = blasts_[cell_index(cx, cy)];
+    if (b.radius != 0.0f) {
+        const float dx = m.x[i] - b.x, dy = m.y[i] - b.y;
+        const float d2 = dx * dx + dy * dy;
+        if (d2 > 0.0f && d2 < b.radius * b.radius) {
+            const float dist = std::sqrt(d2);
+            const float strength = (b.radius - dist) / b.radius;
+            m.fx[i] += dx / dist * 2000.0f * strength;
+            m.fy[i] += dy / dist * 2000.0f * strength;
         }
     }
-    for (std::size_t i = 0; team && i < p.size(); ++i)
-        if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = int32_t(i);
-    clear_blasts();
+}
+
+__attribute__((target("avx2"))) void WaterObject::move_particles_wide(const Motion& m, std::size_t begin,
+                                                                      std::size_t end) {
+    const __m256 ts = _mm256_set1_ps(m.ts), zero = _mm256_setzero_ps();
+    const __m256 back = _mm256_set1_ps(-0.5f);
+    const __m256 w = _mm256_set1_ps(m.w), h = _mm256_set1_ps(m.h);
+    const __m256 w_in = _mm256_set1_ps(m.w - 1.0f), h_in = _mm256_set1_ps(m.h - 1.0f);
+    const __m256 tree_cell = _mm256_set1_ps(m.at.tree_cell), tree_side = _mm256_set1_ps(m.at.tree_side);
+    const __m256 grid = _mm256_set1_ps(m.at.grid);
+    const __m256 grid_w = _mm256_set1_ps(m.at.grid_w), grid_h = _mm256_set1_ps(m.at.grid_h);
+    const __m256i tree_last = _mm256_set1_epi32(int(m.at.side - 1));
+    const __m256i cells_w = _mm256_set1_epi32(m.at.cells_w), cells_h = _mm256_set1_epi32(m.at.cells_h);
+    const __m256i none = _mm256_set1_epi32(-1), low_bit = _mm256_set1_epi32(1);
+    // The mask as 32-bit words: bit b of a 64-bit word is bit b & 31 of its word 2w + b / 32.
+    const __m256i half_rows = _mm256_set1_epi32(int(2 * m.row_words));
+    const int* solid = reinterpret_cast<const int*>(m.solid);
+    std::size_t i = begin;
+    for (; i + 8 <= end; i += 8) {
+        __m256 x = _mm256_loadu_ps(m.x + i), y = _mm256_loadu_ps(m.y + i);
+        __m256 vx = _mm256_add_ps(_mm256_loadu_ps(m.vx + i), _mm256_mul_ps(_mm256_loadu_ps(m.fx + i), ts));
+        __m256 vy = _mm256_add_ps(_mm256_loadu_ps(m.vy + i), _mm256_mul_ps(_mm256_loadu_ps(m.fy + i), ts));
+        _mm256_storeu_ps(m.fx + i, zero);
+        _mm256_storeu_ps(m.fy + i, zero);
+        const __m256 x_was = x, y_was = y;
+        _mm256_storeu_ps(m.prev_x + i, x_was);
+        _mm256_storeu_ps(m.prev_y + i, y_was);
+        x = _mm256_add_ps(x, _mm256_mul_ps(vx, ts));
+        y = _mm256_add_ps(y, _mm256_mul_ps(vy, ts));
+        vx = _mm256_div_ps(_mm256_sub_ps(x, x_was), ts);
+        vy = _mm256_div_ps(_mm256_sub_ps(y, y_was), ts);
+        bounce_wide(x, vx, w, w_in);
+        bounce_wide(y, vy, h, h_in);
+        const __m256 placed = _mm256_and_ps(_mm256_cmp_ps(x, zero, _CMP_GE_OQ), _mm256_cmp_ps(y, zero, _CMP_GE_OQ));
+        if (solid) {
+            const __m256 inside =
+                _mm256_and_ps(placed, _mm256_and_ps(_mm256_cmp_ps(x, w, _CMP_LT_OQ), _mm256_cmp_ps(y, h, _CMP_LT_OQ)));
+            const __m256i px = _mm256_cvttps_epi32(x), py = _mm256_cvttps_epi32(y);
+            const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(py, half_rows), _mm256_srli_epi32(px, 5));
+            const __m256i words =
+                _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), solid, at, _mm256_castps_si256(inside), 4);
+            const __m256i bit =
+                _mm256_and_si256(_mm256_srlv_epi32(words, _mm256_and_si256(px, _mm256_set1_epi32(31))), low_bit);
+            const __m256 blocked = _mm256_and_ps(inside, _mm256_castsi256_ps(_mm256_cmpeq_epi32(bit, low_bit)));
+            x = _mm256_blendv_ps(x, x_was, blocked);
+            y = _mm256_blendv_ps(y, y_was, blocked);
+            vx = _mm256_blendv_ps(vx, _mm256_mul_ps(vx, back), blocked);
+            vy = _mm256_blendv_ps(vy, _mm256_mul_ps(vy, back), blocked);
+        }
+        const __m256 numbers = _mm256_and_ps(_mm256_and_ps(finite_wide(x), finite_wide(y)),
+                                             _mm256_and_ps(finite_wide(vx), finite_wide(vy)));
+        x = _mm256_blendv_ps(x_was, x, numbers);
+        y = _mm256_blendv_ps(y_was, y, numbers);
+        vx = _mm256_blendv_ps(zero, vx, numbers);
+        vy = _mm256_blendv_ps(zero, vy, numbers);
+        _mm256_storeu_ps(m.x + i, x);
+        _mm256_storeu_ps(m.y + i, y);
+        _mm256_storeu_ps(m.vx + i, vx);
+        _mm256_storeu_ps(m.vy + i, vy);
+        // The occupancy cells (as mark_cell finds them) and the grid cells (as cell_of does).
+        const __m256 from = _mm256_and_ps(_mm256_cmp_ps(x, zero, _CMP_GE_OQ), _mm256_cmp_ps(y, zero, _CMP_GE_OQ));
+        const __m256 tx = _mm256_div_ps(x, tree_cell), ty = _mm256_div_ps(y, tree_cell);
+        const unsigned marked = unsigned(_mm256_movemask_ps(_mm256_and_ps(
+            from, _mm256_and_ps(_mm256_cmp_ps(tx, tree_side, _CMP_LT_OQ), _mm256_cmp_ps(ty, tree_side, _CMP_LT_OQ)))));
+        alignas(32) uint32_t codes[8];
+        _mm256_store_si256(
+            reinterpret_cast<__m256i*>(codes),
+            _mm256_or_si256(spread_wide(_mm256_min_epu32(_mm256_cvttps_epi32(tx), tree_last)),
+                            _mm256_slli_epi32(spread_wide(_mm256_min_epu32(_mm256_cvttps_epi32(ty), tree_last)), 1)));
+        for (unsigned lanes = marked; lanes != 0; lanes &= lanes - 1) {
+            const uint32_t code = codes[__builtin_ctz(lanes)];
+            const uint64_t bit = uint64_t(1) << (code & 63);
+            if (m.team) std::atomic_ref<uint64_t>(marked_[code >> 6]).fetch_or(bit, std::memory_order_relaxed);
+            else marked_[code >> 6] |= bit;
+        }
+        const __m256 gx = _mm256_div_ps(x, grid), gy = _mm256_div_ps(y, grid);
+        const __m256i cx = _mm256_cvttps_epi32(gx), cy = _mm256_cvttps_epi32(gy);
+        const __m256i in_grid = _mm256_and_si256(
+            _mm256_castps_si256(_mm256_and_ps(
+                from, _mm256_and_ps(_mm256_cmp_ps(gx, grid_w, _CMP_LT_OQ), _mm256_cmp_ps(gy, grid_h, _CMP_LT_OQ)))),
+            _mm256_and_si256(_mm256_cmpgt_epi32(cells_w, cx), _mm256_cmpgt_epi32(cells_h, cy)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(m.cell_x + i), _mm256_blendv_epi8(none, cx, in_grid));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(m.cell_y + i), _mm256_blendv_epi8(none, cy, in_grid));
+        const unsigned filed = unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(in_grid)));
+        if (m.team && !m.stirred) continue;
+        for (unsigned lanes = filed; lanes != 0; lanes &= lanes - 1) {
+            const std::size_t k = i + unsigned(__builtin_ctz(lanes));
+            place_particle(m, k, m.cell_x[k], m.cell_y[k]);
+        }
+    }
+    move_particles(m, i, end);
 }
 
 void WaterObject::clear_blasts() {

@@ -145,8 +145,9 @@ public:
     // The pairs the last step's force pass found.
     std::size_t pair_count() const;
 
-    // The pair search takes eight lanes at a time where the processor has AVX2, four otherwise;
-    // cleared, it takes four on any processor (both find the same pairs, bit for bit).
+    // The pair search takes eight lanes at a time where the processor has AVX2, four otherwise,
+    // and the motion eight particles at a time, one otherwise; cleared, they take four and one on
+    // any processor (with the same bits).
     bool eight_lanes = true;
 
     ParticleArrays particles;
@@ -183,6 +184,18 @@ private:
     void add_pair_forces();
     // Moves the particles (parallel) and files them in their cells.
     void integrate(int threads);
+    // What moving a particle reads, once for a pass; the arrays by their own pointers, so that a
+    // store to one does not reload another.
+    struct Motion;
+    // Moves the particles begin..end: one at a time, or on a processor with AVX2 eight at a
+    // time with the same operations in every lane (the particles past the last eight one at a
+    // time).
+    void move_particles(const Motion& m, std::size_t begin, std::size_t end);
+    void move_particles_wide(const Motion& m, std::size_t begin, std::size_t end);
+    void move_particle(const Motion& m, std::size_t i);
+    // Files a moved particle in its grid cell (and, one thread moving, as the cell's last), and
+    // pushes it when a blast stirs its cell.
+    void place_particle(const Motion& m, std::size_t i, int cx, int cy);
     // Takes back the blasts written to the grid.
     void clear_blasts();
     void publish_occupancy();
