@@ -967,22 +967,45 @@ inline void WaterObject::mark_cell(const Placing& at, float x, float y, bool sha
 
 void WaterObject::publish_occupancy() {
     // A square of the tree is one run of the bitmap: of one value when its bits are all clear or
-    // all set. Below 64 cells the run lies within a word.
-    occupancy_tree_.build(occupancy_tree_.depth(), [&](uint32_t x, uint32_t y, int height, bool& water) {
-        const uint64_t first = Quadtree<bool>::morton(x, y);
-        const uint64_t word = marked_[first >> 6];
-        if (height < 3) {
-            const uint64_t all = (uint64_t(1) << (1 << 2 * height)) - 1, bits = (word >> (first & 63)) & all;
-            water = bits != 0;
-            return bits == 0 || bits == all;
+    // all set. The squares of 64 cells and more are whole words, whose states are gathered a
+    // level at a time; below, the run lies within a word.
+    const int depth = occupancy_tree_.depth();
+    square_states_.clear();
+    level_starts_.clear();
+    for (int height = 3; height <= depth; ++height) {
+        const std::size_t start = square_states_.size();
+        level_starts_.push_back(start);
+        if (height == 3) {
+            for (const uint64_t word : marked_) square_states_.push_back(word == 0 ? 0 : word == ~uint64_t(0) ? 1 : 2);
+            continue;
         }
-        water = word != 0;
-        const auto run = marked_.begin() + std::ptrdiff_t(first >> 6);
-        return (word == 0 || word == ~uint64_t(0)) &&
-               std::all_of(run, run + (std::ptrdiff_t(1) << (2 * height - 6)), [&](uint64_t w) { return w == word; });
-    });
+        const std::size_t below = level_starts_[std::size_t(height - 4)];
+        for (std::size_t k = below; k < start; k += 4) {
+            const uint8_t* quarter = square_states_.data() + k;
+            const uint8_t a = quarter[0];
+            const bool one = a != 2 && quarter[1] == a && quarter[2] == a && quarter[3] == a;
+            square_states_.push_back(one ? a : 2);
+        }
+    }
+    BitWriter out(unsigned(depth), 5);
+    write_square(out, 0, depth);
+    occupancy_bytes = out.finish();
     std::fill(marked_.begin(), marked_.end(), 0);
-    occupancy_bytes = occupancy_tree_.serialize();
+    tree_stale_ = true;
+}
+
+void WaterObject::write_square(BitWriter& out, uint64_t first, int height) const {
+    // A leaf is 0 and its value, a split square 1 and its quarters in order.
+    if (height >= 3) {
+        const uint8_t state = square_states_[level_starts_[std::size_t(height - 3)] + (first >> (2 * height))];
+        if (state != 2) return out.bits(state, 2);
+    } else {
+        const uint64_t all = (uint64_t(1) << (1 << 2 * height)) - 1, bits = (marked_[first >> 6] >> (first & 63)) & all;
+        if (bits == 0 || bits == all) return out.bits(bits != 0 ? 1u : 0u, 2);
+    }
+    out.bit(1);
+    const uint64_t quarter = uint64_t(1) << (2 * (height - 1));
+    for (uint64_t k = 0; k < 4; ++k) write_square(out, first + k * quarter, height - 1);
 }
 
 // --- queries ---
@@ -1099,7 +1122,13 @@ void WaterObject::write_creation_event(QGEvent& event) const {
     event.set_record<EQGEventType::CreateWaterObject>(IdRecord{entity_id});
 }
 
-const Quadtree<bool>& WaterObject::occupancy() const { return occupancy_tree_; }
+const Quadtree<bool>& WaterObject::occupancy() const {
+    if (tree_stale_) {
+        occupancy_tree_.deserialize(occupancy_bytes, occupancy_tree_.depth());
+        tree_stale_ = false;
+    }
+    return occupancy_tree_;
+}
 
 void WaterObject::update_sprite() {
     if (server_ || !fresh_bytes_) return;

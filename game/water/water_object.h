@@ -199,6 +199,9 @@ private:
     // Takes back the blasts written to the grid.
     void clear_blasts();
     void publish_occupancy();
+    // Writes the stream of the tree's square of side 2^height whose cells' Morton codes start at
+    // first.
+    void write_square(BitWriter& out, uint64_t first, int height) const;
 
     // What placing a point in the grid and in the occupancy tree takes, read once for a pass.
     struct Placing {
@@ -272,7 +275,13 @@ private:
     };
     Pace pace_;
 
-    Quadtree<bool> occupancy_tree_;
+    // The states of the tree's squares of 64 cells and more (0 clear, 1 set, 2 mixed), a level of
+    // squares after another from 64 cells, each level in Morton order.
+    std::vector<uint8_t> square_states_;
+    std::vector<std::size_t> level_starts_;
+    // The server publishes the stream; its tree is decoded from it when asked for.
+    mutable Quadtree<bool> occupancy_tree_;
+    mutable bool tree_stale_ = false;
     bool fresh_bytes_ = false;
     bool server_ = false;
 };
