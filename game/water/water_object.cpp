@@ -455,16 +455,17 @@ void WaterObject::sort_by_cell() {
     // the rows that hold particles and those next to them are counted: the searches read no
     // other run, nor past where the row after them starts.
     ParticleArrays& p = particles;
-    int first_row = grid_h_, last_row = -1;
-    for (std::size_t i = 0; i < p.size(); ++i)
-        if (p.cell_x[i] >= 0) first_row = std::min(first_row, p.cell_y[i]), last_row = std::max(last_row, p.cell_y[i]);
+    cells_.resize(p.size());
+    const auto [first_row, last_row] =
+        eight_lanes && __builtin_cpu_supports("avx2") ? index_cells_wide() : index_cells(0, grid_h_, -1);
     const bool any = first_row <= last_row;
     const std::size_t lo = any ? cell_index(0, std::max(first_row - 1, 0)) : 0;
     const std::size_t hi = any ? cell_index(0, std::min(last_row + 2, grid_h_)) : 0;
     run_start_.resize(heads_.size() + 1);
     std::fill(run_start_.begin() + std::ptrdiff_t(lo), run_start_.begin() + std::ptrdiff_t(hi) + 1, 0u);
+    const int32_t* __restrict cells = cells_.data();
     for (std::size_t i = 0; i < p.size(); ++i)
-        if (const int cx = p.cell_x[i]; cx >= 0) ++run_start_[cell_index(cx, p.cell_y[i])];
+        if (const int32_t c = cells[i]; c >= 0) ++run_start_[std::size_t(c)];
     std::partial_sum(run_start_.begin() + std::ptrdiff_t(lo), run_start_.begin() + std::ptrdiff_t(hi) + 1,
                      run_start_.begin() + std::ptrdiff_t(lo));
     const std::size_t places = kRunPad + run_start_[hi];
@@ -478,26 +479,64 @@ void WaterObject::sort_by_cell() {
     pair_first_.resize(p.size());
     pair_count_.resize(p.size());
     // The arrays by their own pointers, so that a store to one does not reload another.
-    const int32_t* __restrict cell_x = p.cell_x.data(), * __restrict cell_y = p.cell_y.data();
     const float* __restrict x = p.x.data(), * __restrict y = p.y.data();
     const float* __restrict vx = p.vx.data(), * __restrict vy = p.vy.data();
     uint32_t* __restrict start = run_start_.data();
     int32_t* __restrict run_i = run_i_.data() + kRunPad;
     float* __restrict run_x = run_x_.data() + kRunPad, * __restrict run_y = run_y_.data() + kRunPad;
     float* __restrict run_vx = run_vx_.data() + kRunPad, * __restrict run_vy = run_vy_.data() + kRunPad;
-    const std::size_t w = std::size_t(grid_w_);
     for (std::size_t i = 0; i < p.size(); ++i) {
-        if (cell_x[i] < 0) {
+        if (cells[i] < 0) {
             pair_store_[i] = 0, pair_first_[i] = 0, pair_count_[i] = 0;  // outside the grid: no pairs
             continue;
         }
-        const std::size_t k = --start[std::size_t(cell_y[i]) * w + std::size_t(cell_x[i])];
+        const std::size_t k = --start[std::size_t(cells[i])];
         run_i[k] = int32_t(i);
         run_x[k] = x[i];
         run_y[k] = y[i];
         run_vx[k] = vx[i];
         run_vy[k] = vy[i];
     }
+}
+
+std::pair<int, int> WaterObject::index_cells(std::size_t begin, int first_row, int last_row) {
+    const ParticleArrays& p = particles;
+    for (std::size_t i = begin; i < p.size(); ++i) {
+        cells_[i] = -1;
+        if (p.cell_x[i] < 0) continue;
+        first_row = std::min(first_row, p.cell_y[i]), last_row = std::max(last_row, p.cell_y[i]);
+        cells_[i] = int32_t(cell_index(p.cell_x[i], p.cell_y[i]));
+    }
+    return {first_row, last_row};
+}
+
+__attribute__((target("avx2"))) std::pair<int, int> WaterObject::index_cells_wide() {
+    const ParticleArrays& p = particles;
+    const std::size_t n = p.size();
+    const __m256i none = _mm256_set1_epi32(-1), w = _mm256_set1_epi32(grid_w_);
+    // Rows outside the grid are taken as -1: the greatest unsigned row, the least signed one.
+    __m256i first = none, last = none;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i cx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.cell_x.data() + i));
+        const __m256i placed = _mm256_cmpgt_epi32(cx, none);
+        const __m256i cy =
+            _mm256_blendv_epi8(none, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.cell_y.data() + i)), placed);
+        first = _mm256_min_epu32(first, cy);
+        last = _mm256_max_epi32(last, cy);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(cells_.data() + i),
+                            _mm256_blendv_epi8(none, _mm256_add_epi32(_mm256_mullo_epi32(cy, w), cx), placed));
+    }
+    alignas(32) uint32_t firsts[8];
+    alignas(32) int32_t lasts[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(firsts), first);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lasts), last);
+    int first_row = grid_h_, last_row = -1;
+    for (int lane = 0; lane < 8; ++lane) {
+        if (firsts[lane] != ~uint32_t(0)) first_row = std::min(first_row, int(firsts[lane]));
+        last_row = std::max(last_row, lasts[lane]);
+    }
+    return index_cells(i, first_row, last_row);
 }
 
 void WaterObject::find_pairs(int i, PairStore& store) {
@@ -752,9 +791,9 @@ void WaterObject::integrate(int threads) {
     const bool team = threads > 1;
     // Each particle moves on its own; the cells' last particles, which particles share, are set
     // in index order: after the team's pass, or as one thread goes. Only cells that hold a
-    // particle hold a last one.
+    // particle (as the sort found them) hold a last one.
     for (std::size_t i = 0; i < n; ++i)
-        if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = -1;
+        if (const int32_t c = cells_[i]; c >= 0) heads_[std::size_t(c)] = -1;
     const Motion m{time_step_,
                    float(width_),
                    float(height_),
