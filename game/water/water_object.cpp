@@ -121,11 +121,14 @@ __attribute__((always_inline, target("avx2"))) inline __m256 finite_wide(__m256 
                          _CMP_LE_OQ);
 }
 
-// The pressure of a particle from its pairs' density terms, summed in their order.
-inline float pair_pressure(const float* w3, const float* w4, std::size_t first_pair, std::size_t end_pair) {
-    float density = 0.0f, near_density = 0.0f;
-#pragma GCC unroll 2
-    for (std::size_t k = first_pair; k < end_pair; ++k) density += w3[k], near_density += w4[k];
+// The pressure of a particle from its pairs' density terms, w^3 and w^4 of each pair side by side:
+// both sums are made at once, each in its lane, in the pairs' order.
+__attribute__((always_inline)) inline float pair_pressure(const float* terms, std::size_t first_pair,
+                                                          std::size_t end_pair) {
+    __m128 sums = _mm_setzero_ps();
+#pragma GCC unroll 4
+    for (std::size_t k = first_pair; k < end_pair; ++k) sums = _mm_add_ps(sums, _mm_loadu_ps(terms + 2 * k));
+    const float density = _mm_cvtss_f32(sums), near_density = _mm_cvtss_f32(_mm_shuffle_ps(sums, sums, 1));
     return (0.01f * density) * 2.0f * (0.01f * near_density);
 }
 
@@ -225,7 +228,8 @@ void PairStore::make_room(std::size_t n) {
     if (wanted <= j.size()) return;
     const std::size_t grown = std::max(wanted, 2 * j.size());
     j.resize(grown);
-    for (auto* v : {&q, &nx, &ny, &vj_x, &vj_y, &w3, &w4}) v->resize(grown);
+    for (auto* v : {&q, &nx, &ny, &vj_x, &vj_y}) v->resize(grown);
+    density.resize(2 * grown);
     vis.resize(2 * grown);
     pres.resize(2 * grown);
 }
@@ -606,10 +610,11 @@ void WaterObject::find_pairs(int i, PairStore& store) {
         const __m128 vis_y = _mm_and_ps(approach, _mm_mul_ps(impulse, ny));
         _mm_storeu_ps(&store.vis[2 * k], _mm_unpacklo_ps(vis_x, vis_y));
         _mm_storeu_ps(&store.vis[2 * k + 4], _mm_unpackhi_ps(vis_x, vis_y));
-        _mm_storeu_ps(&store.w3[k], w3);
-        _mm_storeu_ps(&store.w4[k], _mm_mul_ps(w3, w));
+        const __m128 w4 = _mm_mul_ps(w3, w);
+        _mm_storeu_ps(&store.density[2 * k], _mm_unpacklo_ps(w3, w4));
+        _mm_storeu_ps(&store.density[2 * k + 4], _mm_unpackhi_ps(w3, w4));
     }
-    const float pressure = pair_pressure(store.w3.data(), store.w4.data(), first_pair, end_pair);
+    const float pressure = pair_pressure(store.density.data(), first_pair, end_pair);
     const __m128 pressure4 = _mm_set1_ps(pressure);
     for (std::size_t k = first_pair; k < end_pair; k += 4) {
         const __m128 m =
@@ -657,14 +662,22 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
         const std::size_t cell_end = std::min<std::size_t>(run_start_[cell_index(cx, cy) + 1], end_place);
         const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
         const int y0 = std::max(cy - 1, 0), y1 = std::min(cy + 1, grid_h_ - 1);
-        groups.clear();
+        std::ptrdiff_t firsts[3], ends[3];
+        const int rows = y1 - y0 + 1;
         std::size_t places = 0;
-        for (int oy = y1; oy >= y0; --oy) {
-            const std::ptrdiff_t first = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
-            std::ptrdiff_t end = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
-            places += std::size_t(end - first);
-            for (; end - first >= 8; end -= 8) groups.push_back({end - 8, 0xFFu});
-            if (end > first) groups.push_back({end - 8, 0xFFu << (8 - (end - first))});
+        for (int r = 0; r < rows; ++r) {
+            firsts[r] = std::ptrdiff_t(run_start_[cell_index(x0, y1 - r)]);
+            ends[r] = std::ptrdiff_t(run_start_[cell_index(x1, y1 - r) + 1]);
+            places += std::size_t(ends[r] - firsts[r]);
+        }
+        // Each row ends in at most one group that is not full.
+        if (groups.size() < places / 8 + 3) groups.resize(2 * (places / 8 + 3));
+        Group* groups_end = groups.data();
+        for (int r = 0; r < rows; ++r) {
+            const std::ptrdiff_t first = firsts[r];
+            std::ptrdiff_t end = ends[r];
+            for (; end - first >= 8; end -= 8) *groups_end++ = {end - 8, 0xFFu};
+            if (end > first) *groups_end++ = {end - 8, 0xFFu << (8 - (end - first))};
         }
         for (; k < cell_end; ++k) {
             const int i = run_i[k];
@@ -681,14 +694,14 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
             // stored whole: the store keeps room for eight past its last pair.
             const __m256 xi8 = _mm256_set1_ps(run_x[k]), yi8 = _mm256_set1_ps(run_y[k]);
             const __m256i i8 = _mm256_set1_epi32(i);
-            for (const Group& g : groups) {
-                const __m256 dx = _mm256_sub_ps(xi8, _mm256_loadu_ps(run_x + g.at));
-                const __m256 dy = _mm256_sub_ps(yi8, _mm256_loadu_ps(run_y + g.at));
+            for (const Group* g = groups.data(); g != groups_end; ++g) {
+                const __m256 dx = _mm256_sub_ps(xi8, _mm256_loadu_ps(run_x + g->at));
+                const __m256 dy = _mm256_sub_ps(yi8, _mm256_loadu_ps(run_y + g->at));
                 const __m256 d2 = _mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy));
-                const __m256i j = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_i + g.at));
+                const __m256i j = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_i + g->at));
                 const __m256 hit =
                     _mm256_and_ps(_mm256_cmp_ps(d2, h2_8, _CMP_LT_OQ), _mm256_castsi256_ps(_mm256_cmpgt_epi32(j, i8)));
-                const unsigned lanes = unsigned(_mm256_movemask_ps(hit)) & g.lanes;
+                const unsigned lanes = unsigned(_mm256_movemask_ps(hit)) & g->lanes;
                 if (lanes == 0) continue;
                 const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(kLastLaneFirst.lanes[lanes]));
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.j + end_pair),
@@ -696,8 +709,8 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
                 _mm256_storeu_ps(out.q + end_pair, _mm256_permutevar8x32_ps(d2, order));
                 _mm256_storeu_ps(out.nx + end_pair, _mm256_permutevar8x32_ps(dx, order));
                 _mm256_storeu_ps(out.ny + end_pair, _mm256_permutevar8x32_ps(dy, order));
-                _mm256_storeu_ps(out.vj_x + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + g.at), order));
-                _mm256_storeu_ps(out.vj_y + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + g.at), order));
+                _mm256_storeu_ps(out.vj_x + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + g->at), order));
+                _mm256_storeu_ps(out.vj_y + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + g->at), order));
                 end_pair += unsigned(__builtin_popcount(lanes));
             }
             close_pairs_wide(out, run_vx[k], run_vy[k], first_pair, end_pair);
@@ -718,8 +731,7 @@ __attribute__((always_inline, target("avx2"))) inline void WaterObject::close_pa
     float* __restrict sny = rows.ny;
     float* __restrict svx = rows.vj_x;
     float* __restrict svy = rows.vj_y;
-    float* __restrict sw3 = rows.w3;
-    float* __restrict sw4 = rows.w4;
+    float* __restrict sdensity = rows.density;
     float* __restrict svis = rows.vis;
     float* __restrict spres = rows.pres;
     const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f), h8 = _mm256_set1_ps(h);
@@ -745,10 +757,9 @@ __attribute__((always_inline, target("avx2"))) inline void WaterObject::close_pa
         _mm256_storeu_ps(sny + k, ny);
         store_pairs(svis + 2 * k, _mm256_and_ps(approach, _mm256_mul_ps(impulse, nx)),
                     _mm256_and_ps(approach, _mm256_mul_ps(impulse, ny)));
-        _mm256_storeu_ps(sw3 + k, w3);
-        _mm256_storeu_ps(sw4 + k, _mm256_mul_ps(w3, w));
+        store_pairs(sdensity + 2 * k, w3, _mm256_mul_ps(w3, w));
     }
-    const float pressure = pair_pressure(sw3, sw4, first_pair, end_pair);
+    const float pressure = pair_pressure(sdensity, first_pair, end_pair);
     const __m256 pressure8 = _mm256_set1_ps(pressure);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
         const __m256 m = _mm256_mul_ps(
@@ -763,7 +774,13 @@ void WaterObject::add_pair_forces() {
     ParticleArrays& p = particles;
     const std::size_t n = p.size();
     forces_.resize(2 * n);
-    for (std::size_t i = 0; i < n; ++i) forces_[2 * i] = p.fx[i], forces_[2 * i + 1] = p.fy[i];
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128 fx = _mm_loadu_ps(p.fx.data() + i), fy = _mm_loadu_ps(p.fy.data() + i);
+        _mm_storeu_ps(forces_.data() + 2 * i, _mm_unpacklo_ps(fx, fy));
+        _mm_storeu_ps(forces_.data() + 2 * i + 4, _mm_unpackhi_ps(fx, fy));
+    }
+    for (; i < n; ++i) forces_[2 * i] = p.fx[i], forces_[2 * i + 1] = p.fy[i];
     const Forces f{pair_stores_.data(), pair_store_.data(), pair_first_.data(), pair_count_.data(),
                    forces_.data(),      p.fx.data(),        p.fy.data()};
     if (__builtin_cpu_supports("avx2")) add_forces_wide(f, n);

@@ -45,7 +45,7 @@ struct PairStore {
     std::vector<float> q;
     std::vector<float> nx, ny;      // unit vector from j towards i
     std::vector<float> vj_x, vj_y;  // the partner's velocity, while the records are made
-    std::vector<float> w3, w4;      // the density terms, while the records are made
+    std::vector<float> density;     // the density terms w^3, w^4 side by side, while the records are made
     // Two floats a pair, x then y, so that the forces add both at once: the viscosity I * n (+0
     // when the pair does not approach) and the pressure m * n.
     std::vector<float> vis, pres;
@@ -58,7 +58,7 @@ struct PairStore {
 // The arrays of a store where they stand until it makes room again.
 struct PairRows {
     uint32_t* j;
-    float *q, *nx, *ny, *vj_x, *vj_y, *w3, *w4, *vis, *pres;
+    float *q, *nx, *ny, *vj_x, *vj_y, *density, *vis, *pres;
 
     explicit PairRows(PairStore& s)
         : j(s.j.data()),
@@ -67,8 +67,7 @@ struct PairRows {
           ny(s.ny.data()),
           vj_x(s.vj_x.data()),
           vj_y(s.vj_y.data()),
-          w3(s.w3.data()),
-          w4(s.w4.data()),
+          density(s.density.data()),
           vis(s.vis.data()),
           pres(s.pres.data()) {}
 };
