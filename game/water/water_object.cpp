@@ -651,8 +651,11 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
         unsigned lanes;
     };
     std::vector<Group> groups;
-    std::size_t capacity = store.j.size();
+    std::size_t capacity = store.j.size(), size = store.size;
     PairRows out(store);
+    uint32_t *const store_of = pair_store_.data(), *const first_of = pair_first_.data(),
+                    *const count_of = pair_count_.data();
+    const uint32_t store_index = uint32_t(&store - pair_stores_.data());
     for (std::size_t k = begin; k < end_place;) {
         // The particles of one cell share their neighbour rows: each row's cells are one stretch
         // of places, walked from its end eight places at a time, from the last row to the first.
@@ -681,10 +684,11 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
         }
         for (; k < cell_end; ++k) {
             const int i = run_i[k];
-            const std::size_t first_pair = store.size;
+            const std::size_t first_pair = size;
             std::size_t end_pair = first_pair;
             // Room for every place of the rows.
             if (first_pair + places + 8 > capacity) {
+                store.size = size;
                 store.make_room(places);
                 capacity = store.j.size();
                 out = PairRows(store);
@@ -714,9 +718,13 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
                 end_pair += unsigned(__builtin_popcount(lanes));
             }
             close_pairs_wide(out, run_vx[k], run_vy[k], first_pair, end_pair);
-            file_pairs(std::size_t(i), store, first_pair, end_pair);
+            // As file_pairs notes them, through pointers read once.
+            store_of[i] = store_index, first_of[i] = uint32_t(first_pair),
+            count_of[i] = uint32_t(end_pair - first_pair);
+            size = end_pair;
         }
     }
+    store.size = size;
 }
 
 // The records of the pairs a search found for particle pi, eight at a time.
