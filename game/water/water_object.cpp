@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <numeric>
 #include <string>
 
@@ -57,8 +58,8 @@ inline void take_lanes(unsigned lanes, const int32_t* run_i, const float* dx, co
         store.q[end_pair] = d2[lane];
         store.nx[end_pair] = dx[lane];
         store.ny[end_pair] = dy[lane];
-        store.vis_x[end_pair] = p.vx[j];
-        store.vis_y[end_pair] = p.vy[j];
+        store.vj_x[end_pair] = p.vx[j];
+        store.vj_y[end_pair] = p.vy[j];
         ++end_pair;
     }
 }
@@ -87,14 +88,94 @@ struct SpreadByte {
 };
 constexpr SpreadByte kSpreadByte;
 
-// The pressure of a particle from the density terms its pairs hold in the pressure's place,
-// summed in their order.
-inline float pair_pressure(const float* w3, const float* w4, std::size_t first_pair, std::size_t end_pair) {
-    float density = 0.0f, near_density = 0.0f;
-#pragma GCC unroll 2
-    for (std::size_t k = first_pair; k < end_pair; ++k) density += w3[k], near_density += w4[k];
+// The x and y of eight pairs stored as eight (x, y), in their order.
+__attribute__((always_inline, target("avx2"))) inline void store_pairs(float* at, __m256 x, __m256 y) {
+    const __m256 low = _mm256_unpacklo_ps(x, y), high = _mm256_unpackhi_ps(x, y);
+    _mm256_storeu_ps(at, _mm256_permute2f128_ps(low, high, 0x20));
+    _mm256_storeu_ps(at + 8, _mm256_permute2f128_ps(low, high, 0x31));
+}
+
+// The motion's bounce off an edge (see move_particle), eight lanes at a time.
+__attribute__((always_inline, target("avx2"))) inline void bounce_wide(__m256& at, __m256& speed, __m256 edge,
+                                                                       __m256 inside) {
+    const __m256 zero = _mm256_setzero_ps(), back = _mm256_set1_ps(-0.5f);
+    __m256 c = _mm256_cmp_ps(at, zero, _CMP_LE_OQ);
+    at = _mm256_blendv_ps(at, _mm256_set1_ps(1.0f), c);
+    speed = _mm256_blendv_ps(speed, _mm256_mul_ps(speed, back), c);
+    c = _mm256_cmp_ps(at, edge, _CMP_GE_OQ);
+    at = _mm256_blendv_ps(at, inside, c);
+    speed = _mm256_blendv_ps(speed, _mm256_mul_ps(speed, back), c);
+}
+
+// Bits 0..11 of each lane spread to the even bits, as the tree's Morton code places them.
+__attribute__((always_inline, target("avx2"))) inline __m256i spread_wide(__m256i v) {
+    v = _mm256_and_si256(_mm256_or_si256(v, _mm256_slli_epi32(v, 8)), _mm256_set1_epi32(0x00FF00FF));
+    v = _mm256_and_si256(_mm256_or_si256(v, _mm256_slli_epi32(v, 4)), _mm256_set1_epi32(0x0F0F0F0F));
+    v = _mm256_and_si256(_mm256_or_si256(v, _mm256_slli_epi32(v, 2)), _mm256_set1_epi32(0x33333333));
+    return _mm256_and_si256(_mm256_or_si256(v, _mm256_slli_epi32(v, 1)), _mm256_set1_epi32(0x55555555));
+}
+
+// All ones in the lanes that hold a finite number.
+__attribute__((always_inline, target("avx2"))) inline __m256 finite_wide(__m256 v) {
+    return _mm256_cmp_ps(_mm256_andnot_ps(_mm256_set1_ps(-0.0f), v), _mm256_set1_ps(std::numeric_limits<float>::max()),
+                         _CMP_LE_OQ);
+}
+
+// The pressure of a particle from its pairs' density terms, w^3 and w^4 of each pair side by side:
+// both sums are made at once, each in its lane, in the pairs' order.
+__attribute__((always_inline)) inline float pair_pressure(const float* terms, std::size_t first_pair,
+                                                          std::size_t end_pair) {
+    __m128 sums = _mm_setzero_ps();
+#pragma GCC unroll 4
+    for (std::size_t k = first_pair; k < end_pair; ++k) sums = _mm_add_ps(sums, _mm_loadu_ps(terms + 2 * k));
+    const float density = _mm_cvtss_f32(sums), near_density = _mm_cvtss_f32(_mm_shuffle_ps(sums, sums, 1));
     return (0.01f * density) * 2.0f * (0.01f * near_density);
 }
+
+// What adding the pairs' forces reads and writes. A force under way is one (x, y) in `forces`.
+struct Forces {
+    const PairStore* stores;
+    const uint32_t *store_of, *first, *count;
+    float* forces;
+    float *fx, *fy;
+};
+
+// In index order, so that each particle has had its lower partners' shares, in their order,
+// before it adds gravity and its own pairs' viscosity, then their pressure. A partner gets the
+// pair's viscosity, then its pressure, and no other pair of the particle touches it (a
+// particle's partners differ): so each partner takes its two in one go, as the particle takes
+// the viscosity. The x and y of a force or a pair's term take the same operation in two lanes;
+// what the other lanes hold is never stored.
+__attribute__((always_inline)) inline void add_forces(const Forces& f, std::size_t n) {
+    const __m128 gravity = _mm_setr_ps(-0.0f, kGravity, -0.0f, -0.0f);
+    for (std::size_t i = 0; i < n; ++i) {
+        const PairStore& s = f.stores[f.store_of[i]];
+        const std::size_t first = f.first[i], end = first + f.count[i];
+        const uint32_t* __restrict j = s.j.data();
+        const float* __restrict vis = s.vis.data();
+        const float* __restrict pres = s.pres.data();
+        double* __restrict forces = reinterpret_cast<double*>(f.forces);
+        // A pair that does not approach holds a viscosity of +0, which changes no sum: a force
+        // starts each step at +0, and a sum of floats that starts at +0 is never -0. Adding -0
+        // changes no x.
+        __m128 fi = _mm_add_ps(_mm_castpd_ps(_mm_load_sd(forces + i)), gravity);
+        for (std::size_t k = first; k < end; ++k) {
+            const __m128 v = _mm_loadu_ps(vis + 2 * k);
+            fi = _mm_sub_ps(fi, v);
+            double* at = forces + j[k];
+            __m128 fj = _mm_castpd_ps(_mm_load_sd(at));
+            fj = _mm_add_ps(_mm_add_ps(fj, v), _mm_loadu_ps(pres + 2 * k));
+            _mm_store_sd(at, _mm_castps_pd(fj));
+        }
+#pragma GCC unroll 4
+        for (std::size_t k = first; k < end; ++k) fi = _mm_sub_ps(fi, _mm_loadu_ps(pres + 2 * k));
+        f.fx[i] = _mm_cvtss_f32(fi);
+        f.fy[i] = _mm_cvtss_f32(_mm_shuffle_ps(fi, fi, 1));
+    }
+}
+
+// The same where the processor has AVX, whose operations read the pairs' terms themselves.
+__attribute__((target("avx2"))) void add_forces_wide(const Forces& f, std::size_t n) { add_forces(f, n); }
 
 }  // namespace
 
@@ -147,7 +228,10 @@ void PairStore::make_room(std::size_t n) {
     if (wanted <= j.size()) return;
     const std::size_t grown = std::max(wanted, 2 * j.size());
     j.resize(grown);
-    for (auto* v : {&q, &nx, &ny, &vis_x, &vis_y, &pres_x, &pres_y}) v->resize(grown);
+    for (auto* v : {&q, &nx, &ny, &vj_x, &vj_y}) v->resize(grown);
+    density.resize(2 * grown);
+    vis.resize(2 * grown);
+    pres.resize(2 * grown);
 }
 
 // --- construction ---
@@ -375,16 +459,17 @@ void WaterObject::sort_by_cell() {
     // the rows that hold particles and those next to them are counted: the searches read no
     // other run, nor past where the row after them starts.
     ParticleArrays& p = particles;
-    int first_row = grid_h_, last_row = -1;
-    for (std::size_t i = 0; i < p.size(); ++i)
-        if (p.cell_x[i] >= 0) first_row = std::min(first_row, p.cell_y[i]), last_row = std::max(last_row, p.cell_y[i]);
+    cells_.resize(p.size());
+    const auto [first_row, last_row] =
+        eight_lanes && __builtin_cpu_supports("avx2") ? index_cells_wide() : index_cells(0, grid_h_, -1);
     const bool any = first_row <= last_row;
     const std::size_t lo = any ? cell_index(0, std::max(first_row - 1, 0)) : 0;
     const std::size_t hi = any ? cell_index(0, std::min(last_row + 2, grid_h_)) : 0;
     run_start_.resize(heads_.size() + 1);
     std::fill(run_start_.begin() + std::ptrdiff_t(lo), run_start_.begin() + std::ptrdiff_t(hi) + 1, 0u);
+    const int32_t* __restrict cells = cells_.data();
     for (std::size_t i = 0; i < p.size(); ++i)
-        if (const int cx = p.cell_x[i]; cx >= 0) ++run_start_[cell_index(cx, p.cell_y[i])];
+        if (const int32_t c = cells[i]; c >= 0) ++run_start_[std::size_t(c)];
     std::partial_sum(run_start_.begin() + std::ptrdiff_t(lo), run_start_.begin() + std::ptrdiff_t(hi) + 1,
                      run_start_.begin() + std::ptrdiff_t(lo));
     const std::size_t places = kRunPad + run_start_[hi];
@@ -398,26 +483,64 @@ void WaterObject::sort_by_cell() {
     pair_first_.resize(p.size());
     pair_count_.resize(p.size());
     // The arrays by their own pointers, so that a store to one does not reload another.
-    const int32_t* __restrict cell_x = p.cell_x.data(), * __restrict cell_y = p.cell_y.data();
     const float* __restrict x = p.x.data(), * __restrict y = p.y.data();
     const float* __restrict vx = p.vx.data(), * __restrict vy = p.vy.data();
     uint32_t* __restrict start = run_start_.data();
     int32_t* __restrict run_i = run_i_.data() + kRunPad;
     float* __restrict run_x = run_x_.data() + kRunPad, * __restrict run_y = run_y_.data() + kRunPad;
     float* __restrict run_vx = run_vx_.data() + kRunPad, * __restrict run_vy = run_vy_.data() + kRunPad;
-    const std::size_t w = std::size_t(grid_w_);
     for (std::size_t i = 0; i < p.size(); ++i) {
-        if (cell_x[i] < 0) {
+        if (cells[i] < 0) {
             pair_store_[i] = 0, pair_first_[i] = 0, pair_count_[i] = 0;  // outside the grid: no pairs
             continue;
         }
-        const std::size_t k = --start[std::size_t(cell_y[i]) * w + std::size_t(cell_x[i])];
+        const std::size_t k = --start[std::size_t(cells[i])];
         run_i[k] = int32_t(i);
         run_x[k] = x[i];
         run_y[k] = y[i];
         run_vx[k] = vx[i];
         run_vy[k] = vy[i];
     }
+}
+
+std::pair<int, int> WaterObject::index_cells(std::size_t begin, int first_row, int last_row) {
+    const ParticleArrays& p = particles;
+    for (std::size_t i = begin; i < p.size(); ++i) {
+        cells_[i] = -1;
+        if (p.cell_x[i] < 0) continue;
+        first_row = std::min(first_row, p.cell_y[i]), last_row = std::max(last_row, p.cell_y[i]);
+        cells_[i] = int32_t(cell_index(p.cell_x[i], p.cell_y[i]));
+    }
+    return {first_row, last_row};
+}
+
+__attribute__((target("avx2"))) std::pair<int, int> WaterObject::index_cells_wide() {
+    const ParticleArrays& p = particles;
+    const std::size_t n = p.size();
+    const __m256i none = _mm256_set1_epi32(-1), w = _mm256_set1_epi32(grid_w_);
+    // Rows outside the grid are taken as -1: the greatest unsigned row, the least signed one.
+    __m256i first = none, last = none;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i cx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.cell_x.data() + i));
+        const __m256i placed = _mm256_cmpgt_epi32(cx, none);
+        const __m256i cy =
+            _mm256_blendv_epi8(none, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p.cell_y.data() + i)), placed);
+        first = _mm256_min_epu32(first, cy);
+        last = _mm256_max_epi32(last, cy);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(cells_.data() + i),
+                            _mm256_blendv_epi8(none, _mm256_add_epi32(_mm256_mullo_epi32(cy, w), cx), placed));
+    }
+    alignas(32) uint32_t firsts[8];
+    alignas(32) int32_t lasts[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(firsts), first);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lasts), last);
+    int first_row = grid_h_, last_row = -1;
+    for (int lane = 0; lane < 8; ++lane) {
+        if (firsts[lane] != ~uint32_t(0)) first_row = std::min(first_row, int(firsts[lane]));
+        last_row = std::max(last_row, lasts[lane]);
+    }
+    return index_cells(i, first_row, last_row);
 }
 
 void WaterObject::find_pairs(int i, PairStore& store) {
@@ -473,8 +596,8 @@ void WaterObject::find_pairs(int i, PairStore& store) {
         const __m128 nx =
             _mm_or_ps(_mm_and_ps(apart, _mm_div_ps(_mm_loadu_ps(&store.nx[k]), d)), _mm_andnot_ps(apart, one));
         const __m128 ny = _mm_and_ps(apart, _mm_div_ps(_mm_loadu_ps(&store.ny[k]), d));
-        const __m128 u = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vxi), _mm_loadu_ps(&store.vis_x[k])), nx),
-                                    _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vyi), _mm_loadu_ps(&store.vis_y[k])), ny));
+        const __m128 u = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vxi), _mm_loadu_ps(&store.vj_x[k])), nx),
+                                    _mm_mul_ps(_mm_sub_ps(_mm_set1_ps(vyi), _mm_loadu_ps(&store.vj_y[k])), ny));
         const __m128 approach = _mm_cmpgt_ps(u, zero);
         const __m128 impulse =
             _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(_mm_div_ps(u, _mm_add_ps(u, _mm_set1_ps(10.0f))), w), _mm_set1_ps(100.0f)),
@@ -483,20 +606,24 @@ void WaterObject::find_pairs(int i, PairStore& store) {
         _mm_storeu_ps(&store.q[k], q);
         _mm_storeu_ps(&store.nx[k], nx);
         _mm_storeu_ps(&store.ny[k], ny);
-        _mm_storeu_ps(&store.vis_x[k], _mm_and_ps(approach, _mm_mul_ps(impulse, nx)));
-        _mm_storeu_ps(&store.vis_y[k], _mm_and_ps(approach, _mm_mul_ps(impulse, ny)));
-        // The density terms w^3 and w^4 wait in the pressure's place until they are summed.
-        _mm_storeu_ps(&store.pres_x[k], w3);
-        _mm_storeu_ps(&store.pres_y[k], _mm_mul_ps(w3, w));
+        const __m128 vis_x = _mm_and_ps(approach, _mm_mul_ps(impulse, nx));
+        const __m128 vis_y = _mm_and_ps(approach, _mm_mul_ps(impulse, ny));
+        _mm_storeu_ps(&store.vis[2 * k], _mm_unpacklo_ps(vis_x, vis_y));
+        _mm_storeu_ps(&store.vis[2 * k + 4], _mm_unpackhi_ps(vis_x, vis_y));
+        const __m128 w4 = _mm_mul_ps(w3, w);
+        _mm_storeu_ps(&store.density[2 * k], _mm_unpacklo_ps(w3, w4));
+        _mm_storeu_ps(&store.density[2 * k + 4], _mm_unpackhi_ps(w3, w4));
     }
-    const float pressure = pair_pressure(store.pres_x.data(), store.pres_y.data(), first_pair, end_pair);
+    const float pressure = pair_pressure(store.density.data(), first_pair, end_pair);
     const __m128 pressure4 = _mm_set1_ps(pressure);
     for (std::size_t k = first_pair; k < end_pair; k += 4) {
         const __m128 m =
             _mm_mul_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(&store.q[k]), one), _mm_set1_ps(0.5f)), pressure4),
                        _mm_set1_ps(175.0f));
-        _mm_storeu_ps(&store.pres_x[k], _mm_mul_ps(m, _mm_loadu_ps(&store.nx[k])));
-        _mm_storeu_ps(&store.pres_y[k], _mm_mul_ps(m, _mm_loadu_ps(&store.ny[k])));
+        const __m128 pres_x = _mm_mul_ps(m, _mm_loadu_ps(&store.nx[k]));
+        const __m128 pres_y = _mm_mul_ps(m, _mm_loadu_ps(&store.ny[k]));
+        _mm_storeu_ps(&store.pres[2 * k], _mm_unpacklo_ps(pres_x, pres_y));
+        _mm_storeu_ps(&store.pres[2 * k + 4], _mm_unpackhi_ps(pres_x, pres_y));
     }
     file_pairs(pi, store, first_pair, end_pair);
 }
@@ -524,8 +651,11 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
         unsigned lanes;
     };
     std::vector<Group> groups;
-    std::size_t capacity = store.j.size();
+    std::size_t capacity = store.j.size(), size = store.size;
     PairRows out(store);
+    uint32_t *const store_of = pair_store_.data(), *const first_of = pair_first_.data(),
+                    *const count_of = pair_count_.data();
+    const uint32_t store_index = uint32_t(&store - pair_stores_.data());
     for (std::size_t k = begin; k < end_place;) {
         // The particles of one cell share their neighbour rows: each row's cells are one stretch
         // of places, walked from its end eight places at a time, from the last row to the first.
@@ -535,21 +665,30 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
         const std::size_t cell_end = std::min<std::size_t>(run_start_[cell_index(cx, cy) + 1], end_place);
         const int x0 = std::max(cx - 1, 0), x1 = std::min(cx + 1, grid_w_ - 1);
         const int y0 = std::max(cy - 1, 0), y1 = std::min(cy + 1, grid_h_ - 1);
-        groups.clear();
+        std::ptrdiff_t firsts[3], ends[3];
+        const int rows = y1 - y0 + 1;
         std::size_t places = 0;
-        for (int oy = y1; oy >= y0; --oy) {
-            const std::ptrdiff_t first = std::ptrdiff_t(run_start_[cell_index(x0, oy)]);
-            std::ptrdiff_t end = std::ptrdiff_t(run_start_[cell_index(x1, oy) + 1]);
-            places += std::size_t(end - first);
-            for (; end - first >= 8; end -= 8) groups.push_back({end - 8, 0xFFu});
-            if (end > first) groups.push_back({end - 8, 0xFFu << (8 - (end - first))});
+        for (int r = 0; r < rows; ++r) {
+            firsts[r] = std::ptrdiff_t(run_start_[cell_index(x0, y1 - r)]);
+            ends[r] = std::ptrdiff_t(run_start_[cell_index(x1, y1 - r) + 1]);
+            places += std::size_t(ends[r] - firsts[r]);
+        }
+        // Each row ends in at most one group that is not full.
+        if (groups.size() < places / 8 + 3) groups.resize(2 * (places / 8 + 3));
+        Group* groups_end = groups.data();
+        for (int r = 0; r < rows; ++r) {
+            const std::ptrdiff_t first = firsts[r];
+            std::ptrdiff_t end = ends[r];
+            for (; end - first >= 8; end -= 8) *groups_end++ = {end - 8, 0xFFu};
+            if (end > first) *groups_end++ = {end - 8, 0xFFu << (8 - (end - first))};
         }
         for (; k < cell_end; ++k) {
             const int i = run_i[k];
-            const std::size_t first_pair = store.size;
+            const std::size_t first_pair = size;
             std::size_t end_pair = first_pair;
             // Room for every place of the rows.
             if (first_pair + places + 8 > capacity) {
+                store.size = size;
                 store.make_room(places);
                 capacity = store.j.size();
                 out = PairRows(store);
@@ -559,14 +698,14 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
             // stored whole: the store keeps room for eight past its last pair.
             const __m256 xi8 = _mm256_set1_ps(run_x[k]), yi8 = _mm256_set1_ps(run_y[k]);
             const __m256i i8 = _mm256_set1_epi32(i);
-            for (const Group& g : groups) {
-                const __m256 dx = _mm256_sub_ps(xi8, _mm256_loadu_ps(run_x + g.at));
-                const __m256 dy = _mm256_sub_ps(yi8, _mm256_loadu_ps(run_y + g.at));
+            for (const Group* g = groups.data(); g != groups_end; ++g) {
+                const __m256 dx = _mm256_sub_ps(xi8, _mm256_loadu_ps(run_x + g->at));
+                const __m256 dy = _mm256_sub_ps(yi8, _mm256_loadu_ps(run_y + g->at));
                 const __m256 d2 = _mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy));
-                const __m256i j = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_i + g.at));
+                const __m256i j = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run_i + g->at));
                 const __m256 hit =
                     _mm256_and_ps(_mm256_cmp_ps(d2, h2_8, _CMP_LT_OQ), _mm256_castsi256_ps(_mm256_cmpgt_epi32(j, i8)));
-                const unsigned lanes = unsigned(_mm256_movemask_ps(hit)) & g.lanes;
+                const unsigned lanes = unsigned(_mm256_movemask_ps(hit)) & g->lanes;
                 if (lanes == 0) continue;
                 const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(kLastLaneFirst.lanes[lanes]));
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(out.j + end_pair),
@@ -574,14 +713,18 @@ __attribute__((target("avx2,popcnt"))) void WaterObject::find_pairs_wide(std::si
                 _mm256_storeu_ps(out.q + end_pair, _mm256_permutevar8x32_ps(d2, order));
                 _mm256_storeu_ps(out.nx + end_pair, _mm256_permutevar8x32_ps(dx, order));
                 _mm256_storeu_ps(out.ny + end_pair, _mm256_permutevar8x32_ps(dy, order));
-                _mm256_storeu_ps(out.vis_x + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + g.at), order));
-                _mm256_storeu_ps(out.vis_y + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + g.at), order));
+                _mm256_storeu_ps(out.vj_x + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vx + g->at), order));
+                _mm256_storeu_ps(out.vj_y + end_pair, _mm256_permutevar8x32_ps(_mm256_loadu_ps(run_vy + g->at), order));
                 end_pair += unsigned(__builtin_popcount(lanes));
             }
             close_pairs_wide(out, run_vx[k], run_vy[k], first_pair, end_pair);
-            file_pairs(std::size_t(i), store, first_pair, end_pair);
+            // As file_pairs notes them, through pointers read once.
+            store_of[i] = store_index, first_of[i] = uint32_t(first_pair),
+            count_of[i] = uint32_t(end_pair - first_pair);
+            size = end_pair;
         }
     }
+    store.size = size;
 }
 
 // The records of the pairs a search found for particle pi, eight at a time.
@@ -594,10 +737,11 @@ __attribute__((always_inline, target("avx2"))) inline void WaterObject::close_pa
     float* __restrict sq = rows.q;
     float* __restrict snx = rows.nx;
     float* __restrict sny = rows.ny;
-    float* __restrict svx = rows.vis_x;
-    float* __restrict svy = rows.vis_y;
-    float* __restrict spx = rows.pres_x;
-    float* __restrict spy = rows.pres_y;
+    float* __restrict svx = rows.vj_x;
+    float* __restrict svy = rows.vj_y;
+    float* __restrict sdensity = rows.density;
+    float* __restrict svis = rows.vis;
+    float* __restrict spres = rows.pres;
     const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f), h8 = _mm256_set1_ps(h);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
         const __m256 d = _mm256_sqrt_ps(_mm256_loadu_ps(sq + k));
@@ -619,143 +763,244 @@ __attribute__((always_inline, target("avx2"))) inline void WaterObject::close_pa
         _mm256_storeu_ps(sq + k, q);
         _mm256_storeu_ps(snx + k, nx);
         _mm256_storeu_ps(sny + k, ny);
-        _mm256_storeu_ps(svx + k, _mm256_and_ps(approach, _mm256_mul_ps(impulse, nx)));
-        _mm256_storeu_ps(svy + k, _mm256_and_ps(approach, _mm256_mul_ps(impulse, ny)));
-        // The density terms w^3 and w^4 wait in the pressure's place until they are summed.
-        _mm256_storeu_ps(spx + k, w3);
-        _mm256_storeu_ps(spy + k, _mm256_mul_ps(w3, w));
+        store_pairs(svis + 2 * k, _mm256_and_ps(approach, _mm256_mul_ps(impulse, nx)),
+                    _mm256_and_ps(approach, _mm256_mul_ps(impulse, ny)));
+        store_pairs(sdensity + 2 * k, w3, _mm256_mul_ps(w3, w));
     }
-    const float pressure = pair_pressure(spx, spy, first_pair, end_pair);
+    const float pressure = pair_pressure(sdensity, first_pair, end_pair);
     const __m256 pressure8 = _mm256_set1_ps(pressure);
     for (std::size_t k = first_pair; k < end_pair; k += 8) {
         const __m256 m = _mm256_mul_ps(
             _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(sq + k), one), _mm256_set1_ps(0.5f)), pressure8),
             _mm256_set1_ps(175.0f));
-        _mm256_storeu_ps(spx + k, _mm256_mul_ps(m, _mm256_loadu_ps(snx + k)));
-        _mm256_storeu_ps(spy + k, _mm256_mul_ps(m, _mm256_loadu_ps(sny + k)));
+        store_pairs(spres + 2 * k, _mm256_mul_ps(m, _mm256_loadu_ps(snx + k)),
+                    _mm256_mul_ps(m, _mm256_loadu_ps(sny + k)));
     }
 }
 
 void WaterObject::add_pair_forces() {
-    // In index order, so that each particle has had its lower partners' shares, in their order,
-    // before it adds gravity and its own pairs' viscosity, then their pressure. A partner gets
-    // the pair's viscosity, then its pressure, and no other pair of the particle touches it (a
-    // particle's partners differ): so each partner takes its two in one go, as the particle
-    // takes the viscosity.
     ParticleArrays& p = particles;
-    float* __restrict fx = p.fx.data();
-    float* __restrict fy = p.fy.data();
-    for (std::size_t i = 0; i < p.size(); ++i) {
-        const PairStore& s = pair_stores_[pair_store_[i]];
-        const std::size_t first = pair_first_[i], end = first + pair_count_[i];
-        const uint32_t* __restrict j = s.j.data();
-        const float* __restrict vis_x = s.vis_x.data(), * __restrict vis_y = s.vis_y.data();
-        const float* __restrict pres_x = s.pres_x.data(), * __restrict pres_y = s.pres_y.data();
-        // A pair that does not approach holds a viscosity of +0, which changes no sum: a force
-        // starts each step at +0, and a sum of floats that starts at +0 is never -0.
-        float fxi = fx[i], fyi = fy[i] + kGravity;
-        for (std::size_t k = first; k < end; ++k) {
-            const float vx = vis_x[k], vy = vis_y[k];
-            fxi -= vx, fyi -= vy;
-            const uint32_t partner = j[k];
-            float fxj = fx[partner], fyj = fy[partner];
-            fxj += vx, fyj += vy;
-            fxj += pres_x[k], fyj += pres_y[k];
-            fx[partner] = fxj, fy[partner] = fyj;
-        }
-#pragma GCC unroll 2
-        for (std::size_t k = first; k < end; ++k) fxi -= pres_x[k], fyi -= pres_y[k];
-        fx[i] = fxi, fy[i] = fyi;
+    const std::size_t n = p.size();
+    forces_.resize(2 * n);
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128 fx = _mm_loadu_ps(p.fx.data() + i), fy = _mm_loadu_ps(p.fy.data() + i);
+        _mm_storeu_ps(forces_.data() + 2 * i, _mm_unpacklo_ps(fx, fy));
+        _mm_storeu_ps(forces_.data() + 2 * i + 4, _mm_unpackhi_ps(fx, fy));
     }
+    for (; i < n; ++i) forces_[2 * i] = p.fx[i], forces_[2 * i + 1] = p.fy[i];
+    const Forces f{pair_stores_.data(), pair_store_.data(), pair_first_.data(), pair_count_.data(),
+                   forces_.data(),      p.fx.data(),        p.fy.data()};
+    if (__builtin_cpu_supports("avx2")) add_forces_wide(f, n);
+    else add_forces(f, n);
 }
 
 std::size_t WaterObject::pair_count() const {
     return std::accumulate(pair_count_.begin(), pair_count_.end(), std::size_t(0));
 }
 
+struct WaterObject::Motion {
+    float ts, w, h;
+    const uint64_t* solid;  // null without a mask
+    std::size_t row_words;
+    bool stirred, team;
+    Placing at;
+    float* __restrict x, * __restrict y, * __restrict vx, * __restrict vy;
+    float* __restrict fx, * __restrict fy, * __restrict prev_x, * __restrict prev_y;
+    int32_t* __restrict cell_x, * __restrict cell_y;
+};
+
 void WaterObject::integrate(int threads) {
+    ParticleArrays& p = particles;
+    const std::size_t n = p.size();
+    const bool team = threads > 1;
+    // Each particle moves on its own; the cells' last particles, which particles share, are set
+    // in index order: after the team's pass, or as one thread goes. Only cells that hold a
+    // particle (as the sort found them) hold a last one.
+    for (std::size_t i = 0; i < n; ++i)
+        if (const int32_t c = cells_[i]; c >= 0) heads_[std::size_t(c)] = -1;
+    const Motion m{time_step_,
+                   float(width_),
+                   float(height_),
+                   solid_.empty() ? nullptr : solid_.data(),
+                   row_words_,
+                   blasts_pending_,
+                   team,
+                   placing(),
+                   p.x.data(),
+                   p.y.data(),
+                   p.vx.data(),
+                   p.vy.data(),
+                   p.fx.data(),
+                   p.fy.data(),
+                   p.prev_x.data(),
+                   p.prev_y.data(),
+                   p.cell_x.data(),
+                   p.cell_y.data()};
+    const bool wide = eight_lanes && __builtin_cpu_supports("avx2");
+#pragma omp parallel num_threads(threads) if (team)
+    {
+        const std::size_t t = std::size_t(omp_get_thread_num()), count = std::size_t(omp_get_num_threads());
+        if (wide) move_particles_wide(m, n * t / count, n * (t + 1) / count);
+        else move_particles(m, n * t / count, n * (t + 1) / count);
+    }
+    for (std::size_t i = 0; team && i < n; ++i)
+        if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = int32_t(i);
+    clear_blasts();
+}
+
+void WaterObject::move_particles(const Motion& m, std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) move_particle(m, i);
+}
+
+inline void WaterObject::move_particle(const Motion& m, std::size_t i) {
     // A particle at or past an edge of the level is put back inside at half the speed, reversed.
     auto bounce = [](float& at, float& speed, float edge) {
         if (at <= 0.0f) at = 1.0f, speed *= -0.5f;
         if (at >= edge) at = edge - 1.0f, speed *= -0.5f;
     };
-    const float ts = time_step_;
-    const float w = float(width_), h = float(height_);
-    ParticleArrays& p = particles;
-    const int n = int(p.size());
-    const bool team = threads > 1;
-    // Each particle moves on its own; the cells' last particles, which particles share, are set
-    // in index order: after the team's pass, or as one thread goes. Only cells that hold a
-    // particle hold a last one.
-    for (std::size_t i = 0; i < p.size(); ++i)
-        if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = -1;
-    const uint64_t* solid = solid_.empty() ? nullptr : solid_.data();
-    const std::size_t row_words = row_words_;
-    const bool stirred = blasts_pending_;
-    const Placing at = placing();
-    // The arrays by their own pointers, so that a store to one does not reload another.
-    float* __restrict px = p.x.data();
-    float* __restrict py = p.y.data();
-    float* __restrict pvx = p.vx.data();
-    float* __restrict pvy = p.vy.data();
-    float* __restrict pfx = p.fx.data();
-    float* __restrict pfy = p.fy.data();
-    float* __restrict prev_x = p.prev_x.data();
-    float* __restrict prev_y = p.prev_y.data();
-#pragma omp parallel for schedule(static) num_threads(threads) if (team)
-    for (int k = 0; k < n; ++k) {
-        const std::size_t i = std::size_t(k);
-        float x = px[i], y = py[i], vx = pvx[i], vy = pvy[i];
-        vx += pfx[i] * ts;
-        vy += pfy[i] * ts;
-        pfx[i] = 0.0f;
-        pfy[i] = 0.0f;
-        const float x_was = x, y_was = y;
-        prev_x[i] = x_was;
-        prev_y[i] = y_was;
-        x += vx * ts;
-        y += vy * ts;
-        vx = (x - x_was) / ts;
-        vy = (y - y_was) / ts;
-        bounce(x, vx, w);
-        bounce(y, vy, h);
-        if (x >= 0.0f && y >= 0.0f && x < w && y < h && solid &&
-            (solid[std::size_t(y) * row_words + (std::size_t(x) >> 6)] >> (int(x) & 63)) & 1u) {
-            x = x_was;
-            y = y_was;
-            vx *= -0.5f;
-            vy *= -0.5f;
-        }
-        // A particle that left the numbers goes back to where it was, at rest; one that never
-        // had a place takes no part until it has one.
-        if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(vx) || !std::isfinite(vy)) {
-            x = x_was;
-            y = y_was;
-            vx = vy = 0.0f;
-        }
-        px[i] = x, py[i] = y, pvx[i] = vx, pvy[i] = vy;
-        p.cell_x[i] = p.cell_y[i] = -1;
-        mark_cell(at, x, y, team);
-        int cx, cy;
-        if (!cell_of(at, x, y, cx, cy)) continue;
-        if (team) p.cell_x[i] = cx, p.cell_y[i] = cy;
-        else link(int32_t(i), cx, cy);
-        if (!stirred) continue;
-        const Blast& b = blasts_[cell_index(cx, cy)];
-        if (b.radius != 0.0f) {
-            const float dx = x - b.x, dy = y - b.y;
-            const float d2 = dx * dx + dy * dy;
-            if (d2 > 0.0f && d2 < b.radius * b.radius) {
-                const float dist = std::sqrt(d2);
-                const float strength = (b.radius - dist) / b.radius;
-                pfx[i] += dx / dist * 2000.0f * strength;
-                pfy[i] += dy / dist * 2000.0f * strength;
-            }
+    const float ts = m.ts, w = m.w, h = m.h;
+    float x = m.x[i], y = m.y[i], vx = m.vx[i], vy = m.vy[i];
+    vx += m.fx[i] * ts;
+    vy += m.fy[i] * ts;
+    m.fx[i] = 0.0f;
+    m.fy[i] = 0.0f;
+    const float x_was = x, y_was = y;
+    m.prev_x[i] = x_was;
+    m.prev_y[i] = y_was;
+    x += vx * ts;
+    y += vy * ts;
+    vx = (x - x_was) / ts;
+    vy = (y - y_was) / ts;
+    bounce(x, vx, w);
+    bounce(y, vy, h);
+    if (x >= 0.0f && y >= 0.0f && x < w && y < h && m.solid &&
+        (m.solid[std::size_t(y) * m.row_words + (std::size_t(x) >> 6)] >> (int(x) & 63)) & 1u) {
+        x = x_was;
+        y = y_was;
+        vx *= -0.5f;
+        vy *= -0.5f;
+    }
+    // A particle that left the numbers goes back to where it was, at rest; one that never
+    // had a place takes no part until it has one.
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(vx) || !std::isfinite(vy)) {
+        x = x_was;
+        y = y_was;
+        vx = vy = 0.0f;
+    }
+    m.x[i] = x, m.y[i] = y, m.vx[i] = vx, m.vy[i] = vy;
+    m.cell_x[i] = m.cell_y[i] = -1;
+    mark_cell(m.at, x, y, m.team);
+    int cx, cy;
+    if (cell_of(m.at, x, y, cx, cy)) place_particle(m, i, cx, cy);
+}
+
+inline void WaterObject::place_particle(const Motion& m, std::size_t i, int cx, int cy) {
+    m.cell_x[i] = cx, m.cell_y[i] = cy;
+    if (!m.team) heads_[cell_index(cx, cy)] = int32_t(i);
+    if (!m.stirred) return;
+    const Blast& b = blasts_[cell_index(cx, cy)];
+    if (b.radius != 0.0f) {
+        const float dx = m.x[i] - b.x, dy = m.y[i] - b.y;
+        const float d2 = dx * dx + dy * dy;
+        if (d2 > 0.0f && d2 < b.radius * b.radius) {
+            const float dist = std::sqrt(d2);
+            const float strength = (b.radius - dist) / b.radius;
+            m.fx[i] += dx / dist * 2000.0f * strength;
+            m.fy[i] += dy / dist * 2000.0f * strength;
         }
     }
-    for (std::size_t i = 0; team && i < p.size(); ++i)
-        if (p.cell_x[i] >= 0) heads_[cell_index(p.cell_x[i], p.cell_y[i])] = int32_t(i);
-    clear_blasts();
+}
+
+__attribute__((target("avx2"))) void WaterObject::move_particles_wide(const Motion& m, std::size_t begin,
+                                                                      std::size_t end) {
+    const __m256 ts = _mm256_set1_ps(m.ts), zero = _mm256_setzero_ps();
+    const __m256 back = _mm256_set1_ps(-0.5f);
+    const __m256 w = _mm256_set1_ps(m.w), h = _mm256_set1_ps(m.h);
+    const __m256 w_in = _mm256_set1_ps(m.w - 1.0f), h_in = _mm256_set1_ps(m.h - 1.0f);
+    const __m256 tree_cell = _mm256_set1_ps(m.at.tree_cell), tree_side = _mm256_set1_ps(m.at.tree_side);
+    const __m256 grid = _mm256_set1_ps(m.at.grid);
+    const __m256 grid_w = _mm256_set1_ps(m.at.grid_w), grid_h = _mm256_set1_ps(m.at.grid_h);
+    const __m256i tree_last = _mm256_set1_epi32(int(m.at.side - 1));
+    const __m256i cells_w = _mm256_set1_epi32(m.at.cells_w), cells_h = _mm256_set1_epi32(m.at.cells_h);
+    const __m256i none = _mm256_set1_epi32(-1), low_bit = _mm256_set1_epi32(1);
+    // The mask as 32-bit words: bit b of a 64-bit word is bit b & 31 of its word 2w + b / 32.
+    const __m256i half_rows = _mm256_set1_epi32(int(2 * m.row_words));
+    const int* solid = reinterpret_cast<const int*>(m.solid);
+    std::size_t i = begin;
+    for (; i + 8 <= end; i += 8) {
+        __m256 x = _mm256_loadu_ps(m.x + i), y = _mm256_loadu_ps(m.y + i);
+        __m256 vx = _mm256_add_ps(_mm256_loadu_ps(m.vx + i), _mm256_mul_ps(_mm256_loadu_ps(m.fx + i), ts));
+        __m256 vy = _mm256_add_ps(_mm256_loadu_ps(m.vy + i), _mm256_mul_ps(_mm256_loadu_ps(m.fy + i), ts));
+        _mm256_storeu_ps(m.fx + i, zero);
+        _mm256_storeu_ps(m.fy + i, zero);
+        const __m256 x_was = x, y_was = y;
+        _mm256_storeu_ps(m.prev_x + i, x_was);
+        _mm256_storeu_ps(m.prev_y + i, y_was);
+        x = _mm256_add_ps(x, _mm256_mul_ps(vx, ts));
+        y = _mm256_add_ps(y, _mm256_mul_ps(vy, ts));
+        vx = _mm256_div_ps(_mm256_sub_ps(x, x_was), ts);
+        vy = _mm256_div_ps(_mm256_sub_ps(y, y_was), ts);
+        bounce_wide(x, vx, w, w_in);
+        bounce_wide(y, vy, h, h_in);
+        const __m256 placed = _mm256_and_ps(_mm256_cmp_ps(x, zero, _CMP_GE_OQ), _mm256_cmp_ps(y, zero, _CMP_GE_OQ));
+        if (solid) {
+            const __m256 inside =
+                _mm256_and_ps(placed, _mm256_and_ps(_mm256_cmp_ps(x, w, _CMP_LT_OQ), _mm256_cmp_ps(y, h, _CMP_LT_OQ)));
+            const __m256i px = _mm256_cvttps_epi32(x), py = _mm256_cvttps_epi32(y);
+            const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(py, half_rows), _mm256_srli_epi32(px, 5));
+            const __m256i words =
+                _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), solid, at, _mm256_castps_si256(inside), 4);
+            const __m256i bit =
+                _mm256_and_si256(_mm256_srlv_epi32(words, _mm256_and_si256(px, _mm256_set1_epi32(31))), low_bit);
+            const __m256 blocked = _mm256_and_ps(inside, _mm256_castsi256_ps(_mm256_cmpeq_epi32(bit, low_bit)));
+            x = _mm256_blendv_ps(x, x_was, blocked);
+            y = _mm256_blendv_ps(y, y_was, blocked);
+            vx = _mm256_blendv_ps(vx, _mm256_mul_ps(vx, back), blocked);
+            vy = _mm256_blendv_ps(vy, _mm256_mul_ps(vy, back), blocked);
+        }
+        const __m256 numbers = _mm256_and_ps(_mm256_and_ps(finite_wide(x), finite_wide(y)),
+                                             _mm256_and_ps(finite_wide(vx), finite_wide(vy)));
+        x = _mm256_blendv_ps(x_was, x, numbers);
+        y = _mm256_blendv_ps(y_was, y, numbers);
+        vx = _mm256_blendv_ps(zero, vx, numbers);
+        vy = _mm256_blendv_ps(zero, vy, numbers);
+        _mm256_storeu_ps(m.x + i, x);
+        _mm256_storeu_ps(m.y + i, y);
+        _mm256_storeu_ps(m.vx + i, vx);
+        _mm256_storeu_ps(m.vy + i, vy);
+        // The occupancy cells (as mark_cell finds them) and the grid cells (as cell_of does).
+        const __m256 from = _mm256_and_ps(_mm256_cmp_ps(x, zero, _CMP_GE_OQ), _mm256_cmp_ps(y, zero, _CMP_GE_OQ));
+        const __m256 tx = _mm256_div_ps(x, tree_cell), ty = _mm256_div_ps(y, tree_cell);
+        const unsigned marked = unsigned(_mm256_movemask_ps(_mm256_and_ps(
+            from, _mm256_and_ps(_mm256_cmp_ps(tx, tree_side, _CMP_LT_OQ), _mm256_cmp_ps(ty, tree_side, _CMP_LT_OQ)))));
+        alignas(32) uint32_t codes[8];
+        _mm256_store_si256(
+            reinterpret_cast<__m256i*>(codes),
+            _mm256_or_si256(spread_wide(_mm256_min_epu32(_mm256_cvttps_epi32(tx), tree_last)),
+                            _mm256_slli_epi32(spread_wide(_mm256_min_epu32(_mm256_cvttps_epi32(ty), tree_last)), 1)));
+        for (unsigned lanes = marked; lanes != 0; lanes &= lanes - 1) {
+            const uint32_t code = codes[__builtin_ctz(lanes)];
+            const uint64_t bit = uint64_t(1) << (code & 63);
+            if (m.team) std::atomic_ref<uint64_t>(marked_[code >> 6]).fetch_or(bit, std::memory_order_relaxed);
+            else marked_[code >> 6] |= bit;
+        }
+        const __m256 gx = _mm256_div_ps(x, grid), gy = _mm256_div_ps(y, grid);
+        const __m256i cx = _mm256_cvttps_epi32(gx), cy = _mm256_cvttps_epi32(gy);
+        const __m256i in_grid = _mm256_and_si256(
+            _mm256_castps_si256(_mm256_and_ps(
+                from, _mm256_and_ps(_mm256_cmp_ps(gx, grid_w, _CMP_LT_OQ), _mm256_cmp_ps(gy, grid_h, _CMP_LT_OQ)))),
+            _mm256_and_si256(_mm256_cmpgt_epi32(cells_w, cx), _mm256_cmpgt_epi32(cells_h, cy)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(m.cell_x + i), _mm256_blendv_epi8(none, cx, in_grid));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(m.cell_y + i), _mm256_blendv_epi8(none, cy, in_grid));
+        const unsigned filed = unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(in_grid)));
+        if (m.team && !m.stirred) continue;
+        for (unsigned lanes = filed; lanes != 0; lanes &= lanes - 1) {
+            const std::size_t k = i + unsigned(__builtin_ctz(lanes));
+            place_particle(m, k, m.cell_x[k], m.cell_y[k]);
+        }
+    }
+    move_particles(m, i, end);
 }
 
 void WaterObject::clear_blasts() {
@@ -786,22 +1031,45 @@ inline void WaterObject::mark_cell(const Placing& at, float x, float y, bool sha
 
 void WaterObject::publish_occupancy() {
     // A square of the tree is one run of the bitmap: of one value when its bits are all clear or
-    // all set. Below 64 cells the run lies within a word.
-    occupancy_tree_.build(occupancy_tree_.depth(), [&](uint32_t x, uint32_t y, int height, bool& water) {
-        const uint64_t first = Quadtree<bool>::morton(x, y);
-        const uint64_t word = marked_[first >> 6];
-        if (height < 3) {
-            const uint64_t all = (uint64_t(1) << (1 << 2 * height)) - 1, bits = (word >> (first & 63)) & all;
-            water = bits != 0;
-            return bits == 0 || bits == all;
+    // all set. The squares of 64 cells and more are whole words, whose states are gathered a
+    // level at a time; below, the run lies within a word.
+    const int depth = occupancy_tree_.depth();
+    square_states_.clear();
+    level_starts_.clear();
+    for (int height = 3; height <= depth; ++height) {
+        const std::size_t start = square_states_.size();
+        level_starts_.push_back(start);
+        if (height == 3) {
+            for (const uint64_t word : marked_) square_states_.push_back(word == 0 ? 0 : word == ~uint64_t(0) ? 1 : 2);
+            continue;
         }
-        water = word != 0;
-        const auto run = marked_.begin() + std::ptrdiff_t(first >> 6);
-        return (word == 0 || word == ~uint64_t(0)) &&
-               std::all_of(run, run + (std::ptrdiff_t(1) << (2 * height - 6)), [&](uint64_t w) { return w == word; });
-    });
+        const std::size_t below = level_starts_[std::size_t(height - 4)];
+        for (std::size_t k = below; k < start; k += 4) {
+            const uint8_t* quarter = square_states_.data() + k;
+            const uint8_t a = quarter[0];
+            const bool one = a != 2 && quarter[1] == a && quarter[2] == a && quarter[3] == a;
+            square_states_.push_back(one ? a : 2);
+        }
+    }
+    BitWriter out(unsigned(depth), 5);
+    write_square(out, 0, depth);
+    occupancy_bytes = out.finish();
     std::fill(marked_.begin(), marked_.end(), 0);
-    occupancy_bytes = occupancy_tree_.serialize();
+    tree_stale_ = true;
+}
+
+void WaterObject::write_square(BitWriter& out, uint64_t first, int height) const {
+    // A leaf is 0 and its value, a split square 1 and its quarters in order.
+    if (height >= 3) {
+        const uint8_t state = square_states_[level_starts_[std::size_t(height - 3)] + (first >> (2 * height))];
+        if (state != 2) return out.bits(state, 2);
+    } else {
+        const uint64_t all = (uint64_t(1) << (1 << 2 * height)) - 1, bits = (marked_[first >> 6] >> (first & 63)) & all;
+        if (bits == 0 || bits == all) return out.bits(bits != 0 ? 1u : 0u, 2);
+    }
+    out.bit(1);
+    const uint64_t quarter = uint64_t(1) << (2 * (height - 1));
+    for (uint64_t k = 0; k < 4; ++k) write_square(out, first + k * quarter, height - 1);
 }
 
 // --- queries ---
@@ -918,7 +1186,13 @@ void WaterObject::write_creation_event(QGEvent& event) const {
     event.set_record<EQGEventType::CreateWaterObject>(IdRecord{entity_id});
 }
 
-const Quadtree<bool>& WaterObject::occupancy() const { return occupancy_tree_; }
+const Quadtree<bool>& WaterObject::occupancy() const {
+    if (tree_stale_) {
+        occupancy_tree_.deserialize(occupancy_bytes, occupancy_tree_.depth());
+        tree_stale_ = false;
+    }
+    return occupancy_tree_;
+}
 
 void WaterObject::update_sprite() {
     if (server_ || !fresh_bytes_) return;

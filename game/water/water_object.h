@@ -43,9 +43,12 @@ struct WaterSettings {
 struct PairStore {
     std::vector<uint32_t> j;
     std::vector<float> q;
-    std::vector<float> nx, ny;          // unit vector from j towards i
-    std::vector<float> vis_x, vis_y;    // I * n, +0 when the pair does not approach
-    std::vector<float> pres_x, pres_y;  // m * n
+    std::vector<float> nx, ny;      // unit vector from j towards i
+    std::vector<float> vj_x, vj_y;  // the partner's velocity, while the records are made
+    std::vector<float> density;     // the density terms w^3, w^4 side by side, while the records are made
+    // Two floats a pair, x then y, so that the forces add both at once: the viscosity I * n (+0
+    // when the pair does not approach) and the pressure m * n.
+    std::vector<float> vis, pres;
     std::size_t size = 0;
 
     // Room for n more pairs and a group of eight beyond them.
@@ -55,17 +58,18 @@ struct PairStore {
 // The arrays of a store where they stand until it makes room again.
 struct PairRows {
     uint32_t* j;
-    float *q, *nx, *ny, *vis_x, *vis_y, *pres_x, *pres_y;
+    float *q, *nx, *ny, *vj_x, *vj_y, *density, *vis, *pres;
 
     explicit PairRows(PairStore& s)
         : j(s.j.data()),
           q(s.q.data()),
           nx(s.nx.data()),
           ny(s.ny.data()),
-          vis_x(s.vis_x.data()),
-          vis_y(s.vis_y.data()),
-          pres_x(s.pres_x.data()),
-          pres_y(s.pres_y.data()) {}
+          vj_x(s.vj_x.data()),
+          vj_y(s.vj_y.data()),
+          density(s.density.data()),
+          vis(s.vis.data()),
+          pres(s.pres.data()) {}
 };
 
 // The particles, one array per quantity; index = particle number.
@@ -140,8 +144,9 @@ public:
     // The pairs the last step's force pass found.
     std::size_t pair_count() const;
 
-    // The pair search takes eight lanes at a time where the processor has AVX2, four otherwise;
-    // cleared, it takes four on any processor (both find the same pairs, bit for bit).
+    // The pair search takes eight lanes at a time where the processor has AVX2, four otherwise,
+    // and the motion eight particles at a time, one otherwise; cleared, they take four and one on
+    // any processor (with the same bits).
     bool eight_lanes = true;
 
     ParticleArrays particles;
@@ -165,6 +170,11 @@ private:
     int force_threads(int n);
     void time_force_pass(int threads, int n, double ns);
     void sort_by_cell();
+    // Notes each particle's grid cell in cells_ (-1 outside the grid); answers the first and the
+    // last row that hold particles (last < first for none): from particle begin on, with the
+    // rows found before it, or on a processor with AVX2 all of them, eight at a time.
+    std::pair<int, int> index_cells(std::size_t begin, int first_row, int last_row);
+    std::pair<int, int> index_cells_wide();
     void find_pairs(int i, PairStore& store);
     // The same on a processor with AVX2, eight lanes at a time, for the particles at run places
     // begin..end, a cell at a time.
@@ -178,9 +188,24 @@ private:
     void add_pair_forces();
     // Moves the particles (parallel) and files them in their cells.
     void integrate(int threads);
+    // What moving a particle reads, once for a pass; the arrays by their own pointers, so that a
+    // store to one does not reload another.
+    struct Motion;
+    // Moves the particles begin..end: one at a time, or on a processor with AVX2 eight at a
+    // time with the same operations in every lane (the particles past the last eight one at a
+    // time).
+    void move_particles(const Motion& m, std::size_t begin, std::size_t end);
+    void move_particles_wide(const Motion& m, std::size_t begin, std::size_t end);
+    void move_particle(const Motion& m, std::size_t i);
+    // Files a moved particle in its grid cell (and, one thread moving, as the cell's last), and
+    // pushes it when a blast stirs its cell.
+    void place_particle(const Motion& m, std::size_t i, int cx, int cy);
     // Takes back the blasts written to the grid.
     void clear_blasts();
     void publish_occupancy();
+    // Writes the stream of the tree's square of side 2^height whose cells' Morton codes start at
+    // first.
+    void write_square(BitWriter& out, uint64_t first, int height) const;
 
     // What placing a point in the grid and in the occupancy tree takes, read once for a pass.
     struct Placing {
@@ -234,10 +259,14 @@ private:
     std::vector<int32_t> run_i_;
     std::vector<float> run_x_, run_y_, run_vx_, run_vy_;
     std::vector<uint32_t> run_start_;
+    // Each particle's grid cell as the sort found it, until the motion.
+    std::vector<int32_t> cells_;
     // The force pass's pairs: a store per thread, and each particle's store, first pair and count.
     std::vector<PairStore> pair_stores_;
     std::vector<uint32_t> pair_store_;
     std::vector<uint32_t> pair_first_, pair_count_;
+    // The forces while the pairs' shares are added, x and y of each particle side by side.
+    std::vector<float> forces_;
     // Occupancy cells marked in the current step (server): a bit per cell, in the tree's Morton
     // order.
     std::vector<uint64_t> marked_;
@@ -252,7 +281,13 @@ private:
     };
     Pace pace_;
 
-    Quadtree<bool> occupancy_tree_;
+    // The states of the tree's squares of 64 cells and more (0 clear, 1 set, 2 mixed), a level of
+    // squares after another from 64 cells, each level in Morton order.
+    std::vector<uint8_t> square_states_;
+    std::vector<std::size_t> level_starts_;
+    // The server publishes the stream; its tree is decoded from it when asked for.
+    mutable Quadtree<bool> occupancy_tree_;
+    mutable bool tree_stale_ = false;
     bool fresh_bytes_ = false;
     bool server_ = false;
 };

@@ -105,8 +105,8 @@ TEST(WaterSimulation, ABlastPushesOnceInTheStepAfterAndFreesStaticWater) {
 TEST(WaterSimulation, FaultsNeitherMakeNumbersNorLoopOutsideTheGrid) {
     WaterLevel level(256, 128);
     sph::WaterObject& w = level.build();
-    for (int i = 0; i < 3; ++i) w.add_particle(50, 50);  // three at one point
-    for (float x : {150.0f, 200.0f}) w.add_particle(x, 50);
+    for (int i = 0; i < 3; ++i) w.add_particle(50, 50);                              // three at one point
+    for (float x : {150.0f, 200.0f, 220.0f, 230.0f, 240.0f}) w.add_particle(x, 50);  // eight: moved together
     w.particles.x[3] = NAN;
     w.particles.vx[4] = INFINITY;
     w.update(0.016f);
@@ -140,7 +140,7 @@ TEST(WaterSimulation, FaultsNeitherMakeNumbersNorLoopOutsideTheGrid) {
 }
 
 // A small pool's 60 particles bit for bit over steps with a blast, pinned as the step stands,
-// with each pair search the processor has.
+// with each pair search and motion the processor has.
 TEST(WaterSimulation, ASmallPoolFollowsItsReferenceTrace) {
     for (const bool eight_lanes : {true, false}) {
         if (eight_lanes && !__builtin_cpu_supports("avx2")) continue;
