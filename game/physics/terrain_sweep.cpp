@@ -6,6 +6,14 @@
 
 namespace terrain_sweep {
 
+namespace {
+
+// The shortest vertical move whose sweep finds its first row in the level's mask: gathering the
+// mask's columns costs about as much as reading a few rows.
+constexpr int64_t kLongMove = 16;
+
+}  // namespace
+
 BoxScan scan_box(solid_terrain::TerrainView& view, bool climbing, int x0, int x1, int y0, int y1) {
     // The rows are read whole (see SolidMask) and the column order is worked out: a pixel
     // right of the first solid one found so far cannot come before it.
@@ -96,7 +104,9 @@ void TerrainSweep::sweep_vertical() {
     const int64_t m = down ? int64_t(B) - (int64_t(py) + h) : int64_t(py) - T;
     int fl = clamp_x(L - m), fr = clamp_x(R + m);
     // The rows entered: py + h down to B - 1, or py - 1 up to T.
-    for (int y = down ? py + h : py - 1; down ? y < B : T <= y; y += down ? 1 : -1) {
+    int y = down ? py + h : py - 1;
+    if (level_mask && m >= kLongMove && fr - fl >= w) y = first_row_of_long_move(fl, fr, y);
+    for (; down ? y < B : T <= y; y += down ? 1 : -1) {
         narrow_by_row(view, y, w, fl, fr);
         if (fr - fl < w) {
             if (down) B = y - 1;
@@ -104,6 +114,12 @@ void TerrainSweep::sweep_vertical() {
             break;
         }
     }
+}
+
+// A row with no solid pixel in [fl, fr) narrows nothing, so a long move starts at the first row
+// that holds one instead of reading every row of its widening band through the air.
+int TerrainSweep::first_row_of_long_move(int fl, int fr, int y) const {
+    return down ? level_mask->first_solid_row(fl, fr, y, B) : level_mask->last_solid_row(fl, fr, y + 1, T);
 }
 
 }  // namespace terrain_sweep

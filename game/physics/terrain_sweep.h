@@ -50,6 +50,9 @@ struct TerrainSweep {
     int clamp_y(int64_t v) const { return clamp_to(clamp_extent(v), view.height); }
     // After a horizontal sweep: step onto the floor found, or go under the ceiling found.
     void settle_on_span(int ft, int fb);
+    // The first row from y a vertical sweep of the columns [fl, fr) narrows by, past the rows
+    // without a solid pixel there (from the level's mask).
+    [[gnu::noinline]] int first_row_of_long_move(int fl, int fr, int y) const;
 
     solid_terrain::TerrainView& view;
     const solid_terrain::SolidMask* level_mask;  // null: the sweep classifies the pixels it reads

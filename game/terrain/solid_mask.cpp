@@ -88,6 +88,41 @@ int SolidMask::next_solid(int x, int y, int limit) const {
     return limit;
 }
 
+uint64_t SolidMask::rows_of(int x0, int x1, int i) const {
+    uint64_t any = 0;
+    const uint64_t* word = column(x0) + i;
+    for (int x = x0; x < x1; ++x, word += words_) any |= *word;
+    return any;
+}
+
+int SolidMask::first_solid_row(int x0, int x1, int y, int limit) const {
+    x0 = std::max(x0, x0_);
+    x1 = std::min(x1, x1_);
+    if (x0 >= x1) return limit;
+    int r = std::max(y - y0_, 0);
+    const int end = std::min(limit - y0_, rows_);
+    while (r < end) {
+        const uint64_t any = rows_of(x0, x1, r >> 6) >> (r & 63);
+        if (any != 0) return std::min(y0_ + r + __builtin_ctzll(any), limit);
+        r = (r | 63) + 1;
+    }
+    return limit;
+}
+
+int SolidMask::last_solid_row(int x0, int x1, int y, int limit) const {
+    x0 = std::max(x0, x0_);
+    x1 = std::min(x1, x1_);
+    if (x0 >= x1) return limit - 1;
+    int r = std::min(y - y0_, rows_) - 1;
+    const int stop = std::max(limit - y0_, 0);
+    while (r >= stop) {
+        const uint64_t any = rows_of(x0, x1, r >> 6) << (63 - (r & 63));
+        if (any != 0) return std::max(y0_ + r - __builtin_clzll(any), limit - 1);
+        r = (r & ~63) - 1;
+    }
+    return limit - 1;
+}
+
 void SolidMask::mark(TerrainView& view, int x0, int x1, int y0, int y1) {
     // Pixels outside the surface are free.
     const int cx0 = std::max(x0, 0), cx1 = std::min(x1, view.width);

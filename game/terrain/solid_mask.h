@@ -120,6 +120,10 @@ public:
     void update(SDL_Surface* s, const PixelRect& area);
     // The first solid row of column x in [y, limit), or limit.
     int next_solid(int x, int y, int limit) const;
+    // The first row in [y, limit) that holds a solid pixel in any of the columns [x0, x1), or
+    // limit; the last such row in [limit, y), or limit - 1.
+    int first_solid_row(int x0, int x1, int y, int limit) const;
+    int last_solid_row(int x0, int x1, int y, int limit) const;
     // Whether the columns [x0, x1) and rows [y0, y1) may hold a ladder pixel: false only when the
     // mask of the whole surface knows that none of them does.
     bool may_hold_ladder(int x0, int x1, int y0, int y1) const;
@@ -130,6 +134,9 @@ private:
     static constexpr int kTileShift = 6;
     void mark(TerrainView& view, int x0, int x1, int y0, int y1);
     void find_ladders(TerrainView& view, int tx0, int tx1, int ty0, int ty1);
+    // The rows of word i, 64 rows from y0_ + 64 i, that hold a solid pixel in any of the columns
+    // [x0, x1) (inside the mask).
+    uint64_t rows_of(int x0, int x1, int i) const;
     uint64_t* column(int x) { return bits_.data() + size_t(x - x0_) * size_t(words_); }
     const uint64_t* column(int x) const { return bits_.data() + size_t(x - x0_) * size_t(words_); }
 

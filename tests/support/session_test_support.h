@@ -147,9 +147,11 @@ inline std::unique_ptr<QGGame> make_server_session(const NetClock* clock = nullp
 inline QGLevel& make_level_of(QGGame& game, SDL_Surface* terrain) {
     const LevelParameters hills{uint32_t(GeneratorPreset::Hills), 0, uint32_t(terrain->w), uint32_t(terrain->h), 0.0f};
     auto* level = game.spawn<QGLevel>(0, hills);
-    for (int y = 0; y < terrain->h; ++y)
+    // A level is never larger than kMaxLevelSize: a larger terrain is cut to it.
+    const int w = std::min(terrain->w, level->surface()->w), h = std::min(terrain->h, level->surface()->h);
+    for (int y = 0; y < h; ++y)
         std::memcpy(static_cast<uint8_t*>(level->surface()->pixels) + y * level->surface()->pitch,
-                    static_cast<uint8_t*>(terrain->pixels) + y * terrain->pitch, size_t(terrain->w) * 4);
+                    static_cast<uint8_t*>(terrain->pixels) + y * terrain->pitch, size_t(w) * 4);
     level->solid_mask.build(level->surface());
     return *level;
 }

@@ -291,6 +291,26 @@ TEST_F(PhysicsTest, SolidMaskFindsTheFirstSolidRowBelowAnyStart) {
     }
 }
 
+// Long moves skip the rows of air by the level's mask: they end where reading every row ends.
+TEST_F(PhysicsTest, LongVerticalMovesEndAlikeOverTheLevelsMaskAndOverPlainPixels) {
+    auto surface = make_surface(64, 256);
+    auto next = [seed = 5u](int n) mutable { return int(((seed = seed * 1103515245u + 12345u) >> 16) % uint32_t(n)); };
+    for (int i = 0; i < 60; ++i) fill(surface.get(), next(64), next(256), 1 + next(12), 1 + next(3), color_rock);
+    auto plain = make_server_session();
+    plain->terrain().set_surface(surface.get());
+    make_level_of(*game, surface.get());
+    QGPhysObject* pair[] = {box({1, 1}), plain->spawn<RecordingPhys>(0, nullptr, ivec2d{1, 1})};
+    for (int round = 0; round < 500; ++round) {
+        const dvec2d from(float(next(64)), float(next(256))), to(from.x + float(next(9) - 4), float(next(256)));
+        const ivec2d size{1 + next(20), 1 + next(20)};
+        for (QGPhysObject* o : pair) {
+            o->size = size;
+            move(o, from, to);
+        }
+        ASSERT_EQ(pair[0]->position, pair[1]->position) << round;
+    }
+}
+
 TEST_F(PhysicsTest, MissingOrTooSmallSurfacesAreNeverReadOutside) {
     auto* o = box({30, 30}, 0.5f);
     o->velocity = {100, 100};
