@@ -51,8 +51,9 @@ public:
     // Longest frame accepted from the server, from the next open on; 0 = no limit.
     uint32_t max_frame_bytes = 0;
     // Most bytes of the server's frames held waiting to be applied (read ahead by answer_pings,
-    // taken by a receive); 0 = no limit. A receive takes at least one frame; the rest stays in
-    // the socket until the next, and the first time that happens on a connection is logged.
+    // taken by a receive); 0 = no limit. A receive reads from the socket while less than that
+    // waits, so one frame may pass the bound; the rest stays in the socket until the next receive,
+    // and the first time that happens on a connection is logged.
     size_t max_waiting_bytes = 0;
 
 private:
